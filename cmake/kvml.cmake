@@ -1,0 +1,28 @@
+# Helpers shared by the project's CMake files.
+
+# kv_deliverable(NAME EXPORTS_FILE SOURCES...): a shared library that exports exactly
+# the extern "C" entry points listed (one per line) in EXPORTS_FILE.
+function(kv_deliverable name exports)
+  add_library(${name} SHARED ${ARGN})
+  set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
+                        VISIBILITY_INLINES_HIDDEN ON)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
+  file(STRINGS ${exports} syms)
+  set(body "{\n  global:\n")
+  foreach(s IN LISTS syms)
+    if(s AND NOT s MATCHES "^#")
+      string(APPEND body "    ${s};\n")
+    endif()
+  endforeach()
+  string(APPEND body "  local: *;\n};\n")
+  file(WRITE ${script} "${body}")
+  target_link_options(${name} PRIVATE -Wl,--version-script=${script} -Wl,--no-undefined)
+  set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${exports})
+endfunction()
+
+# kv_gtest(NAME SOURCES...): a GoogleTest executable registered with CTest.
+function(kv_gtest name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE kvtestsupport GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
+endfunction()

@@ -1,0 +1,74 @@
+// Internal services shared by the files of the platform layer: the handle table,
+// UTF-8/UTF-16 conversion for host names, and host error mapping.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "kvplat/control.h"
+#include "win32.h"
+
+namespace plat {
+
+// Kinds of kernel objects kept in the handle table.
+enum ObjKind {
+  OBJ_ANY = 0,
+  OBJ_FILE = 1,
+  OBJ_MAPPING = 2,
+  OBJ_FIND = 3,
+  OBJ_MUTEX = 4,
+  OBJ_PROCESS = 5,
+  OBJ_TOKEN = 6,
+  OBJ_EVENT = 7,
+  OBJ_THREAD = 8,
+};
+
+// A kernel object. The table owns it; Close runs when its last handle is closed.
+struct Object {
+  explicit Object(ObjKind k) : kind(k) {}
+  virtual ~Object() = default;
+  virtual BOOL Close() { return TRUE; }
+  ObjKind kind;
+};
+
+// Adds an object and answers its handle (never NULL or INVALID_HANDLE_VALUE); NULL when the table is full.
+HANDLE HandleAdd(std::shared_ptr<Object> obj);
+// Looks a handle up; an unknown handle or a wrong kind sets ERROR_INVALID_HANDLE and answers null.
+std::shared_ptr<Object> HandleGet(HANDLE h, ObjKind kind);
+template <class T>
+std::shared_ptr<T> HandleGetAs(HANDLE h, ObjKind kind) {
+  return std::static_pointer_cast<T>(HandleGet(h, kind));
+}
+// Removes a handle and closes its object.
+BOOL HandleClose(HANDLE h);
+// Number of live handles (tests look for leaks with it).
+size_t HandleCount();
+
+// UTF-16 <-> UTF-8 for host file names; unpaired surrogates become U+FFFD.
+std::string Utf16ToUtf8(const WCHAR* s, size_t n);
+std::string Utf16ToUtf8(const WCHAR* s);
+std::u16string Utf8ToUtf16(const std::string& s);
+
+// Length of a NUL-terminated UTF-16 string.
+size_t WLen(const WCHAR* s);
+
+// Sets the last error from a host errno value and answers it.
+DWORD SetErrorFromErrno(int err);
+
+// Maps a Windows path to a host path (see PlatMapPath); std::string form.
+BOOL MapPath(const WCHAR* winPath, std::string& out);
+
+// Called by PlatResetForTest: each file with process-wide state registers a reset.
+void RegisterReset(void (*fn)());
+
+}  // namespace plat
+
+namespace plat {
+// Upper-case folding used for case-insensitive names (files, registry keys, INI names):
+// ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic and full-width Latin letters.
+WCHAR FoldUpper(WCHAR c);
+// Case-insensitive comparison of two UTF-16 strings under FoldUpper: <0, 0, >0.
+int FoldCompare(const WCHAR* a, size_t na, const WCHAR* b, size_t nb);
+// Turns a Windows path into its full normalized form ("C:\\A\\b.ini"), resolving
+// relative paths against the current folder and "." and ".." components.
+BOOL FullWinPath(const WCHAR* winPath, std::u16string& full);
+}  // namespace plat

@@ -1,0 +1,417 @@
+// The machine root: the host folder that stands for the Windows machine, the mapping
+// of Windows paths into it, system folders, the current folder and the environment.
+#include <dirent.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "internal.h"
+#include "win32/system.h"
+
+namespace plat {
+
+WCHAR FoldUpper(WCHAR c) {
+  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<WCHAR>(c - 32) : c;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<WCHAR>(c - 32);
+  if (c == 0xFF) return 0x178;
+  if (c >= 0x100 && c <= 0x17F) {
+    // Latin Extended-A pairs upper/lower on even/odd code points, with a shifted run.
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c : static_cast<WCHAR>(c - 1);
+    if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+    return (c & 1) ? static_cast<WCHAR>(c - 1) : c;
+  }
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<WCHAR>(c - 32);
+  if (c >= 0x430 && c <= 0x44F) return static_cast<WCHAR>(c - 32);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<WCHAR>(c - 80);
+  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<WCHAR>(c - 32);
+  return c;
+}
+
+int FoldCompare(const WCHAR* a, size_t na, const WCHAR* b, size_t nb) {
+  size_t n = na < nb ? na : nb;
+  for (size_t i = 0; i < n; ++i) {
+    WCHAR x = FoldUpper(a[i]), y = FoldUpper(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return na == nb ? 0 : (na < nb ? -1 : 1);
+}
+
+namespace {
+
+std::mutex g_lock;
+bool g_rootSet = false;
+std::string g_root;
+std::u16string g_cwd = u"C:\\";
+
+struct FoldLess {
+  bool operator()(const std::u16string& a, const std::u16string& b) const {
+    return FoldCompare(a.data(), a.size(), b.data(), b.size()) < 0;
+  }
+};
+std::map<std::u16string, std::u16string, FoldLess>& Env() {
+  static auto* env = new std::map<std::u16string, std::u16string, FoldLess>();
+  return *env;
+}
+
+void DefaultEnv() {
+  auto& e = Env();
+  e.clear();
+  e[u"windir"] = u"C:\\WINDOWS";
+  e[u"SystemRoot"] = u"C:\\WINDOWS";
+  e[u"SystemDrive"] = u"C:";
+  e[u"TEMP"] = u"C:\\WINDOWS\\Temp";
+  e[u"TMP"] = u"C:\\WINDOWS\\Temp";
+  e[u"ProgramFiles"] = u"C:\\Program Files";
+  e[u"USERNAME"] = u"kvuser";
+  e[u"USERPROFILE"] = u"C:\\Documents and Settings\\kvuser";
+  e[u"APPDATA"] = u"C:\\Documents and Settings\\kvuser\\Application Data";
+  e[u"ALLUSERSPROFILE"] = u"C:\\Documents and Settings\\All Users";
+  e[u"COMPUTERNAME"] = u"KVHOST";
+  e[u"OS"] = u"Windows_NT";
+}
+
+void EnsureInit() {
+  if (!g_rootSet) {
+    g_rootSet = true;
+    const char* env = getenv("KVML_ROOT");
+    g_root = env ? env : "";
+    while (g_root.size() > 1 && g_root.back() == '/') g_root.pop_back();
+  }
+  if (Env().empty()) DefaultEnv();
+}
+
+void ResetRoot() {
+  std::lock_guard<std::mutex> g(g_lock);
+  g_cwd = u"C:\\";
+  DefaultEnv();
+}
+
+struct ResetRegistrar {
+  ResetRegistrar() { RegisterReset(ResetRoot); }
+} g_registrar;
+
+bool IsSep(WCHAR c) { return c == u'\\' || c == u'/'; }
+bool IsDriveLetter(WCHAR c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+
+// Splits and normalizes; fills drive (upper case) and components.
+BOOL Normalize(const WCHAR* path, WCHAR& drive, std::vector<std::u16string>& parts) {
+  if (!path) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::u16string p(path);
+  if (p.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  if (p.size() >= 4 && IsSep(p[0]) && IsSep(p[1]) && p[2] == u'?' && IsSep(p[3])) p.erase(0, 4);
+  if (p.size() >= 2 && IsSep(p[0]) && IsSep(p[1])) {
+    SetLastError(ERROR_BAD_NETPATH);  // network paths have no place on this machine
+    return FALSE;
+  }
+  std::u16string base;
+  {
+    std::lock_guard<std::mutex> g(g_lock);
+    base = g_cwd;
+  }
+  std::u16string rest;
+  if (p.size() >= 2 && p[1] == u':') {
+    if (!IsDriveLetter(p[0])) {
+      SetLastError(ERROR_INVALID_NAME);
+      return FALSE;
+    }
+    drive = FoldUpper(p[0]);
+    rest = p.substr(2);
+    if (rest.empty() || !IsSep(rest[0])) {
+      // Drive-relative: against the current folder when it is on that drive.
+      std::u16string prefix = FoldUpper(base[0]) == drive ? base.substr(2) : u"\\";
+      rest = prefix + u"\\" + rest;
+    }
+  } else {
+    drive = FoldUpper(base[0]);
+    rest = IsSep(p[0]) ? p : base.substr(2) + u"\\" + p;
+  }
+  parts.clear();
+  size_t i = 0;
+  while (i < rest.size()) {
+    while (i < rest.size() && IsSep(rest[i])) ++i;
+    size_t j = i;
+    while (j < rest.size() && !IsSep(rest[j])) ++j;
+    if (j > i) {
+      std::u16string c = rest.substr(i, j - i);
+      if (c == u".") {
+      } else if (c == u"..") {
+        if (!parts.empty()) parts.pop_back();
+      } else {
+        // Windows drops trailing dots and blanks of a name.
+        while (!c.empty() && (c.back() == u'.' || c.back() == u' ')) c.pop_back();
+        for (WCHAR ch : c) {
+          if (ch < 0x20 || ch == u'<' || ch == u'>' || ch == u':' || ch == u'"' || ch == u'|') {
+            SetLastError(ERROR_INVALID_NAME);
+            return FALSE;
+          }
+        }
+        if (!c.empty()) parts.push_back(c);
+      }
+    }
+    i = j;
+  }
+  size_t len = 3;
+  for (auto& c : parts) len += c.size() + 1;
+  if (len >= MAX_PATH) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Finds the entry of dir whose name matches name case-insensitively.
+bool FindEntry(const std::string& dir, const std::u16string& name, std::string& found) {
+  std::string exact = Utf16ToUtf8(name.data(), name.size());
+  struct stat st;
+  if (lstat((dir + "/" + exact).c_str(), &st) == 0) {
+    found = exact;
+    return true;
+  }
+  DIR* d = opendir(dir.c_str());
+  if (!d) return false;
+  bool ok = false;
+  while (struct dirent* e = readdir(d)) {
+    std::u16string n = Utf8ToUtf16(e->d_name);
+    if (FoldCompare(n.data(), n.size(), name.data(), name.size()) == 0) {
+      found = e->d_name;
+      ok = true;
+      break;
+    }
+  }
+  closedir(d);
+  return ok;
+}
+
+}  // namespace
+
+BOOL FullWinPath(const WCHAR* winPath, std::u16string& full) {
+  WCHAR drive;
+  std::vector<std::u16string> parts;
+  if (!Normalize(winPath, drive, parts)) return FALSE;
+  full.assign(1, drive);
+  full += u":\\";
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i) full += u'\\';
+    full += parts[i];
+  }
+  return TRUE;
+}
+
+BOOL MapPath(const WCHAR* winPath, std::string& out) {
+  std::string root;
+  {
+    std::lock_guard<std::mutex> g(g_lock);
+    EnsureInit();
+    root = g_root;
+  }
+  if (root.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  WCHAR drive;
+  std::vector<std::u16string> parts;
+  if (!Normalize(winPath, drive, parts)) return FALSE;
+  std::string host = root;
+  std::string found;
+  std::u16string d(1, drive);
+  bool exists = FindEntry(host, d, found);
+  host += "/" + (exists ? found : Utf16ToUtf8(d.data(), d.size()));
+  for (auto& c : parts) {
+    if (exists && FindEntry(host, c, found)) {
+      host += "/" + found;
+    } else {
+      exists = false;
+      host += "/" + Utf16ToUtf8(c.data(), c.size());
+    }
+  }
+  out = host;
+  return TRUE;
+}
+
+}  // namespace plat
+
+BOOL PlatSetMachineRoot(const char* posixDir) {
+  if (!posixDir || !*posixDir) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::lock_guard<std::mutex> g(plat::g_lock);
+  plat::g_rootSet = true;
+  plat::g_root = posixDir;
+  while (plat::g_root.size() > 1 && plat::g_root.back() == '/') plat::g_root.pop_back();
+  return TRUE;
+}
+
+const char* PlatGetMachineRoot(void) {
+  std::lock_guard<std::mutex> g(plat::g_lock);
+  plat::EnsureInit();
+  return plat::g_root.empty() ? NULL : plat::g_root.c_str();
+}
+
+BOOL PlatMapPath(const WCHAR* winPath, char* out, UINT outSize) {
+  std::string host;
+  if (!plat::MapPath(winPath, host)) return FALSE;
+  if (!out || host.size() + 1 > outSize) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  memcpy(out, host.c_str(), host.size() + 1);
+  return TRUE;
+}
+
+// ---------------------------------------------------------------- system folders
+
+namespace {
+
+// Copies s into buf following the GetWindowsDirectory protocol: the length without
+// the terminator when it fits, else the size needed including it.
+UINT CopyOut(const std::u16string& s, LPWSTR buf, UINT size) {
+  if (!buf || size < s.size() + 1) return static_cast<UINT>(s.size() + 1);
+  memcpy(buf, s.c_str(), (s.size() + 1) * sizeof(WCHAR));
+  return static_cast<UINT>(s.size());
+}
+
+std::u16string EnvValue(const char16_t* name) {
+  std::lock_guard<std::mutex> g(plat::g_lock);
+  plat::EnsureInit();
+  auto it = plat::Env().find(name);
+  return it == plat::Env().end() ? std::u16string() : it->second;
+}
+
+}  // namespace
+
+UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) {
+  return CopyOut(EnvValue(u"windir"), lpBuffer, uSize);
+}
+
+UINT WINAPI GetSystemWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) {
+  return CopyOut(EnvValue(u"SystemRoot"), lpBuffer, uSize);
+}
+
+UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize) {
+  return CopyOut(EnvValue(u"SystemRoot") + u"\\system32", lpBuffer, uSize);
+}
+
+DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer) {
+  std::u16string t = EnvValue(u"TMP");
+  if (t.empty()) t = EnvValue(u"TEMP");
+  if (t.empty()) t = EnvValue(u"windir");
+  if (t.empty() || t.back() != u'\\') t += u'\\';
+  return CopyOut(t, lpBuffer, nBufferLength);
+}
+
+DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
+  std::u16string cwd;
+  {
+    std::lock_guard<std::mutex> g(plat::g_lock);
+    cwd = plat::g_cwd;
+  }
+  return CopyOut(cwd, lpBuffer, nBufferLength);
+}
+
+BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName) {
+  std::u16string full;
+  std::string host;
+  if (!plat::FullWinPath(lpPathName, full) || !plat::MapPath(full.c_str(), host)) return FALSE;
+  struct stat st;
+  if (stat(host.c_str(), &st) != 0) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    SetLastError(ERROR_DIRECTORY);
+    return FALSE;
+  }
+  std::lock_guard<std::mutex> g(plat::g_lock);
+  plat::g_cwd = full;
+  return TRUE;
+}
+
+// ---------------------------------------------------------------- environment
+
+DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize) {
+  if (!lpName || !*lpName) {
+    SetLastError(ERROR_ENVVAR_NOT_FOUND);
+    return 0;
+  }
+  std::u16string v;
+  {
+    std::lock_guard<std::mutex> g(plat::g_lock);
+    plat::EnsureInit();
+    auto it = plat::Env().find(lpName);
+    if (it == plat::Env().end()) {
+      SetLastError(ERROR_ENVVAR_NOT_FOUND);
+      return 0;
+    }
+    v = it->second;
+  }
+  return CopyOut(v, lpBuffer, nSize);
+}
+
+BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue) {
+  if (!lpName || !*lpName) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  for (const WCHAR* p = lpName; *p; ++p) {
+    if (*p == u'=') {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+  }
+  std::lock_guard<std::mutex> g(plat::g_lock);
+  plat::EnsureInit();
+  if (lpValue)
+    plat::Env()[lpName] = lpValue;
+  else
+    plat::Env().erase(lpName);
+  return TRUE;
+}
+
+// Replaces each %NAME% of a known variable by its value; unknown names and a lone
+// '%' stay as written. Answers the characters needed including the terminator.
+DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize) {
+  if (!lpSrc) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::u16string src(lpSrc), out;
+  {
+    std::lock_guard<std::mutex> g(plat::g_lock);
+    plat::EnsureInit();
+    size_t i = 0;
+    while (i < src.size()) {
+      if (src[i] == u'%') {
+        size_t j = src.find(u'%', i + 1);
+        if (j != std::u16string::npos && j > i + 1) {
+          auto it = plat::Env().find(src.substr(i + 1, j - i - 1));
+          if (it != plat::Env().end()) {
+            out += it->second;
+            i = j + 1;
+            continue;
+          }
+          // An unknown name stays, and its closing '%' may open the next name.
+          out += src.substr(i, j - i);
+          i = j;
+          continue;
+        }
+      }
+      out += src[i++];
+    }
+  }
+  DWORD need = static_cast<DWORD>(out.size() + 1);
+  if (lpDst && nSize >= need) memcpy(lpDst, out.c_str(), need * sizeof(WCHAR));
+  else if (lpDst && nSize > 0)
+    lpDst[0] = 0;  // too small: the caller gets an empty string and the size needed
+  return need;
+}

@@ -1,0 +1,29 @@
+// Test fixture: every test gets a fresh, empty machine root and a reset platform layer.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kvplat/control.h"
+#include "win32.h"
+
+class MachineTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Host path of the machine root, and of a Windows path inside it.
+  const std::string& Root() const { return root_; }
+  std::string HostPath(const WCHAR* winPath) const;
+  // Writes and reads host files directly (bypassing the layer under test).
+  void WriteHostFile(const std::string& hostPath, const std::string& bytes) const;
+  std::string ReadHostFile(const std::string& hostPath) const;
+  bool HostExists(const std::string& hostPath) const;
+
+ private:
+  std::string root_;
+};
+
+// UTF-16 string helpers for assertions.
+std::u16string U16(const char* ascii);
+std::string Narrow(const WCHAR* s);
