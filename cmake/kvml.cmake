@@ -22,7 +22,7 @@ endfunction()
 
 # kv_gtest(NAME SOURCES...): a GoogleTest executable registered with CTest.
 function(kv_gtest name)
-  add_executable(${name} ${ARGN})
+  add_executable(${name} ${ARGN} ${CMAKE_SOURCE_DIR}/tests/support/asan_options.cpp)
   target_link_libraries(${name} PRIVATE kvtestsupport GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
 endfunction()

@@ -1,0 +1,973 @@
+// Initialization files: the line model of an INI file, a per-file cache of parsed
+// files, atomic rewrites, and the private-profile functions built on them.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "internal.h"
+
+namespace {
+
+// ---------------------------------------------------------------- text model
+
+enum LineKind { LINE_BLANK, LINE_COMMENT, LINE_SECTION, LINE_KEY, LINE_TEXT };
+
+// One line of the file. raw holds its bytes as stored (without the end of line), so
+// a rewrite reproduces every line it does not change exactly.
+struct Line {
+  std::string raw;
+  std::string eol;       // encoded "\r\n" or "\n", empty for a last line without one
+  LineKind kind = LINE_BLANK;
+  std::u16string text;   // the decoded line without surrounding blanks
+  std::u16string name;   // section name or key name
+  std::u16string value;  // key value without surrounding blanks (quotes kept)
+};
+
+// A section occurrence: its header line, the line after its last line, and the first
+// line of each key name (folded to upper case).
+struct SectionInfo {
+  size_t header = 0;
+  size_t end = 0;
+  std::unordered_map<std::u16string, size_t> keys;
+};
+
+struct IniText {
+  bool unicode = false;  // UTF-16LE with a byte-order mark
+  std::vector<Line> lines;
+  std::vector<SectionInfo> sections;                  // in file order, duplicates kept
+  std::unordered_map<std::u16string, size_t> firstSection;  // folded name -> index in sections
+};
+
+bool IsFileBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\v' || c == u'\r'; }
+
+std::u16string TrimFileBlanks(const std::u16string& s, size_t b, size_t e) {
+  while (b < e && IsFileBlank(s[b])) ++b;
+  while (e > b && IsFileBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+// Names passed by callers lose leading and trailing spaces (only spaces), as Windows does.
+std::u16string TrimSpaces(const WCHAR* s) {
+  size_t n = plat::WLen(s), b = 0;
+  while (b < n && s[b] == u' ') ++b;
+  while (n > b && s[n - 1] == u' ') --n;
+  return std::u16string(s + b, n - b);
+}
+
+std::u16string Fold(const std::u16string& s) {
+  std::u16string f(s);
+  for (auto& c : f) c = plat::FoldUpper(c);
+  return f;
+}
+
+bool SameName(const std::u16string& a, const std::u16string& b) {
+  return plat::FoldCompare(a.data(), a.size(), b.data(), b.size()) == 0;
+}
+
+// Decodes one line of ANSI text in the active code page. Lines never split a
+// double-byte character: LF is not a trail byte in any supported code page.
+std::u16string DecodeAnsi(const char* p, size_t n) {
+  std::u16string out;
+  bool ascii = true;
+  for (size_t i = 0; i < n && ascii; ++i) ascii = static_cast<unsigned char>(p[i]) < 0x80;
+  if (ascii || n > 0x7FFFFFFF) {
+    out.resize(n);
+    for (size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(p[i]);
+    return out;
+  }
+  out.resize(n);
+  int got = MultiByteToWideChar(CP_ACP, 0, p, static_cast<int>(n), &out[0], static_cast<int>(n));
+  if (got <= 0) {
+    // Undecodable text still gets a line: each byte as its Latin-1 character.
+    for (size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(p[i]);
+    return out;
+  }
+  out.resize(static_cast<size_t>(got));
+  return out;
+}
+
+std::string EncodeAnsi(const std::u16string& s) {
+  std::string out;
+  bool ascii = true;
+  for (size_t i = 0; i < s.size() && ascii; ++i) ascii = s[i] < 0x80;
+  if (ascii) {
+    out.resize(s.size());
+    for (size_t i = 0; i < s.size(); ++i) out[i] = static_cast<char>(s[i]);
+    return out;
+  }
+  int need = WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), NULL, 0, NULL, NULL);
+  if (need <= 0) return std::string(s.size(), '?');
+  out.resize(static_cast<size_t>(need));
+  WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), &out[0], need, NULL, NULL);
+  return out;
+}
+
+std::string EncodeUtf16(const std::u16string& s) {
+  std::string out(s.size() * 2, '\0');
+  for (size_t i = 0; i < s.size(); ++i) {
+    out[2 * i] = static_cast<char>(s[i] & 0xFF);
+    out[2 * i + 1] = static_cast<char>(s[i] >> 8);
+  }
+  return out;
+}
+
+std::string Encode(const std::u16string& s, bool unicode) { return unicode ? EncodeUtf16(s) : EncodeAnsi(s); }
+std::string Crlf(bool unicode) { return unicode ? std::string("\r\0\n\0", 4) : std::string("\r\n"); }
+
+// Sorts a decoded line into its kind and fills its names.
+void Classify(Line& line, const std::u16string& decoded) {
+  line.text = TrimFileBlanks(decoded, 0, decoded.size());
+  line.name.clear();
+  line.value.clear();
+  const std::u16string& t = line.text;
+  if (t.empty()) {
+    line.kind = LINE_BLANK;
+  } else if (t[0] == u';') {
+    line.kind = LINE_COMMENT;
+  } else if (t[0] == u'[') {
+    // The name ends at the first ']' or at the end of the line; text after ']' is ignored.
+    size_t close = t.find(u']', 1);
+    line.kind = LINE_SECTION;
+    line.name = TrimFileBlanks(t, 1, close == std::u16string::npos ? t.size() : close);
+  } else {
+    size_t eq = t.find(u'=');
+    if (eq == std::u16string::npos) {
+      line.kind = LINE_TEXT;
+    } else {
+      line.kind = LINE_KEY;
+      line.name = TrimFileBlanks(t, 0, eq);
+      line.value = TrimFileBlanks(t, eq + 1, t.size());
+    }
+  }
+}
+
+Line MakeLine(const std::u16string& text, bool unicode) {
+  Line line;
+  line.raw = Encode(text, unicode);
+  line.eol = Crlf(unicode);
+  Classify(line, text);
+  return line;
+}
+
+// Builds the section and key index of a parsed file.
+void Index(IniText& ini) {
+  ini.sections.clear();
+  ini.firstSection.clear();
+  for (size_t i = 0; i < ini.lines.size(); ++i) {
+    const Line& l = ini.lines[i];
+    if (l.kind == LINE_SECTION) {
+      if (!ini.sections.empty()) ini.sections.back().end = i;
+      SectionInfo s;
+      s.header = i;
+      ini.sections.push_back(std::move(s));
+      ini.firstSection.emplace(Fold(l.name), ini.sections.size() - 1);
+    } else if (l.kind == LINE_KEY && !ini.sections.empty()) {
+      ini.sections.back().keys.emplace(Fold(l.name), i);
+    }
+  }
+  if (!ini.sections.empty()) ini.sections.back().end = ini.lines.size();
+}
+
+IniText Parse(const std::string& bytes) {
+  IniText ini;
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    ini.unicode = true;
+    size_t pos = 2;
+    while (pos < bytes.size()) {
+      size_t e = pos;
+      while (e + 1 < bytes.size() && !(bytes[e] == '\n' && bytes[e + 1] == '\0')) e += 2;
+      Line line;
+      bool hasEol = e + 1 < bytes.size();
+      size_t end = hasEol ? e : bytes.size();
+      size_t bodyEnd = end;
+      if (hasEol && end >= pos + 2 && bytes[end - 2] == '\r' && bytes[end - 1] == '\0') bodyEnd = end - 2;
+      line.raw = bytes.substr(pos, bodyEnd - pos);
+      line.eol = hasEol ? bytes.substr(bodyEnd, e + 2 - bodyEnd) : std::string();
+      std::u16string decoded;
+      for (size_t i = 0; i + 1 < line.raw.size(); i += 2)
+        decoded += static_cast<char16_t>(static_cast<unsigned char>(line.raw[i]) |
+                                         (static_cast<unsigned char>(line.raw[i + 1]) << 8));
+      Classify(line, decoded);
+      ini.lines.push_back(std::move(line));
+      pos = hasEol ? e + 2 : bytes.size();
+    }
+  } else {
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+      size_t e = bytes.find('\n', pos);
+      bool hasEol = e != std::string::npos;
+      size_t end = hasEol ? e : bytes.size();
+      size_t bodyEnd = (hasEol && end > pos && bytes[end - 1] == '\r') ? end - 1 : end;
+      Line line;
+      line.raw = bytes.substr(pos, bodyEnd - pos);
+      line.eol = hasEol ? bytes.substr(bodyEnd, e + 1 - bodyEnd) : std::string();
+      Classify(line, DecodeAnsi(line.raw.data(), line.raw.size()));
+      ini.lines.push_back(std::move(line));
+      pos = hasEol ? e + 1 : bytes.size();
+    }
+  }
+  Index(ini);
+  return ini;
+}
+
+std::string Serialize(const std::vector<Line>& lines, bool unicode) {
+  std::string out;
+  size_t total = unicode ? 2 : 0;
+  for (const auto& l : lines) total += l.raw.size() + l.eol.size();
+  out.reserve(total);
+  if (unicode) out += "\xFF\xFE";
+  for (const auto& l : lines) {
+    out += l.raw;
+    out += l.eol;
+  }
+  return out;
+}
+
+std::u16string StripQuotes(const std::u16string& v) {
+  if (v.size() >= 2 && (v[0] == u'"' || v[0] == u'\'') && v.back() == v[0]) return v.substr(1, v.size() - 2);
+  return v;
+}
+
+// ---------------------------------------------------------------- edits
+// Each edit works on the line list of the file and answers whether it changed it.
+// Lookups use the first section of a name and the first key of a name in it, as reads do.
+
+size_t FindSection(const std::vector<Line>& lines, const std::u16string& name) {
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].kind == LINE_SECTION && SameName(lines[i].name, name)) return i;
+  return std::u16string::npos;
+}
+
+size_t SectionEnd(const std::vector<Line>& lines, size_t header) {
+  size_t i = header + 1;
+  while (i < lines.size() && lines[i].kind != LINE_SECTION) ++i;
+  return i;
+}
+
+// Inserts lines at pos, giving the line before them an end of line when it had none.
+void InsertLines(std::vector<Line>& lines, size_t pos, std::vector<Line> add, bool unicode) {
+  if (pos > 0 && lines[pos - 1].eol.empty()) lines[pos - 1].eol = Crlf(unicode);
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(pos), std::make_move_iterator(add.begin()),
+               std::make_move_iterator(add.end()));
+}
+
+// Sets a key: an existing key keeps its place and the spelling of its name; a new key
+// goes after the last entry of its section; a new section goes at the end of the file.
+bool EditSetKey(std::vector<Line>& lines, bool unicode, const std::u16string& sec, const std::u16string& key,
+                const std::u16string& value) {
+  size_t h = FindSection(lines, sec);
+  if (h == std::u16string::npos) {
+    InsertLines(lines, lines.size(), {MakeLine(u"[" + sec + u"]", unicode), MakeLine(key + u"=" + value, unicode)},
+                unicode);
+    return true;
+  }
+  size_t end = SectionEnd(lines, h), insertAt = h + 1;
+  for (size_t i = h + 1; i < end; ++i) {
+    if (lines[i].kind == LINE_KEY && SameName(lines[i].name, key)) {
+      Line repl = MakeLine(lines[i].name + u"=" + value, unicode);
+      repl.eol = lines[i].eol;
+      lines[i] = std::move(repl);
+      return true;
+    }
+    if (lines[i].kind == LINE_KEY || lines[i].kind == LINE_TEXT) insertAt = i + 1;
+  }
+  InsertLines(lines, insertAt, {MakeLine(key + u"=" + value, unicode)}, unicode);
+  return true;
+}
+
+bool EditDeleteKey(std::vector<Line>& lines, const std::u16string& sec, const std::u16string& key) {
+  size_t h = FindSection(lines, sec);
+  if (h == std::u16string::npos) return false;
+  size_t end = SectionEnd(lines, h);
+  for (size_t i = h + 1; i < end; ++i) {
+    if (lines[i].kind == LINE_KEY && SameName(lines[i].name, key)) {
+      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+// Removes the header and the entries of a section; comments and blank lines stay, as
+// they do on Windows. Answers the index where the first removed entry was (or where
+// the header was when it had none) through firstAt.
+bool EditDeleteSection(std::vector<Line>& lines, const std::u16string& sec, size_t* firstAt) {
+  size_t h = FindSection(lines, sec);
+  if (h == std::u16string::npos) return false;
+  size_t end = SectionEnd(lines, h);
+  std::vector<Line> kept;
+  size_t first = std::u16string::npos;
+  for (size_t i = h + 1; i < end; ++i) {
+    if (lines[i].kind == LINE_KEY || lines[i].kind == LINE_TEXT) {
+      if (first == std::u16string::npos) first = h + kept.size();
+    } else {
+      kept.push_back(std::move(lines[i]));
+    }
+  }
+  if (firstAt) *firstAt = first == std::u16string::npos ? h : first;
+  lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(h), lines.begin() + static_cast<std::ptrdiff_t>(end));
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(h), std::make_move_iterator(kept.begin()),
+               std::make_move_iterator(kept.end()));
+  return true;
+}
+
+// Replaces the entries of a section by the given lines, in place of its first entry;
+// a missing section is added at the end of the file.
+bool EditReplaceSection(std::vector<Line>& lines, bool unicode, const std::u16string& sec,
+                        const std::vector<std::u16string>& entries) {
+  std::vector<Line> add;
+  for (const auto& e : entries) add.push_back(MakeLine(e, unicode));
+  size_t h = FindSection(lines, sec);
+  if (h == std::u16string::npos) {
+    add.insert(add.begin(), MakeLine(u"[" + sec + u"]", unicode));
+    InsertLines(lines, lines.size(), std::move(add), unicode);
+    return true;
+  }
+  Line header = lines[h];
+  size_t at = h;
+  EditDeleteSection(lines, sec, &at);
+  // The header goes back where it was; the entries follow the comments that preceded
+  // the first old entry.
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(h), std::move(header));
+  InsertLines(lines, at + 1, std::move(add), unicode);
+  return true;
+}
+
+// ---------------------------------------------------------------- file cache
+
+struct FileId {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  struct timespec mtime = {0, 0};
+  struct timespec ctime = {0, 0};
+  bool operator==(const FileId& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
+  }
+};
+
+FileId IdOf(const struct stat& st) {
+  FileId id;
+  id.dev = st.st_dev;
+  id.ino = st.st_ino;
+  id.size = st.st_size;
+  id.mtime = st.st_mtim;
+  id.ctime = st.st_ctim;
+  return id;
+}
+
+// What a read sees of a file: its parsed text, or why there is none.
+struct Snapshot {
+  bool exists = false;
+  bool isDir = false;
+  mode_t mode = 0;
+  DWORD error = ERROR_FILE_NOT_FOUND;  // when it does not exist or cannot be read
+  FileId id;
+  IniText ini;
+};
+using SnapshotPtr = std::shared_ptr<const Snapshot>;
+
+constexpr size_t kCacheLimit = 64;
+std::mutex g_cacheLock;
+std::map<std::string, SnapshotPtr>* g_cache = new std::map<std::string, SnapshotPtr>();
+// Serializes read-modify-write cycles of this process; other processes are kept out
+// by a lock on the folder of the file.
+std::mutex g_writeLock;
+std::atomic<unsigned> g_tempCounter{0};
+
+void DropCache() {
+  std::lock_guard<std::mutex> g(g_cacheLock);
+  g_cache->clear();
+}
+
+struct ResetRegistrar {
+  ResetRegistrar() { plat::RegisterReset(DropCache); }
+} g_registrar;
+
+void CachePut(const std::string& host, SnapshotPtr snap) {
+  std::lock_guard<std::mutex> g(g_cacheLock);
+  if (g_cache->size() >= kCacheLimit && !g_cache->count(host)) g_cache->erase(g_cache->begin());
+  (*g_cache)[host] = std::move(snap);
+}
+
+SnapshotPtr Missing(DWORD error, bool isDir) {
+  auto s = std::make_shared<Snapshot>();
+  s->error = error;
+  s->isDir = isDir;
+  return s;
+}
+
+bool ReadAll(int fd, std::string& out) {
+  char buf[16384];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.append(buf, static_cast<size_t>(n));
+  }
+}
+
+// Answers the parsed file at a host path, from the cache while the file keeps its
+// identity (device, inode, size, modification and change times).
+SnapshotPtr Load(const std::string& host) {
+  struct stat st;
+  if (stat(host.c_str(), &st) != 0) {
+    int err = errno;
+    return Missing(err == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND, false);
+  }
+  if (S_ISDIR(st.st_mode)) return Missing(ERROR_ACCESS_DENIED, true);
+  {
+    std::lock_guard<std::mutex> g(g_cacheLock);
+    auto it = g_cache->find(host);
+    if (it != g_cache->end() && it->second->id == IdOf(st)) return it->second;
+  }
+  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    int err = errno;
+    return Missing(err == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED, false);
+  }
+  std::string bytes;
+  bool ok = fstat(fd, &st) == 0 && ReadAll(fd, bytes);
+  close(fd);
+  if (!ok) return Missing(ERROR_READ_FAULT, false);
+  auto snap = std::make_shared<Snapshot>();
+  snap->exists = true;
+  snap->mode = st.st_mode;
+  snap->error = ERROR_SUCCESS;
+  snap->id = IdOf(st);
+  snap->ini = Parse(bytes);
+  CachePut(host, snap);
+  return snap;
+}
+
+// ---------------------------------------------------------------- file names
+
+// A name without a folder lives in the Windows folder; NULL stands for win.ini.
+bool ResolveFile(const WCHAR* file, std::string& host) {
+  std::u16string name = file ? std::u16string(file) : std::u16string(u"win.ini");
+  if (name.find_first_of(u"\\/:") == std::u16string::npos) {
+    WCHAR dir[MAX_PATH];
+    UINT n = GetWindowsDirectoryW(dir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return false;
+    }
+    name = std::u16string(dir, n) + u"\\" + name;
+  }
+  return plat::MapPath(name.c_str(), host) != FALSE;
+}
+
+// ---------------------------------------------------------------- atomic rewrite
+
+bool WriteFully(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Writes bytes to a temporary file beside host, flushes it and renames it over host.
+// On failure the old file is untouched, the temporary file is gone and the last error
+// is set.
+bool ReplaceFile(int dirFd, const std::string& dir, const std::string& host, const std::string& bytes,
+                 bool existed, mode_t oldMode) {
+  std::string base = host.substr(host.rfind('/') + 1);
+  std::string tmp = dir + "/." + base + ".~" + std::to_string(getpid()) + "-" + std::to_string(++g_tempCounter);
+  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    plat::SetErrorFromErrno(errno);
+    return false;
+  }
+  int err = 0;
+  bool faulted = false;
+  if (existed && fchmod(fd, oldMode & 07777) != 0) err = errno;
+  if (!err && !WriteFully(fd, bytes)) err = errno;
+  if (!err && PlatFaultHit(PLAT_FAULT_FILE_WRITE)) faulted = true;
+  if (!err && !faulted && fsync(fd) != 0) err = errno;
+  if (close(fd) != 0 && !err && !faulted) err = errno;
+  if (!err && !faulted && rename(tmp.c_str(), host.c_str()) != 0) err = errno;
+  if (err || faulted) {
+    unlink(tmp.c_str());
+    if (faulted)
+      SetLastError(ERROR_DISK_FULL);  // an injected failure looks like a full disk, as for WriteFile
+    else
+      plat::SetErrorFromErrno(err);
+    return false;
+  }
+  fsync(dirFd);  // makes the rename itself durable
+  return true;
+}
+
+// Holds an exclusive lock on the folder of a file for a read-modify-write cycle.
+struct FolderLock {
+  int fd = -1;
+  ~FolderLock() {
+    if (fd >= 0) close(fd);  // closing releases the lock
+  }
+};
+
+enum EditKind { EDIT_SET_KEY, EDIT_DELETE_KEY, EDIT_DELETE_SECTION, EDIT_REPLACE_SECTION };
+
+struct Edit {
+  EditKind kind;
+  std::u16string section, key, value;
+  std::vector<std::u16string> entries;
+};
+
+// The common road of every write: resolve, lock, load, edit, rewrite, refresh the cache.
+BOOL ApplyEdit(const WCHAR* file, const Edit& edit) {
+  std::string host;
+  if (!ResolveFile(file, host)) return FALSE;
+  // A symbolic link is followed, so that the rewrite replaces its target, not the link.
+  struct stat lst;
+  if (lstat(host.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+    if (char* real = realpath(host.c_str(), nullptr)) {
+      host = real;
+      free(real);
+    }
+  }
+  std::string dir = host.substr(0, host.rfind('/'));
+  std::lock_guard<std::mutex> wl(g_writeLock);
+  FolderLock lock;
+  lock.fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (lock.fd < 0) {
+    SetLastError(errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  while (flock(lock.fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+  SnapshotPtr snap = Load(host);
+  if (snap->isDir || (!snap->exists && snap->error != ERROR_FILE_NOT_FOUND)) {
+    SetLastError(snap->isDir ? ERROR_ACCESS_DENIED : snap->error);
+    return FALSE;
+  }
+  // A read-only file stays read-only: the owner write bit decides, whoever we run as.
+  if (snap->exists && !(snap->mode & S_IWUSR)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  bool unicode = snap->ini.unicode;
+  std::vector<Line> lines = snap->ini.lines;
+  bool changed = false;
+  switch (edit.kind) {
+    case EDIT_SET_KEY: changed = EditSetKey(lines, unicode, edit.section, edit.key, edit.value); break;
+    case EDIT_DELETE_KEY: changed = EditDeleteKey(lines, edit.section, edit.key); break;
+    case EDIT_DELETE_SECTION: changed = EditDeleteSection(lines, edit.section, nullptr); break;
+    case EDIT_REPLACE_SECTION: changed = EditReplaceSection(lines, unicode, edit.section, edit.entries); break;
+  }
+  std::string bytes = Serialize(lines, unicode);
+  // Nothing to delete, or the same text again: the file is left alone.
+  if (!changed || (snap->exists && bytes == Serialize(snap->ini.lines, unicode))) {
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+  }
+  if (!ReplaceFile(lock.fd, dir, host, bytes, snap->exists, snap->mode)) return FALSE;
+  struct stat st;
+  if (stat(host.c_str(), &st) == 0) {
+    auto fresh = std::make_shared<Snapshot>();
+    fresh->exists = true;
+    fresh->mode = st.st_mode;
+    fresh->error = ERROR_SUCCESS;
+    fresh->id = IdOf(st);
+    fresh->ini = Parse(bytes);
+    CachePut(host, fresh);
+  }
+  // Windows answers ERROR_FILE_NOT_FOUND after creating the file, with success.
+  SetLastError(snap->exists ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+  return TRUE;
+}
+
+// Drops the cached view of one file, or of all files when file is NULL.
+void Flush(const WCHAR* file) {
+  if (!file) {
+    DropCache();
+    return;
+  }
+  std::string host;
+  if (!ResolveFile(file, host)) return;
+  std::lock_guard<std::mutex> g(g_cacheLock);
+  g_cache->erase(host);
+}
+
+// ---------------------------------------------------------------- queries
+
+// The full answer of a read before it is fitted into the caller's buffer. A list holds
+// each string followed by its NUL; the final NUL is added when copying.
+struct Answer {
+  std::u16string text;
+  bool list = false;
+  DWORD error = ERROR_SUCCESS;
+};
+
+const SectionInfo* FindSectionInfo(const IniText& ini, const std::u16string& name) {
+  auto it = ini.firstSection.find(Fold(name));
+  return it == ini.firstSection.end() ? nullptr : &ini.sections[it->second];
+}
+
+Answer QueryString(const WCHAR* app, const WCHAR* key, const WCHAR* def, const WCHAR* file) {
+  Answer a;
+  a.list = !app || !key;
+  std::string host;
+  SnapshotPtr snap;
+  if (ResolveFile(file, host)) {
+    snap = Load(host);
+  } else {
+    snap = Missing(GetLastError(), false);
+  }
+  const IniText& ini = snap->ini;
+  if (!app) {
+    for (const auto& s : ini.sections) {
+      a.text += ini.lines[s.header].name;
+      a.text += u'\0';
+    }
+    a.error = snap->exists ? ERROR_SUCCESS : snap->error;
+    return a;
+  }
+  const SectionInfo* sec = FindSectionInfo(ini, TrimSpaces(app));
+  if (!key) {
+    if (sec) {
+      for (size_t i = sec->header + 1; i < sec->end; ++i) {
+        if (ini.lines[i].kind != LINE_KEY) continue;
+        a.text += ini.lines[i].name;
+        a.text += u'\0';
+      }
+    }
+    a.error = sec ? ERROR_SUCCESS : (snap->exists ? ERROR_FILE_NOT_FOUND : snap->error);
+    return a;
+  }
+  if (sec) {
+    auto it = sec->keys.find(Fold(TrimSpaces(key)));
+    if (it != sec->keys.end()) {
+      a.text = StripQuotes(ini.lines[it->second].value);
+      return a;
+    }
+  }
+  // The default loses its trailing spaces (only spaces).
+  a.text = def ? std::u16string(def) : std::u16string();
+  while (!a.text.empty() && a.text.back() == u' ') a.text.pop_back();
+  a.error = snap->exists ? ERROR_FILE_NOT_FOUND : snap->error;
+  return a;
+}
+
+Answer QuerySection(const WCHAR* app, const WCHAR* file) {
+  Answer a;
+  a.list = true;
+  if (!app) {
+    a.error = ERROR_INVALID_PARAMETER;
+    return a;
+  }
+  std::string host;
+  SnapshotPtr snap = ResolveFile(file, host) ? Load(host) : Missing(GetLastError(), false);
+  const IniText& ini = snap->ini;
+  const SectionInfo* sec = FindSectionInfo(ini, TrimSpaces(app));
+  if (sec) {
+    for (size_t i = sec->header + 1; i < sec->end; ++i) {
+      const Line& l = ini.lines[i];
+      if (l.kind != LINE_KEY && l.kind != LINE_TEXT) continue;
+      a.text += l.text;
+      a.text += u'\0';
+    }
+  }
+  a.error = sec ? ERROR_SUCCESS : (snap->exists ? ERROR_FILE_NOT_FOUND : snap->error);
+  return a;
+}
+
+// Fits an answer into a UTF-16 buffer with the Win32 truncation rules.
+DWORD CopyOutW(const Answer& a, LPWSTR buf, DWORD n) {
+  if (n == 0) {
+    SetLastError(ERROR_MORE_DATA);
+    return 0;
+  }
+  if (!buf) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  size_t len = a.text.size();
+  if (!a.list) {
+    if (len + 1 <= n) {
+      memcpy(buf, a.text.data(), len * sizeof(WCHAR));
+      buf[len] = 0;
+      SetLastError(a.error);
+      return static_cast<DWORD>(len);
+    }
+    memcpy(buf, a.text.data(), (n - 1) * sizeof(WCHAR));
+    buf[n - 1] = 0;
+    SetLastError(ERROR_MORE_DATA);
+    return n - 1;
+  }
+  if (len + 1 <= n) {
+    memcpy(buf, a.text.data(), len * sizeof(WCHAR));
+    buf[len] = 0;
+    if (len == 0 && n >= 2) buf[1] = 0;
+    SetLastError(a.error);
+    return static_cast<DWORD>(len);
+  }
+  if (n < 2) {
+    buf[0] = 0;
+    SetLastError(ERROR_MORE_DATA);
+    return 0;
+  }
+  memcpy(buf, a.text.data(), (n - 2) * sizeof(WCHAR));
+  buf[n - 2] = 0;
+  buf[n - 1] = 0;
+  SetLastError(ERROR_MORE_DATA);
+  return n - 2;
+}
+
+// Encodes the longest run of whole characters of s that fits in max bytes.
+std::string EncodeFitting(const std::u16string& s, size_t max) {
+  std::string out;
+  for (size_t i = 0; i < s.size();) {
+    size_t n = (s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size()) ? 2 : 1;
+    std::string piece = EncodeAnsi(s.substr(i, n));
+    if (out.size() + piece.size() > max) break;
+    out += piece;
+    i += n;
+  }
+  return out;
+}
+
+// Fits an answer into an ANSI buffer: the same rules counted in bytes, never splitting
+// a double-byte character.
+DWORD CopyOutA(const Answer& a, LPSTR buf, DWORD n) {
+  if (n == 0) {
+    SetLastError(ERROR_MORE_DATA);
+    return 0;
+  }
+  if (!buf) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::string whole = EncodeAnsi(a.text);
+  if (whole.size() + 1 <= n) {
+    memcpy(buf, whole.data(), whole.size());
+    buf[whole.size()] = 0;
+    if (a.list && whole.empty() && n >= 2) buf[1] = 0;
+    SetLastError(a.error);
+    return static_cast<DWORD>(whole.size());
+  }
+  size_t room = a.list ? (n >= 2 ? n - 2 : 0) : n - 1;
+  std::string part = EncodeFitting(a.text, room);
+  memcpy(buf, part.data(), part.size());
+  memset(buf + part.size(), 0, n - part.size());
+  SetLastError(ERROR_MORE_DATA);
+  return static_cast<DWORD>(room);
+}
+
+// Converts a number the way the NT run-time library does with base 0: blanks, a sign,
+// then "0x" (hex), "0o" (octal), "0b" (binary) or decimal digits up to the first
+// character that is not one; the value wraps modulo 2^32.
+UINT ParseProfileInt(const std::u16string& s) {
+  size_t i = 0;
+  while (i < s.size() && s[i] <= u' ') ++i;
+  bool neg = false;
+  if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) neg = s[i++] == u'-';
+  UINT base = 10;
+  if (i + 1 < s.size() && s[i] == u'0') {
+    char16_t p = s[i + 1];
+    if (p == u'x' || p == u'X') base = 16;
+    if (p == u'o' || p == u'O') base = 8;
+    if (p == u'b' || p == u'B') base = 2;
+    if (base != 10) i += 2;
+  }
+  UINT v = 0;
+  for (; i < s.size(); ++i) {
+    char16_t c = s[i];
+    UINT d;
+    if (c >= u'0' && c <= u'9')
+      d = c - u'0';
+    else if (c >= u'a' && c <= u'f')
+      d = c - u'a' + 10;
+    else if (c >= u'A' && c <= u'F')
+      d = c - u'A' + 10;
+    else
+      break;
+    if (d >= base) break;
+    v = v * base + d;
+  }
+  return neg ? 0u - v : v;
+}
+
+UINT IntFromAnswer(const Answer& a, INT nDefault) {
+  SetLastError(a.error);
+  // An empty value counts as missing; a list is read up to its first NUL.
+  std::u16string first = a.text.substr(0, a.text.find(u'\0'));
+  if (first.empty()) return static_cast<UINT>(nDefault);
+  return ParseProfileInt(first);
+}
+
+// Splits a double-NUL list of strings.
+std::vector<std::u16string> SplitList(const WCHAR* p) {
+  std::vector<std::u16string> out;
+  while (*p) {
+    size_t n = plat::WLen(p);
+    out.emplace_back(p, n);
+    p += n + 1;
+  }
+  return out;
+}
+
+BOOL WriteString(const WCHAR* app, const WCHAR* key, const WCHAR* value, const WCHAR* file) {
+  if (!app && !key && !value) {
+    // Windows flushes its cache of the file and answers FALSE.
+    Flush(file);
+    return FALSE;
+  }
+  if (!app) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  Edit e;
+  e.section = TrimSpaces(app);
+  if (!key) {
+    e.kind = EDIT_DELETE_SECTION;
+  } else {
+    e.key = TrimSpaces(key);
+    if (value) {
+      e.kind = EDIT_SET_KEY;
+      e.value = value;
+    } else {
+      e.kind = EDIT_DELETE_KEY;
+    }
+  }
+  return ApplyEdit(file, e);
+}
+
+BOOL WriteSection(const WCHAR* app, const WCHAR* list, const WCHAR* file) {
+  if (!app) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  Edit e;
+  e.section = TrimSpaces(app);
+  if (!list) {
+    e.kind = EDIT_DELETE_SECTION;
+  } else {
+    e.kind = EDIT_REPLACE_SECTION;
+    e.entries = SplitList(list);
+  }
+  return ApplyEdit(file, e);
+}
+
+// ANSI arguments turned into UTF-16 with the active code page; NULL stays NULL.
+struct WideArg {
+  explicit WideArg(const char* s) : null(s == nullptr) {
+    if (s) text = DecodeAnsi(s, strlen(s));
+  }
+  const WCHAR* get() const { return null ? nullptr : text.c_str(); }
+  std::u16string text;
+  bool null;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- UTF-16 entry points
+
+DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
+                                      LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName) {
+  return CopyOutW(QueryString(lpAppName, lpKeyName, lpDefault, lpFileName), lpReturnedString, nSize);
+}
+
+UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault, LPCWSTR lpFileName) {
+  return IntFromAnswer(QueryString(lpAppName, lpKeyName, u"", lpFileName), nDefault);
+}
+
+DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedString, DWORD nSize,
+                                       LPCWSTR lpFileName) {
+  return CopyOutW(QuerySection(lpAppName, lpFileName), lpReturnedString, nSize);
+}
+
+DWORD WINAPI GetPrivateProfileSectionNamesW(LPWSTR lpszReturnBuffer, DWORD nSize, LPCWSTR lpFileName) {
+  return CopyOutW(QueryString(NULL, NULL, NULL, lpFileName), lpszReturnBuffer, nSize);
+}
+
+BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString,
+                                       LPCWSTR lpFileName) {
+  return WriteString(lpAppName, lpKeyName, lpString, lpFileName);
+}
+
+BOOL WINAPI WritePrivateProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString, LPCWSTR lpFileName) {
+  return WriteSection(lpAppName, lpString, lpFileName);
+}
+
+DWORD WINAPI GetProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault, LPWSTR lpReturnedString,
+                               DWORD nSize) {
+  return GetPrivateProfileStringW(lpAppName, lpKeyName, lpDefault, lpReturnedString, nSize, u"win.ini");
+}
+
+UINT WINAPI GetProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault) {
+  return GetPrivateProfileIntW(lpAppName, lpKeyName, nDefault, u"win.ini");
+}
+
+DWORD WINAPI GetProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedString, DWORD nSize) {
+  return GetPrivateProfileSectionW(lpAppName, lpReturnedString, nSize, u"win.ini");
+}
+
+BOOL WINAPI WriteProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString) {
+  return WritePrivateProfileStringW(lpAppName, lpKeyName, lpString, u"win.ini");
+}
+
+BOOL WINAPI WriteProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString) {
+  return WritePrivateProfileSectionW(lpAppName, lpString, u"win.ini");
+}
+
+// ---------------------------------------------------------------- ANSI entry points
+
+DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
+                                      DWORD nSize, LPCSTR lpFileName) {
+  WideArg app(lpAppName), key(lpKeyName), def(lpDefault), file(lpFileName);
+  return CopyOutA(QueryString(app.get(), key.get(), def.get(), file.get()), lpReturnedString, nSize);
+}
+
+UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName) {
+  WideArg app(lpAppName), key(lpKeyName), file(lpFileName);
+  return IntFromAnswer(QueryString(app.get(), key.get(), u"", file.get()), nDefault);
+}
+
+DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
+  WideArg app(lpAppName), file(lpFileName);
+  return CopyOutA(QuerySection(app.get(), file.get()), lpReturnedString, nSize);
+}
+
+DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
+  WideArg file(lpFileName);
+  return CopyOutA(QueryString(NULL, NULL, NULL, file.get()), lpszReturnBuffer, nSize);
+}
+
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
+  WideArg app(lpAppName), key(lpKeyName), value(lpString), file(lpFileName);
+  return WriteString(app.get(), key.get(), value.get(), file.get());
+}
+
+BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName) {
+  WideArg app(lpAppName), file(lpFileName);
+  if (!lpString) return WriteSection(app.get(), NULL, file.get());
+  // Convert the double-NUL list string by string.
+  std::u16string list;
+  for (const char* p = lpString; *p; p += strlen(p) + 1) {
+    list += DecodeAnsi(p, strlen(p));
+    list += u'\0';
+  }
+  list += u'\0';
+  return WriteSection(app.get(), list.c_str(), file.get());
+}

@@ -1,0 +1,964 @@
+// The spooler's printers: their PRINTER_INFO fields, default DEVMODE and printer data,
+// kept as one text file per printer (C:\WINDOWS\system32\spool\kvprinters\<id>\printer.txt)
+// so that every process using the machine root sees the same printers. Readers re-read a
+// printer whose file changed; writers work under an inter-process lock and replace files
+// atomically. Printer handles live in the shared handle table.
+#include <dirent.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <mutex>
+
+#include "kvplat/os_control.h"
+#include "kvplat/spool_control.h"
+#include "spool_internal.h"
+#include "store.h"
+#include "win32/system.h"
+
+namespace plat {
+namespace spool {
+namespace {
+
+const char16_t kPrintersDir[] = u"C:\\WINDOWS\\system32\\spool\\kvprinters";
+const char16_t kDriverDataKey[] = u"PrinterDriverData";
+constexpr DWORD kMaxDataBytes = 16u << 20;
+constexpr size_t kMaxPrinterName = 220;
+constexpr DWORD kAdminRights = SERVER_ACCESS_ADMINISTER | PRINTER_ACCESS_ADMINISTER | PRINTER_ACCESS_MANAGE_LIMITED |
+                               0x10000 /*DELETE*/ | 0x40000 /*WRITE_DAC*/ | 0x80000 /*WRITE_OWNER*/;
+
+using OptString = std::optional<std::u16string>;
+
+struct DataValue {
+  std::u16string key, name;
+  DWORD type = 0;
+  std::string data;
+};
+
+struct Printer {
+  std::u16string name, driver;
+  OptString server, share, port, comment, location, sepFile, printProcessor, datatype, parameters;
+  DWORD attributes = 0, priority = 1, defaultPriority = 0, startTime = 0, untilTime = 0, status = 0;
+  bool published = false;
+  std::u16string guid;
+  std::string devMode;  // empty: no default DEVMODE
+  std::vector<DataValue> data;
+
+  DataValue* Find(const std::u16string& key, const std::u16string& value) {
+    for (auto& d : data)
+      if (SameName(d.key, key) && SameName(d.name, value)) return &d;
+    return nullptr;
+  }
+};
+
+struct Entry {
+  store::Stamp stamp;
+  Printer printer;
+};
+
+// The spooler's view of one machine root.
+struct Spool {
+  std::string dir, lockPath;
+  uint64_t generation = 0;
+  store::Stamp dirStamp;
+  bool scanned = false;
+  std::vector<std::string> folders;       // as last listed, readable or not
+  std::map<std::string, Entry> printers;  // the readable ones, by folder name
+
+  Entry* FindByName(const std::u16string& name) {
+    for (auto& [folder, e] : printers)
+      if (SameName(e.printer.name, name)) return &e;
+    return nullptr;
+  }
+  std::string FileOf(const std::string& folder) const { return dir + "/" + folder + "/printer.txt"; }
+};
+
+std::mutex g_lock;
+bool g_denyOpen = false;
+bool g_nonAdmin = false;
+// The spooler sees a non-administrator when its own switch or the machine-wide one says so.
+bool NonAdmin() { return g_nonAdmin || !PlatIsAdministrator(); }
+std::map<std::string, Spool>& Spools() {
+  static auto* spools = new std::map<std::string, Spool>();
+  return *spools;
+}
+
+void ResetSpooler() {
+  std::lock_guard<std::mutex> g(g_lock);
+  g_denyOpen = false;
+  g_nonAdmin = false;
+  Spools().clear();
+}
+struct ResetRegistrar {
+  ResetRegistrar() { RegisterReset(ResetSpooler); }
+} g_registrar;
+
+// ---------------------------------------------------------------- printer files
+
+void PutString(std::string& out, const char* field, const OptString& s) {
+  if (s) out += std::string(field) + " " + store::Quote(*s) + "\n";
+}
+
+void PutNumber(std::string& out, const char* field, DWORD v, bool hex = false) {
+  char buf[64];
+  snprintf(buf, sizeof buf, hex ? "%s 0x%08X\n" : "%s %u\n", field, static_cast<unsigned>(v));
+  out += buf;
+}
+
+std::string Serialize(const Printer& p) {
+  std::string out = "kvprinter 1\n";
+  PutString(out, "name", p.name);
+  PutString(out, "driver", p.driver);
+  PutString(out, "server", p.server);
+  PutString(out, "share", p.share);
+  PutString(out, "port", p.port);
+  PutString(out, "comment", p.comment);
+  PutString(out, "location", p.location);
+  PutString(out, "sepfile", p.sepFile);
+  PutString(out, "printprocessor", p.printProcessor);
+  PutString(out, "datatype", p.datatype);
+  PutString(out, "parameters", p.parameters);
+  PutNumber(out, "attributes", p.attributes, true);
+  PutNumber(out, "priority", p.priority);
+  PutNumber(out, "defaultpriority", p.defaultPriority);
+  PutNumber(out, "starttime", p.startTime);
+  PutNumber(out, "untiltime", p.untilTime);
+  PutNumber(out, "status", p.status, true);
+  if (p.published) PutString(out, "published", p.guid);
+  if (!p.devMode.empty()) out += "devmode " + store::EncodeValue(REG_BINARY, p.devMode) + "\n";
+  for (auto& d : p.data)
+    out += "data " + store::Quote(d.key) + " " + store::Quote(d.name) + " = " + store::EncodeValue(d.type, d.data) + "\n";
+  return out;
+}
+
+bool ParseLine(const std::string& field, const char* p, Printer& pr, bool& hasName, bool& hasDriver) {
+  struct StringField {
+    const char* word;
+    OptString Printer::*member;
+  };
+  static const StringField kStrings[] = {
+      {"server", &Printer::server},     {"share", &Printer::share},
+      {"port", &Printer::port},         {"comment", &Printer::comment},
+      {"location", &Printer::location}, {"sepfile", &Printer::sepFile},
+      {"printprocessor", &Printer::printProcessor}, {"datatype", &Printer::datatype},
+      {"parameters", &Printer::parameters},
+  };
+  struct NumberField {
+    const char* word;
+    DWORD Printer::*member;
+  };
+  static const NumberField kNumbers[] = {
+      {"attributes", &Printer::attributes}, {"priority", &Printer::priority},
+      {"defaultpriority", &Printer::defaultPriority}, {"starttime", &Printer::startTime},
+      {"untiltime", &Printer::untilTime}, {"status", &Printer::status},
+  };
+  std::u16string s;
+  if (field == "name" || field == "driver" || field == "published") {
+    if (!store::Unquote(p, s)) return false;
+    if (field == "name") {
+      pr.name = s;
+      hasName = true;
+    } else if (field == "driver") {
+      pr.driver = s;
+      hasDriver = true;
+    } else {
+      pr.published = true;
+      pr.guid = s;
+    }
+    return store::AtEnd(p);
+  }
+  for (auto& f : kStrings) {
+    if (field == f.word) {
+      if (!store::Unquote(p, s)) return false;
+      pr.*f.member = s;
+      return store::AtEnd(p);
+    }
+  }
+  for (auto& f : kNumbers) {
+    if (field == f.word) {
+      uint64_t v;
+      if (!store::ReadNumber(p, v) || v > 0xFFFFFFFFu) return false;
+      pr.*f.member = static_cast<DWORD>(v);
+      return store::AtEnd(p);
+    }
+  }
+  if (field == "devmode") {
+    DWORD type;
+    return store::DecodeValue(p, type, pr.devMode) && store::AtEnd(p);
+  }
+  if (field == "data") {
+    DataValue d;
+    if (!store::Unquote(p, d.key) || !store::Unquote(p, d.name)) return false;
+    store::AtEnd(p);
+    if (*p++ != '=') return false;
+    if (!store::DecodeValue(p, d.type, d.data) || !store::AtEnd(p)) return false;
+    if (DataValue* old = pr.Find(d.key, d.name))
+      *old = std::move(d);
+    else
+      pr.data.push_back(std::move(d));
+    return true;
+  }
+  return false;
+}
+
+bool Parse(const std::string& text, Printer& pr) {
+  pr = Printer();
+  bool header = false, hasName = false, hasDriver = false;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.find('\0') != std::string::npos) return false;
+    const char* p = line.c_str();
+    if (store::AtEnd(p) || *p == '#') continue;
+    std::string word;
+    if (!store::ReadWord(p, word)) return false;
+    if (!header) {
+      uint64_t version;
+      if (word != "kvprinter" || !store::ReadNumber(p, version) || version != 1 || !store::AtEnd(p)) return false;
+      header = true;
+      continue;
+    }
+    if (!ParseLine(word, p, pr, hasName, hasDriver)) return false;
+  }
+  return header && hasName && hasDriver && !pr.name.empty();
+}
+
+// ---------------------------------------------------------------- the spool state
+
+Spool* SpoolForRoot() {
+  std::string dir;
+  if (!MapPath(kPrintersDir, dir)) return nullptr;
+  Spool& s = Spools()[dir];
+  if (s.dir.empty()) {
+    s.dir = dir;
+    s.lockPath = dir + "/kvspool.lock";
+  }
+  return &s;
+}
+
+std::vector<std::string> ListFolders(const std::string& dir) {
+  std::vector<std::string> out;
+  DIR* d = opendir(dir.c_str());
+  if (!d) return out;
+  while (struct dirent* e = readdir(d)) {
+    std::string n = e->d_name;
+    if (n == "." || n == "..") continue;
+    struct stat st;
+    if (stat((dir + "/" + n).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) out.push_back(n);
+  }
+  closedir(d);
+  return out;
+}
+
+// Brings the view up to date: lists the folders again when the folder or the generation
+// changed, and re-reads each printer whose file changed. Unreadable printers are left out.
+void Refresh(Spool& s) {
+  uint64_t gen = store::ReadGeneration(s.lockPath);
+  store::Stamp ds;
+  store::StatFile(s.dir, ds);
+  if (!s.scanned || gen != s.generation || !(ds == s.dirStamp)) {
+    s.folders = ListFolders(s.dir);
+    s.generation = gen;
+    s.dirStamp = ds;
+    s.scanned = true;
+  }
+  std::map<std::string, Entry> next;
+  for (auto& folder : s.folders) {
+    store::Stamp fs;
+    store::StatFile(s.FileOf(folder), fs);
+    if (!fs.exists) continue;
+    auto old = s.printers.find(folder);
+    if (old != s.printers.end() && old->second.stamp == fs) {
+      next[folder] = std::move(old->second);
+      continue;
+    }
+    std::string text;
+    bool exists;
+    Entry e;
+    if (store::ReadWholeFile(s.FileOf(folder), text, exists) && exists && Parse(text, e.printer)) {
+      e.stamp = fs;
+      next[folder] = std::move(e);
+    }
+  }
+  s.printers = std::move(next);
+}
+
+// One change of the spool under the inter-process lock. The change answers a Win32
+// error code; its writes go through Save and Remove.
+struct Writer {
+  Spool& s;
+  bool wrote = false;
+  bool Save(const std::string& folder, const Printer& p) {
+    std::string path = s.FileOf(folder);
+    if (!store::WriteFileAtomic(path, Serialize(p))) return false;
+    if (std::find(s.folders.begin(), s.folders.end(), folder) == s.folders.end()) s.folders.push_back(folder);
+    Entry& e = s.printers[folder];
+    e.printer = p;
+    store::StatFile(path, e.stamp);
+    wrote = true;
+    return true;
+  }
+  void Remove(const std::string& folder) {
+    unlink(s.FileOf(folder).c_str());
+    rmdir((s.dir + "/" + folder).c_str());
+    s.printers.erase(folder);
+    s.folders.erase(std::remove(s.folders.begin(), s.folders.end(), folder), s.folders.end());
+    wrote = true;
+  }
+};
+
+DWORD Change(const std::function<DWORD(Spool&, Writer&)>& fn) {
+  Spool* s = SpoolForRoot();
+  if (!s) return ERROR_PATH_NOT_FOUND;
+  store::WriteLock lock(s->lockPath);
+  if (!lock.ok()) return ERROR_CANTWRITE;
+  Refresh(*s);
+  Writer w{*s};
+  DWORD rc = fn(*s, w);
+  if (w.wrote) {
+    lock.Bump();
+    s->generation = lock.Generation();
+    store::StatFile(s->dir, s->dirStamp);
+  }
+  return rc;
+}
+
+std::string NewFolder(const Spool& s) {
+  unsigned n = 1;
+  for (auto& f : ListFolders(s.dir)) {
+    if (f.size() >= 2 && f.size() <= 10 && f[0] == 'p' && f.find_first_not_of("0123456789", 1) == std::string::npos)
+      n = std::max(n, static_cast<unsigned>(strtoul(f.c_str() + 1, nullptr, 10)) + 1);
+  }
+  char buf[16];
+  snprintf(buf, sizeof buf, "p%04u", n);
+  return buf;
+}
+
+// ---------------------------------------------------------------- names and checks
+
+// A printer name: no ',' '!' or controls, at most 220 characters, and a '\' only in the
+// "\\server\printer" form of a connection.
+bool ValidPrinterName(const std::u16string& name, bool connection) {
+  if (name.empty() || name.size() > kMaxPrinterName) return false;
+  size_t start = 0;
+  if (connection) {
+    if (name.size() < 5 || name[0] != u'\\' || name[1] != u'\\') return false;
+    size_t sep = name.find(u'\\', 2);
+    if (sep == std::u16string::npos || sep == 2 || sep + 1 >= name.size()) return false;
+    start = sep + 1;
+  }
+  for (size_t i = start; i < name.size(); ++i) {
+    char16_t c = name[i];
+    if (c < 0x20 || c == u',' || c == u'!' || c == u'\\') return false;
+  }
+  return true;
+}
+
+bool ValidDatatype(const std::u16string& t) {
+  static const char16_t* const kTypes[] = {u"RAW", u"TEXT", u"RAW [FF appended]", u"RAW [FF auto]",
+                                           u"NT EMF 1.003", u"NT EMF 1.006", u"NT EMF 1.007", u"NT EMF 1.008"};
+  for (auto* k : kTypes)
+    if (SameName(t, k)) return true;
+  return false;
+}
+
+// Copies a DEVMODE (dmSize + dmDriverExtra bytes); false when its header is implausible.
+bool TakeDevMode(const void* dm, std::string& out) {
+  const BYTE* p = static_cast<const BYTE*>(dm);
+  WORD size, extra;
+  memcpy(&size, p + KV_DEVMODE_OFFSET_SIZE, sizeof size);
+  memcpy(&extra, p + KV_DEVMODE_OFFSET_DRIVER_EXTRA, sizeof extra);
+  if (size < KV_DEVMODE_OFFSET_DRIVER_EXTRA + 6) return false;
+  out.assign(reinterpret_cast<const char*>(p), static_cast<size_t>(size) + extra);
+  return true;
+}
+
+std::u16string MakeGuid(const std::string& folder, const Printer& p) {
+  std::hash<std::string> h;
+  uint64_t a = h(folder + std::to_string(GetTickCount())) * 0x9E3779B97F4A7C15ull;
+  uint64_t b = h(std::to_string(a) + folder) ^ (static_cast<uint64_t>(p.name.size()) << 40);
+  char buf[48];
+  snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%04X-%04X%08X}", static_cast<unsigned>(a >> 32),
+           static_cast<unsigned>((a >> 16) & 0xFFFF), static_cast<unsigned>(0x4000 | (a & 0x0FFF)),
+           static_cast<unsigned>(0x8000 | ((b >> 48) & 0x3FFF)), static_cast<unsigned>((b >> 32) & 0xFFFF),
+           static_cast<unsigned>(b & 0xFFFFFFFF));
+  std::u16string g;
+  for (const char* c = buf; *c; ++c) g += static_cast<char16_t>(*c);
+  return g;
+}
+
+// ---------------------------------------------------------------- handles
+
+struct PrinterObject : Object {
+  PrinterObject() : Object(OBJ_ANY) {}
+  bool server = false;
+  std::string folder;
+  DWORD access = 0;
+};
+
+std::shared_ptr<PrinterObject> GetObject(HANDLE h) {
+  if (!h) return nullptr;
+  DWORD saved = GetLastError();
+  auto obj = std::dynamic_pointer_cast<PrinterObject>(HandleGet(h, OBJ_ANY));
+  SetLastError(saved);
+  return obj;
+}
+
+// The printer behind a printer handle in the refreshed view; ERROR_INVALID_HANDLE for a
+// bogus, closed or server handle and for a printer that was deleted.
+DWORD Lookup(HANDLE h, std::shared_ptr<PrinterObject>& obj, Spool*& s, Entry*& e) {
+  obj = GetObject(h);
+  if (!obj || obj->server) return ERROR_INVALID_HANDLE;
+  s = SpoolForRoot();
+  if (!s) return ERROR_INVALID_HANDLE;
+  Refresh(*s);
+  auto it = s->printers.find(obj->folder);
+  if (it == s->printers.end()) return ERROR_INVALID_HANDLE;
+  e = &it->second;
+  return ERROR_SUCCESS;
+}
+
+bool MayAdminister(const PrinterObject& obj) {
+  return !NonAdmin() && (obj.access & (PRINTER_ACCESS_ADMINISTER | PRINTER_ACCESS_MANAGE_LIMITED | SERVER_ACCESS_ADMINISTER));
+}
+
+BOOL Fail(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+// Runs a change of the printer behind a handle. The check runs on the refreshed state
+// before anything is written.
+DWORD ChangePrinter(HANDLE h, const std::function<DWORD(Spool&, const std::string& folder, Printer&)>& fn) {
+  auto obj = GetObject(h);
+  if (!obj || obj->server) return ERROR_INVALID_HANDLE;
+  return Change([&](Spool& s, Writer& w) -> DWORD {
+    auto it = s.printers.find(obj->folder);
+    if (it == s.printers.end()) return ERROR_INVALID_HANDLE;
+    Printer copy = it->second.printer;
+    DWORD rc = fn(s, obj->folder, copy);
+    if (rc != ERROR_SUCCESS) return rc;
+    return w.Save(obj->folder, copy) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+  });
+}
+
+// ---------------------------------------------------------------- answer layouts
+
+void FillInfo1(Packer& pk, const Printer& p, PRINTER_INFO_1W* out) {
+  std::u16string desc = p.name + u"," + p.driver + u"," + p.location.value_or(u"");
+  LPWSTR d = pk.Str(desc), n = pk.Str(p.name), c = pk.Str(p.comment);
+  if (out) {
+    out->Flags = PRINTER_ENUM_ICON8;
+    out->pDescription = d;
+    out->pName = n;
+    out->pComment = c;
+  }
+}
+
+void FillInfo2(Packer& pk, const Printer& p, PRINTER_INFO_2W* out) {
+  void* dm = pk.Bytes(p.devMode);  // first, so that it keeps its 4-byte boundary
+  LPWSTR server = pk.Str(p.server), name = pk.Str(p.name), share = pk.Str(p.share), port = pk.Str(p.port),
+         driver = pk.Str(p.driver), comment = pk.Str(p.comment), location = pk.Str(p.location),
+         sep = pk.Str(p.sepFile), proc = pk.Str(p.printProcessor), type = pk.Str(p.datatype),
+         params = pk.Str(p.parameters);
+  if (!out) return;
+  out->pServerName = server;
+  out->pPrinterName = name;
+  out->pShareName = share;
+  out->pPortName = port;
+  out->pDriverName = driver;
+  out->pComment = comment;
+  out->pLocation = location;
+  out->pDevMode = static_cast<LPDEVMODEW>(dm);
+  out->pSepFile = sep;
+  out->pPrintProcessor = proc;
+  out->pDatatype = type;
+  out->pParameters = params;
+  out->pSecurityDescriptor = NULL;
+  out->Attributes = p.attributes;
+  out->Priority = p.priority;
+  out->DefaultPriority = p.defaultPriority;
+  out->StartTime = p.startTime;
+  out->UntilTime = p.untilTime;
+  out->Status = p.status;
+  out->cJobs = 0;
+  out->AveragePPM = 0;
+}
+
+void FillInfo4(Packer& pk, const Printer& p, PRINTER_INFO_4W* out) {
+  LPWSTR name = pk.Str(p.name), server = pk.Str(p.server);
+  if (!out) return;
+  out->pPrinterName = name;
+  out->pServerName = server;
+  out->Attributes = p.attributes;
+}
+
+void FillInfo7(Packer& pk, const Printer& p, PRINTER_INFO_7W* out) {
+  LPWSTR guid = p.published ? pk.Str(p.guid) : NULL;
+  if (!out) return;
+  out->pszObjectGUID = guid;
+  out->dwAction = p.published ? DSPRINT_PUBLISH : DSPRINT_UNPUBLISH;
+}
+
+bool LevelSize(DWORD level, DWORD& size) {
+  switch (level) {
+    case 1: size = sizeof(PRINTER_INFO_1W); return true;
+    case 2: size = sizeof(PRINTER_INFO_2W); return true;
+    case 4: size = sizeof(PRINTER_INFO_4W); return true;
+    case 7: size = sizeof(PRINTER_INFO_7W); return true;
+    default: return false;
+  }
+}
+
+void FillLevel(DWORD level, Packer& pk, const Printer& p, void* out) {
+  switch (level) {
+    case 1: FillInfo1(pk, p, static_cast<PRINTER_INFO_1W*>(out)); break;
+    case 2: FillInfo2(pk, p, static_cast<PRINTER_INFO_2W*>(out)); break;
+    case 4: FillInfo4(pk, p, static_cast<PRINTER_INFO_4W*>(out)); break;
+    case 7: FillInfo7(pk, p, static_cast<PRINTER_INFO_7W*>(out)); break;
+  }
+}
+
+// ---------------------------------------------------------------- SetPrinterW levels
+
+DWORD ApplyInfo2(Spool& s, const std::string& folder, Printer& p, const PRINTER_INFO_2W& in) {
+  if (!in.pPrinterName) return ERROR_INVALID_PRINTER_NAME;
+  std::u16string name = in.pPrinterName;
+  if (!ValidPrinterName(name, p.server.has_value())) return ERROR_INVALID_PRINTER_NAME;
+  Entry* other = s.FindByName(name);
+  if (other && other != &s.printers[folder]) return ERROR_PRINTER_ALREADY_EXISTS;
+  DriverRecord drv;
+  if (!in.pDriverName || !LoadDriver(in.pDriverName, drv)) return ERROR_UNKNOWN_PRINTER_DRIVER;
+  if (!in.pPortName || !*in.pPortName) return ERROR_UNKNOWN_PORT;
+  if (in.pDatatype && !ValidDatatype(in.pDatatype)) return ERROR_INVALID_DATATYPE;
+  if (in.Priority < 1 || in.Priority > 99 || in.DefaultPriority > 99) return ERROR_INVALID_PRIORITY;
+  std::string dm = p.devMode;
+  if (in.pDevMode && !TakeDevMode(in.pDevMode, dm)) return ERROR_INVALID_PARAMETER;
+  auto opt = [](LPCWSTR s) { return s ? OptString(s) : OptString(); };
+  p.name = name;
+  p.driver = drv.name;
+  p.port = in.pPortName;
+  p.share = opt(in.pShareName);
+  p.comment = opt(in.pComment);
+  p.location = opt(in.pLocation);
+  p.sepFile = opt(in.pSepFile);
+  if (in.pPrintProcessor) p.printProcessor = in.pPrintProcessor;
+  if (in.pDatatype) p.datatype = in.pDatatype;
+  p.parameters = opt(in.pParameters);
+  p.devMode = dm;
+  p.attributes = (in.Attributes & ~PRINTER_ATTRIBUTE_PUBLISHED) | (p.attributes & PRINTER_ATTRIBUTE_PUBLISHED);
+  p.priority = in.Priority;
+  p.defaultPriority = in.DefaultPriority;
+  p.startTime = in.StartTime;
+  p.untilTime = in.UntilTime;
+  return ERROR_SUCCESS;
+}
+
+DWORD ApplyInfo7(const std::string& folder, Printer& p, const PRINTER_INFO_7W& in) {
+  switch (in.dwAction) {
+    case DSPRINT_PUBLISH:
+    case DSPRINT_REPUBLISH:
+      if (!p.published || in.dwAction == DSPRINT_REPUBLISH) p.guid = MakeGuid(folder, p);
+      p.published = true;
+      p.attributes |= PRINTER_ATTRIBUTE_PUBLISHED;
+      return ERROR_SUCCESS;
+    case DSPRINT_UNPUBLISH:
+      p.published = false;
+      p.guid.clear();
+      p.attributes &= ~PRINTER_ATTRIBUTE_PUBLISHED;
+      return ERROR_SUCCESS;
+    case DSPRINT_UPDATE:  // refreshes what is published; nothing to keep here
+      return ERROR_SUCCESS;
+    default:
+      return ERROR_INVALID_PARAMETER;
+  }
+}
+
+DWORD ApplyCommand(Printer& p, DWORD command, const BYTE* data) {
+  switch (command) {
+    case PRINTER_CONTROL_PAUSE: p.status |= PRINTER_STATUS_PAUSED; return ERROR_SUCCESS;
+    case PRINTER_CONTROL_RESUME: p.status &= ~PRINTER_STATUS_PAUSED; return ERROR_SUCCESS;
+    case PRINTER_CONTROL_PURGE: return ERROR_SUCCESS;  // no jobs are kept
+    case PRINTER_CONTROL_SET_STATUS:
+      if (!data) return ERROR_INVALID_PARAMETER;
+      memcpy(&p.status, data, sizeof(DWORD));
+      return ERROR_SUCCESS;
+    default: return ERROR_INVALID_PRINTER_COMMAND;
+  }
+}
+
+// ---------------------------------------------------------------- printer data
+
+DWORD GetData(HANDLE h, LPCWSTR key, LPCWSTR value, LPDWORD pType, LPBYTE pData, DWORD nSize, LPDWORD pcbNeeded) {
+  if (!key || !*key || !value || !pcbNeeded) return ERROR_INVALID_PARAMETER;
+  std::lock_guard<std::mutex> g(g_lock);
+  std::shared_ptr<PrinterObject> obj;
+  Spool* s;
+  Entry* e;
+  DWORD rc = Lookup(h, obj, s, e);
+  if (rc != ERROR_SUCCESS) return rc;
+  DataValue* d = e->printer.Find(key, value);
+  if (!d) return ERROR_FILE_NOT_FOUND;
+  DWORD size = static_cast<DWORD>(d->data.size());
+  if (pType) *pType = d->type;
+  *pcbNeeded = size;
+  if (nSize < size) return ERROR_MORE_DATA;
+  if (size && !pData) return ERROR_INVALID_USER_BUFFER;
+  if (size) memcpy(pData, d->data.data(), size);
+  return ERROR_SUCCESS;
+}
+
+DWORD SetData(HANDLE h, LPCWSTR key, LPCWSTR value, DWORD type, const BYTE* pData, DWORD cbData) {
+  if (!key || !*key || !value || (!pData && cbData) || cbData > kMaxDataBytes) return ERROR_INVALID_PARAMETER;
+  std::lock_guard<std::mutex> g(g_lock);
+  auto obj = GetObject(h);
+  if (!obj || obj->server) return ERROR_INVALID_HANDLE;
+  if (!MayAdminister(*obj)) return ERROR_ACCESS_DENIED;
+  std::string bytes(reinterpret_cast<const char*>(pData), pData ? cbData : 0);
+  return ChangePrinter(h, [&](Spool&, const std::string&, Printer& p) -> DWORD {
+    if (PlatFaultHit(PLAT_FAULT_PRINTER_DATA)) return ERROR_CANTWRITE;
+    if (DataValue* d = p.Find(key, value)) {
+      d->type = type;
+      d->data = bytes;
+    } else {
+      p.data.push_back(DataValue{key, value, type, bytes});
+    }
+    return ERROR_SUCCESS;
+  });
+}
+
+DWORD DeleteData(HANDLE h, LPCWSTR key, LPCWSTR value) {
+  if (!key || !*key || !value) return ERROR_INVALID_PARAMETER;
+  std::lock_guard<std::mutex> g(g_lock);
+  auto obj = GetObject(h);
+  if (!obj || obj->server) return ERROR_INVALID_HANDLE;
+  if (!MayAdminister(*obj)) return ERROR_ACCESS_DENIED;
+  return ChangePrinter(h, [&](Spool&, const std::string&, Printer& p) -> DWORD {
+    DataValue* d = p.Find(key, value);
+    if (!d) return ERROR_FILE_NOT_FOUND;
+    p.data.erase(p.data.begin() + (d - p.data.data()));
+    return ERROR_SUCCESS;
+  });
+}
+
+struct KeepLastError {
+  DWORD saved = GetLastError();
+  ~KeepLastError() { SetLastError(saved); }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- shared with the other spooler files
+
+std::u16string ComputerPrefix() {
+  WCHAR buf[64];
+  DWORD n = GetEnvironmentVariableW(u"COMPUTERNAME", buf, 64);
+  std::u16string name = (n > 0 && n < 64) ? std::u16string(buf, n) : std::u16string(u"KVHOST");
+  return u"\\\\" + name;
+}
+
+bool IsSpoolHandle(HANDLE h) {
+  if (GetObject(h)) return true;
+  SetLastError(ERROR_INVALID_HANDLE);
+  return false;
+}
+
+bool PrinterDriverName(HANDLE h, std::u16string& driver) {
+  std::lock_guard<std::mutex> g(g_lock);
+  std::shared_ptr<PrinterObject> obj;
+  Spool* s;
+  Entry* e;
+  DWORD rc = Lookup(h, obj, s, e);
+  if (rc != ERROR_SUCCESS) {
+    SetLastError(rc);
+    return false;
+  }
+  driver = e->printer.driver;
+  return true;
+}
+
+bool DriverInUse(const std::u16string& driver) {
+  std::lock_guard<std::mutex> g(g_lock);
+  Spool* s = SpoolForRoot();
+  if (!s) return false;
+  Refresh(*s);
+  for (auto& [folder, e] : s->printers)
+    if (SameName(e.printer.driver, driver)) return true;
+  return false;
+}
+
+}  // namespace spool
+}  // namespace plat
+
+using namespace plat;
+using namespace plat::spool;
+
+// ---------------------------------------------------------------- controls
+
+BOOL PlatSpoolAddPrinter(const PLAT_PRINTER_SETUP* setup) {
+  if (!setup || !setup->printerName || !setup->driverName) return Fail(ERROR_INVALID_PARAMETER);
+  Printer p;
+  p.name = setup->printerName;
+  if (setup->serverName) {
+    p.server = setup->serverName;
+    if (p.name.size() < 2 || p.name[0] != u'\\' || p.name[1] != u'\\') p.name = *p.server + u"\\" + p.name;
+  }
+  if (!ValidPrinterName(p.name, p.server.has_value())) return Fail(ERROR_INVALID_PRINTER_NAME);
+  DriverRecord drv;
+  if (!LoadDriver(setup->driverName, drv)) return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
+  if (setup->devMode && !TakeDevMode(setup->devMode, p.devMode)) return Fail(ERROR_INVALID_PARAMETER);
+  p.driver = drv.name;
+  p.port = setup->portName ? setup->portName : u"LPT1:";
+  if (setup->shareName) p.share = setup->shareName;
+  if (setup->comment) p.comment = setup->comment;
+  if (setup->location) p.location = setup->location;
+  p.printProcessor = u"WinPrint";
+  p.datatype = u"RAW";
+  p.attributes = setup->attributes | (p.server ? PRINTER_ATTRIBUTE_NETWORK : PRINTER_ATTRIBUTE_LOCAL);
+  std::lock_guard<std::mutex> g(g_lock);
+  DWORD rc = Change([&](Spool& s, Writer& w) -> DWORD {
+    if (s.FindByName(p.name)) return ERROR_PRINTER_ALREADY_EXISTS;
+    return w.Save(NewFolder(s), p) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+  });
+  return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
+}
+
+BOOL PlatSpoolRenamePrinter(const WCHAR* oldName, const WCHAR* newName) {
+  if (!oldName || !newName) return Fail(ERROR_INVALID_PARAMETER);
+  std::lock_guard<std::mutex> g(g_lock);
+  DWORD rc = Change([&](Spool& s, Writer& w) -> DWORD {
+    Entry* e = s.FindByName(oldName);
+    if (!e) return ERROR_INVALID_PRINTER_NAME;
+    if (!ValidPrinterName(newName, e->printer.server.has_value())) return ERROR_INVALID_PRINTER_NAME;
+    Entry* other = s.FindByName(newName);
+    if (other && other != e) return ERROR_PRINTER_ALREADY_EXISTS;
+    std::string folder;
+    for (auto& [f, entry] : s.printers)
+      if (&entry == e) folder = f;
+    Printer p = e->printer;
+    p.name = newName;
+    return w.Save(folder, p) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+  });
+  return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
+}
+
+BOOL PlatSpoolDeletePrinter(const WCHAR* name) {
+  if (!name) return Fail(ERROR_INVALID_PARAMETER);
+  std::lock_guard<std::mutex> g(g_lock);
+  DWORD rc = Change([&](Spool& s, Writer& w) -> DWORD {
+    for (auto& [folder, e] : s.printers) {
+      if (SameName(e.printer.name, name)) {
+        std::string f = folder;
+        w.Remove(f);
+        return ERROR_SUCCESS;
+      }
+    }
+    return ERROR_INVALID_PRINTER_NAME;
+  });
+  return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
+}
+
+void PlatSpoolSetAccess(BOOL denyOpen, BOOL nonAdministrator) {
+  std::lock_guard<std::mutex> g(g_lock);
+  g_denyOpen = denyOpen != FALSE;
+  g_nonAdmin = nonAdministrator != FALSE;
+}
+
+// ---------------------------------------------------------------- printers
+
+BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault) {
+  if (!phPrinter) return Fail(ERROR_INVALID_PARAMETER);
+  *phPrinter = NULL;
+  std::lock_guard<std::mutex> g(g_lock);
+  if (g_denyOpen) return Fail(ERROR_ACCESS_DENIED);
+  if (pDefault && pDefault->pDatatype && !ValidDatatype(pDefault->pDatatype)) return Fail(ERROR_INVALID_DATATYPE);
+  DWORD want = pDefault ? pDefault->DesiredAccess : 0;
+  std::u16string name = pPrinterName ? std::u16string(pPrinterName) : std::u16string();
+  std::u16string prefix = ComputerPrefix();
+  bool server = name.empty() || SameName(name, prefix);
+  auto obj = std::make_shared<PrinterObject>();
+  obj->server = server;
+  if (!server) {
+    Spool* s = SpoolForRoot();
+    if (!s) return Fail(ERROR_INVALID_PRINTER_NAME);
+    Refresh(*s);
+    Entry* e = s->FindByName(name);
+    if (!e && name.size() > prefix.size() + 1 && SameName(name.substr(0, prefix.size()), prefix) &&
+        name[prefix.size()] == u'\\')
+      e = s->FindByName(name.substr(prefix.size() + 1));
+    if (!e || name.find(u',') != std::u16string::npos) return Fail(ERROR_INVALID_PRINTER_NAME);
+    for (auto& [folder, entry] : s->printers)
+      if (&entry == e) obj->folder = folder;
+  }
+  // Generic rights map onto the object's own; no request means use (or read) access.
+  DWORD readAll = server ? SERVER_READ : PRINTER_READ;
+  DWORD writeAll = server ? SERVER_WRITE : PRINTER_WRITE;
+  DWORD all = server ? SERVER_ALL_ACCESS : PRINTER_ALL_ACCESS;
+  if (want & MAXIMUM_ALLOWED) want = NonAdmin() ? readAll : all;
+  if (want & 0x80000000UL) want |= readAll;
+  if (want & 0x40000000UL) want |= writeAll;
+  if (want & 0x20000000UL) want |= readAll;
+  if (want & 0x10000000UL) want |= all;
+  want &= 0x00FFFFFFUL;
+  if (want == 0) want = server ? SERVER_READ : PRINTER_ACCESS_USE;
+  if ((want & kAdminRights) && NonAdmin()) return Fail(ERROR_ACCESS_DENIED);
+  obj->access = want;
+  HANDLE h = HandleAdd(obj);
+  if (!h) return FALSE;
+  *phPrinter = h;
+  return TRUE;
+}
+
+BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
+  if (!GetObject(hPrinter)) return Fail(ERROR_INVALID_HANDLE);
+  return HandleClose(hPrinter);
+}
+
+BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded) {
+  if (!pcbNeeded) return Fail(ERROR_INVALID_PARAMETER);
+  std::lock_guard<std::mutex> g(g_lock);
+  std::shared_ptr<PrinterObject> obj;
+  Spool* s;
+  Entry* e;
+  DWORD rc = Lookup(hPrinter, obj, s, e);
+  if (rc != ERROR_SUCCESS) return Fail(rc);
+  DWORD size;
+  if (!LevelSize(Level, size)) return Fail(ERROR_INVALID_LEVEL);
+  const Printer& p = e->printer;
+  return PackAnswer(1, size, pPrinter, cbBuf, pcbNeeded,
+                    [&](Packer& pk, DWORD, void* out) { FillLevel(Level, pk, p, out); });
+}
+
+BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
+  std::lock_guard<std::mutex> g(g_lock);
+  auto obj = GetObject(hPrinter);
+  if (!obj || obj->server) return Fail(ERROR_INVALID_HANDLE);
+  if (!MayAdminister(*obj)) return Fail(ERROR_ACCESS_DENIED);
+  if (Level != 0 && Level != 2 && Level != 7) return Fail(ERROR_INVALID_LEVEL);
+  if (Level != 0 && (Command != 0 || !pPrinter)) return Fail(ERROR_INVALID_PARAMETER);
+  DWORD rc = ChangePrinter(hPrinter, [&](Spool& s, const std::string& folder, Printer& p) -> DWORD {
+    DWORD r;
+    if (Level == 2) {
+      PRINTER_INFO_2W in;
+      memcpy(&in, pPrinter, sizeof in);
+      r = ApplyInfo2(s, folder, p, in);
+    } else if (Level == 7) {
+      PRINTER_INFO_7W in;
+      memcpy(&in, pPrinter, sizeof in);
+      r = ApplyInfo7(folder, p, in);
+    } else {
+      r = ApplyCommand(p, Command, pPrinter);
+    }
+    if (r == ERROR_SUCCESS && PlatFaultHit(PLAT_FAULT_PRINTER_DATA)) r = ERROR_CANTWRITE;
+    return r;
+  });
+  return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
+}
+
+BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf, LPDWORD pcbNeeded,
+                          LPDWORD pcReturned) {
+  if (!pcbNeeded || !pcReturned) return Fail(ERROR_INVALID_PARAMETER);
+  *pcReturned = 0;
+  DWORD size;
+  if (!LevelSize(Level, size) || Level == 7) return Fail(ERROR_INVALID_LEVEL);
+  if (Name && *Name && !SameName(Name, ComputerPrefix())) return Fail(ERROR_INVALID_NAME);
+  std::lock_guard<std::mutex> g(g_lock);
+  std::vector<const Printer*> list;
+  Spool* s = SpoolForRoot();
+  if (s) {
+    Refresh(*s);
+    bool local = Flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_NAME);
+    bool connections = Flags & PRINTER_ENUM_CONNECTIONS;
+    for (auto& [folder, e] : s->printers) {
+      bool isConnection = e.printer.server.has_value();
+      if ((isConnection && connections) || (!isConnection && local)) list.push_back(&e.printer);
+    }
+  }
+  std::sort(list.begin(), list.end(), [](const Printer* a, const Printer* b) {
+    return FoldCompare(a->name.data(), a->name.size(), b->name.data(), b->name.size()) < 0;
+  });
+  BOOL ok = PackAnswer(static_cast<DWORD>(list.size()), size, pPrinterEnum, cbBuf, pcbNeeded,
+                       [&](Packer& pk, DWORD i, void* out) { FillLevel(Level, pk, *list[i], out); });
+  if (ok) *pcReturned = static_cast<DWORD>(list.size());
+  return ok;
+}
+
+// ---------------------------------------------------------------- printer data
+
+DWORD WINAPI GetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, LPDWORD pType, LPBYTE pData,
+                               DWORD nSize, LPDWORD pcbNeeded) {
+  KeepLastError keep;
+  return GetData(hPrinter, pKeyName, pValueName, pType, pData, nSize, pcbNeeded);
+}
+
+DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
+                             LPDWORD pcbNeeded) {
+  KeepLastError keep;
+  return GetData(hPrinter, kDriverDataKey, pValueName, pType, pData, nSize, pcbNeeded);
+}
+
+DWORD WINAPI SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, DWORD Type, LPBYTE pData,
+                               DWORD cbData) {
+  KeepLastError keep;
+  return SetData(hPrinter, pKeyName, pValueName, Type, pData, cbData);
+}
+
+DWORD WINAPI SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData, DWORD cbData) {
+  KeepLastError keep;
+  return SetData(hPrinter, kDriverDataKey, pValueName, Type, pData, cbData);
+}
+
+DWORD WINAPI DeletePrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName) {
+  KeepLastError keep;
+  return DeleteData(hPrinter, pKeyName, pValueName);
+}
+
+DWORD WINAPI DeletePrinterDataW(HANDLE hPrinter, LPWSTR pValueName) {
+  KeepLastError keep;
+  return DeleteData(hPrinter, kDriverDataKey, pValueName);
+}
+
+DWORD WINAPI EnumPrinterDataW(HANDLE hPrinter, DWORD dwIndex, LPWSTR pValueName, DWORD cbValueName,
+                              LPDWORD pcbValueName, LPDWORD pType, LPBYTE pData, DWORD cbData, LPDWORD pcbData) {
+  KeepLastError keep;
+  if (!pcbValueName || !pcbData) return ERROR_INVALID_PARAMETER;
+  std::lock_guard<std::mutex> g(g_lock);
+  std::shared_ptr<PrinterObject> obj;
+  Spool* s;
+  Entry* e;
+  DWORD rc = Lookup(hPrinter, obj, s, e);
+  if (rc != ERROR_SUCCESS) return rc;
+  std::vector<const DataValue*> values;
+  for (auto& d : e->printer.data)
+    if (SameName(d.key, kDriverDataKey)) values.push_back(&d);
+  if (values.empty() || (dwIndex >= values.size() && (cbValueName || cbData))) return ERROR_NO_MORE_ITEMS;
+  if (cbValueName == 0 && cbData == 0) {
+    // The size question: room for the longest name and the largest value.
+    DWORD maxName = 0, maxData = 0;
+    for (auto* d : values) {
+      maxName = std::max<DWORD>(maxName, static_cast<DWORD>((d->name.size() + 1) * sizeof(WCHAR)));
+      maxData = std::max<DWORD>(maxData, static_cast<DWORD>(d->data.size()));
+    }
+    *pcbValueName = maxName;
+    *pcbData = maxData;
+    return ERROR_SUCCESS;
+  }
+  const DataValue& d = *values[dwIndex];
+  DWORD nameBytes = static_cast<DWORD>((d.name.size() + 1) * sizeof(WCHAR));
+  DWORD size = static_cast<DWORD>(d.data.size());
+  *pcbValueName = nameBytes;
+  *pcbData = size;
+  if (pType) *pType = d.type;
+  if (cbValueName < nameBytes || cbData < size) return ERROR_MORE_DATA;
+  if (!pValueName || (size && !pData)) return ERROR_INVALID_USER_BUFFER;
+  memcpy(pValueName, d.name.c_str(), nameBytes);
+  if (size) memcpy(pData, d.data.data(), size);
+  return ERROR_SUCCESS;
+}

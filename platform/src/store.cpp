@@ -1,0 +1,423 @@
+// Persistence shared by the registry and the spooler: atomic file replacement, the
+// inter-process write lock with its generation counter, and the text encoding of
+// names and typed values.
+#include "store.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+
+namespace plat {
+namespace store {
+
+// ---------------------------------------------------------------- files
+
+uint64_t ReadGeneration(const std::string& lockPath) {
+  int fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  unsigned char b[8] = {};
+  ssize_t n = pread(fd, b, sizeof b, 0);
+  close(fd);
+  if (n != static_cast<ssize_t>(sizeof b)) return 0;
+  uint64_t g = 0;
+  for (int i = 7; i >= 0; --i) g = (g << 8) | b[i];
+  return g;
+}
+
+void StatFile(const std::string& path, Stamp& stamp) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    stamp.exists = false;
+    stamp.dev = stamp.ino = stamp.size = 0;
+    stamp.mtimeSec = stamp.mtimeNsec = stamp.ctimeSec = stamp.ctimeNsec = 0;
+    return;
+  }
+  stamp.exists = true;
+  stamp.dev = st.st_dev;
+  stamp.ino = st.st_ino;
+  stamp.size = static_cast<uint64_t>(st.st_size);
+  stamp.mtimeSec = st.st_mtim.tv_sec;
+  stamp.mtimeNsec = st.st_mtim.tv_nsec;
+  stamp.ctimeSec = st.st_ctim.tv_sec;
+  stamp.ctimeNsec = st.st_ctim.tv_nsec;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, bool& exists) {
+  bytes.clear();
+  exists = false;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
+  exists = true;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int e = errno;
+      close(fd);
+      errno = e;
+      return false;
+    }
+    if (n == 0) break;
+    bytes.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  return true;
+}
+
+bool MakeDirs(const std::string& dir) {
+  if (dir.empty()) return false;
+  struct stat st;
+  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  size_t slash = dir.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && !MakeDirs(dir.substr(0, slash))) return false;
+  return mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+namespace {
+std::atomic<unsigned> g_tempCounter{0};
+
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
+  size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos && !MakeDirs(path.substr(0, slash))) return false;
+  char suffix[48];
+  snprintf(suffix, sizeof suffix, ".tmp%ld-%u", static_cast<long>(getpid()), g_tempCounter.fetch_add(1));
+  std::string temp = path + suffix;
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, bytes);
+  int e = errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    e = errno;
+  }
+  if (ok && rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    e = errno;
+  }
+  if (!ok) {
+    unlink(temp.c_str());
+    errno = e;
+  }
+  return ok;
+}
+
+WriteLock::WriteLock(const std::string& lockPath) {
+  size_t slash = lockPath.find_last_of('/');
+  if (slash != std::string::npos && !MakeDirs(lockPath.substr(0, slash))) return;
+  fd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ < 0) return;
+  while (flock(fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      close(fd_);
+      fd_ = -1;
+      return;
+    }
+  }
+}
+
+WriteLock::~WriteLock() {
+  if (fd_ >= 0) {
+    flock(fd_, LOCK_UN);
+    close(fd_);
+  }
+}
+
+uint64_t WriteLock::Generation() const {
+  unsigned char b[8] = {};
+  if (fd_ < 0 || pread(fd_, b, sizeof b, 0) != static_cast<ssize_t>(sizeof b)) return 0;
+  uint64_t g = 0;
+  for (int i = 7; i >= 0; --i) g = (g << 8) | b[i];
+  return g;
+}
+
+void WriteLock::Bump() {
+  if (fd_ < 0) return;
+  uint64_t g = Generation() + 1;
+  unsigned char b[8];
+  for (int i = 0; i < 8; ++i) b[i] = static_cast<unsigned char>(g >> (8 * i));
+  // A failed bump only costs other readers a stat-based check; the data file is final.
+  (void)!pwrite(fd_, b, sizeof b, 0);
+}
+
+// ---------------------------------------------------------------- text encoding
+
+namespace {
+
+void AppendUtf8(std::string& out, uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Decodes one UTF-8 sequence at p into UTF-16 units; false for malformed input.
+bool TakeUtf8(const char*& p, std::u16string& out) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(p);
+  uint32_t c;
+  int len;
+  if (s[0] < 0x80) {
+    c = s[0];
+    len = 1;
+  } else if ((s[0] & 0xE0) == 0xC0) {
+    c = s[0] & 0x1F;
+    len = 2;
+  } else if ((s[0] & 0xF0) == 0xE0) {
+    c = s[0] & 0x0F;
+    len = 3;
+  } else if ((s[0] & 0xF8) == 0xF0) {
+    c = s[0] & 0x07;
+    len = 4;
+  } else {
+    return false;
+  }
+  for (int i = 1; i < len; ++i) {
+    if ((s[i] & 0xC0) != 0x80) return false;
+    c = (c << 6) | (s[i] & 0x3F);
+  }
+  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+  if (c >= 0x10000) {
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (c >> 10));
+    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+  } else {
+    out += static_cast<char16_t>(c);
+  }
+  p += len;
+  return true;
+}
+
+struct TypeName {
+  DWORD type;
+  const char* name;
+};
+const TypeName kTypeNames[] = {
+    {0, "none"},  {1, "sz"},       {2, "expand_sz"}, {3, "binary"},   {4, "dword"},
+    {5, "dword_be"}, {6, "link"}, {7, "multi_sz"},  {11, "qword"},
+};
+
+bool IsStringType(DWORD type) { return type == 1 || type == 2 || type == 6 || type == 7; }
+
+}  // namespace
+
+std::string Quote(const std::u16string& s) {
+  std::string out = "\"";
+  for (size_t i = 0; i < s.size(); ++i) {
+    char16_t c = s[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((static_cast<uint32_t>(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00));
+      ++i;
+      continue;
+    }
+    switch (c) {
+      case u'\\': out += "\\\\"; continue;
+      case u'"': out += "\\\""; continue;
+      case 0: out += "\\0"; continue;
+      case u'\n': out += "\\n"; continue;
+      case u'\r': out += "\\r"; continue;
+      case u'\t': out += "\\t"; continue;
+      default: break;
+    }
+    if (c < 0x20 || c == 0x7F || (c >= 0xD800 && c <= 0xDFFF)) {
+      char buf[8];
+      snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
+      out += buf;
+    } else {
+      AppendUtf8(out, c);
+    }
+  }
+  out += '"';
+  return out;
+}
+
+bool AtEnd(const char*& p) {
+  while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
+  return *p == 0 || *p == '\n';
+}
+
+bool Unquote(const char*& p, std::u16string& out) {
+  out.clear();
+  AtEnd(p);
+  if (*p != '"') return false;
+  ++p;
+  for (;;) {
+    char c = *p;
+    if (c == 0 || c == '\n') return false;
+    if (c == '"') {
+      ++p;
+      return true;
+    }
+    if (c != '\\') {
+      if (!TakeUtf8(p, out)) return false;
+      continue;
+    }
+    char e = p[1];
+    p += 2;
+    switch (e) {
+      case '\\': out += u'\\'; break;
+      case '"': out += u'"'; break;
+      case '0': out += char16_t(0); break;
+      case 'n': out += u'\n'; break;
+      case 'r': out += u'\r'; break;
+      case 't': out += u'\t'; break;
+      case 'u': {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) {
+          int d = HexDigit(p[i]);
+          if (d < 0) return false;
+          v = (v << 4) | static_cast<uint32_t>(d);
+        }
+        p += 4;
+        out += static_cast<char16_t>(v);
+        break;
+      }
+      default: return false;
+    }
+  }
+}
+
+bool ReadNumber(const char*& p, uint64_t& value) {
+  AtEnd(p);
+  value = 0;
+  const char* s = p;
+  if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    s += 2;
+    const char* start = s;
+    while (HexDigit(*s) >= 0) {
+      if (s - start >= 16) return false;
+      value = (value << 4) | static_cast<uint64_t>(HexDigit(*s++));
+    }
+    if (s == start) return false;
+  } else {
+    const char* start = s;
+    while (*s >= '0' && *s <= '9') {
+      if (s - start >= 19) return false;
+      value = value * 10 + static_cast<uint64_t>(*s++ - '0');
+    }
+    if (s == start) return false;
+  }
+  p = s;
+  return true;
+}
+
+bool ReadWord(const char*& p, std::string& word) {
+  AtEnd(p);
+  word.clear();
+  while ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') || *p == '_') word += *p++;
+  return !word.empty();
+}
+
+std::string EncodeValue(DWORD type, const std::string& data) {
+  std::string out;
+  const char* name = nullptr;
+  for (auto& t : kTypeNames)
+    if (t.type == type) name = t.name;
+  out = name ? name : std::to_string(type);
+  out += ' ';
+  if (IsStringType(type) && data.size() % 2 == 0) {
+    std::u16string s(data.size() / 2, u'\0');
+    for (size_t i = 0; i < s.size(); ++i)
+      s[i] = static_cast<char16_t>(static_cast<unsigned char>(data[2 * i]) |
+                                   (static_cast<unsigned char>(data[2 * i + 1]) << 8));
+    out += Quote(s);
+  } else if (type == 4 && data.size() == 4) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(data[i]);
+    char buf[16];
+    snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(v));
+    out += buf;
+  } else {
+    static const char kHex[] = "0123456789abcdef";
+    out += "hex:";
+    for (unsigned char b : data) {
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+  }
+  return out;
+}
+
+bool DecodeValue(const char*& p, DWORD& type, std::string& data) {
+  data.clear();
+  AtEnd(p);
+  if (*p >= '0' && *p <= '9') {
+    uint64_t t;
+    if (!ReadNumber(p, t) || t > 0xFFFFFFFFu) return false;
+    type = static_cast<DWORD>(t);
+  } else {
+    std::string word;
+    if (!ReadWord(p, word)) return false;
+    bool found = false;
+    for (auto& t : kTypeNames) {
+      if (word == t.name) {
+        type = t.type;
+        found = true;
+      }
+    }
+    if (!found) return false;
+  }
+  AtEnd(p);
+  if (*p == '"') {
+    std::u16string s;
+    if (!Unquote(p, s)) return false;
+    for (char16_t c : s) {
+      data += static_cast<char>(c & 0xFF);
+      data += static_cast<char>(c >> 8);
+    }
+    return true;
+  }
+  if (strncmp(p, "hex:", 4) == 0) {
+    p += 4;
+    while (HexDigit(p[0]) >= 0) {
+      if (HexDigit(p[1]) < 0) return false;
+      data += static_cast<char>((HexDigit(p[0]) << 4) | HexDigit(p[1]));
+      p += 2;
+    }
+    return true;
+  }
+  uint64_t v;
+  if (!ReadNumber(p, v) || v > 0xFFFFFFFFu) return false;
+  for (int i = 0; i < 4; ++i) data += static_cast<char>((v >> (8 * i)) & 0xFF);
+  return true;
+}
+
+}  // namespace store
+}  // namespace plat
