@@ -160,6 +160,10 @@ struct DmCase {
 
 class DevmodeLayout : public ::testing::TestWithParam<DmCase> {};
 
+// Cases print as "item N" in test names and failure messages.
+void PrintTo(const DmCase& c, std::ostream* os) { *os << "item " << c.id; }
+std::string DmCaseName(const ::testing::TestParamInfo<DmCase>& info) { return "item" + std::to_string(info.param.id); }
+
 TEST_P(DevmodeLayout, RowAtItsOffset) {
   const DmCase& c = GetParam();
   const OPTION_ITEM* it = RowOf(c.id);
@@ -211,7 +215,8 @@ INSTANTIATE_TEST_SUITE_P(
         DmCase{598, "kdmTrackID", 1040, 21, KV_VT_ANSI}, DmCase{599, "kdmDuplexDryTimer", 1062, 2, KV_VT_U16},
         DmCase{600, "kdmDitherEDType", 1064, 1, KV_VT_U8}, DmCase{609, nullptr, 1219, 1, KV_VT_U8},
         DmCase{615, nullptr, 1225, 1, KV_VT_U8}, DmCase{624, nullptr, 1234, 1, KV_VT_U8},
-        DmCase{625, nullptr, 1235, 1, KV_VT_U8}));
+        DmCase{625, nullptr, 1235, 1, KV_VT_U8}),
+    DmCaseName);
 
 TEST(OptionTable, DevmodeLeavesHeaderWordsAndReservedAreaFree) {
   // Bytes of the model tag, signature, sizes, version, block offsets and the reserved area
@@ -237,6 +242,11 @@ struct KeyedCase {
 };
 
 class KeyedRows : public ::testing::TestWithParam<KeyedCase> {};
+
+void PrintTo(const KeyedCase& c, std::ostream* os) { *os << "item " << c.id; }
+std::string KeyedCaseName(const ::testing::TestParamInfo<KeyedCase>& info) {
+  return "item" + std::to_string(info.param.id);
+}
 
 TEST_P(KeyedRows, StorageFields) {
   const KeyedCase& c = GetParam();
@@ -274,7 +284,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeyedCase{10274, 1, "OTHER", "Other", 2, KV_VT_ANSI, 33},
         KeyedCase{10275, 1, "PRINTLOG", "Logging", 2, KV_VT_U32, 4},
         KeyedCase{10276, 1, "COVER_MARK", "CoverTray", 2, KV_VT_S16, 2},
-        KeyedCase{10277, 1, "COVER_MARK", "MarkTray", 2, KV_VT_S16, 2}));
+        KeyedCase{10277, 1, "COVER_MARK", "MarkTray", 2, KV_VT_S16, 2}),
+    KeyedCaseName);
 
 TEST(OptionTable, OnlyTheKeyedRowsCarryKeysAndSections) {
   int keyed = 0;
