@@ -47,6 +47,8 @@ size_t HandleCount();
 std::string Utf16ToUtf8(const WCHAR* s, size_t n);
 std::string Utf16ToUtf8(const WCHAR* s);
 std::u16string Utf8ToUtf16(const std::string& s);
+// Appends one code point (at most U+10FFFF) in UTF-8.
+void AppendUtf8(std::string& out, uint32_t c);
 
 // Length of a NUL-terminated UTF-16 string.
 size_t WLen(const WCHAR* s);
