@@ -1,0 +1,25 @@
+// The per-process cache of compiled printer descriptions, keyed by the 8 characters that
+// begin 12 characters before the end of the description file's path.
+#pragma once
+
+#include "context.h"
+
+typedef struct DESC_CACHE_ENTRY {
+  struct DESC_CACHE_ENTRY *next;
+  WCHAR key[8];
+  struct DESC_BLOB *blob;
+} DESC_CACHE_ENTRY;
+
+KV_BEGIN_DECLS
+
+// Head of the process cache list.
+extern DESC_CACHE_ENTRY *g_descProcessCache;
+
+// The cache key of a description path; FALSE for a path shorter than 12 characters.
+BOOL WINAPI DescCacheKey(const WCHAR *path, WCHAR key[8]);
+// The compiled description for the context's printer, or NULL.
+struct DESC_BLOB *WINAPI DescLoadCompiled(DRIVER_CONTEXT *ctx);
+// Empties the process cache (process detach).
+void WINAPI DescFreeCache(void);
+
+KV_END_DECLS

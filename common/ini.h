@@ -1,0 +1,22 @@
+// Private-profile (INI) wrappers of the settings core. Section names pass through
+// IniSanitizeSectionName first: '[' and ']' cannot appear in a section header, so each
+// becomes ','. Names longer than KV_INI_SECTION_MAX characters are refused (the reads
+// answer their default, the writes 0) instead of being cut.
+#pragma once
+#include "win32.h"
+
+#define KV_INI_SECTION_MAX 260
+
+KV_BEGIN_DECLS
+
+LPWSTR WINAPI IniSanitizeSectionName(LPWSTR name);
+UINT WINAPI IniGetInt(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWSTR file);
+DWORD WINAPI IniGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR out, DWORD capacity,
+                          LPCWSTR file);
+// Writes (NULL key deletes the section, NULL value the key), then flushes the profile
+// cache of the file so other processes see the change at once.
+BOOL WINAPI IniWriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file);
+// IniWriteString keeping the file's last-write time (a missing file is created first).
+BOOL WINAPI IniWriteKeepTime(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file);
+
+KV_END_DECLS

@@ -1,0 +1,13 @@
+// The settings store: settings kept in printer data and INI files, and the font lists.
+#pragma once
+
+#include "context.h"
+
+KV_BEGIN_DECLS
+
+int WINAPI StoreLoadAtOpen(DRIVER_CONTEXT *ctx);
+int WINAPI StoreLoadItemByName(HANDLE printer, DRIVER_CONTEXT *ctx, OPTION_ITEM *item);
+// Frees the font-list arrays of the work buffer (items 10007, 10009, 10005) and sets them to 0.
+int WINAPI StoreFreeFontLists(DRIVER_CONTEXT *ctx);
+
+KV_END_DECLS

@@ -1,0 +1,121 @@
+// Memory, code-page and printer-name helpers, the DEVMODE header stamp and the services of
+// the printer setup.
+#include <cstring>
+
+#include "context_fixture.h"
+#include "ini.h"
+#include "kvplat/control.h"
+#include "setup_services.h"
+
+namespace {
+
+using MemStr = ContextTest;
+
+TEST_F(MemStr, AllocZeroedAndFree)
+{
+  BYTE *p = (BYTE *)MemAllocZeroed(100);
+  ASSERT_NE(p, nullptr);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(p[i], 0);
+  MemFree(p);
+  MemFree(nullptr);
+  PlatFaultArm(PLAT_FAULT_ALLOC, 1);
+  EXPECT_EQ(MemAllocZeroed(10), nullptr);
+}
+
+TEST_F(MemStr, PrinterNameCopyAndClock)
+{
+  WCHAR *name = OsDupPrinterName(printer_);
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(NarrowW(name), "KV Test");
+  MemFree(name);
+  EXPECT_EQ(OsDupPrinterName(nullptr), nullptr);
+  PlatFaultArm(PLAT_FAULT_ALLOC, 1);
+  EXPECT_EQ(OsDupPrinterName(printer_), nullptr);
+  PlatClockSetTicks(1234);
+  EXPECT_EQ(OsGetTickCount(), 1234u);
+}
+
+TEST_F(MemStr, AnsiWideConversionsInBothCodePages)
+{
+  WCHAR w[8];
+  StrAnsiToWide(w, "abcdefghij", 8);
+  EXPECT_EQ(NarrowW(w), "abcdefg");  // always terminated
+  StrAnsiToWide(w, "ab", 0);
+  EXPECT_EQ(NarrowW(w), "ab");
+  char a[6];
+  memset(a, 'x', sizeof a);
+  StrWideToAnsi(a, u"abcdefgh", 5);
+  EXPECT_EQ(0, memcmp(a, "abcde", 5));  // fills the field: no terminator
+  EXPECT_EQ(a[5], 'x');
+  StrWideToAnsi(a, u"ab", 5);
+  EXPECT_EQ(0, memcmp(a, "ab\0\0\0", 5));
+  StrWideToAnsi(a, u"\u00e9", 5);
+  EXPECT_EQ((BYTE)a[0], 0xE9);
+
+  ASSERT_TRUE(PlatSetAnsiCodePage(932));
+  StrAnsiToWide(w, "\x82\xa0", 8);  // HIRAGANA A
+  EXPECT_EQ(w[0], 0x3042);
+  EXPECT_EQ(w[1], 0);
+  StrWideToAnsi(a, u"\u3042", 5);
+  EXPECT_EQ((BYTE)a[0], 0x82);
+  EXPECT_EQ((BYTE)a[1], 0xA0);
+  EXPECT_EQ(a[2], 0);
+}
+
+TEST_F(MemStr, DevmodeHeaderStamp)
+{
+  DRIVER_CONTEXT *ctx = Create();
+  ASSERT_NE(ctx, nullptr);
+  BYTE dm[KV_DEVMODE_SIZE];
+  memset(dm, 0xAA, sizeof dm);
+  DmStampPrivateHeader(dm, ctx);
+  EXPECT_EQ(0, memcmp(dm + 220, "TV00", 4));
+  const BYTE expect[] = {0, 0, 0, 0, 'p', 'r', 'i', 'v', 0xF8, 3, 0, 0, 0x3A, 1, 0, 0, 0, 0, 0xD4, 4, 0xD0, 8};
+  EXPECT_EQ(0, memcmp(dm + 224, expect, 4));
+  EXPECT_EQ(0, memcmp(dm + 349, expect + 4, sizeof expect - 4));
+  EXPECT_EQ(dm[228], 0xAA);  // the identification block is not the stamp's
+  EXPECT_EQ(dm[367], 0xAA);
+  DmStampPrivateHeader(nullptr, ctx);
+  DmStampBlockOffsets(nullptr);
+  EXPECT_EQ(DmGetWorkBufferSize(), 5484u);
+  CtxRelease(ctx);
+}
+
+class SetupServices : public ContextTest {};
+
+TEST_F(SetupServices, IniIsKeySetCases)
+{
+  const WCHAR *ini = u"C:\\WINDOWS\\test.ini";
+  IniWriteString(u"P", u"One", u"1", ini);
+  IniWriteString(u"P", u"Zero", u"0", ini);
+  IniWriteString(u"P", u"Marker", u"32767", ini);
+  IniWriteString(u"P", u"Neg", u"-3", ini);
+  EXPECT_EQ(IniIsKeySet(ini, u"P", u"One"), 1);
+  EXPECT_EQ(IniIsKeySet(ini, u"P", u"Zero"), 0);
+  EXPECT_EQ(IniIsKeySet(ini, u"P", u"Marker"), 0);
+  EXPECT_EQ(IniIsKeySet(ini, u"P", u"Neg"), 1);
+  EXPECT_EQ(IniIsKeySet(ini, u"P", u"Missing"), 0);
+  EXPECT_EQ(IniIsKeySet(ini, nullptr, u"One"), 0);
+  EXPECT_EQ(NarrowW(SetupGetDeployIniName()), "KVML.ini");
+}
+
+TEST_F(SetupServices, DefaultBundleNeedsAbsoluteSettingsIni)
+{
+  DRIVER_CONTEXT *ctx = Create();
+  ASSERT_NE(ctx, nullptr);
+  WCHAR out[260] = {};
+  // The settings INI lies in a settings directory: the path is absolute but names no key.
+  EXPECT_EQ(SetupGetDefaultKst(out, ctx), 0);
+  const WCHAR *ini = u"C:\\WINDOWS\\kvmlsets.ini";
+  ctx->model->settingsIniName = ini;
+  IniWriteString(u"KV Test", u"DefaultKst", u"C:\\bundles\\office.ksb", ini);
+  EXPECT_EQ(SetupGetDefaultKst(out, ctx), 1);
+  EXPECT_EQ(NarrowW(out), "C:\\bundles\\office.ksb");
+  IniWriteString(u"KV Test", u"DefaultKst", u"", ini);
+  out[0] = 0;
+  EXPECT_EQ(SetupGetDefaultKst(out, ctx), 0);
+  EXPECT_EQ(SetupGetDefaultKst(nullptr, ctx), 0);
+  CtxRelease(ctx);
+}
+
+}  // namespace
