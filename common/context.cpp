@@ -211,6 +211,7 @@ void CtxFreeNow(DRIVER_CONTEXT *ctx, WORD keep)
   if (ctx->model != NULL && ctx->model != tpl->model) MemFree(ctx->model);
   if (ownsWork) MemFree(ctx->work);
   if (ownsState) {
+    CtxFreeSnapshotFonts(ctx);  // snapshot levels own copies of the font lists
     for (BYTE *level : ctx->state->snapshots) MemFree(level);
     CtxFreeModules(ctx);
     MemFree(ctx->state);

@@ -64,6 +64,20 @@ typedef struct MODEL_RECORD {
 } MODEL_RECORD;
 static_assert(sizeof(MODEL_RECORD) == 200, "MODEL_RECORD");
 
+// A file of the driver package by its number.
+typedef struct SIBLING_FILE_ROW {
+  WORD number;
+  const WCHAR *name;
+} SIBLING_FILE_ROW;
+
+// A finisher of the printer configuration and the output trays it brings (values of item
+// 53); 0xFFFF = none. The end row has the finisher item 0xFFFF.
+typedef struct FINISHER_TRAY_ROW {
+  WORD finisherItem;
+  WORD secondTray;
+  WORD firstTray;
+} FINISHER_TRAY_ROW;
+
 KV_BEGIN_DECLS
 
 // The deliverable's template context: static tables, a zero-filled static work buffer and
@@ -81,6 +95,44 @@ DWORD WINAPI DmGetWorkBufferSize(void);
 void WINAPI DmStampPrivateHeader(BYTE *devmode, DRIVER_CONTEXT *ctx);
 void WINAPI DmStampBlockOffsets(BYTE *devmode);
 
+// Context getters of the work buffer and its blocks.
+BYTE *WINAPI CtxGetDevmode(DRIVER_CONTEXT *ctx);
+BYTE *WINAPI CtxGetPrivatePart(DRIVER_CONTEXT *ctx);
+BYTE *WINAPI CtxLocatePrivatePart(DRIVER_CONTEXT *ctx);
+BYTE *WINAPI CtxGetConfigBlock(DRIVER_CONTEXT *ctx);
+
+// Constant tables of the driver package and the model.
+const SIBLING_FILE_ROW *WINAPI FileGetSiblingTable(void);
+const WCHAR *WINAPI FileGetSiblingName(WORD number);
+const DWORD *WINAPI DmGetFitToA4PaperList(void);
+int WINAPI DmIsFitToA4Paper(DWORD paper);
+const FINISHER_TRAY_ROW *WINAPI DmGetInstalledFinisher(DRIVER_CONTEXT *ctx);
+int WINAPI DmIsFinisherTray(WORD tray, BYTE which);
+const WCHAR *WINAPI DmGetDeviceInfoBase(BYTE driverType);
+
+// Version of a stored DEVMODE against this driver's, and its stepwise upgrade.
+int WINAPI DmCheckVersion(const BYTE *devmode);
+int WINAPI DmCompareVersions(DWORD stored, DWORD driver);
+int WINAPI DmUpgradeIfOlder(const BYTE *devmode, DRIVER_CONTEXT *ctx);
+int WINAPI DmRunConvertSteps(DWORD from, DWORD to, DRIVER_CONTEXT *ctx);
+// Runs the conversion transactions keyed by the given symbol for one step. Until the rule
+// engine provides them, a runner can be installed here (NULL = steps only set item 922).
+typedef void(WINAPI *DM_CONVERT_STEP_RUNNER)(DRIVER_CONTEXT *ctx, WORD symbolKey);
+void WINAPI DmSetConvertStepRunner(DM_CONVERT_STEP_RUNNER runner);
+
+// Paper of the output, regional paper fit and paper-dependent items.
+int WINAPI ItemDefaultPaperIsLetter(DRIVER_CONTEXT *ctx);
+int WINAPI ItemNeedsRegionalPaperFit(DRIVER_CONTEXT *ctx);
+LONG WINAPI ItemGetOutputPaperSize(DRIVER_CONTEXT *ctx);
+void WINAPI ItemApplyPaperChange(DRIVER_CONTEXT *ctx, SHORT what);
+DWORD WINAPI ItemGetAuthFieldsSet(DRIVER_CONTEXT *ctx, DWORD mask);
+void WINAPI DmSetResolutionCode(DWORD dpi, DRIVER_CONTEXT *ctx);
+void WINAPI DmSetDeviceInfoString(DRIVER_CONTEXT *ctx);
+
+// Text helpers.
+const char *WINAPI StrNextLine(const char *text, int *length);
+char *WINAPI StrCopyN(char *dst, const char *src, size_t n);
+
 KV_END_DECLS
 
 // Byte offsets of the private header fields in the DEVMODE.
@@ -93,4 +145,5 @@ enum : DWORD {
   KV_DM_BLOCK1_OFFSET = 361,
   KV_DM_CONFIG_OFFSET = 363,
   KV_DM_WORK_OFFSET = 365,
+  KV_DM_VERSION_IN_PRIVATE = 137,   // private version, from the start of the private part
 };

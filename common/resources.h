@@ -1,14 +1,82 @@
-// Resource DLLs of a context (language strings and pictures) and resource strings.
+// Resource DLLs of a context (language strings and pictures), resource strings completed
+// with the values they describe, fixed-point text, and the driver's language table.
 #pragma once
 
 #include "context.h"
 
+// One language of the driver: its id (the value of kdmLanguageID), the Windows primary
+// and sub-language (0 = any) and its two-letter code. The table ends with id 0xFFFF.
+typedef struct LANGUAGE_ROW {
+  WORD id;
+  WORD primary;
+  WORD sub;
+  const WCHAR *code;
+} LANGUAGE_ROW;
+
+// Strings completed with a value text: the slot of a custom paper (kind 2) or the unit
+// name (kind 3). The table ends with id 0.
+typedef struct RES_VALUE_TEXT_ROW {
+  DWORD id;
+  DWORD slot;
+  DWORD kind;
+} RES_VALUE_TEXT_ROW;
+
+#define KV_LANGUAGE_DEFAULT_ID 1
+#define KV_LANGUAGE_NONE 0xFFFF
+#define KV_ITEM_LANGUAGE_ID 169
+#define KV_RES_UNIT_METRIC 153
+#define KV_RES_UNIT_INCH 154
+
 KV_BEGIN_DECLS
 
-// Loads string id into dst (cch characters, always terminated); "" and 0 without the
-// language DLL. withValue completes the string with its value text.
-LONG WINAPI ResLoadString(DRIVER_CONTEXT *ctx, UINT id, WCHAR *dst, int cch, BOOL withValue);
-// Frees the language and picture DLLs of a context.
+// The language and the language-neutral (picture) DLLs of a context, loaded on first use
+// and kept; NULL when they cannot be loaded (tried again at the next call).
+HMODULE WINAPI ResGetLanguageDll(DRIVER_CONTEXT *ctx);
+HMODULE WINAPI ResGetPictureDll(DRIVER_CONTEXT *ctx);
+// Frees both DLLs of a context.
 void WINAPI ResFreeDlls(DRIVER_CONTEXT *ctx);
+void WINAPI OsFreeLibrary(HMODULE module);
+
+// Loads string id into dst (cch characters, always terminated); "" and 0 without the
+// language DLL. Without withValue answers the characters loaded; with it completes the
+// string with its value text (ResAppendValueText, the text must fit cch) and answers the
+// length of the result.
+LONG WINAPI ResLoadString(DRIVER_CONTEXT *ctx, UINT id, WCHAR *dst, int cch, BOOL withValue);
+// Completes string id in str (a buffer of cch characters) with its value text; a text
+// that would not fit is not added.
+void WINAPI ResAppendValueTextN(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str, int cch);
+// The same for a buffer of at least 1025 characters.
+void WINAPI ResAppendValueText(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str);
+// dst := value / divisor as a decimal with as many places as the divisor has zeros
+// (1 to 4), else the whole value; dst holds at least 16 characters.
+void WINAPI StrFormatFixedPoint(WCHAR *dst, LONG divisor, LONG value);
+
+// The language table and the mappings between ids, codes and Windows languages.
+const LANGUAGE_ROW *WINAPI ResGetLanguageTable(void);
+const RES_VALUE_TEXT_ROW *WINAPI ResGetValueTextTable(void);
+const WCHAR *WINAPI ResIndexToLanguageCode(WORD id);
+const WCHAR *WINAPI ResGetItemLanguageCode(DRIVER_CONTEXT *ctx);
+WORD WINAPI ResCodeToLanguageIndex(const WCHAR *code);
+const WCHAR *WINAPI ResFindLanguageCode(const WCHAR *code);
+WORD WINAPI ResHelpFileToLanguageIndex(const WCHAR *path);
+const WCHAR *WINAPI ResHelpFileToLanguageCode(const WCHAR *path);
+WORD WINAPI ResGetDriverLanguageIndex(DRIVER_CONTEXT *ctx);
+const WCHAR *WINAPI ResGetDriverLanguageCode(DRIVER_CONTEXT *ctx);
+WORD WINAPI ResGetPrinterLanguageIndex(DRIVER_CONTEXT *ctx);
+const WCHAR *WINAPI ResGetPrinterLanguageCodeOfCtx(DRIVER_CONTEXT *ctx);
+const WCHAR *WINAPI ResGetPrinterLanguageCode(HANDLE printer);
+WORD WINAPI ResGetUserLanguageIndex(void);
+WORD WINAPI ResLcidToLanguageIndex(LCID lcid);
+WORD WINAPI ResFindLanguageIndex(WORD primary, WORD sub);
+BYTE WINAPI ResIndexToLangId(BYTE id, WORD *sub);
+int WINAPI ResIsLanguageIndex(WORD id);
+
+// The help file the printer's driver registered ("Help File") and the printer-data value
+// "HelpFileName", read into buf (cch characters); FALSE when missing or too long.
+BOOL WINAPI ResReadDriverHelpFile(DRIVER_CONTEXT *ctx, WCHAR *buf, int cch);
+BOOL WINAPI ResReadPrinterHelpFile(HANDLE printer, WCHAR *buf, int cch);
+
+// The UI resource DLL name of the context's compiled description, or NULL.
+const WCHAR *WINAPI DescGetUiResDllName(DRIVER_CONTEXT *ctx);
 
 KV_END_DECLS

@@ -14,6 +14,10 @@ Source format (UTF-8, one statement a line; '#' or '//' starts a comment line):
   <type> <name> HEX "0a 1b.."  raw bytes in hex (blanks ignored; several literals join)
   <type> <name> TEXT "text"    the UTF-8 bytes of the text, no terminator
   <type> <name> WTEXT "text"   the UTF-16LE units of the text, no terminator
+  DIALOG <name> TEMPLATE "caption"   a dialog template (classic DLGTEMPLATE layout,
+  BEGIN                              no font); its controls follow between BEGIN/END:
+    CONTROL <id> <class> "text"        class BUTTON EDIT STATIC LISTBOX SCROLLBAR
+  END                                  COMBOBOX (ordinals) or a quoted class name
 
 <type> is a number, a predefined type (CURSOR BITMAP ICON MENU DIALOG STRING FONTDIR
 FONT ACCELERATOR RCDATA MESSAGETABLE GROUP_CURSOR GROUP_ICON VERSION) or a name;
@@ -38,6 +42,31 @@ PREDEFINED = {
 RT_STRING = 6
 SIMPLE_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "0": "\0", "a": "\a", "b": "\b", "f": "\f",
                   "v": "\v", "\\": "\\", '"': '"', "'": "'"}
+
+
+CONTROL_CLASSES = {"BUTTON": 0x80, "EDIT": 0x81, "STATIC": 0x82, "LISTBOX": 0x83, "SCROLLBAR": 0x84,
+                   "COMBOBOX": 0x85}
+DIALOG_STYLE = 0x80C80000  # popup with caption and system menu
+CONTROL_STYLE = 0x50000000  # visible child
+
+
+def dialog_template(caption, controls):
+    """The classic DLGTEMPLATE: header, no menu, default class, caption, then the
+    DWORD-aligned DLGITEMTEMPLATEs (no geometry, no creation data)."""
+    def sz(text):
+        return text.encode("utf-16-le") + b"\0\0"
+    data = bytearray()
+    data += DIALOG_STYLE.to_bytes(4, "little") + bytes(4) + len(controls).to_bytes(2, "little") + bytes(8)
+    data += bytes(4) + sz(caption)
+    for ident, cls, text in controls:
+        data += bytes((4 - len(data) % 4) % 4)
+        data += CONTROL_STYLE.to_bytes(4, "little") + bytes(4) + bytes(8) + ident.to_bytes(2, "little")
+        if isinstance(cls, int):
+            data += b"\xff\xff" + cls.to_bytes(2, "little")
+        else:
+            data += sz(cls)
+        data += sz(text) + bytes(2)
+    return bytes(data)
 
 
 class RcError(Exception):
@@ -176,6 +205,9 @@ class Compiler:
             head = toks[0].upper() if not isinstance(toks[0], Lit) else None
             if head == "LANGUAGE":
                 self.language(toks[1:], lineno)
+            elif head == "DIALOG" and len(toks) >= 3 and not isinstance(toks[2], Lit) \
+                    and toks[2].upper() == "TEMPLATE":
+                i = self.dialog(toks, lines, i, lineno)
             elif head == "STRINGTABLE":
                 if len(toks) != 1:
                     self.fail(f"{lineno}: STRINGTABLE takes nothing on its line")
@@ -221,6 +253,48 @@ class Compiler:
                 self.fail(f"{lineno}: string {ident} is longer than 65535 UTF-16 units")
             table[ident] = text
         self.fail(f"{start}: STRINGTABLE is not closed with END or }}")
+
+    def dialog(self, toks, lines, i, start):
+        name = res_key(toks[1], start, "dialog name", False)
+        caption = join_literals(toks[3:], start, "DIALOG TEMPLATE caption")
+        controls = []
+        opened = False
+        while i < len(lines):
+            lineno = i + 1
+            i += 1
+            if is_comment(lines[i - 1]):
+                continue
+            t = tokenize(lines[i - 1], lineno)
+            if not t:
+                continue
+            word = t[0].upper() if not isinstance(t[0], Lit) else None
+            if not opened:
+                if word not in ("BEGIN", "{") or len(t) != 1:
+                    self.fail(f"{lineno}: DIALOG must be followed by BEGIN or {{")
+                opened = True
+                continue
+            if word in ("END", "}") and len(t) == 1:
+                self.add_raw((None, PREDEFINED["DIALOG"]), name, dialog_template(caption, controls),
+                             start, "DIALOG")
+                return i
+            if word != "CONTROL" or len(t) < 4:
+                self.fail(f"{lineno}: expected CONTROL <id> <class> \"text\"")
+            ident = number(t[1], lineno, "control id")
+            cls = t[2]
+            if not isinstance(cls, Lit):
+                if cls.upper() not in CONTROL_CLASSES:
+                    self.fail(f"{lineno}: unknown control class '{cls}'")
+                cls = CONTROL_CLASSES[cls.upper()]
+            controls.append((ident, cls, join_literals(t[3:], lineno, "CONTROL text")))
+            if len(controls) > 0xFFFF:
+                self.fail(f"{lineno}: too many controls")
+        self.fail(f"{start}: DIALOG is not closed with END or }}")
+
+    def add_raw(self, rtype, name, data, lineno, what):
+        key = (rtype, name, self.lang)
+        if key in self.raw:
+            self.fail(f"{lineno}: resource {what} is defined twice for language 0x{self.lang:04X}")
+        self.raw[key] = data
 
     def resource(self, toks, lineno):
         if len(toks) < 4:

@@ -28,6 +28,11 @@ CASES = [
     ('LANGUAGE 0x400, 1\n', 1, "out of range"),
     ('RCDATA\n', 1, "expected"),
     ('RCDATA #5 TEXT "x"\n', 1, "may not begin"),
+    ('DIALOG 4000 TEMPLATE "c"\nBEGIN\n  CONTROL 1 WIDGET "x"\nEND\n', 3, "unknown control class"),
+    ('DIALOG 4000 TEMPLATE "c"\nBEGIN\n  PUSH 1 STATIC "x"\nEND\n', 3, "expected CONTROL"),
+    ('DIALOG 4000 TEMPLATE "c"\nBEGIN\n  CONTROL 1 STATIC "x"\n', 1, "not closed"),
+    ('DIALOG 4000 TEMPLATE "c"\n  CONTROL 1 STATIC "x"\n', 2, "BEGIN"),
+    ('DIALOG 4000 TEMPLATE "c"\nBEGIN\nEND\nDIALOG 4000 TEMPLATE "d"\nBEGIN\nEND\n', 4, "defined twice"),
 ]
 
 

@@ -1,0 +1,201 @@
+// The three-level DEVMODE snapshot stack, its font lists, and saved option rows.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "context_fixture.h"
+#include "module_hooks.h"
+#include "recording_hooks.h"
+
+namespace {
+
+class SnapshotTest : public ContextTest {
+ protected:
+  void SetUp() override
+  {
+    ContextTest::SetUp();
+    ctx_ = Create();
+    ASSERT_NE(ctx_, nullptr);
+  }
+  void TearDown() override
+  {
+    CtxFreeSnapshotFonts(ctx_);
+    CtxRelease(ctx_);
+    ContextTest::TearDown();
+  }
+  // Marks the work buffer with a state number: item 89 (the horizontal scale) and the
+  // pending-UI-work word.
+  void Mark(LONG n)
+  {
+    ItemSetRaw(ctx_, 87, 0);
+    ItemSetRaw(ctx_, 89, n);
+    ctx_->state->uiFlags = (DWORD)n;
+  }
+  LONG State() { return ItemGetRaw(ctx_, 89, nullptr); }
+  DRIVER_CONTEXT *ctx_ = nullptr;
+};
+
+TEST_F(SnapshotTest, RollbacksWalkBackThroughThreeLevels)
+{
+  Mark(1);
+  CtxPushDevmodeSnapshot(ctx_);  // level 0 = 1
+  Mark(2);
+  CtxPushDevmodeSnapshot(ctx_);  // levels 2, 1
+  Mark(3);
+  CtxPushDevmodeSnapshot(ctx_);  // levels 3, 2, 1
+  Mark(4);
+  CtxPopDevmodeSnapshot(ctx_, 1);
+  EXPECT_EQ(State(), 3);
+  EXPECT_EQ(ctx_->state->uiFlags, 3u);
+  CtxPopDevmodeSnapshot(ctx_, 1);
+  EXPECT_EQ(State(), 2);
+  EXPECT_EQ(ctx_->state->uiFlags, 2u);
+  // Level 2 kept its content: the third rollback gives the same state again.
+  CtxPopDevmodeSnapshot(ctx_, 1);
+  EXPECT_EQ(State(), 1);
+  CtxPopDevmodeSnapshot(ctx_, 1);
+  EXPECT_EQ(State(), 1);
+}
+
+TEST_F(SnapshotTest, RollbackClearsChangeMarksAndRaisesItsEvent)
+{
+  RecordingModules rec;
+  rec.Attach(ctx_);
+  Mark(1);
+  CtxPushDevmodeSnapshot(ctx_);
+  ASSERT_EQ(rec.calls.size(), 6u);
+  EXPECT_EQ(rec.calls[0].code, KV_EVT_SNAPSHOT_PUSHED);
+  rec.calls.clear();
+  Mark(5);
+  OPTION_ITEM *row = ItemFindById(ctx_, 89);
+  EXPECT_NE(row->state & KV_STATE_CHANGED_MASK, 0);
+  EXPECT_EQ(ctx_->state->settingsChanged, 1u);
+  CtxPopDevmodeSnapshot(ctx_, 1);
+  EXPECT_EQ(row->state & KV_STATE_CHANGED_MASK, 0);
+  EXPECT_EQ(ctx_->state->settingsChanged, 0u);
+  ASSERT_EQ(rec.calls.size(), 6u);
+  EXPECT_EQ(rec.calls[0].code, KV_EVT_SNAPSHOT_ROLLED_BACK);
+}
+
+TEST_F(SnapshotTest, CommitKeepsTheWorkBufferAndDropsLevelZero)
+{
+  RecordingModules rec;
+  rec.Attach(ctx_);
+  Mark(1);
+  CtxPushDevmodeSnapshot(ctx_);
+  Mark(2);
+  CtxPushDevmodeSnapshot(ctx_);
+  Mark(3);
+  rec.calls.clear();
+  CtxPopDevmodeSnapshot(ctx_, 0);
+  EXPECT_EQ(State(), 3);
+  EXPECT_EQ(ctx_->state->uiFlags, 3u);
+  EXPECT_TRUE(rec.calls.empty());  // a commit raises nothing
+  CtxPopDevmodeSnapshot(ctx_, 1);
+  EXPECT_EQ(State(), 1);  // level 0 was dropped: the rollback goes to the older state
+}
+
+// A device-font list of n entries whose names start with the letter c.
+BYTE *MakeFonts(int n, char c)
+{
+  BYTE *list = (BYTE *)MemAllocZeroed((DWORD)n * KV_DEVICE_FONT_ENTRY_SIZE);
+  for (int i = 0; i < n; ++i) {
+    WCHAR *name = (WCHAR *)(list + i * KV_DEVICE_FONT_ENTRY_SIZE + 4);
+    name[0] = (WCHAR)c;
+    name[1] = (WCHAR)('0' + i);
+  }
+  return list;
+}
+
+TEST_F(SnapshotTest, RollbackRestoresACopyOfTheFontListNeverAFreedOne)
+{
+  ItemSetRaw(ctx_, 10006, 2);
+  ItemSetRaw(ctx_, 10007, (LONG)(intptr_t)MakeFonts(2, 'A'));
+  ItemSetRaw(ctx_, 10008, 0);
+  ItemSetRaw(ctx_, 10009, 0);
+  CtxPushDevmodeSnapshot(ctx_);
+  // The printer's fonts are reread: the old list is freed and replaced.
+  MemFree((void *)(intptr_t)ItemGetRaw(ctx_, 10007, nullptr));
+  ItemSetRaw(ctx_, 10006, 3);
+  ItemSetRaw(ctx_, 10007, (LONG)(intptr_t)MakeFonts(3, 'B'));
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 2)), "B2");
+  CtxPopDevmodeSnapshot(ctx_, 1);
+  EXPECT_EQ(ItemGetRaw(ctx_, 10006, nullptr), 2);
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "A0");  // a use-after-free would stop ASan here
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 1)), "A1");
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 2)), "");
+}
+
+TEST_F(SnapshotTest, EveryLevelOwnsItsListsThroughPushesRollbacksAndCommits)
+{
+  ItemSetRaw(ctx_, 10008, 0);
+  ItemSetRaw(ctx_, 10009, 0);
+  ItemSetRaw(ctx_, 10006, 1);
+  ItemSetRaw(ctx_, 10007, (LONG)(intptr_t)MakeFonts(1, 'A'));
+  // Five pushes, each followed by a new list: levels 2 and 1 drop and shift their lists.
+  for (char c = 'B'; c <= 'F'; ++c) {
+    CtxPushDevmodeSnapshot(ctx_);
+    MemFree((void *)(intptr_t)ItemGetRaw(ctx_, 10007, nullptr));
+    ItemSetRaw(ctx_, 10007, (LONG)(intptr_t)MakeFonts(1, c));
+  }
+  CtxPopDevmodeSnapshot(ctx_, 0);  // commit: keeps F, drops the level holding E
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "F0");
+  CtxPopDevmodeSnapshot(ctx_, 1);
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "D0");
+  CtxPopDevmodeSnapshot(ctx_, 1);
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "C0");
+  CtxPopDevmodeSnapshot(ctx_, 1);  // level 2 kept its content
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "C0");
+  // Each level frees its own copies at teardown; a shared pointer would be freed twice.
+}
+
+TEST_F(SnapshotTest, SavedRowsComeBack)
+{
+  OPTION_ITEM *row = ItemFindById(ctx_, 89);
+  row->flags = 0x1234;
+  TABLE_REF *saved = ItemSaveTableState(ctx_);
+  ASSERT_NE(saved, nullptr);
+  ASSERT_NE(saved->rows, nullptr);
+  EXPECT_EQ(saved->count, ctx_->items->count);
+  EXPECT_NE(saved->rows, ctx_->items->rows);
+  row->flags = 0;
+  ItemRestoreTableState(ctx_, saved);
+  EXPECT_EQ(row->flags, 0x1234u);
+  ItemRestoreTableState(ctx_, nullptr);  // nothing
+
+  PlatFaultArm(PLAT_FAULT_ALLOC, 2);  // the reference succeeds, its rows fail
+  saved = ItemSaveTableState(ctx_);
+  PlatFaultDisarmAll();
+  ASSERT_NE(saved, nullptr);
+  EXPECT_EQ(saved->rows, nullptr);
+  row->flags = 7;
+  ItemRestoreTableState(ctx_, saved);  // no rows: nothing copied
+  EXPECT_EQ(row->flags, 7u);
+}
+
+TEST_F(SnapshotTest, FontNamesAcrossBothListsAndSubstitutes)
+{
+  ItemSetRaw(ctx_, 10006, 2);
+  ItemSetRaw(ctx_, 10007, (LONG)(intptr_t)MakeFonts(2, 'D'));
+  ItemSetRaw(ctx_, 10008, 1);
+  ItemSetRaw(ctx_, 10009, (LONG)(intptr_t)MakeFonts(1, 'O'));
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 1)), "D1");
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 2)), "O0");  // index = device count: first option font
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 3)), "");
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, -1)), "");
+
+  BYTE *subst = (BYTE *)MemAllocZeroed(2 * KV_FONT_SUBST_ENTRY_SIZE);
+  const char *pairs[2][2] = {{"Arial", "Dev1"}, {"Times", "Dev2"}};
+  for (int i = 0; i < 2; ++i)
+    for (int k = 0; k < 2; ++k) {
+      WCHAR *dst = (WCHAR *)(subst + i * KV_FONT_SUBST_ENTRY_SIZE + k * 64);
+      for (int j = 0; pairs[i][k][j] != 0; ++j) dst[j] = (WCHAR)pairs[i][k][j];
+    }
+  ItemSetRaw(ctx_, 10004, 2);
+  ItemSetRaw(ctx_, 10005, (LONG)(intptr_t)subst);
+  EXPECT_EQ(NarrowW(ItemFindFontSubstitute(ctx_, u"Times")), "Dev2");
+  EXPECT_EQ(NarrowW(ItemFindFontSubstitute(ctx_, u"Time")), "D0");  // exact names only
+  EXPECT_EQ(NarrowW(ItemFindFontSubstitute(ctx_, u"Arial Black")), "D0");
+}
+
+}  // namespace
