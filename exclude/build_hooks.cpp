@@ -35,6 +35,13 @@ static LONG WINAPI ModelNotify(DRIVER_CONTEXT *ctx, WORD event, void *data, void
     if (d != NULL && d->mode == 2) d->answer = 1;
     return d != NULL && d->mode == 2;
   }
+  if (event == KV_EVT_VALUE_FLAG_QUESTION) {
+    // A value carrying flag 0x10 is answered 1; others stay unanswered.
+    KV_EVT_VALUE_ANSWER_DATA *d = (KV_EVT_VALUE_ANSWER_DATA *)data;
+    if (d == NULL || (d->value & 0x10) == 0) return 0;
+    d->answer = 1;
+    return 1;
+  }
   if (event == KV_EVT_MERGE_PRINT_QUALITY) return KvModelChooseResolution(ctx, (KV_EVT_PRINT_QUALITY_DATA *)data);
   return KvModelNotifyCommon(ctx, event, data);
 }

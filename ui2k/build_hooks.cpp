@@ -2,16 +2,37 @@
 // feature switches and the hooks the settings core calls into the property sheets.
 #include "build_hooks.h"
 
+#include "ini.h"
 #include "item_store.h"
+#include "names_paths.h"
 #include "model.h"
 #include "model_notify.h"
 #include "pjl_vars.h"
+
+// Reads the printer's gamma values that the bidi query stored under "GammaData" of the
+// settings INI into the four gamma items. A missing key keeps the item; a value outside
+// the items' signed 8-bit range is refused rather than cut.
+static void UiLoadStoredGamma(DRIVER_CONTEXT *ctx)
+{
+  static const struct {
+    WORD item;
+    const WCHAR *key;
+  } kGamma[] = {{399, u"GammaC"}, {400, u"GammaM"}, {401, u"GammaY"}, {402, u"GammaK"}};
+  const WCHAR *ini = CtxGetSettingsIniPath(ctx);
+  if (ini == NULL || ini[0] == 0) return;
+  const INT missing = 0x7FFFFFFF;
+  for (const auto &g : kGamma) {
+    INT v = (INT)IniGetInt(u"GammaData", g.key, missing, ini);
+    if (v != missing && v >= -128 && v <= 127) ItemSetRaw(ctx, g.item, v);
+  }
+}
 
 // The model-extras module of the property sheets.
 static LONG WINAPI UiModelNotify(DRIVER_CONTEXT *ctx, WORD event, void *data, void *priv)
 {
   (void)priv;
   if (event == KV_EVT_MERGE_PRINT_QUALITY) return KvModelChooseResolution(ctx, (KV_EVT_PRINT_QUALITY_DATA *)data);
+  if (event == KV_EVT_ITEM_BLOCK_LOADED) UiLoadStoredGamma(ctx);
   return KvModelNotifyCommon(ctx, event, data);
 }
 

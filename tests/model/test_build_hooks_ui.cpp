@@ -60,6 +60,23 @@ TEST_F(UiHooksTest, ModelRowAnswers)
   EXPECT_EQ(untouched.answer, 1);
 }
 
+TEST_F(UiHooksTest, LoadedBlockReadsStoredGammaInRange)
+{
+  ASSERT_TRUE(FileCreateSettingsDirOf(ctx_));
+  std::u16string ini = CtxGetSettingsIniPath(ctx_);
+  for (WORD item : {399, 400, 401, 402}) ItemSetRaw(ctx_, item, 3);
+  ASSERT_TRUE(IniWriteString(u"GammaData", u"GammaC", u"-5", ini.c_str()));
+  ASSERT_TRUE(IniWriteString(u"GammaData", u"GammaM", u"127", ini.c_str()));
+  ASSERT_TRUE(IniWriteString(u"GammaData", u"GammaY", u"300", ini.c_str()));  // outside the field: refused
+  ASSERT_TRUE(IniWriteString(u"PrintBox", u"Mode", u"1", ini.c_str()));
+  CtxNotifyModules(ctx_, KV_EVT_ITEM_BLOCK_LOADED, nullptr);
+  EXPECT_EQ(ItemGetRaw(ctx_, 399, nullptr), -5);
+  EXPECT_EQ(ItemGetRaw(ctx_, 400, nullptr), 127);
+  EXPECT_EQ(ItemGetRaw(ctx_, 401, nullptr), 3);
+  EXPECT_EQ(ItemGetRaw(ctx_, 402, nullptr), 3);  // no key: unchanged
+  EXPECT_EQ(ItemGetRaw(ctx_, 1062, nullptr), 1);  // the common answer still runs
+}
+
 TEST_F(UiHooksTest, BuiltInFunctions)
 {
   ctx_->state->uiFlags = 0;

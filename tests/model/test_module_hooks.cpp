@@ -141,6 +141,14 @@ TEST_F(ModuleHooksTest, ModelRowOfTheApplicationInterfaceAnswers)
   mode = {1, 0};
   CtxNotifyModules(ctx_, KV_EVT_PRINTER_INIT_MODE, &mode);
   EXPECT_EQ(mode.answer, 0);
+  struct {
+    LONG value, answer;
+  } flagCases[] = {{0x10, 1}, {0x13, 1}, {0x0F, 0}, {0x20, 0}};
+  for (const auto &c : flagCases) {
+    KV_EVT_VALUE_ANSWER_DATA q = {c.value, 0};
+    CtxNotifyModules(ctx_, KV_EVT_VALUE_FLAG_QUESTION, &q);
+    EXPECT_EQ(q.answer, c.answer) << "value " << c.value;
+  }
 }
 
 TEST(BuildHooks, SwitchesOfTheApplicationInterface)
