@@ -185,13 +185,16 @@ IniText Parse(const std::string& bytes) {
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
       static_cast<unsigned char>(bytes[1]) == 0xFE) {
     ini.unicode = true;
+    // A stray last byte is half a UTF-16 unit: it is no text and is dropped, so the
+    // lines keep their alignment and a rewrite stays readable.
+    const size_t size = bytes.size() - (bytes.size() % 2);
     size_t pos = 2;
-    while (pos < bytes.size()) {
+    while (pos < size) {
       size_t e = pos;
-      while (e + 1 < bytes.size() && !(bytes[e] == '\n' && bytes[e + 1] == '\0')) e += 2;
+      while (e + 1 < size && !(bytes[e] == '\n' && bytes[e + 1] == '\0')) e += 2;
       Line line;
-      bool hasEol = e + 1 < bytes.size();
-      size_t end = hasEol ? e : bytes.size();
+      bool hasEol = e + 1 < size;
+      size_t end = hasEol ? e : size;
       size_t bodyEnd = end;
       if (hasEol && end >= pos + 2 && bytes[end - 2] == '\r' && bytes[end - 1] == '\0') bodyEnd = end - 2;
       line.raw = bytes.substr(pos, bodyEnd - pos);
@@ -202,7 +205,7 @@ IniText Parse(const std::string& bytes) {
                                          (static_cast<unsigned char>(line.raw[i + 1]) << 8));
       Classify(line, decoded);
       ini.lines.push_back(std::move(line));
-      pos = hasEol ? e + 2 : bytes.size();
+      pos = hasEol ? e + 2 : size;
     }
   } else {
     size_t pos = 0;

@@ -736,3 +736,14 @@ TEST_F(ProfileTest, ConcurrentWritersLoseNothing) {
 }
 
 }  // namespace
+
+// A UTF-16 file of odd length: the stray last byte is half a unit and no text. It is
+// dropped, so a write lands aligned and reads back (found by the INI fuzz target).
+TEST_F(ProfileTest, OddLengthUtf16FileStaysReadableAfterWrite) {
+  WriteHostFile(Root() + "/C/WINDOWS/odd.ini", std::string("\xFF\xFE[\0W", 5));
+  ASSERT_TRUE(WritePrivateProfileStringW(u"FuzzWrite", u"Key", u"W", u"odd.ini"));
+  WCHAR buf[16];
+  EXPECT_EQ(GetPrivateProfileStringW(u"FuzzWrite", u"Key", u"dflt", buf, 16, u"odd.ini"), 1u);
+  EXPECT_EQ(std::u16string(buf), u"W");
+  EXPECT_EQ(ReadHostFile(Root() + "/C/WINDOWS/odd.ini").size() % 2, 0u);
+}

@@ -1,0 +1,64 @@
+// Printer description text reader: maps the description file, hands out its bytes one
+// at a time and cuts them into logical lines "*Keyword[ Option1[ Option2]]: Value",
+// where a value runs over several physical lines while a quote, parenthesis or brace
+// is open.
+#pragma once
+#include "win32.h"
+
+KV_BEGIN_DECLS
+
+// Reader over one mapped file. The view is owned by the reader.
+typedef struct DESC_READER {
+  const BYTE* base;     // start of the read-only view
+  const BYTE* cursor;   // next byte to deliver
+  DWORD remaining;      // bytes left after the cursor
+  DWORD lineNumber;     // physical line (1-based) of the cursor
+  DWORD lineStart;      // physical line on which the last logical line began
+  BYTE prevByte;        // last delivered byte (CR LF counts as one line end)
+} DESC_READER;
+
+// Growable NUL-terminated text: the block holds capacity + 1 bytes.
+typedef struct DESC_TEXT_BUFFER {
+  DWORD capacity;
+  DWORD length;         // text length; grammar handlers reuse it as a scan cursor
+  char* text;
+} DESC_TEXT_BUFFER;
+
+// One logical line: keyword, option 1, option 2 and value, in this order.
+typedef struct DESC_LINE {
+  DESC_TEXT_BUFFER keyword;
+  DESC_TEXT_BUFFER option1;
+  DESC_TEXT_BUFFER option2;
+  DESC_TEXT_BUFFER value;
+} DESC_LINE;
+
+// Character classes of the description text (one entry per byte value).
+#define DESC_CC_DELIMITER 0x01
+#define DESC_CC_KEYWORD 0x02
+#define DESC_CC_OPTION 0x04
+#define DESC_CC_BLANK 0x10
+#define DESC_CC_LINE_END 0x20
+#define DESC_CC_HEX_LETTER 0x40
+#define DESC_CC_DIGIT 0x80
+extern const BYTE DESC_CHAR_CLASS[256];
+
+// Status of the line operations.
+#define DESC_READ_LINE 0       // a line was read
+#define DESC_READ_EOF 1        // nothing left
+#define DESC_READ_MALFORMED 3  // the line is rejected; DESC_READER.lineStart tells where
+#define DESC_READ_NO_MEMORY 4  // a buffer could not grow; stop reading
+
+#define DESC_TEXT_GROW 1024
+
+DESC_READER* WINAPI DescReaderOpen(LPCWSTR path);
+void WINAPI DescReaderClose(DESC_READER* reader);
+DWORD WINAPI DescReadByte(DESC_READER* reader, BYTE* out);
+DESC_LINE* WINAPI DescLineCreate(void);
+void WINAPI DescLineFree(DESC_LINE* line);
+DWORD WINAPI DescReadLine(DESC_LINE* line, DESC_READER* reader);
+// Always 1; writes the FileVersion value (at most 14 characters and a terminator) into
+// out (16 characters) when the file has one.
+DWORD WINAPI DescReadTextFileVersion(LPCWSTR path, WCHAR* out);
+int WINAPI DescHexDigitValue(BYTE c);
+
+KV_END_DECLS
