@@ -34,25 +34,7 @@
 #define ERROR_USER_MAPPED_FILE 1224L
 #endif
 
-// Access rights (other families may define them too, hence the guards).
-#ifndef GENERIC_READ
-#define GENERIC_READ 0x80000000UL
-#endif
-#ifndef GENERIC_WRITE
-#define GENERIC_WRITE 0x40000000UL
-#endif
-#ifndef GENERIC_EXECUTE
-#define GENERIC_EXECUTE 0x20000000UL
-#endif
-#ifndef GENERIC_ALL
-#define GENERIC_ALL 0x10000000UL
-#endif
-#ifndef DELETE
-#define DELETE 0x00010000UL
-#endif
-#ifndef SYNCHRONIZE
-#define SYNCHRONIZE 0x00100000UL
-#endif
+// File-specific access rights (the standard and generic rights are in types.h).
 #ifndef FILE_READ_DATA
 #define FILE_READ_DATA 0x0001
 #endif

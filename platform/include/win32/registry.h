@@ -41,9 +41,6 @@ typedef ACCESS_MASK REGSAM;
 #define KEY_EXECUTE 0x20019UL
 #define KEY_WRITE 0x20006UL
 #define KEY_ALL_ACCESS 0xF003FUL
-#ifndef MAXIMUM_ALLOWED
-#define MAXIMUM_ALLOWED 0x02000000UL
-#endif
 
 // Options and dispositions of RegCreateKeyExW.
 #define REG_OPTION_RESERVED 0x00000000UL
