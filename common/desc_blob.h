@@ -328,6 +328,12 @@ DESC_BLOB *WINAPI DescRelocate(BYTE *block);
 // terminated, no cycles, condition code that passes RuleCheckCode. why may be NULL.
 BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESULT *why);
 
+// The description default of an item of a block no context holds yet (also the header
+// under construction while parsing): PickOne class the value ID at the node's default
+// position, Boolean and Numeric the record's default, String the record's first field,
+// anything else 0.
+DWORD WINAPI DescGetBlobItemDefault(WORD itemId, const DESC_BLOB *blob);
+
 KV_END_DECLS
 
 #ifdef __cplusplus
