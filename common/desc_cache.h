@@ -1,33 +1,77 @@
-// The per-process cache of compiled printer descriptions, keyed by the 8 characters that
-// begin 12 characters before the end of the description file's path.
+// The two caches of compiled printer descriptions:
+//  - the process cache: a list of nodes, one per description file a context of this
+//    process loaded, keyed by the 8 characters that begin 12 characters before the end of
+//    the description file's path (the 8-character name of "NAME.EXT"); a hit also needs
+//    the whole path to match, so two directories holding descriptions of the same name do
+//    not share one entry;
+//  - the cache file (.BCS) beside the description text: the compiled block in stored
+//    form, byte for byte, shared by every process of the machine. It is tied to its text
+//    by carrying the text's last-write time; a cache file with any other time, a length
+//    other than its recorded total, or a block the validator refuses is not used.
 #pragma once
 
 #include "context.h"
 
-typedef struct DESC_CACHE_ENTRY {
-  struct DESC_CACHE_ENTRY *next;
-  WCHAR key[8];
+#define DESC_CACHE_KEY_CHARS 8
+// Characters of a cache file's path, terminator included.
+#define DESC_CACHE_PATH_CHARS 260
+// Largest cache file that is read (a compiled description is far smaller).
+#define DESC_CACHE_FILE_MAX (64u * 1024u * 1024u)
+
+// Node flags.
+#define DESC_CACHE_OWNS_BLOB 0x1u  // DescFreeCache frees the blob
+#define DESC_CACHE_UNKEYED 0x2u    // path too short for a key: kept only to own the blob
+
+typedef struct DESC_CACHE_NODE {
+  struct DESC_CACHE_NODE *next;
+  WCHAR key[DESC_CACHE_KEY_CHARS];
   struct DESC_BLOB *blob;
-} DESC_CACHE_ENTRY;
+  WCHAR *path;  // the description file's whole path (GlobalAlloc); NULL: match by key alone
+  DWORD flags;
+} DESC_CACHE_NODE;
+// Older name of the node, kept for code that builds nodes by hand (zero-filled nodes
+// borrow their blob and match by key alone).
+typedef DESC_CACHE_NODE DESC_CACHE_ENTRY;
 
 KV_BEGIN_DECLS
 
-// Head of the process cache list.
-extern DESC_CACHE_ENTRY *g_descProcessCache;
+// Head of the process cache list. Read and change it only through the functions below,
+// which take the process's cache lock.
+extern DESC_CACHE_NODE *g_descProcessCache;
 
 // The cache key of a description path; FALSE for a path shorter than 12 characters.
-BOOL WINAPI DescCacheKey(const WCHAR *path, WCHAR key[8]);
-// The compiled description for the context's printer, or NULL.
+BOOL WINAPI DescCacheKey(const WCHAR *path, WCHAR key[DESC_CACHE_KEY_CHARS]);
+
+// The compiled description for the context's printer: from the process cache, else from
+// a usable cache file, else compiled from the text (writing the cache file when the
+// versions allow). NULL when the printer has no description or it cannot be compiled.
 struct DESC_BLOB *WINAPI DescLoadCompiled(DRIVER_CONTEXT *ctx);
-// Empties the process cache (process detach).
+
+// The cached blob of a description path, or NULL.
+struct DESC_BLOB *WINAPI DescCacheFind(const WCHAR *path);
+// Appends a node that owns blob; FALSE (nothing added, blob untouched) for a missing blob
+// or path or when memory is short. A path under 12 characters gets a node that is never
+// found, so the blob is still freed with the cache.
+BOOL WINAPI DescCacheAdd(struct DESC_BLOB *blob, const WCHAR *path);
+// A new node owning blob, keyed and carrying a copy of path; NULL when memory is short.
+DESC_CACHE_NODE *WINAPI DescMakeCacheNode(struct DESC_BLOB *blob, const WCHAR *path);
+// Frees every node and every blob the cache owns; the cache is empty afterwards.
 void WINAPI DescFreeCache(void);
-// The .BCS cache file's path for a description path (out holds 260 characters).
+
+// The cache file's path of a description path into out (DESC_CACHE_PATH_CHARS): the
+// extension of the file name replaced by "BCS", or ".BCS" appended to a file name without
+// one. FALSE (out empty) when the result does not fit.
 BOOL WINAPI DescMakeCachePath(WCHAR *out, const WCHAR *descPath);
-// A new GlobalAlloc block holding a copy of a valid cache file (stored form, not yet
+// A new GlobalAlloc block holding a copy of a usable cache file (stored form, not yet
 // relocated), or NULL; *size (optional) receives the block's size.
 BYTE *WINAPI DescReadCacheFile(const WCHAR *descPath, DWORD *size);
-// Writes a block in stored form to the cache file; failures are ignored.
-void WINAPI DescWriteCacheFile(const WCHAR *descPath, const BYTE *stored);
+// Writes a block in stored form to the cache file: into a temporary file beside it, which
+// then replaces the cache file in one rename, so no reader meets half a file. TRUE when
+// the cache file was replaced; callers may ignore failures.
+BOOL WINAPI DescWriteCacheFile(const WCHAR *descPath, const BYTE *stored);
+// Deletes the cache file; failures are ignored.
 void WINAPI DescDeleteCacheFile(const WCHAR *descPath);
+// Number of cache files this process has written (for the host's report and tests).
+DWORD WINAPI DescCacheFileWriteCount(void);
 
 KV_END_DECLS

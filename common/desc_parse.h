@@ -64,6 +64,10 @@ typedef struct DESC_PARSE_STATE {
 } DESC_PARSE_STATE;
 
 DESC_PARSE_STATE *WINAPI DescParseStateCreate(void);
+// Frees everything the state holds. Variants and Identity items point at their base's
+// value data and command pair without owning them; the state keeps its own record of
+// every allocation, so each is freed exactly once whatever the item list looks like
+// (the serializer may reorder the list first).
 void WINAPI DescParseStateFree(DESC_PARSE_STATE *state);
 // Parses a description file; NULL when it cannot be read or memory ran out.
 DESC_PARSE_STATE *WINAPI DescParseFile(LPCWSTR path);
@@ -76,6 +80,24 @@ void WINAPI DescInitSectionNames(void);
 void WINAPI DescFreeSectionNames(void);
 BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number);
 DWORD WINAPI DescFindSectionNumber(DWORD kind, const char *name);
+
+// DescParseFileEx over text already in memory (size bytes; need not be NUL-terminated).
+DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DESC_DIAG_SINK *sink);
+
+// Decimal value of every digit of a word (other characters skipped, a '-' anywhere makes it
+// negative, NUL, a blank or '=' ends it): "Judge12" gives 12. 0 when it does not fit.
+LONG WINAPI DescParseNumber(const char *word);
+// DescParseNumber that tells an overflow (FALSE) from a value.
+BOOL WINAPI DescParseNumberChecked(const char *word, LONG *value);
+// Reference code of a rule token: DESC_REF_* prefix | low 16 bits of the number, 0 for a
+// word beginning "NULL", DESC_REF_NAME for any other word (a section name).
+DWORD WINAPI DescParseReference(const char *word);
+// Parse-time size of one value node of an item type (24 PickPage and FontTbl, 20 PickSlot,
+// 12 otherwise).
+DWORD WINAPI DescValueNodeSize(WORD type);
+// Type word of an OpenUI value ("PickMany | Foo" gives 3); *identityName receives the
+// symbol name after "Identity *" (empty otherwise), identityName holds 64 characters.
+WORD WINAPI DescParseItemType(const char *value, char *identityName);
 
 DWORD WINAPI StrIsAllDigits(const char *text);
 DWORD WINAPI StrIsAlnum(const char *text);

@@ -1,5 +1,6 @@
 // Names and paths cached in a context's state block, and paths composed inside the
 // Windows and system directories.
+#include <string.h>
 #include "names_paths.h"
 
 #include "model.h"
@@ -115,6 +116,21 @@ const WCHAR *WINAPI CtxGetDriverDir(DRIVER_CONTEXT *ctx)
   return dir;
 }
 
+// The description's UI resource DLL name copied into buf. The name lies in the compiled
+// description unpadded, possibly at an odd address, so it is copied byte-wise before any
+// 16-bit access. NULL when the description has none or it does not fit.
+static const WCHAR *CopyUiResDllName(DRIVER_CONTEXT *ctx, WCHAR *buf, int cch)
+{
+  const BYTE *src = (const BYTE *)DescGetUiResDllName(ctx);
+  if (src == NULL) return NULL;
+  for (int i = 0; i < cch; ++i) {
+    memcpy(&buf[i], src + 2 * i, sizeof(WCHAR));
+    if (buf[i] == 0) return buf;
+  }
+  buf[0] = 0;
+  return NULL;
+}
+
 // dst := the driver directory + name (or name alone when it is drive-absolute); "" when
 // the directory is unknown or the result does not fit.
 static WCHAR *InDriverDirOrAbsolute(DRIVER_CONTEXT *ctx, WCHAR *dst, const WCHAR *name)
@@ -210,7 +226,8 @@ BOOL WINAPI PathIsPlainFileName(const WCHAR *name)
 static WCHAR *BuildResDllPath(DRIVER_CONTEXT *ctx, WCHAR *dst, int cch, const WCHAR *code)
 {
   dst[0] = 0;
-  const WCHAR *name = DescGetUiResDllName(ctx);
+  WCHAR nameBuf[kNameCch];
+  const WCHAR *name = CopyUiResDllName(ctx, nameBuf, kNameCch);
   if (!PathIsPlainFileName(name)) return dst;
   int len = lstrlenW(name);
   int dot = len - 1;
@@ -240,7 +257,8 @@ const WCHAR *WINAPI CtxGetCommonResDllPath(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL) return NULL;
   WCHAR *path = ctx->state->textBuffer;
-  const WCHAR *name = DescGetUiResDllName(ctx);
+  WCHAR nameBuf[kNameCch];
+  const WCHAR *name = CopyUiResDllName(ctx, nameBuf, kNameCch);
   int nameLen = name != NULL ? lstrlenW(name) : 0;
   if (nameLen < 8 || name[nameLen - 4] != u'.') {
     path[0] = 0;

@@ -143,6 +143,8 @@ DWORD Compile(const RULE_NAME_RESOLVER* names, DESC_TEXT_BUFFER* src, DWORD dept
         }
         [[fallthrough]];  // a brace ends the condition
       default:
+        // A '-' would otherwise end the condition silently and drop the rest of it.
+        if (kind == RULE_TOKEN_OTHER && token[0] == '-') return RULE_ERR_NEGATIVE;
         if (!EmitPending(out, &pending) || !Emit(out, RULE_UNIT_OPERATOR, RULE_OP_END)) return RULE_ERR_NO_MEMORY;
         *groupEnd = false;
         return RULE_ERR_NONE;

@@ -49,6 +49,7 @@ typedef struct RULE_CODE_UNIT {
 #define RULE_ERR_TOKEN 6          // a token longer than the scanner's buffer
 #define RULE_ERR_NO_MEMORY 7
 #define RULE_ERR_OPERATOR 8       // an operator run that is not in the operator table
+#define RULE_ERR_NEGATIVE 9       // a '-' (negative literals cannot be written)
 
 // Name resolution used by the compiler. Each function returns TRUE when the name is
 // known. judge returns the code of a Judge defined earlier (ending in END); the

@@ -1,11 +1,31 @@
-// Computed condition items of the description rules.
+// Computed condition items of the description rules: facts that no single setting holds,
+// answered from several settings when a condition refers to items 626-817.
 #pragma once
 
 #include "context.h"
 
+#define KV_COMPUTED_COND_FIRST 626
+#define KV_COMPUTED_COND_LAST 817
+
 KV_BEGIN_DECLS
+
+// The value a condition reads for a computed item (0 or 1); 0 for items that compute
+// nothing.
+LONG WINAPI RuleGetComputedCondition(DRIVER_CONTEXT *ctx, WORD itemId);
 
 // 1 when the printed sheet lies landscape: orientation, N-up and duplex layouts together.
 int WINAPI RuleCondPrintPaperOrient(DRIVER_CONTEXT *ctx);
+
+// Trays by source code (the dmDefaultSource numbering; 7 is automatic selection over every
+// unlocked tray): 1 when a tray of the source holds the paper (with that orientation bit).
+int WINAPI RuleTrayHoldsPaperOriented(DRIVER_CONTEXT *ctx, LONG code, LONG paper, int bit);
+int WINAPI RuleTrayHoldsPaper(DRIVER_CONTEXT *ctx, LONG code, LONG paper);
+// Orientation bits of the selected source's trays that hold the paper: bit 0 for trays
+// with orientation bit 0, bit 1 for those with orientation bit 1.
+int WINAPI RuleGetFeedOrientations(DRIVER_CONTEXT *ctx, LONG paper);
+// 1 when tray 1 (code 1), tray 2 (code 3) or either unlocked one (code 7) holds the media.
+int WINAPI RuleTrayHoldsMedia(DRIVER_CONTEXT *ctx, LONG code, LONG media);
+// The feed direction the installed finisher demands: 0 none, 1 portrait, 2 landscape, 3 either.
+int WINAPI RuleGetFeedDirection(DRIVER_CONTEXT *ctx);
 
 KV_END_DECLS

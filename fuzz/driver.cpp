@@ -29,6 +29,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 // Called by the sanitizers before they end the program, when they are linked in.
 extern "C" void __sanitizer_set_death_callback(void (*callback)(void)) __attribute__((weak));
+// Bytes the program holds on the heap, when AddressSanitizer is linked in (-v prints it,
+// so a target that leaks shows it in a long run).
+extern "C" size_t __sanitizer_get_current_allocated_bytes(void) __attribute__((weak));
 
 namespace {
 
@@ -224,10 +227,14 @@ int main(int argc, char** argv)
     // An exact-size heap copy, so reads past the end are caught by AddressSanitizer.
     uint8_t* exact = input.empty() ? nullptr : (uint8_t*)malloc(input.size());
     if (exact != nullptr) memcpy(exact, input.data(), input.size());
-    if (verbose && done % 1000 == 0) fprintf(stderr, "fuzz driver: input %llu, %zu bytes\n", done, input.size());
+    if (verbose && done % 1000 == 0)
+      fprintf(stderr, "fuzz driver: input %llu, %zu bytes, heap %zu bytes\n", done, input.size(),
+              __sanitizer_get_current_allocated_bytes != nullptr ? __sanitizer_get_current_allocated_bytes() : (size_t)0);
     g_current = exact;
     g_currentSize = input.size();
     LLVMFuzzerTestOneInput(exact, input.size());
+    g_current = nullptr;  // nothing to save if the driver itself dies before the next input
+    g_currentSize = 0;
     free(exact);
   }
   printf("fuzz driver: %zu seeds, %llu mutated inputs, seed %llu\n", seeds.size(), done, seed);

@@ -1,0 +1,201 @@
+// Cache files that must not be used: damaged, cut short, foreign, planted. Each is
+// refused without harm, the text is compiled again and the cache file rewritten.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cache_fixture.h"
+
+namespace {
+
+class CacheFaults : public CacheTest {
+ protected:
+  // Compiles the fixture's text once and keeps the good cache file's bytes.
+  void SetUp() override
+  {
+    CacheTest::SetUp();
+    ASSERT_NE(Load(), nullptr);
+    good_ = ReadHostFile(CacheHost());
+    ASSERT_GT(good_.size(), (size_t)DESC_HEADER_SIZE);
+    NewProcess();
+  }
+  // Puts bytes in place of the cache file, tied to the text by its time.
+  void Plant(const std::string &bytes)
+  {
+    WriteHostFile(CacheHost(), bytes);
+    SetWriteTime(CachePath(), WriteTime(TextPath()));
+  }
+  std::string good_;
+};
+
+void Put32(std::string &b, size_t at, DWORD v)
+{
+  if (at + 4 <= b.size()) DescSt32(&b[at], 0, v);
+}
+DWORD Get32(const std::string &b, size_t at) { return DescLd32(b.data(), at); }
+
+struct Mutation {
+  const char *name;
+  std::function<void(std::string &)> apply;
+};
+
+std::vector<Mutation> Mutations()
+{
+  const size_t total = offsetof(DESC_HEADER, totalSize);
+  const size_t items = offsetof(DESC_HEADER, items);
+  const size_t rules = offsetof(DESC_HEADER, rules);
+  std::vector<Mutation> m = {
+      {"empty file", [](std::string &b) { b.clear(); }},
+      {"header only", [](std::string &b) { b.resize(DESC_HEADER_SIZE); }},
+      {"header only, size field agreeing",
+       [=](std::string &b) {
+         b.resize(DESC_HEADER_SIZE);
+         Put32(b, total, DESC_HEADER_SIZE);
+       }},
+      {"cut to half", [](std::string &b) { b.resize(b.size() / 2); }},
+      {"cut by one byte", [](std::string &b) { b.pop_back(); }},
+      // Past the unreferenced command text at the end, into the nodes.
+      {"cut into the nodes, size field agreeing",
+       [=](std::string &b) {
+         b.resize(b.size() - 48);
+         Put32(b, total, (DWORD)b.size());
+       }},
+      {"one byte longer", [](std::string &b) { b.push_back('\0'); }},
+      {"size field one more", [=](std::string &b) { Put32(b, total, Get32(b, total) + 1); }},
+      {"size field one less", [=](std::string &b) { Put32(b, total, Get32(b, total) - 1); }},
+      {"size field huge", [=](std::string &b) { Put32(b, total, 0xFFFFFFF0u); }},
+      {"item list past the end", [=](std::string &b) { Put32(b, items, (DWORD)b.size() + 100); }},
+      {"item list into the header", [=](std::string &b) { Put32(b, items, 40); }},
+      {"item list at the last byte", [=](std::string &b) { Put32(b, items, (DWORD)b.size() - 1); }},
+      {"slot out of range", [](std::string &b) { Put32(b, DescSlotOffset(1), 0xFFFFFFF0u); }},
+      {"slot of item 7 into its own slot", [](std::string &b) { Put32(b, DescSlotOffset(7), DescSlotOffset(7)); }},
+      {"rule block out of range", [=](std::string &b) { Put32(b, rules, 0x7FFFFFFFu); }},
+      {"rule block tagged", [=](std::string &b) { Put32(b, rules, DESC_TAG(DESC_HEADER_SIZE)); }},
+      {"UI DLL name past the end", [](std::string &b) { Put32(b, offsetof(DESC_HEADER, uiResDllName), 0x10000000u); }},
+      {"command group past the end", [](std::string &b) { Put32(b, offsetof(DESC_HEADER, groups), (DWORD)b.size()); }},
+      {"font count without list", [](std::string &b) { Put32(b, offsetof(DESC_HEADER, deviceFontCount), 1000000); }},
+      {"font list past the end",
+       [](std::string &b) {
+         Put32(b, offsetof(DESC_HEADER, deviceFontCount), 1);
+         Put32(b, offsetof(DESC_HEADER, deviceFonts), 0xFFFFFF00u);
+       }},
+      {"item node linked to itself",
+       [=](std::string &b) {
+         DWORD first = Get32(b, items);
+         Put32(b, first, first);  // next of the first node
+       }},
+      {"value list out of range",
+       [=](std::string &b) {
+         DWORD first = Get32(b, items);
+         Put32(b, first + offsetof(DESC_ITEM_NODE, values), 0xFFFFFF00u);
+       }},
+      {"FileVersion without terminator",
+       [](std::string &b) {
+         for (int i = 0; i < 16; ++i) {
+           b[2 * i] = '7';
+           b[2 * i + 1] = 0;
+         }
+       }},
+  };
+  // Random bytes after a sound header start: the size field agrees, nothing else does.
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    m.push_back({"random bytes", [=](std::string &b) {
+                   std::mt19937 rng(seed);
+                   for (size_t i = 36; i < b.size(); ++i) b[i] = (char)(rng() & 0xFF);
+                 }});
+    m.push_back({"random header links", [=](std::string &b) {
+                   std::mt19937 rng(seed * 77);
+                   for (size_t at = 36; at + 4 <= DESC_HEADER_SIZE; at += 4)
+                     if (rng() % 8 == 0) Put32(b, at, (DWORD)(rng() % (b.size() * 2)));
+                 }});
+  }
+  return m;
+}
+
+TEST_F(CacheFaults, DamagedCacheFileIsCompiledAgainAndRewritten)
+{
+  for (const Mutation &mutation : Mutations()) {
+    SCOPED_TRACE(mutation.name);
+    std::string bad = good_;
+    mutation.apply(bad);
+    ASSERT_TRUE(bad != good_);
+    Plant(bad);
+    DWORD size = 1;
+    EXPECT_EQ(DescReadCacheFile(TextPath(), &size), nullptr);
+    EXPECT_EQ(size, 0u);
+    NewProcess();
+    DWORD writes = DescCacheFileWriteCount();
+    DESC_BLOB *blob = Load();
+    ASSERT_NE(blob, nullptr);
+    ASSERT_NE(SlotNode(blob, 7), nullptr);
+    EXPECT_EQ(DESC_FIELD16(SlotNode(blob, 7), DESC_ITEM_NODE, itemId), 7);
+    EXPECT_EQ(DescCacheFileWriteCount(), writes + 1);
+    EXPECT_TRUE(ReadHostFile(CacheHost()) == good_) << "the cache file is whole again";
+  }
+}
+
+TEST_F(CacheFaults, SoundCacheFileIsRead)
+{
+  Plant(good_);
+  DWORD size = 0;
+  BYTE *block = DescReadCacheFile(TextPath(), &size);
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(size, good_.size());
+  EXPECT_TRUE(std::string((const char *)block, size) == good_) << "a copy of the stored form, not relocated";
+  GlobalFree(block);
+  EXPECT_EQ(DescReadCacheFile(TextPath(), nullptr) != nullptr, true);
+}
+
+// A cache file compiled from another description and copied beside this text.
+TEST_F(CacheFaults, PlantedCacheFileOfAnotherDescription)
+{
+  std::u16string other = std::u16string(DriverDir()) + u"\\KVOTHER1.KVD";
+  std::u16string otherCache = std::u16string(DriverDir()) + u"\\KVOTHER1.BCS";
+  WriteHostFile(HostPath(other.c_str()), kTextColor);
+  DESC_BLOB *otherBlob = DescCompile(nullptr, other.c_str(), TRUE);
+  ASSERT_NE(otherBlob, nullptr);
+  GlobalFree(otherBlob);
+  std::string planted = ReadHostFile(HostPath(otherCache.c_str()));
+  ASSERT_GT(planted.size(), (size_t)DESC_HEADER_SIZE);
+  ASSERT_TRUE(CopyFileW(otherCache.c_str(), CachePath(), FALSE));  // same version, sound block
+  DESC_BLOB *blob = Load();
+  ASSERT_NE(blob, nullptr);
+  EXPECT_NE(SlotNode(blob, 7), nullptr) << "this printer's description";
+  EXPECT_EQ(SlotNode(blob, 15), nullptr) << "not the planted one";
+  EXPECT_TRUE(ReadHostFile(CacheHost()) == good_);
+}
+
+TEST_F(CacheFaults, CacheFileWithoutItsText)
+{
+  ASSERT_TRUE(DeleteFileW(TextPath()));
+  EXPECT_EQ(DescReadCacheFile(TextPath(), nullptr), nullptr);
+  EXPECT_EQ(Load(), nullptr);
+}
+
+TEST_F(CacheFaults, WriterRefusesBlocksThatWouldNeverBeRead)
+{
+  std::string header(DESC_HEADER_SIZE, '\0');
+  Put32(header, offsetof(DESC_HEADER, totalSize), DESC_HEADER_SIZE);
+  EXPECT_FALSE(DescWriteCacheFile(TextPath(), (const BYTE *)header.data()));
+  EXPECT_FALSE(DescWriteCacheFile(TextPath(), nullptr));
+  EXPECT_TRUE(ReadHostFile(CacheHost()) == good_) << "the existing cache file stays";
+  EXPECT_FALSE(DescWriteCacheFile(nullptr, (const BYTE *)good_.data()));
+  // A text that does not exist has no time to tie a cache file to.
+  std::u16string missing = std::u16string(DriverDir()) + u"\\KVNONE01.KVD";
+  EXPECT_FALSE(DescWriteCacheFile(missing.c_str(), (const BYTE *)good_.data()));
+  EXPECT_FALSE(HostExists(HostPath((std::u16string(DriverDir()) + u"\\KVNONE01.BCS").c_str())));
+}
+
+TEST_F(CacheFaults, DeleteCacheFile)
+{
+  DescDeleteCacheFile(TextPath());
+  EXPECT_FALSE(HostExists(CacheHost()));
+  DescDeleteCacheFile(TextPath());  // already gone: ignored
+  DescDeleteCacheFile(nullptr);
+  EXPECT_TRUE(HostExists(TextHost()));
+}
+
+}  // namespace

@@ -1,0 +1,259 @@
+// Conditions, numbered rule sections, Exclusive blocks and references.
+#include "grammar_support.h"
+
+namespace {
+
+class RulesFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { ParseText(p, FixtureText("rules.kvd")); }
+  Parsed p;
+};
+
+TEST_F(RulesFixture, JudgesCompileLeftToRightAndSpliceEarlierJudges) {
+  EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
+  const DESC_JUDGE *j1 = JudgeOf(p.state, 1), *j2 = JudgeOf(p.state, 2), *j3 = JudgeOf(p.state, 3);
+  ASSERT_TRUE(j1 && j2 && j3);
+  EXPECT_EQ("I15 L2019 == END", CodeText(j1->code));
+  EXPECT_EQ(16u, j1->length);
+  EXPECT_EQ("I8 L3008 == I15 L2019 == && END", CodeText(j2->code));
+  EXPECT_EQ(32u, j2->length);
+  EXPECT_EQ("I12 L1 > I15 L2019 == || END", CodeText(j3->code));
+  EXPECT_NE(j1->code, j2->code);  // a copy, not a share
+}
+
+TEST_F(RulesFixture, ItemSectionsResolveJudgesByPrefixAndName) {
+  const DESC_SECTION *s1 = SectionOf(p.state, DESC_SECTION_ITEM, 1);
+  ASSERT_NE(nullptr, s1);
+  auto e = EntriesOf<DESC_VALUE_RULE>(s1->first);
+  ASSERT_EQ(2u, e.size());
+  EXPECT_EQ(2019, e[0]->valueId);
+  EXPECT_EQ(DESC_REF_JUDGE | 1u, e[0]->hideJudge);
+  EXPECT_EQ(0u, e[0]->disableJudge);
+  EXPECT_EQ(2018, e[1]->valueId);
+  EXPECT_EQ(0u, e[1]->hideJudge);
+  EXPECT_EQ(2u, e[1]->disableJudge);  // by name: the number alone
+
+  // A comma is a token of its own and shifts the fields.
+  auto e2 = EntriesOf<DESC_VALUE_RULE>(SectionOf(p.state, DESC_SECTION_ITEM, 2)->first);
+  ASSERT_EQ(2u, e2.size());
+  EXPECT_EQ(2019, e2[0]->valueId);
+  EXPECT_EQ(0u, e2[0]->hideJudge);
+  EXPECT_EQ(DESC_REF_JUDGE | 1u, e2[0]->disableJudge);
+  EXPECT_EQ(0, e2[1]->valueId);
+  EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "unknown Judge name ','"));
+  EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "Item section: the last entry has 1 of its 3 fields"));
+}
+
+TEST_F(RulesFixture, ActionsTransactionsAlertsAndAnswers) {
+  auto a1 = EntriesOf<DESC_ACTION>(SectionOf(p.state, DESC_SECTION_ACTION, 1)->first);
+  ASSERT_EQ(2u, a1.size());
+  EXPECT_EQ(15, a1[0]->target);
+  EXPECT_EQ(0, a1[0]->kind);
+  EXPECT_EQ(2018u, a1[0]->value);
+  EXPECT_EQ(1031, a1[1]->target);
+  EXPECT_EQ(1, a1[1]->kind);
+  EXPECT_EQ(7u, a1[1]->value);
+  auto a2 = EntriesOf<DESC_ACTION>(SectionOf(p.state, DESC_SECTION_ACTION, 2)->first);
+  ASSERT_EQ(1u, a2.size());
+  EXPECT_EQ(12, a2[0]->target);
+  EXPECT_EQ(7u, a2[0]->value);  // "Default": the copies item's description default so far
+
+  auto t = EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 1)->first);
+  ASSERT_EQ(2u, t.size());
+  EXPECT_EQ(1u, t[0]->judge);
+  EXPECT_EQ(1u, t[0]->actions);
+  EXPECT_EQ(0u, t[1]->judge);
+  EXPECT_EQ(DESC_REF_ACTION | 2u, t[1]->actions);
+
+  auto aa = EntriesOf<DESC_ALERT_ACTION>(SectionOf(p.state, DESC_SECTION_ALERT_ACTION, 1)->first);
+  ASSERT_EQ(2u, aa.size());
+  EXPECT_EQ(6, aa[0]->button);
+  EXPECT_EQ(1u, aa[0]->transactions);
+  EXPECT_EQ(1001, aa[0]->dialog);
+  EXPECT_EQ(2024, aa[0]->control);
+  EXPECT_EQ(7, aa[1]->button);
+  EXPECT_EQ(0u, aa[1]->transactions);
+  EXPECT_EQ(0, aa[1]->dialog);
+  EXPECT_EQ(0, aa[1]->control);
+
+  auto al = EntriesOf<DESC_ALERT>(SectionOf(p.state, DESC_SECTION_ALERT, 1)->first);
+  ASSERT_EQ(2u, al.size());
+  EXPECT_EQ(2u, al[0]->judge);
+  EXPECT_EQ(171, al[0]->message);
+  EXPECT_EQ(0x10, al[0]->icon);
+  EXPECT_EQ(0, al[0]->buttons);
+  EXPECT_EQ(0, al[0]->timing);
+  EXPECT_EQ(1u, al[0]->answers);
+  EXPECT_EQ(DESC_REF_JUDGE | 3u, al[1]->judge);
+  EXPECT_EQ(180, al[1]->message);
+  EXPECT_EQ(0xFFFF, al[1]->icon);
+  EXPECT_EQ(4, al[1]->buttons);
+  EXPECT_EQ(3, al[1]->timing);
+  EXPECT_EQ(0u, al[1]->answers);
+  EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "unknown icon 'Foo'"));
+}
+
+TEST_F(RulesFixture, ExclusiveBlocksAreAppendedInOrder) {
+  std::vector<const DESC_RULE_BLOCK *> blocks;
+  for (const DESC_RULE_BLOCK *b = p.state->exclusive; b; b = b->next) blocks.push_back(b);
+  ASSERT_EQ(2u, blocks.size());
+  EXPECT_EQ(Key("KPD_RADIOLIST_6"), blocks[0]->key);
+  EXPECT_EQ(0u, blocks[0]->hideJudge);
+  EXPECT_EQ(DESC_REF_JUDGE | 3u, blocks[0]->disableJudge);
+  EXPECT_EQ(1u, blocks[0]->valueRules);
+  EXPECT_EQ(1u, blocks[0]->alerts);
+  EXPECT_EQ(1u, blocks[0]->transactions1);
+  EXPECT_EQ(0u, blocks[0]->transactions2);
+  EXPECT_EQ(Key("KPD_IDC_PAPER_EDIT_COPIES"), blocks[1]->key);
+  EXPECT_EQ(1u, blocks[1]->hideJudge);
+  EXPECT_EQ(DESC_REF_ITEM | 2u, blocks[1]->valueRules);
+  EXPECT_EQ(DESC_REF_TRANSACT | 1u, blocks[1]->transactions1);
+  EXPECT_EQ(DESC_REF_TRANSACT | 1u, blocks[1]->transactions2);
+}
+
+// A Judge whose condition does not compile still stands for its number, as a judge that
+// never holds, so rules that use it never fire; each use is reported.
+TEST(RejectedJudges, StandInNeverHoldsAndEveryUseIsReported) {
+  Parsed p;
+  ParseText(p,
+            "*Judge 5=Bad: Nope == 1\n"
+            "*Transact 1: { Bad NULL }\n"
+            "*Transact 2: { Judge5 NULL }\n"
+            "*Judge 6: Bad || KPD_RADIOLIST_6 == IDS_COLOR_COLOR\n"
+            "*Judge 7: KPD_RADIOLIST_6 ==\n"
+            "*Transact 3: { Judge9 NULL }\n"
+            "*Exclusive: { KPD_RADIOLIST_6 Judge7 NULL NULL NULL NULL NULL }\n"
+            "*CommandGroup: JobStart { Command: Bad { Type: FontType } }\n");
+  EXPECT_EQ(2u, p.state->rejectedLines) << p.All();
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "Judge 5: condition does not compile: unknown name 'Nope'"));
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "Judge 7: condition does not compile: operators and operands do not balance"));
+  const DESC_JUDGE *j5 = JudgeOf(p.state, 5);
+  ASSERT_NE(nullptr, j5);
+  EXPECT_EQ("L0 END", CodeText(j5->code));
+  EXPECT_EQ(8u, j5->length);
+  EXPECT_EQ(1u, RuleCheckCode(j5->code));
+  // No precedence: "Bad || a == b" reads as "(Bad || a) == b".
+  EXPECT_EQ("L0 I15 || L2019 == END", CodeText(JudgeOf(p.state, 6)->code));
+  EXPECT_EQ("L0 END", CodeText(JudgeOf(p.state, 7)->code));
+  EXPECT_EQ(nullptr, JudgeOf(p.state, 9));
+
+  EXPECT_EQ(5u, EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 1)->first)[0]->judge);
+  EXPECT_EQ(DESC_REF_JUDGE | 5u, EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 2)->first)[0]->judge);
+  EXPECT_EQ(DESC_REF_JUDGE | 9u, EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 3)->first)[0]->judge);
+  size_t uses = 0;
+  for (const Diagnostic &d : p.diags)
+    if (d.severity == DESC_DIAG_WARNING && (d.message.find("Judge 5") != std::string::npos ||
+                                            d.message.find("Judge 7") != std::string::npos) &&
+        d.message.find("rejected") != std::string::npos)
+      ++uses;
+  EXPECT_EQ(5u, uses) << p.All();  // Transact 1, Transact 2, Judge 6, Exclusive, Command
+  EXPECT_FALSE(p.Has(DESC_DIAG_WARNING, "Judge 9"));  // never written: no judge, no warning
+}
+
+TEST(RejectedJudges, FirstJudgeOfANumberCounts) {
+  Parsed p;
+  ParseText(p,
+            "*Judge 4: KPD_RADIOLIST_6 == IDS_COLOR_COLOR\n"
+            "*Judge 4: Nope\n"
+            "*Judge 4: KPD_RADIOLIST_6 != IDS_COLOR_COLOR\n");
+  EXPECT_EQ(1u, p.state->rejectedLines) << p.All();
+  EXPECT_EQ("I15 L2019 == END", CodeText(JudgeOf(p.state, 4)->code));
+  EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "Judge 4 is defined again"));
+  EXPECT_FALSE(p.Has(DESC_DIAG_WARNING, "rejected and never holds"));
+}
+
+TEST(ReaderErrors, UnclosedValueIsReportedWithTheLineItBeganOn) {
+  Parsed p;
+  ParseText(p,
+            "*Judge 5=Fin: Nope\n"
+            "*Action 3=Later: { KPD_RADIOLIST_6 IDS_COLOR_COLOR\n"  // the brace never closes
+            "*Transact 1: { Fin Later }\n");
+  EXPECT_EQ(2u, p.state->rejectedLines) << p.All();
+  bool found = false;
+  for (const Diagnostic &d : p.diags)
+    if (d.severity == DESC_DIAG_ERROR && d.message.find("malformed line") != std::string::npos) {
+      EXPECT_EQ(2u, d.line);
+      found = true;
+    }
+  EXPECT_TRUE(found) << p.All();
+  EXPECT_EQ(nullptr, p.state->sections[DESC_SECTION_ACTION]);
+}
+
+TEST(SectionNames, NameStillMeansItsNumberAfterARejectedLine) {
+  Parsed p;
+  ParseText(p,
+            "*Judge 5=Fin: Nope\n"
+            "*Action 3=Later: KPD_RADIOLIST_6 IDS_COLOR_COLOR\n"
+            "*Transact 1: { Fin Later }\n");
+  EXPECT_EQ(2u, p.state->rejectedLines) << p.All();
+  auto t = EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 1)->first);
+  ASSERT_EQ(1u, t.size());
+  EXPECT_EQ(5u, t[0]->judge);
+  EXPECT_EQ(3u, t[0]->actions);
+  EXPECT_EQ(nullptr, SectionOf(p.state, DESC_SECTION_ACTION, 3));
+}
+
+TEST(SectionNames, ListsMapNamesToTheFirstNumber) {
+  DescInitSectionNames();
+  EXPECT_TRUE(DescAddSectionName(2, "Go", 4));
+  EXPECT_TRUE(DescAddSectionName(2, "Go", 9));
+  EXPECT_TRUE(DescAddSectionName(0, "Go", 7));
+  EXPECT_EQ(4u, DescFindSectionNumber(2, "Go"));
+  EXPECT_EQ(7u, DescFindSectionNumber(0, "Go"));
+  EXPECT_EQ(0u, DescFindSectionNumber(1, "Go"));
+  EXPECT_EQ(0u, DescFindSectionNumber(2, "go"));
+  EXPECT_FALSE(DescAddSectionName(6, "Go", 1));
+  DescFreeSectionNames();
+  EXPECT_EQ(0u, DescFindSectionNumber(2, "Go"));
+}
+
+TEST(SectionEmpty, BracesWithoutEntriesMakeNoSection) {
+  Parsed p;
+  ParseText(p, "*Item 1: { }\n*Exclusive: {}\n");
+  EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
+  EXPECT_EQ(nullptr, p.state->sections[DESC_SECTION_ITEM]);
+  EXPECT_EQ(nullptr, p.state->exclusive);
+  EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "Item 1 has no entries"));
+}
+
+TEST(NumbersAndReferences, ParseNumberAndReferenceCodes) {
+  struct Case {
+    const char *word;
+    LONG number;
+    DWORD reference;
+  } cases[] = {
+      {"Judge12", 12, DESC_REF_JUDGE | 12},
+      {"Item7", 7, DESC_REF_ITEM | 7},
+      {"Action3", 3, DESC_REF_ACTION | 3},
+      {"Transact2", 2, DESC_REF_TRANSACT | 2},
+      {"AlertAction4", 4, DESC_REF_ALERT_ACTION | 4},
+      {"Alert5", 5, DESC_REF_ALERT | 5},
+      {"NULL", 0, 0},
+      {"NULLify9", 9, 0},
+      {"Fin", 0, DESC_REF_NAME},
+      {"12=Name3", 12, DESC_REF_NAME},
+      {"1-2", -12, DESC_REF_NAME},
+      {"4 5", 4, DESC_REF_NAME},
+      {"Judge70001", 70001, DESC_REF_JUDGE | (70001 & 0xFFFF)},
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(c.number, DescParseNumber(c.word)) << c.word;
+    EXPECT_EQ(c.reference, DescParseReference(c.word)) << c.word;
+  }
+  LONG v = 1;
+  EXPECT_FALSE(DescParseNumberChecked("99999999999", &v));
+  EXPECT_FALSE(DescParseNumberChecked("2147483648", &v));
+  EXPECT_TRUE(DescParseNumberChecked("-2147483647", &v));
+  EXPECT_EQ(-2147483647, v);
+  EXPECT_EQ(0, DescParseNumber("99999999999"));
+  EXPECT_EQ(1u, StrIsAllDigits("0123"));
+  EXPECT_EQ(1u, StrIsAllDigits(""));
+  EXPECT_EQ(0u, StrIsAllDigits("12a"));
+  EXPECT_EQ(0u, StrIsAllDigits("-1"));
+  EXPECT_EQ(1u, StrIsAlnum("Ab9"));
+  EXPECT_EQ(1u, StrIsAlnum(""));
+  EXPECT_EQ(0u, StrIsAlnum("A_b"));
+  EXPECT_EQ(0u, StrIsAlnum("\xE9"));
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+// Computed condition items: trays holding the job's paper and media, the printed sheet's
+// orientation, the feed direction a finisher demands and the finisher predicates, read by
+// conditions through the evaluator.
+#include "item_store.h"
+#include "rule_cond.h"
+#include "rules_fixture.h"
+
+namespace {
+
+class RuleCondTest : public RulesTest {
+ protected:
+  void SetUp() override
+  {
+    RulesTest::SetUp();
+    // No finisher, no optional trays, nothing locked; A4 (9) as the output paper.
+    for (WORD id : {10049, 10050, 10058, 10059, 10060, 10061, 10074, 10075, 10076, 10077, 10078, 10079, 10080,
+                    10081, 10014, 10018, 10021, 10022, 10239, 10240, 10241, 10242, 10264, 10267, 56, 58, 62, 63})
+      Raw(id, 0);
+    Raw(7, 1);
+    Raw(46, 9);
+    Tray(10175, 10143, 9, 0);  // tray 1: A4, orientation bit 0
+    Tray(10176, 10144, 9, 1);  // tray 2: A4, orientation bit 1
+    Tray(10177, 10145, 8, 0);  // tray 3: A3
+    Tray(10178, 10146, 0, 0);  // tray 4: empty
+    Tray(10200, 10168, 9, 1);  // large-capacity tray
+    Tray(10202, 10170, 5, 0);  // manual feed: Legal
+    Tray(10203, 10171, 9, 0);  // multi-purpose tray
+    Raw(13, 1);
+  }
+  void Raw(WORD id, LONG value) { ItemSetRaw(ctx_, id, value); }
+  void Tray(WORD paper, WORD orient, LONG code, LONG bit)
+  {
+    Raw(paper, code);
+    Raw(orient, bit);
+  }
+  // The value a condition reads for an item.
+  LONG Cond(WORD item)
+  {
+    Code code = {I(item), E()};
+    return RuleEvaluate(code.data(), ctx_);
+  }
+};
+
+TEST_F(RuleCondTest, TraysHoldingTheOutputPaper)
+{
+  struct Case {
+    WORD item;
+    LONG expected;
+  } cases[] = {{724, 1}, {725, 1}, {726, 0}, {727, 0}, {728, 1}, {729, 0}, {723, 1}};
+  for (const Case &c : cases) EXPECT_EQ(Cond(c.item), c.expected) << c.item;
+  Raw(10022, 1);  // without manual feed, the multi-purpose tray answers for code 4
+  EXPECT_EQ(Cond(729), 1);
+  Raw(10021, 1);  // a manual feed is installed: it answers for code 4, holding Legal
+  EXPECT_EQ(Cond(729), 0);
+  Raw(46, 5);
+  EXPECT_EQ(Cond(729), 1);
+  EXPECT_EQ(Cond(724), 0);
+}
+
+TEST_F(RuleCondTest, AutomaticSelectionAsksOnlyUnlockedTrays)
+{
+  Raw(10239, 1);  // tray 1 locked
+  Raw(10240, 1);  // tray 2 locked
+  EXPECT_EQ(Cond(723), 0);  // the multi-purpose tray is not installed, the LCT not either
+  Raw(10022, 1);
+  EXPECT_EQ(Cond(723), 1);
+  Raw(10267, 1);  // multi-purpose tray locked
+  EXPECT_EQ(Cond(723), 0);
+  Raw(10018, 1);  // large-capacity tray installed and unlocked
+  EXPECT_EQ(Cond(723), 1);
+  EXPECT_EQ(RuleTrayHoldsPaper(ctx_, 7, 9), 1);
+  EXPECT_EQ(RuleTrayHoldsPaperOriented(ctx_, 7, 9, 0), 0);  // only the LCT, with bit 1
+  EXPECT_EQ(RuleTrayHoldsPaperOriented(ctx_, 7, 9, 1), 1);
+  EXPECT_EQ(RuleTrayHoldsPaper(ctx_, 5, 9), 0);  // a code without tray
+}
+
+TEST_F(RuleCondTest, FeedOrientationsOfTheSelectedSource)
+{
+  struct Case {
+    LONG source;
+    int bits;
+  } cases[] = {{1, 1}, {3, 2}, {2, 0}, {7, 3}, {11, 2}, {4, 0}, {99, 0}};
+  for (const Case &c : cases) {
+    Raw(13, c.source);
+    EXPECT_EQ(RuleGetFeedOrientations(ctx_, 9), c.bits) << c.source;
+  }
+}
+
+TEST_F(RuleCondTest, SecondTraysHoldingTheSelectedSourcesPaper)
+{
+  Raw(125, 3);  // cover tray: tray 2, A4 with bit 1; the selected tray 1 has bit 0
+  EXPECT_EQ(Cond(739), 0);
+  Raw(10144, 0);
+  EXPECT_EQ(Cond(739), 1);
+  Raw(13, 7);  // automatic selection counts as tray 1
+  EXPECT_EQ(Cond(739), 1);
+  Raw(125, 7);  // a cover tray on automatic selection
+  EXPECT_EQ(Cond(739), 0);
+  Raw(123, 4);  // mark tray: code 4 without manual feed or multi-purpose tray
+  EXPECT_EQ(Cond(740), 0);
+  Raw(10022, 1);  // now the multi-purpose tray: A4 with bit 0
+  EXPECT_EQ(Cond(740), 1);
+  Raw(127, 2);  // back cover from tray 3 (A3)
+  EXPECT_EQ(Cond(741), 0);
+  Raw(906, 1);
+  EXPECT_EQ(Cond(742), 1);
+}
+
+TEST_F(RuleCondTest, TraysHoldingTheMedia)
+{
+  Raw(54, 1);
+  Raw(10207, 1);
+  Raw(10208, 2);
+  EXPECT_EQ(Cond(752), 1);
+  EXPECT_EQ(Cond(753), 0);
+  EXPECT_EQ(RuleTrayHoldsMedia(ctx_, 7, 2), 1);
+  Raw(10240, 1);
+  EXPECT_EQ(RuleTrayHoldsMedia(ctx_, 7, 2), 0);
+  EXPECT_EQ(RuleTrayHoldsMedia(ctx_, 2, 1), 0);
+}
+
+TEST_F(RuleCondTest, FeedDirectionOfAFinisher)
+{
+  EXPECT_EQ(RuleGetFeedDirection(ctx_), 0);  // no finisher
+  Raw(10058, 1);
+  Raw(62, 1);
+  Raw(120, 17);
+  Raw(63, 1);
+  Raw(121, 34);
+  Raw(7, 2);  // landscape sheet: punch type 17 demands landscape feed, stapling not asked
+  EXPECT_EQ(RuleGetFeedDirection(ctx_), 2);
+  EXPECT_EQ(Cond(731), 1);
+  EXPECT_EQ(Cond(730), 0);
+  Raw(7, 1);
+  EXPECT_EQ(RuleGetFeedDirection(ctx_), 1);
+  EXPECT_EQ(Cond(730), 1);
+  Raw(62, 0);  // punching off: the staple type decides
+  EXPECT_EQ(RuleGetFeedDirection(ctx_), 2);
+  Raw(121, 49);
+  EXPECT_EQ(RuleGetFeedDirection(ctx_), 3);
+  Raw(63, 0);
+  EXPECT_EQ(RuleGetFeedDirection(ctx_), 3);
+  Raw(46, 70);  // a paper outside the extended list
+  EXPECT_EQ(RuleGetFeedDirection(ctx_), 0);
+}
+
+TEST_F(RuleCondTest, PaperListsAndFinisherPredicates)
+{
+  struct Case {
+    LONG paper;
+    bool family2000;
+    LONG in628, in631, in632;
+  } cases[] = {
+      {9, false, 1, 1, 0},   // A4: list A, in list N
+      {11, false, 0, 1, 0},  // Ledger: only the extended list
+      {6, false, 0, 0, 0},   // Statement: extended only with a "2000" finisher
+      {6, true, 0, 1, 0},
+      {8, false, 1, 1, 1},   // A3: list A, not in list N
+  };
+  for (const Case &c : cases) {
+    Raw(46, c.paper);
+    Raw(10058, c.family2000 ? 1 : 0);
+    EXPECT_EQ(Cond(628), c.in628) << c.paper;
+    EXPECT_EQ(Cond(631), c.in631) << c.paper;
+    EXPECT_EQ(Cond(632), c.in632) << c.paper;
+  }
+  Raw(46, 9);
+  Raw(10058, 0);
+  EXPECT_EQ(Cond(626), 0);  // no finisher
+  Raw(10058, 1);
+  EXPECT_EQ(Cond(626), 1);  // tray 1 holds A4 with bit 0
+  EXPECT_EQ(Cond(627), 0);
+  Raw(13, 3);
+  EXPECT_EQ(Cond(627), 1);  // tray 2: bit 1, and A4 is not in the large list
+  Raw(13, 1);
+  Raw(120, 1);  // punch type 1 on a portrait sheet fed with bit 0
+  EXPECT_EQ(Cond(629), 1);
+  Raw(10077, 1);  // a finisher without punch
+  EXPECT_EQ(Cond(629), 0);
+  Raw(10077, 0);
+  Raw(120, 49);  // not a type of this finisher
+  EXPECT_EQ(Cond(629), 0);
+}
+
+TEST_F(RuleCondTest, BFiveCountsOnlyTraysWithOrientationBitOne)
+{
+  Raw(10060, 1);  // group 14
+  Raw(121, 49);
+  Raw(7, 2);      // landscape sheet: type 49 wants ok(not S, S)
+  Raw(46, 13);
+  Raw(10175, 13);
+  EXPECT_EQ(Cond(645), 0);  // tray 1 holds B5 with bit 0 only
+  Raw(10143, 1);
+  EXPECT_EQ(Cond(645), 1);
+  Raw(46, 9);     // A4 with bit 0 counts
+  Raw(10175, 9);
+  Raw(10143, 0);
+  Raw(7, 1);
+  EXPECT_EQ(Cond(645), 1);
+}
+
+TEST_F(RuleCondTest, ItemsOfTheRangeThatComputeNothing)
+{
+  for (WORD id : {633, 700, 738, 817}) {
+    Raw(id, 1);
+    EXPECT_EQ(Cond(id), 0) << id;
+  }
+  EXPECT_EQ(RuleGetComputedCondition(ctx_, 625), 0);
+  EXPECT_EQ(RuleGetComputedCondition(nullptr, 722), 0);
+}
+
+}  // namespace
