@@ -93,7 +93,9 @@ static int LoadSettings(DRIVER_CONTEXT *ctx, WORD openMode)
   WORD kind = (WORD)(openMode & CTX_OPEN_KIND_MASK);
   ctx->desc = DescLoadCompiled(ctx);
   if (ctx->desc == NULL) return 0;
-  if (!RuleAllocEvalStack(ctx)) return 0;
+  // A context whose evaluator stack could not be allocated still opens: its conditions
+  // then all evaluate to 0, so no rule hides, greys or alerts.
+  RuleAllocEvalStack(ctx);
   BYTE *work = DmBuildDefault(ctx, kind);
   if (work == NULL) return 0;
   ctx->work = work;

@@ -12,9 +12,9 @@
 
 KV_BEGIN_DECLS
 
-// The evaluator stack of a context: depth 0 and 256 zero-filled entries. Returns non-zero
-// when the stack was allocated, 0 when memory is short; a context without a stack
-// evaluates every condition to 0.
+// The evaluator stack of a context: depth 0 and 256 zero-filled entries. Returns 0 when the
+// stack was allocated, -1 when memory is short; a context without a stack evaluates every
+// condition to 0.
 int WINAPI RuleAllocEvalStack(DRIVER_CONTEXT *ctx);
 void WINAPI RuleFreeEvalStack(DRIVER_CONTEXT *ctx);
 

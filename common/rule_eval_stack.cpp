@@ -4,10 +4,10 @@
 
 int WINAPI RuleAllocEvalStack(DRIVER_CONTEXT *ctx)
 {
-  if (ctx == NULL || ctx->state == NULL) return 0;
+  if (ctx == NULL || ctx->state == NULL) return -1;
   ctx->state->evalDepth = 0;
   ctx->state->evalStack = (LONG *)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, KV_EVAL_STACK_ENTRIES * sizeof(LONG));
-  return ctx->state->evalStack != NULL;
+  return ctx->state->evalStack != NULL ? 0 : -1;
 }
 
 void WINAPI RuleFreeEvalStack(DRIVER_CONTEXT *ctx)

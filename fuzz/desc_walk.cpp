@@ -413,7 +413,7 @@ void DescExerciseRuntime(struct DESC_BLOB *blob, const char *target)
   CONTEXT_STATE *state = (CONTEXT_STATE *)calloc(1, sizeof(CONTEXT_STATE));
   ctx.state = state;
   ctx.desc = blob;
-  if (!RuleAllocEvalStack(&ctx)) RuntimeFail(target, "no evaluator stack", 0);
+  if (RuleAllocEvalStack(&ctx) != 0) RuntimeFail(target, "no evaluator stack", 0);
   for (DWORD id = 1; id <= 1270; ++id) ExerciseItem(&ctx, (WORD)id, target);
   for (DWORD id = 10001; id <= 10385; ++id) ExerciseItem(&ctx, (WORD)id, target);
   const BYTE *h = (const BYTE *)blob;

@@ -223,7 +223,7 @@ TEST_F(DescLookupTest, EvaluatorStackAllocation)
   RuleFreeEvalStack(ctx_);  // a second free is harmless
 
   st->evalDepth = 17;
-  EXPECT_NE(RuleAllocEvalStack(ctx_), 0);
+  EXPECT_EQ(RuleAllocEvalStack(ctx_), 0);
   ASSERT_NE(st->evalStack, nullptr);
   EXPECT_EQ(st->evalDepth, 0);
   for (int i = 0; i < KV_EVAL_STACK_ENTRIES; ++i) ASSERT_EQ(st->evalStack[i], 0) << i;
@@ -231,9 +231,9 @@ TEST_F(DescLookupTest, EvaluatorStackAllocation)
 
   RuleFreeEvalStack(ctx_);
   PlatFaultArm(PLAT_FAULT_ALLOC, 1);
-  EXPECT_EQ(RuleAllocEvalStack(ctx_), 0);
+  EXPECT_EQ(RuleAllocEvalStack(ctx_), -1);
   EXPECT_EQ(st->evalStack, nullptr);
-  EXPECT_EQ(RuleAllocEvalStack(nullptr), 0);
+  EXPECT_EQ(RuleAllocEvalStack(nullptr), -1);
 }
 
 }  // namespace
