@@ -49,21 +49,6 @@ const void *EntryNext(const void *entry)
   return reinterpret_cast<const void *>(next);
 }
 
-DWORD StoredDataClass(WORD type)
-{
-  switch (type & ~DESC_TYPE_FLAGS) {
-  case DESC_TYPE_PICK_ONE:
-  case DESC_TYPE_PICK_MANY:
-  case DESC_TYPE_BOOLEAN:
-  case DESC_TYPE_NUMERIC:
-  case DESC_TYPE_STRING:
-  case DESC_TYPE_PICK_PAGE:
-  case DESC_TYPE_PICK_SLOT:
-  case DESC_TYPE_FONT_TABLE: return type & ~DESC_TYPE_FLAGS;
-  default: return 0;
-  }
-}
-
 uint64_t ValueDataSize(WORD type, const void *values)
 {
   uint64_t size = 0;
@@ -533,12 +518,12 @@ DWORD DescStoreItems(Writer *w, DESC_HEADER *header, BYTE *out, const RuleMap &m
     if (n->values != NULL) {
       if (n->variant == 0) {
         values = StoreValueData(w, n->type, n->values);
-        if (values != 0) recorded[n->key] = Recorded{values, StoredDataClass(n->type)};
+        if (values != 0) recorded[n->key] = Recorded{values, DescStoredDataClass(n->type)};
       } else {
         // A variant shares the stored data of its base only when that data has the shape
         // its own type word promises; anything else would be read as the wrong record.
         auto it = recorded.find(ShareKey(n));
-        if (it != recorded.end() && it->second.dataClass == StoredDataClass(n->type)) values = it->second.offset;
+        if (it != recorded.end() && it->second.dataClass == DescStoredDataClass(n->type)) values = it->second.offset;
       }
     }
     DWORD command = 0;

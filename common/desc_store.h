@@ -24,4 +24,21 @@ DWORD WINAPI DescSizeTail(const DESC_PARSE_STATE *state);
 // was stored then).
 BOOL WINAPI DescStoreParseState(DESC_PARSE_STATE *state, BYTE *block, DWORD size);
 
+// The class of value data an item type stores: the type without its flag bits for the
+// eight types that have a store step, else 0 (no value data is stored).
+static inline DWORD DescStoredDataClass(WORD type)
+{
+  switch (type & ~DESC_TYPE_FLAGS) {
+  case DESC_TYPE_PICK_ONE:
+  case DESC_TYPE_PICK_MANY:
+  case DESC_TYPE_BOOLEAN:
+  case DESC_TYPE_NUMERIC:
+  case DESC_TYPE_STRING:
+  case DESC_TYPE_PICK_PAGE:
+  case DESC_TYPE_PICK_SLOT:
+  case DESC_TYPE_FONT_TABLE: return (DWORD)(type & ~DESC_TYPE_FLAGS);
+  default: return 0;
+  }
+}
+
 KV_END_DECLS

@@ -272,21 +272,6 @@ struct Validator {
 
   // ---- items
 
-  static DWORD DataClass(WORD type)
-  {
-    switch (type & ~DESC_TYPE_FLAGS) {
-    case DESC_TYPE_PICK_ONE:
-    case DESC_TYPE_PICK_MANY:
-    case DESC_TYPE_BOOLEAN:
-    case DESC_TYPE_NUMERIC:
-    case DESC_TYPE_STRING:
-    case DESC_TYPE_PICK_PAGE:
-    case DESC_TYPE_PICK_SLOT:
-    case DESC_TYPE_FONT_TABLE: return type & ~DESC_TYPE_FLAGS;
-    default: return 0;
-    }
-  }
-
   static Kind DataKind(DWORD dataClass)
   {
     switch (dataClass) {
@@ -377,7 +362,7 @@ struct Validator {
         DWORD field = off + offsetof(DESC_ITEM_NODE, values);
         DWORD data = Ld32(field);
         if (data == 0) continue;
-        DWORD dataClass = DataClass(Ld16(off + offsetof(DESC_ITEM_NODE, type)));
+        DWORD dataClass = DescStoredDataClass(Ld16(off + offsetof(DESC_ITEM_NODE, type)));
         if (dataClass == 0) return Fail(field, "value data on a type that stores none");
         if (base) {
           if (!ValueData(field, dataClass)) return false;
