@@ -4,6 +4,8 @@
 #include "context.h"
 #include "os.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr BYTE ClassOf(unsigned c) {
@@ -31,6 +33,39 @@ constexpr ClassTable kClasses;
 
 inline bool Is(BYTE c, BYTE cls) { return (DESC_CHAR_CLASS[c] & cls) != 0; }
 
+// Bytes a value can take in bulk: everything but the line ends, the bytes that open or close a
+// quote, parenthesis or brace, the escape '%' and the bytes of 0x80 and above (which may lead a
+// double-byte character). Below 0x80 every ANSI code page is ASCII, so no such byte leads one.
+struct PlainTable {
+  bool plain[256];
+  constexpr PlainTable() : plain() {
+    for (unsigned c = 0; c < 0x80; ++c)
+      plain[c] = c != '\r' && c != '\n' && c != '"' && c != '(' && c != ')' && c != '{' && c != '}' &&
+                 c != '%';
+  }
+};
+constexpr PlainTable kPlain;
+
+// DescReadByte for the reader's own loops (same line counting, inlined).
+inline bool NextByte(DESC_READER* r, BYTE* out) {
+  if (r->remaining == 0) return false;
+  --r->remaining;
+  BYTE c = *r->cursor++;
+  // The line number counts line ends; LF right after CR belongs to the same one.
+  if (c == '\r' || (c == '\n' && r->prevByte != '\r')) ++r->lineNumber;
+  r->prevByte = c;
+  *out = c;
+  return true;
+}
+
+// Delivers the next n bytes at the cursor at once. None of them may be a line end.
+inline void Advance(DESC_READER* r, DWORD n) {
+  if (n == 0) return;
+  r->cursor += n;
+  r->remaining -= n;
+  r->prevByte = r->cursor[-1];
+}
+
 BOOL BufferInit(DESC_TEXT_BUFFER* b) {
   b->text = static_cast<char*>(MemAllocZeroed(DESC_TEXT_GROW + 1));
   if (!b->text) return FALSE;
@@ -51,20 +86,58 @@ void BufferClear(DESC_TEXT_BUFFER* b) {
   b->text[0] = 0;
 }
 
+// Grows a full block by DESC_TEXT_GROW bytes.
+BOOL BufferGrow(DESC_TEXT_BUFFER* b) {
+  if (b->capacity > 0xFFFFFFFFu - DESC_TEXT_GROW - 1) return FALSE;
+  DWORD grown = b->capacity + DESC_TEXT_GROW;
+  char* text = static_cast<char*>(MemAllocZeroed(grown + 1));
+  if (!text) return FALSE;
+  memcpy(text, b->text, b->length);
+  MemFree(b->text);
+  b->text = text;
+  b->capacity = grown;
+  return TRUE;
+}
+
 // Appends one byte, growing the block by DESC_TEXT_GROW bytes when it is full.
-BOOL BufferAppend(DESC_TEXT_BUFFER* b, BYTE c) {
-  if (b->length >= b->capacity) {
-    if (b->capacity > 0xFFFFFFFFu - DESC_TEXT_GROW - 1) return FALSE;
-    DWORD grown = b->capacity + DESC_TEXT_GROW;
-    char* text = static_cast<char*>(MemAllocZeroed(grown + 1));
-    if (!text) return FALSE;
-    for (DWORD i = 0; i < b->length; ++i) text[i] = b->text[i];
-    MemFree(b->text);
-    b->text = text;
-    b->capacity = grown;
-  }
+inline BOOL BufferAppend(DESC_TEXT_BUFFER* b, BYTE c) {
+  if (b->length >= b->capacity && !BufferGrow(b)) return FALSE;
   b->text[b->length++] = static_cast<char>(c);
   return TRUE;
+}
+
+// Appends n bytes, growing the block step by step as BufferAppend does. Returns how many
+// bytes were appended: fewer than n when the block could not grow.
+DWORD BufferAppendBytes(DESC_TEXT_BUFFER* b, const BYTE* src, DWORD n) {
+  DWORD done = 0;
+  while (done < n) {
+    if (b->length >= b->capacity && !BufferGrow(b)) break;
+    DWORD room = b->capacity - b->length;
+    DWORD take = n - done < room ? n - done : room;
+    memcpy(b->text + b->length, src + done, take);
+    b->length += take;
+    done += take;
+  }
+  return done;
+}
+
+// Takes the run of bytes at the cursor that keep plain[] true into b. Returns FALSE when the
+// block could not grow; the reader then stands after the byte that did not fit, as it would
+// after reading that byte on its own, and *last holds it.
+template <typename Plain>
+bool TakeRun(DESC_READER* r, DESC_TEXT_BUFFER* b, Plain plain, BYTE* last) {
+  const BYTE* p = r->cursor;
+  DWORD n = 0;
+  while (n < r->remaining && plain(p[n])) ++n;
+  DWORD done = BufferAppendBytes(b, p, n);
+  if (done < n) {
+    Advance(r, done + 1);
+    *last = p[done];
+    return false;
+  }
+  Advance(r, n);
+  if (n) *last = p[n - 1];
+  return true;
 }
 
 void Terminate(DESC_LINE* line) {
@@ -77,41 +150,55 @@ void Terminate(DESC_LINE* line) {
 // Skips the rest of a physical line, up to and including its line end.
 // Returns FALSE at the end of the file.
 bool SkipPhysicalLine(DESC_READER* r) {
+  const BYTE* p = r->cursor;
+  DWORD n = 0;
+  while (n < r->remaining && p[n] != '\r' && p[n] != '\n') ++n;
+  Advance(r, n);  // no line end among them
   BYTE c;
-  for (;;) {
-    if (DescReadByte(r, &c) != 0) return false;
-    if (Is(c, DESC_CC_LINE_END)) return true;
-  }
+  return NextByte(r, &c);
 }
 
 // Collects a run of bytes of class cls starting with *cur; *cur receives the first byte
 // after the run. Returns 0 (run ended on a byte), 1 (end of file), 4 (no memory).
+// Keyword and option bytes are never line ends, so the run after *cur is taken in bulk.
 DWORD CollectRun(DESC_READER* r, DESC_TEXT_BUFFER* b, BYTE cls, BYTE* cur) {
-  while (Is(*cur, cls)) {
-    if (!BufferAppend(b, *cur)) return DESC_READ_NO_MEMORY;
-    if (DescReadByte(r, cur) != 0) return DESC_READ_EOF;
-  }
-  return DESC_READ_LINE;
+  if (!Is(*cur, cls)) return DESC_READ_LINE;
+  if (!BufferAppend(b, *cur)) return DESC_READ_NO_MEMORY;
+  if (!TakeRun(r, b, [cls](BYTE c) { return Is(c, cls); }, cur)) return DESC_READ_NO_MEMORY;
+  if (!NextByte(r, cur)) return DESC_READ_EOF;
+  return DESC_READ_LINE;  // *cur is outside the class
 }
 
 // Skips blanks starting at *cur. FALSE at the end of the file.
 bool SkipBlanks(DESC_READER* r, BYTE* cur) {
   while (Is(*cur, DESC_CC_BLANK))
-    if (DescReadByte(r, cur) != 0) return false;
+    if (!NextByte(r, cur)) return false;
   return true;
 }
 
 DWORD ReadValue(DESC_LINE* line, DESC_READER* r, BYTE c) {
   DESC_TEXT_BUFFER* v = &line->value;
-  UINT acp = GetACP();
+  UINT acp = 0;
+  bool haveAcp = false;
   bool quoted = false;
   DWORD parens = 0, braces = 0;
   for (;;) {
+    if (kPlain.plain[c]) {
+      // A plain byte and the plain bytes after it go into the value as they are.
+      if (!BufferAppend(v, c)) return DESC_READ_NO_MEMORY;
+      if (!TakeRun(r, v, [](BYTE b) { return kPlain.plain[b]; }, &c)) return DESC_READ_NO_MEMORY;
+      if (!NextByte(r, &c)) break;
+      continue;
+    }
     if (!quoted && parens == 0 && braces == 0 && Is(c, DESC_CC_LINE_END)) return DESC_READ_LINE;
     if (!BufferAppend(v, c)) return DESC_READ_NO_MEMORY;
-    if (IsDBCSLeadByteEx(acp, c)) {
+    if (c >= 0x80 && !haveAcp) {
+      acp = GetACP();
+      haveAcp = true;
+    }
+    if (c >= 0x80 && IsDBCSLeadByteEx(acp, c)) {
       BYTE trail;
-      if (DescReadByte(r, &trail) != 0) break;
+      if (!NextByte(r, &trail)) break;
       if (!BufferAppend(v, trail)) return DESC_READ_NO_MEMORY;
     } else if (c == '"') {
       quoted = !quoted;
@@ -129,11 +216,11 @@ DWORD ReadValue(DESC_LINE* line, DESC_READER* r, BYTE c) {
       --braces;
     } else if (c == '%' && quoted) {
       BYTE next;
-      if (DescReadByte(r, &next) != 0) return DESC_READ_MALFORMED;
+      if (!NextByte(r, &next)) return DESC_READ_MALFORMED;
       if (Is(next, DESC_CC_LINE_END)) return DESC_READ_MALFORMED;
       if (!BufferAppend(v, next)) return DESC_READ_NO_MEMORY;
     }
-    if (DescReadByte(r, &c) != 0) break;
+    if (!NextByte(r, &c)) break;
   }
   // The file ended inside the value: a complete value is a line like any other, a value
   // left inside a quote, parenthesis or brace is a rejected line.
@@ -144,11 +231,11 @@ DWORD ReadLineBody(DESC_LINE* line, DESC_READER* r) {
   BYTE c;
   // Find the star that starts a keyword.
   for (;;) {
-    if (DescReadByte(r, &c) != 0) return DESC_READ_EOF;
+    if (!NextByte(r, &c)) return DESC_READ_EOF;
     if (Is(c, DESC_CC_LINE_END)) continue;
     if (c == '*') {
       DWORD startLine = r->lineNumber;
-      if (DescReadByte(r, &c) != 0) return DESC_READ_EOF;
+      if (!NextByte(r, &c)) return DESC_READ_EOF;
       if (c == '%') {
         if (!SkipPhysicalLine(r)) return DESC_READ_EOF;
         continue;
@@ -176,7 +263,7 @@ DWORD ReadLineBody(DESC_LINE* line, DESC_READER* r) {
   }
   // Value.
   for (;;) {
-    if (DescReadByte(r, &c) != 0) return DESC_READ_LINE;  // empty value on the last line
+    if (!NextByte(r, &c)) return DESC_READ_LINE;  // empty value on the last line
     if (!Is(c, DESC_CC_BLANK)) break;
   }
   return ReadValue(line, r, c);
@@ -218,16 +305,7 @@ void WINAPI DescReaderClose(DESC_READER* reader) {
   MemFree(reader);
 }
 
-DWORD WINAPI DescReadByte(DESC_READER* reader, BYTE* out) {
-  if (reader->remaining == 0) return 1;
-  --reader->remaining;
-  BYTE c = *reader->cursor++;
-  // The line number counts line ends; LF right after CR belongs to the same one.
-  if (c == '\r' || (c == '\n' && reader->prevByte != '\r')) ++reader->lineNumber;
-  reader->prevByte = c;
-  *out = c;
-  return 0;
-}
+DWORD WINAPI DescReadByte(DESC_READER* reader, BYTE* out) { return NextByte(reader, out) ? 0 : 1; }
 
 DESC_LINE* WINAPI DescLineCreate(void) {
   DESC_LINE* line = static_cast<DESC_LINE*>(MemAllocZeroed(sizeof(DESC_LINE)));

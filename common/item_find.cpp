@@ -61,12 +61,45 @@ static bool SameAnsi(const char *a, const char *b)
   return *a == *b;
 }
 
+// Hash indexes over the names of g_kvSymbols and g_kvValueSymbols, generated with the tables
+// by gentables.py (emit_name_index): open addressing with linear probing, at most half full,
+// each distinct name indexed at its first row. They answer exactly what a search from the top
+// of the table answers, without walking the table.
+extern const SHORT g_kvSymbolNameRows[];
+extern const DWORD g_kvSymbolNameHashes[];
+extern const DWORD g_kvSymbolNameMask;
+extern const SHORT g_kvValueSymbolNameRows[];
+extern const DWORD g_kvValueSymbolNameHashes[];
+extern const DWORD g_kvValueSymbolNameMask;
+
+// 32-bit FNV-1a over the bytes of the name (gentables.py's name_hash).
+static DWORD NameHash(const char *name)
+{
+  DWORD h = 0x811C9DC5u;
+  for (const unsigned char *p = (const unsigned char *)name; *p != 0; ++p) {
+    h = (h ^ *p) * 0x01000193u;
+  }
+  return h;
+}
+
+// Row of name in the table the index covers, or -1. nameOf gives the name of a row.
+template <typename NameOf>
+static SHORT FindIndexed(const char *name, const SHORT *rows, const DWORD *hashes, DWORD mask, NameOf nameOf)
+{
+  if (name == NULL) return -1;
+  DWORD h = NameHash(name);
+  for (DWORD slot = h & mask;; slot = (slot + 1) & mask) {
+    SHORT row = rows[slot];
+    if (row < 0) return -1;
+    if (hashes[slot] == h && SameAnsi(nameOf(row), name)) return row;
+  }
+}
+
 const SYMBOL_ENTRY *WINAPI ItemFindSymbolByName(const char *name)
 {
-  for (SHORT i = 0; i < g_kvSymbolCount; ++i) {
-    if (SameAnsi(g_kvSymbols[i].name, name)) return &g_kvSymbols[i];
-  }
-  return NULL;
+  SHORT row = FindIndexed(name, g_kvSymbolNameRows, g_kvSymbolNameHashes, g_kvSymbolNameMask,
+                          [](SHORT r) { return g_kvSymbols[r].name; });
+  return row >= 0 ? &g_kvSymbols[row] : NULL;
 }
 
 // The row whose symbol key matches, else the row of the item the names table gives the key.
@@ -93,10 +126,9 @@ const VALUE_SYMBOL *WINAPI ItemFindValueSymbol(WORD itemId, WORD valueId)
 
 const VALUE_SYMBOL *WINAPI ItemFindValueSymbolByName(const char *name)
 {
-  for (SHORT i = 0; i < g_kvValueSymbolCount; ++i) {
-    if (SameAnsi(g_kvValueSymbols[i].name, name)) return &g_kvValueSymbols[i];
-  }
-  return NULL;
+  SHORT row = FindIndexed(name, g_kvValueSymbolNameRows, g_kvValueSymbolNameHashes, g_kvValueSymbolNameMask,
+                          [](SHORT r) { return g_kvValueSymbols[r].name; });
+  return row >= 0 ? &g_kvValueSymbols[row] : NULL;
 }
 
 const WCHAR *WINAPI ItemGetName(DRIVER_CONTEXT *ctx, WORD id)

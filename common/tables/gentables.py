@@ -361,8 +361,53 @@ def emit_cpp(t, out):
             d['id'], symkey[d['name']], d['kind'], d['name'], d['help'], first[d['id']], len(d['controls'])))
     w('};')
     w('const SHORT g_kvDialogCount = %d;' % len(t['dialogs']))
+    w('')
+    emit_name_index(w, 'g_kvSymbolName', [name for _, name, _ in t['symbols']])
+    emit_name_index(w, 'g_kvValueSymbolName', [v[4] for v in t['values']])
     text = '\n'.join(L) + '\n'
     write_if_changed(out, text)
+
+
+def name_hash(name):
+    """32-bit FNV-1a over the name's bytes; item_find.cpp computes the same."""
+    h = 0x811C9DC5
+    for b in name.encode('utf-8'):
+        h = ((h ^ b) * 0x01000193) & 0xFFFFFFFF
+    return h
+
+
+def emit_name_index(w, prefix, names):
+    """Writes an open-addressing hash index (linear probing, at most half full) over names:
+    <prefix>Rows[slot] is a row number of the table or -1 for an empty slot, <prefix>Hashes[slot]
+    the hash of that row's name. A name that appears on several rows is indexed at its first
+    row, which is the row a search from the top of the table finds."""
+    size = 16
+    while size < 2 * len(names):
+        size *= 2
+    rows = [-1] * size
+    hashes = [0] * size
+    seen = set()
+    for row, name in enumerate(names):
+        if name in seen:
+            continue
+        seen.add(name)
+        h = name_hash(name)
+        slot = h & (size - 1)
+        while rows[slot] >= 0:
+            slot = (slot + 1) & (size - 1)
+        rows[slot] = row
+        hashes[slot] = h
+    w('// Hash index of the names above (see gentables.py, emit_name_index).')
+    w('extern const SHORT %sRows[];' % prefix)
+    w('extern const DWORD %sHashes[];' % prefix)
+    w('extern const DWORD %sMask;' % prefix)
+    w('const DWORD %sMask = 0x%Xu;' % (prefix, size - 1))
+    for k in range(0, size, 16):
+        w(('const SHORT %sRows[] = {' % prefix if k == 0 else '') +
+          ' '.join('%d,' % r for r in rows[k:k + 16]) + ('};' if k + 16 >= size else ''))
+    for k in range(0, size, 8):
+        w(('const DWORD %sHashes[] = {' % prefix if k == 0 else '') +
+          ' '.join('0x%08Xu,' % h for h in hashes[k:k + 8]) + ('};' if k + 8 >= size else ''))
 
 
 def write_if_changed(path, text):

@@ -59,6 +59,24 @@ DWORD SetErrorFromErrno(int err);
 // Maps a Windows path to a host path (see PlatMapPath); std::string form.
 BOOL MapPath(const WCHAR* winPath, std::string& out);
 
+// The host path of a Windows path with every name taken exactly as written, without
+// looking at the disk. It equals MapPath's answer whenever that path exists on the host
+// (a caller that finds it there by stat needs no MapPath).
+BOOL ExactHostPath(const WCHAR* winPath, std::string& out);
+
+// ExactHostPath of a fixed absolute Windows path, computed again only when the machine
+// root is set anew. Not thread-safe: use it under the owner's lock.
+class FixedHostPath {
+ public:
+  explicit FixedHostPath(const WCHAR* winPath) : win_(winPath) {}
+  bool Get(std::string& out);
+
+ private:
+  const WCHAR* win_;
+  unsigned version_ = 0;
+  std::string path_;
+};
+
 // Called by PlatResetForTest: each file with process-wide state registers a reset.
 void RegisterReset(void (*fn)());
 

@@ -80,12 +80,19 @@ struct Hive {
   std::string path, lockPath;
   Key root;
   store::Stamp stamp;
+  store::GenerationView generation;
+  uint64_t content = 0;  // see reg::MachineContentVersion
   bool loaded = false;
   bool corrupt = false;
 };
 
 std::mutex g_lock;
 bool g_admin = true;
+// Hands out the hives' content numbers: never twice in a process, so a number names one
+// version of one hive of one machine root.
+uint64_t g_contentCounter = 0;
+// Where each hive file is when its folders exist as written (the usual case).
+FixedHostPath g_hivePaths[HIVE_COUNT] = {FixedHostPath(kHiveFiles[HIVE_MACHINE]), FixedHostPath(kHiveFiles[HIVE_USER])};
 std::map<std::string, Hive>& Hives() {
   static auto* hives = new std::map<std::string, Hive>();
   return *hives;
@@ -255,7 +262,7 @@ Hive* HiveFor(HiveId id) {
 // Brings the in-memory tree up to date with the file.
 void Refresh(Hive& h) {
   store::Stamp now;
-  now.generation = store::ReadGeneration(h.lockPath);
+  now.generation = h.generation.Read(h.lockPath);
   store::StatFile(h.path, now);
   if (h.loaded && now == h.stamp) return;
   std::string text;
@@ -268,11 +275,28 @@ void Refresh(Hive& h) {
   h.corrupt = !Parse(text, h.root);
   if (h.corrupt) h.root = Key();
   h.stamp = now;
+  h.content = ++g_contentCounter;
   h.loaded = true;
 }
 
 // Opens the hive for reading: ERROR_SUCCESS or the error to answer.
 LONG ReadHive(HiveId id, Hive*& out) {
+  // A hive read before and unchanged since costs one stat: when its file exists at the
+  // exact host path, that path is also what mapping the hive's name would answer.
+  std::string exact;
+  if (g_hivePaths[id].Get(exact)) {
+    auto it = Hives().find(exact);
+    if (it != Hives().end() && it->second.loaded) {
+      Hive& h = it->second;
+      store::Stamp now;
+      now.generation = h.generation.Read(h.lockPath);
+      store::StatFile(h.path, now);
+      if (now.exists && now == h.stamp) {
+        out = &h;
+        return h.corrupt ? ERROR_REGISTRY_CORRUPT : ERROR_SUCCESS;
+      }
+    }
+  }
   out = HiveFor(id);
   if (!out) return ERROR_CANTOPEN;
   Refresh(*out);
@@ -294,6 +318,7 @@ LONG WriteHive(HiveId id, const std::function<LONG(Key& root, bool& changed)>& c
   if (h->corrupt) return ERROR_REGISTRY_CORRUPT;
   bool changed = false;
   LONG rc = change(h->root, changed);
+  h->content = ++g_contentCounter;
   if (!changed) return rc;
   if (!store::WriteFileAtomic(h->path, Serialize(h->root))) {
     h->loaded = false;  // drop the change: the next access re-reads the file
@@ -560,6 +585,15 @@ LONG ReadMachineKey(const std::u16string& path, std::vector<ValueInit>& values, 
   if (keyName) *keyName = k->name;
   values.clear();
   for (auto& v : k->values) values.push_back(ValueInit{v.name, v.type, v.data});
+  return ERROR_SUCCESS;
+}
+
+LONG MachineContentVersion(uint64_t& version) {
+  std::lock_guard<std::mutex> g(g_lock);
+  Hive* h;
+  LONG rc = ReadHive(HIVE_MACHINE, h);
+  if (rc != ERROR_SUCCESS) return rc;
+  version = h->content;
   return ERROR_SUCCESS;
 }
 

@@ -5,6 +5,7 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -207,8 +208,10 @@ BOOL FullWinPath(const WCHAR* winPath, std::u16string& full) {
   return TRUE;
 }
 
-BOOL MapPath(const WCHAR* winPath, std::string& out) {
-  std::string root;
+namespace {
+
+// The machine root, or false (ERROR_PATH_NOT_FOUND) when none is set.
+bool CurrentRoot(std::string& root) {
   {
     std::lock_guard<std::mutex> g(g_lock);
     EnsureInit();
@@ -216,11 +219,75 @@ BOOL MapPath(const WCHAR* winPath, std::string& out) {
   }
   if (root.empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
-    return FALSE;
+    return false;
   }
+  return true;
+}
+
+// The host path of a normalized Windows path with every name taken as written.
+std::string ExactHost(const std::string& root, WCHAR drive, const std::vector<std::u16string>& parts) {
+  std::string host = root;
+  host += '/';
+  AppendUtf8(host, drive);
+  for (auto& c : parts) {
+    host += '/';
+    host += Utf16ToUtf8(c.data(), c.size());
+  }
+  return host;
+}
+
+// Bumped whenever the machine root is set, so that cached host paths know they are stale.
+std::atomic<unsigned> g_rootVersion{1};
+
+}  // namespace
+
+BOOL ExactHostPath(const WCHAR* winPath, std::string& out) {
+  std::string root;
+  if (!CurrentRoot(root)) return FALSE;
   WCHAR drive;
   std::vector<std::u16string> parts;
   if (!Normalize(winPath, drive, parts)) return FALSE;
+  out = ExactHost(root, drive, parts);
+  return TRUE;
+}
+
+bool FixedHostPath::Get(std::string& out) {
+  unsigned v = g_rootVersion.load(std::memory_order_acquire);
+  if (v != version_) {
+    if (!ExactHostPath(win_, path_)) return false;
+    version_ = v;
+  }
+  out = path_;
+  return true;
+}
+
+BOOL MapPath(const WCHAR* winPath, std::string& out) {
+  std::string root;
+  if (!CurrentRoot(root)) return FALSE;
+  WCHAR drive;
+  std::vector<std::u16string> parts;
+  if (!Normalize(winPath, drive, parts)) return FALSE;
+  // Most paths name something that exists exactly as written: then every name along the
+  // way matched itself, which is what the case-insensitive walk below would answer too.
+  std::string exact = ExactHost(root, drive, parts);
+  struct stat st;
+  if (lstat(exact.c_str(), &st) == 0) {
+    out = std::move(exact);
+    return TRUE;
+  }
+  // A new file in an existing folder written as it is: only the last name needs a look.
+  if (!parts.empty()) {
+    std::string parent = exact.substr(0, exact.find_last_of('/'));
+    if (lstat(parent.c_str(), &st) == 0) {
+      std::string found;
+      if (FindEntry(parent, parts.back(), found)) {
+        out = parent + "/" + found;
+      } else {
+        out = std::move(exact);
+      }
+      return TRUE;
+    }
+  }
   std::string host = root;
   std::string found;
   std::u16string d(1, drive);
@@ -249,6 +316,7 @@ BOOL PlatSetMachineRoot(const char* posixDir) {
   plat::g_rootSet = true;
   plat::g_root = posixDir;
   while (plat::g_root.size() > 1 && plat::g_root.back() == '/') plat::g_root.pop_back();
+  plat::g_rootVersion.fetch_add(1, std::memory_order_acq_rel);
   return TRUE;
 }
 

@@ -1,6 +1,9 @@
 // Printer drivers of the spooler: installed drivers are recorded in the registry under
 // the Windows NT x86 environment, version 3, and answered as DRIVER_INFO_1W/2W/3W with
 // full paths into the driver directory.
+#include <map>
+#include <mutex>
+
 #include "kvplat/spool_control.h"
 #include "registry_internal.h"
 #include "spool_internal.h"
@@ -28,19 +31,19 @@ std::u16string DriverRoot() {
 std::u16string VersionDir() { return DriverRoot() + u"\\3"; }
 
 // A file of the driver as a full path: names stand in the version directory.
-std::u16string FullPath(const std::u16string& file) {
+std::u16string FullPath(const std::u16string& dir, const std::u16string& file) {
   if (file.find(u'\\') != std::u16string::npos || file.find(u':') != std::u16string::npos) return file;
-  return VersionDir() + u"\\" + file;
+  return dir + u"\\" + file;
 }
 
-std::u16string FullPathList(const std::u16string& files) {
+std::u16string FullPathList(const std::u16string& dir, const std::u16string& files) {
   std::u16string out;
   size_t i = 0;
   while (i < files.size()) {
     size_t j = files.find(u'\0', i);
     if (j == std::u16string::npos) j = files.size();
     if (j > i) {
-      out += FullPath(files.substr(i, j - i));
+      out += FullPath(dir, files.substr(i, j - i));
       out += u'\0';
     }
     i = j + 1;
@@ -67,24 +70,42 @@ std::optional<std::u16string> NonEmpty(const std::u16string& s) {
   return s.empty() ? std::optional<std::u16string>() : std::optional<std::u16string>(s);
 }
 
-void FillDriver(DWORD level, Packer& pk, const DriverRecord& d, void* out) {
+// The answer's strings, built once for the measuring and the filling pass.
+struct DriverStrings {
+  std::u16string path, data, config, deps;
+  std::optional<std::u16string> help, monitor, type;
+};
+
+DriverStrings MakeDriverStrings(const DriverRecord& d) {
+  DriverStrings s;
+  std::u16string dir = VersionDir();
+  s.path = FullPath(dir, d.driverFile);
+  s.data = FullPath(dir, d.dataFile);
+  s.config = FullPath(dir, d.configFile);
+  s.help = NonEmpty(d.helpFile.empty() ? d.helpFile : FullPath(dir, d.helpFile));
+  s.deps = FullPathList(dir, d.dependentFiles);
+  s.monitor = NonEmpty(d.monitor);
+  s.type = NonEmpty(d.datatype);
+  return s;
+}
+
+void FillDriver(DWORD level, Packer& pk, const DriverRecord& d, const DriverStrings& s, void* out) {
   LPWSTR name = pk.Str(d.name);
   if (level == 1) {
     if (out) static_cast<DRIVER_INFO_1W*>(out)->pName = name;
     return;
   }
-  LPWSTR env = pk.Str(std::u16string(kEnvironment)), path = pk.Str(FullPath(d.driverFile)),
-         data = pk.Str(FullPath(d.dataFile)), config = pk.Str(FullPath(d.configFile));
+  LPWSTR env = pk.Str(std::u16string(kEnvironment)), path = pk.Str(s.path), data = pk.Str(s.data),
+         config = pk.Str(s.config);
   if (level == 2) {
     if (!out) return;
     auto* i2 = static_cast<DRIVER_INFO_2W*>(out);
     *i2 = DRIVER_INFO_2W{d.version, name, env, path, data, config};
     return;
   }
-  LPWSTR help = pk.Str(NonEmpty(d.helpFile.empty() ? d.helpFile : FullPath(d.helpFile)));
-  std::u16string deps = FullPathList(d.dependentFiles);
-  LPWSTR depList = deps.empty() ? NULL : pk.Units(deps.data(), deps.size(), 2);
-  LPWSTR monitor = pk.Str(NonEmpty(d.monitor)), type = pk.Str(NonEmpty(d.datatype));
+  LPWSTR help = pk.Str(s.help);
+  LPWSTR depList = s.deps.empty() ? NULL : pk.Units(s.deps.data(), s.deps.size(), 2);
+  LPWSTR monitor = pk.Str(s.monitor), type = pk.Str(s.type);
   if (!out) return;
   *static_cast<DRIVER_INFO_3W*>(out) = DRIVER_INFO_3W{d.version, name, env, path, data, config, help, depList, monitor, type};
 }
@@ -113,8 +134,59 @@ DWORD CheckEnvironment(LPCWSTR env) {
   return ERROR_INVALID_ENVIRONMENT;
 }
 
+namespace {
+
+// Drivers as last read, with the HKLM content they were read from: while that content
+// stays, the record is still what the registry holds.
+struct CachedDriver {
+  uint64_t version = 0;
+  bool found = false;
+  DriverRecord record;
+};
+std::mutex g_driverLock;
+std::map<std::u16string, CachedDriver>& DriverCache() {
+  static auto* cache = new std::map<std::u16string, CachedDriver>();
+  return *cache;
+}
+void ResetDriverCache() {
+  std::lock_guard<std::mutex> g(g_driverLock);
+  DriverCache().clear();
+}
+struct ResetRegistrar {
+  ResetRegistrar() { RegisterReset(ResetDriverCache); }
+} g_registrar;
+
+bool ReadDriver(const std::u16string& name, DriverRecord& out);
+
+}  // namespace
+
 bool LoadDriver(const std::u16string& name, DriverRecord& out) {
   if (name.empty() || name.find(u'\\') != std::u16string::npos) return false;
+  uint64_t version = 0;
+  if (reg::MachineContentVersion(version) != ERROR_SUCCESS) return ReadDriver(name, out);
+  {
+    std::lock_guard<std::mutex> g(g_driverLock);
+    auto it = DriverCache().find(name);
+    if (it != DriverCache().end() && it->second.version == version) {
+      if (it->second.found) out = it->second.record;
+      return it->second.found;
+    }
+  }
+  // Read after taking the version: should the content change meanwhile, the record is
+  // newer than its version and the next call reads again.
+  CachedDriver fresh;
+  fresh.version = version;
+  bool found = fresh.found = ReadDriver(name, fresh.record);
+  if (found) out = fresh.record;
+  std::lock_guard<std::mutex> g(g_driverLock);
+  if (DriverCache().size() >= 64) DriverCache().clear();  // a bound, for callers that try many names
+  DriverCache()[name] = std::move(fresh);
+  return found;
+}
+
+namespace {
+
+bool ReadDriver(const std::u16string& name, DriverRecord& out) {
   std::vector<reg::ValueInit> values;
   std::u16string keyName;
   if (reg::ReadMachineKey(kDriversKey + name, values, &keyName) != ERROR_SUCCESS) return false;
@@ -132,6 +204,8 @@ bool LoadDriver(const std::u16string& name, DriverRecord& out) {
   }
   return !out.driverFile.empty() && !out.dataFile.empty() && !out.configFile.empty();
 }
+
+}  // namespace
 
 }  // namespace spool
 }  // namespace plat
@@ -200,8 +274,9 @@ BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level,
   if (env != ERROR_SUCCESS) return Fail(env);
   DriverRecord d;
   if (!LoadDriver(driverName, d)) return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
+  DriverStrings strings = MakeDriverStrings(d);
   return PackAnswer(1, size, pDriverInfo, cbBuf, pcbNeeded,
-                    [&](Packer& pk, DWORD, void* out) { FillDriver(Level, pk, d, out); });
+                    [&](Packer& pk, DWORD, void* out) { FillDriver(Level, pk, d, strings, out); });
 }
 
 BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,

@@ -64,6 +64,7 @@ struct Entry {
 struct Spool {
   std::string dir, lockPath;
   uint64_t generation = 0;
+  store::GenerationView generationView;
   store::Stamp dirStamp;
   bool scanned = false;
   std::vector<std::string> folders;       // as last listed, readable or not
@@ -78,6 +79,8 @@ struct Spool {
 };
 
 std::mutex g_lock;
+// Where the printers' folder is when its parents exist as written (the usual case).
+FixedHostPath g_printersPath(kPrintersDir);
 bool g_denyOpen = false;
 bool g_nonAdmin = false;
 // The spooler sees a non-administrator when its own switch or the machine-wide one says so.
@@ -260,7 +263,7 @@ std::vector<std::string> ListFolders(const std::string& dir) {
 // Brings the view up to date: lists the folders again when the folder or the generation
 // changed, and re-reads each printer whose file changed. Unreadable printers are left out.
 void Refresh(Spool& s) {
-  uint64_t gen = store::ReadGeneration(s.lockPath);
+  uint64_t gen = s.generationView.Read(s.lockPath);
   store::Stamp ds;
   store::StatFile(s.dir, ds);
   if (!s.scanned || gen != s.generation || !(ds == s.dirStamp)) {
@@ -416,6 +419,25 @@ std::shared_ptr<PrinterObject> GetObject(HANDLE h) {
 DWORD Lookup(HANDLE h, std::shared_ptr<PrinterObject>& obj, Spool*& s, Entry*& e) {
   obj = GetObject(h);
   if (!obj || obj->server) return ERROR_INVALID_HANDLE;
+  // A printer read before whose file is unchanged costs one stat. A file found at the
+  // exact host path means the printers' folder maps there, and the full refresh would
+  // keep this printer's entry as it is (it re-reads a printer only when its file changed).
+  std::string exact;
+  if (g_printersPath.Get(exact)) {
+    auto sit = Spools().find(exact);
+    if (sit != Spools().end() && sit->second.scanned) {
+      auto it = sit->second.printers.find(obj->folder);
+      if (it != sit->second.printers.end()) {
+        store::Stamp fs;
+        store::StatFile(sit->second.FileOf(obj->folder), fs);
+        if (fs.exists && fs == it->second.stamp) {
+          s = &sit->second;
+          e = &it->second;
+          return ERROR_SUCCESS;
+        }
+      }
+    }
+  }
   s = SpoolForRoot();
   if (!s) return ERROR_INVALID_HANDLE;
   Refresh(*s);

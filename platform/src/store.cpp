@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +29,36 @@ uint64_t ReadGeneration(const std::string& lockPath) {
   uint64_t g = 0;
   for (int i = 7; i >= 0; --i) g = (g << 8) | b[i];
   return g;
+}
+
+namespace {
+uint64_t Decode(const volatile unsigned char* b) {
+  uint64_t g = 0;
+  for (int i = 7; i >= 0; --i) g = (g << 8) | b[i];
+  return g;
+}
+}  // namespace
+
+GenerationView::~GenerationView() {
+  if (map_) munmap(const_cast<unsigned char*>(map_), 8);
+}
+
+uint64_t GenerationView::Read(const std::string& lockPath) {
+  if (map_) return Decode(map_);
+  int fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  unsigned char b[8] = {};
+  ssize_t n = pread(fd, b, sizeof b, 0);
+  if (n != static_cast<ssize_t>(sizeof b)) {
+    close(fd);
+    return 0;
+  }
+  // Writers only ever rewrite these 8 bytes in place, so the file never shrinks below
+  // them again and the mapping stays readable.
+  void* m = mmap(nullptr, 8, PROT_READ, MAP_SHARED, fd, 0);
+  close(fd);
+  if (m != MAP_FAILED) map_ = static_cast<const volatile unsigned char*>(m);
+  return Decode(b);
 }
 
 void StatFile(const std::string& path, Stamp& stamp) {

@@ -24,6 +24,22 @@ struct Stamp {
 
 // The generation of a lock file (0 when it does not exist yet).
 uint64_t ReadGeneration(const std::string& lockPath);
+// Reads the generation of one lock file as cheaply as the host allows: once the lock
+// file exists it is mapped shared and read from memory, so that a check costs no system
+// call; until then every read opens the file. The mapping sees the writers' updates
+// because they write through the same page cache.
+class GenerationView {
+ public:
+  GenerationView() = default;
+  ~GenerationView();
+  GenerationView(const GenerationView&) = delete;
+  GenerationView& operator=(const GenerationView&) = delete;
+  uint64_t Read(const std::string& lockPath);
+
+ private:
+  const volatile unsigned char* map_ = nullptr;
+};
+
 // Fills the identity part of a stamp from the host file (exists = false when missing).
 void StatFile(const std::string& path, Stamp& stamp);
 // Reads a whole host file. A missing file answers true with exists = false and no bytes.

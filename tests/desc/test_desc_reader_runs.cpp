@@ -1,0 +1,156 @@
+// Description text reader over long runs: keywords, options, values and skipped lines far
+// longer than one buffer step, runs that reach the end of the file, line counting across
+// CR, LF and CR LF after such runs, failed growth in the middle of a run, and the bytes that
+// end a run of plain value bytes (escapes, double-byte lead bytes, line ends as trail bytes).
+#include <string>
+#include <vector>
+
+#include "context.h"
+#include "desc_reader.h"
+#include "machine_fixture.h"
+
+namespace {
+
+struct Line {
+  DWORD status;
+  std::string keyword, option1, option2, value;
+  DWORD startLine, lineNumber;
+};
+
+class DescReaderRunsTest : public MachineTest {
+ protected:
+  const WCHAR* path_ = u"C:\\runs.desc";
+
+  std::vector<Line> ReadAll(const std::string& bytes, DWORD* lastLine = nullptr) {
+    WriteHostFile(HostPath(path_), bytes);
+    std::vector<Line> out;
+    DESC_READER* r = DescReaderOpen(path_);
+    EXPECT_NE(nullptr, r);
+    if (!r) return out;
+    DESC_LINE* line = DescLineCreate();
+    EXPECT_NE(nullptr, line);
+    for (int guard = 0; line && guard < 100; ++guard) {
+      DWORD st = DescReadLine(line, r);
+      if (st == DESC_READ_EOF) break;
+      out.push_back({st, line->keyword.text, line->option1.text, line->option2.text, line->value.text,
+                     r->lineStart, r->lineNumber});
+      if (st == DESC_READ_NO_MEMORY) break;
+    }
+    if (lastLine) *lastLine = r->lineNumber;
+    DescLineFree(line);
+    DescReaderClose(r);
+    return out;
+  }
+};
+
+TEST_F(DescReaderRunsTest, LongRunsKeepTheirBytesAndTheLineNumbers) {
+  const std::string comment(3000, 'c'), junk(2100, 'j'), key(2000, 'K'), opt1(1500, 'o'), opt2(1100, 'p'),
+      plain(2500, 'v');
+  std::string text = "*% " + comment + "\r\n" +                         // line 1, CR LF
+                     junk + "\r" +                                      // line 2, CR alone
+                     "*Key" + key + " Opt" + opt1 + "\t Two" + opt2 +   // line 3
+                     ":  " + plain + "(\r\n" +                          // value runs on ...
+                     "in)\n" +                                          // ... to line 4
+                     "\n" +                                             // line 5, empty
+                     "*Last: " + plain;                                 // line 6, no line end
+  DWORD lastLine = 0;
+  auto lines = ReadAll(text, &lastLine);
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_EQ(0u, lines[0].status);
+  EXPECT_EQ("Key" + key, lines[0].keyword);
+  EXPECT_EQ("Opt" + opt1, lines[0].option1);
+  EXPECT_EQ("Two" + opt2, lines[0].option2);
+  EXPECT_EQ(plain + "(\r\nin)", lines[0].value);
+  EXPECT_EQ(3u, lines[0].startLine);
+  EXPECT_EQ(5u, lines[0].lineNumber);  // the LF that ends the value has been read
+  EXPECT_EQ(0u, lines[1].status);
+  EXPECT_EQ("Last", lines[1].keyword);
+  EXPECT_EQ(plain, lines[1].value);
+  EXPECT_EQ(6u, lines[1].startLine);
+  EXPECT_EQ(6u, lastLine);
+}
+
+TEST_F(DescReaderRunsTest, RunsThatReachTheEndOfTheFile) {
+  struct Case {
+    std::string text;
+    DWORD status;
+    std::string keyword, option1, value;
+  } cases[] = {
+      {"*" + std::string(3000, 'K'), DESC_READ_LINE, std::string(3000, 'K'), "", ""},
+      {"*Key " + std::string(2000, 'o'), DESC_READ_MALFORMED, "Key", std::string(2000, 'o'), ""},
+      {"*Key: " + std::string(2048, 'v'), DESC_READ_LINE, "Key", "", std::string(2048, 'v')},
+      {"*Key: \"" + std::string(1500, 'v'), DESC_READ_MALFORMED, "Key", "", "\"" + std::string(1500, 'v')},
+      {"*% " + std::string(4000, 'c'), DESC_READ_EOF, "", "", ""},
+      {std::string(4000, 'j'), DESC_READ_EOF, "", "", ""},
+  };
+  for (const Case& c : cases) {
+    auto lines = ReadAll(c.text);
+    if (c.status == DESC_READ_EOF) {
+      EXPECT_TRUE(lines.empty()) << c.text.substr(0, 8);
+      continue;
+    }
+    ASSERT_EQ(1u, lines.size()) << c.text.substr(0, 8);
+    EXPECT_EQ(c.status, lines[0].status) << c.text.substr(0, 8);
+    EXPECT_EQ(c.keyword, lines[0].keyword) << c.text.substr(0, 8);
+    EXPECT_EQ(c.option1, lines[0].option1) << c.text.substr(0, 8);
+    EXPECT_EQ(c.value, lines[0].value) << c.text.substr(0, 8);
+  }
+}
+
+TEST_F(DescReaderRunsTest, FailedGrowthInsideARunStopsAtTheFullBlock) {
+  struct Case {
+    std::string text;
+    DESC_TEXT_BUFFER DESC_LINE::*part;
+  } cases[] = {
+      {"*" + std::string(2500, 'K') + ": x\n", &DESC_LINE::keyword},
+      {"*Key " + std::string(2500, 'o') + ": x\n", &DESC_LINE::option1},
+      {"*Key: " + std::string(2500, 'v') + "\n", &DESC_LINE::value},
+  };
+  for (const Case& c : cases) {
+    WriteHostFile(HostPath(path_), c.text);
+    DESC_READER* r = DescReaderOpen(path_);
+    ASSERT_NE(nullptr, r);
+    DESC_LINE* line = DescLineCreate();
+    ASSERT_NE(nullptr, line);
+    PlatFaultArm(PLAT_FAULT_ALLOC, 2);  // the first step to 2048 bytes works, the next fails
+    EXPECT_EQ(static_cast<DWORD>(DESC_READ_NO_MEMORY), DescReadLine(line, r));
+    PlatFaultDisarmAll();
+    const DESC_TEXT_BUFFER& b = line->*c.part;
+    EXPECT_EQ(2048u, b.length);
+    EXPECT_EQ(2048u, b.capacity);
+    EXPECT_EQ(0, b.text[2048]);
+    DescLineFree(line);
+    DescReaderClose(r);
+  }
+}
+
+TEST_F(DescReaderRunsTest, BytesThatEndAPlainRunKeepTheirMeaning) {
+  // '%' inside a quote takes the next byte as it is, even a quote.
+  auto escaped = ReadAll("*Q: \"a%\"b\" c\n");
+  ASSERT_EQ(1u, escaped.size());
+  EXPECT_EQ(0u, escaped[0].status);
+  EXPECT_EQ("\"a%\"b\" c", escaped[0].value);
+
+  // Outside a double-byte code page a byte of 0x80 and above is a character of its own, so the
+  // quote after it closes the value's quote.
+  ASSERT_TRUE(PlatSetAnsiCodePage(1252));
+  auto single = ReadAll("*N: \"x\x81\" y\n*M: z\n");
+  ASSERT_EQ(2u, single.size());
+  EXPECT_EQ("\"x\x81\" y", single[0].value);
+  EXPECT_EQ("z", single[1].value);
+
+  // In a double-byte code page the byte after a lead byte belongs to it, even a line end,
+  // which still counts as a line.
+  ASSERT_TRUE(PlatSetAnsiCodePage(932));
+  DWORD lastLine = 0;
+  auto dbcs = ReadAll("*N: ab\x81\nX: y\n*M: z\n", &lastLine);
+  ASSERT_EQ(2u, dbcs.size());
+  EXPECT_EQ(0u, dbcs[0].status);
+  EXPECT_EQ("ab\x81\nX: y", dbcs[0].value);
+  EXPECT_EQ(1u, dbcs[0].startLine);
+  EXPECT_EQ("z", dbcs[1].value);
+  EXPECT_EQ(3u, dbcs[1].startLine);
+  EXPECT_EQ(4u, lastLine);
+}
+
+}  // namespace
