@@ -106,9 +106,10 @@ void AddValueNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *base, WORD valueId, char 
 
 // The value node named by option 2 of a paper or font keyword, in the base item's list
 // of the given type. Reports why when there is none.
-DESC_VALUE_NODE *NamedValueNode(DESC_PARSE_STATE *s, DESC_LINE *line, WORD type, BOOL *reject) {
+// The open base item for a keyword that only fits items of one type; NULL with a warning
+// when no item is open, NULL with *reject set and the line reported when the type differs.
+DESC_ITEM_NODE *TypedBase(DESC_PARSE_STATE *s, const char *keyword, WORD type, BOOL *reject) {
   *reject = FALSE;
-  const char *keyword = line->keyword.text;
   DESC_ITEM_NODE *base = OpenBase(s);
   if (!base) {
     Warn(s, "%s outside an OpenUI/CloseUI pair ignored", keyword);
@@ -119,6 +120,13 @@ DESC_VALUE_NODE *NamedValueNode(DESC_PARSE_STATE *s, DESC_LINE *line, WORD type,
                      TypeName(base->type)) == FALSE;
     return nullptr;
   }
+  return base;
+}
+
+DESC_VALUE_NODE *NamedValueNode(DESC_PARSE_STATE *s, DESC_LINE *line, WORD type, BOOL *reject) {
+  const char *keyword = line->keyword.text;
+  DESC_ITEM_NODE *base = TypedBase(s, keyword, type, reject);
+  if (!base) return nullptr;
   if (!line->option2.text[0] || !line->value.text[0]) {
     Warn(s, "%s needs a value name and a value; line ignored", keyword);
     return nullptr;
@@ -416,13 +424,9 @@ BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line) {
 }
 
 BOOL OnNumericValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
-  DESC_ITEM_NODE *base = OpenBase(s);
-  if (!base) {
-    Warn(s, "NumericValue outside an OpenUI/CloseUI pair ignored");
-    return TRUE;
-  }
-  if ((base->type & ~DESC_TYPE_FLAGS) != DESC_TYPE_NUMERIC)
-    return Reject(s, "NumericValue needs a Numeric item; item '%s' is %s", OpenName(s), TypeName(base->type));
+  BOOL reject;
+  DESC_ITEM_NODE *base = TypedBase(s, "NumericValue", DESC_TYPE_NUMERIC, &reject);
+  if (!base) return !reject;
   DESC_TEXT_BUFFER *b = &line->value;
   if (!b->text[0]) {
     Warn(s, "NumericValue without a value ignored");
@@ -460,13 +464,9 @@ BOOL OnNumericValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
 }
 
 BOOL OnStringValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
-  DESC_ITEM_NODE *base = OpenBase(s);
-  if (!base) {
-    Warn(s, "StringValue outside an OpenUI/CloseUI pair ignored");
-    return TRUE;
-  }
-  if ((base->type & ~DESC_TYPE_FLAGS) != DESC_TYPE_STRING)
-    return Reject(s, "StringValue needs a String item; item '%s' is %s", OpenName(s), TypeName(base->type));
+  BOOL reject;
+  DESC_ITEM_NODE *base = TypedBase(s, "StringValue", DESC_TYPE_STRING, &reject);
+  if (!base) return !reject;
   DESC_TEXT_BUFFER *b = &line->value;
   if (!b->text[0]) {
     Warn(s, "StringValue without a value ignored");
