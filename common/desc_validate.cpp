@@ -13,6 +13,7 @@
 // through them). Revisiting a node of a list that is being walked is a cycle.
 //
 // The validator itself reads only inside [block, block + size).
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -52,20 +53,29 @@ enum Kind : BYTE {
   kFontId,
   kFontArray,
 };
-const BYTE kStartBit = 0x80;
-
-bool MayOverlap(Kind kind) { return kind == kText || kind == kWideText || kind == kCode; }
-
 enum Claim { kNew, kSeen, kBad };
+
+// The map of the block covers the bytes after the header (no claim may start inside the
+// header) with five bitmaps of one bit per byte, kept in 32-bit words so that a claim of a
+// node is checked and recorded a word at a time:
+//   used   - claimed by any node, text, array or code
+//   start  - a claim starts here (its kind is in kindAt)
+//   text, wide, code - claimed by a text, a UTF-16 text or a condition code (the kinds that
+//            may share bytes with claims of their own kind)
+// kindAt and stamp are not cleared: they are read only where the start bit says a claim of
+// the right kind wrote them.
+enum Map { kUsed, kStartMap, kTextMap, kWideMap, kCodeMap, kMaps };
 
 struct Validator {
   const BYTE *b;
   DWORD size;
-  BYTE *mark;    // per byte: kind of the claim, kStartBit where a claimed node starts
+  DWORD words;   // words of each bitmap
+  DWORD *bits;   // kMaps bitmaps of `words` words each, indexed by offset - DESC_HEADER_SIZE
+  BYTE *kindAt;  // kind of the claim that starts at an offset (where the start bit is set)
   DWORD *stamp;  // per 4-byte unit of the rule data: the list walk that claimed the entry
   DWORD walks;
   DESC_VALIDATE_RESULT *why;
-  std::vector<RULE_CODE_UNIT> code;
+  std::vector<RULE_CODE_UNIT> code;  // aligned copy of a condition code (unaligned blocks only)
 
   bool Fail(DWORD offset, const char *reason)
   {
@@ -81,9 +91,57 @@ struct Validator {
 
   bool Inside(DWORD off, DWORD len) const { return len <= size && off <= size - len; }
 
+  DWORD *Bitmap(Map m) const { return bits + (size_t)m * words; }
+  // Bit of an offset at or after the header.
+  [[gnu::always_inline]] bool Test(Map m, DWORD off) const
+  {
+    DWORD i = off - DESC_HEADER_SIZE;
+    return (Bitmap(m)[i >> 5] >> (i & 31)) & 1u;
+  }
+  [[gnu::always_inline]] void SetBit(Map m, DWORD off)
+  {
+    DWORD i = off - DESC_HEADER_SIZE;
+    Bitmap(m)[i >> 5] |= 1u << (i & 31);
+  }
+
+  // Claims the bytes [off, off + len) (len > 0, inside the block) in `used` and, for a
+  // kind that may share bytes with its own kind, in that kind's map. FALSE, with nothing
+  // claimed, when a byte is already used by anything else (any claim at all when shared is
+  // kMaps).
+  [[gnu::always_inline]] bool ClaimRange(DWORD off, DWORD len, Map shared)
+  {
+    DWORD lo = off - DESC_HEADER_SIZE, hi = lo + len - 1;
+    DWORD w0 = lo >> 5, w1 = hi >> 5;
+    DWORD first = ~0u << (lo & 31), last = ~0u >> (31 - (hi & 31));
+    DWORD *used = Bitmap(kUsed);
+    DWORD *own = shared == kMaps ? NULL : Bitmap(shared);
+    if (w0 == w1) {
+      DWORD m = first & last;
+      if ((used[w0] & m & (own != NULL ? ~own[w0] : ~0u)) != 0) return false;
+      used[w0] |= m;
+      if (own != NULL) own[w0] |= m;
+      return true;
+    }
+    for (DWORD w = w0; w <= w1; ++w) {
+      DWORD m = w == w0 ? first : w == w1 ? last : ~0u;
+      if ((used[w] & m & (own != NULL ? ~own[w] : ~0u)) != 0) return false;
+    }
+    for (DWORD w = w0; w <= w1; ++w) {
+      DWORD m = w == w0 ? first : w == w1 ? last : ~0u;
+      used[w] |= m;
+      if (own != NULL) own[w] |= m;
+    }
+    return true;
+  }
+
+  static Map SharedMap(Kind kind)
+  {
+    return kind == kText ? kTextMap : kind == kWideText ? kWideMap : kind == kCode ? kCodeMap : kMaps;
+  }
+
   // Claims [off, off + len) for a node of the given kind. where names the field that
   // holds the link (for the report).
-  Claim Take(DWORD off, DWORD len, Kind kind, DWORD where)
+  [[gnu::always_inline]] Claim Take(DWORD off, DWORD len, Kind kind, DWORD where)
   {
     if (off < DESC_HEADER_SIZE) {
       Fail(where, "link into the header");
@@ -94,52 +152,50 @@ struct Validator {
       return kBad;
     }
     if (len == 0) return kNew;
-    if (mark[off] == (kind | kStartBit)) return kSeen;
-    if (MayOverlap(kind)) {
-      for (DWORD i = off; i < off + len; ++i) {
-        if (mark[i] != 0 && (mark[i] & ~kStartBit) != kind) {
-          Fail(where, "node overlaps a node of another kind");
-          return kBad;
-        }
-      }
-      for (DWORD i = off; i < off + len; ++i) mark[i] |= kind;
-      mark[off] |= kStartBit;
-      return kNew;
+    if (Test(kStartMap, off) && kindAt[off - DESC_HEADER_SIZE] == kind) return kSeen;
+    Map shared = SharedMap(kind);
+    if (!ClaimRange(off, len, shared)) {
+      Fail(where, shared != kMaps ? "node overlaps a node of another kind" : "node overlaps another node");
+      return kBad;
     }
-    for (DWORD i = off; i < off + len; ++i) {
-      if (mark[i] != 0) {
-        Fail(where, "node overlaps another node");
-        return kBad;
-      }
-    }
-    memset(mark + off, kind, len);
-    mark[off] = kind | kStartBit;
+    SetBit(kStartMap, off);
+    kindAt[off - DESC_HEADER_SIZE] = kind;
     return kNew;
   }
 
   // A node that must be reached once only (its links are converted by whoever reaches it).
-  bool TakeOnce(DWORD off, DWORD len, Kind kind, DWORD where)
+  [[gnu::always_inline]] bool TakeOnce(DWORD off, DWORD len, Kind kind, DWORD where)
   {
     Claim c = Take(off, len, kind, where);
     if (c == kSeen) return Fail(where, "node reached twice (shared or cyclic list)");
     return c == kNew;
   }
 
-  bool IsStart(DWORD off, Kind kind) const { return off >= DESC_HEADER_SIZE && off < size && mark[off] == (kind | kStartBit); }
+  [[gnu::always_inline]] bool IsStart(DWORD off, Kind kind) const
+  {
+    return off >= DESC_HEADER_SIZE && off < size && Test(kStartMap, off) && kindAt[off - DESC_HEADER_SIZE] == kind;
+  }
 
   // ---- texts
 
-  bool Text(DWORD where)
+  [[gnu::always_inline]] bool Text(DWORD where)
   {
     DWORD off = Ld32(where);
     if (off == 0) return true;
     if (off < DESC_HEADER_SIZE) return Fail(where, "text link into the header");
     if (off >= size) return Fail(where, "text link outside the block");
     // A text starting inside another text ends at that text's terminator.
-    if ((mark[off] & ~kStartBit) == kText) return true;
-    const BYTE *nul = static_cast<const BYTE *>(memchr(b + off, 0, size - off));
-    if (nul == NULL) return Fail(where, "text not terminated inside the block");
-    return Take(off, (DWORD)(nul - b) - off + 1, kText, where) != kBad;
+    if (Test(kTextMap, off)) return true;
+    // Texts are short: a scan four bytes at a time (a word holds a NUL when one of its
+    // bytes borrows in w - 0x01010101) beats memchr's setup.
+    DWORD end = off;
+    for (DWORD stop = size - 4; end <= stop; end += 4) {
+      DWORD w = Ld32(end);
+      if (((w - 0x01010101u) & ~w & 0x80808080u) != 0) break;
+    }
+    while (end < size && b[end] != 0) ++end;
+    if (end == size) return Fail(where, "text not terminated inside the block");
+    return Take(off, end - off + 1, kText, where) != kBad;
   }
 
   // A text with its byte length (NUL included) stored beside it.
@@ -168,7 +224,7 @@ struct Validator {
   // ---- rule data
 
   // A tagged field: 0, or offset * 16 + 1 of a 4-byte aligned node. Answers the offset.
-  bool Tagged(DWORD where, DWORD *off)
+  [[gnu::always_inline]] bool Tagged(DWORD where, DWORD *off)
   {
     DWORD v = Ld32(where);
     *off = 0;
@@ -182,28 +238,39 @@ struct Validator {
     return true;
   }
 
-  bool Judge(DWORD where)
+  [[gnu::always_inline]] bool Judge(DWORD where)
   {
     DWORD off;
     if (!Tagged(where, &off)) return false;
     if (off == 0 || IsStart(off, kCode)) return true;
+    // Units are read as one little-endian DWORD: kind in the low word, operand in the high.
+    const DWORD endUnit = (DWORD)RULE_OP_END << 16 | RULE_UNIT_OPERATOR;
     DWORD units = 0;
     bool end = false;
-    for (DWORD at = off; Inside(at, 4); at += 4) {
+    for (DWORD at = off, stop = size - 4; at <= stop; at += 4) {
       ++units;
-      WORD kind = Ld16(at);
-      if (kind == RULE_UNIT_OPERATOR && Ld16(at + 2) == RULE_OP_END) {
+      DWORD unit = Ld32(at);
+      if (unit == endUnit) {
         end = true;
         break;
       }
-      if (kind < RULE_UNIT_ITEM || kind > RULE_UNIT_OPERATOR) return Fail(off, "condition code holds a bad unit");
+      if ((WORD)((unit & 0xFFFFu) - RULE_UNIT_ITEM) > RULE_UNIT_OPERATOR - RULE_UNIT_ITEM)
+        return Fail(off, "condition code holds a bad unit");
     }
     if (!end) return Fail(off, "condition code runs past the end of the block");
     Claim c = Take(off, 4 * units, kCode, where);
     if (c != kNew) return c == kSeen;
-    code.resize(units);
-    memcpy(code.data(), b + off, 4 * units);
-    if (RuleCheckCode(code.data()) != 1) return Fail(off, "condition code fails its check");
+    // The code ends inside the block (its end unit was found above), so the check reads
+    // the block in place when the units are aligned for it.
+    const RULE_CODE_UNIT *check;
+    if (reinterpret_cast<uintptr_t>(b + off) % alignof(RULE_CODE_UNIT) == 0) {
+      check = reinterpret_cast<const RULE_CODE_UNIT *>(b + off);
+    } else {
+      code.resize(units);
+      memcpy(code.data(), b + off, 4 * units);
+      check = code.data();
+    }
+    if (RuleCheckCode(check) != 1) return Fail(off, "condition code fails its check");
     return true;
   }
 
@@ -223,10 +290,10 @@ struct Validator {
       Claim c = Take(off, len, kind, where);
       if (c == kBad) return false;
       if (c == kSeen) {
-        if (stamp[off / 4] == walk) return Fail(where, "rule list has a cycle");
+        if (stamp[(off - DESC_HEADER_SIZE) / 4] == walk) return Fail(where, "rule list has a cycle");
         return true;
       }
-      stamp[off / 4] = walk;
+      stamp[(off - DESC_HEADER_SIZE) / 4] = walk;
       bool ok = true;
       switch (kind) {
       case kValueRule:
@@ -345,18 +412,20 @@ struct Validator {
     }
   }
 
-  bool Items(std::vector<DWORD> *nodes)
+  bool Items()
   {
     DWORD where = offsetof(DESC_HEADER, items);
     for (DWORD off = Ld32(where); off != 0; off = Ld32(off)) {
       if (!TakeOnce(off, sizeof(DESC_ITEM_NODE), kItem, where)) return false;
-      nodes->push_back(off);
       where = off;
     }
+    // The list is now known to be inside the block and free of cycles: the passes below
+    // walk it again.
+    DWORD first = Ld32(offsetof(DESC_HEADER, items));
     // Base nodes own their value data; variant and Identity nodes must point at data of
     // the same shape that a base node owns.
     for (int pass = 0; pass < 2; ++pass) {
-      for (DWORD off : *nodes) {
+      for (DWORD off = first; off != 0; off = Ld32(off)) {
         bool base = Ld16(off + offsetof(DESC_ITEM_NODE, variant)) == 0;
         if (base != (pass == 0)) continue;
         DWORD field = off + offsetof(DESC_ITEM_NODE, values);
@@ -371,7 +440,7 @@ struct Validator {
         }
       }
     }
-    for (DWORD off : *nodes) {
+    for (DWORD off = first; off != 0; off = Ld32(off)) {
       DWORD field = off + offsetof(DESC_ITEM_NODE, command);
       DWORD command = Ld32(field);
       if (command != 0 &&
@@ -473,10 +542,7 @@ struct Validator {
     bool versionEnds = false;
     for (DWORD i = 0; i < 16 && !versionEnds; ++i) versionEnds = Ld16(2 * i) == 0;
     if (!versionEnds) return Fail(0, "FileVersion not terminated");
-    memset(mark, kHeader, DESC_HEADER_SIZE);
-    mark[0] = kHeader | kStartBit;
-    std::vector<DWORD> nodes;
-    return Rules() && Items(&nodes) && Slots() && Tail();
+    return Rules() && Items() && Slots() && Tail();
   }
 };
 
@@ -484,16 +550,25 @@ struct Validator {
 
 BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESULT *why)
 {
-  Validator v = {block, size, NULL, NULL, 0, why, {}};
+  Validator v = {block, size, 0, NULL, NULL, NULL, 0, why, {}};
   if (why != NULL) memset(why, 0, sizeof *why);
   if (block == NULL) return v.Fail(0, "no block");
   if (size < DESC_HEADER_SIZE) return v.Fail(0, "block smaller than its header");
   if (size > DESC_MAX_BLOCK_SIZE) return v.Fail(0, "block larger than any description");
   if (DescLd32(block, offsetof(DESC_HEADER, totalSize)) != size) return v.Fail(offsetof(DESC_HEADER, totalSize), "total size differs from the block size");
-  v.mark = static_cast<BYTE *>(calloc(size, 1));
-  v.stamp = static_cast<DWORD *>(calloc(size / 4 + 1, sizeof(DWORD)));
-  BOOL ok = v.mark != NULL && v.stamp != NULL ? v.Run() : v.Fail(0, "out of memory");
-  free(v.mark);
-  free(v.stamp);
+  // One allocation for the whole map: the bitmaps (cleared), then the walk stamps and the
+  // kinds of claim starts (written before they are read).
+  DWORD body = size - DESC_HEADER_SIZE;
+  v.words = body / 32 + 1;
+  size_t bitBytes = (size_t)kMaps * v.words * sizeof(DWORD);
+  size_t stampBytes = ((size_t)body / 4 + 1) * sizeof(DWORD);
+  BYTE *arena = static_cast<BYTE *>(malloc(bitBytes + stampBytes + body + 1));
+  if (arena == NULL) return v.Fail(0, "out of memory");
+  memset(arena, 0, bitBytes);
+  v.bits = reinterpret_cast<DWORD *>(arena);
+  v.stamp = reinterpret_cast<DWORD *>(arena + bitBytes);
+  v.kindAt = arena + bitBytes + stampBytes;
+  BOOL ok = v.Run();
+  free(arena);
   return ok;
 }
