@@ -21,6 +21,9 @@ void WINAPI CtxNoOp(LONG value, DRIVER_CONTEXT *ctx);
 int WINAPI DmGetCustomSizeLimits(DRIVER_CONTEXT *ctx, WORD tray, WORD orientation, LONG *max, LONG *min, LONG axis);
 // 1 when the text item may be stored with an empty INI value.
 int WINAPI StoreIsEmptyValueItem(WORD id);
+// The model row's notification handler of a deliverable without property sheets; the
+// shared non-UI hooks put it in the last row of the module table.
+LONG WINAPI KvDeliverableModelNotify(DRIVER_CONTEXT *ctx, WORD event, void *data, void *priv);
 // Value of a judge-hook item (1070-1229) for the rule evaluator.
 LONG WINAPI RuleGetJudgeHookValue(LONG a, LONG b);
 
