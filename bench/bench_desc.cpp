@@ -28,14 +28,14 @@
 #include <vector>
 
 #include "context.h"
-#include "desc_blob.h"
-#include "desc_cache.h"
-#include "desc_runtime.h"
-#include "item_store.h"
+#include "blob/desc_blob.h"
+#include "blob/desc_cache.h"
+#include "blob/desc_runtime.h"
+#include "items/item_store.h"
 #include "kvplat/control.h"
 #include "kvplat/spool_control.h"
-#include "os.h"
-#include "rule_eval.h"
+#include "os/os.h"
+#include "rules/rule_eval.h"
 #include "sampler.h"
 #include "win32.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "win32.h"
-#include "template_types.h"
+#include "tables/template_types.h"
 #include "win32/devmode.h"
 
 struct DESC_BLOB;            // a compiled printer description (description engine)

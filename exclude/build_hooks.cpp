@@ -1,10 +1,10 @@
 // Build hooks of kvmlrule: its model row and its model-specific answers; the stub
 // modules and feature switches it shares with the other non-UI deliverable are in
 // common/build_hooks_nonui.cpp.
-#include "build_hooks.h"
+#include "hooks/build_hooks.h"
 
-#include "item_store.h"
-#include "model_notify.h"
+#include "items/item_store.h"
+#include "model/model_notify.h"
 
 // The model row of the application interface.
 LONG WINAPI KvDeliverableModelNotify(DRIVER_CONTEXT *ctx, WORD event, void *data, void *priv)

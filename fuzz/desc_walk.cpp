@@ -353,9 +353,9 @@ bool DescWalkRelocated(const BYTE *block, size_t size, std::string *why, DescWal
 
 #include <stdlib.h>
 
-#include "desc_runtime.h"
-#include "names_paths.h"
-#include "rule_eval.h"
+#include "blob/desc_runtime.h"
+#include "names/names_paths.h"
+#include "rules/rule_eval.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "desc_blob.h"
+#include "blob/desc_blob.h"
 
 struct DescWalkStats {
   size_t items = 0;

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "context.h"
-#include "rule_compile.h"
+#include "desc/rule_compile.h"
 
 namespace {
 

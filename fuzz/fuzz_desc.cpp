@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <string>
 
-#include "desc_parse.h"
+#include "desc/desc_parse.h"
 #include "desc_walk.h"
 #include "kvplat/control.h"
 #include "win32.h"

@@ -11,7 +11,7 @@
 #include <string.h>
 
 #include "context.h"
-#include "model.h"
+#include "model/model.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "desc_parse.h"
+#include "desc/desc_parse.h"
 #include "kvplat/control.h"
 #include "win32.h"
 

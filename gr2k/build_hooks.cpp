@@ -1,9 +1,9 @@
 // Build hooks of kvmldraw: its model row and its model-specific answers; the stub
 // modules and feature switches it shares with the other non-UI deliverable are in
 // common/build_hooks_nonui.cpp.
-#include "build_hooks.h"
+#include "hooks/build_hooks.h"
 
-#include "model_notify.h"
+#include "model/model_notify.h"
 
 // The model row of the renderer.
 LONG WINAPI KvDeliverableModelNotify(DRIVER_CONTEXT *ctx, WORD event, void *data, void *priv)

@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "context.h"
-#include "desc_blob.h"
-#include "desc_cache.h"
-#include "desc_reader.h"
+#include "blob/desc_blob.h"
+#include "blob/desc_cache.h"
+#include "desc/desc_reader.h"
 #include "host.h"
-#include "model.h"
-#include "os.h"
+#include "model/model.h"
+#include "os/os.h"
 
 namespace host {
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "context.h"
-#include "desc_runtime.h"
+#include "blob/desc_runtime.h"
 #include "host.h"
-#include "item_store.h"
+#include "items/item_store.h"
 
 namespace host {
 namespace {

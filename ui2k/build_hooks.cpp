@@ -1,13 +1,13 @@
 // Build hooks of kvmlface: its module table (the user-interface extension modules), its
 // feature switches and the hooks the settings core calls into the property sheets.
-#include "build_hooks.h"
+#include "hooks/build_hooks.h"
 
-#include "ini.h"
-#include "item_store.h"
-#include "names_paths.h"
-#include "model.h"
-#include "model_notify.h"
-#include "pjl_vars.h"
+#include "files/ini.h"
+#include "items/item_store.h"
+#include "names/names_paths.h"
+#include "model/model.h"
+#include "model/model_notify.h"
+#include "hooks/pjl_vars.h"
 
 // Reads the printer's gamma values that the bidi query stored under "GammaData" of the
 // settings INI into the four gamma items. A missing key keeps the item; a value outside

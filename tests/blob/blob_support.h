@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "desc_store.h"
+#include "blob/desc_store.h"
 
 // A parse state whose nodes belong to the test (not to the grammar's bookkeeping).
 class StateBuilder {

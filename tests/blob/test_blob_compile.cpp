@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "blob_support.h"
-#include "desc_cache.h"
+#include "blob/desc_cache.h"
 #include "machine_fixture.h"
-#include "model.h"
+#include "model/model.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "cache_fixture.h"
 
 #include "kvplat/spool_control.h"
-#include "os.h"
+#include "os/os.h"
 
 const char kTextOrientation[] =
     "*% Cache test description: orientation\r\n"

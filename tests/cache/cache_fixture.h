@@ -8,10 +8,10 @@
 #include <string>
 
 #include "context.h"
-#include "desc_blob.h"
-#include "desc_cache.h"
+#include "blob/desc_blob.h"
+#include "blob/desc_cache.h"
 #include "machine_fixture.h"
-#include "model.h"
+#include "model/model.h"
 
 // A context as DescLoadCompiled sees it.
 struct LoadContext {

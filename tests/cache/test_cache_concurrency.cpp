@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cache_fixture.h"
-#include "os.h"
+#include "os/os.h"
 
 namespace {
 

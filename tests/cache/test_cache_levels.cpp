@@ -4,7 +4,7 @@
 
 #include "cache_fixture.h"
 #include "kvplat/control.h"
-#include "os.h"
+#include "os/os.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "desc_blob.h"
-#include "desc_cache.h"
+#include "blob/desc_blob.h"
+#include "blob/desc_cache.h"
 #include "machine_fixture.h"
 
 namespace {

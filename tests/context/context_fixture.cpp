@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "desc_cache.h"
+#include "blob/desc_cache.h"
 #include "kvplat/spool_control.h"
-#include "os.h"
+#include "os/os.h"
 
 namespace {
 // The smallest compiled description: a header block and no item nodes.

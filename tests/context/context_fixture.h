@@ -3,9 +3,9 @@
 #pragma once
 
 #include "context.h"
-#include "item_store.h"
+#include "items/item_store.h"
 #include "machine_fixture.h"
-#include "model.h"
+#include "model/model.h"
 
 // Test seam: puts a minimal compiled description (a header, no items) into the process
 // cache under the key of the printer's description file; NULL when that cannot be done.

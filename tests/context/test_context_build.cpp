@@ -2,10 +2,10 @@
 #include <cstring>
 
 #include "context_fixture.h"
-#include "ini.h"
+#include "files/ini.h"
 #include "kvplat/control.h"
-#include "setup_services.h"
-#include "template_tables.h"
+#include "store/setup_services.h"
+#include "tables/template_tables.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "context_fixture.h"
-#include "template_tables.h"
+#include "tables/template_tables.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "context_fixture.h"
-#include "ini.h"
+#include "files/ini.h"
 #include "kvplat/control.h"
-#include "setup_services.h"
+#include "store/setup_services.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "context.h"
-#include "desc_reader.h"
+#include "desc/desc_reader.h"
 #include "machine_fixture.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "item_store.h"
-#include "template_tables.h"
+#include "items/item_store.h"
+#include "tables/template_tables.h"
 
 namespace {
 

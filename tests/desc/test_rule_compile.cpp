@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "context.h"
-#include "item_store.h"
-#include "template_tables.h"
+#include "items/item_store.h"
+#include "tables/template_tables.h"
 #include "machine_fixture.h"
-#include "rule_compile.h"
+#include "desc/rule_compile.h"
 
 namespace {
 

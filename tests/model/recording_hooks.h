@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "module_hooks.h"
+#include "hooks/module_hooks.h"
 
 struct HookCall {
   char kind;   // 'a' action, 'm' message, 'n' notify

@@ -1,12 +1,12 @@
 // The renderer's configuration: its stub modules and its model row.
 #include <gtest/gtest.h>
 
-#include "build_hooks.h"
+#include "hooks/build_hooks.h"
 #include "context_fixture.h"
-#include "ini.h"
-#include "model.h"
-#include "names_paths.h"
-#include "settings_dirs.h"
+#include "files/ini.h"
+#include "model/model.h"
+#include "names/names_paths.h"
+#include "files/settings_dirs.h"
 
 namespace {
 

@@ -2,14 +2,14 @@
 // functions.
 #include <gtest/gtest.h>
 
-#include "build_hooks.h"
+#include "hooks/build_hooks.h"
 #include "context_fixture.h"
-#include "ini.h"
-#include "model.h"
-#include "names_paths.h"
-#include "settings_dirs.h"
-#include "state_items.h"
-#include "pjl_vars.h"
+#include "files/ini.h"
+#include "model/model.h"
+#include "names/names_paths.h"
+#include "files/settings_dirs.h"
+#include "model/state_items.h"
+#include "hooks/pjl_vars.h"
 #include "recording_hooks.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "context_fixture.h"
-#include "model.h"
+#include "model/model.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Module dispatch: the context's copy of a module table, row order, first answer wins.
 #include <gtest/gtest.h>
 
-#include "build_hooks.h"
+#include "hooks/build_hooks.h"
 #include "context_fixture.h"
-#include "pjl_vars.h"
+#include "hooks/pjl_vars.h"
 #include "recording_hooks.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "context_fixture.h"
-#include "model.h"
+#include "model/model.h"
 
 namespace {
 

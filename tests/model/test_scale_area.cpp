@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "context_fixture.h"
-#include "ini.h"
-#include "model.h"
-#include "module_hooks.h"
-#include "paths.h"
-#include "settings_dirs.h"
+#include "files/ini.h"
+#include "model/model.h"
+#include "hooks/module_hooks.h"
+#include "files/paths.h"
+#include "files/settings_dirs.h"
 
 namespace {
 

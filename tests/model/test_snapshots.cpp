@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "context_fixture.h"
-#include "module_hooks.h"
+#include "hooks/module_hooks.h"
 #include "recording_hooks.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "context_fixture.h"
-#include "state_items.h"
+#include "model/state_items.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "kvplat/module_control.h"
-#include "paths.h"
+#include "files/paths.h"
 
 std::u16string S(const WCHAR *s) { return s != nullptr ? std::u16string(s) : std::u16string(u"<null>"); }
 

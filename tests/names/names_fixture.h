@@ -6,8 +6,8 @@
 #include <string>
 
 #include "context_fixture.h"
-#include "names_paths.h"
-#include "resources.h"
+#include "names/names_paths.h"
+#include "names/resources.h"
 
 class NamesTest : public ContextTest {
  protected:

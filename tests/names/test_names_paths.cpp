@@ -1,10 +1,10 @@
 // Names, language codes and package paths of a context; composed paths in the Windows
 // and system directories.
 #include "kvplat/spool_control.h"
-#include "model.h"
+#include "model/model.h"
 #include "names_fixture.h"
-#include "paths.h"
-#include "settings_dirs.h"
+#include "files/paths.h"
+#include "files/settings_dirs.h"
 
 TEST_F(NamesTest, PrinterAndDriverNamesAreCachedFromThePrinter)
 {

@@ -1,7 +1,7 @@
 // The status window and the message boxes, seen through the windowing layer's recorder.
 #include "kvplat/window_control.h"
 #include "names_fixture.h"
-#include "ui_messages.h"
+#include "names/ui_messages.h"
 
 namespace {
 

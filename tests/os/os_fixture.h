@@ -5,7 +5,7 @@
 
 #include "context.h"
 #include "machine_fixture.h"
-#include "os.h"
+#include "os/os.h"
 
 // A context with a zeroed state; the switches are on as for a default open mode.
 struct FakeContext {

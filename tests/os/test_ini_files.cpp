@@ -1,10 +1,10 @@
 // INI wrappers, file helpers and path helpers.
 #include <string>
 
-#include "file_helpers.h"
-#include "ini.h"
+#include "files/file_helpers.h"
+#include "files/ini.h"
 #include "os_fixture.h"
-#include "paths.h"
+#include "files/paths.h"
 
 class IniTest : public OsTest {};
 

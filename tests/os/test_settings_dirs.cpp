@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "file_helpers.h"
+#include "files/file_helpers.h"
 #include "kvplat/module_control.h"
 #include "kvplat/os_control.h"
 #include "os_fixture.h"
-#include "settings_dirs.h"
+#include "files/settings_dirs.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "desc_blob.h"
+#include "blob/desc_blob.h"
 
 // Condition code written as units: Code{I(14), L(600), O(RULE_OP_EQ), E()}.
 using Code = std::vector<RULE_CODE_UNIT>;

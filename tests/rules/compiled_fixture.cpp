@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "item_store.h"
+#include "items/item_store.h"
 
 namespace {
 void Collect(void *user, DWORD line, DWORD severity, const char *message)

@@ -3,8 +3,8 @@
 
 #include "blob_builder.h"
 #include "context_fixture.h"
-#include "desc_runtime.h"
-#include "rule_eval.h"
+#include "blob/desc_runtime.h"
+#include "rules/rule_eval.h"
 
 class RulesTest : public ContextTest {
  protected:

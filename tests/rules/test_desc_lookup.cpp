@@ -3,7 +3,7 @@
 // per-value entries; the resource DLL name; the evaluator stack's allocation.
 #include <cstring>
 
-#include "item_store.h"
+#include "items/item_store.h"
 #include "rules_fixture.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // In the property-sheet library an action on the built-in function item runs the function
 // named by the value's low 16 bits instead of storing the value.
-#include "item_store.h"
+#include "items/item_store.h"
 #include "rules_fixture.h"
 
 namespace {

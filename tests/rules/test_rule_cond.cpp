@@ -1,8 +1,8 @@
 // Computed condition items: trays holding the job's paper and media, the printed sheet's
 // orientation, the feed direction a finisher demands and the finisher predicates, read by
 // conditions through the evaluator.
-#include "item_store.h"
-#include "rule_cond.h"
+#include "items/item_store.h"
+#include "rules/rule_cond.h"
 #include "rules_fixture.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "item_store.h"
-#include "rule_compile.h"
-#include "rule_cond.h"
+#include "items/item_store.h"
+#include "desc/rule_compile.h"
+#include "rules/rule_cond.h"
 #include "rules_fixture.h"
 
 namespace {

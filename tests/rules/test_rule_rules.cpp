@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "item_store.h"
+#include "items/item_store.h"
 #include "rules_fixture.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // greyed values per setting, alerts with their buttons and answers, transactions that set
 // items or open a dialog, the named model function, the run over every item.
 #include "compiled_fixture.h"
-#include "item_store.h"
+#include "items/item_store.h"
 
 namespace {
 

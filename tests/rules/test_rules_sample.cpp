@@ -3,7 +3,7 @@
 // buttons and answers, the transactions that follow a change or open a dialog, the
 // Exclusive blocks and the DEVMODE conversion function.
 #include "compiled_fixture.h"
-#include "item_store.h"
+#include "items/item_store.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "desc_parse.h"
-#include "item_store.h"
+#include "desc/desc_parse.h"
+#include "items/item_store.h"
 #include "machine_fixture.h"
 
 struct Diagnostic {

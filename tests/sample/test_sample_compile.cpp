@@ -3,9 +3,9 @@
 // compile for this driver writes the cache file because the versions agree.
 #include <string>
 
-#include "desc_cache.h"
-#include "desc_store.h"
-#include "model.h"
+#include "blob/desc_cache.h"
+#include "blob/desc_store.h"
+#include "model/model.h"
 #include "sample_fixture.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "context_fixture.h"
-#include "desc_runtime.h"
-#include "rule_eval.h"
+#include "blob/desc_runtime.h"
+#include "rules/rule_eval.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "desc_reader.h"
-#include "model.h"
-#include "rule_compile.h"
+#include "desc/desc_reader.h"
+#include "model/model.h"
+#include "desc/rule_compile.h"
 #include "sample_fixture.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "machine_fixture.h"
-#include "template_tables.h"
+#include "tables/template_tables.h"
 
 inline const OPTION_ITEM* RowOf(int id) {
   for (int i = 0; i < g_kvOptionItemCount; ++i)

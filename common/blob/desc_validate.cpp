@@ -1,0 +1,574 @@
+// Validation of a stored description block read from outside the process (the .BCS cache
+// file) before it is relocated and read.
+//
+// Relocation trusts every offset it meets and converts each link in place, and the runtime
+// then follows the pointers without checks. So the validator walks the block exactly as
+// relocation will, and claims the bytes of every node, text, array and code it reaches in
+// a map of the block. A claim that overlaps another one is refused: two owners of one link
+// field would have it converted twice, and a text or code that shares bytes with a link
+// field would change under relocation. The only sharing allowed is the sharing the
+// serializer produces: entries of the rule data reached from several rule blocks (their
+// tagged links are converted once), judge codes and texts reached from several owners
+// (never converted), and the value data of variant and Identity nodes (never relocated
+// through them). Revisiting a node of a list that is being walked is a cycle.
+//
+// The validator itself reads only inside [block, block + size).
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "blob/desc_store.h"
+
+namespace {
+
+enum Kind : BYTE {
+  kNone = 0,
+  kHeader,
+  kItem,
+  kOptionCommand,
+  kValueNode,
+  kPageNode,
+  kSlotNode,
+  kFontNode,
+  kGeometry,
+  kBooleanRecord,
+  kNumericRecord,
+  kStringRecord,
+  kPaperArray,
+  kTextArray,
+  kText,
+  kWideText,
+  kCode,
+  kValueRule,
+  kAction,
+  kTransaction,
+  kAlertAction,
+  kAlert,
+  kRuleBlock,
+  kCommandBlock,
+  kStatement,
+  kFontId,
+  kFontArray,
+};
+enum Claim { kNew, kSeen, kBad };
+
+// The map of the block covers the bytes after the header (no claim may start inside the
+// header) with five bitmaps of one bit per byte, kept in 32-bit words so that a claim of a
+// node is checked and recorded a word at a time:
+//   used   - claimed by any node, text, array or code
+//   start  - a claim starts here (its kind is in kindAt)
+//   text, wide, code - claimed by a text, a UTF-16 text or a condition code (the kinds that
+//            may share bytes with claims of their own kind)
+// kindAt and stamp are not cleared: they are read only where the start bit says a claim of
+// the right kind wrote them.
+enum Map { kUsed, kStartMap, kTextMap, kWideMap, kCodeMap, kMaps };
+
+struct Validator {
+  const BYTE *b;
+  DWORD size;
+  DWORD words;   // words of each bitmap
+  DWORD *bits;   // kMaps bitmaps of `words` words each, indexed by offset - DESC_HEADER_SIZE
+  BYTE *kindAt;  // kind of the claim that starts at an offset (where the start bit is set)
+  DWORD *stamp;  // per 4-byte unit of the rule data: the list walk that claimed the entry
+  DWORD walks;
+  DESC_VALIDATE_RESULT *why;
+  std::vector<RULE_CODE_UNIT> code;  // aligned copy of a condition code (unaligned blocks only)
+
+  bool Fail(DWORD offset, const char *reason)
+  {
+    if (why != NULL) {
+      why->offset = offset;
+      snprintf(why->reason, sizeof why->reason, "%s", reason);
+    }
+    return false;
+  }
+
+  DWORD Ld32(DWORD at) const { return DescLd32(b, at); }
+  WORD Ld16(DWORD at) const { return DescLd16(b, at); }
+
+  bool Inside(DWORD off, DWORD len) const { return len <= size && off <= size - len; }
+
+  DWORD *Bitmap(Map m) const { return bits + (size_t)m * words; }
+  // Bit of an offset at or after the header.
+  [[gnu::always_inline]] bool Test(Map m, DWORD off) const
+  {
+    DWORD i = off - DESC_HEADER_SIZE;
+    return (Bitmap(m)[i >> 5] >> (i & 31)) & 1u;
+  }
+  [[gnu::always_inline]] void SetBit(Map m, DWORD off)
+  {
+    DWORD i = off - DESC_HEADER_SIZE;
+    Bitmap(m)[i >> 5] |= 1u << (i & 31);
+  }
+
+  // Claims the bytes [off, off + len) (len > 0, inside the block) in `used` and, for a
+  // kind that may share bytes with its own kind, in that kind's map. FALSE, with nothing
+  // claimed, when a byte is already used by anything else (any claim at all when shared is
+  // kMaps).
+  [[gnu::always_inline]] bool ClaimRange(DWORD off, DWORD len, Map shared)
+  {
+    DWORD lo = off - DESC_HEADER_SIZE, hi = lo + len - 1;
+    DWORD w0 = lo >> 5, w1 = hi >> 5;
+    DWORD first = ~0u << (lo & 31), last = ~0u >> (31 - (hi & 31));
+    DWORD *used = Bitmap(kUsed);
+    DWORD *own = shared == kMaps ? NULL : Bitmap(shared);
+    if (w0 == w1) {
+      DWORD m = first & last;
+      if ((used[w0] & m & (own != NULL ? ~own[w0] : ~0u)) != 0) return false;
+      used[w0] |= m;
+      if (own != NULL) own[w0] |= m;
+      return true;
+    }
+    for (DWORD w = w0; w <= w1; ++w) {
+      DWORD m = w == w0 ? first : w == w1 ? last : ~0u;
+      if ((used[w] & m & (own != NULL ? ~own[w] : ~0u)) != 0) return false;
+    }
+    for (DWORD w = w0; w <= w1; ++w) {
+      DWORD m = w == w0 ? first : w == w1 ? last : ~0u;
+      used[w] |= m;
+      if (own != NULL) own[w] |= m;
+    }
+    return true;
+  }
+
+  static Map SharedMap(Kind kind)
+  {
+    return kind == kText ? kTextMap : kind == kWideText ? kWideMap : kind == kCode ? kCodeMap : kMaps;
+  }
+
+  // Claims [off, off + len) for a node of the given kind. where names the field that
+  // holds the link (for the report).
+  [[gnu::always_inline]] Claim Take(DWORD off, DWORD len, Kind kind, DWORD where)
+  {
+    if (off < DESC_HEADER_SIZE) {
+      Fail(where, "link into the header");
+      return kBad;
+    }
+    if (!Inside(off, len)) {
+      Fail(where, "link outside the block");
+      return kBad;
+    }
+    if (len == 0) return kNew;
+    if (Test(kStartMap, off) && kindAt[off - DESC_HEADER_SIZE] == kind) return kSeen;
+    Map shared = SharedMap(kind);
+    if (!ClaimRange(off, len, shared)) {
+      Fail(where, shared != kMaps ? "node overlaps a node of another kind" : "node overlaps another node");
+      return kBad;
+    }
+    SetBit(kStartMap, off);
+    kindAt[off - DESC_HEADER_SIZE] = kind;
+    return kNew;
+  }
+
+  // A node that must be reached once only (its links are converted by whoever reaches it).
+  [[gnu::always_inline]] bool TakeOnce(DWORD off, DWORD len, Kind kind, DWORD where)
+  {
+    Claim c = Take(off, len, kind, where);
+    if (c == kSeen) return Fail(where, "node reached twice (shared or cyclic list)");
+    return c == kNew;
+  }
+
+  [[gnu::always_inline]] bool IsStart(DWORD off, Kind kind) const
+  {
+    return off >= DESC_HEADER_SIZE && off < size && Test(kStartMap, off) && kindAt[off - DESC_HEADER_SIZE] == kind;
+  }
+
+  // ---- texts
+
+  [[gnu::always_inline]] bool Text(DWORD where)
+  {
+    DWORD off = Ld32(where);
+    if (off == 0) return true;
+    if (off < DESC_HEADER_SIZE) return Fail(where, "text link into the header");
+    if (off >= size) return Fail(where, "text link outside the block");
+    // A text starting inside another text ends at that text's terminator.
+    if (Test(kTextMap, off)) return true;
+    // Texts are short: a scan four bytes at a time (a word holds a NUL when one of its
+    // bytes borrows in w - 0x01010101) beats memchr's setup.
+    DWORD end = off;
+    for (DWORD stop = size - 4; end <= stop; end += 4) {
+      DWORD w = Ld32(end);
+      if (((w - 0x01010101u) & ~w & 0x80808080u) != 0) break;
+    }
+    while (end < size && b[end] != 0) ++end;
+    if (end == size) return Fail(where, "text not terminated inside the block");
+    return Take(off, end - off + 1, kText, where) != kBad;
+  }
+
+  // A text with its byte length (NUL included) stored beside it.
+  bool CountedText(DWORD where, DWORD length)
+  {
+    DWORD off = Ld32(where);
+    if (off == 0) return true;
+    if (length == 0) return Fail(where, "text with a length of 0");
+    if (off < DESC_HEADER_SIZE) return Fail(where, "text link into the header");
+    if (!Inside(off, length)) return Fail(where, "text runs past the end of the block");
+    if (b[off + length - 1] != 0) return Fail(where, "text not terminated within its length");
+    return Take(off, length, kText, where) != kBad;
+  }
+
+  bool WideText(DWORD where)
+  {
+    DWORD off = Ld32(where);
+    if (off == 0) return true;
+    if (off < DESC_HEADER_SIZE) return Fail(where, "text link into the header");
+    for (DWORD at = off; Inside(at, 2); at += 2) {
+      if (Ld16(at) == 0) return Take(off, at - off + 2, kWideText, where) != kBad;
+    }
+    return Fail(where, "UTF-16 text not terminated inside the block");
+  }
+
+  // ---- rule data
+
+  // A tagged field: 0, or offset * 16 + 1 of a 4-byte aligned node. Answers the offset.
+  [[gnu::always_inline]] bool Tagged(DWORD where, DWORD *off)
+  {
+    DWORD v = Ld32(where);
+    *off = 0;
+    if (v == 0) return true;
+    if ((v & 1u) == 0) return Fail(where, "plain link in a tagged field");
+    if ((v & 15u) != 1u) return Fail(where, "malformed tagged link");
+    *off = v >> 4;
+    if (*off % 4 != 0) return Fail(where, "tagged link not 4-byte aligned");
+    if (*off < DESC_HEADER_SIZE) return Fail(where, "tagged link into the header");
+    if (*off >= size) return Fail(where, "tagged link outside the block");
+    return true;
+  }
+
+  [[gnu::always_inline]] bool Judge(DWORD where)
+  {
+    DWORD off;
+    if (!Tagged(where, &off)) return false;
+    if (off == 0 || IsStart(off, kCode)) return true;
+    // Units are read as one little-endian DWORD: kind in the low word, operand in the high.
+    const DWORD endUnit = (DWORD)RULE_OP_END << 16 | RULE_UNIT_OPERATOR;
+    DWORD units = 0;
+    bool end = false;
+    for (DWORD at = off, stop = size - 4; at <= stop; at += 4) {
+      ++units;
+      DWORD unit = Ld32(at);
+      if (unit == endUnit) {
+        end = true;
+        break;
+      }
+      if ((WORD)((unit & 0xFFFFu) - RULE_UNIT_ITEM) > RULE_UNIT_OPERATOR - RULE_UNIT_ITEM)
+        return Fail(off, "condition code holds a bad unit");
+    }
+    if (!end) return Fail(off, "condition code runs past the end of the block");
+    Claim c = Take(off, 4 * units, kCode, where);
+    if (c != kNew) return c == kSeen;
+    // The code ends inside the block (its end unit was found above), so the check reads
+    // the block in place when the units are aligned for it.
+    const RULE_CODE_UNIT *check;
+    if (reinterpret_cast<uintptr_t>(b + off) % alignof(RULE_CODE_UNIT) == 0) {
+      check = reinterpret_cast<const RULE_CODE_UNIT *>(b + off);
+    } else {
+      code.resize(units);
+      memcpy(code.data(), b + off, 4 * units);
+      check = code.data();
+    }
+    if (RuleCheckCode(check) != 1) return Fail(off, "condition code fails its check");
+    return true;
+  }
+
+  // Walks a tagged list of section entries of one kind; entries validated by an earlier
+  // walk end the walk, an entry of this walk seen again is a cycle.
+  bool List(DWORD where, Kind kind)
+  {
+    DWORD off;
+    if (!Tagged(where, &off)) return false;
+    DWORD walk = ++walks;
+    while (off != 0) {
+      DWORD len = kind == kValueRule ? sizeof(DESC_VALUE_RULE)
+                  : kind == kAction ? sizeof(DESC_ACTION)
+                  : kind == kTransaction ? sizeof(DESC_TRANSACTION)
+                  : kind == kAlertAction ? sizeof(DESC_ALERT_ACTION)
+                                         : sizeof(DESC_ALERT);
+      Claim c = Take(off, len, kind, where);
+      if (c == kBad) return false;
+      if (c == kSeen) {
+        if (stamp[(off - DESC_HEADER_SIZE) / 4] == walk) return Fail(where, "rule list has a cycle");
+        return true;
+      }
+      stamp[(off - DESC_HEADER_SIZE) / 4] = walk;
+      bool ok = true;
+      switch (kind) {
+      case kValueRule:
+        ok = Judge(off + offsetof(DESC_VALUE_RULE, hideJudge)) && Judge(off + offsetof(DESC_VALUE_RULE, disableJudge));
+        break;
+      case kTransaction:
+        ok = Judge(off + offsetof(DESC_TRANSACTION, judge)) && List(off + offsetof(DESC_TRANSACTION, actions), kAction);
+        break;
+      case kAlertAction: ok = List(off + offsetof(DESC_ALERT_ACTION, transactions), kTransaction); break;
+      case kAlert:
+        ok = Judge(off + offsetof(DESC_ALERT, judge)) && List(off + offsetof(DESC_ALERT, answers), kAlertAction);
+        break;
+      default: break;
+      }
+      if (!ok) return false;
+      where = off;  // every entry kind begins with its next link
+      if (!Tagged(where, &off)) return false;
+    }
+    return true;
+  }
+
+  bool Rules()
+  {
+    DWORD where = offsetof(DESC_HEADER, rules);
+    DWORD off = Ld32(where);
+    if (off == 0) return true;
+    if (off % 4 != 0) return Fail(where, "rule block not 4-byte aligned");
+    for (;;) {
+      if (!TakeOnce(off, sizeof(DESC_RULE_BLOCK), kRuleBlock, where)) return false;
+      if (!Judge(off + offsetof(DESC_RULE_BLOCK, hideJudge)) || !Judge(off + offsetof(DESC_RULE_BLOCK, disableJudge)) ||
+          !List(off + offsetof(DESC_RULE_BLOCK, valueRules), kValueRule) ||
+          !List(off + offsetof(DESC_RULE_BLOCK, alerts), kAlert) ||
+          !List(off + offsetof(DESC_RULE_BLOCK, transactions1), kTransaction) ||
+          !List(off + offsetof(DESC_RULE_BLOCK, transactions2), kTransaction))
+        return false;
+      DWORD next = Ld32(off);
+      if (next == 0) return true;
+      if (next != off + sizeof(DESC_RULE_BLOCK)) return Fail(off, "rule blocks not contiguous");
+      where = off;
+      off = next;
+    }
+  }
+
+  // ---- items
+
+  static Kind DataKind(DWORD dataClass)
+  {
+    switch (dataClass) {
+    case DESC_TYPE_BOOLEAN: return kBooleanRecord;
+    case DESC_TYPE_NUMERIC: return kNumericRecord;
+    case DESC_TYPE_STRING: return kStringRecord;
+    case DESC_TYPE_PICK_PAGE: return kPageNode;
+    case DESC_TYPE_PICK_SLOT: return kSlotNode;
+    case DESC_TYPE_FONT_TABLE: return kFontNode;
+    default: return kValueNode;
+    }
+  }
+
+  bool Geometry(DWORD where)
+  {
+    for (DWORD off = Ld32(where); off != 0; off = Ld32(off)) {
+      if (!TakeOnce(off, sizeof(DESC_PAPER_GEOMETRY), kGeometry, where)) return false;
+      where = off;
+    }
+    return true;
+  }
+
+  bool ValueNodes(DWORD where, DWORD dataClass)
+  {
+    Kind kind = DataKind(dataClass);
+    DWORD len = kind == kPageNode ? sizeof(DESC_PAGE_VALUE_NODE)
+                : kind == kSlotNode ? sizeof(DESC_SLOT_VALUE_NODE)
+                : kind == kFontNode ? sizeof(DESC_FONT_VALUE_NODE)
+                                    : sizeof(DESC_VALUE_NODE);
+    for (DWORD off = Ld32(where); off != 0; off = Ld32(off)) {
+      if (!TakeOnce(off, len, kind, where)) return false;
+      if (!Text(off + offsetof(DESC_VALUE_NODE, command))) return false;
+      if (kind == kPageNode && !Geometry(off + offsetof(DESC_PAGE_VALUE_NODE, geometry))) return false;
+      if (kind == kSlotNode) {
+        DWORD count = Ld32(off + offsetof(DESC_SLOT_VALUE_NODE, count));
+        DWORD field = off + offsetof(DESC_SLOT_VALUE_NODE, papers);
+        DWORD papers = Ld32(field);
+        if (count > size / 2) return Fail(off, "paper count larger than the block");
+        if (count != 0 && papers == 0) return Fail(off, "paper count without papers");
+        if (papers != 0 && !TakeOnce(papers, 2 * count, kPaperArray, field)) return false;
+      }
+      if (kind == kFontNode) {
+        DWORD count = Ld32(off + offsetof(DESC_FONT_VALUE_NODE, count));
+        if (count > size / 4) return Fail(off, "font pair count larger than the block");
+        for (DWORD field : {off + (DWORD)offsetof(DESC_FONT_VALUE_NODE, names),
+                            off + (DWORD)offsetof(DESC_FONT_VALUE_NODE, substitutes)}) {
+          DWORD array = Ld32(field);
+          if (count != 0 && array == 0) return Fail(off, "font pair count without its array");
+          if (array == 0) continue;
+          if (!TakeOnce(array, 4 * count, kTextArray, field)) return false;
+          for (DWORD i = 0; i < count; ++i) {
+            if (!Text(array + 4 * i)) return false;
+          }
+        }
+      }
+      where = off;
+    }
+    return true;
+  }
+
+  bool ValueData(DWORD where, DWORD dataClass)
+  {
+    DWORD off = Ld32(where);
+    switch (dataClass) {
+    case DESC_TYPE_BOOLEAN:
+      return TakeOnce(off, sizeof(DESC_BOOLEAN_VALUE), kBooleanRecord, where) &&
+             Text(off + offsetof(DESC_BOOLEAN_VALUE, trueText)) && Text(off + offsetof(DESC_BOOLEAN_VALUE, falseText));
+    case DESC_TYPE_NUMERIC: return TakeOnce(off, sizeof(DESC_NUMERIC_VALUE), kNumericRecord, where);
+    case DESC_TYPE_STRING: return TakeOnce(off, sizeof(DESC_STRING_VALUE), kStringRecord, where);
+    default: return ValueNodes(where, dataClass);
+    }
+  }
+
+  bool Items()
+  {
+    DWORD where = offsetof(DESC_HEADER, items);
+    for (DWORD off = Ld32(where); off != 0; off = Ld32(off)) {
+      if (!TakeOnce(off, sizeof(DESC_ITEM_NODE), kItem, where)) return false;
+      where = off;
+    }
+    // The list is now known to be inside the block and free of cycles: the passes below
+    // walk it again.
+    DWORD first = Ld32(offsetof(DESC_HEADER, items));
+    // Base nodes own their value data; variant and Identity nodes must point at data of
+    // the same shape that a base node owns.
+    for (int pass = 0; pass < 2; ++pass) {
+      for (DWORD off = first; off != 0; off = Ld32(off)) {
+        bool base = Ld16(off + offsetof(DESC_ITEM_NODE, variant)) == 0;
+        if (base != (pass == 0)) continue;
+        DWORD field = off + offsetof(DESC_ITEM_NODE, values);
+        DWORD data = Ld32(field);
+        if (data == 0) continue;
+        DWORD dataClass = DescStoredDataClass(Ld16(off + offsetof(DESC_ITEM_NODE, type)));
+        if (dataClass == 0) return Fail(field, "value data on a type that stores none");
+        if (base) {
+          if (!ValueData(field, dataClass)) return false;
+        } else if (!IsStart(data, DataKind(dataClass))) {
+          return Fail(field, "shared value data of another shape");
+        }
+      }
+    }
+    for (DWORD off = first; off != 0; off = Ld32(off)) {
+      DWORD field = off + offsetof(DESC_ITEM_NODE, command);
+      DWORD command = Ld32(field);
+      if (command != 0 &&
+          (!TakeOnce(command, sizeof(DESC_OPTION_COMMAND), kOptionCommand, field) ||
+           !Text(command + offsetof(DESC_OPTION_COMMAND, first)) || !Text(command + offsetof(DESC_OPTION_COMMAND, second))))
+        return false;
+      field = off + offsetof(DESC_ITEM_NODE, rules);
+      DWORD rules = Ld32(field);
+      if (rules != 0) {
+        if (!IsStart(rules, kRuleBlock)) return Fail(field, "rule link is not a rule block");
+        if (Ld16(rules + offsetof(DESC_RULE_BLOCK, key)) != Ld16(off + offsetof(DESC_ITEM_NODE, key)))
+          return Fail(field, "rule block of another key");
+      }
+    }
+    return true;
+  }
+
+  bool Slots()
+  {
+    for (DWORD slot = offsetof(DESC_HEADER, slotsLow); slot < offsetof(DESC_HEADER, uiResDllName); slot += 4) {
+      DWORD off = Ld32(slot);
+      if (off == 0) continue;
+      if (!IsStart(off, kItem)) return Fail(slot, "slot does not point at an item node");
+      if (DescSlotOffset(Ld16(off + offsetof(DESC_ITEM_NODE, itemId))) != slot)
+        return Fail(slot, "slot holds an item of another ID");
+    }
+    return true;
+  }
+
+  // ---- tail
+
+  bool CommandBlock(DWORD where, DWORD depth)
+  {
+    if (depth > DESC_MAX_COMMAND_DEPTH) return Fail(where, "command blocks nested too deeply");
+    DWORD off = Ld32(where);
+    if (!TakeOnce(off, sizeof(DESC_COMMAND_BLOCK), kCommandBlock, where)) return false;
+    return Judge(off + offsetof(DESC_COMMAND_BLOCK, judge)) &&
+           Statements(off + offsetof(DESC_COMMAND_BLOCK, thenList), depth) &&
+           Statements(off + offsetof(DESC_COMMAND_BLOCK, elsePart), depth);
+  }
+
+  bool Statements(DWORD where, DWORD depth)
+  {
+    for (DWORD off = Ld32(where); off != 0; off = Ld32(off)) {
+      if (off < DESC_HEADER_SIZE) return Fail(where, "link into the header");
+      if (!Inside(off, sizeof(DESC_STATEMENT))) return Fail(where, "link outside the block");
+      WORD kind = Ld16(off + offsetof(DESC_STATEMENT, kind));
+      DWORD len = kind == DESC_STMT_GROUP     ? sizeof(DESC_STATEMENT_GROUP)
+                  : kind == DESC_STMT_STRING  ? sizeof(DESC_STATEMENT_STRING)
+                  : kind == DESC_STMT_COMMAND ? sizeof(DESC_STATEMENT_COMMAND)
+                  : kind == DESC_STMT_FONT    ? sizeof(DESC_STATEMENT)
+                                              : 0;
+      if (len == 0) return Fail(off, "unknown statement kind");
+      if (!TakeOnce(off, len, kStatement, where)) return false;
+      if (kind == DESC_STMT_STRING &&
+          !CountedText(off + offsetof(DESC_STATEMENT_STRING, text), Ld32(off + offsetof(DESC_STATEMENT_STRING, length))))
+        return false;
+      if (kind == DESC_STMT_COMMAND) {
+        DWORD field = off + offsetof(DESC_STATEMENT_COMMAND, block);
+        if (Ld32(field) == 0) return Fail(field, "conditional statement without its block");
+        if (!CommandBlock(field, depth + 1)) return false;
+      }
+      where = off;
+    }
+    return true;
+  }
+
+  bool FontList(DWORD countField, DWORD listField)
+  {
+    DWORD count = Ld32(countField);
+    DWORD array = Ld32(listField);
+    if (count == 0) return array == 0 || Fail(listField, "font list without a count");
+    if (array == 0) return Fail(countField, "font count without a list");
+    if (count > size / 4) return Fail(countField, "font count larger than the block");
+    if (!TakeOnce(array, 4 * count, kFontArray, listField)) return false;
+    for (DWORD i = 0; i < count; ++i) {
+      DWORD field = array + 4 * i;
+      DWORD entry = Ld32(field);
+      if (entry == 0) return Fail(field, "empty font list entry");
+      if (!TakeOnce(entry, sizeof(DESC_FONT_ID), kFontId, field) || !Text(entry + offsetof(DESC_FONT_ID, name)))
+        return false;
+    }
+    return true;
+  }
+
+  bool Tail()
+  {
+    if (!WideText(offsetof(DESC_HEADER, uiResDllName)) || !WideText(offsetof(DESC_HEADER, excDepDllName))) return false;
+    for (DWORD g = 0; g < DESC_GROUP_COUNT; ++g) {
+      DWORD where = offsetof(DESC_HEADER, groups) + 4 * g;
+      if (Ld32(where) != 0 && !CommandBlock(where, 1)) return false;
+    }
+    return FontList(offsetof(DESC_HEADER, deviceFontCount), offsetof(DESC_HEADER, deviceFonts)) &&
+           FontList(offsetof(DESC_HEADER, cartridgeFontCount), offsetof(DESC_HEADER, cartridgeFonts));
+  }
+
+  bool Run()
+  {
+    bool versionEnds = false;
+    for (DWORD i = 0; i < 16 && !versionEnds; ++i) versionEnds = Ld16(2 * i) == 0;
+    if (!versionEnds) return Fail(0, "FileVersion not terminated");
+    return Rules() && Items() && Slots() && Tail();
+  }
+};
+
+}  // namespace
+
+BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESULT *why)
+{
+  Validator v = {block, size, 0, NULL, NULL, NULL, 0, why, {}};
+  if (why != NULL) memset(why, 0, sizeof *why);
+  if (block == NULL) return v.Fail(0, "no block");
+  if (size < DESC_HEADER_SIZE) return v.Fail(0, "block smaller than its header");
+  if (size > DESC_MAX_BLOCK_SIZE) return v.Fail(0, "block larger than any description");
+  if (DescLd32(block, offsetof(DESC_HEADER, totalSize)) != size) return v.Fail(offsetof(DESC_HEADER, totalSize), "total size differs from the block size");
+  // One allocation for the whole map: the bitmaps (cleared), then the walk stamps and the
+  // kinds of claim starts (written before they are read).
+  DWORD body = size - DESC_HEADER_SIZE;
+  v.words = body / 32 + 1;
+  size_t bitBytes = (size_t)kMaps * v.words * sizeof(DWORD);
+  size_t stampBytes = ((size_t)body / 4 + 1) * sizeof(DWORD);
+  BYTE *arena = static_cast<BYTE *>(malloc(bitBytes + stampBytes + body + 1));
+  if (arena == NULL) return v.Fail(0, "out of memory");
+  memset(arena, 0, bitBytes);
+  v.bits = reinterpret_cast<DWORD *>(arena);
+  v.stamp = reinterpret_cast<DWORD *>(arena + bitBytes);
+  v.kindAt = arena + bitBytes + stampBytes;
+  BOOL ok = v.Run();
+  free(arena);
+  return ok;
+}

@@ -1,0 +1,10 @@
+# The compiled description block: serializer, validator, relocator, compile, caches and
+# run-time lookups.
+list(APPEND KV_COMMON_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/desc_serialize.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desc_validate.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desc_relocate.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desc_compile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desc_cache.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desc_cache_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desc_lookup.cpp)

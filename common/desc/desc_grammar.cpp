@@ -1,0 +1,623 @@
+// Printer description grammar: the parse state, the whole-file parse, the keyword table
+// and line dispatch, section names, numbers and references, and the value scanners the
+// keyword handlers share.
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <new>
+
+#include "desc/desc_grammar_internal.h"
+
+namespace descgrammar {
+
+BOOL Reject(DESC_PARSE_STATE *s, const char *format, ...) {
+  Books(s)->reported = true;
+  if (s->sink && s->sink->report) {
+    char message[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    s->sink->report(s->sink->user, s->line, DESC_DIAG_ERROR, message);
+  }
+  return FALSE;
+}
+
+void Warn(DESC_PARSE_STATE *s, const char *format, ...) {
+  if (!s->sink || !s->sink->report) return;
+  char message[512];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  s->sink->report(s->sink->user, s->line, DESC_DIAG_WARNING, message);
+}
+
+bool Same(const char *a, const char *b) {
+  while (*a && *a == *b) ++a, ++b;
+  return *a == *b;
+}
+
+bool StartsWith(const char *text, const char *prefix) {
+  while (*prefix)
+    if (*text++ != *prefix++) return false;
+  return true;
+}
+
+char *DupText(const char *text) {
+  DWORD n = 0;
+  while (text[n]) ++n;
+  char *copy = static_cast<char *>(MemAllocZeroed(n + 1));
+  if (!copy) return nullptr;
+  for (DWORD i = 0; i < n; ++i) copy[i] = text[i];
+  return copy;
+}
+
+char Peek(DESC_TEXT_BUFFER *b) { return b->text[b->length]; }
+
+void SkipSpace(DESC_TEXT_BUFFER *b) {
+  while (IsSpace(b->text[b->length])) ++b->length;
+}
+
+void SkipBlanks(DESC_TEXT_BUFFER *b) {
+  while (Is(b->text[b->length], DESC_CC_BLANK)) ++b->length;
+}
+
+BOOL NextWord(DESC_TEXT_BUFFER *b, char *word) {
+  SkipSpace(b);
+  word[0] = 0;
+  if (Peek(b) == 0) return FALSE;
+  if (Peek(b) == '*') ++b->length;
+  DWORD n = 0;
+  bool tooLong = false;
+  for (char c; (c = Peek(b)) != 0 && !Is(c, DESC_CC_DELIMITER); ++b->length) {
+    if (n + 1 < kWordSize)
+      word[n++] = c;
+    else
+      tooLong = true;
+  }
+  word[n] = 0;
+  if (tooLong) {
+    word[0] = '\x01';
+    word[1] = 0;
+  }
+  if (IsSpace(Peek(b))) ++b->length;
+  return TRUE;
+}
+
+BOOL NextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow) {
+  *overflow = false;
+  DWORD start = b->length;
+  SkipSpace(b);
+  DWORD pos = b->length;
+  bool negative = false;
+  if (b->text[pos] == '-') negative = true, ++pos;
+  if (!Is(b->text[pos], DESC_CC_DIGIT)) {
+    b->length = start;
+    return FALSE;
+  }
+  long long v = 0;
+  while (Is(b->text[pos], DESC_CC_DIGIT)) {
+    v = v * 10 + (b->text[pos] - '0');
+    if (v > 0x80000000ll) *overflow = true, v = 0x80000000ll;
+    ++pos;
+  }
+  if (negative) v = -v;
+  if (v > 0x7FFFFFFFll || v < -0x80000000ll) *overflow = true;
+  if (*overflow) {
+    b->length = start;
+    return FALSE;
+  }
+  *value = static_cast<LONG>(v);
+  b->length = pos;
+  return TRUE;
+}
+
+char *TakeText(DESC_TEXT_BUFFER *b, char *after) {
+  if (after) *after = 0;
+  const char *text = b->text;
+  DWORD pos = b->length;
+  while (text[pos] && text[pos] != '"') ++pos;
+  if (!text[pos]) {
+    b->length = pos;
+    return nullptr;
+  }
+  ++pos;
+  DWORD start = pos;
+  // The decoded text is never longer than the raw text up to the closing quote.
+  DWORD raw = 0;
+  while (text[start + raw] && text[start + raw] != '"') {
+    if (text[start + raw] == '%' && text[start + raw + 1]) ++raw;
+    ++raw;
+  }
+  char *out = static_cast<char *>(MemAllocZeroed(raw + 1));
+  DWORD n = 0;
+  bool hex = false;
+  for (;;) {
+    char c = text[pos];
+    if (c == 0) break;
+    if (c == '"') {
+      ++pos;
+      break;
+    }
+    if (c == '\r' || c == '\n') {
+      ++pos;
+      continue;
+    }
+    if (hex) {
+      if (c == '>') {
+        hex = false;
+        ++pos;
+        continue;
+      }
+      BYTE c1 = static_cast<BYTE>(c), c2 = static_cast<BYTE>(text[pos + 1]);
+      if (Is(c, DESC_CC_DIGIT | DESC_CC_HEX_LETTER) && Is(static_cast<char>(c2), DESC_CC_DIGIT | DESC_CC_HEX_LETTER)) {
+        if (out && n < raw) out[n++] = static_cast<char>(DescHexDigitValue(c1) * 16 + DescHexDigitValue(c2));
+        pos += 2;
+      } else {
+        ++pos;  // not the start of a pair
+      }
+      continue;
+    }
+    if (c == '<') {
+      hex = true;
+      ++pos;
+      continue;
+    }
+    if (c == '%' && text[pos + 1]) {
+      ++pos;
+      c = text[pos];
+    }
+    if (out && n < raw) out[n++] = c;
+    ++pos;
+  }
+  b->length = pos;
+  if (after) *after = text[pos];
+  if (out && n == 0) {
+    MemFree(out);
+    out = nullptr;
+  }
+  return out;
+}
+
+BOOL SkipPast(DESC_TEXT_BUFFER *b, char c) {
+  while (b->text[b->length] && b->text[b->length] != c) ++b->length;
+  if (!b->text[b->length]) return FALSE;
+  ++b->length;
+  return TRUE;
+}
+
+const SYMBOL_ENTRY *FindSymbol(const char *name) { return name[0] ? ItemFindSymbolByName(name) : nullptr; }
+const VALUE_SYMBOL *FindValue(const char *name) { return name[0] ? ItemFindValueSymbolByName(name) : nullptr; }
+DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s) { return s->names ? s->names : CtxGetTemplate(); }
+
+DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key) {
+  for (DESC_ITEM_NODE *n = s->header->items; n; n = n->next)
+    if (n->key == key) return n;
+  return nullptr;
+}
+
+DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant) {
+  for (DESC_ITEM_NODE *n = s->header->items; n; n = n->next)
+    if (n->key == key && n->variant == variant) return n;
+  return nullptr;
+}
+
+Shape ListShapeFor(WORD type) {
+  switch (type & ~DESC_TYPE_FLAGS) {
+    case DESC_TYPE_PICK_PAGE:
+      return kShapePageList;
+    case DESC_TYPE_PICK_SLOT:
+      return kShapeSlotList;
+    case DESC_TYPE_FONT_TABLE:
+      return kShapeFontList;
+    default:
+      return kShapeList;
+  }
+}
+
+void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape) {
+  Bookkeeping *books = Books(s);
+  if (node->values) {
+    auto it = books->records.find(node->values);
+    return (it != books->records.end() && it->second == shape) ? node->values : nullptr;
+  }
+  DWORD size = 0;
+  switch (shape) {
+    case kShapeBoolean:
+      size = sizeof(DESC_BOOLEAN_VALUE);
+      break;
+    case kShapeNumeric:
+      size = sizeof(DESC_NUMERIC_VALUE);
+      break;
+    case kShapeString:
+      size = sizeof(DESC_STRING_VALUE);
+      break;
+    default:
+      return nullptr;  // lists are created by their first value node
+  }
+  void *record = MemAllocZeroed(size);
+  if (!record) return nullptr;
+  try {
+    books->records.emplace(record, shape);
+  } catch (...) {
+    MemFree(record);
+    return nullptr;
+  }
+  node->values = record;
+  return record;
+}
+
+void FreeRecord(void *record, Shape shape) {
+  switch (shape) {
+    case kShapeBoolean: {
+      auto *b = static_cast<DESC_BOOLEAN_VALUE *>(record);
+      MemFree(b->trueText);
+      MemFree(b->falseText);
+      break;
+    }
+    case kShapeList:
+    case kShapePageList:
+    case kShapeSlotList:
+    case kShapeFontList: {
+      auto *v = static_cast<DESC_VALUE_NODE *>(record);
+      while (v) {
+        DESC_VALUE_NODE *next = v->next;
+        MemFree(v->command);
+        if (shape == kShapePageList) {
+          auto *g = reinterpret_cast<DESC_PAGE_VALUE_NODE *>(v)->geometry;
+          while (g) {
+            DESC_PAPER_GEOMETRY *gn = g->next;
+            MemFree(g);
+            g = gn;
+          }
+        } else if (shape == kShapeSlotList) {
+          MemFree(reinterpret_cast<DESC_SLOT_VALUE_NODE *>(v)->papers);
+        } else if (shape == kShapeFontList) {
+          auto *f = reinterpret_cast<DESC_FONT_VALUE_NODE *>(v);
+          for (DWORD i = 0; i < f->count; ++i) {
+            if (f->names) MemFree(f->names[i]);
+            if (f->substitutes) MemFree(f->substitutes[i]);
+          }
+          MemFree(f->names);
+          MemFree(f->substitutes);
+        }
+        MemFree(v);
+        v = next;
+      }
+      return;
+    }
+    default:
+      break;
+  }
+  MemFree(record);
+}
+
+void FreeStatements(DESC_STATEMENT *list) {
+  while (list) {
+    DESC_STATEMENT *next = list->next;
+    if (list->kind == DESC_STMT_COMMAND) FreeCommandBlock(reinterpret_cast<DESC_STATEMENT_COMMAND *>(list)->block);
+    if (list->kind == DESC_STMT_STRING) MemFree(reinterpret_cast<DESC_STATEMENT_STRING *>(list)->text);
+    MemFree(list);
+    list = next;
+  }
+}
+
+void FreeCommandBlock(DESC_COMMAND_BLOCK *block) {
+  if (!block) return;
+  FreeStatements(block->thenList);
+  FreeStatements(block->elsePart);
+  MemFree(block);
+}
+
+void FreeFontList(DESC_FONT_ID **list, DWORD count) {
+  if (!list) return;
+  for (DWORD i = 0; i < count; ++i) {
+    if (list[i]) MemFree(list[i]->name);
+    MemFree(list[i]);
+  }
+  MemFree(list);
+}
+
+}  // namespace descgrammar
+
+using namespace descgrammar;
+
+namespace {
+
+struct KeywordRow {
+  const char *name;
+  Handler handler;
+};
+
+const KeywordRow kKeywords[] = {
+    {"FileVersion", OnFileVersion},     {"OpenUI", OnOpenUI},
+    {"CloseUI", OnCloseUI},             {"NumericValue", OnNumericValue},
+    {"StringValue", OnStringValue},     {"PageValue", OnPageValue},
+    {"PageMMValue", OnPageMMValue},     {"SlotPaper", OnSlotPaper},
+    {"OptionCommand", OnOptionCommand}, {"CommandGroup", OnCommandGroup},
+    {"DeviceFonts", OnDeviceFonts},     {"FontCartridge", OnFontCartridge},
+    {"TTFS", OnTTFS},                   {"CommandString", OnCommandString},
+    {"Judge", OnJudge},                 {"Item", OnItem},
+    {"Action", OnAction},               {"Transact", OnTransact},
+    {"AlertAction", OnAlertAction},     {"Alert", OnAlert},
+    {"Exclusive", OnExclusive},         {"UIResDLLName", OnUIResDLLName},
+    {"ExcDepDLLName", OnExcDepDLLName},
+};
+constexpr DWORD kKeywordCount = sizeof(kKeywords) / sizeof(kKeywords[0]);
+
+// Process-wide section-name lists (one parse at a time, under the settings mutex).
+struct SectionName {
+  SectionName *next;
+  char *name;
+  DWORD number;
+};
+SectionName *g_sectionNames[6];
+
+
+// Reads and dispatches every line of reader into state.
+DWORD ParseLines(DESC_PARSE_STATE *state, DESC_LINE *line, DESC_READER *reader) {
+  DWORD status = DESC_READ_LINE;
+  while (status == DESC_READ_LINE || status == DESC_READ_MALFORMED) {
+    status = DescReadLine(line, reader);
+    if (status == DESC_READ_LINE) {
+      state->line = reader->lineStart;
+      status = DescDispatchLine(state, line);
+    } else if (status == DESC_READ_MALFORMED) {
+      state->line = reader->lineStart;
+      ++state->rejectedLines;
+      Books(state)->reported = false;
+      Reject(state, "malformed line: '%.40s' stops at an unexpected character (quote, bracket or colon)",
+             line->keyword.text);
+    }
+  }
+  return status;
+}
+
+DESC_PARSE_STATE *ParseWith(DESC_READER *reader, bool mapped, const DESC_DIAG_SINK *sink) {
+  DESC_LINE *line = DescLineCreate();
+  DESC_PARSE_STATE *state = line ? DescParseStateCreate() : nullptr;
+  if (!line || !state || !reader) {
+    if (line) DescLineFree(line);
+    if (state) DescParseStateFree(state);
+    if (reader && mapped) DescReaderClose(reader);
+    return nullptr;
+  }
+  state->sink = sink;
+  DescInitSectionNames();
+  DWORD status = ParseLines(state, line, reader);
+  DescFreeSectionNames();
+  if (mapped) DescReaderClose(reader);
+  DescLineFree(line);
+  if (status != DESC_READ_EOF) {
+    if (sink && sink->report) sink->report(sink->user, 0, DESC_DIAG_ERROR, "out of memory while reading the description");
+    DescParseStateFree(state);
+    return nullptr;
+  }
+  state->line = 0;
+  return state;
+}
+
+}  // namespace
+
+DESC_PARSE_STATE *WINAPI DescParseStateCreate(void) {
+  auto *state = static_cast<DESC_PARSE_STATE *>(MemAllocZeroed(sizeof(DESC_PARSE_STATE)));
+  if (!state) return nullptr;
+  state->header = static_cast<DESC_HEADER *>(MemAllocZeroed(sizeof(DESC_HEADER)));
+  state->internal = new (std::nothrow) Bookkeeping();
+  if (!state->header || !state->internal) {
+    MemFree(state->header);
+    delete static_cast<Bookkeeping *>(state->internal);
+    MemFree(state);
+    return nullptr;
+  }
+  return state;
+}
+
+void WINAPI DescParseStateFree(DESC_PARSE_STATE *state) {
+  if (!state) return;
+  Bookkeeping *books = Books(state);
+  DESC_HEADER *h = state->header;
+  if (h) {
+    for (DESC_ITEM_NODE *n = h->items; n;) {
+      DESC_ITEM_NODE *next = n->next;
+      MemFree(n);
+      n = next;
+    }
+    MemFree(h->uiResDllName);
+    MemFree(h->excDepDllName);
+    for (DESC_COMMAND_BLOCK *&g : h->groups) FreeCommandBlock(g);
+    FreeFontList(h->deviceFonts, h->deviceFontCount);
+    FreeFontList(h->cartridgeFonts, h->cartridgeFontCount);
+    MemFree(h);
+  }
+  if (books) {
+    for (auto &record : books->records) FreeRecord(record.first, record.second);
+    for (DESC_OPTION_COMMAND *pair : books->commands) {
+      MemFree(pair->first);
+      MemFree(pair->second);
+      MemFree(pair);
+    }
+  }
+  MemFree(state->openName);
+  for (DESC_COMMAND_STRING *c = state->strings; c;) {
+    DESC_COMMAND_STRING *next = c->next;
+    MemFree(c->text);
+    MemFree(c);
+    c = next;
+  }
+  for (DESC_JUDGE *j = state->judges; j;) {
+    DESC_JUDGE *next = j->next;
+    MemFree(j->code);
+    MemFree(j);
+    j = next;
+  }
+  FreeSections(state);
+  for (DESC_RULE_BLOCK *r = state->exclusive; r;) {
+    DESC_RULE_BLOCK *next = r->next;
+    MemFree(r);
+    r = next;
+  }
+  delete books;
+  MemFree(state);
+}
+
+DESC_PARSE_STATE *WINAPI DescParseFile(LPCWSTR path) { return DescParseFileEx(path, nullptr); }
+
+DESC_PARSE_STATE *WINAPI DescParseFileEx(LPCWSTR path, const DESC_DIAG_SINK *sink) {
+  DESC_READER *reader = path ? DescReaderOpen(path) : nullptr;
+  if (!reader) {
+    if (sink && sink->report) sink->report(sink->user, 0, DESC_DIAG_ERROR, "cannot open the description file");
+    return nullptr;
+  }
+  return ParseWith(reader, true, sink);
+}
+
+DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DESC_DIAG_SINK *sink) {
+  DESC_READER reader = {};
+  reader.base = reinterpret_cast<const BYTE *>(text);
+  reader.cursor = reader.base;
+  reader.remaining = text ? size : 0;
+  reader.lineNumber = 1;
+  reader.lineStart = 1;
+  return ParseWith(&reader, false, sink);
+}
+
+DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line) {
+  if (!state || !line) return DESC_READ_MALFORMED;
+  Bookkeeping *books = Books(state);
+  books->reported = false;
+  const char *keyword = line->keyword.text;
+  BOOL ok;
+  if (state->openName && Same(keyword, state->openName)) {
+    ok = OnOptionLine(state, line);
+  } else if (state->openName && StartsWith(keyword, "Default") && Same(keyword + 7, state->openName)) {
+    ok = OnDefaultLine(state, line);
+  } else {
+    DWORD row = kKeywordCount;
+    if (state->lastRow && Same(keyword, kKeywords[state->lastRow - 1].name)) {
+      row = state->lastRow - 1;
+    } else {
+      for (DWORD i = 0; i < kKeywordCount; ++i)
+        if (Same(keyword, kKeywords[i].name)) {
+          row = i;
+          break;
+        }
+    }
+    if (row == kKeywordCount) {
+      state->lastRow = 0;
+      ++state->rejectedLines;
+      Reject(state, "unknown keyword '%.64s'", keyword);
+      return DESC_READ_MALFORMED;
+    }
+    state->lastRow = row + 1;
+    line->keyword.length = 0;
+    line->option1.length = 0;
+    line->option2.length = 0;
+    line->value.length = 0;
+    ok = kKeywords[row].handler(state, line);
+  }
+  if (ok) return DESC_READ_LINE;
+  ++state->rejectedLines;
+  if (!books->reported) Reject(state, "'%.64s' line rejected", keyword);
+  return DESC_READ_MALFORMED;
+}
+
+void WINAPI DescInitSectionNames(void) {
+  for (SectionName *&head : g_sectionNames) head = nullptr;
+}
+
+void WINAPI DescFreeSectionNames(void) {
+  for (SectionName *&head : g_sectionNames) {
+    while (head) {
+      SectionName *next = head->next;
+      MemFree(head->name);
+      MemFree(head);
+      head = next;
+    }
+  }
+}
+
+BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number) {
+  if (kind >= 6 || !name) return FALSE;
+  auto *entry = static_cast<SectionName *>(MemAllocZeroed(sizeof(SectionName)));
+  char *copy = entry ? DupText(name) : nullptr;
+  if (!copy) {
+    MemFree(entry);
+    return FALSE;
+  }
+  entry->name = copy;
+  entry->number = number;
+  SectionName **tail = &g_sectionNames[kind];
+  while (*tail) tail = &(*tail)->next;
+  *tail = entry;
+  return TRUE;
+}
+
+DWORD WINAPI DescFindSectionNumber(DWORD kind, const char *name) {
+  if (kind >= 6 || !name) return 0;
+  for (SectionName *e = g_sectionNames[kind]; e; e = e->next)
+    if (Same(e->name, name)) return e->number;
+  return 0;
+}
+
+BOOL WINAPI DescParseNumberChecked(const char *word, LONG *value) {
+  long long v = 0;
+  bool negative = false, overflow = false;
+  for (const char *p = word; *p && *p != ' ' && *p != '\t' && *p != '='; ++p) {
+    if (*p == '-') negative = true;
+    if (*p < '0' || *p > '9') continue;
+    v = v * 10 + (*p - '0');
+    if (v > 0x80000000ll) overflow = true, v = 0x80000000ll;
+  }
+  if (negative) v = -v;
+  if (overflow || v > 0x7FFFFFFFll) return FALSE;
+  *value = static_cast<LONG>(v);
+  return TRUE;
+}
+
+LONG WINAPI DescParseNumber(const char *word) {
+  LONG v = 0;
+  return word && DescParseNumberChecked(word, &v) ? v : 0;
+}
+
+DWORD WINAPI DescParseReference(const char *word) {
+  static const struct {
+    const char *prefix;
+    DWORD code;
+  } kPrefixes[] = {{"Judge", DESC_REF_JUDGE},   {"Item", DESC_REF_ITEM},
+                   {"Action", DESC_REF_ACTION}, {"Transact", DESC_REF_TRANSACT},
+                   {"AlertAction", DESC_REF_ALERT_ACTION}, {"Alert", DESC_REF_ALERT},
+                   {"NULL", 0}};
+  if (!word) return 0;
+  for (const auto &p : kPrefixes)
+    if (StartsWith(word, p.prefix)) return p.code ? (p.code | (static_cast<DWORD>(DescParseNumber(word)) & 0xFFFFu)) : 0;
+  return DESC_REF_NAME;
+}
+
+DWORD WINAPI DescValueNodeSize(WORD type) {
+  switch (ListShapeFor(type)) {
+    case kShapePageList:
+      return sizeof(DESC_PAGE_VALUE_NODE);
+    case kShapeSlotList:
+      return sizeof(DESC_SLOT_VALUE_NODE);
+    case kShapeFontList:
+      return sizeof(DESC_FONT_VALUE_NODE);
+    default:
+      return sizeof(DESC_VALUE_NODE);
+  }
+}
+
+DWORD WINAPI StrIsAllDigits(const char *text) {
+  for (; *text; ++text)
+    if (*text < '0' || *text > '9') return 0;
+  return 1;
+}
+
+DWORD WINAPI StrIsAlnum(const char *text) {
+  for (; *text; ++text) {
+    char c = *text;
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) return 0;
+  }
+  return 1;
+}

@@ -1,0 +1,124 @@
+// Shared helpers of the description grammar's keyword handlers (desc_grammar.cpp,
+// desc_items.cpp, desc_sections.cpp, desc_groups.cpp). Not part of the engine's interface.
+#pragma once
+
+#include <map>
+#include <set>
+#include <vector>
+
+#include "context.h"
+#include "desc/desc_parse.h"
+#include "items/item_store.h"
+#include "model/model.h"
+
+namespace descgrammar {
+
+// Shapes of the value data an item node can point at. Every record is allocated once,
+// registered here with its shape, and freed once from this registry, however many
+// nodes (base, variants, Identity items) point at it.
+enum Shape {
+  kShapeList = 1,      // DESC_VALUE_NODE list
+  kShapePageList = 2,  // DESC_PAGE_VALUE_NODE list
+  kShapeSlotList = 3,  // DESC_SLOT_VALUE_NODE list
+  kShapeFontList = 4,  // DESC_FONT_VALUE_NODE list
+  kShapeBoolean = 5,
+  kShapeNumeric = 6,
+  kShapeString = 7,
+};
+
+constexpr DWORD kMaxBlockDepth = 64;  // nested Command blocks
+constexpr DWORD kWordSize = 256;      // longest word a handler reads
+
+struct Bookkeeping {
+  DESC_ITEM_NODE *itemTail = nullptr;
+  std::map<void *, Shape> records;                  // value data -> shape (owned)
+  std::vector<DESC_OPTION_COMMAND *> commands;      // every OptionCommand pair (owned)
+  std::set<DWORD> rejectedJudges;                   // numbers whose condition did not compile
+  bool reported = false;                            // a message was sent for this line
+  char lastName[kWordSize] = {};                    // last word the condition resolver tried
+};
+
+inline Bookkeeping *Books(DESC_PARSE_STATE *s) { return static_cast<Bookkeeping *>(s->internal); }
+
+// Diagnostics, printf-style, for the line being dispatched. Reject reports an error and
+// answers FALSE (the handler's "rejected"); Warn reports a questionable but accepted part.
+BOOL Reject(DESC_PARSE_STATE *s, const char *format, ...) __attribute__((format(printf, 2, 3)));
+void Warn(DESC_PARSE_STATE *s, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)] & cls) != 0; }
+inline bool IsSpace(char c) { return Is(c, DESC_CC_BLANK | DESC_CC_LINE_END); }
+bool Same(const char *a, const char *b);
+bool StartsWith(const char *text, const char *prefix);
+char *DupText(const char *text);
+
+// Value scanners over a text buffer whose length field is the cursor.
+char Peek(DESC_TEXT_BUFFER *b);
+void SkipSpace(DESC_TEXT_BUFFER *b);
+void SkipBlanks(DESC_TEXT_BUFFER *b);
+// Skips blanks and line ends, drops one leading '*', and copies the word up to the next
+// blank, line end, delimiter or the end into word. Blanks and line ends after it are left;
+// the terminating character is returned and consumed only when it is a blank or line end.
+// Returns FALSE when the text has ended (no word). A word longer than the buffer is
+// replaced by a text no table holds (\x01).
+BOOL NextWord(DESC_TEXT_BUFFER *b, char *word);
+// Signed decimal after blanks and line ends; FALSE (cursor unchanged) when no digit
+// stands there or the number does not fit in 32 bits (*overflow set).
+BOOL NextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow);
+// Decoded quoted text from the cursor (DescDecodeQuoted rules); NULL when no quote or
+// empty. *after receives the character after the closing quote.
+char *TakeText(DESC_TEXT_BUFFER *b, char *after);
+BOOL SkipPast(DESC_TEXT_BUFFER *b, char c);
+
+// Names table lookups.
+const SYMBOL_ENTRY *FindSymbol(const char *name);
+const VALUE_SYMBOL *FindValue(const char *name);
+DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s);
+
+// Items.
+DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key);                  // first node (the base item)
+DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant);
+void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape);
+Shape ListShapeFor(WORD type);
+void FreeRecord(void *record, Shape shape);
+
+// Rule references: resolves a token into a link for a field of section kind (0 Judge,
+// 1 Item, 2 Action, 3 Transact, 4 AlertAction, 5 Alert). FALSE rejects the line.
+BOOL ResolveReference(DESC_PARSE_STATE *s, DWORD kind, const char *token, DESC_RULE_LINK *link);
+// Section-name kinds.
+constexpr DWORD kNamesJudge = 0;
+
+void FreeStatements(DESC_STATEMENT *list);
+void FreeCommandBlock(DESC_COMMAND_BLOCK *block);
+void FreeFontList(DESC_FONT_ID **list, DWORD count);
+
+// Keyword handlers: TRUE accepted, FALSE rejected.
+typedef BOOL (*Handler)(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnFileVersion(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnCloseUI(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnNumericValue(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnStringValue(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnPageMMValue(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnSlotPaper(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnOptionCommand(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnCommandGroup(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnDeviceFonts(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnFontCartridge(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnTTFS(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnCommandString(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnItem(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnAction(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnTransact(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnAlertAction(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnAlert(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnExclusive(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnUIResDLLName(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnExcDepDLLName(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line);
+BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line);
+
+void FreeSections(DESC_PARSE_STATE *s);
+
+}  // namespace descgrammar

@@ -1,0 +1,272 @@
+// Condition compiler (see rule_compile.h).
+#include "desc/rule_compile.h"
+
+#include "context.h"
+#include "items/item_store.h"
+
+namespace {
+
+struct OperatorName {
+  const char* text;
+  WORD code;
+};
+const OperatorName kOperators[] = {{"==", RULE_OP_EQ}, {"!=", RULE_OP_NE}, {"&&", RULE_OP_AND},
+                                   {"||", RULE_OP_OR}, {"!", RULE_OP_NOT},  {">", RULE_OP_GT},
+                                   {"<", RULE_OP_LT},  {">=", RULE_OP_GE},  {"<=", RULE_OP_LE}};
+
+bool SameText(const char* a, const char* b) {
+  while (*a && *a == *b) ++a, ++b;
+  return *a == *b;
+}
+
+bool IsOperatorChar(char c) {
+  return c == '=' || c == '!' || c == '&' || c == '|' || c == '>' || c == '<';
+}
+
+inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)] & cls) != 0; }
+
+// Growable output of one compile; nested groups write into the same array.
+struct Output {
+  RULE_CODE_UNIT* units;
+  DWORD count;
+  DWORD capacity;
+  DWORD step;
+};
+
+// Makes room for extra more units, growing by whole steps.
+bool Reserve(Output* out, DWORD extra) {
+  if (extra <= out->capacity - out->count) return true;
+  DWORD needed = out->count + extra;
+  if (needed < out->count) return false;
+  DWORD steps = (needed - out->capacity + out->step - 1) / out->step;
+  unsigned long long grown = out->capacity + static_cast<unsigned long long>(steps) * out->step;
+  if (grown > 0x3FFFFFFFull) return false;
+  RULE_CODE_UNIT* units =
+      static_cast<RULE_CODE_UNIT*>(MemAllocZeroed(static_cast<DWORD>(grown) * sizeof(RULE_CODE_UNIT)));
+  if (!units) return false;
+  for (DWORD i = 0; i < out->count; ++i) units[i] = out->units[i];
+  MemFree(out->units);
+  out->units = units;
+  out->capacity = static_cast<DWORD>(grown);
+  return true;
+}
+
+bool Emit(Output* out, WORD kind, WORD operand) {
+  if (!Reserve(out, 1)) return false;
+  out->units[out->count].kind = kind;
+  out->units[out->count].operand = operand;
+  ++out->count;
+  return true;
+}
+
+bool EmitPending(Output* out, WORD* pending) {
+  if (*pending == 0) return true;
+  WORD code = *pending;
+  *pending = 0;
+  return Emit(out, RULE_UNIT_OPERATOR, code);
+}
+
+bool ParseLiteral(const char* digits, WORD* value) {
+  DWORD v = 0;
+  for (; *digits; ++digits) {
+    v = v * 10 + static_cast<DWORD>(*digits - '0');
+    if (v > 0xFFFF) return false;
+  }
+  *value = static_cast<WORD>(v);
+  return true;
+}
+
+// Resolves a word into units: an item, a value, or the copied code of an earlier Judge.
+DWORD EmitWord(const RULE_NAME_RESOLVER* names, const char* word, Output* out) {
+  bool namedNonOperand = false;
+  WORD id = 0;
+  if (names->item && names->item(names->context, word, &id)) {
+    if (id != 0) return Emit(out, RULE_UNIT_ITEM, id) ? RULE_ERR_NONE : RULE_ERR_NO_MEMORY;
+    namedNonOperand = true;
+  }
+  if (names->value && names->value(names->context, word, &id))
+    return Emit(out, RULE_UNIT_LITERAL, id) ? RULE_ERR_NONE : RULE_ERR_NO_MEMORY;
+  const RULE_CODE_UNIT* judge = names->judge ? names->judge(names->context, word) : nullptr;
+  if (judge) {
+    DWORD n = RuleCodeLength(judge) / sizeof(RULE_CODE_UNIT) - 1;
+    if (!Reserve(out, n)) return RULE_ERR_NO_MEMORY;
+    for (DWORD i = 0; i < n; ++i) out->units[out->count++] = judge[i];
+    return RULE_ERR_NONE;
+  }
+  return namedNonOperand ? RULE_ERR_NO_OPERAND : RULE_ERR_UNKNOWN_NAME;
+}
+
+// Compiles up to the end of the condition (depth 0) or of the current group; the
+// output ends in END or in a group end, which *groupEnd reports.
+DWORD Compile(const RULE_NAME_RESOLVER* names, DESC_TEXT_BUFFER* src, DWORD depth, Output* out,
+              bool* groupEnd) {
+  char token[256];
+  WORD pending = 0;
+  for (;;) {
+    DWORD kind = RuleScanToken(src, token, sizeof(token));
+    DWORD err = RULE_ERR_NONE;
+    switch (kind) {
+      case RULE_TOKEN_WORD:
+        err = EmitWord(names, token, out);
+        if (err == RULE_ERR_NONE && !EmitPending(out, &pending)) err = RULE_ERR_NO_MEMORY;
+        break;
+      case RULE_TOKEN_NUMBER: {
+        WORD value = 0;
+        if (!ParseLiteral(token, &value)) return RULE_ERR_NUMBER_RANGE;
+        if (!Emit(out, RULE_UNIT_LITERAL, value) || !EmitPending(out, &pending)) err = RULE_ERR_NO_MEMORY;
+        break;
+      }
+      case RULE_TOKEN_OPERATOR: {
+        if (!EmitPending(out, &pending)) return RULE_ERR_NO_MEMORY;
+        for (const OperatorName& op : kOperators)
+          if (SameText(op.text, token)) pending = op.code;
+        if (pending == 0) return RULE_ERR_OPERATOR;
+        break;
+      }
+      case RULE_TOKEN_TOO_LONG:
+        return RULE_ERR_TOKEN;
+      case RULE_TOKEN_BRACKET:
+        if (token[0] == '(') {
+          if (depth >= RULE_MAX_NESTING) return RULE_ERR_NESTING;
+          bool closed = false;
+          err = Compile(names, src, depth + 1, out, &closed);
+          if (err != RULE_ERR_NONE) return err;
+          if (!closed) return RULE_ERR_UNBALANCED;
+          --out->count;  // drop the group end; a pending operator stays pending
+          break;
+        }
+        if (token[0] == ')') {
+          if (depth == 0) return RULE_ERR_UNBALANCED;
+          if (!EmitPending(out, &pending) || !Emit(out, RULE_UNIT_GROUP_END, 0)) return RULE_ERR_NO_MEMORY;
+          *groupEnd = true;
+          return RULE_ERR_NONE;
+        }
+        [[fallthrough]];  // a brace ends the condition
+      default:
+        // A '-' would otherwise end the condition silently and drop the rest of it.
+        if (kind == RULE_TOKEN_OTHER && token[0] == '-') return RULE_ERR_NEGATIVE;
+        if (!EmitPending(out, &pending) || !Emit(out, RULE_UNIT_OPERATOR, RULE_OP_END)) return RULE_ERR_NO_MEMORY;
+        *groupEnd = false;
+        return RULE_ERR_NONE;
+    }
+    if (err != RULE_ERR_NONE) return err;
+  }
+}
+
+BOOL TableItem(void*, const char* name, WORD* itemId) {
+  const SYMBOL_ENTRY* sym = ItemFindSymbolByName(name);
+  if (!sym) return FALSE;
+  *itemId = sym->itemId;
+  return TRUE;
+}
+
+BOOL TableValue(void*, const char* name, WORD* valueId) {
+  const VALUE_SYMBOL* sym = ItemFindValueSymbolByName(name);
+  if (!sym) return FALSE;
+  *valueId = sym->valueId;
+  return TRUE;
+}
+
+const RULE_NAME_RESOLVER kTableResolver = {nullptr, TableItem, TableValue, nullptr};
+
+}  // namespace
+
+const RULE_NAME_RESOLVER* WINAPI RuleNamesTableResolver(void) { return &kTableResolver; }
+
+DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER* source, char* token, DWORD tokenSize) {
+  const char* text = source->text;
+  DWORD pos = source->length;
+  while (Is(text[pos], DESC_CC_BLANK | DESC_CC_LINE_END)) ++pos;
+  DWORD start = pos;
+  DWORD kind;
+  char c = text[pos];
+  if (Is(c, DESC_CC_DIGIT)) {
+    while (Is(text[pos], DESC_CC_DIGIT)) ++pos;
+    if (Is(text[pos], DESC_CC_KEYWORD)) {
+      while (Is(text[pos], DESC_CC_KEYWORD)) ++pos;
+      kind = RULE_TOKEN_WORD;
+    } else {
+      kind = RULE_TOKEN_NUMBER;
+    }
+  } else if (Is(c, DESC_CC_KEYWORD)) {
+    while (Is(text[pos], DESC_CC_KEYWORD)) ++pos;
+    kind = RULE_TOKEN_WORD;
+  } else if (c == '(' || c == ')' || c == '{' || c == '}') {
+    ++pos;
+    kind = RULE_TOKEN_BRACKET;
+  } else if (IsOperatorChar(c)) {
+    while (IsOperatorChar(text[pos])) ++pos;
+    kind = RULE_TOKEN_OPERATOR;
+  } else {
+    if (c != 0) ++pos;  // the end of the text stays where it is
+    kind = RULE_TOKEN_OTHER;
+  }
+  source->length = pos;
+  DWORD len = (pos == start) ? 1 : pos - start;  // the end of the text gives its NUL
+  if (len + 1 > tokenSize) {
+    if (tokenSize) token[0] = 0;
+    return RULE_TOKEN_TOO_LONG;
+  }
+  for (DWORD i = 0; i < len; ++i) token[i] = text[start + i];
+  token[len] = 0;
+  return kind;
+}
+
+RULE_CODE_UNIT* WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER* names, DESC_TEXT_BUFFER* source,
+                                             DWORD* error) {
+  DWORD dummy;
+  if (!error) error = &dummy;
+  *error = RULE_ERR_NONE;
+  if (!names || !source || !source->text) {
+    *error = RULE_ERR_UNKNOWN_NAME;
+    return nullptr;
+  }
+  source->length = 0;
+  Output out;
+  out.step = source->capacity ? source->capacity : 16;
+  out.capacity = out.step;
+  out.count = 0;
+  out.units = static_cast<RULE_CODE_UNIT*>(MemAllocZeroed(out.capacity * sizeof(RULE_CODE_UNIT)));
+  if (!out.units) {
+    *error = RULE_ERR_NO_MEMORY;
+    return nullptr;
+  }
+  bool groupEnd = false;
+  DWORD err = Compile(names, source, 0, &out, &groupEnd);
+  if (err != RULE_ERR_NONE) {
+    MemFree(out.units);
+    *error = err;
+    return nullptr;
+  }
+  return out.units;
+}
+
+DWORD WINAPI RuleCheckCode(const RULE_CODE_UNIT* code) {
+  if (!code) return 0;
+  DWORD n = 0;
+  for (;; ++code) {
+    switch (code->kind) {
+      case RULE_UNIT_ITEM:
+      case RULE_UNIT_LITERAL:
+        if (++n >= RULE_MAX_OPERANDS + 1) return 0;
+        break;
+      case RULE_UNIT_OPERATOR:
+        if (code->operand == RULE_OP_END) return n == 1 ? 1 : 0;
+        if (code->operand == RULE_OP_NOT) {
+          if (n < 1) return 0;
+        } else {
+          if (n < 2) return 0;
+          --n;
+        }
+        break;
+      default:
+        return 0;
+    }
+  }
+}
+
+DWORD WINAPI RuleCodeLength(const RULE_CODE_UNIT* code) {
+  DWORD n = 1;
+  while (!(code->kind == RULE_UNIT_OPERATOR && code->operand == RULE_OP_END)) ++code, ++n;
+  return n * sizeof(RULE_CODE_UNIT);
+}

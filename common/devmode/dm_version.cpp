@@ -1,0 +1,68 @@
+// The version of a stored DEVMODE against this driver's and its stepwise upgrade through
+// the conversion transactions of the printer description.
+#include <string.h>
+
+#include "items/item_store.h"
+#include "model/model.h"
+
+static DM_CONVERT_STEP_RUNNER s_stepRunner = NULL;
+
+void WINAPI DmSetConvertStepRunner(DM_CONVERT_STEP_RUNNER runner) { s_stepRunner = runner; }
+
+int WINAPI DmCompareVersions(DWORD stored, DWORD driver)
+{
+  DWORD sMajor = stored / 100, sMinor = stored % 100;
+  DWORD dMajor = driver / 100, dMinor = driver % 100;
+  if (sMajor < 3 && dMajor < 3) return 2;
+  if (sMajor == dMajor) return sMinor < dMinor ? 1 : 0;
+  return sMajor > dMajor ? 0 : 2;
+}
+
+// The private version word of a DEVMODE, read only when the DEVMODE's own sizes say its
+// private part reaches that far. 0 with *ok = false otherwise.
+static DWORD StoredVersion(const BYTE *devmode, bool *ok)
+{
+  WORD size, extra;
+  memcpy(&size, devmode + offsetof(DEVMODEW, dmSize), sizeof size);
+  memcpy(&extra, devmode + offsetof(DEVMODEW, dmDriverExtra), sizeof extra);
+  *ok = size >= offsetof(DEVMODEW, dmFields) && (DWORD)extra >= KV_DM_VERSION_IN_PRIVATE + sizeof(DWORD);
+  if (!*ok) return 0;
+  DWORD v;
+  memcpy(&v, devmode + size + KV_DM_VERSION_IN_PRIVATE, sizeof v);
+  return v;
+}
+
+static DWORD DriverVersion(void) { return CtxGetTemplate()->model->privVersion; }
+
+int WINAPI DmCheckVersion(const BYTE *devmode)
+{
+  if (devmode == NULL) return -1;
+  bool ok;
+  DWORD stored = StoredVersion(devmode, &ok);
+  if (!ok) return 2;  // no private version to compare: not convertible
+  return DmCompareVersions(stored, DriverVersion());
+}
+
+int WINAPI DmRunConvertSteps(DWORD from, DWORD to, DRIVER_CONTEXT *ctx)
+{
+  const SYMBOL_ENTRY *sym = ItemFindSymbolByName("KPD_ConvertDevmode");
+  if (sym == NULL || sym->key == 0) return 0;
+  for (DWORD v = from + 1; v <= to; ++v) {
+    ItemSetRaw(ctx, 922, (LONG)v);
+    if (s_stepRunner != NULL) s_stepRunner(ctx, sym->key);
+    if ((DWORD)ItemGetRaw(ctx, 922, NULL) >= to) break;
+  }
+  return 1;
+}
+
+int WINAPI DmUpgradeIfOlder(const BYTE *devmode, DRIVER_CONTEXT *ctx)
+{
+  if (DmCheckVersion(devmode) != 1) return 0;
+  bool ok;
+  DWORD stored = StoredVersion(devmode, &ok);
+  DWORD driver = DriverVersion();
+  int result = DmRunConvertSteps(stored, driver, ctx);
+  BYTE *priv = CtxGetPrivatePart(ctx);
+  if (priv != NULL) memcpy(priv + KV_DM_VERSION_IN_PRIVATE, &driver, sizeof driver);
+  return result;
+}

@@ -1,0 +1,5 @@
+# The DEVMODE private header, defaults and versions.
+list(APPEND KV_COMMON_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/devmode_header.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/devmode_defaults.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_version.cpp)

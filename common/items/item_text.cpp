@@ -1,0 +1,115 @@
+// Text items: fixed-width ANSI and UTF-16 fields of the work buffer, and the display text of
+// an item's current value.
+#include "items/item_store.h"
+#include "names/resources.h"
+
+static bool IsAnsiText(DWORD vt) { return vt == KV_VT_ANSI || vt == KV_VT_ANSI2; }
+static bool IsWideText(DWORD vt) { return vt == KV_VT_WTEXT || vt == KV_VT_WTEXT2; }
+
+static void CopyWide(WCHAR *dst, const WCHAR *src, int cch)
+{
+  if (dst == NULL || cch <= 0) return;
+  int i = 0;
+  for (; src != NULL && src[i] != 0 && i < cch - 1; ++i) dst[i] = src[i];
+  dst[i] = 0;
+}
+
+// Reads a text field into dst (cchDst characters, always terminated). A field filled to its
+// last byte has no terminator, so the read never runs past the field's size.
+static BYTE *ReadTextBounded(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item, WCHAR *dst, int cchDst)
+{
+  if (ctx == NULL || item == NULL || dst == NULL || cchDst <= 0) return NULL;
+  BYTE *field = ItemGetAddress(ctx, item);
+  if (field == NULL) return NULL;
+  DWORD vt = KvItemValueType(item);
+  DWORD size = KvItemSize(item);
+  if (IsAnsiText(vt)) {
+    int len = 0;
+    while ((DWORD)len < size && field[len] != 0) ++len;
+    for (int i = 0; i < cchDst; ++i) dst[i] = 0;
+    // A result longer than dst keeps the characters that fit; dst stays terminated.
+    if (len > 0) MultiByteToWideChar(CP_ACP, 0, (const char *)field, len, dst, cchDst - 1);
+    dst[cchDst - 1] = 0;
+  } else if (IsWideText(vt)) {
+    int i = 0;
+    for (; (DWORD)(i + 1) * 2 <= size && i < cchDst - 1; ++i) {
+      WCHAR c = (WCHAR)(field[2 * i] | (field[2 * i + 1] << 8));
+      if (c == 0) break;
+      dst[i] = c;
+    }
+    dst[i] = 0;
+  } else {
+    CopyWide(dst, u"wrong", cchDst);
+  }
+  return field;
+}
+
+// dst holds (size + 1) characters for an ANSI field and (size / 2 + 1) for a UTF-16 field.
+BYTE *WINAPI ItemReadText(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item, WCHAR *dst)
+{
+  if (item == NULL) return NULL;
+  return ReadTextBounded(ctx, item, dst, (int)KvItemSize(item) + 1 < 6 ? 6 : (int)KvItemSize(item) + 1);
+}
+
+// Clears the field (which marks it changed), then stores the text in the field's format:
+// converted to ANSI, or copied as UTF-16; a text that fills the field keeps no terminator.
+BYTE *WINAPI ItemWriteText(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, const WCHAR *src)
+{
+  if (ctx == NULL || item == NULL || src == NULL) return NULL;
+  BYTE *field = ItemGetAddress(ctx, item);
+  if (field == NULL) return NULL;
+  ItemWriteRaw(ctx, item, 0);
+  DWORD vt = KvItemValueType(item);
+  DWORD size = KvItemSize(item);
+  if (IsAnsiText(vt)) {
+    StrWideToAnsi((char *)field, src, (int)size);
+  } else if (IsWideText(vt)) {
+    for (DWORD i = 0; (i + 1) * 2 <= size && src[i] != 0; ++i) {
+      field[2 * i] = (BYTE)src[i];
+      field[2 * i + 1] = (BYTE)(src[i] >> 8);
+    }
+  }
+  return field;
+}
+
+BYTE *WINAPI ItemGetControlText(DRIVER_CONTEXT *ctx, WORD controlId, WCHAR *dst)
+{
+  CONTROL_RECORD *ctl = CtlFindById(ctx, NULL, controlId);
+  return ctl != NULL ? ItemReadText(ctx, ctl->item, dst) : NULL;
+}
+
+BYTE *WINAPI ItemSetControlText(DRIVER_CONTEXT *ctx, WORD controlId, const WCHAR *src)
+{
+  CONTROL_RECORD *ctl = CtlFindById(ctx, NULL, controlId);
+  return ctl != NULL ? ItemWriteText(ctx, ctl->item, src) : NULL;
+}
+
+static void FormatNumber(WCHAR *buf, int cch, LONG value)
+{
+  WCHAR tmp[32];
+  wsprintfW(tmp, u"%d", (int)value);
+  CopyWide(buf, tmp, cch);
+}
+
+// Display text of the current value of the item with this key. Items without a description
+// node get their number, except the stamp kind and stamp id, which have fixed labels.
+void WINAPI ItemFormatValueText(DRIVER_CONTEXT *ctx, WORD key, WCHAR *buf, int cch)
+{
+  if (buf == NULL || cch <= 0) return;
+  buf[0] = 0;
+  OPTION_ITEM *item = NULL;
+  LONG value = ItemGetValueByKey(ctx, key, &item);
+  WORD id = item != NULL ? item->id : 0;
+  if (id == 117 && value >= 1 && value <= 3) {
+    static const WCHAR *const labels[3] = {u"文字ｽﾀﾝﾌﾟ", u"ｲﾒｰｼﾞｽﾀﾝﾌﾟ", u"合成"};
+    CopyWide(buf, labels[value - 1], cch);
+  } else if (id == 118 && ItemGetRaw(ctx, 117, NULL) >= 1 && ItemGetRaw(ctx, 117, NULL) <= 3) {
+    static const WORD controls[3] = {2407, 2437, 2454};
+    CONTROL_RECORD *ctl = CtlFindById(ctx, NULL, controls[ItemGetRaw(ctx, 117, NULL) - 1]);
+    if (ctl == NULL || ReadTextBounded(ctx, ctl->item, buf, cch) == NULL) buf[0] = 0;
+  } else if (id == 117 || id == 118) {
+    ResLoadString(ctx, 96, buf, cch, TRUE);
+  } else {
+    FormatNumber(buf, cch, value);
+  }
+}

@@ -1,0 +1,9 @@
+# Condition evaluation, rules and the built-in computed items (kvmlface's variant in
+# *_ui.cpp, kvmlrule's and kvmldraw's in *_nonui.cpp).
+list(APPEND KV_COMMON_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/rule_cond_items.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/rule_eval.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/rule_eval_stack.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/rule_rules.cpp)
+list(APPEND KV_COMMON_UI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/rule_builtin_ui.cpp)
+list(APPEND KV_COMMON_NONUI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/rule_builtin_nonui.cpp)
