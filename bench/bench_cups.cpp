@@ -77,8 +77,10 @@ int main(int argc, char **argv)
   std::string model;
   std::vector<char *> rest = {argv[0]};
   for (int i = 1; i < argc; ++i) {
-    if (strcmp(argv[i], "--model") == 0 && i + 1 < argc) model = argv[++i];
-    else rest.push_back(argv[i]);
+    if (strcmp(argv[i], "--model") == 0 && i + 1 < argc)
+      model = argv[++i];
+    else
+      rest.push_back(argv[i]);
   }
   if (model.empty()) Die("usage: bench_cups --model DIR [benchmark flags]");
   g_ppd = model + "/bench.ppd";

@@ -398,17 +398,23 @@ int main(int argc, char **argv)
   double profileSeconds = 5;
   std::vector<char *> rest = {argv[0]};
   for (int i = 1; i < argc; ++i) {
-    if (strcmp(argv[i], "--model") == 0 && i + 1 < argc) model = argv[++i];
-    else if (strcmp(argv[i], "--profile") == 0 && i + 1 < argc) profile = argv[++i];
-    else if (strcmp(argv[i], "--profile-seconds") == 0 && i + 1 < argc) profileSeconds = atof(argv[++i]);
-    else rest.push_back(argv[i]);
+    if (strcmp(argv[i], "--model") == 0 && i + 1 < argc)
+      model = argv[++i];
+    else if (strcmp(argv[i], "--profile") == 0 && i + 1 < argc)
+      profile = argv[++i];
+    else if (strcmp(argv[i], "--profile-seconds") == 0 && i + 1 < argc)
+      profileSeconds = atof(argv[++i]);
+    else
+      rest.push_back(argv[i]);
   }
   if (model.empty()) Die("usage: bench_desc --model DIR [--profile NAMES] [benchmark flags]");
   int n = (int)rest.size();
   benchmark::Initialize(&n, rest.data());
   Setup(model);
-  if (!profile.empty()) Profile(profile, profileSeconds);
-  else benchmark::RunSpecifiedBenchmarks();
+  if (!profile.empty())
+    Profile(profile, profileSeconds);
+  else
+    benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   if (g.ctx != nullptr) CtxRelease(g.ctx);
   CtxExpireCache(1);

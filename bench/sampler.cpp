@@ -175,9 +175,10 @@ void SampleProfile(const char *title, double seconds, const std::function<void()
       printf("    %5.1f%%  %s\n", 100.0 * v[i].first / (n ? n : 1), v[i].second.c_str());
   };
   printf("profile of %s: %zu samples over %zu runs\n", title, n, runs);
-  print("self (on top of the stack; in the runtime libraries, which have only dynamic symbols, a name\n"
-        "  is the nearest exported one: time in system calls shows as ld-linux's _dl_catch_error)",
-        self);
+  print(
+      "self (on top of the stack; in the runtime libraries, which have only dynamic symbols, a name\n"
+      "  is the nearest exported one: time in system calls shows as ld-linux's _dl_catch_error)",
+      self);
   print("self, with time in the C and C++ runtime charged to the project function that called it", charged);
   print("inclusive (anywhere on the stack)", inclusive);
   printf("\n");

@@ -7,9 +7,9 @@
 #include "tables/template_types.h"
 #include "win32/devmode.h"
 
-struct DESC_BLOB;            // a compiled printer description (description engine)
-struct MODEL_RECORD;         // compiled-in constants of the driver build (model.h)
-struct MODULE_HOOKS;         // the context's copy of the module table (module hooks)
+struct DESC_BLOB;     // a compiled printer description (description engine)
+struct MODEL_RECORD;  // compiled-in constants of the driver build (model.h)
+struct MODULE_HOOKS;  // the context's copy of the module table (module hooks)
 
 // Sizes of the work buffer and its blocks.
 enum : DWORD {
@@ -27,24 +27,24 @@ static_assert(sizeof(WORK_BUFFER) == 5484, "WORK_BUFFER");
 
 // Create flags: the caller's path; part of the cache key.
 enum : DWORD {
-  CTX_CREATE_SHEETS = 0x80000000u,          // property sheets, printer events, setup, ...
-  CTX_CREATE_DRAW_STORED = 0x20000000u,     // how kvmldraw's 0x00010000 is stored
-  CTX_CREATE_DOCPROPS = 0x02000000u,        // document properties without a dialog
-  CTX_CREATE_DEVCAPS = 0x01000000u,         // DrvDeviceCapabilities
-  CTX_CREATE_API_ENABLE = 0x00200000u,      // KVMLDrvEnable
-  CTX_CREATE_API_EXC = 0x00100000u,         // the exclusion API
-  CTX_CREATE_SHARED_DIR = 0x00040000u,      // settings live in the shared settings directory
-  CTX_CREATE_JOB_STARTED = 0x00020000u,     // written at job start; never requested again
-  CTX_CREATE_DRAW = 0x00010000u,            // DrvEnablePDEV
+  CTX_CREATE_SHEETS = 0x80000000u,       // property sheets, printer events, setup, ...
+  CTX_CREATE_DRAW_STORED = 0x20000000u,  // how kvmldraw's 0x00010000 is stored
+  CTX_CREATE_DOCPROPS = 0x02000000u,     // document properties without a dialog
+  CTX_CREATE_DEVCAPS = 0x01000000u,      // DrvDeviceCapabilities
+  CTX_CREATE_API_ENABLE = 0x00200000u,   // KVMLDrvEnable
+  CTX_CREATE_API_EXC = 0x00100000u,      // the exclusion API
+  CTX_CREATE_SHARED_DIR = 0x00040000u,   // settings live in the shared settings directory
+  CTX_CREATE_JOB_STARTED = 0x00020000u,  // written at job start; never requested again
+  CTX_CREATE_DRAW = 0x00010000u,         // DrvEnablePDEV
 };
 
 // Open mode of CtxCreateWithMode: the open kind in the low byte, switches above it.
 enum : WORD {
-  CTX_OPEN_FULL = 0,                 // description, DEVMODE, stored settings, baseline
-  CTX_OPEN_INIT = 1,                 // printer initialization
+  CTX_OPEN_FULL = 0,  // description, DEVMODE, stored settings, baseline
+  CTX_OPEN_INIT = 1,  // printer initialization
   CTX_OPEN_NO_DRIVER_NAME = 2,
-  CTX_OPEN_RESET = 3,                // defaults, then the printer's stored DEVMODE
-  CTX_OPEN_LIGHT = 4,                // 4-255: no description, no work buffer
+  CTX_OPEN_RESET = 3,  // defaults, then the printer's stored DEVMODE
+  CTX_OPEN_LIGHT = 4,  // 4-255: no description, no work buffer
   CTX_OPEN_KIND_MASK = 0x00FF,
   CTX_OPEN_NO_MUTEX = 0x0100,
   CTX_OPEN_AS_ADMIN = 0x0200,
@@ -112,8 +112,8 @@ typedef struct DEPLOY_STATE {
 // reserved byte arrays hold the fields of the property sheets.
 typedef struct CONTEXT_STATE {
   WCHAR settingsIniPath[260];
-  BYTE *snapshots[3];                 // three WORK_BUFFER copies
-  SHORT evalDepth;                    // evaluator stack
+  BYTE *snapshots[3];  // three WORK_BUFFER copies
+  SHORT evalDepth;     // evaluator stack
   WORD reserved0;
   LONG *evalStack;
   DWORD settingsChanged;
@@ -123,30 +123,30 @@ typedef struct CONTEXT_STATE {
   WCHAR textBuffer[1025];
   WORD reserved1;
   WCHAR printerName[260];
-  WCHAR printerNameSwap[260];         // second name buffer of the application API
+  WCHAR printerNameSwap[260];  // second name buffer of the application API
   // Property-sheet call fields.
-  DWORD sheetMode;                    // DM_UPDATE / DM_COPY given by the caller
+  DWORD sheetMode;  // DM_UPDATE / DM_COPY given by the caller
   DEVMODEW *sheetDevmodeIn;
   DEVMODEW *sheetDevmodeOut;
-  DWORD dialogResult;                 // 1 when the user accepted the last modal dialog
-  BYTE uiDrawing[512];                // drawing fields of the property sheets
+  DWORD dialogResult;   // 1 when the user accepted the last modal dialog
+  BYTE uiDrawing[512];  // drawing fields of the property sheets
   FREE_SIZE_SLOT freeSizeSlots[12];
-  DWORD savedUiFlags[3];              // pending-UI-work word per snapshot level
-  DWORD uiFlags;                      // pending-UI-work word
+  DWORD savedUiFlags[3];  // pending-UI-work word per snapshot level
+  DWORD uiFlags;          // pending-UI-work word
   DWORD settingsFileStatus;
   WCHAR modelIniPath[260];
   WCHAR driverDir[260];
   WCHAR deployIniPath[260];
   WCHAR installerIniPath[260];
   DWORD mergeFlags;
-  BYTE conditionCache[1024];          // inputs and values of the computed condition items
+  BYTE conditionCache[1024];  // inputs and values of the computed condition items
   HBRUSH brushes[2];
   FIRST_RUN_DEFAULTS firstRun;
   void *presetSnapshots[16];
   USERCODE_PROVIDER userCode;
   DEPLOY_STATE deploy;
-  BYTE *baseline;                     // WORK_BUFFER as loaded
-  BYTE *spareWork;                    // WORK_BUFFER copy of the property sheets
+  BYTE *baseline;   // WORK_BUFFER as loaded
+  BYTE *spareWork;  // WORK_BUFFER copy of the property sheets
   JOBCTL_BINDING jobctl;
   void *uiChapter;
   DWORD uiChapterWord;
@@ -157,10 +157,10 @@ typedef struct CONTEXT_STATE {
   BYTE printerDataScratch[1044];
   WORD pendingPassMode;
   WORD localeDefaultPaper;
-  void *apiHandleState;               // owned by the application API
+  void *apiHandleState;  // owned by the application API
   WCHAR modelKey[34];
-  void *uiWork[8];                    // work pointers of the property sheets
-  BYTE uiReserved[1344];              // further property-sheet fields
+  void *uiWork[8];        // work pointers of the property sheets
+  BYTE uiReserved[1344];  // further property-sheet fields
 } CONTEXT_STATE;
 
 // The per-use context of one printer.
@@ -168,14 +168,14 @@ typedef struct DRIVER_CONTEXT {
   HANDLE printer;
   HANDLE printer2;
   DIALOG_RECORD *currentDialog;
-  TABLE_REF *items;                   // OPTION_ITEM rows, the context's own copy
-  TABLE_REF *dialogs;                 // DIALOG_RECORD rows
-  TABLE_REF *symbols;                 // SYMBOL_ENTRY rows, shared
-  TABLE_REF *valueSymbols;            // VALUE_SYMBOL rows, shared
-  TABLE_REF *messages;                // MESSAGE_ENTRY rows, shared
+  TABLE_REF *items;         // OPTION_ITEM rows, the context's own copy
+  TABLE_REF *dialogs;       // DIALOG_RECORD rows
+  TABLE_REF *symbols;       // SYMBOL_ENTRY rows, shared
+  TABLE_REF *valueSymbols;  // VALUE_SYMBOL rows, shared
+  TABLE_REF *messages;      // MESSAGE_ENTRY rows, shared
   struct MODEL_RECORD *model;
-  BYTE *work;                         // WORK_BUFFER; NULL for light contexts
-  struct DESC_BLOB *desc;             // borrowed from the process cache
+  BYTE *work;              // WORK_BUFFER; NULL for light contexts
+  struct DESC_BLOB *desc;  // borrowed from the process cache
   CONTEXT_STATE *state;
   HMODULE languageDll;
   HMODULE commonDll;
@@ -201,8 +201,7 @@ char *WINAPI StrWideToAnsi(char *dst, const WCHAR *src, int cbDst);
 DRIVER_CONTEXT *WINAPI CtxCreate(HANDLE printer, HANDLE printer2, void *reserved, DWORD createFlags);
 DRIVER_CONTEXT *WINAPI CtxCreateWithMode(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode,
                                          DWORD createFlags);
-DRIVER_CONTEXT *WINAPI CtxConstruct(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode,
-                                    DWORD createFlags);
+DRIVER_CONTEXT *WINAPI CtxConstruct(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode, DWORD createFlags);
 void WINAPI CtxRelease(DRIVER_CONTEXT *ctx);
 void WINAPI CtxReleaseKeepFonts(DRIVER_CONTEXT *ctx, WORD keep);
 void WINAPI CtxDestroy(DRIVER_CONTEXT *ctx, WORD keep);
@@ -211,8 +210,7 @@ int WINAPI CtxFreeBaselineFonts(DRIVER_CONTEXT *ctx);
 
 // The two-slot cache of released contexts.
 void WINAPI CtxExpireCache(int all);
-DRIVER_CONTEXT *WINAPI CtxTakeCached(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode,
-                                     DWORD createFlags);
+DRIVER_CONTEXT *WINAPI CtxTakeCached(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode, DWORD createFlags);
 DRIVER_CONTEXT *WINAPI CtxParkInCache(DRIVER_CONTEXT *ctx, WORD keep);
 // The context parked in a slot (0 or 1), or NULL; for inspection only.
 DRIVER_CONTEXT *WINAPI CtxPeekCacheSlot(int slot);

@@ -102,15 +102,18 @@ bool Walker::Code(const BYTE *p, const char *what)
     if (DescLd16(q, 0) == RULE_UNIT_OPERATOR && DescLd16(q, 2) == RULE_OP_END) break;
   if (q + 4 > b_ + size_) return Fail("condition code without END inside the block", p);
   if (RuleCheckCode((const RULE_CODE_UNIT *)p) != 1) return Fail("condition code that fails the code check", p);
-  if (RuleCodeLength((const RULE_CODE_UNIT *)p) != (DWORD)(q + 4 - p)) return Fail("code length disagrees with its END", p);
+  if (RuleCodeLength((const RULE_CODE_UNIT *)p) != (DWORD)(q + 4 - p))
+    return Fail("code length disagrees with its END", p);
   return true;
 }
 
 bool Walker::ValueList(const BYTE *first, WORD masked)
 {
   size_t nodeSize = 12;
-  if (masked == DESC_TYPE_PICK_PAGE || masked == DESC_TYPE_FONT_TABLE) nodeSize = 24;
-  else if (masked == DESC_TYPE_PICK_SLOT) nodeSize = 20;
+  if (masked == DESC_TYPE_PICK_PAGE || masked == DESC_TYPE_FONT_TABLE)
+    nodeSize = 24;
+  else if (masked == DESC_TYPE_PICK_SLOT)
+    nodeSize = 20;
   for (const BYTE *v = first; v != nullptr; v = DESC_FIELDPTR(v, DESC_VALUE_NODE, next)) {
     if (!Tick(v) || !Node(v, nodeSize, "value node")) return false;
     if (st_) ++st_->values;
@@ -146,21 +149,16 @@ bool Walker::ValueData(const BYTE *node, WORD type, const BYTE *data)
   if (!walkedData_.insert(data).second) return true;  // shared by a variant or an Identity item
   WORD masked = (WORD)(type & ~DESC_TYPE_FLAGS);
   switch (type & 0xFF) {
-  case DESC_TYPE_PICK_ONE:
-  case DESC_TYPE_PICK_MANY:
-  case DESC_TYPE_PICK_ONE | DESC_TYPE_PICK_MANY:
-    return ValueList(data, masked);
-  case DESC_TYPE_BOOLEAN:
-    if (!Node(data, sizeof(DESC_BOOLEAN_VALUE), "Boolean record")) return false;
-    return Text(DESC_FIELDPTR(data, DESC_BOOLEAN_VALUE, trueText), "True text") &&
-           Text(DESC_FIELDPTR(data, DESC_BOOLEAN_VALUE, falseText), "False text");
-  case DESC_TYPE_NUMERIC:
-    return Node(data, sizeof(DESC_NUMERIC_VALUE), "Numeric record");
-  case DESC_TYPE_STRING:
-    return Node(data, sizeof(DESC_STRING_VALUE), "String record");
-  default:
-    (void)node;
-    return true;  // a type without value data of its own: the runtime reads none
+    case DESC_TYPE_PICK_ONE:
+    case DESC_TYPE_PICK_MANY:
+    case DESC_TYPE_PICK_ONE | DESC_TYPE_PICK_MANY: return ValueList(data, masked);
+    case DESC_TYPE_BOOLEAN:
+      if (!Node(data, sizeof(DESC_BOOLEAN_VALUE), "Boolean record")) return false;
+      return Text(DESC_FIELDPTR(data, DESC_BOOLEAN_VALUE, trueText), "True text") &&
+             Text(DESC_FIELDPTR(data, DESC_BOOLEAN_VALUE, falseText), "False text");
+    case DESC_TYPE_NUMERIC: return Node(data, sizeof(DESC_NUMERIC_VALUE), "Numeric record");
+    case DESC_TYPE_STRING: return Node(data, sizeof(DESC_STRING_VALUE), "String record");
+    default: (void)node; return true;  // a type without value data of its own: the runtime reads none
   }
 }
 
@@ -254,27 +252,25 @@ bool Walker::Statements(const BYTE *first, int depth)
     if (!Tick(s) || !Node(s, sizeof(DESC_STATEMENT), "statement")) return false;
     if (st_) ++st_->statements;
     switch (DESC_FIELD16(s, DESC_STATEMENT, kind)) {
-    case DESC_STMT_GROUP:
-      if (!Node(s, sizeof(DESC_STATEMENT_GROUP), "GroupType statement")) return false;
-      break;
-    case DESC_STMT_STRING: {
-      if (!Node(s, sizeof(DESC_STATEMENT_STRING), "StringType statement")) return false;
-      const BYTE *text = DESC_FIELDPTR(s, DESC_STATEMENT_STRING, text);
-      if (text != nullptr) {
-        DWORD length = DESC_FIELD32(s, DESC_STATEMENT_STRING, length);
-        if (!Node(text, length, "command string") || !Text(text, "command string")) return false;
-        if (length == 0 || text[length - 1] != 0) return Fail("command string length disagrees with its text", s);
+      case DESC_STMT_GROUP:
+        if (!Node(s, sizeof(DESC_STATEMENT_GROUP), "GroupType statement")) return false;
+        break;
+      case DESC_STMT_STRING: {
+        if (!Node(s, sizeof(DESC_STATEMENT_STRING), "StringType statement")) return false;
+        const BYTE *text = DESC_FIELDPTR(s, DESC_STATEMENT_STRING, text);
+        if (text != nullptr) {
+          DWORD length = DESC_FIELD32(s, DESC_STATEMENT_STRING, length);
+          if (!Node(text, length, "command string") || !Text(text, "command string")) return false;
+          if (length == 0 || text[length - 1] != 0) return Fail("command string length disagrees with its text", s);
+        }
+        break;
       }
-      break;
-    }
-    case DESC_STMT_COMMAND:
-      if (!Node(s, sizeof(DESC_STATEMENT_COMMAND), "Command statement")) return false;
-      if (!CommandBlock(DESC_FIELDPTR(s, DESC_STATEMENT_COMMAND, block), depth + 1)) return false;
-      break;
-    case DESC_STMT_FONT:
-      break;
-    default:
-      return Fail("statement of an unknown kind", s);
+      case DESC_STMT_COMMAND:
+        if (!Node(s, sizeof(DESC_STATEMENT_COMMAND), "Command statement")) return false;
+        if (!CommandBlock(DESC_FIELDPTR(s, DESC_STATEMENT_COMMAND, block), depth + 1)) return false;
+        break;
+      case DESC_STMT_FONT: break;
+      default: return Fail("statement of an unknown kind", s);
     }
   }
   return true;
@@ -298,7 +294,8 @@ bool Walker::Fonts(DWORD count, const BYTE *array, const char *what)
   for (DWORD i = 0; i < count; ++i) {
     const BYTE *entry = DescLdPtr(array, 4 * i);
     if (entry == nullptr) break;  // the list ends at its first empty entry
-    if (!Node(entry, sizeof(DESC_FONT_ID), "font entry") || !Text(DESC_FIELDPTR(entry, DESC_FONT_ID, name), "font name"))
+    if (!Node(entry, sizeof(DESC_FONT_ID), "font entry") ||
+        !Text(DESC_FIELDPTR(entry, DESC_FONT_ID, name), "font name"))
       return false;
   }
   return true;
@@ -328,7 +325,8 @@ bool Walker::Run()
   }
   for (DWORD slot = offsetof(DESC_HEADER, slotsLow); slot < offsetof(DESC_HEADER, uiResDllName); slot += 4) {
     const BYTE *n = DescLdPtr(h, slot);
-    if (n != nullptr && itemNodes_.count(n) == 0) return Fail("direct slot names a node outside the item list", h + slot);
+    if (n != nullptr && itemNodes_.count(n) == 0)
+      return Fail("direct slot names a node outside the item list", h + slot);
   }
   if (!WideText(DescLdPtr(h, offsetof(DESC_HEADER, uiResDllName)), "UIResDLLName") ||
       !WideText(DescLdPtr(h, offsetof(DESC_HEADER, excDepDllName)), "ExcDepDLLName"))

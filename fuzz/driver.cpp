@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 // Called by the sanitizers before they end the program, when they are linked in.
 extern "C" void __sanitizer_set_death_callback(void (*callback)(void)) __attribute__((weak));
 // Bytes the program holds on the heap, when AddressSanitizer is linked in (-v prints it,
@@ -51,9 +51,9 @@ struct Rng {
   size_t Below(size_t n) { return n == 0 ? 0 : (size_t)(Next() % n); }
 };
 
-bool ReadFile(const std::string& path, Bytes* out)
+bool ReadFile(const std::string &path, Bytes *out)
 {
-  FILE* f = fopen(path.c_str(), "rb");
+  FILE *f = fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
   uint8_t buf[4096];
   size_t n;
@@ -62,7 +62,7 @@ bool ReadFile(const std::string& path, Bytes* out)
   return true;
 }
 
-void AddSeeds(const std::string& path, std::vector<Bytes>* seeds)
+void AddSeeds(const std::string &path, std::vector<Bytes> *seeds)
 {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) {
@@ -71,13 +71,13 @@ void AddSeeds(const std::string& path, std::vector<Bytes>* seeds)
   }
   if (S_ISDIR(st.st_mode)) {
     std::vector<std::string> names;
-    if (DIR* d = opendir(path.c_str())) {
-      while (dirent* e = readdir(d))
+    if (DIR *d = opendir(path.c_str())) {
+      while (dirent *e = readdir(d))
         if (e->d_name[0] != '.') names.push_back(e->d_name);
       closedir(d);
     }
     std::sort(names.begin(), names.end());  // the same order on every host
-    for (const std::string& n : names) AddSeeds(path + "/" + n, seeds);
+    for (const std::string &n : names) AddSeeds(path + "/" + n, seeds);
     return;
   }
   Bytes b;
@@ -85,20 +85,18 @@ void AddSeeds(const std::string& path, std::vector<Bytes>* seeds)
 }
 
 // The input being run, written to the crash file when the program dies on it.
-const uint8_t* volatile g_current = nullptr;
+const uint8_t *volatile g_current = nullptr;
 volatile size_t g_currentSize = 0;
-const char* g_crashFile = "fuzz-crash.bin";
+const char *g_crashFile = "fuzz-crash.bin";
 
 void DumpCurrent()
 {
   int fd = open(g_crashFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) return;
-  if (g_current != nullptr && write(fd, (const void*)g_current, g_currentSize) < 0) {
-  }
+  if (g_current != nullptr && write(fd, (const void *)g_current, g_currentSize) < 0) {}
   close(fd);
   static const char msg[] = "fuzz driver: the failing input is in the crash file (-c)\n";
-  if (write(2, msg, sizeof msg - 1) < 0) {
-  }
+  if (write(2, msg, sizeof msg - 1) < 0) {}
 }
 
 void OnSignal(int sig)
@@ -108,13 +106,12 @@ void OnSignal(int sig)
   raise(sig);
 }
 
-const uint32_t kInteresting[] = {0,          1,          0x7F,       0x80,       0xFF,      0x100,
-                                 0x7FFF,     0x8000,     0xFFFF,     0x10000,    0x7FFFFFFF, 0x80000000u,
-                                 0xFFFFFFFFu, 0xD800,    0xDC00,     0xFFFE,     '\n',      '\r',
-                                 '[',        ']',        '=',        ';',        0x81,      0x9F,
-                                 0xE0,       0xFC,       0xA0,       0xDF};
+const uint32_t kInteresting[] = {0,      1,      0x7F,    0x80,       0xFF,        0x100,       0x7FFF,
+                                 0x8000, 0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu, 0xD800,
+                                 0xDC00, 0xFFFE, '\n',    '\r',       '[',         ']',         '=',
+                                 ';',    0x81,   0x9F,    0xE0,       0xFC,        0xA0,        0xDF};
 
-void Mutate(Bytes* b, const std::vector<Bytes>& seeds, Rng& rng, size_t maxLen)
+void Mutate(Bytes *b, const std::vector<Bytes> &seeds, Rng &rng, size_t maxLen)
 {
   switch (rng.Below(8)) {
     case 0:  // flip one bit
@@ -145,7 +142,7 @@ void Mutate(Bytes* b, const std::vector<Bytes>& seeds, Rng& rng, size_t maxLen)
       break;
     }
     case 5: {  // splice: the head of this input with the tail of another seed
-      const Bytes& other = seeds[rng.Below(seeds.size())];
+      const Bytes &other = seeds[rng.Below(seeds.size())];
       size_t cut = rng.Below(b->size() + 1);
       size_t from = rng.Below(other.size() + 1);
       b->resize(cut);
@@ -170,12 +167,13 @@ void Mutate(Bytes* b, const std::vector<Bytes>& seeds, Rng& rng, size_t maxLen)
 
 void Usage()
 {
-  fprintf(stderr, "usage: fuzz_TARGET [-n ITERATIONS] [-t SECONDS] [-s SEED] [-m MAXLEN] [-c CRASHFILE] [-v] SEEDS...\n");
+  fprintf(stderr,
+          "usage: fuzz_TARGET [-n ITERATIONS] [-t SECONDS] [-s SEED] [-m MAXLEN] [-c CRASHFILE] [-v] SEEDS...\n");
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
+int main(int argc, char **argv)
 {
   unsigned long long iterations = 1000;
   double seconds = 0;
@@ -186,16 +184,23 @@ int main(int argc, char** argv)
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     bool hasValue = i + 1 < argc;
-    if (a == "-n" && hasValue) iterations = strtoull(argv[++i], nullptr, 10);
-    else if (a == "-t" && hasValue) seconds = strtod(argv[++i], nullptr);
-    else if (a == "-s" && hasValue) seed = strtoull(argv[++i], nullptr, 10);
-    else if (a == "-m" && hasValue) maxLen = (size_t)strtoull(argv[++i], nullptr, 10);
-    else if (a == "-c" && hasValue) g_crashFile = argv[++i];
-    else if (a == "-v") verbose = true;
+    if (a == "-n" && hasValue)
+      iterations = strtoull(argv[++i], nullptr, 10);
+    else if (a == "-t" && hasValue)
+      seconds = strtod(argv[++i], nullptr);
+    else if (a == "-s" && hasValue)
+      seed = strtoull(argv[++i], nullptr, 10);
+    else if (a == "-m" && hasValue)
+      maxLen = (size_t)strtoull(argv[++i], nullptr, 10);
+    else if (a == "-c" && hasValue)
+      g_crashFile = argv[++i];
+    else if (a == "-v")
+      verbose = true;
     else if (!a.empty() && a[0] == '-') {
       Usage();
       return 2;
-    } else AddSeeds(a, &seeds);
+    } else
+      AddSeeds(a, &seeds);
   }
   // With a time limit and no explicit count the time alone ends the run.
   if (seconds > 0 && iterations == 1000) iterations = ~0ull;
@@ -207,7 +212,7 @@ int main(int argc, char** argv)
   signal(SIGFPE, OnSignal);
 
   // Every seed as it is first, so the corpus itself always runs.
-  for (const Bytes& s : seeds) {
+  for (const Bytes &s : seeds) {
     g_current = s.data();
     g_currentSize = s.size();
     LLVMFuzzerTestOneInput(s.empty() ? nullptr : s.data(), s.size());
@@ -225,11 +230,12 @@ int main(int argc, char** argv)
     size_t rounds = 1 + rng.Below(6);
     for (size_t r = 0; r < rounds; ++r) Mutate(&input, seeds, rng, maxLen);
     // An exact-size heap copy, so reads past the end are caught by AddressSanitizer.
-    uint8_t* exact = input.empty() ? nullptr : (uint8_t*)malloc(input.size());
+    uint8_t *exact = input.empty() ? nullptr : (uint8_t *)malloc(input.size());
     if (exact != nullptr) memcpy(exact, input.data(), input.size());
     if (verbose && done % 1000 == 0)
-      fprintf(stderr, "fuzz driver: input %llu, %zu bytes, heap %zu bytes\n", done, input.size(),
-              __sanitizer_get_current_allocated_bytes != nullptr ? __sanitizer_get_current_allocated_bytes() : (size_t)0);
+      fprintf(
+          stderr, "fuzz driver: input %llu, %zu bytes, heap %zu bytes\n", done, input.size(),
+          __sanitizer_get_current_allocated_bytes != nullptr ? __sanitizer_get_current_allocated_bytes() : (size_t)0);
     g_current = exact;
     g_currentSize = input.size();
     LLVMFuzzerTestOneInput(exact, input.size());

@@ -66,7 +66,8 @@ void TryBlock(const uint8_t *data, size_t size, bool patchSize)
   // An exact-size copy on the heap: a read past the end is caught by AddressSanitizer.
   BYTE *block = (BYTE *)malloc(size == 0 ? 1 : size);
   if (size > 0) memcpy(block, data, size);
-  if (patchSize && size >= offsetof(DESC_HEADER, totalSize) + 4) DescSt32(block, offsetof(DESC_HEADER, totalSize), (DWORD)size);
+  if (patchSize && size >= offsetof(DESC_HEADER, totalSize) + 4)
+    DescSt32(block, offsetof(DESC_HEADER, totalSize), (DWORD)size);
   DESC_VALIDATE_RESULT why;
   memset(&why, 0x5A, sizeof why);
   BOOL ok = DescValidateStored(block, (DWORD)size, &why);

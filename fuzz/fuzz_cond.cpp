@@ -25,7 +25,7 @@
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, long a)
+[[noreturn]] void Fail(const char *what, long a)
 {
   fprintf(stderr, "fuzz_cond: %s (%ld)\n", what, a);
   abort();
@@ -34,31 +34,31 @@ namespace {
 // A small resolver: a few items and values, a non-operand name and one earlier Judge.
 const std::map<std::string, WORD> kItems = {{"Duplex", 16}, {"Staple", 640}, {"Copies", 12}, {"Dlg", 0}};
 const std::map<std::string, WORD> kValues = {{"On", 1}, {"Off", 2}, {"Long", 3}, {"Big", 65535}};
-const RULE_CODE_UNIT kJudge[] = {{RULE_UNIT_ITEM, 16}, {RULE_UNIT_LITERAL, 1}, {RULE_UNIT_OPERATOR, RULE_OP_EQ},
-                                 {RULE_UNIT_OPERATOR, RULE_OP_END}};
+const RULE_CODE_UNIT kJudge[] = {
+    {RULE_UNIT_ITEM, 16}, {RULE_UNIT_LITERAL, 1}, {RULE_UNIT_OPERATOR, RULE_OP_EQ}, {RULE_UNIT_OPERATOR, RULE_OP_END}};
 
-BOOL FindItem(void*, const char* name, WORD* id)
+BOOL FindItem(void *, const char *name, WORD *id)
 {
   auto it = kItems.find(name);
   if (it == kItems.end()) return FALSE;
   *id = it->second;
   return TRUE;
 }
-BOOL FindValue(void*, const char* name, WORD* id)
+BOOL FindValue(void *, const char *name, WORD *id)
 {
   auto it = kValues.find(name);
   if (it == kValues.end()) return FALSE;
   *id = it->second;
   return TRUE;
 }
-const RULE_CODE_UNIT* FindJudge(void*, const char* name) { return strcmp(name, "J1") == 0 ? kJudge : nullptr; }
+const RULE_CODE_UNIT *FindJudge(void *, const char *name) { return strcmp(name, "J1") == 0 ? kJudge : nullptr; }
 const RULE_NAME_RESOLVER kOwn = {nullptr, FindItem, FindValue, FindJudge};
 
 const DWORD kCapacities[8] = {0, 1, 2, 3, 4, 8, 64, 1024};
 const DWORD kTokenSizes[8] = {1, 2, 3, 4, 8, 16, 64, 256};
 
 // The stack dry run, written independently of the compiler's own check.
-DWORD DryRun(const RULE_CODE_UNIT* code, size_t units)
+DWORD DryRun(const RULE_CODE_UNIT *code, size_t units)
 {
   int depth = 0;
   for (size_t i = 0; i < units; ++i) {
@@ -80,7 +80,7 @@ DWORD DryRun(const RULE_CODE_UNIT* code, size_t units)
 struct Source {
   DESC_TEXT_BUFFER buf{};
   std::vector<char> storage;
-  Source(const std::string& text, DWORD capacity)
+  Source(const std::string &text, DWORD capacity)
   {
     DWORD cap = capacity < text.size() ? (DWORD)text.size() : capacity;
     storage.assign(cap + 1, 0);
@@ -93,13 +93,13 @@ struct Source {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
   if (size < 1) return 0;
   const uint8_t control = data[0];
-  std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+  std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
   text = text.substr(0, text.find('\0'));
-  const RULE_NAME_RESOLVER* names = (control & 1) ? RuleNamesTableResolver() : &kOwn;
+  const RULE_NAME_RESOLVER *names = (control & 1) ? RuleNamesTableResolver() : &kOwn;
 
   // The scanner alone: the cursor moves forward inside the text and every token fits.
   {
@@ -111,7 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       if (guard > text.size() + 1) Fail("the scanner does not reach the end of the text", (long)guard);
       DWORD before = src.buf.length;
       DWORD kind = RuleScanToken(&src.buf, token.data(), tokenSize);
-      if (src.buf.length < before || src.buf.length > text.size()) Fail("scanner cursor out of the text", src.buf.length);
+      if (src.buf.length < before || src.buf.length > text.size())
+        Fail("scanner cursor out of the text", src.buf.length);
       if (kind > RULE_TOKEN_TOO_LONG) Fail("unknown token kind", (long)kind);
       if (kind != RULE_TOKEN_TOO_LONG && memchr(token.data(), 0, tokenSize) == nullptr)
         Fail("token not terminated inside its buffer", (long)tokenSize);
@@ -124,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
   Source src(text, kCapacities[(control >> 1) & 7]);
   DWORD error = 0xDEAD;
-  RULE_CODE_UNIT* code = RuleCompileExpression(names, &src.buf, &error);
+  RULE_CODE_UNIT *code = RuleCompileExpression(names, &src.buf, &error);
   if (src.buf.length > text.size()) Fail("compile cursor past the text", src.buf.length);
   if (code == nullptr) {
     if (error == RULE_ERR_NONE || error == 0xDEAD) Fail("failed compile without its reason", (long)error);

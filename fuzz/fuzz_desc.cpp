@@ -63,7 +63,8 @@ void Report(void *user, DWORD line, DWORD severity, const char *message)
   ++d->reports;
   if (message == nullptr) Fail("diagnostic without a message", std::to_string(line));
   if (strlen(message) > 4096) Fail("diagnostic message runs on", std::to_string(strlen(message)));
-  if (severity != DESC_DIAG_WARNING && severity != DESC_DIAG_ERROR) Fail("diagnostic severity", std::to_string(severity));
+  if (severity != DESC_DIAG_WARNING && severity != DESC_DIAG_ERROR)
+    Fail("diagnostic severity", std::to_string(severity));
   if (line > d->lines + 1) Fail("diagnostic names a line past the end", std::to_string(line) + ": " + message);
 }
 
@@ -114,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
   DESC_VALIDATE_RESULT why = {};
   if (!DescValidateStored(stored, size2, &why)) {
     why.reason[sizeof why.reason - 1] = 0;
-    Fail("the validator refuses the compiler's own block", std::string(why.reason) + " at " + std::to_string(why.offset));
+    Fail("the validator refuses the compiler's own block",
+         std::string(why.reason) + " at " + std::to_string(why.offset));
   }
   DESC_BLOB *relocated = DescRelocate(stored);
   std::string reason;

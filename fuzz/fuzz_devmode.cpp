@@ -15,7 +15,7 @@
 
 namespace {
 
-void Fail(const char* what, long a)
+void Fail(const char *what, long a)
 {
   fprintf(stderr, "fuzz_devmode: %s (%ld)\n", what, a);
   abort();
@@ -23,7 +23,7 @@ void Fail(const char* what, long a)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
   if (size < offsetof(DEVMODEW, dmFields)) return 0;
   WORD dmSize, dmExtra;
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   memcpy(&dmExtra, data + offsetof(DEVMODEW, dmDriverExtra), sizeof dmExtra);
   size_t extent = (size_t)dmSize + dmExtra;
   if (extent >= offsetof(DEVMODEW, dmFields) && extent <= size) {
-    BYTE* image = (BYTE*)malloc(extent);
+    BYTE *image = (BYTE *)malloc(extent);
     memcpy(image, data, extent);
     int v = DmCheckVersion(image);
     if (v < 0 || v > 2) Fail("DmCheckVersion answer out of range", v);
@@ -40,13 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
   // The private part of a work buffer holding the bytes: inside the DEVMODE area, with
   // room for the whole private part, or refused.
-  BYTE* work = (BYTE*)calloc(1, KV_WORK_BUFFER_SIZE);
+  BYTE *work = (BYTE *)calloc(1, KV_WORK_BUFFER_SIZE);
   const size_t workSize = KV_WORK_BUFFER_SIZE;
   memcpy(work, data, size < workSize ? size : workSize);
   DRIVER_CONTEXT ctx;
   memset(&ctx, 0, sizeof ctx);
   ctx.work = work;
-  BYTE* priv = CtxGetPrivatePart(&ctx);
+  BYTE *priv = CtxGetPrivatePart(&ctx);
   if (priv != NULL) {
     size_t at = (size_t)(priv - work);
     if (at + DmGetPrivateSize() > KV_DEVMODE_SIZE) Fail("private part beyond the DEVMODE", (long)at);

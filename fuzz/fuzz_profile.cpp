@@ -20,7 +20,7 @@ namespace {
 
 std::string g_root;
 std::string g_file;  // host path of C:\WINDOWS\fuzz.ini
-const WCHAR* const kWinFile = u"C:\\WINDOWS\\fuzz.ini";
+const WCHAR *const kWinFile = u"C:\\WINDOWS\\fuzz.ini";
 
 void RemoveRoot()
 {
@@ -30,7 +30,7 @@ void RemoveRoot()
 
 int g_call = 0;  // which check of the target failed
 
-void Fail(const char* what, DWORD got, DWORD size)
+void Fail(const char *what, DWORD got, DWORD size)
 {
   fprintf(stderr, "fuzz_profile: check %d: %s (answer %lu, buffer %lu)\n", g_call, what, (unsigned long)got,
           (unsigned long)size);
@@ -51,16 +51,16 @@ void Setup()
   if (!PlatSetMachineRoot(g_root.c_str())) abort();
 }
 
-void WriteFileBytes(const uint8_t* data, size_t size)
+void WriteFileBytes(const uint8_t *data, size_t size)
 {
-  FILE* f = fopen(g_file.c_str(), "wb");
+  FILE *f = fopen(g_file.c_str(), "wb");
   if (f == nullptr) abort();
   if (size > 0 && fwrite(data, 1, size, f) != size) abort();
   fclose(f);
 }
 
 // A value answer: at most nSize - 1 units, terminated inside the buffer.
-void CheckValue(const WCHAR* buf, DWORD got, DWORD nSize, int call)
+void CheckValue(const WCHAR *buf, DWORD got, DWORD nSize, int call)
 {
   g_call = call;
   if (nSize == 0) {
@@ -73,7 +73,7 @@ void CheckValue(const WCHAR* buf, DWORD got, DWORD nSize, int call)
 
 // A list answer: strings each ending in NUL, the last followed by a second NUL, all
 // inside the buffer.
-void CheckList(const WCHAR* buf, DWORD got, DWORD nSize, int call)
+void CheckList(const WCHAR *buf, DWORD got, DWORD nSize, int call)
 {
   g_call = call;
   if (nSize < 2) {
@@ -91,13 +91,13 @@ void CheckList(const WCHAR* buf, DWORD got, DWORD nSize, int call)
 }
 
 // First string of a list, or empty.
-std::u16string First(const WCHAR* list) { return std::u16string(list); }
+std::u16string First(const WCHAR *list) { return std::u16string(list); }
 
 const DWORD kSizes[8] = {0, 1, 2, 3, 8, 31, 256, 4096};
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
   if (size < 1) return 0;
   const uint8_t control = data[0];
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   const DWORD nSize = kSizes[(control >> 1) & 7];
   // Exactly nSize units on the heap: a write past the end is caught by the sanitizer.
   std::vector<WCHAR> small(nSize == 0 ? 1 : nSize);
-  WCHAR* buf = nSize == 0 ? nullptr : small.data();
+  WCHAR *buf = nSize == 0 ? nullptr : small.data();
   std::vector<WCHAR> big(8192);
 
   // Section names, keys of the first section, its lines, one value and an integer.
@@ -146,7 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   if (control & 0x10) {
     std::u16string value;
     for (size_t i = 1; i < size && value.size() < 40; ++i)
-      if ((data[i] >= '0' && data[i] <= '9') || (data[i] >= 'A' && data[i] <= 'Z') || (data[i] >= 'a' && data[i] <= 'z'))
+      if ((data[i] >= '0' && data[i] <= '9') || (data[i] >= 'A' && data[i] <= 'Z') ||
+          (data[i] >= 'a' && data[i] <= 'z'))
         value.push_back((char16_t)data[i]);
     if (WritePrivateProfileStringW(u"FuzzWrite", u"Key", value.c_str(), kWinFile)) {
       got = GetPrivateProfileStringW(u"FuzzWrite", u"Key", u"<none>", big.data(), (DWORD)big.size(), kWinFile);

@@ -29,7 +29,7 @@
 namespace host {
 namespace {
 
-std::string S(const WCHAR* s) { return s ? Narrow(std::u16string(s)) : std::string(); }
+std::string S(const WCHAR *s) { return s ? Narrow(std::u16string(s)) : std::string(); }
 
 // ---------------------------------------------------------------- diagnostics
 
@@ -39,12 +39,17 @@ struct Diagnostics {
   unsigned warnings = 0;
 };
 
-void Report(void* user, DWORD line, DWORD severity, const char* message) {
-  auto* d = static_cast<Diagnostics*>(user);
-  if (severity == DESC_DIAG_ERROR) ++d->errors;
-  else ++d->warnings;
-  if (line != 0) fprintf(stderr, "%s:%lu: %s\n", d->file.c_str(), static_cast<unsigned long>(line), message);
-  else fprintf(stderr, "%s: %s\n", d->file.c_str(), message);
+void Report(void *user, DWORD line, DWORD severity, const char *message)
+{
+  auto *d = static_cast<Diagnostics *>(user);
+  if (severity == DESC_DIAG_ERROR)
+    ++d->errors;
+  else
+    ++d->warnings;
+  if (line != 0)
+    fprintf(stderr, "%s:%lu: %s\n", d->file.c_str(), static_cast<unsigned long>(line), message);
+  else
+    fprintf(stderr, "%s: %s\n", d->file.c_str(), message);
 }
 
 // ---------------------------------------------------------------- what the block holds
@@ -54,55 +59,61 @@ void Report(void* user, DWORD line, DWORD severity, const char* message) {
 struct BlobCounts {
   unsigned items = 0, variants = 0, values = 0;
   unsigned ruleBlocks = 0, valueRules = 0, alerts = 0, alertAnswers = 0, transactions = 0, actions = 0;
-  std::set<const BYTE*> judges;
+  std::set<const BYTE *> judges;
   std::vector<std::string> groups;
   unsigned statements = 0;
   DWORD deviceFonts = 0, cartridgeFonts = 0;
 };
 
-const BYTE* Ptr(const void* node, size_t offset) { return node ? DescLdPtr(node, offset) : nullptr; }
+const BYTE *Ptr(const void *node, size_t offset) { return node ? DescLdPtr(node, offset) : nullptr; }
 
 // Walks a list linked through the pointer at offset 0, once per node.
 template <class Fn>
-void WalkList(const BYTE* first, std::set<const BYTE*>& seen, Fn visit) {
-  for (const BYTE* n = first; n != nullptr && seen.insert(n).second; n = Ptr(n, 0)) visit(n);
+void WalkList(const BYTE *first, std::set<const BYTE *> &seen, Fn visit)
+{
+  for (const BYTE *n = first; n != nullptr && seen.insert(n).second; n = Ptr(n, 0)) visit(n);
 }
 
-void Judge(BlobCounts& c, const BYTE* code) {
+void Judge(BlobCounts &c, const BYTE *code)
+{
   if (code != nullptr) c.judges.insert(code);
 }
 
-void CountTransactions(BlobCounts& c, const BYTE* first, std::set<const BYTE*>& seen) {
-  WalkList(first, seen, [&](const BYTE* t) {
+void CountTransactions(BlobCounts &c, const BYTE *first, std::set<const BYTE *> &seen)
+{
+  WalkList(first, seen, [&](const BYTE *t) {
     ++c.transactions;
     Judge(c, Ptr(t, offsetof(DESC_TRANSACTION, judge)));
-    WalkList(Ptr(t, offsetof(DESC_TRANSACTION, actions)), seen, [&](const BYTE*) { ++c.actions; });
+    WalkList(Ptr(t, offsetof(DESC_TRANSACTION, actions)), seen, [&](const BYTE *) { ++c.actions; });
   });
 }
 
-void CountCommandBlock(BlobCounts& c, const BYTE* block, unsigned depth);
+void CountCommandBlock(BlobCounts &c, const BYTE *block, unsigned depth);
 
-void CountStatements(BlobCounts& c, const BYTE* first, unsigned depth) {
-  std::set<const BYTE*> seen;
-  WalkList(first, seen, [&](const BYTE* s) {
+void CountStatements(BlobCounts &c, const BYTE *first, unsigned depth)
+{
+  std::set<const BYTE *> seen;
+  WalkList(first, seen, [&](const BYTE *s) {
     ++c.statements;
     if (DescLd16(s, offsetof(DESC_STATEMENT, kind)) == DESC_STMT_COMMAND)
       CountCommandBlock(c, Ptr(s, offsetof(DESC_STATEMENT_COMMAND, block)), depth + 1);
   });
 }
 
-void CountCommandBlock(BlobCounts& c, const BYTE* block, unsigned depth) {
+void CountCommandBlock(BlobCounts &c, const BYTE *block, unsigned depth)
+{
   if (block == nullptr || depth > 1000) return;
   Judge(c, Ptr(block, offsetof(DESC_COMMAND_BLOCK, judge)));
   CountStatements(c, Ptr(block, offsetof(DESC_COMMAND_BLOCK, thenList)), depth);
   CountStatements(c, Ptr(block, offsetof(DESC_COMMAND_BLOCK, elsePart)), depth);
 }
 
-BlobCounts CountBlob(const DESC_BLOB* blob) {
+BlobCounts CountBlob(const DESC_BLOB *blob)
+{
   BlobCounts c;
-  const BYTE* base = reinterpret_cast<const BYTE*>(blob);
-  std::set<const BYTE*> seen;
-  WalkList(Ptr(base, offsetof(DESC_HEADER, items)), seen, [&](const BYTE* item) {
+  const BYTE *base = reinterpret_cast<const BYTE *>(blob);
+  std::set<const BYTE *> seen;
+  WalkList(Ptr(base, offsetof(DESC_HEADER, items)), seen, [&](const BYTE *item) {
     ++c.items;
     if (DescLd16(item, offsetof(DESC_ITEM_NODE, variant)) != 0) {
       ++c.variants;  // shares the values of its base item
@@ -110,24 +121,24 @@ BlobCounts CountBlob(const DESC_BLOB* blob) {
     }
     BYTE kind = static_cast<BYTE>(DescLd16(item, offsetof(DESC_ITEM_NODE, type)) & 0xFF);
     if (kind == DESC_TYPE_PICK_ONE || kind == DESC_TYPE_PICK_MANY)
-      WalkList(Ptr(item, offsetof(DESC_ITEM_NODE, values)), seen, [&](const BYTE*) { ++c.values; });
+      WalkList(Ptr(item, offsetof(DESC_ITEM_NODE, values)), seen, [&](const BYTE *) { ++c.values; });
   });
 
-  std::set<const BYTE*> rules;
-  const BYTE* block = Ptr(base, offsetof(DESC_HEADER, rules));
+  std::set<const BYTE *> rules;
+  const BYTE *block = Ptr(base, offsetof(DESC_HEADER, rules));
   for (unsigned guard = 0; block != nullptr && guard < 1000000; ++guard) {
     ++c.ruleBlocks;
     Judge(c, Ptr(block, offsetof(DESC_RULE_BLOCK, hideJudge)));
     Judge(c, Ptr(block, offsetof(DESC_RULE_BLOCK, disableJudge)));
-    WalkList(Ptr(block, offsetof(DESC_RULE_BLOCK, valueRules)), rules, [&](const BYTE* r) {
+    WalkList(Ptr(block, offsetof(DESC_RULE_BLOCK, valueRules)), rules, [&](const BYTE *r) {
       ++c.valueRules;
       Judge(c, Ptr(r, offsetof(DESC_VALUE_RULE, hideJudge)));
       Judge(c, Ptr(r, offsetof(DESC_VALUE_RULE, disableJudge)));
     });
-    WalkList(Ptr(block, offsetof(DESC_RULE_BLOCK, alerts)), rules, [&](const BYTE* a) {
+    WalkList(Ptr(block, offsetof(DESC_RULE_BLOCK, alerts)), rules, [&](const BYTE *a) {
       ++c.alerts;
       Judge(c, Ptr(a, offsetof(DESC_ALERT, judge)));
-      WalkList(Ptr(a, offsetof(DESC_ALERT, answers)), rules, [&](const BYTE* answer) {
+      WalkList(Ptr(a, offsetof(DESC_ALERT, answers)), rules, [&](const BYTE *answer) {
         ++c.alertAnswers;
         CountTransactions(c, Ptr(answer, offsetof(DESC_ALERT_ACTION, transactions)), rules);
       });
@@ -137,9 +148,9 @@ BlobCounts CountBlob(const DESC_BLOB* blob) {
     block = Ptr(block, offsetof(DESC_RULE_BLOCK, next));
   }
 
-  static const char* const kGroups[DESC_GROUP_COUNT] = {"JobStart", "JobEnd", "DocReset", "PageStart", "PageEnd"};
+  static const char *const kGroups[DESC_GROUP_COUNT] = {"JobStart", "JobEnd", "DocReset", "PageStart", "PageEnd"};
   for (int g = 0; g < DESC_GROUP_COUNT; ++g) {
-    const BYTE* group = Ptr(base, offsetof(DESC_HEADER, groups) + 4u * g);
+    const BYTE *group = Ptr(base, offsetof(DESC_HEADER, groups) + 4u * g);
     if (group == nullptr) continue;
     c.groups.push_back(kGroups[g]);
     CountCommandBlock(c, group, 0);
@@ -149,7 +160,8 @@ BlobCounts CountBlob(const DESC_BLOB* blob) {
   return c;
 }
 
-std::string BlobVersion(const BYTE* block) {
+std::string BlobVersion(const BYTE *block)
+{
   std::u16string v;
   for (int i = 0; i < 15; ++i) {
     WCHAR ch = DescLd16(block, 2u * i);
@@ -159,15 +171,17 @@ std::string BlobVersion(const BYTE* block) {
   return Narrow(v);
 }
 
-std::string Join(const std::vector<std::string>& parts) {
+std::string Join(const std::vector<std::string> &parts)
+{
   std::string out;
-  for (const auto& p : parts) out += (out.empty() ? "" : ", ") + p;
+  for (const auto &p : parts) out += (out.empty() ? "" : ", ") + p;
   return out;
 }
 
-void PrintSummary(const std::u16string& path, const DESC_BLOB* blob, const Diagnostics& diag, const char* cacheState) {
+void PrintSummary(const std::u16string &path, const DESC_BLOB *blob, const Diagnostics &diag, const char *cacheState)
+{
   BlobCounts c = CountBlob(blob);
-  const BYTE* base = reinterpret_cast<const BYTE*>(blob);
+  const BYTE *base = reinterpret_cast<const BYTE *>(blob);
   WCHAR cachePath[DESC_CACHE_PATH_CHARS];
   bool havePath = DescMakeCachePath(cachePath, path.c_str());
   printf("description     %s\n", Narrow(path).c_str());
@@ -189,19 +203,19 @@ void PrintSummary(const std::u16string& path, const DESC_BLOB* blob, const Diagn
 
 // ---------------------------------------------------------------- compile
 
-const WCHAR* DriverVersion(DRIVER_CONTEXT* ctx) {
-  return ctx && ctx->model ? ctx->model->driverVersionText : nullptr;
-}
+const WCHAR *DriverVersion(DRIVER_CONTEXT *ctx) { return ctx && ctx->model ? ctx->model->driverVersionText : nullptr; }
 
 // The write flag without a printer: the text's FileVersion against the driver build's.
-bool VersionMatchesBuild(const std::u16string& path) {
+bool VersionMatchesBuild(const std::u16string &path)
+{
   WCHAR version[16] = {0};
   DescReadTextFileVersion(path.c_str(), version);
-  const WCHAR* driver = DriverVersion(CtxGetTemplate());
+  const WCHAR *driver = DriverVersion(CtxGetTemplate());
   return version[0] != 0 && driver != nullptr && lstrcmpiW(version, driver) == 0;
 }
 
-int Compile(const std::u16string& path, DRIVER_CONTEXT* ctx) {
+int Compile(const std::u16string &path, DRIVER_CONTEXT *ctx)
+{
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
     return Fail("cannot read " + Narrow(path) + ": " + ErrorText(GetLastError()));
   Diagnostics diag;
@@ -210,36 +224,44 @@ int Compile(const std::u16string& path, DRIVER_CONTEXT* ctx) {
   // With a context the compiler compares the versions itself.
   bool mayWrite = ctx != nullptr ? true : VersionMatchesBuild(path);
   DWORD writesBefore = DescCacheFileWriteCount();
-  DESC_BLOB* blob = DescCompileEx(ctx, path.c_str(), mayWrite ? TRUE : FALSE, &sink);
+  DESC_BLOB *blob = DescCompileEx(ctx, path.c_str(), mayWrite ? TRUE : FALSE, &sink);
   if (blob == nullptr) return Fail("cannot compile " + Narrow(path));
   WCHAR blobVersion[16] = {0};
   for (int i = 0; i < 15; ++i) blobVersion[i] = DescLd16(blob, 2u * i);
-  const WCHAR* driver = DriverVersion(ctx != nullptr ? ctx : CtxGetTemplate());
-  const char* cacheState = "written";
+  const WCHAR *driver = DriverVersion(ctx != nullptr ? ctx : CtxGetTemplate());
+  const char *cacheState = "written";
   if (DescCacheFileWriteCount() == writesBefore) {
-    if (blobVersion[0] == 0) cacheState = "not written (the description has no FileVersion)";
-    else if (driver == nullptr || lstrcmpiW(blobVersion, driver) != 0) cacheState = "not written (FileVersion is not the driver's)";
-    else if (DescLd32(blob, offsetof(DESC_HEADER, totalSize)) <= DESC_HEADER_SIZE) cacheState = "not written (nothing beyond the header)";
-    else cacheState = "not written (the file could not be written)";
+    if (blobVersion[0] == 0)
+      cacheState = "not written (the description has no FileVersion)";
+    else if (driver == nullptr || lstrcmpiW(blobVersion, driver) != 0)
+      cacheState = "not written (FileVersion is not the driver's)";
+    else if (DescLd32(blob, offsetof(DESC_HEADER, totalSize)) <= DESC_HEADER_SIZE)
+      cacheState = "not written (nothing beyond the header)";
+    else
+      cacheState = "not written (the file could not be written)";
   }
   PrintSummary(path, blob, diag, cacheState);
   GlobalFree(blob);
   return 0;
 }
 
-int CompileForPrinter(const std::string& name) {
+int CompileForPrinter(const std::string &name)
+{
   std::u16string w = Widen(name);
   HANDLE printer = NULL;
   PRINTER_DEFAULTSW defaults = {NULL, NULL, PRINTER_ACCESS_USE};
   if (!OpenPrinterW(w.data(), &printer, &defaults))
     return Fail("cannot open printer \"" + name + "\": " + ErrorText(GetLastError()));
-  WCHAR* path = PathGetDriverDataFile(printer);
+  WCHAR *path = PathGetDriverDataFile(printer);
   // A light context: the model and the printer, without loading any description.
-  DRIVER_CONTEXT* ctx = path ? CtxCreateWithMode(printer, printer, NULL, CTX_OPEN_LIGHT, CTX_CREATE_DOCPROPS) : NULL;
+  DRIVER_CONTEXT *ctx = path ? CtxCreateWithMode(printer, printer, NULL, CTX_OPEN_LIGHT, CTX_CREATE_DOCPROPS) : NULL;
   int rc;
-  if (path == nullptr) rc = Fail("printer \"" + name + "\" has no description file");
-  else if (ctx == nullptr) rc = Fail("cannot open a context for \"" + name + "\"");
-  else rc = Compile(std::u16string(path), ctx);
+  if (path == nullptr)
+    rc = Fail("printer \"" + name + "\" has no description file");
+  else if (ctx == nullptr)
+    rc = Fail("cannot open a context for \"" + name + "\"");
+  else
+    rc = Compile(std::u16string(path), ctx);
   if (ctx != nullptr) CtxDestroy(ctx, 0);
   if (path != nullptr) GlobalFree(path);
   ClosePrinter(printer);
@@ -248,7 +270,8 @@ int CompileForPrinter(const std::string& name) {
 
 // ---------------------------------------------------------------- check
 
-int Check(const std::string& file) {
+int Check(const std::string &file)
+{
   std::u16string path = Widen(file);
   HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
   if (h == INVALID_HANDLE_VALUE) return Fail("cannot open " + file + ": " + ErrorText(GetLastError()));
@@ -258,7 +281,8 @@ int Check(const std::string& file) {
   if (read) {
     bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD got = 0;
-    read = bytes.empty() || (ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, NULL) && got == bytes.size());
+    read = bytes.empty() ||
+           (ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, NULL) && got == bytes.size());
   }
   CloseHandle(h);
   if (!read) return Fail(file + ": cannot read the file (or it is larger than a cache file can be)");
@@ -277,7 +301,8 @@ int Check(const std::string& file) {
 
 const char kUsage[] = "compile DESC | compile --printer NAME | compile --check BCS";
 
-int RunCompile(const Args& in) {
+int RunCompile(const Args &in)
+{
   Args args = in;
   if (!UseMachineRoot(args)) return Fail("no machine root: set KVML_ROOT or pass --root DIR");
   if (args.size() == 2 && args[0] == "--check") return Check(args[1]);

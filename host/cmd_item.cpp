@@ -18,18 +18,20 @@
 namespace host {
 namespace {
 
-std::string S(const WCHAR* s) { return s ? Narrow(std::u16string(s)) : std::string("(none)"); }
+std::string S(const WCHAR *s) { return s ? Narrow(std::u16string(s)) : std::string("(none)"); }
 
 // " NAME" of a value ID of the item, or nothing.
-std::string ValueName(WORD itemId, LONG valueId) {
+std::string ValueName(WORD itemId, LONG valueId)
+{
   if (valueId <= 0 || valueId > 0xFFFF) return std::string();
-  const VALUE_SYMBOL* sym = ItemFindValueSymbol(itemId, static_cast<WORD>(valueId));
+  const VALUE_SYMBOL *sym = ItemFindValueSymbol(itemId, static_cast<WORD>(valueId));
   return sym && sym->name ? std::string(" ") + sym->name : std::string();
 }
 
 // "raw=R <tab> value=V[ NAME]" of a number or bit item; the text of a text item; the size of
 // a block item.
-std::string CurrentValue(DRIVER_CONTEXT* ctx, const OPTION_ITEM* item) {
+std::string CurrentValue(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item)
+{
   DWORD vt = KvItemValueType(item);
   DWORD size = KvItemSize(item);
   if (vt == KV_VT_ANSI || vt == KV_VT_ANSI2 || vt == KV_VT_WTEXT || vt == KV_VT_WTEXT2) {
@@ -44,7 +46,8 @@ std::string CurrentValue(DRIVER_CONTEXT* ctx, const OPTION_ITEM* item) {
 }
 
 // An item ID: decimal 1-65535.
-bool ParseId(const std::string& text, WORD& id) {
+bool ParseId(const std::string &text, WORD &id)
+{
   if (text.empty() || text.size() > 5) return false;
   for (char ch : text)
     if (ch < '0' || ch > '9') return false;
@@ -54,7 +57,8 @@ bool ParseId(const std::string& text, WORD& id) {
   return true;
 }
 
-int RunItem(const Args& in) {
+int RunItem(const Args &in)
+{
   Args args = in;
   if (!UseMachineRoot(args)) return Fail("no machine root: set KVML_ROOT or pass --root DIR");
   if (args.size() < 2) return Usage("item PRINTER ID...");
@@ -67,18 +71,18 @@ int RunItem(const Args& in) {
   PRINTER_DEFAULTSW defaults = {NULL, NULL, PRINTER_ACCESS_USE};
   if (!OpenPrinterW(name.data(), &printer, &defaults))
     return Fail("cannot open printer \"" + args[0] + "\": " + ErrorText(GetLastError()));
-  DRIVER_CONTEXT* ctx = CtxCreate(printer, printer, NULL, CTX_CREATE_DOCPROPS);
+  DRIVER_CONTEXT *ctx = CtxCreate(printer, printer, NULL, CTX_CREATE_DOCPROPS);
   if (ctx == nullptr) {
     DWORD err = GetLastError();
     ClosePrinter(printer);
-    return Fail("cannot open a driver context for \"" + args[0] + "\" (its description could not be loaded?): " +
-                ErrorText(err));
+    return Fail("cannot open a driver context for \"" + args[0] +
+                "\" (its description could not be loaded?): " + ErrorText(err));
   }
   int rc = 0;
   for (size_t i = 1; i < args.size(); ++i) {
     WORD id = 0;
     ParseId(args[i], id);
-    OPTION_ITEM* item = ItemFindById(ctx, id);
+    OPTION_ITEM *item = ItemFindById(ctx, id);
     if (item == nullptr) {
       rc = Fail("no item " + args[i] + " (item IDs are 1-1270 and 10001-10385)");
       continue;

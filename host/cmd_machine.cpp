@@ -20,7 +20,7 @@ const char16_t kDriverDir[] = u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3
 const char16_t kSetupIni[] = u"C:\\WINDOWS\\Temp\\kvsample-setup.ini";
 
 // The folders a Windows machine of the driver's era has.
-const char16_t* const kFolders[] = {
+const char16_t *const kFolders[] = {
     u"C:\\WINDOWS",
     u"C:\\WINDOWS\\system32",
     u"C:\\WINDOWS\\Temp",
@@ -35,14 +35,16 @@ const char16_t* const kFolders[] = {
     u"C:\\Documents and Settings\\All Users",
 };
 
-std::u16string IniString(const char16_t* section, const char16_t* key, const char16_t* def = u"") {
+std::u16string IniString(const char16_t *section, const char16_t *key, const char16_t *def = u"")
+{
   WCHAR buf[1024];
   GetPrivateProfileStringW(section, key, def, buf, 1024, kSetupIni);
   return buf;
 }
 
 // Copies a host file to a Windows path under the root (the host plays the installer).
-bool CopyIn(const fs::path& from, const std::u16string& winPath, std::string& err) {
+bool CopyIn(const fs::path &from, const std::u16string &winPath, std::string &err)
+{
   char to[4096];
   if (!PlatMapPath(winPath.c_str(), to, sizeof to)) {
     err = "cannot map " + Narrow(winPath) + ": " + ErrorText(GetLastError());
@@ -55,7 +57,8 @@ bool CopyIn(const fs::path& from, const std::u16string& winPath, std::string& er
 }
 
 // The folder of the running program's build tree (bin/..), where lib/standin/links lies.
-fs::path BuildDir() {
+fs::path BuildDir()
+{
   char self[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
   if (n <= 0) return fs::path();
@@ -63,7 +66,8 @@ fs::path BuildDir() {
   return fs::path(self).parent_path().parent_path();
 }
 
-std::vector<std::u16string> SplitList(const std::u16string& s) {
+std::vector<std::u16string> SplitList(const std::u16string &s)
+{
   std::vector<std::u16string> out;
   size_t i = 0;
   while (i <= s.size()) {
@@ -78,8 +82,9 @@ std::vector<std::u16string> SplitList(const std::u16string& s) {
   return out;
 }
 
-int InstallStandins(const char16_t* key, const std::u16string& folder, const fs::path& links) {
-  for (const auto& dll : SplitList(IniString(u"Standins", key))) {
+int InstallStandins(const char16_t *key, const std::u16string &folder, const fs::path &links)
+{
+  for (const auto &dll : SplitList(IniString(u"Standins", key))) {
     fs::path link = links / Narrow(dll);
     if (!fs::exists(link)) {
       fprintf(stderr, "kvmlhost: warning: no stand-in for %s (not built)\n", Narrow(dll).c_str());
@@ -91,7 +96,8 @@ int InstallStandins(const char16_t* key, const std::u16string& folder, const fs:
   return 0;
 }
 
-int RunMachineInit(const Args& args) {
+int RunMachineInit(const Args &args)
+{
   if (args.size() != 1) return Usage("machine init DIR");
   fs::path dir = fs::absolute(args[0]);
   std::error_code ec;
@@ -100,7 +106,7 @@ int RunMachineInit(const Args& args) {
   if (ec) return Fail("cannot create " + dir.string() + ": " + ec.message());
   PlatSetMachineRoot(dir.c_str());
 
-  for (const char16_t* f : kFolders)
+  for (const char16_t *f : kFolders)
     if (!CreateDirectoryW(f, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
       return Fail("cannot create " + Narrow(f) + ": " + ErrorText(GetLastError()));
 
@@ -109,7 +115,7 @@ int RunMachineInit(const Args& args) {
   if (!CopyIn(samples / "printer.ini", kSetupIni, err)) return Fail(err);
 
   // The driver package: every file of the sample but the installer's own description.
-  for (const auto& entry : fs::directory_iterator(samples)) {
+  for (const auto &entry : fs::directory_iterator(samples)) {
     std::string name = entry.path().filename().string();
     if (!entry.is_regular_file() || name == "printer.ini" || name == "README.md") continue;
     if (!CopyIn(entry.path(), std::u16string(kDriverDir) + u"\\" + Widen(name), err)) return Fail(err);
@@ -120,7 +126,7 @@ int RunMachineInit(const Args& args) {
 
   std::u16string driverName = IniString(u"Printer", u"Driver");
   std::u16string dependent;
-  for (const auto& d : SplitList(IniString(u"DriverFiles", u"Dependent"))) dependent += d + u'\0';
+  for (const auto &d : SplitList(IniString(u"DriverFiles", u"Dependent"))) dependent += d + u'\0';
   dependent += u'\0';
   std::u16string driverPath = IniString(u"DriverFiles", u"DriverPath");
   std::u16string dataFile = IniString(u"DriverFiles", u"DataFile");
@@ -138,8 +144,8 @@ int RunMachineInit(const Args& args) {
 
   // The driver's own key, which the setup code fills when the printer is initialized.
   HKEY key = NULL;
-  LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\TOLVE\\KvmlDrv", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
-                            NULL);
+  LONG rc =
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\TOLVE\\KvmlDrv", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
   if (rc != ERROR_SUCCESS) return Fail("cannot create the driver's registry key: " + ErrorText(rc));
   RegCloseKey(key);
 
@@ -164,7 +170,8 @@ int RunMachineInit(const Args& args) {
   return 0;
 }
 
-int RunMachine(const Args& args) {
+int RunMachine(const Args &args)
+{
   if (args.empty() || args[0] != "init") return Usage("machine init DIR");
   return RunMachineInit(Args(args.begin() + 1, args.end()));
 }

@@ -11,13 +11,14 @@
 namespace host {
 namespace {
 
-std::string S(const WCHAR* s) { return s ? Narrow(std::u16string(s)) : std::string("(none)"); }
+std::string S(const WCHAR *s) { return s ? Narrow(std::u16string(s)) : std::string("(none)"); }
 
 // Runs a Win32 size-query call twice: once for the size, once into a buffer of that size.
 template <class Fn>
-bool Query(std::vector<BYTE>& buf, Fn call) {
+bool Query(std::vector<BYTE> &buf, Fn call)
+{
   DWORD needed = 0;
-  if (call(static_cast<BYTE*>(nullptr), 0u, &needed)) return true;
+  if (call(static_cast<BYTE *>(nullptr), 0u, &needed)) return true;
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0) return false;
   buf.assign(needed, 0);
   return call(buf.data(), needed, &needed) != FALSE;
@@ -25,39 +26,44 @@ bool Query(std::vector<BYTE>& buf, Fn call) {
 
 struct OpenedPrinter {
   HANDLE handle = NULL;
-  ~OpenedPrinter() {
+  ~OpenedPrinter()
+  {
     if (handle) ClosePrinter(handle);
   }
 };
 
-bool Open(const std::string& name, OpenedPrinter& p, DWORD access) {
+bool Open(const std::string &name, OpenedPrinter &p, DWORD access)
+{
   std::u16string w = Widen(name);
   PRINTER_DEFAULTSW defaults = {NULL, NULL, access};
   return OpenPrinterW(w.data(), &p.handle, &defaults) != FALSE;
 }
 
-int RunList(Args& args) {
+int RunList(Args &args)
+{
   std::vector<BYTE> buf;
   DWORD count = 0;
-  bool ok = Query(buf, [&](BYTE* b, DWORD n, DWORD* need) {
+  bool ok = Query(buf, [&](BYTE *b, DWORD n, DWORD *need) {
     return EnumPrintersW(PRINTER_ENUM_LOCAL, NULL, 2, b, n, need, &count);
   });
   if (!ok && GetLastError() != NO_ERROR) return Fail("cannot list printers: " + ErrorText(GetLastError()));
   if (buf.empty()) count = 0;
-  auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buf.data());
+  auto *info = reinterpret_cast<PRINTER_INFO_2W *>(buf.data());
   for (DWORD i = 0; i < count; ++i)
     printf("%s\t%s\t%s\n", S(info[i].pPrinterName).c_str(), S(info[i].pDriverName).c_str(),
            S(info[i].pPortName).c_str());
   return 0;
 }
 
-int RunShow(const std::string& name) {
+int RunShow(const std::string &name)
+{
   OpenedPrinter p;
-  if (!Open(name, p, PRINTER_ACCESS_USE)) return Fail("cannot open printer \"" + name + "\": " + ErrorText(GetLastError()));
+  if (!Open(name, p, PRINTER_ACCESS_USE))
+    return Fail("cannot open printer \"" + name + "\": " + ErrorText(GetLastError()));
   std::vector<BYTE> buf;
-  if (!Query(buf, [&](BYTE* b, DWORD n, DWORD* need) { return GetPrinterW(p.handle, 2, b, n, need); }))
+  if (!Query(buf, [&](BYTE *b, DWORD n, DWORD *need) { return GetPrinterW(p.handle, 2, b, n, need); }))
     return Fail("cannot read printer \"" + name + "\": " + ErrorText(GetLastError()));
-  auto* pi = reinterpret_cast<PRINTER_INFO_2W*>(buf.data());
+  auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(buf.data());
   printf("printer      %s\n", S(pi->pPrinterName).c_str());
   printf("driver       %s\n", S(pi->pDriverName).c_str());
   printf("port         %s\n", S(pi->pPortName).c_str());
@@ -66,18 +72,19 @@ int RunShow(const std::string& name) {
   printf("attributes   0x%08lx\n", pi->Attributes);
   printf("devmode      %s\n", pi->pDevMode ? "stored" : "(none)");
   std::vector<BYTE> dbuf;
-  if (!Query(dbuf, [&](BYTE* b, DWORD n, DWORD* need) { return GetPrinterDriverW(p.handle, NULL, 3, b, n, need); }))
+  if (!Query(dbuf, [&](BYTE *b, DWORD n, DWORD *need) { return GetPrinterDriverW(p.handle, NULL, 3, b, n, need); }))
     return Fail("cannot read the driver of \"" + name + "\": " + ErrorText(GetLastError()));
-  auto* di = reinterpret_cast<DRIVER_INFO_3W*>(dbuf.data());
+  auto *di = reinterpret_cast<DRIVER_INFO_3W *>(dbuf.data());
   printf("driver file  %s\n", S(di->pDriverPath).c_str());
   printf("config file  %s\n", S(di->pConfigFile).c_str());
   printf("data file    %s\n", S(di->pDataFile).c_str());
   printf("help file    %s\n", S(di->pHelpFile).c_str());
-  for (const WCHAR* d = di->pDependentFiles; d && *d; d += lstrlenW(d) + 1) printf("dependent    %s\n", S(d).c_str());
+  for (const WCHAR *d = di->pDependentFiles; d && *d; d += lstrlenW(d) + 1) printf("dependent    %s\n", S(d).c_str());
   return 0;
 }
 
-int RunPrinter(const Args& in) {
+int RunPrinter(const Args &in)
+{
   Args args = in;
   if (!UseMachineRoot(args)) return Fail("no machine root: set KVML_ROOT or pass --root DIR");
   if (args.size() == 1 && args[0] == "list") return RunList(args);
@@ -85,11 +92,12 @@ int RunPrinter(const Args& in) {
   return Usage("printer list | printer show NAME");
 }
 
-void PrintValue(DWORD type, const BYTE* data, DWORD size) {
+void PrintValue(DWORD type, const BYTE *data, DWORD size)
+{
   switch (type) {
     case REG_SZ:
     case REG_EXPAND_SZ: {
-      std::u16string s(reinterpret_cast<const char16_t*>(data), size / 2);
+      std::u16string s(reinterpret_cast<const char16_t *>(data), size / 2);
       while (!s.empty() && s.back() == 0) s.pop_back();
       printf("REG_SZ %s\n", Narrow(s).c_str());
       break;
@@ -109,7 +117,8 @@ void PrintValue(DWORD type, const BYTE* data, DWORD size) {
   }
 }
 
-int RunPrinterData(const Args& in) {
+int RunPrinterData(const Args &in)
+{
   Args args = in;
   if (!UseMachineRoot(args)) return Fail("no machine root: set KVML_ROOT or pass --root DIR");
   if (args.empty() || args.size() > 3) return Usage("printerdata NAME [VALUE [DATA | dword:N]]");
@@ -134,14 +143,14 @@ int RunPrinterData(const Args& in) {
   if (args.size() == 3) {
     DWORD rc;
     if (args[2].rfind("dword:", 0) == 0) {
-      char* end = nullptr;
+      char *end = nullptr;
       unsigned long v = strtoul(args[2].c_str() + 6, &end, 0);
       if (!end || *end) return Fail("not a number: " + args[2]);
       DWORD d = static_cast<DWORD>(v);
-      rc = SetPrinterDataW(p.handle, value.data(), REG_DWORD, reinterpret_cast<BYTE*>(&d), 4);
+      rc = SetPrinterDataW(p.handle, value.data(), REG_DWORD, reinterpret_cast<BYTE *>(&d), 4);
     } else {
       std::u16string data = Widen(args[2]);
-      rc = SetPrinterDataW(p.handle, value.data(), REG_SZ, reinterpret_cast<BYTE*>(data.data()),
+      rc = SetPrinterDataW(p.handle, value.data(), REG_SZ, reinterpret_cast<BYTE *>(data.data()),
                            static_cast<DWORD>((data.size() + 1) * 2));
     }
     if (rc != ERROR_SUCCESS) return Fail("cannot write " + args[1] + ": " + ErrorText(rc));

@@ -8,13 +8,15 @@
 namespace host {
 namespace {
 
-std::string Folder(UINT(WINAPI* get)(LPWSTR, UINT)) {
+std::string Folder(UINT(WINAPI *get)(LPWSTR, UINT))
+{
   WCHAR buf[MAX_PATH];
   UINT n = get(buf, MAX_PATH);
   return n && n < MAX_PATH ? Narrow(std::u16string(buf, n)) : std::string("?");
 }
 
-int RunReport(const Args& in) {
+int RunReport(const Args &in)
+{
   Args args = in;
   if (!UseMachineRoot(args)) return Fail("no machine root: set KVML_ROOT or pass --root DIR");
   if (!args.empty()) return Usage("report [--root DIR]");
@@ -26,15 +28,15 @@ int RunReport(const Args& in) {
   printf("temporary folder  %s\n", n && n < MAX_PATH ? Narrow(std::u16string(tmp, n)).c_str() : "?");
   SYSTEMTIME st;
   GetLocalTime(&st);
-  printf("local time        %04u-%02u-%02u %02u:%02u:%02u\n", st.wYear, st.wMonth, st.wDay, st.wHour,
-         st.wMinute, st.wSecond);
+  printf("local time        %04u-%02u-%02u %02u:%02u:%02u\n", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+         st.wSecond);
   char host[4096];
   if (PlatMapPath(u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3", host, sizeof host))
     printf("driver folder     C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3 -> %s\n", host);
   std::string samples = std::string(KV_SOURCE_DIR) + "/samples";
   printf("sample printer    %s\n", samples.c_str());
-  if (DIR* d = opendir(samples.c_str())) {
-    while (struct dirent* e = readdir(d))
+  if (DIR *d = opendir(samples.c_str())) {
+    while (struct dirent *e = readdir(d))
       if (e->d_name[0] != '.') printf("  %s\n", e->d_name);
     closedir(d);
   }

@@ -10,32 +10,42 @@
 
 namespace host {
 namespace {
-std::map<std::string, Command>& Commands() {
-  static auto* cmds = new std::map<std::string, Command>();
+std::map<std::string, Command> &Commands()
+{
+  static auto *cmds = new std::map<std::string, Command>();
   return *cmds;
 }
 }  // namespace
 
-void Register(const Command& cmd) { Commands()[cmd.name] = cmd; }
+void Register(const Command &cmd) { Commands()[cmd.name] = cmd; }
 
-int Fail(const std::string& message) {
+int Fail(const std::string &message)
+{
   fprintf(stderr, "kvmlhost: %s\n", message.c_str());
   return 1;
 }
 
-int Usage(const char* usage) {
+int Usage(const char *usage)
+{
   fprintf(stderr, "usage: kvmlhost %s\n", usage);
   return 2;
 }
 
-std::string ErrorText(DWORD code) {
-  static const std::map<DWORD, const char*> names = {
-      {ERROR_FILE_NOT_FOUND, "ERROR_FILE_NOT_FOUND"},   {ERROR_PATH_NOT_FOUND, "ERROR_PATH_NOT_FOUND"},
-      {ERROR_ACCESS_DENIED, "ERROR_ACCESS_DENIED"},     {ERROR_INVALID_HANDLE, "ERROR_INVALID_HANDLE"},
-      {ERROR_NOT_ENOUGH_MEMORY, "ERROR_NOT_ENOUGH_MEMORY"}, {ERROR_INVALID_PARAMETER, "ERROR_INVALID_PARAMETER"},
-      {ERROR_INSUFFICIENT_BUFFER, "ERROR_INSUFFICIENT_BUFFER"}, {ERROR_INVALID_NAME, "ERROR_INVALID_NAME"},
-      {ERROR_BAD_NETPATH, "ERROR_BAD_NETPATH"},         {ERROR_ALREADY_EXISTS, "ERROR_ALREADY_EXISTS"},
-      {ERROR_FILE_EXISTS, "ERROR_FILE_EXISTS"},         {ERROR_MORE_DATA, "ERROR_MORE_DATA"},
+std::string ErrorText(DWORD code)
+{
+  static const std::map<DWORD, const char *> names = {
+      {ERROR_FILE_NOT_FOUND, "ERROR_FILE_NOT_FOUND"},
+      {ERROR_PATH_NOT_FOUND, "ERROR_PATH_NOT_FOUND"},
+      {ERROR_ACCESS_DENIED, "ERROR_ACCESS_DENIED"},
+      {ERROR_INVALID_HANDLE, "ERROR_INVALID_HANDLE"},
+      {ERROR_NOT_ENOUGH_MEMORY, "ERROR_NOT_ENOUGH_MEMORY"},
+      {ERROR_INVALID_PARAMETER, "ERROR_INVALID_PARAMETER"},
+      {ERROR_INSUFFICIENT_BUFFER, "ERROR_INSUFFICIENT_BUFFER"},
+      {ERROR_INVALID_NAME, "ERROR_INVALID_NAME"},
+      {ERROR_BAD_NETPATH, "ERROR_BAD_NETPATH"},
+      {ERROR_ALREADY_EXISTS, "ERROR_ALREADY_EXISTS"},
+      {ERROR_FILE_EXISTS, "ERROR_FILE_EXISTS"},
+      {ERROR_MORE_DATA, "ERROR_MORE_DATA"},
       {ERROR_INVALID_PRINTER_NAME, "ERROR_INVALID_PRINTER_NAME"},
   };
   auto it = names.find(code);
@@ -43,7 +53,8 @@ std::string ErrorText(DWORD code) {
 }
 
 // UTF-8 command-line text to UTF-16 and back, through the platform's CP_UTF8 converter.
-std::u16string Widen(const std::string& s) {
+std::u16string Widen(const std::string &s)
+{
   if (s.empty()) return std::u16string();
   int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), NULL, 0);
   std::u16string out(n > 0 ? n : 0, u'\0');
@@ -51,7 +62,8 @@ std::u16string Widen(const std::string& s) {
   return out;
 }
 
-std::string Narrow(const std::u16string& s) {
+std::string Narrow(const std::u16string &s)
+{
   if (s.empty()) return std::string();
   int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), NULL, 0, NULL, NULL);
   std::string out(n > 0 ? n : 0, '\0');
@@ -59,7 +71,8 @@ std::string Narrow(const std::u16string& s) {
   return out;
 }
 
-bool UseMachineRoot(Args& args) {
+bool UseMachineRoot(Args &args)
+{
   for (size_t i = 0; i + 1 < args.size(); ++i) {
     if (args[i] == "--root") {
       PlatSetMachineRoot(args[i + 1].c_str());
@@ -72,12 +85,13 @@ bool UseMachineRoot(Args& args) {
 
 }  // namespace host
 
-int main(int argc, char** argv) {
-  auto& cmds = host::Commands();
+int main(int argc, char **argv)
+{
+  auto &cmds = host::Commands();
   if (argc < 2 || cmds.find(argv[1]) == cmds.end()) {
     if (argc >= 2) fprintf(stderr, "kvmlhost: unknown command '%s'\n", argv[1]);
     fprintf(stderr, "usage: kvmlhost COMMAND [ARGS] [--root DIR]\ncommands:\n");
-    for (auto& [name, cmd] : cmds) fprintf(stderr, "  %s\n", cmd.usage);
+    for (auto &[name, cmd] : cmds) fprintf(stderr, "  %s\n", cmd.usage);
     return 2;
   }
   host::Args args(argv + 2, argv + argc);

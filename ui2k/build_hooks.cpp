@@ -38,10 +38,12 @@ static LONG WINAPI UiModelNotify(DRIVER_CONTEXT *ctx, WORD event, void *data, vo
 
 // Presets, watermarks, colour, user paper sizes, finishing pictures, model extras. The
 // pages' own message and notify hooks join these rows with the property sheets.
-static MODULE_HOOK_ROW s_uiModules[KV_MODULE_ROW_COUNT] = {
-    {0, NULL, CtxIsFeatureEnabled, NULL, NULL}, {0, NULL, CtxIsFeatureEnabled, NULL, NULL},
-    {0, NULL, NULL, NULL, NULL},                {0, NULL, NULL, NULL, NULL},
-    {0, NULL, CtxIsFeatureEnabled, NULL, NULL}, {0, NULL, NULL, NULL, UiModelNotify}};
+static MODULE_HOOK_ROW s_uiModules[KV_MODULE_ROW_COUNT] = {{0, NULL, CtxIsFeatureEnabled, NULL, NULL},
+                                                           {0, NULL, CtxIsFeatureEnabled, NULL, NULL},
+                                                           {0, NULL, NULL, NULL, NULL},
+                                                           {0, NULL, NULL, NULL, NULL},
+                                                           {0, NULL, CtxIsFeatureEnabled, NULL, NULL},
+                                                           {0, NULL, NULL, NULL, UiModelNotify}};
 
 static PJL_VARIABLE_ROW s_pjlRows[KV_PJL_VARIABLE_ROWS];
 static PJL_VARIABLE_TABLE s_pjlTable = {KV_PJL_VARIABLE_ROWS, s_pjlRows};
@@ -123,14 +125,13 @@ void WINAPI UiSetSheetItemFlags(DRIVER_CONTEXT *ctx)
     WORD first;
     WORD last;
     DWORD flags;
-  } kRanges[] = {
-      {7, 8, 0x00030000u},         {13, 13, 0x00030000u},       {46, 46, 0x00030000u},
-      {54, 56, 0x00030000u},       {58, 58, 0x00030000u},       {91, 91, 0x00030000u},
-      {94, 94, 0x00030000u},       {209, 209, 0x00030000u},     {10013, 10014, 0x00030000u},
-      {10018, 10018, 0x00030000u}, {10020, 10021, 0x00030000u}, {10023, 10023, 0x00030000u},
-      {10047, 10049, 0x00030000u}, {10056, 10059, 0x00030000u}, {10062, 10062, 0x00030000u},
-      {10066, 10070, 0x00030000u}, {10143, 10206, 0x00030000u}, {96, 99, KV_ITEM_FLAG_DISPLAY_LENGTH},
-      {10062, 10062, 0x00100000u}, {10070, 10070, 0x00100000u}};
+  } kRanges[] = {{7, 8, 0x00030000u},         {13, 13, 0x00030000u},       {46, 46, 0x00030000u},
+                 {54, 56, 0x00030000u},       {58, 58, 0x00030000u},       {91, 91, 0x00030000u},
+                 {94, 94, 0x00030000u},       {209, 209, 0x00030000u},     {10013, 10014, 0x00030000u},
+                 {10018, 10018, 0x00030000u}, {10020, 10021, 0x00030000u}, {10023, 10023, 0x00030000u},
+                 {10047, 10049, 0x00030000u}, {10056, 10059, 0x00030000u}, {10062, 10062, 0x00030000u},
+                 {10066, 10070, 0x00030000u}, {10143, 10206, 0x00030000u}, {96, 99, KV_ITEM_FLAG_DISPLAY_LENGTH},
+                 {10062, 10062, 0x00100000u}, {10070, 10070, 0x00100000u}};
   if (ctx == NULL) return;
   for (const auto &r : kRanges) {
     for (DWORD id = r.first; id <= r.last; ++id) {

@@ -39,11 +39,11 @@ typedef struct DESC_OPTION_COMMAND {
 
 typedef struct DESC_ITEM_NODE {
   struct DESC_ITEM_NODE *next;
-  WORD key;                       // symbol key
-  WORD variant;                   // 0 base; variant number; Identity: key of the shared item
+  WORD key;      // symbol key
+  WORD variant;  // 0 base; variant number; Identity: key of the shared item
   WORD itemId;
-  WORD type;                      // DESC_TYPE_* with flags
-  WORD defaultValue;              // PickOne class: position in the value list
+  WORD type;          // DESC_TYPE_* with flags
+  WORD defaultValue;  // PickOne class: position in the value list
   WORD pad;
   DESC_OPTION_COMMAND *command;
   struct DESC_RULE_BLOCK *rules;  // rule block of the item's key
@@ -54,7 +54,7 @@ typedef struct DESC_PAPER_GEOMETRY {
   struct DESC_PAPER_GEOMETRY *next;
   WORD resolution;
   WORD orientation;
-  WORD condKey;    // symbol key of the condition item, 0 = none
+  WORD condKey;  // symbol key of the condition item, 0 = none
   WORD condValue;
   LONG x, y, w, h, a, b;
 } DESC_PAPER_GEOMETRY;
@@ -108,8 +108,8 @@ typedef struct DESC_NUMERIC_VALUE {
 typedef struct DESC_STRING_VALUE {
   WORD defaultValue;  // value ID
   WORD maxLength;
-  WORD charSet;       // DESC_CHARSET_*
-  WORD display;       // DESC_DISPLAY_*
+  WORD charSet;  // DESC_CHARSET_*
+  WORD display;  // DESC_DISPLAY_*
 } DESC_STRING_VALUE;
 
 // Rule data. Every DESC_RULE_LINK below is tagged when stored.
@@ -146,10 +146,10 @@ typedef struct DESC_ALERT_ACTION {  // entry of an AlertAction section
 typedef struct DESC_ALERT {  // entry of an Alert section
   DESC_RULE_LINK next;
   DESC_RULE_LINK judge;
-  WORD message;  // message symbol key
-  WORD icon;     // MB_ICON* value, 0xFFFF unlisted
-  WORD buttons;  // MB_* value, 0xFFFF unlisted
-  WORD timing;   // 0-3, 0xFFFF unlisted
+  WORD message;            // message symbol key
+  WORD icon;               // MB_ICON* value, 0xFFFF unlisted
+  WORD buttons;            // MB_* value, 0xFFFF unlisted
+  WORD timing;             // 0-3, 0xFFFF unlisted
   DESC_RULE_LINK answers;  // first entry of an AlertAction section
 } DESC_ALERT;
 
@@ -159,17 +159,17 @@ typedef struct DESC_RULE_BLOCK {  // Exclusive entry
   WORD pad;
   DESC_RULE_LINK hideJudge;
   DESC_RULE_LINK disableJudge;
-  DESC_RULE_LINK valueRules;      // first entry of an Item section
-  DESC_RULE_LINK alerts;          // first entry of an Alert section
-  DESC_RULE_LINK transactions1;   // first entry of a Transact section
+  DESC_RULE_LINK valueRules;     // first entry of an Item section
+  DESC_RULE_LINK alerts;         // first entry of an Alert section
+  DESC_RULE_LINK transactions1;  // first entry of a Transact section
   DESC_RULE_LINK transactions2;
 } DESC_RULE_BLOCK;
 
 // Command groups.
 typedef struct DESC_COMMAND_BLOCK {
-  DESC_RULE_LINK judge;                 // 0 = unconditional
+  DESC_RULE_LINK judge;  // 0 = unconditional
   struct DESC_STATEMENT *thenList;
-  struct DESC_STATEMENT *elsePart;      // Else list, or the one conditional statement of ElseIf
+  struct DESC_STATEMENT *elsePart;  // Else list, or the one conditional statement of ElseIf
 } DESC_COMMAND_BLOCK;
 
 #define DESC_STMT_GROUP 1
@@ -239,8 +239,8 @@ typedef struct DESC_BLOB {
 } DESC_BLOB;
 
 #define DESC_HEADER_SIZE 6708
-#define DESC_TAG(offset) ((DWORD)(offset) * 16u + 1u)
-#define DESC_IS_TAGGED(value) (((value) & 1u) != 0)
+#define DESC_TAG(offset) ((DWORD)(offset)*16u + 1u)
+#define DESC_IS_TAGGED(value) (((value)&1u) != 0)
 
 // Item types (the type word; bits 0x3000 are flags).
 #define DESC_TYPE_PICK_ONE 0x1
@@ -303,7 +303,7 @@ typedef struct DESC_DIAG_SINK {
 
 // Why a stored block was refused.
 typedef struct DESC_VALIDATE_RESULT {
-  DWORD offset;        // where the fault was found (offset in the block)
+  DWORD offset;  // where the fault was found (offset in the block)
   char reason[96];
 } DESC_VALIDATE_RESULT;
 
@@ -314,8 +314,7 @@ struct DESC_PARSE_STATE;
 // or the description's FileVersion equals the driver version of the context's model.
 DESC_BLOB *WINAPI DescCompile(struct DRIVER_CONTEXT *ctx, LPCWSTR path, BOOL write);
 // DescCompile with diagnostics; sink may be NULL.
-DESC_BLOB *WINAPI DescCompileEx(struct DRIVER_CONTEXT *ctx, LPCWSTR path, BOOL write,
-                                const DESC_DIAG_SINK *sink);
+DESC_BLOB *WINAPI DescCompileEx(struct DRIVER_CONTEXT *ctx, LPCWSTR path, BOOL write, const DESC_DIAG_SINK *sink);
 // Block size the parse state serializes into.
 DWORD WINAPI DescComputeSize(const struct DESC_PARSE_STATE *state);
 // Lays the parse state out into block (zero-filled, DescComputeSize bytes, its size already
@@ -348,9 +347,9 @@ static_assert(sizeof(DESC_PAPER_GEOMETRY) == 36 && sizeof(DESC_BOOLEAN_VALUE) ==
 static_assert(sizeof(DESC_VALUE_RULE) == 16 && sizeof(DESC_ACTION) == 12 && sizeof(DESC_TRANSACTION) == 12 &&
                   sizeof(DESC_ALERT_ACTION) == 16 && sizeof(DESC_ALERT) == 20 && sizeof(DESC_RULE_BLOCK) == 32,
               "rule data");
-static_assert(sizeof(DESC_COMMAND_BLOCK) == 12 && sizeof(DESC_STATEMENT) == 8 &&
-                  sizeof(DESC_STATEMENT_GROUP) == 12 && sizeof(DESC_STATEMENT_STRING) == 16 &&
-                  sizeof(DESC_STATEMENT_COMMAND) == 12 && sizeof(DESC_FONT_ID) == 8,
+static_assert(sizeof(DESC_COMMAND_BLOCK) == 12 && sizeof(DESC_STATEMENT) == 8 && sizeof(DESC_STATEMENT_GROUP) == 12 &&
+                  sizeof(DESC_STATEMENT_STRING) == 16 && sizeof(DESC_STATEMENT_COMMAND) == 12 &&
+                  sizeof(DESC_FONT_ID) == 8,
               "command groups and fonts");
 static_assert(offsetof(DESC_HEADER, slotsExtended) == 2440 && offsetof(DESC_HEADER, slotsHigh) == 3980 &&
                   offsetof(DESC_HEADER, uiResDllName) == 6660 && offsetof(DESC_HEADER, groups) == 6668 &&

@@ -62,10 +62,7 @@ BOOL VersionsMatch(const WCHAR *a, const WCHAR *b)
   return a != NULL && b != NULL && a[0] != 0 && b[0] != 0 && lstrcmpiW(a, b) == 0;
 }
 
-const WCHAR *DriverVersion(DRIVER_CONTEXT *ctx)
-{
-  return ctx->model != NULL ? ctx->model->driverVersionText : NULL;
-}
+const WCHAR *DriverVersion(DRIVER_CONTEXT *ctx) { return ctx->model != NULL ? ctx->model->driverVersionText : NULL; }
 
 // The usable cache file as a relocated blob, or NULL. A cache file whose version does not
 // fit the text, or a text whose version is not this driver's, is deleted; *mayWrite says

@@ -91,8 +91,10 @@ BOOL WINAPI DescMakeCachePath(WCHAR *out, const WCHAR *descPath)
   for (; descPath[len] != 0; ++len) {
     if (len >= DESC_CACHE_PATH_CHARS) return FALSE;
     WCHAR c = descPath[len];
-    if (c == u'.') cut = len + 1;
-    else if (c == u'\\' || c == u'/') cut = -1;
+    if (c == u'.')
+      cut = len + 1;
+    else if (c == u'\\' || c == u'/')
+      cut = -1;
   }
   WCHAR last = descPath[len - 1];
   if (last == u'\\' || last == u'/') return FALSE;  // a folder, not a file

@@ -32,16 +32,16 @@ static DWORD NodeDefault(const BYTE *node)
   const BYTE *data = DESC_FIELDPTR(node, DESC_ITEM_NODE, values);
   if (data == NULL) return 0;
   switch (NodeType(node) & 0xFF) {
-  case DESC_TYPE_PICK_ONE: {
-    WORD steps = DESC_FIELD16(node, DESC_ITEM_NODE, defaultValue);
-    const BYTE *value = data;
-    for (WORD i = 0; i < steps && value != NULL; ++i) value = DESC_FIELDPTR(value, DESC_VALUE_NODE, next);
-    return value != NULL ? DESC_FIELD16(value, DESC_VALUE_NODE, valueId) : 0;
-  }
-  case DESC_TYPE_BOOLEAN: return DESC_FIELD32(data, DESC_BOOLEAN_VALUE, defaultValue);
-  case DESC_TYPE_NUMERIC: return DESC_FIELD32(data, DESC_NUMERIC_VALUE, defaultValue);
-  case DESC_TYPE_STRING: return DESC_FIELD16(data, DESC_STRING_VALUE, defaultValue);
-  default: return 0;
+    case DESC_TYPE_PICK_ONE: {
+      WORD steps = DESC_FIELD16(node, DESC_ITEM_NODE, defaultValue);
+      const BYTE *value = data;
+      for (WORD i = 0; i < steps && value != NULL; ++i) value = DESC_FIELDPTR(value, DESC_VALUE_NODE, next);
+      return value != NULL ? DESC_FIELD16(value, DESC_VALUE_NODE, valueId) : 0;
+    }
+    case DESC_TYPE_BOOLEAN: return DESC_FIELD32(data, DESC_BOOLEAN_VALUE, defaultValue);
+    case DESC_TYPE_NUMERIC: return DESC_FIELD32(data, DESC_NUMERIC_VALUE, defaultValue);
+    case DESC_TYPE_STRING: return DESC_FIELD16(data, DESC_STRING_VALUE, defaultValue);
+    default: return 0;
   }
 }
 
@@ -56,10 +56,7 @@ const DESC_ITEM_NODE *WINAPI DescFindItemNode(WORD itemId, DRIVER_CONTEXT *ctx)
   return (const DESC_ITEM_NODE *)CtxFindItemNode(itemId, ctx);
 }
 
-const DESC_ITEM_NODE *WINAPI DescGetItemNode(WORD itemId, DRIVER_CONTEXT *ctx)
-{
-  return DescFindItemNode(itemId, ctx);
-}
+const DESC_ITEM_NODE *WINAPI DescGetItemNode(WORD itemId, DRIVER_CONTEXT *ctx) { return DescFindItemNode(itemId, ctx); }
 
 WORD WINAPI DescGetItemType(WORD itemId, DRIVER_CONTEXT *ctx)
 {
@@ -73,10 +70,7 @@ WORD WINAPI DescGetItemTypeRaw(WORD itemId, DRIVER_CONTEXT *ctx)
   return node != NULL ? NodeType(node) : 0;
 }
 
-DWORD WINAPI DescGetItemDefault(WORD itemId, DRIVER_CONTEXT *ctx)
-{
-  return NodeDefault(CtxFindItemNode(itemId, ctx));
-}
+DWORD WINAPI DescGetItemDefault(WORD itemId, DRIVER_CONTEXT *ctx) { return NodeDefault(CtxFindItemNode(itemId, ctx)); }
 
 const void *WINAPI DescGetItemValues(WORD itemId, DRIVER_CONTEXT *ctx, WORD *defaultIndex)
 {
@@ -153,7 +147,4 @@ const WCHAR *WINAPI DescGetUiResDllName(DRIVER_CONTEXT *ctx)
 }
 
 // The settings core binds controls and rows to nodes by symbol key.
-const DESC_ITEM_NODE *WINAPI ItemGetDescNode(DRIVER_CONTEXT *ctx, WORD key)
-{
-  return DescFindItemNodeByKey(key, ctx);
-}
+const DESC_ITEM_NODE *WINAPI ItemGetDescNode(DRIVER_CONTEXT *ctx, WORD key) { return DescFindItemNodeByKey(key, ctx); }

@@ -20,9 +20,8 @@
 namespace {
 
 const DWORD kItemSize = sizeof(DESC_ITEM_NODE);
-const DWORD kEntrySize[DESC_SECTION_KINDS] = {sizeof(DESC_VALUE_RULE), sizeof(DESC_ACTION),
-                                              sizeof(DESC_TRANSACTION), sizeof(DESC_ALERT_ACTION),
-                                              sizeof(DESC_ALERT)};
+const DWORD kEntrySize[DESC_SECTION_KINDS] = {sizeof(DESC_VALUE_RULE), sizeof(DESC_ACTION), sizeof(DESC_TRANSACTION),
+                                              sizeof(DESC_ALERT_ACTION), sizeof(DESC_ALERT)};
 
 uint64_t TextSize(const char *text) { return text != NULL ? strlen(text) + 1 : 0; }
 
@@ -53,47 +52,47 @@ uint64_t ValueDataSize(WORD type, const void *values)
 {
   uint64_t size = 0;
   switch (type & ~DESC_TYPE_FLAGS) {
-  case DESC_TYPE_NUMERIC: return sizeof(DESC_NUMERIC_VALUE);
-  case DESC_TYPE_STRING: return sizeof(DESC_STRING_VALUE);
-  case DESC_TYPE_BOOLEAN: {
-    const DESC_BOOLEAN_VALUE *b = static_cast<const DESC_BOOLEAN_VALUE *>(values);
-    return sizeof *b + TextSize(b->trueText) + TextSize(b->falseText);
-  }
-  case DESC_TYPE_PICK_PAGE:
-    for (const DESC_PAGE_VALUE_NODE *v = static_cast<const DESC_PAGE_VALUE_NODE *>(values); v != NULL;
-         v = reinterpret_cast<const DESC_PAGE_VALUE_NODE *>(v->base.next)) {
-      size += sizeof *v + TextSize(v->base.command);
-      for (const DESC_PAPER_GEOMETRY *g = v->geometry; g != NULL; g = g->next) size += sizeof *g;
+    case DESC_TYPE_NUMERIC: return sizeof(DESC_NUMERIC_VALUE);
+    case DESC_TYPE_STRING: return sizeof(DESC_STRING_VALUE);
+    case DESC_TYPE_BOOLEAN: {
+      const DESC_BOOLEAN_VALUE *b = static_cast<const DESC_BOOLEAN_VALUE *>(values);
+      return sizeof *b + TextSize(b->trueText) + TextSize(b->falseText);
     }
-    return size;
-  case DESC_TYPE_PICK_SLOT:
-    for (const DESC_SLOT_VALUE_NODE *v = static_cast<const DESC_SLOT_VALUE_NODE *>(values); v != NULL;
-         v = reinterpret_cast<const DESC_SLOT_VALUE_NODE *>(v->base.next)) {
-      size += sizeof *v + TextSize(v->base.command);
-      if (v->papers != NULL) size += 2ull * v->count;
-    }
-    return size;
-  case DESC_TYPE_FONT_TABLE:
-    for (const DESC_FONT_VALUE_NODE *v = static_cast<const DESC_FONT_VALUE_NODE *>(values); v != NULL;
-         v = reinterpret_cast<const DESC_FONT_VALUE_NODE *>(v->base.next)) {
-      size += sizeof *v + TextSize(v->base.command);
-      if (v->count == 0) continue;
-      size += 8ull * v->count;
-      for (DWORD i = 0; i < v->count; ++i) {
-        if (v->names != NULL) size += TextSize(v->names[i]);
-        if (v->substitutes != NULL) size += TextSize(v->substitutes[i]);
+    case DESC_TYPE_PICK_PAGE:
+      for (const DESC_PAGE_VALUE_NODE *v = static_cast<const DESC_PAGE_VALUE_NODE *>(values); v != NULL;
+           v = reinterpret_cast<const DESC_PAGE_VALUE_NODE *>(v->base.next)) {
+        size += sizeof *v + TextSize(v->base.command);
+        for (const DESC_PAPER_GEOMETRY *g = v->geometry; g != NULL; g = g->next) size += sizeof *g;
       }
-    }
-    return size;
-  default:
-    // PickOne and PickMany store their value nodes. Other words of a list type (such as
-    // "PickOne | PickMany") have no store step: their nodes are counted but not stored,
-    // which leaves unreferenced zero bytes at the end of the block. Any other data of a
-    // type without a store step is not a value list and is neither counted nor stored.
-    if ((type & 3) == 0) return 0;
-    for (const DESC_VALUE_NODE *v = static_cast<const DESC_VALUE_NODE *>(values); v != NULL; v = v->next)
-      size += sizeof *v + TextSize(v->command);
-    return size;
+      return size;
+    case DESC_TYPE_PICK_SLOT:
+      for (const DESC_SLOT_VALUE_NODE *v = static_cast<const DESC_SLOT_VALUE_NODE *>(values); v != NULL;
+           v = reinterpret_cast<const DESC_SLOT_VALUE_NODE *>(v->base.next)) {
+        size += sizeof *v + TextSize(v->base.command);
+        if (v->papers != NULL) size += 2ull * v->count;
+      }
+      return size;
+    case DESC_TYPE_FONT_TABLE:
+      for (const DESC_FONT_VALUE_NODE *v = static_cast<const DESC_FONT_VALUE_NODE *>(values); v != NULL;
+           v = reinterpret_cast<const DESC_FONT_VALUE_NODE *>(v->base.next)) {
+        size += sizeof *v + TextSize(v->base.command);
+        if (v->count == 0) continue;
+        size += 8ull * v->count;
+        for (DWORD i = 0; i < v->count; ++i) {
+          if (v->names != NULL) size += TextSize(v->names[i]);
+          if (v->substitutes != NULL) size += TextSize(v->substitutes[i]);
+        }
+      }
+      return size;
+    default:
+      // PickOne and PickMany store their value nodes. Other words of a list type (such as
+      // "PickOne | PickMany") have no store step: their nodes are counted but not stored,
+      // which leaves unreferenced zero bytes at the end of the block. Any other data of a
+      // type without a store step is not a value list and is neither counted nor stored.
+      if ((type & 3) == 0) return 0;
+      for (const DESC_VALUE_NODE *v = static_cast<const DESC_VALUE_NODE *>(values); v != NULL; v = v->next)
+        size += sizeof *v + TextSize(v->command);
+      return size;
   }
 }
 
@@ -114,15 +113,15 @@ uint64_t StatementsSize(const DESC_STATEMENT *first, DWORD depth, bool *tooDeep)
   uint64_t size = 0;
   for (const DESC_STATEMENT *s = first; s != NULL && !*tooDeep; s = s->next) {
     switch (s->kind) {
-    case DESC_STMT_GROUP: size += sizeof(DESC_STATEMENT_GROUP); break;
-    case DESC_STMT_STRING: size += sizeof(DESC_STATEMENT_STRING); break;
-    case DESC_STMT_FONT: size += sizeof(DESC_STATEMENT); break;
-    case DESC_STMT_COMMAND: {
-      const DESC_COMMAND_BLOCK *nested = reinterpret_cast<const DESC_STATEMENT_COMMAND *>(s)->block;
-      if (nested != NULL) size += sizeof(DESC_STATEMENT_COMMAND) + CommandBlockSize(nested, depth + 1, tooDeep);
-      break;
-    }
-    default: break;  // not a statement kind: not stored
+      case DESC_STMT_GROUP: size += sizeof(DESC_STATEMENT_GROUP); break;
+      case DESC_STMT_STRING: size += sizeof(DESC_STATEMENT_STRING); break;
+      case DESC_STMT_FONT: size += sizeof(DESC_STATEMENT); break;
+      case DESC_STMT_COMMAND: {
+        const DESC_COMMAND_BLOCK *nested = reinterpret_cast<const DESC_STATEMENT_COMMAND *>(s)->block;
+        if (nested != NULL) size += sizeof(DESC_STATEMENT_COMMAND) + CommandBlockSize(nested, depth + 1, tooDeep);
+        break;
+      }
+      default: break;  // not a statement kind: not stored
     }
   }
   return size;
@@ -143,7 +142,8 @@ uint64_t SizeItems(const DESC_PARSE_STATE *state)
   uint64_t size = 0;
   for (const DESC_ITEM_NODE *n = state->header->items; n != NULL; n = n->next) {
     size += kItemSize;
-    if (n->command != NULL) size += sizeof(DESC_OPTION_COMMAND) + TextSize(n->command->first) + TextSize(n->command->second);
+    if (n->command != NULL)
+      size += sizeof(DESC_OPTION_COMMAND) + TextSize(n->command->first) + TextSize(n->command->second);
     if (n->variant == 0 && n->values != NULL) size += ValueDataSize(n->type, n->values);
   }
   return size;
@@ -211,7 +211,7 @@ DWORD Tag(DWORD offset) { return offset != 0 ? DESC_TAG(offset) : 0; }
 
 // Rule data bookkeeping: where each judge and section went.
 struct RuleMap {
-  std::vector<std::pair<DWORD, DWORD>> judges;                       // number, tagged offset
+  std::vector<std::pair<DWORD, DWORD>> judges;                        // number, tagged offset
   std::vector<std::pair<DWORD, DWORD>> sections[DESC_SECTION_KINDS];  // number, tagged location
   std::vector<std::pair<WORD, DWORD>> blocks;                         // key, plain offset
 
@@ -242,44 +242,44 @@ void StoreEntry(Writer *w, const RuleMap &map, DWORD kind, const void *entry, DW
   BYTE *out = w->At(at);
   DescSt32(out, 0, Tag(next));
   switch (kind) {
-  case DESC_SECTION_ITEM: {
-    const DESC_VALUE_RULE *e = static_cast<const DESC_VALUE_RULE *>(entry);
-    DescSt16(out, offsetof(DESC_VALUE_RULE, valueId), e->valueId);
-    DescSt32(out, offsetof(DESC_VALUE_RULE, hideJudge), map.Judge(e->hideJudge));
-    DescSt32(out, offsetof(DESC_VALUE_RULE, disableJudge), map.Judge(e->disableJudge));
-    break;
-  }
-  case DESC_SECTION_ACTION: {
-    const DESC_ACTION *e = static_cast<const DESC_ACTION *>(entry);
-    DescSt16(out, offsetof(DESC_ACTION, target), e->target);
-    DescSt16(out, offsetof(DESC_ACTION, kind), e->kind);
-    DescSt32(out, offsetof(DESC_ACTION, value), e->value);
-    break;
-  }
-  case DESC_SECTION_TRANSACT: {
-    const DESC_TRANSACTION *e = static_cast<const DESC_TRANSACTION *>(entry);
-    DescSt32(out, offsetof(DESC_TRANSACTION, judge), map.Judge(e->judge));
-    DescSt32(out, offsetof(DESC_TRANSACTION, actions), map.Section(DESC_SECTION_ACTION, e->actions));
-    break;
-  }
-  case DESC_SECTION_ALERT_ACTION: {
-    const DESC_ALERT_ACTION *e = static_cast<const DESC_ALERT_ACTION *>(entry);
-    DescSt16(out, offsetof(DESC_ALERT_ACTION, button), e->button);
-    DescSt32(out, offsetof(DESC_ALERT_ACTION, transactions), map.Section(DESC_SECTION_TRANSACT, e->transactions));
-    DescSt16(out, offsetof(DESC_ALERT_ACTION, dialog), e->dialog);
-    DescSt16(out, offsetof(DESC_ALERT_ACTION, control), e->control);
-    break;
-  }
-  default: {
-    const DESC_ALERT *e = static_cast<const DESC_ALERT *>(entry);
-    DescSt32(out, offsetof(DESC_ALERT, judge), map.Judge(e->judge));
-    DescSt16(out, offsetof(DESC_ALERT, message), e->message);
-    DescSt16(out, offsetof(DESC_ALERT, icon), e->icon);
-    DescSt16(out, offsetof(DESC_ALERT, buttons), e->buttons);
-    DescSt16(out, offsetof(DESC_ALERT, timing), e->timing);
-    DescSt32(out, offsetof(DESC_ALERT, answers), map.Section(DESC_SECTION_ALERT_ACTION, e->answers));
-    break;
-  }
+    case DESC_SECTION_ITEM: {
+      const DESC_VALUE_RULE *e = static_cast<const DESC_VALUE_RULE *>(entry);
+      DescSt16(out, offsetof(DESC_VALUE_RULE, valueId), e->valueId);
+      DescSt32(out, offsetof(DESC_VALUE_RULE, hideJudge), map.Judge(e->hideJudge));
+      DescSt32(out, offsetof(DESC_VALUE_RULE, disableJudge), map.Judge(e->disableJudge));
+      break;
+    }
+    case DESC_SECTION_ACTION: {
+      const DESC_ACTION *e = static_cast<const DESC_ACTION *>(entry);
+      DescSt16(out, offsetof(DESC_ACTION, target), e->target);
+      DescSt16(out, offsetof(DESC_ACTION, kind), e->kind);
+      DescSt32(out, offsetof(DESC_ACTION, value), e->value);
+      break;
+    }
+    case DESC_SECTION_TRANSACT: {
+      const DESC_TRANSACTION *e = static_cast<const DESC_TRANSACTION *>(entry);
+      DescSt32(out, offsetof(DESC_TRANSACTION, judge), map.Judge(e->judge));
+      DescSt32(out, offsetof(DESC_TRANSACTION, actions), map.Section(DESC_SECTION_ACTION, e->actions));
+      break;
+    }
+    case DESC_SECTION_ALERT_ACTION: {
+      const DESC_ALERT_ACTION *e = static_cast<const DESC_ALERT_ACTION *>(entry);
+      DescSt16(out, offsetof(DESC_ALERT_ACTION, button), e->button);
+      DescSt32(out, offsetof(DESC_ALERT_ACTION, transactions), map.Section(DESC_SECTION_TRANSACT, e->transactions));
+      DescSt16(out, offsetof(DESC_ALERT_ACTION, dialog), e->dialog);
+      DescSt16(out, offsetof(DESC_ALERT_ACTION, control), e->control);
+      break;
+    }
+    default: {
+      const DESC_ALERT *e = static_cast<const DESC_ALERT *>(entry);
+      DescSt32(out, offsetof(DESC_ALERT, judge), map.Judge(e->judge));
+      DescSt16(out, offsetof(DESC_ALERT, message), e->message);
+      DescSt16(out, offsetof(DESC_ALERT, icon), e->icon);
+      DescSt16(out, offsetof(DESC_ALERT, buttons), e->buttons);
+      DescSt16(out, offsetof(DESC_ALERT, timing), e->timing);
+      DescSt32(out, offsetof(DESC_ALERT, answers), map.Section(DESC_SECTION_ALERT_ACTION, e->answers));
+      break;
+    }
   }
 }
 
@@ -402,7 +402,8 @@ void PutValueHead(Writer *w, DWORD at, const DESC_VALUE_NODE *v, DWORD next, DWO
 DWORD StorePageValues(Writer *w, const DESC_PAGE_VALUE_NODE *first)
 {
   std::vector<const DESC_PAGE_VALUE_NODE *> nodes;
-  for (const DESC_PAGE_VALUE_NODE *v = first; v != NULL; v = reinterpret_cast<const DESC_PAGE_VALUE_NODE *>(v->base.next))
+  for (const DESC_PAGE_VALUE_NODE *v = first; v != NULL;
+       v = reinterpret_cast<const DESC_PAGE_VALUE_NODE *>(v->base.next))
     nodes.push_back(v);
   DWORD following = 0;
   for (size_t i = nodes.size(); i-- > 0;) {
@@ -423,7 +424,8 @@ DWORD StorePageValues(Writer *w, const DESC_PAGE_VALUE_NODE *first)
 DWORD StoreSlotValues(Writer *w, const DESC_SLOT_VALUE_NODE *first)
 {
   std::vector<const DESC_SLOT_VALUE_NODE *> nodes;
-  for (const DESC_SLOT_VALUE_NODE *v = first; v != NULL; v = reinterpret_cast<const DESC_SLOT_VALUE_NODE *>(v->base.next))
+  for (const DESC_SLOT_VALUE_NODE *v = first; v != NULL;
+       v = reinterpret_cast<const DESC_SLOT_VALUE_NODE *>(v->base.next))
     nodes.push_back(v);
   DWORD following = 0;
   for (size_t i = nodes.size(); i-- > 0;) {
@@ -444,7 +446,8 @@ DWORD StoreSlotValues(Writer *w, const DESC_SLOT_VALUE_NODE *first)
 DWORD StoreFontValues(Writer *w, const DESC_FONT_VALUE_NODE *first)
 {
   std::vector<const DESC_FONT_VALUE_NODE *> nodes;
-  for (const DESC_FONT_VALUE_NODE *v = first; v != NULL; v = reinterpret_cast<const DESC_FONT_VALUE_NODE *>(v->base.next))
+  for (const DESC_FONT_VALUE_NODE *v = first; v != NULL;
+       v = reinterpret_cast<const DESC_FONT_VALUE_NODE *>(v->base.next))
     nodes.push_back(v);
   DWORD following = 0;
   for (size_t i = nodes.size(); i-- > 0;) {
@@ -475,25 +478,25 @@ DWORD StoreFontValues(Writer *w, const DESC_FONT_VALUE_NODE *first)
 DWORD StoreValueData(Writer *w, WORD type, const void *values)
 {
   switch (type & ~DESC_TYPE_FLAGS) {
-  case DESC_TYPE_PICK_ONE:
-  case DESC_TYPE_PICK_MANY: return StoreValueList12(w, static_cast<const DESC_VALUE_NODE *>(values));
-  case DESC_TYPE_BOOLEAN: {
-    const DESC_BOOLEAN_VALUE *b = static_cast<const DESC_BOOLEAN_VALUE *>(values);
-    DWORD t = w->PutText(b->trueText);
-    DWORD f = w->PutText(b->falseText);
-    DWORD at = w->Put(NULL, sizeof *b);
-    if (w->overflow) return 0;
-    DescSt32(w->At(at), offsetof(DESC_BOOLEAN_VALUE, defaultValue), b->defaultValue);
-    DescSt32(w->At(at), offsetof(DESC_BOOLEAN_VALUE, trueText), t);
-    DescSt32(w->At(at), offsetof(DESC_BOOLEAN_VALUE, falseText), f);
-    return at;
-  }
-  case DESC_TYPE_NUMERIC: return w->Put(values, sizeof(DESC_NUMERIC_VALUE));
-  case DESC_TYPE_STRING: return w->Put(values, sizeof(DESC_STRING_VALUE));
-  case DESC_TYPE_PICK_PAGE: return StorePageValues(w, static_cast<const DESC_PAGE_VALUE_NODE *>(values));
-  case DESC_TYPE_PICK_SLOT: return StoreSlotValues(w, static_cast<const DESC_SLOT_VALUE_NODE *>(values));
-  case DESC_TYPE_FONT_TABLE: return StoreFontValues(w, static_cast<const DESC_FONT_VALUE_NODE *>(values));
-  default: return 0;
+    case DESC_TYPE_PICK_ONE:
+    case DESC_TYPE_PICK_MANY: return StoreValueList12(w, static_cast<const DESC_VALUE_NODE *>(values));
+    case DESC_TYPE_BOOLEAN: {
+      const DESC_BOOLEAN_VALUE *b = static_cast<const DESC_BOOLEAN_VALUE *>(values);
+      DWORD t = w->PutText(b->trueText);
+      DWORD f = w->PutText(b->falseText);
+      DWORD at = w->Put(NULL, sizeof *b);
+      if (w->overflow) return 0;
+      DescSt32(w->At(at), offsetof(DESC_BOOLEAN_VALUE, defaultValue), b->defaultValue);
+      DescSt32(w->At(at), offsetof(DESC_BOOLEAN_VALUE, trueText), t);
+      DescSt32(w->At(at), offsetof(DESC_BOOLEAN_VALUE, falseText), f);
+      return at;
+    }
+    case DESC_TYPE_NUMERIC: return w->Put(values, sizeof(DESC_NUMERIC_VALUE));
+    case DESC_TYPE_STRING: return w->Put(values, sizeof(DESC_STRING_VALUE));
+    case DESC_TYPE_PICK_PAGE: return StorePageValues(w, static_cast<const DESC_PAGE_VALUE_NODE *>(values));
+    case DESC_TYPE_PICK_SLOT: return StoreSlotValues(w, static_cast<const DESC_SLOT_VALUE_NODE *>(values));
+    case DESC_TYPE_FONT_TABLE: return StoreFontValues(w, static_cast<const DESC_FONT_VALUE_NODE *>(values));
+    default: return 0;
   }
 }
 
@@ -591,36 +594,36 @@ DWORD StoreStatements(Writer *w, const DESC_STATEMENT *first, const RuleMap &map
     const DESC_STATEMENT *s = list[i];
     DWORD at = 0;
     switch (s->kind) {
-    case DESC_STMT_GROUP: {
-      const DESC_STATEMENT_GROUP *g = reinterpret_cast<const DESC_STATEMENT_GROUP *>(s);
-      at = w->Put(NULL, sizeof *g);
-      if (w->overflow) return 0;
-      DescSt16(w->At(at), offsetof(DESC_STATEMENT, key), s->key);
-      DescSt16(w->At(at), offsetof(DESC_STATEMENT_GROUP, variant), (WORD)g->variant);
-      break;
-    }
-    case DESC_STMT_STRING: {
-      const DESC_STATEMENT_STRING *str = reinterpret_cast<const DESC_STATEMENT_STRING *>(s);
-      at = w->Put(NULL, sizeof *str);
-      if (w->overflow) return 0;
-      DWORD text = 0, length = str->length;  // the CommandString number until resolved
-      strings.Find(str->length, &text, &length);
-      DescSt32(w->At(at), offsetof(DESC_STATEMENT_STRING, length), length);
-      DescSt32(w->At(at), offsetof(DESC_STATEMENT_STRING, text), text);
-      break;
-    }
-    case DESC_STMT_COMMAND: {
-      DWORD nested = DescStoreCommandBlock(w, reinterpret_cast<const DESC_STATEMENT_COMMAND *>(s)->block, map, strings,
-                                           depth + 1);
-      at = w->Put(NULL, sizeof(DESC_STATEMENT_COMMAND));
-      if (w->overflow) return 0;
-      DescSt32(w->At(at), offsetof(DESC_STATEMENT_COMMAND, block), nested);
-      break;
-    }
-    default:
-      at = w->Put(NULL, sizeof(DESC_STATEMENT));
-      if (w->overflow) return 0;
-      break;
+      case DESC_STMT_GROUP: {
+        const DESC_STATEMENT_GROUP *g = reinterpret_cast<const DESC_STATEMENT_GROUP *>(s);
+        at = w->Put(NULL, sizeof *g);
+        if (w->overflow) return 0;
+        DescSt16(w->At(at), offsetof(DESC_STATEMENT, key), s->key);
+        DescSt16(w->At(at), offsetof(DESC_STATEMENT_GROUP, variant), (WORD)g->variant);
+        break;
+      }
+      case DESC_STMT_STRING: {
+        const DESC_STATEMENT_STRING *str = reinterpret_cast<const DESC_STATEMENT_STRING *>(s);
+        at = w->Put(NULL, sizeof *str);
+        if (w->overflow) return 0;
+        DWORD text = 0, length = str->length;  // the CommandString number until resolved
+        strings.Find(str->length, &text, &length);
+        DescSt32(w->At(at), offsetof(DESC_STATEMENT_STRING, length), length);
+        DescSt32(w->At(at), offsetof(DESC_STATEMENT_STRING, text), text);
+        break;
+      }
+      case DESC_STMT_COMMAND: {
+        DWORD nested = DescStoreCommandBlock(w, reinterpret_cast<const DESC_STATEMENT_COMMAND *>(s)->block, map,
+                                             strings, depth + 1);
+        at = w->Put(NULL, sizeof(DESC_STATEMENT_COMMAND));
+        if (w->overflow) return 0;
+        DescSt32(w->At(at), offsetof(DESC_STATEMENT_COMMAND, block), nested);
+        break;
+      }
+      default:
+        at = w->Put(NULL, sizeof(DESC_STATEMENT));
+        if (w->overflow) return 0;
+        break;
     }
     DescSt32(w->At(at), offsetof(DESC_STATEMENT, next), following);
     DescSt16(w->At(at), offsetof(DESC_STATEMENT, kind), s->kind);

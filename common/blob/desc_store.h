@@ -29,15 +29,15 @@ BOOL WINAPI DescStoreParseState(DESC_PARSE_STATE *state, BYTE *block, DWORD size
 static inline DWORD DescStoredDataClass(WORD type)
 {
   switch (type & ~DESC_TYPE_FLAGS) {
-  case DESC_TYPE_PICK_ONE:
-  case DESC_TYPE_PICK_MANY:
-  case DESC_TYPE_BOOLEAN:
-  case DESC_TYPE_NUMERIC:
-  case DESC_TYPE_STRING:
-  case DESC_TYPE_PICK_PAGE:
-  case DESC_TYPE_PICK_SLOT:
-  case DESC_TYPE_FONT_TABLE: return (DWORD)(type & ~DESC_TYPE_FLAGS);
-  default: return 0;
+    case DESC_TYPE_PICK_ONE:
+    case DESC_TYPE_PICK_MANY:
+    case DESC_TYPE_BOOLEAN:
+    case DESC_TYPE_NUMERIC:
+    case DESC_TYPE_STRING:
+    case DESC_TYPE_PICK_PAGE:
+    case DESC_TYPE_PICK_SLOT:
+    case DESC_TYPE_FONT_TABLE: return (DWORD)(type & ~DESC_TYPE_FLAGS);
+    default: return 0;
   }
 }
 

@@ -282,8 +282,8 @@ struct Validator {
     if (!Tagged(where, &off)) return false;
     DWORD walk = ++walks;
     while (off != 0) {
-      DWORD len = kind == kValueRule ? sizeof(DESC_VALUE_RULE)
-                  : kind == kAction ? sizeof(DESC_ACTION)
+      DWORD len = kind == kValueRule     ? sizeof(DESC_VALUE_RULE)
+                  : kind == kAction      ? sizeof(DESC_ACTION)
                   : kind == kTransaction ? sizeof(DESC_TRANSACTION)
                   : kind == kAlertAction ? sizeof(DESC_ALERT_ACTION)
                                          : sizeof(DESC_ALERT);
@@ -296,17 +296,19 @@ struct Validator {
       stamp[(off - DESC_HEADER_SIZE) / 4] = walk;
       bool ok = true;
       switch (kind) {
-      case kValueRule:
-        ok = Judge(off + offsetof(DESC_VALUE_RULE, hideJudge)) && Judge(off + offsetof(DESC_VALUE_RULE, disableJudge));
-        break;
-      case kTransaction:
-        ok = Judge(off + offsetof(DESC_TRANSACTION, judge)) && List(off + offsetof(DESC_TRANSACTION, actions), kAction);
-        break;
-      case kAlertAction: ok = List(off + offsetof(DESC_ALERT_ACTION, transactions), kTransaction); break;
-      case kAlert:
-        ok = Judge(off + offsetof(DESC_ALERT, judge)) && List(off + offsetof(DESC_ALERT, answers), kAlertAction);
-        break;
-      default: break;
+        case kValueRule:
+          ok =
+              Judge(off + offsetof(DESC_VALUE_RULE, hideJudge)) && Judge(off + offsetof(DESC_VALUE_RULE, disableJudge));
+          break;
+        case kTransaction:
+          ok = Judge(off + offsetof(DESC_TRANSACTION, judge)) &&
+               List(off + offsetof(DESC_TRANSACTION, actions), kAction);
+          break;
+        case kAlertAction: ok = List(off + offsetof(DESC_ALERT_ACTION, transactions), kTransaction); break;
+        case kAlert:
+          ok = Judge(off + offsetof(DESC_ALERT, judge)) && List(off + offsetof(DESC_ALERT, answers), kAlertAction);
+          break;
+        default: break;
       }
       if (!ok) return false;
       where = off;  // every entry kind begins with its next link
@@ -342,13 +344,13 @@ struct Validator {
   static Kind DataKind(DWORD dataClass)
   {
     switch (dataClass) {
-    case DESC_TYPE_BOOLEAN: return kBooleanRecord;
-    case DESC_TYPE_NUMERIC: return kNumericRecord;
-    case DESC_TYPE_STRING: return kStringRecord;
-    case DESC_TYPE_PICK_PAGE: return kPageNode;
-    case DESC_TYPE_PICK_SLOT: return kSlotNode;
-    case DESC_TYPE_FONT_TABLE: return kFontNode;
-    default: return kValueNode;
+      case DESC_TYPE_BOOLEAN: return kBooleanRecord;
+      case DESC_TYPE_NUMERIC: return kNumericRecord;
+      case DESC_TYPE_STRING: return kStringRecord;
+      case DESC_TYPE_PICK_PAGE: return kPageNode;
+      case DESC_TYPE_PICK_SLOT: return kSlotNode;
+      case DESC_TYPE_FONT_TABLE: return kFontNode;
+      default: return kValueNode;
     }
   }
 
@@ -364,7 +366,7 @@ struct Validator {
   bool ValueNodes(DWORD where, DWORD dataClass)
   {
     Kind kind = DataKind(dataClass);
-    DWORD len = kind == kPageNode ? sizeof(DESC_PAGE_VALUE_NODE)
+    DWORD len = kind == kPageNode   ? sizeof(DESC_PAGE_VALUE_NODE)
                 : kind == kSlotNode ? sizeof(DESC_SLOT_VALUE_NODE)
                 : kind == kFontNode ? sizeof(DESC_FONT_VALUE_NODE)
                                     : sizeof(DESC_VALUE_NODE);
@@ -403,12 +405,13 @@ struct Validator {
   {
     DWORD off = Ld32(where);
     switch (dataClass) {
-    case DESC_TYPE_BOOLEAN:
-      return TakeOnce(off, sizeof(DESC_BOOLEAN_VALUE), kBooleanRecord, where) &&
-             Text(off + offsetof(DESC_BOOLEAN_VALUE, trueText)) && Text(off + offsetof(DESC_BOOLEAN_VALUE, falseText));
-    case DESC_TYPE_NUMERIC: return TakeOnce(off, sizeof(DESC_NUMERIC_VALUE), kNumericRecord, where);
-    case DESC_TYPE_STRING: return TakeOnce(off, sizeof(DESC_STRING_VALUE), kStringRecord, where);
-    default: return ValueNodes(where, dataClass);
+      case DESC_TYPE_BOOLEAN:
+        return TakeOnce(off, sizeof(DESC_BOOLEAN_VALUE), kBooleanRecord, where) &&
+               Text(off + offsetof(DESC_BOOLEAN_VALUE, trueText)) &&
+               Text(off + offsetof(DESC_BOOLEAN_VALUE, falseText));
+      case DESC_TYPE_NUMERIC: return TakeOnce(off, sizeof(DESC_NUMERIC_VALUE), kNumericRecord, where);
+      case DESC_TYPE_STRING: return TakeOnce(off, sizeof(DESC_STRING_VALUE), kStringRecord, where);
+      default: return ValueNodes(where, dataClass);
     }
   }
 
@@ -443,9 +446,9 @@ struct Validator {
     for (DWORD off = first; off != 0; off = Ld32(off)) {
       DWORD field = off + offsetof(DESC_ITEM_NODE, command);
       DWORD command = Ld32(field);
-      if (command != 0 &&
-          (!TakeOnce(command, sizeof(DESC_OPTION_COMMAND), kOptionCommand, field) ||
-           !Text(command + offsetof(DESC_OPTION_COMMAND, first)) || !Text(command + offsetof(DESC_OPTION_COMMAND, second))))
+      if (command != 0 && (!TakeOnce(command, sizeof(DESC_OPTION_COMMAND), kOptionCommand, field) ||
+                           !Text(command + offsetof(DESC_OPTION_COMMAND, first)) ||
+                           !Text(command + offsetof(DESC_OPTION_COMMAND, second))))
         return false;
       field = off + offsetof(DESC_ITEM_NODE, rules);
       DWORD rules = Ld32(field);
@@ -495,8 +498,8 @@ struct Validator {
                                               : 0;
       if (len == 0) return Fail(off, "unknown statement kind");
       if (!TakeOnce(off, len, kStatement, where)) return false;
-      if (kind == DESC_STMT_STRING &&
-          !CountedText(off + offsetof(DESC_STATEMENT_STRING, text), Ld32(off + offsetof(DESC_STATEMENT_STRING, length))))
+      if (kind == DESC_STMT_STRING && !CountedText(off + offsetof(DESC_STATEMENT_STRING, text),
+                                                   Ld32(off + offsetof(DESC_STATEMENT_STRING, length))))
         return false;
       if (kind == DESC_STMT_COMMAND) {
         DWORD field = off + offsetof(DESC_STATEMENT_COMMAND, block);
@@ -555,7 +558,8 @@ BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESU
   if (block == NULL) return v.Fail(0, "no block");
   if (size < DESC_HEADER_SIZE) return v.Fail(0, "block smaller than its header");
   if (size > DESC_MAX_BLOCK_SIZE) return v.Fail(0, "block larger than any description");
-  if (DescLd32(block, offsetof(DESC_HEADER, totalSize)) != size) return v.Fail(offsetof(DESC_HEADER, totalSize), "total size differs from the block size");
+  if (DescLd32(block, offsetof(DESC_HEADER, totalSize)) != size)
+    return v.Fail(offsetof(DESC_HEADER, totalSize), "total size differs from the block size");
   // One allocation for the whole map: the bitmaps (cleared), then the walk stamps and the
   // kinds of claim starts (written before they are read).
   DWORD body = size - DESC_HEADER_SIZE;

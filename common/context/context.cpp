@@ -108,8 +108,7 @@ static int LoadSettings(DRIVER_CONTEXT *ctx, WORD openMode)
 static int Build(DRIVER_CONTEXT *ctx, WORD openMode, DWORD createFlags)
 {
   WORD kind = (WORD)(openMode & CTX_OPEN_KIND_MASK);
-  if (!CopyItems(ctx) || !CtxCopyDialogs(ctx) || !CopyModel(ctx) || !BuildState(ctx, openMode, createFlags))
-    return 0;
+  if (!CopyItems(ctx) || !CtxCopyDialogs(ctx) || !CopyModel(ctx) || !BuildState(ctx, openMode, createFlags)) return 0;
   if (kind == CTX_OPEN_FULL || kind == CTX_OPEN_INIT || kind == CTX_OPEN_RESET) CtxGetDriverName(ctx);
   CtxGetUiLanguageCode(ctx);
   for (void *&p : ctx->state->uiWork) p = NULL;
@@ -124,8 +123,7 @@ static int Build(DRIVER_CONTEXT *ctx, WORD openMode, DWORD createFlags)
   return LoadSettings(ctx, openMode);
 }
 
-DRIVER_CONTEXT *WINAPI CtxConstruct(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode,
-                                    DWORD createFlags)
+DRIVER_CONTEXT *WINAPI CtxConstruct(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode, DWORD createFlags)
 {
   if (CtxSetupActive == 1) createFlags |= CTX_CREATE_SHARED_DIR;
   if (createFlags == CTX_CREATE_DRAW) createFlags = CTX_CREATE_DRAW_STORED;

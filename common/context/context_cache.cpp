@@ -79,8 +79,7 @@ static bool BuiltOrdinary(const DRIVER_CONTEXT *ctx)
   return st != NULL && st->openKind == 0 && st->useSettingsMutex == 1 && st->checkAdmin == 1;
 }
 
-DRIVER_CONTEXT *WINAPI CtxTakeCached(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode,
-                                     DWORD createFlags)
+DRIVER_CONTEXT *WINAPI CtxTakeCached(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode, DWORD createFlags)
 {
   (void)printer2;
   (void)reserved;
@@ -101,7 +100,4 @@ DRIVER_CONTEXT *WINAPI CtxTakeCached(HANDLE printer, HANDLE printer2, void *rese
   return found;
 }
 
-DRIVER_CONTEXT *WINAPI CtxPeekCacheSlot(int slot)
-{
-  return slot >= 0 && slot < 2 ? s_slots[slot].ctx : NULL;
-}
+DRIVER_CONTEXT *WINAPI CtxPeekCacheSlot(int slot) { return slot >= 0 && slot < 2 ? s_slots[slot].ctx : NULL; }

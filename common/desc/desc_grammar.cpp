@@ -10,7 +10,8 @@
 
 namespace descgrammar {
 
-BOOL Reject(DESC_PARSE_STATE *s, const char *format, ...) {
+BOOL Reject(DESC_PARSE_STATE *s, const char *format, ...)
+{
   Books(s)->reported = true;
   if (s->sink && s->sink->report) {
     char message[512];
@@ -23,7 +24,8 @@ BOOL Reject(DESC_PARSE_STATE *s, const char *format, ...) {
   return FALSE;
 }
 
-void Warn(DESC_PARSE_STATE *s, const char *format, ...) {
+void Warn(DESC_PARSE_STATE *s, const char *format, ...)
+{
   if (!s->sink || !s->sink->report) return;
   char message[512];
   va_list args;
@@ -33,18 +35,21 @@ void Warn(DESC_PARSE_STATE *s, const char *format, ...) {
   s->sink->report(s->sink->user, s->line, DESC_DIAG_WARNING, message);
 }
 
-bool Same(const char *a, const char *b) {
+bool Same(const char *a, const char *b)
+{
   while (*a && *a == *b) ++a, ++b;
   return *a == *b;
 }
 
-bool StartsWith(const char *text, const char *prefix) {
+bool StartsWith(const char *text, const char *prefix)
+{
   while (*prefix)
     if (*text++ != *prefix++) return false;
   return true;
 }
 
-char *DupText(const char *text) {
+char *DupText(const char *text)
+{
   DWORD n = 0;
   while (text[n]) ++n;
   char *copy = static_cast<char *>(MemAllocZeroed(n + 1));
@@ -55,15 +60,18 @@ char *DupText(const char *text) {
 
 char Peek(DESC_TEXT_BUFFER *b) { return b->text[b->length]; }
 
-void SkipSpace(DESC_TEXT_BUFFER *b) {
+void SkipSpace(DESC_TEXT_BUFFER *b)
+{
   while (IsSpace(b->text[b->length])) ++b->length;
 }
 
-void SkipBlanks(DESC_TEXT_BUFFER *b) {
+void SkipBlanks(DESC_TEXT_BUFFER *b)
+{
   while (Is(b->text[b->length], DESC_CC_BLANK)) ++b->length;
 }
 
-BOOL NextWord(DESC_TEXT_BUFFER *b, char *word) {
+BOOL NextWord(DESC_TEXT_BUFFER *b, char *word)
+{
   SkipSpace(b);
   word[0] = 0;
   if (Peek(b) == 0) return FALSE;
@@ -85,7 +93,8 @@ BOOL NextWord(DESC_TEXT_BUFFER *b, char *word) {
   return TRUE;
 }
 
-BOOL NextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow) {
+BOOL NextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow)
+{
   *overflow = false;
   DWORD start = b->length;
   SkipSpace(b);
@@ -113,7 +122,8 @@ BOOL NextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow) {
   return TRUE;
 }
 
-char *TakeText(DESC_TEXT_BUFFER *b, char *after) {
+char *TakeText(DESC_TEXT_BUFFER *b, char *after)
+{
   if (after) *after = 0;
   const char *text = b->text;
   DWORD pos = b->length;
@@ -180,7 +190,8 @@ char *TakeText(DESC_TEXT_BUFFER *b, char *after) {
   return out;
 }
 
-BOOL SkipPast(DESC_TEXT_BUFFER *b, char c) {
+BOOL SkipPast(DESC_TEXT_BUFFER *b, char c)
+{
   while (b->text[b->length] && b->text[b->length] != c) ++b->length;
   if (!b->text[b->length]) return FALSE;
   ++b->length;
@@ -191,32 +202,32 @@ const SYMBOL_ENTRY *FindSymbol(const char *name) { return name[0] ? ItemFindSymb
 const VALUE_SYMBOL *FindValue(const char *name) { return name[0] ? ItemFindValueSymbolByName(name) : nullptr; }
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s) { return s->names ? s->names : CtxGetTemplate(); }
 
-DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key) {
+DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key)
+{
   for (DESC_ITEM_NODE *n = s->header->items; n; n = n->next)
     if (n->key == key) return n;
   return nullptr;
 }
 
-DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant) {
+DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant)
+{
   for (DESC_ITEM_NODE *n = s->header->items; n; n = n->next)
     if (n->key == key && n->variant == variant) return n;
   return nullptr;
 }
 
-Shape ListShapeFor(WORD type) {
+Shape ListShapeFor(WORD type)
+{
   switch (type & ~DESC_TYPE_FLAGS) {
-    case DESC_TYPE_PICK_PAGE:
-      return kShapePageList;
-    case DESC_TYPE_PICK_SLOT:
-      return kShapeSlotList;
-    case DESC_TYPE_FONT_TABLE:
-      return kShapeFontList;
-    default:
-      return kShapeList;
+    case DESC_TYPE_PICK_PAGE: return kShapePageList;
+    case DESC_TYPE_PICK_SLOT: return kShapeSlotList;
+    case DESC_TYPE_FONT_TABLE: return kShapeFontList;
+    default: return kShapeList;
   }
 }
 
-void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape) {
+void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape)
+{
   Bookkeeping *books = Books(s);
   if (node->values) {
     auto it = books->records.find(node->values);
@@ -224,17 +235,10 @@ void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape) {
   }
   DWORD size = 0;
   switch (shape) {
-    case kShapeBoolean:
-      size = sizeof(DESC_BOOLEAN_VALUE);
-      break;
-    case kShapeNumeric:
-      size = sizeof(DESC_NUMERIC_VALUE);
-      break;
-    case kShapeString:
-      size = sizeof(DESC_STRING_VALUE);
-      break;
-    default:
-      return nullptr;  // lists are created by their first value node
+    case kShapeBoolean: size = sizeof(DESC_BOOLEAN_VALUE); break;
+    case kShapeNumeric: size = sizeof(DESC_NUMERIC_VALUE); break;
+    case kShapeString: size = sizeof(DESC_STRING_VALUE); break;
+    default: return nullptr;  // lists are created by their first value node
   }
   void *record = MemAllocZeroed(size);
   if (!record) return nullptr;
@@ -248,7 +252,8 @@ void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape) {
   return record;
 }
 
-void FreeRecord(void *record, Shape shape) {
+void FreeRecord(void *record, Shape shape)
+{
   switch (shape) {
     case kShapeBoolean: {
       auto *b = static_cast<DESC_BOOLEAN_VALUE *>(record);
@@ -287,13 +292,13 @@ void FreeRecord(void *record, Shape shape) {
       }
       return;
     }
-    default:
-      break;
+    default: break;
   }
   MemFree(record);
 }
 
-void FreeStatements(DESC_STATEMENT *list) {
+void FreeStatements(DESC_STATEMENT *list)
+{
   while (list) {
     DESC_STATEMENT *next = list->next;
     if (list->kind == DESC_STMT_COMMAND) FreeCommandBlock(reinterpret_cast<DESC_STATEMENT_COMMAND *>(list)->block);
@@ -303,14 +308,16 @@ void FreeStatements(DESC_STATEMENT *list) {
   }
 }
 
-void FreeCommandBlock(DESC_COMMAND_BLOCK *block) {
+void FreeCommandBlock(DESC_COMMAND_BLOCK *block)
+{
   if (!block) return;
   FreeStatements(block->thenList);
   FreeStatements(block->elsePart);
   MemFree(block);
 }
 
-void FreeFontList(DESC_FONT_ID **list, DWORD count) {
+void FreeFontList(DESC_FONT_ID **list, DWORD count)
+{
   if (!list) return;
   for (DWORD i = 0; i < count; ++i) {
     if (list[i]) MemFree(list[i]->name);
@@ -331,17 +338,28 @@ struct KeywordRow {
 };
 
 const KeywordRow kKeywords[] = {
-    {"FileVersion", OnFileVersion},     {"OpenUI", OnOpenUI},
-    {"CloseUI", OnCloseUI},             {"NumericValue", OnNumericValue},
-    {"StringValue", OnStringValue},     {"PageValue", OnPageValue},
-    {"PageMMValue", OnPageMMValue},     {"SlotPaper", OnSlotPaper},
-    {"OptionCommand", OnOptionCommand}, {"CommandGroup", OnCommandGroup},
-    {"DeviceFonts", OnDeviceFonts},     {"FontCartridge", OnFontCartridge},
-    {"TTFS", OnTTFS},                   {"CommandString", OnCommandString},
-    {"Judge", OnJudge},                 {"Item", OnItem},
-    {"Action", OnAction},               {"Transact", OnTransact},
-    {"AlertAction", OnAlertAction},     {"Alert", OnAlert},
-    {"Exclusive", OnExclusive},         {"UIResDLLName", OnUIResDLLName},
+    {"FileVersion", OnFileVersion},
+    {"OpenUI", OnOpenUI},
+    {"CloseUI", OnCloseUI},
+    {"NumericValue", OnNumericValue},
+    {"StringValue", OnStringValue},
+    {"PageValue", OnPageValue},
+    {"PageMMValue", OnPageMMValue},
+    {"SlotPaper", OnSlotPaper},
+    {"OptionCommand", OnOptionCommand},
+    {"CommandGroup", OnCommandGroup},
+    {"DeviceFonts", OnDeviceFonts},
+    {"FontCartridge", OnFontCartridge},
+    {"TTFS", OnTTFS},
+    {"CommandString", OnCommandString},
+    {"Judge", OnJudge},
+    {"Item", OnItem},
+    {"Action", OnAction},
+    {"Transact", OnTransact},
+    {"AlertAction", OnAlertAction},
+    {"Alert", OnAlert},
+    {"Exclusive", OnExclusive},
+    {"UIResDLLName", OnUIResDLLName},
     {"ExcDepDLLName", OnExcDepDLLName},
 };
 constexpr DWORD kKeywordCount = sizeof(kKeywords) / sizeof(kKeywords[0]);
@@ -354,9 +372,9 @@ struct SectionName {
 };
 SectionName *g_sectionNames[6];
 
-
 // Reads and dispatches every line of reader into state.
-DWORD ParseLines(DESC_PARSE_STATE *state, DESC_LINE *line, DESC_READER *reader) {
+DWORD ParseLines(DESC_PARSE_STATE *state, DESC_LINE *line, DESC_READER *reader)
+{
   DWORD status = DESC_READ_LINE;
   while (status == DESC_READ_LINE || status == DESC_READ_MALFORMED) {
     status = DescReadLine(line, reader);
@@ -374,7 +392,8 @@ DWORD ParseLines(DESC_PARSE_STATE *state, DESC_LINE *line, DESC_READER *reader) 
   return status;
 }
 
-DESC_PARSE_STATE *ParseWith(DESC_READER *reader, bool mapped, const DESC_DIAG_SINK *sink) {
+DESC_PARSE_STATE *ParseWith(DESC_READER *reader, bool mapped, const DESC_DIAG_SINK *sink)
+{
   DESC_LINE *line = DescLineCreate();
   DESC_PARSE_STATE *state = line ? DescParseStateCreate() : nullptr;
   if (!line || !state || !reader) {
@@ -390,7 +409,8 @@ DESC_PARSE_STATE *ParseWith(DESC_READER *reader, bool mapped, const DESC_DIAG_SI
   if (mapped) DescReaderClose(reader);
   DescLineFree(line);
   if (status != DESC_READ_EOF) {
-    if (sink && sink->report) sink->report(sink->user, 0, DESC_DIAG_ERROR, "out of memory while reading the description");
+    if (sink && sink->report)
+      sink->report(sink->user, 0, DESC_DIAG_ERROR, "out of memory while reading the description");
     DescParseStateFree(state);
     return nullptr;
   }
@@ -400,7 +420,8 @@ DESC_PARSE_STATE *ParseWith(DESC_READER *reader, bool mapped, const DESC_DIAG_SI
 
 }  // namespace
 
-DESC_PARSE_STATE *WINAPI DescParseStateCreate(void) {
+DESC_PARSE_STATE *WINAPI DescParseStateCreate(void)
+{
   auto *state = static_cast<DESC_PARSE_STATE *>(MemAllocZeroed(sizeof(DESC_PARSE_STATE)));
   if (!state) return nullptr;
   state->header = static_cast<DESC_HEADER *>(MemAllocZeroed(sizeof(DESC_HEADER)));
@@ -414,7 +435,8 @@ DESC_PARSE_STATE *WINAPI DescParseStateCreate(void) {
   return state;
 }
 
-void WINAPI DescParseStateFree(DESC_PARSE_STATE *state) {
+void WINAPI DescParseStateFree(DESC_PARSE_STATE *state)
+{
   if (!state) return;
   Bookkeeping *books = Books(state);
   DESC_HEADER *h = state->header;
@@ -464,7 +486,8 @@ void WINAPI DescParseStateFree(DESC_PARSE_STATE *state) {
 
 DESC_PARSE_STATE *WINAPI DescParseFile(LPCWSTR path) { return DescParseFileEx(path, nullptr); }
 
-DESC_PARSE_STATE *WINAPI DescParseFileEx(LPCWSTR path, const DESC_DIAG_SINK *sink) {
+DESC_PARSE_STATE *WINAPI DescParseFileEx(LPCWSTR path, const DESC_DIAG_SINK *sink)
+{
   DESC_READER *reader = path ? DescReaderOpen(path) : nullptr;
   if (!reader) {
     if (sink && sink->report) sink->report(sink->user, 0, DESC_DIAG_ERROR, "cannot open the description file");
@@ -473,7 +496,8 @@ DESC_PARSE_STATE *WINAPI DescParseFileEx(LPCWSTR path, const DESC_DIAG_SINK *sin
   return ParseWith(reader, true, sink);
 }
 
-DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DESC_DIAG_SINK *sink) {
+DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DESC_DIAG_SINK *sink)
+{
   DESC_READER reader = {};
   reader.base = reinterpret_cast<const BYTE *>(text);
   reader.cursor = reader.base;
@@ -483,7 +507,8 @@ DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DES
   return ParseWith(&reader, false, sink);
 }
 
-DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line) {
+DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line)
+{
   if (!state || !line) return DESC_READ_MALFORMED;
   Bookkeeping *books = Books(state);
   books->reported = false;
@@ -523,11 +548,13 @@ DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line) {
   return DESC_READ_MALFORMED;
 }
 
-void WINAPI DescInitSectionNames(void) {
+void WINAPI DescInitSectionNames(void)
+{
   for (SectionName *&head : g_sectionNames) head = nullptr;
 }
 
-void WINAPI DescFreeSectionNames(void) {
+void WINAPI DescFreeSectionNames(void)
+{
   for (SectionName *&head : g_sectionNames) {
     while (head) {
       SectionName *next = head->next;
@@ -538,7 +565,8 @@ void WINAPI DescFreeSectionNames(void) {
   }
 }
 
-BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number) {
+BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number)
+{
   if (kind >= 6 || !name) return FALSE;
   auto *entry = static_cast<SectionName *>(MemAllocZeroed(sizeof(SectionName)));
   char *copy = entry ? DupText(name) : nullptr;
@@ -554,14 +582,16 @@ BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number) {
   return TRUE;
 }
 
-DWORD WINAPI DescFindSectionNumber(DWORD kind, const char *name) {
+DWORD WINAPI DescFindSectionNumber(DWORD kind, const char *name)
+{
   if (kind >= 6 || !name) return 0;
   for (SectionName *e = g_sectionNames[kind]; e; e = e->next)
     if (Same(e->name, name)) return e->number;
   return 0;
 }
 
-BOOL WINAPI DescParseNumberChecked(const char *word, LONG *value) {
+BOOL WINAPI DescParseNumberChecked(const char *word, LONG *value)
+{
   long long v = 0;
   bool negative = false, overflow = false;
   for (const char *p = word; *p && *p != ' ' && *p != '\t' && *p != '='; ++p) {
@@ -576,45 +606,50 @@ BOOL WINAPI DescParseNumberChecked(const char *word, LONG *value) {
   return TRUE;
 }
 
-LONG WINAPI DescParseNumber(const char *word) {
+LONG WINAPI DescParseNumber(const char *word)
+{
   LONG v = 0;
   return word && DescParseNumberChecked(word, &v) ? v : 0;
 }
 
-DWORD WINAPI DescParseReference(const char *word) {
+DWORD WINAPI DescParseReference(const char *word)
+{
   static const struct {
     const char *prefix;
     DWORD code;
-  } kPrefixes[] = {{"Judge", DESC_REF_JUDGE},   {"Item", DESC_REF_ITEM},
-                   {"Action", DESC_REF_ACTION}, {"Transact", DESC_REF_TRANSACT},
-                   {"AlertAction", DESC_REF_ALERT_ACTION}, {"Alert", DESC_REF_ALERT},
+  } kPrefixes[] = {{"Judge", DESC_REF_JUDGE},
+                   {"Item", DESC_REF_ITEM},
+                   {"Action", DESC_REF_ACTION},
+                   {"Transact", DESC_REF_TRANSACT},
+                   {"AlertAction", DESC_REF_ALERT_ACTION},
+                   {"Alert", DESC_REF_ALERT},
                    {"NULL", 0}};
   if (!word) return 0;
   for (const auto &p : kPrefixes)
-    if (StartsWith(word, p.prefix)) return p.code ? (p.code | (static_cast<DWORD>(DescParseNumber(word)) & 0xFFFFu)) : 0;
+    if (StartsWith(word, p.prefix))
+      return p.code ? (p.code | (static_cast<DWORD>(DescParseNumber(word)) & 0xFFFFu)) : 0;
   return DESC_REF_NAME;
 }
 
-DWORD WINAPI DescValueNodeSize(WORD type) {
+DWORD WINAPI DescValueNodeSize(WORD type)
+{
   switch (ListShapeFor(type)) {
-    case kShapePageList:
-      return sizeof(DESC_PAGE_VALUE_NODE);
-    case kShapeSlotList:
-      return sizeof(DESC_SLOT_VALUE_NODE);
-    case kShapeFontList:
-      return sizeof(DESC_FONT_VALUE_NODE);
-    default:
-      return sizeof(DESC_VALUE_NODE);
+    case kShapePageList: return sizeof(DESC_PAGE_VALUE_NODE);
+    case kShapeSlotList: return sizeof(DESC_SLOT_VALUE_NODE);
+    case kShapeFontList: return sizeof(DESC_FONT_VALUE_NODE);
+    default: return sizeof(DESC_VALUE_NODE);
   }
 }
 
-DWORD WINAPI StrIsAllDigits(const char *text) {
+DWORD WINAPI StrIsAllDigits(const char *text)
+{
   for (; *text; ++text)
     if (*text < '0' || *text > '9') return 0;
   return 1;
 }
 
-DWORD WINAPI StrIsAlnum(const char *text) {
+DWORD WINAPI StrIsAlnum(const char *text)
+{
   for (; *text; ++text) {
     char c = *text;
     if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) return 0;

@@ -31,11 +31,11 @@ constexpr DWORD kWordSize = 256;      // longest word a handler reads
 
 struct Bookkeeping {
   DESC_ITEM_NODE *itemTail = nullptr;
-  std::map<void *, Shape> records;                  // value data -> shape (owned)
-  std::vector<DESC_OPTION_COMMAND *> commands;      // every OptionCommand pair (owned)
-  std::set<DWORD> rejectedJudges;                   // numbers whose condition did not compile
-  bool reported = false;                            // a message was sent for this line
-  char lastName[kWordSize] = {};                    // last word the condition resolver tried
+  std::map<void *, Shape> records;              // value data -> shape (owned)
+  std::vector<DESC_OPTION_COMMAND *> commands;  // every OptionCommand pair (owned)
+  std::set<DWORD> rejectedJudges;               // numbers whose condition did not compile
+  bool reported = false;                        // a message was sent for this line
+  char lastName[kWordSize] = {};                // last word the condition resolver tried
 };
 
 inline Bookkeeping *Books(DESC_PARSE_STATE *s) { return static_cast<Bookkeeping *>(s->internal); }
@@ -75,7 +75,7 @@ const VALUE_SYMBOL *FindValue(const char *name);
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s);
 
 // Items.
-DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key);                  // first node (the base item)
+DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key);  // first node (the base item)
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant);
 void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape);
 Shape ListShapeFor(WORD type);

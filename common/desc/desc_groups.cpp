@@ -15,7 +15,8 @@ struct BlockReader {
 
 DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth);
 
-void Append(DESC_STATEMENT **head, DESC_STATEMENT **tail, DESC_STATEMENT *st) {
+void Append(DESC_STATEMENT **head, DESC_STATEMENT **tail, DESC_STATEMENT *st)
+{
   if (*tail)
     (*tail)->next = st;
   else
@@ -23,12 +24,14 @@ void Append(DESC_STATEMENT **head, DESC_STATEMENT **tail, DESC_STATEMENT *st) {
   *tail = st;
 }
 
-void SkipRestOfLine(DESC_TEXT_BUFFER *b) {
+void SkipRestOfLine(DESC_TEXT_BUFFER *b)
+{
   for (char c; (c = Peek(b)) != 0 && c != '\r' && c != '\n' && c != '}';) ++b->length;
 }
 
 // Reads statements up to a '}' (consumed) or the end of the text.
-DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth) {
+DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
+{
   DESC_TEXT_BUFFER *b = r->b;
   DESC_STATEMENT *head = nullptr, *tail = nullptr;
   char word[kWordSize];
@@ -128,7 +131,8 @@ DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth) {
 }
 
 // "Command: judge { statements }" with an optional ElseIf / Else part, after "Command:".
-DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth) {
+DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth)
+{
   DESC_TEXT_BUFFER *b = r->b;
   char word[kWordSize];
   NextWord(b, word);
@@ -170,7 +174,8 @@ DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth) {
       if (Peek(b) == '{') {
         ++b->length;
         if (depth + 1 > kMaxBlockDepth) {
-          Reject(r->s, "CommandGroup: Command blocks nested deeper than %lu", static_cast<unsigned long>(kMaxBlockDepth));
+          Reject(r->s, "CommandGroup: Command blocks nested deeper than %lu",
+                 static_cast<unsigned long>(kMaxBlockDepth));
           r->failed = true;
         } else {
           elsePart = ParseStatements(r, depth + 1);
@@ -216,7 +221,8 @@ const GroupName kGroups[] = {{"JobStart", DESC_GROUP_JOB_START},
                              {"DocReset", DESC_GROUP_DOC_RESET}};
 
 // A font list "IDList { {"name" ID} ... }" into *list / *count (replacing them).
-BOOL FontList(DESC_PARSE_STATE *s, DESC_LINE *line, DESC_FONT_ID ***list, DWORD *count) {
+BOOL FontList(DESC_PARSE_STATE *s, DESC_LINE *line, DESC_FONT_ID ***list, DWORD *count)
+{
   DESC_TEXT_BUFFER *b = &line->value;
   char word[kWordSize];
   NextWord(b, word);
@@ -283,7 +289,8 @@ BOOL FontList(DESC_PARSE_STATE *s, DESC_LINE *line, DESC_FONT_ID ***list, DWORD 
 }
 
 // Decoded quoted text of the value in UTF-16 (ANSI code page), NULL when empty.
-WCHAR *WideText(DESC_LINE *line, bool *noMemory) {
+WCHAR *WideText(DESC_LINE *line, bool *noMemory)
+{
   *noMemory = false;
   char *text = TakeText(&line->value, nullptr);
   if (!text) return nullptr;
@@ -297,7 +304,8 @@ WCHAR *WideText(DESC_LINE *line, bool *noMemory) {
 
 }  // namespace
 
-BOOL OnCommandGroup(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnCommandGroup(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   DESC_TEXT_BUFFER *b = &line->value;
   char word[kWordSize];
   NextWord(b, word);
@@ -332,15 +340,18 @@ BOOL OnCommandGroup(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnDeviceFonts(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnDeviceFonts(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   return FontList(s, line, &s->header->deviceFonts, &s->header->deviceFontCount);
 }
 
-BOOL OnFontCartridge(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnFontCartridge(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   return FontList(s, line, &s->header->cartridgeFonts, &s->header->cartridgeFontCount);
 }
 
-BOOL OnCommandString(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnCommandString(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   LONG number;
   if (!DescParseNumberChecked(line->option1.text, &number) || number < 0)
     return Reject(s, "CommandString number '%.32s' is out of range", line->option1.text);
@@ -364,7 +375,8 @@ BOOL OnCommandString(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnFileVersion(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnFileVersion(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   WCHAR wide[16] = {};
   const char *text = line->value.text;
   int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -380,7 +392,8 @@ BOOL OnFileVersion(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnUIResDLLName(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnUIResDLLName(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   bool noMemory;
   WCHAR *name = WideText(line, &noMemory);
   if (noMemory) return Reject(s, "out of memory");
@@ -389,7 +402,8 @@ BOOL OnUIResDLLName(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnExcDepDLLName(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnExcDepDLLName(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   bool noMemory;
   WCHAR *name = WideText(line, &noMemory);
   if (noMemory) return Reject(s, "out of memory");

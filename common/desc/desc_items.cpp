@@ -13,21 +13,22 @@ struct Word {
   WORD value;
 };
 
-const Word kItemTypes[] = {{"PickOne", 1},     {"PickMany", 2},   {"Boolean", 4},
-                           {"Numeric", 8},     {"String", 0x10},  {"PickPage", 0x101},
-                           {"PickSlot", 0x201}, {"FontTbl", 0x401}, {"Identity", 0x1000},
-                           {"TypeUnknown", 0x2000}};
+const Word kItemTypes[] = {{"PickOne", 1},       {"PickMany", 2},        {"Boolean", 4},      {"Numeric", 8},
+                           {"String", 0x10},     {"PickPage", 0x101},    {"PickSlot", 0x201}, {"FontTbl", 0x401},
+                           {"Identity", 0x1000}, {"TypeUnknown", 0x2000}};
 const Word kCharSets[] = {{"MultiByte", 1}, {"ASCII", 2}, {"Numeric", 4}, {"Capital", 8}, {"Small", 0x10}};
 const Word kDisplayFlags[] = {{"Password", 0x100}, {"ShowCapital", 0x200}, {"ShowSmall", 0x400}};
 
 template <size_t N>
-WORD Lookup(const Word (&table)[N], const char *word, WORD unlisted) {
+WORD Lookup(const Word (&table)[N], const char *word, WORD unlisted)
+{
   for (const Word &w : table)
     if (Same(w.text, word)) return w.value;
   return unlisted;
 }
 
-const char *TypeName(WORD type) {
+const char *TypeName(WORD type)
+{
   WORD t = type & ~DESC_TYPE_FLAGS;
   for (const Word &w : kItemTypes)
     if (w.value == t) return w.text;
@@ -40,7 +41,8 @@ const char *OpenName(DESC_PARSE_STATE *s) { return s->openName ? s->openName : "
 // The base item (first node with the open key), NULL when no item is open.
 DESC_ITEM_NODE *OpenBase(DESC_PARSE_STATE *s) { return s->openName ? FindNode(s, s->openKey) : nullptr; }
 
-void EnterSlot(DESC_HEADER *h, DESC_ITEM_NODE *node) {
+void EnterSlot(DESC_HEADER *h, DESC_ITEM_NODE *node)
+{
   WORD id = node->itemId;
   if (id >= 1 && id <= 600)
     h->slotsLow[id - 1] = node;
@@ -51,7 +53,8 @@ void EnterSlot(DESC_HEADER *h, DESC_ITEM_NODE *node) {
 }
 
 // Strict signed decimal of a whole word.
-bool WholeInt(const char *word, LONG *value) {
+bool WholeInt(const char *word, LONG *value)
+{
   const char *p = word;
   if (*p == '-') ++p;
   if (!*p || !StrIsAllDigits(p)) return false;
@@ -60,14 +63,16 @@ bool WholeInt(const char *word, LONG *value) {
 
 bool IsListShape(Shape shape) { return shape >= kShapeList && shape <= kShapeFontList; }
 
-Shape RecordShape(DESC_PARSE_STATE *s, const void *values) {
+Shape RecordShape(DESC_PARSE_STATE *s, const void *values)
+{
   auto it = Books(s)->records.find(const_cast<void *>(values));
   return it == Books(s)->records.end() ? static_cast<Shape>(0) : it->second;
 }
 
 // Appends a value node to the base item's list unless the list holds that value already.
 // Takes ownership of command.
-void AddValueNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *base, WORD valueId, char *command, const char *name) {
+void AddValueNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *base, WORD valueId, char *command, const char *name)
+{
   Shape shape = ListShapeFor(base->type);
   if (base->values && RecordShape(s, base->values) != shape) {
     Warn(s, "value '%s' ignored: item '%s' shares value data of another shape", name, OpenName(s));
@@ -108,7 +113,8 @@ void AddValueNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *base, WORD valueId, char 
 // of the given type. Reports why when there is none.
 // The open base item for a keyword that only fits items of one type; NULL with a warning
 // when no item is open, NULL with *reject set and the line reported when the type differs.
-DESC_ITEM_NODE *TypedBase(DESC_PARSE_STATE *s, const char *keyword, WORD type, BOOL *reject) {
+DESC_ITEM_NODE *TypedBase(DESC_PARSE_STATE *s, const char *keyword, WORD type, BOOL *reject)
+{
   *reject = FALSE;
   DESC_ITEM_NODE *base = OpenBase(s);
   if (!base) {
@@ -123,7 +129,8 @@ DESC_ITEM_NODE *TypedBase(DESC_PARSE_STATE *s, const char *keyword, WORD type, B
   return base;
 }
 
-DESC_VALUE_NODE *NamedValueNode(DESC_PARSE_STATE *s, DESC_LINE *line, WORD type, BOOL *reject) {
+DESC_VALUE_NODE *NamedValueNode(DESC_PARSE_STATE *s, DESC_LINE *line, WORD type, BOOL *reject)
+{
   const char *keyword = line->keyword.text;
   DESC_ITEM_NODE *base = TypedBase(s, keyword, type, reject);
   if (!base) return nullptr;
@@ -150,7 +157,8 @@ DESC_VALUE_NODE *NamedValueNode(DESC_PARSE_STATE *s, DESC_LINE *line, WORD type,
 // or the end. Returns FALSE (after reporting) on a character that is not a number or a
 // number out of [lo, hi].
 BOOL ReadQuotedNumbers(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, LONG *out, DWORD count, DWORD *read,
-                       const char *keyword) {
+                       const char *keyword)
+{
   *read = 0;
   while (*read < count) {
     SkipSpace(b);
@@ -176,7 +184,8 @@ bool InShort(LONG v) { return v >= -32768 && v <= 32767; }
 
 using namespace descgrammar;
 
-WORD WINAPI DescParseItemType(const char *value, char *identityName) {
+WORD WINAPI DescParseItemType(const char *value, char *identityName)
+{
   if (identityName) identityName[0] = 0;
   if (!value) return 1;
   char word[16];
@@ -222,7 +231,8 @@ WORD WINAPI DescParseItemType(const char *value, char *identityName) {
 
 namespace descgrammar {
 
-BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   if (s->openName) return Reject(s, "OpenUI while item '%s' is open", s->openName);
   const char *option = line->option1.text;
   if (option[0] != '*') return Reject(s, "OpenUI needs the item as '*name', not '%.64s'", option);
@@ -234,9 +244,10 @@ BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line) {
   if (line->option2.text[0] && base) {
     LONG v;
     if (!WholeInt(line->option2.text, &v) || !InShort(v))
-      return Reject(s, "OpenUI: variant '%.32s' of item '%s' is not a number from -32768 to 32767",
-                    line->option2.text, sym->name);
-    if (v == 0) return Reject(s, "OpenUI: variant 0 of item '%s' (variants are numbered, 0 is the base item)", sym->name);
+      return Reject(s, "OpenUI: variant '%.32s' of item '%s' is not a number from -32768 to 32767", line->option2.text,
+                    sym->name);
+    if (v == 0)
+      return Reject(s, "OpenUI: variant 0 of item '%s' (variants are numbered, 0 is the base item)", sym->name);
     if (FindNode(s, sym->key, static_cast<WORD>(v)))
       Warn(s, "variant %ld of item '%s' is defined again; later lines act on the first", static_cast<long>(v),
            sym->name);
@@ -284,7 +295,8 @@ BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnCloseUI(DESC_PARSE_STATE *s, DESC_LINE *) {
+BOOL OnCloseUI(DESC_PARSE_STATE *s, DESC_LINE *)
+{
   if (s->openName) {
     DESC_ITEM_NODE *node = FindNode(s, s->openKey, s->openVariant);
     DESC_ITEM_NODE *base = FindNode(s, s->openKey);
@@ -307,7 +319,8 @@ BOOL OnCloseUI(DESC_PARSE_STATE *s, DESC_LINE *) {
   return TRUE;
 }
 
-BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   DESC_ITEM_NODE *base = OpenBase(s);
   if (!base) return TRUE;
   const char *option = line->option1.text;
@@ -391,7 +404,8 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   DESC_ITEM_NODE *node = FindNode(s, s->openKey, s->openVariant);
   if (!node) return TRUE;
   char word[kWordSize];
@@ -416,14 +430,16 @@ BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line) {
     if (record)
       record->defaultValue = vs->valueId;
     else
-      Warn(s, "Default of item '%s' ignored: %s", OpenName(s), vs ? "its value data has another shape" : "unknown value");
+      Warn(s, "Default of item '%s' ignored: %s", OpenName(s),
+           vs ? "its value data has another shape" : "unknown value");
   } else {
     Warn(s, "Default ignored: item '%s' is %s and takes no Default line", OpenName(s), TypeName(node->type));
   }
   return TRUE;
 }
 
-BOOL OnNumericValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnNumericValue(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   BOOL reject;
   DESC_ITEM_NODE *base = TypedBase(s, "NumericValue", DESC_TYPE_NUMERIC, &reject);
   if (!base) return !reject;
@@ -463,7 +479,8 @@ BOOL OnNumericValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnStringValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnStringValue(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   BOOL reject;
   DESC_ITEM_NODE *base = TypedBase(s, "StringValue", DESC_TYPE_STRING, &reject);
   if (!base) return !reject;
@@ -498,7 +515,8 @@ BOOL OnStringValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   BOOL reject;
   auto *page = reinterpret_cast<DESC_PAGE_VALUE_NODE *>(NamedValueNode(s, line, DESC_TYPE_PICK_PAGE, &reject));
   if (!page) return !reject;
@@ -510,7 +528,8 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
     g.resolution = vs->valueId;
   } else {
     LONG v;
-    if (word[0] && StrIsAllDigits(word) && DescParseNumberChecked(word, &v) && v <= 65535) g.resolution = static_cast<WORD>(v);
+    if (word[0] && StrIsAllDigits(word) && DescParseNumberChecked(word, &v) && v <= 65535)
+      g.resolution = static_cast<WORD>(v);
   }
   if (g.resolution == 0) {
     Warn(s, "PageValue: resolution '%.64s' is neither a value nor a number from 1 to 65535; entry dropped", word);
@@ -551,7 +570,8 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnPageMMValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnPageMMValue(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   BOOL reject;
   auto *page = reinterpret_cast<DESC_PAGE_VALUE_NODE *>(NamedValueNode(s, line, DESC_TYPE_PICK_PAGE, &reject));
   if (!page) return !reject;
@@ -568,7 +588,8 @@ BOOL OnPageMMValue(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnSlotPaper(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnSlotPaper(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   BOOL reject;
   auto *slot = reinterpret_cast<DESC_SLOT_VALUE_NODE *>(NamedValueNode(s, line, DESC_TYPE_PICK_SLOT, &reject));
   if (!slot) return !reject;
@@ -607,7 +628,8 @@ BOOL OnSlotPaper(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnTTFS(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnTTFS(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   BOOL reject;
   auto *font = reinterpret_cast<DESC_FONT_VALUE_NODE *>(NamedValueNode(s, line, DESC_TYPE_FONT_TABLE, &reject));
   if (!font) return !reject;
@@ -670,7 +692,8 @@ BOOL OnTTFS(DESC_PARSE_STATE *s, DESC_LINE *line) {
   return TRUE;
 }
 
-BOOL OnOptionCommand(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnOptionCommand(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   DESC_ITEM_NODE *node = s->openName ? FindNode(s, s->openKey, s->openVariant) : nullptr;
   if (!node) {
     Warn(s, "OptionCommand outside an OpenUI/CloseUI pair ignored");

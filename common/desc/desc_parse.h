@@ -45,11 +45,11 @@ typedef struct DESC_SECTION {
 #define DESC_REF_NAME 0x70000u
 
 typedef struct DESC_PARSE_STATE {
-  DESC_HEADER *header;        // zero-filled header under construction; links are pointers
-  char *openName;             // open item's symbol name, NULL when no item is open
+  DESC_HEADER *header;  // zero-filled header under construction; links are pointers
+  char *openName;       // open item's symbol name, NULL when no item is open
   WORD openKey;
   WORD openVariant;
-  DWORD lastRow;              // keyword-table row + 1 that matched last, 0 = none
+  DWORD lastRow;  // keyword-table row + 1 that matched last, 0 = none
   DESC_COMMAND_STRING *strings;
   DESC_JUDGE *judges;
   DESC_SECTION *sections[DESC_SECTION_KINDS];
@@ -60,7 +60,7 @@ typedef struct DESC_PARSE_STATE {
   DWORD line;                    // physical line of the logical line being dispatched
   const char *fileName;          // for messages; may be NULL
   DWORD rejectedLines;
-  void *internal;                // handler bookkeeping (list tails, rejected judges)
+  void *internal;  // handler bookkeeping (list tails, rejected judges)
 } DESC_PARSE_STATE;
 
 DESC_PARSE_STATE *WINAPI DescParseStateCreate(void);

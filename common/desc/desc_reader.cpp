@@ -8,11 +8,12 @@
 
 namespace {
 
-constexpr BYTE ClassOf(unsigned c) {
+constexpr BYTE ClassOf(unsigned c)
+{
   BYTE bits = 0;
-  const char* delimiters = "\"#$%&'()*,./:;<=>?{|}";
+  const char *delimiters = "\"#$%&'()*,./:;<=>?{|}";
   if (c == '\t' || c == '\n' || c == '\r' || c == ' ') bits |= DESC_CC_DELIMITER;
-  for (const char* d = delimiters; *d; ++d)
+  for (const char *d = delimiters; *d; ++d)
     if (static_cast<unsigned char>(*d) == c) bits |= DESC_CC_DELIMITER;
   if (c == '/' || (c >= '0' && c <= '9') || (c >= 0x40 && c <= 0x7A)) bits |= DESC_CC_KEYWORD;
   if (c >= '!' && c <= '~' && c != '/' && c != ':') bits |= DESC_CC_OPTION;
@@ -25,7 +26,8 @@ constexpr BYTE ClassOf(unsigned c) {
 
 struct ClassTable {
   BYTE bits[256];
-  constexpr ClassTable() : bits() {
+  constexpr ClassTable() : bits()
+  {
     for (unsigned c = 0; c < 256; ++c) bits[c] = ClassOf(c);
   }
 };
@@ -38,16 +40,17 @@ inline bool Is(BYTE c, BYTE cls) { return (DESC_CHAR_CLASS[c] & cls) != 0; }
 // double-byte character). Below 0x80 every ANSI code page is ASCII, so no such byte leads one.
 struct PlainTable {
   bool plain[256];
-  constexpr PlainTable() : plain() {
+  constexpr PlainTable() : plain()
+  {
     for (unsigned c = 0; c < 0x80; ++c)
-      plain[c] = c != '\r' && c != '\n' && c != '"' && c != '(' && c != ')' && c != '{' && c != '}' &&
-                 c != '%';
+      plain[c] = c != '\r' && c != '\n' && c != '"' && c != '(' && c != ')' && c != '{' && c != '}' && c != '%';
   }
 };
 constexpr PlainTable kPlain;
 
 // DescReadByte for the reader's own loops (same line counting, inlined).
-inline bool NextByte(DESC_READER* r, BYTE* out) {
+inline bool NextByte(DESC_READER *r, BYTE *out)
+{
   if (r->remaining == 0) return false;
   --r->remaining;
   BYTE c = *r->cursor++;
@@ -59,38 +62,43 @@ inline bool NextByte(DESC_READER* r, BYTE* out) {
 }
 
 // Delivers the next n bytes at the cursor at once. None of them may be a line end.
-inline void Advance(DESC_READER* r, DWORD n) {
+inline void Advance(DESC_READER *r, DWORD n)
+{
   if (n == 0) return;
   r->cursor += n;
   r->remaining -= n;
   r->prevByte = r->cursor[-1];
 }
 
-BOOL BufferInit(DESC_TEXT_BUFFER* b) {
-  b->text = static_cast<char*>(MemAllocZeroed(DESC_TEXT_GROW + 1));
+BOOL BufferInit(DESC_TEXT_BUFFER *b)
+{
+  b->text = static_cast<char *>(MemAllocZeroed(DESC_TEXT_GROW + 1));
   if (!b->text) return FALSE;
   b->capacity = DESC_TEXT_GROW;
   b->length = 0;
   return TRUE;
 }
 
-void BufferFree(DESC_TEXT_BUFFER* b) {
+void BufferFree(DESC_TEXT_BUFFER *b)
+{
   if (b->text) MemFree(b->text);
   b->text = nullptr;
   b->capacity = 0;
   b->length = 0;
 }
 
-void BufferClear(DESC_TEXT_BUFFER* b) {
+void BufferClear(DESC_TEXT_BUFFER *b)
+{
   b->length = 0;
   b->text[0] = 0;
 }
 
 // Grows a full block by DESC_TEXT_GROW bytes.
-BOOL BufferGrow(DESC_TEXT_BUFFER* b) {
+BOOL BufferGrow(DESC_TEXT_BUFFER *b)
+{
   if (b->capacity > 0xFFFFFFFFu - DESC_TEXT_GROW - 1) return FALSE;
   DWORD grown = b->capacity + DESC_TEXT_GROW;
-  char* text = static_cast<char*>(MemAllocZeroed(grown + 1));
+  char *text = static_cast<char *>(MemAllocZeroed(grown + 1));
   if (!text) return FALSE;
   memcpy(text, b->text, b->length);
   MemFree(b->text);
@@ -100,7 +108,8 @@ BOOL BufferGrow(DESC_TEXT_BUFFER* b) {
 }
 
 // Appends one byte, growing the block by DESC_TEXT_GROW bytes when it is full.
-inline BOOL BufferAppend(DESC_TEXT_BUFFER* b, BYTE c) {
+inline BOOL BufferAppend(DESC_TEXT_BUFFER *b, BYTE c)
+{
   if (b->length >= b->capacity && !BufferGrow(b)) return FALSE;
   b->text[b->length++] = static_cast<char>(c);
   return TRUE;
@@ -108,7 +117,8 @@ inline BOOL BufferAppend(DESC_TEXT_BUFFER* b, BYTE c) {
 
 // Appends n bytes, growing the block step by step as BufferAppend does. Returns how many
 // bytes were appended: fewer than n when the block could not grow.
-DWORD BufferAppendBytes(DESC_TEXT_BUFFER* b, const BYTE* src, DWORD n) {
+DWORD BufferAppendBytes(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
+{
   DWORD done = 0;
   while (done < n) {
     if (b->length >= b->capacity && !BufferGrow(b)) break;
@@ -125,8 +135,9 @@ DWORD BufferAppendBytes(DESC_TEXT_BUFFER* b, const BYTE* src, DWORD n) {
 // block could not grow; the reader then stands after the byte that did not fit, as it would
 // after reading that byte on its own, and *last holds it.
 template <typename Plain>
-bool TakeRun(DESC_READER* r, DESC_TEXT_BUFFER* b, Plain plain, BYTE* last) {
-  const BYTE* p = r->cursor;
+bool TakeRun(DESC_READER *r, DESC_TEXT_BUFFER *b, Plain plain, BYTE *last)
+{
+  const BYTE *p = r->cursor;
   DWORD n = 0;
   while (n < r->remaining && plain(p[n])) ++n;
   DWORD done = BufferAppendBytes(b, p, n);
@@ -140,7 +151,8 @@ bool TakeRun(DESC_READER* r, DESC_TEXT_BUFFER* b, Plain plain, BYTE* last) {
   return true;
 }
 
-void Terminate(DESC_LINE* line) {
+void Terminate(DESC_LINE *line)
+{
   line->keyword.text[line->keyword.length] = 0;
   line->option1.text[line->option1.length] = 0;
   line->option2.text[line->option2.length] = 0;
@@ -149,8 +161,9 @@ void Terminate(DESC_LINE* line) {
 
 // Skips the rest of a physical line, up to and including its line end.
 // Returns FALSE at the end of the file.
-bool SkipPhysicalLine(DESC_READER* r) {
-  const BYTE* p = r->cursor;
+bool SkipPhysicalLine(DESC_READER *r)
+{
+  const BYTE *p = r->cursor;
   DWORD n = 0;
   while (n < r->remaining && p[n] != '\r' && p[n] != '\n') ++n;
   Advance(r, n);  // no line end among them
@@ -161,23 +174,28 @@ bool SkipPhysicalLine(DESC_READER* r) {
 // Collects a run of bytes of class cls starting with *cur; *cur receives the first byte
 // after the run. Returns 0 (run ended on a byte), 1 (end of file), 4 (no memory).
 // Keyword and option bytes are never line ends, so the run after *cur is taken in bulk.
-DWORD CollectRun(DESC_READER* r, DESC_TEXT_BUFFER* b, BYTE cls, BYTE* cur) {
+DWORD CollectRun(DESC_READER *r, DESC_TEXT_BUFFER *b, BYTE cls, BYTE *cur)
+{
   if (!Is(*cur, cls)) return DESC_READ_LINE;
   if (!BufferAppend(b, *cur)) return DESC_READ_NO_MEMORY;
-  if (!TakeRun(r, b, [cls](BYTE c) { return Is(c, cls); }, cur)) return DESC_READ_NO_MEMORY;
+  if (!TakeRun(
+          r, b, [cls](BYTE c) { return Is(c, cls); }, cur))
+    return DESC_READ_NO_MEMORY;
   if (!NextByte(r, cur)) return DESC_READ_EOF;
   return DESC_READ_LINE;  // *cur is outside the class
 }
 
 // Skips blanks starting at *cur. FALSE at the end of the file.
-bool SkipBlanks(DESC_READER* r, BYTE* cur) {
+bool SkipBlanks(DESC_READER *r, BYTE *cur)
+{
   while (Is(*cur, DESC_CC_BLANK))
     if (!NextByte(r, cur)) return false;
   return true;
 }
 
-DWORD ReadValue(DESC_LINE* line, DESC_READER* r, BYTE c) {
-  DESC_TEXT_BUFFER* v = &line->value;
+DWORD ReadValue(DESC_LINE *line, DESC_READER *r, BYTE c)
+{
+  DESC_TEXT_BUFFER *v = &line->value;
   UINT acp = 0;
   bool haveAcp = false;
   bool quoted = false;
@@ -186,7 +204,9 @@ DWORD ReadValue(DESC_LINE* line, DESC_READER* r, BYTE c) {
     if (kPlain.plain[c]) {
       // A plain byte and the plain bytes after it go into the value as they are.
       if (!BufferAppend(v, c)) return DESC_READ_NO_MEMORY;
-      if (!TakeRun(r, v, [](BYTE b) { return kPlain.plain[b]; }, &c)) return DESC_READ_NO_MEMORY;
+      if (!TakeRun(
+              r, v, [](BYTE b) { return kPlain.plain[b]; }, &c))
+        return DESC_READ_NO_MEMORY;
       if (!NextByte(r, &c)) break;
       continue;
     }
@@ -227,7 +247,8 @@ DWORD ReadValue(DESC_LINE* line, DESC_READER* r, BYTE c) {
   return (quoted || parens != 0 || braces != 0) ? DESC_READ_MALFORMED : DESC_READ_LINE;
 }
 
-DWORD ReadLineBody(DESC_LINE* line, DESC_READER* r) {
+DWORD ReadLineBody(DESC_LINE *line, DESC_READER *r)
+{
   BYTE c;
   // Find the star that starts a keyword.
   for (;;) {
@@ -252,7 +273,7 @@ DWORD ReadLineBody(DESC_LINE* line, DESC_READER* r) {
   if (st != DESC_READ_LINE) return st;
   if (Is(c, DESC_CC_LINE_END)) return DESC_READ_LINE;
   // Up to two options, then the colon.
-  DESC_TEXT_BUFFER* options[2] = {&line->option1, &line->option2};
+  DESC_TEXT_BUFFER *options[2] = {&line->option1, &line->option2};
   for (int i = 0;; ++i) {
     if (!SkipBlanks(r, &c)) return DESC_READ_MALFORMED;
     if (c == ':') break;
@@ -272,21 +293,24 @@ DWORD ReadLineBody(DESC_LINE* line, DESC_READER* r) {
 }  // namespace
 
 extern "C" const BYTE DESC_CHAR_CLASS[256] = {
-#define KV_ROW(n) kClasses.bits[n], kClasses.bits[n + 1], kClasses.bits[n + 2], kClasses.bits[n + 3], \
-    kClasses.bits[n + 4], kClasses.bits[n + 5], kClasses.bits[n + 6], kClasses.bits[n + 7]
-#define KV_ROW64(n) KV_ROW(n), KV_ROW(n + 8), KV_ROW(n + 16), KV_ROW(n + 24), KV_ROW(n + 32), \
-    KV_ROW(n + 40), KV_ROW(n + 48), KV_ROW(n + 56)
+#define KV_ROW(n)                                                                                           \
+  kClasses.bits[n], kClasses.bits[n + 1], kClasses.bits[n + 2], kClasses.bits[n + 3], kClasses.bits[n + 4], \
+      kClasses.bits[n + 5], kClasses.bits[n + 6], kClasses.bits[n + 7]
+#define KV_ROW64(n)                                                                                         \
+  KV_ROW(n), KV_ROW(n + 8), KV_ROW(n + 16), KV_ROW(n + 24), KV_ROW(n + 32), KV_ROW(n + 40), KV_ROW(n + 48), \
+      KV_ROW(n + 56)
     KV_ROW64(0), KV_ROW64(64), KV_ROW64(128), KV_ROW64(192)
 #undef KV_ROW64
 #undef KV_ROW
 };
 
-DESC_READER* WINAPI DescReaderOpen(LPCWSTR path) {
-  const BYTE* base = nullptr;
-  const BYTE* cursor = nullptr;
+DESC_READER *WINAPI DescReaderOpen(LPCWSTR path)
+{
+  const BYTE *base = nullptr;
+  const BYTE *cursor = nullptr;
   DWORD size = 0;
   if (!FileMapReadOnly(path, &base, &cursor, &size)) return nullptr;
-  DESC_READER* r = static_cast<DESC_READER*>(MemAllocZeroed(sizeof(DESC_READER)));
+  DESC_READER *r = static_cast<DESC_READER *>(MemAllocZeroed(sizeof(DESC_READER)));
   if (!r) {
     UnmapViewOfFile(base);
     return nullptr;
@@ -299,16 +323,18 @@ DESC_READER* WINAPI DescReaderOpen(LPCWSTR path) {
   return r;
 }
 
-void WINAPI DescReaderClose(DESC_READER* reader) {
+void WINAPI DescReaderClose(DESC_READER *reader)
+{
   if (!reader) return;
   if (reader->base) UnmapViewOfFile(reader->base);
   MemFree(reader);
 }
 
-DWORD WINAPI DescReadByte(DESC_READER* reader, BYTE* out) { return NextByte(reader, out) ? 0 : 1; }
+DWORD WINAPI DescReadByte(DESC_READER *reader, BYTE *out) { return NextByte(reader, out) ? 0 : 1; }
 
-DESC_LINE* WINAPI DescLineCreate(void) {
-  DESC_LINE* line = static_cast<DESC_LINE*>(MemAllocZeroed(sizeof(DESC_LINE)));
+DESC_LINE *WINAPI DescLineCreate(void)
+{
+  DESC_LINE *line = static_cast<DESC_LINE *>(MemAllocZeroed(sizeof(DESC_LINE)));
   if (!line) return nullptr;
   if (!BufferInit(&line->keyword) || !BufferInit(&line->option1) || !BufferInit(&line->option2) ||
       !BufferInit(&line->value)) {
@@ -318,7 +344,8 @@ DESC_LINE* WINAPI DescLineCreate(void) {
   return line;
 }
 
-void WINAPI DescLineFree(DESC_LINE* line) {
+void WINAPI DescLineFree(DESC_LINE *line)
+{
   if (!line) return;
   BufferFree(&line->keyword);
   BufferFree(&line->option1);
@@ -327,7 +354,8 @@ void WINAPI DescLineFree(DESC_LINE* line) {
   MemFree(line);
 }
 
-DWORD WINAPI DescReadLine(DESC_LINE* line, DESC_READER* reader) {
+DWORD WINAPI DescReadLine(DESC_LINE *line, DESC_READER *reader)
+{
   BufferClear(&line->keyword);
   BufferClear(&line->option1);
   BufferClear(&line->option2);
@@ -337,21 +365,22 @@ DWORD WINAPI DescReadLine(DESC_LINE* line, DESC_READER* reader) {
   return st;
 }
 
-DWORD WINAPI DescReadTextFileVersion(LPCWSTR path, WCHAR* out) {
-  DESC_LINE* line = DescLineCreate();
+DWORD WINAPI DescReadTextFileVersion(LPCWSTR path, WCHAR *out)
+{
+  DESC_LINE *line = DescLineCreate();
   if (!line) return 1;
-  DESC_READER* reader = DescReaderOpen(path);
+  DESC_READER *reader = DescReaderOpen(path);
   if (reader) {
     for (;;) {
       DWORD st = DescReadLine(line, reader);
       if (st == DESC_READ_EOF || st == DESC_READ_NO_MEMORY) break;
       if (st != DESC_READ_LINE) continue;
-      const char* k = line->keyword.text;
-      const char* want = "FileVersion";
+      const char *k = line->keyword.text;
+      const char *want = "FileVersion";
       while (*k && *k == *want) ++k, ++want;
       if (*k || *want) continue;
       int len = static_cast<int>(line->value.length);
-      WCHAR* wide = static_cast<WCHAR*>(MemAllocZeroed(static_cast<DWORD>(len + 1) * sizeof(WCHAR)));
+      WCHAR *wide = static_cast<WCHAR *>(MemAllocZeroed(static_cast<DWORD>(len + 1) * sizeof(WCHAR)));
       if (wide) {
         int n = len ? MultiByteToWideChar(CP_ACP, 0, line->value.text, len, wide, len) : 0;
         if (n < 0) n = 0;
@@ -368,7 +397,8 @@ DWORD WINAPI DescReadTextFileVersion(LPCWSTR path, WCHAR* out) {
   return 1;
 }
 
-int WINAPI DescHexDigitValue(BYTE c) {
+int WINAPI DescHexDigitValue(BYTE c)
+{
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'z') return c - 87;
   return c - 55;

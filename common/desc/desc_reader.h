@@ -9,19 +9,19 @@ KV_BEGIN_DECLS
 
 // Reader over one mapped file. The view is owned by the reader.
 typedef struct DESC_READER {
-  const BYTE* base;     // start of the read-only view
-  const BYTE* cursor;   // next byte to deliver
-  DWORD remaining;      // bytes left after the cursor
-  DWORD lineNumber;     // physical line (1-based) of the cursor
-  DWORD lineStart;      // physical line on which the last logical line began
-  BYTE prevByte;        // last delivered byte (CR LF counts as one line end)
+  const BYTE *base;    // start of the read-only view
+  const BYTE *cursor;  // next byte to deliver
+  DWORD remaining;     // bytes left after the cursor
+  DWORD lineNumber;    // physical line (1-based) of the cursor
+  DWORD lineStart;     // physical line on which the last logical line began
+  BYTE prevByte;       // last delivered byte (CR LF counts as one line end)
 } DESC_READER;
 
 // Growable NUL-terminated text: the block holds capacity + 1 bytes.
 typedef struct DESC_TEXT_BUFFER {
   DWORD capacity;
-  DWORD length;         // text length; grammar handlers reuse it as a scan cursor
-  char* text;
+  DWORD length;  // text length; grammar handlers reuse it as a scan cursor
+  char *text;
 } DESC_TEXT_BUFFER;
 
 // One logical line: keyword, option 1, option 2 and value, in this order.
@@ -50,15 +50,15 @@ extern const BYTE DESC_CHAR_CLASS[256];
 
 #define DESC_TEXT_GROW 1024
 
-DESC_READER* WINAPI DescReaderOpen(LPCWSTR path);
-void WINAPI DescReaderClose(DESC_READER* reader);
-DWORD WINAPI DescReadByte(DESC_READER* reader, BYTE* out);
-DESC_LINE* WINAPI DescLineCreate(void);
-void WINAPI DescLineFree(DESC_LINE* line);
-DWORD WINAPI DescReadLine(DESC_LINE* line, DESC_READER* reader);
+DESC_READER *WINAPI DescReaderOpen(LPCWSTR path);
+void WINAPI DescReaderClose(DESC_READER *reader);
+DWORD WINAPI DescReadByte(DESC_READER *reader, BYTE *out);
+DESC_LINE *WINAPI DescLineCreate(void);
+void WINAPI DescLineFree(DESC_LINE *line);
+DWORD WINAPI DescReadLine(DESC_LINE *line, DESC_READER *reader);
 // Always 1; writes the FileVersion value (at most 14 characters and a terminator) into
 // out (16 characters) when the file has one.
-DWORD WINAPI DescReadTextFileVersion(LPCWSTR path, WCHAR* out);
+DWORD WINAPI DescReadTextFileVersion(LPCWSTR path, WCHAR *out);
 int WINAPI DescHexDigitValue(BYTE c);
 
 KV_END_DECLS

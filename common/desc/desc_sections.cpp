@@ -14,27 +14,30 @@ struct Word {
   const char *text;
   WORD value;
 };
-const Word kIcons[] = {{"MB_ICONEXCLAMATION", 0x30}, {"MB_ICONINFORMATION", 0x40}, {"MB_ICONQUESTION", 0x20},
-                       {"MB_ICONSTOP", 0x10}};
+const Word kIcons[] = {
+    {"MB_ICONEXCLAMATION", 0x30}, {"MB_ICONINFORMATION", 0x40}, {"MB_ICONQUESTION", 0x20}, {"MB_ICONSTOP", 0x10}};
 const Word kButtons[] = {{"MB_ABORTRETRYIGNORE", 2}, {"MB_OK", 0},    {"MB_OKCANCEL", 1},
                          {"MB_RETRYCANCEL", 5},      {"MB_YESNO", 4}, {"MB_YESNOCANCEL", 3}};
 const Word kTimings[] = {{"AlertAtOnce", 0}, {"AlertProperty", 1}, {"AlertOkApply", 2}, {"AlertDialog", 3}};
 
 template <size_t N>
-WORD Lookup(const Word (&table)[N], const char *word) {
+WORD Lookup(const Word (&table)[N], const char *word)
+{
   for (const Word &w : table)
     if (Same(w.text, word)) return w.value;
   return 0xFFFF;
 }
 
-const DESC_JUDGE *FindJudge(DESC_PARSE_STATE *s, DWORD number) {
+const DESC_JUDGE *FindJudge(DESC_PARSE_STATE *s, DWORD number)
+{
   for (const DESC_JUDGE *j = s->judges; j; j = j->next)
     if (j->number == number) return j;
   return nullptr;
 }
 
 // Judge number a word of a condition names: a Judge name or "Judge<n>"; 0 for none.
-DWORD JudgeNumberOf(const char *word) {
+DWORD JudgeNumberOf(const char *word)
+{
   DWORD n = DescFindSectionNumber(kNamesJudge, word);
   if (n) return n;
   if ((DescParseReference(word) & 0xFFFF0000u) == DESC_REF_JUDGE) {
@@ -44,7 +47,8 @@ DWORD JudgeNumberOf(const char *word) {
   return 0;
 }
 
-BOOL ResolverItem(void *context, const char *name, WORD *itemId) {
+BOOL ResolverItem(void *context, const char *name, WORD *itemId)
+{
   auto *s = static_cast<DESC_PARSE_STATE *>(context);
   char *last = Books(s)->lastName;
   DWORD i = 0;
@@ -56,26 +60,28 @@ BOOL ResolverItem(void *context, const char *name, WORD *itemId) {
   return TRUE;
 }
 
-BOOL ResolverValue(void *, const char *name, WORD *valueId) {
+BOOL ResolverValue(void *, const char *name, WORD *valueId)
+{
   const VALUE_SYMBOL *vs = FindValue(name);
   if (!vs) return FALSE;
   *valueId = vs->valueId;
   return TRUE;
 }
 
-const RULE_CODE_UNIT *ResolverJudge(void *context, const char *name) {
+const RULE_CODE_UNIT *ResolverJudge(void *context, const char *name)
+{
   auto *s = static_cast<DESC_PARSE_STATE *>(context);
   DWORD n = JudgeNumberOf(name);
   const DESC_JUDGE *judge = n ? FindJudge(s, n) : nullptr;
   if (!judge) return nullptr;
   if (Books(s)->rejectedJudges.count(n))
-    Warn(s, "condition uses Judge %lu ('%s'), which was rejected and never holds", static_cast<unsigned long>(n),
-         name);
+    Warn(s, "condition uses Judge %lu ('%s'), which was rejected and never holds", static_cast<unsigned long>(n), name);
   return judge->code;
 }
 
 // Number and optional name of a numbered section line; FALSE after reporting.
-BOOL SectionNumber(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, DWORD *number) {
+BOOL SectionNumber(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, DWORD *number)
+{
   const char *option = line->option1.text;
   LONG n;
   if (!DescParseNumberChecked(option, &n) || n < 0 || n > 65535)
@@ -96,14 +102,20 @@ BOOL SectionNumber(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, DWORD *numb
 // Entry layouts of the rule sections (Exclusive is kind 6 here).
 constexpr DWORD kExclusive = 6;
 const DWORD kFieldCount[7] = {0, 3, 2, 2, 4, 6, 7};
-const DWORD kEntrySize[7] = {0, sizeof(DESC_VALUE_RULE), sizeof(DESC_ACTION), sizeof(DESC_TRANSACTION),
-                             sizeof(DESC_ALERT_ACTION), sizeof(DESC_ALERT), sizeof(DESC_RULE_BLOCK)};
+const DWORD kEntrySize[7] = {0,
+                             sizeof(DESC_VALUE_RULE),
+                             sizeof(DESC_ACTION),
+                             sizeof(DESC_TRANSACTION),
+                             sizeof(DESC_ALERT_ACTION),
+                             sizeof(DESC_ALERT),
+                             sizeof(DESC_RULE_BLOCK)};
 
 // Every entry starts with its link to the next entry.
 void *NextEntry(void *entry) { return *static_cast<void **>(entry); }
 void SetNextEntry(void *entry, void *next) { *static_cast<void **>(entry) = next; }
 
-void FreeEntries(void *entry) {
+void FreeEntries(void *entry)
+{
   while (entry) {
     void *next = NextEntry(entry);
     MemFree(entry);
@@ -111,7 +123,8 @@ void FreeEntries(void *entry) {
   }
 }
 
-BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const char *token) {
+BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const char *token)
+{
   DRIVER_CONTEXT *names = Names(s);
   switch (kind) {
     case 1: {  // Item
@@ -156,7 +169,8 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
     }
     case 3: {  // Transact
       auto *e = static_cast<DESC_TRANSACTION *>(entry);
-      return field == 0 ? ResolveReference(s, kNamesJudge, token, &e->judge) : ResolveReference(s, 2, token, &e->actions);
+      return field == 0 ? ResolveReference(s, kNamesJudge, token, &e->judge)
+                        : ResolveReference(s, 2, token, &e->actions);
     }
     case 4: {  // AlertAction
       auto *e = static_cast<DESC_ALERT_ACTION *>(entry);
@@ -167,8 +181,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
           e->button = sym ? sym->key : 0;
           return TRUE;
         }
-        case 1:
-          return ResolveReference(s, 3, token, &e->transactions);
+        case 1: return ResolveReference(s, 3, token, &e->transactions);
         case 2: {
           DIALOG_RECORD *dlg = DlgFindByName(names, token);
           if (!dlg && !Same(token, "NULL")) Warn(s, "AlertAction section: unknown dialog '%.64s'", token);
@@ -188,8 +201,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
     case 5: {  // Alert
       auto *e = static_cast<DESC_ALERT *>(entry);
       switch (field) {
-        case 0:
-          return ResolveReference(s, kNamesJudge, token, &e->judge);
+        case 0: return ResolveReference(s, kNamesJudge, token, &e->judge);
         case 1: {
           const MESSAGE_ENTRY *msg = CtxFindMessageByName(names, token);
           if (!msg) Warn(s, "Alert section: unknown message '%.64s'", token);
@@ -201,12 +213,15 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
         case 4: {
           WORD v = field == 2 ? Lookup(kIcons, token) : field == 3 ? Lookup(kButtons, token) : Lookup(kTimings, token);
           if (v == 0xFFFF)
-            Warn(s, "Alert section: unknown %s '%.64s'", field == 2 ? "icon" : field == 3 ? "buttons" : "timing", token);
+            Warn(s, "Alert section: unknown %s '%.64s'",
+                 field == 2   ? "icon"
+                 : field == 3 ? "buttons"
+                              : "timing",
+                 token);
           (field == 2 ? e->icon : field == 3 ? e->buttons : e->timing) = v;
           return TRUE;
         }
-        default:
-          return ResolveReference(s, 4, token, &e->answers);
+        default: return ResolveReference(s, 4, token, &e->answers);
       }
     }
     default: {  // Exclusive
@@ -218,18 +233,12 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
           e->key = sym ? sym->key : 0;
           return TRUE;
         }
-        case 1:
-          return ResolveReference(s, kNamesJudge, token, &e->hideJudge);
-        case 2:
-          return ResolveReference(s, kNamesJudge, token, &e->disableJudge);
-        case 3:
-          return ResolveReference(s, 1, token, &e->valueRules);
-        case 4:
-          return ResolveReference(s, 5, token, &e->alerts);
-        case 5:
-          return ResolveReference(s, 3, token, &e->transactions1);
-        default:
-          return ResolveReference(s, 3, token, &e->transactions2);
+        case 1: return ResolveReference(s, kNamesJudge, token, &e->hideJudge);
+        case 2: return ResolveReference(s, kNamesJudge, token, &e->disableJudge);
+        case 3: return ResolveReference(s, 1, token, &e->valueRules);
+        case 4: return ResolveReference(s, 5, token, &e->alerts);
+        case 5: return ResolveReference(s, 3, token, &e->transactions1);
+        default: return ResolveReference(s, 3, token, &e->transactions2);
       }
     }
   }
@@ -239,7 +248,8 @@ const char *SectionLabel(DWORD kind) { return kind == kExclusive ? "Exclusive" :
 
 // Reads the braced entry list of a rule section; *first receives the entries (NULL when
 // the braces hold none). FALSE after reporting.
-BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first) {
+BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
+{
   *first = nullptr;
   DESC_TEXT_BUFFER *b = &line->value;
   b->length = 0;
@@ -252,8 +262,7 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
     if (tk == RULE_TOKEN_TOO_LONG) why = "a word longer than 255 characters";
     if (tk == RULE_TOKEN_OTHER && token[0] == 0)
       why = depth == 0 ? "the value has no '{'" : "the value ends before its closing '}'";
-    if (!why && depth == 0 && !(tk == RULE_TOKEN_BRACKET && token[0] == '{'))
-      why = "the value must begin with '{'";
+    if (!why && depth == 0 && !(tk == RULE_TOKEN_BRACKET && token[0] == '{')) why = "the value must begin with '{'";
     if (why) {
       FreeEntries(*first);
       *first = nullptr;
@@ -288,12 +297,13 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
     if (++field == kFieldCount[kind]) field = 0;
   }
   if (field != 0)
-    Warn(s, "%s section: the last entry has %lu of its %lu fields", SectionLabel(kind), static_cast<unsigned long>(field),
-         static_cast<unsigned long>(kFieldCount[kind]));
+    Warn(s, "%s section: the last entry has %lu of its %lu fields", SectionLabel(kind),
+         static_cast<unsigned long>(field), static_cast<unsigned long>(kFieldCount[kind]));
   return TRUE;
 }
 
-BOOL NumberedSection(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind) {
+BOOL NumberedSection(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind)
+{
   DWORD number;
   if (!SectionNumber(s, line, kind, &number)) return FALSE;
   void *first;
@@ -318,34 +328,26 @@ BOOL NumberedSection(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind) {
   return TRUE;
 }
 
-const char *CompileErrorText(DWORD error) {
+const char *CompileErrorText(DWORD error)
+{
   switch (error) {
-    case RULE_ERR_UNKNOWN_NAME:
-      return "unknown name";
-    case RULE_ERR_NO_OPERAND:
-      return "a name with no value to compare (a dialog, control or function)";
-    case RULE_ERR_NUMBER_RANGE:
-      return "a number above 65535";
-    case RULE_ERR_NESTING:
-      return "parentheses nested deeper than 64";
-    case RULE_ERR_UNBALANCED:
-      return "unbalanced parentheses";
-    case RULE_ERR_TOKEN:
-      return "a word longer than 255 characters";
-    case RULE_ERR_NO_MEMORY:
-      return "out of memory";
-    case RULE_ERR_OPERATOR:
-      return "an unknown operator";
-    case RULE_ERR_NEGATIVE:
-      return "a negative number";
-    default:
-      return "error";
+    case RULE_ERR_UNKNOWN_NAME: return "unknown name";
+    case RULE_ERR_NO_OPERAND: return "a name with no value to compare (a dialog, control or function)";
+    case RULE_ERR_NUMBER_RANGE: return "a number above 65535";
+    case RULE_ERR_NESTING: return "parentheses nested deeper than 64";
+    case RULE_ERR_UNBALANCED: return "unbalanced parentheses";
+    case RULE_ERR_TOKEN: return "a word longer than 255 characters";
+    case RULE_ERR_NO_MEMORY: return "out of memory";
+    case RULE_ERR_OPERATOR: return "an unknown operator";
+    case RULE_ERR_NEGATIVE: return "a negative number";
+    default: return "error";
   }
 }
 
 }  // namespace
 
-BOOL ResolveReference(DESC_PARSE_STATE *s, DWORD kind, const char *token, DESC_RULE_LINK *link) {
+BOOL ResolveReference(DESC_PARSE_STATE *s, DWORD kind, const char *token, DESC_RULE_LINK *link)
+{
   DWORD code = DescParseReference(token);
   DWORD stored = 0;
   if (code == DESC_REF_NAME) {
@@ -367,7 +369,8 @@ BOOL ResolveReference(DESC_PARSE_STATE *s, DWORD kind, const char *token, DESC_R
   return TRUE;
 }
 
-void FreeSections(DESC_PARSE_STATE *s) {
+void FreeSections(DESC_PARSE_STATE *s)
+{
   for (DESC_SECTION *&head : s->sections) {
     while (head) {
       DESC_SECTION *next = head->next;
@@ -378,7 +381,8 @@ void FreeSections(DESC_PARSE_STATE *s) {
   }
 }
 
-BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   DWORD number;
   if (!SectionNumber(s, line, kNamesJudge, &number)) return FALSE;
   RULE_NAME_RESOLVER resolver = {s, ResolverItem, ResolverValue, ResolverJudge};
@@ -428,8 +432,7 @@ BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line) {
                     Books(s)->lastName);
     return Reject(s, "Judge %lu: condition does not compile: %s", static_cast<unsigned long>(number), why);
   }
-  if (earlier)
-    Warn(s, "Judge %lu is defined again; the first definition counts", static_cast<unsigned long>(number));
+  if (earlier) Warn(s, "Judge %lu is defined again; the first definition counts", static_cast<unsigned long>(number));
   auto *judge = static_cast<DESC_JUDGE *>(MemAllocZeroed(sizeof(DESC_JUDGE)));
   if (!judge) {
     MemFree(code);
@@ -450,7 +453,8 @@ BOOL OnTransact(DESC_PARSE_STATE *s, DESC_LINE *line) { return NumberedSection(s
 BOOL OnAlertAction(DESC_PARSE_STATE *s, DESC_LINE *line) { return NumberedSection(s, line, 4); }
 BOOL OnAlert(DESC_PARSE_STATE *s, DESC_LINE *line) { return NumberedSection(s, line, 5); }
 
-BOOL OnExclusive(DESC_PARSE_STATE *s, DESC_LINE *line) {
+BOOL OnExclusive(DESC_PARSE_STATE *s, DESC_LINE *line)
+{
   void *first;
   if (!ReadEntries(s, line, kExclusive, &first)) return FALSE;
   DESC_RULE_BLOCK **tail = &s->exclusive;

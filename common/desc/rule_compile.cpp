@@ -7,42 +7,42 @@
 namespace {
 
 struct OperatorName {
-  const char* text;
+  const char *text;
   WORD code;
 };
 const OperatorName kOperators[] = {{"==", RULE_OP_EQ}, {"!=", RULE_OP_NE}, {"&&", RULE_OP_AND},
-                                   {"||", RULE_OP_OR}, {"!", RULE_OP_NOT},  {">", RULE_OP_GT},
-                                   {"<", RULE_OP_LT},  {">=", RULE_OP_GE},  {"<=", RULE_OP_LE}};
+                                   {"||", RULE_OP_OR}, {"!", RULE_OP_NOT}, {">", RULE_OP_GT},
+                                   {"<", RULE_OP_LT},  {">=", RULE_OP_GE}, {"<=", RULE_OP_LE}};
 
-bool SameText(const char* a, const char* b) {
+bool SameText(const char *a, const char *b)
+{
   while (*a && *a == *b) ++a, ++b;
   return *a == *b;
 }
 
-bool IsOperatorChar(char c) {
-  return c == '=' || c == '!' || c == '&' || c == '|' || c == '>' || c == '<';
-}
+bool IsOperatorChar(char c) { return c == '=' || c == '!' || c == '&' || c == '|' || c == '>' || c == '<'; }
 
 inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)] & cls) != 0; }
 
 // Growable output of one compile; nested groups write into the same array.
 struct Output {
-  RULE_CODE_UNIT* units;
+  RULE_CODE_UNIT *units;
   DWORD count;
   DWORD capacity;
   DWORD step;
 };
 
 // Makes room for extra more units, growing by whole steps.
-bool Reserve(Output* out, DWORD extra) {
+bool Reserve(Output *out, DWORD extra)
+{
   if (extra <= out->capacity - out->count) return true;
   DWORD needed = out->count + extra;
   if (needed < out->count) return false;
   DWORD steps = (needed - out->capacity + out->step - 1) / out->step;
   unsigned long long grown = out->capacity + static_cast<unsigned long long>(steps) * out->step;
   if (grown > 0x3FFFFFFFull) return false;
-  RULE_CODE_UNIT* units =
-      static_cast<RULE_CODE_UNIT*>(MemAllocZeroed(static_cast<DWORD>(grown) * sizeof(RULE_CODE_UNIT)));
+  RULE_CODE_UNIT *units =
+      static_cast<RULE_CODE_UNIT *>(MemAllocZeroed(static_cast<DWORD>(grown) * sizeof(RULE_CODE_UNIT)));
   if (!units) return false;
   for (DWORD i = 0; i < out->count; ++i) units[i] = out->units[i];
   MemFree(out->units);
@@ -51,7 +51,8 @@ bool Reserve(Output* out, DWORD extra) {
   return true;
 }
 
-bool Emit(Output* out, WORD kind, WORD operand) {
+bool Emit(Output *out, WORD kind, WORD operand)
+{
   if (!Reserve(out, 1)) return false;
   out->units[out->count].kind = kind;
   out->units[out->count].operand = operand;
@@ -59,14 +60,16 @@ bool Emit(Output* out, WORD kind, WORD operand) {
   return true;
 }
 
-bool EmitPending(Output* out, WORD* pending) {
+bool EmitPending(Output *out, WORD *pending)
+{
   if (*pending == 0) return true;
   WORD code = *pending;
   *pending = 0;
   return Emit(out, RULE_UNIT_OPERATOR, code);
 }
 
-bool ParseLiteral(const char* digits, WORD* value) {
+bool ParseLiteral(const char *digits, WORD *value)
+{
   DWORD v = 0;
   for (; *digits; ++digits) {
     v = v * 10 + static_cast<DWORD>(*digits - '0');
@@ -77,7 +80,8 @@ bool ParseLiteral(const char* digits, WORD* value) {
 }
 
 // Resolves a word into units: an item, a value, or the copied code of an earlier Judge.
-DWORD EmitWord(const RULE_NAME_RESOLVER* names, const char* word, Output* out) {
+DWORD EmitWord(const RULE_NAME_RESOLVER *names, const char *word, Output *out)
+{
   bool namedNonOperand = false;
   WORD id = 0;
   if (names->item && names->item(names->context, word, &id)) {
@@ -86,7 +90,7 @@ DWORD EmitWord(const RULE_NAME_RESOLVER* names, const char* word, Output* out) {
   }
   if (names->value && names->value(names->context, word, &id))
     return Emit(out, RULE_UNIT_LITERAL, id) ? RULE_ERR_NONE : RULE_ERR_NO_MEMORY;
-  const RULE_CODE_UNIT* judge = names->judge ? names->judge(names->context, word) : nullptr;
+  const RULE_CODE_UNIT *judge = names->judge ? names->judge(names->context, word) : nullptr;
   if (judge) {
     DWORD n = RuleCodeLength(judge) / sizeof(RULE_CODE_UNIT) - 1;
     if (!Reserve(out, n)) return RULE_ERR_NO_MEMORY;
@@ -98,8 +102,8 @@ DWORD EmitWord(const RULE_NAME_RESOLVER* names, const char* word, Output* out) {
 
 // Compiles up to the end of the condition (depth 0) or of the current group; the
 // output ends in END or in a group end, which *groupEnd reports.
-DWORD Compile(const RULE_NAME_RESOLVER* names, DESC_TEXT_BUFFER* src, DWORD depth, Output* out,
-              bool* groupEnd) {
+DWORD Compile(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *src, DWORD depth, Output *out, bool *groupEnd)
+{
   char token[256];
   WORD pending = 0;
   for (;;) {
@@ -118,13 +122,12 @@ DWORD Compile(const RULE_NAME_RESOLVER* names, DESC_TEXT_BUFFER* src, DWORD dept
       }
       case RULE_TOKEN_OPERATOR: {
         if (!EmitPending(out, &pending)) return RULE_ERR_NO_MEMORY;
-        for (const OperatorName& op : kOperators)
+        for (const OperatorName &op : kOperators)
           if (SameText(op.text, token)) pending = op.code;
         if (pending == 0) return RULE_ERR_OPERATOR;
         break;
       }
-      case RULE_TOKEN_TOO_LONG:
-        return RULE_ERR_TOKEN;
+      case RULE_TOKEN_TOO_LONG: return RULE_ERR_TOKEN;
       case RULE_TOKEN_BRACKET:
         if (token[0] == '(') {
           if (depth >= RULE_MAX_NESTING) return RULE_ERR_NESTING;
@@ -153,15 +156,17 @@ DWORD Compile(const RULE_NAME_RESOLVER* names, DESC_TEXT_BUFFER* src, DWORD dept
   }
 }
 
-BOOL TableItem(void*, const char* name, WORD* itemId) {
-  const SYMBOL_ENTRY* sym = ItemFindSymbolByName(name);
+BOOL TableItem(void *, const char *name, WORD *itemId)
+{
+  const SYMBOL_ENTRY *sym = ItemFindSymbolByName(name);
   if (!sym) return FALSE;
   *itemId = sym->itemId;
   return TRUE;
 }
 
-BOOL TableValue(void*, const char* name, WORD* valueId) {
-  const VALUE_SYMBOL* sym = ItemFindValueSymbolByName(name);
+BOOL TableValue(void *, const char *name, WORD *valueId)
+{
+  const VALUE_SYMBOL *sym = ItemFindValueSymbolByName(name);
   if (!sym) return FALSE;
   *valueId = sym->valueId;
   return TRUE;
@@ -171,10 +176,11 @@ const RULE_NAME_RESOLVER kTableResolver = {nullptr, TableItem, TableValue, nullp
 
 }  // namespace
 
-const RULE_NAME_RESOLVER* WINAPI RuleNamesTableResolver(void) { return &kTableResolver; }
+const RULE_NAME_RESOLVER *WINAPI RuleNamesTableResolver(void) { return &kTableResolver; }
 
-DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER* source, char* token, DWORD tokenSize) {
-  const char* text = source->text;
+DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSize)
+{
+  const char *text = source->text;
   DWORD pos = source->length;
   while (Is(text[pos], DESC_CC_BLANK | DESC_CC_LINE_END)) ++pos;
   DWORD start = pos;
@@ -212,8 +218,8 @@ DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER* source, char* token, DWORD tokenSiz
   return kind;
 }
 
-RULE_CODE_UNIT* WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER* names, DESC_TEXT_BUFFER* source,
-                                             DWORD* error) {
+RULE_CODE_UNIT *WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *source, DWORD *error)
+{
   DWORD dummy;
   if (!error) error = &dummy;
   *error = RULE_ERR_NONE;
@@ -226,7 +232,7 @@ RULE_CODE_UNIT* WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER* names, DE
   out.step = source->capacity ? source->capacity : 16;
   out.capacity = out.step;
   out.count = 0;
-  out.units = static_cast<RULE_CODE_UNIT*>(MemAllocZeroed(out.capacity * sizeof(RULE_CODE_UNIT)));
+  out.units = static_cast<RULE_CODE_UNIT *>(MemAllocZeroed(out.capacity * sizeof(RULE_CODE_UNIT)));
   if (!out.units) {
     *error = RULE_ERR_NO_MEMORY;
     return nullptr;
@@ -241,7 +247,8 @@ RULE_CODE_UNIT* WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER* names, DE
   return out.units;
 }
 
-DWORD WINAPI RuleCheckCode(const RULE_CODE_UNIT* code) {
+DWORD WINAPI RuleCheckCode(const RULE_CODE_UNIT *code)
+{
   if (!code) return 0;
   DWORD n = 0;
   for (;; ++code) {
@@ -259,13 +266,13 @@ DWORD WINAPI RuleCheckCode(const RULE_CODE_UNIT* code) {
           --n;
         }
         break;
-      default:
-        return 0;
+      default: return 0;
     }
   }
 }
 
-DWORD WINAPI RuleCodeLength(const RULE_CODE_UNIT* code) {
+DWORD WINAPI RuleCodeLength(const RULE_CODE_UNIT *code)
+{
   DWORD n = 1;
   while (!(code->kind == RULE_UNIT_OPERATOR && code->operand == RULE_OP_END)) ++code, ++n;
   return n * sizeof(RULE_CODE_UNIT);

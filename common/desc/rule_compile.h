@@ -29,7 +29,7 @@ typedef struct RULE_CODE_UNIT {
 #define RULE_OP_END 10
 
 // Token kinds of RuleScanToken.
-#define RULE_TOKEN_OTHER 0     // any other single character, or the end of the text
+#define RULE_TOKEN_OTHER 0  // any other single character, or the end of the text
 #define RULE_TOKEN_WORD 1
 #define RULE_TOKEN_NUMBER 2
 #define RULE_TOKEN_OPERATOR 3
@@ -41,37 +41,36 @@ typedef struct RULE_CODE_UNIT {
 
 // Why a compile failed.
 #define RULE_ERR_NONE 0
-#define RULE_ERR_UNKNOWN_NAME 1   // a word that names no item, value or earlier Judge
-#define RULE_ERR_NO_OPERAND 2     // a name whose item ID would be 0 (dialog, control, ...)
-#define RULE_ERR_NUMBER_RANGE 3   // a literal above 65535
-#define RULE_ERR_NESTING 4        // more than RULE_MAX_NESTING groups open at once
-#define RULE_ERR_UNBALANCED 5     // a group without its ")" or a ")" without its "("
-#define RULE_ERR_TOKEN 6          // a token longer than the scanner's buffer
+#define RULE_ERR_UNKNOWN_NAME 1  // a word that names no item, value or earlier Judge
+#define RULE_ERR_NO_OPERAND 2    // a name whose item ID would be 0 (dialog, control, ...)
+#define RULE_ERR_NUMBER_RANGE 3  // a literal above 65535
+#define RULE_ERR_NESTING 4       // more than RULE_MAX_NESTING groups open at once
+#define RULE_ERR_UNBALANCED 5    // a group without its ")" or a ")" without its "("
+#define RULE_ERR_TOKEN 6         // a token longer than the scanner's buffer
 #define RULE_ERR_NO_MEMORY 7
-#define RULE_ERR_OPERATOR 8       // an operator run that is not in the operator table
-#define RULE_ERR_NEGATIVE 9       // a '-' (negative literals cannot be written)
+#define RULE_ERR_OPERATOR 8  // an operator run that is not in the operator table
+#define RULE_ERR_NEGATIVE 9  // a '-' (negative literals cannot be written)
 
 // Name resolution used by the compiler. Each function returns TRUE when the name is
 // known. judge returns the code of a Judge defined earlier (ending in END); the
 // compiler copies it. Any function may be null.
 typedef struct RULE_NAME_RESOLVER {
-  void* context;
+  void *context;
   // *itemId receives the name's item ID (0 when the name is not an item operand).
-  BOOL (*item)(void* context, const char* name, WORD* itemId);
-  BOOL (*value)(void* context, const char* name, WORD* valueId);
-  const RULE_CODE_UNIT* (*judge)(void* context, const char* name);
+  BOOL (*item)(void *context, const char *name, WORD *itemId);
+  BOOL (*value)(void *context, const char *name, WORD *valueId);
+  const RULE_CODE_UNIT *(*judge)(void *context, const char *name);
 } RULE_NAME_RESOLVER;
 
 // Resolver over the compiled-in names table (items and values; no Judge names).
-const RULE_NAME_RESOLVER* WINAPI RuleNamesTableResolver(void);
+const RULE_NAME_RESOLVER *WINAPI RuleNamesTableResolver(void);
 
-DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER* source, char* token, DWORD tokenSize);
+DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSize);
 // Compiles source->text from its start (source->length is the cursor and is set to 0).
 // Returns a new MemAllocZeroed array (free with MemFree) or null; *error (optional)
 // receives RULE_ERR_*.
-RULE_CODE_UNIT* WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER* names, DESC_TEXT_BUFFER* source,
-                                             DWORD* error);
-DWORD WINAPI RuleCheckCode(const RULE_CODE_UNIT* code);
-DWORD WINAPI RuleCodeLength(const RULE_CODE_UNIT* code);
+RULE_CODE_UNIT *WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *source, DWORD *error);
+DWORD WINAPI RuleCheckCode(const RULE_CODE_UNIT *code);
+DWORD WINAPI RuleCodeLength(const RULE_CODE_UNIT *code);
 
 KV_END_DECLS

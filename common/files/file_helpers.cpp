@@ -10,7 +10,8 @@ bool IsDotEntry(LPCWSTR name) { return lstrcmpiW(name, u".") == 0 || lstrcmpiW(n
 
 }  // namespace
 
-BOOL WINAPI FileExists(LPCWSTR path) {
+BOOL WINAPI FileExists(LPCWSTR path)
+{
   if (!path) return FALSE;
   HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return FALSE;
@@ -18,13 +19,15 @@ BOOL WINAPI FileExists(LPCWSTR path) {
   return TRUE;
 }
 
-BOOL WINAPI FileDeleteForced(LPCWSTR path) {
+BOOL WINAPI FileDeleteForced(LPCWSTR path)
+{
   if (!path) return FALSE;
   if (!SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL)) return FALSE;
   return DeleteFileW(path) ? TRUE : FALSE;
 }
 
-BOOL WINAPI FileDeleteMatching(LPCWSTR pattern) {
+BOOL WINAPI FileDeleteMatching(LPCWSTR pattern)
+{
   if (!pattern) return FALSE;
   LPCWSTR name = PathFindFileName(pattern);
   if (name == pattern) return FALSE;  // no folder part
@@ -47,14 +50,16 @@ BOOL WINAPI FileDeleteMatching(LPCWSTR pattern) {
   return deleted;
 }
 
-BOOL WINAPI FileCopyNormal(LPCWSTR source, LPCWSTR target, BOOL failIfExists) {
+BOOL WINAPI FileCopyNormal(LPCWSTR source, LPCWSTR target, BOOL failIfExists)
+{
   if (!source || !target) return FALSE;
   if (!CopyFileW(source, target, failIfExists)) return FALSE;
   if (!SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL)) return FALSE;
   return SetFileAttributesW(target, FILE_ATTRIBUTE_ARCHIVE) ? TRUE : FALSE;
 }
 
-BOOL WINAPI FileClearReadOnly(LPCWSTR path) {
+BOOL WINAPI FileClearReadOnly(LPCWSTR path)
+{
   DWORD attributes = path ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
     SetFileAttributesW(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
@@ -62,7 +67,8 @@ BOOL WINAPI FileClearReadOnly(LPCWSTR path) {
   return TRUE;
 }
 
-BOOL WINAPI FileSameWriteTime(LPCWSTR a, LPCWSTR b) {
+BOOL WINAPI FileSameWriteTime(LPCWSTR a, LPCWSTR b)
+{
   if (!a || !b) return FALSE;
   HANDLE ha = CreateFileW(a, 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (ha == INVALID_HANDLE_VALUE) return FALSE;
@@ -80,13 +86,15 @@ BOOL WINAPI FileSameWriteTime(LPCWSTR a, LPCWSTR b) {
   return same;
 }
 
-BOOL WINAPI FileEnsureDir(LPCWSTR path) {
+BOOL WINAPI FileEnsureDir(LPCWSTR path)
+{
   if (!path) return FALSE;
   if (CreateDirectoryW(path, nullptr)) return TRUE;
   return GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-BOOL WINAPI FileCopyByMode(LPCWSTR source, LPCWSTR target, WORD mode) {
+BOOL WINAPI FileCopyByMode(LPCWSTR source, LPCWSTR target, WORD mode)
+{
   if (!source || !target || !*source || !*target) return FALSE;
   if (lstrcmpiW(source, target) == 0) return TRUE;
   if (!FileExists(source)) return FALSE;
@@ -99,12 +107,14 @@ BOOL WINAPI FileCopyByMode(LPCWSTR source, LPCWSTR target, WORD mode) {
   return FileCopyNormal(source, target, FALSE);
 }
 
-BOOL WINAPI FileCopyIfChanged(LPCWSTR target, LPCWSTR source, WORD mode) {
+BOOL WINAPI FileCopyIfChanged(LPCWSTR target, LPCWSTR source, WORD mode)
+{
   if (!PathIsDriveAbsolute(target) || !PathIsDriveAbsolute(source)) return FALSE;
   return FileCopyByMode(source, target, mode);
 }
 
-BOOL WINAPI FileInstallFromDriverDir(LPCWSTR fileName, LPCWSTR sourceName, WORD mode, DRIVER_CONTEXT* ctx) {
+BOOL WINAPI FileInstallFromDriverDir(LPCWSTR fileName, LPCWSTR sourceName, WORD mode, DRIVER_CONTEXT *ctx)
+{
   if (!fileName || !ctx) return FALSE;
   WCHAR source[MAX_PATH] = {};
   WCHAR target[MAX_PATH] = {};
@@ -113,7 +123,8 @@ BOOL WINAPI FileInstallFromDriverDir(LPCWSTR fileName, LPCWSTR sourceName, WORD 
   return FileCopyByMode(source, target, mode);
 }
 
-BOOL WINAPI FileInstallFromDriverDirTo(LPCWSTR target, LPCWSTR sourceName, WORD mode, DRIVER_CONTEXT* ctx) {
+BOOL WINAPI FileInstallFromDriverDirTo(LPCWSTR target, LPCWSTR sourceName, WORD mode, DRIVER_CONTEXT *ctx)
+{
   if (!target || !ctx) return FALSE;
   if (!PathIsDriveAbsolute(target)) return FileInstallFromDriverDir(target, sourceName, mode, ctx);
   WCHAR source[MAX_PATH] = {};
@@ -121,7 +132,8 @@ BOOL WINAPI FileInstallFromDriverDirTo(LPCWSTR target, LPCWSTR sourceName, WORD 
   return FileCopyByMode(source, target, mode);
 }
 
-BOOL WINAPI FileOpenBitmap(LPCWSTR path, HFILE* file) {
+BOOL WINAPI FileOpenBitmap(LPCWSTR path, HFILE *file)
+{
   if (!path || !file) return FALSE;
   *file = HFILE_ERROR;
   char ansi[MAX_PATH];

@@ -26,11 +26,11 @@ BOOL WINAPI FileEnsureDir(LPCWSTR path);
 // times differ (0 when they are equal and nothing was copied).
 BOOL WINAPI FileCopyByMode(LPCWSTR source, LPCWSTR target, WORD mode);
 BOOL WINAPI FileCopyIfChanged(LPCWSTR target, LPCWSTR source, WORD mode);
-BOOL WINAPI FileInstallFromDriverDir(LPCWSTR fileName, LPCWSTR sourceName, WORD mode, DRIVER_CONTEXT* ctx);
-BOOL WINAPI FileInstallFromDriverDirTo(LPCWSTR target, LPCWSTR sourceName, WORD mode, DRIVER_CONTEXT* ctx);
+BOOL WINAPI FileInstallFromDriverDir(LPCWSTR fileName, LPCWSTR sourceName, WORD mode, DRIVER_CONTEXT *ctx);
+BOOL WINAPI FileInstallFromDriverDirTo(LPCWSTR target, LPCWSTR sourceName, WORD mode, DRIVER_CONTEXT *ctx);
 // Opens a bitmap file and checks for a BITMAPINFOHEADER; on TRUE *file is open just
 // after the header's size field.
-BOOL WINAPI FileOpenBitmap(LPCWSTR path, HFILE* file);
+BOOL WINAPI FileOpenBitmap(LPCWSTR path, HFILE *file);
 UINT WINAPI FileReadRaw(HFILE file, LPVOID buffer, UINT bytes);
 UINT WINAPI FileWriteRaw(HFILE file, LPCSTR buffer, UINT bytes);
 

@@ -11,8 +11,7 @@ KV_BEGIN_DECLS
 
 LPWSTR WINAPI IniSanitizeSectionName(LPWSTR name);
 UINT WINAPI IniGetInt(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWSTR file);
-DWORD WINAPI IniGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR out, DWORD capacity,
-                          LPCWSTR file);
+DWORD WINAPI IniGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR out, DWORD capacity, LPCWSTR file);
 // Writes (NULL key deletes the section, NULL value the key), then flushes the profile
 // cache of the file so other processes see the change at once.
 BOOL WINAPI IniWriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file);

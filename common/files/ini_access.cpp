@@ -9,7 +9,8 @@ namespace {
 // long; a NULL name stays NULL (the profile functions give it its own meaning).
 class SectionCopy {
  public:
-  explicit SectionCopy(LPCWSTR section) {
+  explicit SectionCopy(LPCWSTR section)
+  {
     if (!section) {
       ok_ = true;
       return;
@@ -22,11 +23,12 @@ class SectionCopy {
     IniSanitizeSectionName(buf_);
     ok_ = true;
   }
-  ~SectionCopy() {
+  ~SectionCopy()
+  {
     if (buf_) GlobalFree(buf_);
   }
-  SectionCopy(const SectionCopy&) = delete;
-  SectionCopy& operator=(const SectionCopy&) = delete;
+  SectionCopy(const SectionCopy &) = delete;
+  SectionCopy &operator=(const SectionCopy &) = delete;
 
   bool ok() const { return ok_; }
   LPCWSTR get() const { return buf_; }
@@ -38,7 +40,8 @@ class SectionCopy {
 
 }  // namespace
 
-LPWSTR WINAPI IniSanitizeSectionName(LPWSTR name) {
+LPWSTR WINAPI IniSanitizeSectionName(LPWSTR name)
+{
   if (!name) return nullptr;
   for (LPWSTR p = name; *p; ++p) {
     if (*p == u'[' || *p == u']') *p = u',';
@@ -46,14 +49,15 @@ LPWSTR WINAPI IniSanitizeSectionName(LPWSTR name) {
   return name;
 }
 
-UINT WINAPI IniGetInt(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWSTR file) {
+UINT WINAPI IniGetInt(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWSTR file)
+{
   SectionCopy s(section);
   if (!s.ok()) return static_cast<UINT>(defaultValue);
   return GetPrivateProfileIntW(s.get(), key, defaultValue, file);
 }
 
-DWORD WINAPI IniGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR out, DWORD capacity,
-                          LPCWSTR file) {
+DWORD WINAPI IniGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR out, DWORD capacity, LPCWSTR file)
+{
   SectionCopy s(section);
   if (!s.ok()) {
     if (!out || capacity == 0) return 0;
@@ -70,7 +74,8 @@ DWORD WINAPI IniGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LP
   return GetPrivateProfileStringW(s.get(), key, defaultValue, out, capacity, file);
 }
 
-BOOL WINAPI IniWriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file) {
+BOOL WINAPI IniWriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file)
+{
   SectionCopy s(section);
   if (!s.ok()) return FALSE;
   BOOL written = WritePrivateProfileStringW(s.get(), key, value, file);
@@ -78,7 +83,8 @@ BOOL WINAPI IniWriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR 
   return written;
 }
 
-BOOL WINAPI IniWriteKeepTime(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file) {
+BOOL WINAPI IniWriteKeepTime(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file)
+{
   FILETIME lastWrite = {0, 0};
   bool haveTime = false;
   if (file) {

@@ -8,7 +8,8 @@ namespace {
 
 DWORD Len(LPCWSTR s) { return s ? static_cast<DWORD>(lstrlenW(s)) : 0; }
 
-void Copy(LPWSTR dst, LPCWSTR src, DWORD n) {
+void Copy(LPWSTR dst, LPCWSTR src, DWORD n)
+{
   for (DWORD i = 0; i < n; ++i) dst[i] = src[i];
   dst[n] = 0;
 }
@@ -17,7 +18,8 @@ const WCHAR kFallbackDriverDir[] = u"\\spool\\drivers\\w32x86\\2\\";
 
 }  // namespace
 
-BOOL WINAPI PathAppendName(LPWSTR dst, DWORD capacity, LPCWSTR src) {
+BOOL WINAPI PathAppendName(LPWSTR dst, DWORD capacity, LPCWSTR src)
+{
   if (!dst || !src || capacity == 0) return FALSE;
   DWORD a = 0;
   while (a < capacity && dst[a]) ++a;
@@ -28,7 +30,8 @@ BOOL WINAPI PathAppendName(LPWSTR dst, DWORD capacity, LPCWSTR src) {
   return TRUE;
 }
 
-BOOL WINAPI PathJoin(LPWSTR dst, DWORD capacity, LPCWSTR a, WCHAR sep, LPCWSTR b) {
+BOOL WINAPI PathJoin(LPWSTR dst, DWORD capacity, LPCWSTR a, WCHAR sep, LPCWSTR b)
+{
   if (!dst || capacity == 0) return FALSE;
   DWORD la = Len(a), lb = Len(b), ls = sep ? 1 : 0;
   if (!a || !b || la + ls + lb + 1 > capacity) {
@@ -42,10 +45,11 @@ BOOL WINAPI PathJoin(LPWSTR dst, DWORD capacity, LPCWSTR a, WCHAR sep, LPCWSTR b
   return TRUE;
 }
 
-LPWSTR WINAPI OsGetDriverDir(HANDLE hPrinter, LPWSTR buf, DWORD capacity) {
+LPWSTR WINAPI OsGetDriverDir(HANDLE hPrinter, LPWSTR buf, DWORD capacity)
+{
   if (!buf || capacity == 0) return nullptr;
   buf[0] = 0;
-  DRIVER_INFO_3W* info = static_cast<DRIVER_INFO_3W*>(OsGetPrinterDriverInfo(hPrinter, 3));
+  DRIVER_INFO_3W *info = static_cast<DRIVER_INFO_3W *>(OsGetPrinterDriverInfo(hPrinter, 3));
   if (info) {
     LPCWSTR path = info->pDriverPath;
     DWORD n = Len(path);
@@ -61,7 +65,8 @@ LPWSTR WINAPI OsGetDriverDir(HANDLE hPrinter, LPWSTR buf, DWORD capacity) {
   return PathJoin(buf, capacity, sys, 0, kFallbackDriverDir) ? buf : nullptr;
 }
 
-LPWSTR WINAPI PathInDriverDir(LPWSTR buf, DWORD capacity, LPCWSTR name, HANDLE hPrinter) {
+LPWSTR WINAPI PathInDriverDir(LPWSTR buf, DWORD capacity, LPCWSTR name, HANDLE hPrinter)
+{
   if (!buf || !name || capacity == 0) return buf;
   WCHAR dir[MAX_PATH];
   if (!OsGetDriverDir(hPrinter, dir, MAX_PATH)) return buf;
@@ -69,12 +74,13 @@ LPWSTR WINAPI PathInDriverDir(LPWSTR buf, DWORD capacity, LPCWSTR name, HANDLE h
   return buf;
 }
 
-UINT WINAPI OsGetSystemDir(LPWSTR buf, UINT capacity, DRIVER_CONTEXT*) { return GetSystemDirectoryW(buf, capacity); }
+UINT WINAPI OsGetSystemDir(LPWSTR buf, UINT capacity, DRIVER_CONTEXT *) { return GetSystemDirectoryW(buf, capacity); }
 
 namespace {
 
 // dir (from a resolver answering its length) + "\" + name into buf, else "".
-LPWSTR InDir(LPWSTR buf, DWORD capacity, LPCWSTR name, DWORD dirLen, LPCWSTR dir) {
+LPWSTR InDir(LPWSTR buf, DWORD capacity, LPCWSTR name, DWORD dirLen, LPCWSTR dir)
+{
   if (dirLen == 0 || dirLen >= capacity) {
     buf[0] = 0;
     return buf;
@@ -85,7 +91,8 @@ LPWSTR InDir(LPWSTR buf, DWORD capacity, LPCWSTR name, DWORD dirLen, LPCWSTR dir
 
 }  // namespace
 
-LPWSTR WINAPI PathInSystemDir(LPWSTR buf, DWORD capacity, LPCWSTR name) {
+LPWSTR WINAPI PathInSystemDir(LPWSTR buf, DWORD capacity, LPCWSTR name)
+{
   if (!buf || !name || capacity == 0) return buf;
   WCHAR dir[MAX_PATH];
   UINT n = GetSystemDirectoryW(dir, MAX_PATH);
@@ -93,21 +100,24 @@ LPWSTR WINAPI PathInSystemDir(LPWSTR buf, DWORD capacity, LPCWSTR name) {
   return InDir(buf, capacity, name, n, dir);
 }
 
-LPWSTR WINAPI PathInSharedSettingsDir(LPWSTR buf, DWORD capacity, LPCWSTR name, DRIVER_CONTEXT* ctx) {
+LPWSTR WINAPI PathInSharedSettingsDir(LPWSTR buf, DWORD capacity, LPCWSTR name, DRIVER_CONTEXT *ctx)
+{
   if (!buf || !name || capacity == 0) return buf;
   WCHAR dir[MAX_PATH];
   DWORD n = PathGetSharedSettingsDir(dir, MAX_PATH, ctx);
   return InDir(buf, capacity, name, n, dir);
 }
 
-LPWSTR WINAPI PathInUserSettingsDir(LPWSTR buf, DWORD capacity, LPCWSTR name) {
+LPWSTR WINAPI PathInUserSettingsDir(LPWSTR buf, DWORD capacity, LPCWSTR name)
+{
   if (!buf || !name || capacity == 0) return buf;
   WCHAR dir[MAX_PATH];
   DWORD n = PathGetUserSettingsDirRaw(dir, MAX_PATH, nullptr);
   return InDir(buf, capacity, name, n, dir);
 }
 
-LPCWSTR WINAPI PathFindFileName(LPCWSTR path) {
+LPCWSTR WINAPI PathFindFileName(LPCWSTR path)
+{
   if (!path) return nullptr;
   LPCWSTR name = path;
   for (LPCWSTR p = path; *p; ++p) {
@@ -116,7 +126,8 @@ LPCWSTR WINAPI PathFindFileName(LPCWSTR path) {
   return name;
 }
 
-LPCWSTR WINAPI PathFindExt(LPCWSTR path, DWORD* length) {
+LPCWSTR WINAPI PathFindExt(LPCWSTR path, DWORD *length)
+{
   if (length) *length = 0;
   LPCWSTR name = PathFindFileName(path);
   if (!name) return nullptr;
@@ -129,7 +140,8 @@ LPCWSTR WINAPI PathFindExt(LPCWSTR path, DWORD* length) {
   return dot + 1;
 }
 
-LPCWSTR WINAPI PathFileStem(LPCWSTR path, DWORD* length) {
+LPCWSTR WINAPI PathFileStem(LPCWSTR path, DWORD *length)
+{
   if (length) *length = 0;
   LPCWSTR name = PathFindFileName(path);
   if (!name) return nullptr;
@@ -140,7 +152,8 @@ LPCWSTR WINAPI PathFileStem(LPCWSTR path, DWORD* length) {
   return name;
 }
 
-BOOL WINAPI PathReplaceExt(LPWSTR dst, DWORD capacity, LPCWSTR src, LPCWSTR ext) {
+BOOL WINAPI PathReplaceExt(LPWSTR dst, DWORD capacity, LPCWSTR src, LPCWSTR ext)
+{
   if (!dst || !src || !ext || !*src || capacity == 0) return FALSE;
   DWORD extLen = 0;
   LPCWSTR oldExt = PathFindExt(src, &extLen);
@@ -164,9 +177,13 @@ BOOL WINAPI PathReplaceExt(LPWSTR dst, DWORD capacity, LPCWSTR src, LPCWSTR ext)
   return TRUE;
 }
 
-BOOL WINAPI PathWithKsqExt(LPWSTR dst, DWORD capacity, LPCWSTR src) { return PathReplaceExt(dst, capacity, src, u"ksq"); }
+BOOL WINAPI PathWithKsqExt(LPWSTR dst, DWORD capacity, LPCWSTR src)
+{
+  return PathReplaceExt(dst, capacity, src, u"ksq");
+}
 
-BOOL WINAPI PathHasShortExt(LPCWSTR path) {
+BOOL WINAPI PathHasShortExt(LPCWSTR path)
+{
   DWORD stem = 0;
   LPCWSTR name = PathFileStem(path, &stem);
   if (!name || stem == 0 || name[stem] != u'.') return FALSE;

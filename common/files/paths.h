@@ -25,15 +25,15 @@ LPWSTR WINAPI PathInDriverDir(LPWSTR buf, DWORD capacity, LPCWSTR name, HANDLE h
 // buf := folder + "\" + name, or "" when the folder cannot be found or it would not
 // fit; a NULL buffer or name, or capacity 0, leaves buf untouched.
 LPWSTR WINAPI PathInSystemDir(LPWSTR buf, DWORD capacity, LPCWSTR name);
-LPWSTR WINAPI PathInSharedSettingsDir(LPWSTR buf, DWORD capacity, LPCWSTR name, DRIVER_CONTEXT* ctx);
+LPWSTR WINAPI PathInSharedSettingsDir(LPWSTR buf, DWORD capacity, LPCWSTR name, DRIVER_CONTEXT *ctx);
 LPWSTR WINAPI PathInUserSettingsDir(LPWSTR buf, DWORD capacity, LPCWSTR name);
 // GetSystemDirectoryW; the context is not used.
-UINT WINAPI OsGetSystemDir(LPWSTR buf, UINT capacity, DRIVER_CONTEXT* ctx);
+UINT WINAPI OsGetSystemDir(LPWSTR buf, UINT capacity, DRIVER_CONTEXT *ctx);
 
 // File-name parts: the text after the last backslash (the whole string without one).
 LPCWSTR WINAPI PathFindFileName(LPCWSTR path);
-LPCWSTR WINAPI PathFindExt(LPCWSTR path, DWORD* length);
-LPCWSTR WINAPI PathFileStem(LPCWSTR path, DWORD* length);
+LPCWSTR WINAPI PathFindExt(LPCWSTR path, DWORD *length);
+LPCWSTR WINAPI PathFileStem(LPCWSTR path, DWORD *length);
 // dst := src with the text after the last '.' of its file name replaced by ext (ext
 // appended after a '.' when the name has none). capacity bounds dst.
 BOOL WINAPI PathReplaceExt(LPWSTR dst, DWORD capacity, LPCWSTR src, LPCWSTR ext);

@@ -13,7 +13,8 @@ DWORD Len(LPCWSTR s) { return s ? static_cast<DWORD>(lstrlenW(s)) : 0; }
 
 // Copies n characters of src into buf when they fit with the terminator; the length,
 // or 0 with buf "".
-DWORD Put(LPWSTR buf, DWORD capacity, LPCWSTR src, DWORD n) {
+DWORD Put(LPWSTR buf, DWORD capacity, LPCWSTR src, DWORD n)
+{
   if (!buf || capacity == 0) return 0;
   if (n == 0 || n + 1 > capacity) {
     buf[0] = 0;
@@ -25,13 +26,15 @@ DWORD Put(LPWSTR buf, DWORD capacity, LPCWSTR src, DWORD n) {
 }
 
 // The system directory, or 0 when it cannot be read into MAX_PATH characters.
-DWORD SystemDir(LPWSTR dir) {
+DWORD SystemDir(LPWSTR dir)
+{
   UINT n = GetSystemDirectoryW(dir, MAX_PATH);
   return (n == 0 || n >= MAX_PATH) ? 0 : n;
 }
 
 // The configured directory from HKLM; 0 when the value is absent, empty or not text.
-DWORD ReadConfiguredValue(LPWSTR buf, DWORD capacity) {
+DWORD ReadConfiguredValue(LPWSTR buf, DWORD capacity)
+{
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, KV_SETTINGS_REG_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
   DWORD type = 0;
@@ -47,7 +50,8 @@ DWORD ReadConfiguredValue(LPWSTR buf, DWORD capacity) {
 
 }  // namespace
 
-DWORD WINAPI PathGetDefaultSettingsDir(LPWSTR buf, DWORD capacity) {
+DWORD WINAPI PathGetDefaultSettingsDir(LPWSTR buf, DWORD capacity)
+{
   if (!buf || capacity == 0) return 0;
   WCHAR sys[MAX_PATH];
   if (SystemDir(sys) < 3) {
@@ -59,7 +63,8 @@ DWORD WINAPI PathGetDefaultSettingsDir(LPWSTR buf, DWORD capacity) {
   return Len(buf);
 }
 
-DWORD WINAPI PathGetConfiguredSettingsDir(LPWSTR buf, DWORD capacity) {
+DWORD WINAPI PathGetConfiguredSettingsDir(LPWSTR buf, DWORD capacity)
+{
   if (!buf || capacity == 0) return 0;
   WCHAR sys[MAX_PATH];
   if (!SystemDir(sys)) {
@@ -71,14 +76,16 @@ DWORD WINAPI PathGetConfiguredSettingsDir(LPWSTR buf, DWORD capacity) {
   return PathGetDefaultSettingsDir(buf, capacity);
 }
 
-DWORD WINAPI PathGetSharedSettingsDir(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT*) {
+DWORD WINAPI PathGetSharedSettingsDir(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT *)
+{
   if (!buf || capacity == 0) return 0;
   if (OsIsNT5OrLater()) return PathGetConfiguredSettingsDir(buf, capacity);
   WCHAR sys[MAX_PATH];
   return Put(buf, capacity, sys, SystemDir(sys));
 }
 
-BOOL WINAPI OsGetUserProfileDir(LPWSTR buf, DWORD capacity) {
+BOOL WINAPI OsGetUserProfileDir(LPWSTR buf, DWORD capacity)
+{
   if (!buf || capacity == 0) return FALSE;
   HMODULE dll = LoadLibraryW(u"UserEnv.dll");
   if (!dll) return FALSE;
@@ -88,7 +95,8 @@ BOOL WINAPI OsGetUserProfileDir(LPWSTR buf, DWORD capacity) {
   if (fn) {
     HANDLE token = nullptr;
     BOOL opened = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, FALSE, &token);
-    if (!opened && GetLastError() == ERROR_NO_TOKEN) opened = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    if (!opened && GetLastError() == ERROR_NO_TOKEN)
+      opened = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
     if (opened) {
       DWORD size = capacity;
       ok = fn(token, buf, &size);
@@ -99,7 +107,8 @@ BOOL WINAPI OsGetUserProfileDir(LPWSTR buf, DWORD capacity) {
   return ok;
 }
 
-DWORD WINAPI PathGetUserSettingsDirRaw(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT*) {
+DWORD WINAPI PathGetUserSettingsDirRaw(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT *)
+{
   if (!buf || capacity == 0) return 0;
   buf[0] = 0;
   WCHAR profile[MAX_PATH];
@@ -120,7 +129,8 @@ DWORD WINAPI PathGetUserSettingsDirRaw(LPWSTR buf, DWORD capacity, DRIVER_CONTEX
   return Len(buf);
 }
 
-DWORD WINAPI PathGetUserSettingsDir(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT* ctx) {
+DWORD WINAPI PathGetUserSettingsDir(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT *ctx)
+{
   if (!buf || capacity == 0) return 0;
   if (ctx && ctx->state && PathIsDriveAbsolute(ctx->state->settingsIniPath)) {
     // The settings INI is named by an absolute path: its folder is the directory.
@@ -132,13 +142,15 @@ DWORD WINAPI PathGetUserSettingsDir(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT* 
   return PathGetUserSettingsDirRaw(buf, capacity, ctx);
 }
 
-BOOL WINAPI PathUsesUserSettingsDir(DRIVER_CONTEXT* ctx) {
+BOOL WINAPI PathUsesUserSettingsDir(DRIVER_CONTEXT *ctx)
+{
   if (!ctx || !ctx->state) return FALSE;
   if (ctx->state->createFlags & CTX_CREATE_SHARED_DIR) return FALSE;
   return OsIsTerminalServer(ctx->printer);
 }
 
-BOOL WINAPI PathSettingsKsrFileCore(LPWSTR dst, LPCWSTR src, DWORD capacity, DRIVER_CONTEXT* ctx) {
+BOOL WINAPI PathSettingsKsrFileCore(LPWSTR dst, LPCWSTR src, DWORD capacity, DRIVER_CONTEXT *ctx)
+{
   if (!dst || !src || !ctx || capacity == 0) return FALSE;
   WCHAR dir[MAX_PATH];
   DWORD n = PathUsesUserSettingsDir(ctx) ? PathGetUserSettingsDir(dir, MAX_PATH, ctx)
@@ -157,14 +169,15 @@ BOOL WINAPI PathSettingsKsrFileCore(LPWSTR dst, LPCWSTR src, DWORD capacity, DRI
 
 // ---------------------------------------------------------------- security descriptors
 
-PSECURITY_DESCRIPTOR WINAPI OsBuildEveryoneSd(void) {
+PSECURITY_DESCRIPTOR WINAPI OsBuildEveryoneSd(void)
+{
   SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
   PSID everyone = nullptr;
   if (!AllocateAndInitializeSid(&world, 1, 0, 0, 0, 0, 0, 0, 0, 0, &everyone)) return nullptr;
   PSECURITY_DESCRIPTOR sd = LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH);
   DWORD sidLen = GetLengthSid(everyone);
   DWORD aceSize = sizeof(ACE_HEADER) + sizeof(ACCESS_MASK) + sidLen;
-  ACCESS_ALLOWED_ACE* ace = static_cast<ACCESS_ALLOWED_ACE*>(LocalAlloc(LPTR, aceSize));
+  ACCESS_ALLOWED_ACE *ace = static_cast<ACCESS_ALLOWED_ACE *>(LocalAlloc(LPTR, aceSize));
   DWORD aclSize = aceSize + sizeof(ACL);
   PACL acl = static_cast<PACL>(LocalAlloc(LPTR, aclSize));
   bool ok = sd && ace && acl && InitializeSecurityDescriptor(sd, SECURITY_DESCRIPTOR_REVISION) &&
@@ -187,7 +200,8 @@ PSECURITY_DESCRIPTOR WINAPI OsBuildEveryoneSd(void) {
   return sd;
 }
 
-void WINAPI OsFreeEveryoneSd(PSECURITY_DESCRIPTOR sd) {
+void WINAPI OsFreeEveryoneSd(PSECURITY_DESCRIPTOR sd)
+{
   if (!sd) return;
   BOOL present = FALSE, defaulted = FALSE;
   PACL acl = nullptr;
@@ -195,7 +209,8 @@ void WINAPI OsFreeEveryoneSd(PSECURITY_DESCRIPTOR sd) {
   LocalFree(sd);
 }
 
-PSECURITY_DESCRIPTOR WINAPI OsBuildAdminOwnerSd(void) {
+PSECURITY_DESCRIPTOR WINAPI OsBuildAdminOwnerSd(void)
+{
   PSECURITY_DESCRIPTOR sd = GlobalAlloc(GPTR, SECURITY_DESCRIPTOR_MIN_LENGTH);
   if (!sd) return nullptr;
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
@@ -214,7 +229,8 @@ PSECURITY_DESCRIPTOR WINAPI OsBuildAdminOwnerSd(void) {
   return sd;
 }
 
-void WINAPI OsFreeAdminOwnerSd(PSECURITY_DESCRIPTOR sd) {
+void WINAPI OsFreeAdminOwnerSd(PSECURITY_DESCRIPTOR sd)
+{
   if (!sd) return;
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
@@ -222,7 +238,8 @@ void WINAPI OsFreeAdminOwnerSd(PSECURITY_DESCRIPTOR sd) {
   GlobalFree(sd);
 }
 
-BOOL WINAPI FileApplySdToTree(LPCWSTR dir, PSECURITY_DESCRIPTOR sd, DWORD flags, SECURITY_INFORMATION info) {
+BOOL WINAPI FileApplySdToTree(LPCWSTR dir, PSECURITY_DESCRIPTOR sd, DWORD flags, SECURITY_INFORMATION info)
+{
   if (!dir || !sd) return FALSE;
   WCHAR pattern[MAX_PATH];
   if (!PathJoin(pattern, MAX_PATH, dir, u'\\', u"*.*")) return FALSE;
@@ -246,7 +263,8 @@ BOOL WINAPI FileApplySdToTree(LPCWSTR dir, PSECURITY_DESCRIPTOR sd, DWORD flags,
 
 namespace {
 
-BOOL ApplyDescriptor(LPCWSTR path, DWORD flags, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR sd) {
+BOOL ApplyDescriptor(LPCWSTR path, DWORD flags, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR sd)
+{
   SetFileSecurityW(path, info, sd);
   if (!(flags & 1)) FileApplySdToTree(path, sd, flags, info);
   return TRUE;
@@ -254,7 +272,8 @@ BOOL ApplyDescriptor(LPCWSTR path, DWORD flags, SECURITY_INFORMATION info, PSECU
 
 }  // namespace
 
-BOOL WINAPI FileSetEveryoneAcl(LPCWSTR path, DWORD flags) {
+BOOL WINAPI FileSetEveryoneAcl(LPCWSTR path, DWORD flags)
+{
   if (!path) return FALSE;
   PSECURITY_DESCRIPTOR sd = OsBuildEveryoneSd();
   if (!sd) return FALSE;
@@ -263,7 +282,8 @@ BOOL WINAPI FileSetEveryoneAcl(LPCWSTR path, DWORD flags) {
   return r;
 }
 
-BOOL WINAPI FileSetAdminOwner(LPCWSTR path, DWORD flags) {
+BOOL WINAPI FileSetAdminOwner(LPCWSTR path, DWORD flags)
+{
   if (!path) return FALSE;
   PSECURITY_DESCRIPTOR sd = OsBuildAdminOwnerSd();
   if (!sd) return FALSE;
@@ -272,7 +292,8 @@ BOOL WINAPI FileSetAdminOwner(LPCWSTR path, DWORD flags) {
   return r;
 }
 
-BOOL WINAPI FileCreateSettingsDir(HANDLE) {
+BOOL WINAPI FileCreateSettingsDir(HANDLE)
+{
   WCHAR dir[MAX_PATH];
   if (!PathGetConfiguredSettingsDir(dir, MAX_PATH)) return FALSE;
   BOOL made = FileEnsureDir(dir);
@@ -282,16 +303,18 @@ BOOL WINAPI FileCreateSettingsDir(HANDLE) {
   return made;
 }
 
-BOOL WINAPI FileCreateSettingsDirOf(DRIVER_CONTEXT* ctx) { return FileCreateSettingsDir(ctx ? ctx->printer : nullptr); }
+BOOL WINAPI FileCreateSettingsDirOf(DRIVER_CONTEXT *ctx) { return FileCreateSettingsDir(ctx ? ctx->printer : nullptr); }
 
-BOOL WINAPI FileGrantSettingsDirAccess(HANDLE, HANDLE) {
+BOOL WINAPI FileGrantSettingsDirAccess(HANDLE, HANDLE)
+{
   WCHAR dir[MAX_PATH];
   if (!PathGetConfiguredSettingsDir(dir, MAX_PATH)) return FALSE;
   FileSetAdminOwner(dir, 0);
   return FileSetEveryoneAcl(dir, 0);
 }
 
-BOOL WINAPI FileRemoveTree(LPCWSTR dir) {
+BOOL WINAPI FileRemoveTree(LPCWSTR dir)
+{
   if (!dir) return FALSE;
   WCHAR pattern[MAX_PATH];
   if (!PathJoin(pattern, MAX_PATH, dir, u'\\', u"*.*")) return FALSE;
@@ -313,7 +336,8 @@ BOOL WINAPI FileRemoveTree(LPCWSTR dir) {
   return TRUE;
 }
 
-BOOL WINAPI FileRemoveDefaultSettingsDir(void*) {
+BOOL WINAPI FileRemoveDefaultSettingsDir(void *)
+{
   WCHAR dir[MAX_PATH];
   if (!PathGetDefaultSettingsDir(dir, MAX_PATH)) return FALSE;
   if (!FileRemoveTree(dir)) return FALSE;

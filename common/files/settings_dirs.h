@@ -15,15 +15,15 @@ KV_BEGIN_DECLS
 
 DWORD WINAPI PathGetConfiguredSettingsDir(LPWSTR buf, DWORD capacity);
 DWORD WINAPI PathGetDefaultSettingsDir(LPWSTR buf, DWORD capacity);
-DWORD WINAPI PathGetSharedSettingsDir(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT* ctx);
-DWORD WINAPI PathGetUserSettingsDir(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT* ctx);
-DWORD WINAPI PathGetUserSettingsDirRaw(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT* ctx);
+DWORD WINAPI PathGetSharedSettingsDir(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT *ctx);
+DWORD WINAPI PathGetUserSettingsDir(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT *ctx);
+DWORD WINAPI PathGetUserSettingsDirRaw(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT *ctx);
 BOOL WINAPI OsGetUserProfileDir(LPWSTR buf, DWORD capacity);
 // TRUE when the context keeps its settings in the per-user directory: a terminal
 // server for its printer and no CTX_CREATE_SHARED_DIR in its creation flags.
-BOOL WINAPI PathUsesUserSettingsDir(DRIVER_CONTEXT* ctx);
+BOOL WINAPI PathUsesUserSettingsDir(DRIVER_CONTEXT *ctx);
 // dst := settings directory + "\" + the source's file name with the extension "ksr".
-BOOL WINAPI PathSettingsKsrFileCore(LPWSTR dst, LPCWSTR src, DWORD capacity, DRIVER_CONTEXT* ctx);
+BOOL WINAPI PathSettingsKsrFileCore(LPWSTR dst, LPCWSTR src, DWORD capacity, DRIVER_CONTEXT *ctx);
 
 // Security descriptors of the shared settings directory.
 PSECURITY_DESCRIPTOR WINAPI OsBuildEveryoneSd(void);
@@ -38,10 +38,10 @@ BOOL WINAPI FileSetAdminOwner(LPCWSTR path, DWORD flags);
 BOOL WINAPI FileApplySdToTree(LPCWSTR dir, PSECURITY_DESCRIPTOR sd, DWORD flags, SECURITY_INFORMATION info);
 
 BOOL WINAPI FileCreateSettingsDir(HANDLE hPrinter);
-BOOL WINAPI FileCreateSettingsDirOf(DRIVER_CONTEXT* ctx);
+BOOL WINAPI FileCreateSettingsDirOf(DRIVER_CONTEXT *ctx);
 BOOL WINAPI FileGrantSettingsDirAccess(HANDLE hPrinter, HANDLE hPrinter2);
 // Empties dir (the directory itself stays); FALSE when it cannot be listed.
 BOOL WINAPI FileRemoveTree(LPCWSTR dir);
-BOOL WINAPI FileRemoveDefaultSettingsDir(void* unused);
+BOOL WINAPI FileRemoveDefaultSettingsDir(void *unused);
 
 KV_END_DECLS

@@ -50,10 +50,7 @@ LONG WINAPI CtxIsFeatureEnabled(DRIVER_CONTEXT *ctx, WORD feature, void *reserve
 int WINAPI JobCtlIsEnabled(void) { return 1; }
 int WINAPI UserCodeIsEnabled(void) { return 0; }
 
-void WINAPI CtxNoOp(LONG value, DRIVER_CONTEXT *ctx)
-{
-  (void)value, (void)ctx;
-}
+void WINAPI CtxNoOp(LONG value, DRIVER_CONTEXT *ctx) { (void)value, (void)ctx; }
 
 int WINAPI DmGetCustomSizeLimits(DRIVER_CONTEXT *ctx, WORD tray, WORD orientation, LONG *max, LONG *min, LONG axis)
 {
@@ -82,4 +79,3 @@ LONG WINAPI UiStartDocHook(DRIVER_CONTEXT *ctx, DIALOG_RECORD *dialog, CONTROL_R
 }
 
 PJL_VARIABLE_TABLE *WINAPI PjlGetVariableTable(void) { return &s_pjlTable; }
-

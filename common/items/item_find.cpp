@@ -118,8 +118,7 @@ OPTION_ITEM *WINAPI ItemFindByKey(DRIVER_CONTEXT *ctx, WORD key)
 const VALUE_SYMBOL *WINAPI ItemFindValueSymbol(WORD itemId, WORD valueId)
 {
   for (SHORT i = 0; i < g_kvValueSymbolCount; ++i) {
-    if (g_kvValueSymbols[i].itemId == itemId && g_kvValueSymbols[i].valueId == valueId)
-      return &g_kvValueSymbols[i];
+    if (g_kvValueSymbols[i].itemId == itemId && g_kvValueSymbols[i].valueId == valueId) return &g_kvValueSymbols[i];
   }
   return NULL;
 }
@@ -182,8 +181,7 @@ DIALOG_RECORD *WINAPI DlgFindByName(DRIVER_CONTEXT *ctx, const char *name)
 
 CONTROL_RECORD *WINAPI DlgGetControl(DIALOG_RECORD *dialog, int index)
 {
-  if (dialog == NULL || dialog->controls == NULL || index < 0 || index >= dialog->controlCount)
-    return NULL;
+  if (dialog == NULL || dialog->controls == NULL || index < 0 || index >= dialog->controlCount) return NULL;
   return &dialog->controls[index];
 }
 
@@ -295,10 +293,7 @@ int WINAPI ItemListContains(const VALUE_LIST_ROW *row, LONG value)
   return 0;
 }
 
-int WINAPI ItemIsListedValue(WORD itemId, LONG value)
-{
-  return ItemListContains(ItemFindValueList(itemId), value);
-}
+int WINAPI ItemIsListedValue(WORD itemId, LONG value) { return ItemListContains(ItemFindValueList(itemId), value); }
 
 const VALUE_LIST_ROW *WINAPI ItemGetGroupTable(WORD *count)
 {

@@ -18,10 +18,7 @@ DWORD WINAPI DmDotsToHundredthInch(DWORD dots, DWORD dpi)
   return perHundredth == 0 ? 0 : dots / perHundredth;
 }
 
-DWORD WINAPI DmTenthMmToDots(DWORD tenths, DWORD dpi)
-{
-  return Saturate((unsigned long long)dpi * tenths / 254u);
-}
+DWORD WINAPI DmTenthMmToDots(DWORD tenths, DWORD dpi) { return Saturate((unsigned long long)dpi * tenths / 254u); }
 
 DWORD WINAPI DmHundredthInchToDots(DWORD hundredths, DWORD dpi)
 {

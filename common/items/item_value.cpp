@@ -74,7 +74,10 @@ static void WriteField(BYTE *p, const OPTION_ITEM *item, LONG value)
     case KV_VT_S8:
     case KV_VT_U8: p[0] = (BYTE)v; return;
     case KV_VT_S16:
-    case KV_VT_U16: p[0] = (BYTE)v; p[1] = (BYTE)(v >> 8); return;
+    case KV_VT_U16:
+      p[0] = (BYTE)v;
+      p[1] = (BYTE)(v >> 8);
+      return;
     case KV_VT_S32:
     case KV_VT_U32:
       for (int i = 0; i < 4; ++i) p[i] = (BYTE)(v >> (8 * i));
@@ -86,7 +89,7 @@ static void WriteField(BYTE *p, const OPTION_ITEM *item, LONG value)
     if (value != 0)
       p[bit / 8] |= (BYTE)(1u << (bit % 8));
     else
-      p[bit / 8] &= (BYTE)~(1u << (bit % 8));
+      p[bit / 8] &= (BYTE) ~(1u << (bit % 8));
     return;
   }
   if (vt >= KV_VT_ANSI && vt <= 15) {
@@ -131,10 +134,7 @@ LONG WINAPI ItemGetRaw(DRIVER_CONTEXT *ctx, WORD id, OPTION_ITEM **out)
   return ItemReadRaw(ctx, item);
 }
 
-void WINAPI ItemSetRaw(DRIVER_CONTEXT *ctx, WORD id, LONG value)
-{
-  ItemWriteRaw(ctx, ItemFindById(ctx, id), value);
-}
+void WINAPI ItemSetRaw(DRIVER_CONTEXT *ctx, WORD id, LONG value) { ItemWriteRaw(ctx, ItemFindById(ctx, id), value); }
 
 LONG WINAPI ItemGetBaselineRaw(DRIVER_CONTEXT *ctx, WORD id, OPTION_ITEM **out)
 {
@@ -261,9 +261,7 @@ void WINAPI ItemSetDefault(DRIVER_CONTEXT *ctx, WORD id, LONG value)
     case 15:
       if (value == 0) ItemWriteRaw(ctx, item, 0);
       return;
-    default:
-      ItemWriteValue(ctx, item, value);
-      return;
+    default: ItemWriteValue(ctx, item, value); return;
   }
 }
 
@@ -292,10 +290,7 @@ void WINAPI CtxRaiseUiFlags(DRIVER_CONTEXT *ctx, DWORD flags)
   ctx->state->uiFlags |= flags;
 }
 
-DWORD WINAPI CtxGetUiFlags(DRIVER_CONTEXT *ctx)
-{
-  return ctx != NULL && ctx->state != NULL ? ctx->state->uiFlags : 0;
-}
+DWORD WINAPI CtxGetUiFlags(DRIVER_CONTEXT *ctx) { return ctx != NULL && ctx->state != NULL ? ctx->state->uiFlags : 0; }
 
 void WINAPI CtxClearUiFlags(DRIVER_CONTEXT *ctx, DWORD flags)
 {

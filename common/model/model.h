@@ -5,17 +5,17 @@
 #include "context.h"
 
 typedef struct MODEL_RECORD {
-  WORD specVersion;                 // default dmSpecVersion
-  WORD driverVersion;               // default dmDriverVersion
-  const WCHAR *settingsIniName;     // "kvmlsets.ini"
-  const WCHAR *companionDllName;    // "kvmlcm23.dll"
-  DWORD fields;                     // default dmFields
+  WORD specVersion;               // default dmSpecVersion
+  WORD driverVersion;             // default dmDriverVersion
+  const WCHAR *settingsIniName;   // "kvmlsets.ini"
+  const WCHAR *companionDllName;  // "kvmlcm23.dll"
+  DWORD fields;                   // default dmFields
   SHORT maxCopies;
   SHORT minCopies;
-  DWORD constant1;                  // 4
-  DWORD landscapeRotation;          // 90
-  DWORD defaultResolution;          // 600
-  DWORD constant2;                  // 0
+  DWORD constant1;          // 4
+  DWORD landscapeRotation;  // 90
+  DWORD defaultResolution;  // 600
+  DWORD constant2;          // 0
   SHORT orientation;
   SHORT paperSize;
   SHORT paperLength;
@@ -29,17 +29,17 @@ typedef struct MODEL_RECORD {
   SHORT yResolution;
   SHORT ttOption;
   SHORT collate;
-  const WCHAR *formName;            // "A4"
+  const WCHAR *formName;  // "A4"
   DWORD icmMethod;
   DWORD icmIntent;
   DWORD mediaType;
   DWORD ditherType;
-  DWORD constants3[4];              // 1, 1000, 1, 999
-  DWORD privSignature;              // the bytes "priv"
-  DWORD constant4;                  // 0
-  DWORD privVersion;                // 314
-  BYTE machineId;                   // 0xC0
-  BYTE driverType;                  // 1
+  DWORD constants3[4];  // 1, 1000, 1, 999
+  DWORD privSignature;  // the bytes "priv"
+  DWORD constant4;      // 0
+  DWORD privVersion;    // 314
+  BYTE machineId;       // 0xC0
+  BYTE driverType;      // 1
   WORD defaultResX;
   WORD defaultResY;
   BYTE itemDefaults[6];
@@ -48,19 +48,19 @@ typedef struct MODEL_RECORD {
   const WCHAR *pjlVersion;          // "01.00"
   const WCHAR *fallbackDriverName;  // "US"
   const WCHAR *emptyString1;
-  const WCHAR *modelIniName;        // "kvmlmodl.ini"
-  const WCHAR *sysDirDll;           // "tvpkcomn.dll"
-  const WCHAR *apiDllName;          // "kvmlrule.DLL"
+  const WCHAR *modelIniName;  // "kvmlmodl.ini"
+  const WCHAR *sysDirDll;     // "tvpkcomn.dll"
+  const WCHAR *apiDllName;    // "kvmlrule.DLL"
   const void *nullPointer;
-  const WCHAR *modelDataDll;        // "tvigdata.dll"
+  const WCHAR *modelDataDll;  // "tvigdata.dll"
   const WCHAR *emptyString2;
-  const WCHAR *driverVersionText;   // "1.41"
-  DWORD settingsFileVersion;        // 314
-  LONG customWidthMin;              // 1200-dpi dots
+  const WCHAR *driverVersionText;  // "1.41"
+  DWORD settingsFileVersion;       // 314
+  LONG customWidthMin;             // 1200-dpi dots
   LONG customWidthMax;
   LONG customLengthMin;
   LONG customLengthMax;
-  const WCHAR *installerIniName;    // "TVINSTIG.INI"
+  const WCHAR *installerIniName;  // "TVINSTIG.INI"
 } MODEL_RECORD;
 static_assert(sizeof(MODEL_RECORD) == 200, "MODEL_RECORD");
 
@@ -145,5 +145,5 @@ enum : DWORD {
   KV_DM_BLOCK1_OFFSET = 361,
   KV_DM_CONFIG_OFFSET = 363,
   KV_DM_WORK_OFFSET = 365,
-  KV_DM_VERSION_IN_PRIVATE = 137,   // private version, from the start of the private part
+  KV_DM_VERSION_IN_PRIVATE = 137,  // private version, from the start of the private part
 };

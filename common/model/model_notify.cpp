@@ -14,18 +14,12 @@ LONG KvModelNotifyCommon(DRIVER_CONTEXT *ctx, WORD event, void *data)
 {
   switch (event) {
     case KV_EVT_SAVE_ITEM_BY_NAME:
-    case KV_EVT_LOAD_ITEM_BY_NAME:
-      SetAnswer(data, offsetof(KV_EVT_ITEM_BY_NAME_DATA, answer), 1);
-      return 1;
-    case KV_EVT_LIST_RESOLUTIONS:
-      SetAnswer(data, offsetof(KV_EVT_ANSWER_DATA, answer), 1);
-      return 1;
+    case KV_EVT_LOAD_ITEM_BY_NAME: SetAnswer(data, offsetof(KV_EVT_ITEM_BY_NAME_DATA, answer), 1); return 1;
+    case KV_EVT_LIST_RESOLUTIONS: SetAnswer(data, offsetof(KV_EVT_ANSWER_DATA, answer), 1); return 1;
     case KV_EVT_BIN_MODEL_VALUE:
       SetAnswer(data, offsetof(KV_EVT_ANSWER_DATA, answer), ItemGetRaw(ctx, 10023, NULL));
       return 1;
-    case KV_EVT_TRAY_DETAILS_WANTED:
-      SetAnswer(data, offsetof(KV_EVT_ANSWER_DATA, answer), 0);
-      return 1;
+    case KV_EVT_TRAY_DETAILS_WANTED: SetAnswer(data, offsetof(KV_EVT_ANSWER_DATA, answer), 0); return 1;
     case KV_EVT_OPTIONS_READ:
       ItemSetRaw(ctx, 10070, 1);
       ItemSetRaw(ctx, 10021, 1);
@@ -42,8 +36,7 @@ LONG KvModelNotifyCommon(DRIVER_CONTEXT *ctx, WORD event, void *data)
       // The hidden and greyed tests of the rules join here once the rule engine exists.
       if (ItemGetRaw(ctx, 390, NULL) != 0) DmFitDuplexScaleArea(ctx);
       return 1;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

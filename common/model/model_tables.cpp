@@ -6,11 +6,19 @@
 #include "items/item_store.h"
 #include "model/model.h"
 
-static const SIBLING_FILE_ROW s_siblings[13] = {
-    {1, u"kvmltoo0.exe"}, {2, u"kvmltoo1.exe"}, {3, u"kvmlcmZ0.dll"}, {4, u"kvmlcmY0.dll"},
-    {5, u"kvmlcmY1.dll"}, {6, u"kvmlaux0.dat"}, {7, u"kvmlaux1.dat"}, {8, u"kvmldata.dat"},
-    {9, u"TVINSTIG.dll"}, {10, u"TVINSTM.ini"}, {11, u"kvmlhelp.hlp"}, {12, u"kvmlhelp.cnt"},
-    {0, NULL}};
+static const SIBLING_FILE_ROW s_siblings[13] = {{1, u"kvmltoo0.exe"},
+                                                {2, u"kvmltoo1.exe"},
+                                                {3, u"kvmlcmZ0.dll"},
+                                                {4, u"kvmlcmY0.dll"},
+                                                {5, u"kvmlcmY1.dll"},
+                                                {6, u"kvmlaux0.dat"},
+                                                {7, u"kvmlaux1.dat"},
+                                                {8, u"kvmldata.dat"},
+                                                {9, u"TVINSTIG.dll"},
+                                                {10, u"TVINSTM.ini"},
+                                                {11, u"kvmlhelp.hlp"},
+                                                {12, u"kvmlhelp.cnt"},
+                                                {0, NULL}};
 
 // A3, B4, Tabloid, Legal, Kaku2 envelope, A4, Letter, 514, Folio, 513.
 static const DWORD s_fitToA4[11] = {8, 12, 3, 5, 71, 9, 1, 514, 14, 513, 0};

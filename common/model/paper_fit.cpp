@@ -108,8 +108,12 @@ void WINAPI DmSetResolutionCode(DWORD dpi, DRIVER_CONTEXT *ctx)
   LONG code = ItemGetRaw(ctx, 152, NULL);
   switch (dpi) {
     case 150: ItemSetRaw(ctx, 152, 33); break;
-    case 300: if (code != 34) ItemSetRaw(ctx, 152, 35); break;
-    case 600: if (code != 17) ItemSetRaw(ctx, 152, 36); break;
+    case 300:
+      if (code != 34) ItemSetRaw(ctx, 152, 35);
+      break;
+    case 600:
+      if (code != 17) ItemSetRaw(ctx, 152, 36);
+      break;
     case 1200: ItemSetRaw(ctx, 152, 37); break;
     default: break;
   }

@@ -9,25 +9,26 @@
 namespace {
 
 // Process-wide: a width read from the INI stays in force for later contexts.
-DUPLEX_SCALE_ROW g_scaleRows[30] = {
-    {8, 2732},   {9, 1932},  {11, 1258}, {70, 892},   {43, 850},   {82, 1302},  {12, 2364}, {13, 1638},
-    {88, 1177},  {1, 1987},  {5, 1987},  {6, 1190},   {3, 2567},   {73, 1104},  {74, 827},  {71, 2207},
-    {91, 966},   {36, 1012}, {7, 1657},  {514, 1869}, {513, 1928}, {14, 1986},  {517, 2456}, {93, 1794},
-    {20, 964},   {37, 905},  {31, 1048}, {28, 1490},  {27, 1012},  {0, 0}};
+DUPLEX_SCALE_ROW g_scaleRows[30] = {{8, 2732},  {9, 1932},   {11, 1258},  {70, 892},  {43, 850},   {82, 1302},
+                                    {12, 2364}, {13, 1638},  {88, 1177},  {1, 1987},  {5, 1987},   {6, 1190},
+                                    {3, 2567},  {73, 1104},  {74, 827},   {71, 2207}, {91, 966},   {36, 1012},
+                                    {7, 1657},  {514, 1869}, {513, 1928}, {14, 1986}, {517, 2456}, {93, 1794},
+                                    {20, 964},  {37, 905},   {31, 1048},  {28, 1490}, {27, 1012},  {0, 0}};
 
 struct KeyRow {
   SHORT paper;
   const WCHAR *key;
 };
-const KeyRow kKeys[30] = {
-    {1, u"ScaleArea_LT"},       {3, u"ScaleArea_TAB"},    {5, u"ScaleArea_LG"},     {6, u"ScaleArea_HLT"},
-    {7, u"ScaleArea_EXEC"},     {8, u"ScaleArea_A3"},     {9, u"ScaleArea_A4"},     {11, u"ScaleArea_A5"},
-    {12, u"ScaleArea_B4"},      {13, u"ScaleArea_B5"},    {14, u"ScaleArea_FOLIO"}, {20, u"ScaleArea_ENV10"},
-    {27, u"ScaleArea_ENVDL"},   {28, u"ScaleArea_ENVC5"}, {31, u"ScaleArea_ENVC6"}, {36, u"ScaleArea_ITALY"},
-    {37, u"ScaleArea_ENVMO"},   {43, u"ScaleArea_POST"},  {70, u"ScaleArea_A6"},    {71, u"ScaleArea_KAKU2"},
-    {73, u"ScaleArea_CHOU3"},   {74, u"ScaleArea_CHOU4"}, {82, u"ScaleArea_DBLPOST"}, {88, u"ScaleArea_B6"},
-    {91, u"ScaleArea_YOU4"},    {93, u"ScaleArea_P16K"},  {513, u"ScaleArea_FOOL"}, {514, u"ScaleArea_FGL"},
-    {517, u"ScaleArea_8K"},     {0, NULL}};
+const KeyRow kKeys[30] = {{1, u"ScaleArea_LT"},     {3, u"ScaleArea_TAB"},      {5, u"ScaleArea_LG"},
+                          {6, u"ScaleArea_HLT"},    {7, u"ScaleArea_EXEC"},     {8, u"ScaleArea_A3"},
+                          {9, u"ScaleArea_A4"},     {11, u"ScaleArea_A5"},      {12, u"ScaleArea_B4"},
+                          {13, u"ScaleArea_B5"},    {14, u"ScaleArea_FOLIO"},   {20, u"ScaleArea_ENV10"},
+                          {27, u"ScaleArea_ENVDL"}, {28, u"ScaleArea_ENVC5"},   {31, u"ScaleArea_ENVC6"},
+                          {36, u"ScaleArea_ITALY"}, {37, u"ScaleArea_ENVMO"},   {43, u"ScaleArea_POST"},
+                          {70, u"ScaleArea_A6"},    {71, u"ScaleArea_KAKU2"},   {73, u"ScaleArea_CHOU3"},
+                          {74, u"ScaleArea_CHOU4"}, {82, u"ScaleArea_DBLPOST"}, {88, u"ScaleArea_B6"},
+                          {91, u"ScaleArea_YOU4"},  {93, u"ScaleArea_P16K"},    {513, u"ScaleArea_FOOL"},
+                          {514, u"ScaleArea_FGL"},  {517, u"ScaleArea_8K"},     {0, NULL}};
 
 // Widths from the INI above this (2 m) are refused as nonsense.
 const UINT kMaxIniWidth = 20000;

@@ -13,22 +13,18 @@ static BYTE *StateByte(DRIVER_CONTEXT *ctx, DWORD byte)
   return ctx->work + byte;
 }
 
-#define KV_STATE_ITEM(name, id, byte, ctxGet, dm)                     \
-  void WINAPI CtxSet##name(DRIVER_CONTEXT *ctx, BYTE value)           \
-  {                                                                   \
-    BYTE *p = StateByte(ctx, byte);                                   \
-    if (p != NULL) *p = value;                                        \
-  }                                                                   \
-  ctxGet(BYTE WINAPI CtxGet##name(DRIVER_CONTEXT *ctx) {              \
-    BYTE *p = StateByte(ctx, byte);                                   \
-    return p != NULL ? *p : 0;                                        \
-  })                                                                  \
-  dm(void WINAPI DmSet##name(BYTE *devmode, BYTE value) {             \
-    if (devmode != NULL) devmode[byte] = value;                       \
-  })                                                                  \
-  dm(BYTE WINAPI DmGet##name(const BYTE *devmode) {                   \
-    return devmode != NULL ? devmode[byte] : 0;                       \
-  })
+#define KV_STATE_ITEM(name, id, byte, ctxGet, dm)            \
+  void WINAPI CtxSet##name(DRIVER_CONTEXT *ctx, BYTE value)  \
+  {                                                          \
+    BYTE *p = StateByte(ctx, byte);                          \
+    if (p != NULL) *p = value;                               \
+  }                                                          \
+  ctxGet(BYTE WINAPI CtxGet##name(DRIVER_CONTEXT *ctx) {     \
+    BYTE *p = StateByte(ctx, byte);                          \
+    return p != NULL ? *p : 0;                               \
+  }) dm(void WINAPI DmSet##name(BYTE *devmode, BYTE value) { \
+    if (devmode != NULL) devmode[byte] = value;              \
+  }) dm(BYTE WINAPI DmGet##name(const BYTE *devmode) { return devmode != NULL ? devmode[byte] : 0; })
 #define KV_STATE_NAMED(name, suffix, value) \
   void WINAPI CtxSet##name##suffix(DRIVER_CONTEXT *ctx) { CtxSet##name(ctx, value); }
 #include "model/state_items.def"

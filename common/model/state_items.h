@@ -9,11 +9,10 @@
 
 KV_BEGIN_DECLS
 
-#define KV_STATE_ITEM(name, id, byte, ctxGet, dm)                       \
-  void WINAPI CtxSet##name(DRIVER_CONTEXT *ctx, BYTE value);            \
-  ctxGet(BYTE WINAPI CtxGet##name(DRIVER_CONTEXT *ctx);)                \
-  dm(void WINAPI DmSet##name(BYTE *devmode, BYTE value);)               \
-  dm(BYTE WINAPI DmGet##name(const BYTE *devmode);)
+#define KV_STATE_ITEM(name, id, byte, ctxGet, dm)                                                                \
+  void WINAPI CtxSet##name(DRIVER_CONTEXT *ctx, BYTE value);                                                     \
+  ctxGet(BYTE WINAPI CtxGet##name(DRIVER_CONTEXT *ctx);) dm(void WINAPI DmSet##name(BYTE *devmode, BYTE value);) \
+      dm(BYTE WINAPI DmGet##name(const BYTE *devmode);)
 #define KV_STATE_NAMED(name, suffix, value) void WINAPI CtxSet##name##suffix(DRIVER_CONTEXT *ctx);
 #include "model/state_items.def"
 #undef KV_STATE_ITEM

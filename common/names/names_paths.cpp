@@ -319,10 +319,7 @@ LPWSTR WINAPI PathInWindowsDir(LPWSTR buf, DWORD capacity, LPCWSTR name)
   return buf;
 }
 
-static BOOL IsUpPrefix(const WCHAR *p)
-{
-  return p[0] == u'.' && p[1] == u'.' && p[2] == u'\\';
-}
+static BOOL IsUpPrefix(const WCHAR *p) { return p[0] == u'.' && p[1] == u'.' && p[2] == u'\\'; }
 
 LPWSTR WINAPI PathResolveUpFromSystemDir(LPWSTR buf, DWORD capacity, LPCWSTR relative)
 {

@@ -5,11 +5,10 @@
 #include "names/resources.h"
 
 static const LANGUAGE_ROW kLanguages[] = {
-    {0, 0x11, 0, u"jp"},  {1, 0x09, 0, u"us"},  {2, 0x05, 0, u"cz"},  {3, 0x06, 0, u"dn"},
-    {4, 0x07, 0, u"gm"},  {5, 0x0A, 0, u"sp"},  {6, 0x0C, 0, u"fr"},  {7, 0x10, 0, u"it"},
-    {8, 0x0E, 0, u"hn"},  {9, 0x13, 0, u"dt"},  {10, 0x14, 0, u"nw"}, {11, 0x15, 0, u"pl"},
-    {12, 0x16, 0, u"pr"}, {13, 0x0B, 0, u"fn"}, {14, 0x1D, 0, u"sw"}, {16, 0x04, 2, u"cs"},
-    {17, 0x04, 1, u"ct"}, {18, 0x12, 0, u"kr"}, {15, 0x19, 0, u"ru"}, {0xFFFF, 0xFFFF, 0, NULL},
+    {0, 0x11, 0, u"jp"},  {1, 0x09, 0, u"us"},  {2, 0x05, 0, u"cz"},  {3, 0x06, 0, u"dn"},  {4, 0x07, 0, u"gm"},
+    {5, 0x0A, 0, u"sp"},  {6, 0x0C, 0, u"fr"},  {7, 0x10, 0, u"it"},  {8, 0x0E, 0, u"hn"},  {9, 0x13, 0, u"dt"},
+    {10, 0x14, 0, u"nw"}, {11, 0x15, 0, u"pl"}, {12, 0x16, 0, u"pr"}, {13, 0x0B, 0, u"fn"}, {14, 0x1D, 0, u"sw"},
+    {16, 0x04, 2, u"cs"}, {17, 0x04, 1, u"ct"}, {18, 0x12, 0, u"kr"}, {15, 0x19, 0, u"ru"}, {0xFFFF, 0xFFFF, 0, NULL},
 };
 
 static const WCHAR kDefaultCode[] = u"us";

@@ -31,8 +31,7 @@ static BOOL RequestIsConsistent(const MSGBOX_REQUEST *req)
   switch (req->argKind) {
     case MSGBOX_ARGS_NONE: return req->args == NULL;
     case MSGBOX_ARGS_STRING: return req->args != NULL;
-    case MSGBOX_ARGS_NUMBERS:
-      return req->args != NULL && req->argCount >= 1 && req->argCount <= MSGBOX_MAX_NUMBERS;
+    case MSGBOX_ARGS_NUMBERS: return req->args != NULL && req->argCount >= 1 && req->argCount <= MSGBOX_MAX_NUMBERS;
     default: return FALSE;
   }
 }

@@ -24,8 +24,7 @@ DWORD WINAPI OsGetTickCount(void) { return GetTickCount(); }
 WCHAR *WINAPI OsDupPrinterName(HANDLE printer)
 {
   DWORD needed = 0;
-  if (GetPrinterW(printer, 2, NULL, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
-      needed == 0)
+  if (GetPrinterW(printer, 2, NULL, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0)
     return NULL;
   BYTE *info = (BYTE *)MemAllocZeroed(needed);
   if (info == NULL) return NULL;

@@ -30,16 +30,16 @@ struct SETTINGS_MUTEX {
 
 // Outcome of a lock: whether the caller now holds the mutex or runs without it.
 enum KV_LOCK_RESULT {
-  KV_LOCK_HELD = 1,          // the wait succeeded (an abandoned mutex counts as taken)
-  KV_LOCK_SKIPPED = 0,       // the context runs without the mutex by its open mode
-  KV_LOCK_UNLOCKED = -1,     // the mutex could not be created or the wait failed
-  KV_LOCK_TIMED_OUT = -2     // another owner kept it for the whole time-out
+  KV_LOCK_HELD = 1,       // the wait succeeded (an abandoned mutex counts as taken)
+  KV_LOCK_SKIPPED = 0,    // the context runs without the mutex by its open mode
+  KV_LOCK_UNLOCKED = -1,  // the mutex could not be created or the wait failed
+  KV_LOCK_TIMED_OUT = -2  // another owner kept it for the whole time-out
 };
 
 void WINAPI OsSettingsMutexInit(void);
-KV_LOCK_RESULT WINAPI OsSettingsMutexLock(DRIVER_CONTEXT* ctx);
+KV_LOCK_RESULT WINAPI OsSettingsMutexLock(DRIVER_CONTEXT *ctx);
 // TRUE when a wait of this thread was released.
-BOOL WINAPI OsSettingsMutexUnlock(DRIVER_CONTEXT* ctx);
+BOOL WINAPI OsSettingsMutexUnlock(DRIVER_CONTEXT *ctx);
 void WINAPI OsSettingsMutexClose(void);
 // Successful waits of the calling thread not released yet (for diagnostics and tests).
 DWORD WINAPI OsSettingsMutexHeldCount(void);
@@ -73,35 +73,35 @@ BOOL WINAPI OsProbeTerminalServer(HANDLE hPrinter);
 BOOL WINAPI OsIsTerminalServer(HANDLE hPrinter);
 // The same with the options word given, so the per-user path can be exercised.
 BOOL WINAPI OsIsTerminalServerWithOptions(HANDLE hPrinter, DWORD buildOptions);
-BOOL WINAPI OsIsAdministrator(DRIVER_CONTEXT* ctx);
+BOOL WINAPI OsIsAdministrator(DRIVER_CONTEXT *ctx);
 BOOL WINAPI OsCheckAdminAccess(void);
 
 // ---------------------------------------------------------------- spooler wrappers
 
 // Buffers come from GlobalAlloc(GMEM_ZEROINIT); free them with GlobalFree (MemFree).
-void* WINAPI OsGetPrinterInfo(HANDLE hPrinter, DWORD level);
-void* WINAPI OsGetPrinterDriverInfo(HANDLE hPrinter, DWORD level);
+void *WINAPI OsGetPrinterInfo(HANDLE hPrinter, DWORD level);
+void *WINAPI OsGetPrinterDriverInfo(HANDLE hPrinter, DWORD level);
 LPWSTR WINAPI PathGetDriverDataFile(HANDLE hPrinter);
-BOOL WINAPI OsPrinterHasAttribute(DWORD mask, DRIVER_CONTEXT* ctx);
-BOOL WINAPI OsPrinterBidiEnabled(DRIVER_CONTEXT* ctx);
-BOOL WINAPI OsPrinterIsConnection(DRIVER_CONTEXT* ctx);
+BOOL WINAPI OsPrinterHasAttribute(DWORD mask, DRIVER_CONTEXT *ctx);
+BOOL WINAPI OsPrinterBidiEnabled(DRIVER_CONTEXT *ctx);
+BOOL WINAPI OsPrinterIsConnection(DRIVER_CONTEXT *ctx);
 BOOL WINAPI OsPrinterHandleIsConnection(HANDLE hPrinter);
 BOOL WINAPI OsPrinterHandleHasAttribute(DWORD mask, HANDLE hPrinter);
-BOOL WINAPI StoreGetAdminChange(HANDLE hPrinter, DWORD* value);
+BOOL WINAPI StoreGetAdminChange(HANDLE hPrinter, DWORD *value);
 
 // ---------------------------------------------------------------- file mapping
 
 // Maps the whole file read-only; *base and *cursor both receive the view (release it
 // with UnmapViewOfFile), *size (optional) the file size. 0 for a missing, unreadable or
 // empty file; no handle stays open.
-BOOL WINAPI FileMapReadOnly(LPCWSTR path, const BYTE** base, const BYTE** cursor, DWORD* size);
+BOOL WINAPI FileMapReadOnly(LPCWSTR path, const BYTE **base, const BYTE **cursor, DWORD *size);
 
 // ---------------------------------------------------------------- context switches
 
 // What the layer reads from a driver context: whether it uses the settings mutex and
 // the administrator check (both switched by the context's open mode), and its printer.
-BOOL WINAPI OsCtxUsesSettingsMutex(DRIVER_CONTEXT* ctx);
-BOOL WINAPI OsCtxChecksAdmin(DRIVER_CONTEXT* ctx);
-HANDLE WINAPI OsCtxPrinter(DRIVER_CONTEXT* ctx);
+BOOL WINAPI OsCtxUsesSettingsMutex(DRIVER_CONTEXT *ctx);
+BOOL WINAPI OsCtxChecksAdmin(DRIVER_CONTEXT *ctx);
+HANDLE WINAPI OsCtxPrinter(DRIVER_CONTEXT *ctx);
 
 KV_END_DECLS

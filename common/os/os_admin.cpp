@@ -15,7 +15,8 @@ struct AdminCheckResources {
   PACL dacl = nullptr;
   bool impersonating = false;
 
-  ~AdminCheckResources() {
+  ~AdminCheckResources()
+  {
     if (impersonating) RevertToSelf();
     if (dacl) LocalFree(dacl);
     if (sd) LocalFree(sd);
@@ -29,7 +30,8 @@ constexpr DWORD kAdminAccessWrite = 2;
 
 }  // namespace
 
-BOOL WINAPI OsCheckAdminAccess(void) {
+BOOL WINAPI OsCheckAdminAccess(void)
+{
   AdminCheckResources r;
   if (!ImpersonateSelf(SecurityImpersonation)) return FALSE;
   r.impersonating = true;
@@ -64,19 +66,20 @@ BOOL WINAPI OsCheckAdminAccess(void) {
   DWORD privilegesSize = sizeof(privileges);
   DWORD granted = 0;
   BOOL status = FALSE;
-  if (!AccessCheck(r.sd, r.token, kAdminAccessRead, &mapping, &privileges,
-                   &privilegesSize, &granted, &status)) {
+  if (!AccessCheck(r.sd, r.token, kAdminAccessRead, &mapping, &privileges, &privilegesSize, &granted, &status)) {
     return FALSE;
   }
   return status ? TRUE : FALSE;
 }
 
-BOOL WINAPI OsIsAdministrator(DRIVER_CONTEXT* ctx) {
+BOOL WINAPI OsIsAdministrator(DRIVER_CONTEXT *ctx)
+{
   if (ctx && !OsCtxChecksAdmin(ctx)) return TRUE;
   return OsCheckAdminAccess();
 }
 
-BOOL WINAPI OsProbeTerminalServer(HANDLE hPrinter) {
+BOOL WINAPI OsProbeTerminalServer(HANDLE hPrinter)
+{
   if (OsIsNT52OrLater() && hPrinter) {
     // Ask the package's probe DLL in the printer's driver folder; a missing DLL or
     // export answers "no".
@@ -103,7 +106,8 @@ BOOL WINAPI OsProbeTerminalServer(HANDLE hPrinter) {
   return VerifyVersionInfoW(&v, VER_SUITENAME, condition) ? TRUE : FALSE;
 }
 
-BOOL WINAPI OsIsTerminalServerWithOptions(HANDLE hPrinter, DWORD buildOptions) {
+BOOL WINAPI OsIsTerminalServerWithOptions(HANDLE hPrinter, DWORD buildOptions)
+{
   if (buildOptions & KV_BUILD_OPTION_SHARED_SETTINGS) return FALSE;
   if (g_osVersionCache.terminalServerState == 0) {
     g_osVersionCache.terminalServerState = OsProbeTerminalServer(hPrinter) ? 1 : 2;

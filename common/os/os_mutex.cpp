@@ -28,7 +28,8 @@ struct ThreadHold {
 };
 thread_local ThreadHold t_hold;
 
-DWORD& HeldCount() {
+DWORD &HeldCount()
+{
   DWORD gen = g_generation.load();
   if (t_hold.generation != gen) {
     t_hold.generation = gen;
@@ -39,12 +40,14 @@ DWORD& HeldCount() {
 
 }  // namespace
 
-void WINAPI OsSettingsMutexInit(void) {
+void WINAPI OsSettingsMutexInit(void)
+{
   g_settingsMutex.handle = nullptr;
   ++g_generation;
 }
 
-KV_LOCK_RESULT WINAPI OsSettingsMutexLock(DRIVER_CONTEXT* ctx) {
+KV_LOCK_RESULT WINAPI OsSettingsMutexLock(DRIVER_CONTEXT *ctx)
+{
   if (ctx && !OsCtxUsesSettingsMutex(ctx)) return KV_LOCK_SKIPPED;
   HANDLE handle;
   {
@@ -61,15 +64,17 @@ KV_LOCK_RESULT WINAPI OsSettingsMutexLock(DRIVER_CONTEXT* ctx) {
   return result == WAIT_TIMEOUT ? KV_LOCK_TIMED_OUT : KV_LOCK_UNLOCKED;
 }
 
-BOOL WINAPI OsSettingsMutexUnlock(DRIVER_CONTEXT* ctx) {
+BOOL WINAPI OsSettingsMutexUnlock(DRIVER_CONTEXT *ctx)
+{
   if (ctx && !OsCtxUsesSettingsMutex(ctx)) return FALSE;
-  DWORD& held = HeldCount();
+  DWORD &held = HeldCount();
   if (!g_settingsMutex.handle || held == 0) return FALSE;
   --held;
   return ReleaseMutex(g_settingsMutex.handle) ? TRUE : FALSE;
 }
 
-void WINAPI OsSettingsMutexClose(void) {
+void WINAPI OsSettingsMutexClose(void)
+{
   if (g_settingsMutex.handle) {
     CloseHandle(g_settingsMutex.handle);
     g_settingsMutex.handle = nullptr;

@@ -7,12 +7,13 @@ namespace {
 // The two-call protocol: a size query that must fail with ERROR_INSUFFICIENT_BUFFER,
 // then the call into a zeroed buffer of that size. checkSize: a size of 0 fails.
 template <typename Query>
-void* QueryAllocated(Query query, bool checkSize) {
+void *QueryAllocated(Query query, bool checkSize)
+{
   DWORD needed = 0;
   if (query(nullptr, 0, &needed)) return nullptr;
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return nullptr;
   if (checkSize && needed == 0) return nullptr;
-  BYTE* buffer = static_cast<BYTE*>(GlobalAlloc(GPTR, needed));
+  BYTE *buffer = static_cast<BYTE *>(GlobalAlloc(GPTR, needed));
   if (!buffer) return nullptr;
   if (!query(buffer, needed, &needed)) {
     GlobalFree(buffer);
@@ -23,22 +24,23 @@ void* QueryAllocated(Query query, bool checkSize) {
 
 }  // namespace
 
-void* WINAPI OsGetPrinterInfo(HANDLE hPrinter, DWORD level) {
+void *WINAPI OsGetPrinterInfo(HANDLE hPrinter, DWORD level)
+{
   return QueryAllocated(
-      [&](BYTE* buf, DWORD size, DWORD* needed) { return GetPrinterW(hPrinter, level, buf, size, needed); }, true);
+      [&](BYTE *buf, DWORD size, DWORD *needed) { return GetPrinterW(hPrinter, level, buf, size, needed); }, true);
 }
 
-void* WINAPI OsGetPrinterDriverInfo(HANDLE hPrinter, DWORD level) {
-  return QueryAllocated(
-      [&](BYTE* buf, DWORD size, DWORD* needed) {
-        return GetPrinterDriverW(hPrinter, nullptr, level, buf, size, needed);
-      },
-      true);
+void *WINAPI OsGetPrinterDriverInfo(HANDLE hPrinter, DWORD level)
+{
+  return QueryAllocated([&](BYTE *buf, DWORD size,
+                            DWORD *needed) { return GetPrinterDriverW(hPrinter, nullptr, level, buf, size, needed); },
+                        true);
 }
 
-LPWSTR WINAPI PathGetDriverDataFile(HANDLE hPrinter) {
-  DRIVER_INFO_2W* info = static_cast<DRIVER_INFO_2W*>(QueryAllocated(
-      [&](BYTE* buf, DWORD size, DWORD* needed) { return GetPrinterDriverW(hPrinter, nullptr, 2, buf, size, needed); },
+LPWSTR WINAPI PathGetDriverDataFile(HANDLE hPrinter)
+{
+  DRIVER_INFO_2W *info = static_cast<DRIVER_INFO_2W *>(QueryAllocated(
+      [&](BYTE *buf, DWORD size, DWORD *needed) { return GetPrinterDriverW(hPrinter, nullptr, 2, buf, size, needed); },
       false));
   if (!info) return nullptr;
   LPWSTR copy = nullptr;
@@ -53,33 +55,41 @@ LPWSTR WINAPI PathGetDriverDataFile(HANDLE hPrinter) {
   return copy;
 }
 
-BOOL WINAPI OsPrinterHandleHasAttribute(DWORD mask, HANDLE hPrinter) {
-  PRINTER_INFO_2W* info = static_cast<PRINTER_INFO_2W*>(OsGetPrinterInfo(hPrinter, 2));
+BOOL WINAPI OsPrinterHandleHasAttribute(DWORD mask, HANDLE hPrinter)
+{
+  PRINTER_INFO_2W *info = static_cast<PRINTER_INFO_2W *>(OsGetPrinterInfo(hPrinter, 2));
   if (!info) return FALSE;
   BOOL has = (info->Attributes & mask) ? TRUE : FALSE;
   GlobalFree(info);
   return has;
 }
 
-BOOL WINAPI OsPrinterHasAttribute(DWORD mask, DRIVER_CONTEXT* ctx) {
+BOOL WINAPI OsPrinterHasAttribute(DWORD mask, DRIVER_CONTEXT *ctx)
+{
   return ctx ? OsPrinterHandleHasAttribute(mask, OsCtxPrinter(ctx)) : FALSE;
 }
 
-BOOL WINAPI OsPrinterBidiEnabled(DRIVER_CONTEXT* ctx) { return OsPrinterHasAttribute(PRINTER_ATTRIBUTE_ENABLE_BIDI, ctx); }
+BOOL WINAPI OsPrinterBidiEnabled(DRIVER_CONTEXT *ctx)
+{
+  return OsPrinterHasAttribute(PRINTER_ATTRIBUTE_ENABLE_BIDI, ctx);
+}
 
-BOOL WINAPI OsPrinterHandleIsConnection(HANDLE hPrinter) {
-  PRINTER_INFO_2W* info = static_cast<PRINTER_INFO_2W*>(OsGetPrinterInfo(hPrinter, 2));
+BOOL WINAPI OsPrinterHandleIsConnection(HANDLE hPrinter)
+{
+  PRINTER_INFO_2W *info = static_cast<PRINTER_INFO_2W *>(OsGetPrinterInfo(hPrinter, 2));
   if (!info) return FALSE;
   BOOL connection = info->pServerName ? TRUE : FALSE;
   GlobalFree(info);
   return connection;
 }
 
-BOOL WINAPI OsPrinterIsConnection(DRIVER_CONTEXT* ctx) {
+BOOL WINAPI OsPrinterIsConnection(DRIVER_CONTEXT *ctx)
+{
   return ctx ? OsPrinterHandleIsConnection(OsCtxPrinter(ctx)) : FALSE;
 }
 
-BOOL WINAPI StoreGetAdminChange(HANDLE hPrinter, DWORD* value) {
+BOOL WINAPI StoreGetAdminChange(HANDLE hPrinter, DWORD *value)
+{
   if (!value) return FALSE;
   DWORD type = 0, needed = 0;
   DWORD read = 0;

@@ -7,13 +7,15 @@ const DWORD BUILD_OPTIONS = KV_BUILD_OPTION_SHARED_SETTINGS;
 
 OS_VERSION_CACHE g_osVersionCache;
 
-BOOL WINAPI OsReadVersion(void) {
+BOOL WINAPI OsReadVersion(void)
+{
   memset(&g_osVersionCache.version, 0, sizeof(g_osVersionCache.version));
   g_osVersionCache.version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
   return GetVersionExW(&g_osVersionCache.version) ? TRUE : FALSE;
 }
 
-BOOL WINAPI OsIsNT5OrLater(void) {
+BOOL WINAPI OsIsNT5OrLater(void)
+{
   if (g_osVersionCache.nt5State == 0) {
     bool yes = OsReadVersion() && g_osVersionCache.version.dwMajorVersion >= 5;
     g_osVersionCache.nt5State = yes ? 1 : 2;
@@ -21,30 +23,29 @@ BOOL WINAPI OsIsNT5OrLater(void) {
   return g_osVersionCache.nt5State == 1;
 }
 
-BOOL WINAPI OsIsNT52OrLater(void) {
+BOOL WINAPI OsIsNT52OrLater(void)
+{
   if (!OsReadVersion()) return FALSE;
-  const OSVERSIONINFOW& v = g_osVersionCache.version;
+  const OSVERSIONINFOW &v = g_osVersionCache.version;
   if (v.dwMajorVersion <= 4) return FALSE;
   if (v.dwMajorVersion == 5 && (v.dwMinorVersion == 0 || v.dwMinorVersion == 1)) return FALSE;
   return TRUE;
 }
 
-BOOL WINAPI OsIsNT6OrLater(void) {
-  return OsReadVersion() && g_osVersionCache.version.dwMajorVersion >= 6;
-}
+BOOL WINAPI OsIsNT6OrLater(void) { return OsReadVersion() && g_osVersionCache.version.dwMajorVersion >= 6; }
 
-BOOL WINAPI OsIsWin9x(void) {
+BOOL WINAPI OsIsWin9x(void)
+{
   return OsReadVersion() && g_osVersionCache.version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
 
-BOOL WINAPI OsIsWin2000BeforeSP4(void) {
+BOOL WINAPI OsIsWin2000BeforeSP4(void)
+{
   OSVERSIONINFOEXW v;
   memset(&v, 0, sizeof(v));
   v.dwOSVersionInfoSize = sizeof(v);
-  if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v))) return FALSE;
+  if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW *>(&v))) return FALSE;
   return v.dwMajorVersion == 5 && v.dwMinorVersion == 0 && v.wServicePackMajor < 4;
 }
 
-void WINAPI OsVersionCacheResetForTest(void) {
-  memset(&g_osVersionCache, 0, sizeof(g_osVersionCache));
-}
+void WINAPI OsVersionCacheResetForTest(void) { memset(&g_osVersionCache, 0, sizeof(g_osVersionCache)); }

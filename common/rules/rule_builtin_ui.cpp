@@ -5,10 +5,7 @@
 
 // An action on the built-in function item runs the function named by its low 16 bits
 // (paper change, user size load, UI flag, or a module's action).
-void WINAPI RuleRunBuiltInAction(DRIVER_CONTEXT *ctx, DWORD value)
-{
-  UiRunBuiltInFunc(ctx, (WORD)(value & 0xFFFFu));
-}
+void WINAPI RuleRunBuiltInAction(DRIVER_CONTEXT *ctx, DWORD value) { UiRunBuiltInFunc(ctx, (WORD)(value & 0xFFFFu)); }
 
 // The window layer has no keyboard focus yet: the control's window is looked up, and the
 // focus change itself waits for the window layer's SetFocus.

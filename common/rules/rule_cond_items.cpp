@@ -74,13 +74,13 @@ bool Unlocked(DRIVER_CONTEXT *ctx, const Tray *t) { return t->lock == 0 || Raw(c
 const Tray *SingleTray(DRIVER_CONTEXT *ctx, LONG code)
 {
   switch (code) {
-  case 1: return &kTray1;
-  case 3: return &kTray2;
-  case 2: return &kTray3;
-  case 256: return &kTray4;
-  case 11: return &kTrayLct;
-  case 4: return On(ctx, 10021) ? &kTrayManual : On(ctx, 10022) ? &kTrayMulti : NULL;
-  default: return NULL;
+    case 1: return &kTray1;
+    case 3: return &kTray2;
+    case 2: return &kTray3;
+    case 256: return &kTray4;
+    case 11: return &kTrayLct;
+    case 4: return On(ctx, 10021) ? &kTrayManual : On(ctx, 10022) ? &kTrayMulti : NULL;
+    default: return NULL;
   }
 }
 
@@ -121,9 +121,9 @@ LONG Selected(DRIVER_CONTEXT *ctx) { return Raw(ctx, 13); }
 // The whole picture of one question: output paper, sheet orientation, feed orientations.
 struct Facts {
   DRIVER_CONTEXT *ctx;
-  LONG paper;  // P
+  LONG paper;           // P
   bool sheetLandscape;  // S
-  int feed;  // F over the selected source
+  int feed;             // F over the selected source
   bool o0() const { return (feed & 1) != 0; }
   bool o1() const { return (feed & 2) != 0; }
   bool ok(bool a, bool b) const { return (o0() && a) || (o1() && b); }
@@ -161,11 +161,19 @@ bool Item629(const Facts &f)
   bool s = f.sheetLandscape;
   bool notN = !InList(kListN, f.paper);
   switch (type) {
-  case 1: case 49: return f.ok(!s, s);
-  case 2: case 3: case 50: case 51: return f.ok(s, !s);
-  case 17: case 33: return (f.o1() && s) || (f.o0() && !s && notN);
-  case 18: case 19: case 34: case 35: return (f.o1() && !s) || (f.o0() && s && notN);
-  default: return false;
+    case 1:
+    case 49: return f.ok(!s, s);
+    case 2:
+    case 3:
+    case 50:
+    case 51: return f.ok(s, !s);
+    case 17:
+    case 33: return (f.o1() && s) || (f.o0() && !s && notN);
+    case 18:
+    case 19:
+    case 34:
+    case 35: return (f.o1() && !s) || (f.o0() && s && notN);
+    default: return false;
   }
 }
 
@@ -174,10 +182,18 @@ bool Item630(const Facts &f)
   if (!GroupA(f.ctx) || !InList(kListA, f.paper) || f.feed == 0) return false;
   bool s = f.sheetLandscape;
   switch (Raw(f.ctx, 121)) {
-  case 1: case 2: case 34: case 66: case 67: return f.ok(s, !s);
-  case 49: case 50: return true;
-  case 17: case 18: case 33: case 65: return f.ok(!s, s);
-  default: return false;
+    case 1:
+    case 2:
+    case 34:
+    case 66:
+    case 67: return f.ok(s, !s);
+    case 49:
+    case 50: return true;
+    case 17:
+    case 18:
+    case 33:
+    case 65: return f.ok(!s, s);
+    default: return false;
   }
 }
 
@@ -188,9 +204,9 @@ bool Item645(const Facts &f)
   if (g.paper == 13) g.feed &= 2;  // B5 counts only trays with orientation bit 1
   bool s = f.sheetLandscape;
   switch (Raw(f.ctx, 121)) {
-  case 49: return g.ok(!s, s);
-  case 50: return g.ok(s, !s);
-  default: return false;
+    case 49: return g.ok(!s, s);
+    case 50: return g.ok(s, !s);
+    default: return false;
   }
 }
 
@@ -207,17 +223,16 @@ bool Item677(const Facts &f)
   if (!Group15(f.ctx) || !InList(kList15, f.paper) || f.feed == 0) return false;
   bool s = f.sheetLandscape;
   switch (Raw(f.ctx, 121)) {
-  case 49: case 50: return true;
-  case 65: return f.ok(!s, s);
-  case 66: case 67: return f.ok(s, !s);
-  default: return false;
+    case 49:
+    case 50: return true;
+    case 65: return f.ok(!s, s);
+    case 66:
+    case 67: return f.ok(s, !s);
+    default: return false;
   }
 }
 
-bool Item690(const Facts &f)
-{
-  return GroupBF(f.ctx) && f.paper != 5 && InList(kListL, f.paper) && f.HeldWithBit(0);
-}
+bool Item690(const Facts &f) { return GroupBF(f.ctx) && f.paper != 5 && InList(kListL, f.paper) && f.HeldWithBit(0); }
 bool Item691(const Facts &f)
 {
   return GroupBF(f.ctx) && (f.paper == 1 || f.paper == 9 || f.paper == 13) && f.HeldWithBit(1);
@@ -236,11 +251,13 @@ bool Item695(const Facts &f)
   if (!GroupBF(f.ctx)) return false;
   bool s = f.sheetLandscape;
   switch (Raw(f.ctx, 121)) {
-  case 49: case 50: return Item690(f) || Item691(f) || Item692(f);
-  case 65: return (Item690(f) && !s) || (Item691(f) && s);
-  case 66: case 67: return (Item690(f) && s) || (Item691(f) && !s);
-  case 68: return Item693(f);
-  default: return false;
+    case 49:
+    case 50: return Item690(f) || Item691(f) || Item692(f);
+    case 65: return (Item690(f) && !s) || (Item691(f) && s);
+    case 66:
+    case 67: return (Item690(f) && s) || (Item691(f) && !s);
+    case 68: return Item693(f);
+    default: return false;
   }
 }
 
@@ -263,10 +280,12 @@ bool SecondTraySamePaper(DRIVER_CONTEXT *ctx, WORD trayItem)
 bool TrayHoldsMedia(DRIVER_CONTEXT *ctx, LONG code, LONG media)
 {
   switch (code) {
-  case 1: return Raw(ctx, 10207) == media;
-  case 3: return Raw(ctx, 10208) == media;
-  case 7: return (Unlocked(ctx, &kTray1) && Raw(ctx, 10207) == media) || (Unlocked(ctx, &kTray2) && Raw(ctx, 10208) == media);
-  default: return false;
+    case 1: return Raw(ctx, 10207) == media;
+    case 3: return Raw(ctx, 10208) == media;
+    case 7:
+      return (Unlocked(ctx, &kTray1) && Raw(ctx, 10207) == media) ||
+             (Unlocked(ctx, &kTray2) && Raw(ctx, 10208) == media);
+    default: return false;
   }
 }
 
@@ -318,17 +337,31 @@ int WINAPI RuleGetFeedDirection(DRIVER_CONTEXT *ctx)
     if (!InExtendedA(ctx, paper)) return 0;
     if (!On(ctx, 10077) && !On(ctx, 10081) && On(ctx, 62)) {
       switch (Raw(ctx, 120)) {
-      case 1: case 17: case 33: case 49: return turned;
-      case 2: case 3: case 18: case 19: case 34: case 35: case 50: case 51: return straight;
-      default: break;
+        case 1:
+        case 17:
+        case 33:
+        case 49: return turned;
+        case 2:
+        case 3:
+        case 18:
+        case 19:
+        case 34:
+        case 35:
+        case 50:
+        case 51: return straight;
+        default: break;
       }
     }
     if (stapleOff) return 3;
     switch (staple) {
-    case 33: case 65: return turned;
-    case 34: case 66: case 67: return straight;
-    case 49: case 50: return 3;
-    default: return 0;
+      case 33:
+      case 65: return turned;
+      case 34:
+      case 66:
+      case 67: return straight;
+      case 49:
+      case 50: return 3;
+      default: return 0;
     }
   }
   if (Group1000(ctx)) {
@@ -340,11 +373,15 @@ int WINAPI RuleGetFeedDirection(DRIVER_CONTEXT *ctx)
     if (!InList(kListBF, paper)) return 0;
     if (stapleOff) return 3;
     switch (staple) {
-    case 33: case 34: case 49: case 50: return 3;
-    case 65: return turned;
-    case 66: case 67: return straight;
-    case 68: return 1;
-    default: return 0;
+      case 33:
+      case 34:
+      case 49:
+      case 50: return 3;
+      case 65: return turned;
+      case 66:
+      case 67: return straight;
+      case 68: return 1;
+      default: return 0;
     }
   }
   if (Group14(ctx)) {
@@ -356,10 +393,12 @@ int WINAPI RuleGetFeedDirection(DRIVER_CONTEXT *ctx)
     if (!InList(kList15, paper)) return 0;
     if (stapleOff) return 3;
     switch (staple) {
-    case 49: case 50: return 3;
-    case 65: return turned;
-    case 66: case 67: return straight;
-    default: return 0;
+      case 49:
+      case 50: return 3;
+      case 65: return turned;
+      case 66:
+      case 67: return straight;
+      default: return 0;
     }
   }
   return 0;
@@ -372,55 +411,53 @@ LONG WINAPI RuleGetComputedCondition(DRIVER_CONTEXT *ctx, WORD itemId)
   const LONG p = f.paper;
   bool answer = false;
   switch (itemId) {
-  case 626: answer = GroupA(ctx) && InExtendedA(ctx, p) && f.HeldWithBit(0); break;
-  case 627: answer = GroupA(ctx) && InExtendedA(ctx, p) && !InList(kListL, p) && f.HeldWithBit(1); break;
-  case 628: answer = InList(kListA, p); break;
-  case 629: answer = Item629(f); break;
-  case 630: answer = Item630(f); break;
-  case 631: answer = InExtendedA(ctx, p); break;
-  case 632: answer = !InList(kListN, p); break;
-  case 642:
-    answer = Group14(ctx) && p != 7 && p != 13 && p != 93 && InList(kList14, p) && f.HeldWithBit(0);
-    break;
-  case 643: {
-    bool excluded = ctx->model != NULL && ctx->model->machineId == 131 && p == 7;
-    answer = Group14(ctx) && !excluded && InList(kList14, p) && !InList(kListL, p) && f.HeldWithBit(1);
-    break;
-  }
-  case 644: answer = InList(kList14, p); break;
-  case 645: answer = Item645(f); break;
-  case 658: answer = Group1000(ctx) && InList(kListA, p) && f.HeldWithBit(0); break;
-  case 659: answer = Group1000(ctx) && InList(kListA, p) && !InList(kListL, p) && f.HeldWithBit(1); break;
-  case 660: answer = InList(kListA, p); break;
-  case 661: answer = Item661(f); break;
-  case 674: answer = Group15(ctx) && InList(kList15, p) && f.HeldWithBit(0); break;
-  case 675: answer = Group15(ctx) && InList(kList15, p) && !InList(kListL, p) && f.HeldWithBit(1); break;
-  case 676: answer = InList(kList15, p); break;
-  case 677: answer = Item677(f); break;
-  case 690: answer = Item690(f); break;
-  case 691: answer = Item691(f); break;
-  case 692: answer = Item692(f); break;
-  case 693: answer = Item693(f); break;
-  case 694: answer = InList(kListBF, p) || (p == 13 && f.HeldWithBit(1)); break;
-  case 695: answer = Item695(f); break;
-  case 722: answer = f.sheetLandscape; break;
-  case 723: answer = RuleTrayHoldsPaper(ctx, 7, p) != 0; break;
-  case 724: answer = RuleTrayHoldsPaper(ctx, 1, p) != 0; break;
-  case 725: answer = RuleTrayHoldsPaper(ctx, 3, p) != 0; break;
-  case 726: answer = RuleTrayHoldsPaper(ctx, 2, p) != 0; break;
-  case 727: answer = RuleTrayHoldsPaper(ctx, 256, p) != 0; break;
-  case 728: answer = RuleTrayHoldsPaper(ctx, 11, p) != 0; break;
-  case 729: answer = RuleTrayHoldsPaper(ctx, 4, p) != 0; break;
-  case 730: answer = RuleGetFeedDirection(ctx) == 1; break;
-  case 731: answer = RuleGetFeedDirection(ctx) == 2; break;
-  case 739: answer = SecondTraySamePaper(ctx, 125); break;
-  case 740: answer = SecondTraySamePaper(ctx, 123); break;
-  case 741: answer = SecondTraySamePaper(ctx, 127); break;
-  case 742: answer = SecondTraySamePaper(ctx, 906); break;
-  case 751: answer = ItemNeedsRegionalPaperFit(ctx) != 0; break;
-  case 752: answer = TrayHoldsMedia(ctx, 1, Raw(ctx, 54)); break;
-  case 753: answer = TrayHoldsMedia(ctx, 3, Raw(ctx, 54)); break;
-  default: answer = false; break;  // 738 included: see the note at the top
+    case 626: answer = GroupA(ctx) && InExtendedA(ctx, p) && f.HeldWithBit(0); break;
+    case 627: answer = GroupA(ctx) && InExtendedA(ctx, p) && !InList(kListL, p) && f.HeldWithBit(1); break;
+    case 628: answer = InList(kListA, p); break;
+    case 629: answer = Item629(f); break;
+    case 630: answer = Item630(f); break;
+    case 631: answer = InExtendedA(ctx, p); break;
+    case 632: answer = !InList(kListN, p); break;
+    case 642: answer = Group14(ctx) && p != 7 && p != 13 && p != 93 && InList(kList14, p) && f.HeldWithBit(0); break;
+    case 643: {
+      bool excluded = ctx->model != NULL && ctx->model->machineId == 131 && p == 7;
+      answer = Group14(ctx) && !excluded && InList(kList14, p) && !InList(kListL, p) && f.HeldWithBit(1);
+      break;
+    }
+    case 644: answer = InList(kList14, p); break;
+    case 645: answer = Item645(f); break;
+    case 658: answer = Group1000(ctx) && InList(kListA, p) && f.HeldWithBit(0); break;
+    case 659: answer = Group1000(ctx) && InList(kListA, p) && !InList(kListL, p) && f.HeldWithBit(1); break;
+    case 660: answer = InList(kListA, p); break;
+    case 661: answer = Item661(f); break;
+    case 674: answer = Group15(ctx) && InList(kList15, p) && f.HeldWithBit(0); break;
+    case 675: answer = Group15(ctx) && InList(kList15, p) && !InList(kListL, p) && f.HeldWithBit(1); break;
+    case 676: answer = InList(kList15, p); break;
+    case 677: answer = Item677(f); break;
+    case 690: answer = Item690(f); break;
+    case 691: answer = Item691(f); break;
+    case 692: answer = Item692(f); break;
+    case 693: answer = Item693(f); break;
+    case 694: answer = InList(kListBF, p) || (p == 13 && f.HeldWithBit(1)); break;
+    case 695: answer = Item695(f); break;
+    case 722: answer = f.sheetLandscape; break;
+    case 723: answer = RuleTrayHoldsPaper(ctx, 7, p) != 0; break;
+    case 724: answer = RuleTrayHoldsPaper(ctx, 1, p) != 0; break;
+    case 725: answer = RuleTrayHoldsPaper(ctx, 3, p) != 0; break;
+    case 726: answer = RuleTrayHoldsPaper(ctx, 2, p) != 0; break;
+    case 727: answer = RuleTrayHoldsPaper(ctx, 256, p) != 0; break;
+    case 728: answer = RuleTrayHoldsPaper(ctx, 11, p) != 0; break;
+    case 729: answer = RuleTrayHoldsPaper(ctx, 4, p) != 0; break;
+    case 730: answer = RuleGetFeedDirection(ctx) == 1; break;
+    case 731: answer = RuleGetFeedDirection(ctx) == 2; break;
+    case 739: answer = SecondTraySamePaper(ctx, 125); break;
+    case 740: answer = SecondTraySamePaper(ctx, 123); break;
+    case 741: answer = SecondTraySamePaper(ctx, 127); break;
+    case 742: answer = SecondTraySamePaper(ctx, 906); break;
+    case 751: answer = ItemNeedsRegionalPaperFit(ctx) != 0; break;
+    case 752: answer = TrayHoldsMedia(ctx, 1, Raw(ctx, 54)); break;
+    case 753: answer = TrayHoldsMedia(ctx, 3, Raw(ctx, 54)); break;
+    default: answer = false; break;  // 738 included: see the note at the top
   }
   return answer ? 1 : 0;
 }

@@ -47,16 +47,16 @@ static int OperandCount(WORD op)
 static DWORD Apply(WORD op, DWORD left, DWORD right)
 {
   switch (op) {
-  case RULE_OP_EQ: return left == right;
-  case RULE_OP_NE: return left != right;
-  case RULE_OP_AND: return left != 0 && right != 0;
-  case RULE_OP_OR: return left != 0 || right != 0;
-  case RULE_OP_NOT: return right == 0;
-  case RULE_OP_GT: return left > right;
-  case RULE_OP_LT: return left < right;
-  case RULE_OP_GE: return left >= right;
-  case RULE_OP_LE: return left <= right;
-  default: return 0;
+    case RULE_OP_EQ: return left == right;
+    case RULE_OP_NE: return left != right;
+    case RULE_OP_AND: return left != 0 && right != 0;
+    case RULE_OP_OR: return left != 0 || right != 0;
+    case RULE_OP_NOT: return right == 0;
+    case RULE_OP_GT: return left > right;
+    case RULE_OP_LT: return left < right;
+    case RULE_OP_GE: return left >= right;
+    case RULE_OP_LE: return left <= right;
+    default: return 0;
   }
 }
 

@@ -42,9 +42,9 @@ extern const WORD g_kvControlExtraKinds[];
 
 // Value translation tables by name, for lookups by the tests and tools.
 typedef struct KV_XLAT_TABLE_REF {
-    const char *name;
-    const VALUE_XLAT_ROW *rows;
-    SHORT rowCount;                // rows including the end rows of its parts
+  const char *name;
+  const VALUE_XLAT_ROW *rows;
+  SHORT rowCount;  // rows including the end rows of its parts
 } KV_XLAT_TABLE_REF;
 extern const KV_XLAT_TABLE_REF g_kvXlatTables[];
 extern const SHORT g_kvXlatTableCount;

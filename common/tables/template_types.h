@@ -30,20 +30,20 @@ enum : DWORD {
   KV_VT_S32 = 3,
   KV_VT_U8 = 4,
   KV_VT_U16 = 5,
-  KV_VT_U32 = 6,     // also a pointer to an allocated list
-  KV_VT_ANSI = 7,    // ANSI text of (size) bytes
-  KV_VT_WTEXT = 8,   // UTF-16 text of (size) bytes
-  KV_VT_BLOCK = 9,   // block of (size) bytes
+  KV_VT_U32 = 6,    // also a pointer to an allocated list
+  KV_VT_ANSI = 7,   // ANSI text of (size) bytes
+  KV_VT_WTEXT = 8,  // UTF-16 text of (size) bytes
+  KV_VT_BLOCK = 9,  // block of (size) bytes
   KV_VT_ANSI2 = 10,
   KV_VT_WTEXT2 = 11,
   KV_VT_BLOCK2 = 12,
-  KV_VT_BIT0 = 16,   // 16 + n: bit n of a field of 1, 2 or 4 bytes, counted from the first byte
+  KV_VT_BIT0 = 16,  // 16 + n: bit n of a field of 1, 2 or 4 bytes, counted from the first byte
   KV_VT_BIT31 = 47,
 };
 
 // Type word: block in bits 30-31, value type in bits 24-29, field size in bits 0-15.
 #define KV_TYPEWORD(block, vtype, size) \
-  ((DWORD)(((DWORD)(block) << 30) | ((DWORD)(vtype) << 24) | ((DWORD)(size) & 0xFFFFu)))
+  ((DWORD)(((DWORD)(block) << 30) | ((DWORD)(vtype) << 24) | ((DWORD)(size)&0xFFFFu)))
 
 // Membership fields of an option item's state word.
 enum : WORD {
@@ -67,33 +67,33 @@ typedef struct VALUE_XLAT_ROW {
 // One option item: a field of the DEVMODE, the printer configuration block or the work block.
 typedef struct OPTION_ITEM {
   WORD id;
-  WORD symbolKey;                // key of its names-table entry and description node; 0 = none
-  DWORD typeWord;                // KV_TYPEWORD(block, value type, size)
-  WORD offset;                   // from the start of its block
-  SHORT storageClass;            // 0 not stored, 1 printer data (configuration block), 2 INI key
-  const WCHAR *section;          // INI section or printer-data group; NULL = the printer's own
-  const WCHAR *key;              // INI key or printer-data value name; NULL = none
-  const VALUE_XLAT_ROW *xlat;    // NULL = stored value and value id are equal
-  WORD outputCode;               // special conversion when written into a PJL template
-  WORD state;                    // change, preset, quality-set and stamp fields
-  DWORD flags;                   // 0 in the template; set per context by the UI set-up
-  const WCHAR *name;             // field name and settings-file key; NULL = no name
+  WORD symbolKey;              // key of its names-table entry and description node; 0 = none
+  DWORD typeWord;              // KV_TYPEWORD(block, value type, size)
+  WORD offset;                 // from the start of its block
+  SHORT storageClass;          // 0 not stored, 1 printer data (configuration block), 2 INI key
+  const WCHAR *section;        // INI section or printer-data group; NULL = the printer's own
+  const WCHAR *key;            // INI key or printer-data value name; NULL = none
+  const VALUE_XLAT_ROW *xlat;  // NULL = stored value and value id are equal
+  WORD outputCode;             // special conversion when written into a PJL template
+  WORD state;                  // change, preset, quality-set and stamp fields
+  DWORD flags;                 // 0 in the template; set per context by the UI set-up
+  const WCHAR *name;           // field name and settings-file key; NULL = no name
 } OPTION_ITEM;
 
 // One entry of the names table (the description's vocabulary).
 typedef struct SYMBOL_ENTRY {
-  WORD itemId;                   // 0 when the name does not name a stored item
+  WORD itemId;  // 0 when the name does not name a stored item
   WORD key;
   const char *name;
 } SYMBOL_ENTRY;
 
 // A symbolic value name.
 typedef struct VALUE_SYMBOL {
-  WORD itemId;                   // 0 for a free constant
-  WORD ownerKey;                 // symbol key of the owning item or group
+  WORD itemId;    // 0 for a free constant
+  WORD ownerKey;  // symbol key of the owning item or group
   WORD valueId;
   WORD reserved;
-  DWORD isStored;                // 1 for a value of a stored item, 0 for a free constant
+  DWORD isStored;  // 1 for a value of a stored item, 0 for a free constant
   const char *name;
   LONG storedValue;
 } VALUE_SYMBOL;
@@ -102,7 +102,7 @@ typedef struct VALUE_SYMBOL {
 typedef struct MESSAGE_ENTRY {
   SHORT key;
   WORD textId;
-  WORD captionId;                // 0 = the printer name
+  WORD captionId;  // 0 = the printer name
   WORD reserved;
   const char *name;
   DWORD reserved2;
@@ -157,17 +157,17 @@ struct CONTROL_RECORD {
   SHORT symbolKey;
   WORD controlId;
   SHORT type;
-  SHORT alternateId;             // 0 in the template
+  SHORT alternateId;  // 0 in the template
   WORD helpId;
   WORD tipId;
   WORD infoId;
-  SHORT link;                    // another control's id, or a radio group's symbol key
+  SHORT link;  // another control's id, or a radio group's symbol key
   SHORT reserved;
   SHORT actionCode;
-  const DESC_ITEM_NODE *node;    // NULL in the template
-  OPTION_ITEM *item;             // bound option row; the template's rows in the template
+  const DESC_ITEM_NODE *node;  // NULL in the template
+  OPTION_ITEM *item;           // bound option row; the template's rows in the template
   void *previousProc;
-  void *extra;                   // type-specific data; its first 16-bit field is its kind
+  void *extra;  // type-specific data; its first 16-bit field is its kind
   DWORD flags;
   WORD state;
   WORD reserved2;

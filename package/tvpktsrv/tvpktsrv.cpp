@@ -6,7 +6,8 @@
 #include "kvplat/module_control.h"
 #include "win32.h"
 
-KV_DLLEXPORT int WINAPI _IsTSE_WMICOM_KVML_Printer_Driver(void) {
+KV_DLLEXPORT int WINAPI _IsTSE_WMICOM_KVML_Printer_Driver(void)
+{
   WCHAR value[8];
   DWORD n = GetEnvironmentVariableW(u"KVML_TS_CLIENT", value, 8);
   return (n == 1 && value[0] == u'1') ? 1 : 0;

@@ -9,7 +9,8 @@ namespace {
 // capacity in characters; when it is too small (or the buffer is NULL) the answer is
 // FALSE with ERROR_INSUFFICIENT_BUFFER and *lpcchSize receives the size needed,
 // terminator included; on success *lpcchSize receives that size as well.
-BOOL ProfileFolder(LPCWSTR variable, LPWSTR lpProfileDir, LPDWORD lpcchSize) {
+BOOL ProfileFolder(LPCWSTR variable, LPWSTR lpProfileDir, LPDWORD lpcchSize)
+{
   if (!lpcchSize) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -34,7 +35,8 @@ BOOL ProfileFolder(LPCWSTR variable, LPWSTR lpProfileDir, LPDWORD lpcchSize) {
 }  // namespace
 
 // The profile folder of the user the token stands for: %USERPROFILE% of the machine.
-KV_DLLEXPORT BOOL WINAPI GetUserProfileDirectoryW(HANDLE hToken, LPWSTR lpProfileDir, LPDWORD lpcchSize) {
+KV_DLLEXPORT BOOL WINAPI GetUserProfileDirectoryW(HANDLE hToken, LPWSTR lpProfileDir, LPDWORD lpcchSize)
+{
   if (!hToken) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

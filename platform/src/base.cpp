@@ -26,15 +26,18 @@ namespace {
 std::atomic<DWORD> g_faultCountdown[PLAT_FAULT_KIND_COUNT];
 }
 
-void PlatFaultArm(PLAT_FAULT_KIND kind, DWORD nthCall) {
+void PlatFaultArm(PLAT_FAULT_KIND kind, DWORD nthCall)
+{
   if (kind >= 0 && kind < PLAT_FAULT_KIND_COUNT) g_faultCountdown[kind] = nthCall;
 }
 
-void PlatFaultDisarmAll(void) {
-  for (auto& c : g_faultCountdown) c = 0;
+void PlatFaultDisarmAll(void)
+{
+  for (auto &c : g_faultCountdown) c = 0;
 }
 
-BOOL PlatFaultHit(PLAT_FAULT_KIND kind) {
+BOOL PlatFaultHit(PLAT_FAULT_KIND kind)
+{
   if (kind < 0 || kind >= PLAT_FAULT_KIND_COUNT) return FALSE;
   DWORD c = g_faultCountdown[kind].load();
   while (c != 0) {
@@ -55,13 +58,14 @@ struct alignas(8) BlockHeader {
   uint32_t size;
 };
 
-void* AllocBlock(SIZE_T bytes, bool zero) {
+void *AllocBlock(SIZE_T bytes, bool zero)
+{
   if (PlatFaultHit(PLAT_FAULT_ALLOC) || bytes > 0x7FFF0000u) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return NULL;
   }
-  auto* h = static_cast<BlockHeader*>(zero ? calloc(1, sizeof(BlockHeader) + bytes)
-                                           : malloc(sizeof(BlockHeader) + bytes));
+  auto *h =
+      static_cast<BlockHeader *>(zero ? calloc(1, sizeof(BlockHeader) + bytes) : malloc(sizeof(BlockHeader) + bytes));
   if (!h) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return NULL;
@@ -71,15 +75,17 @@ void* AllocBlock(SIZE_T bytes, bool zero) {
   return h + 1;
 }
 
-BlockHeader* HeaderOf(void* p) {
+BlockHeader *HeaderOf(void *p)
+{
   if (!p || (reinterpret_cast<uintptr_t>(p) & 7) != 0) return nullptr;
-  auto* h = static_cast<BlockHeader*>(p) - 1;
+  auto *h = static_cast<BlockHeader *>(p) - 1;
   return h->magic == kLiveMagic ? h : nullptr;
 }
 
-void* FreeBlock(void* p) {
+void *FreeBlock(void *p)
+{
   if (!p) return NULL;
-  BlockHeader* h = HeaderOf(p);
+  BlockHeader *h = HeaderOf(p);
   if (!h) {
     SetLastError(ERROR_INVALID_HANDLE);
     return p;
@@ -90,45 +96,45 @@ void* FreeBlock(void* p) {
 }
 }  // namespace
 
-HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
-  return AllocBlock(dwBytes, (uFlags & GMEM_ZEROINIT) != 0);
-}
+HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) { return AllocBlock(dwBytes, (uFlags & GMEM_ZEROINIT) != 0); }
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) { return FreeBlock(hMem); }
-SIZE_T WINAPI GlobalSize(HGLOBAL hMem) {
-  BlockHeader* h = HeaderOf(hMem);
+SIZE_T WINAPI GlobalSize(HGLOBAL hMem)
+{
+  BlockHeader *h = HeaderOf(hMem);
   if (!h) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
   return h->size;
 }
-LPVOID WINAPI GlobalLock(HGLOBAL hMem) {
+LPVOID WINAPI GlobalLock(HGLOBAL hMem)
+{
   if (!HeaderOf(hMem)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return NULL;
   }
   return hMem;
 }
-BOOL WINAPI GlobalUnlock(HGLOBAL hMem) {
+BOOL WINAPI GlobalUnlock(HGLOBAL hMem)
+{
   // A fixed block has no lock count: Windows answers FALSE with no error.
   SetLastError(HeaderOf(hMem) ? NO_ERROR : ERROR_INVALID_HANDLE);
   return FALSE;
 }
-HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags) {
-  BlockHeader* h = HeaderOf(hMem);
+HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags)
+{
+  BlockHeader *h = HeaderOf(hMem);
   if (!h) {
     SetLastError(ERROR_INVALID_HANDLE);
     return NULL;
   }
-  void* n = AllocBlock(dwBytes, (uFlags & GMEM_ZEROINIT) != 0);
+  void *n = AllocBlock(dwBytes, (uFlags & GMEM_ZEROINIT) != 0);
   if (!n) return NULL;
   memcpy(n, hMem, h->size < dwBytes ? h->size : dwBytes);
   FreeBlock(hMem);
   return n;
 }
-HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes) {
-  return AllocBlock(uBytes, (uFlags & LMEM_ZEROINIT) != 0);
-}
+HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes) { return AllocBlock(uBytes, (uFlags & LMEM_ZEROINIT) != 0); }
 HLOCAL WINAPI LocalFree(HLOCAL hMem) { return FreeBlock(hMem); }
 SIZE_T WINAPI LocalSize(HLOCAL hMem) { return GlobalSize(hMem); }
 
@@ -144,20 +150,23 @@ DWORD g_ticks = 0;
 bool g_timeInjected = false;
 int64_t g_injectedTime = 0;  // local time as 100-ns intervals since 1601
 
-DWORD HostTicks() {
+DWORD HostTicks()
+{
   struct timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<DWORD>(static_cast<uint64_t>(ts.tv_sec) * 1000u + ts.tv_nsec / 1000000);
 }
 
-int64_t HostUtc100ns() {
+int64_t HostUtc100ns()
+{
   struct timespec ts;
   clock_gettime(CLOCK_REALTIME, &ts);
   return kEpochDelta + static_cast<int64_t>(ts.tv_sec) * 10000000LL + ts.tv_nsec / 100;
 }
 
 // Offset of local time from UTC, in 100-ns units, at the given UTC instant.
-int64_t HostLocalOffset(int64_t utc100ns) {
+int64_t HostLocalOffset(int64_t utc100ns)
+{
   time_t t = static_cast<time_t>((utc100ns - kEpochDelta) / 10000000LL);
   struct tm lt;
   if (!localtime_r(&t, &lt)) return 0;
@@ -165,7 +174,8 @@ int64_t HostLocalOffset(int64_t utc100ns) {
 }
 
 // Days from 1970-01-01 to y-m-d (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d)
+{
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
   const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -174,7 +184,8 @@ int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
   return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
-void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
+void CivilFromDays(int64_t z, int64_t &y, unsigned &m, unsigned &d)
+{
   z += 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   const unsigned doe = static_cast<unsigned>(z - era * 146097);
@@ -189,10 +200,11 @@ void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
 
 bool IsLeap(unsigned y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
-bool SystemTimeTo100ns(const SYSTEMTIME* st, int64_t& out) {
+bool SystemTimeTo100ns(const SYSTEMTIME *st, int64_t &out)
+{
   static const unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (st->wYear < 1601 || st->wYear > 30827 || st->wMonth < 1 || st->wMonth > 12 || st->wDay < 1 ||
-      st->wHour > 23 || st->wMinute > 59 || st->wSecond > 59 || st->wMilliseconds > 999)
+  if (st->wYear < 1601 || st->wYear > 30827 || st->wMonth < 1 || st->wMonth > 12 || st->wDay < 1 || st->wHour > 23 ||
+      st->wMinute > 59 || st->wSecond > 59 || st->wMilliseconds > 999)
     return false;
   unsigned dim = kDays[st->wMonth - 1] + (st->wMonth == 2 && IsLeap(st->wYear) ? 1 : 0);
   if (st->wDay > dim) return false;
@@ -202,7 +214,8 @@ bool SystemTimeTo100ns(const SYSTEMTIME* st, int64_t& out) {
   return true;
 }
 
-bool SystemTimeFrom100ns(int64_t v, SYSTEMTIME* st) {
+bool SystemTimeFrom100ns(int64_t v, SYSTEMTIME *st)
+{
   if (v < 0) return false;
   int64_t rel = v - kEpochDelta;
   int64_t secs = rel >= 0 ? rel / 10000000LL : -((-rel + 9999999LL) / 10000000LL);
@@ -224,20 +237,24 @@ bool SystemTimeFrom100ns(int64_t v, SYSTEMTIME* st) {
   return true;
 }
 
-int64_t FromFileTime(const FILETIME* ft) {
+int64_t FromFileTime(const FILETIME *ft)
+{
   return static_cast<int64_t>((static_cast<uint64_t>(ft->dwHighDateTime) << 32) | ft->dwLowDateTime);
 }
-void ToFileTime(int64_t v, FILETIME* ft) {
+void ToFileTime(int64_t v, FILETIME *ft)
+{
   ft->dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(v) & 0xFFFFFFFFu);
   ft->dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(v) >> 32);
 }
 
 // Current UTC and local time; an injected clock is its own time zone (UTC).
-int64_t NowUtc() {
+int64_t NowUtc()
+{
   std::lock_guard<std::mutex> g(g_clockLock);
   return g_timeInjected ? g_injectedTime : HostUtc100ns();
 }
-int64_t LocalOffsetAt(int64_t utc) {
+int64_t LocalOffsetAt(int64_t utc)
+{
   {
     std::lock_guard<std::mutex> g(g_clockLock);
     if (g_timeInjected) return 0;
@@ -245,25 +262,29 @@ int64_t LocalOffsetAt(int64_t utc) {
   return HostLocalOffset(utc);
 }
 
-void ResetClock() {
+void ResetClock()
+{
   std::lock_guard<std::mutex> g(g_clockLock);
   g_ticksInjected = false;
   g_timeInjected = false;
 }
 }  // namespace
 
-DWORD WINAPI GetTickCount(void) {
+DWORD WINAPI GetTickCount(void)
+{
   std::lock_guard<std::mutex> g(g_clockLock);
   return g_ticksInjected ? g_ticks : HostTicks();
 }
 
-void PlatClockSetTicks(DWORD ticks) {
+void PlatClockSetTicks(DWORD ticks)
+{
   std::lock_guard<std::mutex> g(g_clockLock);
   g_ticksInjected = true;
   g_ticks = ticks;
 }
 
-void PlatClockAdvance(DWORD milliseconds) {
+void PlatClockAdvance(DWORD milliseconds)
+{
   std::lock_guard<std::mutex> g(g_clockLock);
   if (!g_ticksInjected) {
     g_ticksInjected = true;
@@ -273,7 +294,8 @@ void PlatClockAdvance(DWORD milliseconds) {
   if (g_timeInjected) g_injectedTime += static_cast<int64_t>(milliseconds) * 10000LL;
 }
 
-void PlatClockSetLocalTime(const SYSTEMTIME* localTime) {
+void PlatClockSetLocalTime(const SYSTEMTIME *localTime)
+{
   int64_t v = 0;
   bool ok = localTime && SystemTimeTo100ns(localTime, v);
   std::lock_guard<std::mutex> g(g_clockLock);
@@ -283,21 +305,25 @@ void PlatClockSetLocalTime(const SYSTEMTIME* localTime) {
 
 void PlatClockReset(void) { ResetClock(); }
 
-void WINAPI GetSystemTimeAsFileTime(LPFILETIME ft) {
+void WINAPI GetSystemTimeAsFileTime(LPFILETIME ft)
+{
   if (ft) ToFileTime(NowUtc(), ft);
 }
 
-void WINAPI GetSystemTime(LPSYSTEMTIME st) {
+void WINAPI GetSystemTime(LPSYSTEMTIME st)
+{
   if (st) SystemTimeFrom100ns(NowUtc(), st);
 }
 
-void WINAPI GetLocalTime(LPSYSTEMTIME st) {
+void WINAPI GetLocalTime(LPSYSTEMTIME st)
+{
   if (!st) return;
   int64_t utc = NowUtc();
   SystemTimeFrom100ns(utc + LocalOffsetAt(utc), st);
 }
 
-BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* st, LPFILETIME ft) {
+BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME *st, LPFILETIME ft)
+{
   int64_t v;
   if (!st || !ft || !SystemTimeTo100ns(st, v)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -307,7 +333,8 @@ BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* st, LPFILETIME ft) {
   return TRUE;
 }
 
-BOOL WINAPI FileTimeToSystemTime(const FILETIME* ft, LPSYSTEMTIME st) {
+BOOL WINAPI FileTimeToSystemTime(const FILETIME *ft, LPSYSTEMTIME st)
+{
   if (!ft || !st || !SystemTimeFrom100ns(FromFileTime(ft), st)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -315,7 +342,8 @@ BOOL WINAPI FileTimeToSystemTime(const FILETIME* ft, LPSYSTEMTIME st) {
   return TRUE;
 }
 
-BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* in, LPFILETIME out) {
+BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *in, LPFILETIME out)
+{
   if (!in || !out) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -325,7 +353,8 @@ BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* in, LPFILETIME out) {
   return TRUE;
 }
 
-BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* in, LPFILETIME out) {
+BOOL WINAPI LocalFileTimeToFileTime(const FILETIME *in, LPFILETIME out)
+{
   if (!in || !out) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -335,7 +364,8 @@ BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* in, LPFILETIME out) {
   return TRUE;
 }
 
-void WINAPI Sleep(DWORD ms) {
+void WINAPI Sleep(DWORD ms)
+{
   {
     // With an injected clock, sleeping only moves the clock: tests never wait.
     std::lock_guard<std::mutex> g(g_clockLock);
@@ -348,8 +378,7 @@ void WINAPI Sleep(DWORD ms) {
   struct timespec ts;
   ts.tv_sec = ms / 1000;
   ts.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }
 
 // ---------------------------------------------------------------- test reset
@@ -357,18 +386,21 @@ void WINAPI Sleep(DWORD ms) {
 namespace plat {
 namespace {
 std::mutex g_resetLock;
-std::vector<void (*)()>& Resets() {
-  static auto* v = new std::vector<void (*)()>();
+std::vector<void (*)()> &Resets()
+{
+  static auto *v = new std::vector<void (*)()>();
   return *v;
 }
 }  // namespace
 
-void RegisterReset(void (*fn)()) {
+void RegisterReset(void (*fn)())
+{
   std::lock_guard<std::mutex> g(g_resetLock);
   Resets().push_back(fn);
 }
 
-DWORD SetErrorFromErrno(int err) {
+DWORD SetErrorFromErrno(int err)
+{
   DWORD e;
   switch (err) {
     case 0: e = NO_ERROR; break;
@@ -395,7 +427,8 @@ DWORD SetErrorFromErrno(int err) {
 }
 }  // namespace plat
 
-void PlatResetForTest(void) {
+void PlatResetForTest(void)
+{
   PlatFaultDisarmAll();
   ResetClock();
   std::vector<void (*)()> fns;

@@ -13,7 +13,6 @@
 #include "internal.h"
 #include "win32/codepage.h"
 
-
 namespace {
 
 using namespace plat::cp;
@@ -30,7 +29,8 @@ struct ResetRegistrar {
 } g_registrar;
 
 // Resolves CP_ACP / CP_OEMCP / CP_THREAD_ACP; answers 0 for a code page the layer lacks.
-UINT Resolve(UINT cp) {
+UINT Resolve(UINT cp)
+{
   switch (cp) {
     case CP_ACP:
     case CP_THREAD_ACP: return g_acp.load(std::memory_order_relaxed);
@@ -48,7 +48,8 @@ inline bool IsLead932(BYTE b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 &&
 inline int LeadRow932(BYTE b) { return b <= 0x9F ? b - 0x81 : b - 0xE0 + 31; }
 
 // Decodes a 932 double-byte code; 0 when undefined.
-inline WCHAR Decode932Pair(BYTE lead, BYTE trail) {
+inline WCHAR Decode932Pair(BYTE lead, BYTE trail)
+{
   if (trail < 0x40 || trail > 0xFC) return 0;
   return kCp932Dbcs[LeadRow932(lead)][trail - 0x40];
 }
@@ -57,7 +58,8 @@ inline WCHAR Decode932Pair(BYTE lead, BYTE trail) {
 
 struct Cp932Encoder {
   uint16_t map[65536];  // 0: no mapping (U+0000 itself is handled by the caller)
-  Cp932Encoder() {
+  Cp932Encoder()
+  {
     memset(map, 0, sizeof(map));
     for (int b = 1; b < 0x80; ++b) map[b] = static_cast<uint16_t>(b);
     for (int b = 0x80; b < 0x100; ++b)
@@ -76,7 +78,8 @@ struct Cp932Encoder {
     for (size_t i = 0; i < kCp932BestFitCount; ++i)
       if (!map[kCp932BestFit[i].wc]) map[kCp932BestFit[i].wc] = kCp932BestFit[i].mb;
   }
-  static int LeadRank(int lead) {
+  static int LeadRank(int lead)
+  {
     if (lead == 0x87) return 1;
     if (lead >= 0xFA) return 2;
     if (lead == 0xED || lead == 0xEE) return 3;
@@ -84,26 +87,29 @@ struct Cp932Encoder {
   }
 };
 
-const Cp932Encoder& Encoder932() {
-  static const Cp932Encoder* enc = new Cp932Encoder();  // built once, never freed
+const Cp932Encoder &Encoder932()
+{
+  static const Cp932Encoder *enc = new Cp932Encoder();  // built once, never freed
   return *enc;
 }
 
 // ------------------------------------------------------------ single-byte encoders
 
-const uint16_t* HighTable(UINT cp) { return cp == 437 ? kCp437High : kCp1252High; }
+const uint16_t *HighTable(UINT cp) { return cp == 437 ? kCp437High : kCp1252High; }
 
 // Round-trip encoding of a single-byte code page; -1 when the code page lacks wc.
-int EncodeSingleExact(UINT cp, WCHAR wc) {
+int EncodeSingleExact(UINT cp, WCHAR wc)
+{
   if (wc < 0x80) return wc;
-  const uint16_t* high = HighTable(cp);
+  const uint16_t *high = HighTable(cp);
   if (cp == 1252 && wc >= 0xA0 && wc <= 0xFF) return wc;
   for (int i = 0; i < 128; ++i)
     if (high[i] == wc) return 0x80 + i;
   return -1;
 }
 
-int FindBestFit(const BestFit* table, size_t n, WCHAR wc) {
+int FindBestFit(const BestFit *table, size_t n, WCHAR wc)
+{
   size_t lo = 0, hi = n;
   while (lo < hi) {
     size_t mid = (lo + hi) / 2;
@@ -121,12 +127,13 @@ int FindBestFit(const BestFit* table, size_t n, WCHAR wc) {
 // Collects output units, counting past the end of the buffer to size a query.
 template <class T>
 struct Sink {
-  T* buf;
+  T *buf;
   int cap;  // 0: size query
   int n = 0;
   bool overflow = false;
   // Appends a whole character of k units, or nothing when it does not fit.
-  void Put(const T* units, int k) {
+  void Put(const T *units, int k)
+  {
     if (cap == 0) {
       if (n > 0x7FFFFFFF - k) overflow = true;  // a size that an int cannot answer
       if (!overflow) n += k;
@@ -145,7 +152,8 @@ struct Sink {
 // Answers the final count, or 0 with the last error when the buffer was short or a
 // count overflowed.
 template <class T>
-int Finish(Sink<T>& s) {
+int Finish(Sink<T> &s)
+{
   if (s.overflow) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
@@ -157,7 +165,8 @@ int Finish(Sink<T>& s) {
 
 // Decodes UTF-8, replacing each maximal ill-formed subsequence with U+FFFD. Answers
 // false on the first ill-formed sequence when strict.
-bool DecodeUtf8(const BYTE* s, int len, bool strict, Sink<WCHAR>& out) {
+bool DecodeUtf8(const BYTE *s, int len, bool strict, Sink<WCHAR> &out)
+{
   int i = 0;
   while (i < len) {
     BYTE b = s[i];
@@ -224,7 +233,8 @@ bool DecodeUtf8(const BYTE* s, int len, bool strict, Sink<WCHAR>& out) {
 // Decodes 932. A lead byte and the byte after it form one character; an undefined pair
 // gives U+30FB (932's default Unicode character). A lead byte at the end of the input
 // or before a NUL also gives U+30FB, and the NUL stays a character of its own.
-bool Decode932(const BYTE* s, int len, bool strict, Sink<WCHAR>& out) {
+bool Decode932(const BYTE *s, int len, bool strict, Sink<WCHAR> &out)
+{
   int i = 0;
   while (i < len) {
     BYTE b = s[i];
@@ -251,8 +261,9 @@ bool Decode932(const BYTE* s, int len, bool strict, Sink<WCHAR>& out) {
   return true;
 }
 
-void DecodeSingle(UINT cp, const BYTE* s, int len, Sink<WCHAR>& out) {
-  const uint16_t* high = HighTable(cp);
+void DecodeSingle(UINT cp, const BYTE *s, int len, Sink<WCHAR> &out)
+{
+  const uint16_t *high = HighTable(cp);
   for (int i = 0; i < len; ++i) out.Put1(s[i] < 0x80 ? s[i] : high[s[i] - 0x80]);
 }
 
@@ -261,7 +272,8 @@ void DecodeSingle(UINT cp, const BYTE* s, int len, Sink<WCHAR>& out) {
 inline bool IsHighSurrogate(WCHAR c) { return c >= 0xD800 && c <= 0xDBFF; }
 inline bool IsLowSurrogate(WCHAR c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-bool EncodeUtf8(const WCHAR* s, int len, bool strict, Sink<char>& out) {
+bool EncodeUtf8(const WCHAR *s, int len, bool strict, Sink<char> &out)
+{
   for (int i = 0; i < len; ++i) {
     uint32_t c = s[i];
     if (IsHighSurrogate(s[i]) && i + 1 < len && IsLowSurrogate(s[i + 1])) {
@@ -300,7 +312,8 @@ bool EncodeUtf8(const WCHAR* s, int len, bool strict, Sink<char>& out) {
 // Encodes one UTF-16 unit in an ANSI/OEM code page: answers the code (one byte, or a
 // 932 double-byte code above 0xFF) or -1 when the character has no mapping allowed by
 // the flags.
-int EncodeUnit(UINT cp, WCHAR wc, bool bestFit) {
+int EncodeUnit(UINT cp, WCHAR wc, bool bestFit)
+{
   if (cp == 932) {
     if (wc == 0) return 0;
     uint16_t mb = Encoder932().map[wc];
@@ -318,8 +331,9 @@ int EncodeUnit(UINT cp, WCHAR wc, bool bestFit) {
   return FindBestFit(kCp1252BestFit, kCp1252BestFitCount, wc);
 }
 
-void EncodeAnsi(UINT cp, const WCHAR* s, int len, bool bestFit, const char* def, int defLen, BOOL* usedDefault,
-                Sink<char>& out) {
+void EncodeAnsi(UINT cp, const WCHAR *s, int len, bool bestFit, const char *def, int defLen, BOOL *usedDefault,
+                Sink<char> &out)
+{
   for (int i = 0; i < len; ++i) {
     WCHAR wc = s[i];
     int mb = EncodeUnit(cp, wc, bestFit);
@@ -337,7 +351,8 @@ void EncodeAnsi(UINT cp, const WCHAR* s, int len, bool bestFit, const char* def,
   }
 }
 
-bool ArgsBad(const void* src, int srcLen, const void* dst, int dstLen) {
+bool ArgsBad(const void *src, int srcLen, const void *dst, int dstLen)
+{
   return !src || srcLen == 0 || srcLen < -1 || dstLen < 0 || (dstLen > 0 && !dst) || (dst && src == dst);
 }
 
@@ -345,7 +360,8 @@ bool ArgsBad(const void* src, int srcLen, const void* dst, int dstLen) {
 
 // ------------------------------------------------------------ helpers of the layer
 
-WCHAR plat::AnsiDecodeChar(const char* p, int* len) {
+WCHAR plat::AnsiDecodeChar(const char *p, int *len)
+{
   BYTE b = static_cast<BYTE>(p[0]);
   *len = 1;
   if (b < 0x80) return b;
@@ -357,7 +373,8 @@ WCHAR plat::AnsiDecodeChar(const char* p, int* len) {
   return wc ? wc : kCp932UnicodeDefault;
 }
 
-int plat::AnsiEncodeChar(WCHAR wc, char out[2], bool exact) {
+int plat::AnsiEncodeChar(WCHAR wc, char out[2], bool exact)
+{
   int mb = EncodeUnit(g_acp.load(std::memory_order_relaxed), wc, !exact);
   if (mb < 0) {
     if (exact) return 0;
@@ -375,7 +392,8 @@ int plat::AnsiEncodeChar(WCHAR wc, char out[2], bool exact) {
 // ------------------------------------------------------------ Win32 entry points
 
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
-                               LPWSTR lpWideCharStr, int cchWideChar) {
+                               LPWSTR lpWideCharStr, int cchWideChar)
+{
   if (ArgsBad(lpMultiByteStr, cbMultiByte, lpWideCharStr, cchWideChar)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -390,7 +408,7 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteS
     SetLastError(ERROR_INVALID_FLAGS);
     return 0;
   }
-  const BYTE* src = reinterpret_cast<const BYTE*>(lpMultiByteStr);
+  const BYTE *src = reinterpret_cast<const BYTE *>(lpMultiByteStr);
   int len = cbMultiByte;
   if (len == -1) len = static_cast<int>(strlen(lpMultiByteStr)) + 1;
   bool strict = (dwFlags & MB_ERR_INVALID_CHARS) != 0;
@@ -410,8 +428,8 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteS
 }
 
 int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
-                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
-                               LPBOOL lpUsedDefaultChar) {
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar)
+{
   if (ArgsBad(lpWideCharStr, cchWideChar, lpMultiByteStr, cbMultiByte)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -464,11 +482,10 @@ UINT WINAPI GetACP(void) { return g_acp.load(std::memory_order_relaxed); }
 UINT WINAPI GetOEMCP(void) { return Resolve(CP_OEMCP); }
 
 // Only real code page numbers are valid; CP_ACP and the other aliases are not.
-BOOL WINAPI IsValidCodePage(UINT CodePage) {
-  return CodePage > CP_THREAD_ACP && Resolve(CodePage) != 0 ? TRUE : FALSE;
-}
+BOOL WINAPI IsValidCodePage(UINT CodePage) { return CodePage > CP_THREAD_ACP && Resolve(CodePage) != 0 ? TRUE : FALSE; }
 
-BOOL WINAPI GetCPInfo(UINT CodePage, LPCPINFO lpCPInfo) {
+BOOL WINAPI GetCPInfo(UINT CodePage, LPCPINFO lpCPInfo)
+{
   UINT cp = Resolve(CodePage);
   if (!cp || !lpCPInfo) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -490,7 +507,8 @@ BOOL WINAPI GetCPInfo(UINT CodePage, LPCPINFO lpCPInfo) {
   return TRUE;
 }
 
-BOOL WINAPI IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar) {
+BOOL WINAPI IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar)
+{
   UINT cp = Resolve(CodePage);
   if (!cp) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -501,14 +519,16 @@ BOOL WINAPI IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar) {
 
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar) { return IsDBCSLeadByteEx(CP_ACP, TestChar); }
 
-LPSTR WINAPI CharNextA(LPCSTR lpsz) {
+LPSTR WINAPI CharNextA(LPCSTR lpsz)
+{
   if (!lpsz) return nullptr;
   if (!*lpsz) return const_cast<LPSTR>(lpsz);
   if (IsDBCSLeadByte(static_cast<BYTE>(*lpsz)) && lpsz[1]) return const_cast<LPSTR>(lpsz + 2);
   return const_cast<LPSTR>(lpsz + 1);
 }
 
-LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent) {
+LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent)
+{
   if (!lpszStart || !lpszCurrent) return const_cast<LPSTR>(lpszCurrent);
   if (lpszCurrent <= lpszStart) return const_cast<LPSTR>(lpszStart);
   // Lead bytes can only be told from trail bytes by walking from the start.
@@ -521,7 +541,8 @@ LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent) {
   return const_cast<LPSTR>(p);
 }
 
-BOOL PlatSetAnsiCodePage(UINT codePage) {
+BOOL PlatSetAnsiCodePage(UINT codePage)
+{
   if (codePage != 1252 && codePage != 932) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -35,7 +35,7 @@ extern const size_t kCp932BestFitCount;
 // One character of ANSI text in the active code page, for the other files of the layer.
 // AnsiDecodeChar decodes the character at p (which is not the terminator) as
 // MultiByteToWideChar does and answers its length in bytes (1, or 2 for a 932 pair).
-WCHAR AnsiDecodeChar(const char* p, int* len);
+WCHAR AnsiDecodeChar(const char *p, int *len);
 // AnsiEncodeChar writes the encoding of wc into out and answers its length (1 or 2).
 // Not exact: as WideCharToMultiByte with no flags (best fit, then '?'). Exact: only a
 // code that decodes back to wc; 0 when there is none.

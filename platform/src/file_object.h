@@ -18,8 +18,8 @@ namespace plat {
 // mapping or a view needs them, as the file object does on Windows.
 struct FileCore {
   FileCore() = default;
-  FileCore(const FileCore&) = delete;
-  FileCore& operator=(const FileCore&) = delete;
+  FileCore(const FileCore &) = delete;
+  FileCore &operator=(const FileCore &) = delete;
   ~FileCore();  // leaves the open-file table, closes the descriptor, deletes on close
 
   int fd = -1;
@@ -32,15 +32,16 @@ struct FileCore {
   bool shareRead = false;    // data access that takes part in share checks
   bool shareWrite = false;
   bool shareDelete = false;
-  DWORD shareMode = 0;       // FILE_SHARE_* granted to later opens
+  DWORD shareMode = 0;  // FILE_SHARE_* granted to later opens
   bool deleteOnClose = false;
   bool writeThrough = false;
-  bool registered = false;   // entered in the open-file table
+  bool registered = false;  // entered in the open-file table
 };
 
 struct FileObject : Object {
   FileObject() : Object(OBJ_FILE) {}
-  BOOL Close() override {
+  BOOL Close() override
+  {
     core.reset();
     return TRUE;
   }
@@ -52,8 +53,8 @@ std::shared_ptr<FileCore> FileFromHandle(HANDLE h);
 
 // Mapping sections of a host file: a file with a section cannot be truncated
 // (ERROR_USER_MAPPED_FILE) nor deleted or replaced (ERROR_ACCESS_DENIED).
-void SectionAdd(const FileCore& core);
-void SectionRemove(const FileCore& core);
+void SectionAdd(const FileCore &core);
+void SectionRemove(const FileCore &core);
 
 // The lock of the open-file table, for work that must check the table and change the
 // host file at once (delete, rename).
@@ -61,23 +62,23 @@ std::unique_lock<std::mutex> FileTableLock();
 // With the lock held: the error that deleting or renaming this host file meets from the
 // process's opens (ERROR_SHARING_VIOLATION when one does not share delete,
 // ERROR_ACCESS_DENIED when it is mapped), or NO_ERROR.
-DWORD RemoveBlocked(const struct stat& st);
+DWORD RemoveBlocked(const struct stat &st);
 
 // Checks a Windows path for a file function: wildcards give ERROR_INVALID_NAME, then
 // maps it (PlatMapPath's errors). Answers the host path.
-BOOL ResolveFilePath(const WCHAR* winPath, std::string& host);
+BOOL ResolveFilePath(const WCHAR *winPath, std::string &host);
 // Sets ERROR_FILE_NOT_FOUND when the folder of a missing host path exists, else
 // ERROR_PATH_NOT_FOUND; answers FALSE.
-BOOL FailMissing(const std::string& host);
+BOOL FailMissing(const std::string &host);
 
 // Win32 attributes of a host file or folder, and the host mode that keeps attrs.
-DWORD AttributesFromStat(const struct stat& st);
+DWORD AttributesFromStat(const struct stat &st);
 mode_t ModeWithAttributes(mode_t mode, DWORD attrs);
 // FILETIME of a host time stamp, and back (FALSE when out of range).
-FILETIME FileTimeFromTimespec(const struct timespec& ts);
-bool TimespecFromFileTime(const FILETIME& ft, struct timespec& ts);
+FILETIME FileTimeFromTimespec(const struct timespec &ts);
+bool TimespecFromFileTime(const FILETIME &ft, struct timespec &ts);
 
 // Case-insensitive match of a name against a wildcard pattern by the Windows rules.
-bool WildcardMatch(const std::u16string& pattern, const std::u16string& name);
+bool WildcardMatch(const std::u16string &pattern, const std::u16string &name);
 
 }  // namespace plat

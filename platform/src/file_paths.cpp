@@ -14,7 +14,8 @@
 
 namespace {
 
-BOOL Fail(DWORD err) {
+BOOL Fail(DWORD err)
+{
   SetLastError(err);
   return FALSE;
 }
@@ -23,7 +24,8 @@ bool IsSep(WCHAR c) { return c == u'\\' || c == u'/'; }
 
 // Stats a file or folder named by a Windows path; FALSE with ERROR_FILE_NOT_FOUND or
 // ERROR_PATH_NOT_FOUND (or the mapping's error) when it is not there.
-BOOL StatPath(const WCHAR* winPath, std::string& host, struct stat& st) {
+BOOL StatPath(const WCHAR *winPath, std::string &host, struct stat &st)
+{
   if (!plat::ResolveFilePath(winPath, host)) return FALSE;
   if (stat(host.c_str(), &st) == 0) return TRUE;
   if (errno == ENOENT || errno == ENOTDIR) return plat::FailMissing(host);
@@ -32,25 +34,29 @@ BOOL StatPath(const WCHAR* winPath, std::string& host, struct stat& st) {
 }
 
 // Copies a string out under the path-name buffer protocol.
-DWORD CopyOut(const std::u16string& s, LPWSTR buf, DWORD size) {
+DWORD CopyOut(const std::u16string &s, LPWSTR buf, DWORD size)
+{
   if (!buf || size < s.size() + 1) return static_cast<DWORD>(s.size() + 1);
   memmove(buf, s.c_str(), (s.size() + 1) * sizeof(WCHAR));
   return static_cast<DWORD>(s.size());
 }
 
 // The drive letter of a Windows path (0 when it has none that can be worked out).
-WCHAR DriveOf(const WCHAR* winPath) {
+WCHAR DriveOf(const WCHAR *winPath)
+{
   std::u16string full;
   return plat::FullWinPath(winPath, full) ? full[0] : 0;
 }
 
-bool IsDriveRoot(const WCHAR* winPath) {
+bool IsDriveRoot(const WCHAR *winPath)
+{
   std::u16string full;
   return plat::FullWinPath(winPath, full) && full.size() == 3;
 }
 
 // Makes a folder's entries durable (MOVEFILE_WRITE_THROUGH).
-void SyncFolderOf(const std::string& host) {
+void SyncFolderOf(const std::string &host)
+{
   size_t slash = host.rfind('/');
   if (slash == std::string::npos) return;
   int fd = open(host.substr(0, slash ? slash : 1).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -64,14 +70,16 @@ void SyncFolderOf(const std::string& host) {
 
 // ---------------------------------------------------------------- attributes
 
-DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
+DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName)
+{
   std::string host;
   struct stat st;
   if (!StatPath(lpFileName, host, st)) return INVALID_FILE_ATTRIBUTES;
   return plat::AttributesFromStat(st);
 }
 
-BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes) {
+BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes)
+{
   std::string host;
   struct stat st;
   if (!StatPath(lpFileName, host, st)) return FALSE;
@@ -83,12 +91,13 @@ BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes) {
   return TRUE;
 }
 
-BOOL WINAPI GetFileAttributesExW(LPCWSTR lpFileName, GET_FILEEX_INFO_LEVELS fInfoLevelId, LPVOID lpFileInformation) {
+BOOL WINAPI GetFileAttributesExW(LPCWSTR lpFileName, GET_FILEEX_INFO_LEVELS fInfoLevelId, LPVOID lpFileInformation)
+{
   if (fInfoLevelId != GetFileExInfoStandard || !lpFileInformation) return Fail(ERROR_INVALID_PARAMETER);
   std::string host;
   struct stat st;
   if (!StatPath(lpFileName, host, st)) return FALSE;
-  auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(lpFileInformation);
+  auto *data = static_cast<WIN32_FILE_ATTRIBUTE_DATA *>(lpFileInformation);
   data->dwFileAttributes = plat::AttributesFromStat(st);
   data->ftCreationTime = plat::FileTimeFromTimespec(st.st_ctim);
   data->ftLastAccessTime = plat::FileTimeFromTimespec(st.st_atim);
@@ -101,7 +110,8 @@ BOOL WINAPI GetFileAttributesExW(LPCWSTR lpFileName, GET_FILEEX_INFO_LEVELS fInf
 
 // ---------------------------------------------------------------- delete
 
-BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
+BOOL WINAPI DeleteFileW(LPCWSTR lpFileName)
+{
   std::string host;
   auto lock = plat::FileTableLock();
   struct stat st;
@@ -120,10 +130,11 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
 
 // ---------------------------------------------------------------- copy
 
-BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists) {
+BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists)
+{
   if (!lpExistingFileName || !lpNewFileName) return Fail(ERROR_INVALID_PARAMETER);
-  HANDLE src = CreateFileW(lpExistingFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  HANDLE src = CreateFileW(lpExistingFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
   if (src == INVALID_HANDLE_VALUE) return FALSE;
   auto in = plat::FileFromHandle(src);
   struct stat sst;
@@ -189,7 +200,8 @@ BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bF
 
 // ---------------------------------------------------------------- move
 
-BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
+BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags)
+{
   const DWORD known = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH;
   // Moves at the next restart have no meaning on this machine.
   if ((dwFlags & ~known) || !lpExistingFileName || !lpNewFileName) return Fail(ERROR_INVALID_PARAMETER);
@@ -251,13 +263,15 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
   return TRUE;
 }
 
-BOOL WINAPI MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
+BOOL WINAPI MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName)
+{
   return MoveFileExW(lpExistingFileName, lpNewFileName, MOVEFILE_COPY_ALLOWED);
 }
 
 // ---------------------------------------------------------------- folders
 
-BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes)
+{
   std::string host;
   if (!plat::ResolveFilePath(lpPathName, host)) return FALSE;
   if (mkdir(host.c_str(), 0777) == 0) return TRUE;
@@ -267,7 +281,8 @@ BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurit
   return FALSE;
 }
 
-BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
+BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName)
+{
   std::string host;
   struct stat st;
   if (!StatPath(lpPathName, host, st)) return FALSE;
@@ -281,7 +296,8 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
 
 // ---------------------------------------------------------------- path names
 
-DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer, LPWSTR* lpFilePart) {
+DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer, LPWSTR *lpFilePart)
+{
   if (!lpFileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -302,7 +318,8 @@ DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lp
 namespace {
 
 // The machine keeps no 8.3 names: an existing path answers as written.
-DWORD SamePathName(LPCWSTR in, LPWSTR out, DWORD size) {
+DWORD SamePathName(LPCWSTR in, LPWSTR out, DWORD size)
+{
   if (!in) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -315,16 +332,19 @@ DWORD SamePathName(LPCWSTR in, LPWSTR out, DWORD size) {
 
 }  // namespace
 
-DWORD WINAPI GetShortPathNameW(LPCWSTR lpszLongPath, LPWSTR lpszShortPath, DWORD cchBuffer) {
+DWORD WINAPI GetShortPathNameW(LPCWSTR lpszLongPath, LPWSTR lpszShortPath, DWORD cchBuffer)
+{
   return SamePathName(lpszLongPath, lpszShortPath, cchBuffer);
 }
 
-DWORD WINAPI GetLongPathNameW(LPCWSTR lpszShortPath, LPWSTR lpszLongPath, DWORD cchBuffer) {
+DWORD WINAPI GetLongPathNameW(LPCWSTR lpszShortPath, LPWSTR lpszLongPath, DWORD cchBuffer)
+{
   return SamePathName(lpszShortPath, lpszLongPath, cchBuffer);
 }
 
 BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, PULARGE_INTEGER lpFreeBytesAvailableToCaller,
-                                PULARGE_INTEGER lpTotalNumberOfBytes, PULARGE_INTEGER lpTotalNumberOfFreeBytes) {
+                                PULARGE_INTEGER lpTotalNumberOfBytes, PULARGE_INTEGER lpTotalNumberOfFreeBytes)
+{
   std::string host;
   struct stat st;
   if (!StatPath(lpDirectoryName ? lpDirectoryName : u".", host, st)) {

@@ -26,30 +26,33 @@ constexpr size_t kChunk = 1u << 30;
 
 // Every host file that this process has open: its opens and its mapping sections.
 struct Node {
-  std::vector<FileCore*> opens;
+  std::vector<FileCore *> opens;
   int sections = 0;
 };
 using NodeKey = std::pair<dev_t, ino_t>;
 
 std::mutex g_lock;
-std::map<NodeKey, Node>& Nodes() {
-  static auto* nodes = new std::map<NodeKey, Node>();
+std::map<NodeKey, Node> &Nodes()
+{
+  static auto *nodes = new std::map<NodeKey, Node>();
   return *nodes;
 }
 
-Node* FindNode(dev_t dev, ino_t ino) {
+Node *FindNode(dev_t dev, ino_t ino)
+{
   auto it = Nodes().find(NodeKey(dev, ino));
   return it == Nodes().end() ? nullptr : &it->second;
 }
 
-bool HasDataAccess(const FileCore& c) { return c.shareRead || c.shareWrite || c.shareDelete; }
+bool HasDataAccess(const FileCore &c) { return c.shareRead || c.shareWrite || c.shareDelete; }
 
 // The Windows share check: the new open's access must be allowed by the share mode of
 // every open already there, and its share mode must allow their access. Opens without
 // data access (attributes only) take no part.
-bool ShareConflict(const Node* node, bool r, bool w, bool d, DWORD share) {
+bool ShareConflict(const Node *node, bool r, bool w, bool d, DWORD share)
+{
   if (!node || !(r || w || d)) return false;
-  for (const FileCore* o : node->opens) {
+  for (const FileCore *o : node->opens) {
     if (!HasDataAccess(*o)) continue;
     if ((r && !(o->shareMode & FILE_SHARE_READ)) || (w && !(o->shareMode & FILE_SHARE_WRITE)) ||
         (d && !(o->shareMode & FILE_SHARE_DELETE)))
@@ -63,7 +66,8 @@ bool ShareConflict(const Node* node, bool r, bool w, bool d, DWORD share) {
 
 // Deletes the file an open names at its close: the host path is asked of the
 // descriptor, so a file renamed since it was opened is still found.
-void DeleteByDescriptor(int fd) {
+void DeleteByDescriptor(int fd)
+{
   char link[64];
   snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
   char target[PATH_MAX + 1];
@@ -77,12 +81,14 @@ void DeleteByDescriptor(int fd) {
   if (fstat(fd, &a) == 0 && stat(target, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino) unlink(target);
 }
 
-BOOL Fail(DWORD err) {
+BOOL Fail(DWORD err)
+{
   SetLastError(err);
   return FALSE;
 }
 
-HANDLE FailHandle(DWORD err) {
+HANDLE FailHandle(DWORD err)
+{
   SetLastError(err);
   return INVALID_HANDLE_VALUE;
 }
@@ -91,12 +97,13 @@ bool IsSep(WCHAR c) { return c == u'\\' || c == u'/'; }
 
 }  // namespace
 
-FileCore::~FileCore() {
+FileCore::~FileCore()
+{
   if (registered) {
     std::lock_guard<std::mutex> g(g_lock);
     auto it = Nodes().find(NodeKey(dev, ino));
     if (it != Nodes().end()) {
-      auto& opens = it->second.opens;
+      auto &opens = it->second.opens;
       for (size_t i = 0; i < opens.size(); ++i) {
         if (opens[i] == this) {
           opens.erase(opens.begin() + static_cast<std::ptrdiff_t>(i));
@@ -112,7 +119,8 @@ FileCore::~FileCore() {
   }
 }
 
-std::shared_ptr<FileCore> FileFromHandle(HANDLE h) {
+std::shared_ptr<FileCore> FileFromHandle(HANDLE h)
+{
   auto obj = HandleGetAs<FileObject>(h, OBJ_FILE);
   if (!obj) return nullptr;
   if (!obj->core) {
@@ -122,12 +130,14 @@ std::shared_ptr<FileCore> FileFromHandle(HANDLE h) {
   return obj->core;
 }
 
-void SectionAdd(const FileCore& core) {
+void SectionAdd(const FileCore &core)
+{
   std::lock_guard<std::mutex> g(g_lock);
   Nodes()[NodeKey(core.dev, core.ino)].sections++;
 }
 
-void SectionRemove(const FileCore& core) {
+void SectionRemove(const FileCore &core)
+{
   std::lock_guard<std::mutex> g(g_lock);
   auto it = Nodes().find(NodeKey(core.dev, core.ino));
   if (it == Nodes().end()) return;
@@ -136,25 +146,28 @@ void SectionRemove(const FileCore& core) {
 
 std::unique_lock<std::mutex> FileTableLock() { return std::unique_lock<std::mutex>(g_lock); }
 
-DWORD RemoveBlocked(const struct stat& st) {
-  const Node* node = FindNode(st.st_dev, st.st_ino);
+DWORD RemoveBlocked(const struct stat &st)
+{
+  const Node *node = FindNode(st.st_dev, st.st_ino);
   if (!node) return NO_ERROR;
-  for (const FileCore* o : node->opens)
+  for (const FileCore *o : node->opens)
     if (HasDataAccess(*o) && !(o->shareMode & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
   if (node->sections > 0) return ERROR_ACCESS_DENIED;
   return NO_ERROR;
 }
 
-BOOL ResolveFilePath(const WCHAR* winPath, std::string& host) {
+BOOL ResolveFilePath(const WCHAR *winPath, std::string &host)
+{
   if (winPath) {
-    for (const WCHAR* p = winPath; *p; ++p) {
+    for (const WCHAR *p = winPath; *p; ++p) {
       if (*p == u'*' || *p == u'?') return Fail(ERROR_INVALID_NAME);
     }
   }
   return MapPath(winPath, host);
 }
 
-BOOL FailMissing(const std::string& host) {
+BOOL FailMissing(const std::string &host)
+{
   size_t slash = host.rfind('/');
   std::string parent = slash == std::string::npos || slash == 0 ? std::string("/") : host.substr(0, slash);
   struct stat st;
@@ -162,7 +175,8 @@ BOOL FailMissing(const std::string& host) {
   return Fail(ERROR_PATH_NOT_FOUND);
 }
 
-DWORD AttributesFromStat(const struct stat& st) {
+DWORD AttributesFromStat(const struct stat &st)
+{
   DWORD a = 0;
   if (st.st_mode & S_ISVTX) a |= FILE_ATTRIBUTE_HIDDEN;
   if (S_ISDIR(st.st_mode)) return a | FILE_ATTRIBUTE_DIRECTORY;
@@ -171,7 +185,8 @@ DWORD AttributesFromStat(const struct stat& st) {
   return a ? a : FILE_ATTRIBUTE_NORMAL;
 }
 
-mode_t ModeWithAttributes(mode_t mode, DWORD attrs) {
+mode_t ModeWithAttributes(mode_t mode, DWORD attrs)
+{
   mode_t m = mode & 07777;
   if (attrs & FILE_ATTRIBUTE_HIDDEN)
     m |= S_ISVTX;
@@ -189,7 +204,8 @@ mode_t ModeWithAttributes(mode_t mode, DWORD attrs) {
   return m;
 }
 
-FILETIME FileTimeFromTimespec(const struct timespec& ts) {
+FILETIME FileTimeFromTimespec(const struct timespec &ts)
+{
   int64_t v = kEpochDelta + static_cast<int64_t>(ts.tv_sec) * 10000000LL + ts.tv_nsec / 100;
   if (v < 0) v = 0;
   FILETIME ft;
@@ -198,7 +214,8 @@ FILETIME FileTimeFromTimespec(const struct timespec& ts) {
   return ft;
 }
 
-bool TimespecFromFileTime(const FILETIME& ft, struct timespec& ts) {
+bool TimespecFromFileTime(const FILETIME &ft, struct timespec &ts)
+{
   uint64_t v = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
   if (v > static_cast<uint64_t>(INT64_MAX)) return false;
   int64_t rel = static_cast<int64_t>(v) - kEpochDelta;
@@ -233,8 +250,8 @@ struct OpenRequest {
 
 // Opens or creates the host file under the open-file table's lock and registers the
 // open. Answers the core, or null with the last error set.
-std::shared_ptr<FileCore> OpenHost(const std::string& host, const OpenRequest& rq, bool trailingSep,
-                                   bool& existed) {
+std::shared_ptr<FileCore> OpenHost(const std::string &host, const OpenRequest &rq, bool trailingSep, bool &existed)
+{
   using plat::Fail;
   auto lock = plat::FileTableLock();
   struct stat st;
@@ -272,7 +289,7 @@ std::shared_ptr<FileCore> OpenHost(const std::string& host, const OpenRequest& r
       return nullptr;
     }
     DWORD err = NO_ERROR;
-    const plat::Node* node = plat::FindNode(st.st_dev, st.st_ino);
+    const plat::Node *node = plat::FindNode(st.st_dev, st.st_ino);
     bool readOnly = !(st.st_mode & S_IWUSR);
     if (readOnly && (writing || rq.del || truncate)) {
       err = ERROR_ACCESS_DENIED;
@@ -337,7 +354,8 @@ std::shared_ptr<FileCore> OpenHost(const std::string& host, const OpenRequest& r
 
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile)
+{
   using plat::FailHandle;
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING ||
       (dwShareMode & ~static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)))
@@ -380,14 +398,16 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
 
 namespace {
 
-int64_t OverlappedOffset(const OVERLAPPED* ov) {
+int64_t OverlappedOffset(const OVERLAPPED *ov)
+{
   return static_cast<int64_t>((static_cast<uint64_t>(ov->OffsetHigh) << 32) | ov->Offset);
 }
 
 }  // namespace
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
-                     LPOVERLAPPED lpOverlapped) {
+                     LPOVERLAPPED lpOverlapped)
+{
   using plat::Fail;
   if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
   auto core = plat::FileFromHandle(hFile);
@@ -397,14 +417,14 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
   if (!lpBuffer && nNumberOfBytesToRead) return Fail(ERROR_NOACCESS);
   int64_t at = lpOverlapped ? OverlappedOffset(lpOverlapped) : -1;
   if (at < -1) return Fail(ERROR_INVALID_PARAMETER);
-  auto* out = static_cast<char*>(lpBuffer);
+  auto *out = static_cast<char *>(lpBuffer);
   size_t done = 0;
   BOOL ok = TRUE;
   while (done < nNumberOfBytesToRead) {
     size_t want = nNumberOfBytesToRead - done;
     if (want > plat::kChunk) want = plat::kChunk;
-    ssize_t r = at >= 0 ? pread(core->fd, out + done, want, at + static_cast<int64_t>(done))
-                        : read(core->fd, out + done, want);
+    ssize_t r =
+        at >= 0 ? pread(core->fd, out + done, want, at + static_cast<int64_t>(done)) : read(core->fd, out + done, want);
     if (r < 0) {
       if (errno == EINTR) continue;
       plat::SetErrorFromErrno(errno);
@@ -425,8 +445,9 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
   return ok;
 }
 
-BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+                      LPOVERLAPPED lpOverlapped)
+{
   using plat::Fail;
   if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
   auto core = plat::FileFromHandle(hFile);
@@ -442,14 +463,14 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     at = -1;
     lseek(core->fd, 0, SEEK_END);
   }
-  const auto* in = static_cast<const char*>(lpBuffer);
+  const auto *in = static_cast<const char *>(lpBuffer);
   size_t done = 0;
   BOOL ok = TRUE;
   while (done < nNumberOfBytesToWrite) {
     size_t want = nNumberOfBytesToWrite - done;
     if (want > plat::kChunk) want = plat::kChunk;
-    ssize_t w = at >= 0 ? pwrite(core->fd, in + done, want, at + static_cast<int64_t>(done))
-                        : write(core->fd, in + done, want);
+    ssize_t w =
+        at >= 0 ? pwrite(core->fd, in + done, want, at + static_cast<int64_t>(done)) : write(core->fd, in + done, want);
     if (w < 0) {
       if (errno == EINTR) continue;
       plat::SetErrorFromErrno(errno);
@@ -474,7 +495,8 @@ namespace {
 
 // Moves the file pointer; FALSE with ERROR_NEGATIVE_SEEK before the start, or
 // ERROR_INVALID_PARAMETER for a bad method or an overflow. The pointer stays on failure.
-BOOL MovePointer(const FileCore& core, int64_t distance, DWORD method, int64_t& newPos) {
+BOOL MovePointer(const FileCore &core, int64_t distance, DWORD method, int64_t &newPos)
+{
   int64_t base;
   switch (method) {
     case FILE_BEGIN: base = 0; break;
@@ -501,14 +523,15 @@ BOOL MovePointer(const FileCore& core, int64_t distance, DWORD method, int64_t& 
 
 }  // namespace
 
-DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
+DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod)
+{
   auto core = plat::FileFromHandle(hFile);
   if (!core) return INVALID_SET_FILE_POINTER;
-  int64_t distance = lpDistanceToMoveHigh
-                         ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh))
-                                                 << 32) |
-                                                static_cast<uint32_t>(lDistanceToMove))
-                         : static_cast<int64_t>(lDistanceToMove);
+  int64_t distance =
+      lpDistanceToMoveHigh
+          ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
+                                 static_cast<uint32_t>(lDistanceToMove))
+          : static_cast<int64_t>(lDistanceToMove);
   int64_t before = lseek(core->fd, 0, SEEK_CUR);
   int64_t pos;
   if (!MovePointer(*core, distance, dwMoveMethod, pos)) return INVALID_SET_FILE_POINTER;
@@ -524,7 +547,8 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
 }
 
 BOOL WINAPI SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove, PLARGE_INTEGER lpNewFilePointer,
-                             DWORD dwMoveMethod) {
+                             DWORD dwMoveMethod)
+{
   auto core = plat::FileFromHandle(hFile);
   if (!core) return FALSE;
   int64_t pos;
@@ -533,7 +557,8 @@ BOOL WINAPI SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove, PLARG
   return TRUE;
 }
 
-BOOL WINAPI SetEndOfFile(HANDLE hFile) {
+BOOL WINAPI SetEndOfFile(HANDLE hFile)
+{
   auto core = plat::FileFromHandle(hFile);
   if (!core) return FALSE;
   if (!core->canWrite) return plat::Fail(ERROR_ACCESS_DENIED);
@@ -546,7 +571,7 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile) {
   if (pos < st.st_size) {
     // Cutting a mapped file would pull pages from under its views.
     auto lock = plat::FileTableLock();
-    const plat::Node* node = plat::FindNode(core->dev, core->ino);
+    const plat::Node *node = plat::FindNode(core->dev, core->ino);
     if (node && node->sections > 0) return plat::Fail(ERROR_USER_MAPPED_FILE);
   }
   if (ftruncate(core->fd, pos) != 0) {
@@ -556,7 +581,8 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile) {
   return TRUE;
 }
 
-BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
+BOOL WINAPI FlushFileBuffers(HANDLE hFile)
+{
   auto core = plat::FileFromHandle(hFile);
   if (!core) return FALSE;
   if (!core->canWrite) return plat::Fail(ERROR_ACCESS_DENIED);
@@ -567,7 +593,8 @@ BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
   return TRUE;
 }
 
-DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)
+{
   auto core = plat::FileFromHandle(hFile);
   if (!core) return INVALID_FILE_SIZE;
   struct stat st;
@@ -581,7 +608,8 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   return static_cast<DWORD>(size & 0xFFFFFFFFu);
 }
 
-BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize) {
+BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize)
+{
   auto core = plat::FileFromHandle(hFile);
   if (!core) return FALSE;
   if (!lpFileSize) return plat::Fail(ERROR_INVALID_PARAMETER);
@@ -597,7 +625,8 @@ BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize) {
 // ---------------------------------------------------------------- times and information
 
 BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime, LPFILETIME lpLastAccessTime,
-                        LPFILETIME lpLastWriteTime) {
+                        LPFILETIME lpLastWriteTime)
+{
   auto core = plat::FileFromHandle(hFile);
   if (!core) return FALSE;
   struct stat st;
@@ -614,7 +643,8 @@ BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime, LPFILETIME lpLa
 namespace {
 
 // A time to set: NULL, zero and all-ones leave the stamp as it is.
-bool TimeToSet(const FILETIME* ft, struct timespec& ts, bool& valid) {
+bool TimeToSet(const FILETIME *ft, struct timespec &ts, bool &valid)
+{
   valid = true;
   if (!ft || (ft->dwLowDateTime == 0 && ft->dwHighDateTime == 0) ||
       (ft->dwLowDateTime == 0xFFFFFFFFu && ft->dwHighDateTime == 0xFFFFFFFFu)) {
@@ -628,8 +658,9 @@ bool TimeToSet(const FILETIME* ft, struct timespec& ts, bool& valid) {
 
 }  // namespace
 
-BOOL WINAPI SetFileTime(HANDLE hFile, const FILETIME* lpCreationTime, const FILETIME* lpLastAccessTime,
-                        const FILETIME* lpLastWriteTime) {
+BOOL WINAPI SetFileTime(HANDLE hFile, const FILETIME *lpCreationTime, const FILETIME *lpLastAccessTime,
+                        const FILETIME *lpLastWriteTime)
+{
   auto core = plat::FileFromHandle(hFile);
   if (!core) return FALSE;
   if (!core->canSetTimes) return plat::Fail(ERROR_ACCESS_DENIED);
@@ -646,15 +677,17 @@ BOOL WINAPI SetFileTime(HANDLE hFile, const FILETIME* lpCreationTime, const FILE
   return TRUE;
 }
 
-LONG WINAPI CompareFileTime(const FILETIME* lpFileTime1, const FILETIME* lpFileTime2) {
-  auto value = [](const FILETIME* ft) -> uint64_t {
+LONG WINAPI CompareFileTime(const FILETIME *lpFileTime1, const FILETIME *lpFileTime2)
+{
+  auto value = [](const FILETIME *ft) -> uint64_t {
     return ft ? (static_cast<uint64_t>(ft->dwHighDateTime) << 32) | ft->dwLowDateTime : 0;
   };
   uint64_t a = value(lpFileTime1), b = value(lpFileTime2);
   return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation)
+{
   auto core = plat::FileFromHandle(hFile);
   if (!core) return FALSE;
   if (!lpFileInformation) return plat::Fail(ERROR_INVALID_PARAMETER);
@@ -663,7 +696,7 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATIO
     plat::SetErrorFromErrno(errno);
     return FALSE;
   }
-  BY_HANDLE_FILE_INFORMATION& info = *lpFileInformation;
+  BY_HANDLE_FILE_INFORMATION &info = *lpFileInformation;
   info.dwFileAttributes = plat::AttributesFromStat(st);
   info.ftCreationTime = plat::FileTimeFromTimespec(st.st_ctim);
   info.ftLastAccessTime = plat::FileTimeFromTimespec(st.st_atim);

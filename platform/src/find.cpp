@@ -24,7 +24,8 @@ enum : int {
   kDosDot = -4,   // a '.', or nothing at the end of the name
 };
 
-std::vector<int> CompilePattern(const std::u16string& p) {
+std::vector<int> CompilePattern(const std::u16string &p)
+{
   std::vector<int> out;
   if (p == u"*.*") return {kStar};
   for (size_t i = 0; i < p.size(); ++i) {
@@ -47,20 +48,23 @@ std::vector<int> CompilePattern(const std::u16string& p) {
 // Matches by dynamic programming over (pattern position, name position).
 class Matcher {
  public:
-  Matcher(const std::vector<int>& pat, const std::u16string& name)
-      : pat_(pat), name_(name), memo_((pat.size() + 1) * (name.size() + 1), -1) {
+  Matcher(const std::vector<int> &pat, const std::u16string &name)
+      : pat_(pat), name_(name), memo_((pat.size() + 1) * (name.size() + 1), -1)
+  {
     size_t dot = name.rfind(u'.');
     lastDot_ = dot == std::u16string::npos ? name.size() : dot;
   }
   bool Run() { return At(0, 0); }
 
  private:
-  bool At(size_t pi, size_t ni) {
-    signed char& m = memo_[pi * (name_.size() + 1) + ni];
+  bool At(size_t pi, size_t ni)
+  {
+    signed char &m = memo_[pi * (name_.size() + 1) + ni];
     if (m < 0) m = Compute(pi, ni) ? 1 : 0;
     return m != 0;
   }
-  bool Compute(size_t pi, size_t ni) {
+  bool Compute(size_t pi, size_t ni)
+  {
     const size_t n = name_.size();
     if (pi == pat_.size()) return ni == n;
     int t = pat_[pi];
@@ -76,8 +80,8 @@ class Matcher {
       default: return ni < n && FoldUpper(name_[ni]) == t && At(pi + 1, ni + 1);
     }
   }
-  const std::vector<int>& pat_;
-  const std::u16string& name_;
+  const std::vector<int> &pat_;
+  const std::u16string &name_;
   std::vector<signed char> memo_;
   size_t lastDot_;
 };
@@ -85,7 +89,8 @@ class Matcher {
 bool IsSep(WCHAR c) { return c == u'\\' || c == u'/'; }
 
 // Host names that no Windows path can name are left out of listings.
-bool IsWindowsName(const std::u16string& n) {
+bool IsWindowsName(const std::u16string &n)
+{
   if (n.empty() || n.size() >= MAX_PATH) return false;
   for (WCHAR c : n) {
     if (c < 0x20 || c == u'\\' || c == u'/' || c == u':' || c == u'*' || c == u'?' || c == u'"' || c == u'<' ||
@@ -95,7 +100,8 @@ bool IsWindowsName(const std::u16string& n) {
   return true;
 }
 
-void FillFindData(const struct stat& st, const std::u16string& name, WIN32_FIND_DATAW& d) {
+void FillFindData(const struct stat &st, const std::u16string &name, WIN32_FIND_DATAW &d)
+{
   memset(&d, 0, sizeof d);
   d.dwFileAttributes = AttributesFromStat(st);
   d.ftCreationTime = FileTimeFromTimespec(st.st_ctim);
@@ -118,7 +124,8 @@ struct FindObject : Object {
 
 }  // namespace
 
-bool WildcardMatch(const std::u16string& pattern, const std::u16string& name) {
+bool WildcardMatch(const std::u16string &pattern, const std::u16string &name)
+{
   std::vector<int> pat = CompilePattern(pattern);
   return Matcher(pat, name).Run();
 }
@@ -127,14 +134,16 @@ bool WildcardMatch(const std::u16string& pattern, const std::u16string& name) {
 
 namespace {
 
-HANDLE FailFind(DWORD err) {
+HANDLE FailFind(DWORD err)
+{
   SetLastError(err);
   return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
 
-HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
+HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData)
+{
   if (!lpFileName || !lpFindFileData) return FailFind(ERROR_INVALID_PARAMETER);
   std::u16string in(lpFileName);
   if (in.empty()) return FailFind(ERROR_PATH_NOT_FOUND);
@@ -152,15 +161,16 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
   if (folder.empty()) folder = u".";
   std::u16string fullFolder;
   std::string host;
-  if (!plat::FullWinPath(folder.c_str(), fullFolder) || !plat::MapPath(fullFolder.c_str(), host)) return INVALID_HANDLE_VALUE;
+  if (!plat::FullWinPath(folder.c_str(), fullFolder) || !plat::MapPath(fullFolder.c_str(), host))
+    return INVALID_HANDLE_VALUE;
   struct stat dirSt;
   if (stat(host.c_str(), &dirSt) != 0 || !S_ISDIR(dirSt.st_mode)) return FailFind(ERROR_PATH_NOT_FOUND);
 
   std::vector<int> pat = plat::CompilePattern(pattern);
   auto find = std::make_shared<plat::FindObject>();
   std::vector<WIN32_FIND_DATAW> named;
-  if (DIR* d = opendir(host.c_str())) {
-    while (struct dirent* e = readdir(d)) {
+  if (DIR *d = opendir(host.c_str())) {
+    while (struct dirent *e = readdir(d)) {
       if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, "..")) continue;
       std::u16string name = plat::Utf8ToUtf16(e->d_name);
       if (!plat::IsWindowsName(name) || !plat::Matcher(pat, name).Run()) continue;
@@ -174,7 +184,7 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
     plat::SetErrorFromErrno(errno);
     return INVALID_HANDLE_VALUE;
   }
-  std::sort(named.begin(), named.end(), [](const WIN32_FIND_DATAW& a, const WIN32_FIND_DATAW& b) {
+  std::sort(named.begin(), named.end(), [](const WIN32_FIND_DATAW &a, const WIN32_FIND_DATAW &b) {
     return plat::FoldCompare(a.cFileName, plat::WLen(a.cFileName), b.cFileName, plat::WLen(b.cFileName)) < 0;
   });
   // Folders other than a drive's root list "." and ".." first.
@@ -200,7 +210,8 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
   return h;
 }
 
-BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
+BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData)
+{
   auto find = plat::HandleGetAs<plat::FindObject>(hFindFile, plat::OBJ_FIND);
   if (!find) return FALSE;
   if (!lpFindFileData) {
@@ -216,7 +227,8 @@ BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
   return TRUE;
 }
 
-BOOL WINAPI FindClose(HANDLE hFindFile) {
+BOOL WINAPI FindClose(HANDLE hFindFile)
+{
   if (!plat::HandleGet(hFindFile, plat::OBJ_FIND)) return FALSE;
   return plat::HandleClose(hFindFile);
 }

@@ -20,7 +20,7 @@ namespace {
 // The system texts of the errors the driver and its tests word for the user.
 struct SystemText {
   DWORD code;
-  const char16_t* text;
+  const char16_t *text;
 };
 const SystemText kSystemTexts[] = {
     {0, u"The operation completed successfully.\r\n"},
@@ -49,8 +49,9 @@ const SystemText kSystemTexts[] = {
     {3012, u"No printers were found.\r\n"},
 };
 
-const char16_t* FindSystemText(DWORD code) {
-  for (const SystemText& t : kSystemTexts) {
+const char16_t *FindSystemText(DWORD code)
+{
+  for (const SystemText &t : kSystemTexts) {
     if (t.code == code) return t.text;
   }
   return nullptr;
@@ -59,9 +60,10 @@ const char16_t* FindSystemText(DWORD code) {
 // The arguments of the inserts, 1-based.
 class Args {
  public:
-  Args(va_list* list, const DWORD_PTR* array) : list_(list), array_(array) {}
+  Args(va_list *list, const DWORD_PTR *array) : list_(list), array_(array) {}
   // Argument n; a va_list is read in order up to n, each argument one pointer-sized slot.
-  bool Get(int n, DWORD_PTR* out) {
+  bool Get(int n, DWORD_PTR *out)
+  {
     if (array_) {
       *out = array_[n - 1];
       return true;
@@ -73,18 +75,19 @@ class Args {
   }
 
  private:
-  va_list* list_;
-  const DWORD_PTR* array_;
+  va_list *list_;
+  const DWORD_PTR *array_;
   std::vector<DWORD_PTR> read_;
 };
 
 bool IsDigit(WCHAR c) { return c >= u'0' && c <= u'9'; }
 
 // One insert with its "!fmt!" conversion; false for a conversion the layer refuses.
-bool Insert(std::u16string& out, DWORD_PTR arg, const std::u16string& spec) {
+bool Insert(std::u16string &out, DWORD_PTR arg, const std::u16string &spec)
+{
   WCHAR conv = spec.empty() ? u's' : spec.back();
   if (conv == u's' || conv == u'S') {
-    const WCHAR* s = reinterpret_cast<const WCHAR*>(arg);
+    const WCHAR *s = reinterpret_cast<const WCHAR *>(arg);
     if (!s) return false;
     out.append(s, WLen(s));
     return true;
@@ -123,18 +126,18 @@ bool Insert(std::u16string& out, DWORD_PTR arg, const std::u16string& spec) {
       else
         snprintf(buf, sizeof buf, fmt.c_str(), static_cast<unsigned>(arg));
       break;
-    default:
-      return false;
+    default: return false;
   }
-  for (const char* p = buf; *p; ++p) out.push_back(static_cast<WCHAR>(*p));
+  for (const char *p = buf; *p; ++p) out.push_back(static_cast<WCHAR>(*p));
   return true;
 }
 
 // Expands the escapes and inserts of a message text.
-bool Expand(const WCHAR* src, DWORD flags, Args& args, std::u16string& out) {
+bool Expand(const WCHAR *src, DWORD flags, Args &args, std::u16string &out)
+{
   bool ignoreInserts = (flags & FORMAT_MESSAGE_IGNORE_INSERTS) != 0;
   bool joinLines = (flags & FORMAT_MESSAGE_MAX_WIDTH_MASK) != 0;
-  for (const WCHAR* p = src; *p;) {
+  for (const WCHAR *p = src; *p;) {
     if (*p != u'%') {
       if (joinLines && (*p == u'\r' || *p == u'\n')) {
         if (*p == u'\r' && p[1] == u'\n') ++p;
@@ -145,7 +148,7 @@ bool Expand(const WCHAR* src, DWORD flags, Args& args, std::u16string& out) {
       ++p;
       continue;
     }
-    const WCHAR* start = p++;
+    const WCHAR *start = p++;
     WCHAR c = *p;
     if (c == 0) break;
     if (IsDigit(c) && c != u'0') {
@@ -154,7 +157,7 @@ bool Expand(const WCHAR* src, DWORD flags, Args& args, std::u16string& out) {
       if (IsDigit(*p)) n = n * 10 + (*p++ - u'0');
       std::u16string spec;
       if (*p == u'!') {
-        const WCHAR* end = p + 1;
+        const WCHAR *end = p + 1;
         while (*end && *end != u'!') ++end;
         if (*end != u'!') return false;
         spec.assign(p + 1, static_cast<size_t>(end - p - 1));
@@ -186,16 +189,17 @@ bool Expand(const WCHAR* src, DWORD flags, Args& args, std::u16string& out) {
 using namespace plat;
 
 DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPWSTR lpBuffer,
-                            DWORD nSize, va_list* Arguments) {
+                            DWORD nSize, va_list *Arguments)
+{
   if (!lpBuffer) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
   bool allocate = (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0;
-  if (allocate) *reinterpret_cast<LPWSTR*>(lpBuffer) = nullptr;
-  const WCHAR* text = nullptr;
+  if (allocate) *reinterpret_cast<LPWSTR *>(lpBuffer) = nullptr;
+  const WCHAR *text = nullptr;
   if (dwFlags & FORMAT_MESSAGE_FROM_STRING) {
-    text = static_cast<const WCHAR*>(lpSource);
+    text = static_cast<const WCHAR *>(lpSource);
   } else if (dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) {
     if (dwLanguageId != 0 && dwLanguageId != 0x0400 && dwLanguageId != 0x0800 && dwLanguageId != 0x0409) {
       SetLastError(ERROR_RESOURCE_LANG_NOT_FOUND);
@@ -211,8 +215,8 @@ DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, 
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  const DWORD_PTR* array =
-      (dwFlags & FORMAT_MESSAGE_ARGUMENT_ARRAY) ? reinterpret_cast<const DWORD_PTR*>(Arguments) : nullptr;
+  const DWORD_PTR *array =
+      (dwFlags & FORMAT_MESSAGE_ARGUMENT_ARRAY) ? reinterpret_cast<const DWORD_PTR *>(Arguments) : nullptr;
   Args args(array ? nullptr : Arguments, array);
   std::u16string out;
   if (!Expand(text, dwFlags, args, out)) {
@@ -228,7 +232,7 @@ DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, 
       return 0;
     }
     memcpy(buf, out.data(), n * sizeof(WCHAR));
-    *reinterpret_cast<LPWSTR*>(lpBuffer) = buf;
+    *reinterpret_cast<LPWSTR *>(lpBuffer) = buf;
     return n;
   }
   if (n + 1 > nSize) {

@@ -8,17 +8,19 @@ namespace plat {
 namespace {
 
 std::mutex g_lock;
-std::unordered_map<uintptr_t, std::shared_ptr<Object>>& Table() {
-  static auto* table = new std::unordered_map<uintptr_t, std::shared_ptr<Object>>();
+std::unordered_map<uintptr_t, std::shared_ptr<Object>> &Table()
+{
+  static auto *table = new std::unordered_map<uintptr_t, std::shared_ptr<Object>>();
   return *table;
 }
 uintptr_t g_next = 0x100;
 
 }  // namespace
 
-HANDLE HandleAdd(std::shared_ptr<Object> obj) {
+HANDLE HandleAdd(std::shared_ptr<Object> obj)
+{
   std::lock_guard<std::mutex> guard(g_lock);
-  auto& table = Table();
+  auto &table = Table();
   if (table.size() >= 0x100000) {
     SetLastError(ERROR_TOO_MANY_OPEN_FILES);
     return NULL;
@@ -33,7 +35,8 @@ HANDLE HandleAdd(std::shared_ptr<Object> obj) {
   return reinterpret_cast<HANDLE>(g_next);
 }
 
-std::shared_ptr<Object> HandleGet(HANDLE h, ObjKind kind) {
+std::shared_ptr<Object> HandleGet(HANDLE h, ObjKind kind)
+{
   std::lock_guard<std::mutex> guard(g_lock);
   auto it = Table().find(reinterpret_cast<uintptr_t>(h));
   if (it == Table().end() || (kind != OBJ_ANY && it->second->kind != kind)) {
@@ -43,7 +46,8 @@ std::shared_ptr<Object> HandleGet(HANDLE h, ObjKind kind) {
   return it->second;
 }
 
-BOOL HandleClose(HANDLE h) {
+BOOL HandleClose(HANDLE h)
+{
   std::shared_ptr<Object> obj;
   {
     std::lock_guard<std::mutex> guard(g_lock);
@@ -58,7 +62,8 @@ BOOL HandleClose(HANDLE h) {
   return obj->Close();
 }
 
-size_t HandleCount() {
+size_t HandleCount()
+{
   std::lock_guard<std::mutex> guard(g_lock);
   return Table().size();
 }

@@ -35,7 +35,8 @@ HANDLE HandleAdd(std::shared_ptr<Object> obj);
 // Looks a handle up; an unknown handle or a wrong kind sets ERROR_INVALID_HANDLE and answers null.
 std::shared_ptr<Object> HandleGet(HANDLE h, ObjKind kind);
 template <class T>
-std::shared_ptr<T> HandleGetAs(HANDLE h, ObjKind kind) {
+std::shared_ptr<T> HandleGetAs(HANDLE h, ObjKind kind)
+{
   return std::static_pointer_cast<T>(HandleGet(h, kind));
 }
 // Removes a handle and closes its object.
@@ -44,35 +45,35 @@ BOOL HandleClose(HANDLE h);
 size_t HandleCount();
 
 // UTF-16 <-> UTF-8 for host file names; unpaired surrogates become U+FFFD.
-std::string Utf16ToUtf8(const WCHAR* s, size_t n);
-std::string Utf16ToUtf8(const WCHAR* s);
-std::u16string Utf8ToUtf16(const std::string& s);
+std::string Utf16ToUtf8(const WCHAR *s, size_t n);
+std::string Utf16ToUtf8(const WCHAR *s);
+std::u16string Utf8ToUtf16(const std::string &s);
 // Appends one code point (at most U+10FFFF) in UTF-8.
-void AppendUtf8(std::string& out, uint32_t c);
+void AppendUtf8(std::string &out, uint32_t c);
 
 // Length of a NUL-terminated UTF-16 string.
-size_t WLen(const WCHAR* s);
+size_t WLen(const WCHAR *s);
 
 // Sets the last error from a host errno value and answers it.
 DWORD SetErrorFromErrno(int err);
 
 // Maps a Windows path to a host path (see PlatMapPath); std::string form.
-BOOL MapPath(const WCHAR* winPath, std::string& out);
+BOOL MapPath(const WCHAR *winPath, std::string &out);
 
 // The host path of a Windows path with every name taken exactly as written, without
 // looking at the disk. It equals MapPath's answer whenever that path exists on the host
 // (a caller that finds it there by stat needs no MapPath).
-BOOL ExactHostPath(const WCHAR* winPath, std::string& out);
+BOOL ExactHostPath(const WCHAR *winPath, std::string &out);
 
 // ExactHostPath of a fixed absolute Windows path, computed again only when the machine
 // root is set anew. Not thread-safe: use it under the owner's lock.
 class FixedHostPath {
  public:
-  explicit FixedHostPath(const WCHAR* winPath) : win_(winPath) {}
-  bool Get(std::string& out);
+  explicit FixedHostPath(const WCHAR *winPath) : win_(winPath) {}
+  bool Get(std::string &out);
 
  private:
-  const WCHAR* win_;
+  const WCHAR *win_;
   unsigned version_ = 0;
   std::string path_;
 };
@@ -87,8 +88,8 @@ namespace plat {
 // ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic and full-width Latin letters.
 WCHAR FoldUpper(WCHAR c);
 // Case-insensitive comparison of two UTF-16 strings under FoldUpper: <0, 0, >0.
-int FoldCompare(const WCHAR* a, size_t na, const WCHAR* b, size_t nb);
+int FoldCompare(const WCHAR *a, size_t na, const WCHAR *b, size_t nb);
 // Turns a Windows path into its full normalized form ("C:\\A\\b.ini"), resolving
 // relative paths against the current folder and "." and ".." components.
-BOOL FullWinPath(const WCHAR* winPath, std::u16string& full);
+BOOL FullWinPath(const WCHAR *winPath, std::u16string &full);
 }  // namespace plat

@@ -9,7 +9,8 @@
 namespace {
 
 // Converts an ANSI path of the active code page; FALSE with the last error set.
-BOOL AnsiPath(LPCSTR path, std::u16string& out) {
+BOOL AnsiPath(LPCSTR path, std::u16string &out)
+{
   if (!path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -22,13 +23,17 @@ BOOL AnsiPath(LPCSTR path, std::u16string& out) {
   return TRUE;
 }
 
-HFILE ToHfile(HANDLE h) { return h == INVALID_HANDLE_VALUE ? HFILE_ERROR : static_cast<HFILE>(reinterpret_cast<intptr_t>(h)); }
+HFILE ToHfile(HANDLE h)
+{
+  return h == INVALID_HANDLE_VALUE ? HFILE_ERROR : static_cast<HFILE>(reinterpret_cast<intptr_t>(h));
+}
 
 HANDLE ToHandle(HFILE f) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(f)); }
 
 // Shortens the file at its pointer (a write of zero bytes). Counts as a file write for
 // the fault injection.
-BOOL TruncateHere(HFILE hFile) {
+BOOL TruncateHere(HFILE hFile)
+{
   auto core = plat::FileFromHandle(ToHandle(hFile));
   if (!core) return FALSE;
   if (!core->canWrite) {
@@ -46,14 +51,16 @@ BOOL TruncateHere(HFILE hFile) {
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile)
+{
   std::u16string wide;
   if (!AnsiPath(lpFileName, wide)) return INVALID_HANDLE_VALUE;
   return CreateFileW(wide.c_str(), dwDesiredAccess, dwShareMode, lpSecurityAttributes, dwCreationDisposition,
                      dwFlagsAndAttributes, hTemplateFile);
 }
 
-HFILE WINAPI _lopen(LPCSTR lpPathName, int iReadWrite) {
+HFILE WINAPI _lopen(LPCSTR lpPathName, int iReadWrite)
+{
   DWORD access;
   switch (iReadWrite & 3) {
     case OF_READ: access = GENERIC_READ; break;
@@ -75,21 +82,23 @@ HFILE WINAPI _lopen(LPCSTR lpPathName, int iReadWrite) {
   return ToHfile(CreateFileW(wide.c_str(), access, share, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
 }
 
-HFILE WINAPI _lcreat(LPCSTR lpPathName, int iAttribute) {
+HFILE WINAPI _lcreat(LPCSTR lpPathName, int iAttribute)
+{
   // 0 normal, 1 read-only, 2 hidden, 4 system, or a sum of these.
   if (iAttribute < 0 || iAttribute > 7) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return HFILE_ERROR;
   }
-  DWORD attrs = static_cast<DWORD>(iAttribute) &
-                (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  DWORD attrs =
+      static_cast<DWORD>(iAttribute) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   std::u16string wide;
   if (!AnsiPath(lpPathName, wide)) return HFILE_ERROR;
   return ToHfile(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                              CREATE_ALWAYS, attrs ? attrs : FILE_ATTRIBUTE_NORMAL, NULL));
 }
 
-LONG WINAPI _llseek(HFILE hFile, LONG lOffset, int iOrigin) {
+LONG WINAPI _llseek(HFILE hFile, LONG lOffset, int iOrigin)
+{
   DWORD pos = SetFilePointer(ToHandle(hFile), lOffset, NULL, static_cast<DWORD>(iOrigin));
   if (pos == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return HFILE_ERROR;
   if (pos > 0x7FFFFFFFu) {
@@ -100,13 +109,15 @@ LONG WINAPI _llseek(HFILE hFile, LONG lOffset, int iOrigin) {
   return static_cast<LONG>(pos);
 }
 
-UINT WINAPI _lread(HFILE hFile, LPVOID lpBuffer, UINT uBytes) {
+UINT WINAPI _lread(HFILE hFile, LPVOID lpBuffer, UINT uBytes)
+{
   DWORD got = 0;
   if (!ReadFile(ToHandle(hFile), lpBuffer, uBytes, &got, NULL)) return static_cast<UINT>(HFILE_ERROR);
   return got;
 }
 
-long WINAPI _hread(HFILE hFile, LPVOID lpBuffer, long lBytes) {
+long WINAPI _hread(HFILE hFile, LPVOID lpBuffer, long lBytes)
+{
   if (lBytes < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return HFILE_ERROR;
@@ -116,14 +127,16 @@ long WINAPI _hread(HFILE hFile, LPVOID lpBuffer, long lBytes) {
   return static_cast<long>(got);
 }
 
-UINT WINAPI _lwrite(HFILE hFile, LPCSTR lpBuffer, UINT uBytes) {
+UINT WINAPI _lwrite(HFILE hFile, LPCSTR lpBuffer, UINT uBytes)
+{
   if (uBytes == 0) return TruncateHere(hFile) ? 0 : static_cast<UINT>(HFILE_ERROR);
   DWORD put = 0;
   if (!WriteFile(ToHandle(hFile), lpBuffer, uBytes, &put, NULL)) return static_cast<UINT>(HFILE_ERROR);
   return put;
 }
 
-long WINAPI _hwrite(HFILE hFile, LPCSTR lpBuffer, long lBytes) {
+long WINAPI _hwrite(HFILE hFile, LPCSTR lpBuffer, long lBytes)
+{
   if (lBytes < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return HFILE_ERROR;
@@ -134,7 +147,8 @@ long WINAPI _hwrite(HFILE hFile, LPCSTR lpBuffer, long lBytes) {
   return static_cast<long>(put);
 }
 
-HFILE WINAPI _lclose(HFILE hFile) {
+HFILE WINAPI _lclose(HFILE hFile)
+{
   if (!plat::HandleGet(ToHandle(hFile), plat::OBJ_FILE)) return HFILE_ERROR;
   return plat::HandleClose(ToHandle(hFile)) ? 0 : HFILE_ERROR;
 }

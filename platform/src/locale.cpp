@@ -15,30 +15,30 @@ namespace {
 // One locale. Texts are UTF-8; numbers are given as they are reported.
 struct LocaleRow {
   LCID lcid;
-  const char* name;       // LOCALE_SNAME
-  const char* iso639;     // LOCALE_SISO639LANGNAME
-  const char* iso3166;    // LOCALE_SISO3166CTRYNAME
-  const char* engLang;    // LOCALE_SENGLANGUAGE
-  const char* engCtry;    // LOCALE_SENGCOUNTRY
-  const char* abbrLang;   // LOCALE_SABBREVLANGNAME
-  const char* abbrCtry;   // LOCALE_SABBREVCTRYNAME
-  const char* natLang;    // LOCALE_SNATIVELANGNAME
-  const char* natCtry;    // LOCALE_SNATIVECTRYNAME
-  DWORD country;          // LOCALE_ICOUNTRY (telephone country code)
-  DWORD measure;          // LOCALE_IMEASURE: 0 metric, 1 U.S.
-  DWORD paper;            // LOCALE_IPAPERSIZE: 1 Letter, 9 A4
+  const char *name;      // LOCALE_SNAME
+  const char *iso639;    // LOCALE_SISO639LANGNAME
+  const char *iso3166;   // LOCALE_SISO3166CTRYNAME
+  const char *engLang;   // LOCALE_SENGLANGUAGE
+  const char *engCtry;   // LOCALE_SENGCOUNTRY
+  const char *abbrLang;  // LOCALE_SABBREVLANGNAME
+  const char *abbrCtry;  // LOCALE_SABBREVCTRYNAME
+  const char *natLang;   // LOCALE_SNATIVELANGNAME
+  const char *natCtry;   // LOCALE_SNATIVECTRYNAME
+  DWORD country;         // LOCALE_ICOUNTRY (telephone country code)
+  DWORD measure;         // LOCALE_IMEASURE: 0 metric, 1 U.S.
+  DWORD paper;           // LOCALE_IPAPERSIZE: 1 Letter, 9 A4
   DWORD ansiCp, oemCp, macCp;
-  const char* decimal;    // LOCALE_SDECIMAL
-  const char* thousand;   // LOCALE_STHOUSAND
-  const char* list;       // LOCALE_SLIST
+  const char *decimal;   // LOCALE_SDECIMAL
+  const char *thousand;  // LOCALE_STHOUSAND
+  const char *list;      // LOCALE_SLIST
 };
 
 #define NBSP "\xC2\xA0"
 
 // The first row of each primary language is its default sub-language.
 const LocaleRow kLocales[] = {
-    {0x0409, "en-US", "en", "US", "English", "United States", "ENU", "USA", "English", "United States", 1, 1, 1,
-     1252, 437, 10000, ".", ",", ","},
+    {0x0409, "en-US", "en", "US", "English", "United States", "ENU", "USA", "English", "United States", 1, 1, 1, 1252,
+     437, 10000, ".", ",", ","},
     {0x0809, "en-GB", "en", "GB", "English", "United Kingdom", "ENG", "GBR", "English", "United Kingdom", 44, 0, 9,
      1252, 850, 10000, ".", ",", ","},
     {0x1009, "en-CA", "en", "CA", "English", "Canada", "ENC", "CAN", "English", "Canada", 2, 0, 1, 1252, 850, 10000,
@@ -53,18 +53,25 @@ const LocaleRow kLocales[] = {
      10000, ".", "'", ";"},
     {0x0C07, "de-AT", "de", "AT", "German", "Austria", "DEA", "AUT", "Deutsch", "\xC3\x96sterreich", 43, 0, 9, 1252,
      850, 10000, ",", ".", ";"},
-    {0x040C, "fr-FR", "fr", "FR", "French", "France", "FRA", "FRA", "fran\xC3\xA7" "ais", "France", 33, 0, 9, 1252,
-     850, 10000, ",", NBSP, ";"},
-    {0x0C0C, "fr-CA", "fr", "CA", "French", "Canada", "FRC", "CAN", "fran\xC3\xA7" "ais", "Canada", 2, 0, 1, 1252,
-     850, 10000, ",", NBSP, ";"},
-    {0x080C, "fr-BE", "fr", "BE", "French", "Belgium", "FRB", "BEL", "fran\xC3\xA7" "ais", "Belgique", 32, 0, 9, 1252,
-     850, 10000, ",", ".", ";"},
+    {0x040C, "fr-FR", "fr", "FR", "French", "France", "FRA", "FRA",
+     "fran\xC3\xA7"
+     "ais",
+     "France", 33, 0, 9, 1252, 850, 10000, ",", NBSP, ";"},
+    {0x0C0C, "fr-CA", "fr", "CA", "French", "Canada", "FRC", "CAN",
+     "fran\xC3\xA7"
+     "ais",
+     "Canada", 2, 0, 1, 1252, 850, 10000, ",", NBSP, ";"},
+    {0x080C, "fr-BE", "fr", "BE", "French", "Belgium", "FRB", "BEL",
+     "fran\xC3\xA7"
+     "ais",
+     "Belgique", 32, 0, 9, 1252, 850, 10000, ",", ".", ";"},
     {0x0804, "zh-CN", "zh", "CN", "Chinese", "People's Republic of China", "CHS", "CHN",
      "\xE4\xB8\xAD\xE6\x96\x87(\xE4\xB8\xAD\xE5\x9B\xBD)",
-     "\xE4\xB8\xAD\xE5\x8D\x8E\xE4\xBA\xBA\xE6\xB0\x91\xE5\x85\xB1\xE5\x92\x8C\xE5\x9B\xBD", 86, 0, 9, 936, 936,
-     10008, ".", ",", ","},
-    {0x0404, "zh-TW", "zh", "TW", "Chinese", "Taiwan", "CHT", "TWN", "\xE4\xB8\xAD\xE6\x96\x87(\xE5\x8F\xB0\xE7\x81\xA3)",
-     "\xE5\x8F\xB0\xE7\x81\xA3", 886, 0, 9, 950, 950, 10002, ".", ",", ","},
+     "\xE4\xB8\xAD\xE5\x8D\x8E\xE4\xBA\xBA\xE6\xB0\x91\xE5\x85\xB1\xE5\x92\x8C\xE5\x9B\xBD", 86, 0, 9, 936, 936, 10008,
+     ".", ",", ","},
+    {0x0404, "zh-TW", "zh", "TW", "Chinese", "Taiwan", "CHT", "TWN",
+     "\xE4\xB8\xAD\xE6\x96\x87(\xE5\x8F\xB0\xE7\x81\xA3)", "\xE5\x8F\xB0\xE7\x81\xA3", 886, 0, 9, 950, 950, 10002, ".",
+     ",", ","},
     {0x0C04, "zh-HK", "zh", "HK", "Chinese", "Hong Kong S.A.R.", "ZHH", "HKG",
      "\xE4\xB8\xAD\xE6\x96\x87(\xE9\xA6\x99\xE6\xB8\xAF)", "\xE9\xA6\x99\xE6\xB8\xAF", 852, 0, 9, 950, 950, 10002, ".",
      ",", ","},
@@ -72,12 +79,16 @@ const LocaleRow kLocales[] = {
      "\xEB\x8C\x80\xED\x95\x9C\xEB\xAF\xBC\xEA\xB5\xAD", 82, 0, 9, 949, 949, 10003, ".", ",", ","},
     {0x0410, "it-IT", "it", "IT", "Italian", "Italy", "ITA", "ITA", "italiano", "Italia", 39, 0, 9, 1252, 850, 10000,
      ",", ".", ";"},
-    {0x0C0A, "es-ES", "es", "ES", "Spanish", "Spain", "ESN", "ESP", "espa\xC3\xB1ol", "Espa\xC3\xB1" "a", 34, 0, 9,
-     1252, 850, 10000, ",", ".", ";"},
-    {0x040A, "es-ES_tradnl", "es", "ES", "Spanish", "Spain", "ESP", "ESP", "espa\xC3\xB1ol", "Espa\xC3\xB1" "a", 34, 0,
-     9, 1252, 850, 10000, ",", ".", ";"},
-    {0x080A, "es-MX", "es", "MX", "Spanish", "Mexico", "ESM", "MEX", "espa\xC3\xB1ol", "M\xC3\xA9xico", 52, 0, 1,
-     1252, 850, 10000, ".", ",", ","},
+    {0x0C0A, "es-ES", "es", "ES", "Spanish", "Spain", "ESN", "ESP", "espa\xC3\xB1ol",
+     "Espa\xC3\xB1"
+     "a",
+     34, 0, 9, 1252, 850, 10000, ",", ".", ";"},
+    {0x040A, "es-ES_tradnl", "es", "ES", "Spanish", "Spain", "ESP", "ESP", "espa\xC3\xB1ol",
+     "Espa\xC3\xB1"
+     "a",
+     34, 0, 9, 1252, 850, 10000, ",", ".", ";"},
+    {0x080A, "es-MX", "es", "MX", "Spanish", "Mexico", "ESM", "MEX", "espa\xC3\xB1ol", "M\xC3\xA9xico", 52, 0, 1, 1252,
+     850, 10000, ".", ",", ","},
     {0x0413, "nl-NL", "nl", "NL", "Dutch", "Netherlands", "NLD", "NLD", "Nederlands", "Nederland", 31, 0, 9, 1252, 850,
      10000, ",", ".", ";"},
     {0x0813, "nl-BE", "nl", "BE", "Dutch", "Belgium", "NLB", "BEL", "Nederlands", "Belgi\xC3\xAB", 32, 0, 9, 1252, 850,
@@ -89,31 +100,38 @@ const LocaleRow kLocales[] = {
     {0x0419, "ru-RU", "ru", "RU", "Russian", "Russia", "RUS", "RUS",
      "\xD1\x80\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9", "\xD0\xA0\xD0\xBE\xD1\x81\xD1\x81\xD0\xB8\xD1\x8F", 7,
      0, 9, 1251, 866, 10007, ",", NBSP, ";"},
-    {0x0415, "pl-PL", "pl", "PL", "Polish", "Poland", "PLK", "POL", "polski", "Polska", 48, 0, 9, 1250, 852, 10029,
-     ",", NBSP, ";"},
-    {0x0405, "cs-CZ", "cs", "CZ", "Czech", "Czech Republic", "CSY", "CZE", "\xC4\x8D" "e\xC5\xA1tina",
-     "\xC4\x8C" "esk\xC3\xA1 republika", 420, 0, 9, 1250, 852, 10029, ",", NBSP, ";"},
-    {0x040E, "hu-HU", "hu", "HU", "Hungarian", "Hungary", "HUN", "HUN", "magyar", "Magyarorsz\xC3\xA1g", 36, 0, 9,
-     1250, 852, 10029, ",", NBSP, ";"},
+    {0x0415, "pl-PL", "pl", "PL", "Polish", "Poland", "PLK", "POL", "polski", "Polska", 48, 0, 9, 1250, 852, 10029, ",",
+     NBSP, ";"},
+    {0x0405, "cs-CZ", "cs", "CZ", "Czech", "Czech Republic", "CSY", "CZE",
+     "\xC4\x8D"
+     "e\xC5\xA1tina",
+     "\xC4\x8C"
+     "esk\xC3\xA1 republika",
+     420, 0, 9, 1250, 852, 10029, ",", NBSP, ";"},
+    {0x040E, "hu-HU", "hu", "HU", "Hungarian", "Hungary", "HUN", "HUN", "magyar", "Magyarorsz\xC3\xA1g", 36, 0, 9, 1250,
+     852, 10029, ",", NBSP, ";"},
     {0x041D, "sv-SE", "sv", "SE", "Swedish", "Sweden", "SVE", "SWE", "svenska", "Sverige", 46, 0, 9, 1252, 850, 10000,
      ",", NBSP, ";"},
     {0x0406, "da-DK", "da", "DK", "Danish", "Denmark", "DAN", "DNK", "dansk", "Danmark", 45, 0, 9, 1252, 850, 10000,
      ",", ".", ";"},
     {0x040B, "fi-FI", "fi", "FI", "Finnish", "Finland", "FIN", "FIN", "suomi", "Suomi", 358, 0, 9, 1252, 850, 10000,
      ",", NBSP, ";"},
-    {0x0414, "nb-NO", "nb", "NO", "Norwegian", "Norway", "NOR", "NOR", "norsk (bokm\xC3\xA5l)", "Norge", 47, 0, 9,
-     1252, 850, 10000, ",", NBSP, ";"},
+    {0x0414, "nb-NO", "nb", "NO", "Norwegian", "Norway", "NOR", "NOR", "norsk (bokm\xC3\xA5l)", "Norge", 47, 0, 9, 1252,
+     850, 10000, ",", NBSP, ";"},
     {0x0408, "el-GR", "el", "GR", "Greek", "Greece", "ELL", "GRC",
      "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC",
      "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1", 30, 0, 9, 1253, 737, 10006, ",", ".", ";"},
-    {0x041F, "tr-TR", "tr", "TR", "Turkish", "Turkey", "TRK", "TUR", "T\xC3\xBCrk\xC3\xA7" "e",
+    {0x041F, "tr-TR", "tr", "TR", "Turkish", "Turkey", "TRK", "TUR",
+     "T\xC3\xBCrk\xC3\xA7"
+     "e",
      "T\xC3\xBCrkiye", 90, 0, 9, 1254, 857, 10081, ",", ".", ";"},
 };
 
 #undef NBSP
 
-const LocaleRow* FindExact(LANGID lang) {
-  for (const LocaleRow& r : kLocales)
+const LocaleRow *FindExact(LANGID lang)
+{
+  for (const LocaleRow &r : kLocales)
     if (LANGIDFROMLCID(r.lcid) == lang) return &r;
   return nullptr;
 }
@@ -125,17 +143,18 @@ LANGID g_ui = 0x0409;
 thread_local LCID t_threadLocale = 0;  // 0: follows the user default
 
 // KVML_LOCALE: hexadecimal "user[,system[,ui]]"; what is left out follows the user locale.
-void LoadDefault() {
+void LoadDefault()
+{
   g_user = g_system = 0x0409;
   g_ui = 0x0409;
   g_init = true;
-  const char* env = getenv("KVML_LOCALE");
+  const char *env = getenv("KVML_LOCALE");
   if (!env || !*env) return;
   unsigned long v[3];
   int n = 0;
-  const char* p = env;
+  const char *p = env;
   while (n < 3) {
-    char* end;
+    char *end;
     v[n] = strtoul(p, &end, 16);
     if (end == p) return;
     ++n;
@@ -152,11 +171,13 @@ void LoadDefault() {
   }
 }
 
-void EnsureInit() {
+void EnsureInit()
+{
   if (!g_init) LoadDefault();
 }
 
-void ResetLocale() {
+void ResetLocale()
+{
   std::lock_guard<std::mutex> g(g_lock);
   LoadDefault();
   t_threadLocale = 0;
@@ -166,12 +187,14 @@ struct ResetRegistrar {
   ResetRegistrar() { plat::RegisterReset(ResetLocale); }
 } g_registrar;
 
-LCID UserLcid() {
+LCID UserLcid()
+{
   std::lock_guard<std::mutex> g(g_lock);
   EnsureInit();
   return g_user;
 }
-LCID SystemLcid() {
+LCID SystemLcid()
+{
   std::lock_guard<std::mutex> g(g_lock);
   EnsureInit();
   return g_system;
@@ -180,13 +203,16 @@ LCID SystemLcid() {
 // Resolves the default and neutral locale names the way Windows does, then finds the
 // row: LOCALE_NEUTRAL and LOCALE_USER_DEFAULT mean the user locale, LOCALE_SYSTEM_DEFAULT
 // the system locale, a primary language without sub-language its default locale.
-const LocaleRow* Resolve(LCID lcid) {
+const LocaleRow *Resolve(LCID lcid)
+{
   LANGID lang = LANGIDFROMLCID(lcid);
-  if (lcid == LOCALE_NEUTRAL || lcid == LOCALE_USER_DEFAULT) lang = LANGIDFROMLCID(UserLcid());
-  else if (lcid == LOCALE_SYSTEM_DEFAULT) lang = LANGIDFROMLCID(SystemLcid());
+  if (lcid == LOCALE_NEUTRAL || lcid == LOCALE_USER_DEFAULT)
+    lang = LANGIDFROMLCID(UserLcid());
+  else if (lcid == LOCALE_SYSTEM_DEFAULT)
+    lang = LANGIDFROMLCID(SystemLcid());
   if ((lcid >> 16) != 0) return nullptr;  // no alternate sort orders here
   if (SUBLANGID(lang) == SUBLANG_NEUTRAL) {
-    for (const LocaleRow& r : kLocales)
+    for (const LocaleRow &r : kLocales)
       if (PRIMARYLANGID(r.lcid) == PRIMARYLANGID(lang)) return &r;
     return nullptr;
   }
@@ -196,12 +222,19 @@ const LocaleRow* Resolve(LCID lcid) {
 enum class Kind { kText, kNumber, kHex };
 
 // The value of one LCTYPE for a row; false for an unknown type.
-bool Value(const LocaleRow& r, LCTYPE type, Kind& kind, std::u16string& text, DWORD& number) {
-  const char* s = nullptr;
+bool Value(const LocaleRow &r, LCTYPE type, Kind &kind, std::u16string &text, DWORD &number)
+{
+  const char *s = nullptr;
   kind = Kind::kNumber;
   switch (type) {
-    case LOCALE_ILANGUAGE: kind = Kind::kHex; number = LANGIDFROMLCID(r.lcid); break;
-    case LOCALE_IDEFAULTLANGUAGE: kind = Kind::kHex; number = LANGIDFROMLCID(r.lcid); break;
+    case LOCALE_ILANGUAGE:
+      kind = Kind::kHex;
+      number = LANGIDFROMLCID(r.lcid);
+      break;
+    case LOCALE_IDEFAULTLANGUAGE:
+      kind = Kind::kHex;
+      number = LANGIDFROMLCID(r.lcid);
+      break;
     case LOCALE_SLANGUAGE: {
       // The display name, in English here: "English (United States)".
       kind = Kind::kText;
@@ -242,7 +275,8 @@ bool Value(const LocaleRow& r, LCTYPE type, Kind& kind, std::u16string& text, DW
 }
 
 // Looks the value up for both forms. Answers false with the last error set.
-bool Lookup(LCID lcid, LCTYPE lctype, bool& asNumber, std::u16string& text, DWORD& number, const LocaleRow*& row) {
+bool Lookup(LCID lcid, LCTYPE lctype, bool &asNumber, std::u16string &text, DWORD &number, const LocaleRow *&row)
+{
   row = Resolve(lcid);
   if (!row) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -259,7 +293,8 @@ bool Lookup(LCID lcid, LCTYPE lctype, bool& asNumber, std::u16string& text, DWOR
 }
 
 // The size protocol of GetLocaleInfo: count 0 asks for the size; too small fails.
-int CopyOut(const void* data, int units, void* out, int cch, size_t unitSize) {
+int CopyOut(const void *data, int units, void *out, int cch, size_t unitSize)
+{
   if (cch < 0 || (cch > 0 && !out)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -273,13 +308,14 @@ int CopyOut(const void* data, int units, void* out, int cch, size_t unitSize) {
   return units;
 }
 
-const LocaleRow* ValidLocale(LCID lcid) { return (lcid >> 16) == 0 ? FindExact(LANGIDFROMLCID(lcid)) : nullptr; }
+const LocaleRow *ValidLocale(LCID lcid) { return (lcid >> 16) == 0 ? FindExact(LANGIDFROMLCID(lcid)) : nullptr; }
 
 }  // namespace
 
 // ---------------------------------------------------------------- controls
 
-BOOL PlatSetLocale(LCID user, LCID system, LANGID ui) {
+BOOL PlatSetLocale(LCID user, LCID system, LANGID ui)
+{
   if (!ValidLocale(user) || !ValidLocale(system) || !FindExact(ui)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -299,7 +335,8 @@ LCID WINAPI GetSystemDefaultLCID(void) { return SystemLcid(); }
 LANGID WINAPI GetUserDefaultLangID(void) { return LANGIDFROMLCID(UserLcid()); }
 LANGID WINAPI GetSystemDefaultLangID(void) { return LANGIDFROMLCID(SystemLcid()); }
 
-LANGID WINAPI GetUserDefaultUILanguage(void) {
+LANGID WINAPI GetUserDefaultUILanguage(void)
+{
   std::lock_guard<std::mutex> g(g_lock);
   EnsureInit();
   return g_ui;
@@ -310,7 +347,8 @@ LANGID WINAPI GetSystemDefaultUILanguage(void) { return GetUserDefaultUILanguage
 
 LCID WINAPI GetThreadLocale(void) { return t_threadLocale ? t_threadLocale : UserLcid(); }
 
-BOOL WINAPI SetThreadLocale(LCID Locale) {
+BOOL WINAPI SetThreadLocale(LCID Locale)
+{
   if (!ValidLocale(Locale)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -319,26 +357,29 @@ BOOL WINAPI SetThreadLocale(LCID Locale) {
   return TRUE;
 }
 
-BOOL WINAPI IsValidLocale(LCID Locale, DWORD dwFlags) {
+BOOL WINAPI IsValidLocale(LCID Locale, DWORD dwFlags)
+{
   if (dwFlags != LCID_INSTALLED && dwFlags != LCID_SUPPORTED) return FALSE;
   return ValidLocale(Locale) ? TRUE : FALSE;
 }
 
-int WINAPI GetLocaleInfoW(LCID Locale, LCTYPE LCType, LPWSTR lpLCData, int cchData) {
+int WINAPI GetLocaleInfoW(LCID Locale, LCTYPE LCType, LPWSTR lpLCData, int cchData)
+{
   bool asNumber;
   std::u16string text;
   DWORD number = 0;
-  const LocaleRow* row;
+  const LocaleRow *row;
   if (!Lookup(Locale, LCType, asNumber, text, number, row)) return 0;
   if (asNumber) return CopyOut(&number, sizeof(DWORD) / sizeof(WCHAR), lpLCData, cchData, sizeof(WCHAR));
   return CopyOut(text.c_str(), static_cast<int>(text.size() + 1), lpLCData, cchData, sizeof(WCHAR));
 }
 
-int WINAPI GetLocaleInfoA(LCID Locale, LCTYPE LCType, LPSTR lpLCData, int cchData) {
+int WINAPI GetLocaleInfoA(LCID Locale, LCTYPE LCType, LPSTR lpLCData, int cchData)
+{
   bool asNumber;
   std::u16string text;
   DWORD number = 0;
-  const LocaleRow* row;
+  const LocaleRow *row;
   if (!Lookup(Locale, LCType, asNumber, text, number, row)) return 0;
   if (asNumber) return CopyOut(&number, sizeof(DWORD), lpLCData, cchData, 1);
   // Text goes out in the locale's ANSI code page, or the active one when asked for
@@ -351,7 +392,8 @@ int WINAPI GetLocaleInfoA(LCID Locale, LCTYPE LCType, LPSTR lpLCData, int cchDat
   return CopyOut(bytes.data(), n, lpLCData, cchData, 1);
 }
 
-BOOL WINAPI GetComputerNameW(LPWSTR lpBuffer, LPDWORD lpnSize) {
+BOOL WINAPI GetComputerNameW(LPWSTR lpBuffer, LPDWORD lpnSize)
+{
   if (!lpnSize) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -373,7 +415,8 @@ BOOL WINAPI GetComputerNameW(LPWSTR lpBuffer, LPDWORD lpnSize) {
   return TRUE;
 }
 
-BOOL WINAPI GetUserNameW(LPWSTR lpBuffer, LPDWORD pcbBuffer) {
+BOOL WINAPI GetUserNameW(LPWSTR lpBuffer, LPDWORD pcbBuffer)
+{
   if (!pcbBuffer) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

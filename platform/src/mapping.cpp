@@ -20,9 +20,10 @@ constexpr uint64_t kGranularity = 64 * 1024;
 
 struct Section {
   Section() = default;
-  Section(const Section&) = delete;
-  Section& operator=(const Section&) = delete;
-  ~Section() {
+  Section(const Section &) = delete;
+  Section &operator=(const Section &) = delete;
+  ~Section()
+  {
     if (file)
       SectionRemove(*file);
     else if (fd >= 0)
@@ -31,13 +32,14 @@ struct Section {
   std::shared_ptr<FileCore> file;  // null for a mapping of memory
   int fd = -1;
   uint64_t size = 0;
-  bool writable = false;  // PAGE_READWRITE
+  bool writable = false;     // PAGE_READWRITE
   bool copyOnWrite = false;  // PAGE_WRITECOPY
 };
 
 struct MappingObject : Object {
   MappingObject() : Object(OBJ_MAPPING) {}
-  BOOL Close() override {
+  BOOL Close() override
+  {
     section.reset();
     return TRUE;
   }
@@ -50,26 +52,29 @@ struct View {
 };
 
 std::mutex g_viewLock;
-std::map<uintptr_t, View>& Views() {
-  static auto* views = new std::map<uintptr_t, View>();
+std::map<uintptr_t, View> &Views()
+{
+  static auto *views = new std::map<uintptr_t, View>();
   return *views;
 }
 
 // Views a test left mapped are released between tests.
-void ResetViews() {
+void ResetViews()
+{
   std::map<uintptr_t, View> old;
   {
     std::lock_guard<std::mutex> g(g_viewLock);
     old.swap(Views());
   }
-  for (auto& v : old) munmap(reinterpret_cast<void*>(v.first), v.second.length);
+  for (auto &v : old) munmap(reinterpret_cast<void *>(v.first), v.second.length);
 }
 
 struct ResetRegistrar {
   ResetRegistrar() { RegisterReset(ResetViews); }
 } g_registrar;
 
-HANDLE FailNull(DWORD err) {
+HANDLE FailNull(DWORD err)
+{
   SetLastError(err);
   return NULL;
 }
@@ -78,7 +83,8 @@ HANDLE FailNull(DWORD err) {
 }  // namespace plat
 
 HANDLE WINAPI CreateFileMappingW(HANDLE hFile, LPSECURITY_ATTRIBUTES lpFileMappingAttributes, DWORD flProtect,
-                                 DWORD dwMaximumSizeHigh, DWORD dwMaximumSizeLow, LPCWSTR lpName) {
+                                 DWORD dwMaximumSizeHigh, DWORD dwMaximumSizeLow, LPCWSTR lpName)
+{
   using plat::FailNull;
   if (lpName) return FailNull(ERROR_NOT_SUPPORTED);
   if (flProtect & SEC_IMAGE) return FailNull(ERROR_NOT_SUPPORTED);
@@ -137,7 +143,8 @@ HANDLE WINAPI CreateFileMappingW(HANDLE hFile, LPSECURITY_ATTRIBUTES lpFileMappi
 }
 
 LPVOID WINAPI MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess, DWORD dwFileOffsetHigh,
-                            DWORD dwFileOffsetLow, SIZE_T dwNumberOfBytesToMap) {
+                            DWORD dwFileOffsetLow, SIZE_T dwNumberOfBytesToMap)
+{
   auto mapping = plat::HandleGetAs<plat::MappingObject>(hFileMappingObject, plat::OBJ_MAPPING);
   if (!mapping) return NULL;
   std::shared_ptr<plat::Section> sec = mapping->section;
@@ -155,7 +162,7 @@ LPVOID WINAPI MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess, DW
   if (length > sec->size - offset) return plat::FailNull(ERROR_ACCESS_DENIED);
   if (length > SIZE_MAX) return plat::FailNull(ERROR_NOT_ENOUGH_MEMORY);
   int prot = PROT_READ | ((write || copy) ? PROT_WRITE : 0);
-  void* base = mmap(NULL, static_cast<size_t>(length), prot, copy ? MAP_PRIVATE : MAP_SHARED, sec->fd,
+  void *base = mmap(NULL, static_cast<size_t>(length), prot, copy ? MAP_PRIVATE : MAP_SHARED, sec->fd,
                     static_cast<off_t>(offset));
   if (base == MAP_FAILED) return plat::FailNull(ERROR_NOT_ENOUGH_MEMORY);
   std::lock_guard<std::mutex> g(plat::g_viewLock);
@@ -163,7 +170,8 @@ LPVOID WINAPI MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess, DW
   return base;
 }
 
-BOOL WINAPI UnmapViewOfFile(LPCVOID lpBaseAddress) {
+BOOL WINAPI UnmapViewOfFile(LPCVOID lpBaseAddress)
+{
   plat::View view;
   {
     std::lock_guard<std::mutex> g(plat::g_viewLock);
@@ -175,11 +183,12 @@ BOOL WINAPI UnmapViewOfFile(LPCVOID lpBaseAddress) {
     view = std::move(it->second);
     plat::Views().erase(it);
   }
-  munmap(const_cast<void*>(lpBaseAddress), view.length);
+  munmap(const_cast<void *>(lpBaseAddress), view.length);
   return TRUE;  // the section goes with the view's reference, outside the lock
 }
 
-BOOL WINAPI FlushViewOfFile(LPCVOID lpBaseAddress, SIZE_T dwNumberOfBytesToFlush) {
+BOOL WINAPI FlushViewOfFile(LPCVOID lpBaseAddress, SIZE_T dwNumberOfBytesToFlush)
+{
   uintptr_t addr = reinterpret_cast<uintptr_t>(lpBaseAddress);
   uintptr_t start = 0;
   size_t length = 0;
@@ -202,7 +211,7 @@ BOOL WINAPI FlushViewOfFile(LPCVOID lpBaseAddress, SIZE_T dwNumberOfBytesToFlush
   uintptr_t from = addr - (addr - start) % static_cast<uintptr_t>(page);
   uintptr_t end = start + length;
   if (dwNumberOfBytesToFlush && addr + dwNumberOfBytesToFlush < end) end = addr + dwNumberOfBytesToFlush;
-  if (msync(reinterpret_cast<void*>(from), end - from, MS_SYNC) != 0) {
+  if (msync(reinterpret_cast<void *>(from), end - from, MS_SYNC) != 0) {
     plat::SetErrorFromErrno(errno);
     return FALSE;
   }

@@ -22,7 +22,7 @@
 #include "process_internal.h"
 #include "win32/process.h"
 
-extern char** environ;
+extern char **environ;
 
 namespace plat {
 namespace {
@@ -35,7 +35,8 @@ struct ProcState {
   DWORD exitCode = STILL_ACTIVE;
   // With its last handle closed, an ended host process is reaped; a running one is
   // left to run.
-  ~ProcState() {
+  ~ProcState()
+  {
     int status;
     if (host && !ended) waitpid(host, &status, WNOHANG);
   }
@@ -48,7 +49,8 @@ struct ProcObject : Object {
 
 // Updates a host process's state without blocking, reaping it when it has ended.
 // Call with the state's lock held.
-void Poll(ProcState& s) {
+void Poll(ProcState &s)
+{
   if (s.ended || !s.host) return;
   int status = 0;
   pid_t r = waitpid(s.host, &status, WNOHANG);
@@ -67,11 +69,12 @@ void Poll(ProcState& s) {
 struct OptStr {
   bool set = false;
   std::u16string text;
-  void Assign(const WCHAR* s) {
+  void Assign(const WCHAR *s)
+  {
     set = s != nullptr;
     text = s ? s : u"";
   }
-  const WCHAR* Get() const { return set ? text.c_str() : nullptr; }
+  const WCHAR *Get() const { return set ? text.c_str() : nullptr; }
 };
 
 struct Record {
@@ -89,7 +92,8 @@ struct Record {
 };
 
 struct FoldLess {
-  bool operator()(const std::u16string& a, const std::u16string& b) const {
+  bool operator()(const std::u16string &a, const std::u16string &b) const
+  {
     return FoldCompare(a.data(), a.size(), b.data(), b.size()) < 0;
   }
 };
@@ -99,29 +103,33 @@ std::deque<Record> g_records;
 std::map<std::u16string, std::string, FoldLess> g_hostPrograms;
 DWORD g_nextId = 0x1000;
 
-DWORD NewId() {
+DWORD NewId()
+{
   std::lock_guard<std::mutex> guard(g_lock);
   g_nextId += 4;
   if (g_nextId >= 0x00FFFFF0) g_nextId = 0x1004;
   return g_nextId;
 }
 
-void Keep(Record r) {
+void Keep(Record r)
+{
   std::lock_guard<std::mutex> guard(g_lock);
   g_records.push_back(std::move(r));
 }
 
 bool IsBlank(WCHAR c) { return c == u' ' || c == u'\t'; }
 
-bool HasFolder(const std::u16string& s) { return s.find_first_of(u"\\/:") != std::u16string::npos; }
+bool HasFolder(const std::u16string &s) { return s.find_first_of(u"\\/:") != std::u16string::npos; }
 
-std::u16string WithExe(const std::u16string& name) {
+std::u16string WithExe(const std::u16string &name)
+{
   size_t cut = name.find_last_of(u"\\/:");
   std::u16string file = cut == std::u16string::npos ? name : name.substr(cut + 1);
   return file.find(u'.') == std::u16string::npos ? name + u".exe" : name;
 }
 
-bool HostProgramOf(const std::u16string& full, std::string& hostProgram) {
+bool HostProgramOf(const std::u16string &full, std::string &hostProgram)
+{
   std::lock_guard<std::mutex> guard(g_lock);
   auto it = g_hostPrograms.find(full);
   if (it == g_hostPrograms.end()) return false;
@@ -130,17 +138,19 @@ bool HostProgramOf(const std::u16string& full, std::string& hostProgram) {
 }
 
 // A program exists when its file is on the machine or it is mapped to a host program.
-bool ProgramExists(const std::u16string& full) {
+bool ProgramExists(const std::u16string &full)
+{
   std::string host;
   return WinFileExists(full, host) || HostProgramOf(full, host);
 }
 
 // Finds a program name: a path as it stands, a bare name in the search folders.
-bool FindProgram(const std::u16string& name, bool addExe, std::u16string& full) {
+bool FindProgram(const std::u16string &name, bool addExe, std::u16string &full)
+{
   std::u16string n = addExe ? WithExe(name) : name;
   if (n.empty()) return false;
   if (HasFolder(n)) return FullWinPath(n.c_str(), full) && ProgramExists(full);
-  for (const auto& folder : SearchFolders(true)) {
+  for (const auto &folder : SearchFolders(true)) {
     std::u16string candidate;
     if (FullWinPath((folder + u"\\" + n).c_str(), candidate) && ProgramExists(candidate)) {
       full = candidate;
@@ -153,7 +163,8 @@ bool FindProgram(const std::u16string& name, bool addExe, std::u16string& full) 
 // The program of a command line: a quoted first token, or else the shortest prefix
 // ending at a blank that names an existing program, as Win32 tries them. rest receives
 // the position after the program token.
-bool ProgramFromCommandLine(const std::u16string& cmd, std::u16string& full, size_t& rest) {
+bool ProgramFromCommandLine(const std::u16string &cmd, std::u16string &full, size_t &rest)
+{
   size_t i = 0;
   while (i < cmd.size() && IsBlank(cmd[i])) ++i;
   if (i < cmd.size() && cmd[i] == u'"') {
@@ -175,7 +186,8 @@ bool ProgramFromCommandLine(const std::u16string& cmd, std::u16string& full, siz
 // Splits the arguments of a command line by the rules of the C runtime: blanks
 // separate, quotes group, 2n backslashes before a quote give n and the quote groups,
 // 2n+1 give n and a literal quote, "" inside quotes is a literal quote.
-std::vector<std::u16string> SplitArguments(const std::u16string& s, size_t from) {
+std::vector<std::u16string> SplitArguments(const std::u16string &s, size_t from)
+{
   std::vector<std::u16string> args;
   size_t i = from, n = s.size();
   for (;;) {
@@ -211,12 +223,13 @@ std::vector<std::u16string> SplitArguments(const std::u16string& s, size_t from)
 }
 
 // Runs a host program; answers its pid, or 0 with the last error set.
-pid_t SpawnHost(const std::string& program, const std::vector<std::u16string>& args, const std::string& cwd) {
+pid_t SpawnHost(const std::string &program, const std::vector<std::u16string> &args, const std::string &cwd)
+{
   std::vector<std::string> storage;
   storage.push_back(program);
-  for (const auto& a : args) storage.push_back(Utf16ToUtf8(a.data(), a.size()));
-  std::vector<char*> argv;
-  for (auto& s : storage) argv.push_back(s.data());
+  for (const auto &a : args) storage.push_back(Utf16ToUtf8(a.data(), a.size()));
+  std::vector<char *> argv;
+  for (auto &s : storage) argv.push_back(s.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -231,13 +244,15 @@ pid_t SpawnHost(const std::string& program, const std::vector<std::u16string>& a
   return pid;
 }
 
-bool HostFolder(const WCHAR* winPath, std::string& host) {
+bool HostFolder(const WCHAR *winPath, std::string &host)
+{
   struct stat st;
   return MapPath(winPath, host) && stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Checks the arguments and finds the program; fills r.program, rest and the working folder.
-bool Prepare(LPCWSTR app, LPCWSTR cmd, LPCWSTR dir, Record& r, size_t& rest, std::string& hostDir) {
+bool Prepare(LPCWSTR app, LPCWSTR cmd, LPCWSTR dir, Record &r, size_t &rest, std::string &hostDir)
+{
   if (!app && !cmd) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
@@ -277,7 +292,8 @@ bool Prepare(LPCWSTR app, LPCWSTR cmd, LPCWSTR dir, Record& r, size_t& rest, std
   return true;
 }
 
-void ResetProcesses() {
+void ResetProcesses()
+{
   std::lock_guard<std::mutex> guard(g_lock);
   g_records.clear();
   g_hostPrograms.clear();
@@ -287,9 +303,10 @@ struct ResetRegistrar {
   ResetRegistrar() { RegisterReset(ResetProcesses); }
 } g_registrar;
 
-ProcState* StateOf(HANDLE h, ObjKind kind, std::shared_ptr<Object>& keep) {
+ProcState *StateOf(HANDLE h, ObjKind kind, std::shared_ptr<Object> &keep)
+{
   keep = HandleGet(h, kind);
-  auto* p = dynamic_cast<ProcObject*>(keep.get());
+  auto *p = dynamic_cast<ProcObject *>(keep.get());
   if (!p) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -299,13 +316,14 @@ ProcState* StateOf(HANDLE h, ObjKind kind, std::shared_ptr<Object>& keep) {
 
 }  // namespace
 
-DWORD ProcessWait(const std::shared_ptr<Object>& obj, DWORD timeoutMs) {
-  auto* p = dynamic_cast<ProcObject*>(obj.get());
+DWORD ProcessWait(const std::shared_ptr<Object> &obj, DWORD timeoutMs)
+{
+  auto *p = dynamic_cast<ProcObject *>(obj.get());
   if (!p) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0xFFFFFFFFu;
   }
-  ProcState& s = *p->state;
+  ProcState &s = *p->state;
   timespec start;
   clock_gettime(CLOCK_MONOTONIC, &start);
   for (;;) {
@@ -334,8 +352,9 @@ DWORD ProcessWait(const std::shared_ptr<Object>& obj, DWORD timeoutMs) {
   }
 }
 
-bool ProcessSignaled(const std::shared_ptr<Object>& obj) {
-  auto* p = dynamic_cast<ProcObject*>(obj.get());
+bool ProcessSignaled(const std::shared_ptr<Object> &obj)
+{
+  auto *p = dynamic_cast<ProcObject *>(obj.get());
   if (!p) return false;
   std::lock_guard<std::mutex> guard(p->state->lock);
   Poll(*p->state);
@@ -352,7 +371,8 @@ DWORD WINAPI GetCurrentThreadId(void) { return static_cast<DWORD>(syscall(SYS_ge
 BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES lpProcessAttributes,
                            LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles, DWORD dwCreationFlags,
                            LPVOID lpEnvironment, LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW lpStartupInfo,
-                           LPPROCESS_INFORMATION lpProcessInformation) {
+                           LPPROCESS_INFORMATION lpProcessInformation)
+{
   if (!lpStartupInfo || !lpProcessInformation) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -409,7 +429,8 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSE
   return TRUE;
 }
 
-BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
+BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode)
+{
   if (!lpExitCode) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -419,7 +440,7 @@ BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
     return TRUE;
   }
   std::shared_ptr<plat::Object> keep;
-  plat::ProcState* s = plat::StateOf(hProcess, plat::OBJ_PROCESS, keep);
+  plat::ProcState *s = plat::StateOf(hProcess, plat::OBJ_PROCESS, keep);
   if (!s) return FALSE;
   std::lock_guard<std::mutex> guard(s->lock);
   plat::Poll(*s);
@@ -427,7 +448,8 @@ BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
   return TRUE;
 }
 
-BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
+BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode)
+{
   if (!lpExitCode) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -437,7 +459,7 @@ BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
     return TRUE;
   }
   std::shared_ptr<plat::Object> keep;
-  plat::ProcState* s = plat::StateOf(hThread, plat::OBJ_THREAD, keep);
+  plat::ProcState *s = plat::StateOf(hThread, plat::OBJ_THREAD, keep);
   if (!s) return FALSE;
   std::lock_guard<std::mutex> guard(s->lock);
   plat::Poll(*s);
@@ -445,13 +467,14 @@ BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
   return TRUE;
 }
 
-BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode) {
+BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode)
+{
   if (hProcess == GetCurrentProcess()) {
     SetLastError(ERROR_ACCESS_DENIED);  // this layer never ends its own process
     return FALSE;
   }
   std::shared_ptr<plat::Object> keep;
-  plat::ProcState* s = plat::StateOf(hProcess, plat::OBJ_PROCESS, keep);
+  plat::ProcState *s = plat::StateOf(hProcess, plat::OBJ_PROCESS, keep);
   if (!s) return FALSE;
   std::lock_guard<std::mutex> guard(s->lock);
   plat::Poll(*s);
@@ -461,15 +484,15 @@ BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode) {
   }
   kill(s->host, SIGKILL);
   int status;
-  while (waitpid(s->host, &status, 0) < 0 && errno == EINTR) {
-  }
+  while (waitpid(s->host, &status, 0) < 0 && errno == EINTR) {}
   s->ended = true;
   s->exitCode = uExitCode;
   return TRUE;
 }
 
 HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile, LPCWSTR lpParameters,
-                               LPCWSTR lpDirectory, INT nShowCmd) {
+                               LPCWSTR lpDirectory, INT nShowCmd)
+{
   plat::Record r;
   r.call = PLAT_CALL_SHELL_EXECUTE;
   r.op.Assign(lpOperation);
@@ -490,9 +513,10 @@ HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile, L
     std::string host;
     struct stat st;
     if (plat::HasFolder(name) || (lpDirectory && *lpDirectory)) {
-      found = plat::FullWinPath(name.c_str(), full) && plat::MapPath(full.c_str(), host) && stat(host.c_str(), &st) == 0;
+      found =
+          plat::FullWinPath(name.c_str(), full) && plat::MapPath(full.c_str(), host) && stat(host.c_str(), &st) == 0;
     } else {
-      for (const auto& folder : plat::SearchFolders(true)) {
+      for (const auto &folder : plat::SearchFolders(true)) {
         if (plat::FullWinPath((folder + u"\\" + name).c_str(), full) && plat::MapPath(full.c_str(), host) &&
             stat(host.c_str(), &st) == 0) {
           found = true;
@@ -515,15 +539,17 @@ HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile, L
 
 // ---------------------------------------------------------------- controls
 
-DWORD PlatProcessRecordCount(void) {
+DWORD PlatProcessRecordCount(void)
+{
   std::lock_guard<std::mutex> guard(plat::g_lock);
   return static_cast<DWORD>(plat::g_records.size());
 }
 
-BOOL PlatProcessRecordGet(DWORD index, PLAT_PROCESS_RECORD* out) {
+BOOL PlatProcessRecordGet(DWORD index, PLAT_PROCESS_RECORD *out)
+{
   std::lock_guard<std::mutex> guard(plat::g_lock);
   if (!out || index >= plat::g_records.size()) return FALSE;
-  const plat::Record& r = plat::g_records[index];
+  const plat::Record &r = plat::g_records[index];
   memset(out, 0, sizeof *out);
   out->call = r.call;
   out->succeeded = r.ok;
@@ -545,12 +571,14 @@ BOOL PlatProcessRecordGet(DWORD index, PLAT_PROCESS_RECORD* out) {
   return TRUE;
 }
 
-void PlatProcessRecordClear(void) {
+void PlatProcessRecordClear(void)
+{
   std::lock_guard<std::mutex> guard(plat::g_lock);
   plat::g_records.clear();
 }
 
-BOOL PlatProcessRunOnHost(LPCWSTR winProgramPath, const char* hostProgram) {
+BOOL PlatProcessRunOnHost(LPCWSTR winProgramPath, const char *hostProgram)
+{
   std::u16string full;
   if (!winProgramPath || !plat::FullWinPath(winProgramPath, full)) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -12,9 +12,9 @@ namespace plat {
 // object) has ended or ends within timeoutMs (INFINITE waits for ever), WAIT_TIMEOUT
 // otherwise; WAIT_FAILED (0xFFFFFFFF) with ERROR_INVALID_HANDLE for another kind of
 // object. Real host processes are waited for in real time; recorded ones never block.
-DWORD ProcessWait(const std::shared_ptr<Object>& obj, DWORD timeoutMs);
+DWORD ProcessWait(const std::shared_ptr<Object> &obj, DWORD timeoutMs);
 
 // True when obj is a process or thread object whose process has ended (no blocking).
-bool ProcessSignaled(const std::shared_ptr<Object>& obj);
+bool ProcessSignaled(const std::shared_ptr<Object> &obj);
 
 }  // namespace plat

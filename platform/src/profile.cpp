@@ -28,7 +28,7 @@ enum LineKind { LINE_BLANK, LINE_COMMENT, LINE_SECTION, LINE_KEY, LINE_TEXT };
 // a rewrite reproduces every line it does not change exactly.
 struct Line {
   std::string raw;
-  std::string eol;       // encoded "\r\n" or "\n", empty for a last line without one
+  std::string eol;  // encoded "\r\n" or "\n", empty for a last line without one
   LineKind kind = LINE_BLANK;
   std::u16string text;   // the decoded line without surrounding blanks
   std::u16string name;   // section name or key name
@@ -46,39 +46,44 @@ struct SectionInfo {
 struct IniText {
   bool unicode = false;  // UTF-16LE with a byte-order mark
   std::vector<Line> lines;
-  std::vector<SectionInfo> sections;                  // in file order, duplicates kept
+  std::vector<SectionInfo> sections;                        // in file order, duplicates kept
   std::unordered_map<std::u16string, size_t> firstSection;  // folded name -> index in sections
 };
 
 bool IsFileBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\v' || c == u'\r'; }
 
-std::u16string TrimFileBlanks(const std::u16string& s, size_t b, size_t e) {
+std::u16string TrimFileBlanks(const std::u16string &s, size_t b, size_t e)
+{
   while (b < e && IsFileBlank(s[b])) ++b;
   while (e > b && IsFileBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
 }
 
 // Names passed by callers lose leading and trailing spaces (only spaces), as Windows does.
-std::u16string TrimSpaces(const WCHAR* s) {
+std::u16string TrimSpaces(const WCHAR *s)
+{
   size_t n = plat::WLen(s), b = 0;
   while (b < n && s[b] == u' ') ++b;
   while (n > b && s[n - 1] == u' ') --n;
   return std::u16string(s + b, n - b);
 }
 
-std::u16string Fold(const std::u16string& s) {
+std::u16string Fold(const std::u16string &s)
+{
   std::u16string f(s);
-  for (auto& c : f) c = plat::FoldUpper(c);
+  for (auto &c : f) c = plat::FoldUpper(c);
   return f;
 }
 
-bool SameName(const std::u16string& a, const std::u16string& b) {
+bool SameName(const std::u16string &a, const std::u16string &b)
+{
   return plat::FoldCompare(a.data(), a.size(), b.data(), b.size()) == 0;
 }
 
 // Decodes one line of ANSI text in the active code page. Lines never split a
 // double-byte character: LF is not a trail byte in any supported code page.
-std::u16string DecodeAnsi(const char* p, size_t n) {
+std::u16string DecodeAnsi(const char *p, size_t n)
+{
   std::u16string out;
   bool ascii = true;
   for (size_t i = 0; i < n && ascii; ++i) ascii = static_cast<unsigned char>(p[i]) < 0x80;
@@ -98,7 +103,8 @@ std::u16string DecodeAnsi(const char* p, size_t n) {
   return out;
 }
 
-std::string EncodeAnsi(const std::u16string& s) {
+std::string EncodeAnsi(const std::u16string &s)
+{
   std::string out;
   bool ascii = true;
   for (size_t i = 0; i < s.size() && ascii; ++i) ascii = s[i] < 0x80;
@@ -114,7 +120,8 @@ std::string EncodeAnsi(const std::u16string& s) {
   return out;
 }
 
-std::string EncodeUtf16(const std::u16string& s) {
+std::string EncodeUtf16(const std::u16string &s)
+{
   std::string out(s.size() * 2, '\0');
   for (size_t i = 0; i < s.size(); ++i) {
     out[2 * i] = static_cast<char>(s[i] & 0xFF);
@@ -123,15 +130,16 @@ std::string EncodeUtf16(const std::u16string& s) {
   return out;
 }
 
-std::string Encode(const std::u16string& s, bool unicode) { return unicode ? EncodeUtf16(s) : EncodeAnsi(s); }
+std::string Encode(const std::u16string &s, bool unicode) { return unicode ? EncodeUtf16(s) : EncodeAnsi(s); }
 std::string Crlf(bool unicode) { return unicode ? std::string("\r\0\n\0", 4) : std::string("\r\n"); }
 
 // Sorts a decoded line into its kind and fills its names.
-void Classify(Line& line, const std::u16string& decoded) {
+void Classify(Line &line, const std::u16string &decoded)
+{
   line.text = TrimFileBlanks(decoded, 0, decoded.size());
   line.name.clear();
   line.value.clear();
-  const std::u16string& t = line.text;
+  const std::u16string &t = line.text;
   if (t.empty()) {
     line.kind = LINE_BLANK;
   } else if (t[0] == u';') {
@@ -153,7 +161,8 @@ void Classify(Line& line, const std::u16string& decoded) {
   }
 }
 
-Line MakeLine(const std::u16string& text, bool unicode) {
+Line MakeLine(const std::u16string &text, bool unicode)
+{
   Line line;
   line.raw = Encode(text, unicode);
   line.eol = Crlf(unicode);
@@ -162,11 +171,12 @@ Line MakeLine(const std::u16string& text, bool unicode) {
 }
 
 // Builds the section and key index of a parsed file.
-void Index(IniText& ini) {
+void Index(IniText &ini)
+{
   ini.sections.clear();
   ini.firstSection.clear();
   for (size_t i = 0; i < ini.lines.size(); ++i) {
-    const Line& l = ini.lines[i];
+    const Line &l = ini.lines[i];
     if (l.kind == LINE_SECTION) {
       if (!ini.sections.empty()) ini.sections.back().end = i;
       SectionInfo s;
@@ -180,7 +190,8 @@ void Index(IniText& ini) {
   if (!ini.sections.empty()) ini.sections.back().end = ini.lines.size();
 }
 
-IniText Parse(const std::string& bytes) {
+IniText Parse(const std::string &bytes)
+{
   IniText ini;
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
       static_cast<unsigned char>(bytes[1]) == 0xFE) {
@@ -226,20 +237,22 @@ IniText Parse(const std::string& bytes) {
   return ini;
 }
 
-std::string Serialize(const std::vector<Line>& lines, bool unicode) {
+std::string Serialize(const std::vector<Line> &lines, bool unicode)
+{
   std::string out;
   size_t total = unicode ? 2 : 0;
-  for (const auto& l : lines) total += l.raw.size() + l.eol.size();
+  for (const auto &l : lines) total += l.raw.size() + l.eol.size();
   out.reserve(total);
   if (unicode) out += "\xFF\xFE";
-  for (const auto& l : lines) {
+  for (const auto &l : lines) {
     out += l.raw;
     out += l.eol;
   }
   return out;
 }
 
-std::u16string StripQuotes(const std::u16string& v) {
+std::u16string StripQuotes(const std::u16string &v)
+{
   if (v.size() >= 2 && (v[0] == u'"' || v[0] == u'\'') && v.back() == v[0]) return v.substr(1, v.size() - 2);
   return v;
 }
@@ -248,20 +261,23 @@ std::u16string StripQuotes(const std::u16string& v) {
 // Each edit works on the line list of the file and answers whether it changed it.
 // Lookups use the first section of a name and the first key of a name in it, as reads do.
 
-size_t FindSection(const std::vector<Line>& lines, const std::u16string& name) {
+size_t FindSection(const std::vector<Line> &lines, const std::u16string &name)
+{
   for (size_t i = 0; i < lines.size(); ++i)
     if (lines[i].kind == LINE_SECTION && SameName(lines[i].name, name)) return i;
   return std::u16string::npos;
 }
 
-size_t SectionEnd(const std::vector<Line>& lines, size_t header) {
+size_t SectionEnd(const std::vector<Line> &lines, size_t header)
+{
   size_t i = header + 1;
   while (i < lines.size() && lines[i].kind != LINE_SECTION) ++i;
   return i;
 }
 
 // Inserts lines at pos, giving the line before them an end of line when it had none.
-void InsertLines(std::vector<Line>& lines, size_t pos, std::vector<Line> add, bool unicode) {
+void InsertLines(std::vector<Line> &lines, size_t pos, std::vector<Line> add, bool unicode)
+{
   if (pos > 0 && lines[pos - 1].eol.empty()) lines[pos - 1].eol = Crlf(unicode);
   lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(pos), std::make_move_iterator(add.begin()),
                std::make_move_iterator(add.end()));
@@ -269,8 +285,9 @@ void InsertLines(std::vector<Line>& lines, size_t pos, std::vector<Line> add, bo
 
 // Sets a key: an existing key keeps its place and the spelling of its name; a new key
 // goes after the last entry of its section; a new section goes at the end of the file.
-bool EditSetKey(std::vector<Line>& lines, bool unicode, const std::u16string& sec, const std::u16string& key,
-                const std::u16string& value) {
+bool EditSetKey(std::vector<Line> &lines, bool unicode, const std::u16string &sec, const std::u16string &key,
+                const std::u16string &value)
+{
   size_t h = FindSection(lines, sec);
   if (h == std::u16string::npos) {
     InsertLines(lines, lines.size(), {MakeLine(u"[" + sec + u"]", unicode), MakeLine(key + u"=" + value, unicode)},
@@ -291,7 +308,8 @@ bool EditSetKey(std::vector<Line>& lines, bool unicode, const std::u16string& se
   return true;
 }
 
-bool EditDeleteKey(std::vector<Line>& lines, const std::u16string& sec, const std::u16string& key) {
+bool EditDeleteKey(std::vector<Line> &lines, const std::u16string &sec, const std::u16string &key)
+{
   size_t h = FindSection(lines, sec);
   if (h == std::u16string::npos) return false;
   size_t end = SectionEnd(lines, h);
@@ -307,7 +325,8 @@ bool EditDeleteKey(std::vector<Line>& lines, const std::u16string& sec, const st
 // Removes the header and the entries of a section; comments and blank lines stay, as
 // they do on Windows. Answers the index where the first removed entry was (or where
 // the header was when it had none) through firstAt.
-bool EditDeleteSection(std::vector<Line>& lines, const std::u16string& sec, size_t* firstAt) {
+bool EditDeleteSection(std::vector<Line> &lines, const std::u16string &sec, size_t *firstAt)
+{
   size_t h = FindSection(lines, sec);
   if (h == std::u16string::npos) return false;
   size_t end = SectionEnd(lines, h);
@@ -329,10 +348,11 @@ bool EditDeleteSection(std::vector<Line>& lines, const std::u16string& sec, size
 
 // Replaces the entries of a section by the given lines, in place of its first entry;
 // a missing section is added at the end of the file.
-bool EditReplaceSection(std::vector<Line>& lines, bool unicode, const std::u16string& sec,
-                        const std::vector<std::u16string>& entries) {
+bool EditReplaceSection(std::vector<Line> &lines, bool unicode, const std::u16string &sec,
+                        const std::vector<std::u16string> &entries)
+{
   std::vector<Line> add;
-  for (const auto& e : entries) add.push_back(MakeLine(e, unicode));
+  for (const auto &e : entries) add.push_back(MakeLine(e, unicode));
   size_t h = FindSection(lines, sec);
   if (h == std::u16string::npos) {
     add.insert(add.begin(), MakeLine(u"[" + sec + u"]", unicode));
@@ -357,13 +377,15 @@ struct FileId {
   off_t size = 0;
   struct timespec mtime = {0, 0};
   struct timespec ctime = {0, 0};
-  bool operator==(const FileId& o) const {
+  bool operator==(const FileId &o) const
+  {
     return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
            mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
   }
 };
 
-FileId IdOf(const struct stat& st) {
+FileId IdOf(const struct stat &st)
+{
   FileId id;
   id.dev = st.st_dev;
   id.ino = st.st_ino;
@@ -386,13 +408,14 @@ using SnapshotPtr = std::shared_ptr<const Snapshot>;
 
 constexpr size_t kCacheLimit = 64;
 std::mutex g_cacheLock;
-std::map<std::string, SnapshotPtr>* g_cache = new std::map<std::string, SnapshotPtr>();
+std::map<std::string, SnapshotPtr> *g_cache = new std::map<std::string, SnapshotPtr>();
 // Serializes read-modify-write cycles of this process; other processes are kept out
 // by a lock on the folder of the file.
 std::mutex g_writeLock;
 std::atomic<unsigned> g_tempCounter{0};
 
-void DropCache() {
+void DropCache()
+{
   std::lock_guard<std::mutex> g(g_cacheLock);
   g_cache->clear();
 }
@@ -401,20 +424,23 @@ struct ResetRegistrar {
   ResetRegistrar() { plat::RegisterReset(DropCache); }
 } g_registrar;
 
-void CachePut(const std::string& host, SnapshotPtr snap) {
+void CachePut(const std::string &host, SnapshotPtr snap)
+{
   std::lock_guard<std::mutex> g(g_cacheLock);
   if (g_cache->size() >= kCacheLimit && !g_cache->count(host)) g_cache->erase(g_cache->begin());
   (*g_cache)[host] = std::move(snap);
 }
 
-SnapshotPtr Missing(DWORD error, bool isDir) {
+SnapshotPtr Missing(DWORD error, bool isDir)
+{
   auto s = std::make_shared<Snapshot>();
   s->error = error;
   s->isDir = isDir;
   return s;
 }
 
-bool ReadAll(int fd, std::string& out) {
+bool ReadAll(int fd, std::string &out)
+{
   char buf[16384];
   for (;;) {
     ssize_t n = read(fd, buf, sizeof buf);
@@ -427,7 +453,8 @@ bool ReadAll(int fd, std::string& out) {
 
 // Answers the parsed file at a host path, from the cache while the file keeps its
 // identity (device, inode, size, modification and change times).
-SnapshotPtr Load(const std::string& host) {
+SnapshotPtr Load(const std::string &host)
+{
   struct stat st;
   if (stat(host.c_str(), &st) != 0) {
     int err = errno;
@@ -461,7 +488,8 @@ SnapshotPtr Load(const std::string& host) {
 // ---------------------------------------------------------------- file names
 
 // A name without a folder lives in the Windows folder; NULL stands for win.ini.
-bool ResolveFile(const WCHAR* file, std::string& host) {
+bool ResolveFile(const WCHAR *file, std::string &host)
+{
   std::u16string name = file ? std::u16string(file) : std::u16string(u"win.ini");
   if (name.find_first_of(u"\\/:") == std::u16string::npos) {
     WCHAR dir[MAX_PATH];
@@ -477,7 +505,8 @@ bool ResolveFile(const WCHAR* file, std::string& host) {
 
 // ---------------------------------------------------------------- atomic rewrite
 
-bool WriteFully(int fd, const std::string& bytes) {
+bool WriteFully(int fd, const std::string &bytes)
+{
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
@@ -492,8 +521,9 @@ bool WriteFully(int fd, const std::string& bytes) {
 // Writes bytes to a temporary file beside host, flushes it and renames it over host.
 // On failure the old file is untouched, the temporary file is gone and the last error
 // is set.
-bool ReplaceFile(int dirFd, const std::string& dir, const std::string& host, const std::string& bytes,
-                 bool existed, mode_t oldMode) {
+bool ReplaceFile(int dirFd, const std::string &dir, const std::string &host, const std::string &bytes, bool existed,
+                 mode_t oldMode)
+{
   std::string base = host.substr(host.rfind('/') + 1);
   std::string tmp = dir + "/." + base + ".~" + std::to_string(getpid()) + "-" + std::to_string(++g_tempCounter);
   int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -524,7 +554,8 @@ bool ReplaceFile(int dirFd, const std::string& dir, const std::string& host, con
 // Holds an exclusive lock on the folder of a file for a read-modify-write cycle.
 struct FolderLock {
   int fd = -1;
-  ~FolderLock() {
+  ~FolderLock()
+  {
     if (fd >= 0) close(fd);  // closing releases the lock
   }
 };
@@ -538,13 +569,14 @@ struct Edit {
 };
 
 // The common road of every write: resolve, lock, load, edit, rewrite, refresh the cache.
-BOOL ApplyEdit(const WCHAR* file, const Edit& edit) {
+BOOL ApplyEdit(const WCHAR *file, const Edit &edit)
+{
   std::string host;
   if (!ResolveFile(file, host)) return FALSE;
   // A symbolic link is followed, so that the rewrite replaces its target, not the link.
   struct stat lst;
   if (lstat(host.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-    if (char* real = realpath(host.c_str(), nullptr)) {
+    if (char *real = realpath(host.c_str(), nullptr)) {
       host = real;
       free(real);
     }
@@ -557,8 +589,7 @@ BOOL ApplyEdit(const WCHAR* file, const Edit& edit) {
     SetLastError(errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
-  while (flock(lock.fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
+  while (flock(lock.fd, LOCK_EX) != 0 && errno == EINTR) {}
   SnapshotPtr snap = Load(host);
   if (snap->isDir || (!snap->exists && snap->error != ERROR_FILE_NOT_FOUND)) {
     SetLastError(snap->isDir ? ERROR_ACCESS_DENIED : snap->error);
@@ -601,7 +632,8 @@ BOOL ApplyEdit(const WCHAR* file, const Edit& edit) {
 }
 
 // Drops the cached view of one file, or of all files when file is NULL.
-void Flush(const WCHAR* file) {
+void Flush(const WCHAR *file)
+{
   if (!file) {
     DropCache();
     return;
@@ -622,12 +654,14 @@ struct Answer {
   DWORD error = ERROR_SUCCESS;
 };
 
-const SectionInfo* FindSectionInfo(const IniText& ini, const std::u16string& name) {
+const SectionInfo *FindSectionInfo(const IniText &ini, const std::u16string &name)
+{
   auto it = ini.firstSection.find(Fold(name));
   return it == ini.firstSection.end() ? nullptr : &ini.sections[it->second];
 }
 
-Answer QueryString(const WCHAR* app, const WCHAR* key, const WCHAR* def, const WCHAR* file) {
+Answer QueryString(const WCHAR *app, const WCHAR *key, const WCHAR *def, const WCHAR *file)
+{
   Answer a;
   a.list = !app || !key;
   std::string host;
@@ -637,16 +671,16 @@ Answer QueryString(const WCHAR* app, const WCHAR* key, const WCHAR* def, const W
   } else {
     snap = Missing(GetLastError(), false);
   }
-  const IniText& ini = snap->ini;
+  const IniText &ini = snap->ini;
   if (!app) {
-    for (const auto& s : ini.sections) {
+    for (const auto &s : ini.sections) {
       a.text += ini.lines[s.header].name;
       a.text += u'\0';
     }
     a.error = snap->exists ? ERROR_SUCCESS : snap->error;
     return a;
   }
-  const SectionInfo* sec = FindSectionInfo(ini, TrimSpaces(app));
+  const SectionInfo *sec = FindSectionInfo(ini, TrimSpaces(app));
   if (!key) {
     if (sec) {
       for (size_t i = sec->header + 1; i < sec->end; ++i) {
@@ -672,7 +706,8 @@ Answer QueryString(const WCHAR* app, const WCHAR* key, const WCHAR* def, const W
   return a;
 }
 
-Answer QuerySection(const WCHAR* app, const WCHAR* file) {
+Answer QuerySection(const WCHAR *app, const WCHAR *file)
+{
   Answer a;
   a.list = true;
   if (!app) {
@@ -681,11 +716,11 @@ Answer QuerySection(const WCHAR* app, const WCHAR* file) {
   }
   std::string host;
   SnapshotPtr snap = ResolveFile(file, host) ? Load(host) : Missing(GetLastError(), false);
-  const IniText& ini = snap->ini;
-  const SectionInfo* sec = FindSectionInfo(ini, TrimSpaces(app));
+  const IniText &ini = snap->ini;
+  const SectionInfo *sec = FindSectionInfo(ini, TrimSpaces(app));
   if (sec) {
     for (size_t i = sec->header + 1; i < sec->end; ++i) {
-      const Line& l = ini.lines[i];
+      const Line &l = ini.lines[i];
       if (l.kind != LINE_KEY && l.kind != LINE_TEXT) continue;
       a.text += l.text;
       a.text += u'\0';
@@ -696,7 +731,8 @@ Answer QuerySection(const WCHAR* app, const WCHAR* file) {
 }
 
 // Fits an answer into a UTF-16 buffer with the Win32 truncation rules.
-DWORD CopyOutW(const Answer& a, LPWSTR buf, DWORD n) {
+DWORD CopyOutW(const Answer &a, LPWSTR buf, DWORD n)
+{
   if (n == 0) {
     SetLastError(ERROR_MORE_DATA);
     return 0;
@@ -738,7 +774,8 @@ DWORD CopyOutW(const Answer& a, LPWSTR buf, DWORD n) {
 }
 
 // Encodes the longest run of whole characters of s that fits in max bytes.
-std::string EncodeFitting(const std::u16string& s, size_t max) {
+std::string EncodeFitting(const std::u16string &s, size_t max)
+{
   std::string out;
   for (size_t i = 0; i < s.size();) {
     size_t n = (s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size()) ? 2 : 1;
@@ -752,7 +789,8 @@ std::string EncodeFitting(const std::u16string& s, size_t max) {
 
 // Fits an answer into an ANSI buffer: the same rules counted in bytes, never splitting
 // a double-byte character.
-DWORD CopyOutA(const Answer& a, LPSTR buf, DWORD n) {
+DWORD CopyOutA(const Answer &a, LPSTR buf, DWORD n)
+{
   if (n == 0) {
     SetLastError(ERROR_MORE_DATA);
     return 0;
@@ -780,7 +818,8 @@ DWORD CopyOutA(const Answer& a, LPSTR buf, DWORD n) {
 // Converts a number the way the NT run-time library does with base 0: blanks, a sign,
 // then "0x" (hex), "0o" (octal), "0b" (binary) or decimal digits up to the first
 // character that is not one; the value wraps modulo 2^32.
-UINT ParseProfileInt(const std::u16string& s) {
+UINT ParseProfileInt(const std::u16string &s)
+{
   size_t i = 0;
   while (i < s.size() && s[i] <= u' ') ++i;
   bool neg = false;
@@ -811,7 +850,8 @@ UINT ParseProfileInt(const std::u16string& s) {
   return neg ? 0u - v : v;
 }
 
-UINT IntFromAnswer(const Answer& a, INT nDefault) {
+UINT IntFromAnswer(const Answer &a, INT nDefault)
+{
   SetLastError(a.error);
   // An empty value counts as missing; a list is read up to its first NUL.
   std::u16string first = a.text.substr(0, a.text.find(u'\0'));
@@ -820,7 +860,8 @@ UINT IntFromAnswer(const Answer& a, INT nDefault) {
 }
 
 // Splits a double-NUL list of strings.
-std::vector<std::u16string> SplitList(const WCHAR* p) {
+std::vector<std::u16string> SplitList(const WCHAR *p)
+{
   std::vector<std::u16string> out;
   while (*p) {
     size_t n = plat::WLen(p);
@@ -830,7 +871,8 @@ std::vector<std::u16string> SplitList(const WCHAR* p) {
   return out;
 }
 
-BOOL WriteString(const WCHAR* app, const WCHAR* key, const WCHAR* value, const WCHAR* file) {
+BOOL WriteString(const WCHAR *app, const WCHAR *key, const WCHAR *value, const WCHAR *file)
+{
   if (!app && !key && !value) {
     // Windows flushes its cache of the file and answers FALSE.
     Flush(file);
@@ -856,7 +898,8 @@ BOOL WriteString(const WCHAR* app, const WCHAR* key, const WCHAR* value, const W
   return ApplyEdit(file, e);
 }
 
-BOOL WriteSection(const WCHAR* app, const WCHAR* list, const WCHAR* file) {
+BOOL WriteSection(const WCHAR *app, const WCHAR *list, const WCHAR *file)
+{
   if (!app) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -874,10 +917,11 @@ BOOL WriteSection(const WCHAR* app, const WCHAR* list, const WCHAR* file) {
 
 // ANSI arguments turned into UTF-16 with the active code page; NULL stays NULL.
 struct WideArg {
-  explicit WideArg(const char* s) : null(s == nullptr) {
+  explicit WideArg(const char *s) : null(s == nullptr)
+  {
     if (s) text = DecodeAnsi(s, strlen(s));
   }
-  const WCHAR* get() const { return null ? nullptr : text.c_str(); }
+  const WCHAR *get() const { return null ? nullptr : text.c_str(); }
   std::u16string text;
   bool null;
 };
@@ -886,88 +930,103 @@ struct WideArg {
 
 // ---------------------------------------------------------------- UTF-16 entry points
 
-DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
-                                      LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName) {
+DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault, LPWSTR lpReturnedString,
+                                      DWORD nSize, LPCWSTR lpFileName)
+{
   return CopyOutW(QueryString(lpAppName, lpKeyName, lpDefault, lpFileName), lpReturnedString, nSize);
 }
 
-UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault, LPCWSTR lpFileName) {
+UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault, LPCWSTR lpFileName)
+{
   return IntFromAnswer(QueryString(lpAppName, lpKeyName, u"", lpFileName), nDefault);
 }
 
-DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedString, DWORD nSize,
-                                       LPCWSTR lpFileName) {
+DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName)
+{
   return CopyOutW(QuerySection(lpAppName, lpFileName), lpReturnedString, nSize);
 }
 
-DWORD WINAPI GetPrivateProfileSectionNamesW(LPWSTR lpszReturnBuffer, DWORD nSize, LPCWSTR lpFileName) {
+DWORD WINAPI GetPrivateProfileSectionNamesW(LPWSTR lpszReturnBuffer, DWORD nSize, LPCWSTR lpFileName)
+{
   return CopyOutW(QueryString(NULL, NULL, NULL, lpFileName), lpszReturnBuffer, nSize);
 }
 
-BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString,
-                                       LPCWSTR lpFileName) {
+BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString, LPCWSTR lpFileName)
+{
   return WriteString(lpAppName, lpKeyName, lpString, lpFileName);
 }
 
-BOOL WINAPI WritePrivateProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString, LPCWSTR lpFileName) {
+BOOL WINAPI WritePrivateProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString, LPCWSTR lpFileName)
+{
   return WriteSection(lpAppName, lpString, lpFileName);
 }
 
 DWORD WINAPI GetProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault, LPWSTR lpReturnedString,
-                               DWORD nSize) {
+                               DWORD nSize)
+{
   return GetPrivateProfileStringW(lpAppName, lpKeyName, lpDefault, lpReturnedString, nSize, u"win.ini");
 }
 
-UINT WINAPI GetProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault) {
+UINT WINAPI GetProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault)
+{
   return GetPrivateProfileIntW(lpAppName, lpKeyName, nDefault, u"win.ini");
 }
 
-DWORD WINAPI GetProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedString, DWORD nSize) {
+DWORD WINAPI GetProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedString, DWORD nSize)
+{
   return GetPrivateProfileSectionW(lpAppName, lpReturnedString, nSize, u"win.ini");
 }
 
-BOOL WINAPI WriteProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString) {
+BOOL WINAPI WriteProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString)
+{
   return WritePrivateProfileStringW(lpAppName, lpKeyName, lpString, u"win.ini");
 }
 
-BOOL WINAPI WriteProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString) {
+BOOL WINAPI WriteProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString)
+{
   return WritePrivateProfileSectionW(lpAppName, lpString, u"win.ini");
 }
 
 // ---------------------------------------------------------------- ANSI entry points
 
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
-                                      DWORD nSize, LPCSTR lpFileName) {
+                                      DWORD nSize, LPCSTR lpFileName)
+{
   WideArg app(lpAppName), key(lpKeyName), def(lpDefault), file(lpFileName);
   return CopyOutA(QueryString(app.get(), key.get(), def.get(), file.get()), lpReturnedString, nSize);
 }
 
-UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName) {
+UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName)
+{
   WideArg app(lpAppName), key(lpKeyName), file(lpFileName);
   return IntFromAnswer(QueryString(app.get(), key.get(), u"", file.get()), nDefault);
 }
 
-DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
+DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName)
+{
   WideArg app(lpAppName), file(lpFileName);
   return CopyOutA(QuerySection(app.get(), file.get()), lpReturnedString, nSize);
 }
 
-DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
+DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName)
+{
   WideArg file(lpFileName);
   return CopyOutA(QueryString(NULL, NULL, NULL, file.get()), lpszReturnBuffer, nSize);
 }
 
-BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName)
+{
   WideArg app(lpAppName), key(lpKeyName), value(lpString), file(lpFileName);
   return WriteString(app.get(), key.get(), value.get(), file.get());
 }
 
-BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName) {
+BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName)
+{
   WideArg app(lpAppName), file(lpFileName);
   if (!lpString) return WriteSection(app.get(), NULL, file.get());
   // Convert the double-NUL list string by string.
   std::u16string list;
-  for (const char* p = lpString; *p; p += strlen(p) + 1) {
+  for (const char *p = lpString; *p; p += strlen(p) + 1) {
     list += DecodeAnsi(p, strlen(p));
     list += u'\0';
   }

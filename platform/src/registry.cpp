@@ -41,30 +41,37 @@ struct Key {
   std::vector<Value> values;                  // in creation order
   std::vector<std::unique_ptr<Key>> subkeys;  // sorted case-insensitively
 
-  static int Compare(const std::u16string& a, const std::u16string& b) {
+  static int Compare(const std::u16string &a, const std::u16string &b)
+  {
     return FoldCompare(a.data(), a.size(), b.data(), b.size());
   }
-  Key* FindSub(const std::u16string& n) {
-    auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n,
-                               [](const std::unique_ptr<Key>& k, const std::u16string& s) { return Compare(k->name, s) < 0; });
+  Key *FindSub(const std::u16string &n)
+  {
+    auto it = std::lower_bound(
+        subkeys.begin(), subkeys.end(), n,
+        [](const std::unique_ptr<Key> &k, const std::u16string &s) { return Compare(k->name, s) < 0; });
     return (it != subkeys.end() && Compare((*it)->name, n) == 0) ? it->get() : nullptr;
   }
-  Key* AddSub(const std::u16string& n) {
-    auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n,
-                               [](const std::unique_ptr<Key>& k, const std::u16string& s) { return Compare(k->name, s) < 0; });
+  Key *AddSub(const std::u16string &n)
+  {
+    auto it = std::lower_bound(
+        subkeys.begin(), subkeys.end(), n,
+        [](const std::unique_ptr<Key> &k, const std::u16string &s) { return Compare(k->name, s) < 0; });
     if (it != subkeys.end() && Compare((*it)->name, n) == 0) return it->get();
     auto k = std::make_unique<Key>();
     k->name = n;
     return subkeys.insert(it, std::move(k))->get();
   }
-  Value* FindValue(const std::u16string& n) {
-    for (auto& v : values)
+  Value *FindValue(const std::u16string &n)
+  {
+    for (auto &v : values)
       if (Compare(v.name, n) == 0) return &v;
     return nullptr;
   }
 };
 
-uint64_t Now() {
+uint64_t Now()
+{
   FILETIME ft;
   GetSystemTimeAsFileTime(&ft);
   return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
@@ -73,7 +80,7 @@ uint64_t Now() {
 // ---------------------------------------------------------------- hive files
 
 enum HiveId { HIVE_MACHINE = 0, HIVE_USER = 1, HIVE_COUNT = 2 };
-const char16_t* const kHiveFiles[HIVE_COUNT] = {u"C:\\WINDOWS\\system32\\config\\kvreg-HKLM.txt",
+const char16_t *const kHiveFiles[HIVE_COUNT] = {u"C:\\WINDOWS\\system32\\config\\kvreg-HKLM.txt",
                                                 u"C:\\WINDOWS\\system32\\config\\kvreg-HKCU.txt"};
 
 struct Hive {
@@ -93,12 +100,14 @@ bool g_admin = true;
 uint64_t g_contentCounter = 0;
 // Where each hive file is when its folders exist as written (the usual case).
 FixedHostPath g_hivePaths[HIVE_COUNT] = {FixedHostPath(kHiveFiles[HIVE_MACHINE]), FixedHostPath(kHiveFiles[HIVE_USER])};
-std::map<std::string, Hive>& Hives() {
-  static auto* hives = new std::map<std::string, Hive>();
+std::map<std::string, Hive> &Hives()
+{
+  static auto *hives = new std::map<std::string, Hive>();
   return *hives;
 }
 
-void ResetRegistry() {
+void ResetRegistry()
+{
   std::lock_guard<std::mutex> g(g_lock);
   g_admin = true;
   Hives().clear();
@@ -109,7 +118,8 @@ struct ResetRegistrar {
 
 // Key paths in the file: components joined by '\', with %XXXX escapes for the
 // characters that would break the line ('%', '[', ']', '\', controls, lone surrogates).
-std::string EncodeKeyName(const std::u16string& name) {
+std::string EncodeKeyName(const std::u16string &name)
+{
   std::string out;
   for (size_t i = 0; i < name.size(); ++i) {
     char16_t c = name[i];
@@ -131,21 +141,25 @@ std::string EncodeKeyName(const std::u16string& name) {
   return out;
 }
 
-void SerializeKey(const Key& k, const std::string& path, std::string& out) {
+void SerializeKey(const Key &k, const std::string &path, std::string &out)
+{
   char stamp[24];
   snprintf(stamp, sizeof stamp, " @%016llx", static_cast<unsigned long long>(k.lastWrite));
   out += "[" + path + "]" + stamp + "\n";
-  for (auto& v : k.values) out += store::Quote(v.name) + " = " + store::EncodeValue(v.type, v.data) + "\n";
-  for (auto& s : k.subkeys) SerializeKey(*s, path.empty() ? EncodeKeyName(s->name) : path + "\\" + EncodeKeyName(s->name), out);
+  for (auto &v : k.values) out += store::Quote(v.name) + " = " + store::EncodeValue(v.type, v.data) + "\n";
+  for (auto &s : k.subkeys)
+    SerializeKey(*s, path.empty() ? EncodeKeyName(s->name) : path + "\\" + EncodeKeyName(s->name), out);
 }
 
-std::string Serialize(const Key& root) {
+std::string Serialize(const Key &root)
+{
   std::string out = "kvreg 1\n";
   SerializeKey(root, "", out);
   return out;
 }
 
-int Hex(char c) {
+int Hex(char c)
+{
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -153,7 +167,8 @@ int Hex(char c) {
 }
 
 // Parses "[path] @stamp" at p (just after '['); answers the key, creating the path.
-Key* ParseKeyLine(const char* p, Key& root) {
+Key *ParseKeyLine(const char *p, Key &root)
+{
   std::string raw;
   while (*p && *p != ']' && *p != '\n') raw += *p++;
   if (*p != ']') return nullptr;
@@ -177,16 +192,16 @@ Key* ParseKeyLine(const char* p, Key& root) {
       size_t j = i;
       while (j < raw.size() && raw[j] != '\\' && raw[j] != '%') ++j;
       std::string quoted = "\"" + raw.substr(i, j - i) + "\"";
-      const char* q = quoted.c_str();
+      const char *q = quoted.c_str();
       std::u16string s;
       if (!store::Unquote(q, s) || *q) return nullptr;
       parts.back() += s;
       i = j;
     }
   }
-  Key* k = &root;
+  Key *k = &root;
   if (!(parts.size() == 1 && parts[0].empty())) {
-    for (auto& c : parts) {
+    for (auto &c : parts) {
       if (c.empty() || c.size() > kMaxKeyNameChars) return nullptr;
       k = k->AddSub(c);
     }
@@ -206,18 +221,19 @@ Key* ParseKeyLine(const char* p, Key& root) {
   return k;
 }
 
-bool Parse(const std::string& text, Key& root) {
+bool Parse(const std::string &text, Key &root)
+{
   root = Key();
   size_t pos = 0;
   bool header = false;
-  Key* cur = nullptr;
+  Key *cur = nullptr;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(pos, end - pos);
     pos = end + 1;
     if (line.find('\0') != std::string::npos) return false;
-    const char* p = line.c_str();
+    const char *p = line.c_str();
     if (store::AtEnd(p) || *p == '#') continue;
     if (!header) {
       if (strncmp(p, "kvreg 1", 7) != 0) return false;
@@ -238,7 +254,7 @@ bool Parse(const std::string& text, Key& root) {
     if (*p != '=') return false;
     ++p;
     if (!store::DecodeValue(p, v.type, v.data) || !store::AtEnd(p)) return false;
-    if (Value* old = cur->FindValue(v.name))
+    if (Value *old = cur->FindValue(v.name))
       *old = std::move(v);
     else
       cur->values.push_back(std::move(v));
@@ -248,10 +264,11 @@ bool Parse(const std::string& text, Key& root) {
 
 // The hive's entry for the current machine root, or null (ERROR_PATH_NOT_FOUND when
 // no root is set).
-Hive* HiveFor(HiveId id) {
+Hive *HiveFor(HiveId id)
+{
   std::string host;
   if (!MapPath(kHiveFiles[id], host)) return nullptr;
-  Hive& h = Hives()[host];
+  Hive &h = Hives()[host];
   if (h.path.empty()) {
     h.path = host;
     h.lockPath = host + ".lock";
@@ -260,7 +277,8 @@ Hive* HiveFor(HiveId id) {
 }
 
 // Brings the in-memory tree up to date with the file.
-void Refresh(Hive& h) {
+void Refresh(Hive &h)
+{
   store::Stamp now;
   now.generation = h.generation.Read(h.lockPath);
   store::StatFile(h.path, now);
@@ -280,14 +298,15 @@ void Refresh(Hive& h) {
 }
 
 // Opens the hive for reading: ERROR_SUCCESS or the error to answer.
-LONG ReadHive(HiveId id, Hive*& out) {
+LONG ReadHive(HiveId id, Hive *&out)
+{
   // A hive read before and unchanged since costs one stat: when its file exists at the
   // exact host path, that path is also what mapping the hive's name would answer.
   std::string exact;
   if (g_hivePaths[id].Get(exact)) {
     auto it = Hives().find(exact);
     if (it != Hives().end() && it->second.loaded) {
-      Hive& h = it->second;
+      Hive &h = it->second;
       store::Stamp now;
       now.generation = h.generation.Read(h.lockPath);
       store::StatFile(h.path, now);
@@ -308,8 +327,9 @@ LONG ReadHive(HiveId id, Hive*& out) {
 // Runs one change of a hive as a read-modify-write under the inter-process lock. The
 // change answers its result and sets changed when the tree must be written; when
 // writing fails nothing is kept and the answer is ERROR_CANTWRITE.
-LONG WriteHive(HiveId id, const std::function<LONG(Key& root, bool& changed)>& change) {
-  Hive* h = HiveFor(id);
+LONG WriteHive(HiveId id, const std::function<LONG(Key &root, bool &changed)> &change)
+{
+  Hive *h = HiveFor(id);
   if (!h) return ERROR_CANTOPEN;
   store::WriteLock lock(h->lockPath);
   if (!lock.ok()) return ERROR_CANTWRITE;
@@ -330,9 +350,10 @@ LONG WriteHive(HiveId id, const std::function<LONG(Key& root, bool& changed)>& c
   return rc;
 }
 
-Key* Resolve(Key& root, const std::vector<std::u16string>& path) {
-  Key* k = &root;
-  for (auto& c : path) {
+Key *Resolve(Key &root, const std::vector<std::u16string> &path)
+{
+  Key *k = &root;
+  for (auto &c : path) {
     k = k->FindSub(c);
     if (!k) return nullptr;
   }
@@ -360,7 +381,8 @@ struct KeepLastError {
   ~KeepLastError() { SetLastError(saved); }
 };
 
-LONG GetKeyRef(HKEY h, KeyRef& out) {
+LONG GetKeyRef(HKEY h, KeyRef &out)
+{
   if (h == HKEY_LOCAL_MACHINE || h == HKEY_CURRENT_USER) {
     out.hive = h == HKEY_LOCAL_MACHINE ? HIVE_MACHINE : HIVE_USER;
     out.path.clear();
@@ -369,7 +391,7 @@ LONG GetKeyRef(HKEY h, KeyRef& out) {
   }
   if (!h) return ERROR_INVALID_HANDLE;
   auto obj = HandleGet(reinterpret_cast<HANDLE>(h), OBJ_ANY);
-  auto* key = dynamic_cast<KeyObject*>(obj.get());
+  auto *key = dynamic_cast<KeyObject *>(obj.get());
   if (!key) return ERROR_INVALID_HANDLE;
   out.hive = key->hive;
   out.path = key->path;
@@ -382,12 +404,13 @@ LONG GetKeyRef(HKEY h, KeyRef& out) {
 bool Barred(HiveId hive) { return hive == HIVE_MACHINE && (!g_admin || !PlatIsAdministrator()); }
 
 // Splits a subkey path; a leading '\' or an empty component is a bad path.
-LONG SplitPath(LPCWSTR sub, std::vector<std::u16string>& parts) {
+LONG SplitPath(LPCWSTR sub, std::vector<std::u16string> &parts)
+{
   parts.clear();
   if (!sub || !*sub) return ERROR_SUCCESS;
   if (*sub == u'\\') return ERROR_BAD_PATHNAME;
   std::u16string cur;
-  for (const WCHAR* p = sub;; ++p) {
+  for (const WCHAR *p = sub;; ++p) {
     if (*p == u'\\' || *p == 0) {
       if (cur.empty()) {
         if (*p == 0) break;  // one trailing '\' is accepted
@@ -404,16 +427,18 @@ LONG SplitPath(LPCWSTR sub, std::vector<std::u16string>& parts) {
   return ERROR_SUCCESS;
 }
 
-REGSAM MapGeneric(REGSAM sam) {
-  if (sam & 0x80000000UL) sam |= KEY_READ;       // GENERIC_READ
-  if (sam & 0x40000000UL) sam |= KEY_WRITE;      // GENERIC_WRITE
-  if (sam & 0x20000000UL) sam |= KEY_EXECUTE;    // GENERIC_EXECUTE
+REGSAM MapGeneric(REGSAM sam)
+{
+  if (sam & 0x80000000UL) sam |= KEY_READ;        // GENERIC_READ
+  if (sam & 0x40000000UL) sam |= KEY_WRITE;       // GENERIC_WRITE
+  if (sam & 0x20000000UL) sam |= KEY_EXECUTE;     // GENERIC_EXECUTE
   if (sam & 0x10000000UL) sam |= KEY_ALL_ACCESS;  // GENERIC_ALL
   return sam & 0x00FFFFFFUL;
 }
 
 // The rights a new handle gets, or ERROR_ACCESS_DENIED.
-LONG Grant(HiveId hive, REGSAM sam, REGSAM& granted) {
+LONG Grant(HiveId hive, REGSAM sam, REGSAM &granted)
+{
   if (sam & MAXIMUM_ALLOWED) {
     granted = Barred(hive) ? KEY_READ : KEY_ALL_ACCESS;
     return ERROR_SUCCESS;
@@ -423,7 +448,8 @@ LONG Grant(HiveId hive, REGSAM sam, REGSAM& granted) {
   return ERROR_SUCCESS;
 }
 
-LONG NewHandle(HiveId hive, std::vector<std::u16string> path, REGSAM access, PHKEY out) {
+LONG NewHandle(HiveId hive, std::vector<std::u16string> path, REGSAM access, PHKEY out)
+{
   auto obj = std::make_shared<KeyObject>();
   obj->hive = hive;
   obj->path = std::move(path);
@@ -436,7 +462,8 @@ LONG NewHandle(HiveId hive, std::vector<std::u16string> path, REGSAM access, PHK
 
 // Copies a name (without terminator) into a buffer of cch characters following the
 // enumeration protocol: ERROR_MORE_DATA when it does not fit with its terminator.
-LONG CopyName(const std::u16string& name, LPWSTR buf, LPDWORD cch) {
+LONG CopyName(const std::u16string &name, LPWSTR buf, LPDWORD cch)
+{
   if (*cch <= name.size()) return ERROR_MORE_DATA;
   memcpy(buf, name.data(), name.size() * sizeof(WCHAR));
   buf[name.size()] = 0;
@@ -444,7 +471,8 @@ LONG CopyName(const std::u16string& name, LPWSTR buf, LPDWORD cch) {
   return ERROR_SUCCESS;
 }
 
-LONG OpenKey(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, PHKEY phkResult) {
+LONG OpenKey(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, PHKEY phkResult)
+{
   KeyRef base;
   LONG rc = GetKeyRef(hKey, base);
   if (rc != ERROR_SUCCESS) return rc;
@@ -453,13 +481,13 @@ LONG OpenKey(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, PHKEY phkResult) {
   REGSAM granted;
   if ((rc = Grant(base.hive, samDesired, granted)) != ERROR_SUCCESS) return rc;
   std::lock_guard<std::mutex> g(g_lock);
-  Hive* h;
+  Hive *h;
   if ((rc = ReadHive(base.hive, h)) != ERROR_SUCCESS) return rc;
-  Key* b = Resolve(h->root, base.path);
+  Key *b = Resolve(h->root, base.path);
   if (!b) return ERROR_KEY_DELETED;
   std::vector<std::u16string> full = base.path;
-  Key* k = b;
-  for (auto& c : parts) {
+  Key *k = b;
+  for (auto &c : parts) {
     k = k->FindSub(c);
     if (!k) return ERROR_FILE_NOT_FOUND;
     full.push_back(k->name);
@@ -468,7 +496,8 @@ LONG OpenKey(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, PHKEY phkResult) {
 }
 
 LONG CreateKey(HKEY hKey, LPCWSTR lpSubKey, DWORD dwOptions, REGSAM samDesired, PHKEY phkResult,
-               LPDWORD lpdwDisposition) {
+               LPDWORD lpdwDisposition)
+{
   KeyRef base;
   LONG rc = GetKeyRef(hKey, base);
   if (rc != ERROR_SUCCESS) return rc;
@@ -479,26 +508,26 @@ LONG CreateKey(HKEY hKey, LPCWSTR lpSubKey, DWORD dwOptions, REGSAM samDesired, 
   if ((rc = Grant(base.hive, samDesired, granted)) != ERROR_SUCCESS) return rc;
   std::lock_guard<std::mutex> g(g_lock);
   // An existing key only opens: no write, no lock.
-  Hive* h;
+  Hive *h;
   if ((rc = ReadHive(base.hive, h)) != ERROR_SUCCESS) return rc;
-  Key* b = Resolve(h->root, base.path);
+  Key *b = Resolve(h->root, base.path);
   if (!b) return ERROR_KEY_DELETED;
   std::vector<std::u16string> full = base.path;
-  Key* k = b;
-  for (auto& c : parts) {
+  Key *k = b;
+  for (auto &c : parts) {
     if (!(k = k->FindSub(c))) break;
     full.push_back(k->name);
   }
   DWORD disposition = REG_OPENED_EXISTING_KEY;
   if (!k) {
     if (Barred(base.hive) || !(base.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-    rc = WriteHive(base.hive, [&](Key& root, bool& changed) -> LONG {
-      Key* cur = Resolve(root, base.path);
+    rc = WriteHive(base.hive, [&](Key &root, bool &changed) -> LONG {
+      Key *cur = Resolve(root, base.path);
       if (!cur) return ERROR_KEY_DELETED;
       full = base.path;
       uint64_t now = Now();
-      for (auto& c : parts) {
-        Key* next = cur->FindSub(c);
+      for (auto &c : parts) {
+        Key *next = cur->FindSub(c);
         if (!next) {
           next = cur->AddSub(c);
           next->lastWrite = now;
@@ -519,8 +548,9 @@ LONG CreateKey(HKEY hKey, LPCWSTR lpSubKey, DWORD dwOptions, REGSAM samDesired, 
 }
 
 // Looks up a value of the key behind a handle, for the query functions.
-LONG FindKeyForRead(const KeyRef& ref, Key*& key) {
-  Hive* h;
+LONG FindKeyForRead(const KeyRef &ref, Key *&key)
+{
+  Hive *h;
   LONG rc = ReadHive(ref.hive, h);
   if (rc != ERROR_SUCCESS) return rc;
   key = Resolve(h->root, ref.path);
@@ -533,7 +563,8 @@ LONG FindKeyForRead(const KeyRef& ref, Key*& key) {
 
 namespace reg {
 
-std::string StringData(const std::u16string& s) {
+std::string StringData(const std::u16string &s)
+{
   std::string d;
   for (char16_t c : s) {
     d += static_cast<char>(c & 0xFF);
@@ -543,74 +574,80 @@ std::string StringData(const std::u16string& s) {
   return d;
 }
 
-std::u16string DataString(const std::string& data) {
+std::u16string DataString(const std::string &data)
+{
   std::u16string s;
   for (size_t i = 0; i + 1 < data.size(); i += 2) {
-    char16_t c = static_cast<char16_t>(static_cast<unsigned char>(data[i]) | (static_cast<unsigned char>(data[i + 1]) << 8));
+    char16_t c =
+        static_cast<char16_t>(static_cast<unsigned char>(data[i]) | (static_cast<unsigned char>(data[i + 1]) << 8));
     if (c == 0) break;
     s += c;
   }
   return s;
 }
 
-LONG WriteMachineKey(const std::u16string& path, const std::vector<ValueInit>& values) {
+LONG WriteMachineKey(const std::u16string &path, const std::vector<ValueInit> &values)
+{
   std::vector<std::u16string> parts;
   LONG rc = SplitPath(path.c_str(), parts);
   if (rc != ERROR_SUCCESS) return rc;
   std::lock_guard<std::mutex> g(g_lock);
-  return WriteHive(HIVE_MACHINE, [&](Key& root, bool& changed) -> LONG {
-    Key* k = &root;
+  return WriteHive(HIVE_MACHINE, [&](Key &root, bool &changed) -> LONG {
+    Key *k = &root;
     uint64_t now = Now();
-    for (auto& c : parts) {
+    for (auto &c : parts) {
       if (!k->FindSub(c)) k->lastWrite = now;
       k = k->AddSub(c);
     }
     k->values.clear();
-    for (auto& v : values) k->values.push_back(Value{v.name, v.type, v.data});
+    for (auto &v : values) k->values.push_back(Value{v.name, v.type, v.data});
     k->lastWrite = now;
     changed = true;
     return ERROR_SUCCESS;
   });
 }
 
-LONG ReadMachineKey(const std::u16string& path, std::vector<ValueInit>& values, std::u16string* keyName) {
+LONG ReadMachineKey(const std::u16string &path, std::vector<ValueInit> &values, std::u16string *keyName)
+{
   std::vector<std::u16string> parts;
   LONG rc = SplitPath(path.c_str(), parts);
   if (rc != ERROR_SUCCESS) return rc;
   std::lock_guard<std::mutex> g(g_lock);
-  Hive* h;
+  Hive *h;
   if ((rc = ReadHive(HIVE_MACHINE, h)) != ERROR_SUCCESS) return rc;
-  Key* k = Resolve(h->root, parts);
+  Key *k = Resolve(h->root, parts);
   if (!k) return ERROR_FILE_NOT_FOUND;
   if (keyName) *keyName = k->name;
   values.clear();
-  for (auto& v : k->values) values.push_back(ValueInit{v.name, v.type, v.data});
+  for (auto &v : k->values) values.push_back(ValueInit{v.name, v.type, v.data});
   return ERROR_SUCCESS;
 }
 
-LONG MachineContentVersion(uint64_t& version) {
+LONG MachineContentVersion(uint64_t &version)
+{
   std::lock_guard<std::mutex> g(g_lock);
-  Hive* h;
+  Hive *h;
   LONG rc = ReadHive(HIVE_MACHINE, h);
   if (rc != ERROR_SUCCESS) return rc;
   version = h->content;
   return ERROR_SUCCESS;
 }
 
-LONG DeleteMachineKey(const std::u16string& path) {
+LONG DeleteMachineKey(const std::u16string &path)
+{
   std::vector<std::u16string> parts;
   LONG rc = SplitPath(path.c_str(), parts);
   if (rc != ERROR_SUCCESS) return rc;
   if (parts.empty()) return ERROR_ACCESS_DENIED;
   std::lock_guard<std::mutex> g(g_lock);
-  return WriteHive(HIVE_MACHINE, [&](Key& root, bool& changed) -> LONG {
+  return WriteHive(HIVE_MACHINE, [&](Key &root, bool &changed) -> LONG {
     std::vector<std::u16string> parentPath(parts.begin(), parts.end() - 1);
-    Key* parent = Resolve(root, parentPath);
-    Key* k = parent ? parent->FindSub(parts.back()) : nullptr;
+    Key *parent = Resolve(root, parentPath);
+    Key *k = parent ? parent->FindSub(parts.back()) : nullptr;
     if (!k) return ERROR_FILE_NOT_FOUND;
     if (!k->subkeys.empty()) return ERROR_ACCESS_DENIED;
-    auto& subs = parent->subkeys;
-    subs.erase(std::find_if(subs.begin(), subs.end(), [&](const std::unique_ptr<Key>& p) { return p.get() == k; }));
+    auto &subs = parent->subkeys;
+    subs.erase(std::find_if(subs.begin(), subs.end(), [&](const std::unique_ptr<Key> &p) { return p.get() == k; }));
     parent->lastWrite = Now();
     changed = true;
     return ERROR_SUCCESS;
@@ -624,21 +661,24 @@ using namespace plat;
 
 // ---------------------------------------------------------------- controls
 
-void PlatRegSetAdministrator(BOOL isAdministrator) {
+void PlatRegSetAdministrator(BOOL isAdministrator)
+{
   std::lock_guard<std::mutex> g(g_lock);
   g_admin = isAdministrator != FALSE;
 }
 
 // ---------------------------------------------------------------- keys
 
-LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
+LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult)
+{
   KeepLastError keep;
   if (!phkResult) return ERROR_INVALID_PARAMETER;
   *phkResult = NULL;
   return OpenKey(hKey, lpSubKey, samDesired, phkResult);
 }
 
-LONG WINAPI RegOpenKeyW(HKEY hKey, LPCWSTR lpSubKey, PHKEY phkResult) {
+LONG WINAPI RegOpenKeyW(HKEY hKey, LPCWSTR lpSubKey, PHKEY phkResult)
+{
   KeepLastError keep;
   if (!phkResult) return ERROR_INVALID_PARAMETER;
   if (!lpSubKey || !*lpSubKey) {
@@ -654,14 +694,16 @@ LONG WINAPI RegOpenKeyW(HKEY hKey, LPCWSTR lpSubKey, PHKEY phkResult) {
 
 LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
                             REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
-                            LPDWORD lpdwDisposition) {
+                            LPDWORD lpdwDisposition)
+{
   KeepLastError keep;
   if (!phkResult || !lpSubKey) return ERROR_INVALID_PARAMETER;
   *phkResult = NULL;
   return CreateKey(hKey, lpSubKey, dwOptions, samDesired, phkResult, lpdwDisposition);
 }
 
-LONG WINAPI RegCreateKeyW(HKEY hKey, LPCWSTR lpSubKey, PHKEY phkResult) {
+LONG WINAPI RegCreateKeyW(HKEY hKey, LPCWSTR lpSubKey, PHKEY phkResult)
+{
   KeepLastError keep;
   if (!phkResult) return ERROR_INVALID_PARAMETER;
   if (!lpSubKey || !*lpSubKey) {
@@ -674,7 +716,8 @@ LONG WINAPI RegCreateKeyW(HKEY hKey, LPCWSTR lpSubKey, PHKEY phkResult) {
   return CreateKey(hKey, lpSubKey, 0, MAXIMUM_ALLOWED, phkResult, NULL);
 }
 
-LONG WINAPI RegCloseKey(HKEY hKey) {
+LONG WINAPI RegCloseKey(HKEY hKey)
+{
   KeepLastError keep;
   KeyRef ref;
   LONG rc = GetKeyRef(hKey, ref);
@@ -683,14 +726,16 @@ LONG WINAPI RegCloseKey(HKEY hKey) {
   return HandleClose(reinterpret_cast<HANDLE>(hKey)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-LONG WINAPI RegFlushKey(HKEY hKey) {
+LONG WINAPI RegFlushKey(HKEY hKey)
+{
   // Every change is on disk when its call returns.
   KeepLastError keep;
   KeyRef ref;
   return GetKeyRef(hKey, ref);
 }
 
-LONG WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
+LONG WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey)
+{
   KeepLastError keep;
   if (!lpSubKey) return ERROR_INVALID_PARAMETER;
   KeyRef base;
@@ -702,15 +747,15 @@ LONG WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
   target.insert(target.end(), parts.begin(), parts.end());
   if (target.empty() || Barred(base.hive)) return ERROR_ACCESS_DENIED;  // the hive's root stays
   std::lock_guard<std::mutex> g(g_lock);
-  return WriteHive(base.hive, [&](Key& root, bool& changed) -> LONG {
+  return WriteHive(base.hive, [&](Key &root, bool &changed) -> LONG {
     if (!Resolve(root, base.path)) return ERROR_KEY_DELETED;
     std::vector<std::u16string> parentPath(target.begin(), target.end() - 1);
-    Key* parent = Resolve(root, parentPath);
-    Key* k = parent ? parent->FindSub(target.back()) : nullptr;
+    Key *parent = Resolve(root, parentPath);
+    Key *k = parent ? parent->FindSub(target.back()) : nullptr;
     if (!k) return ERROR_FILE_NOT_FOUND;
     if (!k->subkeys.empty()) return ERROR_ACCESS_DENIED;  // NT deletes only leaf keys
-    auto& subs = parent->subkeys;
-    subs.erase(std::find_if(subs.begin(), subs.end(), [&](const std::unique_ptr<Key>& p) { return p.get() == k; }));
+    auto &subs = parent->subkeys;
+    subs.erase(std::find_if(subs.begin(), subs.end(), [&](const std::unique_ptr<Key> &p) { return p.get() == k; }));
     parent->lastWrite = Now();
     changed = true;
     return ERROR_SUCCESS;
@@ -720,7 +765,8 @@ LONG WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
 // ---------------------------------------------------------------- values
 
 LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
-                             LPDWORD lpcbData) {
+                             LPDWORD lpcbData)
+{
   KeepLastError keep;
   if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
   KeyRef ref;
@@ -728,9 +774,9 @@ LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
   if (rc != ERROR_SUCCESS) return rc;
   if (!(ref.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
   std::lock_guard<std::mutex> g(g_lock);
-  Key* k;
+  Key *k;
   if ((rc = FindKeyForRead(ref, k)) != ERROR_SUCCESS) return rc;
-  Value* v = k->FindValue(lpValueName ? std::u16string(lpValueName) : std::u16string());
+  Value *v = k->FindValue(lpValueName ? std::u16string(lpValueName) : std::u16string());
   if (!v) return ERROR_FILE_NOT_FOUND;
   if (lpType) *lpType = v->type;
   DWORD size = static_cast<DWORD>(v->data.size());
@@ -746,8 +792,9 @@ LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
   return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
-                           DWORD cbData) {
+LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE *lpData,
+                           DWORD cbData)
+{
   KeepLastError keep;
   KeyRef ref;
   LONG rc = GetKeyRef(hKey, ref);
@@ -757,12 +804,12 @@ LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD
   std::u16string name = lpValueName ? std::u16string(lpValueName) : std::u16string();
   if (name.size() > kMaxValueNameChars || cbData > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
   if (PlatFaultHit(PLAT_FAULT_REG_WRITE)) return ERROR_CANTWRITE;
-  std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
+  std::string data(reinterpret_cast<const char *>(lpData), lpData ? cbData : 0);
   std::lock_guard<std::mutex> g(g_lock);
-  return WriteHive(ref.hive, [&](Key& root, bool& changed) -> LONG {
-    Key* k = Resolve(root, ref.path);
+  return WriteHive(ref.hive, [&](Key &root, bool &changed) -> LONG {
+    Key *k = Resolve(root, ref.path);
     if (!k) return ERROR_KEY_DELETED;
-    if (Value* v = k->FindValue(name)) {
+    if (Value *v = k->FindValue(name)) {
       v->type = dwType;
       v->data = data;
     } else {
@@ -774,7 +821,8 @@ LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD
   });
 }
 
-LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
+LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName)
+{
   KeepLastError keep;
   KeyRef ref;
   LONG rc = GetKeyRef(hKey, ref);
@@ -782,10 +830,10 @@ LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
   if (!(ref.access & KEY_SET_VALUE) || Barred(ref.hive)) return ERROR_ACCESS_DENIED;
   std::u16string name = lpValueName ? std::u16string(lpValueName) : std::u16string();
   std::lock_guard<std::mutex> g(g_lock);
-  return WriteHive(ref.hive, [&](Key& root, bool& changed) -> LONG {
-    Key* k = Resolve(root, ref.path);
+  return WriteHive(ref.hive, [&](Key &root, bool &changed) -> LONG {
+    Key *k = Resolve(root, ref.path);
     if (!k) return ERROR_KEY_DELETED;
-    Value* v = k->FindValue(name);
+    Value *v = k->FindValue(name);
     if (!v) return ERROR_FILE_NOT_FOUND;
     k->values.erase(k->values.begin() + (v - k->values.data()));
     k->lastWrite = Now();
@@ -797,7 +845,8 @@ LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
 // ---------------------------------------------------------------- enumeration
 
 LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
-                          LPWSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
+                          LPWSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime)
+{
   KeepLastError keep;
   if (!lpName || !lpcchName || lpReserved || (lpClass && !lpcchClass)) return ERROR_INVALID_PARAMETER;
   KeyRef ref;
@@ -805,10 +854,10 @@ LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcch
   if (rc != ERROR_SUCCESS) return rc;
   if (!(ref.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
   std::lock_guard<std::mutex> g(g_lock);
-  Key* k;
+  Key *k;
   if ((rc = FindKeyForRead(ref, k)) != ERROR_SUCCESS) return rc;
   if (dwIndex >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-  const Key& sub = *k->subkeys[dwIndex];
+  const Key &sub = *k->subkeys[dwIndex];
   if ((rc = CopyName(sub.name, lpName, lpcchName)) != ERROR_SUCCESS) return rc;
   if (lpClass) {
     if (*lpcchClass < 1) return ERROR_MORE_DATA;
@@ -822,13 +871,15 @@ LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcch
   return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegEnumKeyW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, DWORD cchName) {
+LONG WINAPI RegEnumKeyW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, DWORD cchName)
+{
   DWORD cch = cchName;
   return RegEnumKeyExW(hKey, dwIndex, lpName, &cch, NULL, NULL, NULL, NULL);
 }
 
 LONG WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
-                          LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+                          LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
   KeepLastError keep;
   if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
   KeyRef ref;
@@ -836,10 +887,10 @@ LONG WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD 
   if (rc != ERROR_SUCCESS) return rc;
   if (!(ref.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
   std::lock_guard<std::mutex> g(g_lock);
-  Key* k;
+  Key *k;
   if ((rc = FindKeyForRead(ref, k)) != ERROR_SUCCESS) return rc;
   if (dwIndex >= k->values.size()) return ERROR_NO_MORE_ITEMS;
-  const Value& v = k->values[dwIndex];
+  const Value &v = k->values[dwIndex];
   if ((rc = CopyName(v.name, lpValueName, lpcchValueName)) != ERROR_SUCCESS) return rc;
   if (lpType) *lpType = v.type;
   DWORD size = static_cast<DWORD>(v.data.size());
@@ -855,7 +906,8 @@ LONG WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD 
 LONG WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,
                              LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
                              LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
-                             PFILETIME lpftLastWriteTime) {
+                             PFILETIME lpftLastWriteTime)
+{
   KeepLastError keep;
   if (lpReserved || (lpClass && !lpcchClass)) return ERROR_INVALID_PARAMETER;
   KeyRef ref;
@@ -863,7 +915,7 @@ LONG WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDW
   if (rc != ERROR_SUCCESS) return rc;
   if (!(ref.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
   std::lock_guard<std::mutex> g(g_lock);
-  Key* k;
+  Key *k;
   if ((rc = FindKeyForRead(ref, k)) != ERROR_SUCCESS) return rc;
   if (lpClass) {
     if (*lpcchClass < 1) return ERROR_MORE_DATA;
@@ -871,8 +923,8 @@ LONG WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDW
   }
   if (lpcchClass) *lpcchClass = 0;
   DWORD maxSub = 0, maxName = 0, maxData = 0;
-  for (auto& s : k->subkeys) maxSub = std::max<DWORD>(maxSub, static_cast<DWORD>(s->name.size()));
-  for (auto& v : k->values) {
+  for (auto &s : k->subkeys) maxSub = std::max<DWORD>(maxSub, static_cast<DWORD>(s->name.size()));
+  for (auto &v : k->values) {
     maxName = std::max<DWORD>(maxName, static_cast<DWORD>(v.name.size()));
     maxData = std::max<DWORD>(maxData, static_cast<DWORD>(v.data.size()));
   }

@@ -17,11 +17,12 @@ namespace {
 struct ResKey {
   bool isId = false;
   WORD id = 0;
-  const WCHAR* name = nullptr;
+  const WCHAR *name = nullptr;
   size_t len = 0;
 };
 
-ResKey MakeKey(LPCWSTR v) {
+ResKey MakeKey(LPCWSTR v)
+{
   ResKey k;
   if (IS_INTRESOURCE(v)) {
     k.isId = true;
@@ -30,7 +31,7 @@ ResKey MakeKey(LPCWSTR v) {
   }
   if (v[0] == u'#' && v[1]) {
     DWORD n = 0;
-    const WCHAR* p = v + 1;
+    const WCHAR *p = v + 1;
     while (*p >= u'0' && *p <= u'9' && n <= 0xFFFF) n = n * 10 + static_cast<DWORD>(*p++ - u'0');
     if (!*p && n <= 0xFFFF) {
       k.isId = true;
@@ -43,22 +44,23 @@ ResKey MakeKey(LPCWSTR v) {
   return k;
 }
 
-bool KeyMatches(const ResKey& k, const WCHAR* name, WORD id) {
+bool KeyMatches(const ResKey &k, const WCHAR *name, WORD id)
+{
   if (k.isId) return !name && id == k.id;
   return name && FoldCompare(k.name, k.len, name, WLen(name)) == 0;
 }
 
 // Finds the entry of a type and name, trying the languages in order and, when anyLast,
 // then the first entry of any language. Sets the Win32 error of the step that failed.
-const KVRES_ENTRY* FindEntry(HMODULE h, LPCWSTR type, LPCWSTR name, const WORD* langs, size_t nLangs,
-                             bool anyLast) {
-  const KVRES_TABLE* t = ModuleResourceTable(h);
+const KVRES_ENTRY *FindEntry(HMODULE h, LPCWSTR type, LPCWSTR name, const WORD *langs, size_t nLangs, bool anyLast)
+{
+  const KVRES_TABLE *t = ModuleResourceTable(h);
   if (!t) return nullptr;
   ResKey tk = MakeKey(type), nk = MakeKey(name);
   bool typeSeen = false;
-  std::vector<const KVRES_ENTRY*> found;
+  std::vector<const KVRES_ENTRY *> found;
   for (DWORD i = 0; i < t->count; ++i) {
-    const KVRES_ENTRY& e = t->entries[i];
+    const KVRES_ENTRY &e = t->entries[i];
     if (!KeyMatches(tk, e.typeName, e.typeId)) continue;
     typeSeen = true;
     if (KeyMatches(nk, e.name, e.nameId)) found.push_back(&e);
@@ -72,7 +74,7 @@ const KVRES_ENTRY* FindEntry(HMODULE h, LPCWSTR type, LPCWSTR name, const WORD* 
     return nullptr;
   }
   for (size_t l = 0; l < nLangs; ++l)
-    for (const KVRES_ENTRY* e : found)
+    for (const KVRES_ENTRY *e : found)
       if (e->language == langs[l]) return e;
   if (anyLast) return found.front();
   SetLastError(ERROR_RESOURCE_LANG_NOT_FOUND);
@@ -82,7 +84,8 @@ const KVRES_ENTRY* FindEntry(HMODULE h, LPCWSTR type, LPCWSTR name, const WORD* 
 // The language order of FindResourceW: neutral, the user-interface language and its
 // neutral sub-language, the user's default language and its neutral sub-language,
 // US English, then whatever there is.
-const KVRES_ENTRY* FindDefault(HMODULE h, LPCWSTR type, LPCWSTR name) {
+const KVRES_ENTRY *FindDefault(HMODULE h, LPCWSTR type, LPCWSTR name)
+{
   LANGID ui = GetUserDefaultUILanguage(), user = GetUserDefaultLangID();
   const WORD order[] = {MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
                         ui,
@@ -95,15 +98,16 @@ const KVRES_ENTRY* FindDefault(HMODULE h, LPCWSTR type, LPCWSTR name) {
 
 const BYTE kEmpty[8] = {0};
 
-const void* EntryData(const KVRES_ENTRY* e) { return e->data ? e->data : kEmpty; }
+const void *EntryData(const KVRES_ENTRY *e) { return e->data ? e->data : kEmpty; }
 
 // Locates string id in its RT_STRING block: s points at its characters (not
 // terminated), len is their count. False when the block is missing or malformed.
-bool FindString(HINSTANCE h, UINT id, const WCHAR*& s, size_t& len) {
+bool FindString(HINSTANCE h, UINT id, const WCHAR *&s, size_t &len)
+{
   std::lock_guard<std::recursive_mutex> lock(LoaderLock());
-  const KVRES_ENTRY* e = FindDefault(h, RT_STRING, MAKEINTRESOURCEW((LOWORD(id) >> 4) + 1));
+  const KVRES_ENTRY *e = FindDefault(h, RT_STRING, MAKEINTRESOURCEW((LOWORD(id) >> 4) + 1));
   if (!e) return false;
-  const BYTE* p = static_cast<const BYTE*>(EntryData(e));
+  const BYTE *p = static_cast<const BYTE *>(EntryData(e));
   size_t size = e->size, at = 0;
   for (UINT i = 0;; ++i) {
     WORD n;
@@ -112,7 +116,7 @@ bool FindString(HINSTANCE h, UINT id, const WCHAR*& s, size_t& len) {
     at += 2;
     if (at + n * 2u > size) return false;
     if (i == (id & 15)) {
-      s = reinterpret_cast<const WCHAR*>(p + at);
+      s = reinterpret_cast<const WCHAR *>(p + at);
       len = n;
       return true;
     }
@@ -123,44 +127,48 @@ bool FindString(HINSTANCE h, UINT id, const WCHAR*& s, size_t& len) {
 }  // namespace
 }  // namespace plat
 
-HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType) {
+HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType)
+{
   if (!lpName || !lpType) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return NULL;
   }
   std::lock_guard<std::recursive_mutex> lock(plat::LoaderLock());
-  return reinterpret_cast<HRSRC>(const_cast<KVRES_ENTRY*>(plat::FindDefault(hModule, lpType, lpName)));
+  return reinterpret_cast<HRSRC>(const_cast<KVRES_ENTRY *>(plat::FindDefault(hModule, lpType, lpName)));
 }
 
-HRSRC WINAPI FindResourceExW(HMODULE hModule, LPCWSTR lpType, LPCWSTR lpName, WORD wLanguage) {
+HRSRC WINAPI FindResourceExW(HMODULE hModule, LPCWSTR lpType, LPCWSTR lpName, WORD wLanguage)
+{
   if (!lpName || !lpType) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return NULL;
   }
   std::lock_guard<std::recursive_mutex> lock(plat::LoaderLock());
   if (wLanguage == MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL))
-    return reinterpret_cast<HRSRC>(const_cast<KVRES_ENTRY*>(plat::FindDefault(hModule, lpType, lpName)));
+    return reinterpret_cast<HRSRC>(const_cast<KVRES_ENTRY *>(plat::FindDefault(hModule, lpType, lpName)));
   const WORD order[] = {wLanguage, static_cast<WORD>(MAKELANGID(PRIMARYLANGID(wLanguage), SUBLANG_NEUTRAL)),
                         MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)};
-  const KVRES_ENTRY* e = plat::FindEntry(hModule, lpType, lpName, order, 3, false);
-  return reinterpret_cast<HRSRC>(const_cast<KVRES_ENTRY*>(e));
+  const KVRES_ENTRY *e = plat::FindEntry(hModule, lpType, lpName, order, 3, false);
+  return reinterpret_cast<HRSRC>(const_cast<KVRES_ENTRY *>(e));
 }
 
-HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
+HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo)
+{
   std::lock_guard<std::recursive_mutex> lock(plat::LoaderLock());
-  auto* e = reinterpret_cast<const KVRES_ENTRY*>(hResInfo);
+  auto *e = reinterpret_cast<const KVRES_ENTRY *>(hResInfo);
   if (!e || !plat::ModuleOwnsResourceEntry(e)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return NULL;
   }
-  return const_cast<void*>(plat::EntryData(e));
+  return const_cast<void *>(plat::EntryData(e));
 }
 
 LPVOID WINAPI LockResource(HGLOBAL hResData) { return hResData; }
 
-DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
+DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo)
+{
   std::lock_guard<std::recursive_mutex> lock(plat::LoaderLock());
-  auto* e = reinterpret_cast<const KVRES_ENTRY*>(hResInfo);
+  auto *e = reinterpret_cast<const KVRES_ENTRY *>(hResInfo);
   if (!e || !plat::ModuleOwnsResourceEntry(e)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
@@ -170,7 +178,8 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
 
 BOOL WINAPI FreeResource(HGLOBAL hResData) { return FALSE; }
 
-BOOL WINAPI EnumResourceNamesW(HMODULE hModule, LPCWSTR lpType, ENUMRESNAMEPROCW lpEnumFunc, LONG_PTR lParam) {
+BOOL WINAPI EnumResourceNamesW(HMODULE hModule, LPCWSTR lpType, ENUMRESNAMEPROCW lpEnumFunc, LONG_PTR lParam)
+{
   if (!lpType || !lpEnumFunc) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -183,17 +192,17 @@ BOOL WINAPI EnumResourceNamesW(HMODULE hModule, LPCWSTR lpType, ENUMRESNAMEPROCW
   std::vector<Name> names;
   {
     std::lock_guard<std::recursive_mutex> lock(plat::LoaderLock());
-    const KVRES_TABLE* t = plat::ModuleResourceTable(hModule);
+    const KVRES_TABLE *t = plat::ModuleResourceTable(hModule);
     if (!t) return FALSE;
     plat::ResKey tk = plat::MakeKey(lpType);
     bool typeSeen = false;
     for (DWORD i = 0; i < t->count; ++i) {
-      const KVRES_ENTRY& e = t->entries[i];
+      const KVRES_ENTRY &e = t->entries[i];
       if (!plat::KeyMatches(tk, e.typeName, e.typeId)) continue;
       typeSeen = true;
       bool seen = false;
-      for (const Name& n : names) {
-        const char16_t* s = n.text.c_str();
+      for (const Name &n : names) {
+        const char16_t *s = n.text.c_str();
         seen = seen || (e.name ? !n.isId && plat::FoldCompare(s, n.text.size(), e.name, plat::WLen(e.name)) == 0
                                : n.isId && n.id == e.nameId);
       }
@@ -204,7 +213,7 @@ BOOL WINAPI EnumResourceNamesW(HMODULE hModule, LPCWSTR lpType, ENUMRESNAMEPROCW
       return FALSE;
     }
   }
-  for (Name& n : names) {
+  for (Name &n : names) {
     LPWSTR arg = n.isId ? MAKEINTRESOURCEW(n.id) : n.text.data();
     if (!lpEnumFunc(hModule, lpType, arg, lParam)) {
       SetLastError(ERROR_RESOURCE_ENUM_USER_STOP);
@@ -214,12 +223,13 @@ BOOL WINAPI EnumResourceNamesW(HMODULE hModule, LPCWSTR lpType, ENUMRESNAMEPROCW
   return TRUE;
 }
 
-int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
+int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax)
+{
   if (!lpBuffer || cchBufferMax < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  const WCHAR* s = nullptr;
+  const WCHAR *s = nullptr;
   size_t len = 0;
   if (!plat::FindString(hInstance, uID, s, len)) {
     if (cchBufferMax > 0) lpBuffer[0] = 0;
@@ -236,19 +246,21 @@ int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBu
   return static_cast<int>(n);
 }
 
-int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
+int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax)
+{
   if (!lpBuffer || cchBufferMax <= 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
   lpBuffer[0] = 0;
-  const WCHAR* s = nullptr;
+  const WCHAR *s = nullptr;
   size_t len = 0;
   if (!plat::FindString(hInstance, uID, s, len)) return 0;
   size_t room = static_cast<size_t>(cchBufferMax) - 1, used = 0;
   for (size_t i = 0; i < len;) {
     // One character at a time (a surrogate pair together), so that a cut never splits one.
-    size_t units = (s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < len && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) ? 2 : 1;
+    size_t units =
+        (s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < len && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) ? 2 : 1;
     char bytes[8];
     int n;
     n = WideCharToMultiByte(CP_ACP, 0, s + i, static_cast<int>(units), bytes, sizeof bytes, NULL, NULL);

@@ -15,7 +15,8 @@
 
 namespace plat {
 
-WCHAR FoldUpper(WCHAR c) {
+WCHAR FoldUpper(WCHAR c)
+{
   if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<WCHAR>(c - 32) : c;
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<WCHAR>(c - 32);
   if (c == 0xFF) return 0x178;
@@ -32,7 +33,8 @@ WCHAR FoldUpper(WCHAR c) {
   return c;
 }
 
-int FoldCompare(const WCHAR* a, size_t na, const WCHAR* b, size_t nb) {
+int FoldCompare(const WCHAR *a, size_t na, const WCHAR *b, size_t nb)
+{
   size_t n = na < nb ? na : nb;
   for (size_t i = 0; i < n; ++i) {
     WCHAR x = FoldUpper(a[i]), y = FoldUpper(b[i]);
@@ -49,17 +51,20 @@ std::string g_root;
 std::u16string g_cwd = u"C:\\";
 
 struct FoldLess {
-  bool operator()(const std::u16string& a, const std::u16string& b) const {
+  bool operator()(const std::u16string &a, const std::u16string &b) const
+  {
     return FoldCompare(a.data(), a.size(), b.data(), b.size()) < 0;
   }
 };
-std::map<std::u16string, std::u16string, FoldLess>& Env() {
-  static auto* env = new std::map<std::u16string, std::u16string, FoldLess>();
+std::map<std::u16string, std::u16string, FoldLess> &Env()
+{
+  static auto *env = new std::map<std::u16string, std::u16string, FoldLess>();
   return *env;
 }
 
-void DefaultEnv() {
-  auto& e = Env();
+void DefaultEnv()
+{
+  auto &e = Env();
   e.clear();
   e[u"windir"] = u"C:\\WINDOWS";
   e[u"SystemRoot"] = u"C:\\WINDOWS";
@@ -75,17 +80,19 @@ void DefaultEnv() {
   e[u"OS"] = u"Windows_NT";
 }
 
-void EnsureInit() {
+void EnsureInit()
+{
   if (!g_rootSet) {
     g_rootSet = true;
-    const char* env = getenv("KVML_ROOT");
+    const char *env = getenv("KVML_ROOT");
     g_root = env ? env : "";
     while (g_root.size() > 1 && g_root.back() == '/') g_root.pop_back();
   }
   if (Env().empty()) DefaultEnv();
 }
 
-void ResetRoot() {
+void ResetRoot()
+{
   std::lock_guard<std::mutex> g(g_lock);
   g_cwd = u"C:\\";
   DefaultEnv();
@@ -99,7 +106,8 @@ bool IsSep(WCHAR c) { return c == u'\\' || c == u'/'; }
 bool IsDriveLetter(WCHAR c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
 // Splits and normalizes; fills drive (upper case) and components.
-BOOL Normalize(const WCHAR* path, WCHAR& drive, std::vector<std::u16string>& parts) {
+BOOL Normalize(const WCHAR *path, WCHAR &drive, std::vector<std::u16string> &parts)
+{
   if (!path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -162,7 +170,7 @@ BOOL Normalize(const WCHAR* path, WCHAR& drive, std::vector<std::u16string>& par
     i = j;
   }
   size_t len = 3;
-  for (auto& c : parts) len += c.size() + 1;
+  for (auto &c : parts) len += c.size() + 1;
   if (len >= MAX_PATH) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return FALSE;
@@ -171,17 +179,18 @@ BOOL Normalize(const WCHAR* path, WCHAR& drive, std::vector<std::u16string>& par
 }
 
 // Finds the entry of dir whose name matches name case-insensitively.
-bool FindEntry(const std::string& dir, const std::u16string& name, std::string& found) {
+bool FindEntry(const std::string &dir, const std::u16string &name, std::string &found)
+{
   std::string exact = Utf16ToUtf8(name.data(), name.size());
   struct stat st;
   if (lstat((dir + "/" + exact).c_str(), &st) == 0) {
     found = exact;
     return true;
   }
-  DIR* d = opendir(dir.c_str());
+  DIR *d = opendir(dir.c_str());
   if (!d) return false;
   bool ok = false;
-  while (struct dirent* e = readdir(d)) {
+  while (struct dirent *e = readdir(d)) {
     std::u16string n = Utf8ToUtf16(e->d_name);
     if (FoldCompare(n.data(), n.size(), name.data(), name.size()) == 0) {
       found = e->d_name;
@@ -195,7 +204,8 @@ bool FindEntry(const std::string& dir, const std::u16string& name, std::string& 
 
 }  // namespace
 
-BOOL FullWinPath(const WCHAR* winPath, std::u16string& full) {
+BOOL FullWinPath(const WCHAR *winPath, std::u16string &full)
+{
   WCHAR drive;
   std::vector<std::u16string> parts;
   if (!Normalize(winPath, drive, parts)) return FALSE;
@@ -211,7 +221,8 @@ BOOL FullWinPath(const WCHAR* winPath, std::u16string& full) {
 namespace {
 
 // The machine root, or false (ERROR_PATH_NOT_FOUND) when none is set.
-bool CurrentRoot(std::string& root) {
+bool CurrentRoot(std::string &root)
+{
   {
     std::lock_guard<std::mutex> g(g_lock);
     EnsureInit();
@@ -225,11 +236,12 @@ bool CurrentRoot(std::string& root) {
 }
 
 // The host path of a normalized Windows path with every name taken as written.
-std::string ExactHost(const std::string& root, WCHAR drive, const std::vector<std::u16string>& parts) {
+std::string ExactHost(const std::string &root, WCHAR drive, const std::vector<std::u16string> &parts)
+{
   std::string host = root;
   host += '/';
   AppendUtf8(host, drive);
-  for (auto& c : parts) {
+  for (auto &c : parts) {
     host += '/';
     host += Utf16ToUtf8(c.data(), c.size());
   }
@@ -241,7 +253,8 @@ std::atomic<unsigned> g_rootVersion{1};
 
 }  // namespace
 
-BOOL ExactHostPath(const WCHAR* winPath, std::string& out) {
+BOOL ExactHostPath(const WCHAR *winPath, std::string &out)
+{
   std::string root;
   if (!CurrentRoot(root)) return FALSE;
   WCHAR drive;
@@ -251,7 +264,8 @@ BOOL ExactHostPath(const WCHAR* winPath, std::string& out) {
   return TRUE;
 }
 
-bool FixedHostPath::Get(std::string& out) {
+bool FixedHostPath::Get(std::string &out)
+{
   unsigned v = g_rootVersion.load(std::memory_order_acquire);
   if (v != version_) {
     if (!ExactHostPath(win_, path_)) return false;
@@ -261,7 +275,8 @@ bool FixedHostPath::Get(std::string& out) {
   return true;
 }
 
-BOOL MapPath(const WCHAR* winPath, std::string& out) {
+BOOL MapPath(const WCHAR *winPath, std::string &out)
+{
   std::string root;
   if (!CurrentRoot(root)) return FALSE;
   WCHAR drive;
@@ -293,7 +308,7 @@ BOOL MapPath(const WCHAR* winPath, std::string& out) {
   std::u16string d(1, drive);
   bool exists = FindEntry(host, d, found);
   host += "/" + (exists ? found : Utf16ToUtf8(d.data(), d.size()));
-  for (auto& c : parts) {
+  for (auto &c : parts) {
     if (exists && FindEntry(host, c, found)) {
       host += "/" + found;
     } else {
@@ -307,7 +322,8 @@ BOOL MapPath(const WCHAR* winPath, std::string& out) {
 
 }  // namespace plat
 
-BOOL PlatSetMachineRoot(const char* posixDir) {
+BOOL PlatSetMachineRoot(const char *posixDir)
+{
   if (!posixDir || !*posixDir) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -320,13 +336,15 @@ BOOL PlatSetMachineRoot(const char* posixDir) {
   return TRUE;
 }
 
-const char* PlatGetMachineRoot(void) {
+const char *PlatGetMachineRoot(void)
+{
   std::lock_guard<std::mutex> g(plat::g_lock);
   plat::EnsureInit();
   return plat::g_root.empty() ? NULL : plat::g_root.c_str();
 }
 
-BOOL PlatMapPath(const WCHAR* winPath, char* out, UINT outSize) {
+BOOL PlatMapPath(const WCHAR *winPath, char *out, UINT outSize)
+{
   std::string host;
   if (!plat::MapPath(winPath, host)) return FALSE;
   if (!out || host.size() + 1 > outSize) {
@@ -343,13 +361,15 @@ namespace {
 
 // Copies s into buf following the GetWindowsDirectory protocol: the length without
 // the terminator when it fits, else the size needed including it.
-UINT CopyOut(const std::u16string& s, LPWSTR buf, UINT size) {
+UINT CopyOut(const std::u16string &s, LPWSTR buf, UINT size)
+{
   if (!buf || size < s.size() + 1) return static_cast<UINT>(s.size() + 1);
   memcpy(buf, s.c_str(), (s.size() + 1) * sizeof(WCHAR));
   return static_cast<UINT>(s.size());
 }
 
-std::u16string EnvValue(const char16_t* name) {
+std::u16string EnvValue(const char16_t *name)
+{
   std::lock_guard<std::mutex> g(plat::g_lock);
   plat::EnsureInit();
   auto it = plat::Env().find(name);
@@ -358,19 +378,20 @@ std::u16string EnvValue(const char16_t* name) {
 
 }  // namespace
 
-UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) {
-  return CopyOut(EnvValue(u"windir"), lpBuffer, uSize);
-}
+UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) { return CopyOut(EnvValue(u"windir"), lpBuffer, uSize); }
 
-UINT WINAPI GetSystemWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) {
+UINT WINAPI GetSystemWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize)
+{
   return CopyOut(EnvValue(u"SystemRoot"), lpBuffer, uSize);
 }
 
-UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize) {
+UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize)
+{
   return CopyOut(EnvValue(u"SystemRoot") + u"\\system32", lpBuffer, uSize);
 }
 
-DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer) {
+DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer)
+{
   std::u16string t = EnvValue(u"TMP");
   if (t.empty()) t = EnvValue(u"TEMP");
   if (t.empty()) t = EnvValue(u"windir");
@@ -378,7 +399,8 @@ DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer) {
   return CopyOut(t, lpBuffer, nBufferLength);
 }
 
-DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
+DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer)
+{
   std::u16string cwd;
   {
     std::lock_guard<std::mutex> g(plat::g_lock);
@@ -387,7 +409,8 @@ DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
   return CopyOut(cwd, lpBuffer, nBufferLength);
 }
 
-BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName) {
+BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName)
+{
   std::u16string full;
   std::string host;
   if (!plat::FullWinPath(lpPathName, full) || !plat::MapPath(full.c_str(), host)) return FALSE;
@@ -407,7 +430,8 @@ BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName) {
 
 // ---------------------------------------------------------------- environment
 
-DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize) {
+DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize)
+{
   if (!lpName || !*lpName) {
     SetLastError(ERROR_ENVVAR_NOT_FOUND);
     return 0;
@@ -426,12 +450,13 @@ DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSiz
   return CopyOut(v, lpBuffer, nSize);
 }
 
-BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue) {
+BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue)
+{
   if (!lpName || !*lpName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  for (const WCHAR* p = lpName; *p; ++p) {
+  for (const WCHAR *p = lpName; *p; ++p) {
     if (*p == u'=') {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
@@ -448,7 +473,8 @@ BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue) {
 
 // Replaces each %NAME% of a known variable by its value; unknown names and a lone
 // '%' stay as written. Answers the characters needed including the terminator.
-DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize) {
+DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize)
+{
   if (!lpSrc) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -478,7 +504,8 @@ DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize)
     }
   }
   DWORD need = static_cast<DWORD>(out.size() + 1);
-  if (lpDst && nSize >= need) memcpy(lpDst, out.c_str(), need * sizeof(WCHAR));
+  if (lpDst && nSize >= need)
+    memcpy(lpDst, out.c_str(), need * sizeof(WCHAR));
   else if (lpDst && nSize > 0)
     lpDst[0] = 0;  // too small: the caller gets an empty string and the size needed
   return need;

@@ -20,38 +20,43 @@ namespace {
 
 // ---------------------------------------------------------------- byte access
 
-WORD Rd16(const void* p, size_t off) {
+WORD Rd16(const void *p, size_t off)
+{
   WORD v;
-  memcpy(&v, static_cast<const BYTE*>(p) + off, 2);
+  memcpy(&v, static_cast<const BYTE *>(p) + off, 2);
   return v;
 }
-DWORD Rd32(const void* p, size_t off) {
+DWORD Rd32(const void *p, size_t off)
+{
   DWORD v;
-  memcpy(&v, static_cast<const BYTE*>(p) + off, 4);
+  memcpy(&v, static_cast<const BYTE *>(p) + off, 4);
   return v;
 }
-void Wr16(void* p, size_t off, WORD v) { memcpy(static_cast<BYTE*>(p) + off, &v, 2); }
-void Wr32(void* p, size_t off, DWORD v) { memcpy(static_cast<BYTE*>(p) + off, &v, 4); }
-void* RdPtr(const void* p, size_t off) {
-  void* v;
-  memcpy(&v, static_cast<const BYTE*>(p) + off, sizeof v);
+void Wr16(void *p, size_t off, WORD v) { memcpy(static_cast<BYTE *>(p) + off, &v, 2); }
+void Wr32(void *p, size_t off, DWORD v) { memcpy(static_cast<BYTE *>(p) + off, &v, 4); }
+void *RdPtr(const void *p, size_t off)
+{
+  void *v;
+  memcpy(&v, static_cast<const BYTE *>(p) + off, sizeof v);
   return v;
 }
-void WrPtr(void* p, size_t off, const void* v) { memcpy(static_cast<BYTE*>(p) + off, &v, sizeof v); }
+void WrPtr(void *p, size_t off, const void *v) { memcpy(static_cast<BYTE *>(p) + off, &v, sizeof v); }
 
 DWORD Align4(DWORD n) { return (n + 3) & ~3u; }
 
 // ---------------------------------------------------------------- SIDs
 
-const BYTE* Bytes(const void* p) { return static_cast<const BYTE*>(p); }
+const BYTE *Bytes(const void *p) { return static_cast<const BYTE *>(p); }
 
-bool SidValid(const void* sid) {
+bool SidValid(const void *sid)
+{
   return sid && Bytes(sid)[0] == SID_REVISION && Bytes(sid)[1] <= SID_MAX_SUB_AUTHORITIES;
 }
-DWORD SidLen(const void* sid) { return 8 + 4u * Bytes(sid)[1]; }
-std::string SidBytes(const void* sid) { return std::string(reinterpret_cast<const char*>(sid), SidLen(sid)); }
+DWORD SidLen(const void *sid) { return 8 + 4u * Bytes(sid)[1]; }
+std::string SidBytes(const void *sid) { return std::string(reinterpret_cast<const char *>(sid), SidLen(sid)); }
 
-std::string MakeSid(BYTE authority, std::initializer_list<DWORD> subs) {
+std::string MakeSid(BYTE authority, std::initializer_list<DWORD> subs)
+{
   std::string s(8 + 4 * subs.size(), '\0');
   s[0] = SID_REVISION;
   s[1] = static_cast<char>(subs.size());
@@ -77,7 +82,8 @@ std::string SystemSid() { return MakeSid(5, {SECURITY_LOCAL_SYSTEM_RID}); }
 bool AclRevisionOk(DWORD rev) { return rev >= MIN_ACL_REVISION && rev <= MAX_ACL_REVISION; }
 
 // Checks the ACL and answers the offset just past its last ACE.
-bool AclWalk(const void* acl, DWORD* freeOffset) {
+bool AclWalk(const void *acl, DWORD *freeOffset)
+{
   if (!acl || !AclRevisionOk(Bytes(acl)[0])) return false;
   DWORD size = Rd16(acl, 2), count = Rd16(acl, 4);
   if (size < sizeof(ACL)) return false;
@@ -88,7 +94,7 @@ bool AclWalk(const void* acl, DWORD* freeOffset) {
     DWORD aceSize = Rd16(acl, off + 2);
     if (aceSize < sizeof(ACE_HEADER) || (aceSize & 3) || off + aceSize > size) return false;
     if (type == ACCESS_ALLOWED_ACE_TYPE || type == ACCESS_DENIED_ACE_TYPE || type == SYSTEM_AUDIT_ACE_TYPE) {
-      const BYTE* sid = Bytes(acl) + off + 8;
+      const BYTE *sid = Bytes(acl) + off + 8;
       if (aceSize < 16 || !SidValid(sid) || 8 + SidLen(sid) > aceSize) return false;
     }
     off += aceSize;
@@ -98,13 +104,15 @@ bool AclWalk(const void* acl, DWORD* freeOffset) {
 }
 
 // Offset of ACE number index (index == count gives the end of the ACEs).
-DWORD AceOffset(const void* acl, DWORD index) {
+DWORD AceOffset(const void *acl, DWORD index)
+{
   DWORD off = sizeof(ACL);
   for (DWORD i = 0; i < index; ++i) off += Rd16(acl, off + 2);
   return off;
 }
 
-BOOL AddSidAce(PACL pAcl, DWORD rev, BYTE type, DWORD flags, DWORD mask, PSID pSid) {
+BOOL AddSidAce(PACL pAcl, DWORD rev, BYTE type, DWORD flags, DWORD mask, PSID pSid)
+{
   DWORD freeOff;
   if (!AclWalk(pAcl, &freeOff)) {
     SetLastError(ERROR_INVALID_ACL);
@@ -127,14 +135,14 @@ BOOL AddSidAce(PACL pAcl, DWORD rev, BYTE type, DWORD flags, DWORD mask, PSID pS
     SetLastError(ERROR_ALLOTTED_SPACE_EXCEEDED);
     return FALSE;
   }
-  BYTE* ace = reinterpret_cast<BYTE*>(pAcl) + freeOff;
+  BYTE *ace = reinterpret_cast<BYTE *>(pAcl) + freeOff;
   ace[0] = type;
   ace[1] = static_cast<BYTE>(flags);
   Wr16(ace, 2, static_cast<WORD>(aceSize));
   Wr32(ace, 4, mask);
   memcpy(ace + 8, pSid, SidLen(pSid));
   Wr16(pAcl, 4, static_cast<WORD>(Rd16(pAcl, 4) + 1));
-  if (Bytes(pAcl)[0] < rev) reinterpret_cast<BYTE*>(pAcl)[0] = static_cast<BYTE>(rev);
+  if (Bytes(pAcl)[0] < rev) reinterpret_cast<BYTE *>(pAcl)[0] = static_cast<BYTE>(rev);
   return TRUE;
 }
 
@@ -144,13 +152,14 @@ BOOL AddSidAce(PACL pAcl, DWORD rev, BYTE type, DWORD flags, DWORD mask, PSID pS
 
 struct SdView {
   WORD control = 0;
-  const void* owner = nullptr;
-  const void* group = nullptr;
-  const void* sacl = nullptr;
-  const void* dacl = nullptr;
+  const void *owner = nullptr;
+  const void *group = nullptr;
+  const void *sacl = nullptr;
+  const void *dacl = nullptr;
 };
 
-const void* SdPart(const void* sd, size_t field) {
+const void *SdPart(const void *sd, size_t field)
+{
   if (Rd16(sd, 2) & SE_SELF_RELATIVE) {
     DWORD off = Rd32(sd, field);
     return off ? Bytes(sd) + off : nullptr;
@@ -158,7 +167,8 @@ const void* SdPart(const void* sd, size_t field) {
   return RdPtr(sd, field);
 }
 
-SdView View(const void* sd) {
+SdView View(const void *sd)
+{
   SdView v;
   v.control = Rd16(sd, 2);
   v.owner = SdPart(sd, 4);
@@ -168,7 +178,8 @@ SdView View(const void* sd) {
   return v;
 }
 
-bool SdValid(const void* sd) {
+bool SdValid(const void *sd)
+{
   if (!sd || Bytes(sd)[0] != SECURITY_DESCRIPTOR_REVISION) return false;
   SdView v = View(sd);
   if (v.owner && !SidValid(v.owner)) return false;
@@ -179,7 +190,8 @@ bool SdValid(const void* sd) {
 }
 
 // Checks that a descriptor may be changed in place: revision 1 and the absolute form.
-bool SdWritable(PSECURITY_DESCRIPTOR sd) {
+bool SdWritable(PSECURITY_DESCRIPTOR sd)
+{
   if (!sd || Bytes(sd)[0] != SECURITY_DESCRIPTOR_REVISION) {
     SetLastError(ERROR_UNKNOWN_REVISION);
     return false;
@@ -191,17 +203,19 @@ bool SdWritable(PSECURITY_DESCRIPTOR sd) {
   return true;
 }
 
-void SetControl(PSECURITY_DESCRIPTOR sd, WORD bit, bool on) {
+void SetControl(PSECURITY_DESCRIPTOR sd, WORD bit, bool on)
+{
   WORD c = Rd16(sd, 2);
   Wr16(sd, 2, static_cast<WORD>(on ? (c | bit) : (c & ~bit)));
 }
 
 // Parts of a descriptor as owned bytes; builds the self-relative form.
 struct SdParts {
-  WORD control = 0;  // SE_*_DEFAULTED, SE_*_PRESENT and protection bits
+  WORD control = 0;                      // SE_*_DEFAULTED, SE_*_PRESENT and protection bits
   std::string owner, group, sacl, dacl;  // empty: absent (or a NULL ACL when present)
 
-  static SdParts From(const void* sd, SECURITY_INFORMATION info) {
+  static SdParts From(const void *sd, SECURITY_INFORMATION info)
+  {
     SdParts p;
     SdView v = View(sd);
     if ((info & OWNER_SECURITY_INFORMATION) && v.owner) {
@@ -214,20 +228,21 @@ struct SdParts {
     }
     if ((info & DACL_SECURITY_INFORMATION) && (v.control & SE_DACL_PRESENT)) {
       p.control |= v.control & (SE_DACL_PRESENT | SE_DACL_DEFAULTED | SE_DACL_PROTECTED);
-      if (v.dacl) p.dacl.assign(reinterpret_cast<const char*>(v.dacl), Rd16(v.dacl, 2));
+      if (v.dacl) p.dacl.assign(reinterpret_cast<const char *>(v.dacl), Rd16(v.dacl, 2));
     }
     if ((info & SACL_SECURITY_INFORMATION) && (v.control & SE_SACL_PRESENT)) {
       p.control |= v.control & (SE_SACL_PRESENT | SE_SACL_DEFAULTED | SE_SACL_PROTECTED);
-      if (v.sacl) p.sacl.assign(reinterpret_cast<const char*>(v.sacl), Rd16(v.sacl, 2));
+      if (v.sacl) p.sacl.assign(reinterpret_cast<const char *>(v.sacl), Rd16(v.sacl, 2));
     }
     return p;
   }
 
-  std::string SelfRelative() const {
+  std::string SelfRelative() const
+  {
     std::string out(sizeof(SECURITY_DESCRIPTOR_RELATIVE), '\0');
     out[0] = SECURITY_DESCRIPTOR_REVISION;
     Wr16(out.data(), 2, static_cast<WORD>(control | SE_SELF_RELATIVE));
-    auto put = [&out](const std::string& part, size_t field) {
+    auto put = [&out](const std::string &part, size_t field) {
       if (part.empty()) return;
       Wr32(out.data(), field, static_cast<DWORD>(out.size()));
       out += part;
@@ -253,7 +268,7 @@ struct TokenData {
   SECURITY_IMPERSONATION_LEVEL level = SecurityAnonymous;
   std::string user;
   std::vector<TokenGroup> groups;
-  std::string owner;         // default owner of new objects
+  std::string owner;  // default owner of new objects
   std::string primaryGroup;
 };
 
@@ -269,12 +284,14 @@ const HANDLE kCurrentThread = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2)
 std::atomic<int> g_admin{-1};  // -1: not read yet
 thread_local std::shared_ptr<const TokenData> t_impersonation;
 
-bool DefaultAdmin() {
-  const char* env = getenv("KVML_ADMIN");
+bool DefaultAdmin()
+{
+  const char *env = getenv("KVML_ADMIN");
   return !(env && env[0] == '0' && env[1] == '\0');
 }
 
-bool IsAdmin() {
+bool IsAdmin()
+{
   int v = g_admin.load();
   if (v < 0) {
     v = DefaultAdmin() ? 1 : 0;
@@ -284,7 +301,8 @@ bool IsAdmin() {
 }
 
 // The user's logon token as the administrator switch makes it now.
-std::shared_ptr<TokenData> ProcessToken() {
+std::shared_ptr<TokenData> ProcessToken()
+{
   auto t = std::make_shared<TokenData>();
   const DWORD on = SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED;
   bool admin = IsAdmin();
@@ -303,28 +321,33 @@ std::shared_ptr<TokenData> ProcessToken() {
 }
 
 // The token that acts for the calling thread: its impersonation token, else the process's.
-std::shared_ptr<const TokenData> EffectiveToken() {
+std::shared_ptr<const TokenData> EffectiveToken()
+{
   if (t_impersonation) return t_impersonation;
   return ProcessToken();
 }
 
-std::shared_ptr<TokenData> Impersonation(const TokenData& from, SECURITY_IMPERSONATION_LEVEL level) {
+std::shared_ptr<TokenData> Impersonation(const TokenData &from, SECURITY_IMPERSONATION_LEVEL level)
+{
   auto t = std::make_shared<TokenData>(from);
   t->type = TokenImpersonation;
   t->level = level;
   return t;
 }
 
-ACCESS_MASK MapTokenAccess(ACCESS_MASK a) {
+ACCESS_MASK MapTokenAccess(ACCESS_MASK a)
+{
   if (a & MAXIMUM_ALLOWED) a |= TOKEN_ALL_ACCESS;
   if (a & GENERIC_READ) a |= TOKEN_READ;
-  if (a & GENERIC_WRITE) a |= STANDARD_RIGHTS_WRITE | TOKEN_ADJUST_PRIVILEGES | TOKEN_ADJUST_GROUPS | TOKEN_ADJUST_DEFAULT;
+  if (a & GENERIC_WRITE)
+    a |= STANDARD_RIGHTS_WRITE | TOKEN_ADJUST_PRIVILEGES | TOKEN_ADJUST_GROUPS | TOKEN_ADJUST_DEFAULT;
   if (a & GENERIC_EXECUTE) a |= STANDARD_RIGHTS_EXECUTE | TOKEN_IMPERSONATE;
   if (a & GENERIC_ALL) a |= TOKEN_ALL_ACCESS;
   return a & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL | MAXIMUM_ALLOWED);
 }
 
-BOOL NewTokenHandle(std::shared_ptr<const TokenData> data, ACCESS_MASK access, PHANDLE out) {
+BOOL NewTokenHandle(std::shared_ptr<const TokenData> data, ACCESS_MASK access, PHANDLE out)
+{
   HANDLE h = plat::HandleAdd(std::make_shared<TokenObject>(std::move(data), access));
   if (!h) return FALSE;
   *out = h;
@@ -332,7 +355,8 @@ BOOL NewTokenHandle(std::shared_ptr<const TokenData> data, ACCESS_MASK access, P
 }
 
 // Looks up a token handle that grants the needed rights.
-std::shared_ptr<TokenObject> TokenFor(HANDLE h, ACCESS_MASK needed) {
+std::shared_ptr<TokenObject> TokenFor(HANDLE h, ACCESS_MASK needed)
+{
   auto tok = plat::HandleGetAs<TokenObject>(h, plat::OBJ_TOKEN);
   if (!tok) return nullptr;
   if ((tok->access & needed) != needed) {
@@ -344,10 +368,11 @@ std::shared_ptr<TokenObject> TokenFor(HANDLE h, ACCESS_MASK needed) {
 
 // Whether the token counts the SID as its own: the user, or a group that is enabled
 // (or, for deny entries, kept for deny only).
-bool TokenHas(const TokenData& t, const void* sid, bool forDeny) {
+bool TokenHas(const TokenData &t, const void *sid, bool forDeny)
+{
   std::string s = SidBytes(sid);
   if (s == t.user) return true;
-  for (const TokenGroup& g : t.groups) {
+  for (const TokenGroup &g : t.groups) {
     if (g.sid != s) continue;
     if ((g.attributes & SE_GROUP_ENABLED) || (forDeny && (g.attributes & SE_GROUP_USE_FOR_DENY_ONLY))) return true;
   }
@@ -355,14 +380,16 @@ bool TokenHas(const TokenData& t, const void* sid, bool forDeny) {
 }
 
 // Whether the token may name the SID as an owner.
-bool TokenMayOwn(const TokenData& t, const std::string& sid) {
+bool TokenMayOwn(const TokenData &t, const std::string &sid)
+{
   if (sid == t.user) return true;
-  for (const TokenGroup& g : t.groups)
+  for (const TokenGroup &g : t.groups)
     if (g.sid == sid && (g.attributes & SE_GROUP_OWNER) && (g.attributes & SE_GROUP_ENABLED)) return true;
   return false;
 }
 
-ACCESS_MASK MapGeneric(ACCESS_MASK m, const GENERIC_MAPPING* gm) {
+ACCESS_MASK MapGeneric(ACCESS_MASK m, const GENERIC_MAPPING *gm)
+{
   if (m & GENERIC_READ) m |= gm->GenericRead;
   if (m & GENERIC_WRITE) m |= gm->GenericWrite;
   if (m & GENERIC_EXECUTE) m |= gm->GenericExecute;
@@ -384,22 +411,26 @@ struct FileCall {
 };
 
 struct FoldLess {
-  bool operator()(const std::u16string& a, const std::u16string& b) const {
+  bool operator()(const std::u16string &a, const std::u16string &b) const
+  {
     return plat::FoldCompare(a.data(), a.size(), b.data(), b.size()) < 0;
   }
 };
 
 std::mutex g_fileLock;
-std::map<std::u16string, FileSecurity, FoldLess>& FileStates() {
-  static auto* m = new std::map<std::u16string, FileSecurity, FoldLess>();
+std::map<std::u16string, FileSecurity, FoldLess> &FileStates()
+{
+  static auto *m = new std::map<std::u16string, FileSecurity, FoldLess>();
   return *m;
 }
-std::vector<FileCall>& FileCalls() {
-  static auto* v = new std::vector<FileCall>();
+std::vector<FileCall> &FileCalls()
+{
+  static auto *v = new std::vector<FileCall>();
   return *v;
 }
 
-void ResetSecurity() {
+void ResetSecurity()
+{
   g_admin.store(DefaultAdmin() ? 1 : 0);
   t_impersonation.reset();
   std::lock_guard<std::mutex> g(g_fileLock);
@@ -412,7 +443,8 @@ struct ResetRegistrar {
 } g_registrar;
 
 // Resolves a file name to its full Windows path; the file or folder must exist.
-bool ExistingFile(LPCWSTR name, std::u16string& full) {
+bool ExistingFile(LPCWSTR name, std::u16string &full)
+{
   std::string host;
   if (!name || !*name) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -429,19 +461,20 @@ bool ExistingFile(LPCWSTR name, std::u16string& full) {
 
 // What a file has before anyone set its security: owned by the user's default owner,
 // full control for Administrators, SYSTEM and the user.
-SdParts DefaultFileSecurity() {
+SdParts DefaultFileSecurity()
+{
   auto tok = EffectiveToken();
   SdParts p;
   p.owner = tok->owner;
   p.group = tok->primaryGroup;
   std::string sids[3] = {AdminsSid(), SystemSid(), tok->user};
   DWORD size = sizeof(ACL);
-  for (auto& s : sids) size += 8 + static_cast<DWORD>(s.size());
+  for (auto &s : sids) size += 8 + static_cast<DWORD>(s.size());
   p.dacl.assign(size, '\0');
   InitializeAcl(reinterpret_cast<PACL>(p.dacl.data()), size, ACL_REVISION);
-  for (auto& s : sids)
-    AddAccessAllowedAceEx(reinterpret_cast<PACL>(p.dacl.data()), ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
-                          FILE_ALL_ACCESS, s.data());
+  for (auto &s : sids)
+    AddAccessAllowedAceEx(reinterpret_cast<PACL>(p.dacl.data()), ACL_REVISION,
+                          OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, FILE_ALL_ACCESS, s.data());
   p.control = SE_DACL_PRESENT;
   return p;
 }
@@ -453,19 +486,21 @@ SdParts DefaultFileSecurity() {
 void PlatSetAdministrator(BOOL isAdministrator) { g_admin.store(isAdministrator ? 1 : 0); }
 BOOL PlatIsAdministrator(void) { return IsAdmin() ? TRUE : FALSE; }
 
-DWORD PlatFileSecurityCallCount(void) {
+DWORD PlatFileSecurityCallCount(void)
+{
   std::lock_guard<std::mutex> g(g_fileLock);
   return static_cast<DWORD>(FileCalls().size());
 }
 
-BOOL PlatFileSecurityGetCall(DWORD index, LPWSTR path, DWORD pathChars, SECURITY_INFORMATION* info,
-                             PSECURITY_DESCRIPTOR sd, DWORD sdSize, LPDWORD sdNeeded) {
+BOOL PlatFileSecurityGetCall(DWORD index, LPWSTR path, DWORD pathChars, SECURITY_INFORMATION *info,
+                             PSECURITY_DESCRIPTOR sd, DWORD sdSize, LPDWORD sdNeeded)
+{
   std::lock_guard<std::mutex> g(g_fileLock);
   if (index >= FileCalls().size()) {
     SetLastError(ERROR_NO_MORE_ITEMS);
     return FALSE;
   }
-  const FileCall& c = FileCalls()[index];
+  const FileCall &c = FileCalls()[index];
   if (sdNeeded) *sdNeeded = static_cast<DWORD>(c.sd.size());
   if (info) *info = c.info;
   if ((path && pathChars < c.path.size() + 1) || (sd && sdSize < c.sd.size())) {
@@ -477,15 +512,17 @@ BOOL PlatFileSecurityGetCall(DWORD index, LPWSTR path, DWORD pathChars, SECURITY
   return TRUE;
 }
 
-void PlatFileSecurityClearCalls(void) {
+void PlatFileSecurityClearCalls(void)
+{
   std::lock_guard<std::mutex> g(g_fileLock);
   FileCalls().clear();
 }
 
 // ---------------------------------------------------------------- SIDs
 
-BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY auth, BYTE count, DWORD s0, DWORD s1, DWORD s2,
-                                     DWORD s3, DWORD s4, DWORD s5, DWORD s6, DWORD s7, PSID* pSid) {
+BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY auth, BYTE count, DWORD s0, DWORD s1, DWORD s2, DWORD s3,
+                                     DWORD s4, DWORD s5, DWORD s6, DWORD s7, PSID *pSid)
+{
   if (!auth || !pSid) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -494,7 +531,7 @@ BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY auth, BYTE count,
     SetLastError(ERROR_INVALID_SID);
     return FALSE;
   }
-  BYTE* sid = static_cast<BYTE*>(LocalAlloc(LPTR, 8 + 4u * count));
+  BYTE *sid = static_cast<BYTE *>(LocalAlloc(LPTR, 8 + 4u * count));
   if (!sid) return FALSE;  // LocalAlloc set ERROR_NOT_ENOUGH_MEMORY
   const DWORD subs[8] = {s0, s1, s2, s3, s4, s5, s6, s7};
   sid[0] = SID_REVISION;
@@ -507,12 +544,13 @@ BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY auth, BYTE count,
 
 PVOID WINAPI FreeSid(PSID pSid) { return LocalFree(pSid); }
 
-BOOL WINAPI InitializeSid(PSID Sid, PSID_IDENTIFIER_AUTHORITY auth, BYTE count) {
+BOOL WINAPI InitializeSid(PSID Sid, PSID_IDENTIFIER_AUTHORITY auth, BYTE count)
+{
   if (!Sid || !auth || count > SID_MAX_SUB_AUTHORITIES) {
     SetLastError(!Sid || !auth ? ERROR_INVALID_PARAMETER : ERROR_INVALID_SID);
     return FALSE;
   }
-  BYTE* s = static_cast<BYTE*>(Sid);
+  BYTE *s = static_cast<BYTE *>(Sid);
   s[0] = SID_REVISION;
   s[1] = count;
   memcpy(s + 2, auth->Value, 6);
@@ -521,7 +559,8 @@ BOOL WINAPI InitializeSid(PSID Sid, PSID_IDENTIFIER_AUTHORITY auth, BYTE count) 
 
 BOOL WINAPI IsValidSid(PSID pSid) { return SidValid(pSid) ? TRUE : FALSE; }
 
-BOOL WINAPI EqualSid(PSID a, PSID b) {
+BOOL WINAPI EqualSid(PSID a, PSID b)
+{
   if (!SidValid(a) || !SidValid(b)) {
     SetLastError(ERROR_INVALID_SID);
     return FALSE;
@@ -532,7 +571,8 @@ BOOL WINAPI EqualSid(PSID a, PSID b) {
 
 DWORD WINAPI GetLengthSid(PSID pSid) { return SidValid(pSid) ? SidLen(pSid) : 0; }
 
-BOOL WINAPI CopySid(DWORD destLen, PSID dest, PSID src) {
+BOOL WINAPI CopySid(DWORD destLen, PSID dest, PSID src)
+{
   if (!SidValid(src)) {
     SetLastError(ERROR_INVALID_SID);
     return FALSE;
@@ -545,16 +585,18 @@ BOOL WINAPI CopySid(DWORD destLen, PSID dest, PSID src) {
   return TRUE;
 }
 
-PDWORD WINAPI GetSidSubAuthority(PSID pSid, DWORD n) {
+PDWORD WINAPI GetSidSubAuthority(PSID pSid, DWORD n)
+{
   SetLastError(ERROR_SUCCESS);
   if (!SidValid(pSid) || n >= Bytes(pSid)[1]) {
     SetLastError(ERROR_INVALID_SID);
     return NULL;
   }
-  return reinterpret_cast<PDWORD>(static_cast<BYTE*>(pSid) + 8 + 4 * n);
+  return reinterpret_cast<PDWORD>(static_cast<BYTE *>(pSid) + 8 + 4 * n);
 }
 
-PUCHAR WINAPI GetSidSubAuthorityCount(PSID pSid) {
+PUCHAR WINAPI GetSidSubAuthorityCount(PSID pSid)
+{
   SetLastError(ERROR_SUCCESS);
   if (!SidValid(pSid)) {
     SetLastError(ERROR_INVALID_SID);
@@ -563,18 +605,20 @@ PUCHAR WINAPI GetSidSubAuthorityCount(PSID pSid) {
   return static_cast<PUCHAR>(pSid) + 1;
 }
 
-PSID_IDENTIFIER_AUTHORITY WINAPI GetSidIdentifierAuthority(PSID pSid) {
+PSID_IDENTIFIER_AUTHORITY WINAPI GetSidIdentifierAuthority(PSID pSid)
+{
   SetLastError(ERROR_SUCCESS);
   if (!SidValid(pSid)) {
     SetLastError(ERROR_INVALID_SID);
     return NULL;
   }
-  return reinterpret_cast<PSID_IDENTIFIER_AUTHORITY>(static_cast<BYTE*>(pSid) + 2);
+  return reinterpret_cast<PSID_IDENTIFIER_AUTHORITY>(static_cast<BYTE *>(pSid) + 2);
 }
 
 // ---------------------------------------------------------------- ACLs
 
-BOOL WINAPI InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision) {
+BOOL WINAPI InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision)
+{
   if (!pAcl || !AclRevisionOk(dwAclRevision) || nAclLength > 0xFFFF) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -583,7 +627,7 @@ BOOL WINAPI InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
-  BYTE* a = reinterpret_cast<BYTE*>(pAcl);
+  BYTE *a = reinterpret_cast<BYTE *>(pAcl);
   a[0] = static_cast<BYTE>(dwAclRevision);
   a[1] = 0;
   Wr16(a, 2, static_cast<WORD>(nAclLength));
@@ -594,19 +638,23 @@ BOOL WINAPI InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision) {
 
 BOOL WINAPI IsValidAcl(PACL pAcl) { return AclWalk(pAcl, nullptr) ? TRUE : FALSE; }
 
-BOOL WINAPI AddAccessAllowedAce(PACL pAcl, DWORD rev, DWORD mask, PSID pSid) {
+BOOL WINAPI AddAccessAllowedAce(PACL pAcl, DWORD rev, DWORD mask, PSID pSid)
+{
   return AddSidAce(pAcl, rev, ACCESS_ALLOWED_ACE_TYPE, 0, mask, pSid);
 }
 
-BOOL WINAPI AddAccessAllowedAceEx(PACL pAcl, DWORD rev, DWORD flags, DWORD mask, PSID pSid) {
+BOOL WINAPI AddAccessAllowedAceEx(PACL pAcl, DWORD rev, DWORD flags, DWORD mask, PSID pSid)
+{
   return AddSidAce(pAcl, rev, ACCESS_ALLOWED_ACE_TYPE, flags, mask, pSid);
 }
 
-BOOL WINAPI AddAccessDeniedAce(PACL pAcl, DWORD rev, DWORD mask, PSID pSid) {
+BOOL WINAPI AddAccessDeniedAce(PACL pAcl, DWORD rev, DWORD mask, PSID pSid)
+{
   return AddSidAce(pAcl, rev, ACCESS_DENIED_ACE_TYPE, 0, mask, pSid);
 }
 
-BOOL WINAPI AddAce(PACL pAcl, DWORD rev, DWORD start, LPVOID list, DWORD listLength) {
+BOOL WINAPI AddAce(PACL pAcl, DWORD rev, DWORD start, LPVOID list, DWORD listLength)
+{
   DWORD freeOff;
   if (!AclWalk(pAcl, &freeOff)) {
     SetLastError(ERROR_INVALID_ACL);
@@ -639,7 +687,7 @@ BOOL WINAPI AddAce(PACL pAcl, DWORD rev, DWORD start, LPVOID list, DWORD listLen
   }
   DWORD count = Rd16(pAcl, 4);
   DWORD at = AceOffset(pAcl, start < count ? start : count);
-  BYTE* a = reinterpret_cast<BYTE*>(pAcl);
+  BYTE *a = reinterpret_cast<BYTE *>(pAcl);
   memmove(a + at + listLength, a + at, freeOff - at);
   memcpy(a + at, list, listLength);
   Wr16(a, 4, static_cast<WORD>(count + n));
@@ -647,18 +695,20 @@ BOOL WINAPI AddAce(PACL pAcl, DWORD rev, DWORD start, LPVOID list, DWORD listLen
   return TRUE;
 }
 
-BOOL WINAPI GetAce(PACL pAcl, DWORD index, LPVOID* pAce) {
+BOOL WINAPI GetAce(PACL pAcl, DWORD index, LPVOID *pAce)
+{
   if (!pAce || !AclWalk(pAcl, nullptr) || index >= Rd16(pAcl, 4)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  *pAce = reinterpret_cast<BYTE*>(pAcl) + AceOffset(pAcl, index);
+  *pAce = reinterpret_cast<BYTE *>(pAcl) + AceOffset(pAcl, index);
   return TRUE;
 }
 
 // ---------------------------------------------------------------- security descriptors
 
-BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR sd, DWORD rev) {
+BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR sd, DWORD rev)
+{
   if (!sd) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -668,11 +718,12 @@ BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR sd, DWORD rev) {
     return FALSE;
   }
   memset(sd, 0, sizeof(SECURITY_DESCRIPTOR));
-  static_cast<BYTE*>(sd)[0] = SECURITY_DESCRIPTOR_REVISION;
+  static_cast<BYTE *>(sd)[0] = SECURITY_DESCRIPTOR_REVISION;
   return TRUE;
 }
 
-BOOL WINAPI IsValidSecurityDescriptor(PSECURITY_DESCRIPTOR sd) {
+BOOL WINAPI IsValidSecurityDescriptor(PSECURITY_DESCRIPTOR sd)
+{
   if (!SdValid(sd)) {
     SetLastError(ERROR_INVALID_SECURITY_DESCR);
     return FALSE;
@@ -680,7 +731,8 @@ BOOL WINAPI IsValidSecurityDescriptor(PSECURITY_DESCRIPTOR sd) {
   return TRUE;
 }
 
-DWORD WINAPI GetSecurityDescriptorLength(PSECURITY_DESCRIPTOR sd) {
+DWORD WINAPI GetSecurityDescriptorLength(PSECURITY_DESCRIPTOR sd)
+{
   if (!sd) return 0;
   SdView v = View(sd);
   DWORD n = sizeof(SECURITY_DESCRIPTOR);
@@ -692,7 +744,8 @@ DWORD WINAPI GetSecurityDescriptorLength(PSECURITY_DESCRIPTOR sd) {
 }
 
 BOOL WINAPI GetSecurityDescriptorControl(PSECURITY_DESCRIPTOR sd, PSECURITY_DESCRIPTOR_CONTROL pControl,
-                                         LPDWORD lpdwRevision) {
+                                         LPDWORD lpdwRevision)
+{
   if (!sd || !pControl || !lpdwRevision) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -706,7 +759,8 @@ BOOL WINAPI GetSecurityDescriptorControl(PSECURITY_DESCRIPTOR sd, PSECURITY_DESC
   return TRUE;
 }
 
-BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR sd, BOOL present, PACL dacl, BOOL defaulted) {
+BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR sd, BOOL present, PACL dacl, BOOL defaulted)
+{
   if (!SdWritable(sd)) return FALSE;
   if (!present) {
     SetControl(sd, SE_DACL_PRESENT, false);
@@ -718,7 +772,8 @@ BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR sd, BOOL present, PAC
   return TRUE;
 }
 
-BOOL WINAPI GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR sd, LPBOOL present, PACL* dacl, LPBOOL defaulted) {
+BOOL WINAPI GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR sd, LPBOOL present, PACL *dacl, LPBOOL defaulted)
+{
   if (!sd || !present || !dacl || !defaulted) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -730,20 +785,22 @@ BOOL WINAPI GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR sd, LPBOOL present, P
   SdView v = View(sd);
   *present = (v.control & SE_DACL_PRESENT) ? TRUE : FALSE;
   if (*present) {
-    *dacl = static_cast<PACL>(const_cast<void*>(v.dacl));
+    *dacl = static_cast<PACL>(const_cast<void *>(v.dacl));
     *defaulted = (v.control & SE_DACL_DEFAULTED) ? TRUE : FALSE;
   }
   return TRUE;
 }
 
-BOOL WINAPI SetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR sd, PSID owner, BOOL defaulted) {
+BOOL WINAPI SetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR sd, PSID owner, BOOL defaulted)
+{
   if (!SdWritable(sd)) return FALSE;
   WrPtr(sd, 4, owner);
   SetControl(sd, SE_OWNER_DEFAULTED, defaulted != FALSE);
   return TRUE;
 }
 
-BOOL WINAPI GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR sd, PSID* owner, LPBOOL defaulted) {
+BOOL WINAPI GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR sd, PSID *owner, LPBOOL defaulted)
+{
   if (!sd || !owner || !defaulted) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -753,19 +810,21 @@ BOOL WINAPI GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR sd, PSID* owner, LPB
     return FALSE;
   }
   SdView v = View(sd);
-  *owner = const_cast<void*>(v.owner);
+  *owner = const_cast<void *>(v.owner);
   *defaulted = (v.control & SE_OWNER_DEFAULTED) ? TRUE : FALSE;
   return TRUE;
 }
 
-BOOL WINAPI SetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR sd, PSID group, BOOL defaulted) {
+BOOL WINAPI SetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR sd, PSID group, BOOL defaulted)
+{
   if (!SdWritable(sd)) return FALSE;
   WrPtr(sd, 8, group);
   SetControl(sd, SE_GROUP_DEFAULTED, defaulted != FALSE);
   return TRUE;
 }
 
-BOOL WINAPI GetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR sd, PSID* group, LPBOOL defaulted) {
+BOOL WINAPI GetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR sd, PSID *group, LPBOOL defaulted)
+{
   if (!sd || !group || !defaulted) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -775,12 +834,13 @@ BOOL WINAPI GetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR sd, PSID* group, LPB
     return FALSE;
   }
   SdView v = View(sd);
-  *group = const_cast<void*>(v.group);
+  *group = const_cast<void *>(v.group);
   *defaulted = (v.control & SE_GROUP_DEFAULTED) ? TRUE : FALSE;
   return TRUE;
 }
 
-BOOL WINAPI MakeSelfRelativeSD(PSECURITY_DESCRIPTOR abs, PSECURITY_DESCRIPTOR rel, LPDWORD len) {
+BOOL WINAPI MakeSelfRelativeSD(PSECURITY_DESCRIPTOR abs, PSECURITY_DESCRIPTOR rel, LPDWORD len)
+{
   if (!abs || !len) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -809,7 +869,8 @@ BOOL WINAPI MakeSelfRelativeSD(PSECURITY_DESCRIPTOR abs, PSECURITY_DESCRIPTOR re
 
 // ---------------------------------------------------------------- tokens
 
-BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE out) {
+BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE out)
+{
   if (!out) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -819,7 +880,8 @@ BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE out) {
   return NewTokenHandle(ProcessToken(), MapTokenAccess(access), out);
 }
 
-BOOL WINAPI OpenThreadToken(HANDLE thread, DWORD access, BOOL openAsSelf, PHANDLE out) {
+BOOL WINAPI OpenThreadToken(HANDLE thread, DWORD access, BOOL openAsSelf, PHANDLE out)
+{
   if (!out) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -841,7 +903,8 @@ BOOL WINAPI OpenThreadToken(HANDLE thread, DWORD access, BOOL openAsSelf, PHANDL
   return NewTokenHandle(t_impersonation, MapTokenAccess(access), out);
 }
 
-BOOL WINAPI ImpersonateSelf(SECURITY_IMPERSONATION_LEVEL level) {
+BOOL WINAPI ImpersonateSelf(SECURITY_IMPERSONATION_LEVEL level)
+{
   if (level < SecurityAnonymous || level > SecurityDelegation) {
     SetLastError(ERROR_BAD_IMPERSONATION_LEVEL);
     return FALSE;
@@ -850,12 +913,14 @@ BOOL WINAPI ImpersonateSelf(SECURITY_IMPERSONATION_LEVEL level) {
   return TRUE;
 }
 
-BOOL WINAPI RevertToSelf(void) {
+BOOL WINAPI RevertToSelf(void)
+{
   t_impersonation.reset();
   return TRUE;
 }
 
-BOOL WINAPI SetThreadToken(PHANDLE thread, HANDLE token) {
+BOOL WINAPI SetThreadToken(PHANDLE thread, HANDLE token)
+{
   if (thread && *thread != kCurrentThread) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -874,7 +939,8 @@ BOOL WINAPI SetThreadToken(PHANDLE thread, HANDLE token) {
   return TRUE;
 }
 
-BOOL WINAPI DuplicateToken(HANDLE existing, SECURITY_IMPERSONATION_LEVEL level, PHANDLE out) {
+BOOL WINAPI DuplicateToken(HANDLE existing, SECURITY_IMPERSONATION_LEVEL level, PHANDLE out)
+{
   if (!out) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -892,14 +958,15 @@ BOOL WINAPI DuplicateToken(HANDLE existing, SECURITY_IMPERSONATION_LEVEL level, 
   return NewTokenHandle(Impersonation(*tok->data, level), TOKEN_IMPERSONATE | TOKEN_QUERY, out);
 }
 
-BOOL WINAPI GetTokenInformation(HANDLE h, TOKEN_INFORMATION_CLASS cls, LPVOID buf, DWORD len, PDWORD retLen) {
+BOOL WINAPI GetTokenInformation(HANDLE h, TOKEN_INFORMATION_CLASS cls, LPVOID buf, DWORD len, PDWORD retLen)
+{
   if (!retLen) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   auto tok = TokenFor(h, TOKEN_QUERY);
   if (!tok) return FALSE;
-  const TokenData& t = *tok->data;
+  const TokenData &t = *tok->data;
   if (buf && (reinterpret_cast<uintptr_t>(buf) & 3)) {
     SetLastError(ERROR_NOACCESS);  // the structures need DWORD alignment
     return FALSE;
@@ -940,21 +1007,19 @@ BOOL WINAPI GetTokenInformation(HANDLE h, TOKEN_INFORMATION_CLASS cls, LPVOID bu
       out.resize(4);
       Wr32(out.data(), 0, t.level);
       break;
-    default:
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return FALSE;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
   }
   size_t need = out.size();
-  for (auto& s : sids) need += s.second.size();
+  for (auto &s : sids) need += s.second.size();
   *retLen = static_cast<DWORD>(need);
   if (!buf || len < need) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
-  BYTE* b = static_cast<BYTE*>(buf);
+  BYTE *b = static_cast<BYTE *>(buf);
   size_t off = out.size();
   memcpy(b, out.data(), out.size());
-  for (auto& s : sids) {
+  for (auto &s : sids) {
     memcpy(b + off, s.second.data(), s.second.size());
     WrPtr(b, s.first, b + off);
     off += s.second.size();
@@ -962,7 +1027,8 @@ BOOL WINAPI GetTokenInformation(HANDLE h, TOKEN_INFORMATION_CLASS cls, LPVOID bu
   return TRUE;
 }
 
-BOOL WINAPI CheckTokenMembership(HANDLE token, PSID sid, PBOOL isMember) {
+BOOL WINAPI CheckTokenMembership(HANDLE token, PSID sid, PBOOL isMember)
+{
   if (!isMember) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -989,19 +1055,21 @@ BOOL WINAPI CheckTokenMembership(HANDLE token, PSID sid, PBOOL isMember) {
 
 // ---------------------------------------------------------------- access checks
 
-void WINAPI MapGenericMask(PDWORD mask, PGENERIC_MAPPING gm) {
+void WINAPI MapGenericMask(PDWORD mask, PGENERIC_MAPPING gm)
+{
   if (mask && gm) *mask = MapGeneric(*mask, gm);
 }
 
 BOOL WINAPI AccessCheck(PSECURITY_DESCRIPTOR sd, HANDLE clientToken, DWORD desired, PGENERIC_MAPPING gm,
-                        PPRIVILEGE_SET privs, LPDWORD privsLen, LPDWORD granted, LPBOOL status) {
+                        PPRIVILEGE_SET privs, LPDWORD privsLen, LPDWORD granted, LPBOOL status)
+{
   if (!sd || !gm || !privsLen || !granted || !status) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   auto tok = TokenFor(clientToken, TOKEN_QUERY);
   if (!tok) return FALSE;
-  const TokenData& t = *tok->data;
+  const TokenData &t = *tok->data;
   if (t.type != TokenImpersonation) {
     SetLastError(ERROR_NO_IMPERSONATION_TOKEN);
     return FALSE;
@@ -1045,12 +1113,14 @@ BOOL WINAPI AccessCheck(PSECURITY_DESCRIPTOR sd, HANDLE clientToken, DWORD desir
   } else {
     DWORD count = Rd16(v.dacl, 4), off = sizeof(ACL);
     for (DWORD i = 0; i < count; ++i) {
-      const BYTE* ace = Bytes(v.dacl) + off;
+      const BYTE *ace = Bytes(v.dacl) + off;
       off += Rd16(ace, 2);
       if (ace[1] & INHERIT_ONLY_ACE) continue;
       ACCESS_MASK mask = MapGeneric(Rd32(ace, 4), gm);
-      if (ace[0] == ACCESS_ALLOWED_ACE_TYPE && TokenHas(t, ace + 8, false)) allow |= mask & ~deny;
-      else if (ace[0] == ACCESS_DENIED_ACE_TYPE && TokenHas(t, ace + 8, true)) deny |= mask & ~allow;
+      if (ace[0] == ACCESS_ALLOWED_ACE_TYPE && TokenHas(t, ace + 8, false))
+        allow |= mask & ~deny;
+      else if (ace[0] == ACCESS_DENIED_ACE_TYPE && TokenHas(t, ace + 8, true))
+        deny |= mask & ~allow;
       if (!maximum && (allow & want) == want) break;
     }
   }
@@ -1063,7 +1133,8 @@ BOOL WINAPI AccessCheck(PSECURITY_DESCRIPTOR sd, HANDLE clientToken, DWORD desir
 
 // ---------------------------------------------------------------- file security
 
-BOOL WINAPI SetFileSecurityW(LPCWSTR lpFileName, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR sd) {
+BOOL WINAPI SetFileSecurityW(LPCWSTR lpFileName, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR sd)
+{
   std::u16string full;
   if (!sd) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -1093,7 +1164,7 @@ BOOL WINAPI SetFileSecurityW(LPCWSTR lpFileName, SECURITY_INFORMATION info, PSEC
   SdParts parts = SdParts::From(sd, info);
   if (info & DACL_SECURITY_INFORMATION) parts.control |= SE_DACL_PRESENT;  // an absent DACL sets a NULL one
   std::lock_guard<std::mutex> g(g_fileLock);
-  FileSecurity& fs = FileStates()[full];
+  FileSecurity &fs = FileStates()[full];
   if (info & OWNER_SECURITY_INFORMATION) {
     fs.hasOwner = true;
     fs.parts.owner = parts.owner;
@@ -1113,7 +1184,8 @@ BOOL WINAPI SetFileSecurityW(LPCWSTR lpFileName, SECURITY_INFORMATION info, PSEC
 }
 
 BOOL WINAPI GetFileSecurityW(LPCWSTR lpFileName, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR sd, DWORD nLength,
-                             LPDWORD needed) {
+                             LPDWORD needed)
+{
   std::u16string full;
   if (!needed) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -1130,7 +1202,7 @@ BOOL WINAPI GetFileSecurityW(LPCWSTR lpFileName, SECURITY_INFORMATION info, PSEC
     std::lock_guard<std::mutex> g(g_fileLock);
     auto it = FileStates().find(full);
     if (it != FileStates().end()) {
-      const FileSecurity& fs = it->second;
+      const FileSecurity &fs = it->second;
       if (fs.hasOwner) cur.owner = fs.parts.owner;
       if (fs.hasGroup) cur.group = fs.parts.group;
       if (fs.hasDacl) {

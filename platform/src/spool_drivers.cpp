@@ -21,7 +21,8 @@ const char16_t kDriversKey[] =
 constexpr size_t kMaxMultiSzChars = 32768;
 
 // C:\WINDOWS\system32\spool\drivers\w32x86, from the system folder of the machine.
-std::u16string DriverRoot() {
+std::u16string DriverRoot()
+{
   WCHAR sys[MAX_PATH];
   UINT n = GetSystemDirectoryW(sys, MAX_PATH);
   std::u16string s = (n > 0 && n < MAX_PATH) ? std::u16string(sys, n) : std::u16string(u"C:\\WINDOWS\\system32");
@@ -31,12 +32,14 @@ std::u16string DriverRoot() {
 std::u16string VersionDir() { return DriverRoot() + u"\\3"; }
 
 // A file of the driver as a full path: names stand in the version directory.
-std::u16string FullPath(const std::u16string& dir, const std::u16string& file) {
+std::u16string FullPath(const std::u16string &dir, const std::u16string &file)
+{
   if (file.find(u'\\') != std::u16string::npos || file.find(u':') != std::u16string::npos) return file;
   return dir + u"\\" + file;
 }
 
-std::u16string FullPathList(const std::u16string& dir, const std::u16string& files) {
+std::u16string FullPathList(const std::u16string &dir, const std::u16string &files)
+{
   std::u16string out;
   size_t i = 0;
   while (i < files.size()) {
@@ -52,13 +55,15 @@ std::u16string FullPathList(const std::u16string& dir, const std::u16string& fil
   return out;
 }
 
-std::string MultiData(const std::u16string& list) {
+std::string MultiData(const std::u16string &list)
+{
   std::string d = reg::StringData(list);  // the list with one terminator
   if (!list.empty()) d.append(2, '\0');   // and the empty string that ends it
   return d;
 }
 
-std::u16string DataMulti(const std::string& data) {
+std::u16string DataMulti(const std::string &data)
+{
   std::u16string s;
   for (size_t i = 0; i + 1 < data.size(); i += 2)
     s += static_cast<char16_t>(static_cast<unsigned char>(data[i]) | (static_cast<unsigned char>(data[i + 1]) << 8));
@@ -66,7 +71,8 @@ std::u16string DataMulti(const std::string& data) {
   return s;
 }
 
-std::optional<std::u16string> NonEmpty(const std::u16string& s) {
+std::optional<std::u16string> NonEmpty(const std::u16string &s)
+{
   return s.empty() ? std::optional<std::u16string>() : std::optional<std::u16string>(s);
 }
 
@@ -76,7 +82,8 @@ struct DriverStrings {
   std::optional<std::u16string> help, monitor, type;
 };
 
-DriverStrings MakeDriverStrings(const DriverRecord& d) {
+DriverStrings MakeDriverStrings(const DriverRecord &d)
+{
   DriverStrings s;
   std::u16string dir = VersionDir();
   s.path = FullPath(dir, d.driverFile);
@@ -89,17 +96,18 @@ DriverStrings MakeDriverStrings(const DriverRecord& d) {
   return s;
 }
 
-void FillDriver(DWORD level, Packer& pk, const DriverRecord& d, const DriverStrings& s, void* out) {
+void FillDriver(DWORD level, Packer &pk, const DriverRecord &d, const DriverStrings &s, void *out)
+{
   LPWSTR name = pk.Str(d.name);
   if (level == 1) {
-    if (out) static_cast<DRIVER_INFO_1W*>(out)->pName = name;
+    if (out) static_cast<DRIVER_INFO_1W *>(out)->pName = name;
     return;
   }
   LPWSTR env = pk.Str(std::u16string(kEnvironment)), path = pk.Str(s.path), data = pk.Str(s.data),
          config = pk.Str(s.config);
   if (level == 2) {
     if (!out) return;
-    auto* i2 = static_cast<DRIVER_INFO_2W*>(out);
+    auto *i2 = static_cast<DRIVER_INFO_2W *>(out);
     *i2 = DRIVER_INFO_2W{d.version, name, env, path, data, config};
     return;
   }
@@ -107,29 +115,34 @@ void FillDriver(DWORD level, Packer& pk, const DriverRecord& d, const DriverStri
   LPWSTR depList = s.deps.empty() ? NULL : pk.Units(s.deps.data(), s.deps.size(), 2);
   LPWSTR monitor = pk.Str(s.monitor), type = pk.Str(s.type);
   if (!out) return;
-  *static_cast<DRIVER_INFO_3W*>(out) = DRIVER_INFO_3W{d.version, name, env, path, data, config, help, depList, monitor, type};
+  *static_cast<DRIVER_INFO_3W *>(out) =
+      DRIVER_INFO_3W{d.version, name, env, path, data, config, help, depList, monitor, type};
 }
 
-BOOL Fail(DWORD error) {
+BOOL Fail(DWORD error)
+{
   SetLastError(error);
   return FALSE;
 }
 
-bool ValidDriverName(const WCHAR* name) {
+bool ValidDriverName(const WCHAR *name)
+{
   if (!name || !*name) return false;
   size_t n = 0;
-  for (const WCHAR* p = name; *p; ++p, ++n)
+  for (const WCHAR *p = name; *p; ++p, ++n)
     if (*p < 0x20 || *p == u'\\' || *p == u',') return false;
   return n <= 200;
 }
 
 }  // namespace
 
-DWORD CheckEnvironment(LPCWSTR env) {
+DWORD CheckEnvironment(LPCWSTR env)
+{
   if (!env || !*env || SameName(env, kEnvironment)) return ERROR_SUCCESS;
-  static const char16_t* const kOthers[] = {u"Windows 4.0", u"Windows x64", u"Windows IA64", u"Windows NT R4000",
-                                            u"Windows NT Alpha_AXP", u"Windows NT PowerPC", u"Windows ARM64"};
-  for (auto* o : kOthers)
+  static const char16_t *const kOthers[] = {u"Windows 4.0",      u"Windows x64",          u"Windows IA64",
+                                            u"Windows NT R4000", u"Windows NT Alpha_AXP", u"Windows NT PowerPC",
+                                            u"Windows ARM64"};
+  for (auto *o : kOthers)
     if (SameName(env, o)) return ERROR_UNKNOWN_PRINTER_DRIVER;
   return ERROR_INVALID_ENVIRONMENT;
 }
@@ -144,11 +157,13 @@ struct CachedDriver {
   DriverRecord record;
 };
 std::mutex g_driverLock;
-std::map<std::u16string, CachedDriver>& DriverCache() {
-  static auto* cache = new std::map<std::u16string, CachedDriver>();
+std::map<std::u16string, CachedDriver> &DriverCache()
+{
+  static auto *cache = new std::map<std::u16string, CachedDriver>();
   return *cache;
 }
-void ResetDriverCache() {
+void ResetDriverCache()
+{
   std::lock_guard<std::mutex> g(g_driverLock);
   DriverCache().clear();
 }
@@ -156,11 +171,12 @@ struct ResetRegistrar {
   ResetRegistrar() { RegisterReset(ResetDriverCache); }
 } g_registrar;
 
-bool ReadDriver(const std::u16string& name, DriverRecord& out);
+bool ReadDriver(const std::u16string &name, DriverRecord &out);
 
 }  // namespace
 
-bool LoadDriver(const std::u16string& name, DriverRecord& out) {
+bool LoadDriver(const std::u16string &name, DriverRecord &out)
+{
   if (name.empty() || name.find(u'\\') != std::u16string::npos) return false;
   uint64_t version = 0;
   if (reg::MachineContentVersion(version) != ERROR_SUCCESS) return ReadDriver(name, out);
@@ -186,21 +202,30 @@ bool LoadDriver(const std::u16string& name, DriverRecord& out) {
 
 namespace {
 
-bool ReadDriver(const std::u16string& name, DriverRecord& out) {
+bool ReadDriver(const std::u16string &name, DriverRecord &out)
+{
   std::vector<reg::ValueInit> values;
   std::u16string keyName;
   if (reg::ReadMachineKey(kDriversKey + name, values, &keyName) != ERROR_SUCCESS) return false;
   out = DriverRecord();
   out.name = keyName;
-  for (auto& v : values) {
-    if (SameName(v.name, u"Driver")) out.driverFile = reg::DataString(v.data);
-    else if (SameName(v.name, u"Data File")) out.dataFile = reg::DataString(v.data);
-    else if (SameName(v.name, u"Configuration File")) out.configFile = reg::DataString(v.data);
-    else if (SameName(v.name, u"Help File")) out.helpFile = reg::DataString(v.data);
-    else if (SameName(v.name, u"Dependent Files")) out.dependentFiles = DataMulti(v.data);
-    else if (SameName(v.name, u"Monitor")) out.monitor = reg::DataString(v.data);
-    else if (SameName(v.name, u"Datatype")) out.datatype = reg::DataString(v.data);
-    else if (SameName(v.name, u"Version") && v.data.size() == 4) memcpy(&out.version, v.data.data(), 4);
+  for (auto &v : values) {
+    if (SameName(v.name, u"Driver"))
+      out.driverFile = reg::DataString(v.data);
+    else if (SameName(v.name, u"Data File"))
+      out.dataFile = reg::DataString(v.data);
+    else if (SameName(v.name, u"Configuration File"))
+      out.configFile = reg::DataString(v.data);
+    else if (SameName(v.name, u"Help File"))
+      out.helpFile = reg::DataString(v.data);
+    else if (SameName(v.name, u"Dependent Files"))
+      out.dependentFiles = DataMulti(v.data);
+    else if (SameName(v.name, u"Monitor"))
+      out.monitor = reg::DataString(v.data);
+    else if (SameName(v.name, u"Datatype"))
+      out.datatype = reg::DataString(v.data);
+    else if (SameName(v.name, u"Version") && v.data.size() == 4)
+      memcpy(&out.version, v.data.data(), 4);
   }
   return !out.driverFile.empty() && !out.dataFile.empty() && !out.configFile.empty();
 }
@@ -215,7 +240,8 @@ using namespace plat::spool;
 
 // ---------------------------------------------------------------- controls
 
-BOOL PlatSpoolAddDriver(const PLAT_DRIVER_SETUP* d) {
+BOOL PlatSpoolAddDriver(const PLAT_DRIVER_SETUP *d)
+{
   if (!d || !ValidDriverName(d->name) || !d->driverFile || !*d->driverFile || !d->dataFile || !*d->dataFile ||
       !d->configFile || !*d->configFile)
     return Fail(ERROR_INVALID_PARAMETER);
@@ -230,7 +256,7 @@ BOOL PlatSpoolAddDriver(const PLAT_DRIVER_SETUP* d) {
   }
   std::string host;
   if (!MapPath(VersionDir().c_str(), host) || !store::MakeDirs(host)) return Fail(ERROR_CANTWRITE);
-  auto sz = [](const WCHAR* s) { return reg::StringData(s ? std::u16string(s) : std::u16string()); };
+  auto sz = [](const WCHAR *s) { return reg::StringData(s ? std::u16string(s) : std::u16string()); };
   std::string version(4, '\0');
   version[0] = 3;
   std::vector<reg::ValueInit> values = {
@@ -247,7 +273,8 @@ BOOL PlatSpoolAddDriver(const PLAT_DRIVER_SETUP* d) {
   return rc == ERROR_SUCCESS ? TRUE : Fail(ERROR_CANTWRITE);
 }
 
-BOOL PlatSpoolDeleteDriver(const WCHAR* name) {
+BOOL PlatSpoolDeleteDriver(const WCHAR *name)
+{
   DriverRecord rec;
   if (!name || !LoadDriver(name, rec)) return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
   if (DriverInUse(rec.name)) return Fail(ERROR_PRINTER_DRIVER_IN_USE);
@@ -259,7 +286,8 @@ BOOL PlatSpoolDeleteDriver(const WCHAR* name) {
 // ---------------------------------------------------------------- drivers
 
 BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
-                              LPDWORD pcbNeeded) {
+                              LPDWORD pcbNeeded)
+{
   if (!pcbNeeded) return Fail(ERROR_INVALID_PARAMETER);
   std::u16string driverName;
   if (!PrinterDriverName(hPrinter, driverName)) return FALSE;
@@ -276,11 +304,12 @@ BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level,
   if (!LoadDriver(driverName, d)) return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
   DriverStrings strings = MakeDriverStrings(d);
   return PackAnswer(1, size, pDriverInfo, cbBuf, pcbNeeded,
-                    [&](Packer& pk, DWORD, void* out) { FillDriver(Level, pk, d, strings, out); });
+                    [&](Packer &pk, DWORD, void *out) { FillDriver(Level, pk, d, strings, out); });
 }
 
 BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
-                                       DWORD cbBuf, LPDWORD pcbNeeded) {
+                                       DWORD cbBuf, LPDWORD pcbNeeded)
+{
   if (!pcbNeeded) return Fail(ERROR_INVALID_PARAMETER);
   if (pName && *pName && !SameName(pName, ComputerPrefix())) return Fail(ERROR_INVALID_NAME);
   if (Level != 1) return Fail(ERROR_INVALID_LEVEL);

@@ -22,24 +22,26 @@ class Packer {
   // Measuring packer.
   Packer() : base_(nullptr), end_(kMeasureEnd), start_(kMeasureEnd) {}
   // Filling packer over buf[0, cbBuf).
-  Packer(BYTE* buf, DWORD cbBuf) : base_(buf), end_(cbBuf & ~3u), start_(cbBuf & ~3u) {}
+  Packer(BYTE *buf, DWORD cbBuf) : base_(buf), end_(cbBuf & ~3u), start_(cbBuf & ~3u) {}
 
   // Places a string with its terminator; NULL for a missing string.
-  LPWSTR Str(const std::optional<std::u16string>& s) { return s ? Units(s->data(), s->size(), 1) : NULL; }
-  LPWSTR Str(const std::u16string& s) { return Units(s.data(), s.size(), 1); }
+  LPWSTR Str(const std::optional<std::u16string> &s) { return s ? Units(s->data(), s->size(), 1) : NULL; }
+  LPWSTR Str(const std::u16string &s) { return Units(s.data(), s.size(), 1); }
   // Places UTF-16 units followed by `terminators` NULs (2 for a multi-string).
-  LPWSTR Units(const char16_t* s, size_t n, size_t terminators) {
+  LPWSTR Units(const char16_t *s, size_t n, size_t terminators)
+  {
     DWORD bytes = static_cast<DWORD>((n + terminators) * sizeof(WCHAR));
-    BYTE* p = Take(bytes, 2);
+    BYTE *p = Take(bytes, 2);
     if (!p) return NULL;
     if (n) memcpy(p, s, n * sizeof(WCHAR));
     memset(p + n * sizeof(WCHAR), 0, terminators * sizeof(WCHAR));
     return reinterpret_cast<LPWSTR>(p);
   }
   // Places a block of bytes on a 4-byte boundary; NULL for an empty block.
-  void* Bytes(const std::string& b) {
+  void *Bytes(const std::string &b)
+  {
     if (b.empty()) return NULL;
-    BYTE* p = Take(static_cast<DWORD>(b.size()), 4);
+    BYTE *p = Take(static_cast<DWORD>(b.size()), 4);
     if (p) memcpy(p, b.data(), b.size());
     return p;
   }
@@ -48,11 +50,12 @@ class Packer {
 
  private:
   static constexpr DWORD kMeasureEnd = 0x40000000u;
-  BYTE* Take(DWORD bytes, DWORD align) {
+  BYTE *Take(DWORD bytes, DWORD align)
+  {
     end_ = (end_ - bytes) & ~(align - 1);
     return base_ ? base_ + end_ : nullptr;
   }
-  BYTE* base_;
+  BYTE *base_;
   DWORD end_, start_;
 };
 
@@ -63,9 +66,10 @@ inline DWORD RoundUp4(DWORD n) { return (n + 3) & ~3u; }
 // (record is NULL while measuring). Sets *pcbNeeded; FALSE with ERROR_INSUFFICIENT_BUFFER
 // (or ERROR_INVALID_USER_BUFFER for a NULL buffer with a size) when it does not fit.
 template <class Fill>
-BOOL PackAnswer(DWORD count, DWORD fixedSize, BYTE* buf, DWORD cbBuf, LPDWORD pcbNeeded, Fill fill) {
+BOOL PackAnswer(DWORD count, DWORD fixedSize, BYTE *buf, DWORD cbBuf, LPDWORD pcbNeeded, Fill fill)
+{
   Packer measure;
-  for (DWORD i = 0; i < count; ++i) fill(measure, i, static_cast<void*>(nullptr));
+  for (DWORD i = 0; i < count; ++i) fill(measure, i, static_cast<void *>(nullptr));
   DWORD needed = RoundUp4(count * fixedSize + measure.Used());
   *pcbNeeded = needed;
   if (!buf && cbBuf) {
@@ -80,7 +84,7 @@ BOOL PackAnswer(DWORD count, DWORD fixedSize, BYTE* buf, DWORD cbBuf, LPDWORD pc
   std::vector<BYTE> record(fixedSize);
   for (DWORD i = 0; i < count; ++i) {
     memset(record.data(), 0, fixedSize);
-    fill(packer, i, static_cast<void*>(record.data()));
+    fill(packer, i, static_cast<void *>(record.data()));
     memcpy(buf + i * fixedSize, record.data(), fixedSize);
   }
   return TRUE;
@@ -90,9 +94,9 @@ BOOL PackAnswer(DWORD count, DWORD fixedSize, BYTE* buf, DWORD cbBuf, LPDWORD pc
 bool IsSpoolHandle(HANDLE h);
 
 // The driver name of the printer behind a printer handle; false with the last error set.
-bool PrinterDriverName(HANDLE h, std::u16string& driver);
+bool PrinterDriverName(HANDLE h, std::u16string &driver);
 // True when an installed printer uses the driver.
-bool DriverInUse(const std::u16string& driver);
+bool DriverInUse(const std::u16string &driver);
 
 // An installed driver as recorded in the registry.
 struct DriverRecord {
@@ -100,13 +104,14 @@ struct DriverRecord {
   std::u16string dependentFiles;  // names separated by NULs, without the final NUL
   DWORD version = 3;
 };
-bool LoadDriver(const std::u16string& name, DriverRecord& out);
+bool LoadDriver(const std::u16string &name, DriverRecord &out);
 
 // Two backslashes and the computer name: the local server in printer and server names.
 std::u16string ComputerPrefix();
 
 // Case-insensitive equality of two names.
-inline bool SameName(const std::u16string& a, const std::u16string& b) {
+inline bool SameName(const std::u16string &a, const std::u16string &b)
+{
   return FoldCompare(a.data(), a.size(), b.data(), b.size()) == 0;
 }
 

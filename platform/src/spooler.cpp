@@ -48,8 +48,9 @@ struct Printer {
   std::string devMode;  // empty: no default DEVMODE
   std::vector<DataValue> data;
 
-  DataValue* Find(const std::u16string& key, const std::u16string& value) {
-    for (auto& d : data)
+  DataValue *Find(const std::u16string &key, const std::u16string &value)
+  {
+    for (auto &d : data)
       if (SameName(d.key, key) && SameName(d.name, value)) return &d;
     return nullptr;
   }
@@ -70,12 +71,13 @@ struct Spool {
   std::vector<std::string> folders;       // as last listed, readable or not
   std::map<std::string, Entry> printers;  // the readable ones, by folder name
 
-  Entry* FindByName(const std::u16string& name) {
-    for (auto& [folder, e] : printers)
+  Entry *FindByName(const std::u16string &name)
+  {
+    for (auto &[folder, e] : printers)
       if (SameName(e.printer.name, name)) return &e;
     return nullptr;
   }
-  std::string FileOf(const std::string& folder) const { return dir + "/" + folder + "/printer.txt"; }
+  std::string FileOf(const std::string &folder) const { return dir + "/" + folder + "/printer.txt"; }
 };
 
 std::mutex g_lock;
@@ -85,12 +87,14 @@ bool g_denyOpen = false;
 bool g_nonAdmin = false;
 // The spooler sees a non-administrator when its own switch or the machine-wide one says so.
 bool NonAdmin() { return g_nonAdmin || !PlatIsAdministrator(); }
-std::map<std::string, Spool>& Spools() {
-  static auto* spools = new std::map<std::string, Spool>();
+std::map<std::string, Spool> &Spools()
+{
+  static auto *spools = new std::map<std::string, Spool>();
   return *spools;
 }
 
-void ResetSpooler() {
+void ResetSpooler()
+{
   std::lock_guard<std::mutex> g(g_lock);
   g_denyOpen = false;
   g_nonAdmin = false;
@@ -102,17 +106,20 @@ struct ResetRegistrar {
 
 // ---------------------------------------------------------------- printer files
 
-void PutString(std::string& out, const char* field, const OptString& s) {
+void PutString(std::string &out, const char *field, const OptString &s)
+{
   if (s) out += std::string(field) + " " + store::Quote(*s) + "\n";
 }
 
-void PutNumber(std::string& out, const char* field, DWORD v, bool hex = false) {
+void PutNumber(std::string &out, const char *field, DWORD v, bool hex = false)
+{
   char buf[64];
   snprintf(buf, sizeof buf, hex ? "%s 0x%08X\n" : "%s %u\n", field, static_cast<unsigned>(v));
   out += buf;
 }
 
-std::string Serialize(const Printer& p) {
+std::string Serialize(const Printer &p)
+{
   std::string out = "kvprinter 1\n";
   PutString(out, "name", p.name);
   PutString(out, "driver", p.driver);
@@ -133,31 +140,40 @@ std::string Serialize(const Printer& p) {
   PutNumber(out, "status", p.status, true);
   if (p.published) PutString(out, "published", p.guid);
   if (!p.devMode.empty()) out += "devmode " + store::EncodeValue(REG_BINARY, p.devMode) + "\n";
-  for (auto& d : p.data)
-    out += "data " + store::Quote(d.key) + " " + store::Quote(d.name) + " = " + store::EncodeValue(d.type, d.data) + "\n";
+  for (auto &d : p.data)
+    out +=
+        "data " + store::Quote(d.key) + " " + store::Quote(d.name) + " = " + store::EncodeValue(d.type, d.data) + "\n";
   return out;
 }
 
-bool ParseLine(const std::string& field, const char* p, Printer& pr, bool& hasName, bool& hasDriver) {
+bool ParseLine(const std::string &field, const char *p, Printer &pr, bool &hasName, bool &hasDriver)
+{
   struct StringField {
-    const char* word;
+    const char *word;
     OptString Printer::*member;
   };
   static const StringField kStrings[] = {
-      {"server", &Printer::server},     {"share", &Printer::share},
-      {"port", &Printer::port},         {"comment", &Printer::comment},
-      {"location", &Printer::location}, {"sepfile", &Printer::sepFile},
-      {"printprocessor", &Printer::printProcessor}, {"datatype", &Printer::datatype},
+      {"server", &Printer::server},
+      {"share", &Printer::share},
+      {"port", &Printer::port},
+      {"comment", &Printer::comment},
+      {"location", &Printer::location},
+      {"sepfile", &Printer::sepFile},
+      {"printprocessor", &Printer::printProcessor},
+      {"datatype", &Printer::datatype},
       {"parameters", &Printer::parameters},
   };
   struct NumberField {
-    const char* word;
+    const char *word;
     DWORD Printer::*member;
   };
   static const NumberField kNumbers[] = {
-      {"attributes", &Printer::attributes}, {"priority", &Printer::priority},
-      {"defaultpriority", &Printer::defaultPriority}, {"starttime", &Printer::startTime},
-      {"untiltime", &Printer::untilTime}, {"status", &Printer::status},
+      {"attributes", &Printer::attributes},
+      {"priority", &Printer::priority},
+      {"defaultpriority", &Printer::defaultPriority},
+      {"starttime", &Printer::startTime},
+      {"untiltime", &Printer::untilTime},
+      {"status", &Printer::status},
   };
   std::u16string s;
   if (field == "name" || field == "driver" || field == "published") {
@@ -174,14 +190,14 @@ bool ParseLine(const std::string& field, const char* p, Printer& pr, bool& hasNa
     }
     return store::AtEnd(p);
   }
-  for (auto& f : kStrings) {
+  for (auto &f : kStrings) {
     if (field == f.word) {
       if (!store::Unquote(p, s)) return false;
       pr.*f.member = s;
       return store::AtEnd(p);
     }
   }
-  for (auto& f : kNumbers) {
+  for (auto &f : kNumbers) {
     if (field == f.word) {
       uint64_t v;
       if (!store::ReadNumber(p, v) || v > 0xFFFFFFFFu) return false;
@@ -199,7 +215,7 @@ bool ParseLine(const std::string& field, const char* p, Printer& pr, bool& hasNa
     store::AtEnd(p);
     if (*p++ != '=') return false;
     if (!store::DecodeValue(p, d.type, d.data) || !store::AtEnd(p)) return false;
-    if (DataValue* old = pr.Find(d.key, d.name))
+    if (DataValue *old = pr.Find(d.key, d.name))
       *old = std::move(d);
     else
       pr.data.push_back(std::move(d));
@@ -208,7 +224,8 @@ bool ParseLine(const std::string& field, const char* p, Printer& pr, bool& hasNa
   return false;
 }
 
-bool Parse(const std::string& text, Printer& pr) {
+bool Parse(const std::string &text, Printer &pr)
+{
   pr = Printer();
   bool header = false, hasName = false, hasDriver = false;
   size_t pos = 0;
@@ -218,7 +235,7 @@ bool Parse(const std::string& text, Printer& pr) {
     std::string line = text.substr(pos, end - pos);
     pos = end + 1;
     if (line.find('\0') != std::string::npos) return false;
-    const char* p = line.c_str();
+    const char *p = line.c_str();
     if (store::AtEnd(p) || *p == '#') continue;
     std::string word;
     if (!store::ReadWord(p, word)) return false;
@@ -235,10 +252,11 @@ bool Parse(const std::string& text, Printer& pr) {
 
 // ---------------------------------------------------------------- the spool state
 
-Spool* SpoolForRoot() {
+Spool *SpoolForRoot()
+{
   std::string dir;
   if (!MapPath(kPrintersDir, dir)) return nullptr;
-  Spool& s = Spools()[dir];
+  Spool &s = Spools()[dir];
   if (s.dir.empty()) {
     s.dir = dir;
     s.lockPath = dir + "/kvspool.lock";
@@ -246,11 +264,12 @@ Spool* SpoolForRoot() {
   return &s;
 }
 
-std::vector<std::string> ListFolders(const std::string& dir) {
+std::vector<std::string> ListFolders(const std::string &dir)
+{
   std::vector<std::string> out;
-  DIR* d = opendir(dir.c_str());
+  DIR *d = opendir(dir.c_str());
   if (!d) return out;
-  while (struct dirent* e = readdir(d)) {
+  while (struct dirent *e = readdir(d)) {
     std::string n = e->d_name;
     if (n == "." || n == "..") continue;
     struct stat st;
@@ -262,7 +281,8 @@ std::vector<std::string> ListFolders(const std::string& dir) {
 
 // Brings the view up to date: lists the folders again when the folder or the generation
 // changed, and re-reads each printer whose file changed. Unreadable printers are left out.
-void Refresh(Spool& s) {
+void Refresh(Spool &s)
+{
   uint64_t gen = s.generationView.Read(s.lockPath);
   store::Stamp ds;
   store::StatFile(s.dir, ds);
@@ -273,7 +293,7 @@ void Refresh(Spool& s) {
     s.scanned = true;
   }
   std::map<std::string, Entry> next;
-  for (auto& folder : s.folders) {
+  for (auto &folder : s.folders) {
     store::Stamp fs;
     store::StatFile(s.FileOf(folder), fs);
     if (!fs.exists) continue;
@@ -296,19 +316,21 @@ void Refresh(Spool& s) {
 // One change of the spool under the inter-process lock. The change answers a Win32
 // error code; its writes go through Save and Remove.
 struct Writer {
-  Spool& s;
+  Spool &s;
   bool wrote = false;
-  bool Save(const std::string& folder, const Printer& p) {
+  bool Save(const std::string &folder, const Printer &p)
+  {
     std::string path = s.FileOf(folder);
     if (!store::WriteFileAtomic(path, Serialize(p))) return false;
     if (std::find(s.folders.begin(), s.folders.end(), folder) == s.folders.end()) s.folders.push_back(folder);
-    Entry& e = s.printers[folder];
+    Entry &e = s.printers[folder];
     e.printer = p;
     store::StatFile(path, e.stamp);
     wrote = true;
     return true;
   }
-  void Remove(const std::string& folder) {
+  void Remove(const std::string &folder)
+  {
     unlink(s.FileOf(folder).c_str());
     rmdir((s.dir + "/" + folder).c_str());
     s.printers.erase(folder);
@@ -317,8 +339,9 @@ struct Writer {
   }
 };
 
-DWORD Change(const std::function<DWORD(Spool&, Writer&)>& fn) {
-  Spool* s = SpoolForRoot();
+DWORD Change(const std::function<DWORD(Spool &, Writer &)> &fn)
+{
+  Spool *s = SpoolForRoot();
   if (!s) return ERROR_PATH_NOT_FOUND;
   store::WriteLock lock(s->lockPath);
   if (!lock.ok()) return ERROR_CANTWRITE;
@@ -333,9 +356,10 @@ DWORD Change(const std::function<DWORD(Spool&, Writer&)>& fn) {
   return rc;
 }
 
-std::string NewFolder(const Spool& s) {
+std::string NewFolder(const Spool &s)
+{
   unsigned n = 1;
-  for (auto& f : ListFolders(s.dir)) {
+  for (auto &f : ListFolders(s.dir)) {
     if (f.size() >= 2 && f.size() <= 10 && f[0] == 'p' && f.find_first_not_of("0123456789", 1) == std::string::npos)
       n = std::max(n, static_cast<unsigned>(strtoul(f.c_str() + 1, nullptr, 10)) + 1);
   }
@@ -348,7 +372,8 @@ std::string NewFolder(const Spool& s) {
 
 // A printer name: no ',' '!' or controls, at most 220 characters, and a '\' only in the
 // "\\server\printer" form of a connection.
-bool ValidPrinterName(const std::u16string& name, bool connection) {
+bool ValidPrinterName(const std::u16string &name, bool connection)
+{
   if (name.empty() || name.size() > kMaxPrinterName) return false;
   size_t start = 0;
   if (connection) {
@@ -364,26 +389,29 @@ bool ValidPrinterName(const std::u16string& name, bool connection) {
   return true;
 }
 
-bool ValidDatatype(const std::u16string& t) {
-  static const char16_t* const kTypes[] = {u"RAW", u"TEXT", u"RAW [FF appended]", u"RAW [FF auto]",
-                                           u"NT EMF 1.003", u"NT EMF 1.006", u"NT EMF 1.007", u"NT EMF 1.008"};
-  for (auto* k : kTypes)
+bool ValidDatatype(const std::u16string &t)
+{
+  static const char16_t *const kTypes[] = {u"RAW",          u"TEXT",         u"RAW [FF appended]", u"RAW [FF auto]",
+                                           u"NT EMF 1.003", u"NT EMF 1.006", u"NT EMF 1.007",      u"NT EMF 1.008"};
+  for (auto *k : kTypes)
     if (SameName(t, k)) return true;
   return false;
 }
 
 // Copies a DEVMODE (dmSize + dmDriverExtra bytes); false when its header is implausible.
-bool TakeDevMode(const void* dm, std::string& out) {
-  const BYTE* p = static_cast<const BYTE*>(dm);
+bool TakeDevMode(const void *dm, std::string &out)
+{
+  const BYTE *p = static_cast<const BYTE *>(dm);
   WORD size, extra;
   memcpy(&size, p + KV_DEVMODE_OFFSET_SIZE, sizeof size);
   memcpy(&extra, p + KV_DEVMODE_OFFSET_DRIVER_EXTRA, sizeof extra);
   if (size < KV_DEVMODE_OFFSET_DRIVER_EXTRA + 6) return false;
-  out.assign(reinterpret_cast<const char*>(p), static_cast<size_t>(size) + extra);
+  out.assign(reinterpret_cast<const char *>(p), static_cast<size_t>(size) + extra);
   return true;
 }
 
-std::u16string MakeGuid(const std::string& folder, const Printer& p) {
+std::u16string MakeGuid(const std::string &folder, const Printer &p)
+{
   std::hash<std::string> h;
   uint64_t a = h(folder + std::to_string(GetTickCount())) * 0x9E3779B97F4A7C15ull;
   uint64_t b = h(std::to_string(a) + folder) ^ (static_cast<uint64_t>(p.name.size()) << 40);
@@ -393,7 +421,7 @@ std::u16string MakeGuid(const std::string& folder, const Printer& p) {
            static_cast<unsigned>(0x8000 | ((b >> 48) & 0x3FFF)), static_cast<unsigned>((b >> 32) & 0xFFFF),
            static_cast<unsigned>(b & 0xFFFFFFFF));
   std::u16string g;
-  for (const char* c = buf; *c; ++c) g += static_cast<char16_t>(*c);
+  for (const char *c = buf; *c; ++c) g += static_cast<char16_t>(*c);
   return g;
 }
 
@@ -406,7 +434,8 @@ struct PrinterObject : Object {
   DWORD access = 0;
 };
 
-std::shared_ptr<PrinterObject> GetObject(HANDLE h) {
+std::shared_ptr<PrinterObject> GetObject(HANDLE h)
+{
   if (!h) return nullptr;
   DWORD saved = GetLastError();
   auto obj = std::dynamic_pointer_cast<PrinterObject>(HandleGet(h, OBJ_ANY));
@@ -416,7 +445,8 @@ std::shared_ptr<PrinterObject> GetObject(HANDLE h) {
 
 // The printer behind a printer handle in the refreshed view; ERROR_INVALID_HANDLE for a
 // bogus, closed or server handle and for a printer that was deleted.
-DWORD Lookup(HANDLE h, std::shared_ptr<PrinterObject>& obj, Spool*& s, Entry*& e) {
+DWORD Lookup(HANDLE h, std::shared_ptr<PrinterObject> &obj, Spool *&s, Entry *&e)
+{
   obj = GetObject(h);
   if (!obj || obj->server) return ERROR_INVALID_HANDLE;
   // A printer read before whose file is unchanged costs one stat. A file found at the
@@ -447,21 +477,25 @@ DWORD Lookup(HANDLE h, std::shared_ptr<PrinterObject>& obj, Spool*& s, Entry*& e
   return ERROR_SUCCESS;
 }
 
-bool MayAdminister(const PrinterObject& obj) {
-  return !NonAdmin() && (obj.access & (PRINTER_ACCESS_ADMINISTER | PRINTER_ACCESS_MANAGE_LIMITED | SERVER_ACCESS_ADMINISTER));
+bool MayAdminister(const PrinterObject &obj)
+{
+  return !NonAdmin() &&
+         (obj.access & (PRINTER_ACCESS_ADMINISTER | PRINTER_ACCESS_MANAGE_LIMITED | SERVER_ACCESS_ADMINISTER));
 }
 
-BOOL Fail(DWORD error) {
+BOOL Fail(DWORD error)
+{
   SetLastError(error);
   return FALSE;
 }
 
 // Runs a change of the printer behind a handle. The check runs on the refreshed state
 // before anything is written.
-DWORD ChangePrinter(HANDLE h, const std::function<DWORD(Spool&, const std::string& folder, Printer&)>& fn) {
+DWORD ChangePrinter(HANDLE h, const std::function<DWORD(Spool &, const std::string &folder, Printer &)> &fn)
+{
   auto obj = GetObject(h);
   if (!obj || obj->server) return ERROR_INVALID_HANDLE;
-  return Change([&](Spool& s, Writer& w) -> DWORD {
+  return Change([&](Spool &s, Writer &w) -> DWORD {
     auto it = s.printers.find(obj->folder);
     if (it == s.printers.end()) return ERROR_INVALID_HANDLE;
     Printer copy = it->second.printer;
@@ -473,7 +507,8 @@ DWORD ChangePrinter(HANDLE h, const std::function<DWORD(Spool&, const std::strin
 
 // ---------------------------------------------------------------- answer layouts
 
-void FillInfo1(Packer& pk, const Printer& p, PRINTER_INFO_1W* out) {
+void FillInfo1(Packer &pk, const Printer &p, PRINTER_INFO_1W *out)
+{
   std::u16string desc = p.name + u"," + p.driver + u"," + p.location.value_or(u"");
   LPWSTR d = pk.Str(desc), n = pk.Str(p.name), c = pk.Str(p.comment);
   if (out) {
@@ -484,12 +519,12 @@ void FillInfo1(Packer& pk, const Printer& p, PRINTER_INFO_1W* out) {
   }
 }
 
-void FillInfo2(Packer& pk, const Printer& p, PRINTER_INFO_2W* out) {
-  void* dm = pk.Bytes(p.devMode);  // first, so that it keeps its 4-byte boundary
+void FillInfo2(Packer &pk, const Printer &p, PRINTER_INFO_2W *out)
+{
+  void *dm = pk.Bytes(p.devMode);  // first, so that it keeps its 4-byte boundary
   LPWSTR server = pk.Str(p.server), name = pk.Str(p.name), share = pk.Str(p.share), port = pk.Str(p.port),
-         driver = pk.Str(p.driver), comment = pk.Str(p.comment), location = pk.Str(p.location),
-         sep = pk.Str(p.sepFile), proc = pk.Str(p.printProcessor), type = pk.Str(p.datatype),
-         params = pk.Str(p.parameters);
+         driver = pk.Str(p.driver), comment = pk.Str(p.comment), location = pk.Str(p.location), sep = pk.Str(p.sepFile),
+         proc = pk.Str(p.printProcessor), type = pk.Str(p.datatype), params = pk.Str(p.parameters);
   if (!out) return;
   out->pServerName = server;
   out->pPrinterName = name;
@@ -514,7 +549,8 @@ void FillInfo2(Packer& pk, const Printer& p, PRINTER_INFO_2W* out) {
   out->AveragePPM = 0;
 }
 
-void FillInfo4(Packer& pk, const Printer& p, PRINTER_INFO_4W* out) {
+void FillInfo4(Packer &pk, const Printer &p, PRINTER_INFO_4W *out)
+{
   LPWSTR name = pk.Str(p.name), server = pk.Str(p.server);
   if (!out) return;
   out->pPrinterName = name;
@@ -522,14 +558,16 @@ void FillInfo4(Packer& pk, const Printer& p, PRINTER_INFO_4W* out) {
   out->Attributes = p.attributes;
 }
 
-void FillInfo7(Packer& pk, const Printer& p, PRINTER_INFO_7W* out) {
+void FillInfo7(Packer &pk, const Printer &p, PRINTER_INFO_7W *out)
+{
   LPWSTR guid = p.published ? pk.Str(p.guid) : NULL;
   if (!out) return;
   out->pszObjectGUID = guid;
   out->dwAction = p.published ? DSPRINT_PUBLISH : DSPRINT_UNPUBLISH;
 }
 
-bool LevelSize(DWORD level, DWORD& size) {
+bool LevelSize(DWORD level, DWORD &size)
+{
   switch (level) {
     case 1: size = sizeof(PRINTER_INFO_1W); return true;
     case 2: size = sizeof(PRINTER_INFO_2W); return true;
@@ -539,22 +577,24 @@ bool LevelSize(DWORD level, DWORD& size) {
   }
 }
 
-void FillLevel(DWORD level, Packer& pk, const Printer& p, void* out) {
+void FillLevel(DWORD level, Packer &pk, const Printer &p, void *out)
+{
   switch (level) {
-    case 1: FillInfo1(pk, p, static_cast<PRINTER_INFO_1W*>(out)); break;
-    case 2: FillInfo2(pk, p, static_cast<PRINTER_INFO_2W*>(out)); break;
-    case 4: FillInfo4(pk, p, static_cast<PRINTER_INFO_4W*>(out)); break;
-    case 7: FillInfo7(pk, p, static_cast<PRINTER_INFO_7W*>(out)); break;
+    case 1: FillInfo1(pk, p, static_cast<PRINTER_INFO_1W *>(out)); break;
+    case 2: FillInfo2(pk, p, static_cast<PRINTER_INFO_2W *>(out)); break;
+    case 4: FillInfo4(pk, p, static_cast<PRINTER_INFO_4W *>(out)); break;
+    case 7: FillInfo7(pk, p, static_cast<PRINTER_INFO_7W *>(out)); break;
   }
 }
 
 // ---------------------------------------------------------------- SetPrinterW levels
 
-DWORD ApplyInfo2(Spool& s, const std::string& folder, Printer& p, const PRINTER_INFO_2W& in) {
+DWORD ApplyInfo2(Spool &s, const std::string &folder, Printer &p, const PRINTER_INFO_2W &in)
+{
   if (!in.pPrinterName) return ERROR_INVALID_PRINTER_NAME;
   std::u16string name = in.pPrinterName;
   if (!ValidPrinterName(name, p.server.has_value())) return ERROR_INVALID_PRINTER_NAME;
-  Entry* other = s.FindByName(name);
+  Entry *other = s.FindByName(name);
   if (other && other != &s.printers[folder]) return ERROR_PRINTER_ALREADY_EXISTS;
   DriverRecord drv;
   if (!in.pDriverName || !LoadDriver(in.pDriverName, drv)) return ERROR_UNKNOWN_PRINTER_DRIVER;
@@ -583,7 +623,8 @@ DWORD ApplyInfo2(Spool& s, const std::string& folder, Printer& p, const PRINTER_
   return ERROR_SUCCESS;
 }
 
-DWORD ApplyInfo7(const std::string& folder, Printer& p, const PRINTER_INFO_7W& in) {
+DWORD ApplyInfo7(const std::string &folder, Printer &p, const PRINTER_INFO_7W &in)
+{
   switch (in.dwAction) {
     case DSPRINT_PUBLISH:
     case DSPRINT_REPUBLISH:
@@ -598,12 +639,12 @@ DWORD ApplyInfo7(const std::string& folder, Printer& p, const PRINTER_INFO_7W& i
       return ERROR_SUCCESS;
     case DSPRINT_UPDATE:  // refreshes what is published; nothing to keep here
       return ERROR_SUCCESS;
-    default:
-      return ERROR_INVALID_PARAMETER;
+    default: return ERROR_INVALID_PARAMETER;
   }
 }
 
-DWORD ApplyCommand(Printer& p, DWORD command, const BYTE* data) {
+DWORD ApplyCommand(Printer &p, DWORD command, const BYTE *data)
+{
   switch (command) {
     case PRINTER_CONTROL_PAUSE: p.status |= PRINTER_STATUS_PAUSED; return ERROR_SUCCESS;
     case PRINTER_CONTROL_RESUME: p.status &= ~PRINTER_STATUS_PAUSED; return ERROR_SUCCESS;
@@ -618,15 +659,16 @@ DWORD ApplyCommand(Printer& p, DWORD command, const BYTE* data) {
 
 // ---------------------------------------------------------------- printer data
 
-DWORD GetData(HANDLE h, LPCWSTR key, LPCWSTR value, LPDWORD pType, LPBYTE pData, DWORD nSize, LPDWORD pcbNeeded) {
+DWORD GetData(HANDLE h, LPCWSTR key, LPCWSTR value, LPDWORD pType, LPBYTE pData, DWORD nSize, LPDWORD pcbNeeded)
+{
   if (!key || !*key || !value || !pcbNeeded) return ERROR_INVALID_PARAMETER;
   std::lock_guard<std::mutex> g(g_lock);
   std::shared_ptr<PrinterObject> obj;
-  Spool* s;
-  Entry* e;
+  Spool *s;
+  Entry *e;
   DWORD rc = Lookup(h, obj, s, e);
   if (rc != ERROR_SUCCESS) return rc;
-  DataValue* d = e->printer.Find(key, value);
+  DataValue *d = e->printer.Find(key, value);
   if (!d) return ERROR_FILE_NOT_FOUND;
   DWORD size = static_cast<DWORD>(d->data.size());
   if (pType) *pType = d->type;
@@ -637,16 +679,17 @@ DWORD GetData(HANDLE h, LPCWSTR key, LPCWSTR value, LPDWORD pType, LPBYTE pData,
   return ERROR_SUCCESS;
 }
 
-DWORD SetData(HANDLE h, LPCWSTR key, LPCWSTR value, DWORD type, const BYTE* pData, DWORD cbData) {
+DWORD SetData(HANDLE h, LPCWSTR key, LPCWSTR value, DWORD type, const BYTE *pData, DWORD cbData)
+{
   if (!key || !*key || !value || (!pData && cbData) || cbData > kMaxDataBytes) return ERROR_INVALID_PARAMETER;
   std::lock_guard<std::mutex> g(g_lock);
   auto obj = GetObject(h);
   if (!obj || obj->server) return ERROR_INVALID_HANDLE;
   if (!MayAdminister(*obj)) return ERROR_ACCESS_DENIED;
-  std::string bytes(reinterpret_cast<const char*>(pData), pData ? cbData : 0);
-  return ChangePrinter(h, [&](Spool&, const std::string&, Printer& p) -> DWORD {
+  std::string bytes(reinterpret_cast<const char *>(pData), pData ? cbData : 0);
+  return ChangePrinter(h, [&](Spool &, const std::string &, Printer &p) -> DWORD {
     if (PlatFaultHit(PLAT_FAULT_PRINTER_DATA)) return ERROR_CANTWRITE;
-    if (DataValue* d = p.Find(key, value)) {
+    if (DataValue *d = p.Find(key, value)) {
       d->type = type;
       d->data = bytes;
     } else {
@@ -656,14 +699,15 @@ DWORD SetData(HANDLE h, LPCWSTR key, LPCWSTR value, DWORD type, const BYTE* pDat
   });
 }
 
-DWORD DeleteData(HANDLE h, LPCWSTR key, LPCWSTR value) {
+DWORD DeleteData(HANDLE h, LPCWSTR key, LPCWSTR value)
+{
   if (!key || !*key || !value) return ERROR_INVALID_PARAMETER;
   std::lock_guard<std::mutex> g(g_lock);
   auto obj = GetObject(h);
   if (!obj || obj->server) return ERROR_INVALID_HANDLE;
   if (!MayAdminister(*obj)) return ERROR_ACCESS_DENIED;
-  return ChangePrinter(h, [&](Spool&, const std::string&, Printer& p) -> DWORD {
-    DataValue* d = p.Find(key, value);
+  return ChangePrinter(h, [&](Spool &, const std::string &, Printer &p) -> DWORD {
+    DataValue *d = p.Find(key, value);
     if (!d) return ERROR_FILE_NOT_FOUND;
     p.data.erase(p.data.begin() + (d - p.data.data()));
     return ERROR_SUCCESS;
@@ -679,24 +723,27 @@ struct KeepLastError {
 
 // ---------------------------------------------------------------- shared with the other spooler files
 
-std::u16string ComputerPrefix() {
+std::u16string ComputerPrefix()
+{
   WCHAR buf[64];
   DWORD n = GetEnvironmentVariableW(u"COMPUTERNAME", buf, 64);
   std::u16string name = (n > 0 && n < 64) ? std::u16string(buf, n) : std::u16string(u"KVHOST");
   return u"\\\\" + name;
 }
 
-bool IsSpoolHandle(HANDLE h) {
+bool IsSpoolHandle(HANDLE h)
+{
   if (GetObject(h)) return true;
   SetLastError(ERROR_INVALID_HANDLE);
   return false;
 }
 
-bool PrinterDriverName(HANDLE h, std::u16string& driver) {
+bool PrinterDriverName(HANDLE h, std::u16string &driver)
+{
   std::lock_guard<std::mutex> g(g_lock);
   std::shared_ptr<PrinterObject> obj;
-  Spool* s;
-  Entry* e;
+  Spool *s;
+  Entry *e;
   DWORD rc = Lookup(h, obj, s, e);
   if (rc != ERROR_SUCCESS) {
     SetLastError(rc);
@@ -706,12 +753,13 @@ bool PrinterDriverName(HANDLE h, std::u16string& driver) {
   return true;
 }
 
-bool DriverInUse(const std::u16string& driver) {
+bool DriverInUse(const std::u16string &driver)
+{
   std::lock_guard<std::mutex> g(g_lock);
-  Spool* s = SpoolForRoot();
+  Spool *s = SpoolForRoot();
   if (!s) return false;
   Refresh(*s);
-  for (auto& [folder, e] : s->printers)
+  for (auto &[folder, e] : s->printers)
     if (SameName(e.printer.driver, driver)) return true;
   return false;
 }
@@ -724,7 +772,8 @@ using namespace plat::spool;
 
 // ---------------------------------------------------------------- controls
 
-BOOL PlatSpoolAddPrinter(const PLAT_PRINTER_SETUP* setup) {
+BOOL PlatSpoolAddPrinter(const PLAT_PRINTER_SETUP *setup)
+{
   if (!setup || !setup->printerName || !setup->driverName) return Fail(ERROR_INVALID_PARAMETER);
   Printer p;
   p.name = setup->printerName;
@@ -745,24 +794,25 @@ BOOL PlatSpoolAddPrinter(const PLAT_PRINTER_SETUP* setup) {
   p.datatype = u"RAW";
   p.attributes = setup->attributes | (p.server ? PRINTER_ATTRIBUTE_NETWORK : PRINTER_ATTRIBUTE_LOCAL);
   std::lock_guard<std::mutex> g(g_lock);
-  DWORD rc = Change([&](Spool& s, Writer& w) -> DWORD {
+  DWORD rc = Change([&](Spool &s, Writer &w) -> DWORD {
     if (s.FindByName(p.name)) return ERROR_PRINTER_ALREADY_EXISTS;
     return w.Save(NewFolder(s), p) ? ERROR_SUCCESS : ERROR_CANTWRITE;
   });
   return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
 }
 
-BOOL PlatSpoolRenamePrinter(const WCHAR* oldName, const WCHAR* newName) {
+BOOL PlatSpoolRenamePrinter(const WCHAR *oldName, const WCHAR *newName)
+{
   if (!oldName || !newName) return Fail(ERROR_INVALID_PARAMETER);
   std::lock_guard<std::mutex> g(g_lock);
-  DWORD rc = Change([&](Spool& s, Writer& w) -> DWORD {
-    Entry* e = s.FindByName(oldName);
+  DWORD rc = Change([&](Spool &s, Writer &w) -> DWORD {
+    Entry *e = s.FindByName(oldName);
     if (!e) return ERROR_INVALID_PRINTER_NAME;
     if (!ValidPrinterName(newName, e->printer.server.has_value())) return ERROR_INVALID_PRINTER_NAME;
-    Entry* other = s.FindByName(newName);
+    Entry *other = s.FindByName(newName);
     if (other && other != e) return ERROR_PRINTER_ALREADY_EXISTS;
     std::string folder;
-    for (auto& [f, entry] : s.printers)
+    for (auto &[f, entry] : s.printers)
       if (&entry == e) folder = f;
     Printer p = e->printer;
     p.name = newName;
@@ -771,11 +821,12 @@ BOOL PlatSpoolRenamePrinter(const WCHAR* oldName, const WCHAR* newName) {
   return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
 }
 
-BOOL PlatSpoolDeletePrinter(const WCHAR* name) {
+BOOL PlatSpoolDeletePrinter(const WCHAR *name)
+{
   if (!name) return Fail(ERROR_INVALID_PARAMETER);
   std::lock_guard<std::mutex> g(g_lock);
-  DWORD rc = Change([&](Spool& s, Writer& w) -> DWORD {
-    for (auto& [folder, e] : s.printers) {
+  DWORD rc = Change([&](Spool &s, Writer &w) -> DWORD {
+    for (auto &[folder, e] : s.printers) {
       if (SameName(e.printer.name, name)) {
         std::string f = folder;
         w.Remove(f);
@@ -787,7 +838,8 @@ BOOL PlatSpoolDeletePrinter(const WCHAR* name) {
   return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
 }
 
-void PlatSpoolSetAccess(BOOL denyOpen, BOOL nonAdministrator) {
+void PlatSpoolSetAccess(BOOL denyOpen, BOOL nonAdministrator)
+{
   std::lock_guard<std::mutex> g(g_lock);
   g_denyOpen = denyOpen != FALSE;
   g_nonAdmin = nonAdministrator != FALSE;
@@ -795,7 +847,8 @@ void PlatSpoolSetAccess(BOOL denyOpen, BOOL nonAdministrator) {
 
 // ---------------------------------------------------------------- printers
 
-BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault) {
+BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault)
+{
   if (!phPrinter) return Fail(ERROR_INVALID_PARAMETER);
   *phPrinter = NULL;
   std::lock_guard<std::mutex> g(g_lock);
@@ -808,15 +861,15 @@ BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFA
   auto obj = std::make_shared<PrinterObject>();
   obj->server = server;
   if (!server) {
-    Spool* s = SpoolForRoot();
+    Spool *s = SpoolForRoot();
     if (!s) return Fail(ERROR_INVALID_PRINTER_NAME);
     Refresh(*s);
-    Entry* e = s->FindByName(name);
+    Entry *e = s->FindByName(name);
     if (!e && name.size() > prefix.size() + 1 && SameName(name.substr(0, prefix.size()), prefix) &&
         name[prefix.size()] == u'\\')
       e = s->FindByName(name.substr(prefix.size() + 1));
     if (!e || name.find(u',') != std::u16string::npos) return Fail(ERROR_INVALID_PRINTER_NAME);
-    for (auto& [folder, entry] : s->printers)
+    for (auto &[folder, entry] : s->printers)
       if (&entry == e) obj->folder = folder;
   }
   // Generic rights map onto the object's own; no request means use (or read) access.
@@ -838,34 +891,37 @@ BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFA
   return TRUE;
 }
 
-BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
+BOOL WINAPI ClosePrinter(HANDLE hPrinter)
+{
   if (!GetObject(hPrinter)) return Fail(ERROR_INVALID_HANDLE);
   return HandleClose(hPrinter);
 }
 
-BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded) {
+BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded)
+{
   if (!pcbNeeded) return Fail(ERROR_INVALID_PARAMETER);
   std::lock_guard<std::mutex> g(g_lock);
   std::shared_ptr<PrinterObject> obj;
-  Spool* s;
-  Entry* e;
+  Spool *s;
+  Entry *e;
   DWORD rc = Lookup(hPrinter, obj, s, e);
   if (rc != ERROR_SUCCESS) return Fail(rc);
   DWORD size;
   if (!LevelSize(Level, size)) return Fail(ERROR_INVALID_LEVEL);
-  const Printer& p = e->printer;
+  const Printer &p = e->printer;
   return PackAnswer(1, size, pPrinter, cbBuf, pcbNeeded,
-                    [&](Packer& pk, DWORD, void* out) { FillLevel(Level, pk, p, out); });
+                    [&](Packer &pk, DWORD, void *out) { FillLevel(Level, pk, p, out); });
 }
 
-BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
+BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command)
+{
   std::lock_guard<std::mutex> g(g_lock);
   auto obj = GetObject(hPrinter);
   if (!obj || obj->server) return Fail(ERROR_INVALID_HANDLE);
   if (!MayAdminister(*obj)) return Fail(ERROR_ACCESS_DENIED);
   if (Level != 0 && Level != 2 && Level != 7) return Fail(ERROR_INVALID_LEVEL);
   if (Level != 0 && (Command != 0 || !pPrinter)) return Fail(ERROR_INVALID_PARAMETER);
-  DWORD rc = ChangePrinter(hPrinter, [&](Spool& s, const std::string& folder, Printer& p) -> DWORD {
+  DWORD rc = ChangePrinter(hPrinter, [&](Spool &s, const std::string &folder, Printer &p) -> DWORD {
     DWORD r;
     if (Level == 2) {
       PRINTER_INFO_2W in;
@@ -885,29 +941,30 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
 }
 
 BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf, LPDWORD pcbNeeded,
-                          LPDWORD pcReturned) {
+                          LPDWORD pcReturned)
+{
   if (!pcbNeeded || !pcReturned) return Fail(ERROR_INVALID_PARAMETER);
   *pcReturned = 0;
   DWORD size;
   if (!LevelSize(Level, size) || Level == 7) return Fail(ERROR_INVALID_LEVEL);
   if (Name && *Name && !SameName(Name, ComputerPrefix())) return Fail(ERROR_INVALID_NAME);
   std::lock_guard<std::mutex> g(g_lock);
-  std::vector<const Printer*> list;
-  Spool* s = SpoolForRoot();
+  std::vector<const Printer *> list;
+  Spool *s = SpoolForRoot();
   if (s) {
     Refresh(*s);
     bool local = Flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_NAME);
     bool connections = Flags & PRINTER_ENUM_CONNECTIONS;
-    for (auto& [folder, e] : s->printers) {
+    for (auto &[folder, e] : s->printers) {
       bool isConnection = e.printer.server.has_value();
       if ((isConnection && connections) || (!isConnection && local)) list.push_back(&e.printer);
     }
   }
-  std::sort(list.begin(), list.end(), [](const Printer* a, const Printer* b) {
+  std::sort(list.begin(), list.end(), [](const Printer *a, const Printer *b) {
     return FoldCompare(a->name.data(), a->name.size(), b->name.data(), b->name.size()) < 0;
   });
   BOOL ok = PackAnswer(static_cast<DWORD>(list.size()), size, pPrinterEnum, cbBuf, pcbNeeded,
-                       [&](Packer& pk, DWORD i, void* out) { FillLevel(Level, pk, *list[i], out); });
+                       [&](Packer &pk, DWORD i, void *out) { FillLevel(Level, pk, *list[i], out); });
   if (ok) *pcReturned = static_cast<DWORD>(list.size());
   return ok;
 }
@@ -915,56 +972,63 @@ BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinter
 // ---------------------------------------------------------------- printer data
 
 DWORD WINAPI GetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, LPDWORD pType, LPBYTE pData,
-                               DWORD nSize, LPDWORD pcbNeeded) {
+                               DWORD nSize, LPDWORD pcbNeeded)
+{
   KeepLastError keep;
   return GetData(hPrinter, pKeyName, pValueName, pType, pData, nSize, pcbNeeded);
 }
 
 DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
-                             LPDWORD pcbNeeded) {
+                             LPDWORD pcbNeeded)
+{
   KeepLastError keep;
   return GetData(hPrinter, kDriverDataKey, pValueName, pType, pData, nSize, pcbNeeded);
 }
 
 DWORD WINAPI SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, DWORD Type, LPBYTE pData,
-                               DWORD cbData) {
+                               DWORD cbData)
+{
   KeepLastError keep;
   return SetData(hPrinter, pKeyName, pValueName, Type, pData, cbData);
 }
 
-DWORD WINAPI SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData, DWORD cbData) {
+DWORD WINAPI SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData, DWORD cbData)
+{
   KeepLastError keep;
   return SetData(hPrinter, kDriverDataKey, pValueName, Type, pData, cbData);
 }
 
-DWORD WINAPI DeletePrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName) {
+DWORD WINAPI DeletePrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName)
+{
   KeepLastError keep;
   return DeleteData(hPrinter, pKeyName, pValueName);
 }
 
-DWORD WINAPI DeletePrinterDataW(HANDLE hPrinter, LPWSTR pValueName) {
+DWORD WINAPI DeletePrinterDataW(HANDLE hPrinter, LPWSTR pValueName)
+{
   KeepLastError keep;
   return DeleteData(hPrinter, kDriverDataKey, pValueName);
 }
 
 DWORD WINAPI EnumPrinterDataW(HANDLE hPrinter, DWORD dwIndex, LPWSTR pValueName, DWORD cbValueName,
-                              LPDWORD pcbValueName, LPDWORD pType, LPBYTE pData, DWORD cbData, LPDWORD pcbData) {
+                              LPDWORD pcbValueName, LPDWORD pType, LPBYTE pData, DWORD cbData, LPDWORD pcbData)
+{
   KeepLastError keep;
   if (!pcbValueName || !pcbData) return ERROR_INVALID_PARAMETER;
   std::lock_guard<std::mutex> g(g_lock);
   std::shared_ptr<PrinterObject> obj;
-  Spool* s;
-  Entry* e;
+  Spool *s;
+  Entry *e;
   DWORD rc = Lookup(hPrinter, obj, s, e);
   if (rc != ERROR_SUCCESS) return rc;
-  std::vector<const DataValue*> values;
-  for (auto& d : e->printer.data)
+  std::vector<const DataValue *> values;
+  for (auto &d : e->printer.data)
     if (SameName(d.key, kDriverDataKey)) values.push_back(&d);
   if (values.empty() || (dwIndex >= values.size() && (cbValueName || cbData))) return ERROR_NO_MORE_ITEMS;
   if (cbValueName == 0 && cbData == 0) {
     // The size question: room for the longest name and the largest value.
     DWORD maxName = 0, maxData = 0;
-    for (auto* d : values) {
+    for (auto *d : values) {
       maxName = std::max<DWORD>(maxName, static_cast<DWORD>((d->name.size() + 1) * sizeof(WCHAR)));
       maxData = std::max<DWORD>(maxData, static_cast<DWORD>(d->data.size()));
     }
@@ -972,7 +1036,7 @@ DWORD WINAPI EnumPrinterDataW(HANDLE hPrinter, DWORD dwIndex, LPWSTR pValueName,
     *pcbData = maxData;
     return ERROR_SUCCESS;
   }
-  const DataValue& d = *values[dwIndex];
+  const DataValue &d = *values[dwIndex];
   DWORD nameBytes = static_cast<DWORD>((d.name.size() + 1) * sizeof(WCHAR));
   DWORD size = static_cast<DWORD>(d.data.size());
   *pcbValueName = nameBytes;

@@ -19,7 +19,8 @@ namespace store {
 
 // ---------------------------------------------------------------- files
 
-uint64_t ReadGeneration(const std::string& lockPath) {
+uint64_t ReadGeneration(const std::string &lockPath)
+{
   int fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;
   unsigned char b[8] = {};
@@ -32,18 +33,21 @@ uint64_t ReadGeneration(const std::string& lockPath) {
 }
 
 namespace {
-uint64_t Decode(const volatile unsigned char* b) {
+uint64_t Decode(const volatile unsigned char *b)
+{
   uint64_t g = 0;
   for (int i = 7; i >= 0; --i) g = (g << 8) | b[i];
   return g;
 }
 }  // namespace
 
-GenerationView::~GenerationView() {
-  if (map_) munmap(const_cast<unsigned char*>(map_), 8);
+GenerationView::~GenerationView()
+{
+  if (map_) munmap(const_cast<unsigned char *>(map_), 8);
 }
 
-uint64_t GenerationView::Read(const std::string& lockPath) {
+uint64_t GenerationView::Read(const std::string &lockPath)
+{
   if (map_) return Decode(map_);
   int fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;
@@ -55,13 +59,14 @@ uint64_t GenerationView::Read(const std::string& lockPath) {
   }
   // Writers only ever rewrite these 8 bytes in place, so the file never shrinks below
   // them again and the mapping stays readable.
-  void* m = mmap(nullptr, 8, PROT_READ, MAP_SHARED, fd, 0);
+  void *m = mmap(nullptr, 8, PROT_READ, MAP_SHARED, fd, 0);
   close(fd);
-  if (m != MAP_FAILED) map_ = static_cast<const volatile unsigned char*>(m);
+  if (m != MAP_FAILED) map_ = static_cast<const volatile unsigned char *>(m);
   return Decode(b);
 }
 
-void StatFile(const std::string& path, Stamp& stamp) {
+void StatFile(const std::string &path, Stamp &stamp)
+{
   struct stat st;
   if (stat(path.c_str(), &st) != 0) {
     stamp.exists = false;
@@ -79,7 +84,8 @@ void StatFile(const std::string& path, Stamp& stamp) {
   stamp.ctimeNsec = st.st_ctim.tv_nsec;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, bool& exists) {
+bool ReadWholeFile(const std::string &path, std::string &bytes, bool &exists)
+{
   bytes.clear();
   exists = false;
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -102,7 +108,8 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, bool& exists) {
   return true;
 }
 
-bool MakeDirs(const std::string& dir) {
+bool MakeDirs(const std::string &dir)
+{
   if (dir.empty()) return false;
   struct stat st;
   if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
@@ -114,7 +121,8 @@ bool MakeDirs(const std::string& dir) {
 namespace {
 std::atomic<unsigned> g_tempCounter{0};
 
-bool WriteAll(int fd, const std::string& bytes) {
+bool WriteAll(int fd, const std::string &bytes)
+{
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
@@ -128,7 +136,8 @@ bool WriteAll(int fd, const std::string& bytes) {
 }
 }  // namespace
 
-bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
+bool WriteFileAtomic(const std::string &path, const std::string &bytes)
+{
   size_t slash = path.find_last_of('/');
   if (slash != std::string::npos && !MakeDirs(path.substr(0, slash))) return false;
   char suffix[48];
@@ -153,7 +162,8 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
   return ok;
 }
 
-WriteLock::WriteLock(const std::string& lockPath) {
+WriteLock::WriteLock(const std::string &lockPath)
+{
   size_t slash = lockPath.find_last_of('/');
   if (slash != std::string::npos && !MakeDirs(lockPath.substr(0, slash))) return;
   fd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
@@ -167,14 +177,16 @@ WriteLock::WriteLock(const std::string& lockPath) {
   }
 }
 
-WriteLock::~WriteLock() {
+WriteLock::~WriteLock()
+{
   if (fd_ >= 0) {
     flock(fd_, LOCK_UN);
     close(fd_);
   }
 }
 
-uint64_t WriteLock::Generation() const {
+uint64_t WriteLock::Generation() const
+{
   unsigned char b[8] = {};
   if (fd_ < 0 || pread(fd_, b, sizeof b, 0) != static_cast<ssize_t>(sizeof b)) return 0;
   uint64_t g = 0;
@@ -182,7 +194,8 @@ uint64_t WriteLock::Generation() const {
   return g;
 }
 
-void WriteLock::Bump() {
+void WriteLock::Bump()
+{
   if (fd_ < 0) return;
   uint64_t g = Generation() + 1;
   unsigned char b[8];
@@ -195,7 +208,8 @@ void WriteLock::Bump() {
 
 namespace {
 
-int HexDigit(char c) {
+int HexDigit(char c)
+{
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -203,8 +217,9 @@ int HexDigit(char c) {
 }
 
 // Decodes one UTF-8 sequence at p into UTF-16 units; false for malformed input.
-bool TakeUtf8(const char*& p, std::u16string& out) {
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(p);
+bool TakeUtf8(const char *&p, std::u16string &out)
+{
+  const unsigned char *s = reinterpret_cast<const unsigned char *>(p);
   uint32_t c;
   int len;
   if (s[0] < 0x80) {
@@ -240,10 +255,10 @@ bool TakeUtf8(const char*& p, std::u16string& out) {
 
 struct TypeName {
   DWORD type;
-  const char* name;
+  const char *name;
 };
 const TypeName kTypeNames[] = {
-    {0, "none"},  {1, "sz"},       {2, "expand_sz"}, {3, "binary"},   {4, "dword"},
+    {0, "none"},     {1, "sz"},   {2, "expand_sz"}, {3, "binary"}, {4, "dword"},
     {5, "dword_be"}, {6, "link"}, {7, "multi_sz"},  {11, "qword"},
 };
 
@@ -251,7 +266,8 @@ bool IsStringType(DWORD type) { return type == 1 || type == 2 || type == 6 || ty
 
 }  // namespace
 
-std::string Quote(const std::u16string& s) {
+std::string Quote(const std::u16string &s)
+{
   std::string out = "\"";
   for (size_t i = 0; i < s.size(); ++i) {
     char16_t c = s[i];
@@ -281,12 +297,14 @@ std::string Quote(const std::u16string& s) {
   return out;
 }
 
-bool AtEnd(const char*& p) {
+bool AtEnd(const char *&p)
+{
   while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
   return *p == 0 || *p == '\n';
 }
 
-bool Unquote(const char*& p, std::u16string& out) {
+bool Unquote(const char *&p, std::u16string &out)
+{
   out.clear();
   AtEnd(p);
   if (*p != '"') return false;
@@ -327,20 +345,21 @@ bool Unquote(const char*& p, std::u16string& out) {
   }
 }
 
-bool ReadNumber(const char*& p, uint64_t& value) {
+bool ReadNumber(const char *&p, uint64_t &value)
+{
   AtEnd(p);
   value = 0;
-  const char* s = p;
+  const char *s = p;
   if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
     s += 2;
-    const char* start = s;
+    const char *start = s;
     while (HexDigit(*s) >= 0) {
       if (s - start >= 16) return false;
       value = (value << 4) | static_cast<uint64_t>(HexDigit(*s++));
     }
     if (s == start) return false;
   } else {
-    const char* start = s;
+    const char *start = s;
     while (*s >= '0' && *s <= '9') {
       if (s - start >= 19) return false;
       value = value * 10 + static_cast<uint64_t>(*s++ - '0');
@@ -351,17 +370,19 @@ bool ReadNumber(const char*& p, uint64_t& value) {
   return true;
 }
 
-bool ReadWord(const char*& p, std::string& word) {
+bool ReadWord(const char *&p, std::string &word)
+{
   AtEnd(p);
   word.clear();
   while ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') || *p == '_') word += *p++;
   return !word.empty();
 }
 
-std::string EncodeValue(DWORD type, const std::string& data) {
+std::string EncodeValue(DWORD type, const std::string &data)
+{
   std::string out;
-  const char* name = nullptr;
-  for (auto& t : kTypeNames)
+  const char *name = nullptr;
+  for (auto &t : kTypeNames)
     if (t.type == type) name = t.name;
   out = name ? name : std::to_string(type);
   out += ' ';
@@ -388,7 +409,8 @@ std::string EncodeValue(DWORD type, const std::string& data) {
   return out;
 }
 
-bool DecodeValue(const char*& p, DWORD& type, std::string& data) {
+bool DecodeValue(const char *&p, DWORD &type, std::string &data)
+{
   data.clear();
   AtEnd(p);
   if (*p >= '0' && *p <= '9') {
@@ -399,7 +421,7 @@ bool DecodeValue(const char*& p, DWORD& type, std::string& data) {
     std::string word;
     if (!ReadWord(p, word)) return false;
     bool found = false;
-    for (auto& t : kTypeNames) {
+    for (auto &t : kTypeNames) {
       if (word == t.name) {
         type = t.type;
         found = true;

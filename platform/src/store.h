@@ -19,11 +19,11 @@ struct Stamp {
   bool exists = false;
   uint64_t dev = 0, ino = 0, size = 0;
   int64_t mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
-  bool operator==(const Stamp&) const = default;
+  bool operator==(const Stamp &) const = default;
 };
 
 // The generation of a lock file (0 when it does not exist yet).
-uint64_t ReadGeneration(const std::string& lockPath);
+uint64_t ReadGeneration(const std::string &lockPath);
 // Reads the generation of one lock file as cheaply as the host allows: once the lock
 // file exists it is mapped shared and read from memory, so that a check costs no system
 // call; until then every read opens the file. The mapping sees the writers' updates
@@ -32,33 +32,33 @@ class GenerationView {
  public:
   GenerationView() = default;
   ~GenerationView();
-  GenerationView(const GenerationView&) = delete;
-  GenerationView& operator=(const GenerationView&) = delete;
-  uint64_t Read(const std::string& lockPath);
+  GenerationView(const GenerationView &) = delete;
+  GenerationView &operator=(const GenerationView &) = delete;
+  uint64_t Read(const std::string &lockPath);
 
  private:
-  const volatile unsigned char* map_ = nullptr;
+  const volatile unsigned char *map_ = nullptr;
 };
 
 // Fills the identity part of a stamp from the host file (exists = false when missing).
-void StatFile(const std::string& path, Stamp& stamp);
+void StatFile(const std::string &path, Stamp &stamp);
 // Reads a whole host file. A missing file answers true with exists = false and no bytes.
-bool ReadWholeFile(const std::string& path, std::string& bytes, bool& exists);
+bool ReadWholeFile(const std::string &path, std::string &bytes, bool &exists);
 // Replaces a host file atomically (temporary file in the same folder, then rename);
 // creates the folder when missing. False (errno kept) when anything failed; the old
 // file is then untouched.
-bool WriteFileAtomic(const std::string& path, const std::string& bytes);
+bool WriteFileAtomic(const std::string &path, const std::string &bytes);
 // Creates a host folder and its parents.
-bool MakeDirs(const std::string& dir);
+bool MakeDirs(const std::string &dir);
 
 // An exclusive inter-process lock on a lock file (flock), held for one
 // read-modify-write. Bump() advances the generation that readers compare.
 class WriteLock {
  public:
-  explicit WriteLock(const std::string& lockPath);
+  explicit WriteLock(const std::string &lockPath);
   ~WriteLock();
-  WriteLock(const WriteLock&) = delete;
-  WriteLock& operator=(const WriteLock&) = delete;
+  WriteLock(const WriteLock &) = delete;
+  WriteLock &operator=(const WriteLock &) = delete;
   bool ok() const { return fd_ >= 0; }
   uint64_t Generation() const;
   void Bump();
@@ -72,23 +72,23 @@ class WriteLock {
 // A UTF-16 string as a double-quoted token: printable text as UTF-8, with \\ \" \0 \n
 // \r \t and \uXXXX (other control units and unpaired surrogates) escapes, so every
 // string, embedded NULs included, comes back exactly.
-std::string Quote(const std::u16string& s);
+std::string Quote(const std::u16string &s);
 // Reads a quoted token at p (after blanks); advances p past it.
-bool Unquote(const char*& p, std::u16string& out);
+bool Unquote(const char *&p, std::u16string &out);
 
 // A typed value as "<type> <payload>": the type is a word (none, sz, expand_sz, binary,
 // dword, dword_be, link, multi_sz, qword) or a decimal number; the payload is a quoted
 // string for string types of even length, 0xXXXXXXXX for 4-byte dwords, else
 // hex:<bytes>. Decoding accepts any payload form for any type.
-std::string EncodeValue(DWORD type, const std::string& data);
-bool DecodeValue(const char*& p, DWORD& type, std::string& data);
+std::string EncodeValue(DWORD type, const std::string &data);
+bool DecodeValue(const char *&p, DWORD &type, std::string &data);
 
 // Skips blanks; true when p now points at the end of the line.
-bool AtEnd(const char*& p);
+bool AtEnd(const char *&p);
 // Reads an unsigned number (decimal or 0x hex) after blanks.
-bool ReadNumber(const char*& p, uint64_t& value);
+bool ReadNumber(const char *&p, uint64_t &value);
 // Reads a bare word of letters, digits and '_' after blanks.
-bool ReadWord(const char*& p, std::string& word);
+bool ReadWord(const char *&p, std::string &word);
 
 }  // namespace store
 }  // namespace plat

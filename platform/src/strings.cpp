@@ -14,7 +14,8 @@ using plat::str::CasePair;
 
 // ------------------------------------------------------------ character tables
 
-WCHAR MapCase(const CasePair* table, size_t n, WCHAR c) {
+WCHAR MapCase(const CasePair *table, size_t n, WCHAR c)
+{
   size_t lo = 0, hi = n;
   while (lo < hi) {
     size_t mid = (lo + hi) / 2;
@@ -27,19 +28,22 @@ WCHAR MapCase(const CasePair* table, size_t n, WCHAR c) {
   return c;
 }
 
-WCHAR ToUpperW(WCHAR c) {
+WCHAR ToUpperW(WCHAR c)
+{
   if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<WCHAR>(c - 32) : c;
   return MapCase(plat::str::kUpperPairs, plat::str::kUpperPairsCount, c);
 }
 
-WCHAR ToLowerW(WCHAR c) {
+WCHAR ToLowerW(WCHAR c)
+{
   if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<WCHAR>(c + 32) : c;
   return MapCase(plat::str::kLowerPairs, plat::str::kLowerPairsCount, c);
 }
 
-bool IsAlpha(WCHAR c) {
+bool IsAlpha(WCHAR c)
+{
   if (c < 0x80) return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-  const plat::str::CaseRange* r = plat::str::kAlphaRanges;
+  const plat::str::CaseRange *r = plat::str::kAlphaRanges;
   size_t lo = 0, hi = plat::str::kAlphaRangesCount;
   while (lo < hi) {
     size_t mid = (lo + hi) / 2;
@@ -53,11 +57,12 @@ bool IsAlpha(WCHAR c) {
   return false;
 }
 
-inline bool IsSingleCharForm(const void* p) { return (reinterpret_cast<uintptr_t>(p) >> 16) == 0; }
+inline bool IsSingleCharForm(const void *p) { return (reinterpret_cast<uintptr_t>(p) >> 16) == 0; }
 
 // Converts ANSI text in place one character at a time; a character whose converted form
 // has no encoding of the same length in the code page is left as it is.
-void CaseAnsi(char* s, size_t n, bool upper) {
+void CaseAnsi(char *s, size_t n, bool upper)
+{
   size_t i = 0;
   while (i < n && s[i]) {
     BYTE b = static_cast<BYTE>(s[i]);
@@ -82,7 +87,8 @@ void CaseAnsi(char* s, size_t n, bool upper) {
 
 inline int Sign(int d) { return d < 0 ? -1 : (d > 0 ? 1 : 0); }
 
-int CompareW(const WCHAR* a, const WCHAR* b, bool fold) {
+int CompareW(const WCHAR *a, const WCHAR *b, bool fold)
+{
   if (!a || !b) return a == b ? 0 : (a ? 1 : -1);
   for (;; ++a, ++b) {
     WCHAR x = *a, y = *b;
@@ -97,7 +103,8 @@ int CompareW(const WCHAR* a, const WCHAR* b, bool fold) {
 
 // ANSI strings compare by the UTF-16 characters they stand for in the active code page,
 // so that lstrcmpA agrees with lstrcmpW on the converted strings.
-int CompareA(const char* a, const char* b, bool fold) {
+int CompareA(const char *a, const char *b, bool fold)
+{
   if (!a || !b) return a == b ? 0 : (a ? 1 : -1);
   for (;;) {
     BYTE ba = static_cast<BYTE>(*a), bb = static_cast<BYTE>(*b);
@@ -128,17 +135,19 @@ constexpr int kSprintfMax = 1024;  // characters written at most, the terminator
 // Bounded output: stops for good at the first character that does not fit.
 template <class T>
 struct Out {
-  T* buf;
+  T *buf;
   int n = 0;
   bool full = false;
-  void Put(T c) {
+  void Put(T c)
+  {
     if (full || n >= kSprintfMax) {
       full = true;
       return;
     }
     buf[n++] = c;
   }
-  void Put2(T a, T b) {  // a double-byte character, never split
+  void Put2(T a, T b)
+  {  // a double-byte character, never split
     if (full || n + 2 > kSprintfMax) {
       full = true;
       return;
@@ -146,7 +155,8 @@ struct Out {
     buf[n++] = a;
     buf[n++] = b;
   }
-  void Fill(T c, int count) {
+  void Fill(T c, int count)
+  {
     for (int i = 0; i < count && !full; ++i) Put(c);
   }
 };
@@ -161,14 +171,16 @@ struct Spec {
 // Number of source characters of a string argument that the precision lets through, and
 // the output units they make.
 template <class Src>
-int SourceLength(const Src* s, int prec) {
+int SourceLength(const Src *s, int prec)
+{
   int n = 0;
   while (s[n] && (prec < 0 || n < prec)) ++n;
   return n;
 }
 
 // Writes a narrow string into wide output (decoding each character in the ANSI code page).
-void EmitString(Out<WCHAR>& out, const char* s, int n) {
+void EmitString(Out<WCHAR> &out, const char *s, int n)
+{
   for (int i = 0; i < n;) {
     int len;
     WCHAR wc = plat::AnsiDecodeChar(s + i, &len);
@@ -177,7 +189,8 @@ void EmitString(Out<WCHAR>& out, const char* s, int n) {
     i += len;
   }
 }
-int OutputLength(Out<WCHAR>*, const char* s, int n) {
+int OutputLength(Out<WCHAR> *, const char *s, int n)
+{
   int units = 0;
   for (int i = 0; i < n; ++units) {
     int len;
@@ -188,7 +201,8 @@ int OutputLength(Out<WCHAR>*, const char* s, int n) {
 }
 
 // Writes a wide string into narrow output (encoding each character, '?' when unmappable).
-void EmitString(Out<char>& out, const WCHAR* s, int n) {
+void EmitString(Out<char> &out, const WCHAR *s, int n)
+{
   for (int i = 0; i < n; ++i) {
     char enc[2];
     int k;
@@ -205,7 +219,8 @@ void EmitString(Out<char>& out, const WCHAR* s, int n) {
       out.Put(enc[0]);
   }
 }
-int OutputLength(Out<char>*, const WCHAR* s, int n) {
+int OutputLength(Out<char> *, const WCHAR *s, int n)
+{
   int bytes = 0;
   for (int i = 0; i < n; ++i) {
     char enc[2];
@@ -221,20 +236,23 @@ int OutputLength(Out<char>*, const WCHAR* s, int n) {
 
 // Same width: copied as is.
 template <class T>
-void EmitString(Out<T>& out, const T* s, int n) {
+void EmitString(Out<T> &out, const T *s, int n)
+{
   for (int i = 0; i < n; ++i) out.Put(s[i]);
 }
 template <class T>
-int OutputLength(Out<T>*, const T* s, int n) {
+int OutputLength(Out<T> *, const T *s, int n)
+{
   return n;
 }
 
 template <class T, class Src>
-void FormatString(Out<T>& out, const Spec& sp, const Src* s) {
+void FormatString(Out<T> &out, const Spec &sp, const Src *s)
+{
   static const Src kNull[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
   if (!s) s = kNull;
   int n = SourceLength(s, sp.prec);
-  int len = OutputLength(static_cast<Out<T>*>(nullptr), s, n);
+  int len = OutputLength(static_cast<Out<T> *>(nullptr), s, n);
   int pad = sp.width > len ? sp.width - len : 0;
   if (!sp.left) out.Fill(sp.zero ? T('0') : T(' '), pad);
   EmitString(out, s, n);
@@ -242,10 +260,11 @@ void FormatString(Out<T>& out, const Spec& sp, const Src* s) {
 }
 
 template <class T>
-void FormatNumber(Out<T>& out, const Spec& sp, uint32_t magnitude, bool negative, int base, bool upper) {
+void FormatNumber(Out<T> &out, const Spec &sp, uint32_t magnitude, bool negative, int base, bool upper)
+{
   char digits[16];
   int nd = 0;
-  const char* set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  const char *set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   while (magnitude) {
     digits[nd++] = set[magnitude % static_cast<uint32_t>(base)];
     magnitude /= static_cast<uint32_t>(base);
@@ -273,16 +292,18 @@ void FormatNumber(Out<T>& out, const Spec& sp, uint32_t magnitude, bool negative
 // True when the conversion takes the other string width than T: for wsprintfW %S, %hs
 // and %hc/%C are narrow; for wsprintfA %S, %ls and %lc/%C are wide.
 template <class T>
-bool OtherWidth(char type, char size) {
+bool OtherWidth(char type, char size)
+{
   bool upperType = type == 'S' || type == 'C';
   if (sizeof(T) == 2) return size == 'h' || (upperType && size != 'l');
   return size == 'l' || (upperType && size != 'h');
 }
 
 template <class T>
-int Format(T* buf, const T* fmt, va_list ap) {
+int Format(T *buf, const T *fmt, va_list ap)
+{
   Out<T> out{buf};
-  const T* f = fmt;
+  const T *f = fmt;
   while (*f && !out.full) {
     if (*f != T('%')) {
       out.Put(*f++);
@@ -331,7 +352,7 @@ int Format(T* buf, const T* fmt, va_list ap) {
       case T('p'): {
         Spec ps = sp;
         if (ps.prec < 0) ps.prec = 8;
-        FormatNumber(out, ps, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(va_arg(ap, void*))), false, 16, true);
+        FormatNumber(out, ps, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(va_arg(ap, void *))), false, 16, true);
         break;
       }
       case T('c'):
@@ -358,11 +379,11 @@ int Format(T* buf, const T* fmt, va_list ap) {
       case T('S'): {
         if (OtherWidth<T>(static_cast<char>(type), sp.size)) {
           if constexpr (sizeof(T) == 2)
-            FormatString(out, sp, va_arg(ap, const char*));
+            FormatString(out, sp, va_arg(ap, const char *));
           else
-            FormatString(out, sp, va_arg(ap, const WCHAR*));
+            FormatString(out, sp, va_arg(ap, const WCHAR *));
         } else {
-          FormatString(out, sp, va_arg(ap, const T*));
+          FormatString(out, sp, va_arg(ap, const T *));
         }
         break;
       }
@@ -375,7 +396,8 @@ int Format(T* buf, const T* fmt, va_list ap) {
 
 // ------------------------------------------------------------ numbers
 
-long ParseLong(const WCHAR* s) {
+long ParseLong(const WCHAR *s)
+{
   if (!s) return 0;
   while (*s == u' ' || (*s >= 0x09 && *s <= 0x0D)) ++s;
   bool negative = false;
@@ -404,20 +426,22 @@ int WINAPI lstrlenW(LPCWSTR lpString) { return static_cast<int>(plat::WLen(lpStr
 
 int WINAPI lstrlenA(LPCSTR lpString) { return lpString ? static_cast<int>(strlen(lpString)) : 0; }
 
-LPWSTR WINAPI lstrcpyW(LPWSTR lpString1, LPCWSTR lpString2) {
+LPWSTR WINAPI lstrcpyW(LPWSTR lpString1, LPCWSTR lpString2)
+{
   if (!lpString1 || !lpString2) return nullptr;
-  WCHAR* d = lpString1;
-  while ((*d++ = *lpString2++) != 0) {
-  }
+  WCHAR *d = lpString1;
+  while ((*d++ = *lpString2++) != 0) {}
   return lpString1;
 }
 
-LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2) {
+LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2)
+{
   if (!lpString1 || !lpString2) return nullptr;
   return strcpy(lpString1, lpString2);
 }
 
-LPWSTR WINAPI lstrcpynW(LPWSTR lpString1, LPCWSTR lpString2, int iMaxLength) {
+LPWSTR WINAPI lstrcpynW(LPWSTR lpString1, LPCWSTR lpString2, int iMaxLength)
+{
   if (!lpString1 || !lpString2 || iMaxLength < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -430,7 +454,8 @@ LPWSTR WINAPI lstrcpynW(LPWSTR lpString1, LPCWSTR lpString2, int iMaxLength) {
 }
 
 // A byte copy, as Windows: a limit that falls inside a double-byte character cuts it.
-LPSTR WINAPI lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength) {
+LPSTR WINAPI lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength)
+{
   if (!lpString1 || !lpString2 || iMaxLength < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -442,13 +467,15 @@ LPSTR WINAPI lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength) {
   return lpString1;
 }
 
-LPWSTR WINAPI lstrcatW(LPWSTR lpString1, LPCWSTR lpString2) {
+LPWSTR WINAPI lstrcatW(LPWSTR lpString1, LPCWSTR lpString2)
+{
   if (!lpString1 || !lpString2) return nullptr;
   lstrcpyW(lpString1 + plat::WLen(lpString1), lpString2);
   return lpString1;
 }
 
-LPSTR WINAPI lstrcatA(LPSTR lpString1, LPCSTR lpString2) {
+LPSTR WINAPI lstrcatA(LPSTR lpString1, LPCSTR lpString2)
+{
   if (!lpString1 || !lpString2) return nullptr;
   return strcat(lpString1, lpString2);
 }
@@ -463,7 +490,8 @@ int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2) { return CompareA(lpStr
 
 // ------------------------------------------------------------ wsprintf
 
-int WINAPI wvsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, va_list arglist) {
+int WINAPI wvsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, va_list arglist)
+{
   if (!lpOut) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -476,7 +504,8 @@ int WINAPI wvsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, va_list arglist) {
   return Format<WCHAR>(lpOut, lpFmt, arglist);
 }
 
-int WINAPIV wsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, ...) {
+int WINAPIV wsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, ...)
+{
   va_list ap;
   va_start(ap, lpFmt);
   int n = wvsprintfW(lpOut, lpFmt, ap);
@@ -484,7 +513,8 @@ int WINAPIV wsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, ...) {
   return n;
 }
 
-int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
+int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist)
+{
   if (!lpOut) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -497,7 +527,8 @@ int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
   return Format<char>(lpOut, lpFmt, arglist);
 }
 
-int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
+int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...)
+{
   va_list ap;
   va_start(ap, lpFmt);
   int n = wvsprintfA(lpOut, lpFmt, ap);
@@ -507,40 +538,47 @@ int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
 
 // ------------------------------------------------------------ numbers
 
-long _wtol(const WCHAR* str) { return ParseLong(str); }
+long _wtol(const WCHAR *str) { return ParseLong(str); }
 
-int _wtoi(const WCHAR* str) { return static_cast<int>(ParseLong(str)); }
+int _wtoi(const WCHAR *str) { return static_cast<int>(ParseLong(str)); }
 
 // ------------------------------------------------------------ case and class
 
-LPWSTR WINAPI CharUpperW(LPWSTR lpsz) {
+LPWSTR WINAPI CharUpperW(LPWSTR lpsz)
+{
   if (IsSingleCharForm(lpsz))
-    return reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(ToUpperW(static_cast<WCHAR>(reinterpret_cast<uintptr_t>(lpsz)))));
-  for (WCHAR* p = lpsz; *p; ++p) *p = ToUpperW(*p);
+    return reinterpret_cast<LPWSTR>(
+        static_cast<uintptr_t>(ToUpperW(static_cast<WCHAR>(reinterpret_cast<uintptr_t>(lpsz)))));
+  for (WCHAR *p = lpsz; *p; ++p) *p = ToUpperW(*p);
   return lpsz;
 }
 
-LPWSTR WINAPI CharLowerW(LPWSTR lpsz) {
+LPWSTR WINAPI CharLowerW(LPWSTR lpsz)
+{
   if (IsSingleCharForm(lpsz))
-    return reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(ToLowerW(static_cast<WCHAR>(reinterpret_cast<uintptr_t>(lpsz)))));
-  for (WCHAR* p = lpsz; *p; ++p) *p = ToLowerW(*p);
+    return reinterpret_cast<LPWSTR>(
+        static_cast<uintptr_t>(ToLowerW(static_cast<WCHAR>(reinterpret_cast<uintptr_t>(lpsz)))));
+  for (WCHAR *p = lpsz; *p; ++p) *p = ToLowerW(*p);
   return lpsz;
 }
 
-DWORD WINAPI CharUpperBuffW(LPWSTR lpsz, DWORD cchLength) {
+DWORD WINAPI CharUpperBuffW(LPWSTR lpsz, DWORD cchLength)
+{
   if (!lpsz) return 0;
   for (DWORD i = 0; i < cchLength; ++i) lpsz[i] = ToUpperW(lpsz[i]);
   return cchLength;
 }
 
-DWORD WINAPI CharLowerBuffW(LPWSTR lpsz, DWORD cchLength) {
+DWORD WINAPI CharLowerBuffW(LPWSTR lpsz, DWORD cchLength)
+{
   if (!lpsz) return 0;
   for (DWORD i = 0; i < cchLength; ++i) lpsz[i] = ToLowerW(lpsz[i]);
   return cchLength;
 }
 
 // The single-character form takes the low byte as a character of the code page.
-static LPSTR CaseA(LPSTR lpsz, bool upper) {
+static LPSTR CaseA(LPSTR lpsz, bool upper)
+{
   if (IsSingleCharForm(lpsz)) {
     char c[2] = {static_cast<char>(reinterpret_cast<uintptr_t>(lpsz) & 0xFF), 0};
     if (!IsDBCSLeadByte(static_cast<BYTE>(c[0]))) CaseAnsi(c, 1, upper);

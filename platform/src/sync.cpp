@@ -51,12 +51,14 @@ struct OwnerRecord {
   uint32_t flags;
 };
 
-bool ReadRecord(int fd, OwnerRecord& r) {
+bool ReadRecord(int fd, OwnerRecord &r)
+{
   ssize_t n = pread(fd, &r, sizeof r, 0);
   return n == static_cast<ssize_t>(sizeof r) && r.magic == kRecordMagic;
 }
 
-void WriteRecord(int fd, pid_t pid, pid_t tid, uint32_t flags) {
+void WriteRecord(int fd, pid_t pid, pid_t tid, uint32_t flags)
+{
   OwnerRecord r = {kRecordMagic, pid, tid, flags};
   ssize_t n = pwrite(fd, &r, sizeof r, 0);
   (void)n;  // a lost record can only make a later wait miss an abandonment
@@ -64,7 +66,8 @@ void WriteRecord(int fd, pid_t pid, pid_t tid, uint32_t flags) {
 
 pid_t ThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 
-int FlockRetry(int fd, int op) {
+int FlockRetry(int fd, int op)
+{
   int r;
   do {
     r = flock(fd, op);
@@ -75,22 +78,23 @@ int FlockRetry(int fd, int op) {
 // ---------------------------------------------------------------- mutex state
 
 struct MutexCore {
-  std::u16string name;  // without "Global\" or "Local\"; empty for an unnamed mutex
-  std::string path;     // host path of the files without extension; empty when unnamed
+  std::u16string name;   // without "Global\" or "Local\"; empty for an unnamed mutex
+  std::string path;      // host path of the files without extension; empty when unnamed
   pid_t pid = getpid();  // the process that opened the files
   int lockFd = -1;
   int refFd = -1;
   std::mutex m;
   std::condition_variable cv;
-  pid_t owner = 0;  // owning thread of this process, 0 when none
-  DWORD count = 0;  // recursion count of the owner
+  pid_t owner = 0;         // owning thread of this process, 0 when none
+  DWORD count = 0;         // recursion count of the owner
   bool abandoned = false;  // unnamed mutex: the last owner ended without releasing
   ~MutexCore();
 };
 
 // Gives up ownership (c.m held): the record is cleared, or marked abandoned, before
 // the file lock is dropped.
-void GiveUp(MutexCore& c, bool abandon) {
+void GiveUp(MutexCore &c, bool abandon)
+{
   if (!c.path.empty() && c.lockFd >= 0) {
     WriteRecord(c.lockFd, 0, 0, abandon ? kFlagAbandoned : 0);
     FlockRetry(c.lockFd, LOCK_UN);
@@ -102,7 +106,8 @@ void GiveUp(MutexCore& c, bool abandon) {
   c.cv.notify_all();
 }
 
-MutexCore::~MutexCore() {
+MutexCore::~MutexCore()
+{
   // The last handle of this process is closing while one of its threads owns the
   // mutex: no one here can release it any more, so it counts as abandoned.
   if (pid == getpid() && owner != 0) GiveUp(*this, true);
@@ -113,20 +118,23 @@ MutexCore::~MutexCore() {
 // Mutexes each thread owns, abandoned when the thread ends without releasing them.
 struct OwnedList {
   std::vector<std::weak_ptr<MutexCore>> cores;
-  ~OwnedList() {
+  ~OwnedList()
+  {
     pid_t tid = ThreadId();
-    for (auto& w : cores) {
+    for (auto &w : cores) {
       auto c = w.lock();
       if (!c) continue;
       std::lock_guard<std::mutex> g(c->m);
       if (c->pid == getpid() && c->owner == tid) GiveUp(*c, true);
     }
   }
-  void Add(const std::shared_ptr<MutexCore>& c) {
+  void Add(const std::shared_ptr<MutexCore> &c)
+  {
     Drop(c.get());
     cores.push_back(c);
   }
-  void Drop(const MutexCore* c) {
+  void Drop(const MutexCore *c)
+  {
     for (size_t i = cores.size(); i-- > 0;) {
       auto p = cores[i].lock();
       if (!p || p.get() == c) cores.erase(cores.begin() + static_cast<std::ptrdiff_t>(i));
@@ -142,19 +150,22 @@ std::set<std::u16string> g_heldElsewhere;
 std::set<std::u16string> g_abandonNext;
 DWORD g_failNextCreate = 0;
 
-bool HeldElsewhere(const std::u16string& name) {
+bool HeldElsewhere(const std::u16string &name)
+{
   if (name.empty()) return false;
   std::lock_guard<std::mutex> g(g_ctlLock);
   return g_heldElsewhere.count(name) != 0;
 }
 
-bool ConsumeAbandonNext(const std::u16string& name) {
+bool ConsumeAbandonNext(const std::u16string &name)
+{
   if (name.empty()) return false;
   std::lock_guard<std::mutex> g(g_ctlLock);
   return g_abandonNext.erase(name) != 0;
 }
 
-void ResetSync() {
+void ResetSync()
+{
   std::lock_guard<std::mutex> g(g_ctlLock);
   g_heldElsewhere.clear();
   g_abandonNext.clear();
@@ -165,13 +176,14 @@ void ResetSync() {
 
 // Strips the session prefix and checks the name. There is one session, so
 // "Global\X", "Local\X" and "X" are the same object.
-bool NormalizeName(LPCWSTR name, std::u16string& out) {
+bool NormalizeName(LPCWSTR name, std::u16string &out)
+{
   out = name;
   if (out.size() > MAX_PATH) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return false;
   }
-  for (const char16_t* prefix : {u"Global\\", u"Local\\"}) {
+  for (const char16_t *prefix : {u"Global\\", u"Local\\"}) {
     std::u16string p(prefix);
     if (out.compare(0, p.size(), p) == 0) {
       out.erase(0, p.size());
@@ -192,7 +204,8 @@ bool NormalizeName(LPCWSTR name, std::u16string& out) {
 // A host file name for a mutex name: letters, digits, '-' and '_' stay, every other
 // UTF-8 byte becomes %XX (case is kept: names are case-sensitive). Long names are cut
 // and completed with a hash of the whole name.
-std::string EncodeName(const std::u16string& name) {
+std::string EncodeName(const std::u16string &name)
+{
   std::string utf8 = plat::Utf16ToUtf8(name.data(), name.size());
   std::string out;
   static const char kHex[] = "0123456789ABCDEF";
@@ -215,13 +228,15 @@ std::string EncodeName(const std::u16string& name) {
   return out;
 }
 
-bool MakeDir(const std::string& dir) {
+bool MakeDir(const std::string &dir)
+{
   if (mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST) return true;
   plat::SetErrorFromErrno(errno);
   return false;
 }
 
-int OpenFile(const std::string& path) {
+int OpenFile(const std::string &path)
+{
   int fd;
   do {
     fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
@@ -230,8 +245,9 @@ int OpenFile(const std::string& path) {
 }
 
 std::mutex g_regLock;
-std::map<std::string, std::weak_ptr<MutexCore>>& Registry() {
-  static auto* reg = new std::map<std::string, std::weak_ptr<MutexCore>>();
+std::map<std::string, std::weak_ptr<MutexCore>> &Registry()
+{
+  static auto *reg = new std::map<std::string, std::weak_ptr<MutexCore>>();
   return *reg;
 }
 
@@ -240,8 +256,9 @@ std::map<std::string, std::weak_ptr<MutexCore>>& Registry() {
 // it uses the mutex again.
 void PrepareFork() { g_regLock.lock(); }
 void ParentAfterFork() { g_regLock.unlock(); }
-void ChildAfterFork() {
-  for (auto& entry : Registry()) {
+void ChildAfterFork()
+{
+  for (auto &entry : Registry()) {
     if (auto c = entry.second.lock()) {
       if (c->lockFd >= 0) close(c->lockFd);
       if (c->refFd >= 0) close(c->refFd);
@@ -253,7 +270,8 @@ void ChildAfterFork() {
 }
 
 struct Registrar {
-  Registrar() {
+  Registrar()
+  {
     plat::RegisterReset(ResetSync);
     pthread_atfork(PrepareFork, ParentAfterFork, ChildAfterFork);
   }
@@ -261,8 +279,9 @@ struct Registrar {
 
 // Opens (create: or creates) the named mutex of this machine. existed says whether
 // some process had it open before.
-std::shared_ptr<MutexCore> OpenNamed(const std::u16string& name, bool create, bool& existed) {
-  const char* root = PlatGetMachineRoot();
+std::shared_ptr<MutexCore> OpenNamed(const std::u16string &name, bool create, bool &existed)
+{
+  const char *root = PlatGetMachineRoot();
   if (!root) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return nullptr;
@@ -273,7 +292,7 @@ std::shared_ptr<MutexCore> OpenNamed(const std::u16string& name, bool create, bo
   bool heldElsewhere = HeldElsewhere(name);
 
   std::lock_guard<std::mutex> g(g_regLock);
-  auto& reg = Registry();
+  auto &reg = Registry();
   auto it = reg.find(path);
   if (it != reg.end()) {
     auto c = it->second.lock();
@@ -321,11 +340,15 @@ std::shared_ptr<MutexCore> OpenNamed(const std::u16string& name, bool create, bo
 // ---------------------------------------------------------------- handles
 
 struct MutexHandle : plat::Object {
-  MutexHandle(std::shared_ptr<MutexCore> c, ACCESS_MASK a) : plat::Object(plat::OBJ_MUTEX), core_(std::move(c)), access(a) {}
+  MutexHandle(std::shared_ptr<MutexCore> c, ACCESS_MASK a)
+      : plat::Object(plat::OBJ_MUTEX), core_(std::move(c)), access(a)
+  {
+  }
 
   // The mutex behind the handle; in a child process after fork, the child's own view
   // of the same named mutex (an unnamed one starts afresh, unowned).
-  std::shared_ptr<MutexCore> Core() {
+  std::shared_ptr<MutexCore> Core()
+  {
     std::lock_guard<std::mutex> g(lock_);
     if (core_->pid != getpid()) {
       std::shared_ptr<MutexCore> fresh;
@@ -347,7 +370,8 @@ struct MutexHandle : plat::Object {
 };
 
 // The generic rights of a mutex: read queries its state, execute waits for it.
-ACCESS_MASK MapMutexAccess(ACCESS_MASK a) {
+ACCESS_MASK MapMutexAccess(ACCESS_MASK a)
+{
   if (a & (GENERIC_ALL | MAXIMUM_ALLOWED)) a |= MUTEX_ALL_ACCESS;
   if (a & GENERIC_READ) a |= READ_CONTROL | MUTEX_MODIFY_STATE;
   if (a & GENERIC_WRITE) a |= READ_CONTROL;
@@ -360,7 +384,8 @@ ACCESS_MASK MapMutexAccess(ACCESS_MASK a) {
 enum class Take { kTaken, kTakenAbandoned, kBusy, kFailed };
 
 // Tries to take a mutex that no thread of this process owns (c.m held).
-Take TryTake(MutexCore& c, pid_t tid) {
+Take TryTake(MutexCore &c, pid_t tid)
+{
   bool abandoned;
   if (c.path.empty()) {
     abandoned = c.abandoned;
@@ -386,16 +411,17 @@ Take TryTake(MutexCore& c, pid_t tid) {
   return abandoned ? Take::kTakenAbandoned : Take::kTaken;
 }
 
-void RealSleepMs(DWORD ms) {
+void RealSleepMs(DWORD ms)
+{
   struct timespec ts = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }
 
 // Waits for a mutex. Finite waits measure time with GetTickCount and pass it with
 // Sleep in short slices, re-trying between them; an injected clock therefore runs
 // through the whole time-out at once. Infinite waits block for real.
-DWORD WaitMutex(const std::shared_ptr<MutexCore>& c, DWORD timeout) {
+DWORD WaitMutex(const std::shared_ptr<MutexCore> &c, DWORD timeout)
+{
   const pid_t tid = ThreadId();
   std::unique_lock<std::mutex> lk(c->m);
   if (c->owner == tid) {
@@ -441,7 +467,8 @@ DWORD WaitMutex(const std::shared_ptr<MutexCore>& c, DWORD timeout) {
 
 // ---------------------------------------------------------------- controls
 
-BOOL PlatMutexSetHeldElsewhere(LPCWSTR name, BOOL held) {
+BOOL PlatMutexSetHeldElsewhere(LPCWSTR name, BOOL held)
+{
   std::u16string n;
   if (!name || !NormalizeName(name, n)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -455,7 +482,8 @@ BOOL PlatMutexSetHeldElsewhere(LPCWSTR name, BOOL held) {
   return TRUE;
 }
 
-BOOL PlatMutexAbandonNextWait(LPCWSTR name) {
+BOOL PlatMutexAbandonNextWait(LPCWSTR name)
+{
   std::u16string n;
   if (!name || !NormalizeName(name, n)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -466,14 +494,16 @@ BOOL PlatMutexAbandonNextWait(LPCWSTR name) {
   return TRUE;
 }
 
-void PlatMutexFailNextCreate(DWORD error) {
+void PlatMutexFailNextCreate(DWORD error)
+{
   std::lock_guard<std::mutex> g(g_ctlLock);
   g_failNextCreate = error;
 }
 
 // ---------------------------------------------------------------- Win32
 
-HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCWSTR lpName) {
+HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCWSTR lpName)
+{
   {
     std::lock_guard<std::mutex> g(g_ctlLock);
     if (g_failNextCreate) {
@@ -511,7 +541,8 @@ HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitia
   return h;
 }
 
-HANDLE WINAPI OpenMutexW(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCWSTR lpName) {
+HANDLE WINAPI OpenMutexW(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCWSTR lpName)
+{
   if (!lpName || !*lpName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return NULL;
@@ -524,7 +555,8 @@ HANDLE WINAPI OpenMutexW(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCWSTR lpN
   return plat::HandleAdd(std::make_shared<MutexHandle>(core, MapMutexAccess(dwDesiredAccess)));
 }
 
-BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
+BOOL WINAPI ReleaseMutex(HANDLE hMutex)
+{
   auto h = plat::HandleGetAs<MutexHandle>(hMutex, plat::OBJ_MUTEX);
   if (!h) return FALSE;
   auto c = h->Core();
@@ -541,7 +573,8 @@ BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
   return TRUE;
 }
 
-DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
+{
   auto obj = plat::HandleGet(hHandle, plat::OBJ_ANY);
   if (!obj) return WAIT_FAILED;
   switch (obj->kind) {
@@ -556,10 +589,8 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
       return WaitMutex(c, dwMilliseconds);
     }
     case plat::OBJ_PROCESS:
-    case plat::OBJ_THREAD:
-      return plat::ProcessWait(obj, dwMilliseconds);
-    default:
-      break;
+    case plat::OBJ_THREAD: return plat::ProcessWait(obj, dwMilliseconds);
+    default: break;
   }
   SetLastError(ERROR_INVALID_HANDLE);
   return WAIT_FAILED;

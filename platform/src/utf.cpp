@@ -3,14 +3,16 @@
 
 namespace plat {
 
-size_t WLen(const WCHAR* s) {
+size_t WLen(const WCHAR *s)
+{
   size_t n = 0;
   if (s)
     while (s[n]) ++n;
   return n;
 }
 
-void AppendUtf8(std::string& out, uint32_t c) {
+void AppendUtf8(std::string &out, uint32_t c)
+{
   if (c < 0x80) {
     out += static_cast<char>(c);
   } else if (c < 0x800) {
@@ -28,7 +30,8 @@ void AppendUtf8(std::string& out, uint32_t c) {
   }
 }
 
-std::string Utf16ToUtf8(const WCHAR* s, size_t n) {
+std::string Utf16ToUtf8(const WCHAR *s, size_t n)
+{
   std::string out;
   out.reserve(n);
   for (size_t i = 0; i < n; ++i) {
@@ -44,9 +47,10 @@ std::string Utf16ToUtf8(const WCHAR* s, size_t n) {
   return out;
 }
 
-std::string Utf16ToUtf8(const WCHAR* s) { return Utf16ToUtf8(s, WLen(s)); }
+std::string Utf16ToUtf8(const WCHAR *s) { return Utf16ToUtf8(s, WLen(s)); }
 
-std::u16string Utf8ToUtf16(const std::string& s) {
+std::u16string Utf8ToUtf16(const std::string &s)
+{
   std::u16string out;
   size_t i = 0, n = s.size();
   while (i < n) {

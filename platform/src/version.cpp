@@ -12,9 +12,9 @@ namespace {
 
 struct Profile {
   PLAT_OS_PROFILE id;
-  const char* name;
+  const char *name;
   DWORD major, minor, build, platform;
-  const char* csd;
+  const char *csd;
   WORD spMajor, spMinor, suites;
   BYTE product;
 };
@@ -29,8 +29,7 @@ const Profile kProfiles[] = {
      VER_NT_WORKSTATION},
     {PLAT_OS_WIN2000_SP4, "win2000sp4", 5, 0, 2195, VER_PLATFORM_WIN32_NT, "Service Pack 4", 4, 0, 0,
      VER_NT_WORKSTATION},
-    {PLAT_OS_XP_SP2, "xpsp2", 5, 1, 2600, VER_PLATFORM_WIN32_NT, "Service Pack 2", 2, 0, kTsSuites,
-     VER_NT_WORKSTATION},
+    {PLAT_OS_XP_SP2, "xpsp2", 5, 1, 2600, VER_PLATFORM_WIN32_NT, "Service Pack 2", 2, 0, kTsSuites, VER_NT_WORKSTATION},
     {PLAT_OS_SERVER2003_SP2, "server2003", 5, 2, 3790, VER_PLATFORM_WIN32_NT, "Service Pack 2", 2, 0, kTsSuites,
      VER_NT_SERVER},
     {PLAT_OS_VISTA_SP2, "vista", 6, 0, 6002, VER_PLATFORM_WIN32_NT, "Service Pack 2", 2, 0, kTsSuites,
@@ -46,13 +45,15 @@ bool g_init = false;
 PLAT_OS_PROFILE g_profile = kDefaultProfile;
 OSVERSIONINFOEXW g_version;  // what the queries report
 
-const Profile* FindProfile(PLAT_OS_PROFILE id) {
-  for (const Profile& p : kProfiles)
+const Profile *FindProfile(PLAT_OS_PROFILE id)
+{
+  for (const Profile &p : kProfiles)
     if (p.id == id) return &p;
   return nullptr;
 }
 
-void Load(const Profile& p) {
+void Load(const Profile &p)
+{
   memset(&g_version, 0, sizeof g_version);
   g_version.dwOSVersionInfoSize = sizeof g_version;
   g_version.dwMajorVersion = p.major;
@@ -68,25 +69,29 @@ void Load(const Profile& p) {
 }
 
 // Default profile: KVML_OS_PROFILE when it names one, else the built-in default.
-void LoadDefault() {
-  const char* env = getenv("KVML_OS_PROFILE");
+void LoadDefault()
+{
+  const char *env = getenv("KVML_OS_PROFILE");
   PLAT_OS_PROFILE id = env ? PlatOsProfileFromName(env) : static_cast<PLAT_OS_PROFILE>(0);
-  const Profile* p = FindProfile(id);
+  const Profile *p = FindProfile(id);
   Load(p ? *p : *FindProfile(kDefaultProfile));
   g_init = true;
 }
 
-void EnsureInit() {
+void EnsureInit()
+{
   if (!g_init) LoadDefault();
 }
 
-OSVERSIONINFOEXW Current() {
+OSVERSIONINFOEXW Current()
+{
   std::lock_guard<std::mutex> g(g_lock);
   EnsureInit();
   return g_version;
 }
 
-void ResetVersion() {
+void ResetVersion()
+{
   std::lock_guard<std::mutex> g(g_lock);
   LoadDefault();
 }
@@ -95,10 +100,11 @@ struct ResetRegistrar {
   ResetRegistrar() { plat::RegisterReset(ResetVersion); }
 } g_registrar;
 
-bool IsNineX(const OSVERSIONINFOEXW& v) { return v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS; }
+bool IsNineX(const OSVERSIONINFOEXW &v) { return v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS; }
 
 // Compares a system value with a requested one under an ordering condition.
-bool Compare(DWORD sys, DWORD req, BYTE cond) {
+bool Compare(DWORD sys, DWORD req, BYTE cond)
+{
   switch (cond) {
     case VER_EQUAL: return sys == req;
     case VER_GREATER: return sys > req;
@@ -109,7 +115,8 @@ bool Compare(DWORD sys, DWORD req, BYTE cond) {
   }
 }
 
-BYTE ConditionOf(DWORDLONG mask, DWORD typeBit) {
+BYTE ConditionOf(DWORDLONG mask, DWORD typeBit)
+{
   unsigned index = 0;
   while (index < 8 && !(typeBit & (1u << index))) ++index;
   return static_cast<BYTE>((mask >> (index * VER_NUM_BITS_PER_CONDITION_MASK)) & VER_CONDITION_MASK);
@@ -121,15 +128,17 @@ bool IsOrdering(BYTE cond) { return cond >= VER_EQUAL && cond <= VER_LESS_EQUAL;
 
 // ---------------------------------------------------------------- controls
 
-PLAT_OS_PROFILE PlatOsProfileFromName(const char* name) {
+PLAT_OS_PROFILE PlatOsProfileFromName(const char *name)
+{
   if (!name) return static_cast<PLAT_OS_PROFILE>(0);
-  for (const Profile& p : kProfiles)
+  for (const Profile &p : kProfiles)
     if (strcasecmp(p.name, name) == 0) return p.id;
   return static_cast<PLAT_OS_PROFILE>(0);
 }
 
-BOOL PlatSetOsProfile(PLAT_OS_PROFILE profile) {
-  const Profile* p = FindProfile(profile);
+BOOL PlatSetOsProfile(PLAT_OS_PROFILE profile)
+{
+  const Profile *p = FindProfile(profile);
   if (!p) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -140,13 +149,15 @@ BOOL PlatSetOsProfile(PLAT_OS_PROFILE profile) {
   return TRUE;
 }
 
-PLAT_OS_PROFILE PlatGetOsProfile(void) {
+PLAT_OS_PROFILE PlatGetOsProfile(void)
+{
   std::lock_guard<std::mutex> g(g_lock);
   EnsureInit();
   return g_profile;
 }
 
-BOOL PlatSetOsVersion(const OSVERSIONINFOEXW* version) {
+BOOL PlatSetOsVersion(const OSVERSIONINFOEXW *version)
+{
   if (!version) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -162,14 +173,16 @@ BOOL PlatSetOsVersion(const OSVERSIONINFOEXW* version) {
 
 // ---------------------------------------------------------------- Win32
 
-DWORD WINAPI GetVersion(void) {
+DWORD WINAPI GetVersion(void)
+{
   OSVERSIONINFOEXW v = Current();
   DWORD low = (v.dwMajorVersion & 0xFF) | ((v.dwMinorVersion & 0xFF) << 8);
   if (IsNineX(v)) return low | 0xC0000000u;
   return low | ((v.dwBuildNumber & 0x7FFF) << 16);
 }
 
-BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW info) {
+BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW info)
+{
   if (!info) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -186,7 +199,8 @@ BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW info) {
   return TRUE;
 }
 
-ULONGLONG WINAPI VerSetConditionMask(ULONGLONG mask, DWORD typeMask, BYTE condition) {
+ULONGLONG WINAPI VerSetConditionMask(ULONGLONG mask, DWORD typeMask, BYTE condition)
+{
   condition &= VER_CONDITION_MASK;
   if (typeMask == 0 || condition == 0) return mask;
   // One field per call: the highest bit of the type mask chooses it.
@@ -198,7 +212,8 @@ ULONGLONG WINAPI VerSetConditionMask(ULONGLONG mask, DWORD typeMask, BYTE condit
   return mask;
 }
 
-BOOL WINAPI VerifyVersionInfoW(LPOSVERSIONINFOEXW req, DWORD typeMask, DWORDLONG condMask) {
+BOOL WINAPI VerifyVersionInfoW(LPOSVERSIONINFOEXW req, DWORD typeMask, DWORDLONG condMask)
+{
   OSVERSIONINFOEXW sys = Current();
   if (IsNineX(sys) || sys.dwMajorVersion < 5) {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);  // the function came with Windows 2000
@@ -223,7 +238,7 @@ BOOL WINAPI VerifyVersionInfoW(LPOSVERSIONINFOEXW req, DWORD typeMask, DWORDLONG
   };
   bool decided = false;
   BYTE lastCond = 0;
-  for (const auto& f : chain) {
+  for (const auto &f : chain) {
     if (!(typeMask & f.bit)) continue;
     BYTE cond = ConditionOf(condMask, f.bit);
     if (!IsOrdering(cond)) {
@@ -245,7 +260,7 @@ BOOL WINAPI VerifyVersionInfoW(LPOSVERSIONINFOEXW req, DWORD typeMask, DWORDLONG
       {VER_PLATFORMID, sys.dwPlatformId, req->dwPlatformId},
       {VER_PRODUCT_TYPE, sys.wProductType, req->wProductType},
   };
-  for (const auto& f : single) {
+  for (const auto &f : single) {
     if (!(typeMask & f.bit)) continue;
     BYTE cond = ConditionOf(condMask, f.bit);
     if (!IsOrdering(cond)) {

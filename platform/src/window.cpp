@@ -41,7 +41,8 @@ HWND g_active = nullptr;
 std::deque<int> g_script;
 std::vector<std::unique_ptr<MsgBoxRecord>> g_boxes;
 
-void ResetWindows() {
+void ResetWindows()
+{
   g_windows.clear();
   g_nextWindow = 0x10000;
   g_active = nullptr;
@@ -55,18 +56,21 @@ struct Registrar {
 
 uintptr_t Key(HWND h) { return reinterpret_cast<uintptr_t>(h); }
 
-Window* Find(HWND h) {
+Window *Find(HWND h)
+{
   auto it = g_windows.find(Key(h));
   return it == g_windows.end() ? nullptr : &it->second;
 }
 
-Window* FindOrFail(HWND h) {
-  Window* w = Find(h);
+Window *FindOrFail(HWND h)
+{
+  Window *w = Find(h);
   if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
   return w;
 }
 
-HWND Add(Window w) {
+HWND Add(Window w)
+{
   HWND h = reinterpret_cast<HWND>(g_nextWindow);
   g_nextWindow += 4;
   g_windows.emplace(Key(h), std::move(w));
@@ -78,25 +82,29 @@ std::u16string Str(LPCWSTR s) { return s ? std::u16string(s, WLen(s)) : std::u16
 // Reads a dialog template: WORD-aligned fields inside [data, data + size).
 class TemplateReader {
  public:
-  TemplateReader(const BYTE* data, DWORD size) : data_(data), size_(size) {}
-  bool Word(WORD* out) {
+  TemplateReader(const BYTE *data, DWORD size) : data_(data), size_(size) {}
+  bool Word(WORD *out)
+  {
     if (pos_ + 2 > size_) return false;
     *out = static_cast<WORD>(data_[pos_] | (data_[pos_ + 1] << 8));
     pos_ += 2;
     return true;
   }
-  bool Dword(DWORD* out) {
+  bool Dword(DWORD *out)
+  {
     WORD lo, hi;
     if (!Word(&lo) || !Word(&hi)) return false;
     *out = lo | (static_cast<DWORD>(hi) << 16);
     return true;
   }
-  bool Skip(DWORD n) {
+  bool Skip(DWORD n)
+  {
     if (pos_ + n > size_) return false;
     pos_ += n;
     return true;
   }
-  bool String(std::u16string* out) {
+  bool String(std::u16string *out)
+  {
     out->clear();
     for (WORD c; Word(&c);) {
       if (c == 0) return true;
@@ -105,7 +113,8 @@ class TemplateReader {
     return false;
   }
   // A name or an ordinal (0xFFFF and a WORD); an empty name for 0x0000.
-  bool NameOrOrdinal(std::u16string* name, WORD* ordinal) {
+  bool NameOrOrdinal(std::u16string *name, WORD *ordinal)
+  {
     WORD first;
     *ordinal = 0;
     name->clear();
@@ -118,12 +127,13 @@ class TemplateReader {
   bool AlignDword() { return Skip((4 - (pos_ & 3)) & 3); }
 
  private:
-  const BYTE* data_;
+  const BYTE *data_;
   DWORD size_;
   DWORD pos_ = 0;
 };
 
-std::u16string OrdinalClass(WORD ordinal) {
+std::u16string OrdinalClass(WORD ordinal)
+{
   switch (ordinal) {
     case 0x80: return u"Button";
     case 0x81: return u"Edit";
@@ -142,7 +152,8 @@ struct ItemTemplate {
 };
 
 // The classic DLGTEMPLATE: header, menu, class, title, [font], then the items.
-bool ParseTemplate(const BYTE* data, DWORD size, Window* dlg, std::vector<ItemTemplate>* items) {
+bool ParseTemplate(const BYTE *data, DWORD size, Window *dlg, std::vector<ItemTemplate> *items)
+{
   TemplateReader r(data, size);
   DWORD style, exStyle;
   WORD count, menuOrd, classOrd;
@@ -170,14 +181,15 @@ bool ParseTemplate(const BYTE* data, DWORD size, Window* dlg, std::vector<ItemTe
   return true;
 }
 
-void DestroyTree(HWND h) {
-  Window* w = Find(h);
+void DestroyTree(HWND h)
+{
+  Window *w = Find(h);
   if (!w) return;
   std::vector<HWND> children = w->children;
   for (HWND c : children) DestroyTree(c);
   if (w->child) {
-    if (Window* parent = Find(w->owner)) {
-      auto& list = parent->children;
+    if (Window *parent = Find(w->owner)) {
+      auto &list = parent->children;
       for (size_t i = 0; i < list.size(); ++i) {
         if (list[i] == h) {
           list.erase(list.begin() + static_cast<long>(i));
@@ -188,7 +200,7 @@ void DestroyTree(HWND h) {
   }
   // Top-level windows owned by this one go with it.
   std::vector<HWND> owned;
-  for (auto& [key, other] : g_windows) {
+  for (auto &[key, other] : g_windows) {
     if (!other.child && other.owner == h) owned.push_back(reinterpret_cast<HWND>(key));
   }
   g_windows.erase(Key(h));
@@ -196,11 +208,12 @@ void DestroyTree(HWND h) {
   for (HWND o : owned) DestroyTree(o);
 }
 
-Window* DlgItem(HWND dlg, int id, HWND* out) {
-  Window* d = FindOrFail(dlg);
+Window *DlgItem(HWND dlg, int id, HWND *out)
+{
+  Window *d = FindOrFail(dlg);
   if (!d) return nullptr;
   for (HWND c : d->children) {
-    Window* w = Find(c);
+    Window *w = Find(c);
     if (w && w->id == id) {
       if (out) *out = c;
       return w;
@@ -210,7 +223,8 @@ Window* DlgItem(HWND dlg, int id, HWND* out) {
   return nullptr;
 }
 
-int CopyText(const std::u16string& text, LPWSTR dst, int cap) {
+int CopyText(const std::u16string &text, LPWSTR dst, int cap)
+{
   if (!dst || cap <= 0) return 0;
   int n = static_cast<int>(text.size());
   if (n > cap - 1) n = cap - 1;
@@ -220,10 +234,11 @@ int CopyText(const std::u16string& text, LPWSTR dst, int cap) {
 }
 
 // The default button's answer of a message-box type.
-int DefaultAnswer(UINT type) {
+int DefaultAnswer(UINT type)
+{
   static const int kButtons[6][3] = {
-      {IDOK, IDOK, IDOK},         {IDOK, IDCANCEL, IDOK},    {IDABORT, IDRETRY, IDIGNORE},
-      {IDYES, IDNO, IDCANCEL},    {IDYES, IDNO, IDYES},      {IDRETRY, IDCANCEL, IDRETRY},
+      {IDOK, IDOK, IDOK},      {IDOK, IDCANCEL, IDOK}, {IDABORT, IDRETRY, IDIGNORE},
+      {IDYES, IDNO, IDCANCEL}, {IDYES, IDNO, IDYES},   {IDRETRY, IDCANCEL, IDRETRY},
   };
   UINT kind = type & MB_TYPEMASK;
   if (kind > 5) kind = 0;
@@ -238,14 +253,15 @@ int DefaultAnswer(UINT type) {
 using namespace plat;
 
 HWND WINAPI CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
-                               LPARAM dwInitParam) {
+                               LPARAM dwInitParam)
+{
   if (hWndParent && !FindOrFail(hWndParent)) return nullptr;
   HRSRC res = FindResourceW(hInstance, lpTemplateName, RT_DIALOG);
   if (!res) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
-  const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(hInstance, res)));
+  const BYTE *data = static_cast<const BYTE *>(LockResource(LoadResource(hInstance, res)));
   DWORD size = SizeofResource(hInstance, res);
   Window dlg;
   std::vector<ItemTemplate> items;
@@ -256,7 +272,7 @@ HWND WINAPI CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND
   dlg.owner = hWndParent;
   dlg.cls = u"#32770";
   HWND h = Add(std::move(dlg));
-  for (ItemTemplate& item : items) {
+  for (ItemTemplate &item : items) {
     Window c;
     c.owner = h;
     c.child = true;
@@ -271,7 +287,8 @@ HWND WINAPI CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND
   return h;
 }
 
-BOOL WINAPI DestroyWindow(HWND hWnd) {
+BOOL WINAPI DestroyWindow(HWND hWnd)
+{
   if (!FindOrFail(hWnd)) return FALSE;
   DestroyTree(hWnd);
   return TRUE;
@@ -279,33 +296,38 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
 
 BOOL WINAPI IsWindow(HWND hWnd) { return Find(hWnd) != nullptr; }
 
-HWND WINAPI GetParent(HWND hWnd) {
-  Window* w = FindOrFail(hWnd);
+HWND WINAPI GetParent(HWND hWnd)
+{
+  Window *w = FindOrFail(hWnd);
   return w ? w->owner : nullptr;
 }
 
 HWND WINAPI GetActiveWindow(void) { return Find(g_active) ? g_active : nullptr; }
 
-HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
+HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
+{
   HWND out = nullptr;
   DlgItem(hDlg, nIDDlgItem, &out);
   return out;
 }
 
-int WINAPI GetDlgCtrlID(HWND hWnd) {
-  Window* w = FindOrFail(hWnd);
+int WINAPI GetDlgCtrlID(HWND hWnd)
+{
+  Window *w = FindOrFail(hWnd);
   return w && w->child ? w->id : 0;
 }
 
-BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString) {
-  Window* w = FindOrFail(hWnd);
+BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString)
+{
+  Window *w = FindOrFail(hWnd);
   if (!w) return FALSE;
   w->text = Str(lpString);
   return TRUE;
 }
 
-int WINAPI GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount) {
-  Window* w = FindOrFail(hWnd);
+int WINAPI GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount)
+{
+  Window *w = FindOrFail(hWnd);
   if (!w) {
     if (lpString && nMaxCount > 0) lpString[0] = 0;
     return 0;
@@ -313,20 +335,23 @@ int WINAPI GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount) {
   return CopyText(w->text, lpString, nMaxCount);
 }
 
-int WINAPI GetWindowTextLengthW(HWND hWnd) {
-  Window* w = FindOrFail(hWnd);
+int WINAPI GetWindowTextLengthW(HWND hWnd)
+{
+  Window *w = FindOrFail(hWnd);
   return w ? static_cast<int>(w->text.size()) : 0;
 }
 
-BOOL WINAPI SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString) {
-  Window* w = DlgItem(hDlg, nIDDlgItem, nullptr);
+BOOL WINAPI SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString)
+{
+  Window *w = DlgItem(hDlg, nIDDlgItem, nullptr);
   if (!w) return FALSE;
   w->text = Str(lpString);
   return TRUE;
 }
 
-UINT WINAPI GetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPWSTR lpString, int nMaxCount) {
-  Window* w = DlgItem(hDlg, nIDDlgItem, nullptr);
+UINT WINAPI GetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPWSTR lpString, int nMaxCount)
+{
+  Window *w = DlgItem(hDlg, nIDDlgItem, nullptr);
   if (!w) {
     if (lpString && nMaxCount > 0) lpString[0] = 0;
     return 0;
@@ -334,7 +359,8 @@ UINT WINAPI GetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPWSTR lpString, int nMax
   return static_cast<UINT>(CopyText(w->text, lpString, nMaxCount));
 }
 
-int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
+int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
+{
   if (hWnd && !FindOrFail(hWnd)) return 0;
   int answer = DefaultAnswer(uType);
   if (!g_script.empty()) {
@@ -347,14 +373,16 @@ int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
   return answer;
 }
 
-HWND PlatWindowCreateTop(LPCWSTR text) {
+HWND PlatWindowCreateTop(LPCWSTR text)
+{
   Window w;
   w.cls = u"KvAppWindow";
   w.text = Str(text);
   return Add(std::move(w));
 }
 
-BOOL PlatWindowSetActive(HWND hWnd) {
+BOOL PlatWindowSetActive(HWND hWnd)
+{
   if (hWnd && !Find(hWnd)) return FALSE;
   g_active = hWnd;
   return TRUE;
@@ -362,8 +390,9 @@ BOOL PlatWindowSetActive(HWND hWnd) {
 
 DWORD PlatWindowCount(void) { return static_cast<DWORD>(g_windows.size()); }
 
-LPCWSTR PlatWindowClass(HWND hWnd) {
-  Window* w = Find(hWnd);
+LPCWSTR PlatWindowClass(HWND hWnd)
+{
+  Window *w = Find(hWnd);
   return w ? w->cls.c_str() : nullptr;
 }
 
@@ -373,9 +402,10 @@ void PlatMessageBoxClearScript(void) { g_script.clear(); }
 
 DWORD PlatMessageBoxCount(void) { return static_cast<DWORD>(g_boxes.size()); }
 
-BOOL PlatMessageBoxGet(DWORD index, PLAT_MSGBOX_RECORD* out) {
+BOOL PlatMessageBoxGet(DWORD index, PLAT_MSGBOX_RECORD *out)
+{
   if (!out || index >= g_boxes.size()) return FALSE;
-  const MsgBoxRecord& r = *g_boxes[index];
+  const MsgBoxRecord &r = *g_boxes[index];
   out->owner = r.owner;
   out->text = r.hasText ? r.text.c_str() : nullptr;
   out->caption = r.hasCaption ? r.caption.c_str() : nullptr;

@@ -55,7 +55,9 @@ DESC_ITEM_NODE *StateBuilder::Item(WORD key, WORD itemId, WORD type, WORD varian
 DESC_VALUE_NODE *StateBuilder::Value(DESC_ITEM_NODE *item, WORD valueId, const char *command)
 {
   WORD type = item->type & ~DESC_TYPE_FLAGS;
-  size_t size = type == DESC_TYPE_PICK_PAGE || type == DESC_TYPE_FONT_TABLE ? 24 : type == DESC_TYPE_PICK_SLOT ? 20 : 12;
+  size_t size = type == DESC_TYPE_PICK_PAGE || type == DESC_TYPE_FONT_TABLE ? 24
+                : type == DESC_TYPE_PICK_SLOT                               ? 20
+                                                                            : 12;
   DESC_VALUE_NODE *v = static_cast<DESC_VALUE_NODE *>(Raw(size));
   v->valueId = valueId;
   v->command = Text(command);
@@ -132,10 +134,7 @@ std::vector<BYTE> StoreState(DESC_PARSE_STATE *state)
   return block;
 }
 
-DESC_PARSE_STATE *ParseText(const std::string &text)
-{
-  return DescParseTextEx(text.data(), (DWORD)text.size(), NULL);
-}
+DESC_PARSE_STATE *ParseText(const std::string &text) { return DescParseTextEx(text.data(), (DWORD)text.size(), NULL); }
 
 std::string ReadFixture(const std::string &name)
 {
@@ -218,7 +217,10 @@ const BYTE *P(const void *node, size_t field) { return DescLdPtr(node, field); }
 WORD W16(const void *node, size_t field) { return DescLd16(node, field); }
 DWORD W32(const void *node, size_t field) { return DescLd32(node, field); }
 
-std::string TextAt(const BYTE *p) { return p != NULL ? std::string(reinterpret_cast<const char *>(p)) : std::string("<none>"); }
+std::string TextAt(const BYTE *p)
+{
+  return p != NULL ? std::string(reinterpret_cast<const char *>(p)) : std::string("<none>");
+}
 std::string TextOf(const char *p) { return p != NULL ? std::string(p) : std::string("<none>"); }
 
 struct Walker {
@@ -331,8 +333,10 @@ struct Walker {
       }
       EXPECT_EQ(rule, nullptr);
       Alerts(P(block, offsetof(DESC_RULE_BLOCK, alerts)), FindSection(DESC_SECTION_ALERT, b->alerts));
-      Transactions(P(block, offsetof(DESC_RULE_BLOCK, transactions1)), FindSection(DESC_SECTION_TRANSACT, b->transactions1));
-      Transactions(P(block, offsetof(DESC_RULE_BLOCK, transactions2)), FindSection(DESC_SECTION_TRANSACT, b->transactions2));
+      Transactions(P(block, offsetof(DESC_RULE_BLOCK, transactions1)),
+                   FindSection(DESC_SECTION_TRANSACT, b->transactions1));
+      Transactions(P(block, offsetof(DESC_RULE_BLOCK, transactions2)),
+                   FindSection(DESC_SECTION_TRANSACT, b->transactions2));
       const BYTE *next = P(block, offsetof(DESC_RULE_BLOCK, next));
       if (b->next != NULL) {
         EXPECT_EQ(next, block + sizeof(DESC_RULE_BLOCK));
@@ -353,21 +357,21 @@ struct Walker {
   {
     WORD type = n->type & ~DESC_TYPE_FLAGS;
     switch (type) {
-    case DESC_TYPE_BOOLEAN: {
-      const DESC_BOOLEAN_VALUE *b = static_cast<const DESC_BOOLEAN_VALUE *>(n->values);
-      EXPECT_EQ(W32(stored, 0), b->defaultValue);
-      EXPECT_EQ(TextAt(P(stored, 4)), TextOf(b->trueText));
-      EXPECT_EQ(TextAt(P(stored, 8)), TextOf(b->falseText));
-      return;
-    }
-    case DESC_TYPE_NUMERIC: EXPECT_EQ(0, memcmp(stored, n->values, sizeof(DESC_NUMERIC_VALUE))); return;
-    case DESC_TYPE_STRING: EXPECT_EQ(0, memcmp(stored, n->values, sizeof(DESC_STRING_VALUE))); return;
-    case DESC_TYPE_PICK_ONE:
-    case DESC_TYPE_PICK_MANY:
-    case DESC_TYPE_PICK_PAGE:
-    case DESC_TYPE_PICK_SLOT:
-    case DESC_TYPE_FONT_TABLE: break;
-    default: EXPECT_EQ(stored, nullptr) << "data stored for a type without a store step"; return;
+      case DESC_TYPE_BOOLEAN: {
+        const DESC_BOOLEAN_VALUE *b = static_cast<const DESC_BOOLEAN_VALUE *>(n->values);
+        EXPECT_EQ(W32(stored, 0), b->defaultValue);
+        EXPECT_EQ(TextAt(P(stored, 4)), TextOf(b->trueText));
+        EXPECT_EQ(TextAt(P(stored, 8)), TextOf(b->falseText));
+        return;
+      }
+      case DESC_TYPE_NUMERIC: EXPECT_EQ(0, memcmp(stored, n->values, sizeof(DESC_NUMERIC_VALUE))); return;
+      case DESC_TYPE_STRING: EXPECT_EQ(0, memcmp(stored, n->values, sizeof(DESC_STRING_VALUE))); return;
+      case DESC_TYPE_PICK_ONE:
+      case DESC_TYPE_PICK_MANY:
+      case DESC_TYPE_PICK_PAGE:
+      case DESC_TYPE_PICK_SLOT:
+      case DESC_TYPE_FONT_TABLE: break;
+      default: EXPECT_EQ(stored, nullptr) << "data stored for a type without a store step"; return;
     }
     const BYTE *v = stored;
     for (const DESC_VALUE_NODE *pv = static_cast<const DESC_VALUE_NODE *>(n->values); pv != NULL;
@@ -431,8 +435,10 @@ struct Walker {
     for (const auto &[stored, n] : pairs) {
       const BYTE *data = P(stored, offsetof(DESC_ITEM_NODE, values));
       if (n->variant == 0) {
-        if (n->values != NULL) ValueData(data, n);
-        else EXPECT_EQ(data, nullptr);
+        if (n->values != NULL)
+          ValueData(data, n);
+        else
+          EXPECT_EQ(data, nullptr);
       } else if (data != NULL) {
         // Shared data: the data of the first base node in list order of the share key.
         WORD key = (n->type & DESC_TYPE_IDENTITY) ? n->variant : n->key;
@@ -484,7 +490,8 @@ struct Walker {
           EXPECT_EQ(TextAt(P(stored, offsetof(DESC_STATEMENT_STRING, text))), std::string(text));
         }
       } else if (s->kind == DESC_STMT_COMMAND) {
-        Block(P(stored, offsetof(DESC_STATEMENT_COMMAND, block)), reinterpret_cast<const DESC_STATEMENT_COMMAND *>(s)->block);
+        Block(P(stored, offsetof(DESC_STATEMENT_COMMAND, block)),
+              reinterpret_cast<const DESC_STATEMENT_COMMAND *>(s)->block);
       }
       stored = P(stored, 0);
     }
@@ -538,7 +545,8 @@ struct Walker {
     EXPECT_TRUE(Wide(P(base, offsetof(DESC_HEADER, excDepDllName))) ==
                 (h->excDepDllName ? std::u16string(h->excDepDllName) : std::u16string(u"<none>")));
     for (DWORD g = 0; g < DESC_GROUP_COUNT; ++g) Block(P(base, offsetof(DESC_HEADER, groups) + 4 * g), h->groups[g]);
-    Fonts(h->deviceFontCount, h->deviceFonts, offsetof(DESC_HEADER, deviceFontCount), offsetof(DESC_HEADER, deviceFonts));
+    Fonts(h->deviceFontCount, h->deviceFonts, offsetof(DESC_HEADER, deviceFontCount),
+          offsetof(DESC_HEADER, deviceFonts));
     Fonts(h->cartridgeFontCount, h->cartridgeFonts, offsetof(DESC_HEADER, cartridgeFontCount),
           offsetof(DESC_HEADER, cartridgeFonts));
   }

@@ -168,11 +168,11 @@ namespace {
 TEST(BlobGolden, VariantReorderKeepsLeadingVariants)
 {
   StateBuilder b;
-  b.Item(1, 0, DESC_TYPE_PICK_ONE, 5);   // leading variant
-  b.Item(2, 0, DESC_TYPE_PICK_ONE);      // base
-  b.Item(3, 0, DESC_TYPE_PICK_ONE, 6);   // moved
-  b.Item(4, 0, DESC_TYPE_PICK_ONE);      // base
-  b.Item(5, 0, DESC_TYPE_PICK_ONE, 7);   // moved, ends up first
+  b.Item(1, 0, DESC_TYPE_PICK_ONE, 5);  // leading variant
+  b.Item(2, 0, DESC_TYPE_PICK_ONE);     // base
+  b.Item(3, 0, DESC_TYPE_PICK_ONE, 6);  // moved
+  b.Item(4, 0, DESC_TYPE_PICK_ONE);     // base
+  b.Item(5, 0, DESC_TYPE_PICK_ONE, 7);  // moved, ends up first
   std::vector<BYTE> stored = StoreState(b.state());
   ASSERT_FALSE(stored.empty());
   std::vector<WORD> keys;

@@ -98,7 +98,8 @@ TEST(BlobRelocate, NoTaggedValueSurvivesRelocation)
     for (size_t list : {offsetof(DESC_RULE_BLOCK, transactions1), offsetof(DESC_RULE_BLOCK, transactions2)}) {
       for (const BYTE *t = DescLdPtr(block, list); t != NULL; t = DESC_FIELDPTR(t, DESC_TRANSACTION, next)) {
         check(DESC_FIELDPTR(t, DESC_TRANSACTION, judge));
-        for (const BYTE *a = DESC_FIELDPTR(t, DESC_TRANSACTION, actions); a != NULL; a = DESC_FIELDPTR(a, DESC_ACTION, next))
+        for (const BYTE *a = DESC_FIELDPTR(t, DESC_TRANSACTION, actions); a != NULL;
+             a = DESC_FIELDPTR(a, DESC_ACTION, next))
           check(a);
       }
     }
@@ -130,7 +131,8 @@ TEST(BlobRelocate, SharedValueDataIsRelocatedThroughTheBaseOnly)
   ASSERT_FALSE(stored.empty());
   Relocated r(stored);
   const BYTE *base = NULL, *variant = NULL, *identity = NULL;
-  for (const BYTE *n = DESC_FIELDPTR(r.block, DESC_HEADER, items); n != NULL; n = DESC_FIELDPTR(n, DESC_ITEM_NODE, next)) {
+  for (const BYTE *n = DESC_FIELDPTR(r.block, DESC_HEADER, items); n != NULL;
+       n = DESC_FIELDPTR(n, DESC_ITEM_NODE, next)) {
     WORD key = DESC_FIELD16(n, DESC_ITEM_NODE, key);
     WORD v = DESC_FIELD16(n, DESC_ITEM_NODE, variant);
     if (key == 238 && v == 0) base = n;
@@ -146,8 +148,8 @@ TEST(BlobRelocate, SharedValueDataIsRelocatedThroughTheBaseOnly)
   EXPECT_STREQ(reinterpret_cast<const char *>(DESC_FIELDPTR(second, DESC_VALUE_NODE, command)), "color");
   // Separate OptionCommand pairs for the base and its variant.
   EXPECT_NE(DESC_FIELDPTR(base, DESC_ITEM_NODE, command), DESC_FIELDPTR(variant, DESC_ITEM_NODE, command));
-  EXPECT_STREQ(reinterpret_cast<const char *>(DESC_FIELDPTR(DESC_FIELDPTR(variant, DESC_ITEM_NODE, command),
-                                                            DESC_OPTION_COMMAND, second)),
+  EXPECT_STREQ(reinterpret_cast<const char *>(
+                   DESC_FIELDPTR(DESC_FIELDPTR(variant, DESC_ITEM_NODE, command), DESC_OPTION_COMMAND, second)),
                "@PJL B");
   // The blob default of the PickOne item is the value at position 1.
   EXPECT_EQ(DescGetBlobItemDefault(15, r.blob()), 2019u);

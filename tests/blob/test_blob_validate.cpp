@@ -319,7 +319,8 @@ void TouchAll(const BYTE *blob)
             sink = sink + DESC_FIELD32(g, DESC_PAPER_GEOMETRY, b);
         } else if (type == DESC_TYPE_PICK_SLOT) {
           const BYTE *papers = DESC_FIELDPTR(v, DESC_SLOT_VALUE_NODE, papers);
-          for (DWORD i = 0; i < DESC_FIELD32(v, DESC_SLOT_VALUE_NODE, count); ++i) sink = sink + DescLd16(papers, 2 * i);
+          for (DWORD i = 0; i < DESC_FIELD32(v, DESC_SLOT_VALUE_NODE, count); ++i)
+            sink = sink + DescLd16(papers, 2 * i);
         } else if (type == DESC_TYPE_FONT_TABLE) {
           for (DWORD i = 0; i < DESC_FIELD32(v, DESC_FONT_VALUE_NODE, count); ++i) {
             text(DescLdPtr(DESC_FIELDPTR(v, DESC_FONT_VALUE_NODE, names), 4 * i));
@@ -341,20 +342,24 @@ void TouchAll(const BYTE *blob)
   std::function<void(const BYTE *)> transactions = [&](const BYTE *t) {
     for (; t != NULL; t = DESC_FIELDPTR(t, DESC_TRANSACTION, next)) {
       code(DESC_FIELDPTR(t, DESC_TRANSACTION, judge));
-      for (const BYTE *a = DESC_FIELDPTR(t, DESC_TRANSACTION, actions); a != NULL; a = DESC_FIELDPTR(a, DESC_ACTION, next))
+      for (const BYTE *a = DESC_FIELDPTR(t, DESC_TRANSACTION, actions); a != NULL;
+           a = DESC_FIELDPTR(a, DESC_ACTION, next))
         sink = sink + DESC_FIELD32(a, DESC_ACTION, value);
     }
   };
-  for (const BYTE *b = DESC_FIELDPTR(blob, DESC_HEADER, rules); b != NULL; b = DESC_FIELDPTR(b, DESC_RULE_BLOCK, next)) {
+  for (const BYTE *b = DESC_FIELDPTR(blob, DESC_HEADER, rules); b != NULL;
+       b = DESC_FIELDPTR(b, DESC_RULE_BLOCK, next)) {
     code(DESC_FIELDPTR(b, DESC_RULE_BLOCK, hideJudge));
     code(DESC_FIELDPTR(b, DESC_RULE_BLOCK, disableJudge));
-    for (const BYTE *r = DESC_FIELDPTR(b, DESC_RULE_BLOCK, valueRules); r != NULL; r = DESC_FIELDPTR(r, DESC_VALUE_RULE, next)) {
+    for (const BYTE *r = DESC_FIELDPTR(b, DESC_RULE_BLOCK, valueRules); r != NULL;
+         r = DESC_FIELDPTR(r, DESC_VALUE_RULE, next)) {
       code(DESC_FIELDPTR(r, DESC_VALUE_RULE, hideJudge));
       code(DESC_FIELDPTR(r, DESC_VALUE_RULE, disableJudge));
     }
     for (const BYTE *a = DESC_FIELDPTR(b, DESC_RULE_BLOCK, alerts); a != NULL; a = DESC_FIELDPTR(a, DESC_ALERT, next)) {
       code(DESC_FIELDPTR(a, DESC_ALERT, judge));
-      for (const BYTE *x = DESC_FIELDPTR(a, DESC_ALERT, answers); x != NULL; x = DESC_FIELDPTR(x, DESC_ALERT_ACTION, next))
+      for (const BYTE *x = DESC_FIELDPTR(a, DESC_ALERT, answers); x != NULL;
+           x = DESC_FIELDPTR(x, DESC_ALERT_ACTION, next))
         transactions(DESC_FIELDPTR(x, DESC_ALERT_ACTION, transactions));
     }
     transactions(DESC_FIELDPTR(b, DESC_RULE_BLOCK, transactions1));
@@ -410,8 +415,10 @@ TEST(BlobValidate, EveryTruncationIsRefused)
     std::vector<BYTE> v(rich.begin(), rich.begin() + size);
     St(v, offsetof(DESC_HEADER, totalSize), (DWORD)size);
     bool accepted = ValidateRelocateWalk(v);
-    if (size >= rich.size() - kUnstoredTail) EXPECT_TRUE(accepted) << size;
-    else EXPECT_FALSE(accepted) << size;
+    if (size >= rich.size() - kUnstoredTail)
+      EXPECT_TRUE(accepted) << size;
+    else
+      EXPECT_FALSE(accepted) << size;
   }
 }
 
@@ -461,7 +468,8 @@ TEST(BlobValidate, RandomLinkRewritesAreRefusedOrSafe)
     std::vector<BYTE> v = rich;
     DWORD writes = 1 + next(4);
     for (DWORD k = 0; k < writes; ++k) {
-      DWORD at = next(2) == 0 ? 36 + 4 * next((DESC_HEADER_SIZE - 36) / 4) : DESC_HEADER_SIZE + next((DWORD)v.size() - DESC_HEADER_SIZE - 3);
+      DWORD at = next(2) == 0 ? 36 + 4 * next((DESC_HEADER_SIZE - 36) / 4)
+                              : DESC_HEADER_SIZE + next((DWORD)v.size() - DESC_HEADER_SIZE - 3);
       DWORD target = next((DWORD)v.size() + 16);
       DWORD value = next(3) == 0 ? DESC_TAG(target) : next(3) == 0 ? next(8) : target;
       St(v, at, value);

@@ -91,8 +91,8 @@ FILETIME CacheTest::WriteTime(const WCHAR *path)
 
 void CacheTest::SetWriteTime(const WCHAR *path, FILETIME time)
 {
-  HANDLE h = CreateFileW(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE) << Narrow(path);
   EXPECT_TRUE(SetFileTime(h, nullptr, nullptr, &time));
   CloseHandle(h);

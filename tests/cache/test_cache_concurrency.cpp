@@ -84,8 +84,10 @@ TEST_F(CacheConcurrency, WritersNeverShowATornFile)
   for (int i = 0; i < 4 * kRounds; ++i, ++reads) {
     if (ReadWhole(CacheHost()) != good_) ++torn;
     BYTE *block = DescReadCacheFile(TextPath(), nullptr);
-    if (block == nullptr) ++refused;
-    else GlobalFree(block);
+    if (block == nullptr)
+      ++refused;
+    else
+      GlobalFree(block);
   }
   EXPECT_EQ(Wait(writer), 0);
   EXPECT_EQ(Wait(compiler), 0);

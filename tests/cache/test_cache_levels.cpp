@@ -128,7 +128,10 @@ TEST_F(CacheLevels, CacheFileOfAnOlderVersionIsReplaced)
   EXPECT_EQ(DescCacheFileWriteCount(), writes + 1);
   std::string stored = ReadHostFile(CacheHost());
   ASSERT_GT(stored.size(), 8u);
-  EXPECT_EQ(stored.substr(0, 8), std::string("1\0.\0" "4\0" "1\0", 8));
+  EXPECT_EQ(stored.substr(0, 8), std::string("1\0.\0"
+                                             "4\0"
+                                             "1\0",
+                                             8));
 }
 
 TEST_F(CacheLevels, VersionsCompareWithoutCase)
@@ -211,8 +214,10 @@ TEST_F(CacheLevels, CacheFileThatCannotBeWritten)
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     NewProcess();
-    if (c.folder) ASSERT_TRUE(CreateDirectoryW(CachePath(), nullptr));
-    else PlatFaultArm(PLAT_FAULT_FILE_WRITE, 1);
+    if (c.folder)
+      ASSERT_TRUE(CreateDirectoryW(CachePath(), nullptr));
+    else
+      PlatFaultArm(PLAT_FAULT_FILE_WRITE, 1);
     DWORD writes = DescCacheFileWriteCount();
     DESC_BLOB *blob = Load();
     ASSERT_NE(blob, nullptr);

@@ -30,9 +30,9 @@ TEST_F(ContextCache, WindowIsFiveHundredMillisecondsAndSurvivesTheWrap)
     DWORD wait;
     bool reused;
   } cases[] = {
-      {10000, 500, true},       {10000, 501, false},      {10000, 600, false},
+      {10000, 500, true},       {10000, 501, false},       {10000, 600, false},
       {0xFFFFFF00u, 300, true}, {0xFFFFFFF0u, 600, false}, {0xFFFFFE0Cu, 500, true},
-      {0xFFFFFFFFu, 1, true},   {0xFFFFFF00u, 16, true},  {0xFFFFFDFFu, 502, false},
+      {0xFFFFFFFFu, 1, true},   {0xFFFFFF00u, 16, true},   {0xFFFFFDFFu, 502, false},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message() << c.parkAt << "+" << c.wait);

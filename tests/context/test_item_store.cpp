@@ -37,7 +37,7 @@ TEST_F(ItemStore, FindByIdAnswersOnlyExistingIds)
   struct Case {
     WORD id;
     int row;
-  } cases[] = {{1, 0},     {1275, 1274}, {10001, 1275}, {10385, 1659}, {0, -1},     {1276, -1},
+  } cases[] = {{1, 0},     {1275, 1274}, {10001, 1275}, {10385, 1659}, {0, -1},    {1276, -1},
                {5000, -1}, {10000, -1},  {10386, -1},   {20000, -1},   {65535, -1}};
   for (const Case &c : cases) {
     OPTION_ITEM *item = ItemFindById(ctx_, c.id);
@@ -136,8 +136,8 @@ TEST_F(ItemStore, EveryValueTypeReadsAndWritesItsField)
     LONG written;
     LONG read;
   } cases[] = {
-      {KV_VT_S8, 0x1FF, -1},       {KV_VT_S16, 0x18000, -32768}, {KV_VT_S32, -5, -5},
-      {KV_VT_U8, -1, 255},         {KV_VT_U16, -1, 65535},       {KV_VT_U32, 0x7FFFFFFF, 0x7FFFFFFF},
+      {KV_VT_S8, 0x1FF, -1}, {KV_VT_S16, 0x18000, -32768}, {KV_VT_S32, -5, -5},
+      {KV_VT_U8, -1, 255},   {KV_VT_U16, -1, 65535},       {KV_VT_U32, 0x7FFFFFFF, 0x7FFFFFFF},
   };
   for (const Case &c : cases) {
     OPTION_ITEM *item = FirstOfType(c.vt);

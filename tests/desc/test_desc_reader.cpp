@@ -17,24 +17,24 @@ struct Line {
 
 class DescReaderTest : public MachineTest {
  protected:
-  const WCHAR* path_ = u"C:\\printer.desc";
+  const WCHAR *path_ = u"C:\\printer.desc";
 
-  void Write(const std::string& bytes) { WriteHostFile(HostPath(path_), bytes); }
+  void Write(const std::string &bytes) { WriteHostFile(HostPath(path_), bytes); }
 
   // Reads every line of the file until the end (or out of memory).
-  std::vector<Line> ReadAll(const std::string& bytes) {
+  std::vector<Line> ReadAll(const std::string &bytes)
+  {
     Write(bytes);
     std::vector<Line> out;
-    DESC_READER* r = DescReaderOpen(path_);
+    DESC_READER *r = DescReaderOpen(path_);
     EXPECT_NE(nullptr, r);
     if (!r) return out;
-    DESC_LINE* line = DescLineCreate();
+    DESC_LINE *line = DescLineCreate();
     EXPECT_NE(nullptr, line);
     for (int guard = 0; line && guard < 1000; ++guard) {
       DWORD st = DescReadLine(line, r);
       if (st == DESC_READ_EOF) break;
-      out.push_back({st, line->keyword.text, line->option1.text, line->option2.text, line->value.text,
-                     r->lineStart});
+      out.push_back({st, line->keyword.text, line->option1.text, line->option2.text, line->value.text, r->lineStart});
       if (st == DESC_READ_NO_MEMORY) break;
     }
     DescLineFree(line);
@@ -43,9 +43,10 @@ class DescReaderTest : public MachineTest {
   }
 };
 
-TEST_F(DescReaderTest, ReadsBytesThenReportsTheEnd) {
+TEST_F(DescReaderTest, ReadsBytesThenReportsTheEnd)
+{
   Write("ab");
-  DESC_READER* r = DescReaderOpen(path_);
+  DESC_READER *r = DescReaderOpen(path_);
   ASSERT_NE(nullptr, r);
   BYTE c = 0;
   EXPECT_EQ(0u, DescReadByte(r, &c));
@@ -57,13 +58,15 @@ TEST_F(DescReaderTest, ReadsBytesThenReportsTheEnd) {
   DescReaderClose(r);
 }
 
-TEST_F(DescReaderTest, MissingOrEmptyFileGivesNoReader) {
+TEST_F(DescReaderTest, MissingOrEmptyFileGivesNoReader)
+{
   EXPECT_EQ(nullptr, DescReaderOpen(u"C:\\absent.desc"));
   Write("");
   EXPECT_EQ(nullptr, DescReaderOpen(path_));
 }
 
-TEST_F(DescReaderTest, SplitsKeywordOptionsAndValue) {
+TEST_F(DescReaderTest, SplitsKeywordOptionsAndValue)
+{
   auto lines = ReadAll(
       "*% a comment line\r\n"
       "\r\n"
@@ -92,10 +95,11 @@ TEST_F(DescReaderTest, SplitsKeywordOptionsAndValue) {
   EXPECT_EQ("", lines[3].value);
 }
 
-TEST_F(DescReaderTest, RejectsMalformedLinesAndReadsOn) {
+TEST_F(DescReaderTest, RejectsMalformedLinesAndReadsOn)
+{
   struct Case {
-    const char* text;
-    const char* why;
+    const char *text;
+    const char *why;
   };
   const Case cases[] = {
       {"*Alone \n", "keyword followed by a blank and the line end"},
@@ -108,7 +112,7 @@ TEST_F(DescReaderTest, RejectsMalformedLinesAndReadsOn) {
       {"*Key: \"a%\nb\"\n", "escape before a line end"},
       {"* Key: v\n", "no keyword after the star"},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.why);
     auto lines = ReadAll(std::string("*First: 1\n") + c.text + "*Next: 2\n");
     ASSERT_GE(lines.size(), 3u);
@@ -121,7 +125,8 @@ TEST_F(DescReaderTest, RejectsMalformedLinesAndReadsOn) {
   }
 }
 
-TEST_F(DescReaderTest, ValuesRunAcrossLinesInsideQuotesParenthesesAndBraces) {
+TEST_F(DescReaderTest, ValuesRunAcrossLinesInsideQuotesParenthesesAndBraces)
+{
   auto lines = ReadAll(
       "*Block: {\r\n  *Inner: x\r\n}\r\n"
       "*Quoted: \"two\nlines\"\n"
@@ -129,7 +134,7 @@ TEST_F(DescReaderTest, ValuesRunAcrossLinesInsideQuotesParenthesesAndBraces) {
       "*Escaped: \"50%(x%{\"\n"
       "*After: z\n");
   ASSERT_EQ(5u, lines.size());
-  for (const Line& l : lines) EXPECT_EQ(0u, l.status) << l.keyword;
+  for (const Line &l : lines) EXPECT_EQ(0u, l.status) << l.keyword;
   EXPECT_EQ("{\r\n  *Inner: x\r\n}", lines[0].value);
   EXPECT_EQ("\"two\nlines\"", lines[1].value);
   EXPECT_EQ(4u, lines[1].startLine);
@@ -139,7 +144,8 @@ TEST_F(DescReaderTest, ValuesRunAcrossLinesInsideQuotesParenthesesAndBraces) {
   EXPECT_EQ(9u, lines[4].startLine);
 }
 
-TEST_F(DescReaderTest, LastLineWithoutLineEndIsRead) {
+TEST_F(DescReaderTest, LastLineWithoutLineEndIsRead)
+{
   auto lines = ReadAll("*One: 1\n*Two: last");
   ASSERT_EQ(2u, lines.size());
   EXPECT_EQ(0u, lines[1].status);
@@ -152,9 +158,10 @@ TEST_F(DescReaderTest, LastLineWithoutLineEndIsRead) {
   EXPECT_EQ("Alone", lines[1].keyword);
 }
 
-TEST_F(DescReaderTest, UnclosedValueAtTheEndIsARejectedLineWithItsNumber) {
-  const char* tails[] = {"*Open: {\n a\n", "*Open: \"never closed\n", "*Open: (a\n", "*Open: \"a%"};
-  for (const char* tail : tails) {
+TEST_F(DescReaderTest, UnclosedValueAtTheEndIsARejectedLineWithItsNumber)
+{
+  const char *tails[] = {"*Open: {\n a\n", "*Open: \"never closed\n", "*Open: (a\n", "*Open: \"a%"};
+  for (const char *tail : tails) {
     SCOPED_TRACE(tail);
     auto lines = ReadAll(std::string("*One: 1\n\n") + tail);
     ASSERT_EQ(2u, lines.size());
@@ -165,7 +172,8 @@ TEST_F(DescReaderTest, UnclosedValueAtTheEndIsARejectedLineWithItsNumber) {
   }
 }
 
-TEST_F(DescReaderTest, LongValueGrowsTheBuffer) {
+TEST_F(DescReaderTest, LongValueGrowsTheBuffer)
+{
   std::string longValue;
   for (int i = 0; i < 3000; ++i) longValue += static_cast<char>('a' + i % 26);
   auto lines = ReadAll("*Long: " + longValue + "\n*Short: s\n");
@@ -174,11 +182,12 @@ TEST_F(DescReaderTest, LongValueGrowsTheBuffer) {
   EXPECT_EQ("s", lines[1].value);
 }
 
-TEST_F(DescReaderTest, FailedGrowthStopsWithOutOfMemory) {
+TEST_F(DescReaderTest, FailedGrowthStopsWithOutOfMemory)
+{
   Write("*Long: " + std::string(1500, 'x') + "\n");
-  DESC_READER* r = DescReaderOpen(path_);
+  DESC_READER *r = DescReaderOpen(path_);
   ASSERT_NE(nullptr, r);
-  DESC_LINE* line = DescLineCreate();
+  DESC_LINE *line = DescLineCreate();
   ASSERT_NE(nullptr, line);
   PlatFaultArm(PLAT_FAULT_ALLOC, 1);
   EXPECT_EQ(4u, DescReadLine(line, r));
@@ -189,19 +198,21 @@ TEST_F(DescReaderTest, FailedGrowthStopsWithOutOfMemory) {
   DescReaderClose(r);
 }
 
-TEST_F(DescReaderTest, LineCreationFailureLeavesNothing) {
+TEST_F(DescReaderTest, LineCreationFailureLeavesNothing)
+{
   for (DWORD nth = 1; nth <= 5; ++nth) {
     PlatFaultArm(PLAT_FAULT_ALLOC, nth);
     EXPECT_EQ(nullptr, DescLineCreate()) << nth;
     PlatFaultDisarmAll();
   }
-  DESC_LINE* line = DescLineCreate();
+  DESC_LINE *line = DescLineCreate();
   ASSERT_NE(nullptr, line);
   EXPECT_EQ(1024u, line->value.capacity);
   DescLineFree(line);
 }
 
-TEST_F(DescReaderTest, DbcsTrailBytesAreNotInterpreted) {
+TEST_F(DescReaderTest, DbcsTrailBytesAreNotInterpreted)
+{
   ASSERT_TRUE(PlatSetAnsiCodePage(932));
   // 0x81 is a lead byte; the trail bytes equal '"' and '}' must not change the state.
   auto lines = ReadAll("*Name: \"\x81\"x\"\n*Brace: {\x81}}\n");
@@ -212,14 +223,15 @@ TEST_F(DescReaderTest, DbcsTrailBytesAreNotInterpreted) {
   EXPECT_EQ("{\x81}}", lines[1].value);
 }
 
-TEST_F(DescReaderTest, FileVersionProbe) {
+TEST_F(DescReaderTest, FileVersionProbe)
+{
   WCHAR out[16];
-  for (WCHAR& w : out) w = u'#';
+  for (WCHAR &w : out) w = u'#';
   Write("*Bad) line\n*fileversion: no\n*FileVersion: 1.23.456789012345678\n*FileVersion: 2\n");
   EXPECT_EQ(1u, DescReadTextFileVersion(path_, out));
   EXPECT_EQ(U16("1.23.456789012"), std::u16string(out));
 
-  for (WCHAR& w : out) w = u'#';
+  for (WCHAR &w : out) w = u'#';
   Write("*Other: x\n");
   EXPECT_EQ(1u, DescReadTextFileVersion(path_, out));
   EXPECT_EQ(u'#', out[0]);
@@ -227,11 +239,11 @@ TEST_F(DescReaderTest, FileVersionProbe) {
   EXPECT_EQ(u'#', out[0]);
 }
 
-TEST_F(DescReaderTest, CharacterClassesAndHexDigits) {
+TEST_F(DescReaderTest, CharacterClassesAndHexDigits)
+{
   for (unsigned char c : std::string("\"#$%&'()*,./:;<=>?{|} \t\r\n"))
     EXPECT_TRUE(DESC_CHAR_CLASS[c] & DESC_CC_DELIMITER) << c;
-  for (unsigned char c : std::string("!+-@[]_~"))
-    EXPECT_FALSE(DESC_CHAR_CLASS[c] & DESC_CC_DELIMITER) << c;
+  for (unsigned char c : std::string("!+-@[]_~")) EXPECT_FALSE(DESC_CHAR_CLASS[c] & DESC_CC_DELIMITER) << c;
   EXPECT_TRUE(DESC_CHAR_CLASS['/'] & DESC_CC_KEYWORD);
   EXPECT_TRUE(DESC_CHAR_CLASS['`'] & DESC_CC_KEYWORD);
   EXPECT_FALSE(DESC_CHAR_CLASS['{'] & DESC_CC_KEYWORD);

@@ -19,21 +19,22 @@ struct Line {
 
 class DescReaderRunsTest : public MachineTest {
  protected:
-  const WCHAR* path_ = u"C:\\runs.desc";
+  const WCHAR *path_ = u"C:\\runs.desc";
 
-  std::vector<Line> ReadAll(const std::string& bytes, DWORD* lastLine = nullptr) {
+  std::vector<Line> ReadAll(const std::string &bytes, DWORD *lastLine = nullptr)
+  {
     WriteHostFile(HostPath(path_), bytes);
     std::vector<Line> out;
-    DESC_READER* r = DescReaderOpen(path_);
+    DESC_READER *r = DescReaderOpen(path_);
     EXPECT_NE(nullptr, r);
     if (!r) return out;
-    DESC_LINE* line = DescLineCreate();
+    DESC_LINE *line = DescLineCreate();
     EXPECT_NE(nullptr, line);
     for (int guard = 0; line && guard < 100; ++guard) {
       DWORD st = DescReadLine(line, r);
       if (st == DESC_READ_EOF) break;
-      out.push_back({st, line->keyword.text, line->option1.text, line->option2.text, line->value.text,
-                     r->lineStart, r->lineNumber});
+      out.push_back({st, line->keyword.text, line->option1.text, line->option2.text, line->value.text, r->lineStart,
+                     r->lineNumber});
       if (st == DESC_READ_NO_MEMORY) break;
     }
     if (lastLine) *lastLine = r->lineNumber;
@@ -43,16 +44,17 @@ class DescReaderRunsTest : public MachineTest {
   }
 };
 
-TEST_F(DescReaderRunsTest, LongRunsKeepTheirBytesAndTheLineNumbers) {
+TEST_F(DescReaderRunsTest, LongRunsKeepTheirBytesAndTheLineNumbers)
+{
   const std::string comment(3000, 'c'), junk(2100, 'j'), key(2000, 'K'), opt1(1500, 'o'), opt2(1100, 'p'),
       plain(2500, 'v');
-  std::string text = "*% " + comment + "\r\n" +                         // line 1, CR LF
-                     junk + "\r" +                                      // line 2, CR alone
-                     "*Key" + key + " Opt" + opt1 + "\t Two" + opt2 +   // line 3
-                     ":  " + plain + "(\r\n" +                          // value runs on ...
-                     "in)\n" +                                          // ... to line 4
-                     "\n" +                                             // line 5, empty
-                     "*Last: " + plain;                                 // line 6, no line end
+  std::string text = "*% " + comment + "\r\n" +                        // line 1, CR LF
+                     junk + "\r" +                                     // line 2, CR alone
+                     "*Key" + key + " Opt" + opt1 + "\t Two" + opt2 +  // line 3
+                     ":  " + plain + "(\r\n" +                         // value runs on ...
+                     "in)\n" +                                         // ... to line 4
+                     "\n" +                                            // line 5, empty
+                     "*Last: " + plain;                                // line 6, no line end
   DWORD lastLine = 0;
   auto lines = ReadAll(text, &lastLine);
   ASSERT_EQ(2u, lines.size());
@@ -70,7 +72,8 @@ TEST_F(DescReaderRunsTest, LongRunsKeepTheirBytesAndTheLineNumbers) {
   EXPECT_EQ(6u, lastLine);
 }
 
-TEST_F(DescReaderRunsTest, RunsThatReachTheEndOfTheFile) {
+TEST_F(DescReaderRunsTest, RunsThatReachTheEndOfTheFile)
+{
   struct Case {
     std::string text;
     DWORD status;
@@ -83,7 +86,7 @@ TEST_F(DescReaderRunsTest, RunsThatReachTheEndOfTheFile) {
       {"*% " + std::string(4000, 'c'), DESC_READ_EOF, "", "", ""},
       {std::string(4000, 'j'), DESC_READ_EOF, "", "", ""},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     auto lines = ReadAll(c.text);
     if (c.status == DESC_READ_EOF) {
       EXPECT_TRUE(lines.empty()) << c.text.substr(0, 8);
@@ -97,7 +100,8 @@ TEST_F(DescReaderRunsTest, RunsThatReachTheEndOfTheFile) {
   }
 }
 
-TEST_F(DescReaderRunsTest, FailedGrowthInsideARunStopsAtTheFullBlock) {
+TEST_F(DescReaderRunsTest, FailedGrowthInsideARunStopsAtTheFullBlock)
+{
   struct Case {
     std::string text;
     DESC_TEXT_BUFFER DESC_LINE::*part;
@@ -106,16 +110,16 @@ TEST_F(DescReaderRunsTest, FailedGrowthInsideARunStopsAtTheFullBlock) {
       {"*Key " + std::string(2500, 'o') + ": x\n", &DESC_LINE::option1},
       {"*Key: " + std::string(2500, 'v') + "\n", &DESC_LINE::value},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     WriteHostFile(HostPath(path_), c.text);
-    DESC_READER* r = DescReaderOpen(path_);
+    DESC_READER *r = DescReaderOpen(path_);
     ASSERT_NE(nullptr, r);
-    DESC_LINE* line = DescLineCreate();
+    DESC_LINE *line = DescLineCreate();
     ASSERT_NE(nullptr, line);
     PlatFaultArm(PLAT_FAULT_ALLOC, 2);  // the first step to 2048 bytes works, the next fails
     EXPECT_EQ(static_cast<DWORD>(DESC_READ_NO_MEMORY), DescReadLine(line, r));
     PlatFaultDisarmAll();
-    const DESC_TEXT_BUFFER& b = line->*c.part;
+    const DESC_TEXT_BUFFER &b = line->*c.part;
     EXPECT_EQ(2048u, b.length);
     EXPECT_EQ(2048u, b.capacity);
     EXPECT_EQ(0, b.text[2048]);
@@ -124,7 +128,8 @@ TEST_F(DescReaderRunsTest, FailedGrowthInsideARunStopsAtTheFullBlock) {
   }
 }
 
-TEST_F(DescReaderRunsTest, BytesThatEndAPlainRunKeepTheirMeaning) {
+TEST_F(DescReaderRunsTest, BytesThatEndAPlainRunKeepTheirMeaning)
+{
   // '%' inside a quote takes the next byte as it is, even a quote.
   auto escaped = ReadAll("*Q: \"a%\"b\" c\n");
   ASSERT_EQ(1u, escaped.size());

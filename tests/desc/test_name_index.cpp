@@ -102,8 +102,8 @@ TEST(NameIndex, NearMissesAnswerLikeTheWalk)
 
 TEST(NameIndex, UnknownEmptyAndNullNamesFindNothing)
 {
-  const char *unknown[] = {"", " ", "KPD_", "KPD_NoSuchName", "IDOKBUTTON ", " IDOKBUTTON", "idokbutton",
-                           "\x80\xFF", "KPD_IDD_SETUP\n"};
+  const char *unknown[] = {"",           " ",        "KPD_",           "KPD_NoSuchName", "IDOKBUTTON ", " IDOKBUTTON",
+                           "idokbutton", "\x80\xFF", "KPD_IDD_SETUP\n"};
   for (const char *name : unknown) {
     EXPECT_EQ(ItemFindSymbolByName(name), LinearSymbol(name)) << name;
     EXPECT_EQ(ItemFindValueSymbolByName(name), LinearValue(name)) << name;

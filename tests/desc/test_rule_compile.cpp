@@ -19,39 +19,47 @@ struct Names {
   std::map<std::string, std::vector<RULE_CODE_UNIT>> judges;
 };
 
-BOOL FindItem(void* ctx, const char* name, WORD* id) {
-  auto& m = static_cast<Names*>(ctx)->items;
+BOOL FindItem(void *ctx, const char *name, WORD *id)
+{
+  auto &m = static_cast<Names *>(ctx)->items;
   auto it = m.find(name);
   if (it == m.end()) return FALSE;
   *id = it->second;
   return TRUE;
 }
-BOOL FindValue(void* ctx, const char* name, WORD* id) {
-  auto& m = static_cast<Names*>(ctx)->values;
+BOOL FindValue(void *ctx, const char *name, WORD *id)
+{
+  auto &m = static_cast<Names *>(ctx)->values;
   auto it = m.find(name);
   if (it == m.end()) return FALSE;
   *id = it->second;
   return TRUE;
 }
-const RULE_CODE_UNIT* FindJudge(void* ctx, const char* name) {
-  auto& m = static_cast<Names*>(ctx)->judges;
+const RULE_CODE_UNIT *FindJudge(void *ctx, const char *name)
+{
+  auto &m = static_cast<Names *>(ctx)->judges;
   auto it = m.find(name);
   return it == m.end() ? nullptr : it->second.data();
 }
 
 // Units written as text: I5 item, L3 literal, O1 operator; "E" is END.
-std::string Render(const RULE_CODE_UNIT* code) {
+std::string Render(const RULE_CODE_UNIT *code)
+{
   std::string s;
   for (;; ++code) {
     if (!s.empty()) s += ' ';
     if (code->kind == RULE_UNIT_OPERATOR && code->operand == RULE_OP_END) return s + "E";
-    s += code->kind == RULE_UNIT_ITEM ? "I" : code->kind == RULE_UNIT_LITERAL ? "L" : code->kind == RULE_UNIT_OPERATOR ? "O" : "?";
+    s += code->kind == RULE_UNIT_ITEM       ? "I"
+         : code->kind == RULE_UNIT_LITERAL  ? "L"
+         : code->kind == RULE_UNIT_OPERATOR ? "O"
+                                            : "?";
     s += std::to_string(code->operand);
   }
 }
 
 // A name the scanner reads as one word that does not start with a digit.
-bool IsWord(const char* name) {
+bool IsWord(const char *name)
+{
   if (!name || !*name || (*name >= '0' && *name <= '9')) return false;
   for (; *name; ++name)
     if (!(DESC_CHAR_CLASS[static_cast<BYTE>(*name)] & DESC_CC_KEYWORD)) return false;
@@ -64,7 +72,8 @@ class RuleCompileTest : public MachineTest {
   RULE_NAME_RESOLVER resolver_{&names_, FindItem, FindValue, FindJudge};
 
   // Compiles text held in a line-style buffer of the given capacity.
-  RULE_CODE_UNIT* Compile(const std::string& text, DWORD* error, DWORD capacity = 1024) {
+  RULE_CODE_UNIT *Compile(const std::string &text, DWORD *error, DWORD capacity = 1024)
+  {
     text_.assign(text.begin(), text.end());
     text_.resize(std::max<size_t>(capacity, text.size()) + 1, 0);
     DESC_TEXT_BUFFER src{capacity, static_cast<DWORD>(text.size()), text_.data()};
@@ -75,20 +84,21 @@ class RuleCompileTest : public MachineTest {
   std::vector<char> text_;
 };
 
-TEST_F(RuleCompileTest, ScansTokens) {
+TEST_F(RuleCompileTest, ScansTokens)
+{
   std::vector<char> text;
-  const char* s = "  Duplex==On\r\n&& ! 12 12ab (x) {} -7 @";
+  const char *s = "  Duplex==On\r\n&& ! 12 12ab (x) {} -7 @";
   text.assign(s, s + strlen(s) + 1);
   DESC_TEXT_BUFFER src{static_cast<DWORD>(text.size()), 0, text.data()};
   char tok[16];
   struct Want {
     DWORD kind;
-    const char* text;
+    const char *text;
   };
-  const Want wants[] = {{1, "Duplex"}, {3, "=="}, {1, "On"}, {3, "&&"}, {3, "!"}, {2, "12"}, {1, "12ab"},
-                        {4, "("},      {1, "x"},  {4, ")"},  {4, "{"},  {4, "}"}, {0, "-"}, {2, "7"},
-                        {1, "@"},      {0, ""},   {0, ""}};
-  for (const Want& w : wants) {
+  const Want wants[] = {{1, "Duplex"}, {3, "=="}, {1, "On"}, {3, "&&"}, {3, "!"}, {2, "12"},
+                        {1, "12ab"},   {4, "("},  {1, "x"},  {4, ")"},  {4, "{"}, {4, "}"},
+                        {0, "-"},      {2, "7"},  {1, "@"},  {0, ""},   {0, ""}};
+  for (const Want &w : wants) {
     EXPECT_EQ(w.kind, RuleScanToken(&src, tok, sizeof(tok))) << w.text;
     EXPECT_STREQ(w.text, tok);
   }
@@ -99,10 +109,11 @@ TEST_F(RuleCompileTest, ScansTokens) {
   EXPECT_EQ(RULE_TOKEN_TOO_LONG, RuleScanToken(&src, tok, sizeof(tok)));
 }
 
-TEST_F(RuleCompileTest, CompilesToPostfix) {
+TEST_F(RuleCompileTest, CompilesToPostfix)
+{
   struct Case {
-    const char* text;
-    const char* code;
+    const char *text;
+    const char *code;
     DWORD valid;
   };
   const Case cases[] = {
@@ -118,10 +129,10 @@ TEST_F(RuleCompileTest, CompilesToPostfix) {
       {"Duplex ==", "I5 O1 E", 0},
       {"Duplex On", "I5 L1 E", 0},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.text);
     DWORD err = 99;
-    RULE_CODE_UNIT* code = Compile(c.text, &err);
+    RULE_CODE_UNIT *code = Compile(c.text, &err);
     ASSERT_NE(nullptr, code);
     EXPECT_EQ(RULE_ERR_NONE, err);
     EXPECT_EQ(c.code, Render(code));
@@ -130,9 +141,10 @@ TEST_F(RuleCompileTest, CompilesToPostfix) {
   }
 }
 
-TEST_F(RuleCompileTest, RejectsBadConditionsWithAReason) {
+TEST_F(RuleCompileTest, RejectsBadConditionsWithAReason)
+{
   struct Case {
-    const char* text;
+    const char *text;
     DWORD error;
   };
   const Case cases[] = {
@@ -144,12 +156,14 @@ TEST_F(RuleCompileTest, RejectsBadConditionsWithAReason) {
       {"Duplex == On)", RULE_ERR_UNBALANCED},
       {"(Duplex { On)", RULE_ERR_UNBALANCED},
       {"Duplex =! On", RULE_ERR_OPERATOR},
-      {"Duplex == wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww"
-       "wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww"
+      {"Duplex == "
+       "wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww"
+       "wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww"
+       "ww"
        "wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww",
        RULE_ERR_TOKEN},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.text);
     DWORD err = 0;
     EXPECT_EQ(nullptr, Compile(c.text, &err));
@@ -157,7 +171,8 @@ TEST_F(RuleCompileTest, RejectsBadConditionsWithAReason) {
   }
 }
 
-TEST_F(RuleCompileTest, NestingIsBounded) {
+TEST_F(RuleCompileTest, NestingIsBounded)
+{
   auto nested = [](int depth) {
     std::string s;
     for (int i = 0; i < depth; ++i) s += "(1 && ";
@@ -166,7 +181,7 @@ TEST_F(RuleCompileTest, NestingIsBounded) {
     return s;
   };
   DWORD err = 0;
-  RULE_CODE_UNIT* code = Compile(nested(RULE_MAX_NESTING), &err);
+  RULE_CODE_UNIT *code = Compile(nested(RULE_MAX_NESTING), &err);
   ASSERT_NE(nullptr, code);
   EXPECT_EQ(1u, RuleCheckCode(code));
   MemFree(code);
@@ -176,7 +191,8 @@ TEST_F(RuleCompileTest, NestingIsBounded) {
   EXPECT_EQ(RULE_ERR_NESTING, err);
 }
 
-TEST_F(RuleCompileTest, CheckLimitsPendingOperands) {
+TEST_F(RuleCompileTest, CheckLimitsPendingOperands)
+{
   auto build = [](int operands) {
     std::vector<RULE_CODE_UNIT> v;
     for (int i = 0; i < operands; ++i) v.push_back({RULE_UNIT_LITERAL, 1});
@@ -190,7 +206,7 @@ TEST_F(RuleCompileTest, CheckLimitsPendingOperands) {
   std::string chain = "1";
   for (int i = 0; i < 200; ++i) chain += " && 1";
   DWORD err = 0;
-  RULE_CODE_UNIT* code = Compile(chain, &err, 8);  // small capacity: the array grows
+  RULE_CODE_UNIT *code = Compile(chain, &err, 8);  // small capacity: the array grows
   ASSERT_NE(nullptr, code);
   EXPECT_EQ(1u, RuleCheckCode(code));
   EXPECT_EQ(402u * sizeof(RULE_CODE_UNIT), RuleCodeLength(code));
@@ -203,11 +219,12 @@ TEST_F(RuleCompileTest, CheckLimitsPendingOperands) {
   EXPECT_EQ(0u, RuleCheckCode(groupEnd));
 }
 
-TEST_F(RuleCompileTest, EarlierJudgeCodeIsCopied) {
-  names_.judges["BothOn"] = {{RULE_UNIT_ITEM, 5}, {RULE_UNIT_LITERAL, 1}, {RULE_UNIT_OPERATOR, RULE_OP_EQ},
-                             {RULE_UNIT_OPERATOR, RULE_OP_END}};
+TEST_F(RuleCompileTest, EarlierJudgeCodeIsCopied)
+{
+  names_.judges["BothOn"] = {
+      {RULE_UNIT_ITEM, 5}, {RULE_UNIT_LITERAL, 1}, {RULE_UNIT_OPERATOR, RULE_OP_EQ}, {RULE_UNIT_OPERATOR, RULE_OP_END}};
   DWORD err = 0;
-  RULE_CODE_UNIT* code = Compile("BothOn || Staple", &err);
+  RULE_CODE_UNIT *code = Compile("BothOn || Staple", &err);
   ASSERT_NE(nullptr, code);
   names_.judges["BothOn"][0].operand = 9;  // a later change does not reach the copy
   EXPECT_EQ("I5 L1 O1 I6 O4 E", Render(code));
@@ -215,7 +232,8 @@ TEST_F(RuleCompileTest, EarlierJudgeCodeIsCopied) {
   MemFree(code);
 }
 
-TEST_F(RuleCompileTest, OutOfMemoryFailsTheCompile) {
+TEST_F(RuleCompileTest, OutOfMemoryFailsTheCompile)
+{
   DWORD err = 0;
   PlatFaultArm(PLAT_FAULT_ALLOC, 1);
   EXPECT_EQ(nullptr, Compile("Duplex == On", &err));
@@ -226,7 +244,8 @@ TEST_F(RuleCompileTest, OutOfMemoryFailsTheCompile) {
   PlatFaultDisarmAll();
 }
 
-TEST_F(RuleCompileTest, NamesTableResolverRejectsUnknownNames) {
+TEST_F(RuleCompileTest, NamesTableResolverRejectsUnknownNames)
+{
   std::vector<char> text{'N', 'o', 'S', 'u', 'c', 'h', '_', 'N', 'a', 'm', 'e', '9', '9', 0};
   DESC_TEXT_BUFFER src{static_cast<DWORD>(text.size()), 0, text.data()};
   DWORD err = 0;
@@ -234,26 +253,27 @@ TEST_F(RuleCompileTest, NamesTableResolverRejectsUnknownNames) {
   EXPECT_EQ(RULE_ERR_UNKNOWN_NAME, err);
 }
 
-TEST_F(RuleCompileTest, NamesTableResolverUsesTheCompiledInNames) {
-  const RULE_NAME_RESOLVER* table = RuleNamesTableResolver();
-  auto compile = [&](const std::string& text, DWORD* err) {
+TEST_F(RuleCompileTest, NamesTableResolverUsesTheCompiledInNames)
+{
+  const RULE_NAME_RESOLVER *table = RuleNamesTableResolver();
+  auto compile = [&](const std::string &text, DWORD *err) {
     std::vector<char> buf(text.begin(), text.end());
     buf.resize(text.size() + 64, 0);
     DESC_TEXT_BUFFER src{static_cast<DWORD>(buf.size() - 1), 0, buf.data()};
     return RuleCompileExpression(table, &src, err);
   };
-  const SYMBOL_ENTRY* item = nullptr;
-  const SYMBOL_ENTRY* nonOperand = nullptr;
+  const SYMBOL_ENTRY *item = nullptr;
+  const SYMBOL_ENTRY *nonOperand = nullptr;
   for (SHORT i = 0; i < g_kvSymbolCount; ++i) {
-    const SYMBOL_ENTRY* found = ItemFindSymbolByName(g_kvSymbols[i].name);
+    const SYMBOL_ENTRY *found = ItemFindSymbolByName(g_kvSymbols[i].name);
     if (found != &g_kvSymbols[i]) continue;  // a later duplicate name is never found
     if (!IsWord(found->name)) continue;
     if (found->itemId != 0 && !item) item = found;
     if (found->itemId == 0 && !nonOperand && !ItemFindValueSymbolByName(found->name)) nonOperand = found;
   }
-  const VALUE_SYMBOL* value = nullptr;
+  const VALUE_SYMBOL *value = nullptr;
   for (SHORT i = 0; i < g_kvValueSymbolCount && !value; ++i) {
-    const VALUE_SYMBOL* v = &g_kvValueSymbols[i];
+    const VALUE_SYMBOL *v = &g_kvValueSymbols[i];
     if (IsWord(v->name) && ItemFindValueSymbolByName(v->name) == v && !ItemFindSymbolByName(v->name)) value = v;
   }
   ASSERT_NE(nullptr, item);
@@ -261,7 +281,7 @@ TEST_F(RuleCompileTest, NamesTableResolverUsesTheCompiledInNames) {
   ASSERT_NE(nullptr, value);
 
   DWORD err = 99;
-  RULE_CODE_UNIT* code = compile(std::string(item->name) + " == " + value->name, &err);
+  RULE_CODE_UNIT *code = compile(std::string(item->name) + " == " + value->name, &err);
   ASSERT_NE(nullptr, code) << err;
   EXPECT_EQ("I" + std::to_string(item->itemId) + " L" + std::to_string(value->valueId) + " O1 E", Render(code));
   MemFree(code);

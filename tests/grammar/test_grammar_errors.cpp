@@ -11,7 +11,8 @@ struct BadLine {
   DWORD line;           // physical line of the error
 };
 
-TEST(RejectedLines, EachReportsWhyOnItsLine) {
+TEST(RejectedLines, EachReportsWhyOnItsLine)
+{
   const BadLine cases[] = {
       {"*Foo: x\n", "unknown keyword 'Foo'", 1},
       {"*OpenUI *KPD_RADIOLIST_1: PickOne\n*OpenUI *KPD_RADIOLIST_6: PickOne\n",
@@ -24,7 +25,8 @@ TEST(RejectedLines, EachReportsWhyOnItsLine) {
       {"*Judge -3: KPD_RADIOLIST_6\n", "Judge number '-3' is out of range", 1},
       {"*Judge 99999999999: KPD_RADIOLIST_6\n", "Judge number '99999999999' is out of range", 1},
       {"\n\n*Judge 5: KPD_RADIOLIST_6 == Bar\n", "Judge 5: condition does not compile: unknown name 'Bar'", 3},
-      {"*Judge 5: KPD_RADIOLIST_6 ==\n", "Judge 5: condition does not compile: operators and operands do not balance", 1},
+      {"*Judge 5: KPD_RADIOLIST_6 ==\n", "Judge 5: condition does not compile: operators and operands do not balance",
+       1},
       {"*Judge 5: KPD_RADIOLIST_6 == -1\n", "Judge 5: condition does not compile: a negative number", 1},
       {"*Judge 5: KPD_RADIOLIST_6 == 65536\n", "Judge 5: condition does not compile: a number above 65535", 1},
       {"*Judge 5: KPD_IDC_SETUP_BUTTON_MAINTENANCE == 1\n",
@@ -43,7 +45,8 @@ TEST(RejectedLines, EachReportsWhyOnItsLine) {
       {"*CommandString 2: \"\"\n", "CommandString 2 has no text", 1},
       {"*CommandGroup: JobStart { Type: GroupType KPD_RADIOLIST_6 40000 }\n",
        "variant of GroupType 'KPD_RADIOLIST_6' is out of range", 1},
-      {"*CommandGroup: JobEnd { Type: StringType 99999999999 }\n", "StringType number '99999999999' is out of range", 1},
+      {"*CommandGroup: JobEnd { Type: StringType 99999999999 }\n", "StringType number '99999999999' is out of range",
+       1},
       {"*OpenUI \n", "malformed line", 1},
       {"*OpenUI *KPD_RADIOLIST_1: PickOne\n*CloseUI\n*OpenUI *KPD_RADIOLIST_1 0: PickOne\n", "variant 0", 3},
   };
@@ -62,7 +65,8 @@ TEST(RejectedLines, EachReportsWhyOnItsLine) {
 }
 
 // Conditions are read strictly left to right: no operator binds tighter than another.
-TEST(JudgeConditions, LeftToRightWithoutPrecedence) {
+TEST(JudgeConditions, LeftToRightWithoutPrecedence)
+{
   struct Case {
     const char *condition;
     const char *code;
@@ -87,7 +91,8 @@ TEST(JudgeConditions, LeftToRightWithoutPrecedence) {
   }
 }
 
-TEST(JudgeConditions, JudgeNamesAndNumbersResolveToEarlierJudgesOnly) {
+TEST(JudgeConditions, JudgeNamesAndNumbersResolveToEarlierJudgesOnly)
+{
   Parsed p;
   ParseText(p,
             "*Judge 2: Judge1\n"  // not yet defined: no such name
@@ -103,24 +108,28 @@ TEST(JudgeConditions, JudgeNamesAndNumbersResolveToEarlierJudgesOnly) {
 // Lines built by hand reach handlers without the reader's guarantees.
 class DirectDispatch : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     state_ = DescParseStateCreate();
     line_ = DescLineCreate();
     ASSERT_TRUE(state_ && line_);
     state_->sink = &p_.sink;
     DescInitSectionNames();
   }
-  void TearDown() override {
+  void TearDown() override
+  {
     DescFreeSectionNames();
     DescLineFree(line_);
     DescParseStateFree(state_);
   }
-  static void Set(DESC_TEXT_BUFFER *b, const std::string &text) {
+  static void Set(DESC_TEXT_BUFFER *b, const std::string &text)
+  {
     ASSERT_LT(text.size(), b->capacity);
     memcpy(b->text, text.c_str(), text.size() + 1);
     b->length = static_cast<DWORD>(text.size());
   }
-  DWORD Dispatch(const char *keyword, const char *option1, const char *value) {
+  DWORD Dispatch(const char *keyword, const char *option1, const char *value)
+  {
     Set(&line_->keyword, keyword);
     Set(&line_->option1, option1);
     Set(&line_->option2, "");
@@ -132,7 +141,8 @@ class DirectDispatch : public ::testing::Test {
   DESC_LINE *line_ = nullptr;
 };
 
-TEST_F(DirectDispatch, RuleSectionsNeverReadPastTheirValue) {
+TEST_F(DirectDispatch, RuleSectionsNeverReadPastTheirValue)
+{
   EXPECT_EQ(3u, Dispatch("Item", "1", "{ IDS_COLOR_COLOR Judge1"));
   EXPECT_TRUE(p_.Has(DESC_DIAG_ERROR, "Item section: the value ends before its closing '}'"));
   EXPECT_EQ(3u, Dispatch("Exclusive", "", "{ { KPD_RADIOLIST_6 }"));
@@ -144,14 +154,16 @@ TEST_F(DirectDispatch, RuleSectionsNeverReadPastTheirValue) {
   EXPECT_EQ(3u, state_->rejectedLines);
 }
 
-TEST_F(DirectDispatch, ConditionWithAnOpenGroupIsRejected) {
+TEST_F(DirectDispatch, ConditionWithAnOpenGroupIsRejected)
+{
   EXPECT_EQ(3u, Dispatch("Judge", "5", "(KPD_RADIOLIST_6 == 1"));
   EXPECT_TRUE(p_.Has(DESC_DIAG_ERROR, "Judge 5: condition does not compile: unbalanced parentheses"));
   EXPECT_EQ(3u, Dispatch("Judge", "6", "KPD_RADIOLIST_6 == 1)"));
   EXPECT_EQ("L0 END", CodeText(state_->judges->code));
 }
 
-TEST_F(DirectDispatch, UnclosedQuotesAndBracesInValuesStopAtTheEnd) {
+TEST_F(DirectDispatch, UnclosedQuotesAndBracesInValuesStopAtTheEnd)
+{
   EXPECT_EQ(0u, Dispatch("CommandString", "1", "\"never closed"));
   EXPECT_STREQ("never closed", state_->strings->text);
   EXPECT_EQ(0u, Dispatch("CommandGroup", "", "JobStart { Command: Judge1 { Type: FontType"));
@@ -173,7 +185,8 @@ TEST_F(DirectDispatch, UnclosedQuotesAndBracesInValuesStopAtTheEnd) {
   EXPECT_EQ(3u, DescDispatchLine(state_, nullptr));
 }
 
-TEST_F(DirectDispatch, LastMatchedRowIsKeptUntilCloseUiOrAnUnknownKeyword) {
+TEST_F(DirectDispatch, LastMatchedRowIsKeptUntilCloseUiOrAnUnknownKeyword)
+{
   EXPECT_EQ(0u, Dispatch("CommandString", "1", "\"a\""));
   DWORD row = state_->lastRow;
   EXPECT_NE(0u, row);
@@ -189,7 +202,8 @@ TEST_F(DirectDispatch, LastMatchedRowIsKeptUntilCloseUiOrAnUnknownKeyword) {
 
 class ParseFromFile : public MachineTest {};
 
-TEST_F(ParseFromFile, ParsesAFileAndReportsAMissingOne) {
+TEST_F(ParseFromFile, ParsesAFileAndReportsAMissingOne)
+{
   WriteHostFile(HostPath(u"C:\\desc\\groups.kvd"), FixtureText("groups.kvd"));
   DESC_PARSE_STATE *s = DescParseFile(u"C:\\desc\\groups.kvd");
   ASSERT_NE(nullptr, s);
@@ -204,7 +218,8 @@ TEST_F(ParseFromFile, ParsesAFileAndReportsAMissingOne) {
   EXPECT_EQ(nullptr, DescParseFile(nullptr));
 }
 
-TEST(ParseStateLifetime, EmptyStateAndNullFree) {
+TEST(ParseStateLifetime, EmptyStateAndNullFree)
+{
   DESC_PARSE_STATE *s = DescParseStateCreate();
   ASSERT_NE(nullptr, s);
   EXPECT_NE(nullptr, s->header);

@@ -13,11 +13,13 @@ class GroupsFixture : public ::testing::Test {
 // C[judge](then)(else) Command.
 std::string ListText(const DESC_STATEMENT *st);
 
-std::string BlockText(const DESC_COMMAND_BLOCK *b) {
+std::string BlockText(const DESC_COMMAND_BLOCK *b)
+{
   return "C" + std::to_string(b->judge) + "(" + ListText(b->thenList) + ")(" + ListText(b->elsePart) + ")";
 }
 
-std::string ListText(const DESC_STATEMENT *st) {
+std::string ListText(const DESC_STATEMENT *st)
+{
   std::string s;
   for (; st; st = st->next) {
     if (!s.empty()) s += ' ';
@@ -30,20 +32,16 @@ std::string ListText(const DESC_STATEMENT *st) {
         s += "G" + std::to_string(g->head.key) + ":" + std::to_string(g->variant);
         break;
       }
-      case DESC_STMT_FONT:
-        s += "F";
-        break;
-      case DESC_STMT_COMMAND:
-        s += BlockText(reinterpret_cast<const DESC_STATEMENT_COMMAND *>(st)->block);
-        break;
-      default:
-        s += "?";
+      case DESC_STMT_FONT: s += "F"; break;
+      case DESC_STMT_COMMAND: s += BlockText(reinterpret_cast<const DESC_STATEMENT_COMMAND *>(st)->block); break;
+      default: s += "?";
     }
   }
   return s;
 }
 
-TEST_F(GroupsFixture, JobStartStatementsWithNestedCommandBlocks) {
+TEST_F(GroupsFixture, JobStartStatementsWithNestedCommandBlocks)
+{
   EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
   const DESC_COMMAND_BLOCK *job = p.header()->groups[DESC_GROUP_JOB_START];
   ASSERT_NE(nullptr, job);
@@ -58,7 +56,8 @@ TEST_F(GroupsFixture, JobStartStatementsWithNestedCommandBlocks) {
   EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "CommandGroup: unknown group 'Unknown'"));
 }
 
-TEST_F(GroupsFixture, LaterGroupReplacesEarlierAndUnknownGroupChangesNothing) {
+TEST_F(GroupsFixture, LaterGroupReplacesEarlierAndUnknownGroupChangesNothing)
+{
   ASSERT_NE(nullptr, p.header()->groups[DESC_GROUP_JOB_END]);
   EXPECT_EQ("S1", ListText(p.header()->groups[DESC_GROUP_JOB_END]->thenList));
   ASSERT_NE(nullptr, p.header()->groups[DESC_GROUP_PAGE_START]);
@@ -67,7 +66,8 @@ TEST_F(GroupsFixture, LaterGroupReplacesEarlierAndUnknownGroupChangesNothing) {
   EXPECT_EQ(nullptr, p.header()->groups[DESC_GROUP_PAGE_END]);
 }
 
-TEST_F(GroupsFixture, CommandStringsAndFontLists) {
+TEST_F(GroupsFixture, CommandStringsAndFontLists)
+{
   const DESC_COMMAND_STRING *c = p.state->strings;
   ASSERT_NE(nullptr, c);
   EXPECT_EQ(1u, c->number);
@@ -89,7 +89,8 @@ TEST_F(GroupsFixture, CommandStringsAndFontLists) {
   EXPECT_EQ(10u, p.header()->cartridgeFonts[0]->fontId);
 }
 
-TEST(CommandGroups, FontListReplacedAndEmptiedByAMalformedLine) {
+TEST(CommandGroups, FontListReplacedAndEmptiedByAMalformedLine)
+{
   Parsed p;
   ParseText(p,
             "*DeviceFonts: IDList { {\"A\" 1} }\n"
@@ -103,7 +104,8 @@ TEST(CommandGroups, FontListReplacedAndEmptiedByAMalformedLine) {
   EXPECT_EQ(nullptr, p.header()->cartridgeFonts);
 }
 
-TEST(CommandGroups, StatementEdgeCases) {
+TEST(CommandGroups, StatementEdgeCases)
+{
   Parsed p;
   ParseText(p,
             "*CommandGroup: DocReset {\n"
@@ -127,7 +129,8 @@ TEST(CommandGroups, StatementEdgeCases) {
   EXPECT_EQ(nullptr, p.header()->groups[DESC_GROUP_JOB_END]);
 }
 
-std::string Nested(int depth) {
+std::string Nested(int depth)
+{
   std::string s = "*CommandGroup: JobStart {";
   for (int i = 0; i < depth; ++i) s += " Command: Judge1 {";
   s += " Type: FontType";
@@ -135,7 +138,8 @@ std::string Nested(int depth) {
   return s + " }\n";
 }
 
-TEST(CommandGroups, NestingIsBounded) {
+TEST(CommandGroups, NestingIsBounded)
+{
   Parsed ok;
   ParseText(ok, Nested(64));
   EXPECT_EQ(0u, ok.state->rejectedLines) << ok.All();
@@ -159,7 +163,8 @@ TEST(CommandGroups, NestingIsBounded) {
   EXPECT_EQ(1u, elseIfs.state->rejectedLines) << elseIfs.All();
 }
 
-TEST(CommandStrings, NumbersAndTexts) {
+TEST(CommandStrings, NumbersAndTexts)
+{
   Parsed p;
   ParseText(p,
             "*CommandString 3: \"\"\n"
@@ -172,12 +177,16 @@ TEST(CommandStrings, NumbersAndTexts) {
   EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "CommandString number '-1' is out of range"));
   EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "CommandString number '99999999999' is out of range"));
   ASSERT_NE(nullptr, p.state->strings);
-  EXPECT_STREQ("\x1B" "E<", p.state->strings->text);
+  EXPECT_STREQ(
+      "\x1B"
+      "E<",
+      p.state->strings->text);
   EXPECT_EQ(4u, p.state->strings->length);
   EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "CommandString 4 is defined again"));
 }
 
-TEST(HeaderLines, DllNamesReplaceAndEmptyClears) {
+TEST(HeaderLines, DllNamesReplaceAndEmptyClears)
+{
   Parsed p;
   ParseText(p,
             "*UIResDLLName: \"A.DLL\"\n"

@@ -10,13 +10,15 @@ class ItemsFixture : public ::testing::Test {
   Parsed p;
 };
 
-std::string Narrow16(const WCHAR *w) {
+std::string Narrow16(const WCHAR *w)
+{
   std::string s;
   for (; w && *w; ++w) s += static_cast<char>(*w);
   return s;
 }
 
-TEST_F(ItemsFixture, ParsesEveryLineAndFillsTheHeaderFields) {
+TEST_F(ItemsFixture, ParsesEveryLineAndFillsTheHeaderFields)
+{
   EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
   EXPECT_EQ("2.10.0001-long", Narrow16(p.header()->fileVersion));
   EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "FileVersion is longer than 14 characters"));
@@ -25,7 +27,8 @@ TEST_F(ItemsFixture, ParsesEveryLineAndFillsTheHeaderFields) {
   EXPECT_EQ(nullptr, p.state->openName);
 }
 
-TEST_F(ItemsFixture, PickPageValuesDefaultsGeometryAndSizes) {
+TEST_F(ItemsFixture, PickPageValuesDefaultsGeometryAndSizes)
+{
   auto nodes = NodesOf(p.state, "KPD_IDC_PAPER_CHOICE_PAPERSIZE");
   ASSERT_EQ(1u, nodes.size());
   const DESC_ITEM_NODE *paper = nodes[0];
@@ -63,7 +66,8 @@ TEST_F(ItemsFixture, PickPageValuesDefaultsGeometryAndSizes) {
   EXPECT_EQ(paper, p.header()->slotsLow[8 - 1]);
 }
 
-TEST_F(ItemsFixture, PickSlotIdListAndSlotPapers) {
+TEST_F(ItemsFixture, PickSlotIdListAndSlotPapers)
+{
   auto nodes = NodesOf(p.state, "KPD_IDC_SETUP_CHOICE_SOURCETRAY");
   ASSERT_EQ(1u, nodes.size());
   std::vector<std::pair<WORD, std::string>> want = {{4007, "<none>"}, {4001, "@PJL TRAY1"}, {4003, "<none>"}};
@@ -78,7 +82,8 @@ TEST_F(ItemsFixture, PickSlotIdListAndSlotPapers) {
   EXPECT_EQ(0, nodes[0]->defaultValue);
 }
 
-TEST_F(ItemsFixture, VariantsShareTheBaseValuesAndKeepTheirOwnDefaultsAndCommands) {
+TEST_F(ItemsFixture, VariantsShareTheBaseValuesAndKeepTheirOwnDefaultsAndCommands)
+{
   auto nodes = NodesOf(p.state, "KPD_RADIOLIST_1");
   ASSERT_EQ(3u, nodes.size());
   const DESC_ITEM_NODE *base = nodes[0], *v2 = nodes[1], *v3 = nodes[2];
@@ -102,7 +107,8 @@ TEST_F(ItemsFixture, VariantsShareTheBaseValuesAndKeepTheirOwnDefaultsAndCommand
   EXPECT_EQ(base, p.header()->slotsLow[7 - 1]);
 }
 
-TEST_F(ItemsFixture, BooleanNumericAndStringRecords) {
+TEST_F(ItemsFixture, BooleanNumericAndStringRecords)
+{
   auto b = NodesOf(p.state, "KPD_kdmUIModeChange");
   ASSERT_EQ(1u, b.size());
   auto *bv = static_cast<const DESC_BOOLEAN_VALUE *>(b[0]->values);
@@ -136,7 +142,8 @@ TEST_F(ItemsFixture, BooleanNumericAndStringRecords) {
   EXPECT_EQ(2019, sv->defaultValue);
 }
 
-TEST_F(ItemsFixture, FontTableSubstitutionPairsStopAtAnIncompleteEntry) {
+TEST_F(ItemsFixture, FontTableSubstitutionPairsStopAtAnIncompleteEntry)
+{
   auto f = NodesOf(p.state, "KPD_kdmTTFont");
   ASSERT_EQ(1u, f.size());
   auto *fv = reinterpret_cast<const DESC_FONT_VALUE_NODE *>(ValueNode(f[0], 2018));
@@ -148,7 +155,8 @@ TEST_F(ItemsFixture, FontTableSubstitutionPairsStopAtAnIncompleteEntry) {
   EXPECT_STREQ("Times", fv->substitutes[1]);
 }
 
-TEST_F(ItemsFixture, IdentityTypeWordsAndDirectSlots) {
+TEST_F(ItemsFixture, IdentityTypeWordsAndDirectSlots)
+{
   auto paper = NodesOf(p.state, "KPD_IDC_PAPER_CHOICE_PAPERSIZE");
   auto id = NodesOf(p.state, "KPD_IDC_PAPER_CHOICE_PRINTSIZE");
   ASSERT_EQ(1u, id.size());
@@ -165,7 +173,8 @@ TEST_F(ItemsFixture, IdentityTypeWordsAndDirectSlots) {
   EXPECT_EQ(NodesOf(p.state, "KPD_kdmPrinterMemory")[0], p.header()->slotsExtended[10012 - 10001]);
 }
 
-TEST(ItemTypeWord, TypesFlagsAndIdentityNames) {
+TEST(ItemTypeWord, TypesFlagsAndIdentityNames)
+{
   char other[64];
   struct Case {
     const char *value;
@@ -189,7 +198,8 @@ TEST(ItemTypeWord, TypesFlagsAndIdentityNames) {
   }
 }
 
-TEST(ItemDefaults, UnlistedDefaultGivesPositionZeroAndVariantOutOfRangeToo) {
+TEST(ItemDefaults, UnlistedDefaultGivesPositionZeroAndVariantOutOfRangeToo)
+{
   Parsed p;
   ParseText(p,
             "*OpenUI *KPD_RADIOLIST_1: PickOne\n"
@@ -212,7 +222,8 @@ TEST(ItemDefaults, UnlistedDefaultGivesPositionZeroAndVariantOutOfRangeToo) {
   EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
 }
 
-TEST(ItemDefaults, FileEndingWithAnOpenItemKeepsTheValueId) {
+TEST(ItemDefaults, FileEndingWithAnOpenItemKeepsTheValueId)
+{
   Parsed p;
   ParseText(p,
             "*OpenUI *KPD_RADIOLIST_1: PickOne\n"
@@ -224,7 +235,8 @@ TEST(ItemDefaults, FileEndingWithAnOpenItemKeepsTheValueId) {
 
 // Lines whose record does not fit the item's type never write into a record of another
 // shape: the keyword is rejected, or ignored with a warning, and the record stays intact.
-TEST(ItemRecordShapes, LinesForAnotherTypeLeaveTheRecordsIntact) {
+TEST(ItemRecordShapes, LinesForAnotherTypeLeaveTheRecordsIntact)
+{
   Parsed p;
   ParseText(p,
             "*OpenUI *KPD_IDC_PAPER_EDIT_COPIES: Numeric\n"
@@ -268,13 +280,15 @@ TEST(ItemRecordShapes, LinesForAnotherTypeLeaveTheRecordsIntact) {
   EXPECT_EQ(nullptr, bv->trueText);
 }
 
-TEST(ItemRecordShapes, PaperAndFontKeywordsOnlyOnTheirTypes) {
+TEST(ItemRecordShapes, PaperAndFontKeywordsOnlyOnTheirTypes)
+{
   struct Case {
     const char *type;
     const char *line;
     const char *message;
   } cases[] = {
-      {"PickOne", "*PageValue a IDS_COLOR_COLOR: 600 IDS_ORIENTATION_PORTRAIT \"1\"", "PageValue needs a PickPage item"},
+      {"PickOne", "*PageValue a IDS_COLOR_COLOR: 600 IDS_ORIENTATION_PORTRAIT \"1\"",
+       "PageValue needs a PickPage item"},
       {"PickSlot", "*PageMMValue a IDS_COLOR_COLOR: \"1 2\"", "PageMMValue needs a PickPage item"},
       {"PickPage", "*SlotPaper a IDS_COLOR_COLOR: { IDS_PAPERSIZE_A4 }", "SlotPaper needs a PickSlot item"},
       {"PickOne", "*TTFS a IDS_COLOR_COLOR: IDList { {\"A\" \"B\"} }", "TTFS needs a FontTbl item"},
@@ -284,8 +298,8 @@ TEST(ItemRecordShapes, PaperAndFontKeywordsOnlyOnTheirTypes) {
   };
   for (const Case &c : cases) {
     Parsed p;
-    ParseText(p, std::string("*OpenUI *KPD_RADIOLIST_6: ") + c.type + "\n*KPD_RADIOLIST_6: IDList { IDS_COLOR_COLOR }\n" +
-                     c.line + "\n*CloseUI\n");
+    ParseText(p, std::string("*OpenUI *KPD_RADIOLIST_6: ") + c.type +
+                     "\n*KPD_RADIOLIST_6: IDList { IDS_COLOR_COLOR }\n" + c.line + "\n*CloseUI\n");
     EXPECT_EQ(1u, p.state->rejectedLines) << c.line << "\n" << p.All();
     EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, c.message)) << c.line << "\n" << p.All();
     for (const Diagnostic &d : p.diags)
@@ -295,7 +309,8 @@ TEST(ItemRecordShapes, PaperAndFontKeywordsOnlyOnTheirTypes) {
   }
 }
 
-TEST(ItemVariants, VariantZeroAndBadVariantNumbersAreRejected) {
+TEST(ItemVariants, VariantZeroAndBadVariantNumbersAreRejected)
+{
   Parsed p;
   ParseText(p,
             "*OpenUI *KPD_RADIOLIST_1: PickOne\n"
@@ -317,7 +332,8 @@ TEST(ItemVariants, VariantZeroAndBadVariantNumbersAreRejected) {
 // Variants share their base's value data and command pair; replacing a command or a
 // value record on any of them must leave exactly one owner of each allocation (the
 // sanitizer build catches a double free when the state is freed).
-TEST(ItemVariants, SharedDataHasOneOwner) {
+TEST(ItemVariants, SharedDataHasOneOwner)
+{
   Parsed p;
   ParseText(p,
             "*OpenUI *KPD_kdmUIModeChange: Boolean\n"
@@ -352,7 +368,8 @@ TEST(ItemVariants, SharedDataHasOneOwner) {
   EXPECT_STREQ("E", id[0]->command->first);
 }
 
-TEST(ItemValueLines, NumbersOutOfRangeAreRejectedNotWrapped) {
+TEST(ItemValueLines, NumbersOutOfRangeAreRejectedNotWrapped)
+{
   struct Case {
     const char *type;
     const char *line;
@@ -371,8 +388,8 @@ TEST(ItemValueLines, NumbersOutOfRangeAreRejectedNotWrapped) {
   };
   for (const Case &c : cases) {
     Parsed p;
-    ParseText(p, std::string("*OpenUI *KPD_RADIOLIST_6: ") + c.type + "\n*KPD_RADIOLIST_6: IDList { IDS_COLOR_COLOR }\n" +
-                     c.line + "\n*CloseUI\n");
+    ParseText(p, std::string("*OpenUI *KPD_RADIOLIST_6: ") + c.type +
+                     "\n*KPD_RADIOLIST_6: IDList { IDS_COLOR_COLOR }\n" + c.line + "\n*CloseUI\n");
     EXPECT_EQ(1u, p.state->rejectedLines) << c.line << "\n" << p.All();
     EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, c.message)) << c.line << "\n" << p.All();
     const DESC_ITEM_NODE *node = NodesOf(p.state, "KPD_RADIOLIST_6")[0];
@@ -387,7 +404,8 @@ TEST(ItemValueLines, NumbersOutOfRangeAreRejectedNotWrapped) {
   }
 }
 
-TEST(ItemValueLines, IdListEntriesAndItsEnds) {
+TEST(ItemValueLines, IdListEntriesAndItsEnds)
+{
   Parsed p;
   ParseText(p,
             "*OpenUI *KPD_IDC_SETUP_CHOICE_SOURCETRAY: PickOne\n"
@@ -404,7 +422,8 @@ TEST(ItemValueLines, IdListEntriesAndItsEnds) {
   EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "unknown value 'NoSuchValue' ignored"));
 }
 
-TEST(ItemOpenClose, OpenUiErrorsAndLinesOutsideAnItem) {
+TEST(ItemOpenClose, OpenUiErrorsAndLinesOutsideAnItem)
+{
   Parsed p;
   ParseText(p,
             "*OpenUI *KPD_RADIOLIST_1: PickOne\n"

@@ -9,7 +9,8 @@ class RulesFixture : public ::testing::Test {
   Parsed p;
 };
 
-TEST_F(RulesFixture, JudgesCompileLeftToRightAndSpliceEarlierJudges) {
+TEST_F(RulesFixture, JudgesCompileLeftToRightAndSpliceEarlierJudges)
+{
   EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
   const DESC_JUDGE *j1 = JudgeOf(p.state, 1), *j2 = JudgeOf(p.state, 2), *j3 = JudgeOf(p.state, 3);
   ASSERT_TRUE(j1 && j2 && j3);
@@ -21,7 +22,8 @@ TEST_F(RulesFixture, JudgesCompileLeftToRightAndSpliceEarlierJudges) {
   EXPECT_NE(j1->code, j2->code);  // a copy, not a share
 }
 
-TEST_F(RulesFixture, ItemSectionsResolveJudgesByPrefixAndName) {
+TEST_F(RulesFixture, ItemSectionsResolveJudgesByPrefixAndName)
+{
   const DESC_SECTION *s1 = SectionOf(p.state, DESC_SECTION_ITEM, 1);
   ASSERT_NE(nullptr, s1);
   auto e = EntriesOf<DESC_VALUE_RULE>(s1->first);
@@ -44,7 +46,8 @@ TEST_F(RulesFixture, ItemSectionsResolveJudgesByPrefixAndName) {
   EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "Item section: the last entry has 1 of its 3 fields"));
 }
 
-TEST_F(RulesFixture, ActionsTransactionsAlertsAndAnswers) {
+TEST_F(RulesFixture, ActionsTransactionsAlertsAndAnswers)
+{
   auto a1 = EntriesOf<DESC_ACTION>(SectionOf(p.state, DESC_SECTION_ACTION, 1)->first);
   ASSERT_EQ(2u, a1.size());
   EXPECT_EQ(15, a1[0]->target);
@@ -93,7 +96,8 @@ TEST_F(RulesFixture, ActionsTransactionsAlertsAndAnswers) {
   EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "unknown icon 'Foo'"));
 }
 
-TEST_F(RulesFixture, ExclusiveBlocksAreAppendedInOrder) {
+TEST_F(RulesFixture, ExclusiveBlocksAreAppendedInOrder)
+{
   std::vector<const DESC_RULE_BLOCK *> blocks;
   for (const DESC_RULE_BLOCK *b = p.state->exclusive; b; b = b->next) blocks.push_back(b);
   ASSERT_EQ(2u, blocks.size());
@@ -113,7 +117,8 @@ TEST_F(RulesFixture, ExclusiveBlocksAreAppendedInOrder) {
 
 // A Judge whose condition does not compile still stands for its number, as a judge that
 // never holds, so rules that use it never fire; each use is reported.
-TEST(RejectedJudges, StandInNeverHoldsAndEveryUseIsReported) {
+TEST(RejectedJudges, StandInNeverHoldsAndEveryUseIsReported)
+{
   Parsed p;
   ParseText(p,
             "*Judge 5=Bad: Nope == 1\n"
@@ -138,19 +143,22 @@ TEST(RejectedJudges, StandInNeverHoldsAndEveryUseIsReported) {
   EXPECT_EQ(nullptr, JudgeOf(p.state, 9));
 
   EXPECT_EQ(5u, EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 1)->first)[0]->judge);
-  EXPECT_EQ(DESC_REF_JUDGE | 5u, EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 2)->first)[0]->judge);
-  EXPECT_EQ(DESC_REF_JUDGE | 9u, EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 3)->first)[0]->judge);
+  EXPECT_EQ(DESC_REF_JUDGE | 5u,
+            EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 2)->first)[0]->judge);
+  EXPECT_EQ(DESC_REF_JUDGE | 9u,
+            EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 3)->first)[0]->judge);
   size_t uses = 0;
   for (const Diagnostic &d : p.diags)
-    if (d.severity == DESC_DIAG_WARNING && (d.message.find("Judge 5") != std::string::npos ||
-                                            d.message.find("Judge 7") != std::string::npos) &&
+    if (d.severity == DESC_DIAG_WARNING &&
+        (d.message.find("Judge 5") != std::string::npos || d.message.find("Judge 7") != std::string::npos) &&
         d.message.find("rejected") != std::string::npos)
       ++uses;
-  EXPECT_EQ(5u, uses) << p.All();  // Transact 1, Transact 2, Judge 6, Exclusive, Command
+  EXPECT_EQ(5u, uses) << p.All();                     // Transact 1, Transact 2, Judge 6, Exclusive, Command
   EXPECT_FALSE(p.Has(DESC_DIAG_WARNING, "Judge 9"));  // never written: no judge, no warning
 }
 
-TEST(RejectedJudges, FirstJudgeOfANumberCounts) {
+TEST(RejectedJudges, FirstJudgeOfANumberCounts)
+{
   Parsed p;
   ParseText(p,
             "*Judge 4: KPD_RADIOLIST_6 == IDS_COLOR_COLOR\n"
@@ -162,7 +170,8 @@ TEST(RejectedJudges, FirstJudgeOfANumberCounts) {
   EXPECT_FALSE(p.Has(DESC_DIAG_WARNING, "rejected and never holds"));
 }
 
-TEST(ReaderErrors, UnclosedValueIsReportedWithTheLineItBeganOn) {
+TEST(ReaderErrors, UnclosedValueIsReportedWithTheLineItBeganOn)
+{
   Parsed p;
   ParseText(p,
             "*Judge 5=Fin: Nope\n"
@@ -179,7 +188,8 @@ TEST(ReaderErrors, UnclosedValueIsReportedWithTheLineItBeganOn) {
   EXPECT_EQ(nullptr, p.state->sections[DESC_SECTION_ACTION]);
 }
 
-TEST(SectionNames, NameStillMeansItsNumberAfterARejectedLine) {
+TEST(SectionNames, NameStillMeansItsNumberAfterARejectedLine)
+{
   Parsed p;
   ParseText(p,
             "*Judge 5=Fin: Nope\n"
@@ -193,7 +203,8 @@ TEST(SectionNames, NameStillMeansItsNumberAfterARejectedLine) {
   EXPECT_EQ(nullptr, SectionOf(p.state, DESC_SECTION_ACTION, 3));
 }
 
-TEST(SectionNames, ListsMapNamesToTheFirstNumber) {
+TEST(SectionNames, ListsMapNamesToTheFirstNumber)
+{
   DescInitSectionNames();
   EXPECT_TRUE(DescAddSectionName(2, "Go", 4));
   EXPECT_TRUE(DescAddSectionName(2, "Go", 9));
@@ -207,7 +218,8 @@ TEST(SectionNames, ListsMapNamesToTheFirstNumber) {
   EXPECT_EQ(0u, DescFindSectionNumber(2, "Go"));
 }
 
-TEST(SectionEmpty, BracesWithoutEntriesMakeNoSection) {
+TEST(SectionEmpty, BracesWithoutEntriesMakeNoSection)
+{
   Parsed p;
   ParseText(p, "*Item 1: { }\n*Exclusive: {}\n");
   EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
@@ -216,7 +228,8 @@ TEST(SectionEmpty, BracesWithoutEntriesMakeNoSection) {
   EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "Item 1 has no entries"));
 }
 
-TEST(NumbersAndReferences, ParseNumberAndReferenceCodes) {
+TEST(NumbersAndReferences, ParseNumberAndReferenceCodes)
+{
   struct Case {
     const char *word;
     LONG number;

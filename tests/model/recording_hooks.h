@@ -7,9 +7,9 @@
 #include "hooks/module_hooks.h"
 
 struct HookCall {
-  char kind;   // 'a' action, 'm' message, 'n' notify
+  char kind;  // 'a' action, 'm' message, 'n' notify
   int row;
-  WORD code;   // action code, message or event
+  WORD code;  // action code, message or event
   void *data;
   void *priv;
 };

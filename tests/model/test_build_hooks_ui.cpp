@@ -73,7 +73,7 @@ TEST_F(UiHooksTest, LoadedBlockReadsStoredGammaInRange)
   EXPECT_EQ(ItemGetRaw(ctx_, 399, nullptr), -5);
   EXPECT_EQ(ItemGetRaw(ctx_, 400, nullptr), 127);
   EXPECT_EQ(ItemGetRaw(ctx_, 401, nullptr), 3);
-  EXPECT_EQ(ItemGetRaw(ctx_, 402, nullptr), 3);  // no key: unchanged
+  EXPECT_EQ(ItemGetRaw(ctx_, 402, nullptr), 3);   // no key: unchanged
   EXPECT_EQ(ItemGetRaw(ctx_, 1062, nullptr), 1);  // the common answer still runs
 }
 
@@ -108,7 +108,6 @@ TEST_F(UiHooksTest, StartDocHookLetsModulesSeeMessagesAndRangeOverrideSetsNothin
   EXPECT_EQ(mn, -1);
   EXPECT_EQ(PjlGetVariableTable()->count, 33u);
 }
-
 
 }  // namespace
 
@@ -166,10 +165,23 @@ namespace {
 TEST_F(UiHooksTest, SheetSetUpFlagsTheItemsOfTheContextOnly)
 {
   UiSetSheetItemFlags(ctx_);
-  struct Case { WORD id; DWORD flags; } cases[] = {
-      {7, 0x00030000u}, {8, 0x00030000u}, {13, 0x00030000u}, {56, 0x00030000u}, {10143, 0x00030000u},
-      {10206, 0x00030000u}, {96, 0x80000000u}, {99, 0x80000000u}, {10062, 0x00130000u}, {10070, 0x00130000u},
-      {9, 0}, {57, 0}, {95, 0}, {10207, 0}};
+  struct Case {
+    WORD id;
+    DWORD flags;
+  } cases[] = {{7, 0x00030000u},
+               {8, 0x00030000u},
+               {13, 0x00030000u},
+               {56, 0x00030000u},
+               {10143, 0x00030000u},
+               {10206, 0x00030000u},
+               {96, 0x80000000u},
+               {99, 0x80000000u},
+               {10062, 0x00130000u},
+               {10070, 0x00130000u},
+               {9, 0},
+               {57, 0},
+               {95, 0},
+               {10207, 0}};
   for (const Case &c : cases) {
     OPTION_ITEM *item = ItemFindById(ctx_, c.id);
     ASSERT_NE(item, nullptr) << c.id;

@@ -12,9 +12,11 @@ namespace {
 
 TEST(DmVersion, CompareVersions)
 {
-  struct Case { DWORD stored, driver; int expected; } cases[] = {
-      {314, 314, 0}, {310, 314, 1}, {320, 314, 0}, {214, 314, 2}, {414, 314, 0}, {200, 250, 2},
-      {300, 301, 1}, {0, 314, 2}, {0xFFFFFFFFu, 314, 0}};
+  struct Case {
+    DWORD stored, driver;
+    int expected;
+  } cases[] = {{314, 314, 0}, {310, 314, 1}, {320, 314, 0}, {214, 314, 2},        {414, 314, 0},
+               {200, 250, 2}, {300, 301, 1}, {0, 314, 2},   {0xFFFFFFFFu, 314, 0}};
   for (const Case &c : cases)
     EXPECT_EQ(DmCompareVersions(c.stored, c.driver), c.expected) << c.stored << " vs " << c.driver;
 }
@@ -33,11 +35,20 @@ std::vector<BYTE> Image(WORD publicSize, WORD extra, DWORD version)
 TEST(DmVersion, CheckVersionOfImages)
 {
   EXPECT_EQ(DmCheckVersion(nullptr), -1);
-  struct Case { WORD pub, extra; DWORD version; int expected; } cases[] = {
-      {220, 1016, 314, 0}, {220, 1016, 311, 1}, {148, 1024, 300, 1}, {220, 1016, 250, 2},
-      {220, 1016, 330, 0}, {156, 900, 400, 0},
-      // Too short a private part holds no version: refused, nothing read past the image.
-      {220, 140, 314, 2}, {220, 0, 314, 2}, {40, 1016, 314, 2}};
+  struct Case {
+    WORD pub, extra;
+    DWORD version;
+    int expected;
+  } cases[] = {{220, 1016, 314, 0},
+               {220, 1016, 311, 1},
+               {148, 1024, 300, 1},
+               {220, 1016, 250, 2},
+               {220, 1016, 330, 0},
+               {156, 900, 400, 0},
+               // Too short a private part holds no version: refused, nothing read past the image.
+               {220, 140, 314, 2},
+               {220, 0, 314, 2},
+               {40, 1016, 314, 2}};
   for (const Case &c : cases) {
     std::vector<BYTE> dm = Image(c.pub, c.extra, c.version);
     EXPECT_EQ(DmCheckVersion(dm.data()), c.expected) << c.pub << "/" << c.extra << " v" << c.version;

@@ -10,19 +10,33 @@ namespace {
 
 const MODEL_RECORD &Record() { return *CtxGetTemplate()->model; }
 
-DWORD Dword(const BYTE *p) { DWORD v; memcpy(&v, p, 4); return v; }
-WORD Word(const BYTE *p) { WORD v; memcpy(&v, p, 2); return v; }
+DWORD Dword(const BYTE *p)
+{
+  DWORD v;
+  memcpy(&v, p, 4);
+  return v;
+}
+WORD Word(const BYTE *p)
+{
+  WORD v;
+  memcpy(&v, p, 2);
+  return v;
+}
 
 TEST(ModelRecord, NumericFieldsAtTheirBytes)
 {
   const BYTE *b = (const BYTE *)&Record();
-  struct Case { DWORD offset; int width; DWORD value; } cases[] = {
-      {0, 2, 0x0401}, {2, 2, 0x0400}, {12, 4, 0x7F03}, {16, 2, 999}, {18, 2, 1}, {20, 4, 4}, {24, 4, 90},
-      {28, 4, 600}, {32, 4, 0}, {36, 2, 1}, {38, 2, 9}, {40, 2, 0}, {42, 2, 0}, {44, 2, 100}, {46, 2, 1},
-      {48, 2, 7}, {50, 2, 600}, {52, 2, 2}, {54, 2, 1}, {56, 2, 600}, {58, 2, 3}, {60, 2, 0},
-      {68, 4, 1}, {72, 4, 1}, {76, 4, 1}, {80, 4, 1}, {84, 4, 1}, {88, 4, 1000}, {92, 4, 1}, {96, 4, 999},
-      {104, 4, 0}, {108, 4, 314}, {114, 2, 600}, {116, 2, 600}, {124, 4, 16}, {128, 4, 32},
-      {176, 4, 314}, {180, 4, 4250}, {184, 4, 10204}, {188, 4, 6992}, {192, 4, 61200}};
+  struct Case {
+    DWORD offset;
+    int width;
+    DWORD value;
+  } cases[] = {{0, 2, 0x0401}, {2, 2, 0x0400}, {12, 4, 0x7F03}, {16, 2, 999},   {18, 2, 1},     {20, 4, 4},
+               {24, 4, 90},    {28, 4, 600},   {32, 4, 0},      {36, 2, 1},     {38, 2, 9},     {40, 2, 0},
+               {42, 2, 0},     {44, 2, 100},   {46, 2, 1},      {48, 2, 7},     {50, 2, 600},   {52, 2, 2},
+               {54, 2, 1},     {56, 2, 600},   {58, 2, 3},      {60, 2, 0},     {68, 4, 1},     {72, 4, 1},
+               {76, 4, 1},     {80, 4, 1},     {84, 4, 1},      {88, 4, 1000},  {92, 4, 1},     {96, 4, 999},
+               {104, 4, 0},    {108, 4, 314},  {114, 2, 600},   {116, 2, 600},  {124, 4, 16},   {128, 4, 32},
+               {176, 4, 314},  {180, 4, 4250}, {184, 4, 10204}, {188, 4, 6992}, {192, 4, 61200}};
   for (const Case &c : cases) {
     DWORD got = c.width == 2 ? Word(b + c.offset) : Dword(b + c.offset);
     EXPECT_EQ(got, c.value) << "byte " << c.offset;
@@ -38,10 +52,23 @@ TEST(ModelRecord, NumericFieldsAtTheirBytes)
 TEST(ModelRecord, NamesAtTheirBytes)
 {
   const BYTE *b = (const BYTE *)&Record();
-  struct Case { DWORD offset; const char *text; } cases[] = {
-      {4, "kvmlsets.ini"}, {8, "kvmlcm23.dll"}, {64, "A4"}, {132, "01.00"}, {136, "01.00"}, {140, "US"},
-      {144, ""}, {148, "kvmlmodl.ini"}, {152, "tvpkcomn.dll"}, {156, "kvmlrule.DLL"}, {164, "tvigdata.dll"},
-      {168, ""}, {172, "1.41"}, {196, "TVINSTIG.INI"}};
+  struct Case {
+    DWORD offset;
+    const char *text;
+  } cases[] = {{4, "kvmlsets.ini"},
+               {8, "kvmlcm23.dll"},
+               {64, "A4"},
+               {132, "01.00"},
+               {136, "01.00"},
+               {140, "US"},
+               {144, ""},
+               {148, "kvmlmodl.ini"},
+               {152, "tvpkcomn.dll"},
+               {156, "kvmlrule.DLL"},
+               {164, "tvigdata.dll"},
+               {168, ""},
+               {172, "1.41"},
+               {196, "TVINSTIG.INI"}};
   for (const Case &c : cases) {
     const WCHAR *p;
     memcpy(&p, b + c.offset, sizeof p);

@@ -177,9 +177,13 @@ namespace {
 
 TEST_F(ModuleHooksTest, ModelRowChoosesTheResolutionAndPassMode)
 {
-  struct Case { LONG media; LONG requested; LONG dpi; WORD pass; } cases[] = {
-      {1, 600, 300, 1}, {257, 300, 300, 1}, {274, 1200, 600, 4}, {276, 601, 600, 4},
-      {2, 600, 600, 1}, {3, 1200, 600, 5}, {0, 150, 600, 1}};
+  struct Case {
+    LONG media;
+    LONG requested;
+    LONG dpi;
+    WORD pass;
+  } cases[] = {{1, 600, 300, 1}, {257, 300, 300, 1}, {274, 1200, 600, 4}, {276, 601, 600, 4},
+               {2, 600, 600, 1}, {3, 1200, 600, 5},  {0, 150, 600, 1}};
   OPTION_ITEM *row = ItemFindById(ctx_, 38);
   for (const Case &c : cases) {
     ItemSetRaw(ctx_, 54, c.media);

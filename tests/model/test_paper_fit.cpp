@@ -38,8 +38,10 @@ class PaperFitTest : public ContextTest {
 
 TEST_F(PaperFitTest, RegionalDefaultPaper)
 {
-  struct Case { LONG type, locale, hidden; int letter; } cases[] = {
-      {0, 0, 0, 0}, {1, 1, 0, 1}, {1, 0, 0, 0}, {0, 1, 0, 0}, {1, 1, 1, 0}, {0, 0, 1, 1}};
+  struct Case {
+    LONG type, locale, hidden;
+    int letter;
+  } cases[] = {{0, 0, 0, 0}, {1, 1, 0, 1}, {1, 0, 0, 0}, {0, 1, 0, 0}, {1, 1, 1, 0}, {0, 0, 1, 1}};
   for (const Case &c : cases) {
     ItemSetRaw(ctx_, 242, c.type);
     ItemSetRaw(ctx_, 172, c.locale);
@@ -52,8 +54,10 @@ TEST_F(PaperFitTest, FitNeedsEveryCondition)
 {
   EXPECT_EQ(ItemNeedsRegionalPaperFit(ctx_), 1);
   EXPECT_EQ(ItemGetOutputPaperSize(ctx_), 9);  // Letter fitted to the regional A4
-  struct Change { WORD id; LONG value; } breakers[] = {
-      {348, 0x07}, {383, 0}, {46, 9}, {209, 5}, {209, 7}, {8, 9}, {8, 11}};
+  struct Change {
+    WORD id;
+    LONG value;
+  } breakers[] = {{348, 0x07}, {383, 0}, {46, 9}, {209, 5}, {209, 7}, {8, 9}, {8, 11}};
   for (const Change &b : breakers) {
     LONG old = ItemGetRaw(ctx_, b.id, nullptr);
     ItemSetRaw(ctx_, b.id, b.value);
@@ -126,15 +130,23 @@ TEST_F(PaperFitTest, AuthenticationFieldsSet)
 
 TEST_F(PaperFitTest, ResolutionCode)
 {
-  struct Case { DWORD dpi; LONG before, after; } cases[] = {
-      {150, 36, 33}, {300, 36, 35}, {300, 34, 34}, {600, 35, 36}, {600, 17, 17}, {1200, 17, 37}, {400, 35, 35}};
+  struct Case {
+    DWORD dpi;
+    LONG before, after;
+  } cases[] = {{150, 36, 33}, {300, 36, 35},  {300, 34, 34}, {600, 35, 36},
+               {600, 17, 17}, {1200, 17, 37}, {400, 35, 35}};
   for (const Case &c : cases) {
     ItemSetRaw(ctx_, 152, c.before);
     DmSetResolutionCode(c.dpi, ctx_);
     EXPECT_EQ(ItemGetRaw(ctx_, 152, nullptr), c.after) << c.dpi << " from " << c.before;
   }
-  struct PassCase { WORD code; LONG media; LONG pass; LONG res; } passes[] = {
-      {1, 3, 0, 36}, {1, 1, 0, 33}, {2, 3, 1, 33}, {3, 3, 2, 33}, {4, 3, 3, 33}, {5, 3, 4, 17}, {5, 1, 4, 33}};
+  struct PassCase {
+    WORD code;
+    LONG media;
+    LONG pass;
+    LONG res;
+  } passes[] = {{1, 3, 0, 36}, {1, 1, 0, 33}, {2, 3, 1, 33}, {3, 3, 2, 33},
+                {4, 3, 3, 33}, {5, 3, 4, 17}, {5, 1, 4, 33}};
   for (const PassCase &p : passes) {
     ItemSetRaw(ctx_, 152, 33);
     ItemSetRaw(ctx_, 398, 9);
@@ -149,9 +161,14 @@ TEST_F(PaperFitTest, ResolutionCode)
 
 TEST_F(PaperFitTest, DeviceInfoStringByDriverTypeAndMemory)
 {
-  struct Case { LONG type, memory; const char *text; } cases[] = {
-      {0, 64, "8303890107d00a"}, {0, 32, "8303890007d005"}, {0, 128, "8303890207d014"},
-      {1, 64, "8302890107d00a"}, {1, 16, "8302890207d014"}};
+  struct Case {
+    LONG type, memory;
+    const char *text;
+  } cases[] = {{0, 64, "8303890107d00a"},
+               {0, 32, "8303890007d005"},
+               {0, 128, "8303890207d014"},
+               {1, 64, "8302890107d00a"},
+               {1, 16, "8302890207d014"}};
   for (const Case &c : cases) {
     ItemSetRaw(ctx_, 242, c.type);
     ItemSetRaw(ctx_, 10012, c.memory);

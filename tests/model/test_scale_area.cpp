@@ -20,10 +20,13 @@ TEST(ScaleArea, TableAndKeyNames)
   }
   EXPECT_EQ(n, 29);
   EXPECT_EQ(t[29].width, 0u);
-  struct Case { SHORT paper; DWORD width; const char *key; } cases[] = {
-      {9, 1932, "ScaleArea_A4"}, {8, 2732, "ScaleArea_A3"}, {1, 1987, "ScaleArea_LT"},
-      {514, 1869, "ScaleArea_FGL"}, {513, 1928, "ScaleArea_FOOL"}, {27, 1012, "ScaleArea_ENVDL"},
-      {517, 2456, "ScaleArea_8K"}};
+  struct Case {
+    SHORT paper;
+    DWORD width;
+    const char *key;
+  } cases[] = {{9, 1932, "ScaleArea_A4"},    {8, 2732, "ScaleArea_A3"},     {1, 1987, "ScaleArea_LT"},
+               {514, 1869, "ScaleArea_FGL"}, {513, 1928, "ScaleArea_FOOL"}, {27, 1012, "ScaleArea_ENVDL"},
+               {517, 2456, "ScaleArea_8K"}};
   for (const Case &c : cases) {
     EXPECT_EQ(DmGetDuplexScaleArea(c.paper), c.width) << c.paper;
     EXPECT_EQ(NarrowW(IniGetScaleAreaKeyName(c.paper)), c.key);

@@ -56,7 +56,7 @@ TEST_F(StateItemsTest, EachStateByteMatchesItsItemAndTouchesNoOther)
     c.ctxSet(ctx, 0xA5);
     EXPECT_EQ(ctx->work[c.byte], 0xA5);
     EXPECT_EQ(ItemReadRaw(ctx, row), 0xA5);  // the option row describes the same byte
-    EXPECT_EQ(row->state, state);           // no change mark
+    EXPECT_EQ(row->state, state);            // no change mark
     before[c.byte] = 0xA5;
     EXPECT_EQ(0, memcmp(before, ctx->work, sizeof before));
     if (c.ctxGet != nullptr) {
@@ -79,14 +79,30 @@ TEST_F(StateItemsTest, NamedSettersWriteTheirValues)
 {
   DRIVER_CONTEXT *ctx = Create();
   ASSERT_NE(ctx, nullptr);
-  struct Case { void(WINAPI *set)(DRIVER_CONTEXT *); DWORD byte; BYTE value; } cases[] = {
-      {CtxSetCallSrcProperty, 1219, 1}, {CtxSetCallSrcAppl, 1219, 0}, {CtxSetOSKind2000, 1220, 2},
-      {CtxSetOSKindNT40, 1220, 1}, {CtxSetBatchInstOn, 1221, 1}, {CtxSetPrintLogOn, 1222, 1},
-      {CtxSetBiDirectOn, 1223, 1}, {CtxSetNoPermissionOn, 1224, 1}, {CtxSetPresentUIModePreset, 1225, 1},
-      {CtxSetPresentUIModeTab, 1225, 0}, {CtxSetBidiSupportOn, 1226, 1}, {CtxSetServerClientModeClient, 1227, 1},
-      {CtxSetServerClientModeServer, 1227, 0}, {CtxSetUserCodeFIXOn, 1228, 1}, {CtxSetUserCodeGetOn, 1229, 1},
-      {CtxSetTWInstalledOn, 1230, 1}, {CtxSetPropertyTypePrinter, 1231, 1},
-      {CtxSetPropertyTypeDocument, 1231, 0}, {CtxSetUserCodeDLLOn, 1232, 1}, {CtxSetUserCodeDLLOff, 1232, 0}};
+  struct Case {
+    void(WINAPI *set)(DRIVER_CONTEXT *);
+    DWORD byte;
+    BYTE value;
+  } cases[] = {{CtxSetCallSrcProperty, 1219, 1},
+               {CtxSetCallSrcAppl, 1219, 0},
+               {CtxSetOSKind2000, 1220, 2},
+               {CtxSetOSKindNT40, 1220, 1},
+               {CtxSetBatchInstOn, 1221, 1},
+               {CtxSetPrintLogOn, 1222, 1},
+               {CtxSetBiDirectOn, 1223, 1},
+               {CtxSetNoPermissionOn, 1224, 1},
+               {CtxSetPresentUIModePreset, 1225, 1},
+               {CtxSetPresentUIModeTab, 1225, 0},
+               {CtxSetBidiSupportOn, 1226, 1},
+               {CtxSetServerClientModeClient, 1227, 1},
+               {CtxSetServerClientModeServer, 1227, 0},
+               {CtxSetUserCodeFIXOn, 1228, 1},
+               {CtxSetUserCodeGetOn, 1229, 1},
+               {CtxSetTWInstalledOn, 1230, 1},
+               {CtxSetPropertyTypePrinter, 1231, 1},
+               {CtxSetPropertyTypeDocument, 1231, 0},
+               {CtxSetUserCodeDLLOn, 1232, 1},
+               {CtxSetUserCodeDLLOff, 1232, 0}};
   for (const auto &c : cases) {
     ctx->work[c.byte] = 0x5A;
     c.set(ctx);

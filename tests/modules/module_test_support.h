@@ -10,13 +10,15 @@
 class ModuleTest : public MachineTest {
  protected:
   // The Windows path of a loaded module, "" when GetModuleFileNameW fails.
-  static std::u16string PathOf(HMODULE h) {
+  static std::u16string PathOf(HMODULE h)
+  {
     WCHAR buf[MAX_PATH];
     DWORD n = GetModuleFileNameW(h, buf, MAX_PATH);
     return n > 0 && n < MAX_PATH ? std::u16string(buf, n) : std::u16string();
   }
   // An environment variable of the machine ("" when unset).
-  static std::string Env(const char* name) {
+  static std::string Env(const char *name)
+  {
     std::u16string n = U16(name);
     WCHAR buf[512];
     DWORD len = GetEnvironmentVariableW(n.c_str(), buf, 512);

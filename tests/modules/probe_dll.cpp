@@ -7,7 +7,8 @@
 
 namespace {
 
-void Append(LPCWSTR name, LPCWSTR text) {
+void Append(LPCWSTR name, LPCWSTR text)
+{
   WCHAR buf[256];
   DWORD n = GetEnvironmentVariableW(name, buf, 200);
   if (n >= 200) n = 0;
@@ -17,7 +18,8 @@ void Append(LPCWSTR name, LPCWSTR text) {
   SetEnvironmentVariableW(name, buf);
 }
 
-bool Refusing() {
+bool Refusing()
+{
   WCHAR buf[8];
   return GetEnvironmentVariableW(u"KVPROBE_REFUSE", buf, 8) == 1 && buf[0] == u'1';
 }
@@ -27,7 +29,8 @@ extern "C" int ProbeHidden(void) { return 7; }
 
 }  // namespace
 
-KV_DLLEXPORT BOOL WINAPI DllMain(HINSTANCE hinst, DWORD reason, LPVOID reserved) {
+KV_DLLEXPORT BOOL WINAPI DllMain(HINSTANCE hinst, DWORD reason, LPVOID reserved)
+{
   if (reason == DLL_PROCESS_ATTACH) {
     Append(u"KVPROBE_EVENTS", u"A");
     WCHAR self[MAX_PATH];

@@ -19,7 +19,8 @@ HMODULE Bogus() { return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x7F12
 
 // ---------------------------------------------------------------- failures
 
-TEST_F(ModuleTest, MissingOrUnusableModulesFailWithTheirError) {
+TEST_F(ModuleTest, MissingOrUnusableModulesFailWithTheirError)
+{
   WriteHostFile(HostPath(u"C:\\WINDOWS\\system32\\text.dll"), "just some text\n");
   WriteHostFile(HostPath(u"C:\\WINDOWS\\system32\\stale.dll"), "KVSTANDIN /nonexistent/kvml/stale.so\n");
   WriteHostFile(HostPath(u"C:\\WINDOWS\\system32\\empty.dll"), "KVSTANDIN   \n");
@@ -27,7 +28,7 @@ TEST_F(ModuleTest, MissingOrUnusableModulesFailWithTheirError) {
   WriteHostFile(HostPath(u"C:\\WINDOWS\\system32\\notelf.dll"), "KVSTANDIN ../../Pkg/nottext.txt\n");
   std::filesystem::create_directories(HostPath(u"C:\\WINDOWS\\system32\\folder.dll"));
   struct Case {
-    const WCHAR* name;
+    const WCHAR *name;
     DWORD error;
   } cases[] = {
       {u"nothere.dll", ERROR_MOD_NOT_FOUND},
@@ -42,7 +43,7 @@ TEST_F(ModuleTest, MissingOrUnusableModulesFailWithTheirError) {
       {nullptr, ERROR_INVALID_PARAMETER},
       {u"\\\\server\\share\\x.dll", ERROR_BAD_NETPATH},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.name ? Narrow(c.name) : "(null)");
     SetLastError(0);
     EXPECT_EQ(LoadLibraryW(c.name), nullptr);
@@ -58,15 +59,16 @@ TEST_F(ModuleTest, MissingOrUnusableModulesFailWithTheirError) {
 
 // ---------------------------------------------------------------- names and search
 
-TEST_F(ModuleTest, NameFormsFindTheSameModule) {
+TEST_F(ModuleTest, NameFormsFindTheSameModule)
+{
   ASSERT_TRUE(PlatModuleRegister(u"KvProbe.dll", KV_PROBE_SO));
   HMODULE h = LoadLibraryW(u"kvprobe.dll");
   ASSERT_NE(h, nullptr);
   // The path is reported as the file is spelt on the machine.
   EXPECT_EQ(PathOf(h), u"C:\\WINDOWS\\system32\\KvProbe.dll");
-  const WCHAR* forms[] = {u"kvprobe", u"KVPROBE.DLL", u"C:\\WINDOWS\\system32\\kvprobe.dll", u"c:/windows/SYSTEM32/KvProbe",
-                          u"C:\\WINDOWS\\Temp\\..\\system32\\.\\kvprobe.dll"};
-  for (const WCHAR* f : forms) {
+  const WCHAR *forms[] = {u"kvprobe", u"KVPROBE.DLL", u"C:\\WINDOWS\\system32\\kvprobe.dll",
+                          u"c:/windows/SYSTEM32/KvProbe", u"C:\\WINDOWS\\Temp\\..\\system32\\.\\kvprobe.dll"};
+  for (const WCHAR *f : forms) {
     SCOPED_TRACE(Narrow(f));
     EXPECT_EQ(GetModuleHandleW(f), h);
     EXPECT_EQ(LoadLibraryW(f), h);
@@ -80,14 +82,15 @@ TEST_F(ModuleTest, NameFormsFindTheSameModule) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
 }
 
-TEST_F(ModuleTest, BareNamesFollowTheSearchOrder) {
+TEST_F(ModuleTest, BareNamesFollowTheSearchOrder)
+{
   ASSERT_TRUE(PlatModuleSetMainPath(u"C:\\App\\host.exe"));
   std::filesystem::create_directories(HostPath(u"C:\\Work"));
   ASSERT_TRUE(SetCurrentDirectoryW(u"C:\\Work"));
   ASSERT_TRUE(SetEnvironmentVariableW(u"PATH", u"C:\\Tools;\"C:\\Quoted Dir\";;C:\\Last\\"));
   struct Case {
-    std::vector<const WCHAR*> folders;  // where the DLL exists
-    const WCHAR* winner;
+    std::vector<const WCHAR *> folders;  // where the DLL exists
+    const WCHAR *winner;
   } cases[] = {
       {{u"C:\\App", u"C:\\WINDOWS\\system32"}, u"C:\\App"},
       {{u"C:\\WINDOWS\\system32", u"C:\\WINDOWS\\system", u"C:\\WINDOWS"}, u"C:\\WINDOWS\\system32"},
@@ -98,21 +101,23 @@ TEST_F(ModuleTest, BareNamesFollowTheSearchOrder) {
       {{u"C:\\Quoted Dir", u"C:\\Last"}, u"C:\\Quoted Dir"},
       {{u"C:\\Last"}, u"C:\\Last"},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(Narrow(c.winner));
-    for (const WCHAR* f : c.folders) ASSERT_TRUE(PlatModuleRegister((std::u16string(f) + u"\\found.dll").c_str(), KV_PROBE_SO));
+    for (const WCHAR *f : c.folders)
+      ASSERT_TRUE(PlatModuleRegister((std::u16string(f) + u"\\found.dll").c_str(), KV_PROBE_SO));
     HMODULE h = LoadLibraryW(u"found");
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(PathOf(h), std::u16string(c.winner) + u"\\found.dll");
     EXPECT_TRUE(FreeLibrary(h));
-    for (const WCHAR* f : c.folders) ASSERT_TRUE(PlatModuleUnregister((std::u16string(f) + u"\\found.dll").c_str()));
+    for (const WCHAR *f : c.folders) ASSERT_TRUE(PlatModuleUnregister((std::u16string(f) + u"\\found.dll").c_str()));
   }
   SetLastError(0);
   EXPECT_EQ(LoadLibraryW(u"found"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
 }
 
-TEST_F(ModuleTest, ALoadedModuleAnswersItsFileNameBeforeTheSearch) {
+TEST_F(ModuleTest, ALoadedModuleAnswersItsFileNameBeforeTheSearch)
+{
   ASSERT_TRUE(PlatModuleRegister(u"C:\\Pkg\\dup.dll", KV_PROBE_SO));
   ASSERT_TRUE(PlatModuleRegister(u"dup.dll", KV_RES_SAMPLE_SO));
   HMODULE pkg = LoadLibraryW(u"C:\\Pkg\\dup.dll");
@@ -129,7 +134,8 @@ TEST_F(ModuleTest, ALoadedModuleAnswersItsFileNameBeforeTheSearch) {
 
 // ---------------------------------------------------------------- references and DllMain
 
-TEST_F(ModuleTest, ReferenceCountsDecideWhenDllMainDetaches) {
+TEST_F(ModuleTest, ReferenceCountsDecideWhenDllMainDetaches)
+{
   ASSERT_TRUE(PlatModuleRegister(u"kvprobe.dll", KV_PROBE_SO));
   HMODULE h = LoadLibraryW(u"kvprobe.dll");
   ASSERT_NE(h, nullptr);
@@ -158,7 +164,8 @@ TEST_F(ModuleTest, ReferenceCountsDecideWhenDllMainDetaches) {
   EXPECT_TRUE(FreeLibrary(again));
 }
 
-TEST_F(ModuleTest, ARefusedAttachFailsTheLoad) {
+TEST_F(ModuleTest, ARefusedAttachFailsTheLoad)
+{
   ASSERT_TRUE(PlatModuleRegister(u"kvprobe.dll", KV_PROBE_SO));
   ASSERT_TRUE(SetEnvironmentVariableW(u"KVPROBE_REFUSE", u"1"));
   SetLastError(0);
@@ -176,7 +183,8 @@ TEST_F(ModuleTest, ARefusedAttachFailsTheLoad) {
 
 // ---------------------------------------------------------------- exports
 
-TEST_F(ModuleTest, GetProcAddressAnswersOnlyTheModulesOwnExports) {
+TEST_F(ModuleTest, GetProcAddressAnswersOnlyTheModulesOwnExports)
+{
   ASSERT_TRUE(PlatModuleRegister(u"kvprobe.dll", KV_PROBE_SO));
   HMODULE h = LoadLibraryW(u"kvprobe.dll");
   ASSERT_NE(h, nullptr);
@@ -184,7 +192,7 @@ TEST_F(ModuleTest, GetProcAddressAnswersOnlyTheModulesOwnExports) {
   auto add = reinterpret_cast<AddProc>(GetProcAddress(h, "ProbeAdd"));
   ASSERT_NE(add, nullptr);
   EXPECT_EQ(add(2, 3), 5);
-  auto data = static_cast<const int*>(GetProcAddress(h, "ProbeData"));
+  auto data = static_cast<const int *>(GetProcAddress(h, "ProbeData"));
   ASSERT_NE(data, nullptr);
   EXPECT_EQ(*data, 1234);
   EXPECT_NE(GetProcAddress(h, "DllMain"), nullptr);
@@ -201,7 +209,7 @@ TEST_F(ModuleTest, GetProcAddressAnswersOnlyTheModulesOwnExports) {
       {Bogus(), "ProbeAdd", ERROR_MOD_NOT_FOUND},
       {NULL, "ProbeAdd", ERROR_PROC_NOT_FOUND},  // the main program does not export it
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(IS_INTRESOURCE(c.name) ? "ordinal" : c.name);
     SetLastError(0);
     EXPECT_EQ(GetProcAddress(c.module, c.name), nullptr);
@@ -212,7 +220,8 @@ TEST_F(ModuleTest, GetProcAddressAnswersOnlyTheModulesOwnExports) {
 
 // ---------------------------------------------------------------- data files
 
-TEST_F(ModuleTest, DataFileLoadsGiveResourcesOnly) {
+TEST_F(ModuleTest, DataFileLoadsGiveResourcesOnly)
+{
   ASSERT_TRUE(PlatModuleRegister(u"kvprobe.dll", KV_PROBE_SO));
   HMODULE d = LoadLibraryExW(u"kvprobe.dll", NULL, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(d, nullptr);
@@ -246,7 +255,8 @@ TEST_F(ModuleTest, DataFileLoadsGiveResourcesOnly) {
 
 // ---------------------------------------------------------------- module paths
 
-TEST_F(ModuleTest, GetModuleFileNameWFollowsTheSizeProtocol) {
+TEST_F(ModuleTest, GetModuleFileNameWFollowsTheSizeProtocol)
+{
   const std::u16string path = u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\kvprobe.dll";
   ASSERT_TRUE(PlatModuleRegister(path.c_str(), KV_PROBE_SO));
   HMODULE h = LoadLibraryW(path.c_str());
@@ -258,10 +268,14 @@ TEST_F(ModuleTest, GetModuleFileNameWFollowsTheSizeProtocol) {
     DWORD error;  // 0: unchanged
     size_t kept;  // characters of the path in the buffer
   } cases[] = {
-      {len + 10, len, 0, len}, {len + 1, len, 0, len}, {len, len, ERROR_INSUFFICIENT_BUFFER, len - 1},
-      {5, 5, ERROR_INSUFFICIENT_BUFFER, 4}, {1, 1, ERROR_INSUFFICIENT_BUFFER, 0}, {0, 0, ERROR_INSUFFICIENT_BUFFER, 0},
+      {len + 10, len, 0, len},
+      {len + 1, len, 0, len},
+      {len, len, ERROR_INSUFFICIENT_BUFFER, len - 1},
+      {5, 5, ERROR_INSUFFICIENT_BUFFER, 4},
+      {1, 1, ERROR_INSUFFICIENT_BUFFER, 0},
+      {0, 0, ERROR_INSUFFICIENT_BUFFER, 0},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.size);
     std::vector<WCHAR> buf(len + 12, u'#');
     SetLastError(0);
@@ -279,7 +293,8 @@ TEST_F(ModuleTest, GetModuleFileNameWFollowsTheSizeProtocol) {
   EXPECT_TRUE(FreeLibrary(h));
 }
 
-TEST_F(ModuleTest, TheMainProgramIsAModule) {
+TEST_F(ModuleTest, TheMainProgramIsAModule)
+{
   HMODULE main = GetModuleHandleW(NULL);
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(PathOf(NULL), u"C:\\WINDOWS\\system32\\kvhost.exe");
@@ -296,7 +311,8 @@ TEST_F(ModuleTest, TheMainProgramIsAModule) {
 
 // ---------------------------------------------------------------- controls
 
-TEST_F(ModuleTest, RegisterWritesALinkFileThatUnregisterRemoves) {
+TEST_F(ModuleTest, RegisterWritesALinkFileThatUnregisterRemoves)
+{
   ASSERT_TRUE(PlatModuleRegister(u"tvpktsrv", KV_PROBE_SO));
   std::string link = HostPath(u"C:\\WINDOWS\\system32\\tvpktsrv.dll");
   EXPECT_EQ(ReadHostFile(link), std::string("KVSTANDIN ") + KV_PROBE_SO + "\n");
@@ -315,7 +331,8 @@ TEST_F(ModuleTest, RegisterWritesALinkFileThatUnregisterRemoves) {
   EXPECT_FALSE(PlatModuleRegister(nullptr, KV_PROBE_SO));
 }
 
-TEST_F(ModuleTest, LinkFilesAndCopiedLibrariesAreModules) {
+TEST_F(ModuleTest, LinkFilesAndCopiedLibrariesAreModules)
+{
   // A link relative to its own folder, a copied link file of the build, and the
   // library itself copied onto the machine.
   std::filesystem::create_directories(HostPath(u"C:\\Pkg\\bin"));
@@ -323,7 +340,7 @@ TEST_F(ModuleTest, LinkFilesAndCopiedLibrariesAreModules) {
   WriteHostFile(HostPath(u"C:\\Pkg\\rel.dll"), "KVSTANDIN bin/probe.so\r\n");
   std::filesystem::copy_file(std::string(KV_STANDIN_LINKS) + "/kvprobe.dll", HostPath(u"C:\\Pkg\\linked.dll"));
   std::filesystem::copy_file(KV_PROBE_SO, HostPath(u"C:\\Pkg\\copied.dll"));
-  for (const WCHAR* name : {u"C:\\Pkg\\rel.dll", u"C:\\Pkg\\linked.dll", u"C:\\Pkg\\copied.dll"}) {
+  for (const WCHAR *name : {u"C:\\Pkg\\rel.dll", u"C:\\Pkg\\linked.dll", u"C:\\Pkg\\copied.dll"}) {
     SCOPED_TRACE(Narrow(name));
     HMODULE h = LoadLibraryW(name);
     ASSERT_NE(h, nullptr) << PlatModuleLastLoadError();
@@ -336,9 +353,10 @@ TEST_F(ModuleTest, LinkFilesAndCopiedLibrariesAreModules) {
   }
 }
 
-TEST_F(ModuleTest, RegisterSelfNamesAnImageAlreadyInTheProcess) {
+TEST_F(ModuleTest, RegisterSelfNamesAnImageAlreadyInTheProcess)
+{
   const WCHAR path[] = u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\kvmlface.dll";
-  void* dl = dlopen(KV_PROBE_SO, RTLD_NOW | RTLD_LOCAL);
+  void *dl = dlopen(KV_PROBE_SO, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(dl, nullptr);
   HMODULE h = PlatModuleRegisterSelf(path, dl);
   ASSERT_NE(h, nullptr);
@@ -364,7 +382,8 @@ TEST_F(ModuleTest, RegisterSelfNamesAnImageAlreadyInTheProcess) {
   EXPECT_EQ(PlatModuleRegisterSelf(u"", NULL), nullptr);
 }
 
-TEST_F(ModuleTest, ResetForgetsModulesLeftLoaded) {
+TEST_F(ModuleTest, ResetForgetsModulesLeftLoaded)
+{
   ASSERT_TRUE(PlatModuleRegister(u"kvprobe.dll", KV_PROBE_SO));
   ASSERT_NE(LoadLibraryW(u"kvprobe.dll"), nullptr);
   ASSERT_TRUE(PlatModuleSetMainPath(u"C:\\Other\\x.exe"));
@@ -377,7 +396,8 @@ TEST_F(ModuleTest, ResetForgetsModulesLeftLoaded) {
   EXPECT_EQ(PathOf(NULL), u"C:\\WINDOWS\\system32\\kvhost.exe");
 }
 
-TEST_F(ModuleTest, AnsiAndOtherEntryPoints) {
+TEST_F(ModuleTest, AnsiAndOtherEntryPoints)
+{
   ASSERT_TRUE(PlatModuleRegister(u"kvprobe.dll", KV_PROBE_SO));
   HMODULE h = LoadLibraryA("KVPROBE");
   ASSERT_NE(h, nullptr);

@@ -11,36 +11,41 @@ namespace {
 
 class ResourceTest : public ModuleTest {
  protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     ModuleTest::SetUp();
     ASSERT_TRUE(PlatModuleRegister(u"res_sample.dll", KV_RES_SAMPLE_SO));
     ASSERT_TRUE(PlatModuleRegister(u"kvprobe.dll", KV_PROBE_SO));
     res_ = LoadLibraryW(u"res_sample.dll");
     ASSERT_NE(res_, nullptr) << PlatModuleLastLoadError();
   }
-  void TearDown() override {
+  void TearDown() override
+  {
     if (res_) {
       EXPECT_TRUE(FreeLibrary(res_));
     }
     ModuleTest::TearDown();
   }
   // The bytes of a resource found with FindResourceW, or "<missing>".
-  std::string Bytes(HMODULE h, LPCWSTR type, LPCWSTR name) {
+  std::string Bytes(HMODULE h, LPCWSTR type, LPCWSTR name)
+  {
     HRSRC r = FindResourceW(h, name, type);
     if (!r) return "<missing>";
     HGLOBAL g = LoadResource(h, r);
-    const char* p = static_cast<const char*>(LockResource(g));
+    const char *p = static_cast<const char *>(LockResource(g));
     return p ? std::string(p, SizeofResource(h, r)) : "<no data>";
   }
-  std::string BytesEx(HMODULE h, LPCWSTR type, LPCWSTR name, WORD lang) {
+  std::string BytesEx(HMODULE h, LPCWSTR type, LPCWSTR name, WORD lang)
+  {
     HRSRC r = FindResourceExW(h, type, name, lang);
     if (!r) return "<missing>";
-    return std::string(static_cast<const char*>(LockResource(LoadResource(h, r))), SizeofResource(h, r));
+    return std::string(static_cast<const char *>(LockResource(LoadResource(h, r))), SizeofResource(h, r));
   }
   HMODULE res_ = nullptr;
 };
 
-std::u16string Load(HMODULE h, UINT id, int cch = 256) {
+std::u16string Load(HMODULE h, UINT id, int cch = 256)
+{
   std::vector<WCHAR> buf(static_cast<size_t>(cch) + 1, u'#');
   int n = LoadStringW(h, id, buf.data(), cch);
   EXPECT_EQ(static_cast<size_t>(n), std::u16string(buf.data()).size());
@@ -51,7 +56,8 @@ std::u16string Load(HMODULE h, UINT id, int cch = 256) {
 
 // ---------------------------------------------------------------- LoadStringW
 
-TEST_F(ResourceTest, LoadStringWReadsEachString) {
+TEST_F(ResourceTest, LoadStringWReadsEachString)
+{
   struct Case {
     UINT id;
     std::u16string text;
@@ -71,20 +77,21 @@ TEST_F(ResourceTest, LoadStringWReadsEachString) {
       {103, u""},
       {5000, u""},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.id);
     EXPECT_EQ(Load(res_, c.id), c.text);
   }
 }
 
-TEST_F(ResourceTest, LoadStringWCutsToTheBuffer) {
+TEST_F(ResourceTest, LoadStringWCutsToTheBuffer)
+{
   const std::u16string full = u"Paper size";
   const int len = static_cast<int>(full.size());
   struct Case {
     int cch;
     int answer;
   } cases[] = {{len + 5, len}, {len + 1, len}, {len, len - 1}, {6, 5}, {2, 1}, {1, 0}};
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.cch);
     std::vector<WCHAR> buf(static_cast<size_t>(len) + 8, u'#');
     EXPECT_EQ(LoadStringW(res_, 100, buf.data(), c.cch), c.answer);
@@ -99,31 +106,34 @@ TEST_F(ResourceTest, LoadStringWCutsToTheBuffer) {
   EXPECT_EQ(LoadStringW(res_, 100, buf, -1), 0);
 }
 
-TEST_F(ResourceTest, LoadStringWWithoutBufferSizeAnswersAPointerIntoTheModule) {
+TEST_F(ResourceTest, LoadStringWWithoutBufferSizeAnswersAPointerIntoTheModule)
+{
   struct Case {
     UINT id;
     std::u16string text;
-  } cases[] = {{100, u"Paper size"}, {15, u"Last string of the first block"}, {102, u"Caf\u00E9 \u65E5\u672C \U0001F600"}};
-  for (const Case& c : cases) {
+  } cases[] = {
+      {100, u"Paper size"}, {15, u"Last string of the first block"}, {102, u"Caf\u00E9 \u65E5\u672C \U0001F600"}};
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.id);
-    const WCHAR* p = nullptr;
+    const WCHAR *p = nullptr;
     ASSERT_EQ(LoadStringW(res_, c.id, reinterpret_cast<LPWSTR>(&p), 0), static_cast<int>(c.text.size()));
     ASSERT_NE(p, nullptr);
     // Not terminated: exactly its characters, inside the module (the same each time).
     EXPECT_EQ(std::u16string(p, c.text.size()), c.text);
-    const WCHAR* again = nullptr;
+    const WCHAR *again = nullptr;
     LoadStringW(res_, c.id, reinterpret_cast<LPWSTR>(&again), 0);
     EXPECT_EQ(again, p);
   }
   // Id 100 is followed in its block by the length word of id 101, not a terminator.
-  const WCHAR* p = nullptr;
+  const WCHAR *p = nullptr;
   LoadStringW(res_, 100, reinterpret_cast<LPWSTR>(&p), 0);
   EXPECT_EQ(p[10], static_cast<WCHAR>(Load(res_, 101).size()));
-  const WCHAR* none = nullptr;
+  const WCHAR *none = nullptr;
   EXPECT_EQ(LoadStringW(res_, 2, reinterpret_cast<LPWSTR>(&none), 0), 0);
 }
 
-TEST_F(ResourceTest, LoadStringWOfModulesWithoutStrings) {
+TEST_F(ResourceTest, LoadStringWOfModulesWithoutStrings)
+{
   WCHAR buf[16] = {u'x', 0};
   struct Case {
     HMODULE module;
@@ -132,7 +142,7 @@ TEST_F(ResourceTest, LoadStringWOfModulesWithoutStrings) {
       {NULL, ERROR_RESOURCE_DATA_NOT_FOUND},  // the main program has no resources here
       {reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x7F120000)), ERROR_RESOURCE_DATA_NOT_FOUND},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SetLastError(0);
     buf[0] = u'x';
     EXPECT_EQ(LoadStringW(c.module, 1, buf, 16), 0);
@@ -143,7 +153,8 @@ TEST_F(ResourceTest, LoadStringWOfModulesWithoutStrings) {
 
 // ---------------------------------------------------------------- LoadStringA
 
-TEST_F(ResourceTest, LoadStringAConvertsToTheAnsiCodePage) {
+TEST_F(ResourceTest, LoadStringAConvertsToTheAnsiCodePage)
+{
   char buf[64];
   EXPECT_EQ(LoadStringA(res_, 100, buf, sizeof buf), 10);
   EXPECT_STREQ(buf, "Paper size");
@@ -157,7 +168,8 @@ TEST_F(ResourceTest, LoadStringAConvertsToTheAnsiCodePage) {
   EXPECT_EQ(LoadStringA(res_, 100, nullptr, 10), 0);
 }
 
-TEST_F(ResourceTest, LoadStringANeverSplitsADoubleByteCharacter) {
+TEST_F(ResourceTest, LoadStringANeverSplitsADoubleByteCharacter)
+{
   ASSERT_TRUE(PlatSetAnsiCodePage(932));
   HMODULE probe = LoadLibraryW(u"kvprobe.dll");
   ASSERT_NE(probe, nullptr);
@@ -165,12 +177,16 @@ TEST_F(ResourceTest, LoadStringANeverSplitsADoubleByteCharacter) {
   struct Case {
     int cch;
     int answer;
-    const char* text;
+    const char *text;
   } cases[] = {
-      {16, 6, "\x93\xFA\x96\x7B\x8C\xEA"}, {7, 6, "\x93\xFA\x96\x7B\x8C\xEA"}, {6, 4, "\x93\xFA\x96\x7B"},
-      {5, 4, "\x93\xFA\x96\x7B"},          {4, 2, "\x93\xFA"},                 {2, 0, ""},
+      {16, 6, "\x93\xFA\x96\x7B\x8C\xEA"},
+      {7, 6, "\x93\xFA\x96\x7B\x8C\xEA"},
+      {6, 4, "\x93\xFA\x96\x7B"},
+      {5, 4, "\x93\xFA\x96\x7B"},
+      {4, 2, "\x93\xFA"},
+      {2, 0, ""},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.cch);
     char buf[16];
     memset(buf, '#', sizeof buf);
@@ -182,7 +198,8 @@ TEST_F(ResourceTest, LoadStringANeverSplitsADoubleByteCharacter) {
 
 // ---------------------------------------------------------------- raw resources
 
-TEST_F(ResourceTest, FindResourceByTypeAndName) {
+TEST_F(ResourceTest, FindResourceByTypeAndName)
+{
   struct Case {
     LPCWSTR type;
     LPCWSTR name;
@@ -196,13 +213,14 @@ TEST_F(ResourceTest, FindResourceByTypeAndName) {
       {MAKEINTRESOURCEW(258), MAKEINTRESOURCEW(1), std::string("A\0B\0", 4)},
       {u"#258", u"#1", std::string("A\0B\0", 4)},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(IS_INTRESOURCE(c.type) ? std::to_string(LOWORD(reinterpret_cast<uintptr_t>(c.type))) : Narrow(c.type));
     EXPECT_EQ(Bytes(res_, c.type, c.name), c.bytes);
   }
 }
 
-TEST_F(ResourceTest, FindResourceTellsWhatIsMissing) {
+TEST_F(ResourceTest, FindResourceTellsWhatIsMissing)
+{
   HMODULE userenv = NULL;
   ASSERT_TRUE(PlatModuleRegister(u"UserEnv.dll", KV_USERENV_SO));
   userenv = LoadLibraryW(u"userenv");
@@ -223,7 +241,7 @@ TEST_F(ResourceTest, FindResourceTellsWhatIsMissing) {
       {NULL, RT_RCDATA, MAKEINTRESOURCEW(1), ERROR_RESOURCE_DATA_NOT_FOUND},
       {res_, nullptr, MAKEINTRESOURCEW(1), ERROR_INVALID_PARAMETER},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SetLastError(0);
     EXPECT_EQ(FindResourceW(c.module, c.name, c.type), nullptr);
     EXPECT_EQ(GetLastError(), c.error);
@@ -231,7 +249,8 @@ TEST_F(ResourceTest, FindResourceTellsWhatIsMissing) {
   EXPECT_TRUE(FreeLibrary(userenv));
 }
 
-TEST_F(ResourceTest, LanguagesOfAResource) {
+TEST_F(ResourceTest, LanguagesOfAResource)
+{
   HMODULE probe = LoadLibraryW(u"kvprobe.dll");
   ASSERT_NE(probe, nullptr);
   const LPCWSTR five = MAKEINTRESOURCEW(5), six = MAKEINTRESOURCEW(6);
@@ -240,13 +259,13 @@ TEST_F(ResourceTest, LanguagesOfAResource) {
     WORD lang;
     std::string bytes;
   } cases[] = {
-      {five, 0x0409, "english"}, {five, 0x0407, "deutsch"},
-      {five, 0x0000, "english"},       // no neutral one: US English is preferred
-      {five, 0x0807, "<missing>"},     // Swiss German: no exact, sub-neutral or neutral entry
-      {six, 0x0807, "neutral"},        // the neutral entry serves every language
+      {five, 0x0409, "english"},   {five, 0x0407, "deutsch"},
+      {five, 0x0000, "english"},    // no neutral one: US English is preferred
+      {five, 0x0807, "<missing>"},  // Swiss German: no exact, sub-neutral or neutral entry
+      {six, 0x0807, "neutral"},     // the neutral entry serves every language
       {six, 0x0000, "neutral"},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.lang);
     EXPECT_EQ(BytesEx(probe, RT_RCDATA, c.name, c.lang), c.bytes);
   }
@@ -268,7 +287,8 @@ TEST_F(ResourceTest, LanguagesOfAResource) {
   EXPECT_TRUE(FreeLibrary(probe));
 }
 
-TEST_F(ResourceTest, ResourceHandlesAreChecked) {
+TEST_F(ResourceTest, ResourceHandlesAreChecked)
+{
   HRSRC r = FindResourceW(res_, MAKEINTRESOURCEW(1), RT_RCDATA);
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(SizeofResource(res_, r), 6u);
@@ -277,7 +297,7 @@ TEST_F(ResourceTest, ResourceHandlesAreChecked) {
   EXPECT_NE(g, nullptr);
   EXPECT_EQ(LockResource(g), g);
   EXPECT_FALSE(FreeResource(g));
-  HRSRC fake = reinterpret_cast<HRSRC>(reinterpret_cast<char*>(r) + 1);
+  HRSRC fake = reinterpret_cast<HRSRC>(reinterpret_cast<char *>(r) + 1);
   const HRSRC bad[] = {nullptr, fake, reinterpret_cast<HRSRC>(&r)};
   for (HRSRC b : bad) {
     SetLastError(0);
@@ -301,8 +321,9 @@ struct Seen {
   size_t stopAfter = 100;
 };
 
-BOOL CALLBACK Collect(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
-  auto* seen = reinterpret_cast<Seen*>(param);
+BOOL CALLBACK Collect(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param)
+{
+  auto *seen = reinterpret_cast<Seen *>(param);
   seen->names.push_back(IS_INTRESOURCE(name) ? "#" + std::to_string(LOWORD(reinterpret_cast<uintptr_t>(name)))
                                              : Narrow(name));
   return seen->names.size() < seen->stopAfter;
@@ -310,7 +331,8 @@ BOOL CALLBACK Collect(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
 
 }  // namespace
 
-TEST_F(ResourceTest, EnumResourceNamesListsEachNameOnce) {
+TEST_F(ResourceTest, EnumResourceNamesListsEachNameOnce)
+{
   HMODULE probe = LoadLibraryW(u"kvprobe.dll");
   ASSERT_NE(probe, nullptr);
   struct Case {
@@ -323,7 +345,7 @@ TEST_F(ResourceTest, EnumResourceNamesListsEachNameOnce) {
       {res_, RT_STRING, {"#1", "#2", "#7", "#10", "#4096"}},
       {probe, RT_RCDATA, {"#5", "#6"}},  // 5 has two languages
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     Seen seen;
     EXPECT_TRUE(EnumResourceNamesW(c.module, c.type, Collect, reinterpret_cast<LONG_PTR>(&seen)));
     EXPECT_EQ(seen.names, c.names);
@@ -349,7 +371,7 @@ namespace {
 alignas(8) const BYTE kBlock[] = {2, 0, 'H', 0, 'i', 0, 50, 0, 'x', 0};
 const WCHAR kNamed[] = u"HOSTDATA";
 const KVRES_ENTRY kEntries[] = {
-    {kNamed, nullptr, 0, 3, 0, 0, reinterpret_cast<const BYTE*>("abc"), 3},
+    {kNamed, nullptr, 0, 3, 0, 0, reinterpret_cast<const BYTE *>("abc"), 3},
     {nullptr, nullptr, 6, 1, 0, 0, kBlock, sizeof kBlock},
 };
 const KVRES_TABLE kTable = {KVRES_MAGIC, KVRES_VERSION, 2, kEntries};
@@ -358,7 +380,8 @@ const KVRES_TABLE kNoEntries = {KVRES_MAGIC, KVRES_VERSION, 2, nullptr};
 
 }  // namespace
 
-TEST_F(ResourceTest, TheHostCanGiveAModuleItsResources) {
+TEST_F(ResourceTest, TheHostCanGiveAModuleItsResources)
+{
   ASSERT_TRUE(PlatModuleSetResources(NULL, &kTable));
   EXPECT_EQ(Load(NULL, 0), u"Hi");
   EXPECT_EQ(Bytes(NULL, u"hostdata", MAKEINTRESOURCEW(3)), "abc");

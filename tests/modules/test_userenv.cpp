@@ -6,11 +6,12 @@
 
 namespace {
 
-typedef BOOL(WINAPI* ProfileProc)(HANDLE, LPWSTR, LPDWORD);
+typedef BOOL(WINAPI *ProfileProc)(HANDLE, LPWSTR, LPDWORD);
 
 class UserEnvTest : public ModuleTest {
  protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     ModuleTest::SetUp();
     // The link file the build wrote for the DLL, copied onto the machine.
     std::filesystem::copy_file(std::string(KV_STANDIN_LINKS) + "/UserEnv.dll",
@@ -21,7 +22,8 @@ class UserEnvTest : public ModuleTest {
     ASSERT_NE(profile_, nullptr);
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token_));
   }
-  void TearDown() override {
+  void TearDown() override
+  {
     if (token_) {
       EXPECT_TRUE(CloseHandle(token_));
     }
@@ -37,7 +39,8 @@ class UserEnvTest : public ModuleTest {
 
 }  // namespace
 
-TEST_F(UserEnvTest, AnswersTheProfileFolderWithTheSizeProtocol) {
+TEST_F(UserEnvTest, AnswersTheProfileFolderWithTheSizeProtocol)
+{
   const std::u16string want = u"C:\\Documents and Settings\\kvuser";
   const DWORD need = static_cast<DWORD>(want.size() + 1);
   struct Case {
@@ -52,7 +55,7 @@ TEST_F(UserEnvTest, AnswersTheProfileFolderWithTheSizeProtocol) {
       {0, true, FALSE, ERROR_INSUFFICIENT_BUFFER},
       {100, false, FALSE, ERROR_INSUFFICIENT_BUFFER},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.size);
     WCHAR buf[128];
     buf[0] = u'#';
@@ -66,7 +69,8 @@ TEST_F(UserEnvTest, AnswersTheProfileFolderWithTheSizeProtocol) {
   }
 }
 
-TEST_F(UserEnvTest, FollowsTheMachinesProfileAndChecksItsArguments) {
+TEST_F(UserEnvTest, FollowsTheMachinesProfileAndChecksItsArguments)
+{
   ASSERT_TRUE(SetEnvironmentVariableW(u"USERPROFILE", u"D:\\Users\\other"));
   WCHAR buf[64];
   DWORD size = 64;
@@ -77,7 +81,7 @@ TEST_F(UserEnvTest, FollowsTheMachinesProfileAndChecksItsArguments) {
     LPDWORD size;
     DWORD error;
   } cases[] = {{nullptr, &size, ERROR_INVALID_HANDLE}, {token_, nullptr, ERROR_INVALID_PARAMETER}};
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SetLastError(0);
     EXPECT_FALSE(profile_(c.token, buf, c.size));
     EXPECT_EQ(GetLastError(), c.error);

@@ -92,8 +92,7 @@ TEST_F(NamesTest, SettingsIniNamesWithADriveAreKept)
   ctx_->model = saved;
 
   std::u16string shared = S(CtxGetSettingsIniPath(ctx_));
-  EXPECT_EQ(shared.substr(shared.size() - 1 - lstrlenW(saved->settingsIniName)),
-            u"\\" + S(saved->settingsIniName));
+  EXPECT_EQ(shared.substr(shared.size() - 1 - lstrlenW(saved->settingsIniName)), u"\\" + S(saved->settingsIniName));
   WCHAR buf[MAX_PATH];
   EXPECT_TRUE(PathBuildSettingsIni(buf, 0, 0, ctx_));
   EXPECT_EQ(S(buf), shared);
@@ -139,14 +138,14 @@ TEST_F(NamesTest, ResourceDllNamesThatLeaveTheDriverDirectoryOrHaveNoRoomAreRefu
       {u"C:\\other\\kvmlr_us.dll", false, false},
       {u"sub/kvmlr_us.dll", false, false},
       {u"\\\\server\\share\\kvmlr_us.dll", false, false},
-      {u"kvmlrus", false, false},     // no dot
-      {u"u.dll", false, false},       // no two characters before the dot
+      {u"kvmlrus", false, false},  // no dot
+      {u"u.dll", false, false},    // no two characters before the dot
       {u"", false, false},
       {u"\u5370\u5237\u8A2D\u5B9A_us.dll", true, true},  // a Japanese name
-      {u"ab_us.dll", true, true},     // nine characters: the edit stays in the name
-      {u"b_us.dll", true, true},      // eight
-      {u"_us.dll", true, false},      // seven: too short to edit
-      {u"kvmlr_us.dlls", true, false},  // four-letter extension
+      {u"ab_us.dll", true, true},                        // nine characters: the edit stays in the name
+      {u"b_us.dll", true, true},                         // eight
+      {u"_us.dll", true, false},                         // seven: too short to edit
+      {u"kvmlr_us.dlls", true, false},                   // four-letter extension
       {nullptr, false, false},
   };
   for (const Case &c : cases) {

@@ -40,8 +40,9 @@ TEST_F(NamesTest, StringsComeFromTheLanguageOfTheLanguageItem)
   SetLanguage(0);
   ResFreeDlls(ctx_);
   n = ResLoadString(ctx_, 2000, buf, 128, TRUE);
-  EXPECT_EQ(S(buf), u"\u8A2D\u5B9A\u3092\u4FDD\u5B58\u3057\u3066\u3044\u307E\u3059\u3002"
-                    u"\u304A\u5F85\u3061\u304F\u3060\u3055\u3044\u3002");
+  EXPECT_EQ(S(buf),
+            u"\u8A2D\u5B9A\u3092\u4FDD\u5B58\u3057\u3066\u3044\u307E\u3059\u3002"
+            u"\u304A\u5F85\u3061\u304F\u3060\u3055\u3044\u3002");
   EXPECT_EQ(n, lstrlenW(buf));
   // Cut to the buffer and terminated.
   SetLanguage(1);
@@ -138,7 +139,7 @@ TEST(FixedPoint, FormatsByTheDivisorsPowerOfTen)
     LONG divisor, value;
     const WCHAR *expect;
   } cases[] = {
-      {10000, 123456, u"12.3456"}, {1000, 1500, u"1.500"}, {100, 2970, u"29.70"},  {10, 7, u"0.7"},
+      {10000, 123456, u"12.3456"}, {1000, 1500, u"1.500"}, {100, 2970, u"29.70"}, {10, 7, u"0.7"},
       {100, -5, u"-0.05"},         {10, -15, u"-1.5"},     {100, -250, u"-2.50"}, {1, 42, u"42"},
       {100000, 7, u"7"},           {0, -3, u"-3"},         {-100, 5, u"5"},       {15, 31, u"3.1"},
   };

@@ -38,8 +38,9 @@ TEST_F(UiMessagesTest, StatusWindowShowsThePrinterAndTheStringInBothLanguages)
     const char16_t *text;
   } cases[] = {
       {1, u"Please wait while the printer settings are saved..."},
-      {0, u"\u8A2D\u5B9A\u3092\u4FDD\u5B58\u3057\u3066\u3044\u307E\u3059\u3002\u304A\u5F85\u3061\u304F\u3060\u3055"
-          u"\u3044\u3002"},
+      {0,
+       u"\u8A2D\u5B9A\u3092\u4FDD\u5B58\u3057\u3066\u3044\u307E\u3059\u3002\u304A\u5F85\u3061\u304F\u3060\u3055"
+       u"\u3044\u3002"},
   };
   for (const Case &c : cases) {
     SetLanguage(c.language);
@@ -89,8 +90,8 @@ TEST_F(UiMessagesTest, NumberArgumentsFillThePlaceholdersInOrder)
 
 TEST_F(UiMessagesTest, PrefixStringArgumentAndSuffixAreLaidOutWithBlankLines)
 {
-  MSGBOX_REQUEST req = {2002,     0, MB_ICONHAND, MB_OK, u"Saving failed.", MSGBOX_ARGS_STRING, 0,
-                        u"kv.ini", u"Ask your administrator."};
+  MSGBOX_REQUEST req = {
+      2002, 0, MB_ICONHAND, MB_OK, u"Saving failed.", MSGBOX_ARGS_STRING, 0, u"kv.ini", u"Ask your administrator."};
   UiMessageBox(ctx_, &req, app_);
   EXPECT_EQ(S(Last().text),
             u"Saving failed.\r\n\r\nThe file kv.ini could not be opened.\r\n\r\nAsk your administrator.\r\n\r\n");

@@ -2,26 +2,30 @@
 
 #include "kvplat/spool_control.h"
 
-FakeContext::FakeContext() : state(new CONTEXT_STATE()) {
+FakeContext::FakeContext() : state(new CONTEXT_STATE())
+{
   ctx.state = state.get();
   state->useSettingsMutex = 1;
   state->checkAdmin = 1;
 }
 
-void OsTest::SetUp() {
+void OsTest::SetUp()
+{
   MachineTest::SetUp();
   OsVersionCacheResetForTest();
   OsSettingsMutexInit();
 }
 
-void OsTest::TearDown() {
+void OsTest::TearDown()
+{
   OsSettingsMutexClose();
   if (printer_) ClosePrinter(printer_);
   printer_ = nullptr;
   MachineTest::TearDown();
 }
 
-HANDLE OsTest::InstallPrinter(DWORD attributes, const WCHAR* serverName) {
+HANDLE OsTest::InstallPrinter(DWORD attributes, const WCHAR *serverName)
+{
   PLAT_DRIVER_SETUP d = {};
   d.name = u"KV Test Driver";
   d.driverFile = u"kvmldraw.dll";
@@ -39,9 +43,9 @@ HANDLE OsTest::InstallPrinter(DWORD attributes, const WCHAR* serverName) {
   if (serverName) {
     // A connection is opened as \\SERVER\printer.
     int n = 0;
-    for (const WCHAR* s = serverName; *s; ++s) name[n++] = *s;
+    for (const WCHAR *s = serverName; *s; ++s) name[n++] = *s;
     name[n++] = u'\\';
-    for (const WCHAR* s = u"KV Test"; *s; ++s) name[n++] = *s;
+    for (const WCHAR *s = u"KV Test"; *s; ++s) name[n++] = *s;
     name[n] = 0;
   }
   PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};

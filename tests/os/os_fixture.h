@@ -20,9 +20,9 @@ class OsTest : public MachineTest {
   void TearDown() override;
   // Installs driver "KV Test Driver" and printer "KV Test" (attributes as given) and
   // opens it; the handle is closed at tear-down.
-  HANDLE InstallPrinter(DWORD attributes = 0, const WCHAR* serverName = nullptr);
+  HANDLE InstallPrinter(DWORD attributes = 0, const WCHAR *serverName = nullptr);
   // The driver folder of the installed driver, with a trailing backslash.
-  static const WCHAR* DriverDir() { return u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\"; }
+  static const WCHAR *DriverDir() { return u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\"; }
 
   HANDLE printer_ = nullptr;
 };

@@ -8,8 +8,9 @@
 
 class IniTest : public OsTest {};
 
-TEST_F(IniTest, SectionNamesWithBracketsAreWrittenAndReadWithCommas) {
-  const WCHAR* file = u"C:\\kvmlsets.ini";
+TEST_F(IniTest, SectionNamesWithBracketsAreWrittenAndReadWithCommas)
+{
+  const WCHAR *file = u"C:\\kvmlsets.ini";
   ASSERT_TRUE(IniWriteString(u"Printer [2]", u"Key", u"value", file));
   std::string text = ReadHostFile(HostPath(file));
   EXPECT_NE(std::string::npos, text.find("[Printer ,2,]")) << text;
@@ -28,15 +29,17 @@ TEST_F(IniTest, SectionNamesWithBracketsAreWrittenAndReadWithCommas) {
   EXPECT_EQ(std::string::npos, ReadHostFile(HostPath(file)).find("Printer"));
 }
 
-TEST_F(IniTest, SanitizeChangesOnlyBrackets) {
+TEST_F(IniTest, SanitizeChangesOnlyBrackets)
+{
   WCHAR name[] = u"[a]b[[c]]";
   EXPECT_EQ(name, IniSanitizeSectionName(name));
   EXPECT_EQ(",a,b,,c,,", Narrow(name));
   EXPECT_EQ(nullptr, IniSanitizeSectionName(nullptr));
 }
 
-TEST_F(IniTest, AllocationFailureFallsBackToTheDefault) {
-  const WCHAR* file = u"C:\\a.ini";
+TEST_F(IniTest, AllocationFailureFallsBackToTheDefault)
+{
+  const WCHAR *file = u"C:\\a.ini";
   ASSERT_TRUE(IniWriteString(u"S", u"K", u"stored", file));
   WCHAR out[4] = {u'x', u'x', u'x', u'x'};
   PlatFaultArm(PLAT_FAULT_ALLOC, 1);
@@ -52,9 +55,10 @@ TEST_F(IniTest, AllocationFailureFallsBackToTheDefault) {
   EXPECT_EQ("stored", Narrow(whole)) << "the failed write changed nothing";
 }
 
-TEST_F(IniTest, OverlongSectionNameIsRefusedNotCut) {
+TEST_F(IniTest, OverlongSectionNameIsRefusedNotCut)
+{
   std::u16string longName(KV_INI_SECTION_MAX + 1, u'S');
-  const WCHAR* file = u"C:\\a.ini";
+  const WCHAR *file = u"C:\\a.ini";
   EXPECT_FALSE(IniWriteString(longName.c_str(), u"K", u"v", file));
   EXPECT_FALSE(HostExists(HostPath(file)));
   EXPECT_EQ(5u, IniGetInt(longName.c_str(), u"K", 5, file));
@@ -63,8 +67,9 @@ TEST_F(IniTest, OverlongSectionNameIsRefusedNotCut) {
   EXPECT_EQ(0u, IniGetInt(maxName.c_str(), u"K", 5, file));  // "v" is not a number
 }
 
-TEST_F(IniTest, WriteKeepTimeRestoresTheLastWriteTime) {
-  const WCHAR* file = u"C:\\keep.ini";
+TEST_F(IniTest, WriteKeepTimeRestoresTheLastWriteTime)
+{
+  const WCHAR *file = u"C:\\keep.ini";
   WriteHostFile(HostPath(file), "[S]\r\nA=1\r\n");
   FILETIME old = {0x12345600u, 0x01C00000u};
   HANDLE h = CreateFileW(file, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -86,7 +91,8 @@ TEST_F(IniTest, WriteKeepTimeRestoresTheLastWriteTime) {
 
 class FileHelperTest : public OsTest {
  protected:
-  void SetTime(const WCHAR* path, DWORD low) {
+  void SetTime(const WCHAR *path, DWORD low)
+  {
     HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     FILETIME t = {low, 0x01D00000u};
@@ -95,7 +101,8 @@ class FileHelperTest : public OsTest {
   }
 };
 
-TEST_F(FileHelperTest, ExistsAndForcedDeleteReportTheRealResult) {
+TEST_F(FileHelperTest, ExistsAndForcedDeleteReportTheRealResult)
+{
   WriteHostFile(HostPath(u"C:\\ro.txt"), "x");
   ASSERT_TRUE(SetFileAttributesW(u"C:\\ro.txt", FILE_ATTRIBUTE_READONLY));
   EXPECT_TRUE(FileExists(u"C:\\ro.txt"));
@@ -113,7 +120,8 @@ TEST_F(FileHelperTest, ExistsAndForcedDeleteReportTheRealResult) {
   EXPECT_EQ(deleted, !FileExists(u"C:\\busy.txt"));
 }
 
-TEST_F(FileHelperTest, DeleteMatchingDeletesOnlyMatches) {
+TEST_F(FileHelperTest, DeleteMatchingDeletesOnlyMatches)
+{
   ASSERT_TRUE(CreateDirectoryW(u"C:\\d", nullptr));
   WriteHostFile(HostPath(u"C:\\d") + "/a.tmp", "1");
   WriteHostFile(HostPath(u"C:\\d") + "/b.TMP", "1");
@@ -126,7 +134,8 @@ TEST_F(FileHelperTest, DeleteMatchingDeletesOnlyMatches) {
   EXPECT_FALSE(FileDeleteMatching(u"*.ini")) << "no folder part";
 }
 
-TEST_F(FileHelperTest, CopyModeRule) {
+TEST_F(FileHelperTest, CopyModeRule)
+{
   WriteHostFile(HostPath(u"C:\\src.dat"), "new");
   WriteHostFile(HostPath(u"C:\\dst.dat"), "old");
   // Mode 1: an existing target is kept and counts as done.
@@ -152,7 +161,8 @@ TEST_F(FileHelperTest, CopyModeRule) {
   EXPECT_TRUE(FileCopyIfChanged(u"C:\\SRC.dat", u"C:\\src.dat", KV_COPY_IF_CHANGED));
 }
 
-TEST_F(FileHelperTest, InstallFromDriverDirectory) {
+TEST_F(FileHelperTest, InstallFromDriverDirectory)
+{
   HANDLE h = InstallPrinter();
   FakeContext fc;
   fc.ctx.printer = h;
@@ -170,7 +180,8 @@ TEST_F(FileHelperTest, InstallFromDriverDirectory) {
   EXPECT_FALSE(FileInstallFromDriverDirTo((u"C:\\" + longName).c_str(), u"kvres.dll", KV_COPY_IF_MISSING, &fc.ctx));
 }
 
-TEST_F(FileHelperTest, EnsureDirAndClearReadOnly) {
+TEST_F(FileHelperTest, EnsureDirAndClearReadOnly)
+{
   EXPECT_TRUE(FileEnsureDir(u"C:\\new"));
   EXPECT_TRUE(FileEnsureDir(u"C:\\new"));
   EXPECT_FALSE(FileEnsureDir(u"C:\\no\\such\\parent"));
@@ -181,7 +192,8 @@ TEST_F(FileHelperTest, EnsureDirAndClearReadOnly) {
   EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN), GetFileAttributesW(u"C:\\r.txt") & 0xFF);
 }
 
-TEST_F(FileHelperTest, OpenBitmapAcceptsOnlyInfoHeaders) {
+TEST_F(FileHelperTest, OpenBitmapAcceptsOnlyInfoHeaders)
+{
   auto bitmap = [](unsigned headerSize) {
     std::string b = "BM";
     b.append(12, '\0');
@@ -204,7 +216,8 @@ TEST_F(FileHelperTest, OpenBitmapAcceptsOnlyInfoHeaders) {
   EXPECT_FALSE(FileOpenBitmap(longPath.c_str(), &f));
 }
 
-TEST(PathHelpers, FileNamePartsAndExtensions) {
+TEST(PathHelpers, FileNamePartsAndExtensions)
+{
   DWORD n = 99;
   EXPECT_EQ("b.ini", Narrow(PathFindFileName(u"C:\\a\\b.ini")));
   EXPECT_EQ("", Narrow(PathFindFileName(u"")));
@@ -224,14 +237,15 @@ TEST(PathHelpers, FileNamePartsAndExtensions) {
   EXPECT_FALSE(PathReplaceExt(out, 8, u"C:\\a.ini", u"ksrx")) << "does not fit";
   EXPECT_EQ("", Narrow(out));
   struct {
-    const char16_t* path;
+    const char16_t *path;
     BOOL expected;
-  } shortExt[] = {{u"a.b", TRUE}, {u"C:\\x\\abc.ini", TRUE}, {u"a.ini4", FALSE}, {u".ini", FALSE},
-                  {u"abc", FALSE}, {u"abc.", FALSE}};
-  for (auto& c : shortExt) EXPECT_EQ(c.expected, PathHasShortExtAlias(c.path)) << Narrow(c.path);
+  } shortExt[] = {{u"a.b", TRUE},   {u"C:\\x\\abc.ini", TRUE}, {u"a.ini4", FALSE},
+                  {u".ini", FALSE}, {u"abc", FALSE},           {u"abc.", FALSE}};
+  for (auto &c : shortExt) EXPECT_EQ(c.expected, PathHasShortExtAlias(c.path)) << Narrow(c.path);
 }
 
-TEST(PathHelpers, JoinAndAppendAreBounded) {
+TEST(PathHelpers, JoinAndAppendAreBounded)
+{
   WCHAR buf[8];
   EXPECT_TRUE(PathJoin(buf, 8, u"C:", u'\\', u"abcd"));  // 7 characters and the terminator
   EXPECT_EQ("C:\\abcd", Narrow(buf));
@@ -243,7 +257,8 @@ TEST(PathHelpers, JoinAndAppendAreBounded) {
   EXPECT_EQ("abcde", Narrow(app));
 }
 
-TEST_F(FileHelperTest, DriverAndSystemFolderPaths) {
+TEST_F(FileHelperTest, DriverAndSystemFolderPaths)
+{
   WCHAR buf[MAX_PATH];
   ASSERT_NE(nullptr, OsGetDriverDir(nullptr, buf, MAX_PATH)) << "falls back without driver information";
   EXPECT_EQ("C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\2\\", Narrow(buf));

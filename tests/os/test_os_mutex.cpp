@@ -11,7 +11,8 @@
 
 class SettingsMutexTest : public OsTest {};
 
-TEST_F(SettingsMutexTest, NestedLocksCountAndReleaseTheSameNumberOfTimes) {
+TEST_F(SettingsMutexTest, NestedLocksCountAndReleaseTheSameNumberOfTimes)
+{
   EXPECT_EQ(KV_LOCK_HELD, OsSettingsMutexLock(nullptr));
   EXPECT_EQ(KV_LOCK_HELD, OsSettingsMutexLock(nullptr));
   EXPECT_EQ(2u, OsSettingsMutexHeldCount());
@@ -28,7 +29,8 @@ TEST_F(SettingsMutexTest, NestedLocksCountAndReleaseTheSameNumberOfTimes) {
   EXPECT_EQ(KV_LOCK_HELD, other.get());
 }
 
-TEST_F(SettingsMutexTest, ContextWithoutMutexNeitherWaitsNorReleases) {
+TEST_F(SettingsMutexTest, ContextWithoutMutexNeitherWaitsNorReleases)
+{
   FakeContext holder;
   FakeContext noMutex;
   noMutex.state->useSettingsMutex = 0;  // open mode with 0x100
@@ -41,7 +43,8 @@ TEST_F(SettingsMutexTest, ContextWithoutMutexNeitherWaitsNorReleases) {
   PlatMutexSetHeldElsewhere(KV_SETTINGS_MUTEX_NAME, FALSE);
 }
 
-TEST_F(SettingsMutexTest, HeldElsewhereTimesOutAfterTwentySeconds) {
+TEST_F(SettingsMutexTest, HeldElsewhereTimesOutAfterTwentySeconds)
+{
   PlatClockSetTicks(1000);
   ASSERT_TRUE(PlatMutexSetHeldElsewhere(KV_SETTINGS_MUTEX_NAME, TRUE));
   EXPECT_EQ(KV_LOCK_TIMED_OUT, OsSettingsMutexLock(nullptr));
@@ -55,7 +58,8 @@ TEST_F(SettingsMutexTest, HeldElsewhereTimesOutAfterTwentySeconds) {
   EXPECT_TRUE(OsSettingsMutexUnlock(nullptr));
 }
 
-TEST_F(SettingsMutexTest, AbandonedWaitCountsAsOwnedAndIsReleased) {
+TEST_F(SettingsMutexTest, AbandonedWaitCountsAsOwnedAndIsReleased)
+{
   ASSERT_TRUE(PlatMutexAbandonNextWait(KV_SETTINGS_MUTEX_NAME));
   EXPECT_EQ(KV_LOCK_HELD, OsSettingsMutexLock(nullptr));
   EXPECT_EQ(1u, OsSettingsMutexHeldCount());
@@ -69,7 +73,8 @@ TEST_F(SettingsMutexTest, AbandonedWaitCountsAsOwnedAndIsReleased) {
   EXPECT_EQ(KV_LOCK_HELD, other.get()) << "the abandoned mutex was released, not kept";
 }
 
-TEST_F(SettingsMutexTest, FailedCreateIsRetriedAndReported) {
+TEST_F(SettingsMutexTest, FailedCreateIsRetriedAndReported)
+{
   PlatMutexFailNextCreate(ERROR_ACCESS_DENIED);
   EXPECT_EQ(KV_LOCK_UNLOCKED, OsSettingsMutexLock(nullptr));
   EXPECT_FALSE(OsSettingsMutexUnlock(nullptr));
@@ -77,7 +82,8 @@ TEST_F(SettingsMutexTest, FailedCreateIsRetriedAndReported) {
   EXPECT_TRUE(OsSettingsMutexUnlock(nullptr));
 }
 
-TEST_F(SettingsMutexTest, ThreadNeverReleasesWhatItDoesNotHold) {
+TEST_F(SettingsMutexTest, ThreadNeverReleasesWhatItDoesNotHold)
+{
   ASSERT_EQ(KV_LOCK_HELD, OsSettingsMutexLock(nullptr));
   auto other = std::async(std::launch::async, [] {
     BOOL released = OsSettingsMutexUnlock(nullptr);
@@ -90,7 +96,8 @@ TEST_F(SettingsMutexTest, ThreadNeverReleasesWhatItDoesNotHold) {
   EXPECT_TRUE(OsSettingsMutexUnlock(nullptr));
 }
 
-TEST_F(SettingsMutexTest, ThreadWaitsForTheHolder) {
+TEST_F(SettingsMutexTest, ThreadWaitsForTheHolder)
+{
   ASSERT_EQ(KV_LOCK_HELD, OsSettingsMutexLock(nullptr));
   std::promise<void> started;
   auto waiter = std::async(std::launch::async, [&] {
@@ -104,7 +111,8 @@ TEST_F(SettingsMutexTest, ThreadWaitsForTheHolder) {
   EXPECT_EQ(KV_LOCK_HELD, waiter.get());
 }
 
-TEST_F(SettingsMutexTest, HoldsOfAClosedHandleAreNotReleasedOnANewOne) {
+TEST_F(SettingsMutexTest, HoldsOfAClosedHandleAreNotReleasedOnANewOne)
+{
   ASSERT_EQ(KV_LOCK_HELD, OsSettingsMutexLock(nullptr));
   OsSettingsMutexClose();
   OsSettingsMutexInit();
@@ -118,7 +126,8 @@ TEST_F(SettingsMutexTest, HoldsOfAClosedHandleAreNotReleasedOnANewOne) {
 // exits holding it.
 class SettingsMutexProcessTest : public SettingsMutexTest {
  protected:
-  pid_t StartHolder(bool releaseBeforeExit) {
+  pid_t StartHolder(bool releaseBeforeExit)
+  {
     int toChild[2], toParent[2];
     EXPECT_EQ(0, pipe(toChild));
     EXPECT_EQ(0, pipe(toParent));
@@ -140,7 +149,8 @@ class SettingsMutexProcessTest : public SettingsMutexTest {
     go_ = toChild[1];
     return pid;
   }
-  void Finish(pid_t pid) {
+  void Finish(pid_t pid)
+  {
     char c = 'G';
     EXPECT_EQ(1, write(go_, &c, 1));
     close(go_);
@@ -151,7 +161,8 @@ class SettingsMutexProcessTest : public SettingsMutexTest {
   int go_ = -1;
 };
 
-TEST_F(SettingsMutexProcessTest, ContentionTimesOutThenSucceedsAfterRelease) {
+TEST_F(SettingsMutexProcessTest, ContentionTimesOutThenSucceedsAfterRelease)
+{
   pid_t pid = StartHolder(true);
   PlatClockSetTicks(0);
   EXPECT_EQ(KV_LOCK_TIMED_OUT, OsSettingsMutexLock(nullptr));
@@ -161,7 +172,8 @@ TEST_F(SettingsMutexProcessTest, ContentionTimesOutThenSucceedsAfterRelease) {
   EXPECT_TRUE(OsSettingsMutexUnlock(nullptr));
 }
 
-TEST_F(SettingsMutexProcessTest, HolderThatDiesLeavesAnAbandonedMutexThatIsTaken) {
+TEST_F(SettingsMutexProcessTest, HolderThatDiesLeavesAnAbandonedMutexThatIsTaken)
+{
   pid_t pid = StartHolder(false);
   Finish(pid);
   EXPECT_EQ(KV_LOCK_HELD, OsSettingsMutexLock(nullptr));

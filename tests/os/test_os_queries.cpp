@@ -14,22 +14,19 @@ struct VersionCase {
 };
 
 const VersionCase kVersionCases[] = {
-    {PLAT_OS_WIN98, FALSE, FALSE, FALSE, TRUE, FALSE},
-    {PLAT_OS_NT4_SP6, FALSE, FALSE, FALSE, FALSE, FALSE},
-    {PLAT_OS_WIN2000_SP3, TRUE, FALSE, FALSE, FALSE, TRUE},
-    {PLAT_OS_WIN2000_SP4, TRUE, FALSE, FALSE, FALSE, FALSE},
-    {PLAT_OS_XP_SP2, TRUE, FALSE, FALSE, FALSE, FALSE},
-    {PLAT_OS_SERVER2003_SP2, TRUE, TRUE, FALSE, FALSE, FALSE},
-    {PLAT_OS_VISTA_SP2, TRUE, TRUE, TRUE, FALSE, FALSE},
-    {PLAT_OS_WIN7_SP1, TRUE, TRUE, TRUE, FALSE, FALSE},
+    {PLAT_OS_WIN98, FALSE, FALSE, FALSE, TRUE, FALSE},      {PLAT_OS_NT4_SP6, FALSE, FALSE, FALSE, FALSE, FALSE},
+    {PLAT_OS_WIN2000_SP3, TRUE, FALSE, FALSE, FALSE, TRUE}, {PLAT_OS_WIN2000_SP4, TRUE, FALSE, FALSE, FALSE, FALSE},
+    {PLAT_OS_XP_SP2, TRUE, FALSE, FALSE, FALSE, FALSE},     {PLAT_OS_SERVER2003_SP2, TRUE, TRUE, FALSE, FALSE, FALSE},
+    {PLAT_OS_VISTA_SP2, TRUE, TRUE, TRUE, FALSE, FALSE},    {PLAT_OS_WIN7_SP1, TRUE, TRUE, TRUE, FALSE, FALSE},
 };
 
 }  // namespace
 
 class OsQueryTest : public OsTest {};
 
-TEST_F(OsQueryTest, VersionPredicatesFollowTheProfile) {
-  for (const VersionCase& c : kVersionCases) {
+TEST_F(OsQueryTest, VersionPredicatesFollowTheProfile)
+{
+  for (const VersionCase &c : kVersionCases) {
     SCOPED_TRACE(c.profile);
     ASSERT_TRUE(PlatSetOsProfile(c.profile));
     OsVersionCacheResetForTest();
@@ -42,7 +39,8 @@ TEST_F(OsQueryTest, VersionPredicatesFollowTheProfile) {
   }
 }
 
-TEST_F(OsQueryTest, Nt5AnswerIsCachedButOtherPredicatesAreNot) {
+TEST_F(OsQueryTest, Nt5AnswerIsCachedButOtherPredicatesAreNot)
+{
   ASSERT_TRUE(PlatSetOsProfile(PLAT_OS_NT4_SP6));
   EXPECT_FALSE(OsIsNT5OrLater());
   ASSERT_TRUE(PlatSetOsProfile(PLAT_OS_WIN7_SP1));
@@ -52,7 +50,8 @@ TEST_F(OsQueryTest, Nt5AnswerIsCachedButOtherPredicatesAreNot) {
   EXPECT_EQ(6u, g_osVersionCache.version.dwMajorVersion);
 }
 
-TEST_F(OsQueryTest, AdministratorFollowsTheToken) {
+TEST_F(OsQueryTest, AdministratorFollowsTheToken)
+{
   PlatSetAdministrator(TRUE);
   EXPECT_TRUE(OsCheckAdminAccess());
   EXPECT_TRUE(OsIsAdministrator(nullptr));
@@ -65,7 +64,8 @@ TEST_F(OsQueryTest, AdministratorFollowsTheToken) {
   EXPECT_TRUE(OsIsAdministrator(&asAdmin.ctx));
 }
 
-TEST_F(OsQueryTest, AdministratorCheckFailsClosedWhenAllocationFails) {
+TEST_F(OsQueryTest, AdministratorCheckFailsClosedWhenAllocationFails)
+{
   PlatSetAdministrator(TRUE);
   PlatFaultArm(PLAT_FAULT_ALLOC, 1);  // the descriptor or the SID cannot be allocated
   EXPECT_FALSE(OsCheckAdminAccess());
@@ -73,12 +73,13 @@ TEST_F(OsQueryTest, AdministratorCheckFailsClosedWhenAllocationFails) {
   EXPECT_TRUE(OsCheckAdminAccess());
 }
 
-TEST_F(OsQueryTest, TerminalServerBySuiteBeforeServer2003) {
+TEST_F(OsQueryTest, TerminalServerBySuiteBeforeServer2003)
+{
   struct {
     PLAT_OS_PROFILE profile;
     BOOL expected;
   } cases[] = {{PLAT_OS_WIN2000_SP4, FALSE}, {PLAT_OS_XP_SP2, TRUE}};
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     ASSERT_TRUE(PlatSetOsProfile(c.profile));
     OsVersionCacheResetForTest();
     EXPECT_EQ(c.expected, OsProbeTerminalServer(nullptr)) << c.profile;
@@ -87,20 +88,23 @@ TEST_F(OsQueryTest, TerminalServerBySuiteBeforeServer2003) {
 
 class TerminalServerProbeTest : public OsTest {
  protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     OsTest::SetUp();
     ASSERT_TRUE(PlatSetOsProfile(PLAT_OS_SERVER2003_SP2));
     InstallPrinter();
     probePath_ = std::u16string(DriverDir()) + u"tvpktsrv.dll";
   }
-  void TearDown() override {
+  void TearDown() override
+  {
     SetEnvironmentVariableW(u"KVML_TS_CLIENT", nullptr);
     OsTest::TearDown();
   }
   std::u16string probePath_;
 };
 
-TEST_F(TerminalServerProbeTest, AnswersWhatTheProbeDllSays) {
+TEST_F(TerminalServerProbeTest, AnswersWhatTheProbeDllSays)
+{
   ASSERT_TRUE(PlatModuleRegister(probePath_.c_str(), KV_TVPKTSRV_SO));
   DWORD loadedBefore = PlatModuleLoadedCount();
   ASSERT_TRUE(SetEnvironmentVariableW(u"KVML_TS_CLIENT", u"1"));
@@ -110,7 +114,8 @@ TEST_F(TerminalServerProbeTest, AnswersWhatTheProbeDllSays) {
   EXPECT_EQ(loadedBefore, PlatModuleLoadedCount()) << "the probe DLL is freed again";
 }
 
-TEST_F(TerminalServerProbeTest, MissingDllOrExportAnswersNoWithoutVersionFallback) {
+TEST_F(TerminalServerProbeTest, MissingDllOrExportAnswersNoWithoutVersionFallback)
+{
   ASSERT_TRUE(SetEnvironmentVariableW(u"KVML_TS_CLIENT", u"1"));
   EXPECT_FALSE(OsProbeTerminalServer(printer_)) << "no DLL in the driver folder";
   // A DLL of that name without the export.
@@ -118,7 +123,8 @@ TEST_F(TerminalServerProbeTest, MissingDllOrExportAnswersNoWithoutVersionFallbac
   EXPECT_FALSE(OsProbeTerminalServer(printer_));
 }
 
-TEST_F(TerminalServerProbeTest, SharedSettingsBuildNeverProbes) {
+TEST_F(TerminalServerProbeTest, SharedSettingsBuildNeverProbes)
+{
   ASSERT_TRUE(PlatModuleRegister(probePath_.c_str(), KV_TVPKTSRV_SO));
   ASSERT_TRUE(SetEnvironmentVariableW(u"KVML_TS_CLIENT", u"1"));
   ASSERT_TRUE(BUILD_OPTIONS & KV_BUILD_OPTION_SHARED_SETTINGS);
@@ -131,13 +137,14 @@ TEST_F(TerminalServerProbeTest, SharedSettingsBuildNeverProbes) {
   EXPECT_EQ(1u, g_osVersionCache.terminalServerState);
 }
 
-TEST_F(OsQueryTest, SpoolerWrappersReturnFilledBuffers) {
+TEST_F(OsQueryTest, SpoolerWrappersReturnFilledBuffers)
+{
   HANDLE h = InstallPrinter(PRINTER_ATTRIBUTE_ENABLE_BIDI);
-  PRINTER_INFO_2W* pi = static_cast<PRINTER_INFO_2W*>(OsGetPrinterInfo(h, 2));
+  PRINTER_INFO_2W *pi = static_cast<PRINTER_INFO_2W *>(OsGetPrinterInfo(h, 2));
   ASSERT_NE(nullptr, pi);
   EXPECT_EQ("KV Test", Narrow(pi->pPrinterName));
   GlobalFree(pi);
-  DRIVER_INFO_3W* di = static_cast<DRIVER_INFO_3W*>(OsGetPrinterDriverInfo(h, 3));
+  DRIVER_INFO_3W *di = static_cast<DRIVER_INFO_3W *>(OsGetPrinterDriverInfo(h, 3));
   ASSERT_NE(nullptr, di);
   EXPECT_EQ("KV Test Driver", Narrow(di->pName));
   GlobalFree(di);
@@ -153,7 +160,8 @@ TEST_F(OsQueryTest, SpoolerWrappersReturnFilledBuffers) {
   EXPECT_FALSE(OsPrinterIsConnection(&fc.ctx));
 }
 
-TEST_F(OsQueryTest, SpoolerWrappersFailCleanly) {
+TEST_F(OsQueryTest, SpoolerWrappersFailCleanly)
+{
   EXPECT_EQ(nullptr, OsGetPrinterInfo(nullptr, 2));
   EXPECT_EQ(nullptr, OsGetPrinterDriverInfo(nullptr, 3));
   EXPECT_EQ(nullptr, PathGetDriverDataFile(nullptr));
@@ -166,7 +174,8 @@ TEST_F(OsQueryTest, SpoolerWrappersFailCleanly) {
   EXPECT_FALSE(StoreGetAdminChange(h, &v)) << "no AdminChange value";
 }
 
-TEST_F(OsQueryTest, AdminChangeFlag) {
+TEST_F(OsQueryTest, AdminChangeFlag)
+{
   HANDLE h = InstallPrinter();
   DWORD one = 1, zero = 0, v = 0;
   ASSERT_EQ(ERROR_SUCCESS,
@@ -178,16 +187,17 @@ TEST_F(OsQueryTest, AdminChangeFlag) {
   EXPECT_FALSE(StoreGetAdminChange(h, &v));
 }
 
-TEST_F(OsQueryTest, MapReadOnlyMapsWholeFileAndRefusesEmptyOrMissing) {
+TEST_F(OsQueryTest, MapReadOnlyMapsWholeFileAndRefusesEmptyOrMissing)
+{
   WriteHostFile(HostPath(u"C:\\data.bin"), "KVML-bytes");
   WriteHostFile(HostPath(u"C:\\empty.bin"), "");
-  const BYTE* base = nullptr;
-  const BYTE* cursor = nullptr;
+  const BYTE *base = nullptr;
+  const BYTE *cursor = nullptr;
   DWORD size = 0;
   ASSERT_TRUE(FileMapReadOnly(u"C:\\data.bin", &base, &cursor, &size));
   EXPECT_EQ(10u, size);
   EXPECT_EQ(base, cursor);
-  EXPECT_EQ("KVML-bytes", std::string(reinterpret_cast<const char*>(base), size));
+  EXPECT_EQ("KVML-bytes", std::string(reinterpret_cast<const char *>(base), size));
   EXPECT_TRUE(UnmapViewOfFile(base));
   EXPECT_FALSE(FileMapReadOnly(u"C:\\empty.bin", &base, &cursor, &size));
   EXPECT_FALSE(FileMapReadOnly(u"C:\\missing.bin", &base, &cursor, nullptr));
@@ -195,7 +205,8 @@ TEST_F(OsQueryTest, MapReadOnlyMapsWholeFileAndRefusesEmptyOrMissing) {
   EXPECT_TRUE(DeleteFileW(u"C:\\empty.bin"));
 }
 
-TEST_F(OsQueryTest, ConnectionPrinterIsRecognised) {
+TEST_F(OsQueryTest, ConnectionPrinterIsRecognised)
+{
   HANDLE h = InstallPrinter(0, u"\\\\SERVER");
   ASSERT_NE(nullptr, h);
   EXPECT_TRUE(OsPrinterHandleIsConnection(h));

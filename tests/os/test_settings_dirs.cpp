@@ -17,7 +17,8 @@ struct SecurityCall {
   std::vector<BYTE> sd;
 };
 
-std::vector<SecurityCall> RecordedCalls() {
+std::vector<SecurityCall> RecordedCalls()
+{
   std::vector<SecurityCall> calls;
   for (DWORD i = 0; i < PlatFileSecurityCallCount(); ++i) {
     WCHAR path[MAX_PATH];
@@ -32,7 +33,8 @@ std::vector<SecurityCall> RecordedCalls() {
   return calls;
 }
 
-bool IsSid(PSID sid, BYTE authority, std::vector<DWORD> subs) {
+bool IsSid(PSID sid, BYTE authority, std::vector<DWORD> subs)
+{
   if (!sid || GetSidIdentifierAuthority(sid)->Value[5] != authority) return false;
   if (*GetSidSubAuthorityCount(sid) != subs.size()) return false;
   for (DWORD i = 0; i < subs.size(); ++i) {
@@ -41,26 +43,28 @@ bool IsSid(PSID sid, BYTE authority, std::vector<DWORD> subs) {
   return true;
 }
 
-void ExpectAdminOwner(const SecurityCall& c) {
+void ExpectAdminOwner(const SecurityCall &c)
+{
   EXPECT_EQ(static_cast<SECURITY_INFORMATION>(OWNER_SECURITY_INFORMATION), c.info);
   PSID owner = nullptr;
   BOOL defaulted = TRUE;
-  ASSERT_TRUE(GetSecurityDescriptorOwner(const_cast<BYTE*>(c.sd.data()), &owner, &defaulted));
+  ASSERT_TRUE(GetSecurityDescriptorOwner(const_cast<BYTE *>(c.sd.data()), &owner, &defaulted));
   EXPECT_FALSE(defaulted);
   EXPECT_TRUE(IsSid(owner, 5, {32, 544})) << "owner BUILTIN\\Administrators";
 }
 
-void ExpectEveryoneDacl(const SecurityCall& c) {
+void ExpectEveryoneDacl(const SecurityCall &c)
+{
   EXPECT_EQ(static_cast<SECURITY_INFORMATION>(DACL_SECURITY_INFORMATION), c.info);
   BOOL present = FALSE, defaulted = TRUE;
   PACL acl = nullptr;
-  ASSERT_TRUE(GetSecurityDescriptorDacl(const_cast<BYTE*>(c.sd.data()), &present, &acl, &defaulted));
+  ASSERT_TRUE(GetSecurityDescriptorDacl(const_cast<BYTE *>(c.sd.data()), &present, &acl, &defaulted));
   ASSERT_TRUE(present);
   ASSERT_NE(nullptr, acl);
   EXPECT_EQ(1, acl->AceCount);
-  void* raw = nullptr;
+  void *raw = nullptr;
   ASSERT_TRUE(GetAce(acl, 0, &raw));
-  ACCESS_ALLOWED_ACE* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
+  ACCESS_ALLOWED_ACE *ace = static_cast<ACCESS_ALLOWED_ACE *>(raw);
   EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
   EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, ace->Header.AceFlags);
   EXPECT_EQ(static_cast<DWORD>(FILE_ALL_ACCESS), ace->Mask);
@@ -71,21 +75,24 @@ void ExpectEveryoneDacl(const SecurityCall& c) {
 
 class SettingsDirTest : public OsTest {
  protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     OsTest::SetUp();
     ASSERT_TRUE(PlatModuleRegister(u"UserEnv.dll", KV_USERENV_SO));
     PlatFileSecurityClearCalls();
   }
-  void SetConfigured(const WCHAR* value) {
+  void SetConfigured(const WCHAR *value)
+  {
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, KV_SETTINGS_REG_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
                                              nullptr, &key, nullptr));
     DWORD bytes = static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(WCHAR));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, KV_SETTINGS_REG_VALUE, 0, REG_SZ,
-                                            reinterpret_cast<const BYTE*>(value), bytes));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key, KV_SETTINGS_REG_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE *>(value), bytes));
     RegCloseKey(key);
   }
-  std::string Resolve(DWORD(WINAPI* fn)(LPWSTR, DWORD, DRIVER_CONTEXT*), DRIVER_CONTEXT* ctx = nullptr) {
+  std::string Resolve(DWORD(WINAPI *fn)(LPWSTR, DWORD, DRIVER_CONTEXT *), DRIVER_CONTEXT *ctx = nullptr)
+  {
     WCHAR buf[MAX_PATH];
     DWORD n = fn(buf, MAX_PATH, ctx);
     EXPECT_EQ(static_cast<DWORD>(lstrlenW(buf)), n);
@@ -93,7 +100,8 @@ class SettingsDirTest : public OsTest {
   }
 };
 
-TEST_F(SettingsDirTest, SharedDirectoryChoices) {
+TEST_F(SettingsDirTest, SharedDirectoryChoices)
+{
   WCHAR buf[MAX_PATH];
   EXPECT_EQ(8u, PathGetDefaultSettingsDir(buf, MAX_PATH));
   EXPECT_EQ("C:\\_kvml", Narrow(buf));
@@ -106,13 +114,15 @@ TEST_F(SettingsDirTest, SharedDirectoryChoices) {
   EXPECT_EQ("", Narrow(buf));
 }
 
-TEST_F(SettingsDirTest, Nt4UsesTheSystemDirectory) {
+TEST_F(SettingsDirTest, Nt4UsesTheSystemDirectory)
+{
   ASSERT_TRUE(PlatSetOsProfile(PLAT_OS_NT4_SP6));
   EXPECT_EQ("C:\\WINDOWS\\system32", Resolve(PathGetSharedSettingsDir));
   EXPECT_EQ("C:\\WINDOWS\\system32\\tolve\\_kvml\\kvuser", Resolve(PathGetUserSettingsDir));
 }
 
-TEST_F(SettingsDirTest, PerUserDirectory) {
+TEST_F(SettingsDirTest, PerUserDirectory)
+{
   EXPECT_EQ("C:\\Documents and Settings\\kvuser\\_kvml", Resolve(PathGetUserSettingsDir));
   FakeContext fc;
   const char16_t ini[] = u"E:\\conf\\kv\\kvmlsets.ini";
@@ -124,7 +134,8 @@ TEST_F(SettingsDirTest, PerUserDirectory) {
   EXPECT_EQ(0u, PathGetUserSettingsDirRaw(buf, MAX_PATH, nullptr)) << "no profile service";
 }
 
-TEST_F(SettingsDirTest, KsrFileGoesToTheSharedDirectoryInTheShippedBuild) {
+TEST_F(SettingsDirTest, KsrFileGoesToTheSharedDirectoryInTheShippedBuild)
+{
   FakeContext fc;
   WCHAR out[MAX_PATH];
   ASSERT_TRUE(PathSettingsKsrFileCore(out, u"X:\\presets\\office.ksq", MAX_PATH, &fc.ctx));
@@ -133,7 +144,8 @@ TEST_F(SettingsDirTest, KsrFileGoesToTheSharedDirectoryInTheShippedBuild) {
   EXPECT_EQ("", Narrow(out));
 }
 
-TEST_F(SettingsDirTest, CreateSharedDirectorySetsHiddenOwnerAndDaclOnTheDirectoryOnly) {
+TEST_F(SettingsDirTest, CreateSharedDirectorySetsHiddenOwnerAndDaclOnTheDirectoryOnly)
+{
   ASSERT_TRUE(CreateDirectoryW(u"C:\\_kvml", nullptr));
   WriteHostFile(HostPath(u"C:\\_kvml") + "/inside.ini", "x");
   EXPECT_TRUE(FileCreateSettingsDir(nullptr));
@@ -148,7 +160,8 @@ TEST_F(SettingsDirTest, CreateSharedDirectorySetsHiddenOwnerAndDaclOnTheDirector
   ExpectEveryoneDacl(calls[1]);
 }
 
-TEST_F(SettingsDirTest, GrantAccessCoversTheFilesInTheDirectory) {
+TEST_F(SettingsDirTest, GrantAccessCoversTheFilesInTheDirectory)
+{
   SetConfigured(u"C:\\kvshared");
   ASSERT_TRUE(CreateDirectoryW(u"C:\\kvshared", nullptr));
   ASSERT_TRUE(CreateDirectoryW(u"C:\\kvshared\\sub", nullptr));
@@ -166,7 +179,8 @@ TEST_F(SettingsDirTest, GrantAccessCoversTheFilesInTheDirectory) {
   ExpectEveryoneDacl(calls[3]);
 }
 
-TEST_F(SettingsDirTest, DescriptorBuildFailureChangesNothing) {
+TEST_F(SettingsDirTest, DescriptorBuildFailureChangesNothing)
+{
   PlatFaultArm(PLAT_FAULT_ALLOC, 1);
   EXPECT_FALSE(FileSetEveryoneAcl(u"C:\\", 1));
   PlatFaultArm(PLAT_FAULT_ALLOC, 1);
@@ -177,7 +191,8 @@ TEST_F(SettingsDirTest, DescriptorBuildFailureChangesNothing) {
   OsFreeAdminOwnerSd(nullptr);
 }
 
-TEST_F(SettingsDirTest, RemoveTreeEmptiesAndRemoveDefaultDeletesTheFolder) {
+TEST_F(SettingsDirTest, RemoveTreeEmptiesAndRemoveDefaultDeletesTheFolder)
+{
   ASSERT_TRUE(CreateDirectoryW(u"C:\\_kvml", nullptr));
   ASSERT_TRUE(CreateDirectoryW(u"C:\\_kvml\\a", nullptr));
   ASSERT_TRUE(CreateDirectoryW(u"C:\\_kvml\\a\\b", nullptr));

@@ -6,7 +6,8 @@
 
 using AdminSwitchTest = MachineTest;
 
-TEST_F(AdminSwitchTest, NonAdministratorIsBarredEverywhere) {
+TEST_F(AdminSwitchTest, NonAdministratorIsBarredEverywhere)
+{
   PLAT_DRIVER_SETUP drv = {};
   drv.name = u"KV Driver";
   drv.driverFile = u"kvmldraw.dll";
@@ -24,7 +25,7 @@ TEST_F(AdminSwitchTest, NonAdministratorIsBarredEverywhere) {
     LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KvTest", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
     if (rc == ERROR_SUCCESS) {
       DWORD v = 1;
-      rc = RegSetValueExW(key, u"V", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+      rc = RegSetValueExW(key, u"V", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&v), sizeof v);
       RegCloseKey(key);
     }
     EXPECT_EQ(rc, admin ? ERROR_SUCCESS : ERROR_ACCESS_DENIED) << "admin=" << admin;

@@ -7,7 +7,8 @@
 
 using BaseTest = MachineTest;
 
-TEST_F(BaseTest, LastErrorIsPerThread) {
+TEST_F(BaseTest, LastErrorIsPerThread)
+{
   SetLastError(ERROR_ACCESS_DENIED);
   DWORD other = 0;
   std::thread t([&] {
@@ -19,9 +20,10 @@ TEST_F(BaseTest, LastErrorIsPerThread) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
 }
 
-TEST_F(BaseTest, GlobalAllocZeroFillsAndKnowsItsSize) {
+TEST_F(BaseTest, GlobalAllocZeroFillsAndKnowsItsSize)
+{
   for (SIZE_T size : {SIZE_T(0), SIZE_T(1), SIZE_T(13016), SIZE_T(1 << 20)}) {
-    auto* p = static_cast<BYTE*>(GlobalAlloc(GMEM_ZEROINIT, size));
+    auto *p = static_cast<BYTE *>(GlobalAlloc(GMEM_ZEROINIT, size));
     ASSERT_NE(p, nullptr) << size;
     EXPECT_EQ(GlobalSize(p), size);
     for (SIZE_T i = 0; i < size; ++i) ASSERT_EQ(p[i], 0) << "byte " << i << " of " << size;
@@ -31,7 +33,8 @@ TEST_F(BaseTest, GlobalAllocZeroFillsAndKnowsItsSize) {
   EXPECT_EQ(GlobalFree(nullptr), nullptr);
 }
 
-TEST_F(BaseTest, GlobalFreeRefusesForeignPointer) {
+TEST_F(BaseTest, GlobalFreeRefusesForeignPointer)
+{
   alignas(8) static char notOurs[64] = {};
   SetLastError(0);
   EXPECT_EQ(GlobalFree(notOurs + 8), notOurs + 8);
@@ -39,23 +42,25 @@ TEST_F(BaseTest, GlobalFreeRefusesForeignPointer) {
   EXPECT_EQ(GlobalSize(notOurs + 8), 0u);
 }
 
-TEST_F(BaseTest, ReAllocKeepsContentAndZeroFillsGrowth) {
-  auto* p = static_cast<BYTE*>(GlobalAlloc(GPTR, 4));
+TEST_F(BaseTest, ReAllocKeepsContentAndZeroFillsGrowth)
+{
+  auto *p = static_cast<BYTE *>(GlobalAlloc(GPTR, 4));
   memcpy(p, "abcd", 4);
-  auto* q = static_cast<BYTE*>(GlobalReAlloc(p, 8, GMEM_ZEROINIT));
+  auto *q = static_cast<BYTE *>(GlobalReAlloc(p, 8, GMEM_ZEROINIT));
   ASSERT_NE(q, nullptr);
   EXPECT_EQ(memcmp(q, "abcd\0\0\0\0", 8), 0);
   EXPECT_EQ(GlobalSize(q), 8u);
   LocalFree(q);
 }
 
-TEST_F(BaseTest, AllocationFaultHitsTheNthCallOnly) {
+TEST_F(BaseTest, AllocationFaultHitsTheNthCallOnly)
+{
   PlatFaultArm(PLAT_FAULT_ALLOC, 2);
-  void* a = GlobalAlloc(GPTR, 16);
+  void *a = GlobalAlloc(GPTR, 16);
   SetLastError(0);
-  void* b = LocalAlloc(LPTR, 16);
+  void *b = LocalAlloc(LPTR, 16);
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_ENOUGH_MEMORY);
-  void* c = GlobalAlloc(GPTR, 16);
+  void *c = GlobalAlloc(GPTR, 16);
   EXPECT_NE(a, nullptr);
   EXPECT_EQ(b, nullptr);
   EXPECT_NE(c, nullptr);
@@ -63,7 +68,8 @@ TEST_F(BaseTest, AllocationFaultHitsTheNthCallOnly) {
   GlobalFree(c);
 }
 
-TEST_F(BaseTest, InjectedTicksAdvanceAndWrap) {
+TEST_F(BaseTest, InjectedTicksAdvanceAndWrap)
+{
   PlatClockSetTicks(0xFFFFFF00u);
   EXPECT_EQ(GetTickCount(), 0xFFFFFF00u);
   PlatClockAdvance(0x200);
@@ -72,7 +78,8 @@ TEST_F(BaseTest, InjectedTicksAdvanceAndWrap) {
   EXPECT_EQ(GetTickCount(), 0x100u + 20000u);
 }
 
-TEST_F(BaseTest, InjectedLocalTimeAndConversions) {
+TEST_F(BaseTest, InjectedLocalTimeAndConversions)
+{
   SYSTEMTIME in = {2024, 2, 0, 29, 23, 59, 59, 500};
   PlatClockSetLocalTime(&in);
   PlatClockSetTicks(1000);
@@ -102,9 +109,12 @@ TEST_F(BaseTest, InjectedLocalTimeAndConversions) {
   EXPECT_EQ(back.wYear, 1970);
   EXPECT_EQ(back.wDayOfWeek, 4);
 
-  SYSTEMTIME bad[] = {{2023, 2, 0, 29, 0, 0, 0, 0}, {1600, 1, 0, 1, 0, 0, 0, 0}, {2024, 13, 0, 1, 0, 0, 0, 0},
-                      {2024, 1, 0, 1, 24, 0, 0, 0}, {2024, 1, 0, 0, 0, 0, 0, 0}};
-  for (auto& b : bad) {
+  SYSTEMTIME bad[] = {{2023, 2, 0, 29, 0, 0, 0, 0},
+                      {1600, 1, 0, 1, 0, 0, 0, 0},
+                      {2024, 13, 0, 1, 0, 0, 0, 0},
+                      {2024, 1, 0, 1, 24, 0, 0, 0},
+                      {2024, 1, 0, 0, 0, 0, 0, 0}};
+  for (auto &b : bad) {
     SetLastError(0);
     EXPECT_FALSE(SystemTimeToFileTime(&b, &ft)) << b.wYear << "-" << b.wMonth << "-" << b.wDay;
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);

@@ -24,7 +24,8 @@ namespace {
 class CodePageTest : public MachineTest {
  protected:
   // Converts with an explicit length after a size query; fails the test on error.
-  std::u16string ToWide(UINT cp, const std::string& bytes, DWORD flags = 0) {
+  std::u16string ToWide(UINT cp, const std::string &bytes, DWORD flags = 0)
+  {
     int n = MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     EXPECT_GT(n, 0) << "size query, error " << GetLastError();
     if (n <= 0) return u"<error>";
@@ -33,8 +34,8 @@ class CodePageTest : public MachineTest {
     EXPECT_EQ(m, n);
     return out;
   }
-  std::string ToAnsi(UINT cp, const std::u16string& s, DWORD flags = 0, const char* def = nullptr,
-                     BOOL* used = nullptr) {
+  std::string ToAnsi(UINT cp, const std::u16string &s, DWORD flags = 0, const char *def = nullptr, BOOL *used = nullptr)
+  {
     int n = WideCharToMultiByte(cp, flags, s.data(), static_cast<int>(s.size()), nullptr, 0, def, used);
     EXPECT_GT(n, 0) << "size query, error " << GetLastError();
     if (n <= 0) return "<error>";
@@ -44,7 +45,8 @@ class CodePageTest : public MachineTest {
     return out;
   }
   // Answers the error of a conversion that must fail.
-  DWORD DecodeError(UINT cp, const std::string& bytes, DWORD flags) {
+  DWORD DecodeError(UINT cp, const std::string &bytes, DWORD flags)
+  {
     WCHAR buf[16];
     SetLastError(0);
     EXPECT_EQ(MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()), buf, 16), 0);
@@ -52,7 +54,8 @@ class CodePageTest : public MachineTest {
   }
 };
 
-std::string Hex(const std::string& s) {
+std::string Hex(const std::string &s)
+{
   std::string out;
   char b[4];
   for (unsigned char c : s) {
@@ -62,7 +65,8 @@ std::string Hex(const std::string& s) {
   return out;
 }
 
-TEST_F(CodePageTest, AnsiCodePageIs1252UntilSelectedAndResetPutsItBack) {
+TEST_F(CodePageTest, AnsiCodePageIs1252UntilSelectedAndResetPutsItBack)
+{
   EXPECT_EQ(GetACP(), 1252u);
   EXPECT_EQ(GetOEMCP(), 437u);
   ASSERT_TRUE(PlatSetAnsiCodePage(932));
@@ -80,24 +84,25 @@ TEST_F(CodePageTest, AnsiCodePageIs1252UntilSelectedAndResetPutsItBack) {
   EXPECT_EQ(ToWide(CP_ACP, "\x82\xA0"), u"\u201A\u00A0");
 }
 
-TEST_F(CodePageTest, Cp1252DecodesTheWindowsTable) {
+TEST_F(CodePageTest, Cp1252DecodesTheWindowsTable)
+{
   struct Case {
     BYTE b;
     WCHAR wc;
   } cases[] = {
-      {0x00, 0x0000}, {0x41, 0x0041}, {0x5C, 0x005C}, {0x7F, 0x007F}, {0x80, 0x20AC}, {0x81, 0x0081},
-      {0x82, 0x201A}, {0x83, 0x0192}, {0x8A, 0x0160}, {0x8D, 0x008D}, {0x8E, 0x017D}, {0x8F, 0x008F},
-      {0x90, 0x0090}, {0x91, 0x2018}, {0x99, 0x2122}, {0x9D, 0x009D}, {0x9F, 0x0178}, {0xA0, 0x00A0},
-      {0xA4, 0x00A4}, {0xE9, 0x00E9}, {0xFF, 0x00FF},
+      {0x00, 0x0000}, {0x41, 0x0041}, {0x5C, 0x005C}, {0x7F, 0x007F}, {0x80, 0x20AC}, {0x81, 0x0081}, {0x82, 0x201A},
+      {0x83, 0x0192}, {0x8A, 0x0160}, {0x8D, 0x008D}, {0x8E, 0x017D}, {0x8F, 0x008F}, {0x90, 0x0090}, {0x91, 0x2018},
+      {0x99, 0x2122}, {0x9D, 0x009D}, {0x9F, 0x0178}, {0xA0, 0x00A0}, {0xA4, 0x00A4}, {0xE9, 0x00E9}, {0xFF, 0x00FF},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     std::string in(1, static_cast<char>(c.b));
     EXPECT_EQ(ToWide(1252, in), std::u16string(1, c.wc)) << "byte " << Hex(in);
     EXPECT_EQ(ToWide(1252, in, MB_ERR_INVALID_CHARS), std::u16string(1, c.wc)) << "every byte is defined";
   }
 }
 
-TEST_F(CodePageTest, Cp1252EveryByteRoundTrips) {
+TEST_F(CodePageTest, Cp1252EveryByteRoundTrips)
+{
   std::string all;
   for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
   std::u16string wide = ToWide(1252, all);
@@ -110,12 +115,13 @@ TEST_F(CodePageTest, Cp1252EveryByteRoundTrips) {
   EXPECT_FALSE(used);
 }
 
-TEST_F(CodePageTest, UnmappableCharactersBecomeTheDefaultCharacter) {
+TEST_F(CodePageTest, UnmappableCharactersBecomeTheDefaultCharacter)
+{
   struct Case {
     UINT cp;
     std::u16string in;
     DWORD flags;
-    const char* def;
+    const char *def;
     std::string out;
     BOOL used;
   } cases[] = {
@@ -135,28 +141,29 @@ TEST_F(CodePageTest, UnmappableCharactersBecomeTheDefaultCharacter) {
       {1252, u"a\U0001F600b", 0, nullptr, "a?b", TRUE},
       {932, u"\xD800z", 0, nullptr, "?z", TRUE},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     BOOL used = -1;
     EXPECT_EQ(Hex(ToAnsi(c.cp, c.in, c.flags, c.def, &used)), Hex(c.out)) << "cp " << c.cp << " " << Hex(c.out);
     EXPECT_EQ(used, c.used) << "cp " << c.cp << " " << Hex(c.out);
   }
 }
 
-TEST_F(CodePageTest, BestFitReplacementsUnlessRefused) {
+TEST_F(CodePageTest, BestFitReplacementsUnlessRefused)
+{
   struct Case {
     UINT cp;
     std::u16string in;
     std::string bestFit;
   } cases[] = {
-      {1252, u"\u0100\u0107\u0141", "AcL"},     // accented letters lose the accent
-      {1252, u"\u221E", "8"},                    // infinity
+      {1252, u"\u0100\u0107\u0141", "AcL"},    // accented letters lose the accent
+      {1252, u"\u221E", "8"},                  // infinity
       {1252, u"\uFF02\uFF3C\uFF41", "\"\\a"},  // full-width ASCII
       {1252, u"\u2212\u2010\u3000", "-- "},
-      {1252, u"\u0191", "\x83"},                 // F with hook -> the byte of f with hook
-      {1252, u"\u2554", "+"},                    // box drawing
-      {932, u"\u00A5\u203E", "\\~"},            // yen sign and overline
+      {1252, u"\u0191", "\x83"},      // F with hook -> the byte of f with hook
+      {1252, u"\u2554", "+"},         // box drawing
+      {932, u"\u00A5\u203E", "\\~"},  // yen sign and overline
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     BOOL used = TRUE;
     EXPECT_EQ(Hex(ToAnsi(c.cp, c.in, 0, nullptr, &used)), Hex(c.bestFit)) << c.cp << " " << c.bestFit;
     EXPECT_FALSE(used) << "a best fit is not the default character";
@@ -166,62 +173,64 @@ TEST_F(CodePageTest, BestFitReplacementsUnlessRefused) {
   }
 }
 
-TEST_F(CodePageTest, Cp932DecodesSingleAndDoubleBytesAsWindows) {
+TEST_F(CodePageTest, Cp932DecodesSingleAndDoubleBytesAsWindows)
+{
   struct Case {
-    const char* bytes;
+    const char *bytes;
     std::u16string wide;
   } cases[] = {
-      {"\x5C", u"\\"},                  // backslash, not a yen sign
-      {"\x7E", u"~"},                   // tilde, not an overline
-      {"\xA1", u"\uFF61"},              // half-width katakana run starts
+      {"\x5C", u"\\"},      // backslash, not a yen sign
+      {"\x7E", u"~"},       // tilde, not an overline
+      {"\xA1", u"\uFF61"},  // half-width katakana run starts
       {"\xB1", u"\uFF71"},
-      {"\xDF", u"\uFF9F"},              // ... and ends
-      {"\x80", u"\u0080"},              // the lone single bytes outside JIS
+      {"\xDF", u"\uFF9F"},  // ... and ends
+      {"\x80", u"\u0080"},  // the lone single bytes outside JIS
       {"\xA0", u"\uF8F0"},
       {"\xFD", u"\uF8F1"},
       {"\xFF", u"\uF8F3"},
-      {"\x81\x40", u"\u3000"},          // ideographic space
-      {"\x81\x5F", u"\uFF3C"},          // full-width backslash
-      {"\x81\x60", u"\uFF5E"},          // Windows' wave dash is the full-width tilde
+      {"\x81\x40", u"\u3000"},  // ideographic space
+      {"\x81\x5F", u"\uFF3C"},  // full-width backslash
+      {"\x81\x60", u"\uFF5E"},  // Windows' wave dash is the full-width tilde
       {"\x81\x61", u"\u2225"},
       {"\x81\x7C", u"\uFF0D"},
       {"\x81\x91", u"\uFFE0"},
       {"\x81\xCA", u"\uFFE2"},
       {"\x82\xA0", u"\u3042"},
-      {"\x87\x54", u"\u2160"},          // NEC row 13
+      {"\x87\x54", u"\u2160"},  // NEC row 13
       {"\x87\x8A", u"\u3231"},
-      {"\x88\x9F", u"\u4E9C"},          // first kanji of level 1
+      {"\x88\x9F", u"\u4E9C"},  // first kanji of level 1
       {"\x93\xFA\x96\x7B\x8C\xEA", u"\u65E5\u672C\u8A9E"},
-      {"\xED\x40", u"\u7E8A"},          // NEC-selected IBM extension
+      {"\xED\x40", u"\u7E8A"},  // NEC-selected IBM extension
       {"\xEE\xEF", u"\u2170"},
-      {"\xFA\x40", u"\u2170"},          // IBM extension
+      {"\xFA\x40", u"\u2170"},  // IBM extension
       {"\xFA\x5C", u"\u7E8A"},
-      {"\xFC\x4B", u"\u9ED1"},          // last IBM kanji
-      {"\xF0\x40", u"\uE000"},          // user-defined area
+      {"\xFC\x4B", u"\u9ED1"},  // last IBM kanji
+      {"\xF0\x40", u"\uE000"},  // user-defined area
       {"\xF0\x7E\xF0\x80", u"\uE03E\uE03F"},
       {"\xF9\xFC", u"\uE757"},
       {"a\x82\xA0z", u"a\u3042z"},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     EXPECT_EQ(ToWide(932, c.bytes), c.wide) << Hex(c.bytes);
     EXPECT_EQ(ToWide(932, c.bytes, MB_ERR_INVALID_CHARS | MB_PRECOMPOSED), c.wide) << Hex(c.bytes);
   }
 }
 
-TEST_F(CodePageTest, Cp932InvalidSequences) {
+TEST_F(CodePageTest, Cp932InvalidSequences)
+{
   struct Case {
     std::string bytes;
     std::u16string wide;
   } cases[] = {
-      {std::string("\x85\x40", 2), u"\u30FB"},         // lead byte of an empty row
-      {std::string("\x81\xAD", 2), u"\u30FB"},         // hole in a defined row
-      {std::string("\x81\x20", 2), u"\u30FB"},         // not a trail byte: still one character
+      {std::string("\x85\x40", 2), u"\u30FB"},  // lead byte of an empty row
+      {std::string("\x81\xAD", 2), u"\u30FB"},  // hole in a defined row
+      {std::string("\x81\x20", 2), u"\u30FB"},  // not a trail byte: still one character
       {std::string("\x81\x7F", 2), u"\u30FB"},
       {std::string("\xEB\x40x", 3), u"\u30FBx"},
-      {std::string("a\x81", 2), u"a\u30FB"},           // lead byte at the end
+      {std::string("a\x81", 2), u"a\u30FB"},                           // lead byte at the end
       {std::string("a\x81\0b", 4), std::u16string(u"a\u30FB\0b", 4)},  // the NUL is kept
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     EXPECT_EQ(ToWide(932, c.bytes), c.wide) << Hex(c.bytes);
     EXPECT_EQ(DecodeError(932, c.bytes, MB_ERR_INVALID_CHARS), (DWORD)ERROR_NO_UNICODE_TRANSLATION) << Hex(c.bytes);
   }
@@ -231,30 +240,21 @@ TEST_F(CodePageTest, Cp932InvalidSequences) {
   EXPECT_EQ(std::u16string(buf, 3), std::u16string(u"a\u30FB\0", 3));
 }
 
-TEST_F(CodePageTest, Cp932EncodesDuplicatesWithTheWindowsChoice) {
+TEST_F(CodePageTest, Cp932EncodesDuplicatesWithTheWindowsChoice)
+{
   struct Case {
     WCHAR wc;
-    const char* bytes;
+    const char *bytes;
   } cases[] = {
-      {0x2252, "\x81\xE0"},  // JIS X 0208 before NEC row 13
-      {0x2261, "\x81\xDF"},
-      {0x2235, "\x81\xE6"},  // JIS before NEC row 13 and IBM
-      {0xFFE2, "\x81\xCA"},  // JIS before IBM and NEC-selected
-      {0x2160, "\x87\x54"},  // NEC row 13 before IBM
-      {0x2116, "\x87\x82"},
-      {0x3231, "\x87\x8A"},
-      {0x2170, "\xFA\x40"},  // IBM before NEC-selected
-      {0x7E8A, "\xFA\x5C"},
-      {0xFFE4, "\xFA\x55"},
-      {0xFF07, "\xFA\x56"},
-      {0xE000, "\xF0\x40"},  // user-defined area
-      {0xE757, "\xF9\xFC"},
-      {0xF8F0, "\xA0"},
-      {0x0080, "\x80"},
-      {0xFF61, "\xA1"},
-      {0x3042, "\x82\xA0"},
+      {0x2252, "\x81\xE0"},                                              // JIS X 0208 before NEC row 13
+      {0x2261, "\x81\xDF"}, {0x2235, "\x81\xE6"},                        // JIS before NEC row 13 and IBM
+      {0xFFE2, "\x81\xCA"},                                              // JIS before IBM and NEC-selected
+      {0x2160, "\x87\x54"},                                              // NEC row 13 before IBM
+      {0x2116, "\x87\x82"}, {0x3231, "\x87\x8A"}, {0x2170, "\xFA\x40"},  // IBM before NEC-selected
+      {0x7E8A, "\xFA\x5C"}, {0xFFE4, "\xFA\x55"}, {0xFF07, "\xFA\x56"}, {0xE000, "\xF0\x40"},  // user-defined area
+      {0xE757, "\xF9\xFC"}, {0xF8F0, "\xA0"},     {0x0080, "\x80"},     {0xFF61, "\xA1"},     {0x3042, "\x82\xA0"},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     BOOL used = TRUE;
     std::u16string in(1, c.wc);
     EXPECT_EQ(Hex(ToAnsi(932, in, WC_NO_BEST_FIT_CHARS, nullptr, &used)), Hex(c.bytes)) << std::hex << int(c.wc);
@@ -263,7 +263,8 @@ TEST_F(CodePageTest, Cp932EncodesDuplicatesWithTheWindowsChoice) {
   }
 }
 
-TEST_F(CodePageTest, Cp932EveryDefinedCodeRoundTripsToItsCharacter) {
+TEST_F(CodePageTest, Cp932EveryDefinedCodeRoundTripsToItsCharacter)
+{
   int defined = 0;
   for (int lead = 0x81; lead <= 0xFC; ++lead) {
     if (!IsDBCSLeadByteEx(932, static_cast<BYTE>(lead))) continue;
@@ -286,7 +287,8 @@ TEST_F(CodePageTest, Cp932EveryDefinedCodeRoundTripsToItsCharacter) {
   EXPECT_EQ(defined, 6879 + 83 + 374 + 388 + 1880);
 }
 
-TEST_F(CodePageTest, Utf8Decoding) {
+TEST_F(CodePageTest, Utf8Decoding)
+{
   struct Case {
     std::string bytes;
     std::u16string wide;
@@ -299,15 +301,15 @@ TEST_F(CodePageTest, Utf8Decoding) {
       {"\xF0\x9F\x98\x80", u"\U0001F600", true},
       {"\xF4\x8F\xBF\xBF", u"\U0010FFFF", true},
       {"\x80", u"\uFFFD", false},
-      {"a\xC3", u"a\uFFFD", false},                      // truncated at the end
-      {"\xE2\x82z", u"\uFFFDz", false},                  // one U+FFFD for the valid prefix
-      {"\xC0\xAF", u"\uFFFD\uFFFD", false},              // overlong
-      {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD", false},    // overlong
-      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", false},    // encoded surrogate
+      {"a\xC3", u"a\uFFFD", false},                              // truncated at the end
+      {"\xE2\x82z", u"\uFFFDz", false},                          // one U+FFFD for the valid prefix
+      {"\xC0\xAF", u"\uFFFD\uFFFD", false},                      // overlong
+      {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD", false},            // overlong
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", false},            // encoded surrogate
       {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},  // above U+10FFFF
       {"\xFF", u"\uFFFD", false},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     EXPECT_EQ(ToWide(CP_UTF8, c.bytes), c.wide) << Hex(c.bytes);
     if (c.valid) {
       EXPECT_EQ(ToWide(CP_UTF8, c.bytes, MB_ERR_INVALID_CHARS), c.wide) << Hex(c.bytes);
@@ -318,7 +320,8 @@ TEST_F(CodePageTest, Utf8Decoding) {
   }
 }
 
-TEST_F(CodePageTest, Utf8Encoding) {
+TEST_F(CodePageTest, Utf8Encoding)
+{
   EXPECT_EQ(ToAnsi(CP_UTF8, u"a\u00E9\u20AC\U0001F600"), "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
   EXPECT_EQ(ToAnsi(CP_UTF8, u"\xD800x"), "\xEF\xBF\xBDx");
   EXPECT_EQ(ToAnsi(CP_UTF8, u"x\xDC00"), "x\xEF\xBF\xBD");
@@ -337,7 +340,8 @@ TEST_F(CodePageTest, Utf8Encoding) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(CodePageTest, OemCodePageFollowsTheAnsiCodePage) {
+TEST_F(CodePageTest, OemCodePageFollowsTheAnsiCodePage)
+{
   EXPECT_EQ(ToWide(CP_OEMCP, "\x82\xB3\xDB"), u"\u00E9\u2502\u2588");
   EXPECT_EQ(ToAnsi(CP_OEMCP, u"\u00E9\u2502"), "\x82\xB3");
   EXPECT_EQ(ToWide(437, "\x82"), u"\u00E9");
@@ -345,11 +349,12 @@ TEST_F(CodePageTest, OemCodePageFollowsTheAnsiCodePage) {
   EXPECT_EQ(ToWide(CP_OEMCP, "\x82\xA0"), u"\u3042");
 }
 
-TEST_F(CodePageTest, MinusOneLengthsCountTheTerminatorAndExplicitLengthsDoNot) {
+TEST_F(CodePageTest, MinusOneLengthsCountTheTerminatorAndExplicitLengthsDoNot)
+{
   struct Case {
     UINT cp;
-    const char* bytes;
-    const WCHAR* wide;
+    const char *bytes;
+    const WCHAR *wide;
     int wideUnits;  // with the terminator
     int byteCount;  // with the terminator
   } cases[] = {
@@ -360,7 +365,7 @@ TEST_F(CodePageTest, MinusOneLengthsCountTheTerminatorAndExplicitLengthsDoNot) {
       {CP_UTF8, "\xE2\x82\xAC", u"\u20AC", 2, 4},
       {CP_UTF8, "\xF0\x9F\x98\x80", u"\U0001F600", 3, 5},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(Hex(c.bytes));
     EXPECT_EQ(MultiByteToWideChar(c.cp, 0, c.bytes, -1, nullptr, 0), c.wideUnits);
     if (c.byteCount > 1) {
@@ -382,7 +387,8 @@ TEST_F(CodePageTest, MinusOneLengthsCountTheTerminatorAndExplicitLengthsDoNot) {
   }
 }
 
-TEST_F(CodePageTest, ShortBuffersWriteWholeCharactersAndFail) {
+TEST_F(CodePageTest, ShortBuffersWriteWholeCharactersAndFail)
+{
   // Wide output: 2 of 4 units fit.
   WCHAR w[4] = {u'#', u'#', u'#', u'#'};
   SetLastError(0);
@@ -412,15 +418,16 @@ TEST_F(CodePageTest, ShortBuffersWriteWholeCharactersAndFail) {
   EXPECT_EQ(WideCharToMultiByte(1252, 0, u"abc", -1, d, 4, nullptr, nullptr), 4);
 }
 
-TEST_F(CodePageTest, BadArgumentsAndFlagsAreRefused) {
+TEST_F(CodePageTest, BadArgumentsAndFlagsAreRefused)
+{
   WCHAR w[8];
   char b[8] = "abc";
   struct MbCase {
     UINT cp;
     DWORD flags;
-    const char* src;
+    const char *src;
     int cb;
-    WCHAR* dst;
+    WCHAR *dst;
     int cch;
     DWORD error;
   } mb[] = {
@@ -429,7 +436,7 @@ TEST_F(CodePageTest, BadArgumentsAndFlagsAreRefused) {
       {1252, 0, "abc", -2, w, 8, ERROR_INVALID_PARAMETER},
       {1252, 0, "abc", 3, w, -1, ERROR_INVALID_PARAMETER},
       {1252, 0, "abc", 3, nullptr, 8, ERROR_INVALID_PARAMETER},
-      {1252, 0, b, 3, reinterpret_cast<WCHAR*>(b), 4, ERROR_INVALID_PARAMETER},  // same buffer
+      {1252, 0, b, 3, reinterpret_cast<WCHAR *>(b), 4, ERROR_INVALID_PARAMETER},  // same buffer
       {850, 0, "abc", 3, w, 8, ERROR_INVALID_PARAMETER},
       {CP_MACCP, 0, "abc", 3, w, 8, ERROR_INVALID_PARAMETER},
       {1252, MB_COMPOSITE, "abc", 3, w, 8, ERROR_INVALID_FLAGS},
@@ -437,7 +444,7 @@ TEST_F(CodePageTest, BadArgumentsAndFlagsAreRefused) {
       {1252, 0x100, "abc", 3, w, 8, ERROR_INVALID_FLAGS},
       {CP_UTF8, MB_PRECOMPOSED, "abc", 3, w, 8, ERROR_INVALID_FLAGS},
   };
-  for (const MbCase& c : mb) {
+  for (const MbCase &c : mb) {
     SetLastError(0);
     EXPECT_EQ(MultiByteToWideChar(c.cp, c.flags, c.src, c.cb, c.dst, c.cch), 0) << c.cp << " " << c.cb;
     EXPECT_EQ(GetLastError(), c.error) << c.cp << " " << c.flags << " " << c.cb;
@@ -445,9 +452,9 @@ TEST_F(CodePageTest, BadArgumentsAndFlagsAreRefused) {
   struct WcCase {
     UINT cp;
     DWORD flags;
-    const WCHAR* src;
+    const WCHAR *src;
     int cch;
-    char* dst;
+    char *dst;
     int cb;
     DWORD error;
   } wc[] = {
@@ -462,28 +469,28 @@ TEST_F(CodePageTest, BadArgumentsAndFlagsAreRefused) {
       {932, 0x8000, u"abc", 3, b, 8, ERROR_INVALID_FLAGS},
       {CP_UTF8, WC_NO_BEST_FIT_CHARS, u"abc", 3, b, 8, ERROR_INVALID_FLAGS},
   };
-  for (const WcCase& c : wc) {
+  for (const WcCase &c : wc) {
     SetLastError(0);
     EXPECT_EQ(WideCharToMultiByte(c.cp, c.flags, c.src, c.cch, c.dst, c.cb, nullptr, nullptr), 0) << c.cp;
     EXPECT_EQ(GetLastError(), c.error) << c.cp << " " << c.flags << " " << c.cch;
   }
 }
 
-TEST_F(CodePageTest, LeadBytesAndValidCodePages) {
+TEST_F(CodePageTest, LeadBytesAndValidCodePages)
+{
   struct Case {
     BYTE b;
     BOOL lead932;
-  } cases[] = {{0x00, FALSE}, {0x40, FALSE}, {0x80, FALSE}, {0x81, TRUE}, {0x9F, TRUE}, {0xA0, FALSE},
-               {0xA1, FALSE}, {0xDF, FALSE}, {0xE0, TRUE},  {0xEF, TRUE}, {0xFC, TRUE}, {0xFD, FALSE},
-               {0xFF, FALSE}};
-  for (const Case& c : cases) {
+  } cases[] = {{0x00, FALSE}, {0x40, FALSE}, {0x80, FALSE}, {0x81, TRUE}, {0x9F, TRUE},  {0xA0, FALSE}, {0xA1, FALSE},
+               {0xDF, FALSE}, {0xE0, TRUE},  {0xEF, TRUE},  {0xFC, TRUE}, {0xFD, FALSE}, {0xFF, FALSE}};
+  for (const Case &c : cases) {
     EXPECT_EQ(IsDBCSLeadByteEx(932, c.b), c.lead932) << std::hex << int(c.b);
     EXPECT_FALSE(IsDBCSLeadByteEx(1252, c.b));
     EXPECT_FALSE(IsDBCSLeadByteEx(CP_UTF8, c.b));
     EXPECT_FALSE(IsDBCSLeadByte(c.b)) << "1252 is active";
   }
   ASSERT_TRUE(PlatSetAnsiCodePage(932));
-  for (const Case& c : cases) EXPECT_EQ(IsDBCSLeadByte(c.b), c.lead932) << std::hex << int(c.b);
+  for (const Case &c : cases) EXPECT_EQ(IsDBCSLeadByte(c.b), c.lead932) << std::hex << int(c.b);
   SetLastError(0);
   EXPECT_FALSE(IsDBCSLeadByteEx(850, 0x81));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
@@ -505,7 +512,8 @@ TEST_F(CodePageTest, LeadBytesAndValidCodePages) {
   EXPECT_FALSE(GetCPInfo(850, &info));
 }
 
-TEST_F(CodePageTest, CharNextAndCharPrevStepOverDoubleByteCharacters) {
+TEST_F(CodePageTest, CharNextAndCharPrevStepOverDoubleByteCharacters)
+{
   const char text[] = "a\x82\xA0\x5C\xB1z";  // a, hiragana a, backslash, katakana a, z
   // In 1252 every byte is a character.
   EXPECT_EQ(CharNextA(text + 1), text + 2);
@@ -513,9 +521,9 @@ TEST_F(CodePageTest, CharNextAndCharPrevStepOverDoubleByteCharacters) {
 
   ASSERT_TRUE(PlatSetAnsiCodePage(932));
   std::vector<int> steps;
-  for (const char* p = text; *p; p = CharNextA(p)) steps.push_back(static_cast<int>(p - text));
+  for (const char *p = text; *p; p = CharNextA(p)) steps.push_back(static_cast<int>(p - text));
   EXPECT_EQ(steps, (std::vector<int>{0, 1, 3, 4, 5}));
-  const char* end = text + strlen(text);
+  const char *end = text + strlen(text);
   EXPECT_EQ(CharNextA(end), end) << "stays on the terminator";
   // Going back from the backslash lands on the lead byte, not on the trail byte.
   EXPECT_EQ(CharPrevA(text, text + 3), text + 1);

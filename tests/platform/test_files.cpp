@@ -12,13 +12,14 @@ namespace {
 constexpr DWORD kSentinel = 0xDEAD;
 }
 
-TEST_F(FilesOpen, DispositionsAgainstExistence) {
+TEST_F(FilesOpen, DispositionsAgainstExistence)
+{
   struct Case {
     DWORD disposition;
     bool exists;
     bool opens;
     DWORD error;          // last error after the call
-    const char* content;  // the file afterwards; nullptr: no file
+    const char *content;  // the file afterwards; nullptr: no file
   } cases[] = {
       {CREATE_NEW, true, false, ERROR_FILE_EXISTS, "old"},
       {CREATE_NEW, false, true, NO_ERROR, ""},
@@ -31,8 +32,8 @@ TEST_F(FilesOpen, DispositionsAgainstExistence) {
       {TRUNCATE_EXISTING, true, true, NO_ERROR, ""},
       {TRUNCATE_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
   };
-  const WCHAR* path = u"C:\\WINDOWS\\Temp\\disp.dat";
-  for (const Case& c : cases) {
+  const WCHAR *path = u"C:\\WINDOWS\\Temp\\disp.dat";
+  for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message() << "disposition " << c.disposition << (c.exists ? " existing" : " missing"));
     unlink(HostPath(path).c_str());
     if (c.exists) Put(path, "old");
@@ -51,10 +52,11 @@ TEST_F(FilesOpen, DispositionsAgainstExistence) {
   }
 }
 
-TEST_F(FilesOpen, RefusesBadNamesAndArguments) {
+TEST_F(FilesOpen, RefusesBadNamesAndArguments)
+{
   Put(u"C:\\WINDOWS\\f.txt", "x");
   struct Case {
-    const WCHAR* path;
+    const WCHAR *path;
     DWORD access;
     DWORD share;
     DWORD disposition;
@@ -77,7 +79,7 @@ TEST_F(FilesOpen, RefusesBadNamesAndArguments) {
       {u"C:\\WINDOWS\\f.txt", GENERIC_READ, 0, TRUNCATE_EXISTING, ERROR_INVALID_PARAMETER},
       {nullptr, GENERIC_READ, 0, OPEN_EXISTING, ERROR_INVALID_PARAMETER},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.path ? Narrow(c.path) : std::string("(null)"));
     SetLastError(kSentinel);
     EXPECT_EQ(Open(c.path, c.access, c.share, c.disposition), INVALID_HANDLE_VALUE);
@@ -87,7 +89,8 @@ TEST_F(FilesOpen, RefusesBadNamesAndArguments) {
   EXPECT_FALSE(Exists(u"C:\\nowhere"));
 }
 
-TEST_F(FilesOpen, ShareModesAmongHandles) {
+TEST_F(FilesOpen, ShareModesAmongHandles)
+{
   const DWORD R = GENERIC_READ, W = GENERIC_WRITE;
   const DWORD SR = FILE_SHARE_READ, SW = FILE_SHARE_WRITE, SD = FILE_SHARE_DELETE;
   struct Case {
@@ -95,20 +98,20 @@ TEST_F(FilesOpen, ShareModesAmongHandles) {
     bool secondOpens;
   } cases[] = {
       {R, SR, R, SR, true},
-      {R, SR, W, SR | SW, false},         // the first does not share writing
-      {W, 0, R, kShareAll, false},        // exclusive
+      {R, SR, W, SR | SW, false},   // the first does not share writing
+      {W, 0, R, kShareAll, false},  // exclusive
       {R, SR | SW, W, SR | SW, true},
-      {W, SR, R, SR, false},              // the second would deny the first's writing
+      {W, SR, R, SR, false},  // the second would deny the first's writing
       {W, SR | SW, R, SR, false},
       {R | W, kShareAll, R | W, kShareAll, true},
-      {R, 0, 0, 0, true},                 // attribute-only opens take no part
+      {R, 0, 0, 0, true},  // attribute-only opens take no part
       {0, 0, R | W, 0, true},
       {DELETE, kShareAll, R, SR, false},  // the second would deny the first's delete access
       {R, SR, DELETE, kShareAll, false},
       {R, SR | SD, DELETE, kShareAll, true},
   };
   Put(u"C:\\WINDOWS\\shared.txt", "data");
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.access1 << "/" << c.share1 << " then " << c.access2 << "/"
                                     << c.share2);
     HANDLE a = Open(u"C:\\WINDOWS\\shared.txt", c.access1, c.share1, OPEN_EXISTING);
@@ -130,8 +133,9 @@ TEST_F(FilesOpen, ShareModesAmongHandles) {
   EXPECT_EQ(Get(u"C:\\WINDOWS\\shared.txt"), "data");
 }
 
-TEST_F(FilesOpen, ReadOnlyFilesRefuseWriting) {
-  const WCHAR* path = u"C:\\WINDOWS\\ro.ini";
+TEST_F(FilesOpen, ReadOnlyFilesRefuseWriting)
+{
+  const WCHAR *path = u"C:\\WINDOWS\\ro.ini";
   Put(path, "keep");
   ASSERT_TRUE(SetFileAttributesW(path, FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(GetFileAttributesW(path), (DWORD)FILE_ATTRIBUTE_READONLY);
@@ -139,10 +143,10 @@ TEST_F(FilesOpen, ReadOnlyFilesRefuseWriting) {
   struct Case {
     DWORD access, disposition;
   } refused[] = {
-      {GENERIC_WRITE, OPEN_EXISTING}, {kRW, OPEN_ALWAYS},          {GENERIC_READ, CREATE_ALWAYS},
-      {kRW, TRUNCATE_EXISTING},       {DELETE, OPEN_EXISTING},     {FILE_APPEND_DATA, OPEN_EXISTING},
+      {GENERIC_WRITE, OPEN_EXISTING}, {kRW, OPEN_ALWAYS},      {GENERIC_READ, CREATE_ALWAYS},
+      {kRW, TRUNCATE_EXISTING},       {DELETE, OPEN_EXISTING}, {FILE_APPEND_DATA, OPEN_EXISTING},
   };
-  for (const Case& c : refused) {
+  for (const Case &c : refused) {
     SetLastError(kSentinel);
     EXPECT_EQ(Open(path, c.access, kShareAll, c.disposition), INVALID_HANDLE_VALUE) << std::hex << c.access;
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
@@ -159,8 +163,9 @@ TEST_F(FilesOpen, ReadOnlyFilesRefuseWriting) {
   EXPECT_TRUE(DeleteFileW(path));
 }
 
-TEST_F(FilesOpen, CreatingReadOnlyGivesAWritableHandle) {
-  const WCHAR* path = u"C:\\WINDOWS\\made-ro.txt";
+TEST_F(FilesOpen, CreatingReadOnlyGivesAWritableHandle)
+{
+  const WCHAR *path = u"C:\\WINDOWS\\made-ro.txt";
   HANDLE h = Open(path, kRW, 0, CREATE_NEW, FILE_ATTRIBUTE_READONLY);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DWORD n = 0;
@@ -172,7 +177,8 @@ TEST_F(FilesOpen, CreatingReadOnlyGivesAWritableHandle) {
   EXPECT_EQ(Open(path, GENERIC_WRITE, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
 }
 
-TEST_F(FilesOpen, NewHostFilesFollowTheUmask) {
+TEST_F(FilesOpen, NewHostFilesFollowTheUmask)
+{
   mode_t mask = umask(022);
   umask(mask);
   HANDLE h = Open(u"C:\\WINDOWS\\new.txt", kRW, 0, CREATE_NEW);
@@ -183,8 +189,9 @@ TEST_F(FilesOpen, NewHostFilesFollowTheUmask) {
   EXPECT_EQ(HostMode(u"C:\\WINDOWS\\NewDir") & 07777, 0777 & ~mask);
 }
 
-TEST_F(FilesOpen, OverwritingAHiddenFileMustAskForHidden) {
-  const WCHAR* path = u"C:\\WINDOWS\\hidden.dat";
+TEST_F(FilesOpen, OverwritingAHiddenFileMustAskForHidden)
+{
+  const WCHAR *path = u"C:\\WINDOWS\\hidden.dat";
   Put(path, "secret");
   ASSERT_TRUE(SetFileAttributesW(path, FILE_ATTRIBUTE_HIDDEN));
   SetLastError(kSentinel);
@@ -198,7 +205,8 @@ TEST_F(FilesOpen, OverwritingAHiddenFileMustAskForHidden) {
   EXPECT_EQ(GetFileAttributesW(path), (DWORD)(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
 }
 
-TEST_F(FilesOpen, DeleteOnCloseRemovesTheFileAtItsLastName) {
+TEST_F(FilesOpen, DeleteOnCloseRemovesTheFileAtItsLastName)
+{
   HANDLE h = Open(u"C:\\WINDOWS\\Temp\\scratch.tmp", kRW, kShareAll, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(Exists(u"C:\\WINDOWS\\Temp\\scratch.tmp"));
@@ -209,7 +217,8 @@ TEST_F(FilesOpen, DeleteOnCloseRemovesTheFileAtItsLastName) {
   EXPECT_FALSE(Exists(u"C:\\WINDOWS\\Temp\\scratch.tmp"));
 }
 
-TEST_F(FilesOpen, ClosedAndForeignHandlesAreRefused) {
+TEST_F(FilesOpen, ClosedAndForeignHandlesAreRefused)
+{
   HANDLE h = Open(u"C:\\WINDOWS\\c.txt", kRW, 0, CREATE_NEW);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(CloseHandle(h));
@@ -220,7 +229,7 @@ TEST_F(FilesOpen, ClosedAndForeignHandlesAreRefused) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
   EXPECT_EQ(n, 0u);
   EXPECT_FALSE(CloseHandle(h));
-  for (HANDLE bad : {(HANDLE)nullptr, INVALID_HANDLE_VALUE, (HANDLE)0x12345}) {
+  for (HANDLE bad : {(HANDLE) nullptr, INVALID_HANDLE_VALUE, (HANDLE)0x12345}) {
     SetLastError(kSentinel);
     EXPECT_FALSE(WriteFile(bad, "x", 1, &n, nullptr));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
@@ -236,7 +245,8 @@ TEST_F(FilesOpen, ClosedAndForeignHandlesAreRefused) {
   FindClose(f);
 }
 
-TEST_F(FilesOpen, AnsiNamesFollowTheActiveCodePage) {
+TEST_F(FilesOpen, AnsiNamesFollowTheActiveCodePage)
+{
   // 0xE9 is e-acute in 1252; 0x83 0x65 0x83 0x58 0x83 0x67 spells "tesuto" in katakana in 932.
   HANDLE h = CreateFileA("C:\\WINDOWS\\caf\xe9.txt", kRW, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -253,7 +263,8 @@ TEST_F(FilesOpen, AnsiNamesFollowTheActiveCodePage) {
 
 // ---------------------------------------------------------------- reading and writing
 
-TEST_F(FilesIo, ReadWriteAndThePointer) {
+TEST_F(FilesIo, ReadWriteAndThePointer)
+{
   HANDLE h = Open(u"C:\\WINDOWS\\io.bin", kRW, 0, CREATE_NEW);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DWORD n = 0;
@@ -291,7 +302,8 @@ TEST_F(FilesIo, ReadWriteAndThePointer) {
   CloseHandle(h);
 }
 
-TEST_F(FilesIo, SixtyFourBitPositions) {
+TEST_F(FilesIo, SixtyFourBitPositions)
+{
   HANDLE h = Open(u"C:\\WINDOWS\\big.bin", kRW, 0, CREATE_NEW);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   LONG high = 1;
@@ -322,7 +334,8 @@ TEST_F(FilesIo, SixtyFourBitPositions) {
   EXPECT_EQ(Get(u"C:\\WINDOWS\\big.bin"), std::string(3, '\0'));
 }
 
-TEST_F(FilesIo, SetEndOfFileCutsAndGrowsAtThePointer) {
+TEST_F(FilesIo, SetEndOfFileCutsAndGrowsAtThePointer)
+{
   Put(u"C:\\WINDOWS\\end.txt", "0123456789");
   HANDLE h = Open(u"C:\\WINDOWS\\end.txt", kRW, 0, OPEN_EXISTING);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -335,7 +348,8 @@ TEST_F(FilesIo, SetEndOfFileCutsAndGrowsAtThePointer) {
   EXPECT_EQ(Get(u"C:\\WINDOWS\\end.txt"), std::string("0123\0\0", 6));
 }
 
-TEST_F(FilesIo, AccessRightsOfTheHandle) {
+TEST_F(FilesIo, AccessRightsOfTheHandle)
+{
   Put(u"C:\\WINDOWS\\acc.txt", "abc");
   char buf[8];
   DWORD n;
@@ -346,7 +360,7 @@ TEST_F(FilesIo, AccessRightsOfTheHandle) {
   ASSERT_NE(w, INVALID_HANDLE_VALUE);
   ASSERT_NE(z, INVALID_HANDLE_VALUE);
   struct Case {
-    const char* what;
+    const char *what;
     BOOL result;
   } cases[] = {
       {"write on a read handle", WriteFile(r, "x", 1, &n, nullptr)},
@@ -356,7 +370,7 @@ TEST_F(FilesIo, AccessRightsOfTheHandle) {
       {"read on an attribute handle", ReadFile(z, buf, 1, &n, nullptr)},
       {"write on an attribute handle", WriteFile(z, "x", 1, &n, nullptr)},
   };
-  for (const Case& c : cases) EXPECT_FALSE(c.result) << c.what;
+  for (const Case &c : cases) EXPECT_FALSE(c.result) << c.what;
   SetLastError(kSentinel);
   EXPECT_FALSE(WriteFile(r, "x", 1, &n, nullptr));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
@@ -371,7 +385,8 @@ TEST_F(FilesIo, AccessRightsOfTheHandle) {
   EXPECT_EQ(Get(u"C:\\WINDOWS\\acc.txt"), "abc");
 }
 
-TEST_F(FilesIo, AppendOnlyHandlesWriteAtTheEnd) {
+TEST_F(FilesIo, AppendOnlyHandlesWriteAtTheEnd)
+{
   Put(u"C:\\WINDOWS\\log.txt", "one\n");
   HANDLE h = Open(u"C:\\WINDOWS\\log.txt", FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_EXISTING);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -382,8 +397,9 @@ TEST_F(FilesIo, AppendOnlyHandlesWriteAtTheEnd) {
   EXPECT_EQ(Get(u"C:\\WINDOWS\\log.txt"), "one\ntwo\n");
 }
 
-TEST_F(FilesIo, InjectedWriteFailureLeavesTheOldBytes) {
-  const WCHAR* path = u"C:\\WINDOWS\\fault.ini";
+TEST_F(FilesIo, InjectedWriteFailureLeavesTheOldBytes)
+{
+  const WCHAR *path = u"C:\\WINDOWS\\fault.ini";
   Put(path, "old bytes");
   HANDLE h = Open(path, kRW, 0, OPEN_EXISTING);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -405,8 +421,9 @@ TEST_F(FilesIo, InjectedWriteFailureLeavesTheOldBytes) {
 
 // ---------------------------------------------------------------- times
 
-TEST_F(FilesIo, TimesRoundTrip) {
-  const WCHAR* path = u"C:\\WINDOWS\\times.ini";
+TEST_F(FilesIo, TimesRoundTrip)
+{
+  const WCHAR *path = u"C:\\WINDOWS\\times.ini";
   Put(path, "t");
   HANDLE h = Open(path, kRW, 0, OPEN_EXISTING);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -416,7 +433,7 @@ TEST_F(FilesIo, TimesRoundTrip) {
       {MakeTime(1980, 1, 1, 0, 0, 0, 0), MakeTime(1969, 7, 20, 20, 17, 40, 0)},
       {MakeTime(2037, 12, 31, 0, 0, 0, 1), MakeTime(1999, 12, 31, 23, 59, 58, 0)},
   };
-  for (const auto& c : cases) {
+  for (const auto &c : cases) {
     FILETIME created = MakeTime(1990, 5, 5, 5, 5, 5, 5);
     ASSERT_TRUE(SetFileTime(h, &created, &c[0], &c[1]));
     FILETIME cr, ac, wr;
@@ -460,25 +477,24 @@ TEST_F(FilesIo, TimesRoundTrip) {
   EXPECT_EQ(st.st_mtim.tv_nsec, 123456700);
 }
 
-TEST_F(FilesIo, CompareFileTimeOrdersBothWords) {
+TEST_F(FilesIo, CompareFileTimeOrdersBothWords)
+{
   struct Case {
     FILETIME a, b;
     LONG expect;
   } cases[] = {
-      {{1, 0}, {2, 0}, -1},
-      {{2, 0}, {1, 0}, 1},
-      {{5, 5}, {5, 5}, 0},
-      {{0xFFFFFFFFu, 0}, {0, 1}, -1},  // the high word decides
-      {{0, 2}, {0xFFFFFFFFu, 1}, 1},
-      {{0, 0x80000000u}, {0, 1}, 1},   // unsigned
+      {{1, 0}, {2, 0}, -1},          {{2, 0}, {1, 0}, 1},
+      {{5, 5}, {5, 5}, 0},           {{0xFFFFFFFFu, 0}, {0, 1}, -1},  // the high word decides
+      {{0, 2}, {0xFFFFFFFFu, 1}, 1}, {{0, 0x80000000u}, {0, 1}, 1},   // unsigned
   };
-  for (const Case& c : cases) EXPECT_EQ(CompareFileTime(&c.a, &c.b), c.expect);
+  for (const Case &c : cases) EXPECT_EQ(CompareFileTime(&c.a, &c.b), c.expect);
 }
 
 // ---------------------------------------------------------------- attributes
 
-TEST_F(FilesAttr, AttributesRoundTrip) {
-  const WCHAR* path = u"C:\\WINDOWS\\attr.txt";
+TEST_F(FilesAttr, AttributesRoundTrip)
+{
+  const WCHAR *path = u"C:\\WINDOWS\\attr.txt";
   Put(path, "a");
   struct Case {
     DWORD set, get;
@@ -493,7 +509,7 @@ TEST_F(FilesAttr, AttributesRoundTrip) {
       {FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_ARCHIVE, FILE_ATTRIBUTE_ARCHIVE},
       {0, FILE_ATTRIBUTE_NORMAL},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     EXPECT_TRUE(SetFileAttributesW(path, c.set)) << std::hex << c.set;
     EXPECT_EQ(GetFileAttributesW(path), c.get) << std::hex << c.set;
   }
@@ -510,9 +526,10 @@ TEST_F(FilesAttr, AttributesRoundTrip) {
   EXPECT_EQ(GetFileAttributesW(u"C:\\WINDOWS\\system32\\x.txt"), (DWORD)FILE_ATTRIBUTE_ARCHIVE);
 }
 
-TEST_F(FilesAttr, MissingNamesAnswerInvalidAttributes) {
+TEST_F(FilesAttr, MissingNamesAnswerInvalidAttributes)
+{
   struct Case {
-    const WCHAR* path;
+    const WCHAR *path;
     DWORD error;
   } cases[] = {
       {u"C:\\WINDOWS\\none.txt", ERROR_FILE_NOT_FOUND},
@@ -520,7 +537,7 @@ TEST_F(FilesAttr, MissingNamesAnswerInvalidAttributes) {
       {u"Q:\\none.txt", ERROR_PATH_NOT_FOUND},
       {u"C:\\WINDOWS\\*.txt", ERROR_INVALID_NAME},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SetLastError(kSentinel);
     EXPECT_EQ(GetFileAttributesW(c.path), INVALID_FILE_ATTRIBUTES) << Narrow(c.path);
     EXPECT_EQ(GetLastError(), c.error) << Narrow(c.path);
@@ -536,7 +553,8 @@ TEST_F(FilesAttr, MissingNamesAnswerInvalidAttributes) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(FilesAttr, HandleInformationDescribesTheFile) {
+TEST_F(FilesAttr, HandleInformationDescribesTheFile)
+{
   Put(u"C:\\WINDOWS\\info.txt", "12345");
   HANDLE a = Open(u"C:\\WINDOWS\\info.txt", GENERIC_READ, kShareAll, OPEN_EXISTING);
   HANDLE b = Open(u"C:\\WINDOWS\\INFO.TXT", 0, kShareAll, OPEN_EXISTING);

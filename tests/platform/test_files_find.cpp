@@ -16,7 +16,8 @@ struct Listing {
   std::vector<WIN32_FIND_DATAW> data;
 };
 
-Listing List(const WCHAR* pattern) {
+Listing List(const WCHAR *pattern)
+{
   Listing out;
   WIN32_FIND_DATAW fd;
   SetLastError(kSentinel);
@@ -37,10 +38,11 @@ Listing List(const WCHAR* pattern) {
 using Names = std::vector<std::string>;
 }  // namespace
 
-TEST(FilesWildcard, WindowsMatchingRules) {
+TEST(FilesWildcard, WindowsMatchingRules)
+{
   struct Case {
-    const char16_t* pattern;
-    const char16_t* name;
+    const char16_t *pattern;
+    const char16_t *name;
     bool match;
   } cases[] = {
       {u"*", u"anything.at.all", true},
@@ -78,19 +80,19 @@ TEST(FilesWildcard, WindowsMatchingRules) {
       {u"\u0436*", u"\u0416\u0416", true},  // Cyrillic folds too
       {u"*.ini", u"", false},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(plat::WildcardMatch(c.pattern, c.name), c.match)
-        << Narrow(c.pattern) << " vs " << Narrow(c.name);
+  for (const Case &c : cases)
+    EXPECT_EQ(plat::WildcardMatch(c.pattern, c.name), c.match) << Narrow(c.pattern) << " vs " << Narrow(c.name);
 }
 
-TEST_F(FilesFind, ListsMatchingEntriesInNameOrder) {
+TEST_F(FilesFind, ListsMatchingEntriesInNameOrder)
+{
   Put(u"C:\\Drv\\b.ini", "bb");
   Put(u"C:\\Drv\\A.INI", "a");
   Put(u"C:\\Drv\\c.txt", "ccc");
   Put(u"C:\\Drv\\noext", "");
   std::filesystem::create_directories(HostPath(u"C:\\Drv") + "/Sub");
   struct Case {
-    const WCHAR* pattern;
+    const WCHAR *pattern;
     Names names;
   } cases[] = {
       {u"C:\\Drv\\*.ini", {"A.INI", "b.ini"}},
@@ -102,7 +104,7 @@ TEST_F(FilesFind, ListsMatchingEntriesInNameOrder) {
       {u"c:/drv/C.TXT", {"c.txt"}},
       {u"C:\\DRV", {"Drv"}},  // a folder named without wildcards is its own entry
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     Listing l = List(c.pattern);
     EXPECT_EQ(l.firstError, NO_ERROR) << Narrow(c.pattern);
     EXPECT_EQ(l.names, c.names) << Narrow(c.pattern);
@@ -116,13 +118,14 @@ TEST_F(FilesFind, ListsMatchingEntriesInNameOrder) {
   EXPECT_EQ(List(u"C:b*").names, Names{"b.ini"});
 }
 
-TEST_F(FilesFind, FillsTheFindData) {
+TEST_F(FilesFind, FillsTheFindData)
+{
   Put(u"C:\\Drv\\data.bin", "12345");
   ASSERT_TRUE(SetFileAttributesW(u"C:\\Drv\\data.bin", FILE_ATTRIBUTE_READONLY));
   std::filesystem::create_directories(HostPath(u"C:\\Drv") + "/Folder");
   Listing l = List(u"C:\\Drv\\*");
   ASSERT_EQ(l.names, (Names{".", "..", "data.bin", "Folder"}));
-  const WIN32_FIND_DATAW& file = l.data[2];
+  const WIN32_FIND_DATAW &file = l.data[2];
   EXPECT_EQ(file.dwFileAttributes, (DWORD)FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(file.nFileSizeLow, 5u);
   EXPECT_EQ(file.nFileSizeHigh, 0u);
@@ -138,10 +141,11 @@ TEST_F(FilesFind, FillsTheFindData) {
   SetFileAttributesW(u"C:\\Drv\\data.bin", FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(FilesFind, Errors) {
+TEST_F(FilesFind, Errors)
+{
   Put(u"C:\\Drv\\a.txt", "a");
   struct Case {
-    const WCHAR* pattern;
+    const WCHAR *pattern;
     DWORD error;
   } cases[] = {
       {u"C:\\Drv\\*.ini", ERROR_FILE_NOT_FOUND},
@@ -153,7 +157,7 @@ TEST_F(FilesFind, Errors) {
       {u"", ERROR_PATH_NOT_FOUND},
       {nullptr, ERROR_INVALID_PARAMETER},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     Listing l = List(c.pattern);
     EXPECT_EQ(l.firstError, c.error) << (c.pattern ? Narrow(c.pattern) : "(null)");
     EXPECT_TRUE(l.names.empty());
@@ -179,9 +183,10 @@ TEST_F(FilesFind, Errors) {
   EXPECT_TRUE(CloseHandle(f));
 }
 
-TEST_F(FilesFind, ListingIsASnapshotThatSurvivesDeletes) {
+TEST_F(FilesFind, ListingIsASnapshotThatSurvivesDeletes)
+{
   // The driver deletes entries while it walks a listing.
-  for (const WCHAR* p : {u"C:\\Drv\\1.tmp", u"C:\\Drv\\2.tmp", u"C:\\Drv\\3.tmp"}) Put(p, "t");
+  for (const WCHAR *p : {u"C:\\Drv\\1.tmp", u"C:\\Drv\\2.tmp", u"C:\\Drv\\3.tmp"}) Put(p, "t");
   WIN32_FIND_DATAW fd;
   HANDLE h = FindFirstFileW(u"C:\\Drv\\*.tmp", &fd);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);

@@ -8,7 +8,8 @@ constexpr DWORD kSentinel = 0x1F11E;
 const UINT kLError = static_cast<UINT>(HFILE_ERROR);
 }  // namespace
 
-TEST_F(FilesLegacy, CreateWriteSeekRead) {
+TEST_F(FilesLegacy, CreateWriteSeekRead)
+{
   HFILE f = _lcreat("C:\\WINDOWS\\kvml.ini", 0);
   ASSERT_NE(f, HFILE_ERROR);
   EXPECT_EQ(_lwrite(f, "[Section]\r\n", 11), 11u);
@@ -36,7 +37,8 @@ TEST_F(FilesLegacy, CreateWriteSeekRead) {
   EXPECT_EQ(Get(u"C:\\WINDOWS\\kvml.ini"), "");
 }
 
-TEST_F(FilesLegacy, ZeroByteWriteCutsAtThePointer) {
+TEST_F(FilesLegacy, ZeroByteWriteCutsAtThePointer)
+{
   Put(u"C:\\WINDOWS\\cut.ini", "0123456789");
   HFILE f = _lopen("C:\\WINDOWS\\cut.ini", OF_READWRITE);
   ASSERT_NE(f, HFILE_ERROR);
@@ -61,7 +63,8 @@ TEST_F(FilesLegacy, ZeroByteWriteCutsAtThePointer) {
   EXPECT_EQ(Get(u"C:\\WINDOWS\\cut.ini").size(), 5u);
 }
 
-TEST_F(FilesLegacy, InjectedWriteFailures) {
+TEST_F(FilesLegacy, InjectedWriteFailures)
+{
   Put(u"C:\\WINDOWS\\f.ini", "old contents");
   HFILE f = _lopen("C:\\WINDOWS\\f.ini", OF_READWRITE | OF_SHARE_EXCLUSIVE);
   ASSERT_NE(f, HFILE_ERROR);
@@ -80,7 +83,8 @@ TEST_F(FilesLegacy, InjectedWriteFailures) {
   EXPECT_EQ(Get(u"C:\\WINDOWS\\f.ini"), "old contents");
 }
 
-TEST_F(FilesLegacy, ShareModesOfOpen) {
+TEST_F(FilesLegacy, ShareModesOfOpen)
+{
   Put(u"C:\\WINDOWS\\s.ini", "s");
   struct Case {
     int first, second;
@@ -94,7 +98,7 @@ TEST_F(FilesLegacy, ShareModesOfOpen) {
       {OF_WRITE | OF_SHARE_DENY_READ, OF_READ | OF_SHARE_DENY_NONE, false},
       {OF_WRITE | OF_SHARE_DENY_READ, OF_WRITE | OF_SHARE_DENY_NONE, true},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     HFILE a = _lopen("C:\\WINDOWS\\s.ini", c.first);
     ASSERT_NE(a, HFILE_ERROR) << std::hex << c.first;
     SetLastError(kSentinel);
@@ -108,10 +112,11 @@ TEST_F(FilesLegacy, ShareModesOfOpen) {
   }
 }
 
-TEST_F(FilesLegacy, Errors) {
+TEST_F(FilesLegacy, Errors)
+{
   Put(u"C:\\WINDOWS\\e.ini", "e");
   struct Case {
-    const char* path;
+    const char *path;
     int mode;
     DWORD error;
   } cases[] = {
@@ -122,7 +127,7 @@ TEST_F(FilesLegacy, Errors) {
       {"C:\\WINDOWS", OF_READ, ERROR_ACCESS_DENIED},
       {nullptr, OF_READ, ERROR_INVALID_PARAMETER},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SetLastError(kSentinel);
     EXPECT_EQ(_lopen(c.path, c.mode), HFILE_ERROR) << (c.path ? c.path : "(null)");
     EXPECT_EQ(GetLastError(), c.error) << (c.path ? c.path : "(null)");
@@ -144,7 +149,8 @@ TEST_F(FilesLegacy, Errors) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(FilesLegacy, CreateAttributes) {
+TEST_F(FilesLegacy, CreateAttributes)
+{
   struct Case {
     int attribute;
     DWORD attrs;
@@ -154,7 +160,7 @@ TEST_F(FilesLegacy, CreateAttributes) {
       {2, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE},
       {4, FILE_ATTRIBUTE_ARCHIVE},  // system is not kept
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     HFILE f = _lcreat("C:\\WINDOWS\\attr.ini", c.attribute);
     ASSERT_NE(f, HFILE_ERROR) << c.attribute;
     EXPECT_EQ(_lwrite(f, "x", 1), 1u);  // writable although created read-only
@@ -170,7 +176,8 @@ TEST_F(FilesLegacy, CreateAttributes) {
   }
 }
 
-TEST_F(FilesLegacy, PathsInTheActiveCodePage) {
+TEST_F(FilesLegacy, PathsInTheActiveCodePage)
+{
   Put(u"C:\\WINDOWS\\na\u00efve.ini", "1252");
   HFILE f = _lopen("C:\\WINDOWS\\NA\xcfVE.INI", OF_READ);  // 0xCF is I-diaeresis in 1252
   ASSERT_NE(f, HFILE_ERROR);

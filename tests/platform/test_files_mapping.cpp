@@ -10,14 +10,15 @@ namespace {
 constexpr DWORD kSentinel = 0x3A9;
 }
 
-TEST_F(FilesMapping, ViewsOutliveTheirHandles) {
-  const WCHAR* path = u"C:\\WINDOWS\\desc.txt";
+TEST_F(FilesMapping, ViewsOutliveTheirHandles)
+{
+  const WCHAR *path = u"C:\\WINDOWS\\desc.txt";
   Put(path, "description text");
   HANDLE file = Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   HANDLE map = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
   ASSERT_NE(map, nullptr);
-  const char* view = static_cast<const char*>(MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0));
+  const char *view = static_cast<const char *>(MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0));
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(CloseHandle(map));
   EXPECT_TRUE(CloseHandle(file));
@@ -35,15 +36,16 @@ TEST_F(FilesMapping, ViewsOutliveTheirHandles) {
   CloseHandle(w);
 }
 
-TEST_F(FilesMapping, ReadWriteViewsReachTheFile) {
-  const WCHAR* path = u"C:\\WINDOWS\\rw.bin";
+TEST_F(FilesMapping, ReadWriteViewsReachTheFile)
+{
+  const WCHAR *path = u"C:\\WINDOWS\\rw.bin";
   Put(path, "abcdef");
   HANDLE file = Open(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
   HANDLE map = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
   ASSERT_NE(map, nullptr);
-  char* view = static_cast<char*>(MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, 0));
+  char *view = static_cast<char *>(MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, 0));
   ASSERT_NE(view, nullptr);
-  char* copy = static_cast<char*>(MapViewOfFile(map, FILE_MAP_COPY, 0, 0, 0));
+  char *copy = static_cast<char *>(MapViewOfFile(map, FILE_MAP_COPY, 0, 0, 0));
   ASSERT_NE(copy, nullptr);
   memcpy(view, "ABC", 3);
   copy[5] = 'X';  // private to the copy-on-write view
@@ -59,19 +61,20 @@ TEST_F(FilesMapping, ReadWriteViewsReachTheFile) {
   EXPECT_EQ(Get(path), "ABCdef");
 }
 
-TEST_F(FilesMapping, SizesOffsetsAndAccess) {
-  const WCHAR* path = u"C:\\WINDOWS\\blocks.bin";
+TEST_F(FilesMapping, SizesOffsetsAndAccess)
+{
+  const WCHAR *path = u"C:\\WINDOWS\\blocks.bin";
   std::string bytes(3 * 65536, '\0');
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i / 65536 + 'a');
   Put(path, bytes);
   HANDLE ro = Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
   HANDLE map = CreateFileMappingW(ro, nullptr, PAGE_READONLY, 0, 0, nullptr);
   ASSERT_NE(map, nullptr);
-  const char* second = static_cast<const char*>(MapViewOfFile(map, FILE_MAP_READ, 0, 65536, 100));
+  const char *second = static_cast<const char *>(MapViewOfFile(map, FILE_MAP_READ, 0, 65536, 100));
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(second[0], 'b');
   EXPECT_EQ(second[99], 'b');
-  const char* last = static_cast<const char*>(MapViewOfFile(map, FILE_MAP_READ, 0, 131072, 0));
+  const char *last = static_cast<const char *>(MapViewOfFile(map, FILE_MAP_READ, 0, 131072, 0));
   ASSERT_NE(last, nullptr);
   EXPECT_EQ(last[65535], 'c');
   struct Case {
@@ -79,13 +82,13 @@ TEST_F(FilesMapping, SizesOffsetsAndAccess) {
     SIZE_T size;
     DWORD error;
   } cases[] = {
-      {FILE_MAP_WRITE, 0, 0, ERROR_ACCESS_DENIED},         // a read-only mapping
-      {FILE_MAP_READ, 100, 0, ERROR_MAPPED_ALIGNMENT},     // not on 64 KB
-      {FILE_MAP_READ, 196608, 0, ERROR_ACCESS_DENIED},     // at the end
-      {FILE_MAP_READ, 131072, 65537, ERROR_ACCESS_DENIED}, // past the end
+      {FILE_MAP_WRITE, 0, 0, ERROR_ACCESS_DENIED},          // a read-only mapping
+      {FILE_MAP_READ, 100, 0, ERROR_MAPPED_ALIGNMENT},      // not on 64 KB
+      {FILE_MAP_READ, 196608, 0, ERROR_ACCESS_DENIED},      // at the end
+      {FILE_MAP_READ, 131072, 65537, ERROR_ACCESS_DENIED},  // past the end
       {0, 0, 0, ERROR_INVALID_PARAMETER},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SetLastError(kSentinel);
     EXPECT_EQ(MapViewOfFile(map, c.access, 0, c.offset, c.size), nullptr) << c.offset;
     EXPECT_EQ(GetLastError(), c.error) << c.offset;
@@ -119,7 +122,8 @@ TEST_F(FilesMapping, SizesOffsetsAndAccess) {
   CloseHandle(rw);
 }
 
-TEST_F(FilesMapping, EmptyFilesCannotBeMapped) {
+TEST_F(FilesMapping, EmptyFilesCannotBeMapped)
+{
   Put(u"C:\\WINDOWS\\empty.txt", "");
   HANDLE file = Open(u"C:\\WINDOWS\\empty.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   SetLastError(kSentinel);
@@ -129,13 +133,14 @@ TEST_F(FilesMapping, EmptyFilesCannotBeMapped) {
   CloseHandle(file);
 }
 
-TEST_F(FilesMapping, MappedFilesCannotBeCutOrDeleted) {
-  const WCHAR* path = u"C:\\WINDOWS\\mapped.bin";
+TEST_F(FilesMapping, MappedFilesCannotBeCutOrDeleted)
+{
+  const WCHAR *path = u"C:\\WINDOWS\\mapped.bin";
   Put(path, std::string(100, 'm'));
   HANDLE file = Open(path, GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_EXISTING);
   HANDLE map = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
   ASSERT_NE(map, nullptr);
-  char* view = static_cast<char*>(MapViewOfFile(map, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  char *view = static_cast<char *>(MapViewOfFile(map, FILE_MAP_ALL_ACCESS, 0, 0, 0));
   ASSERT_NE(view, nullptr);
   CloseHandle(map);
   SetFilePointer(file, 10, nullptr, FILE_BEGIN);
@@ -162,11 +167,12 @@ TEST_F(FilesMapping, MappedFilesCannotBeCutOrDeleted) {
   EXPECT_TRUE(DeleteFileW(path));
 }
 
-TEST_F(FilesMapping, MemoryMappingsShareTheirPages) {
+TEST_F(FilesMapping, MemoryMappingsShareTheirPages)
+{
   HANDLE map = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 8192, nullptr);
   ASSERT_NE(map, nullptr);
-  char* a = static_cast<char*>(MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, 0));
-  char* b = static_cast<char*>(MapViewOfFile(map, FILE_MAP_READ, 0, 0, 8192));
+  char *a = static_cast<char *>(MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, 0));
+  char *b = static_cast<char *>(MapViewOfFile(map, FILE_MAP_READ, 0, 0, 8192));
   ASSERT_NE(a, nullptr);
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b[8191], 0);
@@ -181,11 +187,12 @@ TEST_F(FilesMapping, MemoryMappingsShareTheirPages) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(FilesMapping, ResetReleasesLeftoverViews) {
+TEST_F(FilesMapping, ResetReleasesLeftoverViews)
+{
   Put(u"C:\\WINDOWS\\left.bin", "left");
   HANDLE file = Open(u"C:\\WINDOWS\\left.bin", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   HANDLE map = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-  void* view = MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0);
+  void *view = MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0);
   ASSERT_NE(view, nullptr);
   CloseHandle(map);
   CloseHandle(file);

@@ -12,12 +12,13 @@ namespace {
 constexpr DWORD kSentinel = 0xBEEF;
 }
 
-TEST_F(FilesOps, DeleteFile) {
+TEST_F(FilesOps, DeleteFile)
+{
   Put(u"C:\\WINDOWS\\gone.txt", "x");
   EXPECT_TRUE(DeleteFileW(u"c:\\windows\\GONE.TXT"));
   EXPECT_FALSE(Exists(u"C:\\WINDOWS\\gone.txt"));
   struct Case {
-    const WCHAR* path;
+    const WCHAR *path;
     DWORD error;
   } cases[] = {
       {u"C:\\WINDOWS\\gone.txt", ERROR_FILE_NOT_FOUND},
@@ -25,7 +26,7 @@ TEST_F(FilesOps, DeleteFile) {
       {u"C:\\WINDOWS\\system32", ERROR_ACCESS_DENIED},
       {u"C:\\WINDOWS\\*.txt", ERROR_INVALID_NAME},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SetLastError(kSentinel);
     EXPECT_FALSE(DeleteFileW(c.path)) << Narrow(c.path);
     EXPECT_EQ(GetLastError(), c.error) << Narrow(c.path);
@@ -44,9 +45,10 @@ TEST_F(FilesOps, DeleteFile) {
   EXPECT_FALSE(Exists(u"C:\\WINDOWS\\held.txt"));
 }
 
-TEST_F(FilesOps, CopyFileSemantics) {
-  const WCHAR* src = u"C:\\WINDOWS\\src.ini";
-  const WCHAR* dst = u"C:\\WINDOWS\\Temp\\dst.ini";
+TEST_F(FilesOps, CopyFileSemantics)
+{
+  const WCHAR *src = u"C:\\WINDOWS\\src.ini";
+  const WCHAR *dst = u"C:\\WINDOWS\\Temp\\dst.ini";
   struct Case {
     bool targetExists;
     bool targetReadOnly;
@@ -62,7 +64,7 @@ TEST_F(FilesOps, CopyFileSemantics) {
       {true, true, TRUE, false, ERROR_FILE_EXISTS},
   };
   FILETIME srcWrite = MakeTime(2003, 4, 5, 6, 7, 8, 900);
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message() << "exists " << c.targetExists << " ro " << c.targetReadOnly << " fail "
                                     << c.failIfExists);
     Put(src, "source bytes");
@@ -91,7 +93,8 @@ TEST_F(FilesOps, CopyFileSemantics) {
   SetFileAttributesW(dst, FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(FilesOps, CopyFileCarriesAttributesAndRefusesBadCases) {
+TEST_F(FilesOps, CopyFileCarriesAttributesAndRefusesBadCases)
+{
   Put(u"C:\\WINDOWS\\a.txt", "A");
   ASSERT_TRUE(SetFileAttributesW(u"C:\\WINDOWS\\a.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
   ASSERT_TRUE(CopyFileW(u"C:\\WINDOWS\\a.txt", u"C:\\WINDOWS\\b.txt", TRUE));
@@ -100,8 +103,8 @@ TEST_F(FilesOps, CopyFileCarriesAttributesAndRefusesBadCases) {
   EXPECT_EQ(Get(u"C:\\WINDOWS\\b.txt"), "A");
   Put(u"C:\\WINDOWS\\c.txt", "C");
   struct Case {
-    const WCHAR* from;
-    const WCHAR* to;
+    const WCHAR *from;
+    const WCHAR *to;
     DWORD error;
   } cases[] = {
       {u"C:\\WINDOWS\\none.txt", u"C:\\WINDOWS\\x.txt", ERROR_FILE_NOT_FOUND},
@@ -113,7 +116,7 @@ TEST_F(FilesOps, CopyFileCarriesAttributesAndRefusesBadCases) {
       {u"C:\\WINDOWS\\*.txt", u"C:\\WINDOWS\\x.txt", ERROR_INVALID_NAME},
       {u"C:\\WINDOWS\\c.txt", nullptr, ERROR_INVALID_PARAMETER},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(Narrow(c.from) + " -> " + Narrow(c.to));
     SetLastError(kSentinel);
     EXPECT_FALSE(CopyFileW(c.from, c.to, FALSE));
@@ -138,7 +141,8 @@ TEST_F(FilesOps, CopyFileCarriesAttributesAndRefusesBadCases) {
   SetFileAttributesW(u"C:\\WINDOWS\\b.txt", FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(FilesOps, MoveFile) {
+TEST_F(FilesOps, MoveFile)
+{
   Put(u"C:\\WINDOWS\\one.txt", "1");
   Put(u"C:\\WINDOWS\\two.txt", "2");
   FILETIME t = MakeTime(2000, 1, 2, 3, 4, 5, 6);
@@ -172,8 +176,8 @@ TEST_F(FilesOps, MoveFile) {
   SetFileAttributesW(u"C:\\WINDOWS\\ro.txt", FILE_ATTRIBUTE_READONLY);
   Put(u"C:\\WINDOWS\\three.txt", "3");
   struct Case {
-    const WCHAR* from;
-    const WCHAR* to;
+    const WCHAR *from;
+    const WCHAR *to;
     DWORD flags;
     DWORD error;
   } cases[] = {
@@ -185,7 +189,7 @@ TEST_F(FilesOps, MoveFile) {
       {u"C:\\WINDOWS\\three.txt", u"C:\\WINDOWS\\x?.txt", 0, ERROR_INVALID_NAME},
       {u"C:\\WINDOWS\\three.txt", nullptr, 0, ERROR_INVALID_PARAMETER},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(Narrow(c.from) + " -> " + Narrow(c.to));
     SetLastError(kSentinel);
     EXPECT_FALSE(MoveFileExW(c.from, c.to, c.flags));
@@ -203,7 +207,8 @@ TEST_F(FilesOps, MoveFile) {
   SetFileAttributesW(u"C:\\WINDOWS\\ro.txt", FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(FilesOps, MovesBetweenDrivesNeedCopyAllowed) {
+TEST_F(FilesOps, MovesBetweenDrivesNeedCopyAllowed)
+{
   std::filesystem::create_directories(Root() + "/D");
   Put(u"C:\\WINDOWS\\a.txt", "a");
   SetLastError(kSentinel);
@@ -219,11 +224,12 @@ TEST_F(FilesOps, MovesBetweenDrivesNeedCopyAllowed) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_SAME_DEVICE);
 }
 
-TEST_F(FilesOps, Folders) {
+TEST_F(FilesOps, Folders)
+{
   EXPECT_TRUE(CreateDirectoryW(u"C:\\WINDOWS\\New", nullptr));
   EXPECT_EQ(GetFileAttributesW(u"C:\\windows\\new"), (DWORD)FILE_ATTRIBUTE_DIRECTORY);
   struct Case {
-    const WCHAR* path;
+    const WCHAR *path;
     DWORD error;
   } createCases[] = {
       {u"C:\\WINDOWS\\NEW", ERROR_ALREADY_EXISTS},
@@ -231,7 +237,7 @@ TEST_F(FilesOps, Folders) {
       {u"C:\\a\\b\\c", ERROR_PATH_NOT_FOUND},
       {u"C:\\WINDOWS\\n*w", ERROR_INVALID_NAME},
   };
-  for (const Case& c : createCases) {
+  for (const Case &c : createCases) {
     SetLastError(kSentinel);
     EXPECT_FALSE(CreateDirectoryW(c.path, nullptr)) << Narrow(c.path);
     EXPECT_EQ(GetLastError(), c.error) << Narrow(c.path);
@@ -244,7 +250,7 @@ TEST_F(FilesOps, Folders) {
       {u"C:\\nowhere\\Old", ERROR_PATH_NOT_FOUND},
       {u"C:\\", ERROR_ACCESS_DENIED},
   };
-  for (const Case& c : removeCases) {
+  for (const Case &c : removeCases) {
     SetLastError(kSentinel);
     EXPECT_FALSE(RemoveDirectoryW(c.path)) << Narrow(c.path);
     EXPECT_EQ(GetLastError(), c.error) << Narrow(c.path);
@@ -254,12 +260,13 @@ TEST_F(FilesOps, Folders) {
   EXPECT_FALSE(Exists(u"C:\\WINDOWS\\New"));
 }
 
-TEST_F(FilesOps, FullPathNames) {
+TEST_F(FilesOps, FullPathNames)
+{
   ASSERT_TRUE(SetCurrentDirectoryW(u"C:\\WINDOWS"));
   struct Case {
-    const WCHAR* in;
-    const WCHAR* full;
-    const WCHAR* filePart;  // nullptr: none
+    const WCHAR *in;
+    const WCHAR *full;
+    const WCHAR *filePart;  // nullptr: none
   } cases[] = {
       {u"kvml.ini", u"C:\\WINDOWS\\kvml.ini", u"kvml.ini"},
       {u"..\\boot.ini", u"C:\\boot.ini", u"boot.ini"},
@@ -269,7 +276,7 @@ TEST_F(FilesOps, FullPathNames) {
       {u"\\x\\*.ini", u"C:\\x\\*.ini", u"*.ini"},
       {u"D:y.txt", u"D:\\y.txt", u"y.txt"},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(Narrow(c.in));
     WCHAR buf[MAX_PATH];
     LPWSTR part = reinterpret_cast<LPWSTR>(1);
@@ -289,9 +296,10 @@ TEST_F(FilesOps, FullPathNames) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(FilesOps, ShortAndLongNamesAreTheNamesGiven) {
+TEST_F(FilesOps, ShortAndLongNamesAreTheNamesGiven)
+{
   Put(u"C:\\Program Files\\Long Folder Name\\long file name.txt", "x");
-  const WCHAR* path = u"C:\\Program Files\\Long Folder Name\\long file name.txt";
+  const WCHAR *path = u"C:\\Program Files\\Long Folder Name\\long file name.txt";
   WCHAR buf[MAX_PATH];
   DWORD len = static_cast<DWORD>(std::u16string(path).size());
   EXPECT_EQ(GetShortPathNameW(path, buf, MAX_PATH), len);
@@ -310,7 +318,8 @@ TEST_F(FilesOps, ShortAndLongNamesAreTheNamesGiven) {
   EXPECT_EQ(std::u16string(inPlace.data()), path);
 }
 
-TEST_F(FilesOps, DiskFreeSpace) {
+TEST_F(FilesOps, DiskFreeSpace)
+{
   ULARGE_INTEGER avail, total, free;
   ASSERT_TRUE(GetDiskFreeSpaceExW(u"C:\\WINDOWS\\", &avail, &total, &free));
   EXPECT_GT(total.QuadPart, 0u);

@@ -13,17 +13,19 @@ using LocaleTest = MachineTest;
 
 namespace {
 
-std::string InfoW(LCID lcid, LCTYPE type) {
+std::string InfoW(LCID lcid, LCTYPE type)
+{
   WCHAR buf[128];
   int n = GetLocaleInfoW(lcid, type, buf, 128);
   if (n <= 0) return "<fail " + std::to_string(GetLastError()) + ">";
   EXPECT_EQ(static_cast<size_t>(n), std::char_traits<char16_t>::length(buf) + 1);
   std::string out;
-  for (const WCHAR* p = buf; *p; ++p) out += *p < 0x80 ? static_cast<char>(*p) : '?';
+  for (const WCHAR *p = buf; *p; ++p) out += *p < 0x80 ? static_cast<char>(*p) : '?';
   return out;
 }
 
-DWORD InfoNumber(LCID lcid, LCTYPE type) {
+DWORD InfoNumber(LCID lcid, LCTYPE type)
+{
   DWORD v = 0xDEADBEEF;
   EXPECT_EQ(GetLocaleInfoW(lcid, type | LOCALE_RETURN_NUMBER, reinterpret_cast<LPWSTR>(&v), 2), 2);
   return v;
@@ -31,14 +33,14 @@ DWORD InfoNumber(LCID lcid, LCTYPE type) {
 
 struct LocaleCase {
   LCID lcid;
-  const char* country;  // LOCALE_ICOUNTRY
-  const char* measure;  // LOCALE_IMEASURE
-  const char* engLang;
-  const char* abbrev;
+  const char *country;  // LOCALE_ICOUNTRY
+  const char *measure;  // LOCALE_IMEASURE
+  const char *engLang;
+  const char *abbrev;
   DWORD ansiCp;
-  const char* iso639;
-  const char* iso3166;
-  const char* decimal;
+  const char *iso639;
+  const char *iso3166;
+  const char *decimal;
 };
 
 const LocaleCase kLocales[] = {
@@ -62,7 +64,8 @@ const LocaleCase kLocales[] = {
 
 }  // namespace
 
-TEST_F(LocaleTest, DefaultIsEnglishUnitedStates) {
+TEST_F(LocaleTest, DefaultIsEnglishUnitedStates)
+{
   EXPECT_EQ(GetUserDefaultLCID(), 0x0409u);
   EXPECT_EQ(GetSystemDefaultLCID(), 0x0409u);
   EXPECT_EQ(GetUserDefaultLangID(), 0x0409);
@@ -72,8 +75,9 @@ TEST_F(LocaleTest, DefaultIsEnglishUnitedStates) {
   EXPECT_EQ(GetThreadLocale(), 0x0409u);
 }
 
-TEST_F(LocaleTest, LocaleTableValues) {
-  for (const LocaleCase& c : kLocales) {
+TEST_F(LocaleTest, LocaleTableValues)
+{
+  for (const LocaleCase &c : kLocales) {
     SCOPED_TRACE(testing::Message() << std::hex << c.lcid);
     EXPECT_EQ(InfoW(c.lcid, LOCALE_ICOUNTRY), c.country);
     EXPECT_EQ(InfoW(c.lcid, LOCALE_IMEASURE), c.measure);
@@ -90,7 +94,8 @@ TEST_F(LocaleTest, LocaleTableValues) {
   }
 }
 
-TEST_F(LocaleTest, MoreValuesOfOneLocale) {
+TEST_F(LocaleTest, MoreValuesOfOneLocale)
+{
   EXPECT_EQ(InfoW(0x0407, LOCALE_ILANGUAGE), "0407");
   EXPECT_EQ(InfoW(0x0407, LOCALE_SENGCOUNTRY), "Germany");
   EXPECT_EQ(InfoW(0x0407, LOCALE_SABBREVCTRYNAME), "DEU");
@@ -107,7 +112,8 @@ TEST_F(LocaleTest, MoreValuesOfOneLocale) {
   EXPECT_EQ(std::u16string(buf), u"\u65E5\u672C\u8A9E");
 }
 
-TEST_F(LocaleTest, DefaultAndNeutralLocaleNames) {
+TEST_F(LocaleTest, DefaultAndNeutralLocaleNames)
+{
   ASSERT_TRUE(PlatSetLocale(0x0411, 0x0407, 0x0411));
   EXPECT_EQ(InfoW(LOCALE_USER_DEFAULT, LOCALE_SENGLANGUAGE), "Japanese");
   EXPECT_EQ(InfoW(LOCALE_NEUTRAL, LOCALE_SENGLANGUAGE), "Japanese");
@@ -117,7 +123,8 @@ TEST_F(LocaleTest, DefaultAndNeutralLocaleNames) {
   EXPECT_EQ(InfoW(MAKELANGID(LANG_CHINESE, SUBLANG_NEUTRAL), LOCALE_SISO3166CTRYNAME), "CN");
 }
 
-TEST_F(LocaleTest, SizeProtocol) {
+TEST_F(LocaleTest, SizeProtocol)
+{
   // Count 0 asks for the size, terminator included; the buffer is not touched.
   WCHAR buf[8];
   buf[0] = u'#';
@@ -144,19 +151,20 @@ TEST_F(LocaleTest, SizeProtocol) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(LocaleTest, BadLocalesAndTypes) {
+TEST_F(LocaleTest, BadLocalesAndTypes)
+{
   struct {
     LCID lcid;
     LCTYPE type;
     DWORD error;
   } cases[] = {
-      {0x0401, LOCALE_SENGLANGUAGE, ERROR_INVALID_PARAMETER},      // not in the table
-      {0x7777, LOCALE_SENGLANGUAGE, ERROR_INVALID_PARAMETER},      // no such language
-      {0x00010409, LOCALE_SENGLANGUAGE, ERROR_INVALID_PARAMETER},  // alternate sort order
-      {0x0409, 0x7FFF, ERROR_INVALID_FLAGS},                       // unknown LCTYPE
+      {0x0401, LOCALE_SENGLANGUAGE, ERROR_INVALID_PARAMETER},                     // not in the table
+      {0x7777, LOCALE_SENGLANGUAGE, ERROR_INVALID_PARAMETER},                     // no such language
+      {0x00010409, LOCALE_SENGLANGUAGE, ERROR_INVALID_PARAMETER},                 // alternate sort order
+      {0x0409, 0x7FFF, ERROR_INVALID_FLAGS},                                      // unknown LCTYPE
       {0x0409, LOCALE_SENGLANGUAGE | LOCALE_RETURN_NUMBER, ERROR_INVALID_FLAGS},  // text as a number
   };
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     WCHAR buf[32];
     SetLastError(0);
     EXPECT_EQ(GetLocaleInfoW(c.lcid, c.type, buf, 32), 0) << std::hex << c.lcid << " " << c.type;
@@ -165,7 +173,8 @@ TEST_F(LocaleTest, BadLocalesAndTypes) {
   EXPECT_FALSE(IsValidLocale(0x0401, LCID_SUPPORTED));
 }
 
-TEST_F(LocaleTest, AnsiFormUsesTheLocaleCodePage) {
+TEST_F(LocaleTest, AnsiFormUsesTheLocaleCodePage)
+{
   char buf[32];
   ASSERT_EQ(GetLocaleInfoA(0x0409, LOCALE_SENGLANGUAGE, buf, 32), 8);
   EXPECT_STREQ(buf, "English");
@@ -175,7 +184,9 @@ TEST_F(LocaleTest, AnsiFormUsesTheLocaleCodePage) {
   EXPECT_STREQ(buf, "\x93\xFA\x96\x7B\x8C\xEA");
   // "français" in 1252.
   ASSERT_EQ(GetLocaleInfoA(0x040C, LOCALE_SNATIVELANGNAME, buf, 32), 9);
-  EXPECT_STREQ(buf, "fran\xE7" "ais");
+  EXPECT_STREQ(buf,
+               "fran\xE7"
+               "ais");
   // In the active code page on request: Japanese has no 1252 form.
   ASSERT_EQ(GetLocaleInfoA(0x0411, LOCALE_SNATIVELANGNAME | LOCALE_USE_CP_ACP, buf, 32), 4);
   EXPECT_STREQ(buf, "???");
@@ -184,7 +195,8 @@ TEST_F(LocaleTest, AnsiFormUsesTheLocaleCodePage) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
 }
 
-TEST_F(LocaleTest, SetLocaleChangesEveryDefault) {
+TEST_F(LocaleTest, SetLocaleChangesEveryDefault)
+{
   ASSERT_TRUE(PlatSetLocale(0x0407, 0x0411, 0x040C));
   EXPECT_EQ(GetUserDefaultLCID(), 0x0407u);
   EXPECT_EQ(GetUserDefaultLangID(), 0x0407);
@@ -207,7 +219,8 @@ TEST_F(LocaleTest, SetLocaleChangesEveryDefault) {
   EXPECT_EQ(GetUserDefaultUILanguage(), 0x0409);
 }
 
-TEST_F(LocaleTest, ThreadLocaleIsPerThread) {
+TEST_F(LocaleTest, ThreadLocaleIsPerThread)
+{
   ASSERT_TRUE(SetThreadLocale(0x0411));
   EXPECT_EQ(GetThreadLocale(), 0x0411u);
   EXPECT_FALSE(SetThreadLocale(0x0401));
@@ -221,7 +234,8 @@ TEST_F(LocaleTest, ThreadLocaleIsPerThread) {
   EXPECT_EQ(GetThreadLocale(), 0x0409u);
 }
 
-TEST_F(LocaleTest, ComputerNameSizeProtocol) {
+TEST_F(LocaleTest, ComputerNameSizeProtocol)
+{
   WCHAR buf[MAX_COMPUTERNAME_LENGTH + 1];
   DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
   ASSERT_TRUE(GetComputerNameW(buf, &size));
@@ -242,7 +256,8 @@ TEST_F(LocaleTest, ComputerNameSizeProtocol) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(LocaleTest, UserNameSizeProtocol) {
+TEST_F(LocaleTest, UserNameSizeProtocol)
+{
   WCHAR buf[UNLEN + 1];
   DWORD size = UNLEN + 1;
   ASSERT_TRUE(GetUserNameW(buf, &size));

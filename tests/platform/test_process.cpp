@@ -17,7 +17,8 @@ class ProcessTest : public MachineTest {
  protected:
   // Starts a program with the usual arguments; the command line is copied, as
   // CreateProcessW may write into it.
-  BOOL Start(LPCWSTR app, const std::u16string* cmd, LPCWSTR dir = nullptr, DWORD flags = 0) {
+  BOOL Start(LPCWSTR app, const std::u16string *cmd, LPCWSTR dir = nullptr, DWORD flags = 0)
+  {
     std::u16string line = cmd ? *cmd : u"";
     STARTUPINFOW si = {};
     si.cb = sizeof si;
@@ -26,11 +27,13 @@ class ProcessTest : public MachineTest {
     pi_ = PROCESS_INFORMATION{};
     return CreateProcessW(app, cmd ? line.data() : nullptr, nullptr, nullptr, FALSE, flags, nullptr, dir, &si, &pi_);
   }
-  void CloseBoth() {
+  void CloseBoth()
+  {
     EXPECT_TRUE(CloseHandle(pi_.hThread));
     EXPECT_TRUE(CloseHandle(pi_.hProcess));
   }
-  static PLAT_PROCESS_RECORD Last() {
+  static PLAT_PROCESS_RECORD Last()
+  {
     PLAT_PROCESS_RECORD r = {};
     DWORD n = PlatProcessRecordCount();
     EXPECT_GT(n, 0u);
@@ -38,7 +41,8 @@ class ProcessTest : public MachineTest {
     return r;
   }
   static std::string Str(LPCWSTR s) { return s ? Narrow(s) : "(null)"; }
-  DWORD ExitCode() {
+  DWORD ExitCode()
+  {
     DWORD code = 12345;
     EXPECT_TRUE(GetExitCodeProcess(pi_.hProcess, &code));
     return code;
@@ -50,7 +54,8 @@ class ProcessTest : public MachineTest {
 
 // ---------------------------------------------------------------- the current process
 
-TEST_F(ProcessTest, TheCurrentProcessAndThread) {
+TEST_F(ProcessTest, TheCurrentProcessAndThread)
+{
   EXPECT_EQ(GetCurrentProcess(), reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)));
   EXPECT_EQ(GetCurrentThread(), reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2)));
   EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
@@ -72,7 +77,8 @@ TEST_F(ProcessTest, TheCurrentProcessAndThread) {
 
 // ---------------------------------------------------------------- recorded programs
 
-TEST_F(ProcessTest, CreateProcessIsRecordedAndEndsAtOnce) {
+TEST_F(ProcessTest, CreateProcessIsRecordedAndEndsAtOnce)
+{
   WriteHostFile(HostPath(u"C:\\Drv\\setup.exe"), "MZ");
   std::u16string cmd = u"\"C:\\Drv\\setup.exe\" /s";
   const size_t handles = plat::HandleCount();
@@ -115,12 +121,13 @@ TEST_F(ProcessTest, CreateProcessIsRecordedAndEndsAtOnce) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
-TEST_F(ProcessTest, CreateProcessFailuresAreRecordedToo) {
+TEST_F(ProcessTest, CreateProcessFailuresAreRecordedToo)
+{
   WriteHostFile(HostPath(u"C:\\Drv\\setup.exe"), "MZ");
   std::u16string empty;
   struct Case {
     LPCWSTR app;
-    const WCHAR* cmd;
+    const WCHAR *cmd;
     LPCWSTR dir;
     DWORD error;
   } cases[] = {
@@ -133,7 +140,7 @@ TEST_F(ProcessTest, CreateProcessFailuresAreRecordedToo) {
       {nullptr, nullptr, nullptr, ERROR_INVALID_PARAMETER},
   };
   DWORD n = 0;
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(Str(c.app) + " / " + Str(c.cmd));
     std::u16string cmd = c.cmd ? c.cmd : u"";
     SetLastError(0);
@@ -146,7 +153,8 @@ TEST_F(ProcessTest, CreateProcessFailuresAreRecordedToo) {
   }
   STARTUPINFOW si = {};
   SetLastError(0);
-  EXPECT_FALSE(CreateProcessW(u"C:\\Drv\\setup.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, nullptr));
+  EXPECT_FALSE(
+      CreateProcessW(u"C:\\Drv\\setup.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   PlatProcessRecordClear();
   EXPECT_EQ(PlatProcessRecordCount(), 0u);
@@ -154,7 +162,8 @@ TEST_F(ProcessTest, CreateProcessFailuresAreRecordedToo) {
   EXPECT_FALSE(PlatProcessRecordGet(0, &r));
 }
 
-TEST_F(ProcessTest, TheProgramOfACommandLine) {
+TEST_F(ProcessTest, TheProgramOfACommandLine)
+{
   ASSERT_TRUE(PlatModuleSetMainPath(u"C:\\App\\host.exe"));
   WriteHostFile(HostPath(u"C:\\Program Files\\Tool\\run.exe"), "MZ");
   WriteHostFile(HostPath(u"C:\\WINDOWS\\system32\\tool.exe"), "MZ");
@@ -165,8 +174,8 @@ TEST_F(ProcessTest, TheProgramOfACommandLine) {
   WriteHostFile(HostPath(u"C:\\WINDOWS\\system32\\prog.com"), "MZ");
   ASSERT_TRUE(SetCurrentDirectoryW(u"C:\\Work"));
   struct Case {
-    const WCHAR* cmd;
-    const char* program;
+    const WCHAR *cmd;
+    const char *program;
   } cases[] = {
       {u"\"C:\\Program Files\\Tool\\run.exe\" -x", "C:\\Program Files\\Tool\\run.exe"},
       {u"C:\\Program Files\\Tool\\run.exe -x", "C:\\Program Files\\Tool\\run.exe"},  // blanks tried in turn
@@ -178,7 +187,7 @@ TEST_F(ProcessTest, TheProgramOfACommandLine) {
       {u"prog.com arg", "C:\\WINDOWS\\system32\\prog.com"},
       {u"..\\Program Files\\Tool\\run.exe", "C:\\Program Files\\Tool\\run.exe"},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(Narrow(c.cmd));
     std::u16string cmd = c.cmd;
     ASSERT_TRUE(Start(nullptr, &cmd));
@@ -192,7 +201,8 @@ TEST_F(ProcessTest, TheProgramOfACommandLine) {
 
 // ---------------------------------------------------------------- ShellExecuteW
 
-TEST_F(ProcessTest, ShellExecuteIsRecorded) {
+TEST_F(ProcessTest, ShellExecuteIsRecorded)
+{
   WriteHostFile(HostPath(u"C:\\Drv\\op_guide\\int\\index.htm"), "<html>");
   struct Case {
     LPCWSTR op;
@@ -200,7 +210,7 @@ TEST_F(ProcessTest, ShellExecuteIsRecorded) {
     LPCWSTR params;
     LPCWSTR dir;
     bool ok;
-    const char* program;
+    const char *program;
   } cases[] = {
       {u"open", u"C:\\Drv\\op_guide\\int\\index.htm", nullptr, nullptr, true, "C:\\Drv\\op_guide\\int\\index.htm"},
       {nullptr, u"index.htm", u"-a", u"C:\\Drv\\op_guide\\int", true, "C:\\Drv\\op_guide\\int\\index.htm"},
@@ -211,7 +221,7 @@ TEST_F(ProcessTest, ShellExecuteIsRecorded) {
       {u"open", nullptr, nullptr, nullptr, false, ""},
   };
   DWORD n = 0;
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(Str(c.file));
     HINSTANCE h = ShellExecuteW(NULL, c.op, c.file, c.params, c.dir, SW_SHOWNORMAL);
     uintptr_t v = reinterpret_cast<uintptr_t>(h);
@@ -235,7 +245,8 @@ TEST_F(ProcessTest, ShellExecuteIsRecorded) {
 
 // ---------------------------------------------------------------- programs run on the host
 
-TEST_F(ProcessTest, AMappedProgramRunsOnTheHost) {
+TEST_F(ProcessTest, AMappedProgramRunsOnTheHost)
+{
   ASSERT_TRUE(PlatProcessRunOnHost(u"C:\\Tools\\sh.exe", "/bin/sh"));
   WriteHostFile(HostPath(u"C:\\Work\\keep.txt"), "");
   // Arguments are split by the Win32 rules: quotes group, \" is a quote, "" inside
@@ -253,7 +264,8 @@ TEST_F(ProcessTest, AMappedProgramRunsOnTheHost) {
   CloseBoth();
 }
 
-TEST_F(ProcessTest, ARunningProgramCanBeWaitedForAndTerminated) {
+TEST_F(ProcessTest, ARunningProgramCanBeWaitedForAndTerminated)
+{
   ASSERT_TRUE(PlatProcessRunOnHost(u"C:\\Tools\\block.exe", "/bin/sh"));
   // The child would run for an hour: it ends only when terminated.
   std::u16string cmd = u"block.exe -c \"exec sleep 3600\"";
@@ -277,7 +289,8 @@ TEST_F(ProcessTest, ARunningProgramCanBeWaitedForAndTerminated) {
   EXPECT_EQ(plat::ProcessWait(nullptr, 0), 0xFFFFFFFFu);
 }
 
-TEST_F(ProcessTest, HostMappingsAndRecordsEndWithTheTest) {
+TEST_F(ProcessTest, HostMappingsAndRecordsEndWithTheTest)
+{
   ASSERT_TRUE(PlatProcessRunOnHost(u"C:\\Tools\\sh.exe", "/bin/sh"));
   std::u16string cmd = u"C:\\Tools\\sh.exe -c \"exit 0\"";
   ASSERT_TRUE(Start(nullptr, &cmd));

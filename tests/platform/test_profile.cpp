@@ -52,10 +52,11 @@ const char kSample[] =
     "Plain=second occurrence\r\n"
     "Only2=x\r\n";
 
-std::u16string W(const char* s) { return U16(s); }
+std::u16string W(const char *s) { return U16(s); }
 
 // Splits the first n characters of a list answer at its NULs.
-std::vector<std::u16string> SplitAnswer(const WCHAR* buf, DWORD n) {
+std::vector<std::u16string> SplitAnswer(const WCHAR *buf, DWORD n)
+{
   std::vector<std::u16string> out;
   std::u16string cur;
   for (DWORD i = 0; i < n; ++i) {
@@ -69,31 +70,33 @@ std::vector<std::u16string> SplitAnswer(const WCHAR* buf, DWORD n) {
   return out;
 }
 
-std::vector<std::u16string> Strings(std::initializer_list<const char*> l) {
+std::vector<std::u16string> Strings(std::initializer_list<const char *> l)
+{
   std::vector<std::u16string> out;
-  for (auto* s : l) out.push_back(U16(s));
+  for (auto *s : l) out.push_back(U16(s));
   return out;
 }
 
 class ProfileTest : public MachineTest {
  protected:
   // Host path of a file in the Windows folder.
-  std::string WinFile(const char* name) const { return HostPath((u"C:\\WINDOWS\\" + W(name)).c_str()); }
+  std::string WinFile(const char *name) const { return HostPath((u"C:\\WINDOWS\\" + W(name)).c_str()); }
 
   // Reads a value through GetPrivateProfileStringW with a roomy buffer.
-  std::u16string Get(const WCHAR* app, const WCHAR* key, const WCHAR* def, const WCHAR* file,
-                     DWORD* ret = nullptr) {
+  std::u16string Get(const WCHAR *app, const WCHAR *key, const WCHAR *def, const WCHAR *file, DWORD *ret = nullptr)
+  {
     WCHAR buf[512];
     DWORD r = GetPrivateProfileStringW(app, key, def, buf, 512, file);
     if (ret) *ret = r;
     return std::u16string(buf, r);
   }
 
-  std::vector<std::string> FolderEntries(const std::string& dir) const {
+  std::vector<std::string> FolderEntries(const std::string &dir) const
+  {
     std::vector<std::string> out;
-    DIR* d = opendir(dir.c_str());
+    DIR *d = opendir(dir.c_str());
     if (!d) return out;
-    while (auto* e = readdir(d))
+    while (auto *e = readdir(d))
       if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..")) out.push_back(e->d_name);
     closedir(d);
     return out;
@@ -102,13 +105,14 @@ class ProfileTest : public MachineTest {
 
 // ---------------------------------------------------------------- reads
 
-TEST_F(ProfileTest, ReadsValuesByWindowsRules) {
+TEST_F(ProfileTest, ReadsValuesByWindowsRules)
+{
   WriteHostFile(WinFile("sample.ini"), kSample);
   struct Case {
-    const WCHAR* app;
-    const WCHAR* key;
-    const WCHAR* def;
-    const char16_t* want;
+    const WCHAR *app;
+    const WCHAR *key;
+    const WCHAR *def;
+    const char16_t *want;
     DWORD error;  // ERROR_SUCCESS when the key was found
   } cases[] = {
       {u"General", u"Plain", u"d", u"value", ERROR_SUCCESS},
@@ -154,7 +158,7 @@ TEST_F(ProfileTest, ReadsValuesByWindowsRules) {
       {u"General", u"Missing", u"  dflt \t  ", u"  dflt \t", ERROR_FILE_NOT_FOUND},
       {u"Missing", u"Plain", nullptr, u"", ERROR_FILE_NOT_FOUND},
   };
-  for (const auto& c : cases) {
+  for (const auto &c : cases) {
     SetLastError(0xDEAD);
     DWORD ret = 0;
     std::u16string got = Get(c.app, c.key, c.def, u"sample.ini", &ret);
@@ -165,7 +169,8 @@ TEST_F(ProfileTest, ReadsValuesByWindowsRules) {
   }
 }
 
-TEST_F(ProfileTest, ListsSectionsKeysAndSectionLines) {
+TEST_F(ProfileTest, ListsSectionsKeysAndSectionLines)
+{
   WriteHostFile(WinFile("sample.ini"), kSample);
   WCHAR buf[1024];
   // Section names in file order; a duplicated section is listed twice.
@@ -181,16 +186,16 @@ TEST_F(ProfileTest, ListsSectionsKeysAndSectionLines) {
   // Key names of the first occurrence of the section; duplicates are listed, comments
   // and lines without '=' are not.
   n = GetPrivateProfileStringW(u"general", NULL, u"ignored", buf, 1024, u"sample.ini");
-  EXPECT_EQ(SplitAnswer(buf, n), Strings({"Plain", "Spaced", "Tabbed", "DQ", "SQ", "Mixed", "Inner", "Lone",
-                                          "Empty", "Semi", "Dup", "Dup", "Eq"}));
+  EXPECT_EQ(SplitAnswer(buf, n), Strings({"Plain", "Spaced", "Tabbed", "DQ", "SQ", "Mixed", "Inner", "Lone", "Empty",
+                                          "Semi", "Dup", "Dup", "Eq"}));
   EXPECT_EQ(buf[n], 0);
 
   // Section lines as stored (without surrounding blanks, quotes kept), no comments.
   n = GetPrivateProfileSectionW(u"GENERAL", buf, 1024, u"sample.ini");
   EXPECT_EQ(SplitAnswer(buf, n),
-            Strings({"Plain=value", "Spaced   =   padded value", "Tabbed\t=\ttab", "DQ=\"  quoted  \"",
-                     "SQ='single'", "Mixed=\"half'", "Inner=\"a\"b\"", "Lone=\"", "Empty=", "NoEquals",
-                     "Semi=;not a comment", "Dup=first", "Dup=second", "Eq=a=b"}));
+            Strings({"Plain=value", "Spaced   =   padded value", "Tabbed\t=\ttab", "DQ=\"  quoted  \"", "SQ='single'",
+                     "Mixed=\"half'", "Inner=\"a\"b\"", "Lone=\"", "Empty=", "NoEquals", "Semi=;not a comment",
+                     "Dup=first", "Dup=second", "Eq=a=b"}));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_SUCCESS);
 
   // A missing section gives an empty list: two NULs, answer 0.
@@ -206,7 +211,8 @@ TEST_F(ProfileTest, ListsSectionsKeysAndSectionLines) {
   EXPECT_EQ(buf[1], 0);
 }
 
-TEST_F(ProfileTest, TruncationAnswers) {
+TEST_F(ProfileTest, TruncationAnswers)
+{
   WriteHostFile(WinFile("t.ini"), "[ab]\r\nkey=abcdef\r\n[cd]\r\n");
   const WCHAR kGuard = u'#';
   struct Case {
@@ -236,10 +242,10 @@ TEST_F(ProfileTest, TruncationAnswers) {
       {3, 12, 11, std::u16string(u"key=abcdef\0", 11), ERROR_SUCCESS},
       {3, 11, 9, u"key=abcde", ERROR_MORE_DATA},
   };
-  for (const auto& c : cases) {
+  for (const auto &c : cases) {
     SCOPED_TRACE("kind " + std::to_string(c.kind) + " size " + std::to_string(c.size));
     WCHAR buf[32];
-    for (auto& ch : buf) ch = kGuard;
+    for (auto &ch : buf) ch = kGuard;
     SetLastError(0xDEAD);
     DWORD r = 0;
     switch (c.kind) {
@@ -270,7 +276,8 @@ TEST_F(ProfileTest, TruncationAnswers) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_MORE_DATA);
 }
 
-TEST_F(ProfileTest, MissingFilesAndBadNames) {
+TEST_F(ProfileTest, MissingFilesAndBadNames)
+{
   WCHAR buf[16];
   // A missing file reads as an empty one: defaults and empty lists, ERROR_FILE_NOT_FOUND.
   SetLastError(0);
@@ -304,13 +311,14 @@ TEST_F(ProfileTest, MissingFilesAndBadNames) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(ProfileTest, IntegersFollowTheRunTimeConversion) {
+TEST_F(ProfileTest, IntegersFollowTheRunTimeConversion)
+{
   WriteHostFile(WinFile("n.ini"),
                 "[n]\r\ndec=42\r\nneg=-7\r\nplus=+5\r\nhex=0x1F\r\nHEX=0X1f\r\nnhex=-0x10\r\ntail=12abc\r\n"
                 "text=abc\r\nempty=\r\nmax=4294967295\r\nwrap=4294967296\r\nbig=4294967301\r\n"
                 "quoted=\"15\"\r\noct=0o17\r\nbin=0b101\r\nbare=0x\r\nspaced=  8  \r\n");
   struct Case {
-    const WCHAR* key;
+    const WCHAR *key;
     INT def;
     UINT want;
   } cases[] = {
@@ -339,7 +347,7 @@ TEST_F(ProfileTest, IntegersFollowTheRunTimeConversion) {
       {u"bare", 1, 0u},
       {u"spaced", 1, 8u},
   };
-  for (const auto& c : cases) {
+  for (const auto &c : cases) {
     EXPECT_EQ(GetPrivateProfileIntW(u"n", c.key, c.def, u"n.ini"), c.want) << Narrow(c.key);
     EXPECT_EQ(GetPrivateProfileIntA("n", Narrow(c.key).c_str(), c.def, "n.ini"), c.want) << Narrow(c.key);
   }
@@ -347,7 +355,8 @@ TEST_F(ProfileTest, IntegersFollowTheRunTimeConversion) {
 
 // ---------------------------------------------------------------- writes
 
-TEST_F(ProfileTest, WritesCreateTheFileInTheWindowsFolder) {
+TEST_F(ProfileTest, WritesCreateTheFileInTheWindowsFolder)
+{
   std::string host = WinFile("new.ini");
   SetLastError(0);
   ASSERT_TRUE(WritePrivateProfileStringW(u"  Sec  ", u"  Key  ", u" Value ", u"new.ini"));
@@ -371,7 +380,8 @@ TEST_F(ProfileTest, WritesCreateTheFileInTheWindowsFolder) {
   EXPECT_EQ(Get(u"a", u"b", u"", u"C:\\windows\\temp\\REL.INI"), u"c");
 }
 
-TEST_F(ProfileTest, WritesKeepUntouchedLinesByteForByte) {
+TEST_F(ProfileTest, WritesKeepUntouchedLinesByteForByte)
+{
   std::string host = WinFile("keep.ini");
   // LF-only lines, comments, blank lines, odd spacing and a last line without newline.
   WriteHostFile(host, "; top\n[A]\nx = 1\n; about the next section\n\n[B]\r\nz=2");
@@ -390,7 +400,7 @@ TEST_F(ProfileTest, WritesKeepUntouchedLinesByteForByte) {
   // real key, so such comments collect at the end of the section in reverse order.
   std::string host2 = WinFile("order.ini");
   WriteHostFile(host2, "");
-  for (const char16_t* k : {u"z", u";y", u"a", u";b", u";c"})
+  for (const char16_t *k : {u"z", u";y", u"a", u";b", u";c"})
     ASSERT_TRUE(WritePrivateProfileStringW(u"s", k, u"", u"order.ini"));
   EXPECT_EQ(ReadHostFile(host2), "[s]\r\nz=\r\na=\r\n;c=\r\n;b=\r\n;y=\r\n");
   EXPECT_EQ(Get(u"s", u";y", u"d", u"order.ini"), u"d");
@@ -403,10 +413,10 @@ TEST_F(ProfileTest, WritesKeepUntouchedLinesByteForByte) {
   EXPECT_EQ(before.st_ino, after.st_ino);
 }
 
-TEST_F(ProfileTest, DeletesKeysAndSections) {
+TEST_F(ProfileTest, DeletesKeysAndSections)
+{
   std::string host = WinFile("del.ini");
-  WriteHostFile(host,
-                ";c0\r\n[S]\r\n;c1\r\nk=1\r\nNoEq\r\nk=2\r\nj=3\r\n\r\n[T]\r\n;c2\r\nt=1\r\n[U]\r\nu=1\r\n");
+  WriteHostFile(host, ";c0\r\n[S]\r\n;c1\r\nk=1\r\nNoEq\r\nk=2\r\nj=3\r\n\r\n[T]\r\n;c2\r\nt=1\r\n[U]\r\nu=1\r\n");
   // NULL value deletes the first key of the name; the next duplicate becomes visible.
   ASSERT_TRUE(WritePrivateProfileStringW(u"s", u"K", NULL, u"del.ini"));
   EXPECT_EQ(Get(u"S", u"k", u"d", u"del.ini"), u"2");
@@ -432,7 +442,8 @@ TEST_F(ProfileTest, DeletesKeysAndSections) {
   EXPECT_FALSE(HostExists(WinFile("absent.ini")));
 }
 
-TEST_F(ProfileTest, WritePrivateProfileSectionReplacesEntries) {
+TEST_F(ProfileTest, WritePrivateProfileSectionReplacesEntries)
+{
   std::string host = WinFile("sec.ini");
   WriteHostFile(host, "[A]\r\n;keep\r\nold=1\r\nold2=2\r\n\r\n[B]\r\nb=1\r\n");
   ASSERT_TRUE(WritePrivateProfileSectionW(u"a", u"n1=x\0n2 = \"y\"\0", u"sec.ini"));
@@ -458,7 +469,8 @@ TEST_F(ProfileTest, WritePrivateProfileSectionReplacesEntries) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(ProfileTest, AllNullWriteFlushesAndAnswersFalse) {
+TEST_F(ProfileTest, AllNullWriteFlushesAndAnswersFalse)
+{
   std::string host = WinFile("flush.ini");
   WriteHostFile(host, "[s]\r\nk=1\r\n");
   EXPECT_EQ(Get(u"s", u"k", u"", u"flush.ini"), u"1");
@@ -477,7 +489,8 @@ TEST_F(ProfileTest, AllNullWriteFlushesAndAnswersFalse) {
 
 // ---------------------------------------------------------------- code pages and encodings
 
-TEST_F(ProfileTest, AnsiCodePage1252) {
+TEST_F(ProfileTest, AnsiCodePage1252)
+{
   std::string host = WinFile("w.ini");
   WriteHostFile(host, "[CAF\xC9]\r\nPrix=12\x80\r\n");
   // Case folding covers Latin-1 letters: "café" finds "CAFÉ".
@@ -489,7 +502,8 @@ TEST_F(ProfileTest, AnsiCodePage1252) {
   EXPECT_EQ(Get(u"x", u"k", u"", u"w.ini"), u"?");
 }
 
-TEST_F(ProfileTest, AnsiCodePage932KeepsDoubleByteCharactersWhole) {
+TEST_F(ProfileTest, AnsiCodePage932KeepsDoubleByteCharactersWhole)
+{
   ASSERT_TRUE(PlatSetAnsiCodePage(932));
   std::string host = WinFile("j.ini");
   // 0x83 0x5D is a katakana whose trail byte is ']'; 0x83 0x5C has '\' as trail byte and
@@ -500,7 +514,8 @@ TEST_F(ProfileTest, AnsiCodePage932KeepsDoubleByteCharactersWhole) {
   DWORD n = GetPrivateProfileSectionNamesW(buf, 32, u"j.ini");
   EXPECT_EQ(SplitAnswer(buf, n), std::vector<std::u16string>{u"\u30BE"});
   ASSERT_TRUE(WritePrivateProfileStringW(u"\u30BE", u"\u30BC", u"\u30BD]", u"j.ini"));
-  EXPECT_EQ(ReadHostFile(host), "[\x83\x5D]\r\n\x83\x5C=\x83\x5C\x83\x5B\r\n;\x83\x5D\r\nend=1\r\n\x83\x5B=\x83\x5C]\r\n");
+  EXPECT_EQ(ReadHostFile(host),
+            "[\x83\x5D]\r\n\x83\x5C=\x83\x5C\x83\x5B\r\n;\x83\x5D\r\nend=1\r\n\x83\x5B=\x83\x5C]\r\n");
   EXPECT_EQ(Get(u"\u30BE", u"\u30BC", u"", u"j.ini"), u"\u30BD]");
 
   // The ANSI forms count bytes and never cut a double-byte character in two.
@@ -516,9 +531,10 @@ TEST_F(ProfileTest, AnsiCodePage932KeepsDoubleByteCharactersWhole) {
   EXPECT_EQ(a[4], '#');
 }
 
-TEST_F(ProfileTest, Utf16FilesStayUtf16) {
+TEST_F(ProfileTest, Utf16FilesStayUtf16)
+{
   std::string host = WinFile("u.ini");
-  auto utf16 = [](const std::u16string& s) {
+  auto utf16 = [](const std::u16string &s) {
     std::string out;
     for (char16_t c : s) {
       out += static_cast<char>(c & 0xFF);
@@ -541,7 +557,8 @@ TEST_F(ProfileTest, Utf16FilesStayUtf16) {
   EXPECT_EQ(std::string(a), "V\xE4lue ?");
 }
 
-TEST_F(ProfileTest, AnsiFormsMirrorTheUnicodeForms) {
+TEST_F(ProfileTest, AnsiFormsMirrorTheUnicodeForms)
+{
   ASSERT_TRUE(WritePrivateProfileStringA("Sect", "Name", "caf\xE9", "ansi.ini"));
   ASSERT_TRUE(WritePrivateProfileStringA("Sect", "Other", "2", "ansi.ini"));
   EXPECT_EQ(ReadHostFile(WinFile("ansi.ini")), "[Sect]\r\nName=caf\xE9\r\nOther=2\r\n");
@@ -566,7 +583,8 @@ TEST_F(ProfileTest, AnsiFormsMirrorTheUnicodeForms) {
   EXPECT_FALSE(WritePrivateProfileStringA(NULL, NULL, NULL, "ansi.ini"));
 }
 
-TEST_F(ProfileTest, WinIniFunctions) {
+TEST_F(ProfileTest, WinIniFunctions)
+{
   ASSERT_TRUE(WriteProfileStringW(u"Devices", u"KV Printer", u"winspool,Ne00:"));
   EXPECT_EQ(ReadHostFile(WinFile("win.ini")), "[Devices]\r\nKV Printer=winspool,Ne00:\r\n");
   WCHAR buf[64];
@@ -582,13 +600,14 @@ TEST_F(ProfileTest, WinIniFunctions) {
 
 // ---------------------------------------------------------------- failures
 
-TEST_F(ProfileTest, InjectedWriteFailureLeavesTheOldFile) {
+TEST_F(ProfileTest, InjectedWriteFailureLeavesTheOldFile)
+{
   std::string host = WinFile("atomic.ini");
   const std::string old = "[s]\r\nk=old\r\n; comment\r\n";
   WriteHostFile(host, old);
   EXPECT_EQ(Get(u"s", u"k", u"", u"atomic.ini"), u"old");
   struct Step {
-    const char* what;
+    const char *what;
     std::function<BOOL()> call;
   } steps[] = {
       {"set", [] { return WritePrivateProfileStringW(u"s", u"k", u"new", u"atomic.ini"); }},
@@ -597,7 +616,7 @@ TEST_F(ProfileTest, InjectedWriteFailureLeavesTheOldFile) {
       {"delete section", [] { return WritePrivateProfileStringW(u"s", NULL, NULL, u"atomic.ini"); }},
       {"section", [] { return WritePrivateProfileSectionW(u"s", u"a=1\0", u"atomic.ini"); }},
   };
-  for (auto& s : steps) {
+  for (auto &s : steps) {
     SCOPED_TRACE(s.what);
     PlatFaultArm(PLAT_FAULT_FILE_WRITE, 1);
     SetLastError(0);
@@ -621,7 +640,8 @@ TEST_F(ProfileTest, InjectedWriteFailureLeavesTheOldFile) {
   EXPECT_FALSE(HostExists(WinFile("created.ini")));
 }
 
-TEST_F(ProfileTest, ReadOnlyFilesStayReadOnly) {
+TEST_F(ProfileTest, ReadOnlyFilesStayReadOnly)
+{
   std::string host = WinFile("ro.ini");
   WriteHostFile(host, "[s]\r\nk=1\r\n");
   ASSERT_EQ(chmod(host.c_str(), 0444), 0);
@@ -642,7 +662,8 @@ TEST_F(ProfileTest, ReadOnlyFilesStayReadOnly) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
-TEST_F(ProfileTest, WritesFollowSymbolicLinks) {
+TEST_F(ProfileTest, WritesFollowSymbolicLinks)
+{
   std::string target = Root() + "/C/WINDOWS/Temp/target.ini";
   WriteHostFile(target, "[s]\r\nk=1\r\n");
   ASSERT_EQ(symlink(target.c_str(), WinFile("link.ini").c_str()), 0);
@@ -657,7 +678,8 @@ TEST_F(ProfileTest, WritesFollowSymbolicLinks) {
 
 // ---------------------------------------------------------------- cache and concurrency
 
-TEST_F(ProfileTest, CacheNoticesChangesMadeOutsideTheLayer) {
+TEST_F(ProfileTest, CacheNoticesChangesMadeOutsideTheLayer)
+{
   std::string host = WinFile("c.ini");
   WriteHostFile(host, "[s]\r\nk=one\r\n");
   EXPECT_EQ(Get(u"s", u"k", u"", u"c.ini"), u"one");
@@ -685,7 +707,8 @@ TEST_F(ProfileTest, CacheNoticesChangesMadeOutsideTheLayer) {
   EXPECT_EQ(Get(u"s", u"k", u"gone", u"c.ini"), u"gone");
 }
 
-TEST_F(ProfileTest, AnotherProcessSeesAndMakesChanges) {
+TEST_F(ProfileTest, AnotherProcessSeesAndMakesChanges)
+{
   std::string host = WinFile("p.ini");
   ASSERT_TRUE(WritePrivateProfileStringW(u"s", u"parent", u"1", u"p.ini"));
   EXPECT_EQ(Get(u"s", u"parent", u"", u"p.ini"), u"1");
@@ -707,7 +730,8 @@ TEST_F(ProfileTest, AnotherProcessSeesAndMakesChanges) {
   EXPECT_EQ(ReadHostFile(host), "[s]\r\nparent=1\r\nchild=22\r\n");
 }
 
-TEST_F(ProfileTest, ConcurrentWritersLoseNothing) {
+TEST_F(ProfileTest, ConcurrentWritersLoseNothing)
+{
   const int kThreads = 4, kKeys = 12;
   std::vector<std::thread> threads;
   std::atomic<int> failures{0};
@@ -723,7 +747,7 @@ TEST_F(ProfileTest, ConcurrentWritersLoseNothing) {
       }
     });
   }
-  for (auto& th : threads) th.join();
+  for (auto &th : threads) th.join();
   EXPECT_EQ(failures.load(), 0);
   for (int t = 0; t < kThreads; ++t)
     for (int k = 0; k < kKeys; ++k) {
@@ -739,7 +763,8 @@ TEST_F(ProfileTest, ConcurrentWritersLoseNothing) {
 
 // A UTF-16 file of odd length: the stray last byte is half a unit and no text. It is
 // dropped, so a write lands aligned and reads back (found by the INI fuzz target).
-TEST_F(ProfileTest, OddLengthUtf16FileStaysReadableAfterWrite) {
+TEST_F(ProfileTest, OddLengthUtf16FileStaysReadableAfterWrite)
+{
   WriteHostFile(Root() + "/C/WINDOWS/odd.ini", std::string("\xFF\xFE[\0W", 5));
   ASSERT_TRUE(WritePrivateProfileStringW(u"FuzzWrite", u"Key", u"W", u"odd.ini"));
   WCHAR buf[16];

@@ -15,46 +15,53 @@ namespace {
 
 class RegistryTest : public MachineTest {
  protected:
-  void TearDown() override {
+  void TearDown() override
+  {
     for (HKEY k : open_) RegCloseKey(k);
     MachineTest::TearDown();
   }
 
   // Creates (or opens) a key for writing and closes it at the end of the test.
-  HKEY Create(HKEY root, const char16_t* path) {
+  HKEY Create(HKEY root, const char16_t *path)
+  {
     HKEY k = NULL;
     DWORD disp = 0;
     EXPECT_EQ(RegCreateKeyExW(root, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, &disp), ERROR_SUCCESS) << Narrow(path);
     if (k) open_.push_back(k);
     return k;
   }
-  HKEY Open(HKEY root, const char16_t* path, REGSAM sam = KEY_READ) {
+  HKEY Open(HKEY root, const char16_t *path, REGSAM sam = KEY_READ)
+  {
     HKEY k = NULL;
     LONG rc = RegOpenKeyExW(root, path, 0, sam, &k);
     if (rc != ERROR_SUCCESS) return NULL;
     open_.push_back(k);
     return k;
   }
-  void SetString(HKEY k, const char16_t* name, const std::u16string& v) {
-    ASSERT_EQ(RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+  void SetString(HKEY k, const char16_t *name, const std::u16string &v)
+  {
+    ASSERT_EQ(RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(v.c_str()),
                              static_cast<DWORD>((v.size() + 1) * 2)),
               ERROR_SUCCESS);
   }
-  void SetDword(HKEY k, const char16_t* name, DWORD v) {
-    ASSERT_EQ(RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4), ERROR_SUCCESS);
+  void SetDword(HKEY k, const char16_t *name, DWORD v)
+  {
+    ASSERT_EQ(RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&v), 4), ERROR_SUCCESS);
   }
   // The value's type and bytes, or the error code as a string.
-  std::string Query(HKEY k, const char16_t* name, DWORD* type = nullptr) {
+  std::string Query(HKEY k, const char16_t *name, DWORD *type = nullptr)
+  {
     DWORD size = 0, t = 0;
     LONG rc = RegQueryValueExW(k, name, NULL, &t, NULL, &size);
     if (rc != ERROR_SUCCESS) return "error " + std::to_string(rc);
     std::string data(size, '\0');
-    rc = RegQueryValueExW(k, name, NULL, &t, reinterpret_cast<BYTE*>(data.data()), &size);
+    rc = RegQueryValueExW(k, name, NULL, &t, reinterpret_cast<BYTE *>(data.data()), &size);
     if (rc != ERROR_SUCCESS) return "error " + std::to_string(rc);
     if (type) *type = t;
     return data.substr(0, size);
   }
-  std::u16string QueryString(HKEY k, const char16_t* name) {
+  std::u16string QueryString(HKEY k, const char16_t *name)
+  {
     std::string d = Query(k, name);
     std::u16string s(d.size() / 2, u'\0');
     memcpy(s.data(), d.data(), s.size() * 2);
@@ -62,21 +69,24 @@ class RegistryTest : public MachineTest {
     return s;
   }
   // Drops every cached view, so that the next call reads the hive files again.
-  void ReloadFromDisk() {
+  void ReloadFromDisk()
+  {
     PlatResetForTest();
     ASSERT_TRUE(PlatSetMachineRoot(Root().c_str()));
   }
-  std::string HiveText(const char* hive) {
+  std::string HiveText(const char *hive)
+  {
     return ReadHostFile(HostPath(u"C:\\WINDOWS\\system32\\config") + "/kvreg-" + hive + ".txt");
   }
 
   std::vector<HKEY> open_;
 };
 
-std::string Bytes(const void* p, size_t n) { return std::string(static_cast<const char*>(p), n); }
+std::string Bytes(const void *p, size_t n) { return std::string(static_cast<const char *>(p), n); }
 
 // Runs fn in a forked child and answers its exit code (0 = all its checks passed).
-int RunChild(const std::function<int()>& fn) {
+int RunChild(const std::function<int()> &fn)
+{
   fflush(nullptr);
   pid_t pid = fork();
   if (pid == 0) _exit(fn());
@@ -85,17 +95,18 @@ int RunChild(const std::function<int()>& fn) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
 }
 
-TEST_F(RegistryTest, CreateReportsDispositionAndKeepsTheFirstCase) {
+TEST_F(RegistryTest, CreateReportsDispositionAndKeepsTheFirstCase)
+{
   HKEY k = NULL;
   DWORD disp = 0;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\TOLVE\\KvmlDrv", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k,
-                            &disp),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\TOLVE\\KvmlDrv", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, &disp),
+      ERROR_SUCCESS);
   EXPECT_EQ(disp, REG_CREATED_NEW_KEY);
   EXPECT_EQ(RegCloseKey(k), ERROR_SUCCESS);
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"software\\tolve\\KVMLDRV", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k,
-                            &disp),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"software\\tolve\\KVMLDRV", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, &disp),
+      ERROR_SUCCESS);
   EXPECT_EQ(disp, REG_OPENED_EXISTING_KEY);
   EXPECT_EQ(RegCloseKey(k), ERROR_SUCCESS);
   // Intermediate keys were created; names enumerate with the case they were made with.
@@ -117,7 +128,8 @@ TEST_F(RegistryTest, CreateReportsDispositionAndKeepsTheFirstCase) {
   RegCloseKey(b);
 }
 
-TEST_F(RegistryTest, OpenAndCreateErrors) {
+TEST_F(RegistryTest, OpenAndCreateErrors)
+{
   HKEY k = reinterpret_cast<HKEY>(0x1234);
   EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Missing", 0, KEY_READ, &k), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(k, nullptr);
@@ -145,7 +157,8 @@ TEST_F(RegistryTest, OpenAndCreateErrors) {
   EXPECT_EQ(same, made);
 }
 
-TEST_F(RegistryTest, ClosedKeysAreInvalidAndCloseLeavesNoHandle) {
+TEST_F(RegistryTest, ClosedKeysAreInvalidAndCloseLeavesNoHandle)
+{
   size_t before = plat::HandleCount();
   HKEY k = NULL;
   ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\A", &k), ERROR_SUCCESS);
@@ -154,15 +167,16 @@ TEST_F(RegistryTest, ClosedKeysAreInvalidAndCloseLeavesNoHandle) {
   EXPECT_EQ(plat::HandleCount(), before);
   EXPECT_EQ(RegCloseKey(k), ERROR_INVALID_HANDLE);
   DWORD v = 1;
-  EXPECT_EQ(RegSetValueExW(k, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegSetValueExW(k, u"v", 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), ERROR_INVALID_HANDLE);
   DWORD size = 4;
-  EXPECT_EQ(RegQueryValueExW(k, u"v", NULL, NULL, reinterpret_cast<BYTE*>(&v), &size), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegQueryValueExW(k, u"v", NULL, NULL, reinterpret_cast<BYTE *>(&v), &size), ERROR_INVALID_HANDLE);
   // Predefined keys close without effect.
   EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
 }
 
-TEST_F(RegistryTest, ValuesOfEveryTypeComeBackExactly) {
+TEST_F(RegistryTest, ValuesOfEveryTypeComeBackExactly)
+{
   HKEY k = Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Types");
   const char16_t sz[] = u"C:\\_kvml";
   const char16_t expand[] = u"%SystemRoot%\\temp";
@@ -171,7 +185,7 @@ TEST_F(RegistryTest, ValuesOfEveryTypeComeBackExactly) {
   const BYTE binary[] = {0, 1, 2, 0xFF, 0x80, '"', '\\', '\n'};
   const char16_t noTerminator[] = {u'a', u'b'};
   struct Case {
-    const char16_t* name;
+    const char16_t *name;
     DWORD type;
     std::string data;
   } cases[] = {
@@ -186,8 +200,8 @@ TEST_F(RegistryTest, ValuesOfEveryTypeComeBackExactly) {
       {u"unterminated", REG_SZ, Bytes(noTerminator, sizeof noTerminator)},
       {u"strange type", 0x1234, std::string("xyz")},
   };
-  for (auto& c : cases) {
-    ASSERT_EQ(RegSetValueExW(k, c.name, 0, c.type, reinterpret_cast<const BYTE*>(c.data.data()),
+  for (auto &c : cases) {
+    ASSERT_EQ(RegSetValueExW(k, c.name, 0, c.type, reinterpret_cast<const BYTE *>(c.data.data()),
                              static_cast<DWORD>(c.data.size())),
               ERROR_SUCCESS)
         << Narrow(c.name);
@@ -196,7 +210,7 @@ TEST_F(RegistryTest, ValuesOfEveryTypeComeBackExactly) {
   for (int pass = 0; pass < 2; ++pass) {
     HKEY r = Open(HKEY_LOCAL_MACHINE, u"software\\types");
     ASSERT_NE(r, nullptr);
-    for (auto& c : cases) {
+    for (auto &c : cases) {
       DWORD type = 0xFFFF;
       EXPECT_EQ(Query(r, c.name, &type), c.data) << Narrow(c.name) << " pass " << pass;
       EXPECT_EQ(type, c.type) << Narrow(c.name);
@@ -209,7 +223,8 @@ TEST_F(RegistryTest, ValuesOfEveryTypeComeBackExactly) {
   }
 }
 
-TEST_F(RegistryTest, QuerySizeProtocol) {
+TEST_F(RegistryTest, QuerySizeProtocol)
+{
   HKEY k = Create(HKEY_CURRENT_USER, u"Software\\Size");
   SetString(k, u"Path", u"C:\\WINDOWS");  // 10 characters + terminator = 22 bytes
   DWORD type = 0, size = 0;
@@ -221,7 +236,7 @@ TEST_F(RegistryTest, QuerySizeProtocol) {
     DWORD room;
     LONG rc;
   } cases[] = {{0, ERROR_MORE_DATA}, {21, ERROR_MORE_DATA}, {22, ERROR_SUCCESS}, {100, ERROR_SUCCESS}};
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     BYTE buf[128];
     memset(buf, 0xCC, sizeof buf);
     size = c.room;
@@ -230,7 +245,7 @@ TEST_F(RegistryTest, QuerySizeProtocol) {
     EXPECT_EQ(size, 22u) << c.room;  // the needed size either way
     EXPECT_EQ(type, REG_SZ) << c.room;
     if (c.rc == ERROR_SUCCESS)
-      EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(buf)), u"C:\\WINDOWS");
+      EXPECT_EQ(std::u16string(reinterpret_cast<char16_t *>(buf)), u"C:\\WINDOWS");
     else
       EXPECT_EQ(buf[0], 0xCC) << "a short buffer stays untouched";
   }
@@ -245,7 +260,8 @@ TEST_F(RegistryTest, QuerySizeProtocol) {
   EXPECT_EQ(QueryString(k, NULL), u"default");
 }
 
-TEST_F(RegistryTest, RegistryCallsKeepTheLastError) {
+TEST_F(RegistryTest, RegistryCallsKeepTheLastError)
+{
   HKEY k = Create(HKEY_CURRENT_USER, u"Software\\LastError");
   SetLastError(12345);
   DWORD size;
@@ -254,7 +270,8 @@ TEST_F(RegistryTest, RegistryCallsKeepTheLastError) {
   EXPECT_EQ(GetLastError(), 12345u);
 }
 
-TEST_F(RegistryTest, SetReplacesDeleteRemoves) {
+TEST_F(RegistryTest, SetReplacesDeleteRemoves)
+{
   HKEY k = Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Replace");
   SetDword(k, u"First", 1);
   SetDword(k, u"Second", 2);
@@ -277,7 +294,8 @@ TEST_F(RegistryTest, SetReplacesDeleteRemoves) {
   EXPECT_EQ(Query(k, u"empty"), "");
 }
 
-TEST_F(RegistryTest, DeleteKeyDeletesOnlyLeaves) {
+TEST_F(RegistryTest, DeleteKeyDeletesOnlyLeaves)
+{
   Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Tree\\Leaf");
   HKEY tree = Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Tree");
   SetDword(tree, u"v", 1);
@@ -288,16 +306,17 @@ TEST_F(RegistryTest, DeleteKeyDeletesOnlyLeaves) {
   EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"software\\tree"), ERROR_SUCCESS);
   // The handle still open on the deleted key reports it.
   DWORD v = 2;
-  EXPECT_EQ(RegSetValueExW(tree, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_KEY_DELETED);
+  EXPECT_EQ(RegSetValueExW(tree, u"v", 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), ERROR_KEY_DELETED);
   DWORD size;
   EXPECT_EQ(RegQueryValueExW(tree, u"v", NULL, NULL, NULL, &size), ERROR_KEY_DELETED);
   EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, NULL), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u""), ERROR_ACCESS_DENIED);  // never the hive itself
 }
 
-TEST_F(RegistryTest, EnumeratesKeysSortedAndValuesInOrder) {
+TEST_F(RegistryTest, EnumeratesKeysSortedAndValuesInOrder)
+{
   HKEY k = Create(HKEY_CURRENT_USER, u"Software\\Enum");
-  for (const char16_t* n : {u"beta", u"Alpha", u"gamma", u"ALPHA2"}) {
+  for (const char16_t *n : {u"beta", u"Alpha", u"gamma", u"ALPHA2"}) {
     HKEY s = NULL;
     ASSERT_EQ(RegCreateKeyW(k, n, &s), ERROR_SUCCESS);
     RegCloseKey(s);
@@ -356,13 +375,14 @@ TEST_F(RegistryTest, EnumeratesKeysSortedAndValuesInOrder) {
   EXPECT_EQ(maxData, 36u);
 }
 
-TEST_F(RegistryTest, HandleRightsLimitWhatItCanDo) {
+TEST_F(RegistryTest, HandleRightsLimitWhatItCanDo)
+{
   HKEY w = Create(HKEY_CURRENT_USER, u"Software\\Rights");
   SetDword(w, u"v", 1);
   HKEY r = Open(HKEY_CURRENT_USER, u"Software\\Rights", KEY_READ);
   ASSERT_NE(r, nullptr);
   DWORD v = 2;
-  EXPECT_EQ(RegSetValueExW(r, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegSetValueExW(r, u"v", 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegDeleteValueW(r, u"v"), ERROR_ACCESS_DENIED);
   HKEY sub = NULL;
   EXPECT_EQ(RegCreateKeyExW(r, u"Sub", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &sub, NULL), ERROR_ACCESS_DENIED);
@@ -370,11 +390,12 @@ TEST_F(RegistryTest, HandleRightsLimitWhatItCanDo) {
   ASSERT_NE(setOnly, nullptr);
   DWORD size;
   EXPECT_EQ(RegQueryValueExW(setOnly, u"v", NULL, NULL, NULL, &size), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(RegSetValueExW(setOnly, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(setOnly, u"v", 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), ERROR_SUCCESS);
   EXPECT_EQ(Query(r, u"v"), Bytes(&v, 4));
 }
 
-TEST_F(RegistryTest, NonAdministratorReadsButCannotWriteTheMachineHive) {
+TEST_F(RegistryTest, NonAdministratorReadsButCannotWriteTheMachineHive)
+{
   HKEY admin = Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\TOLVE\\KvmlDrv");
   SetString(admin, u"_KVMLDirectory", u"C:\\_kvml");
   PlatRegSetAdministrator(FALSE);
@@ -385,8 +406,8 @@ TEST_F(RegistryTest, NonAdministratorReadsButCannotWriteTheMachineHive) {
   EXPECT_EQ(QueryString(k, u"_KVMLDirectory"), u"C:\\_kvml");
   // Every write is refused and changes nothing.
   DWORD v = 1;
-  EXPECT_EQ(RegSetValueExW(k, u"x", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(RegSetValueExW(admin, u"x", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegSetValueExW(k, u"x", 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegSetValueExW(admin, u"x", 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegDeleteValueW(admin, u"_KVMLDirectory"), ERROR_ACCESS_DENIED);
   HKEY other = NULL;
   EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\TOLVE\\KvmlDrv", 0, KEY_WRITE, &other), ERROR_ACCESS_DENIED);
@@ -395,7 +416,7 @@ TEST_F(RegistryTest, NonAdministratorReadsButCannotWriteTheMachineHive) {
   // Opening an existing key with RegCreateKeyW is allowed (read only).
   ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\TOLVE\\KvmlDrv", &other), ERROR_SUCCESS);
   open_.push_back(other);
-  EXPECT_EQ(RegSetValueExW(other, u"x", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegSetValueExW(other, u"x", 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), ERROR_ACCESS_DENIED);
   // The user's own hive stays writable.
   HKEY user = Create(HKEY_CURRENT_USER, u"Software\\Mine");
   ASSERT_NE(user, nullptr);
@@ -405,14 +426,15 @@ TEST_F(RegistryTest, NonAdministratorReadsButCannotWriteTheMachineHive) {
   SetDword(admin, u"x", 3);
 }
 
-TEST_F(RegistryTest, InjectedWriteFaultChangesNothing) {
+TEST_F(RegistryTest, InjectedWriteFaultChangesNothing)
+{
   HKEY k = Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Fault");
   SetDword(k, u"v", 1);
   PlatFaultArm(PLAT_FAULT_REG_WRITE, 2);
   SetDword(k, u"first", 10);  // the first write after arming succeeds
   std::string before = HiveText("HKLM");
   DWORD v = 99;
-  EXPECT_EQ(RegSetValueExW(k, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_CANTWRITE);
+  EXPECT_EQ(RegSetValueExW(k, u"v", 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), ERROR_CANTWRITE);
   EXPECT_EQ(HiveText("HKLM"), before);
   EXPECT_EQ(Query(k, u"v"), Bytes("\x01\0\0\0", 4));
   SetDword(k, u"v", 3);  // the fault fired once
@@ -423,13 +445,15 @@ TEST_F(RegistryTest, InjectedWriteFaultChangesNothing) {
   EXPECT_EQ(Query(again, u"first"), Bytes("\x0A\0\0\0", 4));
 }
 
-TEST_F(RegistryTest, HiveFileIsReadableTextWithExactEscapes) {
+TEST_F(RegistryTest, HiveFileIsReadableTextWithExactEscapes)
+{
   HKEY k = Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Odd [name] 100%");
   SetString(k, u"_KVMLDirectory", u"C:\\_kvml");
   SetDword(k, u"MaxLogFileSize", 64);
   const char16_t tricky[] = u"quote\" back\\ tab\t \u65e5\u672c \xD800 end";  // a lone surrogate too
-  ASSERT_EQ(RegSetValueExW(k, u"name \"with\" = sign", 0, REG_SZ, reinterpret_cast<const BYTE*>(tricky), sizeof tricky),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegSetValueExW(k, u"name \"with\" = sign", 0, REG_SZ, reinterpret_cast<const BYTE *>(tricky), sizeof tricky),
+      ERROR_SUCCESS);
   std::string text = HiveText("HKLM");
   EXPECT_NE(text.find("kvreg 1\n"), std::string::npos) << text;
   EXPECT_NE(text.find("[SOFTWARE\\Odd %005Bname%005D 100%0025]"), std::string::npos) << text;
@@ -446,26 +470,33 @@ TEST_F(RegistryTest, HiveFileIsReadableTextWithExactEscapes) {
   EXPECT_EQ(std::u16string(name), u"Odd [name] 100%");
 }
 
-TEST_F(RegistryTest, HandEditedHiveIsPickedUpAndACorruptOneIsNeverOverwritten) {
+TEST_F(RegistryTest, HandEditedHiveIsPickedUpAndACorruptOneIsNeverOverwritten)
+{
   HKEY k = Create(HKEY_CURRENT_USER, u"Software\\Edit");
   SetDword(k, u"v", 1);
   std::string path = HostPath(u"C:\\WINDOWS\\system32\\config") + "/kvreg-HKCU.txt";
   WriteHostFile(path, "kvreg 1\n# edited by hand\n[Software\\Edit]\n\"v\" = dword 0x00000002\n\"s\" = sz \"hi\\0\"\n");
   EXPECT_EQ(Query(k, u"v"), Bytes("\x02\0\0\0", 4));
   EXPECT_EQ(QueryString(k, u"s"), u"hi");
-  const char* corrupt[] = {"kvreg 2\n", "not a hive\n", "kvreg 1\n\"v\" = dword 1\n", "kvreg 1\n[A]\n\"v\" = nonsense 1\n",
-                           "kvreg 1\n[A]\n\"v\" = sz \"unterminated\n", "kvreg 1\n[A\\\\B]\n", "kvreg 1\n[A%00ZZ]\n"};
-  for (const char* text : corrupt) {
+  const char *corrupt[] = {"kvreg 2\n",
+                           "not a hive\n",
+                           "kvreg 1\n\"v\" = dword 1\n",
+                           "kvreg 1\n[A]\n\"v\" = nonsense 1\n",
+                           "kvreg 1\n[A]\n\"v\" = sz \"unterminated\n",
+                           "kvreg 1\n[A\\\\B]\n",
+                           "kvreg 1\n[A%00ZZ]\n"};
+  for (const char *text : corrupt) {
     WriteHostFile(path, text);
     DWORD v = 5, size = 4;
-    EXPECT_EQ(RegQueryValueExW(k, u"v", NULL, NULL, reinterpret_cast<BYTE*>(&v), &size), ERROR_REGISTRY_CORRUPT)
+    EXPECT_EQ(RegQueryValueExW(k, u"v", NULL, NULL, reinterpret_cast<BYTE *>(&v), &size), ERROR_REGISTRY_CORRUPT)
         << text;
-    EXPECT_EQ(RegSetValueExW(k, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_REGISTRY_CORRUPT) << text;
+    EXPECT_EQ(RegSetValueExW(k, u"v", 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), ERROR_REGISTRY_CORRUPT) << text;
     EXPECT_EQ(ReadHostFile(path), text);
   }
 }
 
-TEST_F(RegistryTest, ASecondProcessSeesWritesBothWays) {
+TEST_F(RegistryTest, ASecondProcessSeesWritesBothWays)
+{
   HKEY k = Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Shared");
   SetDword(k, u"before", 1);
   EXPECT_EQ(Query(k, u"before"), Bytes("\x01\0\0\0", 4));  // cached here now
@@ -482,10 +513,11 @@ TEST_F(RegistryTest, ASecondProcessSeesWritesBothWays) {
     HKEY ck = NULL;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Shared", 0, KEY_ALL_ACCESS, &ck) != ERROR_SUCCESS) _exit(11);
     DWORD v = 0, size = 4;
-    if (RegQueryValueExW(ck, u"fromParent", NULL, NULL, reinterpret_cast<BYTE*>(&v), &size) != ERROR_SUCCESS) _exit(12);
+    if (RegQueryValueExW(ck, u"fromParent", NULL, NULL, reinterpret_cast<BYTE *>(&v), &size) != ERROR_SUCCESS)
+      _exit(12);
     if (v != 42) _exit(13);
     v = 77;
-    if (RegSetValueExW(ck, u"fromChild", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4) != ERROR_SUCCESS) _exit(14);
+    if (RegSetValueExW(ck, u"fromChild", 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4) != ERROR_SUCCESS) _exit(14);
     if (RegDeleteValueW(ck, u"before") != ERROR_SUCCESS) _exit(15);
     RegCloseKey(ck);
     _exit(write(done[1], "x", 1) == 1 ? 0 : 16);
@@ -503,18 +535,19 @@ TEST_F(RegistryTest, ASecondProcessSeesWritesBothWays) {
   for (int fd : {go[0], go[1], done[0], done[1]}) close(fd);
 }
 
-TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
+TEST_F(RegistryTest, ConcurrentWritersLoseNothing)
+{
   Create(HKEY_CURRENT_USER, u"Software\\Race");
   constexpr int kEach = 20;
-  auto writer = [](const char* prefix) {
+  auto writer = [](const char *prefix) {
     HKEY k = NULL;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Race", 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return 1;
     for (int i = 0; i < kEach; ++i) {
       std::u16string name;
-      for (const char* p = prefix; *p; ++p) name += static_cast<char16_t>(*p);
+      for (const char *p = prefix; *p; ++p) name += static_cast<char16_t>(*p);
       name += static_cast<char16_t>(u'A' + i);
       DWORD v = static_cast<DWORD>(i);
-      if (RegSetValueExW(k, name.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4) != ERROR_SUCCESS) return 2;
+      if (RegSetValueExW(k, name.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4) != ERROR_SUCCESS) return 2;
     }
     RegCloseKey(k);
     return 0;

@@ -6,7 +6,8 @@
 
 using RootTest = MachineTest;
 
-TEST_F(RootTest, MapsDrivePathsCaseInsensitively) {
+TEST_F(RootTest, MapsDrivePathsCaseInsensitively)
+{
   // The fixture made C/WINDOWS/system32: any case of the Windows path finds it.
   EXPECT_EQ(HostPath(u"C:\\WINDOWS\\system32\\x.ini"), Root() + "/C/WINDOWS/system32/x.ini");
   EXPECT_EQ(HostPath(u"c:\\windows\\SYSTEM32\\x.ini"), Root() + "/C/WINDOWS/system32/x.ini");
@@ -19,7 +20,8 @@ TEST_F(RootTest, MapsDrivePathsCaseInsensitively) {
   EXPECT_EQ(HostPath(u"C:\\..\\..\\WINDOWS"), Root() + "/C/WINDOWS");
 }
 
-TEST_F(RootTest, RelativePathsUseTheCurrentFolder) {
+TEST_F(RootTest, RelativePathsUseTheCurrentFolder)
+{
   ASSERT_TRUE(SetCurrentDirectoryW(u"c:\\windows\\system32"));
   WCHAR cwd[MAX_PATH];
   ASSERT_EQ(GetCurrentDirectoryW(MAX_PATH, cwd), 19u);
@@ -33,9 +35,10 @@ TEST_F(RootTest, RelativePathsUseTheCurrentFolder) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
 }
 
-TEST_F(RootTest, RefusesPathsThatCannotMap) {
+TEST_F(RootTest, RefusesPathsThatCannotMap)
+{
   struct Case {
-    const WCHAR* path;
+    const WCHAR *path;
     DWORD error;
   } cases[] = {
       {u"\\\\server\\share\\x.ini", ERROR_BAD_NETPATH},
@@ -49,7 +52,7 @@ TEST_F(RootTest, RefusesPathsThatCannotMap) {
       {u"C:\\a\x01z", ERROR_INVALID_NAME},
   };
   char buf[512];
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     SetLastError(0);
     EXPECT_FALSE(PlatMapPath(c.path, buf, sizeof buf)) << Narrow(c.path);
     EXPECT_EQ(GetLastError(), c.error) << Narrow(c.path);
@@ -63,7 +66,8 @@ TEST_F(RootTest, RefusesPathsThatCannotMap) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
 }
 
-TEST_F(RootTest, SystemFoldersFollowTheSizeProtocol) {
+TEST_F(RootTest, SystemFoldersFollowTheSizeProtocol)
+{
   WCHAR buf[MAX_PATH];
   EXPECT_EQ(GetWindowsDirectoryW(buf, MAX_PATH), 10u);
   EXPECT_EQ(std::u16string(buf), u"C:\\WINDOWS");
@@ -77,10 +81,11 @@ TEST_F(RootTest, SystemFoldersFollowTheSizeProtocol) {
   EXPECT_EQ(std::u16string(buf), u"C:\\WINDOWS\\Temp\\");
 }
 
-TEST_F(RootTest, ExpandsEnvironmentStrings) {
+TEST_F(RootTest, ExpandsEnvironmentStrings)
+{
   struct Case {
-    const WCHAR* in;
-    const WCHAR* out;
+    const WCHAR *in;
+    const WCHAR *out;
   } cases[] = {
       {u"%windir%\\x", u"C:\\WINDOWS\\x"},
       {u"%SYSTEMROOT%\\system32", u"C:\\WINDOWS\\system32"},
@@ -90,7 +95,7 @@ TEST_F(RootTest, ExpandsEnvironmentStrings) {
       {u"%%windir%", u"%C:\\WINDOWS"},
       {u"", u""},
   };
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     WCHAR buf[128];
     DWORD n = ExpandEnvironmentStringsW(c.in, buf, 128);
     EXPECT_EQ(std::u16string(buf), std::u16string(c.out)) << Narrow(c.in);

@@ -18,7 +18,8 @@ const HANDLE kThread = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2));
 // A SID in a local buffer.
 struct Sid {
   alignas(4) BYTE bytes[SECURITY_MAX_SID_SIZE] = {};
-  Sid(BYTE authority, std::initializer_list<DWORD> subs) {
+  Sid(BYTE authority, std::initializer_list<DWORD> subs)
+  {
     SID_IDENTIFIER_AUTHORITY a = {{0, 0, 0, 0, 0, authority}};
     EXPECT_TRUE(InitializeSid(bytes, &a, static_cast<BYTE>(subs.size())));
     DWORD i = 0;
@@ -36,7 +37,8 @@ struct Descriptor {
   alignas(4) BYTE acl[256];
   Sid owner = Admins();
   Sid group = Admins();
-  Descriptor() {
+  Descriptor()
+  {
     EXPECT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
     EXPECT_TRUE(InitializeAcl(Acl(), sizeof acl, ACL_REVISION));
     EXPECT_TRUE(SetSecurityDescriptorOwner(&sd, owner.get(), FALSE));
@@ -48,12 +50,14 @@ struct Descriptor {
 
 class SecurityTest : public MachineTest {
  protected:
-  void TearDown() override {
+  void TearDown() override
+  {
     RevertToSelf();
     MachineTest::TearDown();
   }
 
-  HANDLE ImpersonationToken(DWORD access = TOKEN_QUERY) {
+  HANDLE ImpersonationToken(DWORD access = TOKEN_QUERY)
+  {
     EXPECT_TRUE(ImpersonateSelf(SecurityImpersonation));
     HANDLE tok = NULL;
     EXPECT_TRUE(OpenThreadToken(kThread, access, FALSE, &tok));
@@ -62,7 +66,8 @@ class SecurityTest : public MachineTest {
   }
 
   // AccessCheck of one descriptor for the current user; answers the access status.
-  BOOL Check(PSECURITY_DESCRIPTOR sd, DWORD desired, DWORD* grantedOut = nullptr) {
+  BOOL Check(PSECURITY_DESCRIPTOR sd, DWORD desired, DWORD *grantedOut = nullptr)
+  {
     HANDLE tok = ImpersonationToken();
     GENERIC_MAPPING gm = {1, 2, 0, 3};
     PRIVILEGE_SET ps;
@@ -82,7 +87,8 @@ class SecurityTest : public MachineTest {
 
 // The administrator test a driver runs: impersonate itself, take the thread token (or
 // the process token), and check a descriptor that grants access to Administrators only.
-BOOL DriverAdminCheck() {
+BOOL DriverAdminCheck()
+{
   BOOL status = FALSE;
   ImpersonateSelf(SecurityImpersonation);
   HANDLE tok = NULL;
@@ -104,7 +110,8 @@ BOOL DriverAdminCheck() {
       GENERIC_MAPPING gm = {1, 2, 0, 3};
       BYTE ps[20];
       DWORD psLen = sizeof ps, granted = 0;
-      if (!AccessCheck(sd, tok, 1, &gm, reinterpret_cast<PPRIVILEGE_SET>(ps), &psLen, &granted, &status)) status = FALSE;
+      if (!AccessCheck(sd, tok, 1, &gm, reinterpret_cast<PPRIVILEGE_SET>(ps), &psLen, &granted, &status))
+        status = FALSE;
     }
   }
   RevertToSelf();
@@ -119,11 +126,12 @@ BOOL DriverAdminCheck() {
 
 // ---------------------------------------------------------------- SIDs
 
-TEST_F(SecurityTest, AllocatedSidHasTheWindowsLayout) {
+TEST_F(SecurityTest, AllocatedSidHasTheWindowsLayout)
+{
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
   PSID sid = NULL;
-  ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 9, 9, 9, 9, 9, 9,
-                                       &sid));
+  ASSERT_TRUE(
+      AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 9, 9, 9, 9, 9, 9, &sid));
   const BYTE expected[16] = {1, 2, 0, 0, 0, 0, 0, 5, 0x20, 0, 0, 0, 0x20, 0x02, 0, 0};
   EXPECT_EQ(memcmp(sid, expected, 16), 0);
   EXPECT_EQ(GetLengthSid(sid), 16u);
@@ -147,7 +155,8 @@ TEST_F(SecurityTest, AllocatedSidHasTheWindowsLayout) {
   EXPECT_EQ(FreeSid(sid), nullptr);
 }
 
-TEST_F(SecurityTest, SidFailures) {
+TEST_F(SecurityTest, SidFailures)
+{
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
   PSID sid = NULL;
   SetLastError(0);
@@ -171,7 +180,8 @@ TEST_F(SecurityTest, SidFailures) {
 
 // ---------------------------------------------------------------- ACLs
 
-TEST_F(SecurityTest, AclAndAllowedAceLayout) {
+TEST_F(SecurityTest, AclAndAllowedAceLayout)
+{
   alignas(4) BYTE buf[64];
   memset(buf, 0xEE, sizeof buf);
   PACL acl = reinterpret_cast<PACL>(buf);
@@ -200,7 +210,8 @@ TEST_F(SecurityTest, AclAndAllowedAceLayout) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(SecurityTest, InitializeAclChecks) {
+TEST_F(SecurityTest, InitializeAclChecks)
+{
   alignas(4) BYTE buf[16];
   struct {
     DWORD len, rev, error;
@@ -210,7 +221,7 @@ TEST_F(SecurityTest, InitializeAclChecks) {
       {16, 5, ERROR_INVALID_PARAMETER},
       {0x10000, ACL_REVISION, ERROR_INVALID_PARAMETER},
   };
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     SetLastError(0);
     EXPECT_FALSE(InitializeAcl(reinterpret_cast<PACL>(buf), c.len, c.rev)) << c.len << " " << c.rev;
     EXPECT_EQ(GetLastError(), c.error) << c.len << " " << c.rev;
@@ -218,7 +229,8 @@ TEST_F(SecurityTest, InitializeAclChecks) {
   EXPECT_TRUE(InitializeAcl(reinterpret_cast<PACL>(buf), 8, ACL_REVISION_DS));
 }
 
-TEST_F(SecurityTest, AddAceInsertsWholeAces) {
+TEST_F(SecurityTest, AddAceInsertsWholeAces)
+{
   // The Everyone ACE that a settings folder gets: inheritable full access.
   Sid world = Everyone(), admins = Admins();
   DWORD aceSize = 8 + GetLengthSid(world.get());
@@ -263,7 +275,8 @@ TEST_F(SecurityTest, AddAceInsertsWholeAces) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(SecurityTest, DamagedAclsAreRefused) {
+TEST_F(SecurityTest, DamagedAclsAreRefused)
+{
   Sid admins = Admins();
   alignas(4) BYTE buf[64] = {};
   PACL acl = reinterpret_cast<PACL>(buf);
@@ -279,7 +292,7 @@ TEST_F(SecurityTest, DamagedAclsAreRefused) {
       {10, 22},   // ACE size not a multiple of 4
       {16, 9},    // SID revision inside the ACE
   };
-  for (auto& d : damage) {
+  for (auto &d : damage) {
     BYTE saved = buf[d.offset];
     buf[d.offset] = d.value;
     EXPECT_FALSE(IsValidAcl(acl)) << d.offset;
@@ -300,7 +313,8 @@ TEST_F(SecurityTest, DamagedAclsAreRefused) {
 
 // ---------------------------------------------------------------- descriptors
 
-TEST_F(SecurityTest, AbsoluteDescriptorFields) {
+TEST_F(SecurityTest, AbsoluteDescriptorFields)
+{
   alignas(4) BYTE raw[SECURITY_DESCRIPTOR_MIN_LENGTH];
   memset(raw, 0xEE, sizeof raw);
   ASSERT_TRUE(InitializeSecurityDescriptor(raw, SECURITY_DESCRIPTOR_REVISION));
@@ -314,7 +328,7 @@ TEST_F(SecurityTest, AbsoluteDescriptorFields) {
   ASSERT_TRUE(SetSecurityDescriptorOwner(raw, owner.get(), TRUE));
   ASSERT_TRUE(SetSecurityDescriptorGroup(raw, group.get(), FALSE));
   ASSERT_TRUE(SetSecurityDescriptorDacl(raw, TRUE, reinterpret_cast<PACL>(aclBuf), TRUE));
-  auto* sd = reinterpret_cast<SECURITY_DESCRIPTOR*>(raw);
+  auto *sd = reinterpret_cast<SECURITY_DESCRIPTOR *>(raw);
   EXPECT_EQ(sd->Owner, owner.get());
   EXPECT_EQ(sd->Group, group.get());
   EXPECT_EQ(sd->Dacl, reinterpret_cast<PACL>(aclBuf));
@@ -340,7 +354,8 @@ TEST_F(SecurityTest, AbsoluteDescriptorFields) {
   EXPECT_EQ(control & SE_DACL_PRESENT, 0);
 }
 
-TEST_F(SecurityTest, DescriptorValidity) {
+TEST_F(SecurityTest, DescriptorValidity)
+{
   SECURITY_DESCRIPTOR sd;
   SetLastError(0);
   EXPECT_FALSE(InitializeSecurityDescriptor(&sd, 2));
@@ -362,7 +377,8 @@ TEST_F(SecurityTest, DescriptorValidity) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_UNKNOWN_REVISION);
 }
 
-TEST_F(SecurityTest, SelfRelativeCopy) {
+TEST_F(SecurityTest, SelfRelativeCopy)
+{
   Descriptor d;
   ASSERT_TRUE(AddAccessAllowedAce(d.Acl(), ACL_REVISION, 3, d.owner.get()));
   DWORD len = 0;
@@ -384,7 +400,7 @@ TEST_F(SecurityTest, SelfRelativeCopy) {
   PACL dacl;
   ASSERT_TRUE(GetSecurityDescriptorOwner(rel.data(), &owner, &defaulted));
   EXPECT_TRUE(EqualSid(owner, d.owner.get()));
-  EXPECT_GE(static_cast<BYTE*>(owner), rel.data() + 20);
+  EXPECT_GE(static_cast<BYTE *>(owner), rel.data() + 20);
   ASSERT_TRUE(GetSecurityDescriptorDacl(rel.data(), &present, &dacl, &defaulted));
   EXPECT_EQ(dacl->AceCount, 1);
   // A self-relative descriptor is read-only to the setters and cannot be converted again.
@@ -396,7 +412,8 @@ TEST_F(SecurityTest, SelfRelativeCopy) {
 
 // ---------------------------------------------------------------- tokens
 
-TEST_F(SecurityTest, ProcessTokenUserAndGroups) {
+TEST_F(SecurityTest, ProcessTokenUserAndGroups)
+{
   HANDLE tok = NULL;
   ASSERT_TRUE(OpenProcessToken(kProcess, TOKEN_QUERY, &tok));
   DWORD need = 0;
@@ -406,10 +423,10 @@ TEST_F(SecurityTest, ProcessTokenUserAndGroups) {
   EXPECT_EQ(need, sizeof(TOKEN_USER) + 28);  // S-1-5-21-a-b-c-rid
   std::vector<DWORD> buf((need + 3) / 4);
   ASSERT_TRUE(GetTokenInformation(tok, TokenUser, buf.data(), need, &need));
-  auto* user = reinterpret_cast<TOKEN_USER*>(buf.data());
+  auto *user = reinterpret_cast<TOKEN_USER *>(buf.data());
   ASSERT_TRUE(IsValidSid(user->User.Sid));
   EXPECT_EQ(*GetSidSubAuthority(user->User.Sid, 0), 21u);
-  EXPECT_GE(static_cast<BYTE*>(user->User.Sid), reinterpret_cast<BYTE*>(buf.data()) + sizeof(TOKEN_USER));
+  EXPECT_GE(static_cast<BYTE *>(user->User.Sid), reinterpret_cast<BYTE *>(buf.data()) + sizeof(TOKEN_USER));
 
   TOKEN_TYPE type;
   ASSERT_TRUE(GetTokenInformation(tok, TokenType, &type, sizeof type, &need));
@@ -422,7 +439,8 @@ TEST_F(SecurityTest, ProcessTokenUserAndGroups) {
   EXPECT_TRUE(CloseHandle(tok));
 }
 
-TEST_F(SecurityTest, AdministratorSwitchDecidesTheAdministratorsGroup) {
+TEST_F(SecurityTest, AdministratorSwitchDecidesTheAdministratorsGroup)
+{
   for (BOOL admin : {TRUE, FALSE}) {
     PlatSetAdministrator(admin);
     EXPECT_EQ(PlatIsAdministrator(), admin);
@@ -432,7 +450,7 @@ TEST_F(SecurityTest, AdministratorSwitchDecidesTheAdministratorsGroup) {
     GetTokenInformation(tok, TokenGroups, NULL, 0, &need);
     std::vector<DWORD> buf((need + 3) / 4);
     ASSERT_TRUE(GetTokenInformation(tok, TokenGroups, buf.data(), need, &need));
-    auto* groups = reinterpret_cast<TOKEN_GROUPS*>(buf.data());
+    auto *groups = reinterpret_cast<TOKEN_GROUPS *>(buf.data());
     Sid admins = Admins(), world = Everyone();
     bool hasAdmins = false, hasWorld = false;
     for (DWORD i = 0; i < groups->GroupCount; ++i) {
@@ -456,7 +474,8 @@ TEST_F(SecurityTest, AdministratorSwitchDecidesTheAdministratorsGroup) {
   }
 }
 
-TEST_F(SecurityTest, ThreadTokenExistsOnlyWhileImpersonating) {
+TEST_F(SecurityTest, ThreadTokenExistsOnlyWhileImpersonating)
+{
   HANDLE tok = NULL;
   SetLastError(0);
   EXPECT_FALSE(OpenThreadToken(kThread, TOKEN_QUERY, FALSE, &tok));
@@ -493,7 +512,8 @@ TEST_F(SecurityTest, ThreadTokenExistsOnlyWhileImpersonating) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
 }
 
-TEST_F(SecurityTest, TokenRightsAndDuplicates) {
+TEST_F(SecurityTest, TokenRightsAndDuplicates)
+{
   HANDLE primary = NULL, dup = NULL, dup2 = NULL;
   ASSERT_TRUE(OpenProcessToken(kProcess, TOKEN_DUPLICATE, &primary));
   DWORD need;
@@ -536,7 +556,8 @@ TEST_F(SecurityTest, TokenRightsAndDuplicates) {
 
 // ---------------------------------------------------------------- AccessCheck
 
-TEST_F(SecurityTest, AccessCheckArgumentErrors) {
+TEST_F(SecurityTest, AccessCheckArgumentErrors)
+{
   Descriptor d;
   Sid admins = Admins();
   ASSERT_TRUE(AddAccessAllowedAce(d.Acl(), ACL_REVISION, 3, admins.get()));
@@ -588,7 +609,7 @@ struct AceSpec {
   DWORD mask;
 };
 struct CheckCase {
-  const char* what;
+  const char *what;
   bool nullDacl;
   std::vector<AceSpec> aces;
   DWORD desired;
@@ -598,7 +619,8 @@ struct CheckCase {
 
 }  // namespace
 
-TEST_F(SecurityTest, AccessCheckEvaluatesTheDacl) {
+TEST_F(SecurityTest, AccessCheckEvaluatesTheDacl)
+{
   const CheckCase cases[] = {
       {"NULL DACL grants everything", true, {}, 3, TRUE, 3},
       {"empty DACL grants nothing", false, {}, 1, FALSE, 0},
@@ -615,14 +637,14 @@ TEST_F(SecurityTest, AccessCheckEvaluatesTheDacl) {
       {"owner may read and change the DACL", false, {}, READ_CONTROL | WRITE_DAC, TRUE, READ_CONTROL | WRITE_DAC},
   };
   PlatSetAdministrator(TRUE);  // the descriptor's owner is Administrators
-  for (const CheckCase& c : cases) {
+  for (const CheckCase &c : cases) {
     SCOPED_TRACE(c.what);
     Descriptor d;
     Sid world = Everyone(), other = Sid(5, {32, 547});
     if (c.nullDacl) {
       ASSERT_TRUE(SetSecurityDescriptorDacl(&d.sd, TRUE, NULL, FALSE));
     }
-    for (const AceSpec& a : c.aces) {
+    for (const AceSpec &a : c.aces) {
       PSID sid = a.world ? world.get() : other.get();
       BOOL added = FALSE;
       if (a.kind == kAllow) added = AddAccessAllowedAce(d.Acl(), ACL_REVISION, a.mask, sid);
@@ -637,7 +659,8 @@ TEST_F(SecurityTest, AccessCheckEvaluatesTheDacl) {
   }
 }
 
-TEST_F(SecurityTest, DriverAdministratorCheckFailsOnAllocationFault) {
+TEST_F(SecurityTest, DriverAdministratorCheckFailsOnAllocationFault)
+{
   PlatSetAdministrator(TRUE);
   EXPECT_TRUE(DriverAdminCheck());
   PlatFaultArm(PLAT_FAULT_ALLOC, 1);  // the SID
@@ -649,7 +672,8 @@ TEST_F(SecurityTest, DriverAdministratorCheckFailsOnAllocationFault) {
 
 class FileSecurityTest : public SecurityTest {
  protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     SecurityTest::SetUp();
     std::filesystem::create_directories(Root() + "/C/_kvml");
     WriteHostFile(Root() + "/C/_kvml/KVMLAREA.ini", "[DuplexScaleArea]\r\n");
@@ -660,7 +684,8 @@ class FileSecurityTest : public SecurityTest {
     SECURITY_DESCRIPTOR sd;
     alignas(4) BYTE acl[28];
     Sid world = Everyone();
-    EveryoneSd() {
+    EveryoneSd()
+    {
       InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
       InitializeAcl(reinterpret_cast<PACL>(acl), sizeof acl, ACL_REVISION);
       AddAccessAllowedAceEx(reinterpret_cast<PACL>(acl), ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
@@ -671,14 +696,16 @@ class FileSecurityTest : public SecurityTest {
   struct OwnerSd {
     SECURITY_DESCRIPTOR sd;
     Sid admins = Admins();
-    OwnerSd() {
+    OwnerSd()
+    {
       InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
       SetSecurityDescriptorOwner(&sd, admins.get(), FALSE);
     }
   };
 };
 
-TEST_F(FileSecurityTest, CallsAreRecordedWithTheirDescriptor) {
+TEST_F(FileSecurityTest, CallsAreRecordedWithTheirDescriptor)
+{
   EveryoneSd everyone;
   OwnerSd owner;
   ASSERT_TRUE(SetFileSecurityW(u"c:\\_KVML", OWNER_SECURITY_INFORMATION, &owner.sd));
@@ -709,7 +736,7 @@ TEST_F(FileSecurityTest, CallsAreRecordedWithTheirDescriptor) {
   ASSERT_EQ(dacl->AceCount, 1);
   LPVOID ace;
   ASSERT_TRUE(GetAce(dacl, 0, &ace));
-  auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+  auto *allowed = static_cast<ACCESS_ALLOWED_ACE *>(ace);
   EXPECT_EQ(allowed->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
   EXPECT_EQ(allowed->Mask, (DWORD)FILE_ALL_ACCESS);
   EXPECT_TRUE(EqualSid(&allowed->SidStart, everyone.world.get()));
@@ -726,12 +753,13 @@ TEST_F(FileSecurityTest, CallsAreRecordedWithTheirDescriptor) {
   EXPECT_EQ(PlatFileSecurityCallCount(), 0u);
 }
 
-TEST_F(FileSecurityTest, RefusedCallsAreNotRecorded) {
+TEST_F(FileSecurityTest, RefusedCallsAreNotRecorded)
+{
   EveryoneSd everyone;
   OwnerSd owner;
   struct {
-    const char* what;
-    const WCHAR* path;
+    const char *what;
+    const WCHAR *path;
     SECURITY_INFORMATION info;
     PSECURITY_DESCRIPTOR sd;
     BOOL admin;
@@ -743,14 +771,13 @@ TEST_F(FileSecurityTest, RefusedCallsAreNotRecorded) {
       {"no name", nullptr, DACL_SECURITY_INFORMATION, &everyone.sd, TRUE, ERROR_INVALID_PARAMETER},
       {"owner a non-administrator may not take", u"C:\\_kvml", OWNER_SECURITY_INFORMATION, &owner.sd, FALSE,
        ERROR_INVALID_OWNER},
-      {"owner requested but absent", u"C:\\_kvml", OWNER_SECURITY_INFORMATION, &everyone.sd, TRUE,
-       ERROR_INVALID_OWNER},
+      {"owner requested but absent", u"C:\\_kvml", OWNER_SECURITY_INFORMATION, &everyone.sd, TRUE, ERROR_INVALID_OWNER},
       {"group requested but absent", u"C:\\_kvml", GROUP_SECURITY_INFORMATION, &everyone.sd, TRUE,
        ERROR_INVALID_PRIMARY_GROUP},
       {"audit list needs a privilege", u"C:\\_kvml", SACL_SECURITY_INFORMATION, &everyone.sd, TRUE,
        ERROR_PRIVILEGE_NOT_HELD},
   };
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     SCOPED_TRACE(c.what);
     PlatSetAdministrator(c.admin);
     SetLastError(0);
@@ -760,19 +787,20 @@ TEST_F(FileSecurityTest, RefusedCallsAreNotRecorded) {
   EXPECT_EQ(PlatFileSecurityCallCount(), 0u);
 }
 
-TEST_F(FileSecurityTest, MalformedDescriptorsAreRefused) {
+TEST_F(FileSecurityTest, MalformedDescriptorsAreRefused)
+{
   // Each damage is applied to a fresh Everyone descriptor.
   const struct {
-    const char* what;
-    void (*damage)(SECURITY_DESCRIPTOR& sd, BYTE* acl);
+    const char *what;
+    void (*damage)(SECURITY_DESCRIPTOR &sd, BYTE *acl);
   } cases[] = {
-      {"descriptor revision", [](SECURITY_DESCRIPTOR& sd, BYTE*) { sd.Revision = 2; }},
-      {"ACL revision", [](SECURITY_DESCRIPTOR&, BYTE* acl) { acl[0] = 1; }},
-      {"ACE count", [](SECURITY_DESCRIPTOR&, BYTE* acl) { acl[4] = 2; }},
-      {"ACE size", [](SECURITY_DESCRIPTOR&, BYTE* acl) { acl[10] = 40; }},
-      {"SID in the ACE", [](SECURITY_DESCRIPTOR&, BYTE* acl) { acl[17] = 30; }},
+      {"descriptor revision", [](SECURITY_DESCRIPTOR &sd, BYTE *) { sd.Revision = 2; }},
+      {"ACL revision", [](SECURITY_DESCRIPTOR &, BYTE *acl) { acl[0] = 1; }},
+      {"ACE count", [](SECURITY_DESCRIPTOR &, BYTE *acl) { acl[4] = 2; }},
+      {"ACE size", [](SECURITY_DESCRIPTOR &, BYTE *acl) { acl[10] = 40; }},
+      {"SID in the ACE", [](SECURITY_DESCRIPTOR &, BYTE *acl) { acl[17] = 30; }},
   };
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     SCOPED_TRACE(c.what);
     EveryoneSd everyone;
     c.damage(everyone.sd, everyone.acl);
@@ -785,7 +813,8 @@ TEST_F(FileSecurityTest, MalformedDescriptorsAreRefused) {
   EXPECT_TRUE(SetFileSecurityW(u"C:\\_kvml", DACL_SECURITY_INFORMATION, &good.sd));
 }
 
-TEST_F(FileSecurityTest, GetFileSecurityAnswersWhatWasSet) {
+TEST_F(FileSecurityTest, GetFileSecurityAnswersWhatWasSet)
+{
   DWORD need = 0;
   SetLastError(0);
   EXPECT_FALSE(GetFileSecurityW(u"C:\\_kvml", OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, NULL, 0, &need));
@@ -808,7 +837,7 @@ TEST_F(FileSecurityTest, GetFileSecurityAnswersWhatWasSet) {
   ASSERT_EQ(dacl->AceCount, 1);
   LPVOID ace;
   ASSERT_TRUE(GetAce(dacl, 0, &ace));
-  EXPECT_TRUE(EqualSid(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, everyone.world.get()));
+  EXPECT_TRUE(EqualSid(&static_cast<ACCESS_ALLOWED_ACE *>(ace)->SidStart, everyone.world.get()));
 
   EXPECT_FALSE(GetFileSecurityW(u"C:\\_kvml\\none", DACL_SECURITY_INFORMATION, after, sizeof after, &need));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);

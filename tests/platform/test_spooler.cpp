@@ -18,7 +18,8 @@ const char16_t kDriver[] = u"KV Test Driver";
 const char16_t kPrinter[] = u"KV Printer";
 constexpr WORD kPrivateBytes = 16;
 
-std::vector<BYTE> MakeDevMode(const char16_t* device, short paper) {
+std::vector<BYTE> MakeDevMode(const char16_t *device, short paper)
+{
   std::vector<BYTE> dm(sizeof(DEVMODEW) + kPrivateBytes);
   DEVMODEW pub{};
   memcpy(pub.dmDeviceName, device, plat::WLen(device) * 2);
@@ -33,7 +34,8 @@ std::vector<BYTE> MakeDevMode(const char16_t* device, short paper) {
   return dm;
 }
 
-int WaitChild(pid_t pid) {
+int WaitChild(pid_t pid)
+{
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
@@ -41,7 +43,8 @@ int WaitChild(pid_t pid) {
 
 class SpoolerTest : public MachineTest {
  protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     MachineTest::SetUp();
     PLAT_DRIVER_SETUP d{};
     d.name = kDriver;
@@ -62,12 +65,14 @@ class SpoolerTest : public MachineTest {
     p.devMode = devMode_.data();
     ASSERT_TRUE(PlatSpoolAddPrinter(&p));
   }
-  void TearDown() override {
+  void TearDown() override
+  {
     for (HANDLE h : open_) ClosePrinter(h);
     MachineTest::TearDown();
   }
 
-  HANDLE Open(const char16_t* name, DWORD access = PRINTER_ALL_ACCESS) {
+  HANDLE Open(const char16_t *name, DWORD access = PRINTER_ALL_ACCESS)
+  {
     PRINTER_DEFAULTSW defaults{NULL, NULL, access};
     HANDLE h = NULL;
     if (!OpenPrinterW(const_cast<LPWSTR>(name), &h, &defaults)) return NULL;
@@ -75,7 +80,8 @@ class SpoolerTest : public MachineTest {
     return h;
   }
   // A GetPrinterW answer of the level, read after the size query; empty on failure.
-  std::vector<BYTE> Info(HANDLE h, DWORD level) {
+  std::vector<BYTE> Info(HANDLE h, DWORD level)
+  {
     DWORD needed = 0;
     SetLastError(0);
     if (GetPrinterW(h, level, NULL, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER || !needed) return {};
@@ -83,37 +89,44 @@ class SpoolerTest : public MachineTest {
     if (!GetPrinterW(h, level, buf.data(), needed, &needed)) return {};
     return buf;
   }
-  PRINTER_INFO_2W* Info2(std::vector<BYTE>& buf) { return reinterpret_cast<PRINTER_INFO_2W*>(buf.data()); }
+  PRINTER_INFO_2W *Info2(std::vector<BYTE> &buf) { return reinterpret_cast<PRINTER_INFO_2W *>(buf.data()); }
 
-  DWORD SetData(HANDLE h, const char16_t* name, DWORD value) {
-    return SetPrinterDataW(h, const_cast<LPWSTR>(name), REG_BINARY, reinterpret_cast<BYTE*>(&value), 4);
+  DWORD SetData(HANDLE h, const char16_t *name, DWORD value)
+  {
+    return SetPrinterDataW(h, const_cast<LPWSTR>(name), REG_BINARY, reinterpret_cast<BYTE *>(&value), 4);
   }
   // The printer-data value as bytes, or "error N".
-  std::string GetData(HANDLE h, const char16_t* name, DWORD* type = nullptr) {
+  std::string GetData(HANDLE h, const char16_t *name, DWORD *type = nullptr)
+  {
     DWORD needed = 0, t = 0;
     DWORD rc = GetPrinterDataW(h, const_cast<LPWSTR>(name), &t, NULL, 0, &needed);
     if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return "error " + std::to_string(rc);
     std::string data(needed, '\0');
-    rc = GetPrinterDataW(h, const_cast<LPWSTR>(name), &t, reinterpret_cast<BYTE*>(data.data()), needed, &needed);
+    rc = GetPrinterDataW(h, const_cast<LPWSTR>(name), &t, reinterpret_cast<BYTE *>(data.data()), needed, &needed);
     if (rc != ERROR_SUCCESS) return "error " + std::to_string(rc);
     if (type) *type = t;
     return data;
   }
-  std::string PrinterFile() { return ReadHostFile(HostPath(u"C:\\WINDOWS\\system32\\spool\\kvprinters") + "/p0001/printer.txt"); }
+  std::string PrinterFile()
+  {
+    return ReadHostFile(HostPath(u"C:\\WINDOWS\\system32\\spool\\kvprinters") + "/p0001/printer.txt");
+  }
 
   std::vector<BYTE> devMode_;
   std::vector<HANDLE> open_;
 };
 
 // Every pointer of a packed answer must lie inside the caller's buffer.
-bool Inside(const void* p, const std::vector<BYTE>& buf) {
-  auto* b = static_cast<const BYTE*>(p);
+bool Inside(const void *p, const std::vector<BYTE> &buf)
+{
+  auto *b = static_cast<const BYTE *>(p);
   return b >= buf.data() && b < buf.data() + buf.size();
 }
 
-TEST_F(SpoolerTest, OpenPrinterByNameAndAccess) {
+TEST_F(SpoolerTest, OpenPrinterByNameAndAccess)
+{
   struct Case {
-    const char16_t* name;
+    const char16_t *name;
     DWORD access;
     DWORD error;  // 0: opens
   } cases[] = {
@@ -126,7 +139,7 @@ TEST_F(SpoolerTest, OpenPrinterByNameAndAccess) {
       {u"KV Printer,LocalOnly", PRINTER_ALL_ACCESS, ERROR_INVALID_PRINTER_NAME},
       {u"\\\\OTHER\\KV Printer", PRINTER_ALL_ACCESS, ERROR_INVALID_PRINTER_NAME},
   };
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     PRINTER_DEFAULTSW defaults{NULL, NULL, c.access};
     HANDLE h = reinterpret_cast<HANDLE>(0x55);
     SetLastError(0);
@@ -152,7 +165,8 @@ TEST_F(SpoolerTest, OpenPrinterByNameAndAccess) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(SpoolerTest, ClosedAndBogusHandlesAreInvalid) {
+TEST_F(SpoolerTest, ClosedAndBogusHandlesAreInvalid)
+{
   size_t before = plat::HandleCount();
   HANDLE h = NULL;
   ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &h, NULL));
@@ -179,7 +193,8 @@ TEST_F(SpoolerTest, ClosedAndBogusHandlesAreInvalid) {
   RegCloseKey(key);
 }
 
-TEST_F(SpoolerTest, GetPrinterLevel2SizeQueryAndPacking) {
+TEST_F(SpoolerTest, GetPrinterLevel2SizeQueryAndPacking)
+{
   HANDLE h = Open(kPrinter);
   ASSERT_NE(h, nullptr);
   DWORD needed = 0;
@@ -202,7 +217,7 @@ TEST_F(SpoolerTest, GetPrinterLevel2SizeQueryAndPacking) {
     std::vector<BYTE> buf(needed + extra, 0xEE);
     ASSERT_TRUE(GetPrinterW(h, 2, buf.data(), static_cast<DWORD>(buf.size()), &again)) << extra;
     EXPECT_EQ(again, needed);
-    auto* i2 = Info2(buf);
+    auto *i2 = Info2(buf);
     EXPECT_EQ(i2->pServerName, nullptr);
     ASSERT_TRUE(Inside(i2->pPrinterName, buf));
     EXPECT_EQ(std::u16string(i2->pPrinterName), kPrinter);
@@ -218,30 +233,31 @@ TEST_F(SpoolerTest, GetPrinterLevel2SizeQueryAndPacking) {
     ASSERT_TRUE(Inside(i2->pDevMode, buf));
     EXPECT_EQ(reinterpret_cast<uintptr_t>(i2->pDevMode) % 4, 0u);
     EXPECT_EQ(memcmp(i2->pDevMode, devMode_.data(), devMode_.size()), 0);
-    EXPECT_GE(reinterpret_cast<BYTE*>(i2->pDevMode) + devMode_.size(), buf.data() + buf.size() - 3)
+    EXPECT_GE(reinterpret_cast<BYTE *>(i2->pDevMode) + devMode_.size(), buf.data() + buf.size() - 3)
         << "the DEVMODE is the last block of the buffer";
-    EXPECT_LT(reinterpret_cast<BYTE*>(i2->pPrinterName), reinterpret_cast<BYTE*>(i2->pDevMode));
+    EXPECT_LT(reinterpret_cast<BYTE *>(i2->pPrinterName), reinterpret_cast<BYTE *>(i2->pDevMode));
   }
 }
 
-TEST_F(SpoolerTest, GetPrinterOtherLevels) {
+TEST_F(SpoolerTest, GetPrinterOtherLevels)
+{
   HANDLE h = Open(kPrinter, PRINTER_ACCESS_USE);
   ASSERT_NE(h, nullptr);
   auto b1 = Info(h, 1);
   ASSERT_FALSE(b1.empty());
-  auto* i1 = reinterpret_cast<PRINTER_INFO_1W*>(b1.data());
+  auto *i1 = reinterpret_cast<PRINTER_INFO_1W *>(b1.data());
   EXPECT_EQ(std::u16string(i1->pName), kPrinter);
   EXPECT_EQ(std::u16string(i1->pDescription), u"KV Printer,KV Test Driver,");
   EXPECT_EQ(std::u16string(i1->pComment), u"second floor");
   auto b4 = Info(h, 4);
   ASSERT_FALSE(b4.empty());
-  auto* i4 = reinterpret_cast<PRINTER_INFO_4W*>(b4.data());
+  auto *i4 = reinterpret_cast<PRINTER_INFO_4W *>(b4.data());
   EXPECT_EQ(std::u16string(i4->pPrinterName), kPrinter);
   EXPECT_EQ(i4->pServerName, nullptr);
   EXPECT_EQ(i4->Attributes, PRINTER_ATTRIBUTE_ENABLE_BIDI | PRINTER_ATTRIBUTE_LOCAL);
   DWORD needed = 0;
   PRINTER_INFO_7W i7;
-  ASSERT_TRUE(GetPrinterW(h, 7, reinterpret_cast<BYTE*>(&i7), sizeof i7, &needed));
+  ASSERT_TRUE(GetPrinterW(h, 7, reinterpret_cast<BYTE *>(&i7), sizeof i7, &needed));
   EXPECT_EQ(needed, sizeof i7);
   EXPECT_EQ(i7.pszObjectGUID, nullptr);
   EXPECT_EQ(i7.dwAction, DSPRINT_UNPUBLISH);
@@ -252,7 +268,8 @@ TEST_F(SpoolerTest, GetPrinterOtherLevels) {
   }
 }
 
-TEST_F(SpoolerTest, SetPrinterLevel2UpdatesAndValidates) {
+TEST_F(SpoolerTest, SetPrinterLevel2UpdatesAndValidates)
+{
   HANDLE h = Open(kPrinter);
   ASSERT_NE(h, nullptr);
   auto buf = Info(h, 2);
@@ -264,9 +281,9 @@ TEST_F(SpoolerTest, SetPrinterLevel2UpdatesAndValidates) {
   in.pLocation = const_cast<LPWSTR>(u"room 2");
   in.Attributes |= PRINTER_ATTRIBUTE_SHARED;
   in.Status = 0x1234;  // not settable: ignored
-  ASSERT_TRUE(SetPrinterW(h, 2, reinterpret_cast<BYTE*>(&in), 0));
+  ASSERT_TRUE(SetPrinterW(h, 2, reinterpret_cast<BYTE *>(&in), 0));
   auto now = Info(h, 2);
-  auto* i2 = Info2(now);
+  auto *i2 = Info2(now);
   EXPECT_EQ(std::u16string(i2->pComment), u"moved");
   EXPECT_EQ(std::u16string(i2->pLocation), u"room 2");
   EXPECT_EQ(i2->pDevMode->dmPaperSize, DMPAPER_LETTER);
@@ -276,7 +293,7 @@ TEST_F(SpoolerTest, SetPrinterLevel2UpdatesAndValidates) {
   // A NULL DEVMODE keeps the stored one.
   in = *i2;
   in.pDevMode = NULL;
-  ASSERT_TRUE(SetPrinterW(h, 2, reinterpret_cast<BYTE*>(&in), 0));
+  ASSERT_TRUE(SetPrinterW(h, 2, reinterpret_cast<BYTE *>(&in), 0));
   auto kept = Info(h, 2);
   EXPECT_EQ(Info2(kept)->pDevMode->dmPaperSize, DMPAPER_LETTER);
 
@@ -286,27 +303,28 @@ TEST_F(SpoolerTest, SetPrinterLevel2UpdatesAndValidates) {
   ASSERT_TRUE(PlatSpoolAddPrinter(&other));
   std::vector<BYTE> badDm(sizeof(DEVMODEW), 0);  // dmSize 0
   struct Case {
-    const char* what;
-    std::function<void(PRINTER_INFO_2W&)> change;
+    const char *what;
+    std::function<void(PRINTER_INFO_2W &)> change;
     DWORD error;
   } cases[] = {
-      {"no name", [](PRINTER_INFO_2W& p) { p.pPrinterName = NULL; }, ERROR_INVALID_PRINTER_NAME},
-      {"comma", [](PRINTER_INFO_2W& p) { p.pPrinterName = const_cast<LPWSTR>(u"a,b"); }, ERROR_INVALID_PRINTER_NAME},
-      {"taken", [](PRINTER_INFO_2W& p) { p.pPrinterName = const_cast<LPWSTR>(u"OTHER"); }, ERROR_PRINTER_ALREADY_EXISTS},
-      {"driver", [](PRINTER_INFO_2W& p) { p.pDriverName = const_cast<LPWSTR>(u"Nope"); }, ERROR_UNKNOWN_PRINTER_DRIVER},
-      {"port", [](PRINTER_INFO_2W& p) { p.pPortName = NULL; }, ERROR_UNKNOWN_PORT},
-      {"datatype", [](PRINTER_INFO_2W& p) { p.pDatatype = const_cast<LPWSTR>(u"XPS"); }, ERROR_INVALID_DATATYPE},
-      {"priority", [](PRINTER_INFO_2W& p) { p.Priority = 100; }, ERROR_INVALID_PRIORITY},
-      {"devmode", [&](PRINTER_INFO_2W& p) { p.pDevMode = reinterpret_cast<LPDEVMODEW>(badDm.data()); },
+      {"no name", [](PRINTER_INFO_2W &p) { p.pPrinterName = NULL; }, ERROR_INVALID_PRINTER_NAME},
+      {"comma", [](PRINTER_INFO_2W &p) { p.pPrinterName = const_cast<LPWSTR>(u"a,b"); }, ERROR_INVALID_PRINTER_NAME},
+      {"taken", [](PRINTER_INFO_2W &p) { p.pPrinterName = const_cast<LPWSTR>(u"OTHER"); },
+       ERROR_PRINTER_ALREADY_EXISTS},
+      {"driver", [](PRINTER_INFO_2W &p) { p.pDriverName = const_cast<LPWSTR>(u"Nope"); }, ERROR_UNKNOWN_PRINTER_DRIVER},
+      {"port", [](PRINTER_INFO_2W &p) { p.pPortName = NULL; }, ERROR_UNKNOWN_PORT},
+      {"datatype", [](PRINTER_INFO_2W &p) { p.pDatatype = const_cast<LPWSTR>(u"XPS"); }, ERROR_INVALID_DATATYPE},
+      {"priority", [](PRINTER_INFO_2W &p) { p.Priority = 100; }, ERROR_INVALID_PRIORITY},
+      {"devmode", [&](PRINTER_INFO_2W &p) { p.pDevMode = reinterpret_cast<LPDEVMODEW>(badDm.data()); },
        ERROR_INVALID_PARAMETER},
   };
   std::string file = PrinterFile();
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     auto cur = Info(h, 2);
     PRINTER_INFO_2W bad = *Info2(cur);
     c.change(bad);
     SetLastError(0);
-    EXPECT_FALSE(SetPrinterW(h, 2, reinterpret_cast<BYTE*>(&bad), 0)) << c.what;
+    EXPECT_FALSE(SetPrinterW(h, 2, reinterpret_cast<BYTE *>(&bad), 0)) << c.what;
     EXPECT_EQ(GetLastError(), c.error) << c.what;
     EXPECT_EQ(PrinterFile(), file) << c.what;
   }
@@ -314,18 +332,19 @@ TEST_F(SpoolerTest, SetPrinterLevel2UpdatesAndValidates) {
   EXPECT_FALSE(SetPrinterW(h, 2, NULL, 0));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
   SetLastError(0);
-  EXPECT_FALSE(SetPrinterW(h, 4, reinterpret_cast<BYTE*>(&in), 0));
+  EXPECT_FALSE(SetPrinterW(h, 4, reinterpret_cast<BYTE *>(&in), 0));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_LEVEL);
 }
 
-TEST_F(SpoolerTest, SetPrinterLevel2RenamesAndHandlesFollow) {
+TEST_F(SpoolerTest, SetPrinterLevel2RenamesAndHandlesFollow)
+{
   HANDLE h = Open(kPrinter);
   ASSERT_NE(h, nullptr);
   ASSERT_EQ(SetData(h, u"Duplex", 1), (DWORD)ERROR_SUCCESS);
   auto buf = Info(h, 2);
   PRINTER_INFO_2W in = *Info2(buf);
   in.pPrinterName = const_cast<LPWSTR>(u"KV Renamed");
-  ASSERT_TRUE(SetPrinterW(h, 2, reinterpret_cast<BYTE*>(&in), 0));
+  ASSERT_TRUE(SetPrinterW(h, 2, reinterpret_cast<BYTE *>(&in), 0));
   auto now = Info(h, 2);
   EXPECT_EQ(std::u16string(Info2(now)->pPrinterName), u"KV Renamed");
   EXPECT_EQ(Open(kPrinter), nullptr);
@@ -336,7 +355,7 @@ TEST_F(SpoolerTest, SetPrinterLevel2RenamesAndHandlesFollow) {
   // The host control renames too; a change of case only is a rename.
   ASSERT_TRUE(PlatSpoolRenamePrinter(u"KV RENAMED", u"KV renamed"));
   auto cased = Info(r, 4);
-  EXPECT_EQ(std::u16string(reinterpret_cast<PRINTER_INFO_4W*>(cased.data())->pPrinterName), u"KV renamed");
+  EXPECT_EQ(std::u16string(reinterpret_cast<PRINTER_INFO_4W *>(cased.data())->pPrinterName), u"KV renamed");
   SetLastError(0);
   EXPECT_FALSE(PlatSpoolRenamePrinter(u"Missing", u"X"));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PRINTER_NAME);
@@ -345,37 +364,38 @@ TEST_F(SpoolerTest, SetPrinterLevel2RenamesAndHandlesFollow) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PRINTER_NAME);
 }
 
-TEST_F(SpoolerTest, SetPrinterLevel7AndCommands) {
+TEST_F(SpoolerTest, SetPrinterLevel7AndCommands)
+{
   HANDLE h = Open(kPrinter);
   ASSERT_NE(h, nullptr);
   PRINTER_INFO_7W i7{NULL, DSPRINT_UPDATE};
-  EXPECT_TRUE(SetPrinterW(h, 7, reinterpret_cast<BYTE*>(&i7), 0));  // nothing published: no change
+  EXPECT_TRUE(SetPrinterW(h, 7, reinterpret_cast<BYTE *>(&i7), 0));  // nothing published: no change
   i7.dwAction = DSPRINT_PUBLISH;
-  ASSERT_TRUE(SetPrinterW(h, 7, reinterpret_cast<BYTE*>(&i7), 0));
+  ASSERT_TRUE(SetPrinterW(h, 7, reinterpret_cast<BYTE *>(&i7), 0));
   auto b7 = Info(h, 7);
   ASSERT_FALSE(b7.empty());
-  auto* got = reinterpret_cast<PRINTER_INFO_7W*>(b7.data());
+  auto *got = reinterpret_cast<PRINTER_INFO_7W *>(b7.data());
   EXPECT_EQ(got->dwAction, DSPRINT_PUBLISH);
   ASSERT_NE(got->pszObjectGUID, nullptr);
   std::u16string guid = got->pszObjectGUID;
   EXPECT_EQ(guid.size(), 38u);
   EXPECT_EQ(guid.front(), u'{');
   auto b4 = Info(h, 4);
-  EXPECT_TRUE(reinterpret_cast<PRINTER_INFO_4W*>(b4.data())->Attributes & PRINTER_ATTRIBUTE_PUBLISHED);
+  EXPECT_TRUE(reinterpret_cast<PRINTER_INFO_4W *>(b4.data())->Attributes & PRINTER_ATTRIBUTE_PUBLISHED);
   i7.dwAction = DSPRINT_UPDATE;
-  ASSERT_TRUE(SetPrinterW(h, 7, reinterpret_cast<BYTE*>(&i7), 0));
+  ASSERT_TRUE(SetPrinterW(h, 7, reinterpret_cast<BYTE *>(&i7), 0));
   b7 = Info(h, 7);
-  EXPECT_EQ(std::u16string(reinterpret_cast<PRINTER_INFO_7W*>(b7.data())->pszObjectGUID), guid);
+  EXPECT_EQ(std::u16string(reinterpret_cast<PRINTER_INFO_7W *>(b7.data())->pszObjectGUID), guid);
   i7.dwAction = DSPRINT_UNPUBLISH;
-  ASSERT_TRUE(SetPrinterW(h, 7, reinterpret_cast<BYTE*>(&i7), 0));
+  ASSERT_TRUE(SetPrinterW(h, 7, reinterpret_cast<BYTE *>(&i7), 0));
   b7 = Info(h, 7);
-  EXPECT_EQ(reinterpret_cast<PRINTER_INFO_7W*>(b7.data())->pszObjectGUID, nullptr);
+  EXPECT_EQ(reinterpret_cast<PRINTER_INFO_7W *>(b7.data())->pszObjectGUID, nullptr);
   i7.dwAction = 0x40;
   SetLastError(0);
-  EXPECT_FALSE(SetPrinterW(h, 7, reinterpret_cast<BYTE*>(&i7), 0));
+  EXPECT_FALSE(SetPrinterW(h, 7, reinterpret_cast<BYTE *>(&i7), 0));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
   SetLastError(0);
-  EXPECT_FALSE(SetPrinterW(h, 7, reinterpret_cast<BYTE*>(&i7), PRINTER_CONTROL_PAUSE));
+  EXPECT_FALSE(SetPrinterW(h, 7, reinterpret_cast<BYTE *>(&i7), PRINTER_CONTROL_PAUSE));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
   // Level 0 carries commands.
   ASSERT_TRUE(SetPrinterW(h, 0, NULL, PRINTER_CONTROL_PAUSE));
@@ -389,31 +409,32 @@ TEST_F(SpoolerTest, SetPrinterLevel7AndCommands) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PRINTER_COMMAND);
 }
 
-TEST_F(SpoolerTest, PrinterDataTypesAndSizeProtocol) {
+TEST_F(SpoolerTest, PrinterDataTypesAndSizeProtocol)
+{
   HANDLE h = Open(kPrinter);
   ASSERT_NE(h, nullptr);
   const char16_t help[] = u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\KVMLFACE.HLP";
   DWORD one = 1;
   const BYTE fonts[] = {1, 0, 0, 0, 'A', 0, 0, 0};
   struct Case {
-    const char16_t* name;
+    const char16_t *name;
     DWORD type;
     std::string data;
   } cases[] = {
-      {u"HelpFileName", REG_SZ, std::string(reinterpret_cast<const char*>(help), sizeof help)},
-      {u"Permission", REG_DWORD, std::string(reinterpret_cast<const char*>(&one), 4)},
-      {u"DeviceFont", REG_BINARY, std::string(reinterpret_cast<const char*>(fonts), sizeof fonts)},
+      {u"HelpFileName", REG_SZ, std::string(reinterpret_cast<const char *>(help), sizeof help)},
+      {u"Permission", REG_DWORD, std::string(reinterpret_cast<const char *>(&one), 4)},
+      {u"DeviceFont", REG_BINARY, std::string(reinterpret_cast<const char *>(fonts), sizeof fonts)},
       {u"Tray1Paper", REG_BINARY, std::string("\x09\x00", 2)},
       {u"DllUserCode", REG_BINARY, std::string(9, '\0')},
       {u"Empty", REG_BINARY, std::string()},
   };
-  for (auto& c : cases) {
-    ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(c.name), c.type, reinterpret_cast<BYTE*>(c.data.data()),
+  for (auto &c : cases) {
+    ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(c.name), c.type, reinterpret_cast<BYTE *>(c.data.data()),
                               static_cast<DWORD>(c.data.size())),
               (DWORD)ERROR_SUCCESS)
         << Narrow(c.name);
   }
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     DWORD type = 0;
     EXPECT_EQ(GetData(h, c.name, &type), c.data) << Narrow(c.name);
     EXPECT_EQ(type, c.type) << Narrow(c.name);
@@ -443,17 +464,18 @@ TEST_F(SpoolerTest, PrinterDataTypesAndSizeProtocol) {
   EXPECT_EQ(GetData(h, u"Permission"), "error 2");
 }
 
-TEST_F(SpoolerTest, EnumPrinterDataProtocols) {
+TEST_F(SpoolerTest, EnumPrinterDataProtocols)
+{
   HANDLE h = Open(kPrinter);
   ASSERT_NE(h, nullptr);
   DWORD nameBytes = 0, dataBytes = 0;
   EXPECT_EQ(EnumPrinterDataW(h, 0, NULL, 0, &nameBytes, NULL, NULL, 0, &dataBytes), (DWORD)ERROR_NO_MORE_ITEMS);
   ASSERT_EQ(SetData(h, u"Duplex", 1), (DWORD)ERROR_SUCCESS);
   std::string big(40, 'x');
-  ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"LongerValueName"), REG_BINARY, reinterpret_cast<BYTE*>(big.data()),
-                            40),
-            (DWORD)ERROR_SUCCESS);
-  ASSERT_EQ(SetPrinterDataExW(h, u"OtherKey", u"Hidden", REG_BINARY, reinterpret_cast<BYTE*>(big.data()), 4),
+  ASSERT_EQ(
+      SetPrinterDataW(h, const_cast<LPWSTR>(u"LongerValueName"), REG_BINARY, reinterpret_cast<BYTE *>(big.data()), 40),
+      (DWORD)ERROR_SUCCESS);
+  ASSERT_EQ(SetPrinterDataExW(h, u"OtherKey", u"Hidden", REG_BINARY, reinterpret_cast<BYTE *>(big.data()), 4),
             (DWORD)ERROR_SUCCESS);
   // Both sizes 0: the largest name (with terminator) and the largest value.
   ASSERT_EQ(EnumPrinterDataW(h, 7, NULL, 0, &nameBytes, NULL, NULL, 0, &dataBytes), (DWORD)ERROR_SUCCESS);
@@ -483,27 +505,29 @@ TEST_F(SpoolerTest, EnumPrinterDataProtocols) {
   EXPECT_EQ(db, 40u);
 }
 
-TEST_F(SpoolerTest, PrinterDataKeysAreSeparate) {
+TEST_F(SpoolerTest, PrinterDataKeysAreSeparate)
+{
   HANDLE h = Open(kPrinter);
   ASSERT_NE(h, nullptr);
   DWORD v = 5, type = 0, needed = 0;
-  ASSERT_EQ(SetPrinterDataExW(h, u"PrinterDriverData", u"Shared", REG_DWORD, reinterpret_cast<BYTE*>(&v), 4),
+  ASSERT_EQ(SetPrinterDataExW(h, u"PrinterDriverData", u"Shared", REG_DWORD, reinterpret_cast<BYTE *>(&v), 4),
             (DWORD)ERROR_SUCCESS);
   EXPECT_EQ(GetData(h, u"Shared", &type), std::string("\x05\0\0\0", 4));  // the key of the plain functions
-  ASSERT_EQ(SetPrinterDataExW(h, u"DsSpooler", u"Shared", REG_DWORD, reinterpret_cast<BYTE*>(&v), 4),
+  ASSERT_EQ(SetPrinterDataExW(h, u"DsSpooler", u"Shared", REG_DWORD, reinterpret_cast<BYTE *>(&v), 4),
             (DWORD)ERROR_SUCCESS);
   EXPECT_EQ(DeletePrinterDataW(h, const_cast<LPWSTR>(u"Shared")), (DWORD)ERROR_SUCCESS);
-  EXPECT_EQ(GetPrinterDataExW(h, u"dsspooler", u"shared", &type, reinterpret_cast<BYTE*>(&v), 4, &needed),
+  EXPECT_EQ(GetPrinterDataExW(h, u"dsspooler", u"shared", &type, reinterpret_cast<BYTE *>(&v), 4, &needed),
             (DWORD)ERROR_SUCCESS);
-  EXPECT_EQ(GetPrinterDataExW(h, u"Nope", u"Shared", &type, reinterpret_cast<BYTE*>(&v), 4, &needed),
+  EXPECT_EQ(GetPrinterDataExW(h, u"Nope", u"Shared", &type, reinterpret_cast<BYTE *>(&v), 4, &needed),
             (DWORD)ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(GetPrinterDataExW(h, u"", u"Shared", &type, reinterpret_cast<BYTE*>(&v), 4, &needed),
+  EXPECT_EQ(GetPrinterDataExW(h, u"", u"Shared", &type, reinterpret_cast<BYTE *>(&v), 4, &needed),
             (DWORD)ERROR_INVALID_PARAMETER);
   EXPECT_EQ(DeletePrinterDataExW(h, u"DsSpooler", u"Shared"), (DWORD)ERROR_SUCCESS);
   EXPECT_EQ(DeletePrinterDataExW(h, u"DsSpooler", u"Shared"), (DWORD)ERROR_FILE_NOT_FOUND);
 }
 
-TEST_F(SpoolerTest, AccessSwitchesAndHandleRights) {
+TEST_F(SpoolerTest, AccessSwitchesAndHandleRights)
+{
   HANDLE admin = Open(kPrinter, PRINTER_ALL_ACCESS);
   HANDLE user = Open(kPrinter, PRINTER_ACCESS_USE);
   ASSERT_NE(admin, nullptr);
@@ -513,7 +537,7 @@ TEST_F(SpoolerTest, AccessSwitchesAndHandleRights) {
   EXPECT_EQ(DeletePrinterDataW(user, const_cast<LPWSTR>(u"x")), (DWORD)ERROR_ACCESS_DENIED);
   PRINTER_INFO_7W i7{NULL, DSPRINT_UPDATE};
   SetLastError(0);
-  EXPECT_FALSE(SetPrinterW(user, 7, reinterpret_cast<BYTE*>(&i7), 0));
+  EXPECT_FALSE(SetPrinterW(user, 7, reinterpret_cast<BYTE *>(&i7), 0));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
   EXPECT_FALSE(Info(user, 2).empty());
   ASSERT_EQ(SetData(admin, u"Permission", 1), (DWORD)ERROR_SUCCESS);
@@ -530,7 +554,7 @@ TEST_F(SpoolerTest, AccessSwitchesAndHandleRights) {
   EXPECT_EQ(SetData(most, u"Permission", 1), (DWORD)ERROR_ACCESS_DENIED);
   EXPECT_EQ(SetData(admin, u"Permission", 2), (DWORD)ERROR_ACCESS_DENIED);
   SetLastError(0);
-  EXPECT_FALSE(SetPrinterW(admin, 7, reinterpret_cast<BYTE*>(&i7), 0));
+  EXPECT_FALSE(SetPrinterW(admin, 7, reinterpret_cast<BYTE *>(&i7), 0));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
   EXPECT_EQ(GetData(admin, u"Permission"), std::string("\x01\0\0\0", 4));
   ASSERT_NE(Open(kPrinter, PRINTER_READ), nullptr);
@@ -544,7 +568,8 @@ TEST_F(SpoolerTest, AccessSwitchesAndHandleRights) {
   EXPECT_EQ(SetData(admin, u"Permission", 3), (DWORD)ERROR_SUCCESS);
 }
 
-TEST_F(SpoolerTest, InjectedWriteFaultsChangeNothing) {
+TEST_F(SpoolerTest, InjectedWriteFaultsChangeNothing)
+{
   HANDLE h = Open(kPrinter);
   ASSERT_NE(h, nullptr);
   ASSERT_EQ(SetData(h, u"Duplex", 1), (DWORD)ERROR_SUCCESS);
@@ -561,7 +586,7 @@ TEST_F(SpoolerTest, InjectedWriteFaultsChangeNothing) {
   in.pComment = const_cast<LPWSTR>(u"never stored");
   PlatFaultArm(PLAT_FAULT_PRINTER_DATA, 1);
   SetLastError(0);
-  EXPECT_FALSE(SetPrinterW(h, 2, reinterpret_cast<BYTE*>(&in), 0));
+  EXPECT_FALSE(SetPrinterW(h, 2, reinterpret_cast<BYTE *>(&in), 0));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_CANTWRITE);
   EXPECT_EQ(PrinterFile(), before);
   auto after = Info(h, 2);
@@ -575,7 +600,8 @@ TEST_F(SpoolerTest, InjectedWriteFaultsChangeNothing) {
   EXPECT_EQ(GetData(h, u"c"), "error 2");
 }
 
-TEST_F(SpoolerTest, DriverInfoLevelsAndRegistryRecord) {
+TEST_F(SpoolerTest, DriverInfoLevelsAndRegistryRecord)
+{
   HANDLE h = Open(kPrinter, PRINTER_ACCESS_USE);
   ASSERT_NE(h, nullptr);
   const std::u16string dir = u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\";
@@ -585,7 +611,7 @@ TEST_F(SpoolerTest, DriverInfoLevelsAndRegistryRecord) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
   std::vector<BYTE> buf(needed);
   ASSERT_TRUE(GetPrinterDriverW(h, NULL, 3, buf.data(), needed, &needed));
-  auto* d3 = reinterpret_cast<DRIVER_INFO_3W*>(buf.data());
+  auto *d3 = reinterpret_cast<DRIVER_INFO_3W *>(buf.data());
   EXPECT_EQ(d3->cVersion, 3u);
   EXPECT_EQ(std::u16string(d3->pName), kDriver);
   EXPECT_EQ(std::u16string(d3->pEnvironment), u"Windows NT x86");
@@ -602,16 +628,16 @@ TEST_F(SpoolerTest, DriverInfoLevelsAndRegistryRecord) {
   EXPECT_EQ(d3->pMonitorName, nullptr);
   EXPECT_EQ(std::u16string(d3->pDefaultDataType), u"RAW");
   ASSERT_TRUE(GetPrinterDriverW(h, const_cast<LPWSTR>(u"windows nt x86"), 2, buf.data(), needed, &needed));
-  auto* d2 = reinterpret_cast<DRIVER_INFO_2W*>(buf.data());
+  auto *d2 = reinterpret_cast<DRIVER_INFO_2W *>(buf.data());
   EXPECT_EQ(std::u16string(d2->pDataFile), dir + u"KVSAMPLE.KDS");
   struct Case {
-    const char16_t* env;
+    const char16_t *env;
     DWORD level;
     DWORD error;
   } cases[] = {{NULL, 4, ERROR_INVALID_LEVEL},
                {u"Windows x64", 3, ERROR_UNKNOWN_PRINTER_DRIVER},
                {u"Martian", 3, ERROR_INVALID_ENVIRONMENT}};
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     SetLastError(0);
     EXPECT_FALSE(GetPrinterDriverW(h, const_cast<LPWSTR>(c.env), c.level, buf.data(), needed, &needed));
     EXPECT_EQ(GetLastError(), c.error);
@@ -625,28 +651,29 @@ TEST_F(SpoolerTest, DriverInfoLevelsAndRegistryRecord) {
             ERROR_SUCCESS);
   WCHAR value[64];
   DWORD size = sizeof value, type = 0;
-  ASSERT_EQ(RegQueryValueExW(k, u"Help File", NULL, &type, reinterpret_cast<BYTE*>(value), &size), ERROR_SUCCESS);
+  ASSERT_EQ(RegQueryValueExW(k, u"Help File", NULL, &type, reinterpret_cast<BYTE *>(value), &size), ERROR_SUCCESS);
   EXPECT_EQ(type, REG_SZ);
   EXPECT_EQ(std::u16string(value), u"KVMLFACE.HLP");
   size = sizeof value;
-  ASSERT_EQ(RegQueryValueExW(k, u"Driver", NULL, &type, reinterpret_cast<BYTE*>(value), &size), ERROR_SUCCESS);
+  ASSERT_EQ(RegQueryValueExW(k, u"Driver", NULL, &type, reinterpret_cast<BYTE *>(value), &size), ERROR_SUCCESS);
   EXPECT_EQ(std::u16string(value), u"KVMLDRAW.DLL");
   RegCloseKey(k);
   EXPECT_TRUE(HostExists(HostPath(dir.c_str())));
   // The driver directory (without its version folder).
   WCHAR ddir[MAX_PATH];
-  ASSERT_TRUE(GetPrinterDriverDirectoryW(NULL, NULL, 1, reinterpret_cast<BYTE*>(ddir), sizeof ddir, &needed));
+  ASSERT_TRUE(GetPrinterDriverDirectoryW(NULL, NULL, 1, reinterpret_cast<BYTE *>(ddir), sizeof ddir, &needed));
   EXPECT_EQ(std::u16string(ddir), u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86");
   EXPECT_EQ(needed, (plat::WLen(ddir) + 1) * 2);
   SetLastError(0);
-  EXPECT_FALSE(GetPrinterDriverDirectoryW(NULL, NULL, 1, reinterpret_cast<BYTE*>(ddir), needed - 2, &needed));
+  EXPECT_FALSE(GetPrinterDriverDirectoryW(NULL, NULL, 1, reinterpret_cast<BYTE *>(ddir), needed - 2, &needed));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
   SetLastError(0);
-  EXPECT_FALSE(GetPrinterDriverDirectoryW(NULL, NULL, 2, reinterpret_cast<BYTE*>(ddir), sizeof ddir, &needed));
+  EXPECT_FALSE(GetPrinterDriverDirectoryW(NULL, NULL, 2, reinterpret_cast<BYTE *>(ddir), sizeof ddir, &needed));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_LEVEL);
 }
 
-TEST_F(SpoolerTest, BuiltInFormsFollowThePaperCodes) {
+TEST_F(SpoolerTest, BuiltInFormsFollowThePaperCodes)
+{
   HANDLE server = NULL;
   ASSERT_TRUE(OpenPrinterW(NULL, &server, NULL));  // forms are the server's too
   open_.push_back(server);
@@ -660,19 +687,25 @@ TEST_F(SpoolerTest, BuiltInFormsFollowThePaperCodes) {
     std::vector<BYTE> buf(needed);
     ASSERT_TRUE(EnumFormsW(handle, 1, buf.data(), needed, &needed, &count));
     ASSERT_EQ(count, 118u);
-    auto* forms = reinterpret_cast<FORM_INFO_1W*>(buf.data());
+    auto *forms = reinterpret_cast<FORM_INFO_1W *>(buf.data());
     struct Case {
       int paper;
-      const char16_t* name;
+      const char16_t *name;
       LONG cx, cy;
-    } cases[] = {{DMPAPER_LETTER, u"Letter", 215900, 279400},  {DMPAPER_LEGAL, u"Legal", 215900, 355600},
-                 {DMPAPER_A4, u"A4", 210000, 297000},          {DMPAPER_A3, u"A3", 297000, 420000},
-                 {DMPAPER_B4, u"B4 (JIS)", 257000, 364000},    {DMPAPER_B5, u"B5 (JIS)", 182000, 257000},
-                 {DMPAPER_EXECUTIVE, u"Executive", 184150, 266700}, {DMPAPER_ENV_10, u"Envelope #10", 104775, 241300},
-                 {DMPAPER_ENV_DL, u"Envelope DL", 110000, 220000}, {DMPAPER_ENV_MONARCH, u"Envelope Monarch", 98425, 190500},
-                 {DMPAPER_A6, u"A6", 105000, 148000},          {DMPAPER_PENV_10_ROTATED, u"PRC Envelope #10 Rotated", 458000, 324000}};
-    for (auto& c : cases) {
-      const FORM_INFO_1W& f = forms[c.paper - 1];
+    } cases[] = {{DMPAPER_LETTER, u"Letter", 215900, 279400},
+                 {DMPAPER_LEGAL, u"Legal", 215900, 355600},
+                 {DMPAPER_A4, u"A4", 210000, 297000},
+                 {DMPAPER_A3, u"A3", 297000, 420000},
+                 {DMPAPER_B4, u"B4 (JIS)", 257000, 364000},
+                 {DMPAPER_B5, u"B5 (JIS)", 182000, 257000},
+                 {DMPAPER_EXECUTIVE, u"Executive", 184150, 266700},
+                 {DMPAPER_ENV_10, u"Envelope #10", 104775, 241300},
+                 {DMPAPER_ENV_DL, u"Envelope DL", 110000, 220000},
+                 {DMPAPER_ENV_MONARCH, u"Envelope Monarch", 98425, 190500},
+                 {DMPAPER_A6, u"A6", 105000, 148000},
+                 {DMPAPER_PENV_10_ROTATED, u"PRC Envelope #10 Rotated", 458000, 324000}};
+    for (auto &c : cases) {
+      const FORM_INFO_1W &f = forms[c.paper - 1];
       EXPECT_EQ(std::u16string(f.pName), c.name) << c.paper;
       EXPECT_EQ(f.Flags, FORM_BUILTIN);
       EXPECT_EQ(f.Size.cx, c.cx) << c.paper;
@@ -685,7 +718,7 @@ TEST_F(SpoolerTest, BuiltInFormsFollowThePaperCodes) {
   BYTE one[128];
   DWORD needed = 0;
   ASSERT_TRUE(GetFormW(h, const_cast<LPWSTR>(u"a4"), 1, one, sizeof one, &needed));
-  auto* a4 = reinterpret_cast<FORM_INFO_1W*>(one);
+  auto *a4 = reinterpret_cast<FORM_INFO_1W *>(one);
   EXPECT_EQ(std::u16string(a4->pName), u"A4");
   EXPECT_EQ(a4->Size.cy, 297000);
   EXPECT_EQ(needed, 40u);  // the record, "A4" with its terminator, rounded to 4 bytes
@@ -700,7 +733,8 @@ TEST_F(SpoolerTest, BuiltInFormsFollowThePaperCodes) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
 }
 
-TEST_F(SpoolerTest, EnumPrintersLocalAndConnections) {
+TEST_F(SpoolerTest, EnumPrintersLocalAndConnections)
+{
   PLAT_PRINTER_SETUP conn{};
   conn.printerName = u"Shared MFP";
   conn.serverName = u"\\\\PRINTSRV";
@@ -717,16 +751,17 @@ TEST_F(SpoolerTest, EnumPrintersLocalAndConnections) {
     std::vector<BYTE> buf(needed);
     if (!EnumPrintersW(flags, NULL, level, buf.data(), needed, &needed, &count)) return out;
     for (DWORD i = 0; i < count; ++i) {
-      if (level == 2) out.push_back(reinterpret_cast<PRINTER_INFO_2W*>(buf.data())[i].pPrinterName);
-      if (level == 4) out.push_back(reinterpret_cast<PRINTER_INFO_4W*>(buf.data())[i].pPrinterName);
-      if (level == 1) out.push_back(reinterpret_cast<PRINTER_INFO_1W*>(buf.data())[i].pName);
+      if (level == 2) out.push_back(reinterpret_cast<PRINTER_INFO_2W *>(buf.data())[i].pPrinterName);
+      if (level == 4) out.push_back(reinterpret_cast<PRINTER_INFO_4W *>(buf.data())[i].pPrinterName);
+      if (level == 1) out.push_back(reinterpret_cast<PRINTER_INFO_1W *>(buf.data())[i].pName);
     }
     return out;
   };
   using V = std::vector<std::u16string>;
   EXPECT_EQ(names(PRINTER_ENUM_LOCAL, 2), (V{u"A Local", kPrinter}));
   EXPECT_EQ(names(PRINTER_ENUM_CONNECTIONS, 4), (V{u"\\\\PRINTSRV\\Shared MFP"}));
-  EXPECT_EQ(names(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, 1), (V{u"A Local", kPrinter, u"\\\\PRINTSRV\\Shared MFP"}));
+  EXPECT_EQ(names(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, 1),
+            (V{u"A Local", kPrinter, u"\\\\PRINTSRV\\Shared MFP"}));
   DWORD needed = 0, count = 9;
   BYTE small[16];
   SetLastError(0);
@@ -743,22 +778,28 @@ TEST_F(SpoolerTest, EnumPrintersLocalAndConnections) {
   EXPECT_EQ(Info2(b2)->pDevMode, nullptr);
 }
 
-TEST_F(SpoolerTest, HostControlsRefuseBadInstalls) {
+TEST_F(SpoolerTest, HostControlsRefuseBadInstalls)
+{
   PLAT_PRINTER_SETUP p{};
   p.printerName = kPrinter;
   p.driverName = kDriver;
   struct Case {
-    const char* what;
-    std::function<void(PLAT_PRINTER_SETUP&)> change;
+    const char *what;
+    std::function<void(PLAT_PRINTER_SETUP &)> change;
     DWORD error;
   } cases[] = {
-      {"duplicate", [](PLAT_PRINTER_SETUP& s) { s.printerName = u"kv printer"; }, ERROR_PRINTER_ALREADY_EXISTS},
-      {"driver", [](PLAT_PRINTER_SETUP& s) { s.printerName = u"New"; s.driverName = u"None"; }, ERROR_UNKNOWN_PRINTER_DRIVER},
-      {"backslash", [](PLAT_PRINTER_SETUP& s) { s.printerName = u"a\\b"; }, ERROR_INVALID_PRINTER_NAME},
-      {"empty", [](PLAT_PRINTER_SETUP& s) { s.printerName = u""; }, ERROR_INVALID_PRINTER_NAME},
-      {"no name", [](PLAT_PRINTER_SETUP& s) { s.printerName = NULL; }, ERROR_INVALID_PARAMETER},
+      {"duplicate", [](PLAT_PRINTER_SETUP &s) { s.printerName = u"kv printer"; }, ERROR_PRINTER_ALREADY_EXISTS},
+      {"driver",
+       [](PLAT_PRINTER_SETUP &s) {
+         s.printerName = u"New";
+         s.driverName = u"None";
+       },
+       ERROR_UNKNOWN_PRINTER_DRIVER},
+      {"backslash", [](PLAT_PRINTER_SETUP &s) { s.printerName = u"a\\b"; }, ERROR_INVALID_PRINTER_NAME},
+      {"empty", [](PLAT_PRINTER_SETUP &s) { s.printerName = u""; }, ERROR_INVALID_PRINTER_NAME},
+      {"no name", [](PLAT_PRINTER_SETUP &s) { s.printerName = NULL; }, ERROR_INVALID_PARAMETER},
   };
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     PLAT_PRINTER_SETUP s = p;
     c.change(s);
     SetLastError(0);
@@ -791,7 +832,8 @@ TEST_F(SpoolerTest, HostControlsRefuseBadInstalls) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PRINTER_NAME);
 }
 
-TEST_F(SpoolerTest, StateFileIsReadableAndABrokenOneIsLeftOut) {
+TEST_F(SpoolerTest, StateFileIsReadableAndABrokenOneIsLeftOut)
+{
   HANDLE h = Open(kPrinter);
   ASSERT_NE(h, nullptr);
   ASSERT_EQ(SetData(h, u"Tray1Field", 1), (DWORD)ERROR_SUCCESS);
@@ -805,8 +847,9 @@ TEST_F(SpoolerTest, StateFileIsReadableAndABrokenOneIsLeftOut) {
   EXPECT_EQ(Open(kPrinter), nullptr);
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PRINTER_NAME);
   // A hand-written valid file is taken as it is.
-  WriteHostFile(path, "kvprinter 1\nname \"KV Printer\"\ndriver \"KV Test Driver\"\nport \"FILE:\"\n"
-                      "data \"PrinterDriverData\" \"Duplex\" = binary hex:01000000\n");
+  WriteHostFile(path,
+                "kvprinter 1\nname \"KV Printer\"\ndriver \"KV Test Driver\"\nport \"FILE:\"\n"
+                "data \"PrinterDriverData\" \"Duplex\" = binary hex:01000000\n");
   HANDLE again = Open(kPrinter);
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(GetData(again, u"Duplex"), std::string("\x01\0\0\0", 4));
@@ -814,7 +857,8 @@ TEST_F(SpoolerTest, StateFileIsReadableAndABrokenOneIsLeftOut) {
   EXPECT_EQ(std::u16string(Info2(b2)->pPortName), u"FILE:");
 }
 
-TEST_F(SpoolerTest, ASecondProcessSeesPrintersAndData) {
+TEST_F(SpoolerTest, ASecondProcessSeesPrintersAndData)
+{
   HANDLE h = Open(kPrinter);
   ASSERT_NE(h, nullptr);
   ASSERT_EQ(SetData(h, u"Before", 1), (DWORD)ERROR_SUCCESS);
@@ -832,16 +876,17 @@ TEST_F(SpoolerTest, ASecondProcessSeesPrintersAndData) {
     HANDLE ch = NULL;
     if (!OpenPrinterW(const_cast<LPWSTR>(u"KV Moved"), &ch, &defaults)) _exit(11);
     DWORD v = 0, needed = 0, type = 0;
-    if (GetPrinterDataW(ch, const_cast<LPWSTR>(u"FromParent"), &type, reinterpret_cast<BYTE*>(&v), 4, &needed) !=
+    if (GetPrinterDataW(ch, const_cast<LPWSTR>(u"FromParent"), &type, reinterpret_cast<BYTE *>(&v), 4, &needed) !=
             ERROR_SUCCESS ||
         v != 42)
       _exit(12);
     v = 77;
-    if (SetPrinterDataW(ch, const_cast<LPWSTR>(u"FromChild"), REG_DWORD, reinterpret_cast<BYTE*>(&v), 4) != ERROR_SUCCESS)
+    if (SetPrinterDataW(ch, const_cast<LPWSTR>(u"FromChild"), REG_DWORD, reinterpret_cast<BYTE *>(&v), 4) !=
+        ERROR_SUCCESS)
       _exit(13);
     if (DeletePrinterDataW(ch, const_cast<LPWSTR>(u"Before")) != ERROR_SUCCESS) _exit(14);
     PRINTER_INFO_7W i7{NULL, DSPRINT_PUBLISH};
-    if (!SetPrinterW(ch, 7, reinterpret_cast<BYTE*>(&i7), 0)) _exit(15);
+    if (!SetPrinterW(ch, 7, reinterpret_cast<BYTE *>(&i7), 0)) _exit(15);
     ClosePrinter(ch);
     _exit(write(done[1], "x", 1) == 1 ? 0 : 16);
   }
@@ -854,11 +899,12 @@ TEST_F(SpoolerTest, ASecondProcessSeesPrintersAndData) {
   EXPECT_EQ(GetData(h, u"FromChild"), std::string("\x4D\0\0\0", 4));
   EXPECT_EQ(GetData(h, u"Before"), "error 2");
   auto b7 = Info(h, 7);
-  EXPECT_EQ(reinterpret_cast<PRINTER_INFO_7W*>(b7.data())->dwAction, DSPRINT_PUBLISH);
+  EXPECT_EQ(reinterpret_cast<PRINTER_INFO_7W *>(b7.data())->dwAction, DSPRINT_PUBLISH);
   for (int fd : {go[0], go[1], done[0], done[1]}) close(fd);
 }
 
-TEST_F(SpoolerTest, ConcurrentWritersLoseNothing) {
+TEST_F(SpoolerTest, ConcurrentWritersLoseNothing)
+{
   constexpr int kEach = 15;
   auto writer = [](char16_t prefix) {
     PRINTER_DEFAULTSW defaults{NULL, NULL, PRINTER_ALL_ACCESS};
@@ -867,7 +913,7 @@ TEST_F(SpoolerTest, ConcurrentWritersLoseNothing) {
     for (int i = 0; i < kEach; ++i) {
       char16_t name[3] = {prefix, static_cast<char16_t>(u'A' + i), 0};
       DWORD v = static_cast<DWORD>(i);
-      if (SetPrinterDataW(h, name, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4) != ERROR_SUCCESS) return 2;
+      if (SetPrinterDataW(h, name, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4) != ERROR_SUCCESS) return 2;
     }
     ClosePrinter(h);
     return 0;

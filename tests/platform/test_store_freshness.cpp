@@ -23,7 +23,8 @@ const char16_t kDriver[] = u"KV Fresh Driver";
 class StepChild {
  public:
   template <class Step>
-  explicit StepChild(Step step) {
+  explicit StepChild(Step step)
+  {
     if (pipe(go_) != 0 || pipe(done_) != 0) return;
     fflush(nullptr);
     pid_ = fork();
@@ -40,13 +41,15 @@ class StepChild {
   ~StepChild() { Finish(); }
   bool ok() const { return pid_ > 0; }
   // Runs step n in the child; true when it reported success.
-  bool Run(int n) {
+  bool Run(int n)
+  {
     char answer = 0;
     return write(go_[1], &n, sizeof n) == static_cast<ssize_t>(sizeof n) && read(done_[0], &answer, 1) == 1 &&
            answer == 'k';
   }
   // Ends the child; its exit code (0 after a clean end).
-  int Finish() {
+  int Finish()
+  {
     if (pid_ <= 0) return -1;
     int stop = -1;
     (void)!write(go_[1], &stop, sizeof stop);
@@ -64,7 +67,8 @@ class StepChild {
 
 class StoreFreshnessTest : public MachineTest {
  protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     MachineTest::SetUp();
     ASSERT_TRUE(InstallDriver(u"DATA0.KVD"));
     PLAT_PRINTER_SETUP p{};
@@ -75,12 +79,14 @@ class StoreFreshnessTest : public MachineTest {
     PRINTER_DEFAULTSW defaults{NULL, NULL, PRINTER_ALL_ACCESS};
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer_, &defaults));
   }
-  void TearDown() override {
+  void TearDown() override
+  {
     if (printer_) ClosePrinter(printer_);
     MachineTest::TearDown();
   }
 
-  static BOOL InstallDriver(const char16_t* dataFile) {
+  static BOOL InstallDriver(const char16_t *dataFile)
+  {
     PLAT_DRIVER_SETUP d{};
     d.name = kDriver;
     d.driverFile = u"KVMLDRAW.DLL";
@@ -90,32 +96,35 @@ class StoreFreshnessTest : public MachineTest {
   }
 
   // The printer's comment through GetPrinterW level 2, or "error N".
-  static std::string Comment(HANDLE h) {
+  static std::string Comment(HANDLE h)
+  {
     DWORD needed = 0;
     GetPrinterW(h, 2, NULL, 0, &needed);
     std::vector<BYTE> buf(needed ? needed : 1);
     if (!GetPrinterW(h, 2, buf.data(), needed, &needed)) return "error " + std::to_string(GetLastError());
-    const WCHAR* c = reinterpret_cast<PRINTER_INFO_2W*>(buf.data())->pComment;
+    const WCHAR *c = reinterpret_cast<PRINTER_INFO_2W *>(buf.data())->pComment;
     return c ? Narrow(c) : "(none)";
   }
 
   // The data file of the printer's driver through GetPrinterDriverW level 2.
-  static std::string DataFile(HANDLE h) {
+  static std::string DataFile(HANDLE h)
+  {
     DWORD needed = 0;
     GetPrinterDriverW(h, NULL, 2, NULL, 0, &needed);
     std::vector<BYTE> buf(needed ? needed : 1);
     if (!GetPrinterDriverW(h, NULL, 2, buf.data(), needed, &needed)) return "error " + std::to_string(GetLastError());
-    std::string path = Narrow(reinterpret_cast<DRIVER_INFO_2W*>(buf.data())->pDataFile);
+    std::string path = Narrow(reinterpret_cast<DRIVER_INFO_2W *>(buf.data())->pDataFile);
     return path.substr(path.find_last_of('\\') + 1);
   }
 
-  static std::string Number2(int i) {
+  static std::string Number2(int i)
+  {
     char buf[8];
     snprintf(buf, sizeof buf, "%02d", i % 100);
     return buf;
   }
 
-  static std::u16string Wide(const std::string& s) { return U16(s.c_str()); }
+  static std::u16string Wide(const std::string &s) { return U16(s.c_str()); }
 
   HANDLE printer_ = NULL;
 };
@@ -124,11 +133,12 @@ class StoreFreshnessTest : public MachineTest {
 // times in quick succession with answers of the same size (so the files keep their size
 // and may even reuse an inode within one tick of the file clock); the parent, which has
 // everything cached from the step before, must see every single change.
-TEST_F(StoreFreshnessTest, RapidSameSizeChangesByAnotherProcessAreSeenEachTime) {
+TEST_F(StoreFreshnessTest, RapidSameSizeChangesByAnotherProcessAreSeenEachTime)
+{
   HKEY key = NULL;
   ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Fresh", &key), ERROR_SUCCESS);
   DWORD v = 0;
-  ASSERT_EQ(RegSetValueExW(key, u"n", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExW(key, u"n", 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), ERROR_SUCCESS);
   // Warm every cache of this process.
   EXPECT_EQ(Comment(printer_), "c00");
   EXPECT_EQ(DataFile(printer_), "DATA0.KVD");
@@ -143,7 +153,7 @@ TEST_F(StoreFreshnessTest, RapidSameSizeChangesByAnotherProcessAreSeenEachTime) 
     bool ok = GetPrinterW(h, 2, buf.data(), needed, &needed);
     std::u16string comment = Wide("c" + Number2(i));
     if (ok) {
-      auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buf.data());
+      auto *info = reinterpret_cast<PRINTER_INFO_2W *>(buf.data());
       info->pComment = const_cast<LPWSTR>(comment.c_str());
       ok = SetPrinterW(h, 2, buf.data(), 0);
     }
@@ -151,8 +161,9 @@ TEST_F(StoreFreshnessTest, RapidSameSizeChangesByAnotherProcessAreSeenEachTime) 
     std::u16string data = Wide("DATA" + std::to_string(i % 10) + ".KVD");
     HKEY k = NULL;
     DWORD n = static_cast<DWORD>(i);
-    return ok && InstallDriver(data.c_str()) && RegOpenKeyW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Fresh", &k) == ERROR_SUCCESS &&
-           RegSetValueExW(k, u"n", 0, REG_DWORD, reinterpret_cast<BYTE*>(&n), 4) == ERROR_SUCCESS &&
+    return ok && InstallDriver(data.c_str()) &&
+           RegOpenKeyW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Fresh", &k) == ERROR_SUCCESS &&
+           RegSetValueExW(k, u"n", 0, REG_DWORD, reinterpret_cast<BYTE *>(&n), 4) == ERROR_SUCCESS &&
            RegCloseKey(k) == ERROR_SUCCESS;
   });
   ASSERT_TRUE(child.ok());
@@ -161,7 +172,7 @@ TEST_F(StoreFreshnessTest, RapidSameSizeChangesByAnotherProcessAreSeenEachTime) 
     EXPECT_EQ(Comment(printer_), "c" + Number2(i)) << "step " << i;
     EXPECT_EQ(DataFile(printer_), "DATA" + std::to_string(i % 10) + ".KVD") << "step " << i;
     DWORD got = 0, size = 4;
-    EXPECT_EQ(RegQueryValueExW(key, u"n", NULL, NULL, reinterpret_cast<BYTE*>(&got), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key, u"n", NULL, NULL, reinterpret_cast<BYTE *>(&got), &size), ERROR_SUCCESS);
     EXPECT_EQ(got, static_cast<DWORD>(i)) << "step " << i;
   }
   EXPECT_EQ(child.Finish(), 0);
@@ -170,7 +181,8 @@ TEST_F(StoreFreshnessTest, RapidSameSizeChangesByAnotherProcessAreSeenEachTime) 
 
 // A printer deleted by another process makes the cached handle fail; one added there
 // becomes visible here, and a rename there shows through the old handle.
-TEST_F(StoreFreshnessTest, PrintersAddedRenamedAndDeletedElsewhereShowHere) {
+TEST_F(StoreFreshnessTest, PrintersAddedRenamedAndDeletedElsewhereShowHere)
+{
   EXPECT_EQ(Comment(printer_), "c00");
   StepChild child([](int step) {
     if (step == 1) return PlatSpoolRenamePrinter(kPrinter, u"KV Renamed") != FALSE;
@@ -189,7 +201,7 @@ TEST_F(StoreFreshnessTest, PrintersAddedRenamedAndDeletedElsewhereShowHere) {
   GetPrinterW(printer_, 2, NULL, 0, &needed);
   std::vector<BYTE> buf(needed ? needed : 1);
   ASSERT_TRUE(GetPrinterW(printer_, 2, buf.data(), needed, &needed));
-  EXPECT_EQ(std::u16string(reinterpret_cast<PRINTER_INFO_2W*>(buf.data())->pPrinterName), u"KV Renamed");
+  EXPECT_EQ(std::u16string(reinterpret_cast<PRINTER_INFO_2W *>(buf.data())->pPrinterName), u"KV Renamed");
 
   ASSERT_TRUE(child.Run(2));
   PRINTER_DEFAULTSW defaults{NULL, NULL, PRINTER_ACCESS_USE};
@@ -206,7 +218,8 @@ TEST_F(StoreFreshnessTest, PrintersAddedRenamedAndDeletedElsewhereShowHere) {
 
 // Path mapping follows names created, renamed and deleted behind its back, by this
 // process on the host or by another process, in any case.
-TEST_F(StoreFreshnessTest, PathMappingFollowsNamesChangedOnTheHost) {
+TEST_F(StoreFreshnessTest, PathMappingFollowsNamesChangedOnTheHost)
+{
   const std::string win = Root() + "/C/WINDOWS";
   // Not there yet: the name keeps the case it was given.
   EXPECT_EQ(HostPath(u"c:\\windows\\fresh.txt"), win + "/fresh.txt");

@@ -21,7 +21,8 @@ using StringsTest = MachineTest;
 
 // Formats into a 1025-unit buffer (plus a guard) and checks the answer is the length.
 template <class... Args>
-std::u16string W(const WCHAR* fmt, Args... args) {
+std::u16string W(const WCHAR *fmt, Args... args)
+{
   WCHAR buf[1026];
   buf[1025] = 0x7777;
   int n = wsprintfW(buf, fmt, args...);
@@ -30,7 +31,8 @@ std::u16string W(const WCHAR* fmt, Args... args) {
   return std::u16string(buf, static_cast<size_t>(n));
 }
 template <class... Args>
-std::string A(const char* fmt, Args... args) {
+std::string A(const char *fmt, Args... args)
+{
   char buf[1026];
   buf[1025] = 0x77;
   int n = wsprintfA(buf, fmt, args...);
@@ -38,7 +40,8 @@ std::string A(const char* fmt, Args... args) {
   return std::string(buf, static_cast<size_t>(n));
 }
 
-int VW(WCHAR* buf, const WCHAR* fmt, ...) {
+int VW(WCHAR *buf, const WCHAR *fmt, ...)
+{
   va_list ap;
   va_start(ap, fmt);
   int n = wvsprintfW(buf, fmt, ap);
@@ -46,7 +49,8 @@ int VW(WCHAR* buf, const WCHAR* fmt, ...) {
   return n;
 }
 
-TEST_F(StringsTest, LengthCopyAndConcatenate) {
+TEST_F(StringsTest, LengthCopyAndConcatenate)
+{
   EXPECT_EQ(lstrlenW(nullptr), 0);
   EXPECT_EQ(lstrlenW(u""), 0);
   EXPECT_EQ(lstrlenW(u"abc\u3042"), 4);
@@ -73,14 +77,15 @@ TEST_F(StringsTest, LengthCopyAndConcatenate) {
   EXPECT_EQ(lstrcatA(nullptr, "x"), nullptr);
 }
 
-TEST_F(StringsTest, CopyWithLimitCopiesAtMostNMinusOneAndTerminates) {
+TEST_F(StringsTest, CopyWithLimitCopiesAtMostNMinusOneAndTerminates)
+{
   struct Case {
     int n;
-    const char* expect;  // nullptr: the buffer is left untouched
+    const char *expect;  // nullptr: the buffer is left untouched
   } cases[] = {
       {10, "hello"}, {6, "hello"}, {5, "hell"}, {2, "h"}, {1, ""}, {0, nullptr},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     WCHAR w[12];
     char a[12];
     for (int i = 0; i < 12; ++i) {
@@ -113,7 +118,8 @@ TEST_F(StringsTest, CopyWithLimitCopiesAtMostNMinusOneAndTerminates) {
   EXPECT_EQ(a[0], '#');
 }
 
-TEST_F(StringsTest, CopyWithLimitIsAByteCopyInAnsi) {
+TEST_F(StringsTest, CopyWithLimitIsAByteCopyInAnsi)
+{
   ASSERT_TRUE(PlatSetAnsiCodePage(932));
   char a[8];
   // As in Windows, a limit inside a double-byte character cuts it.
@@ -123,10 +129,11 @@ TEST_F(StringsTest, CopyWithLimitIsAByteCopyInAnsi) {
   EXPECT_STREQ(a, "\x82\xA0");
 }
 
-TEST_F(StringsTest, ComparisonsOrdinalAndCaseFolded) {
+TEST_F(StringsTest, ComparisonsOrdinalAndCaseFolded)
+{
   struct Case {
-    const WCHAR* a;
-    const WCHAR* b;
+    const WCHAR *a;
+    const WCHAR *b;
     int cmp;
     int cmpi;
   } cases[] = {
@@ -140,38 +147,37 @@ TEST_F(StringsTest, ComparisonsOrdinalAndCaseFolded) {
       {u"ABC", u"abc", -1, 0},
       {u"a", u"B", 1, -1},  // ordinal: 'a' > 'B'; folded: 'A' < 'B'
       {u"Section", u"SECTION", 1, 0},
-      {u"\u00C9t\u00E9", u"\u00E9T\u00C9", -1, 0},       // Latin-1 letters
-      {u"\u0178", u"\u00FF", 1, 0},                      // Y diaeresis pairs outside Latin-1
+      {u"\u00C9t\u00E9", u"\u00E9T\u00C9", -1, 0},            // Latin-1 letters
+      {u"\u0178", u"\u00FF", 1, 0},                           // Y diaeresis pairs outside Latin-1
       {u"\u0414\u041E\u041C", u"\u0434\u043E\u043C", -1, 0},  // Cyrillic
-      {u"\uFF21\uFF22", u"\uFF41\uFF42", -1, 0},         // full-width Latin
-      {u"stra\u00DFe", u"STRASSE", 1, 1},                // sharp s has no single upper case
+      {u"\uFF21\uFF22", u"\uFF41\uFF42", -1, 0},              // full-width Latin
+      {u"stra\u00DFe", u"STRASSE", 1, 1},                     // sharp s has no single upper case
       {nullptr, u"", -1, -1},
       {u"", nullptr, 1, 1},
       {nullptr, nullptr, 0, 0},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     std::string label = Narrow(c.a) + " / " + Narrow(c.b);
     EXPECT_EQ(lstrcmpW(c.a, c.b), c.cmp) << label;
     EXPECT_EQ(lstrcmpiW(c.a, c.b), c.cmpi) << label;
   }
 }
 
-TEST_F(StringsTest, AnsiComparisonsFollowTheCodePage) {
+TEST_F(StringsTest, AnsiComparisonsFollowTheCodePage)
+{
   struct Case {
-    const char* a;
-    const char* b;
+    const char *a;
+    const char *b;
     int cmp;
     int cmpi;
   } cases[] = {
-      {"abc", "ABC", 1, 0},
-      {"key", "KEY2", 1, -1},
-      {"\xC9", "\xE9", -1, 0},  // É / é
-      {"\x8A", "\x9A", -1, 0},  // Š / š live in 0x80-0x9F
-      {"\x9F", "\xFF", 1, 0},   // Ÿ (U+0178) / ÿ (U+00FF)
-      {"\x80", "\xFF", 1, 1},   // by character: € (U+20AC) sorts after ÿ, though 0x80 < 0xFF
+      {"abc", "ABC", 1, 0},    {"key", "KEY2", 1, -1}, {"\xC9", "\xE9", -1, 0},  // É / é
+      {"\x8A", "\x9A", -1, 0},                                                   // Š / š live in 0x80-0x9F
+      {"\x9F", "\xFF", 1, 0},                                                    // Ÿ (U+0178) / ÿ (U+00FF)
+      {"\x80", "\xFF", 1, 1},  // by character: € (U+20AC) sorts after ÿ, though 0x80 < 0xFF
       {nullptr, "a", -1, -1},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     EXPECT_EQ(lstrcmpA(c.a, c.b), c.cmp) << (c.a ? c.a : "NULL") << " / " << c.b;
     EXPECT_EQ(lstrcmpiA(c.a, c.b), c.cmpi) << (c.a ? c.a : "NULL") << " / " << c.b;
   }
@@ -183,7 +189,8 @@ TEST_F(StringsTest, AnsiComparisonsFollowTheCodePage) {
   EXPECT_NE(lstrcmpiA("\x81\x61", "\x81\x41"), 0);
 }
 
-TEST_F(StringsTest, WsprintfWNumbers) {
+TEST_F(StringsTest, WsprintfWNumbers)
+{
   EXPECT_EQ(W(u"%d", 42), u"42");
   EXPECT_EQ(W(u"%d", -42), u"-42");
   EXPECT_EQ(W(u"%i", INT_MIN), u"-2147483648");
@@ -202,15 +209,17 @@ TEST_F(StringsTest, WsprintfWNumbers) {
   EXPECT_EQ(W(u"%.3d", 7), u"007");
   EXPECT_EQ(W(u"%6.3d|", -7), u"  -007|");
   EXPECT_EQ(W(u"%08X", 0xBEEFu), u"0000BEEF");
-  EXPECT_EQ(W(u"%ld %lu %lx %lX", 123456789L, 4000000000UL, 0xABCDEFUL, 0xABCDEFUL), u"123456789 4000000000 abcdef ABCDEF");
+  EXPECT_EQ(W(u"%ld %lu %lx %lX", 123456789L, 4000000000UL, 0xABCDEFUL, 0xABCDEFUL),
+            u"123456789 4000000000 abcdef ABCDEF");
   EXPECT_EQ(W(u"%li", -5L), u"-5");
   EXPECT_EQ(W(u"%hd", 70000), u"4464") << "h takes the low 16 bits";
   EXPECT_EQ(W(u"%hu", 65537), u"1");
-  EXPECT_EQ(W(u"%p", reinterpret_cast<void*>(0x1234)), u"00001234");
+  EXPECT_EQ(W(u"%p", reinterpret_cast<void *>(0x1234)), u"00001234");
   EXPECT_EQ(W(u"%d%%", 50), u"50%");
 }
 
-TEST_F(StringsTest, WsprintfWStringsAndCharacters) {
+TEST_F(StringsTest, WsprintfWStringsAndCharacters)
+{
   EXPECT_EQ(W(u"[%s]", u"wide"), u"[wide]");
   EXPECT_EQ(W(u"[%ls]", u"wide"), u"[wide]");
   EXPECT_EQ(W(u"[%hs]", "narrow"), u"[narrow]");
@@ -219,8 +228,8 @@ TEST_F(StringsTest, WsprintfWStringsAndCharacters) {
   EXPECT_EQ(W(u"[%-6s]", u"ab"), u"[ab    ]");
   EXPECT_EQ(W(u"[%.2s]", u"abcdef"), u"[ab]");
   EXPECT_EQ(W(u"[%5.2hs]", "abcdef"), u"[   ab]");
-  EXPECT_EQ(W(u"[%s]", static_cast<const WCHAR*>(nullptr)), u"[(null)]");
-  EXPECT_EQ(W(u"[%hs]", static_cast<const char*>(nullptr)), u"[(null)]");
+  EXPECT_EQ(W(u"[%s]", static_cast<const WCHAR *>(nullptr)), u"[(null)]");
+  EXPECT_EQ(W(u"[%hs]", static_cast<const char *>(nullptr)), u"[(null)]");
   EXPECT_EQ(W(u"%c%lc%hc%C", u'W', u'\u00E9', 'n', 'N'), u"W\u00E9nN");
   EXPECT_EQ(W(u"[%3c]", u'x'), u"[  x]");
   EXPECT_EQ(W(u"%y%"), u"y") << "unknown conversions print their character; a lone % at the end nothing";
@@ -231,29 +240,33 @@ TEST_F(StringsTest, WsprintfWStringsAndCharacters) {
   EXPECT_EQ(W(u"%hs|%.1hs", "\x82\xA0z", "\x82\xA0z"), u"\u3042z|\u3042") << "precision never splits a pair";
 }
 
-TEST_F(StringsTest, WsprintfANarrowAndWideArguments) {
+TEST_F(StringsTest, WsprintfANarrowAndWideArguments)
+{
   EXPECT_EQ(A("%s-%d", "abc", 7), "abc-7");
   EXPECT_EQ(A("%hs", "abc"), "abc");
   EXPECT_EQ(A("%ls|%S", u"\u00E9\u20AC", u"x"), "\xE9\x80|x");
   EXPECT_EQ(A("%ls", u"\u4E9C\U0001F600"), "??") << "unmappable characters become '?'";
-  EXPECT_EQ(A("%c%C%lc%hc", 'a', u'\u00E9', u'\u00E9', 'b'), "a\xE9\xE9" "b");
+  EXPECT_EQ(A("%c%C%lc%hc", 'a', u'\u00E9', u'\u00E9', 'b'),
+            "a\xE9\xE9"
+            "b");
   EXPECT_EQ(A("%#X %-3u|", 0xABu, 5u), "0XAB 5  |");
-  EXPECT_EQ(A("%s", static_cast<const char*>(nullptr)), "(null)");
+  EXPECT_EQ(A("%s", static_cast<const char *>(nullptr)), "(null)");
   ASSERT_TRUE(PlatSetAnsiCodePage(932));
   EXPECT_EQ(A("%ls", u"\u4E9C\uFF71"), "\x88\x9F\xB1");
 }
 
-TEST_F(StringsTest, WsprintfWritesAtMost1024Characters) {
+TEST_F(StringsTest, WsprintfWritesAtMost1024Characters)
+{
   std::u16string longW(2000, u'a');
   WCHAR w[1100];
-  for (auto& c : w) c = u'#';
+  for (auto &c : w) c = u'#';
   EXPECT_EQ(wsprintfW(w, u"%s", longW.c_str()), 1024);
   EXPECT_EQ(w[1023], u'a');
   EXPECT_EQ(w[1024], 0) << "1024 characters, then the terminator";
   EXPECT_EQ(w[1025], u'#');
   // Literal text counts the same way, and so does the wv form.
   std::u16string fmt(1500, u'b');
-  for (auto& c : w) c = u'#';
+  for (auto &c : w) c = u'#';
   EXPECT_EQ(VW(w, fmt.c_str()), 1024);
   EXPECT_EQ(w[1024], 0);
   EXPECT_EQ(w[1025], u'#');
@@ -275,7 +288,8 @@ TEST_F(StringsTest, WsprintfWritesAtMost1024Characters) {
   EXPECT_EQ(a[1023], 0);
 }
 
-TEST_F(StringsTest, WsprintfRefusesNullBuffers) {
+TEST_F(StringsTest, WsprintfRefusesNullBuffers)
+{
   SetLastError(0);
   EXPECT_EQ(wsprintfW(nullptr, u"%d", 1), 0);
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
@@ -287,9 +301,10 @@ TEST_F(StringsTest, WsprintfRefusesNullBuffers) {
   EXPECT_EQ(a[0], 0);
 }
 
-TEST_F(StringsTest, DecimalParsing) {
+TEST_F(StringsTest, DecimalParsing)
+{
   struct Case {
-    const WCHAR* s;
+    const WCHAR *s;
     long v;
   } cases[] = {
       {u"123", 123},
@@ -311,7 +326,7 @@ TEST_F(StringsTest, DecimalParsing) {
       {u"-99999999999999999999", LONG_MIN},
       {u"00000000000000000000042", 42},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     EXPECT_EQ(_wtol(c.s), c.v) << Narrow(c.s);
     EXPECT_EQ(_wtoi(c.s), static_cast<int>(c.v)) << Narrow(c.s);
   }
@@ -319,7 +334,8 @@ TEST_F(StringsTest, DecimalParsing) {
   EXPECT_EQ(_wtol(nullptr), 0);
 }
 
-TEST_F(StringsTest, CaseConversionOfWideStringsAndCharacters) {
+TEST_F(StringsTest, CaseConversionOfWideStringsAndCharacters)
+{
   WCHAR s[] = u"abc\u00FF\u00E9\u00DF\u0131\u03C2\u0434z1_";
   EXPECT_EQ(CharUpperW(s), s);
   EXPECT_EQ(std::u16string(s), u"ABC\u0178\u00C9\u00DF\u0131\u03A3\u0414Z1_")
@@ -345,7 +361,8 @@ TEST_F(StringsTest, CaseConversionOfWideStringsAndCharacters) {
   EXPECT_EQ(CharUpperBuffW(nullptr, 3), 0u);
 }
 
-TEST_F(StringsTest, CaseConversionOfAnsiText) {
+TEST_F(StringsTest, CaseConversionOfAnsiText)
+{
   char s[] = "abc\xE9\xFF\x9A\xB5\xDF";
   EXPECT_EQ(CharUpperA(s), s);
   // é->É, ÿ->Ÿ (0x9F), š->Š (0x8A); µ and ß have no upper case in 1252.
@@ -368,17 +385,18 @@ TEST_F(StringsTest, CaseConversionOfAnsiText) {
   EXPECT_STREQ(j, "a\x81\x61\x82\x81\xB1z");
 }
 
-TEST_F(StringsTest, LettersByUnicodeCategory) {
+TEST_F(StringsTest, LettersByUnicodeCategory)
+{
   struct Case {
     WCHAR c;
     BOOL alpha;
   } cases[] = {
-      {u'a', TRUE},     {u'Z', TRUE},     {u'0', FALSE},    {u'_', FALSE},    {u' ', FALSE},
-      {0x00E9, TRUE},   {0x00D7, FALSE},  {0x00F7, FALSE},  {0x03A9, TRUE},   {0x0436, TRUE},
-      {0x3042, TRUE},   {0x30AB, TRUE},   {0x4E9C, TRUE},   {0xFF21, TRUE},   {0xFF71, TRUE},
-      {0x3000, FALSE},  {0x0660, FALSE},  {0x2030, FALSE},  {0xE000, FALSE},  {0, FALSE},
+      {u'a', TRUE},    {u'Z', TRUE},    {u'0', FALSE},   {u'_', FALSE},   {u' ', FALSE},
+      {0x00E9, TRUE},  {0x00D7, FALSE}, {0x00F7, FALSE}, {0x03A9, TRUE},  {0x0436, TRUE},
+      {0x3042, TRUE},  {0x30AB, TRUE},  {0x4E9C, TRUE},  {0xFF21, TRUE},  {0xFF71, TRUE},
+      {0x3000, FALSE}, {0x0660, FALSE}, {0x2030, FALSE}, {0xE000, FALSE}, {0, FALSE},
   };
-  for (const Case& c : cases) EXPECT_EQ(IsCharAlphaW(c.c), c.alpha) << std::hex << int(c.c);
+  for (const Case &c : cases) EXPECT_EQ(IsCharAlphaW(c.c), c.alpha) << std::hex << int(c.c);
 }
 
 }  // namespace

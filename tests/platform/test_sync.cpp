@@ -20,7 +20,8 @@ namespace {
 
 // Runs body in a forked child and answers the child's exit code (body's answer), or
 // -1 when the child did not end normally.
-int InChild(const std::function<int()>& body, pid_t* started = nullptr) {
+int InChild(const std::function<int()> &body, pid_t *started = nullptr)
+{
   pid_t pid = fork();
   if (pid == 0) _exit(body());
   if (pid < 0) return -1;
@@ -33,7 +34,8 @@ int InChild(const std::function<int()>& body, pid_t* started = nullptr) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int Reap(pid_t pid) {
+int Reap(pid_t pid)
+{
   int status = 0;
   if (waitpid(pid, &status, 0) != pid) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -43,12 +45,14 @@ int Reap(pid_t pid) {
 struct Pipe {
   int fd[2] = {-1, -1};
   Pipe() { EXPECT_EQ(pipe(fd), 0); }
-  ~Pipe() {
+  ~Pipe()
+  {
     close(fd[0]);
     close(fd[1]);
   }
   bool Send() { return write(fd[1], "x", 1) == 1; }
-  bool Receive() {
+  bool Receive()
+  {
     char c;
     return read(fd[0], &c, 1) == 1;
   }
@@ -60,7 +64,8 @@ using MutexTest = MachineTest;
 
 // ---------------------------------------------------------------- names and existence
 
-TEST_F(MutexTest, CreateReportsWhetherTheMutexExisted) {
+TEST_F(MutexTest, CreateReportsWhetherTheMutexExisted)
+{
   SetLastError(ERROR_INVALID_DATA);
   HANDLE a = CreateMutexW(NULL, FALSE, u"KvmlMutexTse");
   ASSERT_NE(a, nullptr);
@@ -86,7 +91,8 @@ TEST_F(MutexTest, CreateReportsWhetherTheMutexExisted) {
   CloseHandle(c);
 }
 
-TEST_F(MutexTest, OpenFindsOnlyExistingMutexes) {
+TEST_F(MutexTest, OpenFindsOnlyExistingMutexes)
+{
   SetLastError(0);
   EXPECT_EQ(OpenMutexW(MUTEX_ALL_ACCESS, FALSE, u"Absent"), nullptr);
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
@@ -101,18 +107,19 @@ TEST_F(MutexTest, OpenFindsOnlyExistingMutexes) {
   EXPECT_EQ(OpenMutexW(MUTEX_ALL_ACCESS, FALSE, u"Present"), nullptr);
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
 
-  for (const WCHAR* bad : {static_cast<const WCHAR*>(nullptr), u""}) {
+  for (const WCHAR *bad : {static_cast<const WCHAR *>(nullptr), u""}) {
     SetLastError(0);
     EXPECT_EQ(OpenMutexW(MUTEX_ALL_ACCESS, FALSE, bad), nullptr);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
   }
 }
 
-TEST_F(MutexTest, NameRules) {
+TEST_F(MutexTest, NameRules)
+{
   HANDLE base = CreateMutexW(NULL, FALSE, u"KvmlMutexTse");
   ASSERT_NE(base, nullptr);
   struct {
-    const WCHAR* name;
+    const WCHAR *name;
     DWORD createError;  // last error after CreateMutexW (0: a new mutex)
     bool created;
   } cases[] = {
@@ -127,7 +134,7 @@ TEST_F(MutexTest, NameRules) {
       {u"a%2Fb", ERROR_SUCCESS, true},  // not confused with the encoding of "a/b"
   };
   std::vector<HANDLE> open;
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     SCOPED_TRACE(Narrow(c.name));
     SetLastError(0xDEAD);
     HANDLE h = CreateMutexW(NULL, FALSE, c.name);
@@ -155,7 +162,8 @@ TEST_F(MutexTest, NameRules) {
   CloseHandle(base);
 }
 
-TEST_F(MutexTest, UnnamedMutexesAreSeparate) {
+TEST_F(MutexTest, UnnamedMutexesAreSeparate)
+{
   HANDLE a = CreateMutexW(NULL, TRUE, NULL);
   HANDLE b = CreateMutexW(NULL, FALSE, u"");
   ASSERT_NE(a, nullptr);
@@ -178,7 +186,8 @@ TEST_F(MutexTest, UnnamedMutexesAreSeparate) {
 
 // ---------------------------------------------------------------- ownership
 
-TEST_F(MutexTest, OwnershipIsRecursiveAndPerThread) {
+TEST_F(MutexTest, OwnershipIsRecursiveAndPerThread)
+{
   HANDLE m = CreateMutexW(NULL, FALSE, u"Recursive");
   ASSERT_NE(m, nullptr);
   ASSERT_EQ(WaitForSingleObject(m, 0), WAIT_OBJECT_0);
@@ -211,7 +220,8 @@ TEST_F(MutexTest, OwnershipIsRecursiveAndPerThread) {
   CloseHandle(m);
 }
 
-TEST_F(MutexTest, BadHandlesAndAccess) {
+TEST_F(MutexTest, BadHandlesAndAccess)
+{
   SetLastError(0);
   EXPECT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(0x4444), 0), WAIT_FAILED);
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
@@ -235,7 +245,8 @@ TEST_F(MutexTest, BadHandlesAndAccess) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
 }
 
-TEST_F(MutexTest, InjectedClockRunsThroughTheTimeOut) {
+TEST_F(MutexTest, InjectedClockRunsThroughTheTimeOut)
+{
   HANDLE m = CreateMutexW(NULL, FALSE, u"Held");
   Pipe owned, done;
   std::thread owner([&] {
@@ -262,7 +273,8 @@ TEST_F(MutexTest, InjectedClockRunsThroughTheTimeOut) {
   CloseHandle(m);
 }
 
-TEST_F(MutexTest, ThreadsExcludeEachOther) {
+TEST_F(MutexTest, ThreadsExcludeEachOther)
+{
   HANDLE m = CreateMutexW(NULL, FALSE, u"Counter");
   ASSERT_NE(m, nullptr);
   int counter = 0;  // deliberately not atomic: the mutex protects it
@@ -282,14 +294,15 @@ TEST_F(MutexTest, ThreadsExcludeEachOther) {
       }
     });
   }
-  for (auto& t : threads) t.join();
+  for (auto &t : threads) t.join();
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(counter, 800);
   CloseHandle(m);
 }
 
-TEST_F(MutexTest, ThreadThatEndsOwningAbandonsTheMutex) {
-  for (const WCHAR* name : {static_cast<const WCHAR*>(u"Abandoned"), static_cast<const WCHAR*>(nullptr)}) {
+TEST_F(MutexTest, ThreadThatEndsOwningAbandonsTheMutex)
+{
+  for (const WCHAR *name : {static_cast<const WCHAR *>(u"Abandoned"), static_cast<const WCHAR *>(nullptr)}) {
     SCOPED_TRACE(name ? "named" : "unnamed");
     HANDLE m = CreateMutexW(NULL, FALSE, name);
     ASSERT_NE(m, nullptr);
@@ -308,7 +321,8 @@ TEST_F(MutexTest, ThreadThatEndsOwningAbandonsTheMutex) {
   }
 }
 
-TEST_F(MutexTest, WaitServesProcessesAndRefusesOtherObjects) {
+TEST_F(MutexTest, WaitServesProcessesAndRefusesOtherObjects)
+{
   // A program the layer records rather than runs has ended at once.
   WriteHostFile(HostPath(u"C:\\Drv\\setup.exe"), "MZ");
   STARTUPINFOW si = {};
@@ -334,7 +348,8 @@ TEST_F(MutexTest, WaitServesProcessesAndRefusesOtherObjects) {
 
 // ---------------------------------------------------------------- across processes
 
-TEST_F(MutexTest, ProcessesSerializeOnTheMutex) {
+TEST_F(MutexTest, ProcessesSerializeOnTheMutex)
+{
   const std::string counterPath = Root() + "/counter";
   WriteHostFile(counterPath, "0");
   constexpr int kChildren = 4, kRounds = 40;
@@ -366,9 +381,10 @@ TEST_F(MutexTest, ProcessesSerializeOnTheMutex) {
   EXPECT_EQ(ReadHostFile(counterPath), std::to_string(kChildren * kRounds));
 }
 
-TEST_F(MutexTest, HowAnOwningProcessEndsDecidesAbandonment) {
+TEST_F(MutexTest, HowAnOwningProcessEndsDecidesAbandonment)
+{
   struct {
-    const char* what;
+    const char *what;
     int (*child)();
     DWORD expected;
   } cases[] = {
@@ -395,7 +411,7 @@ TEST_F(MutexTest, HowAnOwningProcessEndsDecidesAbandonment) {
   };
   HANDLE m = CreateMutexW(NULL, FALSE, u"Shared");  // keeps the mutex in existence
   ASSERT_NE(m, nullptr);
-  for (auto& c : cases) {
+  for (auto &c : cases) {
     SCOPED_TRACE(c.what);
     ASSERT_EQ(InChild(c.child), 0);
     EXPECT_EQ(WaitForSingleObject(m, 0), c.expected);
@@ -407,7 +423,8 @@ TEST_F(MutexTest, HowAnOwningProcessEndsDecidesAbandonment) {
   CloseHandle(m);
 }
 
-TEST_F(MutexTest, WaitTimesOutWhileAnotherProcessOwnsIt) {
+TEST_F(MutexTest, WaitTimesOutWhileAnotherProcessOwnsIt)
+{
   Pipe owned, go;
   pid_t pid = 0;
   InChild(
@@ -436,7 +453,8 @@ TEST_F(MutexTest, WaitTimesOutWhileAnotherProcessOwnsIt) {
   CloseHandle(m);
 }
 
-TEST_F(MutexTest, MutexExistsWhileAnyProcessHasItOpen) {
+TEST_F(MutexTest, MutexExistsWhileAnyProcessHasItOpen)
+{
   Pipe created, go;
   pid_t pid = 0;
   InChild(
@@ -462,7 +480,8 @@ TEST_F(MutexTest, MutexExistsWhileAnyProcessHasItOpen) {
   CloseHandle(h);
 }
 
-TEST_F(MutexTest, ForkedChildDoesNotInheritOwnership) {
+TEST_F(MutexTest, ForkedChildDoesNotInheritOwnership)
+{
   HANDLE m = CreateMutexW(NULL, TRUE, u"Inherited");
   ASSERT_NE(m, nullptr);
   int code = InChild([m] {
@@ -481,7 +500,8 @@ TEST_F(MutexTest, ForkedChildDoesNotInheritOwnership) {
 
 // ---------------------------------------------------------------- test controls
 
-TEST_F(MutexTest, HeldElsewhereControl) {
+TEST_F(MutexTest, HeldElsewhereControl)
+{
   ASSERT_TRUE(PlatMutexSetHeldElsewhere(u"KvmlMutexTse", TRUE));
   HANDLE m = CreateMutexW(NULL, TRUE, u"Global\\KvmlMutexTse");
   ASSERT_NE(m, nullptr);
@@ -512,7 +532,8 @@ TEST_F(MutexTest, HeldElsewhereControl) {
   EXPECT_FALSE(PlatMutexSetHeldElsewhere(u"a\\b", TRUE));
 }
 
-TEST_F(MutexTest, AbandonNextWaitControl) {
+TEST_F(MutexTest, AbandonNextWaitControl)
+{
   HANDLE m = CreateMutexW(NULL, FALSE, u"KvmlMutexTse");
   ASSERT_TRUE(PlatMutexAbandonNextWait(u"Local\\KvmlMutexTse"));
   EXPECT_EQ(WaitForSingleObject(m, 0), WAIT_ABANDONED);
@@ -524,7 +545,8 @@ TEST_F(MutexTest, AbandonNextWaitControl) {
   CloseHandle(m);
 }
 
-TEST_F(MutexTest, FailNextCreateControl) {
+TEST_F(MutexTest, FailNextCreateControl)
+{
   PlatMutexFailNextCreate(ERROR_ACCESS_DENIED);
   SetLastError(0);
   EXPECT_EQ(CreateMutexW(NULL, FALSE, u"KvmlMutexTse"), nullptr);

@@ -12,7 +12,7 @@ namespace {
 struct ProfileCase {
   PLAT_OS_PROFILE profile;
   DWORD major, minor, build, platform;
-  const char* csd;
+  const char *csd;
   WORD spMajor, spMinor, suites;
   BYTE product;
   DWORD getVersion;
@@ -30,7 +30,8 @@ const ProfileCase kProfiles[] = {
     {PLAT_OS_WIN8, 6, 2, 9200, 2, "", 0, 0, 0x110, 1, 0x23F00206},
 };
 
-OSVERSIONINFOEXW ReadEx() {
+OSVERSIONINFOEXW ReadEx()
+{
   OSVERSIONINFOEXW v;
   memset(&v, 0xCC, sizeof v);
   v.dwOSVersionInfoSize = sizeof v;
@@ -40,7 +41,8 @@ OSVERSIONINFOEXW ReadEx() {
 
 }  // namespace
 
-TEST_F(VersionTest, DefaultIsWindows7ServicePack1Workstation) {
+TEST_F(VersionTest, DefaultIsWindows7ServicePack1Workstation)
+{
   EXPECT_EQ(PlatGetOsProfile(), PLAT_OS_WIN7_SP1);
   OSVERSIONINFOEXW v = ReadEx();
   EXPECT_EQ(v.dwMajorVersion, 6u);
@@ -48,8 +50,9 @@ TEST_F(VersionTest, DefaultIsWindows7ServicePack1Workstation) {
   EXPECT_EQ(v.wProductType, VER_NT_WORKSTATION);
 }
 
-TEST_F(VersionTest, EveryProfileReportsItsVersion) {
-  for (const ProfileCase& c : kProfiles) {
+TEST_F(VersionTest, EveryProfileReportsItsVersion)
+{
+  for (const ProfileCase &c : kProfiles) {
     SCOPED_TRACE(testing::Message() << "profile " << c.profile);
     ASSERT_TRUE(PlatSetOsProfile(c.profile));
     EXPECT_EQ(PlatGetOsProfile(), c.profile);
@@ -78,7 +81,8 @@ TEST_F(VersionTest, EveryProfileReportsItsVersion) {
   }
 }
 
-TEST_F(VersionTest, OnlyTheTwoStructureSizesAreAccepted) {
+TEST_F(VersionTest, OnlyTheTwoStructureSizesAreAccepted)
+{
   for (DWORD size : {0u, 20u, 275u, 277u, 283u, 285u, 300u}) {
     OSVERSIONINFOEXW v;
     memset(&v, 0, sizeof v);
@@ -93,7 +97,8 @@ TEST_F(VersionTest, OnlyTheTwoStructureSizesAreAccepted) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(VersionTest, ShortFormLeavesTheExtendedFieldsAlone) {
+TEST_F(VersionTest, ShortFormLeavesTheExtendedFieldsAlone)
+{
   OSVERSIONINFOEXW v;
   memset(&v, 0xCC, sizeof v);
   v.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
@@ -103,7 +108,8 @@ TEST_F(VersionTest, ShortFormLeavesTheExtendedFieldsAlone) {
   EXPECT_EQ(v.wProductType, 0xCC);
 }
 
-TEST_F(VersionTest, Windows9xKnowsOnlyTheShortForm) {
+TEST_F(VersionTest, Windows9xKnowsOnlyTheShortForm)
+{
   ASSERT_TRUE(PlatSetOsProfile(PLAT_OS_WIN98));
   OSVERSIONINFOEXW v;
   memset(&v, 0, sizeof v);
@@ -113,7 +119,8 @@ TEST_F(VersionTest, Windows9xKnowsOnlyTheShortForm) {
   EXPECT_NE(GetVersion() & 0x80000000u, 0u);  // the 9x platform bit
 }
 
-TEST_F(VersionTest, CustomVersionAndControls) {
+TEST_F(VersionTest, CustomVersionAndControls)
+{
   OSVERSIONINFOEXW custom = {};
   custom.dwMajorVersion = 10;
   custom.dwBuildNumber = 19045;
@@ -139,7 +146,8 @@ TEST_F(VersionTest, CustomVersionAndControls) {
   EXPECT_EQ(PlatGetOsProfile(), PLAT_OS_WIN7_SP1);
 }
 
-TEST_F(VersionTest, ConditionMaskPlacesThreeBitsPerField) {
+TEST_F(VersionTest, ConditionMaskPlacesThreeBitsPerField)
+{
   EXPECT_EQ(VerSetConditionMask(0, VER_MINORVERSION, VER_EQUAL), 1ull);
   EXPECT_EQ(VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL), 3ull << 3);
   EXPECT_EQ(VerSetConditionMask(0, VER_SERVICEPACKMAJOR, VER_LESS), 4ull << 15);
@@ -160,7 +168,7 @@ TEST_F(VersionTest, ConditionMaskPlacesThreeBitsPerField) {
 namespace {
 
 struct VerifyCase {
-  const char* what;
+  const char *what;
   PLAT_OS_PROFILE profile;
   DWORD major, minor;
   WORD spMajor;
@@ -189,8 +197,8 @@ const VerifyCase kVerify[] = {
     {"2000 SP4 <= 5.0 SP4", PLAT_OS_WIN2000_SP4, 5, 0, 4, 0, 0, 0,
      VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, VER_LESS_EQUAL, 0, TRUE},
     {"2003 == 5.2", PLAT_OS_SERVER2003_SP2, 5, 2, 0, 0, 0, 0, VER_MAJORVERSION | VER_MINORVERSION, VER_EQUAL, 0, TRUE},
-    {"2003 > 5.2 fails", PLAT_OS_SERVER2003_SP2, 5, 2, 0, 0, 0, 0, VER_MAJORVERSION | VER_MINORVERSION, VER_GREATER,
-     0, FALSE},
+    {"2003 > 5.2 fails", PLAT_OS_SERVER2003_SP2, 5, 2, 0, 0, 0, 0, VER_MAJORVERSION | VER_MINORVERSION, VER_GREATER, 0,
+     FALSE},
     {"Vista > 5.2", PLAT_OS_VISTA_SP2, 5, 2, 0, 0, 0, 0, VER_MAJORVERSION | VER_MINORVERSION, VER_GREATER, 0, TRUE},
     {"NT platform", PLAT_OS_XP_SP2, 0, 0, 0, VER_PLATFORM_WIN32_NT, 0, 0, VER_PLATFORMID, VER_EQUAL, 0, TRUE},
     {"server product on 2003", PLAT_OS_SERVER2003_SP2, 0, 0, 0, 0, VER_NT_SERVER, 0, VER_PRODUCT_TYPE, VER_EQUAL, 0,
@@ -199,16 +207,17 @@ const VerifyCase kVerify[] = {
     {"terminal suite on XP", PLAT_OS_XP_SP2, 0, 0, 0, 0, 0, VER_SUITE_TERMINAL, VER_SUITENAME, 0, VER_AND, TRUE},
     {"terminal suite on 2000 fails", PLAT_OS_WIN2000_SP4, 0, 0, 0, 0, 0, VER_SUITE_TERMINAL, VER_SUITENAME, 0, VER_AND,
      FALSE},
-    {"AND needs every suite", PLAT_OS_WIN7_SP1, 0, 0, 0, 0, 0, VER_SUITE_TERMINAL | VER_SUITE_ENTERPRISE,
-     VER_SUITENAME, 0, VER_AND, FALSE},
-    {"OR needs one suite", PLAT_OS_WIN7_SP1, 0, 0, 0, 0, 0, VER_SUITE_TERMINAL | VER_SUITE_ENTERPRISE, VER_SUITENAME,
-     0, VER_OR, TRUE},
+    {"AND needs every suite", PLAT_OS_WIN7_SP1, 0, 0, 0, 0, 0, VER_SUITE_TERMINAL | VER_SUITE_ENTERPRISE, VER_SUITENAME,
+     0, VER_AND, FALSE},
+    {"OR needs one suite", PLAT_OS_WIN7_SP1, 0, 0, 0, 0, 0, VER_SUITE_TERMINAL | VER_SUITE_ENTERPRISE, VER_SUITENAME, 0,
+     VER_OR, TRUE},
 };
 
 }  // namespace
 
-TEST_F(VersionTest, VerifyVersionInfoCases) {
-  for (const VerifyCase& c : kVerify) {
+TEST_F(VersionTest, VerifyVersionInfoCases)
+{
+  for (const VerifyCase &c : kVerify) {
     SCOPED_TRACE(c.what);
     ASSERT_TRUE(PlatSetOsProfile(c.profile));
     OSVERSIONINFOEXW req = {};
@@ -231,7 +240,8 @@ TEST_F(VersionTest, VerifyVersionInfoCases) {
   }
 }
 
-TEST_F(VersionTest, VerifyVersionInfoRefusesBadArguments) {
+TEST_F(VersionTest, VerifyVersionInfoRefusesBadArguments)
+{
   OSVERSIONINFOEXW req = {};
   req.dwOSVersionInfoSize = sizeof req;
   req.dwMajorVersion = 5;

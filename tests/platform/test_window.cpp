@@ -13,19 +13,23 @@ namespace {
 // Builds a classic dialog template: a caption and (id, ordinal class, text) controls.
 struct TemplateBuilder {
   std::vector<BYTE> bytes;
-  void Word(WORD w) {
+  void Word(WORD w)
+  {
     bytes.push_back(static_cast<BYTE>(w));
     bytes.push_back(static_cast<BYTE>(w >> 8));
   }
-  void Dword(DWORD d) {
+  void Dword(DWORD d)
+  {
     Word(static_cast<WORD>(d));
     Word(static_cast<WORD>(d >> 16));
   }
-  void Str(const char16_t* s) {
+  void Str(const char16_t *s)
+  {
     for (; *s; ++s) Word(*s);
     Word(0);
   }
-  void Header(WORD count, const char16_t* caption, bool font) {
+  void Header(WORD count, const char16_t *caption, bool font)
+  {
     Dword(0x80C80000u | (font ? DS_SETFONT : 0));
     Dword(0);
     Word(count);
@@ -38,7 +42,8 @@ struct TemplateBuilder {
       Str(u"Tahoma");
     }
   }
-  void Control(WORD id, WORD ordinalClass, const char16_t* text) {
+  void Control(WORD id, WORD ordinalClass, const char16_t *text)
+  {
     while (bytes.size() % 4) bytes.push_back(0);
     Dword(0x50000000u);
     Dword(0);
@@ -54,14 +59,22 @@ struct TemplateBuilder {
 class WindowTest : public MachineTest {
  protected:
   // Gives the main program one RT_DIALOG resource, id 4000, with these bytes.
-  void InstallTemplate(const std::vector<BYTE>& bytes) {
+  void InstallTemplate(const std::vector<BYTE> &bytes)
+  {
     data_.assign(bytes.begin(), bytes.end());
-    entry_ = {nullptr, nullptr, 5, 4000, 0x0409, 0, reinterpret_cast<const BYTE*>(data_.data()),
+    entry_ = {nullptr,
+              nullptr,
+              5,
+              4000,
+              0x0409,
+              0,
+              reinterpret_cast<const BYTE *>(data_.data()),
               static_cast<DWORD>(bytes.size())};
     table_ = {KVRES_MAGIC, KVRES_VERSION, 1, &entry_};
     ASSERT_TRUE(PlatModuleSetResources(nullptr, &table_));
   }
-  void TearDown() override {
+  void TearDown() override
+  {
     PlatModuleSetResources(nullptr, nullptr);
     MachineTest::TearDown();
   }
@@ -70,20 +83,23 @@ class WindowTest : public MachineTest {
   KVRES_TABLE table_ = {};
 };
 
-std::u16string Text(HWND h) {
+std::u16string Text(HWND h)
+{
   WCHAR buf[256];
   int n = GetWindowTextW(h, buf, 256);
   return std::u16string(buf, static_cast<size_t>(n));
 }
 
-INT_PTR CALLBACK RecordInit(HWND h, UINT msg, WPARAM, LPARAM lp) {
-  if (msg == WM_INITDIALOG) *reinterpret_cast<HWND*>(lp) = h;
+INT_PTR CALLBACK RecordInit(HWND h, UINT msg, WPARAM, LPARAM lp)
+{
+  if (msg == WM_INITDIALOG) *reinterpret_cast<HWND *>(lp) = h;
   return TRUE;
 }
 
 }  // namespace
 
-TEST_F(WindowTest, DialogFromTemplateHasItsCaptionAndControls) {
+TEST_F(WindowTest, DialogFromTemplateHasItsCaptionAndControls)
+{
   for (bool font : {false, true}) {
     TemplateBuilder t;
     t.Header(2, u"Status", font);
@@ -122,7 +138,8 @@ TEST_F(WindowTest, DialogFromTemplateHasItsCaptionAndControls) {
   }
 }
 
-TEST_F(WindowTest, MissingOrMalformedTemplatesFailClearly) {
+TEST_F(WindowTest, MissingOrMalformedTemplatesFailClearly)
+{
   TemplateBuilder t;
   t.Header(1, u"Status", false);
   t.Control(5005, 0x82, u"text");
@@ -146,7 +163,8 @@ TEST_F(WindowTest, MissingOrMalformedTemplatesFailClearly) {
   EXPECT_EQ(PlatWindowCount(), 2u);
 }
 
-TEST_F(WindowTest, ActiveWindowIsSetByTheControlAndForgottenWhenDestroyed) {
+TEST_F(WindowTest, ActiveWindowIsSetByTheControlAndForgottenWhenDestroyed)
+{
   EXPECT_EQ(GetActiveWindow(), nullptr);
   HWND app = PlatWindowCreateTop(u"App");
   EXPECT_TRUE(PlatWindowSetActive(app));
@@ -156,7 +174,8 @@ TEST_F(WindowTest, ActiveWindowIsSetByTheControlAndForgottenWhenDestroyed) {
   EXPECT_FALSE(PlatWindowSetActive(app));
 }
 
-TEST_F(WindowTest, MessageBoxAnswersTheDefaultButtonOrTheScript) {
+TEST_F(WindowTest, MessageBoxAnswersTheDefaultButtonOrTheScript)
+{
   struct Case {
     UINT type;
     int answer;
@@ -169,7 +188,7 @@ TEST_F(WindowTest, MessageBoxAnswersTheDefaultButtonOrTheScript) {
       {MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION, IDNO},
       {MB_RETRYCANCEL, IDRETRY},
   };
-  for (const Case& c : cases) EXPECT_EQ(MessageBoxW(nullptr, u"t", u"c", c.type), c.answer) << c.type;
+  for (const Case &c : cases) EXPECT_EQ(MessageBoxW(nullptr, u"t", u"c", c.type), c.answer) << c.type;
 
   PlatMessageBoxClearRecord();
   PlatMessageBoxScript(IDCANCEL);
@@ -198,7 +217,8 @@ TEST_F(WindowTest, MessageBoxAnswersTheDefaultButtonOrTheScript) {
 }
 
 namespace {
-DWORD FormatV(DWORD flags, const WCHAR* fmt, WCHAR* buf, DWORD size, ...) {
+DWORD FormatV(DWORD flags, const WCHAR *fmt, WCHAR *buf, DWORD size, ...)
+{
   va_list ap;
   va_start(ap, size);
   DWORD n = FormatMessageW(flags, fmt, 0, 0, buf, size, &ap);
@@ -207,8 +227,9 @@ DWORD FormatV(DWORD flags, const WCHAR* fmt, WCHAR* buf, DWORD size, ...) {
 }
 }  // namespace
 
-TEST_F(WindowTest, FormatMessageWordsSystemErrors) {
-  WCHAR* text = nullptr;
+TEST_F(WindowTest, FormatMessageWordsSystemErrors)
+{
+  WCHAR *text = nullptr;
   DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER;
   DWORD n = FormatMessageW(flags, nullptr, ERROR_ACCESS_DENIED, 0x0400, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
   ASSERT_NE(text, nullptr);
@@ -216,7 +237,7 @@ TEST_F(WindowTest, FormatMessageWordsSystemErrors) {
   EXPECT_EQ(n, 19u);
   LocalFree(text);
 
-  text = reinterpret_cast<WCHAR*>(1);
+  text = reinterpret_cast<WCHAR *>(1);
   SetLastError(0);
   EXPECT_EQ(FormatMessageW(flags, nullptr, 99999, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr), 0u);
   EXPECT_EQ(text, nullptr);
@@ -228,12 +249,13 @@ TEST_F(WindowTest, FormatMessageWordsSystemErrors) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
 }
 
-TEST_F(WindowTest, FormatMessageFillsInsertsFromArraysAndLists) {
+TEST_F(WindowTest, FormatMessageFillsInsertsFromArraysAndLists)
+{
   WCHAR buf[128];
   DWORD_PTR args[] = {reinterpret_cast<DWORD_PTR>(u"file.ini"), static_cast<DWORD_PTR>(-5), 255};
   DWORD flags = FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY;
   ASSERT_NE(FormatMessageW(flags, u"%2!d! %3!04X! %1 %1!s!%n100%% %t.%0ignored", 0, 0, buf, 128,
-                           reinterpret_cast<va_list*>(args)),
+                           reinterpret_cast<va_list *>(args)),
             0u);
   EXPECT_EQ(std::u16string(buf), u"-5 00FF file.ini file.ini\r\n100% \t.");
 
@@ -246,8 +268,8 @@ TEST_F(WindowTest, FormatMessageFillsInsertsFromArraysAndLists) {
   EXPECT_EQ(std::u16string(buf), u"keep %1 and %2!d!");
 
   // An unterminated or refused conversion is a clear failure.
-  EXPECT_EQ(FormatMessageW(flags, u"%1!d", 0, 0, buf, 128, reinterpret_cast<va_list*>(args)), 0u);
+  EXPECT_EQ(FormatMessageW(flags, u"%1!d", 0, 0, buf, 128, reinterpret_cast<va_list *>(args)), 0u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(FormatMessageW(flags, u"%2!*d!", 0, 0, buf, 128, reinterpret_cast<va_list*>(args)), 0u);
-  EXPECT_EQ(FormatMessageW(flags, u"%1", 0, 0, nullptr, 128, reinterpret_cast<va_list*>(args)), 0u);
+  EXPECT_EQ(FormatMessageW(flags, u"%2!*d!", 0, 0, buf, 128, reinterpret_cast<va_list *>(args)), 0u);
+  EXPECT_EQ(FormatMessageW(flags, u"%1", 0, 0, nullptr, 128, reinterpret_cast<va_list *>(args)), 0u);
 }

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 BlobBuilder::BlobBuilder(size_t capacity)
-    : storage_(new DWORD[capacity / 4 + 1]()), base_(reinterpret_cast<BYTE *>(storage_.get())), capacity_(capacity),
+    : storage_(new DWORD[capacity / 4 + 1]()),
+      base_(reinterpret_cast<BYTE *>(storage_.get())),
+      capacity_(capacity),
       used_(DESC_HEADER_SIZE)
 {
   blob()->header.totalSize = (DWORD)capacity;

@@ -49,7 +49,10 @@ class BlobBuilder {
  private:
   BYTE *Alloc(size_t bytes, bool odd);
   template <typename T>
-  T *AllocRule() { return reinterpret_cast<T *>(Alloc(sizeof(T), false)); }
+  T *AllocRule()
+  {
+    return reinterpret_cast<T *>(Alloc(sizeof(T), false));
+  }
   static void Append(DESC_RULE_LINK *head, void *entry);
 
   std::unique_ptr<DWORD[]> storage_;

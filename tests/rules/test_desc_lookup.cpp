@@ -86,12 +86,12 @@ TEST_F(DescLookupTest, DefaultsByType)
     WORD index;
     DWORD expected;
   } cases[] = {
-      {20, DESC_TYPE_PICK_ONE, 0, 11},                          // index 0: the head
-      {21, DESC_TYPE_PICK_ONE, 2, 33},                          // the third value
-      {22, DESC_TYPE_PICK_ONE, 3, 0},                           // past the end
-      {23, DESC_TYPE_PICK_PAGE, 1, 22},                         // PickOne class
-      {24, DESC_TYPE_PICK_SLOT | DESC_TYPE_UNKNOWN, 1, 22},     // flags do not matter
-      {25, DESC_TYPE_PICK_MANY, 0, 0},                          // PickMany has no default
+      {20, DESC_TYPE_PICK_ONE, 0, 11},                       // index 0: the head
+      {21, DESC_TYPE_PICK_ONE, 2, 33},                       // the third value
+      {22, DESC_TYPE_PICK_ONE, 3, 0},                        // past the end
+      {23, DESC_TYPE_PICK_PAGE, 1, 22},                      // PickOne class
+      {24, DESC_TYPE_PICK_SLOT | DESC_TYPE_UNKNOWN, 1, 22},  // flags do not matter
+      {25, DESC_TYPE_PICK_MANY, 0, 0},                       // PickMany has no default
   };
   for (const Case &c : cases) b_.AddValues(b_.AddItem(c.id, c.id, c.type, c.index), {11, 22, 33});
   b_.SetBoolean(b_.AddItem(30, 30, DESC_TYPE_BOOLEAN), 1);

@@ -13,8 +13,8 @@ class RuleCondTest : public RulesTest {
   {
     RulesTest::SetUp();
     // No finisher, no optional trays, nothing locked; A4 (9) as the output paper.
-    for (WORD id : {10049, 10050, 10058, 10059, 10060, 10061, 10074, 10075, 10076, 10077, 10078, 10079, 10080,
-                    10081, 10014, 10018, 10021, 10022, 10239, 10240, 10241, 10242, 10264, 10267, 56, 58, 62, 63})
+    for (WORD id : {10049, 10050, 10058, 10059, 10060, 10061, 10074, 10075, 10076, 10077, 10078, 10079, 10080, 10081,
+                    10014, 10018, 10021, 10022, 10239, 10240, 10241, 10242, 10264, 10267, 56,    58,    62,    63})
       Raw(id, 0);
     Raw(7, 1);
     Raw(46, 9);
@@ -59,8 +59,8 @@ TEST_F(RuleCondTest, TraysHoldingTheOutputPaper)
 
 TEST_F(RuleCondTest, AutomaticSelectionAsksOnlyUnlockedTrays)
 {
-  Raw(10239, 1);  // tray 1 locked
-  Raw(10240, 1);  // tray 2 locked
+  Raw(10239, 1);            // tray 1 locked
+  Raw(10240, 1);            // tray 2 locked
   EXPECT_EQ(Cond(723), 0);  // the multi-purpose tray is not installed, the LCT not either
   Raw(10022, 1);
   EXPECT_EQ(Cond(723), 1);
@@ -151,11 +151,10 @@ TEST_F(RuleCondTest, PaperListsAndFinisherPredicates)
     bool family2000;
     LONG in628, in631, in632;
   } cases[] = {
-      {9, false, 1, 1, 0},   // A4: list A, in list N
-      {11, false, 0, 1, 0},  // Ledger: only the extended list
-      {6, false, 0, 0, 0},   // Statement: extended only with a "2000" finisher
-      {6, true, 0, 1, 0},
-      {8, false, 1, 1, 1},   // A3: list A, not in list N
+      {9, false, 1, 1, 0},                        // A4: list A, in list N
+      {11, false, 0, 1, 0},                       // Ledger: only the extended list
+      {6, false, 0, 0, 0},                        // Statement: extended only with a "2000" finisher
+      {6, true, 0, 1, 0},   {8, false, 1, 1, 1},  // A3: list A, not in list N
   };
   for (const Case &c : cases) {
     Raw(46, c.paper);
@@ -186,13 +185,13 @@ TEST_F(RuleCondTest, BFiveCountsOnlyTraysWithOrientationBitOne)
 {
   Raw(10060, 1);  // group 14
   Raw(121, 49);
-  Raw(7, 2);      // landscape sheet: type 49 wants ok(not S, S)
+  Raw(7, 2);  // landscape sheet: type 49 wants ok(not S, S)
   Raw(46, 13);
   Raw(10175, 13);
   EXPECT_EQ(Cond(645), 0);  // tray 1 holds B5 with bit 0 only
   Raw(10143, 1);
   EXPECT_EQ(Cond(645), 1);
-  Raw(46, 9);     // A4 with bit 0 counts
+  Raw(46, 9);  // A4 with bit 0 counts
   Raw(10175, 9);
   Raw(10143, 0);
   Raw(7, 1);

@@ -42,10 +42,7 @@ std::vector<RULE_CODE_UNIT> Compile(const std::string &text)
   return out;
 }
 
-void SetWideText(DRIVER_CONTEXT *ctx, WORD id, const WCHAR *text)
-{
-  ItemWriteText(ctx, ItemFindById(ctx, id), text);
-}
+void SetWideText(DRIVER_CONTEXT *ctx, WORD id, const WCHAR *text) { ItemWriteText(ctx, ItemFindById(ctx, id), text); }
 
 // Conditions on item 14 = 600, item 9 = -1 (stored), item 12 = 3, item 20 = "abc" (UTF-16),
 // item 1 empty (UTF-16), item 202 = 9 characters filling its ANSI field; item 1500 has no row.

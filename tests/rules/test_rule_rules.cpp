@@ -24,8 +24,8 @@ TEST_F(RuleRulesTest, HideAndDisableJudges)
   block->hideJudge = (DESC_RULE_LINK)yes;  // item-level: hidden, not greyed
   b_.AddValueRule(block, 0, no, seven);    // an entry for value 0 is never asked
   b_.AddValueRule(block, 5, seven, no);
-  b_.AddValueRule(block, 5, no, yes);      // only the first entry of a value counts
-  b_.AddValueRule(block, 6, nullptr, yes); // no hide judge: shown
+  b_.AddValueRule(block, 5, no, yes);       // only the first entry of a value counts
+  b_.AddValueRule(block, 6, nullptr, yes);  // no hide judge: shown
   const auto *node = (const DESC_ITEM_NODE *)item;
   struct Case {
     WORD value;
@@ -128,7 +128,7 @@ TEST_F(RuleRulesTest, TransactionsRunTheActionsOfTrueEntriesInOrder)
   DESC_TRANSACTION *second = b_.AddTransaction(&list, b_.AddCode(Equals(12, 2)));
   b_.AddAction(second, 11, 0, 50);
   b_.AddAction(second, 12, 0, 3);
-  b_.AddAction(second, 1500, 0, 9);  // an item without row changes nothing
+  b_.AddAction(second, 1500, 0, 9);                                              // an item without row changes nothing
   b_.AddAction(b_.AddTransaction(&list, b_.AddCode(Equals(12, 2))), 11, 0, 60);  // now false
   b_.AddAction(b_.AddTransaction(&list, b_.AddCode(Equals(12, 3))), 14, 0, 300);
   ItemSetValue(ctx_, 14, 600);
@@ -250,8 +250,7 @@ TEST_F(RuleRulesTest, AllItemTransactionsRunInRowOrder)
   BYTE *length = b_.AddItem(9, 1, DESC_TYPE_NUMERIC);
   BYTE *quality = b_.AddItem(14, 2, DESC_TYPE_PICK_ONE);
   BYTE *farItem = b_.AddItem(10001, 3, DESC_TYPE_PICK_ONE);
-  b_.AddAction(b_.AddTransaction(&b_.AddRuleBlock(2, quality)->transactions1, b_.AddCode(Equals(12, 3))), 11, 0,
-               50);
+  b_.AddAction(b_.AddTransaction(&b_.AddRuleBlock(2, quality)->transactions1, b_.AddCode(Equals(12, 3))), 11, 0, 50);
   b_.AddAction(b_.AddTransaction(&b_.AddRuleBlock(1, length)->transactions1, nullptr), 12, 0, 3);
   DESC_TRANSACTION *last = b_.AddTransaction(&b_.AddRuleBlock(3, farItem)->transactions1, b_.AddCode(Equals(11, 50)));
   b_.AddAction(last, 4000, 1, 0);  // a dialog ID is ignored

@@ -48,7 +48,7 @@ TEST_F(SmallRulesTest, HiddenAndGreyedValuesFollowTheSettings)
     LONG glossyHidden, glossyGrey, envelopeGrey, paperHidden, a3Hidden, a3Grey;
   } cases[] = {
       {color, a4, normal, 1, 0, 0, 0, 0, 0, 0},
-      {mono, a4, normal, 1, 1, 0, 0, 0, 0, 0},   // only the first entry of a value counts
+      {mono, a4, normal, 1, 1, 0, 0, 0, 0, 0},  // only the first entry of a value counts
       {color, a3, normal, 1, 0, 0, 1, 0, 0, 0},
       {color, a4, ohp, 1, 0, 0, 0, 1, 1, 0},     // item-level and value judge of the paper
       {color, a4, normal, 2, 0, 0, 0, 0, 0, 1},  // a computed item: the sheet lies landscape
@@ -87,9 +87,9 @@ TEST_F(SmallRulesTest, AlertsWithTheirButtons)
 
   const DESC_ALERT *ask = RuleFindAlertByMessage(block, duplexMsg);
   ASSERT_NE(ask, nullptr);
-  EXPECT_EQ(ask->icon, 0x20);     // MB_ICONQUESTION
-  EXPECT_EQ(ask->buttons, 1);     // MB_OKCANCEL
-  EXPECT_EQ(ask->timing, 1);      // AlertProperty
+  EXPECT_EQ(ask->icon, 0x20);  // MB_ICONQUESTION
+  EXPECT_EQ(ask->buttons, 1);  // MB_OKCANCEL
+  EXPECT_EQ(ask->timing, 1);   // AlertProperty
   EXPECT_EQ(DescCountList((const void *)ask->answers), 2u);
   const DESC_ALERT *info = RuleFindAlertByMessage(block, nupMsg);
   ASSERT_NE(info, nullptr);

@@ -13,7 +13,8 @@ namespace {
 
 class SampleOrientationTest : public ContextTest {
  protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     ContextTest::SetUp();
     std::ifstream in(KV_SAMPLE_DIR "/KVSAMPLE.KVD", std::ios::binary);
     std::stringstream text;
@@ -31,7 +32,8 @@ class SampleOrientationTest : public ContextTest {
     ItemSetRaw(ctx_, 56, 0);
     ItemSetRaw(ctx_, 58, 0);
   }
-  void TearDown() override {
+  void TearDown() override
+  {
     if (ctx_) {
       ctx_->desc = own_;
       CtxRelease(ctx_);
@@ -39,47 +41,51 @@ class SampleOrientationTest : public ContextTest {
     GlobalFree(blob_);
     ContextTest::TearDown();
   }
-  static WORD V(const char* name) {
-    const VALUE_SYMBOL* v = ItemFindValueSymbolByName(name);
+  static WORD V(const char *name)
+  {
+    const VALUE_SYMBOL *v = ItemFindValueSymbolByName(name);
     EXPECT_NE(nullptr, v) << name;
     return v ? v->valueId : 0;
   }
-  const DESC_ITEM_NODE* Node(WORD id) {
-    const DESC_ITEM_NODE* n = DescFindItemNode(id, ctx_);
+  const DESC_ITEM_NODE *Node(WORD id)
+  {
+    const DESC_ITEM_NODE *n = DescFindItemNode(id, ctx_);
     EXPECT_NE(nullptr, n) << id;
     return n;
   }
   LONG Get(WORD id) { return ItemGetValue(ctx_, id, nullptr); }
 
-  DRIVER_CONTEXT* ctx_ = nullptr;
-  DESC_BLOB* own_ = nullptr;
-  DESC_BLOB* blob_ = nullptr;
+  DRIVER_CONTEXT *ctx_ = nullptr;
+  DESC_BLOB *own_ = nullptr;
+  DESC_BLOB *blob_ = nullptr;
 };
 
-TEST_F(SampleOrientationTest, PositionSetsFollowTheSheet) {
-  const DESC_ITEM_NODE* staple = Node(121);
-  const DESC_ITEM_NODE* punch = Node(120);
-  const DESC_ITEM_NODE* binding = Node(94);
+TEST_F(SampleOrientationTest, PositionSetsFollowTheSheet)
+{
+  const DESC_ITEM_NODE *staple = Node(121);
+  const DESC_ITEM_NODE *punch = Node(120);
+  const DESC_ITEM_NODE *binding = Node(94);
   ASSERT_TRUE(staple && punch && binding);
   const struct {
     LONG orientation;
     const char *shown, *hidden;
   } kCases[] = {
-      {1, "IDS_STAPLE_1", "IDS_STAPLE_1_LAND"}, {2, "IDS_STAPLE_1_LAND", "IDS_STAPLE_1"},
-      {1, "IDS_PUNCH_2", "IDS_PUNCH_2_LAND"},   {2, "IDS_PUNCH_2_LAND", "IDS_PUNCH_2"},
+      {1, "IDS_STAPLE_1", "IDS_STAPLE_1_LAND"},   {2, "IDS_STAPLE_1_LAND", "IDS_STAPLE_1"},
+      {1, "IDS_PUNCH_2", "IDS_PUNCH_2_LAND"},     {2, "IDS_PUNCH_2_LAND", "IDS_PUNCH_2"},
       {1, "IDS_DUPLEX_17", "IDS_DUPLEX_17_LAND"}, {2, "IDS_DUPLEX_17_LAND", "IDS_DUPLEX_17"},
   };
-  for (const auto& c : kCases) {
+  for (const auto &c : kCases) {
     SCOPED_TRACE(c.shown);
     ItemSetRaw(ctx_, 7, c.orientation);
-    const DESC_ITEM_NODE* node = c.shown[4] == 'S' ? staple : c.shown[4] == 'P' ? punch : binding;
+    const DESC_ITEM_NODE *node = c.shown[4] == 'S' ? staple : c.shown[4] == 'P' ? punch : binding;
     EXPECT_EQ(0, RuleIsValueHidden(node, V(c.shown), ctx_));
     EXPECT_NE(0, RuleIsValueHidden(node, V(c.hidden), ctx_));
   }
 }
 
-TEST_F(SampleOrientationTest, OffReadsAsOffInBothOrientations) {
-  const DESC_ITEM_NODE* staple = Node(121);
+TEST_F(SampleOrientationTest, OffReadsAsOffInBothOrientations)
+{
+  const DESC_ITEM_NODE *staple = Node(121);
   ASSERT_NE(nullptr, staple);
   for (LONG orientation : {1, 2}) {
     SCOPED_TRACE(orientation);
@@ -99,8 +105,9 @@ TEST_F(SampleOrientationTest, OffReadsAsOffInBothOrientations) {
 }
 
 // A small paper switches finishing off in the value set of the sheet's orientation.
-TEST_F(SampleOrientationTest, SmallPaperTurnsFinishingOffOnALandscapeSheet) {
-  const DESC_ITEM_NODE* paper = Node(8);
+TEST_F(SampleOrientationTest, SmallPaperTurnsFinishingOffOnALandscapeSheet)
+{
+  const DESC_ITEM_NODE *paper = Node(8);
   ASSERT_NE(nullptr, paper);
   ItemSetRaw(ctx_, 7, 2);
   ItemSetValue(ctx_, 8, V("IDS_PAPERSIZE_POSTCARD"));

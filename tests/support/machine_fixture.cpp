@@ -7,7 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-void MachineTest::SetUp() {
+void MachineTest::SetUp()
+{
   PlatResetForTest();
   std::string tmpl = (std::filesystem::temp_directory_path() / "kvroot-XXXXXX").string();
   ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
@@ -17,46 +18,52 @@ void MachineTest::SetUp() {
   ASSERT_TRUE(PlatSetMachineRoot(root_.c_str()));
 }
 
-void MachineTest::TearDown() {
+void MachineTest::TearDown()
+{
   PlatResetForTest();
   std::error_code ec;
   std::filesystem::remove_all(root_, ec);
 }
 
-std::string MachineTest::HostPath(const WCHAR* winPath) const {
+std::string MachineTest::HostPath(const WCHAR *winPath) const
+{
   char buf[4096];
   if (!PlatMapPath(winPath, buf, sizeof buf)) return std::string();
   return buf;
 }
 
-void MachineTest::WriteHostFile(const std::string& hostPath, const std::string& bytes) const {
+void MachineTest::WriteHostFile(const std::string &hostPath, const std::string &bytes) const
+{
   std::filesystem::create_directories(std::filesystem::path(hostPath).parent_path());
   std::ofstream f(hostPath, std::ios::binary | std::ios::trunc);
   f << bytes;
 }
 
-std::string MachineTest::ReadHostFile(const std::string& hostPath) const {
+std::string MachineTest::ReadHostFile(const std::string &hostPath) const
+{
   std::ifstream f(hostPath, std::ios::binary);
   std::stringstream ss;
   ss << f.rdbuf();
   return ss.str();
 }
 
-bool MachineTest::HostExists(const std::string& hostPath) const {
+bool MachineTest::HostExists(const std::string &hostPath) const
+{
   struct stat st;
   return stat(hostPath.c_str(), &st) == 0;
 }
 
-std::u16string U16(const char* ascii) {
+std::u16string U16(const char *ascii)
+{
   std::u16string s;
   while (*ascii) s += static_cast<char16_t>(static_cast<unsigned char>(*ascii++));
   return s;
 }
 
-std::string Narrow(const WCHAR* s) {
+std::string Narrow(const WCHAR *s)
+{
   std::string out;
   if (!s) return out;
   for (; *s; ++s) out += *s < 0x80 ? static_cast<char>(*s) : '?';
   return out;
 }
-

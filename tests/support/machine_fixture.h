@@ -13,17 +13,17 @@ class MachineTest : public ::testing::Test {
   void TearDown() override;
 
   // Host path of the machine root, and of a Windows path inside it.
-  const std::string& Root() const { return root_; }
-  std::string HostPath(const WCHAR* winPath) const;
+  const std::string &Root() const { return root_; }
+  std::string HostPath(const WCHAR *winPath) const;
   // Writes and reads host files directly (bypassing the layer under test).
-  void WriteHostFile(const std::string& hostPath, const std::string& bytes) const;
-  std::string ReadHostFile(const std::string& hostPath) const;
-  bool HostExists(const std::string& hostPath) const;
+  void WriteHostFile(const std::string &hostPath, const std::string &bytes) const;
+  std::string ReadHostFile(const std::string &hostPath) const;
+  bool HostExists(const std::string &hostPath) const;
 
  private:
   std::string root_;
 };
 
 // UTF-16 string helpers for assertions.
-std::u16string U16(const char* ascii);
-std::string Narrow(const WCHAR* s);
+std::u16string U16(const char *ascii);
+std::string Narrow(const WCHAR *s);

@@ -9,21 +9,21 @@ KV_BEGIN_DECLS
 // The machine root: the POSIX folder that stands for the Windows machine. Taken from
 // the environment variable KVML_ROOT on first use unless set here. Setting a new root
 // drops every cached view of the old one (open handles stay valid).
-KVAPI BOOL PlatSetMachineRoot(const char* posixDir);
-KVAPI const char* PlatGetMachineRoot(void);
+KVAPI BOOL PlatSetMachineRoot(const char *posixDir);
+KVAPI const char *PlatGetMachineRoot(void);
 
 // Maps a Windows path ("C:\\WINDOWS\\x.ini", "x.ini" relative to the current folder)
 // to its POSIX path under the machine root, matching each existing component
 // case-insensitively. Writes a NUL-terminated UTF-8 path into out; FALSE with the last
 // error set (ERROR_BAD_NETPATH for UNC paths, ERROR_INVALID_NAME, ERROR_INVALID_DRIVE,
 // ERROR_FILENAME_EXCED_RANGE) when the path cannot be mapped.
-KVAPI BOOL PlatMapPath(const WCHAR* winPath, char* out, UINT outSize);
+KVAPI BOOL PlatMapPath(const WCHAR *winPath, char *out, UINT outSize);
 
 // Clock: when set, GetTickCount and the local/system time come from the injected
 // values instead of the host clock. Advance moves both forward (a jump or a wrap).
 KVAPI void PlatClockSetTicks(DWORD ticks);
 KVAPI void PlatClockAdvance(DWORD milliseconds);
-KVAPI void PlatClockSetLocalTime(const SYSTEMTIME* localTime);  // NULL returns to the host clock
+KVAPI void PlatClockSetLocalTime(const SYSTEMTIME *localTime);  // NULL returns to the host clock
 KVAPI void PlatClockReset(void);
 
 // Active ANSI code page (CP_ACP): 1252 by default, 932 selectable.

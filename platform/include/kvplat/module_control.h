@@ -33,13 +33,13 @@
 // data is 8-byte aligned. String tables are RT_STRING blocks in the Win32 layout: 16
 // strings, each a WORD length and that many UTF-16 units without terminator.
 typedef struct KVRES_ENTRY {
-  const WCHAR* typeName;
-  const WCHAR* name;
+  const WCHAR *typeName;
+  const WCHAR *name;
   WORD typeId;
   WORD nameId;
   WORD language;
   WORD reserved;
-  const BYTE* data;
+  const BYTE *data;
   DWORD size;
 } KVRES_ENTRY;
 
@@ -49,7 +49,7 @@ typedef struct KVRES_TABLE {
   DWORD magic;
   DWORD version;
   DWORD count;
-  const KVRES_ENTRY* entries;
+  const KVRES_ENTRY *entries;
 } KVRES_TABLE;
 
 KV_BEGIN_DECLS
@@ -60,7 +60,7 @@ KV_BEGIN_DECLS
 // name ("tvpktsrv.dll", ".dll" added without an extension) goes into the system
 // folder; a path goes where it says (folders are created). FALSE with the last error
 // set when the path cannot be mapped or written.
-KVAPI BOOL PlatModuleRegister(LPCWSTR dllName, const char* soPath);
+KVAPI BOOL PlatModuleRegister(LPCWSTR dllName, const char *soPath);
 // Removes a link file written by PlatModuleRegister (the same name rules); FALSE with
 // ERROR_FILE_NOT_FOUND when there is none. Loaded modules stay loaded.
 KVAPI BOOL PlatModuleUnregister(LPCWSTR dllName);
@@ -71,7 +71,7 @@ KVAPI BOOL PlatModuleUnregister(LPCWSTR dllName);
 // GetProcAddress and resources work on it; FreeLibrary of the last reference forgets
 // it without closing dlHandle). A module already loaded at that path gets one more
 // reference instead. NULL with ERROR_INVALID_PARAMETER for a bad path.
-KVAPI HMODULE PlatModuleRegisterSelf(LPCWSTR winPath, void* dlHandle);
+KVAPI HMODULE PlatModuleRegisterSelf(LPCWSTR winPath, void *dlHandle);
 
 // The Windows path of the main program (GetModuleFileNameW(NULL), the application
 // folder of the module search). Default "C:\WINDOWS\system32\kvhost.exe".
@@ -79,7 +79,7 @@ KVAPI BOOL PlatModuleSetMainPath(LPCWSTR winPath);
 
 // Gives a module (NULL = the main program) this resource table in place of its own;
 // NULL table returns to its own. FALSE for an unknown module or a malformed table.
-KVAPI BOOL PlatModuleSetResources(HMODULE hModule, const KVRES_TABLE* table);
+KVAPI BOOL PlatModuleSetResources(HMODULE hModule, const KVRES_TABLE *table);
 
 // References of a loaded module (0 when it is not loaded), and the number of loaded
 // modules besides the main program (tests look for leaks with them).
@@ -87,33 +87,30 @@ KVAPI DWORD PlatModuleRefCount(HMODULE hModule);
 KVAPI DWORD PlatModuleLoadedCount(void);
 
 // The host loader's message for the last module that failed to open ("" if none).
-KVAPI const char* PlatModuleLastLoadError(void);
+KVAPI const char *PlatModuleLastLoadError(void);
 
 // ---------------------------------------------------------------- processes
 
-typedef enum PLAT_PROCESS_CALL {
-  PLAT_CALL_CREATE_PROCESS = 1,
-  PLAT_CALL_SHELL_EXECUTE = 2
-} PLAT_PROCESS_CALL;
+typedef enum PLAT_PROCESS_CALL { PLAT_CALL_CREATE_PROCESS = 1, PLAT_CALL_SHELL_EXECUTE = 2 } PLAT_PROCESS_CALL;
 
 // One recorded CreateProcessW or ShellExecuteW call, failed ones included. Strings are
 // NULL when the caller passed NULL; they stay valid until the record is cleared.
 typedef struct PLAT_PROCESS_RECORD {
-  DWORD call;                 // PLAT_PROCESS_CALL
+  DWORD call;  // PLAT_PROCESS_CALL
   BOOL succeeded;
-  DWORD error;                // the last error of a failed call
+  DWORD error;  // the last error of a failed call
   // CreateProcessW
   LPCWSTR applicationName;
   LPCWSTR commandLine;
-  LPCWSTR currentDirectory;   // also ShellExecuteW's lpDirectory
-  LPCWSTR programPath;        // the full Windows path of the program or file found ("" if none)
+  LPCWSTR currentDirectory;  // also ShellExecuteW's lpDirectory
+  LPCWSTR programPath;       // the full Windows path of the program or file found ("" if none)
   DWORD creationFlags;
   BOOL inheritHandles;
   BOOL hasEnvironment;
-  DWORD startupFlags;         // STARTUPINFOW.dwFlags
-  WORD showWindow;            // STARTUPINFOW.wShowWindow, or ShellExecuteW's nShowCmd
+  DWORD startupFlags;  // STARTUPINFOW.dwFlags
+  WORD showWindow;     // STARTUPINFOW.wShowWindow, or ShellExecuteW's nShowCmd
   DWORD processId;
-  BOOL ranOnHost;             // a host program really ran
+  BOOL ranOnHost;  // a host program really ran
   // ShellExecuteW
   LPCWSTR operation;
   LPCWSTR file;
@@ -122,13 +119,13 @@ typedef struct PLAT_PROCESS_RECORD {
 
 KVAPI DWORD PlatProcessRecordCount(void);
 // Copies record index (0 = the first call) into out; FALSE when there is none.
-KVAPI BOOL PlatProcessRecordGet(DWORD index, PLAT_PROCESS_RECORD* out);
+KVAPI BOOL PlatProcessRecordGet(DWORD index, PLAT_PROCESS_RECORD *out);
 KVAPI void PlatProcessRecordClear(void);
 
 // Maps a program's Windows path to a host program: CreateProcessW of that program then
 // really runs hostProgram (posix_spawn) with the arguments of the command line (split
 // by the Win32 rules, the program token left out), in the host folder of the working
 // folder. The program then needs no file on the machine. NULL hostProgram removes it.
-KVAPI BOOL PlatProcessRunOnHost(LPCWSTR winProgramPath, const char* hostProgram);
+KVAPI BOOL PlatProcessRunOnHost(LPCWSTR winProgramPath, const char *hostProgram);
 
 KV_END_DECLS

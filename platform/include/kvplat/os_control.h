@@ -35,10 +35,10 @@ typedef enum PLAT_OS_PROFILE {
 KVAPI BOOL PlatSetOsProfile(PLAT_OS_PROFILE profile);
 KVAPI PLAT_OS_PROFILE PlatGetOsProfile(void);
 // Reports exactly the given version (its size field is ignored); selects PLAT_OS_CUSTOM.
-KVAPI BOOL PlatSetOsVersion(const OSVERSIONINFOEXW* version);
+KVAPI BOOL PlatSetOsVersion(const OSVERSIONINFOEXW *version);
 // Profile names of KVML_OS_PROFILE: "win98", "nt4sp6", "win2000sp3", "win2000sp4",
 // "xpsp2", "server2003", "vista", "win7", "win8" (case-insensitive); 0 for others.
-KVAPI PLAT_OS_PROFILE PlatOsProfileFromName(const char* name);
+KVAPI PLAT_OS_PROFILE PlatOsProfileFromName(const char *name);
 
 // ---------------------------------------------------------------- administrator switch
 
@@ -65,7 +65,7 @@ KVAPI DWORD PlatFileSecurityCallCount(void);
 // output may be NULL; *sdNeeded (when given) receives the descriptor's size. FALSE with
 // ERROR_NO_MORE_ITEMS for an index past the end, ERROR_INSUFFICIENT_BUFFER when a
 // given buffer is too small.
-KVAPI BOOL PlatFileSecurityGetCall(DWORD index, LPWSTR path, DWORD pathChars, SECURITY_INFORMATION* info,
+KVAPI BOOL PlatFileSecurityGetCall(DWORD index, LPWSTR path, DWORD pathChars, SECURITY_INFORMATION *info,
                                    PSECURITY_DESCRIPTOR sd, DWORD sdSize, LPDWORD sdNeeded);
 KVAPI void PlatFileSecurityClearCalls(void);
 

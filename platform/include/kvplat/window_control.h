@@ -37,7 +37,7 @@ typedef struct PLAT_MSGBOX_RECORD {
 
 KVAPI DWORD PlatMessageBoxCount(void);
 // Copies record index (0 = the first box) into out; FALSE when there is none.
-KVAPI BOOL PlatMessageBoxGet(DWORD index, PLAT_MSGBOX_RECORD* out);
+KVAPI BOOL PlatMessageBoxGet(DWORD index, PLAT_MSGBOX_RECORD *out);
 KVAPI void PlatMessageBoxClearRecord(void);
 
 KV_END_DECLS

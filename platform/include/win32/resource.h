@@ -47,7 +47,7 @@
 
 KV_BEGIN_DECLS
 
-typedef BOOL(CALLBACK* ENUMRESNAMEPROCW)(HMODULE hModule, LPCWSTR lpType, LPWSTR lpName, LONG_PTR lParam);
+typedef BOOL(CALLBACK *ENUMRESNAMEPROCW)(HMODULE hModule, LPCWSTR lpType, LPWSTR lpName, LONG_PTR lParam);
 
 // Finds a resource (NULL hModule = the main program). Types and names are numbers
 // (MAKEINTRESOURCEW), "#123" strings, or names compared case-insensitively.

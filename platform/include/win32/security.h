@@ -25,7 +25,7 @@
 #define ERROR_GENERIC_NOT_MAPPED 1360L
 #endif
 
-typedef UCHAR* PUCHAR;
+typedef UCHAR *PUCHAR;
 
 #ifndef MAXDWORD
 #define MAXDWORD 0xffffffffUL
@@ -67,11 +67,36 @@ typedef struct _SID {
 #define SID_MAX_SUB_AUTHORITIES 15
 #define SECURITY_MAX_SID_SIZE 68
 
-#define SECURITY_NULL_SID_AUTHORITY {{0, 0, 0, 0, 0, 0}}
-#define SECURITY_WORLD_SID_AUTHORITY {{0, 0, 0, 0, 0, 1}}
-#define SECURITY_LOCAL_SID_AUTHORITY {{0, 0, 0, 0, 0, 2}}
-#define SECURITY_CREATOR_SID_AUTHORITY {{0, 0, 0, 0, 0, 3}}
-#define SECURITY_NT_AUTHORITY {{0, 0, 0, 0, 0, 5}}
+#define SECURITY_NULL_SID_AUTHORITY \
+  {                                 \
+    {                               \
+      0, 0, 0, 0, 0, 0              \
+    }                               \
+  }
+#define SECURITY_WORLD_SID_AUTHORITY \
+  {                                  \
+    {                                \
+      0, 0, 0, 0, 0, 1               \
+    }                                \
+  }
+#define SECURITY_LOCAL_SID_AUTHORITY \
+  {                                  \
+    {                                \
+      0, 0, 0, 0, 0, 2               \
+    }                                \
+  }
+#define SECURITY_CREATOR_SID_AUTHORITY \
+  {                                    \
+    {                                  \
+      0, 0, 0, 0, 0, 3                 \
+    }                                  \
+  }
+#define SECURITY_NT_AUTHORITY \
+  {                           \
+    {                         \
+      0, 0, 0, 0, 0, 5        \
+    }                         \
+  }
 
 #define SECURITY_NULL_RID 0x00000000L
 #define SECURITY_WORLD_RID 0x00000000L
@@ -222,7 +247,8 @@ typedef enum _SECURITY_IMPERSONATION_LEVEL {
   SecurityIdentification = 1,
   SecurityImpersonation = 2,
   SecurityDelegation = 3
-} SECURITY_IMPERSONATION_LEVEL, *PSECURITY_IMPERSONATION_LEVEL;
+} SECURITY_IMPERSONATION_LEVEL,
+    *PSECURITY_IMPERSONATION_LEVEL;
 
 typedef enum _TOKEN_TYPE { TokenPrimary = 1, TokenImpersonation = 2 } TOKEN_TYPE, *PTOKEN_TYPE;
 
@@ -237,7 +263,8 @@ typedef enum _TOKEN_INFORMATION_CLASS {
   TokenType = 8,
   TokenImpersonationLevel = 9,
   TokenStatistics = 10
-} TOKEN_INFORMATION_CLASS, *PTOKEN_INFORMATION_CLASS;
+} TOKEN_INFORMATION_CLASS,
+    *PTOKEN_INFORMATION_CLASS;
 
 typedef struct _TOKEN_USER {
   SID_AND_ATTRIBUTES User;
@@ -280,7 +307,7 @@ KV_BEGIN_DECLS
 BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority, BYTE nSubAuthorityCount,
                                      DWORD nSubAuthority0, DWORD nSubAuthority1, DWORD nSubAuthority2,
                                      DWORD nSubAuthority3, DWORD nSubAuthority4, DWORD nSubAuthority5,
-                                     DWORD nSubAuthority6, DWORD nSubAuthority7, PSID* pSid);
+                                     DWORD nSubAuthority6, DWORD nSubAuthority7, PSID *pSid);
 PVOID WINAPI FreeSid(PSID pSid);
 BOOL WINAPI InitializeSid(PSID Sid, PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority, BYTE nSubAuthorityCount);
 BOOL WINAPI IsValidSid(PSID pSid);
@@ -299,9 +326,8 @@ BOOL WINAPI AddAccessAllowedAceEx(PACL pAcl, DWORD dwAceRevision, DWORD AceFlags
 BOOL WINAPI AddAccessDeniedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask, PSID pSid);
 // Inserts nAceListLength bytes of ACEs before index dwStartingAceIndex (MAXDWORD or
 // any index past the end appends).
-BOOL WINAPI AddAce(PACL pAcl, DWORD dwAceRevision, DWORD dwStartingAceIndex, LPVOID pAceList,
-                   DWORD nAceListLength);
-BOOL WINAPI GetAce(PACL pAcl, DWORD dwAceIndex, LPVOID* pAce);
+BOOL WINAPI AddAce(PACL pAcl, DWORD dwAceRevision, DWORD dwStartingAceIndex, LPVOID pAceList, DWORD nAceListLength);
+BOOL WINAPI GetAce(PACL pAcl, DWORD dwAceIndex, LPVOID *pAce);
 
 // Security descriptors.
 BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD dwRevision);
@@ -311,15 +337,13 @@ BOOL WINAPI GetSecurityDescriptorControl(PSECURITY_DESCRIPTOR pSecurityDescripto
                                          PSECURITY_DESCRIPTOR_CONTROL pControl, LPDWORD lpdwRevision);
 BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent, PACL pDacl,
                                       BOOL bDaclDefaulted);
-BOOL WINAPI GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, LPBOOL lpbDaclPresent,
-                                      PACL* pDacl, LPBOOL lpbDaclDefaulted);
-BOOL WINAPI SetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID pOwner,
-                                       BOOL bOwnerDefaulted);
-BOOL WINAPI GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID* pOwner,
+BOOL WINAPI GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, LPBOOL lpbDaclPresent, PACL *pDacl,
+                                      LPBOOL lpbDaclDefaulted);
+BOOL WINAPI SetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID pOwner, BOOL bOwnerDefaulted);
+BOOL WINAPI GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID *pOwner,
                                        LPBOOL lpbOwnerDefaulted);
-BOOL WINAPI SetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID pGroup,
-                                       BOOL bGroupDefaulted);
-BOOL WINAPI GetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID* pGroup,
+BOOL WINAPI SetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID pGroup, BOOL bGroupDefaulted);
+BOOL WINAPI GetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID *pGroup,
                                        LPBOOL lpbGroupDefaulted);
 BOOL WINAPI MakeSelfRelativeSD(PSECURITY_DESCRIPTOR pAbsoluteSecurityDescriptor,
                                PSECURITY_DESCRIPTOR pSelfRelativeSecurityDescriptor, LPDWORD lpdwBufferLength);

@@ -52,8 +52,8 @@ int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist);
 // skipped, an optional sign, digits up to the first non-digit. A value out of range
 // answers LONG_MAX or LONG_MIN (_wtoi too: int and long are the same size). NULL
 // answers 0.
-int _wtoi(const WCHAR* str);
-long _wtol(const WCHAR* str);
+int _wtoi(const WCHAR *str);
+long _wtol(const WCHAR *str);
 
 // Case conversion in place. When the high word of the pointer is zero, its low word is a
 // single character and the converted character is answered in the same form.

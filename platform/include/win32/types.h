@@ -59,9 +59,9 @@ typedef LONG_PTR SSIZE_T;
 typedef float FLOAT;
 typedef double DOUBLE;
 typedef void VOID;
-typedef void* PVOID;
-typedef void* LPVOID;
-typedef const void* LPCVOID;
+typedef void *PVOID;
+typedef void *LPVOID;
+typedef const void *LPCVOID;
 typedef DWORD LCID;
 typedef WORD LANGID;
 typedef LONG HRESULT;
@@ -72,41 +72,41 @@ typedef DWORD COLORREF;
 typedef DWORD ACCESS_MASK;
 typedef WORD ATOM;
 
-typedef BYTE* PBYTE;
-typedef BYTE* LPBYTE;
-typedef WORD* PWORD;
-typedef WORD* LPWORD;
-typedef DWORD* PDWORD;
-typedef DWORD* LPDWORD;
-typedef LONG* PLONG;
-typedef LONG* LPLONG;
-typedef BOOL* PBOOL;
-typedef BOOL* LPBOOL;
-typedef INT* LPINT;
-typedef UINT* PUINT;
-typedef ULONG* PULONG;
-typedef SHORT* PSHORT;
+typedef BYTE *PBYTE;
+typedef BYTE *LPBYTE;
+typedef WORD *PWORD;
+typedef WORD *LPWORD;
+typedef DWORD *PDWORD;
+typedef DWORD *LPDWORD;
+typedef LONG *PLONG;
+typedef LONG *LPLONG;
+typedef BOOL *PBOOL;
+typedef BOOL *LPBOOL;
+typedef INT *LPINT;
+typedef UINT *PUINT;
+typedef ULONG *PULONG;
+typedef SHORT *PSHORT;
 
-typedef CHAR* LPSTR;
-typedef CHAR* PSTR;
-typedef const CHAR* LPCSTR;
-typedef const CHAR* PCSTR;
-typedef WCHAR* LPWSTR;
-typedef WCHAR* PWSTR;
-typedef WCHAR* PWCHAR;
-typedef const WCHAR* LPCWSTR;
-typedef const WCHAR* PCWSTR;
+typedef CHAR *LPSTR;
+typedef CHAR *PSTR;
+typedef const CHAR *LPCSTR;
+typedef const CHAR *PCSTR;
+typedef WCHAR *LPWSTR;
+typedef WCHAR *PWSTR;
+typedef WCHAR *PWCHAR;
+typedef const WCHAR *LPCWSTR;
+typedef const WCHAR *PCWSTR;
 typedef LPWSTR LPTSTR;
 typedef LPCWSTR LPCTSTR;
 
-typedef void* HANDLE;
-typedef HANDLE* PHANDLE;
-typedef HANDLE* LPHANDLE;
+typedef void *HANDLE;
+typedef HANDLE *PHANDLE;
+typedef HANDLE *LPHANDLE;
 #define KV_DECLARE_HANDLE(name) \
   struct name##__ {             \
     int unused;                 \
   };                            \
-  typedef struct name##__* name
+  typedef struct name##__ *name
 KV_DECLARE_HANDLE(HINSTANCE);
 typedef HINSTANCE HMODULE;
 KV_DECLARE_HANDLE(HKEY);
@@ -123,13 +123,13 @@ KV_DECLARE_HANDLE(HMENU);
 KV_DECLARE_HANDLE(HGDIOBJ_TAG);
 typedef HANDLE HGLOBAL;
 typedef HANDLE HLOCAL;
-typedef void* HGDIOBJ;
+typedef void *HGDIOBJ;
 typedef HICON HCURSOR;
-typedef HKEY* PHKEY;
+typedef HKEY *PHKEY;
 typedef int HFILE;
-typedef void* FARPROC;
-typedef void* PSID;
-typedef void* PSECURITY_DESCRIPTOR;
+typedef void *FARPROC;
+typedef void *PSID;
+typedef void *PSECURITY_DESCRIPTOR;
 
 #define HFILE_ERROR ((HFILE)-1)
 
@@ -178,7 +178,7 @@ typedef void* PSECURITY_DESCRIPTOR;
 #define MAKEWORD(a, b) ((WORD)(((BYTE)(a)) | ((WORD)((BYTE)(b))) << 8))
 #define MAKELONG(a, b) ((LONG)(((WORD)(a)) | ((DWORD)((WORD)(b))) << 16))
 #define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
-#define PRIMARYLANGID(lgid) ((WORD)(lgid) & 0x3ff)
+#define PRIMARYLANGID(lgid) ((WORD)(lgid)&0x3ff)
 #define SUBLANGID(lgid) ((WORD)(lgid) >> 10)
 #define MAKELCID(lgid, srtid) ((DWORD)((((DWORD)((WORD)(srtid))) << 16) | ((DWORD)((WORD)(lgid)))))
 #define LANGIDFROMLCID(lcid) ((WORD)(lcid))
@@ -192,7 +192,7 @@ typedef struct _RECT {
   LONG right;
   LONG bottom;
 } RECT, *PRECT, *LPRECT;
-typedef const RECT* LPCRECT;
+typedef const RECT *LPCRECT;
 
 typedef struct _RECTL {
   LONG left;
@@ -256,7 +256,7 @@ typedef struct _SECURITY_ATTRIBUTES {
 static_assert(sizeof(BYTE) == 1 && sizeof(WORD) == 2 && sizeof(DWORD) == 4, "Win32 integer sizes");
 static_assert(sizeof(LONG) == 4 && sizeof(ULONG) == 4 && sizeof(SHORT) == 2, "Win32 integer sizes");
 static_assert(sizeof(WCHAR) == 2, "WCHAR is 16-bit");
-static_assert(sizeof(void*) == 4, "the driver is built 32-bit (-m32)");
+static_assert(sizeof(void *) == 4, "the driver is built 32-bit (-m32)");
 static_assert(sizeof(RECT) == 16 && sizeof(POINT) == 8 && sizeof(SIZE) == 8, "geometry sizes");
 static_assert(sizeof(FILETIME) == 8 && sizeof(SYSTEMTIME) == 16, "time structure sizes");
 #endif

@@ -94,8 +94,7 @@ BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 // pack numbers compare as one hierarchy (major first). FALSE with ERROR_OLD_WIN_VERSION
 // when the system does not match; ERROR_BAD_ARGUMENTS for an empty type or condition
 // mask, or a selected field without a valid condition. Not available before Windows 2000.
-BOOL WINAPI VerifyVersionInfoW(LPOSVERSIONINFOEXW lpVersionInformation, DWORD dwTypeMask,
-                               DWORDLONG dwlConditionMask);
+BOOL WINAPI VerifyVersionInfoW(LPOSVERSIONINFOEXW lpVersionInformation, DWORD dwTypeMask, DWORDLONG dwlConditionMask);
 
 // Stores the condition for one field (the highest bit of dwTypeBitMask) in the mask.
 ULONGLONG WINAPI VerSetConditionMask(ULONGLONG ConditionMask, DWORD TypeMask, BYTE Condition);

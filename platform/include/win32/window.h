@@ -83,7 +83,7 @@
 
 KV_BEGIN_DECLS
 
-typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
 // A modeless dialog from the RT_DIALOG template lpTemplateName of hInstance (the classic
 // DLGTEMPLATE layout: header, optional font, then DWORD-aligned item templates). Each
@@ -127,6 +127,6 @@ int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
 // characters written without the terminator; 0 on failure (ERROR_INSUFFICIENT_BUFFER when
 // nSize is too small, ERROR_INVALID_PARAMETER for bad arguments).
 DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPWSTR lpBuffer,
-                            DWORD nSize, va_list* Arguments);
+                            DWORD nSize, va_list *Arguments);
 
 KV_END_DECLS
