@@ -8,6 +8,7 @@
 #include "model/model.h"
 #include "model/model_notify.h"
 #include "hooks/pjl_vars.h"
+#include "tables/item_ids.h"
 
 // Reads the printer's gamma values that the bidi query stored under "GammaData" of the
 // settings INI into the four gamma items. A missing key keeps the item; a value outside
@@ -125,13 +126,26 @@ void WINAPI UiSetSheetItemFlags(DRIVER_CONTEXT *ctx)
     WORD first;
     WORD last;
     DWORD flags;
-  } kRanges[] = {{7, 8, 0x00030000u},         {13, 13, 0x00030000u},       {46, 46, 0x00030000u},
-                 {54, 56, 0x00030000u},       {58, 58, 0x00030000u},       {91, 91, 0x00030000u},
-                 {94, 94, 0x00030000u},       {209, 209, 0x00030000u},     {10013, 10014, 0x00030000u},
-                 {10018, 10018, 0x00030000u}, {10020, 10021, 0x00030000u}, {10023, 10023, 0x00030000u},
-                 {10047, 10049, 0x00030000u}, {10056, 10059, 0x00030000u}, {10062, 10062, 0x00030000u},
-                 {10066, 10070, 0x00030000u}, {10143, 10206, 0x00030000u}, {96, 99, KV_ITEM_FLAG_DISPLAY_LENGTH},
-                 {10062, 10062, 0x00100000u}, {10070, 10070, 0x00100000u}};
+  } kRanges[] = {{ITEM_dmOrientation, ITEM_dmPaperSize, 0x00030000u},
+                 {ITEM_dmDefaultSource, ITEM_dmDefaultSource, 0x00030000u},
+                 {ITEM_kdmOutPaperSize, ITEM_kdmOutPaperSize, 0x00030000u},
+                 {ITEM_kdmMediaType, ITEM_kdmFuncSelectNup, 0x00030000u},
+                 {ITEM_kdmFuncSelectDuplex, ITEM_kdmFuncSelectDuplex, 0x00030000u},
+                 {ITEM_kdmNUPPOSTKind, ITEM_kdmNUPPOSTKind, 0x00030000u},
+                 {ITEM_kdmDuplexType, ITEM_kdmDuplexType, 0x00030000u},
+                 {ITEM_kdmPrnMethod, ITEM_kdmPrnMethod, 0x00030000u},
+                 {ITEM_kdmMemoryType, ITEM_kdmSourceOptionTypeDuplex, 0x00030000u},
+                 {ITEM_kdmSourceOptionTypeLCT1, ITEM_kdmSourceOptionTypeLCT1, 0x00030000u},
+                 {ITEM_kdmSourceOptionTypeBank, ITEM_kdmSourceOptionTypeManual, 0x00030000u},
+                 {ITEM_kdmSourceOptionType1Step, ITEM_kdmSourceOptionType1Step, 0x00030000u},
+                 {ITEM_kdmOutputOptionTypeOutside, ITEM_kdmOutputOptionTypeFin1000, 0x00030000u},
+                 {ITEM_kdmOutputOptionTypeUpperBin, ITEM_kdmOutputOptionTypeFinBF, 0x00030000u},
+                 {ITEM_kdmOutputOptionTypeRemote, ITEM_kdmOutputOptionTypeRemote, 0x00030000u},
+                 {ITEM_kdmOutputOptionTypeTelLine4, ITEM_kdmOutputOptionTypeHDD, 0x00030000u},
+                 {ITEM_kdmTrayOrient0, ITEM_kdmTray32Paper, 0x00030000u},
+                 {ITEM_kdmShiftMarginX, ITEM_kdmMarginEven, KV_ITEM_FLAG_DISPLAY_LENGTH},
+                 {ITEM_kdmOutputOptionTypeRemote, ITEM_kdmOutputOptionTypeRemote, 0x00100000u},
+                 {ITEM_kdmOutputOptionTypeHDD, ITEM_kdmOutputOptionTypeHDD, 0x00100000u}};
   if (ctx == NULL) return;
   for (const auto &r : kRanges) {
     for (DWORD id = r.first; id <= r.last; ++id) {

@@ -15,6 +15,7 @@
 #include "rules/rule_eval.h"
 #include "store/setup_services.h"
 #include "store/settings_store.h"
+#include "tables/item_ids.h"
 
 int CtxSetupActive = 0;
 
@@ -83,7 +84,7 @@ static void RefreshDeployedUserCode(DRIVER_CONTEXT *ctx)
   if (ini == NULL || ini[0] == 0 || section == NULL || !SetupIsInstSet(ini, section)) return;
   JobCtlLoadFieldsFromPrinterData(ctx, 0x389E);
   JobCtlSendOnce(ctx, 0x389E);
-  if (StoreLoadItemByName(ctx->printer, ctx, ItemFindById(ctx, 203))) JobCtlSendOnce(ctx, 1);
+  if (StoreLoadItemByName(ctx->printer, ctx, ItemFindById(ctx, ITEM_kdmUserCode))) JobCtlSendOnce(ctx, 1);
   SetupWriteInstSet(ini, section, 0);
 }
 
@@ -158,7 +159,9 @@ static const struct {
   WORD countId;
   WORD listId;
   DWORD entrySize;
-} s_fontLists[3] = {{10006, 10007, 68}, {10008, 10009, 68}, {10004, 10005, 128}};
+} s_fontLists[3] = {{ITEM_kdmDeviceFontNum, ITEM_kdmDeviceFont, 68},
+                    {ITEM_kdmOptionFontNum, ITEM_kdmOptionFont, 68},
+                    {ITEM_kdmFontTableNum, ITEM_kdmFontTable, 128}};
 
 int WINAPI CtxTakeBaseline(DRIVER_CONTEXT *ctx)
 {

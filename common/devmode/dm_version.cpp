@@ -4,6 +4,7 @@
 
 #include "items/item_store.h"
 #include "model/model.h"
+#include "tables/item_ids.h"
 
 static DM_CONVERT_STEP_RUNNER s_stepRunner = NULL;
 
@@ -48,9 +49,9 @@ int WINAPI DmRunConvertSteps(DWORD from, DWORD to, DRIVER_CONTEXT *ctx)
   const SYMBOL_ENTRY *sym = ItemFindSymbolByName("KPD_ConvertDevmode");
   if (sym == NULL || sym->key == 0) return 0;
   for (DWORD v = from + 1; v <= to; ++v) {
-    ItemSetRaw(ctx, 922, (LONG)v);
+    ItemSetRaw(ctx, ITEM_wdmConvertVersion, (LONG)v);
     if (s_stepRunner != NULL) s_stepRunner(ctx, sym->key);
-    if ((DWORD)ItemGetRaw(ctx, 922, NULL) >= to) break;
+    if ((DWORD)ItemGetRaw(ctx, ITEM_wdmConvertVersion, NULL) >= to) break;
   }
   return 1;
 }

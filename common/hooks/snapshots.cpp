@@ -7,6 +7,7 @@
 #include "items/item_store.h"
 #include "model/model.h"
 #include "hooks/module_hooks.h"
+#include "tables/item_ids.h"
 
 namespace {
 
@@ -15,9 +16,9 @@ struct FontListDef {
   WORD listId;
   DWORD entrySize;
 };
-const FontListDef kFontLists[3] = {{10006, 10007, KV_DEVICE_FONT_ENTRY_SIZE},
-                                   {10008, 10009, KV_DEVICE_FONT_ENTRY_SIZE},
-                                   {10004, 10005, KV_FONT_SUBST_ENTRY_SIZE}};
+const FontListDef kFontLists[3] = {{ITEM_kdmDeviceFontNum, ITEM_kdmDeviceFont, KV_DEVICE_FONT_ENTRY_SIZE},
+                                   {ITEM_kdmOptionFontNum, ITEM_kdmOptionFont, KV_DEVICE_FONT_ENTRY_SIZE},
+                                   {ITEM_kdmFontTableNum, ITEM_kdmFontTable, KV_FONT_SUBST_ENTRY_SIZE}};
 
 // The font-list fields of one buffer laid out like the work buffer. The rows come from the
 // template, whose layout every context shares, so this also works while a context is torn

@@ -2,6 +2,7 @@
 // an item's current value.
 #include "items/item_store.h"
 #include "names/resources.h"
+#include "tables/item_ids.h"
 
 static bool IsAnsiText(DWORD vt) { return vt == KV_VT_ANSI || vt == KV_VT_ANSI2; }
 static bool IsWideText(DWORD vt) { return vt == KV_VT_WTEXT || vt == KV_VT_WTEXT2; }
@@ -100,14 +101,15 @@ void WINAPI ItemFormatValueText(DRIVER_CONTEXT *ctx, WORD key, WCHAR *buf, int c
   OPTION_ITEM *item = NULL;
   LONG value = ItemGetValueByKey(ctx, key, &item);
   WORD id = item != NULL ? item->id : 0;
-  if (id == 117 && value >= 1 && value <= 3) {
+  if (id == ITEM_kdmWmKind && value >= 1 && value <= 3) {
     static const WCHAR *const labels[3] = {u"文字ｽﾀﾝﾌﾟ", u"ｲﾒｰｼﾞｽﾀﾝﾌﾟ", u"合成"};
     CopyWide(buf, labels[value - 1], cch);
-  } else if (id == 118 && ItemGetRaw(ctx, 117, NULL) >= 1 && ItemGetRaw(ctx, 117, NULL) <= 3) {
+  } else if (id == ITEM_kdmWmID && ItemGetRaw(ctx, ITEM_kdmWmKind, NULL) >= 1 &&
+             ItemGetRaw(ctx, ITEM_kdmWmKind, NULL) <= 3) {
     static const WORD controls[3] = {2407, 2437, 2454};
-    CONTROL_RECORD *ctl = CtlFindById(ctx, NULL, controls[ItemGetRaw(ctx, 117, NULL) - 1]);
+    CONTROL_RECORD *ctl = CtlFindById(ctx, NULL, controls[ItemGetRaw(ctx, ITEM_kdmWmKind, NULL) - 1]);
     if (ctl == NULL || ReadTextBounded(ctx, ctl->item, buf, cch) == NULL) buf[0] = 0;
-  } else if (id == 117 || id == 118) {
+  } else if (id == ITEM_kdmWmKind || id == ITEM_kdmWmID) {
     ResLoadString(ctx, 96, buf, cch, TRUE);
   } else {
     FormatNumber(buf, cch, value);

@@ -3,6 +3,7 @@
 // overflow, divide by zero or make a rounding loop run long.
 #include "items/item_store.h"
 #include "model/model.h"
+#include "tables/item_ids.h"
 
 static DWORD Saturate(unsigned long long v) { return v > 0xFFFFFFFFull ? 0xFFFFFFFFu : (DWORD)v; }
 
@@ -74,7 +75,7 @@ DWORD WINAPI DmDotsToUnits(int kind, DWORD dots, DWORD dpi)
   return i;
 }
 
-int WINAPI ItemIsMetricUnit(DRIVER_CONTEXT *ctx) { return ItemGetRaw(ctx, 171, NULL) == 0; }
+int WINAPI ItemIsMetricUnit(DRIVER_CONTEXT *ctx) { return ItemGetRaw(ctx, ITEM_kdmDspUnit, NULL) == 0; }
 
 LONG WINAPI ItemDotsToDisplayUnits(DRIVER_CONTEXT *ctx, WORD id, LONG dots)
 {
@@ -108,9 +109,9 @@ int WINAPI ItemGetFreeSizeLimits(DRIVER_CONTEXT *ctx, WORD id, LONG *min, LONG *
 {
   if (ctx == NULL || ctx->model == NULL) return 0;
   int kind = ItemIsMetricUnit(ctx) ? 1 : 2;
-  if (id == 819)
+  if (id == ITEM_wdmFreeSizeWidth)
     LimitsToUnits(kind, ctx->model->customWidthMin, ctx->model->customWidthMax, min, max);
-  else if (id == 820)
+  else if (id == ITEM_wdmFreeSizeLength)
     LimitsToUnits(kind, ctx->model->customLengthMin, ctx->model->customLengthMax, min, max);
   else
     return 0;

@@ -4,6 +4,7 @@
 #include "model/model.h"
 #include "names/resources.h"
 #include "rules/rule_cond.h"
+#include "tables/item_ids.h"
 
 static WORD GetLe16(const BYTE *p) { return (WORD)(p[0] | (p[1] << 8)); }
 
@@ -117,7 +118,8 @@ void WINAPI ItemWriteRaw(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, LONG value)
   item->state = (WORD)((item->state & ~KV_STATE_CHANGED_MASK) | 1);
   if (ctx->state != NULL) ctx->state->settingsChanged = 1;
   // The vertical scale follows the horizontal one while both are kept equal.
-  if (item->id == 89 && ItemGetRaw(ctx, 87, NULL) == 1) ItemSetRaw(ctx, 90, value);
+  if (item->id == ITEM_kdmScaleH && ItemGetRaw(ctx, ITEM_kdmScaleType, NULL) == 1)
+    ItemSetRaw(ctx, ITEM_kdmScaleV, value);
   if (item->flags & KV_ITEM_FLAG_UI_REFRESH) CtxRaiseUiFlags(ctx, item->flags & KV_ITEM_FLAG_UI_REFRESH);
 }
 
@@ -156,9 +158,9 @@ static const VALUE_XLAT_ROW *ActivePart(DRIVER_CONTEXT *ctx, const OPTION_ITEM *
 {
   if (item == NULL || item->xlat == NULL) return NULL;
   bool second = false;
-  if (item->id == 92 || item->id == 94)
-    second = ItemGetRaw(ctx, 7, NULL) == 2;
-  else if (item->id == 120 || item->id == 121)
+  if (item->id == ITEM_kdmNUPType || item->id == ITEM_kdmDuplexType)
+    second = ItemGetRaw(ctx, ITEM_dmOrientation, NULL) == 2;
+  else if (item->id == ITEM_kdmPunchType || item->id == ITEM_kdmStapleType)
     second = RuleCondPrintPaperOrient(ctx) == 1;
   const VALUE_XLAT_ROW *row = item->xlat;
   if (second) {
@@ -303,7 +305,7 @@ void WINAPI CtxClearUiFlags(DRIVER_CONTEXT *ctx, DWORD flags)
 
 LONG WINAPI ItemGetCustomFuncFlag(DRIVER_CONTEXT *ctx, WORD id)
 {
-  if (id < 1239 || id > 1270) return 0;
+  if (id < ITEM_wdmCustomFunc0 || id > ITEM_wdmCustomFunc31) return 0;
   return ItemGetRaw(ctx, id, NULL);
 }
 

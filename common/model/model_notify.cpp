@@ -4,6 +4,7 @@
 #include "files/ini.h"
 #include "items/item_store.h"
 #include "names/names_paths.h"
+#include "tables/item_ids.h"
 
 static void SetAnswer(void *data, size_t offset, LONG value)
 {
@@ -17,24 +18,24 @@ LONG KvModelNotifyCommon(DRIVER_CONTEXT *ctx, WORD event, void *data)
     case KV_EVT_LOAD_ITEM_BY_NAME: SetAnswer(data, offsetof(KV_EVT_ITEM_BY_NAME_DATA, answer), 1); return 1;
     case KV_EVT_LIST_RESOLUTIONS: SetAnswer(data, offsetof(KV_EVT_ANSWER_DATA, answer), 1); return 1;
     case KV_EVT_BIN_MODEL_VALUE:
-      SetAnswer(data, offsetof(KV_EVT_ANSWER_DATA, answer), ItemGetRaw(ctx, 10023, NULL));
+      SetAnswer(data, offsetof(KV_EVT_ANSWER_DATA, answer), ItemGetRaw(ctx, ITEM_kdmSourceOptionType1Step, NULL));
       return 1;
     case KV_EVT_TRAY_DETAILS_WANTED: SetAnswer(data, offsetof(KV_EVT_ANSWER_DATA, answer), 0); return 1;
     case KV_EVT_OPTIONS_READ:
-      ItemSetRaw(ctx, 10070, 1);
-      ItemSetRaw(ctx, 10021, 1);
+      ItemSetRaw(ctx, ITEM_kdmOutputOptionTypeHDD, 1);
+      ItemSetRaw(ctx, ITEM_kdmSourceOptionTypeManual, 1);
       return 1;
     case KV_EVT_ITEM_BLOCK_LOADED: {
       const WCHAR *ini = CtxGetSettingsIniPath(ctx);
       if (ini != NULL && ini[0] != 0) {
-        LONG current = ItemGetRaw(ctx, 1062, NULL);
-        ItemSetRaw(ctx, 1062, (LONG)IniGetInt(u"PrintBox", u"Mode", current, ini));
+        LONG current = ItemGetRaw(ctx, ITEM_wdmHiddenModePrintBox, NULL);
+        ItemSetRaw(ctx, ITEM_wdmHiddenModePrintBox, (LONG)IniGetInt(u"PrintBox", u"Mode", current, ini));
       }
       return 1;
     }
     case KV_EVT_JOB_START:
       // The hidden and greyed tests of the rules join here once the rule engine exists.
-      if (ItemGetRaw(ctx, 390, NULL) != 0) DmFitDuplexScaleArea(ctx);
+      if (ItemGetRaw(ctx, ITEM_kdmExtOutput29, NULL) != 0) DmFitDuplexScaleArea(ctx);
       return 1;
     default: return 0;
   }
@@ -43,7 +44,7 @@ LONG KvModelNotifyCommon(DRIVER_CONTEXT *ctx, WORD event, void *data)
 LONG KvModelChooseResolution(DRIVER_CONTEXT *ctx, KV_EVT_PRINT_QUALITY_DATA *data)
 {
   if (ctx == NULL || data == NULL) return 0;
-  LONG media = ItemGetRaw(ctx, 54, NULL);
+  LONG media = ItemGetRaw(ctx, ITEM_kdmMediaType, NULL);
   bool plain = media == 1 || media == 257 || media == 274 || media == 276;
   bool high = data->value > 600;
   LONG dpi = plain && !high ? 300 : 600;

@@ -5,6 +5,7 @@
 
 #include "items/item_store.h"
 #include "model/model.h"
+#include "tables/item_ids.h"
 
 static const SIBLING_FILE_ROW s_siblings[13] = {{1, u"kvmltoo0.exe"},
                                                 {2, u"kvmltoo1.exe"},
@@ -23,10 +24,21 @@ static const SIBLING_FILE_ROW s_siblings[13] = {{1, u"kvmltoo0.exe"},
 // A3, B4, Tabloid, Legal, Kaku2 envelope, A4, Letter, 514, Folio, 513.
 static const DWORD s_fitToA4[11] = {8, 12, 3, 5, 71, 9, 1, 514, 14, 513, 0};
 
-static FINISHER_TRAY_ROW s_finishers[15] = {
-    {10049, 0xFFFF, 5}, {10050, 0xFFFF, 7}, {10058, 31, 32}, {10059, 33, 34}, {10060, 0xFFFF, 36},
-    {10061, 37, 38},    {10074, 31, 32},    {10075, 31, 32}, {10076, 31, 32}, {10077, 31, 32},
-    {10078, 6, 7},      {10079, 6, 7},      {10080, 6, 7},   {10081, 6, 7},   {0xFFFF, 0xFFFF, 0xFFFF}};
+static FINISHER_TRAY_ROW s_finishers[15] = {{ITEM_kdmOutputOptionTypeFin1000, 0xFFFF, 5},
+                                            {ITEM_kdmOutputOptionTypeFin3000, 0xFFFF, 7},
+                                            {ITEM_kdmOutputOptionTypeFin2000, 31, 32},
+                                            {ITEM_kdmOutputOptionTypeFinBF, 33, 34},
+                                            {ITEM_kdmOutputOptionType14, 0xFFFF, 36},
+                                            {ITEM_kdmOutputOptionType15, 37, 38},
+                                            {ITEM_kdmOutputOptionTypeFin2000NA, 31, 32},
+                                            {ITEM_kdmOutputOptionTypeFin2000EU, 31, 32},
+                                            {ITEM_kdmOutputOptionTypeFin2000NE, 31, 32},
+                                            {ITEM_kdmOutputOptionTypeFin2000NoPunch, 31, 32},
+                                            {ITEM_kdmOutputOption2TypeFin3000NA2, 6, 7},
+                                            {ITEM_kdmOutputOption2TypeFin3000EU2, 6, 7},
+                                            {ITEM_kdmOutputOption2TypeFin3000NA3, 6, 7},
+                                            {ITEM_kdmOutputOption2TypeFin3000NoPunch, 6, 7},
+                                            {0xFFFF, 0xFFFF, 0xFFFF}};
 
 static WCHAR s_deviceInfo0[] = u"8303890207d014";
 static WCHAR s_deviceInfo1[] = u"8302890207d014";

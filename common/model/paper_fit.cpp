@@ -5,11 +5,12 @@
 
 #include "items/item_store.h"
 #include "model/model.h"
+#include "tables/item_ids.h"
 
 int WINAPI ItemDefaultPaperIsLetter(DRIVER_CONTEXT *ctx)
 {
-  bool region = ItemGetRaw(ctx, 242, NULL) != 0 && ItemGetRaw(ctx, 172, NULL) != 0;
-  bool hidden = ItemGetRaw(ctx, 365, NULL) == 1;
+  bool region = ItemGetRaw(ctx, ITEM_kdmDriverType, NULL) != 0 && ItemGetRaw(ctx, ITEM_kdmLocaleID, NULL) != 0;
+  bool hidden = ItemGetRaw(ctx, ITEM_kdmHiddenFunc16, NULL) == 1;
   return region != hidden ? 1 : 0;
 }
 
@@ -18,22 +19,22 @@ static LONG RegionalPaper(DRIVER_CONTEXT *ctx) { return ItemDefaultPaperIsLetter
 int WINAPI ItemNeedsRegionalPaperFit(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL) return 0;
-  if ((ItemGetRaw(ctx, 348, NULL) & 0x08) == 0) return 0;
-  if (ItemGetRaw(ctx, 383, NULL) == 0) return 0;
-  LONG out = ItemGetRaw(ctx, 46, NULL);
+  if ((ItemGetRaw(ctx, ITEM_kdmFrontFunc, NULL) & 0x08) == 0) return 0;
+  if (ItemGetRaw(ctx, ITEM_kdmExtOutput2A4Fit, NULL) == 0) return 0;
+  LONG out = ItemGetRaw(ctx, ITEM_kdmOutPaperSize, NULL);
   if (out < 1024 || out > 1026) return 0;
-  LONG method = ItemGetRaw(ctx, 209, NULL);
+  LONG method = ItemGetRaw(ctx, ITEM_kdmPrnMethod, NULL);
   if (method == 5 || method == 7) return 0;
-  if (ItemGetRaw(ctx, 55, NULL) != 0 && ItemGetRaw(ctx, 87, NULL) != 2) return 0;
-  LONG paper = ItemGetRaw(ctx, 8, NULL);
+  if (ItemGetRaw(ctx, ITEM_kdmFuncSelectScale, NULL) != 0 && ItemGetRaw(ctx, ITEM_kdmScaleType, NULL) != 2) return 0;
+  LONG paper = ItemGetRaw(ctx, ITEM_dmPaperSize, NULL);
   if (paper == RegionalPaper(ctx)) return 0;
   return DmIsFitToA4Paper((DWORD)paper);
 }
 
 LONG WINAPI ItemGetOutputPaperSize(DRIVER_CONTEXT *ctx)
 {
-  LONG out = ItemGetRaw(ctx, 46, NULL);
-  if (out == 1024 && !ItemNeedsRegionalPaperFit(ctx)) return ItemGetRaw(ctx, 8, NULL);
+  LONG out = ItemGetRaw(ctx, ITEM_kdmOutPaperSize, NULL);
+  if (out == 1024 && !ItemNeedsRegionalPaperFit(ctx)) return ItemGetRaw(ctx, ITEM_dmPaperSize, NULL);
   if (out >= 1024 && out <= 1026) return RegionalPaper(ctx);
   return out;
 }
@@ -43,21 +44,23 @@ void WINAPI ItemApplyPaperChange(DRIVER_CONTEXT *ctx, SHORT what)
   if (ctx == NULL || what != 1) return;
   // The source and destination dimension items are recomputed by the paper-dimension
   // functions once they exist; the scale follows the printable areas already stored.
-  LONG out = ItemGetRaw(ctx, 46, NULL);
-  LONG scaleOn = ItemGetRaw(ctx, 55, NULL);
-  LONG type = ItemGetRaw(ctx, 87, NULL);
+  LONG out = ItemGetRaw(ctx, ITEM_kdmOutPaperSize, NULL);
+  LONG scaleOn = ItemGetRaw(ctx, ITEM_kdmFuncSelectScale, NULL);
+  LONG type = ItemGetRaw(ctx, ITEM_kdmScaleType, NULL);
   LONG scale = -1;
   if (out == 1025 || out == 1026 || (scaleOn == 1 && type == 2)) {
-    LONG byWidth = DmRatio(ItemGetRaw(ctx, 48, NULL), 100, ItemGetRaw(ctx, 41, NULL));
-    LONG byLength = DmRatio(ItemGetRaw(ctx, 47, NULL), 100, ItemGetRaw(ctx, 40, NULL));
+    LONG byWidth =
+        DmRatio(ItemGetRaw(ctx, ITEM_kdmDstPaperWidthDot, NULL), 100, ItemGetRaw(ctx, ITEM_kdmSrcPaperWidthDot, NULL));
+    LONG byLength = DmRatio(ItemGetRaw(ctx, ITEM_kdmDstPaperLengthDot, NULL), 100,
+                            ItemGetRaw(ctx, ITEM_kdmSrcPaperLengthDot, NULL));
     // A ratio that failed (a zero source dimension) is no scale: the items stay.
     if (byWidth > 0 && byLength > 0) scale = byWidth < byLength ? byWidth : byLength;
   } else if (out == 1024 && (scaleOn == 0 || type == 2)) {
     scale = 100;
   }
   if (scale < 0) return;
-  ItemSetValue(ctx, 89, scale);
-  ItemSetValue(ctx, 90, scale);
+  ItemSetValue(ctx, ITEM_kdmScaleH, scale);
+  ItemSetValue(ctx, ITEM_kdmScaleV, scale);
 }
 
 // 1 when the text item holds a non-empty text; a buffer that cannot be had counts as empty.
@@ -76,11 +79,13 @@ static bool TextSet(DRIVER_CONTEXT *ctx, WORD id)
 
 DWORD WINAPI ItemGetAuthFieldsSet(DRIVER_CONTEXT *ctx, DWORD mask)
 {
-  if (ItemGetRaw(ctx, 10354, NULL) == 0) return 0;
+  if (ItemGetRaw(ctx, ITEM_kdmPrnFuncAuthenticationMode, NULL) == 0) return 0;
   DWORD result = 0;
-  if ((mask & 1) && TextSet(ctx, 1014)) result |= 1;
-  if ((mask & 2) && TextSet(ctx, 1015)) result |= 2;
-  if ((mask & 4) && ItemGetRaw(ctx, 10355, NULL) != 0 && TextSet(ctx, 1016)) result |= 4;
+  if ((mask & 1) && TextSet(ctx, ITEM_wdmAuthenticationUserName)) result |= 1;
+  if ((mask & 2) && TextSet(ctx, ITEM_wdmAuthenticationPassword)) result |= 2;
+  if ((mask & 4) && ItemGetRaw(ctx, ITEM_kdmPrnFuncAuthenticationSecureMode, NULL) != 0 &&
+      TextSet(ctx, ITEM_wdmAuthenticationNetworkKey))
+    result |= 4;
   return result;
 }
 
@@ -88,47 +93,47 @@ void WINAPI DmSetResolutionCode(DWORD dpi, DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL) return;
   if (ctx->state != NULL && ctx->state->pendingPassMode != 0) {
-    LONG media = ItemGetRaw(ctx, 54, NULL);
+    LONG media = ItemGetRaw(ctx, ITEM_kdmMediaType, NULL);
     switch (ctx->state->pendingPassMode) {
       case 1:
-        ItemSetRaw(ctx, 398, 0);
-        if (media == 3) ItemSetRaw(ctx, 152, 36);
+        ItemSetRaw(ctx, ITEM_kdmPassMode, 0);
+        if (media == 3) ItemSetRaw(ctx, ITEM_kdmDstResolutionBoth, 36);
         break;
-      case 2: ItemSetRaw(ctx, 398, 1); break;
-      case 3: ItemSetRaw(ctx, 398, 2); break;
-      case 4: ItemSetRaw(ctx, 398, 3); break;
+      case 2: ItemSetRaw(ctx, ITEM_kdmPassMode, 1); break;
+      case 3: ItemSetRaw(ctx, ITEM_kdmPassMode, 2); break;
+      case 4: ItemSetRaw(ctx, ITEM_kdmPassMode, 3); break;
       case 5:
-        ItemSetRaw(ctx, 398, 4);
-        if (media == 3) ItemSetRaw(ctx, 152, 17);
+        ItemSetRaw(ctx, ITEM_kdmPassMode, 4);
+        if (media == 3) ItemSetRaw(ctx, ITEM_kdmDstResolutionBoth, 17);
         break;
       default: break;
     }
     ctx->state->pendingPassMode = 0;
   }
-  LONG code = ItemGetRaw(ctx, 152, NULL);
+  LONG code = ItemGetRaw(ctx, ITEM_kdmDstResolutionBoth, NULL);
   switch (dpi) {
-    case 150: ItemSetRaw(ctx, 152, 33); break;
+    case 150: ItemSetRaw(ctx, ITEM_kdmDstResolutionBoth, 33); break;
     case 300:
-      if (code != 34) ItemSetRaw(ctx, 152, 35);
+      if (code != 34) ItemSetRaw(ctx, ITEM_kdmDstResolutionBoth, 35);
       break;
     case 600:
-      if (code != 17) ItemSetRaw(ctx, 152, 36);
+      if (code != 17) ItemSetRaw(ctx, ITEM_kdmDstResolutionBoth, 36);
       break;
-    case 1200: ItemSetRaw(ctx, 152, 37); break;
+    case 1200: ItemSetRaw(ctx, ITEM_kdmDstResolutionBoth, 37); break;
     default: break;
   }
 }
 
 void WINAPI DmSetDeviceInfoString(DRIVER_CONTEXT *ctx)
 {
-  const WCHAR *base = DmGetDeviceInfoBase((BYTE)ItemGetRaw(ctx, 242, NULL));
-  OPTION_ITEM *item = ItemFindById(ctx, 10274);
+  const WCHAR *base = DmGetDeviceInfoBase((BYTE)ItemGetRaw(ctx, ITEM_kdmDriverType, NULL));
+  OPTION_ITEM *item = ItemFindById(ctx, ITEM_kdmOther);
   if (base == NULL || item == NULL || ItemGetAddress(ctx, item) == NULL) return;
   DWORD size = KvItemSize(item);
   char *buf = (char *)MemAllocZeroed(size + 1);
   if (buf == NULL) return;
   for (DWORD i = 0; i < size && base[i] != 0; ++i) buf[i] = (char)base[i];
-  LONG memory = ItemGetRaw(ctx, 10012, NULL);
+  LONG memory = ItemGetRaw(ctx, ITEM_kdmPrinterMemory, NULL);
   const char *a = NULL, *b = NULL;
   if (memory == 32) a = "00", b = "05";
   if (memory == 64) a = "01", b = "0a";

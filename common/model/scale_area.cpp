@@ -5,6 +5,7 @@
 #include "model/model.h"
 #include "hooks/module_hooks.h"
 #include "files/paths.h"
+#include "tables/item_ids.h"
 
 namespace {
 
@@ -85,11 +86,11 @@ void WINAPI DmFitDuplexScaleArea(DRIVER_CONTEXT *ctx)
   IniLoadDuplexScaleArea(ctx, paper);
   unsigned long long w = DmGetDuplexScaleArea(paper);
   if (w == 0) return;
-  w = w * (DWORD)ItemGetRaw(ctx, 38, NULL) / 254;
-  DWORD L = (DWORD)ItemGetRaw(ctx, 49, NULL);
-  DWORD W = (DWORD)ItemGetRaw(ctx, 50, NULL);
-  DWORD X = (DWORD)ItemGetRaw(ctx, 51, NULL);
-  DWORD Y = (DWORD)ItemGetRaw(ctx, 52, NULL);
+  w = w * (DWORD)ItemGetRaw(ctx, ITEM_kdmDstResolutionW, NULL) / 254;
+  DWORD L = (DWORD)ItemGetRaw(ctx, ITEM_kdmDstPaperPrnLengthDot, NULL);
+  DWORD W = (DWORD)ItemGetRaw(ctx, ITEM_kdmDstPaperPrnWidthDot, NULL);
+  DWORD X = (DWORD)ItemGetRaw(ctx, ITEM_kdmDstXOffset, NULL);
+  DWORD Y = (DWORD)ItemGetRaw(ctx, ITEM_kdmDstYOffset, NULL);
   bool shortIsWidth = L > W;
   DWORD shortSide = shortIsWidth ? W : L;
   DWORD longSide = shortIsWidth ? L : W;
@@ -100,28 +101,28 @@ void WINAPI DmFitDuplexScaleArea(DRIVER_CONTEXT *ctx)
   DWORD dShort = (shortSide - (DWORD)w) / 2;
   DWORD dLong = (longSide - newLong) / 2;
   if (shortIsWidth) {
-    ItemSetRaw(ctx, 51, (LONG)(X + dShort));
-    ItemSetRaw(ctx, 52, (LONG)(Y + dLong));
-    ItemSetRaw(ctx, 50, (LONG)w);
-    ItemSetRaw(ctx, 49, (LONG)newLong);
+    ItemSetRaw(ctx, ITEM_kdmDstXOffset, (LONG)(X + dShort));
+    ItemSetRaw(ctx, ITEM_kdmDstYOffset, (LONG)(Y + dLong));
+    ItemSetRaw(ctx, ITEM_kdmDstPaperPrnWidthDot, (LONG)w);
+    ItemSetRaw(ctx, ITEM_kdmDstPaperPrnLengthDot, (LONG)newLong);
   } else {
-    ItemSetRaw(ctx, 52, (LONG)(Y + dShort));
-    ItemSetRaw(ctx, 51, (LONG)(X + dLong));
-    ItemSetRaw(ctx, 49, (LONG)w);
-    ItemSetRaw(ctx, 50, (LONG)newLong);
+    ItemSetRaw(ctx, ITEM_kdmDstYOffset, (LONG)(Y + dShort));
+    ItemSetRaw(ctx, ITEM_kdmDstXOffset, (LONG)(X + dLong));
+    ItemSetRaw(ctx, ITEM_kdmDstPaperPrnLengthDot, (LONG)w);
+    ItemSetRaw(ctx, ITEM_kdmDstPaperPrnWidthDot, (LONG)newLong);
   }
-  if (ItemGetRaw(ctx, 55, NULL) == 0) {
-    ItemSetRaw(ctx, 55, 1);
-    ItemSetRaw(ctx, 87, 2);
+  if (ItemGetRaw(ctx, ITEM_kdmFuncSelectScale, NULL) == 0) {
+    ItemSetRaw(ctx, ITEM_kdmFuncSelectScale, 1);
+    ItemSetRaw(ctx, ITEM_kdmScaleType, 2);
   } else {
-    LONG type = ItemGetRaw(ctx, 87, NULL);
+    LONG type = ItemGetRaw(ctx, ITEM_kdmScaleType, NULL);
     if (type == 1 || type == 3) {
       // Both are read first: a write of item 89 carries item 90 along while they are kept equal.
-      DWORD h = (DWORD)ItemGetRaw(ctx, 89, NULL);
-      DWORD v = (DWORD)ItemGetRaw(ctx, 90, NULL);
-      ItemSetRaw(ctx, 89, (LONG)((unsigned long long)h * r / 1000));
-      ItemSetRaw(ctx, 90, (LONG)((unsigned long long)v * r / 1000));
+      DWORD h = (DWORD)ItemGetRaw(ctx, ITEM_kdmScaleH, NULL);
+      DWORD v = (DWORD)ItemGetRaw(ctx, ITEM_kdmScaleV, NULL);
+      ItemSetRaw(ctx, ITEM_kdmScaleH, (LONG)((unsigned long long)h * r / 1000));
+      ItemSetRaw(ctx, ITEM_kdmScaleV, (LONG)((unsigned long long)v * r / 1000));
     }
   }
-  if (ItemGetRaw(ctx, 46, NULL) == 1024) ItemSetRaw(ctx, 46, paper);
+  if (ItemGetRaw(ctx, ITEM_kdmOutPaperSize, NULL) == 1024) ItemSetRaw(ctx, ITEM_kdmOutPaperSize, paper);
 }

@@ -6,6 +6,7 @@
 
 #include "items/item_store.h"
 #include "model/model.h"
+#include "tables/item_ids.h"
 
 static BYTE *StateByte(DRIVER_CONTEXT *ctx, DWORD byte)
 {
@@ -88,10 +89,16 @@ BYTE WINAPI DmGetDriverType(const BYTE *devmode) { return devmode != NULL ? devm
 BYTE WINAPI DmGetMachineType(const BYTE *devmode) { return devmode != NULL ? devmode[KV_DM_MACHINE_TYPE] : 0; }
 BYTE *WINAPI DmGetPrivatePartFixed(BYTE *devmode) { return devmode != NULL ? devmode + 220 : NULL; }
 
-LONG WINAPI DmGetPrintQuality(DRIVER_CONTEXT *ctx) { return ItemReadRaw(ctx, ItemFindById(ctx, 14)); }
-void WINAPI DmSetPrintQuality(LONG value, DRIVER_CONTEXT *ctx) { ItemWriteRaw(ctx, ItemFindById(ctx, 14), value); }
-void WINAPI DmSetYResolution(LONG value, DRIVER_CONTEXT *ctx) { ItemWriteRaw(ctx, ItemFindById(ctx, 17), value); }
-LONG WINAPI DmGetDeviceResolutionX(DRIVER_CONTEXT *ctx) { return ItemGetRaw(ctx, 38, NULL); }
-void WINAPI DmSetDeviceResolutionX(LONG value, DRIVER_CONTEXT *ctx) { ItemSetRaw(ctx, 38, value); }
-LONG WINAPI DmGetDeviceResolutionY(DRIVER_CONTEXT *ctx) { return ItemGetRaw(ctx, 39, NULL); }
-void WINAPI DmSetDeviceResolutionY(LONG value, DRIVER_CONTEXT *ctx) { ItemSetRaw(ctx, 39, value); }
+LONG WINAPI DmGetPrintQuality(DRIVER_CONTEXT *ctx) { return ItemReadRaw(ctx, ItemFindById(ctx, ITEM_dmPrintQuality)); }
+void WINAPI DmSetPrintQuality(LONG value, DRIVER_CONTEXT *ctx)
+{
+  ItemWriteRaw(ctx, ItemFindById(ctx, ITEM_dmPrintQuality), value);
+}
+void WINAPI DmSetYResolution(LONG value, DRIVER_CONTEXT *ctx)
+{
+  ItemWriteRaw(ctx, ItemFindById(ctx, ITEM_dmYResolution), value);
+}
+LONG WINAPI DmGetDeviceResolutionX(DRIVER_CONTEXT *ctx) { return ItemGetRaw(ctx, ITEM_kdmDstResolutionW, NULL); }
+void WINAPI DmSetDeviceResolutionX(LONG value, DRIVER_CONTEXT *ctx) { ItemSetRaw(ctx, ITEM_kdmDstResolutionW, value); }
+LONG WINAPI DmGetDeviceResolutionY(DRIVER_CONTEXT *ctx) { return ItemGetRaw(ctx, ITEM_kdmDstResolutionH, NULL); }
+void WINAPI DmSetDeviceResolutionY(LONG value, DRIVER_CONTEXT *ctx) { ItemSetRaw(ctx, ITEM_kdmDstResolutionH, value); }

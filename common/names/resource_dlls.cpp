@@ -5,6 +5,7 @@
 #include "hooks/build_hooks.h"
 #include "items/item_store.h"
 #include "names/names_paths.h"
+#include "tables/item_ids.h"
 
 static HMODULE LoadByPath(const WCHAR *path)
 {
@@ -132,11 +133,11 @@ void WINAPI ResAppendValueTextN(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str, int cc
     w = ItemDotsToDisplayUnits(ctx, 0, ClampToModelLimits(ctx, slot, 0, slot->width));
     l = ItemDotsToDisplayUnits(ctx, 0, ClampToModelLimits(ctx, slot, 1, slot->length));
   } else if (row->slot == 11) {
-    w = ItemDotsToDisplayUnits(ctx, 340, 0);
-    l = ItemDotsToDisplayUnits(ctx, 341, 0);
+    w = ItemDotsToDisplayUnits(ctx, ITEM_kdmPaperFreeSizeWidth, 0);
+    l = ItemDotsToDisplayUnits(ctx, ITEM_kdmPaperFreeSizeLength, 0);
   } else {
-    w = ItemDotsToDisplayUnits(ctx, 344, 0);
-    l = ItemDotsToDisplayUnits(ctx, 345, 0);
+    w = ItemDotsToDisplayUnits(ctx, ITEM_kdmPrintFreeSizeWidth, 0);
+    l = ItemDotsToDisplayUnits(ctx, ITEM_kdmPrintFreeSizeLength, 0);
   }
   AppendDimensions(ctx, str, cch, w, l);
 }

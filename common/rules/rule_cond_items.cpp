@@ -11,6 +11,7 @@
 #include "items/item_store.h"
 #include "model/model.h"
 #include "rules/rule_cond.h"
+#include "tables/item_ids.h"
 
 namespace {
 
@@ -35,17 +36,21 @@ bool InList(const SHORT *list, LONG paper)
 // ---- Finisher groups ----
 bool Family2000(DRIVER_CONTEXT *ctx)
 {
-  return On(ctx, 10058) || On(ctx, 10074) || On(ctx, 10075) || On(ctx, 10076) || On(ctx, 10077);
+  return On(ctx, ITEM_kdmOutputOptionTypeFin2000) || On(ctx, ITEM_kdmOutputOptionTypeFin2000NA) ||
+         On(ctx, ITEM_kdmOutputOptionTypeFin2000EU) || On(ctx, ITEM_kdmOutputOptionTypeFin2000NE) ||
+         On(ctx, ITEM_kdmOutputOptionTypeFin2000NoPunch);
 }
 bool Family3000(DRIVER_CONTEXT *ctx)
 {
-  return On(ctx, 10050) || On(ctx, 10078) || On(ctx, 10079) || On(ctx, 10080) || On(ctx, 10081);
+  return On(ctx, ITEM_kdmOutputOptionTypeFin3000) || On(ctx, ITEM_kdmOutputOption2TypeFin3000NA2) ||
+         On(ctx, ITEM_kdmOutputOption2TypeFin3000EU2) || On(ctx, ITEM_kdmOutputOption2TypeFin3000NA3) ||
+         On(ctx, ITEM_kdmOutputOption2TypeFin3000NoPunch);
 }
 bool GroupA(DRIVER_CONTEXT *ctx) { return Family2000(ctx) || Family3000(ctx); }
-bool Group1000(DRIVER_CONTEXT *ctx) { return On(ctx, 10049); }
-bool GroupBF(DRIVER_CONTEXT *ctx) { return On(ctx, 10059); }
-bool Group14(DRIVER_CONTEXT *ctx) { return On(ctx, 10060); }
-bool Group15(DRIVER_CONTEXT *ctx) { return On(ctx, 10061); }
+bool Group1000(DRIVER_CONTEXT *ctx) { return On(ctx, ITEM_kdmOutputOptionTypeFin1000); }
+bool GroupBF(DRIVER_CONTEXT *ctx) { return On(ctx, ITEM_kdmOutputOptionTypeFinBF); }
+bool Group14(DRIVER_CONTEXT *ctx) { return On(ctx, ITEM_kdmOutputOptionType14); }
+bool Group15(DRIVER_CONTEXT *ctx) { return On(ctx, ITEM_kdmOutputOptionType15); }
 
 // Extended list A: list A, Ledger (11), and Statement (6) with a "2000"-family finisher.
 bool InExtendedA(DRIVER_CONTEXT *ctx, LONG paper)
@@ -59,13 +64,13 @@ struct Tray {
   WORD orient;  // item of its orientation bit
   WORD lock;    // item of its lock, 0 = cannot be locked
 };
-const Tray kTray1 = {10175, 10143, 10239};
-const Tray kTray2 = {10176, 10144, 10240};
-const Tray kTray3 = {10177, 10145, 10241};
-const Tray kTray4 = {10178, 10146, 10242};
-const Tray kTrayLct = {10200, 10168, 10264};
-const Tray kTrayManual = {10202, 10170, 0};
-const Tray kTrayMulti = {10203, 10171, 10267};
+const Tray kTray1 = {ITEM_kdmTray1Paper, ITEM_kdmTrayOrient0, ITEM_kdmTrayLock0};
+const Tray kTray2 = {ITEM_kdmTray2Paper, ITEM_kdmTrayOrient1, ITEM_kdmTrayLock1};
+const Tray kTray3 = {ITEM_kdmTray3Paper, ITEM_kdmTrayOrient2, ITEM_kdmTrayLock2};
+const Tray kTray4 = {ITEM_kdmTray4Paper, ITEM_kdmTrayOrient3, ITEM_kdmTrayLock3};
+const Tray kTrayLct = {ITEM_kdmTray26PaperLCT1, ITEM_kdmTrayOrient25, ITEM_kdmTrayLock25};
+const Tray kTrayManual = {ITEM_kdmTray28PaperManual, ITEM_kdmTrayOrient27, 0};
+const Tray kTrayMulti = {ITEM_kdmTray29PaperMulti, ITEM_kdmTrayOrient28, ITEM_kdmTrayLock28};
 
 bool Unlocked(DRIVER_CONTEXT *ctx, const Tray *t) { return t->lock == 0 || Raw(ctx, t->lock) == 0; }
 
@@ -79,7 +84,10 @@ const Tray *SingleTray(DRIVER_CONTEXT *ctx, LONG code)
     case 2: return &kTray3;
     case 256: return &kTray4;
     case 11: return &kTrayLct;
-    case 4: return On(ctx, 10021) ? &kTrayManual : On(ctx, 10022) ? &kTrayMulti : NULL;
+    case 4:
+      return On(ctx, ITEM_kdmSourceOptionTypeManual)  ? &kTrayManual
+             : On(ctx, ITEM_kdmSourceOptionTypeMulti) ? &kTrayMulti
+                                                      : NULL;
     default: return NULL;
   }
 }
@@ -93,8 +101,8 @@ int TraysOfSource(DRIVER_CONTEXT *ctx, LONG code, const Tray *out[7])
     const Tray *fixed[4] = {&kTray1, &kTray2, &kTray3, &kTray4};
     for (const Tray *t : fixed)
       if (Unlocked(ctx, t)) out[n++] = t;
-    if (On(ctx, 10018) && Unlocked(ctx, &kTrayLct)) out[n++] = &kTrayLct;
-    if (On(ctx, 10022) && Unlocked(ctx, &kTrayMulti)) out[n++] = &kTrayMulti;
+    if (On(ctx, ITEM_kdmSourceOptionTypeLCT1) && Unlocked(ctx, &kTrayLct)) out[n++] = &kTrayLct;
+    if (On(ctx, ITEM_kdmSourceOptionTypeMulti) && Unlocked(ctx, &kTrayMulti)) out[n++] = &kTrayMulti;
     return n;
   }
   const Tray *t = SingleTray(ctx, code);
@@ -116,7 +124,7 @@ int PaperOrientations(DRIVER_CONTEXT *ctx, LONG code, LONG paper)
   return bits;
 }
 
-LONG Selected(DRIVER_CONTEXT *ctx) { return Raw(ctx, 13); }
+LONG Selected(DRIVER_CONTEXT *ctx) { return Raw(ctx, ITEM_dmDefaultSource); }
 
 // The whole picture of one question: output paper, sheet orientation, feed orientations.
 struct Facts {
@@ -144,19 +152,23 @@ Facts Gather(DRIVER_CONTEXT *ctx)
 bool PunchAllowed(DRIVER_CONTEXT *ctx, LONG type)
 {
   auto in = [type](LONG lo, LONG hi) { return type >= lo && type <= hi; };
-  if (On(ctx, 10058) || On(ctx, 10050) || On(ctx, 10078) || On(ctx, 10079)) return in(1, 3);
-  if (On(ctx, 10074)) return in(1, 3) || in(17, 19);
-  if (On(ctx, 10075)) return in(1, 3) || in(33, 35);
-  if (On(ctx, 10076)) return in(49, 51);
-  if (On(ctx, 10080)) return in(17, 19);
+  if (On(ctx, ITEM_kdmOutputOptionTypeFin2000) || On(ctx, ITEM_kdmOutputOptionTypeFin3000) ||
+      On(ctx, ITEM_kdmOutputOption2TypeFin3000NA2) || On(ctx, ITEM_kdmOutputOption2TypeFin3000EU2))
+    return in(1, 3);
+  if (On(ctx, ITEM_kdmOutputOptionTypeFin2000NA)) return in(1, 3) || in(17, 19);
+  if (On(ctx, ITEM_kdmOutputOptionTypeFin2000EU)) return in(1, 3) || in(33, 35);
+  if (On(ctx, ITEM_kdmOutputOptionTypeFin2000NE)) return in(49, 51);
+  if (On(ctx, ITEM_kdmOutputOption2TypeFin3000NA3)) return in(17, 19);
   return false;
 }
 
 bool Item629(const Facts &f)
 {
   DRIVER_CONTEXT *ctx = f.ctx;
-  if (!GroupA(ctx) || On(ctx, 10077) || On(ctx, 10081) || !InExtendedA(ctx, f.paper) || f.feed == 0) return false;
-  LONG type = Raw(ctx, 120);
+  if (!GroupA(ctx) || On(ctx, ITEM_kdmOutputOptionTypeFin2000NoPunch) ||
+      On(ctx, ITEM_kdmOutputOption2TypeFin3000NoPunch) || !InExtendedA(ctx, f.paper) || f.feed == 0)
+    return false;
+  LONG type = Raw(ctx, ITEM_kdmPunchType);
   if (!PunchAllowed(ctx, type)) return false;
   bool s = f.sheetLandscape;
   bool notN = !InList(kListN, f.paper);
@@ -181,7 +193,7 @@ bool Item630(const Facts &f)
 {
   if (!GroupA(f.ctx) || !InList(kListA, f.paper) || f.feed == 0) return false;
   bool s = f.sheetLandscape;
-  switch (Raw(f.ctx, 121)) {
+  switch (Raw(f.ctx, ITEM_kdmStapleType)) {
     case 1:
     case 2:
     case 34:
@@ -203,7 +215,7 @@ bool Item645(const Facts &f)
   Facts g = f;
   if (g.paper == 13) g.feed &= 2;  // B5 counts only trays with orientation bit 1
   bool s = f.sheetLandscape;
-  switch (Raw(f.ctx, 121)) {
+  switch (Raw(f.ctx, ITEM_kdmStapleType)) {
     case 49: return g.ok(!s, s);
     case 50: return g.ok(s, !s);
     default: return false;
@@ -214,7 +226,7 @@ bool Item661(const Facts &f)
 {
   if (!Group1000(f.ctx) || !InList(kListA, f.paper) || f.feed == 0) return false;
   bool s = f.sheetLandscape;
-  LONG type = Raw(f.ctx, 121);
+  LONG type = Raw(f.ctx, ITEM_kdmStapleType);
   return (type == 33 && f.ok(!s, s)) || (type == 34 && f.ok(s, !s));
 }
 
@@ -222,7 +234,7 @@ bool Item677(const Facts &f)
 {
   if (!Group15(f.ctx) || !InList(kList15, f.paper) || f.feed == 0) return false;
   bool s = f.sheetLandscape;
-  switch (Raw(f.ctx, 121)) {
+  switch (Raw(f.ctx, ITEM_kdmStapleType)) {
     case 49:
     case 50: return true;
     case 65: return f.ok(!s, s);
@@ -250,7 +262,7 @@ bool Item695(const Facts &f)
 {
   if (!GroupBF(f.ctx)) return false;
   bool s = f.sheetLandscape;
-  switch (Raw(f.ctx, 121)) {
+  switch (Raw(f.ctx, ITEM_kdmStapleType)) {
     case 49:
     case 50: return Item690(f) || Item691(f) || Item692(f);
     case 65: return (Item690(f) && !s) || (Item691(f) && s);
@@ -280,11 +292,11 @@ bool SecondTraySamePaper(DRIVER_CONTEXT *ctx, WORD trayItem)
 bool TrayHoldsMedia(DRIVER_CONTEXT *ctx, LONG code, LONG media)
 {
   switch (code) {
-    case 1: return Raw(ctx, 10207) == media;
-    case 3: return Raw(ctx, 10208) == media;
+    case 1: return Raw(ctx, ITEM_kdmTray1Media) == media;
+    case 3: return Raw(ctx, ITEM_kdmTray2Media) == media;
     case 7:
-      return (Unlocked(ctx, &kTray1) && Raw(ctx, 10207) == media) ||
-             (Unlocked(ctx, &kTray2) && Raw(ctx, 10208) == media);
+      return (Unlocked(ctx, &kTray1) && Raw(ctx, ITEM_kdmTray1Media) == media) ||
+             (Unlocked(ctx, &kTray2) && Raw(ctx, ITEM_kdmTray2Media) == media);
     default: return false;
   }
 }
@@ -296,10 +308,11 @@ bool TrayHoldsMedia(DRIVER_CONTEXT *ctx, LONG code, LONG media)
 // the sheet: then a portrait orientation gives a landscape sheet.
 int WINAPI RuleCondPrintPaperOrient(DRIVER_CONTEXT *ctx)
 {
-  LONG orientation = ItemGetRaw(ctx, 7, NULL);
-  LONG nupType = ItemGetRaw(ctx, 92, NULL);
-  if (ItemGetRaw(ctx, 56, NULL) == 1 && nupType >= 1 && nupType <= 18) return orientation == 1;
-  if (ItemGetRaw(ctx, 10014, NULL) == 1 && ItemGetRaw(ctx, 58, NULL) == 1 && ItemGetRaw(ctx, 94, NULL) > 16)
+  LONG orientation = ItemGetRaw(ctx, ITEM_dmOrientation, NULL);
+  LONG nupType = ItemGetRaw(ctx, ITEM_kdmNUPType, NULL);
+  if (ItemGetRaw(ctx, ITEM_kdmFuncSelectNup, NULL) == 1 && nupType >= 1 && nupType <= 18) return orientation == 1;
+  if (ItemGetRaw(ctx, ITEM_kdmSourceOptionTypeDuplex, NULL) == 1 &&
+      ItemGetRaw(ctx, ITEM_kdmFuncSelectDuplex, NULL) == 1 && ItemGetRaw(ctx, ITEM_kdmDuplexType, NULL) > 16)
     return orientation == 1;
   return orientation != 1;
 }
@@ -331,12 +344,13 @@ int WINAPI RuleGetFeedDirection(DRIVER_CONTEXT *ctx)
   bool s = RuleCondPrintPaperOrient(ctx) == 1;
   int turned = s ? 2 : 1;  // "2 when S, else 1"
   int straight = s ? 1 : 2;
-  bool stapleOff = Raw(ctx, 63) == 0;
-  LONG staple = Raw(ctx, 121);
+  bool stapleOff = Raw(ctx, ITEM_kdmFuncSelectStaple) == 0;
+  LONG staple = Raw(ctx, ITEM_kdmStapleType);
   if (GroupA(ctx)) {
     if (!InExtendedA(ctx, paper)) return 0;
-    if (!On(ctx, 10077) && !On(ctx, 10081) && On(ctx, 62)) {
-      switch (Raw(ctx, 120)) {
+    if (!On(ctx, ITEM_kdmOutputOptionTypeFin2000NoPunch) && !On(ctx, ITEM_kdmOutputOption2TypeFin3000NoPunch) &&
+        On(ctx, ITEM_kdmFuncSelectPunch)) {
+      switch (Raw(ctx, ITEM_kdmPunchType)) {
         case 1:
         case 17:
         case 33:
@@ -411,52 +425,58 @@ LONG WINAPI RuleGetComputedCondition(DRIVER_CONTEXT *ctx, WORD itemId)
   const LONG p = f.paper;
   bool answer = false;
   switch (itemId) {
-    case 626: answer = GroupA(ctx) && InExtendedA(ctx, p) && f.HeldWithBit(0); break;
-    case 627: answer = GroupA(ctx) && InExtendedA(ctx, p) && !InList(kListL, p) && f.HeldWithBit(1); break;
-    case 628: answer = InList(kListA, p); break;
-    case 629: answer = Item629(f); break;
-    case 630: answer = Item630(f); break;
-    case 631: answer = InExtendedA(ctx, p); break;
-    case 632: answer = !InList(kListN, p); break;
-    case 642: answer = Group14(ctx) && p != 7 && p != 13 && p != 93 && InList(kList14, p) && f.HeldWithBit(0); break;
+    case ITEM_work_0_bit0: answer = GroupA(ctx) && InExtendedA(ctx, p) && f.HeldWithBit(0); break;
+    case ITEM_work_0_bit1: answer = GroupA(ctx) && InExtendedA(ctx, p) && !InList(kListL, p) && f.HeldWithBit(1); break;
+    case ITEM_work_0_bit2: answer = InList(kListA, p); break;
+    case ITEM_work_0_bit3: answer = Item629(f); break;
+    case ITEM_work_0_bit4: answer = Item630(f); break;
+    case ITEM_work_0_bit5: answer = InExtendedA(ctx, p); break;
+    case ITEM_work_0_bit6: answer = !InList(kListN, p); break;
+    case ITEM_work_0_bit16:
+      answer = Group14(ctx) && p != 7 && p != 13 && p != 93 && InList(kList14, p) && f.HeldWithBit(0);
+      break;
     case 643: {
       bool excluded = ctx->model != NULL && ctx->model->machineId == 131 && p == 7;
       answer = Group14(ctx) && !excluded && InList(kList14, p) && !InList(kListL, p) && f.HeldWithBit(1);
       break;
     }
-    case 644: answer = InList(kList14, p); break;
-    case 645: answer = Item645(f); break;
-    case 658: answer = Group1000(ctx) && InList(kListA, p) && f.HeldWithBit(0); break;
-    case 659: answer = Group1000(ctx) && InList(kListA, p) && !InList(kListL, p) && f.HeldWithBit(1); break;
-    case 660: answer = InList(kListA, p); break;
-    case 661: answer = Item661(f); break;
-    case 674: answer = Group15(ctx) && InList(kList15, p) && f.HeldWithBit(0); break;
-    case 675: answer = Group15(ctx) && InList(kList15, p) && !InList(kListL, p) && f.HeldWithBit(1); break;
-    case 676: answer = InList(kList15, p); break;
-    case 677: answer = Item677(f); break;
-    case 690: answer = Item690(f); break;
-    case 691: answer = Item691(f); break;
-    case 692: answer = Item692(f); break;
-    case 693: answer = Item693(f); break;
-    case 694: answer = InList(kListBF, p) || (p == 13 && f.HeldWithBit(1)); break;
-    case 695: answer = Item695(f); break;
-    case 722: answer = f.sheetLandscape; break;
-    case 723: answer = RuleTrayHoldsPaper(ctx, 7, p) != 0; break;
-    case 724: answer = RuleTrayHoldsPaper(ctx, 1, p) != 0; break;
-    case 725: answer = RuleTrayHoldsPaper(ctx, 3, p) != 0; break;
-    case 726: answer = RuleTrayHoldsPaper(ctx, 2, p) != 0; break;
-    case 727: answer = RuleTrayHoldsPaper(ctx, 256, p) != 0; break;
-    case 728: answer = RuleTrayHoldsPaper(ctx, 11, p) != 0; break;
-    case 729: answer = RuleTrayHoldsPaper(ctx, 4, p) != 0; break;
-    case 730: answer = RuleGetFeedDirection(ctx) == 1; break;
-    case 731: answer = RuleGetFeedDirection(ctx) == 2; break;
-    case 739: answer = SecondTraySamePaper(ctx, 125); break;
-    case 740: answer = SecondTraySamePaper(ctx, 123); break;
-    case 741: answer = SecondTraySamePaper(ctx, 127); break;
-    case 742: answer = SecondTraySamePaper(ctx, 906); break;
-    case 751: answer = ItemNeedsRegionalPaperFit(ctx) != 0; break;
-    case 752: answer = TrayHoldsMedia(ctx, 1, Raw(ctx, 54)); break;
-    case 753: answer = TrayHoldsMedia(ctx, 3, Raw(ctx, 54)); break;
+    case ITEM_work_0_bit18: answer = InList(kList14, p); break;
+    case ITEM_work_0_bit19: answer = Item645(f); break;
+    case ITEM_work_4_bit0: answer = Group1000(ctx) && InList(kListA, p) && f.HeldWithBit(0); break;
+    case ITEM_work_4_bit1:
+      answer = Group1000(ctx) && InList(kListA, p) && !InList(kListL, p) && f.HeldWithBit(1);
+      break;
+    case ITEM_work_4_bit2: answer = InList(kListA, p); break;
+    case ITEM_work_4_bit3: answer = Item661(f); break;
+    case ITEM_work_4_bit16: answer = Group15(ctx) && InList(kList15, p) && f.HeldWithBit(0); break;
+    case ITEM_work_4_bit17:
+      answer = Group15(ctx) && InList(kList15, p) && !InList(kListL, p) && f.HeldWithBit(1);
+      break;
+    case ITEM_work_4_bit18: answer = InList(kList15, p); break;
+    case ITEM_work_4_bit19: answer = Item677(f); break;
+    case ITEM_work_8_bit0: answer = Item690(f); break;
+    case ITEM_work_8_bit1: answer = Item691(f); break;
+    case ITEM_work_8_bit2: answer = Item692(f); break;
+    case ITEM_work_8_bit3: answer = Item693(f); break;
+    case ITEM_work_8_bit4: answer = InList(kListBF, p) || (p == 13 && f.HeldWithBit(1)); break;
+    case ITEM_work_8_bit5: answer = Item695(f); break;
+    case ITEM_KPD_PrintPaperOrient: answer = f.sheetLandscape; break;
+    case ITEM_KPD_SameSizeAuto: answer = RuleTrayHoldsPaper(ctx, 7, p) != 0; break;
+    case ITEM_KPD_SameSizeTray1: answer = RuleTrayHoldsPaper(ctx, 1, p) != 0; break;
+    case ITEM_KPD_SameSizeTray2: answer = RuleTrayHoldsPaper(ctx, 3, p) != 0; break;
+    case ITEM_work_12_bit4: answer = RuleTrayHoldsPaper(ctx, 2, p) != 0; break;
+    case ITEM_work_12_bit5: answer = RuleTrayHoldsPaper(ctx, 256, p) != 0; break;
+    case ITEM_work_12_bit6: answer = RuleTrayHoldsPaper(ctx, 11, p) != 0; break;
+    case ITEM_KPD_SameSizeManual: answer = RuleTrayHoldsPaper(ctx, 4, p) != 0; break;
+    case ITEM_KPD_ForceFeedPort: answer = RuleGetFeedDirection(ctx) == 1; break;
+    case ITEM_KPD_ForceFeedLand: answer = RuleGetFeedDirection(ctx) == 2; break;
+    case ITEM_KPD_SamePaperCoverSrcTray: answer = SecondTraySamePaper(ctx, ITEM_kdmCoverInputTray); break;
+    case ITEM_KPD_SamePaperMarkSrcTray: answer = SecondTraySamePaper(ctx, ITEM_kdmMPInputTray); break;
+    case ITEM_work_12_bit19: answer = SecondTraySamePaper(ctx, ITEM_kdmBackCoverInputTray); break;
+    case ITEM_work_12_bit20: answer = SecondTraySamePaper(ctx, ITEM_wdmChapterTray); break;
+    case ITEM_KPD_A4FitCondition: answer = ItemNeedsRegionalPaperFit(ctx) != 0; break;
+    case ITEM_KPD_SameMediaTray1: answer = TrayHoldsMedia(ctx, 1, Raw(ctx, ITEM_kdmMediaType)); break;
+    case ITEM_KPD_SameMediaTray2: answer = TrayHoldsMedia(ctx, 3, Raw(ctx, ITEM_kdmMediaType)); break;
     default: answer = false; break;  // 738 included: see the note at the top
   }
   return answer ? 1 : 0;

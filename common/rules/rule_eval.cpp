@@ -4,6 +4,7 @@
 #include "items/item_store.h"
 #include "rules/rule_cond.h"
 #include "rules/rule_eval.h"
+#include "tables/item_ids.h"
 
 // Value types whose condition value is the length of their text.
 static bool IsTextValueType(DWORD vt)
@@ -32,7 +33,7 @@ LONG WINAPI RuleGetConditionValue(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item)
   if (item == NULL) return 0;
   WORD id = item->id;
   if (id >= KV_COMPUTED_COND_FIRST && id <= KV_COMPUTED_COND_LAST) return RuleGetComputedCondition(ctx, id);
-  if (id >= 1070 && id <= 1229) return RuleGetJudgeHookValue(id, 0);
+  if (id >= ITEM_wdmJudgeHook0 && id <= ITEM_wdmJudgeHook159) return RuleGetJudgeHookValue(id, 0);
   if (IsTextValueType(KvItemValueType(item))) return TextLength(ctx, item);
   return ItemReadValue(ctx, item);
 }

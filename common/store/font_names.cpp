@@ -5,6 +5,7 @@
 #include "items/item_store.h"
 #include "hooks/module_hooks.h"
 #include "names/names_paths.h"
+#include "tables/item_ids.h"
 
 namespace {
 const WCHAR kEmpty[1] = {0};
@@ -28,7 +29,8 @@ bool SameName(const WCHAR *a, const WCHAR *b)
 const WCHAR *WINAPI ItemGetFontListName(DRIVER_CONTEXT *ctx, LONG index)
 {
   if (ctx == NULL || index < 0) return kEmpty;
-  static const WORD lists[2][2] = {{10006, 10007}, {10008, 10009}};
+  static const WORD lists[2][2] = {{ITEM_kdmDeviceFontNum, ITEM_kdmDeviceFont},
+                                   {ITEM_kdmOptionFontNum, ITEM_kdmOptionFont}};
   for (const auto &l : lists) {
     LONG count = ItemGetRaw(ctx, l[0], NULL);
     const BYTE *list = (const BYTE *)(intptr_t)ItemGetRaw(ctx, l[1], NULL);
@@ -41,8 +43,8 @@ const WCHAR *WINAPI ItemGetFontListName(DRIVER_CONTEXT *ctx, LONG index)
 
 const WCHAR *WINAPI ItemFindFontSubstitute(DRIVER_CONTEXT *ctx, const WCHAR *name)
 {
-  LONG count = ItemGetRaw(ctx, 10004, NULL);
-  const BYTE *list = (const BYTE *)(intptr_t)ItemGetRaw(ctx, 10005, NULL);
+  LONG count = ItemGetRaw(ctx, ITEM_kdmFontTableNum, NULL);
+  const BYTE *list = (const BYTE *)(intptr_t)ItemGetRaw(ctx, ITEM_kdmFontTable, NULL);
   if (name != NULL && list != NULL) {
     for (LONG i = 0; i < count; ++i) {
       const BYTE *entry = list + (DWORD)i * KV_FONT_SUBST_ENTRY_SIZE;
