@@ -82,9 +82,11 @@ static void RefreshDeployedUserCode(DRIVER_CONTEXT *ctx)
   const WCHAR *section = CtxGetPrinterSection(ctx);
   if (ini == NULL || ini[0] == 0 || section == NULL || !SetupIsInstSet(ini, section)) return;
   JobCtlLoadFieldsFromPrinterData(ctx, 0x389E);
-  JobCtlSendOnce(ctx, 0x389E);
-  if (StoreLoadItemByName(ctx->printer, ctx, ItemFindById(ctx, 203))) JobCtlSendOnce(ctx, 1);
-  SetupWriteInstSet(ini, section, 0);
+  BOOL sent = JobCtlSendOnce(ctx, 0x389E) != 0;
+  if (StoreLoadItemByName(ctx->printer, ctx, ItemFindById(ctx, 203))) sent = sent && JobCtlSendOnce(ctx, 1) != 0;
+  // The mark stays until the user code has really gone out, so a send that did not happen
+  // (no job-control DLL, a failed exchange) is tried again at the next open.
+  if (sent) SetupWriteInstSet(ini, section, 0);
 }
 
 // Steps that need the description: kinds 0-3 only.

@@ -325,7 +325,11 @@ BOOL WINAPI FileRemoveTree(LPCWSTR dir)
     if (lstrcmpiW(fd.cFileName, u".") == 0 || lstrcmpiW(fd.cFileName, u"..") == 0) continue;
     WCHAR entry[MAX_PATH];
     if (!PathJoin(entry, MAX_PATH, dir, u'\\', fd.cFileName)) continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      // A directory link: remove the link, never what it points at (anyone may plant one in
+      // the shared folder).
+      RemoveDirectoryW(entry);
+    } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       FileRemoveTree(entry);
       RemoveDirectoryW(entry);
     } else {

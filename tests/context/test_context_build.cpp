@@ -4,6 +4,7 @@
 #include "context_fixture.h"
 #include "files/ini.h"
 #include "kvplat/control.h"
+#include "store/jobctl.h"
 #include "store/setup_services.h"
 #include "tables/template_tables.h"
 
@@ -182,17 +183,30 @@ class DeployRefresh : public ContextTest {
   UINT InstSet() { return IniGetInt(u"KV Test", u"DrvInstSet", 77, IniPath().c_str()); }
 };
 
-TEST_F(DeployRefresh, FullOpenClearsPendingMark)
+// The pending mark is cleared only once the user code has gone out; with no job-control
+// exchange to send it through, every full open leaves it for the next one.
+TEST_F(DeployRefresh, FullOpenKeepsPendingMarkUntilTheCodeIsSent)
 {
   ASSERT_TRUE(IniWriteString(u"KV Test", u"DrvInstSet", u"1", IniPath().c_str()));
   DRIVER_CONTEXT *ctx = CtxCreateWithMode(printer_, printer_, nullptr, 1, CTX_CREATE_SHEETS);
   ASSERT_NE(ctx, nullptr);
-  EXPECT_EQ(InstSet(), 1u);  // only a full open refreshes
+  EXPECT_EQ(InstSet(), 1u);
   CtxRelease(ctx);
   ctx = Create();
   ASSERT_NE(ctx, nullptr);
-  EXPECT_EQ(InstSet(), 0u);
+  EXPECT_EQ(JobCtlSendOnce(ctx, 1), 0) << "nothing can be sent";
+  EXPECT_EQ(InstSet(), 1u) << "the deployed user code is still to be sent";
   CtxRelease(ctx);
+}
+
+TEST_F(DeployRefresh, WriteInstSetReportsAFailedWrite)
+{
+  EXPECT_EQ(1, SetupWriteInstSet(IniPath().c_str(), u"KV Test", 1));
+  EXPECT_EQ(InstSet(), 1u);
+  PlatFaultArm(PLAT_FAULT_FILE_WRITE, 1);
+  EXPECT_EQ(0, SetupWriteInstSet(IniPath().c_str(), u"KV Test", 0));
+  PlatFaultDisarmAll();
+  EXPECT_EQ(InstSet(), 1u);
 }
 
 TEST_F(DeployRefresh, NoMarkWritesNothing)

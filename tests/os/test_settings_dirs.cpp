@@ -1,5 +1,7 @@
 // Settings directories: which folder each resolver chooses, the creation of the shared
 // folder with its owner and access-control list, and tree removal.
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -189,6 +191,30 @@ TEST_F(SettingsDirTest, DescriptorBuildFailureChangesNothing)
   EXPECT_EQ(0u, PlatFileSecurityCallCount());
   OsFreeEveryoneSd(nullptr);
   OsFreeAdminOwnerSd(nullptr);
+}
+
+// Anyone may write into the shared settings folder, so a link planted there must not lead
+// the removal into a folder elsewhere: the link goes, its target and contents stay.
+TEST_F(SettingsDirTest, RemoveTreeRemovesDirectoryLinksWithoutFollowingThem)
+{
+  ASSERT_TRUE(CreateDirectoryW(u"C:\\_kvml", nullptr));
+  ASSERT_TRUE(CreateDirectoryW(u"C:\\keep", nullptr));
+  WriteHostFile(HostPath(u"C:\\keep") + "/precious.txt", "x");
+  ASSERT_EQ(0, symlink(HostPath(u"C:\\keep").c_str(), (HostPath(u"C:\\_kvml") + "/link").c_str()));
+  ASSERT_EQ(
+      0, symlink((HostPath(u"C:\\keep") + "/precious.txt").c_str(), (HostPath(u"C:\\_kvml") + "/file-link").c_str()));
+
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW(u"C:\\_kvml\\link", &fd);
+  ASSERT_NE(INVALID_HANDLE_VALUE, find);
+  FindClose(find);
+  EXPECT_EQ((DWORD)(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+            fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+
+  EXPECT_TRUE(FileRemoveTree(u"C:\\_kvml"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"C:\\_kvml\\link"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"C:\\_kvml\\file-link"));
+  EXPECT_TRUE(FileExists(u"C:\\keep\\precious.txt"));
 }
 
 TEST_F(SettingsDirTest, RemoveTreeEmptiesAndRemoveDefaultDeletesTheFolder)

@@ -35,7 +35,8 @@ typedef enum PLAT_FAULT_KIND {
   PLAT_FAULT_FILE_WRITE = 1,    // WriteFile, _lwrite, profile writes
   PLAT_FAULT_PRINTER_DATA = 2,  // SetPrinterDataW and SetPrinterW
   PLAT_FAULT_REG_WRITE = 3,     // RegSetValueExW
-  PLAT_FAULT_KIND_COUNT = 4
+  PLAT_FAULT_OS_VERSION = 4,    // GetVersionExW
+  PLAT_FAULT_KIND_COUNT = 5
 } PLAT_FAULT_KIND;
 KVAPI void PlatFaultArm(PLAT_FAULT_KIND kind, DWORD nthCall);
 KVAPI void PlatFaultDisarmAll(void);
