@@ -47,6 +47,9 @@
 #if __has_include("win32/resource.h")
 #include "win32/resource.h"
 #endif
+#if __has_include("win32/icm.h")
+#include "win32/icm.h"
+#endif
 #if __has_include("win32/window.h")
 #include "win32/window.h"
 #endif

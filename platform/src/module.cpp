@@ -223,9 +223,18 @@ void Unload(Module *m)
   }
 }
 
+// The module's entry point: its exported DllMain, or else an exported DllEntryPoint
+// (the name a DLL without a run-time library start-up gives its entry point).
+DllMainProc EntryPoint(const Module *m)
+{
+  void *p = OwnSymbol(m, "DllMain");
+  if (!p) p = OwnSymbol(m, "DllEntryPoint");
+  return reinterpret_cast<DllMainProc>(p);
+}
+
 BOOL CallDllMain(Module *m, DWORD reason)
 {
-  auto entry = reinterpret_cast<DllMainProc>(OwnSymbol(m, "DllMain"));
+  DllMainProc entry = EntryPoint(m);
   return entry ? entry(AsHandle(m), reason, NULL) : TRUE;
 }
 
@@ -277,7 +286,7 @@ Module *OpenModule(const std::u16string &full, bool datafile, bool runInit)
   auto *t = static_cast<const KVRES_TABLE *>(OwnSymbol(m, kTableSymbol));
   m->ownResources = ResourceTableValid(t) ? t : nullptr;
   List().push_back(std::move(owned));
-  if (runInit && OwnSymbol(m, "DllMain")) {
+  if (runInit && EntryPoint(m)) {
     m->attached = true;
     if (!CallDllMain(m, DLL_PROCESS_ATTACH)) {
       m->unloading = true;

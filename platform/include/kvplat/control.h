@@ -31,12 +31,20 @@ KVAPI BOOL PlatSetAnsiCodePage(UINT codePage);
 
 // Fault injection: the nth call (1 = the next one) of the kind fails; 0 disarms.
 typedef enum PLAT_FAULT_KIND {
-  PLAT_FAULT_ALLOC = 0,         // GlobalAlloc / LocalAlloc / GlobalReAlloc
-  PLAT_FAULT_FILE_WRITE = 1,    // WriteFile, _lwrite, profile writes
-  PLAT_FAULT_PRINTER_DATA = 2,  // SetPrinterDataW and SetPrinterW
-  PLAT_FAULT_REG_WRITE = 3,     // RegSetValueExW
-  PLAT_FAULT_OS_VERSION = 4,    // GetVersionExW
-  PLAT_FAULT_KIND_COUNT = 5
+  PLAT_FAULT_ALLOC = 0,               // GlobalAlloc / LocalAlloc / GlobalReAlloc
+  PLAT_FAULT_FILE_WRITE = 1,          // WriteFile, _lwrite, profile writes
+  PLAT_FAULT_PRINTER_DATA = 2,        // SetPrinterDataW and SetPrinterW
+  PLAT_FAULT_REG_WRITE = 3,           // RegSetValueExW
+  PLAT_FAULT_ENG_BITMAP = 4,          // EngCreateBitmap
+  PLAT_FAULT_ENG_DEVICE_SURFACE = 5,  // EngCreateDeviceSurface
+  PLAT_FAULT_ENG_BITBLT = 6,          // EngBitBlt
+  PLAT_FAULT_ENG_COPYBITS = 7,        // EngCopyBits
+  PLAT_FAULT_ENG_STRETCHBLT = 8,      // EngStretchBlt
+  PLAT_FAULT_ENG_ERASE = 9,           // EngEraseSurface
+  PLAT_FAULT_ENG_PALETTE = 10,        // EngCreatePalette
+  PLAT_FAULT_ENG_BRUSH = 11,          // BRUSHOBJ_pvAllocRbrush
+  PLAT_FAULT_OS_VERSION = 12,         // GetVersionExW
+  PLAT_FAULT_KIND_COUNT = 13
 } PLAT_FAULT_KIND;
 KVAPI void PlatFaultArm(PLAT_FAULT_KIND kind, DWORD nthCall);
 KVAPI void PlatFaultDisarmAll(void);

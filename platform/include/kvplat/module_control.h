@@ -12,9 +12,10 @@
 // PlatModuleRegister writes such a link file; the build writes one per stand-in DLL
 // into lib/standin/links/ (see cmake/kvres.cmake).
 //
-// DllMain. When a loaded library exports "DllMain" (extern "C", WINAPI), it is called
-// with DLL_PROCESS_ATTACH when the module is first loaded and DLL_PROCESS_DETACH when
-// its last reference is freed, with the module's HMODULE as first argument.
+// DllMain. When a loaded library exports "DllMain" (extern "C", WINAPI), or else
+// "DllEntryPoint" with the same signature, it is called with DLL_PROCESS_ATTACH when the
+// module is first loaded and DLL_PROCESS_DETACH when its last reference is freed, with
+// the module's HMODULE as first argument.
 //
 // Resources. A library that exports the data symbol "kvres_table" (a KVRES_TABLE, made
 // by the resource compiler scripts/kvrc.py) has those resources; others have none.

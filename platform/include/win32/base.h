@@ -42,6 +42,10 @@ BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *lpFileTime, LPFILETIME lpLoc
 BOOL WINAPI LocalFileTimeToFileTime(const FILETIME *lpLocalFileTime, LPFILETIME lpFileTime);
 void WINAPI Sleep(DWORD dwMilliseconds);
 
+// nNumber * nNumerator / nDenominator with a 64-bit product, rounded to the nearest
+// integer (halves away from zero); -1 for a zero divisor or a result beyond 32 bits.
+int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
+
 // Handles of every kind (files, mappings, find handles, mutexes, processes).
 BOOL WINAPI CloseHandle(HANDLE hObject);
 
