@@ -165,6 +165,9 @@ static const struct {
 int WINAPI CtxTakeBaseline(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL || ctx->state->baseline == NULL || ctx->work == NULL) return 0;
+  // The baseline owns its copies of the font lists: a second take frees those of the first
+  // before the work buffer's bytes overwrite the pointers to them.
+  CtxFreeBaselineFonts(ctx);
   CopyBytes(ctx->state->baseline, ctx->work, DmGetWorkBufferSize());
   for (const auto &list : s_fontLists) {
     DWORD count = (DWORD)ItemGetRaw(ctx, list.countId, NULL);

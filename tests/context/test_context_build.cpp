@@ -248,6 +248,25 @@ TEST_F(ContextBuild, BaselineCopiesFontListsAndFreesThem)
   CtxExpireCache(1);  // frees the work buffer's list too
 }
 
+TEST_F(ContextBuild, SecondBaselineFreesTheFirstCopies)
+{
+  DRIVER_CONTEXT *ctx = Create();
+  ASSERT_NE(ctx, nullptr);
+  BYTE *fonts = (BYTE *)MemAllocZeroed(2 * 68);
+  ASSERT_NE(fonts, nullptr);
+  ItemSetRaw(ctx, 10006, 2);
+  ItemSetRaw(ctx, 10007, (LONG)(intptr_t)fonts);
+  ASSERT_EQ(CtxTakeBaseline(ctx), 1);
+  DWORD live = PlatMemLiveBlocks();
+  ASSERT_EQ(CtxTakeBaseline(ctx), 1);
+  EXPECT_EQ(live, PlatMemLiveBlocks()) << "the first baseline's copy is freed by the second take";
+  BYTE *copy = (BYTE *)(intptr_t)ItemGetBaselineRaw(ctx, 10007, nullptr);
+  EXPECT_NE(copy, nullptr);
+  EXPECT_NE(copy, fonts);
+  CtxRelease(ctx);
+  CtxExpireCache(1);
+}
+
 TEST_F(ContextBuild, BaselineNeedsBuffer)
 {
   EXPECT_EQ(CtxTakeBaseline(nullptr), 0);

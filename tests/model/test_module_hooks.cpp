@@ -165,6 +165,7 @@ TEST(BuildHooks, SwitchesOfTheApplicationInterface)
   EXPECT_EQ(mn, -1);
   LONG v = -1;
   EXPECT_EQ(ApiQueryUserColorProfiles(nullptr, 0, &v), 0);
+  EXPECT_EQ(v, 0) << "no profiles: the count is written, not left as it was";
   PJL_VARIABLE_TABLE *t = PjlGetVariableTable();
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(t->count, 33u);

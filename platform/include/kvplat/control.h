@@ -51,6 +51,10 @@ KVAPI void PlatFaultDisarmAll(void);
 // Returns TRUE when the current call of this kind must fail (used inside the layer).
 KVAPI BOOL PlatFaultHit(PLAT_FAULT_KIND kind);
 
+// The number of GlobalAlloc/LocalAlloc blocks of the process not yet freed: a test compares
+// it before and after the calls it checks for leaks.
+KVAPI DWORD PlatMemLiveBlocks(void);
+
 // Puts the whole layer back to its initial state for a new test (clock, code page,
 // faults, caches); the caller then sets a fresh machine root.
 KVAPI void PlatResetForTest(void);
