@@ -45,6 +45,13 @@ DWORD ReadConfiguredValue(LPWSTR buf, DWORD capacity)
   DWORD chars = bytes / sizeof(WCHAR);
   if (chars >= capacity) return 0;  // unterminated and no room to terminate
   buf[chars] = 0;
+  if (type == REG_EXPAND_SZ) {
+    // "%SystemDrive%\\..." and the like name the folder only once expanded.
+    WCHAR expanded[MAX_PATH];
+    DWORD need = ExpandEnvironmentStringsW(buf, expanded, MAX_PATH);
+    if (need == 0 || need > MAX_PATH || need > capacity) return 0;
+    for (DWORD i = 0; i < need; ++i) buf[i] = expanded[i];
+  }
   return Len(buf);
 }
 

@@ -27,7 +27,11 @@ static BYTE *FieldIn(BYTE *buffer, const OPTION_ITEM *item)
   DWORD block = KvItemBlock(item);
   if (block == KV_BLOCK_NONE) return NULL;
   static const DWORD offsetAt[4] = {0, KV_DM_BLOCK1_OFFSET, KV_DM_CONFIG_OFFSET, KV_DM_WORK_OFFSET};
-  DWORD start = (DWORD)GetLe16(buffer + offsetAt[block]) + item->offset;
+  // The stored offset must be the one the build stamps: a DEVMODE from outside must not
+  // move a block onto other fields (a list item's pointer read from dmFields, say).
+  DWORD stored = (DWORD)GetLe16(buffer + offsetAt[block]);
+  if (stored != DmGetBlockOffset(block)) return NULL;
+  DWORD start = stored + item->offset;
   if (start + FieldExtent(item) > DmGetWorkBufferSize()) return NULL;
   return buffer + start;
 }

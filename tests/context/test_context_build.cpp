@@ -3,6 +3,8 @@
 
 #include "context_fixture.h"
 #include "files/ini.h"
+#include "model/model.h"
+#include "store/settings_store.h"
 #include "kvplat/control.h"
 #include "store/jobctl.h"
 #include "store/setup_services.h"
@@ -263,6 +265,49 @@ TEST_F(ContextBuild, SecondBaselineFreesTheFirstCopies)
   BYTE *copy = (BYTE *)(intptr_t)ItemGetBaselineRaw(ctx, 10007, nullptr);
   EXPECT_NE(copy, nullptr);
   EXPECT_NE(copy, fonts);
+  CtxRelease(ctx);
+  CtxExpireCache(1);
+}
+
+// The block offsets in a work buffer are the build's constants; a buffer that carries others
+// (a DEVMODE from outside) has its blocks refused, never moved onto other fields.
+TEST_F(ContextBuild, ForeignBlockOffsetsAreRefused)
+{
+  DRIVER_CONTEXT *ctx = Create();
+  ASSERT_NE(ctx, nullptr);
+  EXPECT_EQ(CtxGetConfigBlock(ctx), ctx->work + 1236);
+  struct Case {
+    DWORD block, at;
+    WORD foreign;
+  } cases[] = {{1, 361, 4}, {2, 363, 0}, {2, 363, 1237}, {3, 365, 1236}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.at);
+    const OPTION_ITEM *item = nullptr;
+    for (SHORT i = 0; i < ctx->items->count && item == nullptr; ++i) {
+      const OPTION_ITEM *row = &((const OPTION_ITEM *)ctx->items->rows)[i];
+      if (KvItemBlock(row) == c.block) item = row;
+    }
+    ASSERT_NE(item, nullptr);
+    EXPECT_NE(ItemGetAddress(ctx, item), nullptr);
+    BYTE saved[2] = {ctx->work[c.at], ctx->work[c.at + 1]};
+    memset(ctx->work + offsetof(DEVMODEW, dmFields), 0x41, 4);  // what a moved list item would free
+    ctx->work[c.at] = (BYTE)c.foreign;
+    ctx->work[c.at + 1] = (BYTE)(c.foreign >> 8);
+    EXPECT_EQ(ItemGetAddress(ctx, item), nullptr);
+    if (c.block == 2) {
+      EXPECT_EQ(CtxGetConfigBlock(ctx), nullptr);
+      EXPECT_EQ(ItemGetRaw(ctx, 10007, nullptr), 0);
+      EXPECT_EQ(StoreFreeFontLists(ctx), 1) << "frees nothing the buffer pretends to own";
+    }
+    ctx->work[c.at] = saved[0];
+    ctx->work[c.at + 1] = saved[1];
+    EXPECT_NE(ItemGetAddress(ctx, item), nullptr);
+  }
+  ctx->work[365] = 0;
+  ctx->work[366] = 0;
+  DmStampBlockOffsets(ctx->work);
+  EXPECT_EQ(DmGetBlockOffset(3), 2256u);
+  EXPECT_EQ(ctx->work[365] | (ctx->work[366] << 8), 2256);
   CtxRelease(ctx);
   CtxExpireCache(1);
 }

@@ -83,14 +83,14 @@ class SettingsDirTest : public OsTest {
     ASSERT_TRUE(PlatModuleRegister(u"UserEnv.dll", KV_USERENV_SO));
     PlatFileSecurityClearCalls();
   }
-  void SetConfigured(const WCHAR *value)
+  void SetConfigured(const WCHAR *value, DWORD type = REG_SZ)
   {
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, KV_SETTINGS_REG_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
                                              nullptr, &key, nullptr));
     DWORD bytes = static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(WCHAR));
     ASSERT_EQ(ERROR_SUCCESS,
-              RegSetValueExW(key, KV_SETTINGS_REG_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE *>(value), bytes));
+              RegSetValueExW(key, KV_SETTINGS_REG_VALUE, 0, type, reinterpret_cast<const BYTE *>(value), bytes));
     RegCloseKey(key);
   }
   std::string Resolve(DWORD(WINAPI *fn)(LPWSTR, DWORD, DRIVER_CONTEXT *), DRIVER_CONTEXT *ctx = nullptr)
@@ -114,6 +114,10 @@ TEST_F(SettingsDirTest, SharedDirectoryChoices)
   EXPECT_EQ("D:\\Shared\\kv", Resolve(PathGetSharedSettingsDir));
   EXPECT_EQ(0u, PathGetConfiguredSettingsDir(buf, 5)) << "too small for the value or the default";
   EXPECT_EQ("", Narrow(buf));
+  SetConfigured(u"%SystemDrive%\\Shared\\kv", REG_EXPAND_SZ);
+  EXPECT_EQ("C:\\Shared\\kv", Resolve(PathGetSharedSettingsDir)) << "an expandable value is expanded";
+  SetConfigured(u"%SystemDrive%\\Shared\\kv", REG_SZ);
+  EXPECT_EQ("%SystemDrive%\\Shared\\kv", Resolve(PathGetSharedSettingsDir)) << "plain text is taken as written";
 }
 
 TEST_F(SettingsDirTest, Nt4UsesTheSystemDirectory)
