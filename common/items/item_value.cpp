@@ -1,6 +1,7 @@
 // Typed access to an item's field in the work buffer and its baseline, translation between
 // stored values and value ids, defaults, and the context's state words.
 #include "items/item_store.h"
+#include "tables/template_tables.h"
 #include "model/model.h"
 #include "names/resources.h"
 #include "rules/rule_cond.h"
@@ -166,8 +167,17 @@ static const VALUE_XLAT_ROW *ActivePart(DRIVER_CONTEXT *ctx, const OPTION_ITEM *
     second = RuleCondPrintPaperOrient(ctx) == 1;
   const VALUE_XLAT_ROW *row = item->xlat;
   if (second) {
-    while (row->valueId != 0) ++row;
-    ++row;
+    // The second part starts behind the first part's end row, if the table has one: a
+    // table of one part ends there, and its item then translates nothing.
+    const KV_XLAT_TABLE_REF *table = NULL;
+    for (SHORT t = 0; t < g_kvXlatTableCount && table == NULL; ++t) {
+      if (g_kvXlatTables[t].rows == item->xlat) table = &g_kvXlatTables[t];
+    }
+    if (table == NULL) return NULL;
+    SHORT at = 0;
+    while (at < table->rowCount && row[at].valueId != 0) ++at;
+    if (at + 1 >= table->rowCount) return NULL;
+    row += at + 1;
   }
   return row;
 }
