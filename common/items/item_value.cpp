@@ -259,20 +259,15 @@ void WINAPI ItemSetDefault(DRIVER_CONTEXT *ctx, WORD id, LONG value)
   OPTION_ITEM *item = ItemFindById(ctx, id);
   if (item == NULL) return;
   DWORD vt = KvItemValueType(item);
+  if (KvValueTypeIsText(vt)) {
+    if (ctx->state == NULL) return;
+    ResLoadString(ctx, (UINT)value, ctx->state->textBuffer, 1025, TRUE);
+    ItemWriteText(ctx, item, ctx->state->textBuffer);
+    return;
+  }
   switch (vt) {
-    case KV_VT_ANSI:
-    case KV_VT_WTEXT:
-    case KV_VT_ANSI2:
-    case KV_VT_WTEXT2:
-      if (ctx->state == NULL) return;
-      ResLoadString(ctx, (UINT)value, ctx->state->textBuffer, 1025, TRUE);
-      ItemWriteText(ctx, item, ctx->state->textBuffer);
-      return;
     case KV_VT_BLOCK:
     case KV_VT_BLOCK2:
-    case 13:
-    case 14:
-    case 15:
       if (value == 0) ItemWriteRaw(ctx, item, 0);
       return;
     default: ItemWriteValue(ctx, item, value); return;

@@ -393,4 +393,13 @@ TEST_F(ItemStore, SecondPartOfAOnePartTableTranslatesNothing)
   EXPECT_EQ(ItemStoredToValueId(ctx_, &item, 1), 1);
 }
 
+// One classification of value types as texts, which defaults and condition values share.
+TEST(ValueTypes, TextTypesAreOneSet)
+{
+  for (DWORD vt = 0; vt < 64; ++vt) {
+    bool text = vt == 7 || vt == 8 || vt == 10 || vt == 11 || vt == 13 || vt == 14 || vt == 15;
+    EXPECT_EQ(KvValueTypeIsText(vt), text) << vt;
+  }
+}
+
 }  // namespace
