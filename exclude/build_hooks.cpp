@@ -27,9 +27,11 @@ LONG WINAPI KvDeliverableModelNotify(DRIVER_CONTEXT *ctx, WORD event, void *data
   return KvModelNotifyCommon(ctx, event, data);
 }
 
-// Colour-matching profiles registered by users: none are reported.
+// Colour-matching profiles registered by users: none are reported, and the caller's value
+// says so (0) rather than keeping whatever it held.
 LONG WINAPI ApiQueryUserColorProfiles(DRIVER_CONTEXT *ctx, LONG operation, LONG *value)
 {
-  (void)ctx, (void)operation, (void)value;
+  (void)ctx, (void)operation;
+  if (value != NULL) *value = 0;
   return 0;
 }

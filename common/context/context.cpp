@@ -83,9 +83,12 @@ static void RefreshDeployedUserCode(DRIVER_CONTEXT *ctx)
   const WCHAR *section = CtxGetPrinterSection(ctx);
   if (ini == NULL || ini[0] == 0 || section == NULL || !SetupIsInstSet(ini, section)) return;
   JobCtlLoadFieldsFromPrinterData(ctx, 0x389E);
-  JobCtlSendOnce(ctx, 0x389E);
-  if (StoreLoadItemByName(ctx->printer, ctx, ItemFindById(ctx, ITEM_kdmUserCode))) JobCtlSendOnce(ctx, 1);
-  SetupWriteInstSet(ini, section, 0);
+  BOOL sent = JobCtlSendOnce(ctx, 0x389E) != 0;
+  if (StoreLoadItemByName(ctx->printer, ctx, ItemFindById(ctx, ITEM_kdmUserCode)))
+    sent = sent && JobCtlSendOnce(ctx, 1) != 0;
+  // The mark stays until the user code has really gone out, so a send that did not happen
+  // (no job-control DLL, a failed exchange) is tried again at the next open.
+  if (sent) SetupWriteInstSet(ini, section, 0);
 }
 
 // Steps that need the description: kinds 0-3 only.
@@ -166,6 +169,9 @@ static const struct {
 int WINAPI CtxTakeBaseline(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL || ctx->state->baseline == NULL || ctx->work == NULL) return 0;
+  // The baseline owns its copies of the font lists: a second take frees those of the first
+  // before the work buffer's bytes overwrite the pointers to them.
+  CtxFreeBaselineFonts(ctx);
   CopyBytes(ctx->state->baseline, ctx->work, DmGetWorkBufferSize());
   for (const auto &list : s_fontLists) {
     DWORD count = (DWORD)ItemGetRaw(ctx, list.countId, NULL);

@@ -1,7 +1,10 @@
 // The two-slot per-process cache of released contexts. A context released within 500 ms of
 // a new request for the same printer, create flags and printer name is handed out again
-// instead of being rebuilt. The cache is not locked: no deliverable enters it from two
-// threads at once.
+// instead of being rebuilt. The spooler and applications call on several threads, so the
+// slots are guarded by a process-local lock: a parked context is handed to one taker only,
+// and never expired while another thread takes it. Contexts are freed outside the lock.
+#include <mutex>
+
 #include "context.h"
 #include "context/context_internal.h"
 
@@ -14,9 +17,11 @@ typedef struct CACHE_SLOT {
 } CACHE_SLOT;
 
 static CACHE_SLOT s_slots[2];
+static std::mutex s_cacheLock;
 
 DRIVER_CONTEXT *CtxParkInCacheEx(DRIVER_CONTEXT *ctx, WORD keep, WORD *victimKeep)
 {
+  std::lock_guard<std::mutex> hold(s_cacheLock);
   *victimKeep = keep;
   for (CACHE_SLOT &slot : s_slots) {
     if (slot.ctx == ctx) {
@@ -52,13 +57,20 @@ DRIVER_CONTEXT *WINAPI CtxParkInCache(DRIVER_CONTEXT *ctx, WORD keep)
 // the unsigned difference of the tick counts, so a wrap of the counter changes nothing.
 void WINAPI CtxExpireCache(int all)
 {
-  DWORD now = OsGetTickCount();
-  for (CACHE_SLOT &slot : s_slots) {
-    if (slot.ctx == NULL) continue;
-    if (all == 0 && (DWORD)(now - slot.parkTime) <= KV_CACHE_WINDOW_MS) continue;
-    CACHE_SLOT gone = slot;
-    slot = CACHE_SLOT{};
-    CtxFreeNow(gone.ctx, gone.keep);
+  CACHE_SLOT gone[2] = {};
+  {
+    std::lock_guard<std::mutex> hold(s_cacheLock);
+    DWORD now = OsGetTickCount();
+    for (int i = 0; i < 2; ++i) {
+      CACHE_SLOT &slot = s_slots[i];
+      if (slot.ctx == NULL) continue;
+      if (all == 0 && (DWORD)(now - slot.parkTime) <= KV_CACHE_WINDOW_MS) continue;
+      gone[i] = slot;
+      slot = CACHE_SLOT{};
+    }
+  }
+  for (const CACHE_SLOT &slot : gone) {
+    if (slot.ctx != NULL) CtxFreeNow(slot.ctx, slot.keep);
   }
 }
 
@@ -88,6 +100,7 @@ DRIVER_CONTEXT *WINAPI CtxTakeCached(HANDLE printer, HANDLE printer2, void *rese
   WCHAR *name = OsDupPrinterName(printer);
   if (name == NULL) return NULL;
   DRIVER_CONTEXT *found = NULL;
+  std::unique_lock<std::mutex> hold(s_cacheLock);
   for (CACHE_SLOT &slot : s_slots) {
     DRIVER_CONTEXT *ctx = slot.ctx;
     if (ctx == NULL || ctx->printer != printer || !BuiltOrdinary(ctx)) continue;
@@ -96,8 +109,13 @@ DRIVER_CONTEXT *WINAPI CtxTakeCached(HANDLE printer, HANDLE printer2, void *rese
     slot = CACHE_SLOT{};
     break;
   }
+  hold.unlock();
   MemFree(name);
   return found;
 }
 
-DRIVER_CONTEXT *WINAPI CtxPeekCacheSlot(int slot) { return slot >= 0 && slot < 2 ? s_slots[slot].ctx : NULL; }
+DRIVER_CONTEXT *WINAPI CtxPeekCacheSlot(int slot)
+{
+  std::lock_guard<std::mutex> hold(s_cacheLock);
+  return slot >= 0 && slot < 2 ? s_slots[slot].ctx : NULL;
+}

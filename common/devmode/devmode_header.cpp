@@ -18,9 +18,9 @@ static void PutLe32(BYTE *p, DWORD v)
 void WINAPI DmStampBlockOffsets(BYTE *devmode)
 {
   if (devmode == NULL) return;
-  PutLe16(devmode + KV_DM_BLOCK1_OFFSET, 0);
-  PutLe16(devmode + KV_DM_CONFIG_OFFSET, (WORD)DmGetTotalSize());
-  PutLe16(devmode + KV_DM_WORK_OFFSET, (WORD)(DmGetTotalSize() + DmGetConfigBlockSize()));
+  PutLe16(devmode + KV_DM_BLOCK1_OFFSET, (WORD)DmGetBlockOffset(1));
+  PutLe16(devmode + KV_DM_CONFIG_OFFSET, (WORD)DmGetBlockOffset(2));
+  PutLe16(devmode + KV_DM_WORK_OFFSET, (WORD)DmGetBlockOffset(3));
 }
 
 // Writes the header of a DEVMODE reset to its defaults from the context's model record.

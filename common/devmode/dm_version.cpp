@@ -4,6 +4,7 @@
 
 #include "items/item_store.h"
 #include "model/model.h"
+#include "rules/rule_eval.h"
 #include "tables/item_ids.h"
 
 static DM_CONVERT_STEP_RUNNER s_stepRunner = NULL;
@@ -50,7 +51,12 @@ int WINAPI DmRunConvertSteps(DWORD from, DWORD to, DRIVER_CONTEXT *ctx)
   if (sym == NULL || sym->key == 0) return 0;
   for (DWORD v = from + 1; v <= to; ++v) {
     ItemSetRaw(ctx, ITEM_wdmConvertVersion, (LONG)v);
-    if (s_stepRunner != NULL) s_stepRunner(ctx, sym->key);
+    // Each step runs the description's transactions of the conversion key; a test may put
+    // its own runner in their place.
+    if (s_stepRunner != NULL)
+      s_stepRunner(ctx, sym->key);
+    else
+      RuleRunKeyedTransactions(sym->key, 0, ctx);
     if ((DWORD)ItemGetRaw(ctx, ITEM_wdmConvertVersion, NULL) >= to) break;
   }
   return 1;

@@ -45,6 +45,13 @@ DWORD ReadConfiguredValue(LPWSTR buf, DWORD capacity)
   DWORD chars = bytes / sizeof(WCHAR);
   if (chars >= capacity) return 0;  // unterminated and no room to terminate
   buf[chars] = 0;
+  if (type == REG_EXPAND_SZ) {
+    // "%SystemDrive%\\..." and the like name the folder only once expanded.
+    WCHAR expanded[MAX_PATH];
+    DWORD need = ExpandEnvironmentStringsW(buf, expanded, MAX_PATH);
+    if (need == 0 || need > MAX_PATH || need > capacity) return 0;
+    for (DWORD i = 0; i < need; ++i) buf[i] = expanded[i];
+  }
   return Len(buf);
 }
 
@@ -325,7 +332,11 @@ BOOL WINAPI FileRemoveTree(LPCWSTR dir)
     if (lstrcmpiW(fd.cFileName, u".") == 0 || lstrcmpiW(fd.cFileName, u"..") == 0) continue;
     WCHAR entry[MAX_PATH];
     if (!PathJoin(entry, MAX_PATH, dir, u'\\', fd.cFileName)) continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      // A directory link: remove the link, never what it points at (anyone may plant one in
+      // the shared folder).
+      RemoveDirectoryW(entry);
+    } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       FileRemoveTree(entry);
       RemoveDirectoryW(entry);
     } else {

@@ -15,6 +15,9 @@ int WINAPI CtxInitModules(DRIVER_CONTEXT *ctx)
   LONG count = 0;
   MODULE_HOOK_ROW *rows = CtxGetModuleHooks(&count);
   CtxAttachModuleTable(ctx, rows, count);
+  // A build that has modules but could not copy their table for this context must not run
+  // on without them: the caller fails the construction.
+  if (rows != NULL && count > 0 && st->moduleHooks == NULL) return 0;
   return 1;
 }
 

@@ -1,6 +1,7 @@
 // Typed access to an item's field in the work buffer and its baseline, translation between
 // stored values and value ids, defaults, and the context's state words.
 #include "items/item_store.h"
+#include "tables/template_tables.h"
 #include "model/model.h"
 #include "names/resources.h"
 #include "rules/rule_cond.h"
@@ -28,7 +29,11 @@ static BYTE *FieldIn(BYTE *buffer, const OPTION_ITEM *item)
   DWORD block = KvItemBlock(item);
   if (block == KV_BLOCK_NONE) return NULL;
   static const DWORD offsetAt[4] = {0, KV_DM_BLOCK1_OFFSET, KV_DM_CONFIG_OFFSET, KV_DM_WORK_OFFSET};
-  DWORD start = (DWORD)GetLe16(buffer + offsetAt[block]) + item->offset;
+  // The stored offset must be the one the build stamps: a DEVMODE from outside must not
+  // move a block onto other fields (a list item's pointer read from dmFields, say).
+  DWORD stored = (DWORD)GetLe16(buffer + offsetAt[block]);
+  if (stored != DmGetBlockOffset(block)) return NULL;
+  DWORD start = stored + item->offset;
   if (start + FieldExtent(item) > DmGetWorkBufferSize()) return NULL;
   return buffer + start;
 }
@@ -164,8 +169,17 @@ static const VALUE_XLAT_ROW *ActivePart(DRIVER_CONTEXT *ctx, const OPTION_ITEM *
     second = RuleCondPrintPaperOrient(ctx) == 1;
   const VALUE_XLAT_ROW *row = item->xlat;
   if (second) {
-    while (row->valueId != 0) ++row;
-    ++row;
+    // The second part starts behind the first part's end row, if the table has one: a
+    // table of one part ends there, and its item then translates nothing.
+    const KV_XLAT_TABLE_REF *table = NULL;
+    for (SHORT t = 0; t < g_kvXlatTableCount && table == NULL; ++t) {
+      if (g_kvXlatTables[t].rows == item->xlat) table = &g_kvXlatTables[t];
+    }
+    if (table == NULL) return NULL;
+    SHORT at = 0;
+    while (at < table->rowCount && row[at].valueId != 0) ++at;
+    if (at + 1 >= table->rowCount) return NULL;
+    row += at + 1;
   }
   return row;
 }
@@ -247,20 +261,15 @@ void WINAPI ItemSetDefault(DRIVER_CONTEXT *ctx, WORD id, LONG value)
   OPTION_ITEM *item = ItemFindById(ctx, id);
   if (item == NULL) return;
   DWORD vt = KvItemValueType(item);
+  if (KvValueTypeIsText(vt)) {
+    if (ctx->state == NULL) return;
+    ResLoadString(ctx, (UINT)value, ctx->state->textBuffer, 1025, TRUE);
+    ItemWriteText(ctx, item, ctx->state->textBuffer);
+    return;
+  }
   switch (vt) {
-    case KV_VT_ANSI:
-    case KV_VT_WTEXT:
-    case KV_VT_ANSI2:
-    case KV_VT_WTEXT2:
-      if (ctx->state == NULL) return;
-      ResLoadString(ctx, (UINT)value, ctx->state->textBuffer, 1025, TRUE);
-      ItemWriteText(ctx, item, ctx->state->textBuffer);
-      return;
     case KV_VT_BLOCK:
     case KV_VT_BLOCK2:
-    case 13:
-    case 14:
-    case 15:
       if (value == 0) ItemWriteRaw(ctx, item, 0);
       return;
     default: ItemWriteValue(ctx, item, value); return;

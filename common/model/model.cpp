@@ -98,3 +98,16 @@ DWORD WINAPI DmGetPrivateSize(void) { return 1016; }
 DWORD WINAPI DmGetTotalSize(void) { return KV_DEVMODE_SIZE; }
 DWORD WINAPI DmGetConfigBlockSize(void) { return KV_CONFIG_BLOCK_SIZE; }
 DWORD WINAPI DmGetWorkBufferSize(void) { return KV_WORK_BUFFER_SIZE; }
+
+// The offsets the build stamps in every DEVMODE it makes: the DEVMODE block at 0, the
+// configuration block behind the DEVMODE, the work block behind the configuration block.
+// Any other value in a buffer came from outside and is never used as an offset.
+DWORD WINAPI DmGetBlockOffset(DWORD block)
+{
+  switch (block) {
+    case 1: return 0;
+    case 2: return DmGetTotalSize();
+    case 3: return DmGetTotalSize() + DmGetConfigBlockSize();
+    default: return 0xFFFFFFFFu;
+  }
+}

@@ -90,6 +90,9 @@ DWORD WINAPI DmGetPrivateSize(void);
 DWORD WINAPI DmGetTotalSize(void);
 DWORD WINAPI DmGetConfigBlockSize(void);
 DWORD WINAPI DmGetWorkBufferSize(void);
+// The offset the build stamps for block 1 (DEVMODE), 2 (configuration) or 3 (work): 0, 1236
+// and 2256; 0xFFFFFFFF for any other block number.
+DWORD WINAPI DmGetBlockOffset(DWORD block);
 
 // The private header: model tag, item 608, signature, size, version and block offsets.
 void WINAPI DmStampPrivateHeader(BYTE *devmode, DRIVER_CONTEXT *ctx);

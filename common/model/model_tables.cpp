@@ -64,6 +64,8 @@ BYTE *WINAPI CtxGetConfigBlock(DRIVER_CONTEXT *ctx)
   if (dm == NULL) return NULL;
   WORD offset;
   memcpy(&offset, dm + KV_DM_CONFIG_OFFSET, sizeof offset);
+  // Only the offset the build stamps is followed; anything else came from outside.
+  if (offset != DmGetBlockOffset(2)) return NULL;
   return dm + offset;
 }
 

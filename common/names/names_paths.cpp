@@ -244,10 +244,16 @@ static WCHAR *BuildResDllPath(DRIVER_CONTEXT *ctx, WCHAR *dst, int cch, const WC
   return dst;
 }
 
+const WCHAR *WINAPI CtxCopyLangResDllPath(DRIVER_CONTEXT *ctx, WCHAR *dst, int cch)
+{
+  if (ctx == NULL || ctx->state == NULL || dst == NULL || cch <= 0) return NULL;
+  return BuildResDllPath(ctx, dst, cch, ResGetItemLanguageCode(ctx));
+}
+
 const WCHAR *WINAPI CtxGetLangResDllPath(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL) return NULL;
-  return BuildResDllPath(ctx, ctx->state->textBuffer, kNameCch, ResGetItemLanguageCode(ctx));
+  return CtxCopyLangResDllPath(ctx, ctx->state->textBuffer, kNameCch);
 }
 
 // The language-neutral DLL: the name's characters at length - 8, - 6 and - 5 of the whole
@@ -256,7 +262,12 @@ const WCHAR *WINAPI CtxGetLangResDllPath(DRIVER_CONTEXT *ctx)
 const WCHAR *WINAPI CtxGetCommonResDllPath(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL) return NULL;
-  WCHAR *path = ctx->state->textBuffer;
+  return CtxCopyCommonResDllPath(ctx, ctx->state->textBuffer, kNameCch);
+}
+
+const WCHAR *WINAPI CtxCopyCommonResDllPath(DRIVER_CONTEXT *ctx, WCHAR *path, int cch)
+{
+  if (ctx == NULL || ctx->state == NULL || path == NULL || cch <= 0) return NULL;
   WCHAR nameBuf[kNameCch];
   const WCHAR *name = CopyUiResDllName(ctx, nameBuf, kNameCch);
   int nameLen = name != NULL ? lstrlenW(name) : 0;
@@ -264,7 +275,7 @@ const WCHAR *WINAPI CtxGetCommonResDllPath(DRIVER_CONTEXT *ctx)
     path[0] = 0;
     return path;
   }
-  BuildResDllPath(ctx, path, kNameCch, NULL);
+  BuildResDllPath(ctx, path, cch, NULL);
   int len = lstrlenW(path);
   if (len < 8) return path;
   path[len - 8] = u'C';

@@ -44,6 +44,12 @@ const WCHAR *WINAPI CtxGetInstallerIniPath(DRIVER_CONTEXT *ctx);
 const WCHAR *WINAPI CtxGetHelpFilePath(DRIVER_CONTEXT *ctx);
 const WCHAR *WINAPI CtxGetLangResDllPath(DRIVER_CONTEXT *ctx);
 const WCHAR *WINAPI CtxGetCommonResDllPath(DRIVER_CONTEXT *ctx);
+// The same two paths built into the caller's buffer (cch characters) instead of the
+// context's text buffer, so that loading a DLL never overwrites a text a caller is reading
+// or writing there. NULL for a NULL context, buffer or size; an empty text when there is
+// no such DLL name.
+const WCHAR *WINAPI CtxCopyLangResDllPath(DRIVER_CONTEXT *ctx, WCHAR *dst, int cch);
+const WCHAR *WINAPI CtxCopyCommonResDllPath(DRIVER_CONTEXT *ctx, WCHAR *dst, int cch);
 int WINAPI CtxIsJapaneseResDll(DRIVER_CONTEXT *ctx);
 // TRUE for a file name that stays inside the folder it is joined to: not empty, no
 // folder separators, drive or "..".

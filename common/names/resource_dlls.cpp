@@ -16,14 +16,22 @@ static HMODULE LoadByPath(const WCHAR *path)
 HMODULE WINAPI ResGetLanguageDll(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL) return NULL;
-  if (ctx->languageDll == NULL) ctx->languageDll = LoadByPath(CtxGetLangResDllPath(ctx));
+  if (ctx->languageDll == NULL) {
+    // The path is built in a buffer of its own: callers load strings into the context's
+    // text buffer, and a DLL that is missing must not leave its path there.
+    WCHAR path[MAX_PATH];
+    ctx->languageDll = LoadByPath(CtxCopyLangResDllPath(ctx, path, MAX_PATH));
+  }
   return ctx->languageDll;
 }
 
 HMODULE WINAPI ResGetPictureDll(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL) return NULL;
-  if (ctx->commonDll == NULL) ctx->commonDll = LoadByPath(CtxGetCommonResDllPath(ctx));
+  if (ctx->commonDll == NULL) {
+    WCHAR path[MAX_PATH];
+    ctx->commonDll = LoadByPath(CtxCopyCommonResDllPath(ctx, path, MAX_PATH));
+  }
   return ctx->commonDll;
 }
 
@@ -46,6 +54,7 @@ LONG WINAPI ResLoadString(DRIVER_CONTEXT *ctx, UINT id, WCHAR *dst, int cch, BOO
   if (dst == NULL || cch <= 0) return 0;
   dst[0] = 0;
   HMODULE dll = ResGetLanguageDll(ctx);
+  dst[0] = 0;  // a failed lookup leaves an empty text, whatever the lookup used
   if (dll == NULL) return 0;
   int n = LoadStringW(dll, id, dst, cch);
   if (!withValue) return n;

@@ -17,8 +17,10 @@ BOOL WINAPI OsReadVersion(void)
 BOOL WINAPI OsIsNT5OrLater(void)
 {
   if (g_osVersionCache.nt5State == 0) {
-    bool yes = OsReadVersion() && g_osVersionCache.version.dwMajorVersion >= 5;
-    g_osVersionCache.nt5State = yes ? 1 : 2;
+    // Only an answer is kept: a failed read says nothing about the system, and caching it
+    // as "before NT5" would move the shared settings folder for the rest of the process.
+    if (!OsReadVersion()) return FALSE;
+    g_osVersionCache.nt5State = g_osVersionCache.version.dwMajorVersion >= 5 ? 1 : 2;
   }
   return g_osVersionCache.nt5State == 1;
 }

@@ -7,11 +7,7 @@
 #include "tables/item_ids.h"
 
 // Value types whose condition value is the length of their text.
-static bool IsTextValueType(DWORD vt)
-{
-  return vt == KV_VT_ANSI || vt == KV_VT_WTEXT || vt == KV_VT_ANSI2 || vt == KV_VT_WTEXT2 || vt == 13 || vt == 14 ||
-         vt == 15;
-}
+static bool IsTextValueType(DWORD vt) { return KvValueTypeIsText(vt); }
 
 // Length in UTF-16 characters of a text item. The buffer holds what the text reader may
 // write (at least twice the field's size in bytes) and lives only for this call.

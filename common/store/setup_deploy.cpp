@@ -27,6 +27,5 @@ int WINAPI SetupWriteInstSet(const WCHAR *deployIni, const WCHAR *section, int v
 {
   WCHAR text[16];
   wsprintfW(text, u"%d", value);
-  IniWriteString(section, u"DrvInstSet", text, deployIni);
-  return 1;
+  return IniWriteString(section, u"DrvInstSet", text, deployIni) ? 1 : 0;
 }

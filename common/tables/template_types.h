@@ -192,6 +192,13 @@ static_assert(sizeof(CONTROL_RECORD) == 48, "CONTROL_RECORD");
 inline DWORD KvItemBlock(const OPTION_ITEM *item) { return item->typeWord >> 30; }
 inline DWORD KvItemValueType(const OPTION_ITEM *item) { return (item->typeWord >> 24) & 0x3Fu; }
 inline DWORD KvItemSize(const OPTION_ITEM *item) { return item->typeWord & 0xFFFFu; }
+// Value types whose field holds a text: 7 and 10 (ANSI), 8 and 11 (UTF-16), and 13-15,
+// which the description format reserves for texts. The one definition every reader of
+// value types uses (defaults, condition values).
+inline bool KvValueTypeIsText(DWORD vt)
+{
+  return vt == KV_VT_ANSI || vt == KV_VT_WTEXT || vt == KV_VT_ANSI2 || vt == KV_VT_WTEXT2 || (vt >= 13 && vt <= 15);
+}
 inline bool KvItemIsBit(const OPTION_ITEM *item)
 {
   DWORD vt = KvItemValueType(item);

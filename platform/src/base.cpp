@@ -58,6 +58,9 @@ struct alignas(8) BlockHeader {
   uint32_t size;
 };
 
+// Blocks handed out and not yet freed, for leak checks in tests.
+std::atomic<DWORD> g_liveBlocks{0};
+
 void *AllocBlock(SIZE_T bytes, bool zero)
 {
   if (PlatFaultHit(PLAT_FAULT_ALLOC) || bytes > 0x7FFF0000u) {
@@ -72,6 +75,7 @@ void *AllocBlock(SIZE_T bytes, bool zero)
   }
   h->magic = kLiveMagic;
   h->size = static_cast<uint32_t>(bytes);
+  g_liveBlocks.fetch_add(1, std::memory_order_relaxed);
   return h + 1;
 }
 
@@ -92,9 +96,12 @@ void *FreeBlock(void *p)
   }
   h->magic = kDeadMagic;
   free(h);
+  g_liveBlocks.fetch_sub(1, std::memory_order_relaxed);
   return NULL;
 }
 }  // namespace
+
+DWORD PlatMemLiveBlocks(void) { return g_liveBlocks.load(std::memory_order_relaxed); }
 
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) { return AllocBlock(dwBytes, (uFlags & GMEM_ZEROINIT) != 0); }
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) { return FreeBlock(hMem); }

@@ -288,6 +288,13 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName)
   if (!StatPath(lpPathName, host, st)) return FALSE;
   if (!S_ISDIR(st.st_mode)) return Fail(ERROR_DIRECTORY);
   if (IsDriveRoot(lpPathName)) return Fail(ERROR_ACCESS_DENIED);
+  // A directory link is removed itself; its target and what it holds are left alone.
+  struct stat lst;
+  if (lstat(host.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+    if (unlink(host.c_str()) == 0) return TRUE;
+    plat::SetErrorFromErrno(errno);
+    return FALSE;
+  }
   if (rmdir(host.c_str()) == 0) return TRUE;
   if (errno == ENOTEMPTY || errno == EEXIST) return Fail(ERROR_DIR_NOT_EMPTY);
   plat::SetErrorFromErrno(errno);

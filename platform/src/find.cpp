@@ -174,10 +174,15 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
       if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, "..")) continue;
       std::u16string name = plat::Utf8ToUtf16(e->d_name);
       if (!plat::IsWindowsName(name) || !plat::Matcher(pat, name).Run()) continue;
-      struct stat st;
-      if (stat((host + "/" + e->d_name).c_str(), &st) != 0) continue;
+      // A symbolic link is listed with its target's data and the reparse-point attribute, as
+      // Windows lists a junction or a directory link, so a tree walk can leave it unfollowed.
+      std::string entry = host + "/" + e->d_name;
+      struct stat st, lst;
+      if (stat(entry.c_str(), &st) != 0) continue;
       named.emplace_back();
       plat::FillFindData(st, name, named.back());
+      if (lstat(entry.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode))
+        named.back().dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     }
     closedir(d);
   } else {

@@ -187,6 +187,10 @@ BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW info)
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  if (PlatFaultHit(PLAT_FAULT_OS_VERSION)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+  }
   OSVERSIONINFOEXW v = Current();
   DWORD size = info->dwOSVersionInfoSize;
   bool ex = size == sizeof(OSVERSIONINFOEXW);

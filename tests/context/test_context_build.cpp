@@ -3,7 +3,10 @@
 
 #include "context_fixture.h"
 #include "files/ini.h"
+#include "model/model.h"
+#include "store/settings_store.h"
 #include "kvplat/control.h"
+#include "store/jobctl.h"
 #include "store/setup_services.h"
 #include "tables/template_tables.h"
 
@@ -182,17 +185,30 @@ class DeployRefresh : public ContextTest {
   UINT InstSet() { return IniGetInt(u"KV Test", u"DrvInstSet", 77, IniPath().c_str()); }
 };
 
-TEST_F(DeployRefresh, FullOpenClearsPendingMark)
+// The pending mark is cleared only once the user code has gone out; with no job-control
+// exchange to send it through, every full open leaves it for the next one.
+TEST_F(DeployRefresh, FullOpenKeepsPendingMarkUntilTheCodeIsSent)
 {
   ASSERT_TRUE(IniWriteString(u"KV Test", u"DrvInstSet", u"1", IniPath().c_str()));
   DRIVER_CONTEXT *ctx = CtxCreateWithMode(printer_, printer_, nullptr, 1, CTX_CREATE_SHEETS);
   ASSERT_NE(ctx, nullptr);
-  EXPECT_EQ(InstSet(), 1u);  // only a full open refreshes
+  EXPECT_EQ(InstSet(), 1u);
   CtxRelease(ctx);
   ctx = Create();
   ASSERT_NE(ctx, nullptr);
-  EXPECT_EQ(InstSet(), 0u);
+  EXPECT_EQ(JobCtlSendOnce(ctx, 1), 0) << "nothing can be sent";
+  EXPECT_EQ(InstSet(), 1u) << "the deployed user code is still to be sent";
   CtxRelease(ctx);
+}
+
+TEST_F(DeployRefresh, WriteInstSetReportsAFailedWrite)
+{
+  EXPECT_EQ(1, SetupWriteInstSet(IniPath().c_str(), u"KV Test", 1));
+  EXPECT_EQ(InstSet(), 1u);
+  PlatFaultArm(PLAT_FAULT_FILE_WRITE, 1);
+  EXPECT_EQ(0, SetupWriteInstSet(IniPath().c_str(), u"KV Test", 0));
+  PlatFaultDisarmAll();
+  EXPECT_EQ(InstSet(), 1u);
 }
 
 TEST_F(DeployRefresh, NoMarkWritesNothing)
@@ -232,6 +248,68 @@ TEST_F(ContextBuild, BaselineCopiesFontListsAndFreesThem)
   EXPECT_EQ(ItemGetBaselineRaw(ctx, 10007, nullptr), 0);
   CtxRelease(ctx);
   CtxExpireCache(1);  // frees the work buffer's list too
+}
+
+TEST_F(ContextBuild, SecondBaselineFreesTheFirstCopies)
+{
+  DRIVER_CONTEXT *ctx = Create();
+  ASSERT_NE(ctx, nullptr);
+  BYTE *fonts = (BYTE *)MemAllocZeroed(2 * 68);
+  ASSERT_NE(fonts, nullptr);
+  ItemSetRaw(ctx, 10006, 2);
+  ItemSetRaw(ctx, 10007, (LONG)(intptr_t)fonts);
+  ASSERT_EQ(CtxTakeBaseline(ctx), 1);
+  DWORD live = PlatMemLiveBlocks();
+  ASSERT_EQ(CtxTakeBaseline(ctx), 1);
+  EXPECT_EQ(live, PlatMemLiveBlocks()) << "the first baseline's copy is freed by the second take";
+  BYTE *copy = (BYTE *)(intptr_t)ItemGetBaselineRaw(ctx, 10007, nullptr);
+  EXPECT_NE(copy, nullptr);
+  EXPECT_NE(copy, fonts);
+  CtxRelease(ctx);
+  CtxExpireCache(1);
+}
+
+// The block offsets in a work buffer are the build's constants; a buffer that carries others
+// (a DEVMODE from outside) has its blocks refused, never moved onto other fields.
+TEST_F(ContextBuild, ForeignBlockOffsetsAreRefused)
+{
+  DRIVER_CONTEXT *ctx = Create();
+  ASSERT_NE(ctx, nullptr);
+  EXPECT_EQ(CtxGetConfigBlock(ctx), ctx->work + 1236);
+  struct Case {
+    DWORD block, at;
+    WORD foreign;
+  } cases[] = {{1, 361, 4}, {2, 363, 0}, {2, 363, 1237}, {3, 365, 1236}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.at);
+    const OPTION_ITEM *item = nullptr;
+    for (SHORT i = 0; i < ctx->items->count && item == nullptr; ++i) {
+      const OPTION_ITEM *row = &((const OPTION_ITEM *)ctx->items->rows)[i];
+      if (KvItemBlock(row) == c.block) item = row;
+    }
+    ASSERT_NE(item, nullptr);
+    EXPECT_NE(ItemGetAddress(ctx, item), nullptr);
+    BYTE saved[2] = {ctx->work[c.at], ctx->work[c.at + 1]};
+    memset(ctx->work + offsetof(DEVMODEW, dmFields), 0x41, 4);  // what a moved list item would free
+    ctx->work[c.at] = (BYTE)c.foreign;
+    ctx->work[c.at + 1] = (BYTE)(c.foreign >> 8);
+    EXPECT_EQ(ItemGetAddress(ctx, item), nullptr);
+    if (c.block == 2) {
+      EXPECT_EQ(CtxGetConfigBlock(ctx), nullptr);
+      EXPECT_EQ(ItemGetRaw(ctx, 10007, nullptr), 0);
+      EXPECT_EQ(StoreFreeFontLists(ctx), 1) << "frees nothing the buffer pretends to own";
+    }
+    ctx->work[c.at] = saved[0];
+    ctx->work[c.at + 1] = saved[1];
+    EXPECT_NE(ItemGetAddress(ctx, item), nullptr);
+  }
+  ctx->work[365] = 0;
+  ctx->work[366] = 0;
+  DmStampBlockOffsets(ctx->work);
+  EXPECT_EQ(DmGetBlockOffset(3), 2256u);
+  EXPECT_EQ(ctx->work[365] | (ctx->work[366] << 8), 2256);
+  CtxRelease(ctx);
+  CtxExpireCache(1);
 }
 
 TEST_F(ContextBuild, BaselineNeedsBuffer)

@@ -1,4 +1,8 @@
 // The two-slot cache of released contexts.
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "context_fixture.h"
 #include "kvplat/control.h"
 #include "kvplat/spool_control.h"
@@ -199,6 +203,45 @@ TEST_F(ContextCache, TakeCachedNeedsPrinterName)
   CtxRelease(ctx);
   EXPECT_EQ(CtxTakeCached(nullptr, nullptr, nullptr, 0, CTX_CREATE_SHEETS), nullptr);
   EXPECT_EQ(CtxPeekCacheSlot(0), ctx);
+}
+
+// Several threads take, release and expire at once: a parked context goes to one taker only,
+// and is never freed while another thread holds it (ASan reports a use after free or a
+// double free otherwise).
+TEST_F(ContextCache, ThreadsTakeAParkedContextOnlyOnce)
+{
+  PlatClockSetTicks(10000);
+  for (int round = 0; round < 30; ++round) {
+    SCOPED_TRACE(round);
+    DRIVER_CONTEXT *ctx = Create();
+    ASSERT_NE(ctx, nullptr);
+    CtxRelease(ctx);
+    ASSERT_EQ(CtxPeekCacheSlot(0), ctx);
+    std::atomic<int> ready{0}, doubleHeld{0};
+    std::atomic<bool> held{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+      threads.emplace_back([&, t] {
+        ++ready;
+        while (ready.load() < 4) std::this_thread::yield();
+        if (t == 3 && round % 2 == 1) {
+          CtxExpireCache(1);
+          return;
+        }
+        DRIVER_CONTEXT *got = CtxTakeCached(printer_, printer_, nullptr, 0, CTX_CREATE_SHEETS);
+        if (got == nullptr) return;
+        if (held.exchange(true)) ++doubleHeld;  // another thread holds the same context
+        ItemSetRaw(got, 7, 1);                  // the taker owns it now
+        held.store(false);
+        CtxRelease(got);
+      });
+    }
+    for (std::thread &th : threads) th.join();
+    EXPECT_EQ(doubleHeld.load(), 0);
+    CtxExpireCache(1);
+    EXPECT_EQ(CtxPeekCacheSlot(0), nullptr);
+    EXPECT_EQ(CtxPeekCacheSlot(1), nullptr);
+  }
 }
 
 }  // namespace

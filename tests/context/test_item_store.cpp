@@ -370,4 +370,36 @@ TEST_F(ItemStore, FormatValueText)
   EXPECT_EQ(NarrowW(buf), "12");
 }
 
+// An item that switches to the second part of its translation table, given a table of one
+// part, translates nothing in that state instead of reading past the table's end.
+TEST_F(ItemStore, SecondPartOfAOnePartTableTranslatesNothing)
+{
+  const KV_XLAT_TABLE_REF *onePart = nullptr;
+  for (SHORT t = 0; t < g_kvXlatTableCount; ++t)
+    if (std::strcmp(g_kvXlatTables[t].name, "dmOrientation") == 0) onePart = &g_kvXlatTables[t];
+  ASSERT_NE(onePart, nullptr);
+  OPTION_ITEM item = *ItemFindById(ctx_, 92);
+  ASSERT_NE(item.xlat, nullptr);
+  item.xlat = onePart->rows;
+  ItemSetRaw(ctx_, 7, 1);
+  EXPECT_EQ(ItemStoredToValueId(ctx_, &item, 2), 2043) << "first part";
+  ItemSetRaw(ctx_, 7, 2);
+  EXPECT_EQ(ItemStoredToValueId(ctx_, &item, 2), 2) << "no second part: the stored value stays";
+  EXPECT_EQ(ItemValueIdToStored(ctx_, &item, 2043), 2043);
+  EXPECT_FALSE(ItemIsStoredValueMapped(ctx_, &item, 1));
+  // An item whose table is not one of the build's has no second part either.
+  static const VALUE_XLAT_ROW foreign[] = {{1, 2042, 0}, {0, 0, 0}};
+  item.xlat = foreign;
+  EXPECT_EQ(ItemStoredToValueId(ctx_, &item, 1), 1);
+}
+
+// One classification of value types as texts, which defaults and condition values share.
+TEST(ValueTypes, TextTypesAreOneSet)
+{
+  for (DWORD vt = 0; vt < 64; ++vt) {
+    bool text = vt == 7 || vt == 8 || vt == 10 || vt == 11 || vt == 13 || vt == 14 || vt == 15;
+    EXPECT_EQ(KvValueTypeIsText(vt), text) << vt;
+  }
+}
+
 }  // namespace

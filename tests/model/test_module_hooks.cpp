@@ -98,6 +98,27 @@ TEST_F(ModuleHooksTest, PrivateBuffersArePerRowAndPassedToTheHooks)
   }
 }
 
+// The build's own module table that cannot be copied fails the context's construction
+// (CtxInitModules answers 0), instead of letting it run without its modules.
+TEST_F(ModuleHooksTest, InitFailsWhenTheModuleTableCannotBeCopied)
+{
+  LONG count = 0;
+  ASSERT_NE(CtxGetModuleHooks(&count), nullptr);
+  ASSERT_GT(count, 0);
+  for (DWORD nth : {1u, 2u, 3u}) {
+    SCOPED_TRACE(nth);
+    PlatFaultArm(PLAT_FAULT_ALLOC, nth);
+    int ok = CtxInitModules(ctx_);
+    PlatFaultDisarmAll();
+    EXPECT_EQ(ok, ctx_->state->moduleHooks != nullptr ? 1 : 0);
+  }
+  PlatFaultArm(PLAT_FAULT_ALLOC, 1);
+  EXPECT_EQ(CtxInitModules(ctx_), 0);
+  PlatFaultDisarmAll();
+  EXPECT_EQ(CtxInitModules(ctx_), 1);
+  EXPECT_NE(ctx_->state->moduleHooks, nullptr);
+}
+
 TEST_F(ModuleHooksTest, WithoutModulesNothingIsDelivered)
 {
   rec_.Attach(ctx_);
@@ -165,6 +186,7 @@ TEST(BuildHooks, SwitchesOfTheApplicationInterface)
   EXPECT_EQ(mn, -1);
   LONG v = -1;
   EXPECT_EQ(ApiQueryUserColorProfiles(nullptr, 0, &v), 0);
+  EXPECT_EQ(v, 0) << "no profiles: the count is written, not left as it was";
   PJL_VARIABLE_TABLE *t = PjlGetVariableTable();
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(t->count, 33u);

@@ -60,6 +60,28 @@ TEST_F(NamesTest, StringsComeFromTheLanguageOfTheLanguageItem)
   EXPECT_EQ(ResLoadString(nullptr, 2000, buf, 128, FALSE), 0);
 }
 
+// The caller's buffer may be the context's own text buffer: a language DLL that is missing
+// must leave an empty text there, not the path it was looked for under (which an item's
+// default would then store as its text).
+TEST_F(NamesTest, MissingLanguageDllLeavesNoPathInTheTextBuffer)
+{
+  SetUiResDllName(u"kvmissus.dll");
+  ResFreeDlls(ctx_);
+  WCHAR *text = ctx_->state->textBuffer;
+  lstrcpyW(text, u"before");
+  EXPECT_EQ(ResLoadString(ctx_, 2000, text, 1025, FALSE), 0);
+  EXPECT_EQ(S(text), u"");
+  EXPECT_EQ(ResLoadString(ctx_, 2000, text, 1025, TRUE), 0);
+  EXPECT_EQ(S(text), u"");
+  // The path itself is still there for those who ask for it.
+  WCHAR path[MAX_PATH];
+  ASSERT_NE(CtxCopyLangResDllPath(ctx_, path, MAX_PATH), nullptr);
+  EXPECT_NE(S(path).find(u"kvmiss"), std::u16string::npos);
+  EXPECT_EQ(CtxCopyLangResDllPath(ctx_, nullptr, MAX_PATH), nullptr);
+  SetUiResDllName(u"kvmlr_us.dll");
+  EXPECT_GT(ResLoadString(ctx_, 2000, text, 1025, FALSE), 0);
+}
+
 namespace {
 void SetSlot(DRIVER_CONTEXT *ctx, int index, const char *name, LONG width, LONG length)
 {

@@ -50,6 +50,19 @@ TEST_F(OsQueryTest, Nt5AnswerIsCachedButOtherPredicatesAreNot)
   EXPECT_EQ(6u, g_osVersionCache.version.dwMajorVersion);
 }
 
+// A failed read is not an answer: it must not pin "before NT5" (and with it the settings
+// folder) for the rest of the process.
+TEST_F(OsQueryTest, Nt5FailedReadIsNotCached)
+{
+  ASSERT_TRUE(PlatSetOsProfile(PLAT_OS_WIN7_SP1));
+  OsVersionCacheResetForTest();
+  PlatFaultArm(PLAT_FAULT_OS_VERSION, 1);
+  EXPECT_FALSE(OsIsNT5OrLater());
+  EXPECT_EQ(0u, g_osVersionCache.nt5State);
+  EXPECT_TRUE(OsIsNT5OrLater());
+  EXPECT_EQ(1u, g_osVersionCache.nt5State);
+}
+
 TEST_F(OsQueryTest, AdministratorFollowsTheToken)
 {
   PlatSetAdministrator(TRUE);

@@ -1,5 +1,7 @@
 // Settings directories: which folder each resolver chooses, the creation of the shared
 // folder with its owner and access-control list, and tree removal.
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -81,14 +83,14 @@ class SettingsDirTest : public OsTest {
     ASSERT_TRUE(PlatModuleRegister(u"UserEnv.dll", KV_USERENV_SO));
     PlatFileSecurityClearCalls();
   }
-  void SetConfigured(const WCHAR *value)
+  void SetConfigured(const WCHAR *value, DWORD type = REG_SZ)
   {
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, KV_SETTINGS_REG_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
                                              nullptr, &key, nullptr));
     DWORD bytes = static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(WCHAR));
     ASSERT_EQ(ERROR_SUCCESS,
-              RegSetValueExW(key, KV_SETTINGS_REG_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE *>(value), bytes));
+              RegSetValueExW(key, KV_SETTINGS_REG_VALUE, 0, type, reinterpret_cast<const BYTE *>(value), bytes));
     RegCloseKey(key);
   }
   std::string Resolve(DWORD(WINAPI *fn)(LPWSTR, DWORD, DRIVER_CONTEXT *), DRIVER_CONTEXT *ctx = nullptr)
@@ -112,6 +114,10 @@ TEST_F(SettingsDirTest, SharedDirectoryChoices)
   EXPECT_EQ("D:\\Shared\\kv", Resolve(PathGetSharedSettingsDir));
   EXPECT_EQ(0u, PathGetConfiguredSettingsDir(buf, 5)) << "too small for the value or the default";
   EXPECT_EQ("", Narrow(buf));
+  SetConfigured(u"%SystemDrive%\\Shared\\kv", REG_EXPAND_SZ);
+  EXPECT_EQ("C:\\Shared\\kv", Resolve(PathGetSharedSettingsDir)) << "an expandable value is expanded";
+  SetConfigured(u"%SystemDrive%\\Shared\\kv", REG_SZ);
+  EXPECT_EQ("%SystemDrive%\\Shared\\kv", Resolve(PathGetSharedSettingsDir)) << "plain text is taken as written";
 }
 
 TEST_F(SettingsDirTest, Nt4UsesTheSystemDirectory)
@@ -189,6 +195,30 @@ TEST_F(SettingsDirTest, DescriptorBuildFailureChangesNothing)
   EXPECT_EQ(0u, PlatFileSecurityCallCount());
   OsFreeEveryoneSd(nullptr);
   OsFreeAdminOwnerSd(nullptr);
+}
+
+// Anyone may write into the shared settings folder, so a link planted there must not lead
+// the removal into a folder elsewhere: the link goes, its target and contents stay.
+TEST_F(SettingsDirTest, RemoveTreeRemovesDirectoryLinksWithoutFollowingThem)
+{
+  ASSERT_TRUE(CreateDirectoryW(u"C:\\_kvml", nullptr));
+  ASSERT_TRUE(CreateDirectoryW(u"C:\\keep", nullptr));
+  WriteHostFile(HostPath(u"C:\\keep") + "/precious.txt", "x");
+  ASSERT_EQ(0, symlink(HostPath(u"C:\\keep").c_str(), (HostPath(u"C:\\_kvml") + "/link").c_str()));
+  ASSERT_EQ(
+      0, symlink((HostPath(u"C:\\keep") + "/precious.txt").c_str(), (HostPath(u"C:\\_kvml") + "/file-link").c_str()));
+
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW(u"C:\\_kvml\\link", &fd);
+  ASSERT_NE(INVALID_HANDLE_VALUE, find);
+  FindClose(find);
+  EXPECT_EQ((DWORD)(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+            fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+
+  EXPECT_TRUE(FileRemoveTree(u"C:\\_kvml"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"C:\\_kvml\\link"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"C:\\_kvml\\file-link"));
+  EXPECT_TRUE(FileExists(u"C:\\keep\\precious.txt"));
 }
 
 TEST_F(SettingsDirTest, RemoveTreeEmptiesAndRemoveDefaultDeletesTheFolder)

@@ -43,12 +43,17 @@ typedef enum PLAT_FAULT_KIND {
   PLAT_FAULT_ENG_ERASE = 9,           // EngEraseSurface
   PLAT_FAULT_ENG_PALETTE = 10,        // EngCreatePalette
   PLAT_FAULT_ENG_BRUSH = 11,          // BRUSHOBJ_pvAllocRbrush
-  PLAT_FAULT_KIND_COUNT = 12
+  PLAT_FAULT_OS_VERSION = 12,         // GetVersionExW
+  PLAT_FAULT_KIND_COUNT = 13
 } PLAT_FAULT_KIND;
 KVAPI void PlatFaultArm(PLAT_FAULT_KIND kind, DWORD nthCall);
 KVAPI void PlatFaultDisarmAll(void);
 // Returns TRUE when the current call of this kind must fail (used inside the layer).
 KVAPI BOOL PlatFaultHit(PLAT_FAULT_KIND kind);
+
+// The number of GlobalAlloc/LocalAlloc blocks of the process not yet freed: a test compares
+// it before and after the calls it checks for leaks.
+KVAPI DWORD PlatMemLiveBlocks(void);
 
 // Puts the whole layer back to its initial state for a new test (clock, code page,
 // faults, caches); the caller then sets a fresh machine root.
