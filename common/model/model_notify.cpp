@@ -4,6 +4,7 @@
 #include "files/ini.h"
 #include "items/item_store.h"
 #include "names/names_paths.h"
+#include "rules/rule_eval.h"
 #include "tables/item_ids.h"
 
 static void SetAnswer(void *data, size_t offset, LONG value)
@@ -33,10 +34,16 @@ LONG KvModelNotifyCommon(DRIVER_CONTEXT *ctx, WORD event, void *data)
       }
       return 1;
     }
-    case KV_EVT_JOB_START:
-      // The hidden and greyed tests of the rules join here once the rule engine exists.
-      if (ItemGetRaw(ctx, ITEM_kdmExtOutput29, NULL) != 0) DmFitDuplexScaleArea(ctx);
+    case KV_EVT_JOB_START: {
+      // The fit runs only for an option the description offers and the rules show and
+      // leave enabled as things stand.
+      if (ItemGetRaw(ctx, ITEM_kdmExtOutput29, NULL) == 0) return 1;
+      const OPTION_ITEM *row = ItemFindById(ctx, ITEM_kdmExtOutput29);
+      const DESC_ITEM_NODE *node = row != NULL && row->symbolKey != 0 ? ItemGetDescNode(ctx, row->symbolKey) : NULL;
+      if (node != NULL && RuleIsValueHidden(node, 0, ctx) == 0 && RuleIsValueDisabled(node, 0, ctx) == 0)
+        DmFitDuplexScaleArea(ctx);
       return 1;
+    }
     default: return 0;
   }
 }

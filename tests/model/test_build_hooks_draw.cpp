@@ -60,7 +60,9 @@ TEST_F(DrawHooksTest, JobStartFitsTheDuplexScaleAreaOnlyWhenAskedFor)
   EXPECT_EQ(ItemGetRaw(ctx_, 50, nullptr), 4800);
   ItemSetRaw(ctx_, 390, 1);
   CtxNotifyModules(ctx_, KV_EVT_JOB_START, nullptr);
-  EXPECT_EQ(ItemGetRaw(ctx_, 50, nullptr), 4563);
+  EXPECT_EQ(ItemGetRaw(ctx_, 50, nullptr), 4800) << "the description offers no such option";
+  DmFitDuplexScaleArea(ctx_);
+  EXPECT_EQ(ItemGetRaw(ctx_, 50, nullptr), 4563) << "the fit itself";
 }
 
 TEST_F(DrawHooksTest, LoadedBlockReadsThePrintBoxMode)

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "items/item_store.h"
+#include "model/model_notify.h"
 #include "rules_fixture.h"
 
 namespace {
@@ -272,6 +273,37 @@ TEST_F(RuleRulesTest, AllItemTransactionsWithoutRuleBlocksChangeNothing)
   ctx_->desc = nullptr;
   RuleRunAllItemTransactions(ctx_);
   RuleRunAllItemTransactions(nullptr);
+}
+
+// At job start the duplex scale area is fitted only when item 390 is set and its option is
+// in the description, shown and enabled by the rules as the settings stand.
+TEST_F(RuleRulesTest, JobStartFitFollowsTheOptionsRules)
+{
+  const OPTION_ITEM *row = ItemFindById(ctx_, 390);
+  ASSERT_NE(row, nullptr);
+  ASSERT_NE(row->symbolKey, 0);
+  BYTE *item = b_.AddItem(390, row->symbolKey, DESC_TYPE_PICK_ONE);
+  DESC_RULE_BLOCK *block = b_.AddRuleBlock(row->symbolKey, item);
+  block->hideJudge = (DESC_RULE_LINK)b_.AddCode(Equals(19, 2));
+  block->disableJudge = (DESC_RULE_LINK)b_.AddCode(Equals(12, 5));
+  struct Case {
+    LONG asked, item19, item12;
+    bool fitted;
+  } cases[] = {{1, 1, 1, true}, {0, 1, 1, false}, {1, 2, 1, false}, {1, 1, 5, false}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.asked << " " << c.item19 << " " << c.item12);
+    ItemSetRaw(ctx_, 8, 9);
+    ItemSetRaw(ctx_, 46, 9);
+    ItemSetRaw(ctx_, 38, 600);
+    ItemSetRaw(ctx_, 49, 6800);
+    ItemSetRaw(ctx_, 50, 4800);
+    ItemSetRaw(ctx_, 55, 0);
+    ItemSetRaw(ctx_, 390, c.asked);
+    ItemSetValue(ctx_, 19, c.item19);
+    ItemSetValue(ctx_, 12, c.item12);
+    EXPECT_EQ(KvModelNotifyCommon(ctx_, KV_EVT_JOB_START, nullptr), 1);
+    EXPECT_EQ(ItemGetRaw(ctx_, 50, nullptr), c.fitted ? 4563 : 4800);
+  }
 }
 
 }  // namespace
