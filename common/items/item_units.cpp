@@ -2,6 +2,8 @@
 // Products are formed in 64 bits and results saturate at the 32-bit range, so no input can
 // overflow, divide by zero or make a rounding loop run long.
 #include "items/item_store.h"
+#include "blob/desc_blob.h"
+#include "hooks/build_hooks.h"
 #include "model/model.h"
 #include "tables/item_ids.h"
 
@@ -118,14 +120,30 @@ int WINAPI ItemGetFreeSizeLimits(DRIVER_CONTEXT *ctx, WORD id, LONG *min, LONG *
   return 1;
 }
 
-// The range of a numeric control in display units. The range comes from the description
-// node bound to the control; without a node nothing is converted and the answer is 0.
+// The range of a numeric control in display units, rounded inward. The model hook may give
+// the range in 1200-dpi dots; otherwise it is the minimum and maximum of the Numeric
+// description node bound to the control. 0 (nothing written) without either.
 int WINAPI ItemRangeToDisplayUnits(DRIVER_CONTEXT *ctx, const CONTROL_RECORD *control, LONG *min, LONG *max)
 {
-  (void)min;
-  (void)max;
-  if (ctx == NULL || control == NULL || control->node == NULL) return 0;
-  return 0;  // reading a numeric node's range comes with the description runtime
+  if (ctx == NULL || control == NULL) return 0;
+  LONG loDots = 0, hiDots = 0;
+#if defined(KV_CONFIG_UI)
+  bool overridden = CtlGetRangeOverride(ctx, (CONTROL_RECORD *)control, &hiDots, &loDots) != 0;
+#else
+  bool overridden = false;  // only the property sheets' model hook has an override
+#endif
+  if (!overridden) {
+    // The node lies in the compiled block at any alignment: its fields are read bytewise.
+    const BYTE *node = (const BYTE *)control->node;
+    if (node == NULL) return 0;
+    if ((DescLd16(node, offsetof(DESC_ITEM_NODE, type)) & ~DESC_TYPE_FLAGS) != DESC_TYPE_NUMERIC) return 0;
+    const BYTE *record = DescLdPtr(node, offsetof(DESC_ITEM_NODE, values));
+    if (record == NULL) return 0;
+    loDots = (LONG)DescLd32(record, offsetof(DESC_NUMERIC_VALUE, minimum));
+    hiDots = (LONG)DescLd32(record, offsetof(DESC_NUMERIC_VALUE, maximum));
+  }
+  LimitsToUnits(ItemIsMetricUnit(ctx) ? 1 : 2, loDots, hiDots, min, max);
+  return 1;
 }
 
 LONG WINAPI DmRatio(LONG num, LONG mul, LONG den)

@@ -306,4 +306,26 @@ TEST_F(RuleRulesTest, JobStartFitFollowsTheOptionsRules)
   }
 }
 
+// A numeric control's range in display units comes from the Numeric node bound to it,
+// rounded inward; a control without a Numeric node has none.
+TEST_F(RuleRulesTest, NumericControlRangeComesFromItsNode)
+{
+  BYTE *item = b_.AddItem(49, 7, DESC_TYPE_NUMERIC);
+  b_.SetNumeric(item, 2400, 1200, 12001);
+  CONTROL_RECORD control = {};
+  control.node = (const DESC_ITEM_NODE *)item;
+  LONG min = -1, max = -1;
+  ASSERT_EQ(ItemRangeToDisplayUnits(ctx_, &control, &min, &max), 1);
+  bool metric = ItemIsMetricUnit(ctx_) != 0;
+  EXPECT_EQ(min, metric ? 254 : 100);    // one inch
+  EXPECT_EQ(max, metric ? 2540 : 1000);  // 12001 dots: rounded down to ten inches
+  BYTE *text = b_.AddItem(50, 8, DESC_TYPE_PICK_ONE);
+  control.node = (const DESC_ITEM_NODE *)text;
+  min = max = -1;
+  EXPECT_EQ(ItemRangeToDisplayUnits(ctx_, &control, &min, &max), 0);
+  EXPECT_EQ(min, -1);
+  control.node = nullptr;
+  EXPECT_EQ(ItemRangeToDisplayUnits(ctx_, &control, &min, &max), 0);
+}
+
 }  // namespace
