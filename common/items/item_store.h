@@ -60,6 +60,10 @@ void WINAPI ItemWriteValue(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, LONG valueId)
 LONG WINAPI ItemGetValue(DRIVER_CONTEXT *ctx, WORD id, OPTION_ITEM **out);
 void WINAPI ItemSetValue(DRIVER_CONTEXT *ctx, WORD id, LONG valueId);
 LONG WINAPI ItemGetValueByKey(DRIVER_CONTEXT *ctx, WORD key, OPTION_ITEM **out);
+// The context's own option row of a control: a control record of a shared dialog table
+// points at the template's row, which every context shares and no write may touch. NULL
+// for a NULL control, a control without item, or an item the context does not have.
+OPTION_ITEM *WINAPI ItemOfControl(DRIVER_CONTEXT *ctx, const CONTROL_RECORD *control);
 LONG WINAPI ItemGetControlValue(DRIVER_CONTEXT *ctx, const CONTROL_RECORD *control);
 void WINAPI ItemSetControlValue(DRIVER_CONTEXT *ctx, CONTROL_RECORD *control, LONG valueId);
 void WINAPI ItemSetDefault(DRIVER_CONTEXT *ctx, WORD id, LONG value);

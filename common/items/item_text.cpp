@@ -76,13 +76,13 @@ BYTE *WINAPI ItemWriteText(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, const WCHAR *
 BYTE *WINAPI ItemGetControlText(DRIVER_CONTEXT *ctx, WORD controlId, WCHAR *dst)
 {
   CONTROL_RECORD *ctl = CtlFindById(ctx, NULL, controlId);
-  return ctl != NULL ? ItemReadText(ctx, ctl->item, dst) : NULL;
+  return ctl != NULL ? ItemReadText(ctx, ItemOfControl(ctx, ctl), dst) : NULL;
 }
 
 BYTE *WINAPI ItemSetControlText(DRIVER_CONTEXT *ctx, WORD controlId, const WCHAR *src)
 {
   CONTROL_RECORD *ctl = CtlFindById(ctx, NULL, controlId);
-  return ctl != NULL ? ItemWriteText(ctx, ctl->item, src) : NULL;
+  return ctl != NULL ? ItemWriteText(ctx, ItemOfControl(ctx, ctl), src) : NULL;
 }
 
 static void FormatNumber(WCHAR *buf, int cch, LONG value)
@@ -108,7 +108,7 @@ void WINAPI ItemFormatValueText(DRIVER_CONTEXT *ctx, WORD key, WCHAR *buf, int c
              ItemGetRaw(ctx, ITEM_kdmWmKind, NULL) <= 3) {
     static const WORD controls[3] = {2407, 2437, 2454};
     CONTROL_RECORD *ctl = CtlFindById(ctx, NULL, controls[ItemGetRaw(ctx, ITEM_kdmWmKind, NULL) - 1]);
-    if (ctl == NULL || ReadTextBounded(ctx, ctl->item, buf, cch) == NULL) buf[0] = 0;
+    if (ctl == NULL || ReadTextBounded(ctx, ItemOfControl(ctx, ctl), buf, cch) == NULL) buf[0] = 0;
   } else if (id == ITEM_kdmWmKind || id == ITEM_kdmWmID) {
     ResLoadString(ctx, 96, buf, cch, TRUE);
   } else {

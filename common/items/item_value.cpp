@@ -243,14 +243,20 @@ LONG WINAPI ItemGetValueByKey(DRIVER_CONTEXT *ctx, WORD key, OPTION_ITEM **out)
   return ItemReadValue(ctx, item);
 }
 
+OPTION_ITEM *WINAPI ItemOfControl(DRIVER_CONTEXT *ctx, const CONTROL_RECORD *control)
+{
+  if (control == NULL || control->item == NULL) return NULL;
+  return ItemFindById(ctx, control->item->id);
+}
+
 LONG WINAPI ItemGetControlValue(DRIVER_CONTEXT *ctx, const CONTROL_RECORD *control)
 {
-  return control != NULL ? ItemReadValue(ctx, control->item) : 0;
+  return control != NULL ? ItemReadValue(ctx, ItemOfControl(ctx, control)) : 0;
 }
 
 void WINAPI ItemSetControlValue(DRIVER_CONTEXT *ctx, CONTROL_RECORD *control, LONG valueId)
 {
-  if (control != NULL) ItemWriteValue(ctx, control->item, valueId);
+  if (control != NULL) ItemWriteValue(ctx, ItemOfControl(ctx, control), valueId);
 }
 
 // Sets an item to a default that the printer description names. Numbers go through the

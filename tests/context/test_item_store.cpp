@@ -272,6 +272,31 @@ TEST_F(ItemStore, ControlTextAndValue)
   EXPECT_EQ(ItemGetControlValue(ctx_, nullptr), 0);
 }
 
+// Without the property sheets the dialog table is the template's, shared by all contexts:
+// a write through one of its controls changes the context's own row, never the template's.
+TEST_F(ItemStore, ControlWritesMarkTheContextsRowOnly)
+{
+  CONTROL_RECORD *ctl = CtlFindById(ctx_, NULL, 2407);
+  ASSERT_NE(ctl, nullptr);
+  ASSERT_NE(ctl->item, nullptr);
+  OPTION_ITEM *own = ItemOfControl(ctx_, ctl);
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(own, ItemFindById(ctx_, ctl->item->id));
+  OPTION_ITEM *tpl = ItemFindById(CtxGetTemplate(), ctl->item->id);
+  ASSERT_NE(tpl, nullptr);
+  WORD before = tpl->state & (WORD)~1u;
+  tpl->state = before;
+  own->state = 0;
+  ASSERT_NE(ItemSetControlText(ctx_, 2407, u"Mine"), nullptr);
+  EXPECT_EQ(tpl->state, before) << "the template's row is shared by every context";
+  EXPECT_EQ(own->state & 1, 1);
+  ItemSetControlValue(ctx_, ctl, 0);
+  EXPECT_EQ(tpl->state, before);
+  EXPECT_EQ(ItemOfControl(ctx_, nullptr), nullptr);
+  CONTROL_RECORD bare = {};
+  EXPECT_EQ(ItemOfControl(ctx_, &bare), nullptr);
+}
+
 // Block offsets travel inside the DEVMODE: offsets that would put a field outside the work
 // buffer give the field no address, so nothing is read or written there.
 TEST_F(ItemStore, BadBlockOffsetsNeverLeaveTheWorkBuffer)
