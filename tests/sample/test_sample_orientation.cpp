@@ -2,44 +2,22 @@
 // items read their "_LAND" value IDs while the sheet (or, for binding, the page) lies
 // landscape, so the file lists both sets, hides the set that does not apply and treats
 // both "off" values as off.
-#include <fstream>
-#include <sstream>
-
-#include "context_fixture.h"
 #include "blob/desc_runtime.h"
 #include "rules/rule_eval.h"
+#include "sample_context.h"
 
 namespace {
 
-class SampleOrientationTest : public ContextTest {
+class SampleOrientationTest : public SampleContextTest {
  protected:
   void SetUp() override
   {
-    ContextTest::SetUp();
-    std::ifstream in(KV_SAMPLE_DIR "/KVSAMPLE.KVD", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    ASSERT_FALSE(text.str().empty());
-    WriteHostFile(HostPath(u"C:\\sample\\KVSAMPLE.KVD"), text.str());
-    blob_ = DescCompileEx(nullptr, u"C:\\sample\\KVSAMPLE.KVD", FALSE, nullptr);
-    ASSERT_NE(nullptr, blob_);
-    ctx_ = Create();
-    ASSERT_NE(nullptr, ctx_);
-    own_ = ctx_->desc;
-    ctx_->desc = blob_;  // lent for the test
+    SampleContextTest::SetUp();
+    if (HasFatalFailure()) return;
     // Every option installed; no N-up, no duplex, so the sheet lies as the page does.
     for (WORD id : {10014, 10018, 10021, 10023, 10058}) ItemSetRaw(ctx_, id, 1);
     ItemSetRaw(ctx_, 56, 0);
     ItemSetRaw(ctx_, 58, 0);
-  }
-  void TearDown() override
-  {
-    if (ctx_) {
-      ctx_->desc = own_;
-      CtxRelease(ctx_);
-    }
-    GlobalFree(blob_);
-    ContextTest::TearDown();
   }
   static WORD V(const char *name)
   {
@@ -54,10 +32,6 @@ class SampleOrientationTest : public ContextTest {
     return n;
   }
   LONG Get(WORD id) { return ItemGetValue(ctx_, id, nullptr); }
-
-  DRIVER_CONTEXT *ctx_ = nullptr;
-  DESC_BLOB *own_ = nullptr;
-  DESC_BLOB *blob_ = nullptr;
 };
 
 TEST_F(SampleOrientationTest, PositionSetsFollowTheSheet)
