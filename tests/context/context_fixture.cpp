@@ -1,7 +1,5 @@
 #include "context_fixture.h"
 
-#include <vector>
-
 #include "blob/desc_cache.h"
 #include "kvplat/spool_control.h"
 #include "os/os.h"
@@ -11,34 +9,25 @@ namespace {
 struct TestBlob {
   BYTE header[6708];
 };
-std::vector<TestBlob *> g_blobs;
 }  // namespace
 
+// The blob goes into the process cache through the cache's own (locked) calls, which then
+// own it: DescFreeCache frees it with the rest.
 struct DESC_BLOB *DescTestInstallCompiled(HANDLE printer)
 {
   WCHAR *path = PathGetDriverDataFile(printer);
   if (path == nullptr) return nullptr;
-  DESC_CACHE_ENTRY *entry = (DESC_CACHE_ENTRY *)GlobalAlloc(GPTR, sizeof(DESC_CACHE_ENTRY));
-  BOOL keyed = entry != nullptr && DescCacheKey(path, entry->key);
+  auto *blob = (struct DESC_BLOB *)GlobalAlloc(GPTR, sizeof(TestBlob));
+  BOOL added = blob != nullptr && DescCacheAdd(blob, path);
   GlobalFree(path);
-  if (!keyed) {
-    if (entry != nullptr) GlobalFree(entry);
+  if (!added) {
+    if (blob != nullptr) GlobalFree(blob);
     return nullptr;
   }
-  TestBlob *blob = new TestBlob{};
-  g_blobs.push_back(blob);
-  entry->blob = (struct DESC_BLOB *)blob;
-  entry->next = g_descProcessCache;
-  g_descProcessCache = entry;
-  return entry->blob;
+  return blob;
 }
 
-void DescTestRemoveAll()
-{
-  DescFreeCache();
-  for (TestBlob *b : g_blobs) delete b;
-  g_blobs.clear();
-}
+void DescTestRemoveAll() { DescFreeCache(); }
 
 void ContextTest::SetUp()
 {
