@@ -2,8 +2,12 @@
 // compiles a printer description and reports what the compiled block holds, or checks a
 // .BCS cache file.
 //
-// Paths are Windows paths on the machine root. Rejected lines and questionable references
-// are printed to standard error as "file:line: message".
+// DESC and BCS are host paths or Windows paths on the machine root. Without a machine root
+// a file is compiled or checked on a private one that lasts for the run. Rejected lines
+// and questionable references are printed to standard error as "file:line: message";
+// --quiet prints nothing else. Exit status: 0 when no line was rejected as an error
+// (warnings alone keep 0), 1 when one was or the file cannot be compiled or is not a
+// valid cache file, 2 for wrong arguments.
 //
 // Whether the cache file is written: with --printer the printer's context decides, as the
 // driver does (the description's FileVersion must equal the driver version of the context's
@@ -29,7 +33,8 @@
 namespace host {
 namespace {
 
-std::string S(const WCHAR *s) { return s ? Narrow(std::u16string(s)) : std::string(); }
+// --quiet: only the diagnostics, no summary.
+bool g_quiet = false;
 
 // ---------------------------------------------------------------- diagnostics
 
@@ -184,7 +189,7 @@ void PrintSummary(const std::u16string &path, const DESC_BLOB *blob, const Diagn
   const BYTE *base = reinterpret_cast<const BYTE *>(blob);
   WCHAR cachePath[DESC_CACHE_PATH_CHARS];
   bool havePath = DescMakeCachePath(cachePath, path.c_str());
-  printf("description     %s\n", Narrow(path).c_str());
+  printf("description     %s\n", ShowPath(path).c_str());
   printf("FileVersion     %s\n", BlobVersion(base).c_str());
   printf("items           %u (%u variant or identity)\n", c.items, c.variants);
   printf("values          %u\n", c.values);
@@ -198,7 +203,7 @@ void PrintSummary(const std::u16string &path, const DESC_BLOB *blob, const Diagn
          static_cast<unsigned long>(c.cartridgeFonts));
   printf("blob size       %lu bytes\n", static_cast<unsigned long>(DescLd32(base, offsetof(DESC_HEADER, totalSize))));
   printf("rejected lines  %u errors, %u warnings\n", diag.errors, diag.warnings);
-  printf("cache file      %s %s\n", havePath ? S(cachePath).c_str() : "(path too long)", cacheState);
+  printf("cache file      %s %s\n", havePath ? ShowPath(cachePath).c_str() : "(path too long)", cacheState);
 }
 
 // ---------------------------------------------------------------- compile
@@ -217,15 +222,19 @@ bool VersionMatchesBuild(const std::u16string &path)
 int Compile(const std::u16string &path, DRIVER_CONTEXT *ctx)
 {
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-    return Fail("cannot read " + Narrow(path) + ": " + ErrorText(GetLastError()));
+    return Fail("cannot read " + ShowPath(path) + ": " + ErrorText(GetLastError()));
   Diagnostics diag;
-  diag.file = Narrow(path);
+  diag.file = ShowPath(path);
   DESC_DIAG_SINK sink = {&diag, Report};
   // With a context the compiler compares the versions itself.
   bool mayWrite = ctx != nullptr ? true : VersionMatchesBuild(path);
   DWORD writesBefore = DescCacheFileWriteCount();
   DESC_BLOB *blob = DescCompileEx(ctx, path.c_str(), mayWrite ? TRUE : FALSE, &sink);
-  if (blob == nullptr) return Fail("cannot compile " + Narrow(path));
+  if (blob == nullptr) {
+    DWORD err = GetLastError();
+    return Fail("cannot compile " + ShowPath(path) + ": " +
+                (err != NO_ERROR ? ErrorText(err) : std::string("the compiler made no block")));
+  }
   WCHAR blobVersion[16] = {0};
   for (int i = 0; i < 15; ++i) blobVersion[i] = DescLd16(blob, 2u * i);
   const WCHAR *driver = DriverVersion(ctx != nullptr ? ctx : CtxGetTemplate());
@@ -240,9 +249,9 @@ int Compile(const std::u16string &path, DRIVER_CONTEXT *ctx)
     else
       cacheState = "not written (the file could not be written)";
   }
-  PrintSummary(path, blob, diag, cacheState);
+  if (!g_quiet) PrintSummary(path, blob, diag, cacheState);
   GlobalFree(blob);
-  return 0;
+  return diag.errors != 0 ? 1 : 0;
 }
 
 int CompileForPrinter(const std::string &name)
@@ -255,11 +264,12 @@ int CompileForPrinter(const std::string &name)
   WCHAR *path = PathGetDriverDataFile(printer);
   // A light context: the model and the printer, without loading any description.
   DRIVER_CONTEXT *ctx = path ? CtxCreateWithMode(printer, printer, NULL, CTX_OPEN_LIGHT, CTX_CREATE_DOCPROPS) : NULL;
+  DWORD err = GetLastError();
   int rc;
   if (path == nullptr)
     rc = Fail("printer \"" + name + "\" has no description file");
   else if (ctx == nullptr)
-    rc = Fail("cannot open a context for \"" + name + "\"");
+    rc = Fail("cannot open a driver context for printer \"" + name + "\": " + ErrorText(err));
   else
     rc = Compile(std::u16string(path), ctx);
   if (ctx != nullptr) CtxDestroy(ctx, 0);
@@ -270,9 +280,9 @@ int CompileForPrinter(const std::string &name)
 
 // ---------------------------------------------------------------- check
 
-int Check(const std::string &file)
+int Check(const std::u16string &path)
 {
-  std::u16string path = Widen(file);
+  std::string file = ShowPath(path);
   HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
   if (h == INVALID_HANDLE_VALUE) return Fail("cannot open " + file + ": " + ErrorText(GetLastError()));
   LARGE_INTEGER size;
@@ -294,24 +304,44 @@ int Check(const std::string &file)
   DESC_VALIDATE_RESULT why = {};
   if (!DescValidateStored(bytes.data(), n, &why))
     return Fail(file + ": invalid at offset " + std::to_string(why.offset) + ": " + why.reason);
-  printf("%s: OK, %lu bytes, FileVersion %s\n", file.c_str(), static_cast<unsigned long>(n),
-         BlobVersion(bytes.data()).c_str());
+  if (!g_quiet)
+    printf("%s: OK, %lu bytes, FileVersion %s\n", file.c_str(), static_cast<unsigned long>(n),
+           BlobVersion(bytes.data()).c_str());
   return 0;
 }
 
-const char kUsage[] = "compile DESC | compile --printer NAME | compile --check BCS";
+const char kUsage[] = "compile [--quiet] DESC | compile [--quiet] --printer NAME | compile [--quiet] --check BCS";
 
 int RunCompile(const Args &in)
 {
-  Args args = in;
-  if (!UseMachineRoot(args)) return Fail("no machine root: set KVML_ROOT or pass --root DIR");
-  if (args.size() == 2 && args[0] == "--check") return Check(args[1]);
-  if (args.size() == 2 && args[0] == "--printer") return CompileForPrinter(args[1]);
-  if (args.size() == 1 && args[0].rfind("--", 0) != 0) return Compile(Widen(args[0]), nullptr);
-  return Usage(kUsage);
+  ParsedArgs a;
+  if (!ParseArgs(in, {{"--quiet", false}, {"--printer", true}, {"--check", true}}, kUsage, a)) return 2;
+  g_quiet = a.Has("--quiet");
+  int modes = (a.Has("--printer") ? 1 : 0) + (a.Has("--check") ? 1 : 0) + (a.rest.empty() ? 0 : 1);
+  if (modes == 0)
+    return UsageError(kUsage, "name a description, a printer (--printer NAME) or a cache file (--check BCS)");
+  if (modes > 1 || a.rest.size() > 1) return UsageError(kUsage, "one description, printer or cache file at a time");
+  if (a.Has("--printer")) {
+    if (int rc = RequireMachineRoot()) return rc;
+    return CompileForPrinter(a.options["--printer"]);
+  }
+  std::string err;
+  if (!UseMachineRootOrPrivate(err)) return err.empty() ? 1 : Fail(err);
+  std::u16string path;
+  if (!FileArgument(a.Has("--check") ? a.options["--check"] : a.rest[0], path, err)) return Fail(err);
+  return a.Has("--check") ? Check(path) : Compile(path, nullptr);
 }
 
-Registrar reg({"compile", kUsage, RunCompile});
+Registrar reg({"compile", kUsage,
+               "Compiles a printer description (DESC, a file of this computer or a Windows path on the\n"
+               "machine root) and prints what the compiled block holds; rejected lines go to standard\n"
+               "error as file:line: message. The .BCS cache file is written beside DESC when its\n"
+               "FileVersion is the driver's. --printer compiles the description of an installed\n"
+               "printer; --check checks a .BCS file. With no machine root, a private one is used for\n"
+               "the run. --quiet prints only the file:line: message lines.\n"
+               "Exit status: 0 no line rejected as an error (warnings keep 0); 1 a rejected line, or\n"
+               "the file cannot be compiled or checked; 2 wrong arguments.\n",
+               RunCompile});
 
 }  // namespace
 }  // namespace host

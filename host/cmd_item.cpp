@@ -1,9 +1,10 @@
-// kvmlhost item PRINTER ID...: opens a driver context for the printer, as the driver does
-// for a document-properties call, and prints one line per option item:
+// kvmlhost item PRINTER ID|NAME...: opens a driver context for the printer, as the driver
+// does for a document-properties call, and prints one line per option item:
 //   ID <tab> NAME <tab> raw=R <tab> value=V[ VALUE_NAME] <tab> description default=D[ VALUE_NAME]
 // (text items show text="..." and block items their size in place of raw and value; the
-// last field reads "not in the description" for an item the description lacks). An ID
-// that names no option item is reported on standard error and makes the exit code 1.
+// last field reads "not in the description" for an item the description lacks). An item is
+// named by its ID, its field name or its description name; one that names no option item
+// is reported on standard error and makes the exit code 1.
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -57,15 +58,45 @@ bool ParseId(const std::string &text, WORD &id)
   return true;
 }
 
+bool IsNumber(const std::string &text)
+{
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The item an argument names: its ID, its field name ("dmOrientation", any case) or its
+// description name ("KPD_RADIOLIST_1"). NULL, with the reason in why, when none is found.
+OPTION_ITEM *FindItem(DRIVER_CONTEXT *ctx, const std::string &arg, std::string &why)
+{
+  WORD id = 0;
+  if (IsNumber(arg)) {
+    OPTION_ITEM *item = ParseId(arg, id) ? ItemFindById(ctx, id) : nullptr;
+    if (item == nullptr) why = "no item " + arg + " (item IDs are 1-1270 and 10001-10385)";
+    return item;
+  }
+  if (const SYMBOL_ENTRY *sym = ItemFindSymbolByName(arg.c_str())) {
+    OPTION_ITEM *item = sym->itemId != 0 ? ItemFindById(ctx, sym->itemId) : ItemFindByKey(ctx, sym->key);
+    if (item == nullptr) why = "the description name " + arg + " names no option item";
+    return item;
+  }
+  std::u16string wide = Widen(arg);
+  for (DWORD n = 1; n <= 0xFFFF; ++n) {
+    OPTION_ITEM *item = ItemFindById(ctx, static_cast<WORD>(n));
+    if (item != nullptr && item->name != nullptr && lstrcmpiW(item->name, wide.c_str()) == 0) return item;
+  }
+  why = "not an item ID or name: " + arg +
+        " (give an ID, a field name such as dmOrientation or a description name such as KPD_RADIOLIST_1)";
+  return nullptr;
+}
+
+const char kUsage[] = "item PRINTER ID|NAME...";
+
 int RunItem(const Args &in)
 {
-  Args args = in;
-  if (!UseMachineRoot(args)) return Fail("no machine root: set KVML_ROOT or pass --root DIR");
-  if (args.size() < 2) return Usage("item PRINTER ID...");
-  for (size_t i = 1; i < args.size(); ++i) {
-    WORD id;
-    if (!ParseId(args[i], id)) return Fail("not an item ID (1-65535): " + args[i]);
-  }
+  ParsedArgs parsed;
+  if (!ParseArgs(in, {}, kUsage, parsed)) return 2;
+  const Args &args = parsed.rest;
+  if (args.size() < 2) return UsageError(kUsage, args.empty() ? "name a printer and an item" : "name an item");
+  if (int rc = RequireMachineRoot()) return rc;
   std::u16string name = Widen(args[0]);
   HANDLE printer = NULL;
   PRINTER_DEFAULTSW defaults = {NULL, NULL, PRINTER_ACCESS_USE};
@@ -75,18 +106,18 @@ int RunItem(const Args &in)
   if (ctx == nullptr) {
     DWORD err = GetLastError();
     ClosePrinter(printer);
-    return Fail("cannot open a driver context for \"" + args[0] +
-                "\" (its description could not be loaded?): " + ErrorText(err));
+    return Fail("cannot open a driver context for printer \"" + args[0] +
+                "\" (its description could not be loaded): " + ErrorText(err));
   }
   int rc = 0;
   for (size_t i = 1; i < args.size(); ++i) {
-    WORD id = 0;
-    ParseId(args[i], id);
-    OPTION_ITEM *item = ItemFindById(ctx, id);
+    std::string why;
+    OPTION_ITEM *item = FindItem(ctx, args[i], why);
     if (item == nullptr) {
-      rc = Fail("no item " + args[i] + " (item IDs are 1-1270 and 10001-10385)");
+      rc = Fail(why);
       continue;
     }
+    WORD id = item->id;
     std::string current = CurrentValue(ctx, item);
     std::string desc = "not in the description";
     if (DescFindItemNode(id, ctx) != nullptr) {
@@ -101,7 +132,12 @@ int RunItem(const Args &in)
   return rc;
 }
 
-Registrar reg({"item", "item PRINTER ID...", RunItem});
+Registrar reg({"item", kUsage,
+               "Opens a driver context for the printer, as a document-properties call does, and prints\n"
+               "one line per item: ID, field name, current raw value and value, and the description's\n"
+               "default. An item is named by its ID (7), its field name (dmOrientation) or its\n"
+               "description name (KPD_...). Exit status 1 when an item is unknown.\n",
+               RunItem});
 
 }  // namespace
 }  // namespace host

@@ -2,6 +2,7 @@
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -96,9 +97,11 @@ int InstallStandins(const char16_t *key, const std::u16string &folder, const fs:
   return 0;
 }
 
+const char kUsage[] = "machine init DIR";
+
 int RunMachineInit(const Args &args)
 {
-  if (args.size() != 1) return Usage("machine init DIR");
+  if (args.size() != 1) return UsageError(kUsage, args.empty() ? "name the folder of the new machine root" : "");
   fs::path dir = fs::absolute(args[0]);
   std::error_code ec;
   if (fs::exists(dir) && !fs::is_empty(dir, ec)) return Fail(dir.string() + " exists and is not empty");
@@ -114,10 +117,13 @@ int RunMachineInit(const Args &args)
   std::string err;
   if (!CopyIn(samples / "printer.ini", kSetupIni, err)) return Fail(err);
 
-  // The driver package: every file of the sample but the installer's own description.
+  // The driver package: every file of the sample but the installer's own description and a
+  // cache file that compiling the sample in place left beside it (the driver makes its own).
   for (const auto &entry : fs::directory_iterator(samples)) {
     std::string name = entry.path().filename().string();
-    if (!entry.is_regular_file() || name == "printer.ini" || name == "README.md") continue;
+    std::string ext = entry.path().extension().string();
+    bool cache = ext.size() == 4 && strcasecmp(ext.c_str(), ".bcs") == 0;
+    if (!entry.is_regular_file() || name == "printer.ini" || name == "README.md" || cache) continue;
     if (!CopyIn(entry.path(), std::u16string(kDriverDir) + u"\\" + Widen(name), err)) return Fail(err);
   }
   fs::path links = BuildDir() / "lib" / "standin" / "links";
@@ -170,13 +176,20 @@ int RunMachineInit(const Args &args)
   return 0;
 }
 
-int RunMachine(const Args &args)
+int RunMachine(const Args &in)
 {
-  if (args.empty() || args[0] != "init") return Usage("machine init DIR");
+  ParsedArgs parsed;
+  if (!ParseArgs(in, {}, kUsage, parsed)) return 2;
+  const Args &args = parsed.rest;
+  if (args.empty() || args[0] != "init") return UsageError(kUsage);
   return RunMachineInit(Args(args.begin() + 1, args.end()));
 }
 
-Registrar reg({"machine", "machine init DIR", RunMachine});
+Registrar reg({"machine", kUsage,
+               "Makes a new machine root in DIR (which must be empty or missing): the folders of a\n"
+               "Windows machine, the sample driver package and the printer \"KVML Sample\" installed.\n"
+               "Use it with --root DIR or KVML_ROOT=DIR.\n",
+               RunMachine});
 
 }  // namespace
 }  // namespace host

@@ -83,13 +83,19 @@ int RunShow(const std::string &name)
   return 0;
 }
 
+const char kPrinterUsage[] = "printer list | printer show NAME";
+const char kPrinterDataUsage[] = "printerdata NAME [VALUE [DATA | dword:N]]";
+
 int RunPrinter(const Args &in)
 {
-  Args args = in;
-  if (!UseMachineRoot(args)) return Fail("no machine root: set KVML_ROOT or pass --root DIR");
-  if (args.size() == 1 && args[0] == "list") return RunList(args);
-  if (args.size() == 2 && args[0] == "show") return RunShow(args[1]);
-  return Usage("printer list | printer show NAME");
+  ParsedArgs parsed;
+  if (!ParseArgs(in, {}, kPrinterUsage, parsed)) return 2;
+  Args &args = parsed.rest;
+  bool list = args.size() == 1 && args[0] == "list";
+  bool show = args.size() == 2 && args[0] == "show";
+  if (!list && !show) return UsageError(kPrinterUsage);
+  if (int rc = RequireMachineRoot()) return rc;
+  return list ? RunList(args) : RunShow(args[1]);
 }
 
 void PrintValue(DWORD type, const BYTE *data, DWORD size)
@@ -119,9 +125,11 @@ void PrintValue(DWORD type, const BYTE *data, DWORD size)
 
 int RunPrinterData(const Args &in)
 {
-  Args args = in;
-  if (!UseMachineRoot(args)) return Fail("no machine root: set KVML_ROOT or pass --root DIR");
-  if (args.empty() || args.size() > 3) return Usage("printerdata NAME [VALUE [DATA | dword:N]]");
+  ParsedArgs parsed;
+  if (!ParseArgs(in, {}, kPrinterDataUsage, parsed)) return 2;
+  const Args &args = parsed.rest;
+  if (args.empty() || args.size() > 3) return UsageError(kPrinterDataUsage);
+  if (int rc = RequireMachineRoot()) return rc;
   OpenedPrinter p;
   DWORD access = args.size() == 3 ? PRINTER_ALL_ACCESS : PRINTER_ACCESS_USE;
   if (!Open(args[0], p, access)) return Fail("cannot open printer \"" + args[0] + "\": " + ErrorText(GetLastError()));
@@ -133,7 +141,7 @@ int RunPrinterData(const Args &in)
       DWORD rc = EnumPrinterDataW(p.handle, i, name, sizeof name, &nameBytes, &type, data.data(),
                                   static_cast<DWORD>(data.size()), &dataBytes);
       if (rc == ERROR_NO_MORE_ITEMS) break;
-      if (rc != ERROR_SUCCESS) return Fail("cannot list printer data: " + ErrorText(rc));
+      if (rc != ERROR_SUCCESS) return Fail("cannot list the data of printer \"" + args[0] + "\": " + ErrorText(rc));
       printf("%s = ", S(name).c_str());
       PrintValue(type, data.data(), dataBytes);
     }
@@ -145,7 +153,7 @@ int RunPrinterData(const Args &in)
     if (args[2].rfind("dword:", 0) == 0) {
       char *end = nullptr;
       unsigned long v = strtoul(args[2].c_str() + 6, &end, 0);
-      if (!end || *end) return Fail("not a number: " + args[2]);
+      if (!end || *end || args[2].size() == 6) return Fail("not a number: " + args[2]);
       DWORD d = static_cast<DWORD>(v);
       rc = SetPrinterDataW(p.handle, value.data(), REG_DWORD, reinterpret_cast<BYTE *>(&d), 4);
     } else {
@@ -153,21 +161,29 @@ int RunPrinterData(const Args &in)
       rc = SetPrinterDataW(p.handle, value.data(), REG_SZ, reinterpret_cast<BYTE *>(data.data()),
                            static_cast<DWORD>((data.size() + 1) * 2));
     }
-    if (rc != ERROR_SUCCESS) return Fail("cannot write " + args[1] + ": " + ErrorText(rc));
+    if (rc != ERROR_SUCCESS)
+      return Fail("cannot write " + args[1] + " of printer \"" + args[0] + "\": " + ErrorText(rc));
     return 0;
   }
   DWORD type = 0, needed = 0;
   DWORD rc = GetPrinterDataW(p.handle, value.data(), &type, NULL, 0, &needed);
-  if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return Fail("cannot read " + args[1] + ": " + ErrorText(rc));
+  if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)
+    return Fail("cannot read " + args[1] + " of printer \"" + args[0] + "\": " + ErrorText(rc));
   std::vector<BYTE> data(needed ? needed : 1);
   rc = GetPrinterDataW(p.handle, value.data(), &type, data.data(), needed, &needed);
-  if (rc != ERROR_SUCCESS) return Fail("cannot read " + args[1] + ": " + ErrorText(rc));
+  if (rc != ERROR_SUCCESS) return Fail("cannot read " + args[1] + " of printer \"" + args[0] + "\": " + ErrorText(rc));
   PrintValue(type, data.data(), needed);
   return 0;
 }
 
-Registrar reg1({"printer", "printer list | printer show NAME", RunPrinter});
-Registrar reg2({"printerdata", "printerdata NAME [VALUE [DATA | dword:N]]", RunPrinterData});
+Registrar reg1({"printer", kPrinterUsage,
+                "Lists the spooler's printers (name, driver, port), or shows one printer's fields and its\n"
+                "driver's files.\n",
+                RunPrinter});
+Registrar reg2({"printerdata", kPrinterDataUsage,
+                "Lists a printer's data values, shows one, or sets one: DATA as a string (REG_SZ),\n"
+                "dword:N as a number (REG_DWORD; decimal, 0x hexadecimal or 0 octal).\n",
+                RunPrinterData});
 
 }  // namespace
 }  // namespace host

@@ -17,9 +17,10 @@ std::string Folder(UINT(WINAPI *get)(LPWSTR, UINT))
 
 int RunReport(const Args &in)
 {
-  Args args = in;
-  if (!UseMachineRoot(args)) return Fail("no machine root: set KVML_ROOT or pass --root DIR");
-  if (!args.empty()) return Usage("report [--root DIR]");
+  ParsedArgs parsed;
+  if (!ParseArgs(in, {}, "report", parsed)) return 2;
+  if (!parsed.rest.empty()) return UsageError("report", "report takes no arguments");
+  if (int rc = RequireMachineRoot()) return rc;
   printf("machine root      %s\n", PlatGetMachineRoot());
   printf("windows folder    %s\n", Folder(GetWindowsDirectoryW).c_str());
   printf("system folder     %s\n", Folder(GetSystemDirectoryW).c_str());
@@ -43,7 +44,9 @@ int RunReport(const Args &in)
   return 0;
 }
 
-Registrar reg({"report", "report [--root DIR]", RunReport});
+Registrar reg({"report", "report",
+               "Shows the machine root, the system folders, the local time and the sample printer's files.\n",
+               RunReport});
 
 }  // namespace
 }  // namespace host

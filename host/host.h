@@ -1,5 +1,6 @@
 // The host program's command table and shared helpers.
 #pragma once
+#include <map>
 #include <string>
 #include <vector>
 
@@ -9,10 +10,13 @@ namespace host {
 
 using Args = std::vector<std::string>;
 
-// A command: name, one-line usage and the function that runs it (exit code).
+// A command: name, one-line usage, what it does (shown by "kvmlhost help NAME") and the
+// function that runs it. The function gets the arguments after the command name, with
+// the global options (--root, --help, --version) taken out; it answers the exit code.
 struct Command {
   const char *name;
   const char *usage;
+  const char *help;
   int (*run)(const Args &args);
 };
 
@@ -22,16 +26,53 @@ struct Registrar {
   explicit Registrar(const Command &cmd) { Register(cmd); }
 };
 
-// Prints "kvmlhost: message" to standard error and answers the exit code 1 (2 for usage).
+// Prints "kvmlhost: message" to standard error and answers the exit code 1.
 int Fail(const std::string &message);
-int Usage(const char *usage);
-// Text of a Win32 error code: "error 2 (ERROR_FILE_NOT_FOUND)".
+// Prints "kvmlhost: why" (when why is not empty) and the command's usage line to standard
+// error and answers the exit code 2.
+int UsageError(const char *usage, const std::string &why = std::string());
+
+// The arguments of a command: its options and the rest in order. An option is "--name",
+// "--name VALUE" or "--name=VALUE" for a name the command lists; "--" ends the options.
+struct Option {
+  const char *name;  // with its dashes: "--printer"
+  bool takesValue;
+};
+struct ParsedArgs {
+  std::map<std::string, std::string> options;  // name -> value ("" for a flag)
+  Args rest;
+  bool Has(const char *name) const { return options.count(name) != 0; }
+};
+// FALSE, after a usage error on standard error, for an option the command does not list
+// or one that lacks its value.
+bool ParseArgs(const Args &args, const std::vector<Option> &allowed, const char *usage, ParsedArgs &out);
+
+// Words for a Win32 error code: "the system cannot find the file specified
+// (ERROR_FILE_NOT_FOUND, error 2)".
 std::string ErrorText(DWORD code);
+// The table of error names by code (error_names.cpp).
+const std::map<DWORD, const char *> &ErrorNames();
 
 std::u16string Widen(const std::string &utf8);
 std::string Narrow(const std::u16string &s);
 
-// Chooses the machine root from --root DIR (removed from args) or KVML_ROOT.
-bool UseMachineRoot(Args &args);
+// ---------------------------------------------------------------- machine root and paths
+
+// 0 when a machine root is chosen (--root DIR or KVML_ROOT) and is a folder; else the
+// exit code 1 after saying why.
+int RequireMachineRoot();
+// A machine root for commands that need none of the machine's state: the chosen one, or a
+// private temporary root made now and removed when the program exits. FALSE with the
+// reason in err, or with err empty when the reason is already on standard error.
+bool UseMachineRootOrPrivate(std::string &err);
+
+// The Windows path a command argument names. A Windows path ("C:\...", "\...") stays as
+// written, on the machine root; anything else is a host path, relative to the current
+// folder, named through the host drive. FALSE with the reason in err (a host name that a
+// Windows path cannot hold, a path too long).
+bool FileArgument(const std::string &arg, std::u16string &winPath, std::string &err);
+// How to show a Windows path to the user: a path on the host drive as the host path
+// (relative to the current folder when it lies under it), any other as written.
+std::string ShowPath(const std::u16string &winPath);
 
 }  // namespace host

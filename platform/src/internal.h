@@ -60,6 +60,9 @@ DWORD SetErrorFromErrno(int err);
 // Maps a Windows path to a host path (see PlatMapPath); std::string form.
 BOOL MapPath(const WCHAR *winPath, std::string &out);
 
+// TRUE when drive is the host drive (kvplat/host_drive.h), which maps to the host's root.
+bool IsHostDrive(WCHAR drive);
+
 // The host path of a Windows path with every name taken exactly as written, without
 // looking at the disk. It equals MapPath's answer whenever that path exists on the host
 // (a caller that finds it there by stat needs no MapPath).

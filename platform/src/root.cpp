@@ -235,17 +235,28 @@ bool CurrentRoot(std::string &root)
   return true;
 }
 
-// The host path of a normalized Windows path with every name taken as written.
-std::string ExactHost(const std::string &root, WCHAR drive, const std::vector<std::u16string> &parts)
+// The host folder that stands for a drive: its folder under the machine root, or "" for
+// the host drive (whose names follow the host's own "/"). False (ERROR_PATH_NOT_FOUND)
+// when the drive needs a machine root and none is set.
+bool DriveFolder(WCHAR drive, std::string &folder)
 {
-  std::string host = root;
-  host += '/';
-  AppendUtf8(host, drive);
+  folder.clear();
+  if (IsHostDrive(drive)) return true;
+  if (!CurrentRoot(folder)) return false;
+  folder += '/';
+  AppendUtf8(folder, drive);
+  return true;
+}
+
+// The host path of a normalized Windows path with every name taken as written.
+std::string ExactHost(const std::string &driveFolder, const std::vector<std::u16string> &parts)
+{
+  std::string host = driveFolder;
   for (auto &c : parts) {
     host += '/';
     host += Utf16ToUtf8(c.data(), c.size());
   }
-  return host;
+  return host.empty() ? std::string("/") : host;
 }
 
 // Bumped whenever the machine root is set, so that cached host paths know they are stale.
@@ -255,12 +266,11 @@ std::atomic<unsigned> g_rootVersion{1};
 
 BOOL ExactHostPath(const WCHAR *winPath, std::string &out)
 {
-  std::string root;
-  if (!CurrentRoot(root)) return FALSE;
   WCHAR drive;
   std::vector<std::u16string> parts;
-  if (!Normalize(winPath, drive, parts)) return FALSE;
-  out = ExactHost(root, drive, parts);
+  std::string folder;
+  if (!Normalize(winPath, drive, parts) || !DriveFolder(drive, folder)) return FALSE;
+  out = ExactHost(folder, parts);
   return TRUE;
 }
 
@@ -277,14 +287,13 @@ bool FixedHostPath::Get(std::string &out)
 
 BOOL MapPath(const WCHAR *winPath, std::string &out)
 {
-  std::string root;
-  if (!CurrentRoot(root)) return FALSE;
   WCHAR drive;
   std::vector<std::u16string> parts;
-  if (!Normalize(winPath, drive, parts)) return FALSE;
+  std::string folder;
+  if (!Normalize(winPath, drive, parts) || !DriveFolder(drive, folder)) return FALSE;
   // Most paths name something that exists exactly as written: then every name along the
   // way matched itself, which is what the case-insensitive walk below would answer too.
-  std::string exact = ExactHost(root, drive, parts);
+  std::string exact = ExactHost(folder, parts);
   struct stat st;
   if (lstat(exact.c_str(), &st) == 0) {
     out = std::move(exact);
@@ -293,23 +302,29 @@ BOOL MapPath(const WCHAR *winPath, std::string &out)
   // A new file in an existing folder written as it is: only the last name needs a look.
   if (!parts.empty()) {
     std::string parent = exact.substr(0, exact.find_last_of('/'));
+    if (parent.empty()) parent = "/";
     if (lstat(parent.c_str(), &st) == 0) {
       std::string found;
       if (FindEntry(parent, parts.back(), found)) {
-        out = parent + "/" + found;
+        out = (parent == "/" ? "" : parent) + "/" + found;
       } else {
         out = std::move(exact);
       }
       return TRUE;
     }
   }
-  std::string host = root;
+  // The drive's own folder, found case-insensitively under the root; the host drive's is "/".
+  std::string host = folder;
   std::string found;
-  std::u16string d(1, drive);
-  bool exists = FindEntry(host, d, found);
-  host += "/" + (exists ? found : Utf16ToUtf8(d.data(), d.size()));
+  bool exists = IsHostDrive(drive);
+  if (!exists) {
+    std::string root = folder.substr(0, folder.find_last_of('/'));
+    std::u16string d(1, drive);
+    exists = FindEntry(root, d, found);
+    if (exists) host = root + "/" + found;
+  }
   for (auto &c : parts) {
-    if (exists && FindEntry(host, c, found)) {
+    if (exists && FindEntry(host.empty() ? std::string("/") : host, c, found)) {
       host += "/" + found;
     } else {
       exists = false;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs kvmlhost's machine, printer, printerdata, compile and item commands on a fresh machine
-# root and checks their output and exit codes.
+# root, and compile on host files with no machine root, and checks their output and exit
+# codes; then the global options, help and usage errors.
 set -u
 host=$1
 dir=$(mktemp -d)
@@ -49,7 +50,7 @@ check compile-desc 0 "$host" compile "$drv\KVSAMPLE.KVD" && expect compile-desc 
 
 # Rejected lines are reported as file:line: message; the rest still compiles.
 printf '*FileVersion: 1.41\n*Bogus: 1\n*OpenUI *KPD_RADIOLIST_1: PickOne\n*KPD_RADIOLIST_1 IDS_ORIENTATION_PORTRAIT: "@PJL SET ORIENTATION=PORTRAIT"\n*CloseUI: *KPD_RADIOLIST_1\n*Judge 0: 1\n' >"$hosttmp/bad.kvd"
-check compile-errors 0 "$host" compile "$tmpw\bad.kvd" &&
+check compile-errors 1 "$host" compile "$tmpw\bad.kvd" &&
   expect compile-errors '^C:\\WINDOWS\\Temp\\bad\.kvd:2: ' && expect compile-errors '^C:\\WINDOWS\\Temp\\bad\.kvd:6: ' &&
   expect compile-errors '^items +1 ' && expect compile-errors '^rejected lines +2 errors'
 printf '*OpenUI *KPD_RADIOLIST_1: PickOne\n*KPD_RADIOLIST_1 IDS_ORIENTATION_PORTRAIT: "x"\n*CloseUI: *KPD_RADIOLIST_1\n' >"$hosttmp/nover.kvd"
@@ -79,7 +80,15 @@ check item-text 0 "$host" item "KVML Sample" 20 && expect item-text '^20	dmFormN
 check item-unknown 1 "$host" item "KVML Sample" 1276 && expect item-unknown 'no item 1276'
 check item-unknown-late 1 "$host" item "KVML Sample" 7 10386 && expect item-unknown-late '^7	dmOrientation' &&
   expect item-unknown-late 'no item 10386'
-check item-bad-id 1 "$host" item "KVML Sample" 7x && expect item-bad-id 'not an item ID'
+check item-bad-id 1 "$host" item "KVML Sample" 7x && expect item-bad-id 'not an item ID or name: 7x'
+check item-big-id 1 "$host" item "KVML Sample" 70000 && expect item-big-id 'no item 70000'
+# Items by field name (any case) and by description name, beside IDs, in one call.
+check item-names 0 "$host" item "KVML Sample" dmorientation KPD_RADIOLIST_1 dmColor &&
+  expect item-names '^7	dmOrientation	raw=' && expect item-names '^15	dmColor	raw=' &&
+  [ "$(grep -c '^7	dmOrientation' <<<"$out")" = 2 ] || { echo "FAIL item-names: dmOrientation not shown twice"; echo "$out"; fails=$((fails+1)); }
+check item-name-unknown 1 "$host" item "KVML Sample" dmNoSuchField KPD_NO_SUCH 7 &&
+  expect item-name-unknown 'not an item ID or name: dmNoSuchField' && expect item-name-unknown 'KPD_NO_SUCH' &&
+  expect item-name-unknown '^7	dmOrientation'
 check item-printer 1 "$host" item "No Such" 7 && expect item-printer 'ERROR_INVALID_PRINTER_NAME'
 check item-usage 2 "$host" item "KVML Sample"
 # A cache file damaged in place (and tied to the text by its time) is compiled over.
@@ -89,6 +98,88 @@ check item-damaged-cache 0 "$host" item "KVML Sample" 7 && expect item-damaged-c
 check item-cache-rewritten 0 "$host" compile --check "$drv\KVSAMPLE.BCS" && expect item-cache-rewritten "OK, $bcs bytes"
 check unknown 2 "$host" frobnicate && expect unknown "unknown command"
 check no-root 1 env -u KVML_ROOT "$host" printer list && expect no-root 'no machine root'
+check root-missing 1 env -u KVML_ROOT "$host" --root "$dir/none" printer list && expect root-missing "machine root $dir/none: no such folder"
+
+# --root before or after the command, and as --root=DIR.
+for form in before after equals; do
+  case $form in
+    before) cmd=("$host" --root "$dir/m" printer list) ;;
+    after) cmd=("$host" printer list --root "$dir/m") ;;
+    equals) cmd=("$host" printer --root="$dir/m" list) ;;
+  esac
+  check "root-$form" 0 env -u KVML_ROOT "${cmd[@]}" && expect "root-$form" '^KVML Sample	'
+done
+
+# compile on host files, with no machine root and no environment: a private root that is
+# removed at exit; names with blanks and non-ASCII letters; relative and absolute paths.
+unset KVML_ROOT
+work="$dir/host files/Drucker für Büro"
+mkdir -p "$work" "$dir/tmp"
+cp "$(dirname "$0")/../../samples/KVSAMPLE.KVD" "$work/Muster Ä.KVD"
+export TMPDIR="$dir/tmp"
+check host-compile 0 "$host" compile "$work/Muster Ä.KVD" &&
+  expect host-compile "^description +$work/Muster Ä\.KVD$" && expect host-compile '^rejected lines +0 errors' &&
+  expect host-compile "^cache file +$work/Muster Ä\.BCS written$"
+[ -f "$work/Muster Ä.BCS" ] || { echo "FAIL host-compile: no cache file beside the description"; fails=$((fails+1)); }
+[ -z "$(ls -A "$dir/tmp")" ] || { echo "FAIL host-compile: private root left behind: $(ls "$dir/tmp")"; fails=$((fails+1)); }
+check host-check 0 "$host" compile --check "$work/Muster Ä.BCS" && expect host-check 'Muster Ä\.BCS: OK, [0-9]+ bytes, FileVersion 1\.41'
+# Relative paths are shown as given; rejected lines make the exit status 1, warnings alone 0.
+printf '*FileVersion: 1.41\n*Bogus: 1\n*OpenUI *KPD_RADIOLIST_1: PickOne\n*KPD_RADIOLIST_1 IDS_ORIENTATION_PORTRAIT: "x"\n*CloseUI: *KPD_RADIOLIST_1\n' >"$work/two errors.kvd"
+printf '*FileVersion: 1.41\n*DeviceFonts: Nothing\n*OpenUI *KPD_RADIOLIST_1: PickOne\n*KPD_RADIOLIST_1 IDS_ORIENTATION_PORTRAIT: "x"\n*CloseUI: *KPD_RADIOLIST_1\n' >"$work/warns.kvd"
+rel="host files/Drucker für Büro"
+check host-rejected 1 bash -c 'cd "$1" && "$2" compile "$3/two errors.kvd"' - "$dir" "$host" "$rel" &&
+  expect host-rejected "^$rel/two errors\.kvd:2: " && expect host-rejected '^rejected lines +1 errors'
+check host-warning 0 bash -c 'cd "$1" && "$2" compile "./$3/warns.kvd"' - "$dir" "$host" "$rel" &&
+  expect host-warning "^$rel/warns\.kvd:2: .*IDList" && expect host-warning '^rejected lines +0 errors, 1 warnings'
+# --quiet: only the file:line: message lines, and the same exit status.
+check quiet-rejected 1 "$host" compile --quiet "$work/two errors.kvd" &&
+  [ "$out" = "$work/two errors.kvd:2: $(sed -n 's/^.*two errors\.kvd:2: //p' <<<"$out")" ] ||
+  { echo "FAIL quiet-rejected: more than the rejected line"; echo "$out"; fails=$((fails+1)); }
+check quiet-clean 0 "$host" compile "$work/Muster Ä.KVD" --quiet && [ -z "$out" ] ||
+  { echo "FAIL quiet-clean: output for a clean description"; echo "$out"; fails=$((fails+1)); }
+# Files that cannot be read or named: the file, the reason in words and the error's name.
+check host-missing 1 "$host" compile "$work/none.kvd" && expect host-missing "cannot read $work/none\.kvd: the system cannot find the file specified \(ERROR_FILE_NOT_FOUND, error 2\)"
+check host-missing-dir 1 "$host" compile "$dir/no dir/x.kvd" && expect host-missing-dir 'ERROR_PATH_NOT_FOUND'
+check host-bad-name 1 "$host" compile "$dir/a\\b.kvd" && expect host-bad-name 'a name in it cannot be part of a Windows path: .*ERROR_INVALID_NAME'
+check host-long 1 "$host" compile "$dir/$(printf 'x%.0s' {1..300}).kvd" && expect host-long 'longer than a Windows path can be .*ERROR_FILENAME_EXCED_RANGE'
+cp "$work/warns.kvd" "$work/-dash.kvd"
+check host-dash 0 "$host" compile --quiet -- "$work/-dash.kvd"
+check host-printer-no-root 1 "$host" compile --printer "KVML Sample" && expect host-printer-no-root 'no machine root'
+check host-root-missing 1 "$host" compile "$work/warns.kvd" --root "$dir/none" &&
+  [ "$out" = "kvmlhost: machine root $dir/none: no such folder (kvmlhost machine init DIR makes one)" ] ||
+  { echo "FAIL host-root-missing: wanted the one reason"; echo "$out"; fails=$((fails+1)); }
+[ -z "$(ls -A "$dir/tmp")" ] || { echo "FAIL host files: private roots left behind"; fails=$((fails+1)); }
+
+# Help, version and usage errors: help on standard output with status 0; a usage error
+# gives the command's usage line and status 2.
+check help 0 "$host" help && expect help '^usage: kvmlhost ' && expect help '^  compile ' && expect help '--root DIR'
+check help-flag 0 "$host" --help && expect help-flag '^  item PRINTER ID\|NAME\.\.\.'
+for c in machine printer printerdata compile item report help; do
+  check "help-$c" 0 "$host" help "$c" && expect "help-$c" "^usage: kvmlhost $c"
+  check "help-flag-$c" 0 "$host" "$c" --help && expect "help-flag-$c" "^usage: kvmlhost $c"
+done
+check help-h 0 "$host" -h compile && expect help-h 'Exit status: 0 no line rejected'
+check help-unknown 2 "$host" help frobnicate && expect help-unknown "unknown command 'frobnicate'" && expect help-unknown '^usage: kvmlhost help'
+check version 0 "$host" --version && expect version '^kvmlhost: KVML driver 1\.41 ' && expect version 'FileVersion 1\.41$'
+check no-command 2 "$host" && expect no-command '^usage: kvmlhost '
+check root-no-dir 2 "$host" printer list --root && expect root-no-dir '--root needs a folder'
+usage_cases=(
+  "compile-two|compile|$work/warns.kvd|$work/warns.kvd"
+  "compile-mixed|compile|--printer|KVML Sample|$work/warns.kvd"
+  "compile-option|compile|--frob|$work/warns.kvd"
+  "compile-no-value|compile|--check"
+  "compile-flag-value|compile|--quiet=yes|$work/warns.kvd"
+  "printer-bad|printer|frob"
+  "printer-option|printer|list|--long"
+  "printerdata-none|printerdata"
+  "item-none|item"
+  "machine-bad|machine|frob"
+  "report-extra|report|x"
+)
+for row in "${usage_cases[@]}"; do
+  IFS='|' read -r -a f <<<"$row"
+  check "usage-${f[0]}" 2 "$host" "${f[@]:1}" && expect "usage-${f[0]}" "^usage: kvmlhost ${f[1]}( |$)"
+done
 
 if [ "$fails" -eq 0 ]; then echo "host commands: all checks passed"; exit 0; fi
 echo "host commands: $fails checks failed"; exit 1
