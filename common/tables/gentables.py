@@ -477,6 +477,17 @@ def docs_text(t):
     w('name). Blocks: `dm` the DEVMODE, `cfg` the printer configuration block, `work` the work block;')
     w('offsets are bytes from the start of the block.')
     w('')
+    w('## Where the names are used in the code')
+    w('')
+    w('The tables are compiled into the common library (common/, one folder per concern, lowest layer first):')
+    w('`tables/` holds these sources, the generator and the generated `tables/item_ids.h`, whose constant')
+    w('`ITEM_<field name>` (or `ITEM_<description name>` for an item without a field name) is how code names')
+    w('an item; `items/` looks items up and reads and writes their fields; `model/` holds the model record,')
+    w('state items and paper fit; `names/` resource strings and DLLs; `hooks/` module hooks and snapshots;')
+    w('`store/` stored settings and font lists; `devmode/` the DEVMODE header, defaults and versions;')
+    w('`desc/` the description reader and grammar that resolve these names; `blob/` the compiled block;')
+    w('`rules/` conditions and rules; `context/` the driver context.')
+    w('')
     symname = {k: n for k, n, _ in t['symbols']}
     names_of_item = collections.defaultdict(list)
     for k, n, it in t['symbols']:
