@@ -24,7 +24,7 @@
 #include "desc/desc_reader.h"
 #include "host.h"
 #include "model/model.h"
-#include "os/os.h"
+#include "files/paths.h"
 
 namespace host {
 namespace {
