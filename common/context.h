@@ -6,6 +6,7 @@
 #include "win32.h"
 #include "tables/template_types.h"
 #include "win32/devmode.h"
+#include "os/mem_str.h"  // memory and code-page helpers every folder uses
 
 struct DESC_BLOB;     // a compiled printer description (description engine)
 struct MODEL_RECORD;  // compiled-in constants of the driver build (model.h)
@@ -188,14 +189,6 @@ KV_BEGIN_DECLS
 // Process-wide setup flag: every context created while it is 1 uses the shared settings
 // directory.
 extern int CtxSetupActive;
-
-// Memory and strings.
-void *WINAPI MemAllocZeroed(DWORD bytes);
-void WINAPI MemFree(void *p);
-WCHAR *WINAPI OsDupPrinterName(HANDLE printer);
-DWORD WINAPI OsGetTickCount(void);
-WCHAR *WINAPI StrAnsiToWide(WCHAR *dst, const char *src, int cchDst);
-char *WINAPI StrWideToAnsi(char *dst, const WCHAR *src, int cbDst);
 
 // Construction and release.
 DRIVER_CONTEXT *WINAPI CtxCreate(HANDLE printer, HANDLE printer2, void *reserved, DWORD createFlags);

@@ -11,6 +11,7 @@
 #include <string.h>
 
 #include "context.h"
+#include "devmode/dm_version.h"
 #include "model/model.h"
 
 namespace {

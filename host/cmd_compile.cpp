@@ -28,7 +28,7 @@
 #include "desc/desc_reader.h"
 #include "host.h"
 #include "model/model.h"
-#include "os/os.h"
+#include "files/paths.h"
 
 namespace host {
 namespace {

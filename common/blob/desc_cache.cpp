@@ -8,6 +8,7 @@
 #include "blob/desc_blob.h"
 #include "blob/desc_cache.h"
 #include "desc/desc_reader.h"
+#include "files/paths.h"
 #include "model/model.h"
 #include "os/os.h"
 

@@ -2,7 +2,7 @@
 #include "desc/desc_reader.h"
 
 #include "context.h"
-#include "os/os.h"
+#include "files/file_helpers.h"
 
 #include <cstring>
 

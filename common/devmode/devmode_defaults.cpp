@@ -2,6 +2,7 @@
 // are written; the public fields, the item defaults and the printer's stored DEVMODE are
 // filled in by the DEVMODE defaults when they exist.
 #include "devmode/devmode_defaults.h"
+#include "devmode/devmode_header.h"
 #include "model/model.h"
 
 BYTE *WINAPI DmBuildDefault(DRIVER_CONTEXT *ctx, WORD kind)

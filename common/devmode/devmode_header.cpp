@@ -1,5 +1,6 @@
 // The private header of the driver's DEVMODE: model tag, signature, size, version and the
 // offsets of the work buffer's blocks. Fields are unaligned and written byte by byte.
+#include "devmode/devmode_header.h"
 #include "model/model.h"
 
 static void PutLe16(BYTE *p, WORD v)

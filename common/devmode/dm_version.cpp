@@ -2,6 +2,7 @@
 // the conversion transactions of the printer description.
 #include <string.h>
 
+#include "devmode/dm_version.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "rules/rule_eval.h"

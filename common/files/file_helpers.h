@@ -31,6 +31,10 @@ BOOL WINAPI FileInstallFromDriverDirTo(LPCWSTR target, LPCWSTR sourceName, WORD 
 // Opens a bitmap file and checks for a BITMAPINFOHEADER; on TRUE *file is open just
 // after the header's size field.
 BOOL WINAPI FileOpenBitmap(LPCWSTR path, HFILE *file);
+// Maps the whole file read-only; *base and *cursor both receive the view (release it
+// with UnmapViewOfFile), *size (optional) the file size. FALSE for a missing, unreadable or
+// empty file, or a NULL path, base or cursor; no handle stays open.
+BOOL WINAPI FileMapReadOnly(LPCWSTR path, const BYTE **base, const BYTE **cursor, DWORD *size);
 UINT WINAPI FileReadRaw(HFILE file, LPVOID buffer, UINT bytes);
 UINT WINAPI FileWriteRaw(HFILE file, LPCSTR buffer, UINT bytes);
 

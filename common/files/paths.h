@@ -30,6 +30,11 @@ LPWSTR WINAPI PathInUserSettingsDir(LPWSTR buf, DWORD capacity, LPCWSTR name);
 // GetSystemDirectoryW; the context is not used.
 UINT WINAPI OsGetSystemDir(LPWSTR buf, UINT capacity, DRIVER_CONTEXT *ctx);
 
+// A new copy of the printer driver's data file path (DRIVER_INFO_2 pDataFile), or NULL
+// when the driver cannot be read, names no data file or memory runs out; the caller frees
+// it with GlobalFree.
+LPWSTR WINAPI PathGetDriverDataFile(HANDLE hPrinter);
+
 // File-name parts: the text after the last backslash (the whole string without one).
 LPCWSTR WINAPI PathFindFileName(LPCWSTR path);
 LPCWSTR WINAPI PathFindExt(LPCWSTR path, DWORD *length);

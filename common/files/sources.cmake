@@ -1,4 +1,4 @@
-# INI access, file helpers, paths and the settings folders.
+# INI access, file helpers and file mapping, paths and the settings folders.
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/paths.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_dirs.cpp

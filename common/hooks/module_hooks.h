@@ -1,6 +1,6 @@
 // The module table of a context: the deliverable's extension modules and their hooks, the
-// numbered events they answer, the DEVMODE snapshot stack, saved option rows, font-list
-// helpers and the duplex scale-area table.
+// numbered events they answer, the DEVMODE snapshot stack, saved option rows and the entry
+// sizes of the font lists.
 #pragma once
 
 #include "context.h"
@@ -182,12 +182,6 @@ typedef struct KV_EVT_INIT_MODE_DATA {
   LONG answer;
 } KV_EVT_INIT_MODE_DATA;
 
-// One paper's printable width for duplex scaling, in 0.1 mm.
-typedef struct DUPLEX_SCALE_ROW {
-  SHORT paper;
-  DWORD width;
-} DUPLEX_SCALE_ROW;
-
 KV_BEGIN_DECLS
 
 // Clears the UI chapter buffer and the preset snapshots and copies the deliverable's module
@@ -216,20 +210,6 @@ void WINAPI CtxFreeSnapshotFonts(DRIVER_CONTEXT *ctx);
 // Saved copies of the context's option rows.
 TABLE_REF *WINAPI ItemSaveTableState(DRIVER_CONTEXT *ctx);
 void WINAPI ItemRestoreTableState(DRIVER_CONTEXT *ctx, TABLE_REF *saved);
-
-// Font lists of the printer configuration.
-const WCHAR *WINAPI ItemGetFontListName(DRIVER_CONTEXT *ctx, LONG index);
-const WCHAR *WINAPI ItemFindFontSubstitute(DRIVER_CONTEXT *ctx, const WCHAR *name);
-// The default font face name of the language resources; buf holds at least 32 characters.
-void WINAPI ResGetDefaultFontName(DRIVER_CONTEXT *ctx, WCHAR *buf);
-
-// The duplex scale-area table and its INI file.
-DUPLEX_SCALE_ROW *WINAPI DmGetDuplexScaleTable(void);
-DWORD WINAPI DmGetDuplexScaleArea(SHORT paper);
-void WINAPI DmSetDuplexScaleArea(SHORT paper, DWORD width);
-const WCHAR *WINAPI IniGetScaleAreaKeyName(SHORT paper);
-void WINAPI IniLoadDuplexScaleArea(DRIVER_CONTEXT *ctx, SHORT paper);
-void WINAPI DmFitDuplexScaleArea(DRIVER_CONTEXT *ctx);
 
 KV_END_DECLS
 

@@ -94,10 +94,6 @@ DWORD WINAPI DmGetWorkBufferSize(void);
 // and 2256; 0xFFFFFFFF for any other block number.
 DWORD WINAPI DmGetBlockOffset(DWORD block);
 
-// The private header: model tag, item 608, signature, size, version and block offsets.
-void WINAPI DmStampPrivateHeader(BYTE *devmode, DRIVER_CONTEXT *ctx);
-void WINAPI DmStampBlockOffsets(BYTE *devmode);
-
 // Context getters of the work buffer and its blocks.
 BYTE *WINAPI CtxGetDevmode(DRIVER_CONTEXT *ctx);
 BYTE *WINAPI CtxGetPrivatePart(DRIVER_CONTEXT *ctx);
@@ -112,16 +108,6 @@ int WINAPI DmIsFitToA4Paper(DWORD paper);
 const FINISHER_TRAY_ROW *WINAPI DmGetInstalledFinisher(DRIVER_CONTEXT *ctx);
 int WINAPI DmIsFinisherTray(WORD tray, BYTE which);
 const WCHAR *WINAPI DmGetDeviceInfoBase(BYTE driverType);
-
-// Version of a stored DEVMODE against this driver's, and its stepwise upgrade.
-int WINAPI DmCheckVersion(const BYTE *devmode);
-int WINAPI DmCompareVersions(DWORD stored, DWORD driver);
-int WINAPI DmUpgradeIfOlder(const BYTE *devmode, DRIVER_CONTEXT *ctx);
-int WINAPI DmRunConvertSteps(DWORD from, DWORD to, DRIVER_CONTEXT *ctx);
-// Runs the conversion transactions keyed by the given symbol for one step. Until the rule
-// engine provides them, a runner can be installed here (NULL = steps only set item 922).
-typedef void(WINAPI *DM_CONVERT_STEP_RUNNER)(DRIVER_CONTEXT *ctx, WORD symbolKey);
-void WINAPI DmSetConvertStepRunner(DM_CONVERT_STEP_RUNNER runner);
 
 // Paper of the output, regional paper fit and paper-dependent items.
 int WINAPI ItemDefaultPaperIsLetter(DRIVER_CONTEXT *ctx);

@@ -3,6 +3,7 @@
 
 #include "files/ini.h"
 #include "items/item_store.h"
+#include "model/scale_area.h"
 #include "names/names_paths.h"
 #include "rules/rule_eval.h"
 #include "tables/item_ids.h"

@@ -3,7 +3,7 @@
 #include "files/ini.h"
 #include "items/item_store.h"
 #include "model/model.h"
-#include "hooks/module_hooks.h"
+#include "model/scale_area.h"
 #include "files/paths.h"
 #include "tables/item_ids.h"
 

@@ -1,5 +1,5 @@
 // Memory, clock, printer-name and code-page helpers shared by the whole library.
-#include "context.h"
+#include "os/mem_str.h"
 
 // Zero-filled memory from GlobalAlloc; cleared once more so a recycled block never leaks
 // stale bytes into a context.

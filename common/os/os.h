@@ -1,7 +1,6 @@
 // The settings core's thin layer over the operating system and the spooler: the
 // settings mutex shared by every process of the driver, the version predicates, the
-// terminal-server and administrator tests, allocating spooler wrappers, and a
-// read-only mapping of a whole file.
+// terminal-server and administrator tests, and allocating spooler wrappers.
 #pragma once
 #include "win32.h"
 
@@ -81,20 +80,11 @@ BOOL WINAPI OsCheckAdminAccess(void);
 // Buffers come from GlobalAlloc(GMEM_ZEROINIT); free them with GlobalFree (MemFree).
 void *WINAPI OsGetPrinterInfo(HANDLE hPrinter, DWORD level);
 void *WINAPI OsGetPrinterDriverInfo(HANDLE hPrinter, DWORD level);
-LPWSTR WINAPI PathGetDriverDataFile(HANDLE hPrinter);
 BOOL WINAPI OsPrinterHasAttribute(DWORD mask, DRIVER_CONTEXT *ctx);
 BOOL WINAPI OsPrinterBidiEnabled(DRIVER_CONTEXT *ctx);
 BOOL WINAPI OsPrinterIsConnection(DRIVER_CONTEXT *ctx);
 BOOL WINAPI OsPrinterHandleIsConnection(HANDLE hPrinter);
 BOOL WINAPI OsPrinterHandleHasAttribute(DWORD mask, HANDLE hPrinter);
-BOOL WINAPI StoreGetAdminChange(HANDLE hPrinter, DWORD *value);
-
-// ---------------------------------------------------------------- file mapping
-
-// Maps the whole file read-only; *base and *cursor both receive the view (release it
-// with UnmapViewOfFile), *size (optional) the file size. 0 for a missing, unreadable or
-// empty file; no handle stays open.
-BOOL WINAPI FileMapReadOnly(LPCWSTR path, const BYTE **base, const BYTE **cursor, DWORD *size);
 
 // ---------------------------------------------------------------- context switches
 

@@ -37,24 +37,6 @@ void *WINAPI OsGetPrinterDriverInfo(HANDLE hPrinter, DWORD level)
                         true);
 }
 
-LPWSTR WINAPI PathGetDriverDataFile(HANDLE hPrinter)
-{
-  DRIVER_INFO_2W *info = static_cast<DRIVER_INFO_2W *>(QueryAllocated(
-      [&](BYTE *buf, DWORD size, DWORD *needed) { return GetPrinterDriverW(hPrinter, nullptr, 2, buf, size, needed); },
-      false));
-  if (!info) return nullptr;
-  LPWSTR copy = nullptr;
-  if (info->pDataFile) {
-    DWORD n = static_cast<DWORD>(lstrlenW(info->pDataFile));
-    copy = static_cast<LPWSTR>(GlobalAlloc(GPTR, (n + 1) * sizeof(WCHAR)));
-    if (copy) {
-      for (DWORD i = 0; i < n; ++i) copy[i] = info->pDataFile[i];
-    }
-  }
-  GlobalFree(info);
-  return copy;
-}
-
 BOOL WINAPI OsPrinterHandleHasAttribute(DWORD mask, HANDLE hPrinter)
 {
   PRINTER_INFO_2W *info = static_cast<PRINTER_INFO_2W *>(OsGetPrinterInfo(hPrinter, 2));
@@ -86,17 +68,4 @@ BOOL WINAPI OsPrinterHandleIsConnection(HANDLE hPrinter)
 BOOL WINAPI OsPrinterIsConnection(DRIVER_CONTEXT *ctx)
 {
   return ctx ? OsPrinterHandleIsConnection(OsCtxPrinter(ctx)) : FALSE;
-}
-
-BOOL WINAPI StoreGetAdminChange(HANDLE hPrinter, DWORD *value)
-{
-  if (!value) return FALSE;
-  DWORD type = 0, needed = 0;
-  DWORD read = 0;
-  if (GetPrinterDataW(hPrinter, const_cast<LPWSTR>(u"AdminChange"), &type, reinterpret_cast<LPBYTE>(&read),
-                      sizeof(read), &needed) != ERROR_SUCCESS) {
-    return FALSE;
-  }
-  *value = read;
-  return read != 0;
 }

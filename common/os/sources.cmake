@@ -1,9 +1,8 @@
-# Platform queries, the settings mutex, file mapping, memory and string helpers.
+# Platform queries, the settings mutex, memory and string helpers.
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/os_version.cpp
   ${CMAKE_CURRENT_LIST_DIR}/os_admin.cpp
   ${CMAKE_CURRENT_LIST_DIR}/os_context.cpp
   ${CMAKE_CURRENT_LIST_DIR}/os_mutex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/os_spooler.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/os_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mem_str.cpp)

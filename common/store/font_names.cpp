@@ -4,6 +4,7 @@
 
 #include "items/item_store.h"
 #include "hooks/module_hooks.h"
+#include "store/font_names.h"
 #include "names/names_paths.h"
 #include "tables/item_ids.h"
 

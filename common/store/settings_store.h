@@ -10,4 +10,8 @@ int WINAPI StoreLoadItemByName(HANDLE printer, DRIVER_CONTEXT *ctx, OPTION_ITEM 
 // Frees the font-list arrays of the work buffer (items 10007, 10009, 10005) and sets them to 0.
 int WINAPI StoreFreeFontLists(DRIVER_CONTEXT *ctx);
 
+// TRUE when the printer's "AdminChange" printer data is set (non-zero); *value receives it.
+// FALSE, *value untouched, when value is NULL or the value cannot be read.
+BOOL WINAPI StoreGetAdminChange(HANDLE hPrinter, DWORD *value);
+
 KV_END_DECLS

@@ -16,3 +16,16 @@ int WINAPI StoreLoadItemByName(HANDLE printer, DRIVER_CONTEXT *ctx, OPTION_ITEM 
   (void)item;
   return 0;
 }
+
+BOOL WINAPI StoreGetAdminChange(HANDLE hPrinter, DWORD *value)
+{
+  if (!value) return FALSE;
+  DWORD type = 0, needed = 0;
+  DWORD read = 0;
+  if (GetPrinterDataW(hPrinter, const_cast<LPWSTR>(u"AdminChange"), &type, reinterpret_cast<LPBYTE>(&read),
+                      sizeof(read), &needed) != ERROR_SUCCESS) {
+    return FALSE;
+  }
+  *value = read;
+  return read != 0;
+}

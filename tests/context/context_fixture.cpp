@@ -2,7 +2,7 @@
 
 #include "blob/desc_cache.h"
 #include "kvplat/spool_control.h"
-#include "os/os.h"
+#include "files/paths.h"
 
 namespace {
 // The smallest compiled description: a header block and no item nodes.

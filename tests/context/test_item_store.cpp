@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "context_fixture.h"
+#include "devmode/devmode_header.h"
 #include "tables/template_tables.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "context_fixture.h"
+#include "devmode/devmode_header.h"
 #include "files/ini.h"
 #include "kvplat/control.h"
 #include "store/setup_services.h"

@@ -10,6 +10,7 @@
 #include "files/settings_dirs.h"
 #include "model/state_items.h"
 #include "hooks/pjl_vars.h"
+#include "store/font_names.h"
 #include "recording_hooks.h"
 
 namespace {

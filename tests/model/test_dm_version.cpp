@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "context_fixture.h"
+#include "devmode/dm_version.h"
 #include "model/model.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "context_fixture.h"
 #include "files/ini.h"
 #include "model/model.h"
-#include "hooks/module_hooks.h"
+#include "model/scale_area.h"
 #include "files/paths.h"
 #include "files/settings_dirs.h"
 

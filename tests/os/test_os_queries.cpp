@@ -2,9 +2,12 @@
 // wrappers and the read-only file mapping.
 #include <string>
 
+#include "files/file_helpers.h"
+#include "files/paths.h"
 #include "kvplat/module_control.h"
 #include "kvplat/os_control.h"
 #include "os_fixture.h"
+#include "store/settings_store.h"
 
 namespace {
 
