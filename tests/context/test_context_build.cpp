@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "context_fixture.h"
+#include "devmode/devmode_header.h"
 #include "files/ini.h"
 #include "model/model.h"
 #include "store/settings_store.h"

@@ -3,6 +3,7 @@
 // test put in their place.
 #include <vector>
 
+#include "devmode/dm_version.h"
 #include "model/model.h"
 #include "sample_context.h"
 
