@@ -427,7 +427,7 @@ void DescExerciseRuntime(struct DESC_BLOB *blob, const char *target)
   // The UI resource DLL name is read as UTF-16 text by the resource DLL paths, as every
   // context of the printer does.
   (void)CtxGetCommonResDllPath(&ctx);
-  if (state->evalDepth != 0) RuntimeFail(target, "evaluations left the stack deeper", state->evalDepth);
+  if (state->eval.depth != 0) RuntimeFail(target, "evaluations left the stack deeper", state->eval.depth);
   RuleFreeEvalStack(&ctx);
   free(state);
 }
