@@ -160,17 +160,6 @@ void PrintSummary(const std::u16string &path, const DESC_BLOB *blob, const Diagn
 
 // ---------------------------------------------------------------- compile
 
-const WCHAR *DriverVersion(DRIVER_CONTEXT *ctx) { return ctx && ctx->model ? ctx->model->driverVersionText : nullptr; }
-
-// The write flag without a printer: the text's FileVersion against the driver build's.
-bool VersionMatchesBuild(const std::u16string &path)
-{
-  WCHAR version[16] = {0};
-  DescReadTextFileVersion(path.c_str(), version);
-  const WCHAR *driver = DriverVersion(CtxGetTemplate());
-  return version[0] != 0 && driver != nullptr && lstrcmpiW(version, driver) == 0;
-}
-
 int Compile(const std::u16string &path, DRIVER_CONTEXT *ctx)
 {
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -178,26 +167,25 @@ int Compile(const std::u16string &path, DRIVER_CONTEXT *ctx)
   Diagnostics diag;
   diag.file = Narrow(path);
   DESC_DIAG_SINK sink = {&diag, Report};
-  // With a context the compiler compares the versions itself.
-  bool mayWrite = ctx != nullptr ? true : VersionMatchesBuild(path);
+  // Without a printer the driver build's own context stands in, so the compiler applies
+  // the same version rule to its model.
+  DRIVER_CONTEXT *versionCtx = ctx != nullptr ? ctx : CtxGetTemplate();
   DWORD writesBefore = DescCacheFileWriteCount();
-  DESC_BLOB *blob = DescCompileEx(ctx, path.c_str(), mayWrite ? TRUE : FALSE, &sink);
+  DESC_BLOB *blob = DescCompileEx(versionCtx, path.c_str(), versionCtx != nullptr ? TRUE : FALSE, &sink);
   if (blob == nullptr) return Fail("cannot compile " + Narrow(path));
-  WCHAR blobVersion[16] = {0};
-  for (int i = 0; i < 15; ++i) blobVersion[i] = DescLd16(blob, 2u * i);
-  const WCHAR *driver = DriverVersion(ctx != nullptr ? ctx : CtxGetTemplate());
-  const char *cacheState = "written";
+  std::string cacheState = "written";
   if (DescCacheFileWriteCount() == writesBefore) {
-    if (blobVersion[0] == 0)
-      cacheState = "not written (the description has no FileVersion)";
-    else if (driver == nullptr || lstrcmpiW(blobVersion, driver) != 0)
-      cacheState = "not written (FileVersion is not the driver's)";
-    else if (DescLd32(blob, offsetof(DESC_HEADER, totalSize)) <= DESC_HEADER_SIZE)
-      cacheState = "not written (nothing beyond the header)";
-    else
-      cacheState = "not written (the file could not be written)";
+    // Ask the cache's rules why; when they allowed the write, the file system refused it.
+    DESC_CACHE_FACTS facts = {};
+    facts.checkDriver = TRUE;
+    facts.driverVersion =
+        versionCtx != nullptr && versionCtx->model != nullptr ? versionCtx->model->driverVersionText : nullptr;
+    facts.block = reinterpret_cast<const BYTE *>(blob);  // header fields read alike in either form
+    DESC_CACHE_REASON reason = DescCacheDecide(DESC_CACHE_WRITE, &facts);
+    cacheState = std::string("not written (") +
+                 (reason == DESC_CACHE_ALLOWED ? "the file could not be written" : DescCacheReasonText(reason)) + ")";
   }
-  PrintSummary(path, blob, diag, cacheState);
+  PrintSummary(path, blob, diag, cacheState.c_str());
   GlobalFree(blob);
   return 0;
 }
