@@ -109,14 +109,20 @@ typedef struct DEPLOY_STATE {
   BYTE reserved[3];
 } DEPLOY_STATE;
 
+// The condition evaluator's stack of a context: the depth (entries in use) and
+// KV_EVAL_STACK_ENTRIES zero-filled entries (GlobalAlloc), NULL until allocated.
+typedef struct RULE_EVAL_STACK {
+  SHORT depth;
+  WORD reserved;
+  LONG *entries;
+} RULE_EVAL_STACK;
+
 // The state block of a context. The fields of the settings core come in this order; the
 // reserved byte arrays hold the fields of the property sheets.
 typedef struct CONTEXT_STATE {
   WCHAR settingsIniPath[260];
   BYTE *snapshots[3];  // three WORK_BUFFER copies
-  SHORT evalDepth;     // evaluator stack
-  WORD reserved0;
-  LONG *evalStack;
+  RULE_EVAL_STACK eval;
   DWORD settingsChanged;
   WORD openKind;
   WCHAR languageCode[3];

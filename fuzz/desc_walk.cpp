@@ -4,8 +4,12 @@
 
 #include <set>
 
+#include "blob/desc_walk.h"
+
 namespace {
 
+// The checks of the walk: every link the graph walk meets is checked before the walk
+// enters it, every node before the walk reads it.
 class Walker {
  public:
   Walker(const BYTE *block, size_t size, DescWalkStats *stats) : b_(block), size_(size), st_(stats) {}
@@ -23,6 +27,18 @@ class Walker {
   std::set<const BYTE *> walkedLists_;
   std::set<const BYTE *> walkedCode_;
   size_t budget_ = 0;  // nodes visited; a block of n bytes holds fewer than n nodes
+
+  static const char *Name(DESC_NODE_KIND kind);
+  static BOOL FollowThunk(void *user, const DESC_LINK *link, BYTE **target)
+  {
+    return static_cast<Walker *>(user)->Follow(*link, target) ? TRUE : FALSE;
+  }
+  static BOOL VisitThunk(void *user, const DESC_WALK_NODE *node)
+  {
+    return static_cast<Walker *>(user)->Visit(*node) ? TRUE : FALSE;
+  }
+  bool Follow(const DESC_LINK &link, BYTE **target);
+  bool Visit(const DESC_WALK_NODE &node);
 
   bool Fail(const char *what, const BYTE *at)
   {
@@ -61,7 +77,6 @@ class Walker {
   }
   bool Text(const BYTE *p, const char *what)
   {
-    if (p == nullptr) return true;
     if (!Node(p, 1, what)) return false;
     if (st_) ++st_->texts;
     for (const BYTE *q = p; q < b_ + size_; ++q)
@@ -70,33 +85,46 @@ class Walker {
   }
   bool WideText(const BYTE *p, const char *what)
   {
-    if (p == nullptr) return true;
     if (!Node(p, 2, what)) return false;
     for (const BYTE *q = p; q + 1 < b_ + size_; q += 2)
       if (q[0] == 0 && q[1] == 0) return true;
     return Fail("UTF-16 text not terminated inside the block", p);
   }
   bool Code(const BYTE *p, const char *what);
-  bool Item(const BYTE *node);
-  bool ValueData(const BYTE *node, WORD type, const BYTE *data);
-  bool ValueList(const BYTE *first, WORD masked);
-  bool RuleBlock(const BYTE *rb);
-  bool ValueRules(const BYTE *first);
-  bool Alerts(const BYTE *first);
-  bool AlertActions(const BYTE *first);
-  bool Transactions(const BYTE *first);
-  bool Actions(const BYTE *first);
-  bool CommandBlock(const BYTE *cb, int depth);
-  bool Statements(const BYTE *first, int depth);
-  bool Fonts(DWORD count, const BYTE *array, const char *what);
 };
+
+const char *Walker::Name(DESC_NODE_KIND kind)
+{
+  switch (kind) {
+    case DESC_NODE_ITEM: return "item node";
+    case DESC_NODE_OPTION_COMMAND: return "option command pair";
+    case DESC_NODE_VALUE: return "value node";
+    case DESC_NODE_PAPER_GEOMETRY: return "paper geometry";
+    case DESC_NODE_PAPER_ARRAY: return "paper array";
+    case DESC_NODE_TEXT_ARRAY: return "font name array";
+    case DESC_NODE_BOOLEAN: return "Boolean record";
+    case DESC_NODE_NUMERIC: return "Numeric record";
+    case DESC_NODE_STRING: return "String record";
+    case DESC_NODE_RULE_BLOCK: return "rule block";
+    case DESC_NODE_VALUE_RULE: return "value rule";
+    case DESC_NODE_ALERT: return "alert";
+    case DESC_NODE_ALERT_ACTION: return "alert action";
+    case DESC_NODE_TRANSACTION: return "transaction";
+    case DESC_NODE_ACTION: return "action";
+    case DESC_NODE_CODE: return "condition code";
+    case DESC_NODE_COMMAND_BLOCK: return "command block";
+    case DESC_NODE_STATEMENT: return "statement";
+    case DESC_NODE_FONT_ARRAY: return "font array";
+    case DESC_NODE_FONT_ID: return "font entry";
+    case DESC_NODE_TEXT: return "text";
+    case DESC_NODE_WIDE_TEXT: return "UTF-16 text";
+    default: return "node";
+  }
+}
 
 bool Walker::Code(const BYTE *p, const char *what)
 {
-  if (p == nullptr) return true;
   if (!Node(p, 4, what) || !Aligned(p, what)) return false;
-  if (!walkedCode_.insert(p).second) return true;
-  if (st_) ++st_->judges;
   const BYTE *q = p;
   for (; q + 4 <= b_ + size_; q += 4)
     if (DescLd16(q, 0) == RULE_UNIT_OPERATOR && DescLd16(q, 2) == RULE_OP_END) break;
@@ -107,196 +135,121 @@ bool Walker::Code(const BYTE *p, const char *what)
   return true;
 }
 
-bool Walker::ValueList(const BYTE *first, WORD masked)
+bool Walker::Follow(const DESC_LINK &link, BYTE **target)
 {
-  size_t nodeSize = 12;
-  if (masked == DESC_TYPE_PICK_PAGE || masked == DESC_TYPE_FONT_TABLE)
-    nodeSize = 24;
-  else if (masked == DESC_TYPE_PICK_SLOT)
-    nodeSize = 20;
-  for (const BYTE *v = first; v != nullptr; v = DESC_FIELDPTR(v, DESC_VALUE_NODE, next)) {
-    if (!Tick(v) || !Node(v, nodeSize, "value node")) return false;
-    if (st_) ++st_->values;
-    if (!Text(DESC_FIELDPTR(v, DESC_VALUE_NODE, command), "value command")) return false;
-    if (masked == DESC_TYPE_PICK_PAGE) {
-      for (const BYTE *g = DESC_FIELDPTR(v, DESC_PAGE_VALUE_NODE, geometry); g != nullptr;
-           g = DESC_FIELDPTR(g, DESC_PAPER_GEOMETRY, next))
-        if (!Tick(g) || !Node(g, sizeof(DESC_PAPER_GEOMETRY), "paper geometry")) return false;
-    } else if (masked == DESC_TYPE_PICK_SLOT) {
-      DWORD count = DESC_FIELD32(v, DESC_SLOT_VALUE_NODE, count);
-      const BYTE *papers = DESC_FIELDPTR(v, DESC_SLOT_VALUE_NODE, papers);
-      if (count > size_) return Fail("paper count larger than the block", v);
-      if (count > 0 && !Node(papers, (size_t)count * 2, "paper array")) return false;
-    } else if (masked == DESC_TYPE_FONT_TABLE) {
-      DWORD count = DESC_FIELD32(v, DESC_FONT_VALUE_NODE, count);
-      if (count > size_) return Fail("font pair count larger than the block", v);
-      if (count == 0) continue;
-      const BYTE *names = DESC_FIELDPTR(v, DESC_FONT_VALUE_NODE, names);
-      const BYTE *subs = DESC_FIELDPTR(v, DESC_FONT_VALUE_NODE, substitutes);
-      if (!Node(names, (size_t)count * 4, "font name array") || !Node(subs, (size_t)count * 4, "substitute array"))
+  *target = nullptr;
+  const char *what = Name(link.kind);
+  // The link field itself: inside the part of its node that was checked on entry.
+  BYTE *p = const_cast<BYTE *>(DescLdPtr(link.from, link.field));
+  if (p == nullptr) {
+    if ((link.flags & DESC_LINK_REQUIRED) != 0) return Node(p, 1, what);
+    return true;
+  }
+  if ((link.flags & DESC_LINK_SHARED) != 0) {
+    if (link.kind == DESC_NODE_ITEM) {
+      if (itemNodes_.count(p) == 0)
+        return Fail("direct slot names a node outside the item list", link.from + link.field);
+      return true;
+    }
+    if (link.kind == DESC_NODE_RULE_BLOCK) {
+      if (ruleBlocks_.count(p) == 0) return Fail("item's rule block is not in the rule list", link.from);
+      return true;
+    }
+  }
+  switch (link.kind) {
+    case DESC_NODE_TEXT:
+      if ((link.flags & DESC_LINK_COUNTED) != 0) {
+        if (!Node(p, link.count, "command string") || !Text(p, "command string")) return false;
+        if (link.count == 0 || p[link.count - 1] != 0)
+          return Fail("command string length disagrees with its text", link.from);
+      } else if (!Text(p, what)) {
         return false;
-      for (DWORD i = 0; i < count; ++i)
-        if (!Text(DescLdPtr(names, 4 * i), "font name") || !Text(DescLdPtr(subs, 4 * i), "substitute name"))
-          return false;
-    }
-  }
-  return true;
-}
-
-bool Walker::ValueData(const BYTE *node, WORD type, const BYTE *data)
-{
-  if (data == nullptr) return true;
-  if (!walkedData_.insert(data).second) return true;  // shared by a variant or an Identity item
-  WORD masked = (WORD)(type & ~DESC_TYPE_FLAGS);
-  switch (type & 0xFF) {
-    case DESC_TYPE_PICK_ONE:
-    case DESC_TYPE_PICK_MANY:
-    case DESC_TYPE_PICK_ONE | DESC_TYPE_PICK_MANY: return ValueList(data, masked);
-    case DESC_TYPE_BOOLEAN:
-      if (!Node(data, sizeof(DESC_BOOLEAN_VALUE), "Boolean record")) return false;
-      return Text(DESC_FIELDPTR(data, DESC_BOOLEAN_VALUE, trueText), "True text") &&
-             Text(DESC_FIELDPTR(data, DESC_BOOLEAN_VALUE, falseText), "False text");
-    case DESC_TYPE_NUMERIC: return Node(data, sizeof(DESC_NUMERIC_VALUE), "Numeric record");
-    case DESC_TYPE_STRING: return Node(data, sizeof(DESC_STRING_VALUE), "String record");
-    default: (void)node; return true;  // a type without value data of its own: the runtime reads none
-  }
-}
-
-bool Walker::Item(const BYTE *node)
-{
-  if (st_) ++st_->items;
-  const BYTE *cmd = DESC_FIELDPTR(node, DESC_ITEM_NODE, command);
-  if (cmd != nullptr) {
-    if (!Node(cmd, sizeof(DESC_OPTION_COMMAND), "option command pair")) return false;
-    if (!Text(DESC_FIELDPTR(cmd, DESC_OPTION_COMMAND, first), "option command") ||
-        !Text(DESC_FIELDPTR(cmd, DESC_OPTION_COMMAND, second), "option command"))
-      return false;
-  }
-  const BYTE *rules = DESC_FIELDPTR(node, DESC_ITEM_NODE, rules);
-  if (rules != nullptr && ruleBlocks_.count(rules) == 0) return Fail("item's rule block is not in the rule list", node);
-  return ValueData(node, DESC_FIELD16(node, DESC_ITEM_NODE, type), DESC_FIELDPTR(node, DESC_ITEM_NODE, values));
-}
-
-bool Walker::Actions(const BYTE *first)
-{
-  if (first == nullptr || !walkedLists_.insert(first).second) return true;
-  for (const BYTE *a = first; a != nullptr; a = DescLdPtr(a, offsetof(DESC_ACTION, next))) {
-    if (!Tick(a) || !Node(a, sizeof(DESC_ACTION), "action") || !Aligned(a, "action")) return false;
-    if (st_) ++st_->ruleEntries;
-  }
-  return true;
-}
-
-bool Walker::Transactions(const BYTE *first)
-{
-  if (first == nullptr || !walkedLists_.insert(first).second) return true;
-  for (const BYTE *t = first; t != nullptr; t = DescLdPtr(t, offsetof(DESC_TRANSACTION, next))) {
-    if (!Tick(t) || !Node(t, sizeof(DESC_TRANSACTION), "transaction") || !Aligned(t, "transaction")) return false;
-    if (st_) ++st_->ruleEntries;
-    if (!Code(DescLdPtr(t, offsetof(DESC_TRANSACTION, judge)), "transaction judge")) return false;
-    if (!Actions(DescLdPtr(t, offsetof(DESC_TRANSACTION, actions)))) return false;
-  }
-  return true;
-}
-
-bool Walker::AlertActions(const BYTE *first)
-{
-  if (first == nullptr || !walkedLists_.insert(first).second) return true;
-  for (const BYTE *a = first; a != nullptr; a = DescLdPtr(a, offsetof(DESC_ALERT_ACTION, next))) {
-    if (!Tick(a) || !Node(a, sizeof(DESC_ALERT_ACTION), "alert action") || !Aligned(a, "alert action")) return false;
-    if (st_) ++st_->ruleEntries;
-    if (!Transactions(DescLdPtr(a, offsetof(DESC_ALERT_ACTION, transactions)))) return false;
-  }
-  return true;
-}
-
-bool Walker::Alerts(const BYTE *first)
-{
-  if (first == nullptr || !walkedLists_.insert(first).second) return true;
-  for (const BYTE *a = first; a != nullptr; a = DescLdPtr(a, offsetof(DESC_ALERT, next))) {
-    if (!Tick(a) || !Node(a, sizeof(DESC_ALERT), "alert") || !Aligned(a, "alert")) return false;
-    if (st_) ++st_->ruleEntries;
-    if (!Code(DescLdPtr(a, offsetof(DESC_ALERT, judge)), "alert judge")) return false;
-    if (!AlertActions(DescLdPtr(a, offsetof(DESC_ALERT, answers)))) return false;
-  }
-  return true;
-}
-
-bool Walker::ValueRules(const BYTE *first)
-{
-  if (first == nullptr || !walkedLists_.insert(first).second) return true;
-  for (const BYTE *r = first; r != nullptr; r = DescLdPtr(r, offsetof(DESC_VALUE_RULE, next))) {
-    if (!Tick(r) || !Node(r, sizeof(DESC_VALUE_RULE), "value rule") || !Aligned(r, "value rule")) return false;
-    if (st_) ++st_->ruleEntries;
-    if (!Code(DescLdPtr(r, offsetof(DESC_VALUE_RULE, hideJudge)), "hide judge") ||
-        !Code(DescLdPtr(r, offsetof(DESC_VALUE_RULE, disableJudge)), "disable judge"))
-      return false;
-  }
-  return true;
-}
-
-bool Walker::RuleBlock(const BYTE *rb)
-{
-  if (st_) ++st_->ruleBlocks;
-  return Code(DescLdPtr(rb, offsetof(DESC_RULE_BLOCK, hideJudge)), "block hide judge") &&
-         Code(DescLdPtr(rb, offsetof(DESC_RULE_BLOCK, disableJudge)), "block disable judge") &&
-         ValueRules(DescLdPtr(rb, offsetof(DESC_RULE_BLOCK, valueRules))) &&
-         Alerts(DescLdPtr(rb, offsetof(DESC_RULE_BLOCK, alerts))) &&
-         Transactions(DescLdPtr(rb, offsetof(DESC_RULE_BLOCK, transactions1))) &&
-         Transactions(DescLdPtr(rb, offsetof(DESC_RULE_BLOCK, transactions2)));
-}
-
-bool Walker::Statements(const BYTE *first, int depth)
-{
-  for (const BYTE *s = first; s != nullptr; s = DESC_FIELDPTR(s, DESC_STATEMENT, next)) {
-    if (!Tick(s) || !Node(s, sizeof(DESC_STATEMENT), "statement")) return false;
-    if (st_) ++st_->statements;
-    switch (DESC_FIELD16(s, DESC_STATEMENT, kind)) {
-      case DESC_STMT_GROUP:
-        if (!Node(s, sizeof(DESC_STATEMENT_GROUP), "GroupType statement")) return false;
-        break;
-      case DESC_STMT_STRING: {
-        if (!Node(s, sizeof(DESC_STATEMENT_STRING), "StringType statement")) return false;
-        const BYTE *text = DESC_FIELDPTR(s, DESC_STATEMENT_STRING, text);
-        if (text != nullptr) {
-          DWORD length = DESC_FIELD32(s, DESC_STATEMENT_STRING, length);
-          if (!Node(text, length, "command string") || !Text(text, "command string")) return false;
-          if (length == 0 || text[length - 1] != 0) return Fail("command string length disagrees with its text", s);
-        }
-        break;
       }
-      case DESC_STMT_COMMAND:
-        if (!Node(s, sizeof(DESC_STATEMENT_COMMAND), "Command statement")) return false;
-        if (!CommandBlock(DESC_FIELDPTR(s, DESC_STATEMENT_COMMAND, block), depth + 1)) return false;
-        break;
-      case DESC_STMT_FONT: break;
-      default: return Fail("statement of an unknown kind", s);
-    }
+      break;
+    case DESC_NODE_WIDE_TEXT:
+      if (!WideText(p, link.field == offsetof(DESC_HEADER, uiResDllName) ? "UIResDLLName" : "ExcDepDLLName"))
+        return false;
+      break;
+    case DESC_NODE_CODE:
+      if (!walkedCode_.insert(p).second) return true;  // checked already
+      if (!Code(p, what)) return false;
+      break;
+    case DESC_NODE_OPAQUE: return true;  // a type without value data of its own: the runtime reads none
+    case DESC_NODE_PAPER_ARRAY:
+    case DESC_NODE_TEXT_ARRAY:
+    case DESC_NODE_FONT_ARRAY:
+      if (link.count == 0) return true;  // an empty array is never read
+      if (link.count > size_) return Fail("array count larger than the block", link.from);
+      if (!Node(p, (size_t)link.count * link.unit, what)) return false;
+      break;
+    default:
+      if (!Node(p, (size_t)link.unit * link.count, what)) return false;
+      break;
   }
+  switch (link.kind) {
+    case DESC_NODE_RULE_BLOCK:
+      if (!Aligned(p, what)) return false;
+      if (!ruleBlocks_.insert(p).second) return Fail("rule block list runs in a circle", p);
+      break;
+    case DESC_NODE_ITEM:
+      if (!itemNodes_.insert(p).second) return Fail("item list runs in a circle", p);
+      break;
+    case DESC_NODE_VALUE_RULE:
+    case DESC_NODE_ALERT:
+    case DESC_NODE_ALERT_ACTION:
+    case DESC_NODE_TRANSACTION:
+    case DESC_NODE_ACTION:
+      if (!Aligned(p, what)) return false;
+      // A section list named from several places is walked once.
+      if (link.field != 0 && !walkedLists_.insert(p).second) return true;
+      break;
+    case DESC_NODE_VALUE:
+    case DESC_NODE_BOOLEAN:
+    case DESC_NODE_NUMERIC:
+    case DESC_NODE_STRING:
+      // Value data shared by a variant or an Identity item is walked once.
+      if (link.fromKind == DESC_NODE_ITEM && !walkedData_.insert(p).second) return true;
+      break;
+    case DESC_NODE_COMMAND_BLOCK:
+      if (link.depth > 4096) return Fail("command blocks nested beyond any text's depth", p);
+      break;
+    default: break;
+  }
+  *target = p;
   return true;
 }
 
-bool Walker::CommandBlock(const BYTE *cb, int depth)
+bool Walker::Visit(const DESC_WALK_NODE &node)
 {
-  if (cb == nullptr) return true;
-  if (depth > 4096) return Fail("command blocks nested beyond any text's depth", cb);
-  if (!Tick(cb) || !Node(cb, sizeof(DESC_COMMAND_BLOCK), "command block")) return false;
-  return Code(DESC_FIELDPTR(cb, DESC_COMMAND_BLOCK, judge), "command judge") &&
-         Statements(DESC_FIELDPTR(cb, DESC_COMMAND_BLOCK, thenList), depth) &&
-         Statements(DESC_FIELDPTR(cb, DESC_COMMAND_BLOCK, elsePart), depth);
-}
-
-bool Walker::Fonts(DWORD count, const BYTE *array, const char *what)
-{
-  if (count == 0) return true;
-  if (count > size_) return Fail("font count larger than the block", nullptr);
-  if (!Node(array, (size_t)count * 4, what)) return false;
-  for (DWORD i = 0; i < count; ++i) {
-    const BYTE *entry = DescLdPtr(array, 4 * i);
-    if (entry == nullptr) break;  // the list ends at its first empty entry
-    if (!Node(entry, sizeof(DESC_FONT_ID), "font entry") ||
-        !Text(DESC_FIELDPTR(entry, DESC_FONT_ID, name), "font name"))
-      return false;
+  if (node.kind == DESC_NODE_HEADER) return true;
+  if (node.kind != DESC_NODE_TEXT && node.kind != DESC_NODE_WIDE_TEXT && node.kind != DESC_NODE_CODE && !Tick(node.at))
+    return false;
+  switch (node.kind) {
+    case DESC_NODE_STATEMENT:
+      if (node.sub < DESC_STMT_GROUP || node.sub > DESC_STMT_FONT) return Fail("statement of an unknown kind", node.at);
+      if (!Node(node.at, node.size, "statement")) return false;
+      if (st_) ++st_->statements;
+      break;
+    case DESC_NODE_ITEM:
+      if (st_) ++st_->items;
+      break;
+    case DESC_NODE_VALUE:
+      if (st_) ++st_->values;
+      break;
+    case DESC_NODE_RULE_BLOCK:
+      if (st_) ++st_->ruleBlocks;
+      break;
+    case DESC_NODE_VALUE_RULE:
+    case DESC_NODE_ALERT:
+    case DESC_NODE_ALERT_ACTION:
+    case DESC_NODE_TRANSACTION:
+    case DESC_NODE_ACTION:
+      if (st_) ++st_->ruleEntries;
+      break;
+    case DESC_NODE_CODE:
+      if (st_) ++st_->judges;
+      break;
+    default: break;
   }
   return true;
 }
@@ -309,34 +262,12 @@ bool Walker::Run()
   bool versionEnds = false;
   for (int i = 0; i < 16; ++i) versionEnds |= DescLd16(h, 2 * i) == 0;
   if (!versionEnds) return Fail("FileVersion without its terminator", h);
-
-  // Rule blocks first: item nodes refer to them.
-  for (const BYTE *rb = DescLdPtr(h, offsetof(DESC_HEADER, rules)); rb != nullptr;
-       rb = DescLdPtr(rb, offsetof(DESC_RULE_BLOCK, next))) {
-    if (!Tick(rb) || !Node(rb, sizeof(DESC_RULE_BLOCK), "rule block") || !Aligned(rb, "rule block")) return false;
-    if (!ruleBlocks_.insert(rb).second) return Fail("rule block list runs in a circle", rb);
-    if (!RuleBlock(rb)) return false;
-  }
-  for (const BYTE *n = DescLdPtr(h, offsetof(DESC_HEADER, items)); n != nullptr;
-       n = DESC_FIELDPTR(n, DESC_ITEM_NODE, next)) {
-    if (!Tick(n) || !Node(n, sizeof(DESC_ITEM_NODE), "item node")) return false;
-    if (!itemNodes_.insert(n).second) return Fail("item list runs in a circle", n);
-    if (!Item(n)) return false;
-  }
-  for (DWORD slot = offsetof(DESC_HEADER, slotsLow); slot < offsetof(DESC_HEADER, uiResDllName); slot += 4) {
-    const BYTE *n = DescLdPtr(h, slot);
-    if (n != nullptr && itemNodes_.count(n) == 0)
-      return Fail("direct slot names a node outside the item list", h + slot);
-  }
-  if (!WideText(DescLdPtr(h, offsetof(DESC_HEADER, uiResDllName)), "UIResDLLName") ||
-      !WideText(DescLdPtr(h, offsetof(DESC_HEADER, excDepDllName)), "ExcDepDLLName"))
+  DESC_WALK_VISITOR visitor = {this, FollowThunk, VisitThunk};
+  if (!DescWalkGraph(const_cast<BYTE *>(b_), &visitor)) {
+    if (why.empty()) Fail("the walk stopped", nullptr);
     return false;
-  for (int g = 0; g < DESC_GROUP_COUNT; ++g)
-    if (!CommandBlock(DescLdPtr(h, offsetof(DESC_HEADER, groups) + 4 * g), 0)) return false;
-  return Fonts(DescLd32(h, offsetof(DESC_HEADER, deviceFontCount)), DescLdPtr(h, offsetof(DESC_HEADER, deviceFonts)),
-               "device font array") &&
-         Fonts(DescLd32(h, offsetof(DESC_HEADER, cartridgeFontCount)),
-               DescLdPtr(h, offsetof(DESC_HEADER, cartridgeFonts)), "cartridge font array");
+  }
+  return true;
 }
 
 }  // namespace
@@ -427,7 +358,7 @@ void DescExerciseRuntime(struct DESC_BLOB *blob, const char *target)
   // The UI resource DLL name is read as UTF-16 text by the resource DLL paths, as every
   // context of the printer does.
   (void)CtxGetCommonResDllPath(&ctx);
-  if (state->evalDepth != 0) RuntimeFail(target, "evaluations left the stack deeper", state->evalDepth);
+  if (state->eval.depth != 0) RuntimeFail(target, "evaluations left the stack deeper", state->eval.depth);
   RuleFreeEvalStack(&ctx);
   free(state);
 }

@@ -1,6 +1,6 @@
-// A reader of a relocated compiled description that trusts nothing: it follows every
-// link the runtime follows, item list, direct slots, value data, rule blocks with their
-// sections, command groups and font lists, and checks that each one lands on a whole
+// A reader of a relocated compiled description that trusts nothing: over the graph walk
+// every link the runtime follows (item list, direct slots, value data, rule blocks with
+// their sections, command groups and font lists), it checks that each one lands on a whole
 // node inside the block, that texts end inside it, that lists end, that rule data is
 // aligned and that every condition passes the code check. The fuzz targets run it on
 // every block the validator accepts and on every block the compiler produces.

@@ -25,6 +25,8 @@
 #include "context.h"
 #include "blob/desc_blob.h"
 #include "blob/desc_cache.h"
+#include "blob/desc_store.h"
+#include "blob/desc_walk.h"
 #include "desc/desc_reader.h"
 #include "host.h"
 #include "model/model.h"
@@ -59,107 +61,62 @@ void Report(void *user, DWORD line, DWORD severity, const char *message)
 
 // ---------------------------------------------------------------- what the block holds
 
-// Walks a relocated block and counts its parts. Links are pointers; nodes outside the rule
-// data may be unaligned, so every field is read through the unaligned accessors.
+// Counts the parts of a relocated block over the walk of its node graph. Links are
+// pointers; each node is counted once however many links lead to it, and the value data
+// of variant and Identity items is counted with its base item.
 struct BlobCounts {
   unsigned items = 0, variants = 0, values = 0;
   unsigned ruleBlocks = 0, valueRules = 0, alerts = 0, alertAnswers = 0, transactions = 0, actions = 0;
-  std::set<const BYTE *> judges;
+  unsigned judges = 0;
   std::vector<std::string> groups;
   unsigned statements = 0;
   DWORD deviceFonts = 0, cartridgeFonts = 0;
+  std::set<const BYTE *> seen;
 };
 
-const BYTE *Ptr(const void *node, size_t offset) { return node ? DescLdPtr(node, offset) : nullptr; }
-
-// Walks a list linked through the pointer at offset 0, once per node.
-template <class Fn>
-void WalkList(const BYTE *first, std::set<const BYTE *> &seen, Fn visit)
+BOOL CountLink(void *user, const DESC_LINK *link, BYTE **target)
 {
-  for (const BYTE *n = first; n != nullptr && seen.insert(n).second; n = Ptr(n, 0)) visit(n);
+  auto *c = static_cast<BlobCounts *>(user);
+  BYTE *p = const_cast<BYTE *>(DescLdPtr(link->from, link->field));
+  *target = nullptr;
+  if (p == nullptr || (link->flags & DESC_LINK_SHARED) != 0 || link->depth > DESC_MAX_COMMAND_DEPTH) return TRUE;
+  if (!c->seen.insert(p).second) return TRUE;
+  if (link->fromKind == DESC_NODE_HEADER && link->kind == DESC_NODE_COMMAND_BLOCK) {
+    static const char *const kGroups[DESC_GROUP_COUNT] = {"JobStart", "JobEnd", "DocReset", "PageStart", "PageEnd"};
+    c->groups.push_back(kGroups[(link->field - offsetof(DESC_HEADER, groups)) / sizeof(void *)]);
+  }
+  *target = p;
+  return TRUE;
 }
 
-void Judge(BlobCounts &c, const BYTE *code)
+BOOL CountNode(void *user, const DESC_WALK_NODE *node)
 {
-  if (code != nullptr) c.judges.insert(code);
-}
-
-void CountTransactions(BlobCounts &c, const BYTE *first, std::set<const BYTE *> &seen)
-{
-  WalkList(first, seen, [&](const BYTE *t) {
-    ++c.transactions;
-    Judge(c, Ptr(t, offsetof(DESC_TRANSACTION, judge)));
-    WalkList(Ptr(t, offsetof(DESC_TRANSACTION, actions)), seen, [&](const BYTE *) { ++c.actions; });
-  });
-}
-
-void CountCommandBlock(BlobCounts &c, const BYTE *block, unsigned depth);
-
-void CountStatements(BlobCounts &c, const BYTE *first, unsigned depth)
-{
-  std::set<const BYTE *> seen;
-  WalkList(first, seen, [&](const BYTE *s) {
-    ++c.statements;
-    if (DescLd16(s, offsetof(DESC_STATEMENT, kind)) == DESC_STMT_COMMAND)
-      CountCommandBlock(c, Ptr(s, offsetof(DESC_STATEMENT_COMMAND, block)), depth + 1);
-  });
-}
-
-void CountCommandBlock(BlobCounts &c, const BYTE *block, unsigned depth)
-{
-  if (block == nullptr || depth > 1000) return;
-  Judge(c, Ptr(block, offsetof(DESC_COMMAND_BLOCK, judge)));
-  CountStatements(c, Ptr(block, offsetof(DESC_COMMAND_BLOCK, thenList)), depth);
-  CountStatements(c, Ptr(block, offsetof(DESC_COMMAND_BLOCK, elsePart)), depth);
+  auto *c = static_cast<BlobCounts *>(user);
+  switch (node->kind) {
+    case DESC_NODE_ITEM:
+      ++c->items;
+      if (DescLd16(node->at, offsetof(DESC_ITEM_NODE, variant)) != 0) ++c->variants;
+      break;
+    case DESC_NODE_VALUE: ++c->values; break;
+    case DESC_NODE_RULE_BLOCK: ++c->ruleBlocks; break;
+    case DESC_NODE_VALUE_RULE: ++c->valueRules; break;
+    case DESC_NODE_ALERT: ++c->alerts; break;
+    case DESC_NODE_ALERT_ACTION: ++c->alertAnswers; break;
+    case DESC_NODE_TRANSACTION: ++c->transactions; break;
+    case DESC_NODE_ACTION: ++c->actions; break;
+    case DESC_NODE_CODE: ++c->judges; break;
+    case DESC_NODE_STATEMENT: ++c->statements; break;
+    default: break;
+  }
+  return TRUE;
 }
 
 BlobCounts CountBlob(const DESC_BLOB *blob)
 {
   BlobCounts c;
-  const BYTE *base = reinterpret_cast<const BYTE *>(blob);
-  std::set<const BYTE *> seen;
-  WalkList(Ptr(base, offsetof(DESC_HEADER, items)), seen, [&](const BYTE *item) {
-    ++c.items;
-    if (DescLd16(item, offsetof(DESC_ITEM_NODE, variant)) != 0) {
-      ++c.variants;  // shares the values of its base item
-      return;
-    }
-    BYTE kind = static_cast<BYTE>(DescLd16(item, offsetof(DESC_ITEM_NODE, type)) & 0xFF);
-    if (kind == DESC_TYPE_PICK_ONE || kind == DESC_TYPE_PICK_MANY)
-      WalkList(Ptr(item, offsetof(DESC_ITEM_NODE, values)), seen, [&](const BYTE *) { ++c.values; });
-  });
-
-  std::set<const BYTE *> rules;
-  const BYTE *block = Ptr(base, offsetof(DESC_HEADER, rules));
-  for (unsigned guard = 0; block != nullptr && guard < 1000000; ++guard) {
-    ++c.ruleBlocks;
-    Judge(c, Ptr(block, offsetof(DESC_RULE_BLOCK, hideJudge)));
-    Judge(c, Ptr(block, offsetof(DESC_RULE_BLOCK, disableJudge)));
-    WalkList(Ptr(block, offsetof(DESC_RULE_BLOCK, valueRules)), rules, [&](const BYTE *r) {
-      ++c.valueRules;
-      Judge(c, Ptr(r, offsetof(DESC_VALUE_RULE, hideJudge)));
-      Judge(c, Ptr(r, offsetof(DESC_VALUE_RULE, disableJudge)));
-    });
-    WalkList(Ptr(block, offsetof(DESC_RULE_BLOCK, alerts)), rules, [&](const BYTE *a) {
-      ++c.alerts;
-      Judge(c, Ptr(a, offsetof(DESC_ALERT, judge)));
-      WalkList(Ptr(a, offsetof(DESC_ALERT, answers)), rules, [&](const BYTE *answer) {
-        ++c.alertAnswers;
-        CountTransactions(c, Ptr(answer, offsetof(DESC_ALERT_ACTION, transactions)), rules);
-      });
-    });
-    CountTransactions(c, Ptr(block, offsetof(DESC_RULE_BLOCK, transactions1)), rules);
-    CountTransactions(c, Ptr(block, offsetof(DESC_RULE_BLOCK, transactions2)), rules);
-    block = Ptr(block, offsetof(DESC_RULE_BLOCK, next));
-  }
-
-  static const char *const kGroups[DESC_GROUP_COUNT] = {"JobStart", "JobEnd", "DocReset", "PageStart", "PageEnd"};
-  for (int g = 0; g < DESC_GROUP_COUNT; ++g) {
-    const BYTE *group = Ptr(base, offsetof(DESC_HEADER, groups) + 4u * g);
-    if (group == nullptr) continue;
-    c.groups.push_back(kGroups[g]);
-    CountCommandBlock(c, group, 0);
-  }
+  BYTE *base = reinterpret_cast<BYTE *>(const_cast<DESC_BLOB *>(blob));
+  DESC_WALK_VISITOR visitor = {&c, CountLink, CountNode};
+  DescWalkGraph(base, &visitor);
   c.deviceFonts = DescLd32(base, offsetof(DESC_HEADER, deviceFontCount));
   c.cartridgeFonts = DescLd32(base, offsetof(DESC_HEADER, cartridgeFontCount));
   return c;
@@ -194,7 +151,7 @@ void PrintSummary(const std::u16string &path, const DESC_BLOB *blob, const Diagn
   printf("items           %u (%u variant or identity)\n", c.items, c.variants);
   printf("values          %u\n", c.values);
   printf("rule blocks     %u (%u value rules)\n", c.ruleBlocks, c.valueRules);
-  printf("judges          %zu\n", c.judges.size());
+  printf("judges          %u\n", c.judges);
   printf("alerts          %u (%u answers)\n", c.alerts, c.alertAnswers);
   printf("transactions    %u (%u actions)\n", c.transactions, c.actions);
   printf("command groups  %zu%s%s%s (%u statements)\n", c.groups.size(), c.groups.empty() ? "" : " (",
@@ -208,17 +165,6 @@ void PrintSummary(const std::u16string &path, const DESC_BLOB *blob, const Diagn
 
 // ---------------------------------------------------------------- compile
 
-const WCHAR *DriverVersion(DRIVER_CONTEXT *ctx) { return ctx && ctx->model ? ctx->model->driverVersionText : nullptr; }
-
-// The write flag without a printer: the text's FileVersion against the driver build's.
-bool VersionMatchesBuild(const std::u16string &path)
-{
-  WCHAR version[16] = {0};
-  DescReadTextFileVersion(path.c_str(), version);
-  const WCHAR *driver = DriverVersion(CtxGetTemplate());
-  return version[0] != 0 && driver != nullptr && lstrcmpiW(version, driver) == 0;
-}
-
 int Compile(const std::u16string &path, DRIVER_CONTEXT *ctx)
 {
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -226,30 +172,29 @@ int Compile(const std::u16string &path, DRIVER_CONTEXT *ctx)
   Diagnostics diag;
   diag.file = ShowPath(path);
   DESC_DIAG_SINK sink = {&diag, Report};
-  // With a context the compiler compares the versions itself.
-  bool mayWrite = ctx != nullptr ? true : VersionMatchesBuild(path);
+  // Without a printer the driver build's own context stands in, so the compiler applies
+  // the same version rule to its model.
+  DRIVER_CONTEXT *versionCtx = ctx != nullptr ? ctx : CtxGetTemplate();
   DWORD writesBefore = DescCacheFileWriteCount();
-  DESC_BLOB *blob = DescCompileEx(ctx, path.c_str(), mayWrite ? TRUE : FALSE, &sink);
+  DESC_BLOB *blob = DescCompileEx(versionCtx, path.c_str(), versionCtx != nullptr ? TRUE : FALSE, &sink);
   if (blob == nullptr) {
     DWORD err = GetLastError();
     return Fail("cannot compile " + ShowPath(path) + ": " +
                 (err != NO_ERROR ? ErrorText(err) : std::string("the compiler made no block")));
   }
-  WCHAR blobVersion[16] = {0};
-  for (int i = 0; i < 15; ++i) blobVersion[i] = DescLd16(blob, 2u * i);
-  const WCHAR *driver = DriverVersion(ctx != nullptr ? ctx : CtxGetTemplate());
-  const char *cacheState = "written";
+  std::string cacheState = "written";
   if (DescCacheFileWriteCount() == writesBefore) {
-    if (blobVersion[0] == 0)
-      cacheState = "not written (the description has no FileVersion)";
-    else if (driver == nullptr || lstrcmpiW(blobVersion, driver) != 0)
-      cacheState = "not written (FileVersion is not the driver's)";
-    else if (DescLd32(blob, offsetof(DESC_HEADER, totalSize)) <= DESC_HEADER_SIZE)
-      cacheState = "not written (nothing beyond the header)";
-    else
-      cacheState = "not written (the file could not be written)";
+    // Ask the cache's rules why; when they allowed the write, the file system refused it.
+    DESC_CACHE_FACTS facts = {};
+    facts.checkDriver = TRUE;
+    facts.driverVersion =
+        versionCtx != nullptr && versionCtx->model != nullptr ? versionCtx->model->driverVersionText : nullptr;
+    facts.block = reinterpret_cast<const BYTE *>(blob);  // header fields read alike in either form
+    DESC_CACHE_REASON reason = DescCacheDecide(DESC_CACHE_WRITE, &facts);
+    cacheState = std::string("not written (") +
+                 (reason == DESC_CACHE_ALLOWED ? "the file could not be written" : DescCacheReasonText(reason)) + ")";
   }
-  if (!g_quiet) PrintSummary(path, blob, diag, cacheState);
+  if (!g_quiet) PrintSummary(path, blob, diag, cacheState.c_str());
   GlobalFree(blob);
   return diag.errors != 0 ? 1 : 0;
 }

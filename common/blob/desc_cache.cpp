@@ -49,25 +49,9 @@ void AppendLocked(DESC_CACHE_NODE *node)
   *at = node;
 }
 
-// The FileVersion of a block as a terminated text (the field holds at most 15 characters
-// and a terminator when the block is sound; a missing terminator is supplied).
-void BlobVersion(const BYTE *block, WCHAR out[16])
-{
-  for (int i = 0; i < 16; ++i) out[i] = (WCHAR)DescLd16(block, 2u * (DWORD)i);
-  out[15] = 0;
-}
-
-// Both versions present and equal without regard to case.
-BOOL VersionsMatch(const WCHAR *a, const WCHAR *b)
-{
-  return a != NULL && b != NULL && a[0] != 0 && b[0] != 0 && lstrcmpiW(a, b) == 0;
-}
-
-const WCHAR *DriverVersion(DRIVER_CONTEXT *ctx) { return ctx->model != NULL ? ctx->model->driverVersionText : NULL; }
-
-// The usable cache file as a relocated blob, or NULL. A cache file whose version does not
-// fit the text, or a text whose version is not this driver's, is deleted; *mayWrite says
-// whether the compile that follows may write a new one.
+// The usable cache file as a relocated blob, or NULL. A cache file that may not be read is
+// deleted; *mayWrite says whether the compile that follows may write a new one (not when
+// the text's version is what forbade the old one).
 DESC_BLOB *LoadCacheFile(DRIVER_CONTEXT *ctx, const WCHAR *path, BOOL *mayWrite)
 {
   *mayWrite = TRUE;
@@ -76,10 +60,16 @@ DESC_BLOB *LoadCacheFile(DRIVER_CONTEXT *ctx, const WCHAR *path, BOOL *mayWrite)
   if (block == NULL) return NULL;
   WCHAR textVersion[16] = {0};
   DescReadTextFileVersion(path, textVersion);
-  if (!VersionsMatch(textVersion, DriverVersion(ctx))) *mayWrite = FALSE;
-  WCHAR blobVersion[16];
-  BlobVersion(block, blobVersion);
-  if (*mayWrite && VersionsMatch(blobVersion, textVersion)) return DescRelocate(block);
+  DESC_CACHE_FACTS facts = {};
+  facts.checkDriver = TRUE;
+  facts.driverVersion = ctx->model != NULL ? ctx->model->driverVersionText : NULL;
+  facts.textVersion = textVersion;
+  facts.block = block;
+  DESC_CACHE_REASON reason = DescCacheDecide(DESC_CACHE_READ, &facts);
+  if (reason == DESC_CACHE_ALLOWED) return DescRelocate(block);
+  if (reason == DESC_CACHE_NO_DRIVER_VERSION || reason == DESC_CACHE_NO_FILE_VERSION ||
+      reason == DESC_CACHE_NOT_DRIVER_VERSION)
+    *mayWrite = FALSE;
   GlobalFree(block);
   DescDeleteCacheFile(path);
   return NULL;

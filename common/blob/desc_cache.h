@@ -74,4 +74,38 @@ void WINAPI DescDeleteCacheFile(const WCHAR *descPath);
 // Number of cache files this process has written (for the host's report and tests).
 DWORD WINAPI DescCacheFileWriteCount(void);
 
+// Whether a cache file may be read or written, and why not. Every rule of the cache's
+// versions and times is decided by DescCacheDecide alone.
+typedef enum DESC_CACHE_REASON {
+  DESC_CACHE_ALLOWED = 0,
+  DESC_CACHE_NO_DRIVER_VERSION,   // the driver has no version to compare with
+  DESC_CACHE_NO_FILE_VERSION,     // the description has no FileVersion
+  DESC_CACHE_NOT_DRIVER_VERSION,  // the description's FileVersion is not the driver's
+  DESC_CACHE_TIME_DIFFERS,        // read: the cache file's time is not the text's
+  DESC_CACHE_STALE_FILE,          // read: the cache file's FileVersion is not the text's
+  DESC_CACHE_HEADER_ONLY,         // write: the block holds nothing beyond its header
+} DESC_CACHE_REASON;
+
+#define DESC_CACHE_READ 1u
+#define DESC_CACHE_WRITE 2u
+
+// What is known when the question is asked; a rule whose facts are missing (NULL) is not
+// applied, so a caller can ask early with what it has and again later with more.
+typedef struct DESC_CACHE_FACTS {
+  BOOL checkDriver;            // compare with the driver's version (FALSE: a compile
+                               // without a context, which writes whatever it compiled)
+  const WCHAR *driverVersion;  // the model's driver version; NULL or empty: none
+  const WCHAR *textVersion;    // the description text's FileVersion (reads); NULL: unknown
+  const BYTE *block;           // stored block: read from the cache file, or to be written
+  const FILETIME *textTime;    // last-write times of the text and of the cache file
+  const FILETIME *cacheTime;
+} DESC_CACHE_FACTS;
+
+// DESC_CACHE_ALLOWED when a cache file may be used (use DESC_CACHE_READ) or written
+// (DESC_CACHE_WRITE) on these facts, else the first rule that forbids it. Versions are
+// compared without regard to case; a write's FileVersion is the block's.
+DESC_CACHE_REASON WINAPI DescCacheDecide(DWORD use, const DESC_CACHE_FACTS *facts);
+// The reason in words, for messages ("FileVersion is not the driver's"); never NULL.
+const char *WINAPI DescCacheReasonText(DESC_CACHE_REASON reason);
+
 KV_END_DECLS

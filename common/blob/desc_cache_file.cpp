@@ -125,7 +125,10 @@ BYTE *WINAPI DescReadCacheFile(const WCHAR *descPath, DWORD *size)
   BYTE *block = NULL;
   LARGE_INTEGER fileSize;
   DWORD bytes = 0;
-  if (GetFileTime(h, NULL, NULL, &cacheTime) && CompareFileTime(&cacheTime, &textTime) == 0 &&
+  DESC_CACHE_FACTS facts = {};
+  facts.textTime = &textTime;
+  facts.cacheTime = &cacheTime;
+  if (GetFileTime(h, NULL, NULL, &cacheTime) && DescCacheDecide(DESC_CACHE_READ, &facts) == DESC_CACHE_ALLOWED &&
       GetFileSizeEx(h, &fileSize) && fileSize.QuadPart > DESC_HEADER_SIZE &&
       fileSize.QuadPart <= (LONGLONG)DESC_CACHE_FILE_MAX) {
     bytes = (DWORD)fileSize.QuadPart;

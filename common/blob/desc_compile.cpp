@@ -11,14 +11,15 @@ void Report(const DESC_DIAG_SINK *sink, const char *message)
   if (sink != NULL && sink->report != NULL) sink->report(sink->user, 0, DESC_DIAG_ERROR, message);
 }
 
-// TRUE when the block's FileVersion equals the driver version of the context's model
-// (without regard to case), or when there is no context to compare with.
-bool VersionAllowsWrite(DRIVER_CONTEXT *ctx, const BYTE *block)
+// Whether the compiled block may be written to the cache file: with a context, only when
+// its FileVersion is the driver version of the context's model.
+DESC_CACHE_REASON WriteReason(DRIVER_CONTEXT *ctx, const BYTE *block)
 {
-  if (ctx == NULL) return true;
-  if (ctx->model == NULL || ctx->model->driverVersionText == NULL) return false;
-  const WCHAR *fileVersion = reinterpret_cast<const DESC_HEADER *>(block)->fileVersion;
-  return lstrcmpiW(fileVersion, ctx->model->driverVersionText) == 0;
+  DESC_CACHE_FACTS facts = {};
+  facts.checkDriver = ctx != NULL;
+  facts.driverVersion = ctx != NULL && ctx->model != NULL ? ctx->model->driverVersionText : NULL;
+  facts.block = block;
+  return DescCacheDecide(DESC_CACHE_WRITE, &facts);
 }
 
 }  // namespace
@@ -53,7 +54,7 @@ DESC_BLOB *WINAPI DescCompileEx(DRIVER_CONTEXT *ctx, LPCWSTR path, BOOL write, c
     GlobalFree(block);
     return NULL;
   }
-  if (write && VersionAllowsWrite(ctx, block)) DescWriteCacheFile(path, block);
+  if (write && WriteReason(ctx, block) == DESC_CACHE_ALLOWED) DescWriteCacheFile(path, block);
   return DescRelocate(block);
 }
 

@@ -3,8 +3,10 @@
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/desc_serialize.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desc_validate.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desc_walk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desc_relocate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desc_compile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desc_cache.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desc_cache_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desc_cache_policy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desc_lookup.cpp)

@@ -70,7 +70,7 @@ void SkipBlanks(DESC_TEXT_BUFFER *b)
   while (Is(b->text[b->length], DESC_CC_BLANK)) ++b->length;
 }
 
-BOOL NextWord(DESC_TEXT_BUFFER *b, char *word)
+BOOL DescValueNextWord(DESC_TEXT_BUFFER *b, char *word)
 {
   SkipSpace(b);
   word[0] = 0;
@@ -93,36 +93,107 @@ BOOL NextWord(DESC_TEXT_BUFFER *b, char *word)
   return TRUE;
 }
 
-BOOL NextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow)
+// Optional '-' and decimal digits at text[*pos]; *pos moves past them. FALSE (*pos
+// unchanged) when no digit stands there; *overflow when the number does not fit in 32 bits.
+BOOL DescScanSignedInt(const char *text, DWORD *pos, LONG *value, bool *overflow)
 {
   *overflow = false;
-  DWORD start = b->length;
-  SkipSpace(b);
-  DWORD pos = b->length;
+  DWORD at = *pos;
   bool negative = false;
-  if (b->text[pos] == '-') negative = true, ++pos;
-  if (!Is(b->text[pos], DESC_CC_DIGIT)) {
-    b->length = start;
-    return FALSE;
-  }
+  if (text[at] == '-') negative = true, ++at;
+  if (!Is(text[at], DESC_CC_DIGIT)) return FALSE;
   long long v = 0;
-  while (Is(b->text[pos], DESC_CC_DIGIT)) {
-    v = v * 10 + (b->text[pos] - '0');
+  while (Is(text[at], DESC_CC_DIGIT)) {
+    v = v * 10 + (text[at] - '0');
     if (v > 0x80000000ll) *overflow = true, v = 0x80000000ll;
-    ++pos;
+    ++at;
   }
   if (negative) v = -v;
   if (v > 0x7FFFFFFFll || v < -0x80000000ll) *overflow = true;
-  if (*overflow) {
+  *value = static_cast<LONG>(v);
+  *pos = at;
+  return TRUE;
+}
+
+BOOL DescValueNextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow)
+{
+  DWORD start = b->length;
+  SkipSpace(b);
+  DWORD pos = b->length;
+  LONG v = 0;
+  if (!DescScanSignedInt(b->text, &pos, &v, overflow) || *overflow) {
     b->length = start;
     return FALSE;
   }
-  *value = static_cast<LONG>(v);
+  *value = v;
   b->length = pos;
   return TRUE;
 }
 
-char *TakeText(DESC_TEXT_BUFFER *b, char *after)
+// Decodes quoted text from text[*pos] (just after the opening quote) up to the closing
+// quote: CR and LF dropped, <hex pairs> as bytes, % taking the next character literally.
+// *pos moves past the closing quote, or to the end of the text when there is none.
+// Answers a new NUL-terminated copy (MemFree), NULL when the decoded text is empty or
+// memory is short.
+char *DescDecodeQuoted(const char *text, DWORD *pos)
+{
+  DWORD at = *pos;
+  // The decoded text is never longer than the raw text up to the closing quote.
+  DWORD raw = 0;
+  while (text[at + raw] && text[at + raw] != '"') {
+    if (text[at + raw] == '%' && text[at + raw + 1]) ++raw;
+    ++raw;
+  }
+  char *out = static_cast<char *>(MemAllocZeroed(raw + 1));
+  DWORD n = 0;
+  bool hex = false;
+  for (;;) {
+    char c = text[at];
+    if (c == 0) break;
+    if (c == '"') {
+      ++at;
+      break;
+    }
+    if (c == '\r' || c == '\n') {
+      ++at;
+      continue;
+    }
+    if (hex) {
+      if (c == '>') {
+        hex = false;
+        ++at;
+        continue;
+      }
+      BYTE c1 = static_cast<BYTE>(c), c2 = static_cast<BYTE>(text[at + 1]);
+      if (Is(c, DESC_CC_DIGIT | DESC_CC_HEX_LETTER) && Is(static_cast<char>(c2), DESC_CC_DIGIT | DESC_CC_HEX_LETTER)) {
+        if (out && n < raw) out[n++] = static_cast<char>(DescHexDigitValue(c1) * 16 + DescHexDigitValue(c2));
+        at += 2;
+      } else {
+        ++at;  // not the start of a pair
+      }
+      continue;
+    }
+    if (c == '<') {
+      hex = true;
+      ++at;
+      continue;
+    }
+    if (c == '%' && text[at + 1]) {
+      ++at;
+      c = text[at];
+    }
+    if (out && n < raw) out[n++] = c;
+    ++at;
+  }
+  *pos = at;
+  if (out && n == 0) {
+    MemFree(out);
+    out = nullptr;
+  }
+  return out;
+}
+
+char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after)
 {
   if (after) *after = 0;
   const char *text = b->text;
@@ -133,64 +204,26 @@ char *TakeText(DESC_TEXT_BUFFER *b, char *after)
     return nullptr;
   }
   ++pos;
-  DWORD start = pos;
-  // The decoded text is never longer than the raw text up to the closing quote.
-  DWORD raw = 0;
-  while (text[start + raw] && text[start + raw] != '"') {
-    if (text[start + raw] == '%' && text[start + raw + 1]) ++raw;
-    ++raw;
-  }
-  char *out = static_cast<char *>(MemAllocZeroed(raw + 1));
-  DWORD n = 0;
-  bool hex = false;
-  for (;;) {
-    char c = text[pos];
-    if (c == 0) break;
-    if (c == '"') {
-      ++pos;
-      break;
-    }
-    if (c == '\r' || c == '\n') {
-      ++pos;
-      continue;
-    }
-    if (hex) {
-      if (c == '>') {
-        hex = false;
-        ++pos;
-        continue;
-      }
-      BYTE c1 = static_cast<BYTE>(c), c2 = static_cast<BYTE>(text[pos + 1]);
-      if (Is(c, DESC_CC_DIGIT | DESC_CC_HEX_LETTER) && Is(static_cast<char>(c2), DESC_CC_DIGIT | DESC_CC_HEX_LETTER)) {
-        if (out && n < raw) out[n++] = static_cast<char>(DescHexDigitValue(c1) * 16 + DescHexDigitValue(c2));
-        pos += 2;
-      } else {
-        ++pos;  // not the start of a pair
-      }
-      continue;
-    }
-    if (c == '<') {
-      hex = true;
-      ++pos;
-      continue;
-    }
-    if (c == '%' && text[pos + 1]) {
-      ++pos;
-      c = text[pos];
-    }
-    if (out && n < raw) out[n++] = c;
-    ++pos;
-  }
+  char *out = DescDecodeQuoted(text, &pos);
   b->length = pos;
   if (after) *after = text[pos];
-  if (out && n == 0) {
-    MemFree(out);
-    out = nullptr;
-  }
   return out;
 }
 
-BOOL SkipPast(DESC_TEXT_BUFFER *b, char c)
+WCHAR *DescValueTakeWideText(DESC_TEXT_BUFFER *b, bool *noMemory)
+{
+  *noMemory = false;
+  char *text = DescValueTakeText(b, nullptr);
+  if (!text) return nullptr;
+  int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  WCHAR *wide = n > 0 ? static_cast<WCHAR *>(MemAllocZeroed(static_cast<DWORD>(n) * sizeof(WCHAR))) : nullptr;
+  if (wide) MultiByteToWideChar(CP_ACP, 0, text, -1, wide, n);
+  if (!wide) *noMemory = true;
+  MemFree(text);
+  return wide;
+}
+
+BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c)
 {
   while (b->text[b->length] && b->text[b->length] != c) ++b->length;
   if (!b->text[b->length]) return FALSE;
@@ -365,12 +398,12 @@ const KeywordRow kKeywords[] = {
 constexpr DWORD kKeywordCount = sizeof(kKeywords) / sizeof(kKeywords[0]);
 
 // Process-wide section-name lists (one parse at a time, under the settings mutex).
-struct SectionName {
-  SectionName *next;
+struct DESC_SECTION_NAME {
+  DESC_SECTION_NAME *next;
   char *name;
   DWORD number;
 };
-SectionName *g_sectionNames[6];
+DESC_SECTION_NAME *g_sectionNames[6];
 
 // Reads and dispatches every line of reader into state.
 DWORD ParseLines(DESC_PARSE_STATE *state, DESC_LINE *line, DESC_READER *reader)
@@ -550,14 +583,14 @@ DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line)
 
 void WINAPI DescInitSectionNames(void)
 {
-  for (SectionName *&head : g_sectionNames) head = nullptr;
+  for (DESC_SECTION_NAME *&head : g_sectionNames) head = nullptr;
 }
 
 void WINAPI DescFreeSectionNames(void)
 {
-  for (SectionName *&head : g_sectionNames) {
+  for (DESC_SECTION_NAME *&head : g_sectionNames) {
     while (head) {
-      SectionName *next = head->next;
+      DESC_SECTION_NAME *next = head->next;
       MemFree(head->name);
       MemFree(head);
       head = next;
@@ -568,7 +601,7 @@ void WINAPI DescFreeSectionNames(void)
 BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number)
 {
   if (kind >= 6 || !name) return FALSE;
-  auto *entry = static_cast<SectionName *>(MemAllocZeroed(sizeof(SectionName)));
+  auto *entry = static_cast<DESC_SECTION_NAME *>(MemAllocZeroed(sizeof(DESC_SECTION_NAME)));
   char *copy = entry ? DupText(name) : nullptr;
   if (!copy) {
     MemFree(entry);
@@ -576,7 +609,7 @@ BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number)
   }
   entry->name = copy;
   entry->number = number;
-  SectionName **tail = &g_sectionNames[kind];
+  DESC_SECTION_NAME **tail = &g_sectionNames[kind];
   while (*tail) tail = &(*tail)->next;
   *tail = entry;
   return TRUE;
@@ -585,7 +618,7 @@ BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number)
 DWORD WINAPI DescFindSectionNumber(DWORD kind, const char *name)
 {
   if (kind >= 6 || !name) return 0;
-  for (SectionName *e = g_sectionNames[kind]; e; e = e->next)
+  for (DESC_SECTION_NAME *e = g_sectionNames[kind]; e; e = e->next)
     if (Same(e->name, name)) return e->number;
   return 0;
 }

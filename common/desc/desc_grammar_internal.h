@@ -60,14 +60,24 @@ void SkipBlanks(DESC_TEXT_BUFFER *b);
 // the terminating character is returned and consumed only when it is a blank or line end.
 // Returns FALSE when the text has ended (no word). A word longer than the buffer is
 // replaced by a text no table holds (\x01).
-BOOL NextWord(DESC_TEXT_BUFFER *b, char *word);
+BOOL DescValueNextWord(DESC_TEXT_BUFFER *b, char *word);
 // Signed decimal after blanks and line ends; FALSE (cursor unchanged) when no digit
 // stands there or the number does not fit in 32 bits (*overflow set).
-BOOL NextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow);
+BOOL DescValueNextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow);
+// Optional '-' and decimal digits at text[*pos], *pos moved past them; FALSE (*pos
+// unchanged) when no digit stands there, *overflow set when the number needs more than
+// 32 bits.
+BOOL DescScanSignedInt(const char *text, DWORD *pos, LONG *value, bool *overflow);
 // Decoded quoted text from the cursor (DescDecodeQuoted rules); NULL when no quote or
 // empty. *after receives the character after the closing quote.
-char *TakeText(DESC_TEXT_BUFFER *b, char *after);
-BOOL SkipPast(DESC_TEXT_BUFFER *b, char c);
+char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after);
+// DescValueTakeText converted to UTF-16 with the ANSI code page; NULL when empty, with
+// *noMemory set when memory was short.
+WCHAR *DescValueTakeWideText(DESC_TEXT_BUFFER *b, bool *noMemory);
+// Decodes quoted text from text[*pos], just after its opening quote, moving *pos past the
+// closing quote (to the end when there is none); a new copy (MemFree), NULL when empty.
+char *DescDecodeQuoted(const char *text, DWORD *pos);
+BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c);
 
 // Names table lookups.
 const SYMBOL_ENTRY *FindSymbol(const char *name);

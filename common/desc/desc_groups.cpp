@@ -14,6 +14,7 @@ struct BlockReader {
 };
 
 DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth);
+DESC_COMMAND_BLOCK *DescParseCommandBlock(BlockReader *r, DESC_RULE_LINK judge, DWORD depth);
 
 void Append(DESC_STATEMENT **head, DESC_STATEMENT **tail, DESC_STATEMENT *st)
 {
@@ -61,17 +62,17 @@ DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
       if (st) Append(&head, &tail, st);
       continue;
     }
-    NextWord(b, word);
+    DescValueNextWord(b, word);
     DESC_STATEMENT *st = nullptr;
     if (Same(word, "GroupType")) {
-      NextWord(b, word);
+      DescValueNextWord(b, word);
       char previous = b->length ? b->text[b->length - 1] : 0;
       LONG variant = 0;
       if (previous != '\r' && previous != '\n') {
         SkipBlanks(b);
         if (Peek(b) == '-' || Is(Peek(b), DESC_CC_DIGIT)) {
           bool overflow;
-          if (!NextInt(b, &variant, &overflow) || variant < -32768 || variant > 32767) {
+          if (!DescValueNextInt(b, &variant, &overflow) || variant < -32768 || variant > 32767) {
             Reject(r->s, "CommandGroup: variant of GroupType '%.64s' is out of range", word);
             r->failed = true;
             break;
@@ -92,7 +93,7 @@ DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
       }
       st = g ? &g->head : nullptr;
     } else if (Same(word, "StringType")) {
-      NextWord(b, word);
+      DescValueNextWord(b, word);
       LONG number;
       if (!DescParseNumberChecked(word, &number) || number < 0) {
         Reject(r->s, "CommandGroup: StringType number '%.64s' is out of range", word);
@@ -135,7 +136,7 @@ DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth)
 {
   DESC_TEXT_BUFFER *b = r->b;
   char word[kWordSize];
-  NextWord(b, word);
+  DescValueNextWord(b, word);
   DESC_RULE_LINK judge = 0;
   if (!ResolveReference(r->s, kNamesJudge, word, &judge)) {
     r->failed = true;
@@ -152,7 +153,28 @@ DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth)
     r->failed = true;
     return nullptr;
   }
-  DESC_STATEMENT *thenList = ParseStatements(r, depth + 1);
+  DESC_COMMAND_BLOCK *block = DescParseCommandBlock(r, judge, depth + 1);
+  if (r->failed || !block) return nullptr;
+  auto *st = static_cast<DESC_STATEMENT_COMMAND *>(MemAllocZeroed(sizeof(DESC_STATEMENT_COMMAND)));
+  if (!st) {
+    FreeCommandBlock(block);
+    Reject(r->s, "out of memory");
+    r->failed = true;
+    return nullptr;
+  }
+  st->head.kind = DESC_STMT_COMMAND;
+  st->block = block;
+  return &st->head;
+}
+
+// The statements of a block after its '{' up to its '}' (consumed) or the end of the text,
+// at nesting depth depth; a block with a judge may go on with "ElseIf: Command..." (one
+// conditional statement) or "Else { statements }". Answers the new block, or NULL when
+// both lists are empty or the line was rejected (r->failed).
+DESC_COMMAND_BLOCK *DescParseCommandBlock(BlockReader *r, DESC_RULE_LINK judge, DWORD depth)
+{
+  DESC_TEXT_BUFFER *b = r->b;
+  DESC_STATEMENT *thenList = ParseStatements(r, depth);
   DESC_STATEMENT *elsePart = nullptr;
   if (!r->failed && judge != 0) {
     SkipSpace(b);
@@ -163,7 +185,7 @@ DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth)
       SkipSpace(b);
       if (Peek(b) == ':') {
         ++b->length;
-        elsePart = ParseCommand(r, depth + 1);
+        elsePart = ParseCommand(r, depth);
       } else {
         b->length = save;
       }
@@ -173,12 +195,12 @@ DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth)
       SkipSpace(b);
       if (Peek(b) == '{') {
         ++b->length;
-        if (depth + 1 > kMaxBlockDepth) {
+        if (depth > kMaxBlockDepth) {
           Reject(r->s, "CommandGroup: Command blocks nested deeper than %lu",
                  static_cast<unsigned long>(kMaxBlockDepth));
           r->failed = true;
         } else {
-          elsePart = ParseStatements(r, depth + 1);
+          elsePart = ParseStatements(r, depth);
         }
       } else {
         b->length = save;
@@ -192,10 +214,7 @@ DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth)
   }
   if (!thenList && !elsePart) return nullptr;
   auto *block = static_cast<DESC_COMMAND_BLOCK *>(MemAllocZeroed(sizeof(DESC_COMMAND_BLOCK)));
-  auto *st = static_cast<DESC_STATEMENT_COMMAND *>(MemAllocZeroed(sizeof(DESC_STATEMENT_COMMAND)));
-  if (!block || !st) {
-    MemFree(block);
-    MemFree(st);
+  if (!block) {
     FreeStatements(thenList);
     FreeStatements(elsePart);
     Reject(r->s, "out of memory");
@@ -205,9 +224,7 @@ DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth)
   block->judge = judge;
   block->thenList = thenList;
   block->elsePart = elsePart;
-  st->head.kind = DESC_STMT_COMMAND;
-  st->block = block;
-  return &st->head;
+  return block;
 }
 
 struct GroupName {
@@ -225,7 +242,7 @@ BOOL FontList(DESC_PARSE_STATE *s, DESC_LINE *line, DESC_FONT_ID ***list, DWORD 
 {
   DESC_TEXT_BUFFER *b = &line->value;
   char word[kWordSize];
-  NextWord(b, word);
+  DescValueNextWord(b, word);
   SkipSpace(b);
   std::vector<DESC_FONT_ID *> entries;
   bool ok = true;
@@ -238,11 +255,11 @@ BOOL FontList(DESC_PARSE_STATE *s, DESC_LINE *line, DESC_FONT_ID ***list, DWORD 
       if (Peek(b) != '{') break;
       ++b->length;
       SkipSpace(b);
-      char *name = Peek(b) == '"' ? TakeText(b, nullptr) : nullptr;
+      char *name = Peek(b) == '"' ? DescValueTakeText(b, nullptr) : nullptr;
       if (!name) break;
       LONG id = 0;
       bool overflow;
-      bool haveId = NextInt(b, &id, &overflow) && id >= 0;
+      bool haveId = DescValueNextInt(b, &id, &overflow) && id >= 0;
       SkipSpace(b);
       if (!haveId || Peek(b) != '}') {
         Warn(s, "%s: font '%.64s' needs an ID from 0 and a closing '}'; the list ends there", line->keyword.text, name);
@@ -288,27 +305,13 @@ BOOL FontList(DESC_PARSE_STATE *s, DESC_LINE *line, DESC_FONT_ID ***list, DWORD 
   return TRUE;
 }
 
-// Decoded quoted text of the value in UTF-16 (ANSI code page), NULL when empty.
-WCHAR *WideText(DESC_LINE *line, bool *noMemory)
-{
-  *noMemory = false;
-  char *text = TakeText(&line->value, nullptr);
-  if (!text) return nullptr;
-  int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  WCHAR *wide = n > 0 ? static_cast<WCHAR *>(MemAllocZeroed(static_cast<DWORD>(n) * sizeof(WCHAR))) : nullptr;
-  if (wide) MultiByteToWideChar(CP_ACP, 0, text, -1, wide, n);
-  if (!wide) *noMemory = true;
-  MemFree(text);
-  return wide;
-}
-
 }  // namespace
 
 BOOL OnCommandGroup(DESC_PARSE_STATE *s, DESC_LINE *line)
 {
   DESC_TEXT_BUFFER *b = &line->value;
   char word[kWordSize];
-  NextWord(b, word);
+  DescValueNextWord(b, word);
   DWORD slot = DESC_GROUP_COUNT;
   for (const GroupName &g : kGroups)
     if (Same(g.text, word)) slot = g.slot;
@@ -323,18 +326,13 @@ BOOL OnCommandGroup(DESC_PARSE_STATE *s, DESC_LINE *line)
   }
   ++b->length;
   BlockReader reader = {s, b, false};
-  DESC_STATEMENT *list = ParseStatements(&reader, 0);
+  // A group's block has no judge, so no else part.
+  DESC_COMMAND_BLOCK *block = DescParseCommandBlock(&reader, 0, 0);
   if (reader.failed) return FALSE;
-  if (!list) {
+  if (!block) {
     Warn(s, "CommandGroup %s has no statements; line ignored", word);
     return TRUE;
   }
-  auto *block = static_cast<DESC_COMMAND_BLOCK *>(MemAllocZeroed(sizeof(DESC_COMMAND_BLOCK)));
-  if (!block) {
-    FreeStatements(list);
-    return Reject(s, "out of memory");
-  }
-  block->thenList = list;
   FreeCommandBlock(s->header->groups[slot]);
   s->header->groups[slot] = block;
   return TRUE;
@@ -355,7 +353,7 @@ BOOL OnCommandString(DESC_PARSE_STATE *s, DESC_LINE *line)
   LONG number;
   if (!DescParseNumberChecked(line->option1.text, &number) || number < 0)
     return Reject(s, "CommandString number '%.32s' is out of range", line->option1.text);
-  char *text = TakeText(&line->value, nullptr);
+  char *text = DescValueTakeText(&line->value, nullptr);
   if (!text) return Reject(s, "CommandString %ld has no text", static_cast<long>(number));
   auto *entry = static_cast<DESC_COMMAND_STRING *>(MemAllocZeroed(sizeof(DESC_COMMAND_STRING)));
   if (!entry) {
@@ -395,7 +393,7 @@ BOOL OnFileVersion(DESC_PARSE_STATE *s, DESC_LINE *line)
 BOOL OnUIResDLLName(DESC_PARSE_STATE *s, DESC_LINE *line)
 {
   bool noMemory;
-  WCHAR *name = WideText(line, &noMemory);
+  WCHAR *name = DescValueTakeWideText(&line->value, &noMemory);
   if (noMemory) return Reject(s, "out of memory");
   MemFree(s->header->uiResDllName);
   s->header->uiResDllName = name;
@@ -405,7 +403,7 @@ BOOL OnUIResDLLName(DESC_PARSE_STATE *s, DESC_LINE *line)
 BOOL OnExcDepDLLName(DESC_PARSE_STATE *s, DESC_LINE *line)
 {
   bool noMemory;
-  WCHAR *name = WideText(line, &noMemory);
+  WCHAR *name = DescValueTakeWideText(&line->value, &noMemory);
   if (noMemory) return Reject(s, "out of memory");
   MemFree(s->header->excDepDllName);
   s->header->excDepDllName = name;

@@ -166,7 +166,7 @@ BOOL ReadQuotedNumbers(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, LONG *out, DWOR
     if (c == '"' || c == 0) break;
     LONG v;
     bool overflow;
-    if (!NextInt(b, &v, &overflow)) {
+    if (!DescValueNextInt(b, &v, &overflow)) {
       if (overflow) return Reject(s, "%s: number too large", keyword);
       return Reject(s, "%s: '%c' where a number was expected", keyword, c);
     }
@@ -334,7 +334,7 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
         Warn(s, "item '%s': unknown value '%.64s' ignored", OpenName(s), option);
         return TRUE;
       }
-      AddValueNode(s, base, vs->valueId, b->text[0] ? TakeText(b, nullptr) : nullptr, option);
+      AddValueNode(s, base, vs->valueId, b->text[0] ? DescValueTakeText(b, nullptr) : nullptr, option);
       return TRUE;
     }
     if (type & (DESC_TYPE_NUMERIC | DESC_TYPE_STRING)) {
@@ -348,7 +348,7 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
       return TRUE;
     }
     if (b->text[0]) {
-      char *text = TakeText(b, nullptr);
+      char *text = DescValueTakeText(b, nullptr);
       char **slot = Same(option, "True") ? &record->trueText : &record->falseText;
       MemFree(*slot);
       *slot = text;
@@ -361,7 +361,7 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     return TRUE;
   }
   char word[kWordSize];
-  if (!NextWord(b, word) || !Same(word, "IDList")) {
+  if (!DescValueNextWord(b, word) || !Same(word, "IDList")) {
     Warn(s, "item '%s': value list must begin 'IDList {'", OpenName(s));
     return TRUE;
   }
@@ -381,7 +381,7 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     }
     bool braced = c == '{';
     if (braced) ++b->length;
-    NextWord(b, word);
+    DescValueNextWord(b, word);
     const VALUE_SYMBOL *vs = FindValue(word);
     if (!vs) {
       Warn(s, "item '%s': unknown value '%.64s' ends the value list", OpenName(s), word);
@@ -390,7 +390,7 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     char *command = nullptr;
     if (braced) {
       SkipSpace(b);
-      if (Peek(b) == '"') command = TakeText(b, nullptr);
+      if (Peek(b) == '"') command = DescValueTakeText(b, nullptr);
       SkipSpace(b);
       if (Peek(b) != '}') {
         MemFree(command);
@@ -453,11 +453,11 @@ BOOL OnNumericValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   if (Peek(b) != '"') {
     LONG lead;
     bool overflow;
-    if (!NextInt(b, &lead, &overflow) || !InShort(lead))
+    if (!DescValueNextInt(b, &lead, &overflow) || !InShort(lead))
       return Reject(s, "NumericValue: the number before the quote must be from -32768 to 32767");
     record.lead = static_cast<SHORT>(lead);
   }
-  if (SkipPast(b, '"')) {
+  if (DescValueSkipPast(b, '"')) {
     LONG n[8] = {};
     DWORD read;
     if (!ReadQuotedNumbers(s, b, n, 8, &read, "NumericValue")) return FALSE;
@@ -491,18 +491,18 @@ BOOL OnStringValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   }
   LONG length;
   bool overflow;
-  if (!NextInt(b, &length, &overflow) || length < 0 || length > 65535)
+  if (!DescValueNextInt(b, &length, &overflow) || length < 0 || length > 65535)
     return Reject(s, "StringValue: the maximum length must be a number from 0 to 65535");
   WORD charSet = 0, display = 0;
   bool haveSet = false, haveDisplay = false;
   char word[kWordSize];
-  if (Peek(b) && NextWord(b, word)) {
+  if (Peek(b) && DescValueNextWord(b, word)) {
     charSet = Lookup(kCharSets, word, 1);
     haveSet = true;
     SkipSpace(b);
     if (Peek(b) == '|') {
       ++b->length;
-      NextWord(b, word);
+      DescValueNextWord(b, word);
       display = Lookup(kDisplayFlags, word, 0);
       haveDisplay = true;
     }
@@ -523,7 +523,7 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   DESC_TEXT_BUFFER *b = &line->value;
   DESC_PAPER_GEOMETRY g = {};
   char word[kWordSize];
-  NextWord(b, word);
+  DescValueNextWord(b, word);
   if (const VALUE_SYMBOL *vs = FindValue(word)) {
     g.resolution = vs->valueId;
   } else {
@@ -535,7 +535,7 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
     Warn(s, "PageValue: resolution '%.64s' is neither a value nor a number from 1 to 65535; entry dropped", word);
     return TRUE;
   }
-  NextWord(b, word);
+  DescValueNextWord(b, word);
   const VALUE_SYMBOL *orientation = FindValue(word);
   if (!orientation) {
     Warn(s, "PageValue: unknown orientation '%.64s'; entry dropped", word);
@@ -544,18 +544,18 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   g.orientation = orientation->valueId;
   SkipSpace(b);
   if (Peek(b) != '"') {
-    NextWord(b, word);
+    DescValueNextWord(b, word);
     const SYMBOL_ENTRY *item = FindSymbol(word);
     if (!item) {
       Warn(s, "PageValue: unknown condition item '%.64s'; entry dropped", word);
       return TRUE;
     }
     g.condKey = item->key;
-    NextWord(b, word);
+    DescValueNextWord(b, word);
     const VALUE_SYMBOL *vs = FindValue(word);
     g.condValue = vs ? vs->valueId : (Same(word, "True") ? 1 : 0);
   }
-  if (SkipPast(b, '"')) {
+  if (DescValueSkipPast(b, '"')) {
     LONG n[6] = {};
     DWORD read;
     if (!ReadQuotedNumbers(s, b, n, 6, &read, "PageValue")) return FALSE;
@@ -576,7 +576,7 @@ BOOL OnPageMMValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   auto *page = reinterpret_cast<DESC_PAGE_VALUE_NODE *>(NamedValueNode(s, line, DESC_TYPE_PICK_PAGE, &reject));
   if (!page) return !reject;
   DESC_TEXT_BUFFER *b = &line->value;
-  if (!SkipPast(b, '"')) {
+  if (!DescValueSkipPast(b, '"')) {
     Warn(s, "PageMMValue without a quoted size ignored");
     return TRUE;
   }
@@ -594,7 +594,7 @@ BOOL OnSlotPaper(DESC_PARSE_STATE *s, DESC_LINE *line)
   auto *slot = reinterpret_cast<DESC_SLOT_VALUE_NODE *>(NamedValueNode(s, line, DESC_TYPE_PICK_SLOT, &reject));
   if (!slot) return !reject;
   DESC_TEXT_BUFFER *b = &line->value;
-  if (!SkipPast(b, '{')) {
+  if (!DescValueSkipPast(b, '{')) {
     Warn(s, "SlotPaper needs '{ values }'; line ignored");
     return TRUE;
   }
@@ -605,7 +605,7 @@ BOOL OnSlotPaper(DESC_PARSE_STATE *s, DESC_LINE *line)
     char c = Peek(b);
     if (c == '}') break;
     if (c == 0) return Reject(s, "SlotPaper: the list has no closing '}'");
-    NextWord(b, word);
+    DescValueNextWord(b, word);
     if (!word[0]) return Reject(s, "SlotPaper: unexpected '%c' in the list", Peek(b));
     const VALUE_SYMBOL *vs = FindValue(word);
     if (!vs) {
@@ -635,7 +635,7 @@ BOOL OnTTFS(DESC_PARSE_STATE *s, DESC_LINE *line)
   if (!font) return !reject;
   DESC_TEXT_BUFFER *b = &line->value;
   char word[kWordSize];
-  NextWord(b, word);
+  DescValueNextWord(b, word);
   SkipSpace(b);
   if (!Same(word, "IDList") || Peek(b) != '{') {
     Warn(s, "TTFS needs 'IDList {'; line ignored");
@@ -648,9 +648,9 @@ BOOL OnTTFS(DESC_PARSE_STATE *s, DESC_LINE *line)
     if (Peek(b) != '{') break;
     ++b->length;
     SkipSpace(b);
-    char *name = Peek(b) == '"' ? TakeText(b, nullptr) : nullptr;
+    char *name = Peek(b) == '"' ? DescValueTakeText(b, nullptr) : nullptr;
     SkipSpace(b);
-    char *sub = (name && Peek(b) == '"') ? TakeText(b, nullptr) : nullptr;
+    char *sub = (name && Peek(b) == '"') ? DescValueTakeText(b, nullptr) : nullptr;
     SkipSpace(b);
     if (!name || !sub || Peek(b) != '}') {
       MemFree(name);
@@ -700,7 +700,7 @@ BOOL OnOptionCommand(DESC_PARSE_STATE *s, DESC_LINE *line)
     return TRUE;
   }
   DESC_TEXT_BUFFER *b = &line->value;
-  if (!SkipPast(b, '{')) {
+  if (!DescValueSkipPast(b, '{')) {
     Warn(s, "OptionCommand needs '{ \"text\" [\"text\"] }'; line ignored");
     return TRUE;
   }
@@ -713,8 +713,8 @@ BOOL OnOptionCommand(DESC_PARSE_STATE *s, DESC_LINE *line)
     return Reject(s, "out of memory");
   }
   char after = 0;
-  pair->first = TakeText(b, &after);
-  if (after) pair->second = TakeText(b, nullptr);
+  pair->first = DescValueTakeText(b, &after);
+  if (after) pair->second = DescValueTakeText(b, nullptr);
   // The pair this node had stays owned by the registry: a variant may still share it.
   node->command = pair;
   return TRUE;

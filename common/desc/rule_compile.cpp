@@ -33,7 +33,7 @@ struct Output {
 };
 
 // Makes room for extra more units, growing by whole steps.
-bool Reserve(Output *out, DWORD extra)
+bool RuleGrowCapacity(Output *out, DWORD extra)
 {
   if (extra <= out->capacity - out->count) return true;
   DWORD needed = out->count + extra;
@@ -53,7 +53,7 @@ bool Reserve(Output *out, DWORD extra)
 
 bool Emit(Output *out, WORD kind, WORD operand)
 {
-  if (!Reserve(out, 1)) return false;
+  if (!RuleGrowCapacity(out, 1)) return false;
   out->units[out->count].kind = kind;
   out->units[out->count].operand = operand;
   ++out->count;
@@ -93,7 +93,7 @@ DWORD EmitWord(const RULE_NAME_RESOLVER *names, const char *word, Output *out)
   const RULE_CODE_UNIT *judge = names->judge ? names->judge(names->context, word) : nullptr;
   if (judge) {
     DWORD n = RuleCodeLength(judge) / sizeof(RULE_CODE_UNIT) - 1;
-    if (!Reserve(out, n)) return RULE_ERR_NO_MEMORY;
+    if (!RuleGrowCapacity(out, n)) return RULE_ERR_NO_MEMORY;
     for (DWORD i = 0; i < n; ++i) out->units[out->count++] = judge[i];
     return RULE_ERR_NONE;
   }

@@ -35,7 +35,8 @@ static DWORD StoredVersion(const BYTE *devmode, bool *ok)
   return v;
 }
 
-static DWORD DriverVersion(void) { return CtxGetTemplate()->model->privVersion; }
+// The private-part DEVMODE version this driver writes (not the description's FileVersion).
+static DWORD DriverPrivDevmodeVersion(void) { return CtxGetTemplate()->model->privVersion; }
 
 int WINAPI DmCheckVersion(const BYTE *devmode)
 {
@@ -43,7 +44,7 @@ int WINAPI DmCheckVersion(const BYTE *devmode)
   bool ok;
   DWORD stored = StoredVersion(devmode, &ok);
   if (!ok) return 2;  // no private version to compare: not convertible
-  return DmCompareVersions(stored, DriverVersion());
+  return DmCompareVersions(stored, DriverPrivDevmodeVersion());
 }
 
 int WINAPI DmRunConvertSteps(DWORD from, DWORD to, DRIVER_CONTEXT *ctx)
@@ -68,7 +69,7 @@ int WINAPI DmUpgradeIfOlder(const BYTE *devmode, DRIVER_CONTEXT *ctx)
   if (DmCheckVersion(devmode) != 1) return 0;
   bool ok;
   DWORD stored = StoredVersion(devmode, &ok);
-  DWORD driver = DriverVersion();
+  DWORD driver = DriverPrivDevmodeVersion();
   int result = DmRunConvertSteps(stored, driver, ctx);
   BYTE *priv = CtxGetPrivatePart(ctx);
   if (priv != NULL) memcpy(priv + KV_DM_VERSION_IN_PRIVATE, &driver, sizeof driver);

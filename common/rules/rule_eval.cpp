@@ -62,11 +62,11 @@ static DWORD Apply(WORD op, DWORD left, DWORD right)
 // is put back, so a context evaluates any number of conditions on its one stack.
 LONG WINAPI RuleEvaluate(const RULE_CODE_UNIT *code, DRIVER_CONTEXT *ctx)
 {
-  if (code == NULL || ctx == NULL || ctx->state == NULL || ctx->state->evalStack == NULL) return 0;
+  if (code == NULL || ctx == NULL || ctx->state == NULL || ctx->state->eval.entries == NULL) return 0;
   CONTEXT_STATE *st = ctx->state;
-  if (st->evalDepth < 0 || st->evalDepth > KV_EVAL_STACK_ENTRIES) st->evalDepth = 0;
-  const int base = st->evalDepth;
-  LONG *stack = st->evalStack;
+  if (st->eval.depth < 0 || st->eval.depth > KV_EVAL_STACK_ENTRIES) st->eval.depth = 0;
+  const int base = st->eval.depth;
+  LONG *stack = st->eval.entries;
   int depth = base;
   bool cached = false;
   WORD cachedId = 0;
@@ -80,9 +80,9 @@ LONG WINAPI RuleEvaluate(const RULE_CODE_UNIT *code, DRIVER_CONTEXT *ctx)
         if (!cached || operand != cachedId) {
           const OPTION_ITEM *item = ItemFindById(ctx, operand);
           if (item == NULL) break;
-          st->evalDepth = (SHORT)depth;  // a nested evaluation starts above our entries
+          st->eval.depth = (SHORT)depth;  // a nested evaluation starts above our entries
           cachedValue = RuleGetConditionValue(ctx, item);
-          st->evalDepth = (SHORT)base;
+          st->eval.depth = (SHORT)base;
           cachedId = operand;
           cached = true;
         }
@@ -103,6 +103,6 @@ LONG WINAPI RuleEvaluate(const RULE_CODE_UNIT *code, DRIVER_CONTEXT *ctx)
       stack[depth++] = (LONG)Apply(operand, left, right);
     }
   }
-  st->evalDepth = (SHORT)base;
+  st->eval.depth = (SHORT)base;
   return result;
 }

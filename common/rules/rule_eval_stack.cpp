@@ -5,31 +5,31 @@
 int WINAPI RuleAllocEvalStack(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL) return -1;
-  ctx->state->evalDepth = 0;
-  ctx->state->evalStack = (LONG *)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, KV_EVAL_STACK_ENTRIES * sizeof(LONG));
-  return ctx->state->evalStack != NULL ? 0 : -1;
+  ctx->state->eval.depth = 0;
+  ctx->state->eval.entries = (LONG *)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, KV_EVAL_STACK_ENTRIES * sizeof(LONG));
+  return ctx->state->eval.entries != NULL ? 0 : -1;
 }
 
 void WINAPI RuleFreeEvalStack(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL) return;
-  if (ctx->state->evalStack != NULL) GlobalFree(ctx->state->evalStack);
-  ctx->state->evalStack = NULL;
-  ctx->state->evalDepth = 0;
+  if (ctx->state->eval.entries != NULL) GlobalFree(ctx->state->eval.entries);
+  ctx->state->eval.entries = NULL;
+  ctx->state->eval.depth = 0;
 }
 
 void WINAPI RulePush(DRIVER_CONTEXT *ctx, LONG value)
 {
-  if (ctx == NULL || ctx->state == NULL || ctx->state->evalStack == NULL) return;
+  if (ctx == NULL || ctx->state == NULL || ctx->state->eval.entries == NULL) return;
   CONTEXT_STATE *st = ctx->state;
-  if (st->evalDepth < 0 || st->evalDepth >= KV_EVAL_STACK_ENTRIES) return;
-  st->evalStack[st->evalDepth++] = value;
+  if (st->eval.depth < 0 || st->eval.depth >= KV_EVAL_STACK_ENTRIES) return;
+  st->eval.entries[st->eval.depth++] = value;
 }
 
 DWORD WINAPI RulePop(DRIVER_CONTEXT *ctx)
 {
-  if (ctx == NULL || ctx->state == NULL || ctx->state->evalStack == NULL) return 0;
+  if (ctx == NULL || ctx->state == NULL || ctx->state->eval.entries == NULL) return 0;
   CONTEXT_STATE *st = ctx->state;
-  if (st->evalDepth <= 0 || st->evalDepth > KV_EVAL_STACK_ENTRIES) return 0;
-  return (DWORD)st->evalStack[--st->evalDepth];
+  if (st->eval.depth <= 0 || st->eval.depth > KV_EVAL_STACK_ENTRIES) return 0;
+  return (DWORD)st->eval.entries[--st->eval.depth];
 }

@@ -57,7 +57,7 @@ TEST_F(ContextBuild, ColdFullContextHasOwnCopiesAndStampedDevmode)
   for (BYTE *level : st->snapshots) EXPECT_NE(level, nullptr);
   ASSERT_NE(st->baseline, nullptr);
   EXPECT_EQ(0, memcmp(st->baseline, ctx->work, 220 + 1016));
-  EXPECT_NE(st->evalStack, nullptr);
+  EXPECT_NE(st->eval.entries, nullptr);
   EXPECT_EQ(NarrowW(st->driverName), "KV Test Driver");
   EXPECT_EQ(NarrowW(st->languageCode), "us");
   EXPECT_EQ(NarrowW(st->printerName), "KV Test");

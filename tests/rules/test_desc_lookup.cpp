@@ -217,22 +217,22 @@ TEST_F(DescLookupTest, ResourceDllName)
 TEST_F(DescLookupTest, EvaluatorStackAllocation)
 {
   CONTEXT_STATE *st = ctx_->state;
-  ASSERT_NE(st->evalStack, nullptr);  // allocated with the context
+  ASSERT_NE(st->eval.entries, nullptr);  // allocated with the context
   RuleFreeEvalStack(ctx_);
-  EXPECT_EQ(st->evalStack, nullptr);
+  EXPECT_EQ(st->eval.entries, nullptr);
   RuleFreeEvalStack(ctx_);  // a second free is harmless
 
-  st->evalDepth = 17;
+  st->eval.depth = 17;
   EXPECT_EQ(RuleAllocEvalStack(ctx_), 0);
-  ASSERT_NE(st->evalStack, nullptr);
-  EXPECT_EQ(st->evalDepth, 0);
-  for (int i = 0; i < KV_EVAL_STACK_ENTRIES; ++i) ASSERT_EQ(st->evalStack[i], 0) << i;
-  EXPECT_EQ(GlobalSize(st->evalStack), KV_EVAL_STACK_ENTRIES * sizeof(LONG));
+  ASSERT_NE(st->eval.entries, nullptr);
+  EXPECT_EQ(st->eval.depth, 0);
+  for (int i = 0; i < KV_EVAL_STACK_ENTRIES; ++i) ASSERT_EQ(st->eval.entries[i], 0) << i;
+  EXPECT_EQ(GlobalSize(st->eval.entries), KV_EVAL_STACK_ENTRIES * sizeof(LONG));
 
   RuleFreeEvalStack(ctx_);
   PlatFaultArm(PLAT_FAULT_ALLOC, 1);
   EXPECT_EQ(RuleAllocEvalStack(ctx_), -1);
-  EXPECT_EQ(st->evalStack, nullptr);
+  EXPECT_EQ(st->eval.entries, nullptr);
   EXPECT_EQ(RuleAllocEvalStack(nullptr), -1);
 }
 

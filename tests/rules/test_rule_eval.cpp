@@ -92,7 +92,7 @@ TEST_F(RuleEvalTest, ConditionTable)
   for (const Case &c : cases) {
     std::vector<RULE_CODE_UNIT> code = Compile(c.text);
     EXPECT_EQ(RuleEvaluate(code.data(), ctx_), c.expected) << c.text;
-    EXPECT_EQ(ctx_->state->evalDepth, 0) << c.text;
+    EXPECT_EQ(ctx_->state->eval.depth, 0) << c.text;
   }
 }
 
@@ -169,31 +169,31 @@ TEST_F(RuleEvalTest, TheDepthIsRestoredAfterEveryEnding)
   RulePush(ctx_, 0x2222);  // an outer evaluation's entries
   for (const Case &c : cases) {
     EXPECT_EQ(RuleEvaluate(c.code.data(), ctx_), c.expected) << c.what;
-    EXPECT_EQ(ctx_->state->evalDepth, 2) << c.what;
-    EXPECT_EQ(ctx_->state->evalStack[0], 0x1111) << c.what;
-    EXPECT_EQ(ctx_->state->evalStack[1], 0x2222) << c.what;
+    EXPECT_EQ(ctx_->state->eval.depth, 2) << c.what;
+    EXPECT_EQ(ctx_->state->eval.entries[0], 0x1111) << c.what;
+    EXPECT_EQ(ctx_->state->eval.entries[1], 0x2222) << c.what;
   }
   EXPECT_EQ(RulePop(ctx_), 0x2222u);
   EXPECT_EQ(RulePop(ctx_), 0x1111u);
-  EXPECT_EQ(ctx_->state->evalDepth, 0);
+  EXPECT_EQ(ctx_->state->eval.depth, 0);
 }
 
 TEST_F(RuleEvalTest, PushAndPopStayInsideTheStack)
 {
   for (int i = 0; i < KV_EVAL_STACK_ENTRIES + 5; ++i) RulePush(ctx_, i);
-  EXPECT_EQ(ctx_->state->evalDepth, KV_EVAL_STACK_ENTRIES);
+  EXPECT_EQ(ctx_->state->eval.depth, KV_EVAL_STACK_ENTRIES);
   EXPECT_EQ(RulePop(ctx_), (DWORD)(KV_EVAL_STACK_ENTRIES - 1));
   for (int i = 0; i < KV_EVAL_STACK_ENTRIES + 5; ++i) RulePop(ctx_);
-  EXPECT_EQ(ctx_->state->evalDepth, 0);
+  EXPECT_EQ(ctx_->state->eval.depth, 0);
   EXPECT_EQ(RulePop(ctx_), 0u);
-  EXPECT_EQ(ctx_->state->evalDepth, 0);
+  EXPECT_EQ(ctx_->state->eval.depth, 0);
   // A depth that is out of range is not followed.
-  ctx_->state->evalDepth = -3;
+  ctx_->state->eval.depth = -3;
   RulePush(ctx_, 5);
   EXPECT_EQ(RulePop(ctx_), 0u);
   Code code = {L(9), E()};
   EXPECT_EQ(RuleEvaluate(code.data(), ctx_), 9);
-  EXPECT_EQ(ctx_->state->evalDepth, 0);
+  EXPECT_EQ(ctx_->state->eval.depth, 0);
 }
 
 // A context whose stack could not be allocated evaluates every condition to 0.
@@ -204,7 +204,7 @@ TEST_F(RuleEvalTest, WithoutStackEveryConditionIsZero)
   EXPECT_EQ(RuleEvaluate(one.data(), ctx_), 0);
   RulePush(ctx_, 4);
   EXPECT_EQ(RulePop(ctx_), 0u);
-  EXPECT_EQ(ctx_->state->evalDepth, 0);
+  EXPECT_EQ(ctx_->state->eval.depth, 0);
 }
 
 // One context evaluates a million conditions on its one stack without growing it.
@@ -219,7 +219,7 @@ TEST_F(RuleEvalTest, AMillionEvaluationsOnOneContext)
   for (int i = 0; i < 1000000; ++i) {
     const std::vector<RULE_CODE_UNIT> &code = (i % 3 == 0) ? hit : (i % 3 == 1) ? miss : broken;
     sum += RuleEvaluate(code.data(), ctx_);
-    if (ctx_->state->evalDepth != 0) FAIL() << "depth " << ctx_->state->evalDepth << " after " << i;
+    if (ctx_->state->eval.depth != 0) FAIL() << "depth " << ctx_->state->eval.depth << " after " << i;
   }
   EXPECT_EQ(sum, 333334);
 }
