@@ -5,6 +5,7 @@
 #include "context_fixture.h"
 #include "files/ini.h"
 #include "model/model.h"
+#include "model/scale_area.h"
 #include "names/names_paths.h"
 #include "files/settings_dirs.h"
 
