@@ -27,12 +27,6 @@ LONG WINAPI KvDeliverableModelNotify(DRIVER_CONTEXT *ctx, WORD event, void *data
 // Value of a judge-hook item (1070-1229) for the rule evaluator.
 LONG WINAPI RuleGetJudgeHookValue(LONG a, LONG b);
 
-#if defined(KV_CONFIG_UI) || defined(KV_CONFIG_RULE)
-// The stored preset list of the printer's section of the settings INI.
-int WINAPI ListAppendPreset(DRIVER_CONTEXT *ctx, const WCHAR *path, const WCHAR *name, const WCHAR *comment);
-int WINAPI ListClearPresets(DRIVER_CONTEXT *ctx);
-#endif
-
 // Called by CtxModulesMessage before the module message hooks; a non-zero answer ends the
 // dispatch.
 LONG WINAPI UiStartDocHook(DRIVER_CONTEXT *ctx, DIALOG_RECORD *dialog, CONTROL_RECORD *control, UINT code,

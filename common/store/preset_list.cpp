@@ -1,5 +1,6 @@
 // Writers of the stored preset list in the printer's section of the settings INI.
-#include "hooks/build_hooks.h"
+#include "store/preset_list.h"
+
 #include "files/ini.h"
 #include "names/names_paths.h"
 #include "os/os.h"

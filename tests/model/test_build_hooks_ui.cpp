@@ -2,6 +2,7 @@
 // functions.
 #include <gtest/gtest.h>
 
+#include "store/preset_list.h"
 #include "hooks/build_hooks.h"
 #include "context_fixture.h"
 #include "files/ini.h"
