@@ -245,9 +245,13 @@ void WINAPI OsFreeAdminOwnerSd(PSECURITY_DESCRIPTOR sd)
   GlobalFree(sd);
 }
 
-BOOL WINAPI FileApplySdToTree(LPCWSTR dir, PSECURITY_DESCRIPTOR sd, DWORD flags, SECURITY_INFORMATION info)
+namespace {
+
+// Calls visit(entry path, find data) for each entry of dir but "." and ".."; an entry whose
+// path is too long to name is skipped. FALSE when the folder cannot be listed.
+template <typename Visit>
+BOOL ForEachEntry(LPCWSTR dir, Visit visit)
 {
-  if (!dir || !sd) return FALSE;
   WCHAR pattern[MAX_PATH];
   if (!PathJoin(pattern, MAX_PATH, dir, u'\\', u"*.*")) return FALSE;
   WIN32_FIND_DATAW fd;
@@ -256,16 +260,35 @@ BOOL WINAPI FileApplySdToTree(LPCWSTR dir, PSECURITY_DESCRIPTOR sd, DWORD flags,
   do {
     if (lstrcmpiW(fd.cFileName, u".") == 0 || lstrcmpiW(fd.cFileName, u"..") == 0) continue;
     WCHAR entry[MAX_PATH];
-    if (!PathJoin(entry, MAX_PATH, dir, u'\\', fd.cFileName)) continue;  // too long to name: skipped
+    if (!PathJoin(entry, MAX_PATH, dir, u'\\', fd.cFileName)) continue;
+    visit(entry, fd);
+  } while (FindNextFileW(find, &fd));
+  FindClose(find);
+  return TRUE;
+}
+
+// A directory link (junction or symbolic link): anyone may plant one in the shared folder,
+// so tree walks never follow it.
+bool IsDirectoryLink(const WIN32_FIND_DATAW &fd)
+{
+  return (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+}  // namespace
+
+BOOL WINAPI FileApplySdToTree(LPCWSTR dir, PSECURITY_DESCRIPTOR sd, DWORD flags, SECURITY_INFORMATION info)
+{
+  if (!dir || !sd) return FALSE;
+  return ForEachEntry(dir, [&](LPCWSTR entry, const WIN32_FIND_DATAW &fd) {
+    // A link of either kind is passed by: its target's rights and contents are not ours.
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return;
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (flags & 2) SetFileSecurityW(entry, info, sd);
       if (flags & 4) FileApplySdToTree(entry, sd, flags, info);
     } else {
       SetFileSecurityW(entry, info, sd);
     }
-  } while (FindNextFileW(find, &fd));
-  FindClose(find);
-  return TRUE;
+  });
 }
 
 namespace {
@@ -323,28 +346,16 @@ BOOL WINAPI FileGrantSettingsDirAccess(HANDLE, HANDLE)
 BOOL WINAPI FileRemoveTree(LPCWSTR dir)
 {
   if (!dir) return FALSE;
-  WCHAR pattern[MAX_PATH];
-  if (!PathJoin(pattern, MAX_PATH, dir, u'\\', u"*.*")) return FALSE;
-  WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW(pattern, &fd);
-  if (find == INVALID_HANDLE_VALUE) return FALSE;
-  do {
-    if (lstrcmpiW(fd.cFileName, u".") == 0 || lstrcmpiW(fd.cFileName, u"..") == 0) continue;
-    WCHAR entry[MAX_PATH];
-    if (!PathJoin(entry, MAX_PATH, dir, u'\\', fd.cFileName)) continue;
-    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      // A directory link: remove the link, never what it points at (anyone may plant one in
-      // the shared folder).
-      RemoveDirectoryW(entry);
+  return ForEachEntry(dir, [](LPCWSTR entry, const WIN32_FIND_DATAW &fd) {
+    if (IsDirectoryLink(fd)) {
+      RemoveDirectoryW(entry);  // the link goes, never what it points at
     } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       FileRemoveTree(entry);
       RemoveDirectoryW(entry);
     } else {
       DeleteFileW(entry);
     }
-  } while (FindNextFileW(find, &fd));
-  FindClose(find);
-  return TRUE;
+  });
 }
 
 BOOL WINAPI FileRemoveDefaultSettingsDir(void *)

@@ -215,6 +215,18 @@ TEST_F(SettingsDirTest, RemoveTreeRemovesDirectoryLinksWithoutFollowingThem)
   EXPECT_EQ((DWORD)(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
             fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 
+  // Access rights applied to the tree pass the link by: neither it nor what lies behind it.
+  ASSERT_TRUE(CreateDirectoryW(u"C:\\_kvml\\sub", nullptr));
+  PlatFileSecurityClearCalls();
+  EXPECT_TRUE(FileSetEveryoneAcl(u"C:\\_kvml", 6));
+  std::vector<SecurityCall> calls = RecordedCalls();
+  bool sawSub = false;
+  for (const SecurityCall &c : calls) {
+    EXPECT_EQ(c.path.find("link"), std::string::npos) << c.path;
+    if (c.path.find("sub") != std::string::npos) sawSub = true;
+  }
+  EXPECT_TRUE(sawSub) << "an ordinary subfolder gets the rights";
+
   EXPECT_TRUE(FileRemoveTree(u"C:\\_kvml"));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"C:\\_kvml\\link"));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"C:\\_kvml\\file-link"));
