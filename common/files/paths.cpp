@@ -196,25 +196,10 @@ BOOL WINAPI PathHasShortExtAlias(LPCWSTR path) { return PathHasShortExt(path) ? 
 
 BOOL WINAPI PathIsDriveAbsolute(LPCWSTR path) { return path && path[0] && path[1] == u':'; }
 
-// The printer's DRIVER_INFO_2 in a zeroed GlobalAlloc buffer, or NULL: the size query must
-// fail with ERROR_INSUFFICIENT_BUFFER before the real read.
-static DRIVER_INFO_2W *ReadDriverInfo2(HANDLE hPrinter)
-{
-  DWORD needed = 0;
-  if (GetPrinterDriverW(hPrinter, nullptr, 2, nullptr, 0, &needed)) return nullptr;
-  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return nullptr;
-  BYTE *buffer = static_cast<BYTE *>(GlobalAlloc(GPTR, needed));
-  if (!buffer) return nullptr;
-  if (!GetPrinterDriverW(hPrinter, nullptr, 2, buffer, needed, &needed)) {
-    GlobalFree(buffer);
-    return nullptr;
-  }
-  return reinterpret_cast<DRIVER_INFO_2W *>(buffer);
-}
-
 LPWSTR WINAPI PathGetDriverDataFile(HANDLE hPrinter)
 {
-  DRIVER_INFO_2W *info = ReadDriverInfo2(hPrinter);
+  // A size answer of 0 is not refused here, as the data-file lookup has always read it.
+  auto *info = static_cast<DRIVER_INFO_2W *>(OsGetPrinterDriverInfoSized(hPrinter, 2, FALSE));
   if (!info) return nullptr;
   LPWSTR copy = nullptr;
   if (info->pDataFile) {

@@ -80,6 +80,9 @@ BOOL WINAPI OsCheckAdminAccess(void);
 // Buffers come from GlobalAlloc(GMEM_ZEROINIT); free them with GlobalFree (MemFree).
 void *WINAPI OsGetPrinterInfo(HANDLE hPrinter, DWORD level);
 void *WINAPI OsGetPrinterDriverInfo(HANDLE hPrinter, DWORD level);
+// The same read, with the choice whether a size query answering 0 bytes fails (TRUE, as
+// OsGetPrinterDriverInfo does) or goes on to the read into an empty buffer (FALSE).
+void *WINAPI OsGetPrinterDriverInfoSized(HANDLE hPrinter, DWORD level, BOOL zeroSizeFails);
 BOOL WINAPI OsPrinterHasAttribute(DWORD mask, DRIVER_CONTEXT *ctx);
 BOOL WINAPI OsPrinterBidiEnabled(DRIVER_CONTEXT *ctx);
 BOOL WINAPI OsPrinterIsConnection(DRIVER_CONTEXT *ctx);

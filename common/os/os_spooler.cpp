@@ -30,11 +30,16 @@ void *WINAPI OsGetPrinterInfo(HANDLE hPrinter, DWORD level)
       [&](BYTE *buf, DWORD size, DWORD *needed) { return GetPrinterW(hPrinter, level, buf, size, needed); }, true);
 }
 
-void *WINAPI OsGetPrinterDriverInfo(HANDLE hPrinter, DWORD level)
+void *WINAPI OsGetPrinterDriverInfoSized(HANDLE hPrinter, DWORD level, BOOL zeroSizeFails)
 {
   return QueryAllocated([&](BYTE *buf, DWORD size,
                             DWORD *needed) { return GetPrinterDriverW(hPrinter, nullptr, level, buf, size, needed); },
-                        true);
+                        zeroSizeFails != FALSE);
+}
+
+void *WINAPI OsGetPrinterDriverInfo(HANDLE hPrinter, DWORD level)
+{
+  return OsGetPrinterDriverInfoSized(hPrinter, level, TRUE);
 }
 
 BOOL WINAPI OsPrinterHandleHasAttribute(DWORD mask, HANDLE hPrinter)
