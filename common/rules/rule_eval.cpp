@@ -6,9 +6,6 @@
 #include "rules/rule_eval.h"
 #include "tables/item_ids.h"
 
-// Value types whose condition value is the length of their text.
-static bool IsTextValueType(DWORD vt) { return KvValueTypeIsText(vt); }
-
 // Length in UTF-16 characters of a text item. The buffer holds what the text reader may
 // write (at least twice the field's size in bytes) and lives only for this call.
 static LONG TextLength(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item)
@@ -30,7 +27,8 @@ LONG WINAPI RuleGetConditionValue(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item)
   WORD id = item->id;
   if (id >= KV_COMPUTED_COND_FIRST && id <= KV_COMPUTED_COND_LAST) return RuleGetComputedCondition(ctx, id);
   if (id >= ITEM_wdmJudgeHook0 && id <= ITEM_wdmJudgeHook159) return RuleGetJudgeHookValue(id, 0);
-  if (IsTextValueType(KvItemValueType(item))) return TextLength(ctx, item);
+  // A text item's condition value is the length of its text.
+  if (KvValueTypeIsText(KvItemValueType(item))) return TextLength(ctx, item);
   return ItemReadValue(ctx, item);
 }
 
