@@ -55,11 +55,14 @@ BOOL WINAPI OsRegReadMachineValue(LPCWSTR subkey, LPCWSTR valueName, void *buf, 
 
 BOOL WINAPI OsRegReadMachineText(LPCWSTR subkey, LPCWSTR valueName, WCHAR *buf, DWORD bytes, DRIVER_CONTEXT *)
 {
-  // One character short of the buffer, so that the zeroed tail always holds a terminator.
   if (!buf || bytes < 2 * sizeof(WCHAR)) return Refuse(ERROR_INVALID_PARAMETER);
-  DWORD room = (bytes / sizeof(WCHAR) - 1) * sizeof(WCHAR);
-  if (!ReadMachineValue(subkey, valueName, buf, room, nullptr, true)) return FALSE;
-  buf[room / sizeof(WCHAR)] = 0;
+  DWORD chars = bytes / sizeof(WCHAR);
+  if (!ReadMachineValue(subkey, valueName, buf, chars * sizeof(WCHAR), nullptr, true)) return FALSE;
+  if (buf[chars - 1] != 0) {
+    // The value fills the buffer and was stored without its terminator: no room for one.
+    buf[0] = 0;
+    return Refuse(ERROR_MORE_DATA);
+  }
   return TRUE;
 }
 

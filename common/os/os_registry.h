@@ -29,9 +29,10 @@ BOOL WINAPI OsRegReadMachineValue(LPCWSTR subkey, LPCWSTR valueName, void *buf, 
 // success, for callers that accept only some types.
 BOOL WINAPI OsRegReadMachineValueTyped(LPCWSTR subkey, LPCWSTR valueName, void *buf, DWORD bytes, DWORD *type,
                                        DRIVER_CONTEXT *ctx);
-// Reads a text value (REG_SZ or REG_EXPAND_SZ, taken as stored) into buf (bytes bytes) and
-// terminates it. FALSE, buf untouched, when the read fails as above, the value has another
-// type, or it leaves no room for the terminator.
+// Reads a text value (REG_SZ or REG_EXPAND_SZ, taken as stored) into buf (bytes bytes),
+// terminated (a value stored without its terminator gets one). FALSE, buf untouched, when
+// the read fails as above, the buffer has room for less than two characters or the value
+// has another type; FALSE with buf "" when the value fills the buffer without a terminator.
 BOOL WINAPI OsRegReadMachineText(LPCWSTR subkey, LPCWSTR valueName, WCHAR *buf, DWORD bytes, DRIVER_CONTEXT *ctx);
 
 // Writes `bytes` bytes of data as value `valueName` of type `type` under HKLM\subkey,

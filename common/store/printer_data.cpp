@@ -41,14 +41,17 @@ BOOL ReadValue(HANDLE printer, void *buf, DWORD bytes, LPCWSTR valueName, bool t
   return TRUE;
 }
 
-// "HelpFileName" into buf, terminated; one character of the buffer is kept for the
-// terminator, which the zeroed tail then always holds.
+// "HelpFileName" into buf, terminated. A value that fills the buffer must end with its
+// terminator; one that does not is refused and leaves buf "".
 BOOL ReadHelpFileName(HANDLE printer, WCHAR *buf, DWORD bytes)
 {
   if (!buf || bytes < 2 * sizeof(WCHAR)) return Refuse(ERROR_INVALID_PARAMETER);
-  DWORD room = (bytes / sizeof(WCHAR) - 1) * sizeof(WCHAR);
-  if (!ReadValue(printer, buf, room, KV_PD_HELP_FILE_NAME, true, nullptr, nullptr)) return FALSE;
-  buf[room / sizeof(WCHAR)] = 0;
+  DWORD chars = bytes / sizeof(WCHAR);
+  if (!ReadValue(printer, buf, chars * sizeof(WCHAR), KV_PD_HELP_FILE_NAME, true, nullptr, nullptr)) return FALSE;
+  if (buf[chars - 1] != 0) {
+    buf[0] = 0;
+    return Refuse(ERROR_MORE_DATA);
+  }
   return buf[0] != 0 ? TRUE : Refuse(ERROR_FILE_NOT_FOUND);  // an empty name names no file
 }
 

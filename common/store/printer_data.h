@@ -46,8 +46,9 @@ BOOL WINAPI StoreProbePermission(HANDLE printer, const DWORD *data, DWORD bytes)
 
 // The printer's help file name (printer data "HelpFileName", a file name) into buf
 // (bytes bytes), terminated. FALSE, buf untouched, for a NULL buffer or context, fewer
-// than two characters of room, a missing value, a value that is not text, or one that
-// leaves no room for the terminator; FALSE with buf "" for an empty value.
+// than two characters of room, a missing value, a value that is not text or one larger
+// than the buffer; FALSE with buf "" for an empty value and for one that fills the buffer
+// without a terminator.
 BOOL WINAPI StoreGetHelpFileName(WCHAR *buf, DWORD bytes, DRIVER_CONTEXT *ctx);
 // The same for a printer handle.
 BOOL WINAPI StoreGetHelpFileNameOfPrinter(WCHAR *buf, DWORD bytes, HANDLE printer);

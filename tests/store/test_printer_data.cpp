@@ -161,3 +161,158 @@ TEST_F(StoreTest, SetPrinterDataCases)
     }
   }
 }
+
+namespace {
+
+struct HelpCase {
+  const char *what;
+  DWORD type;  // REG_NONE: no value
+  std::string bytes;
+  DWORD bufferBytes;  // at most 64
+  BOOL ok;
+  const char *name;  // the name read when ok; on failure NULL (buffer untouched) or what is left
+};
+
+}  // namespace
+
+TEST_F(StoreTest, HelpFileNameCases)
+{
+  const std::string unterminated("k\0v\0m\0l\0u\0s\0", 12);
+  const HelpCase cases[] = {
+      {"present", REG_SZ, TextBytes(u"kvmlhelpus.hlp"), 64, TRUE, "kvmlhelpus.hlp"},
+      {"expandable text", REG_EXPAND_SZ, TextBytes(u"kvmlhelpjp.hlp"), 64, TRUE, "kvmlhelpjp.hlp"},
+      {"stored without terminator", REG_SZ, unterminated, 64, TRUE, "kvmlus"},
+      {"exactly fills the buffer with its terminator", REG_SZ, TextBytes(u"abc.hlp"), 16, TRUE, "abc.hlp"},
+      {"no room for the terminator: refused, buffer emptied", REG_SZ, unterminated, 12, FALSE, ""},
+      {"too long", REG_SZ, TextBytes(u"a-much-longer-name.hlp"), 16, FALSE, nullptr},
+      {"missing", REG_NONE, "", 64, FALSE, nullptr},
+      {"not text", REG_BINARY, TextBytes(u"kvmlhelpus.hlp"), 64, FALSE, nullptr},
+      {"a DWORD", REG_DWORD, Dword(1), 64, FALSE, nullptr},
+      {"one character of room", REG_SZ, TextBytes(u"a"), 2, FALSE, nullptr},
+      {"zero bytes", REG_SZ, TextBytes(u"a"), 0, FALSE, nullptr},
+  };
+  for (const HelpCase &c : cases) {
+    SCOPED_TRACE(c.what);
+    DeletePrinterDataW(printer_, const_cast<LPWSTR>(KV_PD_HELP_FILE_NAME));
+    if (c.type != REG_NONE) PutData(KV_PD_HELP_FILE_NAME, c.type, c.bytes);
+    for (int byHandle = 0; byHandle < 2; ++byHandle) {
+      WCHAR buf[40];  // the calls get at most 32 characters of it
+      for (WCHAR &ch : buf) ch = u'#';
+      BOOL ok = byHandle ? StoreGetHelpFileNameOfPrinter(buf, c.bufferBytes, printer_)
+                         : StoreGetHelpFileName(buf, c.bufferBytes, &ctx_);
+      EXPECT_EQ(c.ok, ok) << (byHandle ? "of the printer" : "of the context");
+      if (c.name) {
+        EXPECT_EQ(c.name, Narrow(buf));
+      } else {
+        EXPECT_EQ(u'#', buf[0]) << "a failed read leaves the buffer untouched";
+      }
+      EXPECT_EQ(u'#', buf[c.bufferBytes / sizeof(WCHAR)]) << "nothing written past the buffer size";
+    }
+  }
+}
+
+TEST_F(StoreTest, HelpFileNameArgumentsAndRights)
+{
+  PutText(KV_PD_HELP_FILE_NAME, u"kvmlhelpus.hlp");
+  WCHAR buf[64];
+  EXPECT_FALSE(StoreGetHelpFileName(nullptr, sizeof buf, &ctx_));
+  EXPECT_FALSE(StoreGetHelpFileName(buf, sizeof buf, nullptr));
+  EXPECT_FALSE(StoreGetHelpFileNameOfPrinter(buf, sizeof buf, nullptr));
+  // An empty name names no file.
+  PutText(KV_PD_HELP_FILE_NAME, u"");
+  EXPECT_FALSE(StoreGetHelpFileName(buf, sizeof buf, &ctx_));
+  // A user who may not change the printer still reads it.
+  PutText(KV_PD_HELP_FILE_NAME, u"kvmlhelpus.hlp");
+  PlatSpoolSetAccess(FALSE, TRUE);
+  ctx_.printer = OpenSample(PRINTER_ACCESS_USE);
+  EXPECT_TRUE(StoreGetHelpFileName(buf, sizeof buf, &ctx_));
+  EXPECT_EQ("kvmlhelpus.hlp", Narrow(buf));
+}
+
+TEST_F(StoreTest, SaveEdFileName)
+{
+  ASSERT_NE(nullptr, ctx_.model);
+  DWORD type = 0;
+  ASSERT_TRUE(StoreSaveEdFileName(&ctx_));
+  EXPECT_EQ(TextBytes(u"KVSAMPLE.EDF"), GetData(KV_PD_ED_FILE_NAME, &type)) << "the sample model INI's name";
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+  EXPECT_EQ("KVSAMPLE.EDF", Narrow(state_->textBuffer)) << "read into the context's text buffer";
+
+  const WCHAR *ini = u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\kvmlmodl.ini";
+  struct {
+    const char *what;
+    const WCHAR *value;  // NULL deletes the key
+    const WCHAR *stored;
+  } cases[] = {
+      {"another name", u"other.edf", u"other.edf"},
+      {"25 characters fit", u"abcdefghijklmnopqrstu.edf", u"abcdefghijklmnopqrstu.edf"},
+      {"longer names are cut to 25 characters", u"abcdefghijklmnopqrstuvwxyz.edf", u"abcdefghijklmnopqrstuvwxy"},
+      {"missing key: empty", nullptr, u""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WritePrivateProfileStringW(KV_ED_FILE_SECTION, KV_ED_FILE_KEY, c.value, ini));
+    EXPECT_TRUE(StoreSaveEdFileName(&ctx_));
+    EXPECT_EQ(TextBytes(c.stored), GetData(KV_PD_ED_FILE_NAME));
+  }
+
+  // Refused writes reach the caller and change nothing.
+  ASSERT_TRUE(WritePrivateProfileStringW(KV_ED_FILE_SECTION, KV_ED_FILE_KEY, u"new.edf", ini));
+  PlatFaultArm(PLAT_FAULT_PRINTER_DATA, 1);
+  EXPECT_FALSE(StoreSaveEdFileName(&ctx_)) << "injected failure";
+  EXPECT_EQ(static_cast<DWORD>(ERROR_CANTWRITE), GetLastError());
+  ctx_.printer = OpenSample(PRINTER_ACCESS_USE);
+  EXPECT_FALSE(StoreSaveEdFileName(&ctx_)) << "no rights";
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+  EXPECT_EQ(TextBytes(u""), GetData(KV_PD_ED_FILE_NAME));
+
+  DRIVER_CONTEXT bare{};
+  EXPECT_FALSE(StoreSaveEdFileName(&bare)) << "no state";
+  EXPECT_FALSE(StoreSaveEdFileName(nullptr));
+}
+
+namespace {
+
+struct BidiCase {
+  const char *what;
+  DWORD type;  // REG_NONE: no value
+  std::string bytes;
+  int fault;  // 0 none, 1 no rights, 2 injected write failure
+  BOOL ok;
+};
+
+}  // namespace
+
+TEST_F(StoreTest, BidiCanWritePrinterDataCases)
+{
+  const BidiCase cases[] = {
+      {"flag set", REG_BINARY, Dword(1), 0, TRUE},
+      {"flag clear", REG_BINARY, Dword(0), 0, TRUE},
+      {"stored as REG_DWORD keeps its type", REG_DWORD, Dword(1), 0, TRUE},
+      {"shorter value is written back as it was", REG_BINARY, "\x01", 0, TRUE},
+      {"missing", REG_NONE, "", 0, FALSE},
+      {"empty value", REG_BINARY, "", 0, FALSE},
+      {"longer than 4 bytes", REG_BINARY, Dword(1) + Dword(1), 0, FALSE},
+      {"no rights", REG_BINARY, Dword(1), 1, FALSE},
+      {"injected failure", REG_BINARY, Dword(1), 2, FALSE},
+  };
+  HANDLE user = OpenSample(PRINTER_ACCESS_USE);
+  for (const BidiCase &c : cases) {
+    SCOPED_TRACE(c.what);
+    DeletePrinterDataW(printer_, const_cast<LPWSTR>(KV_PD_BIDI_FLAG));
+    if (c.type != REG_NONE) PutData(KV_PD_BIDI_FLAG, c.type, c.bytes);
+    ctx_.printer = c.fault == 1 ? user : printer_;
+    if (c.fault == 2) PlatFaultArm(PLAT_FAULT_PRINTER_DATA, 1);
+    EXPECT_EQ(c.ok, BidiCanWritePrinterData(&ctx_));
+    PlatFaultDisarmAll();
+    DWORD type = 0;
+    std::string after = GetData(KV_PD_BIDI_FLAG, &type);
+    if (c.type == REG_NONE) {
+      EXPECT_EQ("<missing>", after) << "nothing is created";
+    } else {
+      EXPECT_EQ(c.bytes, after) << "the value is unchanged";
+      EXPECT_EQ(c.type, type);
+    }
+  }
+  EXPECT_FALSE(BidiCanWritePrinterData(nullptr));
+}
