@@ -6,6 +6,7 @@
 #include "files/file_helpers.h"
 #include "os/os.h"
 #include "files/paths.h"
+#include "store/driver_registry.h"
 
 namespace {
 
@@ -32,19 +33,17 @@ DWORD SystemDir(LPWSTR dir)
   return (n == 0 || n >= MAX_PATH) ? 0 : n;
 }
 
-// The configured directory from HKLM; 0 when the value is absent, empty or not text.
+// The configured directory: the driver's registry value, read as capacity x 2 bytes; 0
+// when the value is absent, empty, not text or leaves no room for its terminator.
 DWORD ReadConfiguredValue(LPWSTR buf, DWORD capacity)
 {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, KV_SETTINGS_REG_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+  DWORD chars = capacity < 0x8000 ? capacity : 0x8000;  // more than any registry text needs
   DWORD type = 0;
-  DWORD bytes = capacity * sizeof(WCHAR);
-  LONG rc = RegQueryValueExW(key, KV_SETTINGS_REG_VALUE, nullptr, &type, reinterpret_cast<LPBYTE>(buf), &bytes);
-  RegCloseKey(key);
-  if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return 0;
-  DWORD chars = bytes / sizeof(WCHAR);
-  if (chars >= capacity) return 0;  // unterminated and no room to terminate
-  buf[chars] = 0;
+  if (!StoreReadDriverRegValueTyped(KV_SETTINGS_REG_VALUE, buf, chars * sizeof(WCHAR), &type)) return 0;
+  if ((type != REG_SZ && type != REG_EXPAND_SZ) || buf[chars - 1] != 0) {
+    buf[0] = 0;
+    return 0;
+  }
   if (type == REG_EXPAND_SZ) {
     // "%SystemDrive%\\..." and the like name the folder only once expanded.
     WCHAR expanded[MAX_PATH];

@@ -5,11 +5,13 @@
 
 #include "model/model.h"
 #include "os/os.h"
+#include "os/os_registry.h"
 #include "files/paths.h"
 #include "names/resources.h"
 #include "files/settings_dirs.h"
+#include "store/printer_data.h"
 
-enum { kNameCch = 260, kTextCch = 1025 };
+enum { kNameCch = 260 };
 
 // dst := src when it fits cch characters whole; else dst unchanged and FALSE.
 static BOOL CopyWhole(WCHAR *dst, int cch, const WCHAR *src)
@@ -97,9 +99,10 @@ const WCHAR *WINAPI CtxGetUiLanguageCode(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL) return NULL;
   WCHAR *text = ctx->state->textBuffer;
+  DWORD bytes = sizeof ctx->state->textBuffer;
   BOOL read = (ctx->state->openKind & CTX_OPEN_KIND_MASK) == CTX_OPEN_INIT
-                  ? ResReadDriverHelpFile(ctx, text, kTextCch)
-                  : ResReadPrinterHelpFile(ctx->printer, text, kTextCch);
+                  ? OsGetDriverHelpFile(CtxGetDriverName(ctx), text, bytes, ctx)
+                  : StoreGetHelpFileName(text, bytes, ctx);
   CopyWhole(ctx->state->languageCode, 3, read ? ResHelpFileToLanguageCode(text) : u"us");
   return ctx->state->languageCode;
 }
@@ -297,7 +300,7 @@ const WCHAR *WINAPI CtxGetHelpFilePath(DRIVER_CONTEXT *ctx)
   if (ctx == NULL || ctx->state == NULL) return NULL;
   WCHAR *path = ctx->state->textBuffer;
   WCHAR name[kNameCch];
-  if (ResReadPrinterHelpFile(ctx->printer, name, kNameCch) && PathIsPlainFileName(name)) {
+  if (StoreGetHelpFileName(name, sizeof name, ctx) && PathIsPlainFileName(name)) {
     WCHAR dir[kNameCch];
     path[0] = 0;
     if (CopyWhole(dir, kNameCch, CtxGetDriverDir(ctx)) && dir[0] != 0) PathJoin(path, kNameCch, dir, 0, name);

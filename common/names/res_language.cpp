@@ -2,7 +2,10 @@
 // codes, and the mappings between them, from item values, help file names and locales.
 #include "items/item_store.h"
 #include "os/os.h"
+#include "os/os_registry.h"
+#include "names/names_paths.h"
 #include "names/resources.h"
+#include "store/printer_data.h"
 
 static const LANGUAGE_ROW kLanguages[] = {
     {0, 0x11, 0, u"jp"},  {1, 0x09, 0, u"us"},  {2, 0x05, 0, u"cz"},  {3, 0x06, 0, u"dn"},  {4, 0x07, 0, u"gm"},
@@ -88,44 +91,12 @@ const WCHAR *WINAPI ResHelpFileToLanguageCode(const WCHAR *path)
   return HelpFileCode(path, code) ? ResFindLanguageCode(code) : kDefaultCode;
 }
 
-// The help file that the printer's driver registered ("Help File"), into buf.
-static BOOL ReadDriverHelpFile(HANDLE printer, WCHAR *buf, int cch)
-{
-  DRIVER_INFO_3W *info = (DRIVER_INFO_3W *)OsGetPrinterDriverInfo(printer, 3);
-  if (info == NULL) return FALSE;
-  BOOL ok = info->pHelpFile != NULL && info->pHelpFile[0] != 0 && lstrlenW(info->pHelpFile) < cch;
-  if (ok) lstrcpynW(buf, info->pHelpFile, cch);
-  GlobalFree(info);
-  return ok;
-}
-
-// The printer-data value "HelpFileName" of a printer, into buf (cch characters).
-static BOOL ReadPrinterHelpFile(HANDLE printer, WCHAR *buf, int cch)
-{
-  DWORD type = 0, needed = 0;
-  DWORD bytes = (DWORD)(cch - 1) * sizeof(WCHAR);
-  if (printer == NULL || GetPrinterDataW(printer, (LPWSTR)u"HelpFileName", &type, (LPBYTE)buf, bytes, &needed) != 0)
-    return FALSE;
-  if (needed > bytes) return FALSE;
-  buf[needed / sizeof(WCHAR)] = 0;
-  return buf[0] != 0;
-}
-
-BOOL WINAPI ResReadDriverHelpFile(DRIVER_CONTEXT *ctx, WCHAR *buf, int cch)
-{
-  return ctx != NULL && buf != NULL && cch > 1 && ReadDriverHelpFile(ctx->printer, buf, cch);
-}
-
-BOOL WINAPI ResReadPrinterHelpFile(HANDLE printer, WCHAR *buf, int cch)
-{
-  return buf != NULL && cch > 1 && ReadPrinterHelpFile(printer, buf, cch);
-}
-
 WORD WINAPI ResGetDriverLanguageIndex(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL) return KV_LANGUAGE_DEFAULT_ID;
   WCHAR *buf = ctx->state->textBuffer;
-  if (!ResReadDriverHelpFile(ctx, buf, 1025)) return KV_LANGUAGE_DEFAULT_ID;
+  if (!OsGetDriverHelpFile(CtxGetDriverName(ctx), buf, sizeof ctx->state->textBuffer, ctx))
+    return KV_LANGUAGE_DEFAULT_ID;
   return ResHelpFileToLanguageIndex(buf);
 }
 
@@ -138,7 +109,7 @@ WORD WINAPI ResGetPrinterLanguageIndex(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL) return KV_LANGUAGE_DEFAULT_ID;
   WCHAR *buf = ctx->state->textBuffer;
-  if (!ResReadPrinterHelpFile(ctx->printer, buf, 1025)) return KV_LANGUAGE_DEFAULT_ID;
+  if (!StoreGetHelpFileName(buf, sizeof ctx->state->textBuffer, ctx)) return KV_LANGUAGE_DEFAULT_ID;
   return ResHelpFileToLanguageIndex(buf);
 }
 
@@ -150,7 +121,7 @@ const WCHAR *WINAPI ResGetPrinterLanguageCodeOfCtx(DRIVER_CONTEXT *ctx)
 const WCHAR *WINAPI ResGetPrinterLanguageCode(HANDLE printer)
 {
   WCHAR buf[1025];
-  if (!ResReadPrinterHelpFile(printer, buf, 1025)) return kDefaultCode;
+  if (!StoreGetHelpFileNameOfPrinter(buf, sizeof buf, printer)) return kDefaultCode;
   return ResHelpFileToLanguageCode(buf);
 }
 

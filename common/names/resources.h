@@ -71,11 +71,6 @@ WORD WINAPI ResFindLanguageIndex(WORD primary, WORD sub);
 BYTE WINAPI ResIndexToLangId(BYTE id, WORD *sub);
 int WINAPI ResIsLanguageIndex(WORD id);
 
-// The help file the printer's driver registered ("Help File") and the printer-data value
-// "HelpFileName", read into buf (cch characters); FALSE when missing or too long.
-BOOL WINAPI ResReadDriverHelpFile(DRIVER_CONTEXT *ctx, WCHAR *buf, int cch);
-BOOL WINAPI ResReadPrinterHelpFile(HANDLE printer, WCHAR *buf, int cch);
-
 // The UI resource DLL name of the context's compiled description, or NULL.
 const WCHAR *WINAPI DescGetUiResDllName(DRIVER_CONTEXT *ctx);
 

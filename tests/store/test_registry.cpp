@@ -3,10 +3,12 @@
 #include <string.h>
 
 #include "kvplat/os_control.h"
+#include "names/resources.h"
 #include "kvplat/spool_control.h"
 #include "os/os.h"
 #include "os/os_registry.h"
 #include "store/driver_registry.h"
+#include "store/printer_data.h"
 #include "store_fixture.h"
 
 namespace {
@@ -309,4 +311,23 @@ TEST_F(StoreTest, DriverHelpFileCases)
   EXPECT_FALSE(OsGetDriverHelpFile(nullptr, buf, sizeof buf, &ctx_));
   EXPECT_FALSE(OsGetDriverHelpFile(u"", buf, sizeof buf, &ctx_));
   EXPECT_FALSE(OsGetDriverHelpFile(DriverName().c_str(), nullptr, sizeof buf, &ctx_));
+}
+
+TEST_F(StoreTest, LanguagesFollowTheRegisteredAndStoredHelpFiles)
+{
+  // The driver's language comes from its registry record, on Windows 2000 and later from
+  // version 2 when version 3 names no file; the printer's from "HelpFileName".
+  EXPECT_EQ("us", Narrow(ResGetDriverLanguageCode(&ctx_))) << "kvmlhelp.hlp names no listed code";
+  PutMachineValue(DriverKey(kV3, DriverName()).c_str(), KV_DRIVER_HELP_FILE_VALUE, REG_SZ, TextBytes(u"kvhelpgm.hlp"));
+  EXPECT_EQ("gm", Narrow(ResGetDriverLanguageCode(&ctx_)));
+  PutMachineValue(DriverKey(kV3, DriverName()).c_str(), KV_DRIVER_HELP_FILE_VALUE, REG_SZ, TextBytes(u""));
+  PutMachineValue(DriverKey(kV2, DriverName()).c_str(), KV_DRIVER_HELP_FILE_VALUE, REG_SZ, TextBytes(u"kvhelpjp.hlp"));
+  EXPECT_EQ("jp", Narrow(ResGetDriverLanguageCode(&ctx_)));
+
+  EXPECT_EQ("us", Narrow(ResGetPrinterLanguageCode(printer_))) << "no HelpFileName";
+  PutText(KV_PD_HELP_FILE_NAME, u"kvhelpfr.chm");
+  EXPECT_EQ("fr", Narrow(ResGetPrinterLanguageCode(printer_)));
+  EXPECT_EQ("fr", Narrow(ResGetPrinterLanguageCodeOfCtx(&ctx_)));
+  PutData(KV_PD_HELP_FILE_NAME, REG_BINARY, TextBytes(u"kvhelpgm.hlp"));
+  EXPECT_EQ("us", Narrow(ResGetPrinterLanguageCode(printer_))) << "a value that is not text is not a name";
 }
