@@ -1,4 +1,5 @@
-// kvmlhost machine init DIR: a fresh machine root with the sample printer installed.
+// kvmlhost machine init [--companion] DIR: a fresh machine root with the sample printer
+// installed, and with or without the job-binding companion application.
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -11,6 +12,7 @@
 #include "host.h"
 #include "kvplat/control.h"
 #include "kvplat/spool_control.h"
+#include "os/os_registry.h"
 
 namespace fs = std::filesystem;
 
@@ -97,9 +99,22 @@ int InstallStandins(const char16_t *key, const std::u16string &folder, const fs:
   return 0;
 }
 
-const char kUsage[] = "machine init DIR";
+const char kUsage[] = "machine init [--companion] DIR";
 
-int RunMachineInit(const Args &args)
+// What the companion application's installer leaves: its installation count in HKLM.
+int InstallCompanion()
+{
+  HKEY key = NULL;
+  LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, KV_COMPANION_APP_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
+  if (rc != ERROR_SUCCESS) return Fail("cannot create the companion application's key: " + ErrorText(rc));
+  DWORD count = 1;
+  rc = RegSetValueExW(key, KV_COMPANION_APP_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&count), sizeof count);
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS) return Fail("cannot record the companion application: " + ErrorText(rc));
+  return 0;
+}
+
+int RunMachineInit(const Args &args, bool companion)
 {
   if (args.size() != 1) return UsageError(kUsage, args.empty() ? "name the folder of the new machine root" : "");
   fs::path dir = fs::absolute(args[0]);
@@ -154,6 +169,7 @@ int RunMachineInit(const Args &args)
       RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\TOLVE\\KvmlDrv", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
   if (rc != ERROR_SUCCESS) return Fail("cannot create the driver's registry key: " + ErrorText(rc));
   RegCloseKey(key);
+  if (companion && InstallCompanion() != 0) return 1;
 
   std::u16string printerName = IniString(u"Printer", u"Name");
   std::u16string port = IniString(u"Printer", u"Port", u"LPT1:");
@@ -173,21 +189,24 @@ int RunMachineInit(const Args &args)
 
   printf("machine root %s\n", dir.c_str());
   printf("installed printer \"%s\" with driver \"%s\"\n", Narrow(printerName).c_str(), Narrow(driverName).c_str());
+  if (companion) printf("installed the job-binding companion application\n");
   return 0;
 }
 
 int RunMachine(const Args &in)
 {
   ParsedArgs parsed;
-  if (!ParseArgs(in, {}, kUsage, parsed)) return 2;
+  if (!ParseArgs(in, {{"--companion", false}}, kUsage, parsed)) return 2;
   const Args &args = parsed.rest;
   if (args.empty() || args[0] != "init") return UsageError(kUsage);
-  return RunMachineInit(Args(args.begin() + 1, args.end()));
+  return RunMachineInit(Args(args.begin() + 1, args.end()), parsed.Has("--companion"));
 }
 
 Registrar reg({"machine", kUsage,
                "Makes a new machine root in DIR (which must be empty or missing): the folders of a\n"
                "Windows machine, the sample driver package and the printer \"KVML Sample\" installed.\n"
+               "--companion also records the job-binding companion application as installed\n"
+               "(HKLM Software\\TOLVE\\SuiteBraid\\TaskWeave, INSTALL_COUNT 1).\n"
                "Use it with --root DIR or KVML_ROOT=DIR.\n",
                RunMachine});
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host.h"
+#include "os/os_registry.h"
 
 namespace host {
 namespace {
@@ -80,6 +81,9 @@ int RunShow(const std::string &name)
   printf("data file    %s\n", S(di->pDataFile).c_str());
   printf("help file    %s\n", S(di->pHelpFile).c_str());
   for (const WCHAR *d = di->pDependentFiles; d && *d; d += lstrlenW(d) + 1) printf("dependent    %s\n", S(d).c_str());
+  // A fact of the machine that the driver reads for every printer.
+  printf("companion    %s\n",
+         OsIsCompanionAppInstalled(KV_COMPANION_JOB_BINDING, NULL) ? "installed" : "not installed");
   return 0;
 }
 

@@ -24,6 +24,9 @@ export KVML_ROOT="$dir/m"
 check list 0 "$host" printer list && expect list '^KVML Sample	'
 check show 0 "$host" printer show "kvml sample" && expect show 'data file +C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\KVSAMPLE.KVD'
 [ -f "$dir/m/C/WINDOWS/system32/spool/drivers/w32x86/3/KVSAMPLE.KVD" ] || { echo "FAIL package: description not installed"; fails=$((fails+1)); }
+expect show '^companion +not installed$'
+check init-companion 0 "$host" machine init --companion "$dir/m2" && expect init-companion 'installed the job-binding companion application'
+check show-companion 0 env KVML_ROOT="$dir/m2" "$host" printer show "KVML Sample" && expect show-companion '^companion +installed$'
 check show-missing 1 "$host" printer show "No Such" && expect show-missing 'ERROR_INVALID_PRINTER_NAME'
 check set-sz 0 "$host" printerdata "KVML Sample" HelpFileName kvmlhelp.hlp
 check set-dword 0 "$host" printerdata "KVML Sample" Count dword:0x20
