@@ -10,6 +10,7 @@
 #include "items/item_store.h"
 #include "model/state_items.h"
 #include "os/os.h"
+#include "os/os_registry.h"
 #include "tables/item_ids.h"
 
 namespace {
@@ -70,8 +71,7 @@ void WINAPI DmSetEnvironmentState(DRIVER_CONTEXT *ctx)
   CtxSetServerClientMode(ctx, Flag(OsPrinterIsConnection(ctx)));
   CtxSetUserCodeFIX(ctx, Flag(ItemGetRaw(ctx, ITEM_kdmLogCodeUse, NULL) != 0));
   CtxSetUserCodeGetOff(ctx);
-  // Item 620 (the job-binding companion application is installed) is not written here
-  // until the settings store can tell; the merge recomputes it.
+  CtxSetTWInstalled(ctx, Flag(OsIsCompanionAppInstalled(KV_COMPANION_JOB_BINDING, ctx)));
   CtxSetPropertyTypeDocument(ctx);
   CtxSetUserCodeDLLOff(ctx);
 }

@@ -19,8 +19,9 @@ void WINAPI DmWriteIdentFields(BYTE *priv, const MODEL_RECORD *model, BOOL excha
 // part.
 void WINAPI DmWriteIdentBlock(DRIVER_CONTEXT *ctx);
 // Fills the driver state block of the context's DEVMODE from the environment: call source,
-// operating system, terminal services, administrator, and the printer's bidi and connection
-// state; the other state bytes get their starting values. The bidi function byte is left
+// operating system, terminal services, administrator, the printer's bidi and connection
+// state and the job-binding companion application; the other state bytes get their
+// starting values. The bidi function byte is left
 // alone. Does nothing for NULL or a context without a DEVMODE.
 void WINAPI DmSetEnvironmentState(DRIVER_CONTEXT *ctx);
 

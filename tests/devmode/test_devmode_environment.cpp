@@ -195,10 +195,19 @@ TEST_F(DevmodeEnvironmentTest, StateFollowsThePrinterAndLeavesTheOthersAlone)
   ctx_->printer = own;
   EXPECT_EQ(dm[1226], 1) << "bidi enabled";
   EXPECT_EQ(dm[1227], 1) << "a connection";
-  EXPECT_EQ(dm[1230], 0xEE) << "the companion-application byte is not written here";
+  EXPECT_EQ(dm[1230], 0) << "no companion application";
   EXPECT_EQ(dm[1235], 0xEE) << "the printer's bidi functions are not touched";
   EXPECT_EQ(dm[1222], 0);
   EXPECT_EQ(dm[1229], 0);
+
+  // The job-binding companion application counts its installations in the registry.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, u"Software\\TOLVE\\SuiteBraid\\TaskWeave", &key), ERROR_SUCCESS);
+  DWORD count = 3;
+  ASSERT_EQ(RegSetValueExW(key, u"INSTALL_COUNT", 0, REG_DWORD, (const BYTE *)&count, sizeof count), ERROR_SUCCESS);
+  RegCloseKey(key);
+  DmSetEnvironmentState(ctx_);
+  EXPECT_EQ(dm[1230], 1) << "companion application installed";
 }
 
 }  // namespace
