@@ -3,7 +3,9 @@
 
 Each image is a public part of dmSize bytes (dmSize at byte 68, dmDriverExtra at 70,
 both little-endian) followed by a private part of dmDriverExtra bytes holding the model
-tag at its start and the private version 137 bytes in."""
+tag at its start and the private version 137 bytes in. The driver_* images also carry the
+rest of the private header (signature "priv", private size, block offsets), the machine id
+and the driver type, so they pass the format checks before mutation."""
 import os
 import struct
 
@@ -22,6 +24,19 @@ def image(public, extra, version, tag=b"TV00"):
     return bytes(b)
 
 
+def driver_image(public, extra, spec=0x401, driver_version=0x0141):
+    b = bytearray(image(public, extra, 314))
+    struct.pack_into("<HH", b, 64, spec, driver_version)
+    p = public
+    if extra >= 149:
+        b[p + 129:p + 133] = b"priv"
+        struct.pack_into("<IIHHH", b, p + 133, 1016, 314, 0, 1236, 2256)
+        b[p + 148] = 0xC0  # machine id
+    if extra >= 592:
+        b[p + 591] = 1  # driver type
+    return bytes(b)
+
+
 SEEDS = {
     "current_220_1016.bin": image(220, 1016, 314),
     "older_220_1016.bin": image(220, 1016, 311),
@@ -30,6 +45,10 @@ SEEDS = {
     "no_version_220_140.bin": image(220, 140, 314),
     "no_private_220_0.bin": image(220, 0, 0),
     "huge_public_1200_40.bin": image(1200, 40, 0),
+    "driver_220_1016.bin": driver_image(220, 1016),
+    "driver_212_1016.bin": driver_image(212, 1016, 0x400),
+    "driver_188_1016.bin": driver_image(188, 1016, 0x320, 0x350),
+    "driver_220_600.bin": driver_image(220, 600),
 }
 
 if __name__ == "__main__":

@@ -1,5 +1,9 @@
-# The DEVMODE private header, defaults and versions.
+# The DEVMODE layout, private header, format checks, conversion, defaults and versions.
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_header.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/devmode_check.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/devmode_convert.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/devmode_environment.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/devmode_printer_default.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_defaults.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_version.cpp)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs kvmlhost's machine, printer, printerdata, compile and item commands on a fresh machine
-# root, and compile on host files with no machine root, and checks their output and exit
-# codes; then the global options, help and usage errors.
+# Runs kvmlhost's machine, printer, printerdata, compile, item and devmode commands on a
+# fresh machine root, and compile on host files with no machine root, and checks their
+# output and exit codes; then the global options, help and usage errors.
 set -u
 host=$1
 dir=$(mktemp -d)
@@ -94,6 +94,21 @@ check item-name-unknown 1 "$host" item "KVML Sample" dmNoSuchField KPD_NO_SUCH 7
   expect item-name-unknown '^7	dmOrientation'
 check item-printer 1 "$host" item "No Such" 7 && expect item-printer 'ERROR_INVALID_PRINTER_NAME'
 check item-usage 2 "$host" item "KVML Sample"
+# The printer's DEVMODE: public fields, the private header with its checks, every private
+# item (35-625) one line each, and with --hex a dump of 1236 bytes (78 lines of 16).
+check devmode 0 "$host" devmode "KVML Sample" && expect devmode '^DEVMODE of printer "KVML Sample": ' &&
+  expect devmode '^68	4	dmSize	' && expect devmode '^220	model tag	"TV00"$' &&
+  expect devmode '^349	signature	"priv" \(0x76697270\)$' && expect devmode '^361	block offsets	0 1236 2256$' &&
+  expect devmode '^checks: current format (yes|no), same model (yes|no), same model and size (yes|no)$' &&
+  expect devmode '^368	35	kdmMachineID	[0-9]+$' && expect devmode '^1219	609	KPD_kdmCallSrc	[0-9]+$' &&
+  [ "$(sed -n '/^private items:$/,$p' <<<"$out" | grep -c '^[0-9]')" = 591 ] ||
+  { echo "FAIL devmode: not 591 private items"; fails=$((fails+1)); }
+check devmode-hex 0 "$host" devmode --hex "KVML Sample" && expect devmode-hex '^04D0  00 00 00 00$' &&
+  [ "$(sed -n '/^hex:$/,$p' <<<"$out" | grep -c '^[0-9A-F]\{4\}  ')" = 78 ] ||
+  { echo "FAIL devmode-hex: not 78 dump lines"; fails=$((fails+1)); }
+check devmode-printer 1 "$host" devmode "No Such" && expect devmode-printer 'ERROR_INVALID_PRINTER_NAME'
+check devmode-usage 2 "$host" devmode
+check devmode-option 2 "$host" devmode "KVML Sample" --bytes
 # A cache file damaged in place (and tied to the text by its time) is compiled over.
 head -c 9000 /dev/urandom >"$hostdrv/KVSAMPLE.BCS"
 touch -r "$hostdrv/KVSAMPLE.KVD" "$hostdrv/KVSAMPLE.BCS"

@@ -1,7 +1,9 @@
 // The option table: row counts, density and the gap row, field layout in the three blocks,
 // the DEVMODE offsets, the keyed rows, output codes, storage classes and membership bits.
+#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "tables_util.h"
@@ -244,6 +246,87 @@ INSTANTIATE_TEST_SUITE_P(
         DmCase{609, nullptr, 1219, 1, KV_VT_U8}, DmCase{615, nullptr, 1225, 1, KV_VT_U8},
         DmCase{624, nullptr, 1234, 1, KV_VT_U8}, DmCase{625, nullptr, 1235, 1, KV_VT_U8}),
     DmCaseName);
+
+// Every public item is the DEVMODEW field of its name, at the field's offset and width.
+TEST(DevmodeLayoutAll, PublicItemsAreTheDevmodeFields)
+{
+#define KV_PUB(id, field, vt)                                                           \
+  {                                                                                     \
+    id, #field, (int)offsetof(DEVMODEW, field), (int)sizeof(((DEVMODEW *)0)->field), vt \
+  }
+  const DmCase cases[] = {
+      KV_PUB(1, dmDeviceName, KV_VT_WTEXT),   KV_PUB(2, dmSpecVersion, KV_VT_U16),
+      KV_PUB(3, dmDriverVersion, KV_VT_U16),  KV_PUB(4, dmSize, KV_VT_U16),
+      KV_PUB(5, dmDriverExtra, KV_VT_U16),    KV_PUB(6, dmFields, KV_VT_U32),
+      KV_PUB(7, dmOrientation, KV_VT_S16),    KV_PUB(8, dmPaperSize, KV_VT_S16),
+      KV_PUB(9, dmPaperLength, KV_VT_S16),    KV_PUB(10, dmPaperWidth, KV_VT_S16),
+      KV_PUB(11, dmScale, KV_VT_S16),         KV_PUB(12, dmCopies, KV_VT_S16),
+      KV_PUB(13, dmDefaultSource, KV_VT_S16), KV_PUB(14, dmPrintQuality, KV_VT_S16),
+      KV_PUB(15, dmColor, KV_VT_S16),         KV_PUB(16, dmDuplex, KV_VT_S16),
+      KV_PUB(17, dmYResolution, KV_VT_S16),   KV_PUB(18, dmTTOption, KV_VT_S16),
+      KV_PUB(19, dmCollate, KV_VT_S16),       KV_PUB(20, dmFormName, KV_VT_WTEXT),
+      KV_PUB(21, dmLogPixels, KV_VT_U16),     KV_PUB(22, dmBitsPerPel, KV_VT_U32),
+      KV_PUB(23, dmPelsWidth, KV_VT_U32),     KV_PUB(24, dmPelsHeight, KV_VT_U32),
+      KV_PUB(25, dmDisplayFlags, KV_VT_U32),  KV_PUB(26, dmDisplayFrequency, KV_VT_U32),
+      KV_PUB(27, dmICMMethod, KV_VT_U32),     KV_PUB(28, dmICMIntent, KV_VT_U32),
+      KV_PUB(29, dmMediaType, KV_VT_U32),     KV_PUB(30, dmDitherType, KV_VT_U32),
+      KV_PUB(31, dmReserved1, KV_VT_U32),     KV_PUB(32, dmReserved2, KV_VT_U32),
+      KV_PUB(33, dmPanningWidth, KV_VT_U32),  KV_PUB(34, dmPanningHeight, KV_VT_U32),
+  };
+#undef KV_PUB
+  for (const DmCase &c : cases) {
+    const OPTION_ITEM *it = RowOf(c.id);
+    ASSERT_NE(it, nullptr) << c.id;
+    EXPECT_EQ(KvItemBlock(it), KV_BLOCK_DEVMODE) << c.name;
+    EXPECT_EQ((int)it->offset, c.offset) << c.name;
+    EXPECT_EQ((int)KvItemSize(it), c.size) << c.name;
+    EXPECT_EQ(KvItemValueType(it), c.vt) << c.name;
+    EXPECT_EQ(Ascii(it->name), c.name);
+  }
+}
+
+// The private items against the field table of the private part kept in
+// tests/fixtures/devmode/layout.txt: every row there is an option row with that offset,
+// width, type and name, and every private DEVMODE row of the option table is listed there.
+TEST(DevmodeLayoutAll, PrivateItemsMatchTheFieldTable)
+{
+  std::ifstream in(KV_DEVMODE_LAYOUT_FILE);
+  ASSERT_TRUE(in.good()) << KV_DEVMODE_LAYOUT_FILE;
+  const std::map<std::string, DWORD> types = {{"u8", KV_VT_U8},     {"s8", KV_VT_S8},      {"u16", KV_VT_U16},
+                                              {"s16", KV_VT_S16},   {"u32", KV_VT_U32},    {"s32", KV_VT_S32},
+                                              {"ansi", KV_VT_ANSI}, {"block", KV_VT_BLOCK}};
+  std::set<int> listed;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream row(line);
+    int id = 0, offset = 0, size = 0;
+    std::string type, name;
+    ASSERT_TRUE(static_cast<bool>(row >> id >> offset >> size >> type >> name)) << line;
+    EXPECT_TRUE(listed.insert(id).second) << "item listed twice: " << id;
+    DWORD vt = 0;
+    if (type.rfind("bit", 0) == 0) {
+      vt = KV_VT_BIT0 + std::stoi(type.substr(3));
+    } else {
+      ASSERT_EQ(types.count(type), 1u) << line;
+      vt = types.at(type);
+    }
+    const OPTION_ITEM *it = RowOf(id);
+    ASSERT_NE(it, nullptr) << id;
+    EXPECT_EQ(KvItemBlock(it), KV_BLOCK_DEVMODE) << id;
+    EXPECT_EQ((int)it->offset, offset) << "item " << id;
+    EXPECT_EQ((int)KvItemSize(it), size) << "item " << id;
+    EXPECT_EQ(KvItemValueType(it), vt) << "item " << id;
+    EXPECT_EQ(Ascii(it->name), name == "-" ? std::string("(null)") : name) << "item " << id;
+  }
+  for (int i = 0; i < g_kvOptionItemCount; ++i) {
+    const OPTION_ITEM *it = &g_kvOptionItems[i];
+    if (KvItemBlock(it) == KV_BLOCK_DEVMODE && it->id > 34) {
+      EXPECT_EQ(listed.count(it->id), 1u) << it->id;
+    }
+  }
+  EXPECT_EQ(listed.size(), 591u) << "items 35-625";
+}
 
 TEST(OptionTable, DevmodeLeavesHeaderWordsAndReservedAreaFree)
 {
