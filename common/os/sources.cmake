@@ -5,4 +5,5 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/os_context.cpp
   ${CMAKE_CURRENT_LIST_DIR}/os_mutex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/os_spooler.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/os_registry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mem_str.cpp)
