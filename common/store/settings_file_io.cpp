@@ -94,7 +94,8 @@ int WINAPI StoreReadSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags
   SettingsLock lock(ctx);
   int result = StoreSerializeItems(printer, file, flags | KST_READ, ctx);
   DWORD status = CtxGetSettingsFileStatus(ctx);
-  if (result == 1)
+  // A rejected file gives nothing, the authentication modes included.
+  if (result == 1 && status == KST_STATUS_OK)
     result = StoreSerializeAuthModes(file, flags | KST_READ, ctx, ITEM_kdmServerLogCode, ITEM_kdmPrnFunc31);
   // Provisional until the stored lists exist: a quality file whose header was rejected is
   // not yet rebuilt from the driver folder's copy, and a plain read does not yet run its
