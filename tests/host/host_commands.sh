@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs kvmlhost's machine, printer, printerdata, compile, item and devmode commands on a
-# fresh machine root, and compile on host files with no machine root, and checks their
+# Runs kvmlhost's machine, printer, printerdata, compile, item, devmode and settings commands
+# on a fresh machine root, and compile on host files with no machine root, and checks their
 # output and exit codes; then the global options, help and usage errors.
 set -u
 host=$1
@@ -85,6 +85,26 @@ check item-unknown-late 1 "$host" item "KVML Sample" 7 10386 && expect item-unkn
   expect item-unknown-late 'no item 10386'
 check item-bad-id 1 "$host" item "KVML Sample" 7x && expect item-bad-id 'not an item ID or name: 7x'
 check item-big-id 1 "$host" item "KVML Sample" 70000 && expect item-big-id 'no item 70000'
+# settings: export a preset file, import it (with --to writing it out again to the same
+# bytes), and the errors that name the file and the reason.
+check settings-export 0 "$host" settings export "KVML Sample" "$tmpw\a.kst" && expect settings-export 'exported the settings to C:\\WINDOWS\\Temp\\a\.kst'
+head -c 40 "$hosttmp/a.kst" | grep -q $'^\[.*\]\r$' || { echo "FAIL settings-export: no section line first"; fails=$((fails+1)); }
+grep -q $'^KstVersion=314\r$' "$hosttmp/a.kst" || { echo "FAIL settings-export: no version header"; fails=$((fails+1)); }
+check settings-import 0 "$host" settings import "KVML Sample" "$tmpw\a.kst" --to "$tmpw\b.kst" &&
+  expect settings-import '^imported [1-9][0-9]* settings from ' && expect settings-import 'exported the settings to '
+# A read marks the settings as no stored preset (kdmPresetNo 255, a signed byte); every
+# other line comes back byte for byte.
+grep -q $'^kdmPresetNo=-1\r$' "$hosttmp/b.kst" || { echo "FAIL settings-roundtrip: preset number not reset"; fails=$((fails+1)); }
+cmp -s <(grep -v '^kdmPresetNo=' "$hosttmp/a.kst") <(grep -v '^kdmPresetNo=' "$hosttmp/b.kst") ||
+  { echo "FAIL settings-roundtrip: the files differ"; fails=$((fails+1)); }
+sed 's/^KstMachine=.*/KstMachine=7\r/' "$hosttmp/a.kst" >"$hosttmp/c.kst"
+check settings-foreign 1 "$host" settings import "KVML Sample" "$tmpw\c.kst" &&
+  expect settings-foreign 'cannot import the settings of .*c\.kst: its header does not match this printer'
+check settings-missing 1 "$host" settings import "KVML Sample" "$tmpw\none.kst" &&
+  expect settings-missing 'none\.kst: the file cannot be read'
+check settings-unwritable 1 "$host" settings export "KVML Sample" 'C:\no\such\a.kst' &&
+  expect settings-unwritable 'cannot export the settings to C:\\no\\such\\a\.kst: .*ERROR_PATH_NOT_FOUND'
+check settings-printer 1 "$host" settings export "No Such" "$tmpw\a.kst" && expect settings-printer 'ERROR_INVALID_PRINTER_NAME'
 # Items by field name (any case) and by description name, beside IDs, in one call.
 check item-names 0 "$host" item "KVML Sample" dmorientation KPD_RADIOLIST_1 dmColor &&
   expect item-names '^7	dmOrientation	raw=' && expect item-names '^15	dmColor	raw=' &&
@@ -172,7 +192,7 @@ check host-root-missing 1 "$host" compile "$work/warns.kvd" --root "$dir/none" &
 # gives the command's usage line and status 2.
 check help 0 "$host" help && expect help '^usage: kvmlhost ' && expect help '^  compile ' && expect help '--root DIR'
 check help-flag 0 "$host" --help && expect help-flag '^  item PRINTER ID\|NAME\.\.\.'
-for c in machine printer printerdata compile item report help; do
+for c in machine printer printerdata compile item settings report help; do
   check "help-$c" 0 "$host" help "$c" && expect "help-$c" "^usage: kvmlhost $c"
   check "help-flag-$c" 0 "$host" "$c" --help && expect "help-flag-$c" "^usage: kvmlhost $c"
 done
@@ -191,6 +211,8 @@ usage_cases=(
   "printer-option|printer|list|--long"
   "printerdata-none|printerdata"
   "item-none|item"
+  "settings-none|settings|export|KVML Sample"
+  "settings-action|settings|frob|KVML Sample|x.kst"
   "machine-bad|machine|frob"
   "report-extra|report|x"
 )

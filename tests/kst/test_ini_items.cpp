@@ -1,0 +1,117 @@
+// Items in INI keys: each value type's text when read from a file or a section image, and
+// when written back.
+#include <gtest/gtest.h>
+
+#include "kst_fixture.h"
+
+namespace {
+
+class IniItemsTest : public KstTest {
+ protected:
+  // Gives the item a key and a section for the test; put back at tear-down.
+  OPTION_ITEM *Keyed(WORD id)
+  {
+    OPTION_ITEM *item = ItemFindById(ctx_, id);
+    EXPECT_NE(nullptr, item);
+    saved_.push_back({item, item->section, item->key});
+    item->section = u"S";
+    item->key = item->name;
+    return item;
+  }
+  void TearDown() override
+  {
+    for (const Saved &s : saved_) {
+      s.item->section = s.section;
+      s.item->key = s.key;
+    }
+    KstTest::TearDown();
+  }
+  struct Saved {
+    OPTION_ITEM *item;
+    const WCHAR *section, *key;
+  };
+  std::vector<Saved> saved_;
+};
+
+TEST_F(IniItemsTest, ValueTypesReadAndWriteTheirText)
+{
+  struct Case {
+    WORD id;
+    const char *stored;   // text in the file
+    LONG raw;             // value after reading it (numbers)
+    const char *written;  // text written back
+  } cases[] = {
+      {ITEM_kdmPresetNo, "-5", -5, "-5"},                                               // signed byte
+      {ITEM_kdmPresetNo, "300", 44, "44"},                                              // truncated to a signed byte
+      {ITEM_dmOrientation, "70000", 4464, "4464"},                                      // truncated to a signed word
+      {ITEM_dmOrientation, "-2", -2, "-2"},        {ITEM_kdmMachineID, "257", 1, "1"},  // unsigned byte
+      {ITEM_dmSpecVersion, "65537", 1, "1"},                                            // unsigned word
+      {ITEM_dmFields, "123456", 123456, "123456"},                                      // unsigned 32-bit
+      {ITEM_dmFields, "-1", -1, "4294967295"},     {ITEM_kdmFuncSelectScale, "1", 1, "1"},  // bit of a 4-byte field
+      {ITEM_kdmFuncSelectScale, "2", 1, "1"},      {ITEM_kdmFuncSelectScale, "0", 0, "0"},
+      {ITEM_kdmScaleCentering, "256", 0, "0"},  // bit of a byte: & 0xFF
+      {ITEM_kdmScaleCentering, "3", 1, "1"},
+  };
+  for (int mode = 0; mode < 2; ++mode) {
+    for (const Case &c : cases) {
+      SCOPED_TRACE(std::string(mode ? "image " : "file ") + c.stored);
+      OPTION_ITEM *item = Keyed(c.id);
+      std::string key = Narrow(item->name);
+      std::string text = "[S]\r\nother=1\r\n" + key + "=" + c.stored + "\r\n";
+      Write(kFile, text);
+      ItemWriteRaw(ctx_, item, 99);
+      LONG cursor = 0;
+      const char *body = mode ? strstr(text.c_str(), "other") : nullptr;
+      EXPECT_EQ(1, StoreReadItemFromIni(ctx_, item, kFile, body, &cursor));
+      EXPECT_EQ(c.raw, ItemReadRaw(ctx_, item));
+      if (mode) {
+        EXPECT_EQ(text.size() - 5, (size_t)cursor);
+      }
+
+      INI_SECTION_BUFFER out;
+      ASSERT_EQ(1, IniSectionBufferInit(&out));
+      DWORD length = 0;
+      DeleteFileW(kFile);
+      EXPECT_EQ(1, StoreWriteItemToIni(printer_, ctx_, item, kFile, mode ? &out : nullptr, &length));
+      std::string line = key + "=" + c.written + "\r\n";
+      EXPECT_EQ(mode ? line : "[S]\r\n" + line, mode ? std::string(out.text, length) : Read(kFile));
+      IniSectionBufferFree(&out);
+    }
+  }
+}
+
+TEST_F(IniItemsTest, TextItemsAndMissingValues)
+{
+  OPTION_ITEM *ansi = Keyed(ITEM_kdmHFString);   // 33 bytes
+  OPTION_ITEM *wide = Keyed(ITEM_dmDeviceName);  // 64 bytes
+  OPTION_ITEM *num = Keyed(ITEM_kdmContrast);
+  std::string longText(40, 'x');
+  Write(kFile, "[S]\r\nkdmHFString=" + longText + "\r\ndmDeviceName=Caf\xe9 printer\r\nkdmContrast=\r\n");
+  EXPECT_EQ(1, StoreReadItemFromIni(ctx_, ansi, kFile, nullptr, nullptr));
+  EXPECT_EQ(std::string(32, 'x'), Text(ITEM_kdmHFString));  // cut to the field
+  EXPECT_EQ(1, StoreReadItemFromIni(ctx_, wide, kFile, nullptr, nullptr));
+  WCHAR buf[40] = {};
+  ItemReadText(ctx_, wide, buf);
+  EXPECT_EQ(std::u16string(u"Caf\u00e9 printer"), std::u16string(buf));
+
+  // Empty and missing values leave the item and answer 0.
+  SetRaw(ITEM_kdmContrast, 7);
+  EXPECT_EQ(0, StoreReadItemFromIni(ctx_, num, kFile, nullptr, nullptr));
+  EXPECT_EQ(7, Raw(ITEM_kdmContrast));
+  num->key = u"NoSuchKey";
+  EXPECT_EQ(0, StoreReadItemFromIni(ctx_, num, kFile, nullptr, nullptr));
+  // Nothing to do: a path that is not absolute or an item without key.
+  EXPECT_EQ(1, StoreReadItemFromIni(ctx_, num, u"relative.ini", nullptr, nullptr));
+  num->key = nullptr;
+  EXPECT_EQ(1, StoreReadItemFromIni(ctx_, num, kFile, nullptr, nullptr));
+  EXPECT_EQ(1, StoreWriteItemToIni(printer_, ctx_, num, kFile, nullptr, nullptr));
+  EXPECT_EQ(7, Raw(ITEM_kdmContrast));
+
+  // A text item is written as its text; an item without section uses the printer name.
+  wide->section = nullptr;
+  DeleteFileW(kFile);
+  EXPECT_EQ(1, StoreWriteItemToIni(printer_, ctx_, wide, kFile, nullptr, nullptr));
+  EXPECT_EQ("[KV Test]\r\ndmDeviceName=Caf\xe9 printer\r\n", Read(kFile));
+}
+
+}  // namespace
