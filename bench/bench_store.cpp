@@ -178,6 +178,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < used[l]; ++i) all.push_back(lat[static_cast<size_t>(l) * slots + i]);
   std::sort(all.begin(), all.end());
   int total = writers * values;
+  setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure shows as soon as it is known
   printf("writers %d x %d values, %d listers\n", writers, values, listers);
   printf("values written per second   %.0f (%d values in %.2f s)\n", total / elapsed, total, elapsed);
   if (!all.empty())
@@ -196,6 +197,7 @@ int main(int argc, char **argv)
     }
   }
   printf("values lost %d, failed processes %d\n", h ? lost : total, failures);
+  fflush(stdout);
   if (h) ClosePrinter(h);
   std::string rm = std::string("rm -rf ") + root;
   if (system(rm.c_str()) != 0) fprintf(stderr, "bench_store: %s left behind\n", root);
