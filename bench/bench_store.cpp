@@ -88,15 +88,17 @@ int Writer(int id, int values)
 }
 
 // Lists until the writers are done; records each listing's latency in out (slots).
-int Lister(volatile int *writersDone, double *out, int slots, int *used)
+int Lister(volatile int *writersDone, double *out, int *counts, int slots, int *used)
 {
   HANDLE h = OpenBenchPrinter();
   if (!h) return 1;
   int n = 0;
   while (!*writersDone && n < slots) {
     double t = Now();
-    if (ListAll(h) < 0) return 1;
+    int count = ListAll(h);
+    if (count < 0) return 1;
     out[n++] = Now() - t;
+    counts[n - 1] = count;
   }
   *used = n;
   ClosePrinter(h);
@@ -140,17 +142,21 @@ int main(int argc, char **argv)
     return 1;
   }
   const int slots = 20000;  // listings recorded per lister
-  size_t shared = sizeof(int) * (2 + 64) + sizeof(double) * static_cast<size_t>(slots) * static_cast<size_t>(listers);
+  size_t shared = sizeof(int) * (2 + 64) +
+                  (sizeof(double) + sizeof(int)) * static_cast<size_t>(slots) * static_cast<size_t>(listers);
   void *mem = mmap(nullptr, shared, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   if (mem == MAP_FAILED) return 1;
   volatile int *done = static_cast<int *>(mem);
   int *used = static_cast<int *>(mem) + 2;
   double *lat = reinterpret_cast<double *>(static_cast<int *>(mem) + 2 + 64);
+  int *counts = reinterpret_cast<int *>(lat + static_cast<size_t>(slots) * static_cast<size_t>(listers));
   fflush(nullptr);
   std::vector<pid_t> listerPids;
   for (int l = 0; l < listers; ++l) {
     pid_t pid = fork();
-    if (pid == 0) _exit(Lister(done, lat + static_cast<size_t>(l) * slots, slots, used + l));
+    if (pid == 0)
+      _exit(
+          Lister(done, lat + static_cast<size_t>(l) * slots, counts + static_cast<size_t>(l) * slots, slots, used + l));
     listerPids.push_back(pid);
   }
   double start = Now();
@@ -173,17 +179,24 @@ int main(int argc, char **argv)
     waitpid(pid, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failures;
   }
+  // Listings of a printer that already held values: the ones that measure the store.
   std::vector<double> all;
-  for (int l = 0; l < listers; ++l)
-    for (int i = 0; i < used[l]; ++i) all.push_back(lat[static_cast<size_t>(l) * slots + i]);
+  int longest = 0;
+  for (int l = 0; l < listers; ++l) {
+    for (int i = 0; i < used[l]; ++i) {
+      size_t k = static_cast<size_t>(l) * slots + i;
+      longest = std::max(longest, counts[k]);
+      if (counts[k] > 0) all.push_back(lat[k]);
+    }
+  }
   std::sort(all.begin(), all.end());
   int total = writers * values;
   setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure shows as soon as it is known
   printf("writers %d x %d values, %d listers\n", writers, values, listers);
   printf("values written per second   %.0f (%d values in %.2f s)\n", total / elapsed, total, elapsed);
   if (!all.empty())
-    printf("listing latency while writing: median %.3f s, worst %.3f s, %zu listings\n", all[all.size() / 2],
-           all.back(), all.size());
+    printf("listing latency while writing: median %.3f s, worst %.3f s, %zu listings (up to %d values)\n",
+           all[all.size() / 2], all.back(), all.size(), longest);
   // Every value written reads back.
   HANDLE h = OpenBenchPrinter();
   int lost = 0;
