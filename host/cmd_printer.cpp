@@ -1,9 +1,11 @@
 // kvmlhost printer list | printer show NAME | printerdata NAME [VALUE [DATA]]:
 // what the spooler holds.
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "host.h"
@@ -127,6 +129,36 @@ void PrintValue(DWORD type, const BYTE *data, DWORD size)
   }
 }
 
+// Reads a DWORD written in decimal, 0x hexadecimal or 0 octal: digits only, no sign or
+// blanks, and nothing above 0xFFFFFFFF (checked as the digits come, so no count of
+// digits can wrap around).
+bool ParseDword(const std::string &text, DWORD &out)
+{
+  unsigned base = 10;
+  size_t i = 0;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    i = 2;
+  } else if (text.size() > 1 && text[0] == '0') {
+    base = 8;
+    i = 1;
+  }
+  if (i >= text.size()) return false;
+  uint64_t v = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    unsigned d = c >= '0' && c <= '9'   ? static_cast<unsigned>(c - '0')
+                 : c >= 'a' && c <= 'f' ? static_cast<unsigned>(c - 'a' + 10)
+                 : c >= 'A' && c <= 'F' ? static_cast<unsigned>(c - 'A' + 10)
+                                        : 16u;
+    if (d >= base) return false;
+    v = v * base + d;
+    if (v > 0xFFFFFFFFull) return false;
+  }
+  out = static_cast<DWORD>(v);
+  return true;
+}
+
 int RunPrinterData(const Args &in)
 {
   ParsedArgs parsed;
@@ -138,16 +170,24 @@ int RunPrinterData(const Args &in)
   DWORD access = args.size() == 3 ? PRINTER_ALL_ACCESS : PRINTER_ACCESS_USE;
   if (!Open(args[0], p, access)) return Fail("cannot open printer \"" + args[0] + "\": " + ErrorText(GetLastError()));
   if (args.size() == 1) {
-    for (DWORD i = 0;; ++i) {
-      WCHAR name[512];
+    // Each value is asked for its sizes first; a value that grew between the two calls
+    // is asked for again.
+    std::vector<WCHAR> name(1);
+    std::vector<BYTE> data(1);
+    for (DWORD i = 0;;) {
       DWORD nameBytes = 0, type = 0, dataBytes = 0;
-      std::vector<BYTE> data(64 * 1024);
-      DWORD rc = EnumPrinterDataW(p.handle, i, name, sizeof name, &nameBytes, &type, data.data(),
-                                  static_cast<DWORD>(data.size()), &dataBytes);
+      DWORD rc = EnumPrinterDataW(p.handle, i, name.data(), static_cast<DWORD>(name.size() * sizeof(WCHAR)), &nameBytes,
+                                  &type, data.data(), static_cast<DWORD>(data.size()), &dataBytes);
       if (rc == ERROR_NO_MORE_ITEMS) break;
+      if (rc == ERROR_MORE_DATA && nameBytes > 0) {
+        name.resize(std::max<size_t>(name.size(), (nameBytes + 1) / sizeof(WCHAR)));
+        data.resize(std::max<size_t>(data.size(), dataBytes));
+        continue;
+      }
       if (rc != ERROR_SUCCESS) return Fail("cannot list the data of printer \"" + args[0] + "\": " + ErrorText(rc));
-      printf("%s = ", S(name).c_str());
+      printf("%s = ", S(name.data()).c_str());
       PrintValue(type, data.data(), dataBytes);
+      ++i;
     }
     return 0;
   }
@@ -155,10 +195,8 @@ int RunPrinterData(const Args &in)
   if (args.size() == 3) {
     DWORD rc;
     if (args[2].rfind("dword:", 0) == 0) {
-      char *end = nullptr;
-      unsigned long v = strtoul(args[2].c_str() + 6, &end, 0);
-      if (!end || *end || args[2].size() == 6) return Fail("not a number: " + args[2]);
-      DWORD d = static_cast<DWORD>(v);
+      DWORD d = 0;
+      if (!ParseDword(args[2].substr(6), d)) return Fail("not a number from 0 to 4294967295: " + args[2]);
       rc = SetPrinterDataW(p.handle, value.data(), REG_DWORD, reinterpret_cast<BYTE *>(&d), 4);
     } else {
       std::u16string data = Widen(args[2]);

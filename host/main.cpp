@@ -2,6 +2,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <exception>
 #include <map>
 #include <string>
 
@@ -164,11 +165,42 @@ std::string Narrow(const std::u16string &s)
 
 // Takes the global options out of the arguments (up to a "--"), wherever they stand, and
 // runs the command.
+namespace {
+
+// Whether a command-line argument is well-formed UTF-8. Ill-formed text would decode to
+// U+FFFD, and two different names could become one: such arguments are refused.
+bool ValidUtf8(const std::string &s)
+{
+  return s.empty() ||
+         MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s.data(), static_cast<int>(s.size()), NULL, 0) > 0;
+}
+
+int Run(int argc, char **argv);
+
+}  // namespace
+
+// Every command runs inside one guard: an exception (a path the file system refuses, an
+// allocation that fails) ends the command with a message and status 1, never an abort.
 int main(int argc, char **argv)
+{
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception &e) {
+    return host::Fail(std::string("failed: ") + e.what());
+  } catch (...) {
+    return host::Fail("failed: unexpected error");
+  }
+}
+
+namespace {
+
+int Run(int argc, char **argv)
 {
   using namespace host;
   PlatSetHostDrive(u'Z');
   Args args(argv + 1, argv + argc);
+  for (size_t i = 0; i < args.size(); ++i)
+    if (!ValidUtf8(args[i])) return UsageError(kMainUsage, "argument " + std::to_string(i + 1) + " is not valid UTF-8");
   Args rest;
   bool help = false, version = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -211,3 +243,5 @@ int main(int argc, char **argv)
   }
   return it->second.run(Args(rest.begin() + 1, rest.end()));
 }
+
+}  // namespace

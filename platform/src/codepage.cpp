@@ -19,6 +19,7 @@ using namespace plat::cp;
 
 constexpr WCHAR kCp932UnicodeDefault = 0x30FB;  // KATAKANA MIDDLE DOT: 932's "undecodable" character
 constexpr WCHAR kUtf8Replacement = 0xFFFD;
+constexpr int kAnsiDefault = '?';  // the default character of 1252, 437 and 932
 
 std::atomic<UINT> g_acp{1252};
 
@@ -337,6 +338,9 @@ void EncodeAnsi(UINT cp, const WCHAR *s, int len, bool bestFit, const char *def,
   for (int i = 0; i < len; ++i) {
     WCHAR wc = s[i];
     int mb = EncodeUnit(cp, wc, bestFit);
+    // A best fit that lands on the default character is indistinguishable from it, and
+    // is reported (and replaced by the caller's default character) as one.
+    if (mb == kAnsiDefault && wc != kAnsiDefault) mb = -1;
     if (mb < 0) {
       // A surrogate pair is one character: one default character stands for it.
       if (IsHighSurrogate(wc) && i + 1 < len && IsLowSurrogate(s[i + 1])) ++i;

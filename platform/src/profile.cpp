@@ -2,18 +2,21 @@
 // files, atomic rewrites, and the private-profile functions built on them.
 #include <errno.h>
 #include <fcntl.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "internal.h"
@@ -22,33 +25,53 @@ namespace {
 
 // ---------------------------------------------------------------- text model
 
-enum LineKind { LINE_BLANK, LINE_COMMENT, LINE_SECTION, LINE_KEY, LINE_TEXT };
+enum LineKind : uint8_t { LINE_BLANK, LINE_COMMENT, LINE_SECTION, LINE_KEY, LINE_TEXT };
+enum Eol : uint8_t { EOL_NONE, EOL_LF, EOL_CRLF };
 
-// One line of the file. raw holds its bytes as stored (without the end of line), so
-// a rewrite reproduces every line it does not change exactly.
+// One line of the file: where its bytes are (without the end of line) and the end of
+// line that follows them, so a rewrite reproduces every line it does not change
+// exactly. The bytes live in the image of the file the line was parsed from, or in the
+// store of the edit that made the line. Names and values are decoded when asked for:
+// a parsed file costs its bytes plus a few words a line, whatever its content.
 struct Line {
-  std::string raw;
-  std::string eol;  // encoded "\r\n" or "\n", empty for a last line without one
+  const char *raw = nullptr;
+  size_t len = 0;
+  Eol eol = EOL_NONE;
   LineKind kind = LINE_BLANK;
+};
+
+// The decoded parts of a line.
+struct LineParts {
   std::u16string text;   // the decoded line without surrounding blanks
   std::u16string name;   // section name or key name
   std::u16string value;  // key value without surrounding blanks (quotes kept)
 };
 
-// A section occurrence: its header line, the line after its last line, and the first
-// line of each key name (folded to upper case).
+// A name in the index: the hash of the folded name and what bears it (a line, or a
+// section). Entries are sorted by hash, then in file order.
+struct NameRef {
+  uint64_t hash;
+  size_t at;
+  bool operator<(const NameRef &o) const { return hash != o.hash ? hash < o.hash : at < o.at; }
+};
+
+// A section occurrence: its header line, the line after its last line, and its keys.
 struct SectionInfo {
   size_t header = 0;
   size_t end = 0;
-  std::unordered_map<std::u16string, size_t> keys;
+  std::vector<NameRef> keys;
 };
 
 struct IniText {
-  bool unicode = false;  // UTF-16LE with a byte-order mark
+  bool unicode = false;                      // UTF-16LE with a byte-order mark
+  std::shared_ptr<const std::string> image;  // the bytes the lines point into
   std::vector<Line> lines;
-  std::vector<SectionInfo> sections;                        // in file order, duplicates kept
-  std::unordered_map<std::u16string, size_t> firstSection;  // folded name -> index in sections
+  std::vector<SectionInfo> sections;  // in file order, duplicates kept
+  std::vector<NameRef> sectionNames;  // at: index in sections
 };
+
+// The largest settings file read: a larger one is refused rather than held.
+constexpr off_t kMaxIniBytes = 256 * 1024 * 1024;
 
 bool IsFileBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\v' || c == u'\r'; }
 
@@ -66,13 +89,6 @@ std::u16string TrimSpaces(const WCHAR *s)
   while (b < n && s[b] == u' ') ++b;
   while (n > b && s[n - 1] == u' ') --n;
   return std::u16string(s + b, n - b);
-}
-
-std::u16string Fold(const std::u16string &s)
-{
-  std::u16string f(s);
-  for (auto &c : f) c = plat::FoldUpper(c);
-  return f;
 }
 
 bool SameName(const std::u16string &a, const std::u16string &b)
@@ -131,68 +147,107 @@ std::string EncodeUtf16(const std::u16string &s)
 }
 
 std::string Encode(const std::u16string &s, bool unicode) { return unicode ? EncodeUtf16(s) : EncodeAnsi(s); }
-std::string Crlf(bool unicode) { return unicode ? std::string("\r\0\n\0", 4) : std::string("\r\n"); }
 
-// Sorts a decoded line into its kind and fills its names.
-void Classify(Line &line, const std::u16string &decoded)
+const char *EolBytes(Eol eol, bool unicode, size_t *n)
 {
-  line.text = TrimFileBlanks(decoded, 0, decoded.size());
-  line.name.clear();
-  line.value.clear();
-  const std::u16string &t = line.text;
-  if (t.empty()) {
-    line.kind = LINE_BLANK;
-  } else if (t[0] == u';') {
-    line.kind = LINE_COMMENT;
-  } else if (t[0] == u'[') {
-    // The name ends at the first ']' or at the end of the line; text after ']' is ignored.
-    size_t close = t.find(u']', 1);
-    line.kind = LINE_SECTION;
-    line.name = TrimFileBlanks(t, 1, close == std::u16string::npos ? t.size() : close);
-  } else {
-    size_t eq = t.find(u'=');
-    if (eq == std::u16string::npos) {
-      line.kind = LINE_TEXT;
-    } else {
-      line.kind = LINE_KEY;
-      line.name = TrimFileBlanks(t, 0, eq);
-      line.value = TrimFileBlanks(t, eq + 1, t.size());
-    }
+  switch (eol) {
+    case EOL_LF: *n = unicode ? 2 : 1; return unicode ? "\n\0" : "\n";
+    case EOL_CRLF: *n = unicode ? 4 : 2; return unicode ? "\r\0\n\0" : "\r\n";
+    default: *n = 0; return "";
   }
 }
 
-Line MakeLine(const std::u16string &text, bool unicode)
+std::u16string DecodeLine(const char *raw, size_t len, bool unicode)
 {
+  if (!unicode) return DecodeAnsi(raw, len);
+  std::u16string out(len / 2, u'\0');
+  for (size_t i = 0; i < out.size(); ++i)
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(raw[2 * i]) |
+                                   (static_cast<unsigned char>(raw[2 * i + 1]) << 8));
+  return out;
+}
+
+// Sorts a decoded line into its kind and, when asked, fills its parts.
+LineKind Classify(const std::u16string &decoded, LineParts *parts)
+{
+  LineParts local;
+  LineParts &p = parts ? *parts : local;
+  p.text = TrimFileBlanks(decoded, 0, decoded.size());
+  p.name.clear();
+  p.value.clear();
+  const std::u16string &t = p.text;
+  if (t.empty()) return LINE_BLANK;
+  if (t[0] == u';') return LINE_COMMENT;
+  if (t[0] == u'[') {
+    // The name ends at the first ']' or at the end of the line; text after ']' is ignored.
+    size_t close = t.find(u']', 1);
+    p.name = TrimFileBlanks(t, 1, close == std::u16string::npos ? t.size() : close);
+    return LINE_SECTION;
+  }
+  size_t eq = t.find(u'=');
+  if (eq == std::u16string::npos) return LINE_TEXT;
+  p.name = TrimFileBlanks(t, 0, eq);
+  p.value = TrimFileBlanks(t, eq + 1, t.size());
+  return LINE_KEY;
+}
+
+LineParts PartsOf(const Line &l, bool unicode)
+{
+  LineParts p;
+  Classify(DecodeLine(l.raw, l.len, unicode), &p);
+  return p;
+}
+
+std::u16string NameOf(const Line &l, bool unicode) { return PartsOf(l, unicode).name; }
+
+uint64_t NameHash(const std::u16string &name)
+{
+  uint64_t h = 1469598103934665603ULL;  // FNV-1a over the folded units
+  for (char16_t c : name) {
+    char16_t f = plat::FoldUpper(c);
+    h = (h ^ (f & 0xFF)) * 1099511628211ULL;
+    h = (h ^ (f >> 8)) * 1099511628211ULL;
+  }
+  return h;
+}
+
+// Makes a line of new text; its bytes go to the edit's store, which keeps them in place.
+Line MakeLine(const std::u16string &text, bool unicode, std::deque<std::string> &store)
+{
+  store.push_back(Encode(text, unicode));
   Line line;
-  line.raw = Encode(text, unicode);
-  line.eol = Crlf(unicode);
-  Classify(line, text);
+  line.raw = store.back().data();
+  line.len = store.back().size();
+  line.eol = EOL_CRLF;
+  line.kind = Classify(text, nullptr);
   return line;
 }
 
-// Builds the section and key index of a parsed file.
-void Index(IniText &ini)
-{
-  ini.sections.clear();
-  ini.firstSection.clear();
-  for (size_t i = 0; i < ini.lines.size(); ++i) {
-    const Line &l = ini.lines[i];
-    if (l.kind == LINE_SECTION) {
-      if (!ini.sections.empty()) ini.sections.back().end = i;
-      SectionInfo s;
-      s.header = i;
-      ini.sections.push_back(std::move(s));
-      ini.firstSection.emplace(Fold(l.name), ini.sections.size() - 1);
-    } else if (l.kind == LINE_KEY && !ini.sections.empty()) {
-      ini.sections.back().keys.emplace(Fold(l.name), i);
-    }
-  }
-  if (!ini.sections.empty()) ini.sections.back().end = ini.lines.size();
-}
-
-IniText Parse(const std::string &bytes)
+// Splits a file image into lines and indexes its sections and keys.
+IniText Parse(std::shared_ptr<const std::string> image)
 {
   IniText ini;
+  ini.image = std::move(image);
+  const std::string &bytes = *ini.image;
+  auto add = [&ini](size_t pos, size_t bodyEnd, Eol eol) {
+    Line line;
+    line.raw = ini.image->data() + pos;
+    line.len = bodyEnd - pos;
+    line.eol = eol;
+    LineParts parts;
+    line.kind = Classify(DecodeLine(line.raw, line.len, ini.unicode), &parts);
+    size_t at = ini.lines.size();
+    if (line.kind == LINE_SECTION) {
+      if (!ini.sections.empty()) ini.sections.back().end = at;
+      SectionInfo s;
+      s.header = at;
+      ini.sections.push_back(std::move(s));
+      ini.sectionNames.push_back({NameHash(parts.name), ini.sections.size() - 1});
+    } else if (line.kind == LINE_KEY && !ini.sections.empty()) {
+      ini.sections.back().keys.push_back({NameHash(parts.name), at});
+    }
+    ini.lines.push_back(line);
+  };
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
       static_cast<unsigned char>(bytes[1]) == 0xFE) {
     ini.unicode = true;
@@ -203,19 +258,10 @@ IniText Parse(const std::string &bytes)
     while (pos < size) {
       size_t e = pos;
       while (e + 1 < size && !(bytes[e] == '\n' && bytes[e + 1] == '\0')) e += 2;
-      Line line;
       bool hasEol = e + 1 < size;
       size_t end = hasEol ? e : size;
-      size_t bodyEnd = end;
-      if (hasEol && end >= pos + 2 && bytes[end - 2] == '\r' && bytes[end - 1] == '\0') bodyEnd = end - 2;
-      line.raw = bytes.substr(pos, bodyEnd - pos);
-      line.eol = hasEol ? bytes.substr(bodyEnd, e + 2 - bodyEnd) : std::string();
-      std::u16string decoded;
-      for (size_t i = 0; i + 1 < line.raw.size(); i += 2)
-        decoded += static_cast<char16_t>(static_cast<unsigned char>(line.raw[i]) |
-                                         (static_cast<unsigned char>(line.raw[i + 1]) << 8));
-      Classify(line, decoded);
-      ini.lines.push_back(std::move(line));
+      bool cr = hasEol && end >= pos + 2 && bytes[end - 2] == '\r' && bytes[end - 1] == '\0';
+      add(pos, cr ? end - 2 : end, hasEol ? (cr ? EOL_CRLF : EOL_LF) : EOL_NONE);
       pos = hasEol ? e + 2 : size;
     }
   } else {
@@ -224,31 +270,40 @@ IniText Parse(const std::string &bytes)
       size_t e = bytes.find('\n', pos);
       bool hasEol = e != std::string::npos;
       size_t end = hasEol ? e : bytes.size();
-      size_t bodyEnd = (hasEol && end > pos && bytes[end - 1] == '\r') ? end - 1 : end;
-      Line line;
-      line.raw = bytes.substr(pos, bodyEnd - pos);
-      line.eol = hasEol ? bytes.substr(bodyEnd, e + 1 - bodyEnd) : std::string();
-      Classify(line, DecodeAnsi(line.raw.data(), line.raw.size()));
-      ini.lines.push_back(std::move(line));
+      bool cr = hasEol && end > pos && bytes[end - 1] == '\r';
+      add(pos, cr ? end - 1 : end, hasEol ? (cr ? EOL_CRLF : EOL_LF) : EOL_NONE);
       pos = hasEol ? e + 1 : bytes.size();
     }
   }
-  Index(ini);
+  if (!ini.sections.empty()) ini.sections.back().end = ini.lines.size();
+  for (auto &sec : ini.sections) std::sort(sec.keys.begin(), sec.keys.end());
+  std::sort(ini.sectionNames.begin(), ini.sectionNames.end());
   return ini;
 }
 
 std::string Serialize(const std::vector<Line> &lines, bool unicode)
 {
   std::string out;
-  size_t total = unicode ? 2 : 0;
-  for (const auto &l : lines) total += l.raw.size() + l.eol.size();
+  size_t total = unicode ? 2 : 0, n;
+  for (const auto &l : lines) total += l.len + (EolBytes(l.eol, unicode, &n), n);
   out.reserve(total);
   if (unicode) out += "\xFF\xFE";
   for (const auto &l : lines) {
-    out += l.raw;
-    out += l.eol;
+    out.append(l.raw, l.len);
+    const char *eol = EolBytes(l.eol, unicode, &n);
+    out.append(eol, n);
   }
   return out;
+}
+
+// Answers the first of the entries of a hash whose name matches, or npos.
+template <class Matches>
+size_t FindByName(const std::vector<NameRef> &refs, const std::u16string &name, Matches matches)
+{
+  NameRef key{NameHash(name), 0};
+  for (auto it = std::lower_bound(refs.begin(), refs.end(), key); it != refs.end() && it->hash == key.hash; ++it)
+    if (matches(it->at)) return it->at;
+  return std::string::npos;
 }
 
 std::u16string StripQuotes(const std::u16string &v)
@@ -261,10 +316,13 @@ std::u16string StripQuotes(const std::u16string &v)
 // Each edit works on the line list of the file and answers whether it changed it.
 // Lookups use the first section of a name and the first key of a name in it, as reads do.
 
-size_t FindSection(const std::vector<Line> &lines, const std::u16string &name)
+// The store an edit keeps the bytes of its new lines in.
+using LineStore = std::deque<std::string>;
+
+size_t FindSection(const std::vector<Line> &lines, bool unicode, const std::u16string &name)
 {
   for (size_t i = 0; i < lines.size(); ++i)
-    if (lines[i].kind == LINE_SECTION && SameName(lines[i].name, name)) return i;
+    if (lines[i].kind == LINE_SECTION && SameName(NameOf(lines[i], unicode), name)) return i;
   return std::u16string::npos;
 }
 
@@ -276,45 +334,47 @@ size_t SectionEnd(const std::vector<Line> &lines, size_t header)
 }
 
 // Inserts lines at pos, giving the line before them an end of line when it had none.
-void InsertLines(std::vector<Line> &lines, size_t pos, std::vector<Line> add, bool unicode)
+void InsertLines(std::vector<Line> &lines, size_t pos, const std::vector<Line> &add)
 {
-  if (pos > 0 && lines[pos - 1].eol.empty()) lines[pos - 1].eol = Crlf(unicode);
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(pos), std::make_move_iterator(add.begin()),
-               std::make_move_iterator(add.end()));
+  if (pos > 0 && lines[pos - 1].eol == EOL_NONE) lines[pos - 1].eol = EOL_CRLF;
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(pos), add.begin(), add.end());
 }
 
 // Sets a key: an existing key keeps its place and the spelling of its name; a new key
 // goes after the last entry of its section; a new section goes at the end of the file.
-bool EditSetKey(std::vector<Line> &lines, bool unicode, const std::u16string &sec, const std::u16string &key,
-                const std::u16string &value)
+bool EditSetKey(std::vector<Line> &lines, bool unicode, LineStore &store, const std::u16string &sec,
+                const std::u16string &key, const std::u16string &value)
 {
-  size_t h = FindSection(lines, sec);
+  size_t h = FindSection(lines, unicode, sec);
   if (h == std::u16string::npos) {
-    InsertLines(lines, lines.size(), {MakeLine(u"[" + sec + u"]", unicode), MakeLine(key + u"=" + value, unicode)},
-                unicode);
+    InsertLines(lines, lines.size(),
+                {MakeLine(u"[" + sec + u"]", unicode, store), MakeLine(key + u"=" + value, unicode, store)});
     return true;
   }
   size_t end = SectionEnd(lines, h), insertAt = h + 1;
   for (size_t i = h + 1; i < end; ++i) {
-    if (lines[i].kind == LINE_KEY && SameName(lines[i].name, key)) {
-      Line repl = MakeLine(lines[i].name + u"=" + value, unicode);
-      repl.eol = lines[i].eol;
-      lines[i] = std::move(repl);
-      return true;
+    if (lines[i].kind == LINE_KEY) {
+      std::u16string name = NameOf(lines[i], unicode);
+      if (SameName(name, key)) {
+        Line repl = MakeLine(name + u"=" + value, unicode, store);
+        repl.eol = lines[i].eol;
+        lines[i] = repl;
+        return true;
+      }
     }
     if (lines[i].kind == LINE_KEY || lines[i].kind == LINE_TEXT) insertAt = i + 1;
   }
-  InsertLines(lines, insertAt, {MakeLine(key + u"=" + value, unicode)}, unicode);
+  InsertLines(lines, insertAt, {MakeLine(key + u"=" + value, unicode, store)});
   return true;
 }
 
-bool EditDeleteKey(std::vector<Line> &lines, const std::u16string &sec, const std::u16string &key)
+bool EditDeleteKey(std::vector<Line> &lines, bool unicode, const std::u16string &sec, const std::u16string &key)
 {
-  size_t h = FindSection(lines, sec);
+  size_t h = FindSection(lines, unicode, sec);
   if (h == std::u16string::npos) return false;
   size_t end = SectionEnd(lines, h);
   for (size_t i = h + 1; i < end; ++i) {
-    if (lines[i].kind == LINE_KEY && SameName(lines[i].name, key)) {
+    if (lines[i].kind == LINE_KEY && SameName(NameOf(lines[i], unicode), key)) {
       lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
       return true;
     }
@@ -325,9 +385,9 @@ bool EditDeleteKey(std::vector<Line> &lines, const std::u16string &sec, const st
 // Removes the header and the entries of a section; comments and blank lines stay, as
 // they do on Windows. Answers the index where the first removed entry was (or where
 // the header was when it had none) through firstAt.
-bool EditDeleteSection(std::vector<Line> &lines, const std::u16string &sec, size_t *firstAt)
+bool EditDeleteSection(std::vector<Line> &lines, bool unicode, const std::u16string &sec, size_t *firstAt)
 {
-  size_t h = FindSection(lines, sec);
+  size_t h = FindSection(lines, unicode, sec);
   if (h == std::u16string::npos) return false;
   size_t end = SectionEnd(lines, h);
   std::vector<Line> kept;
@@ -336,36 +396,35 @@ bool EditDeleteSection(std::vector<Line> &lines, const std::u16string &sec, size
     if (lines[i].kind == LINE_KEY || lines[i].kind == LINE_TEXT) {
       if (first == std::u16string::npos) first = h + kept.size();
     } else {
-      kept.push_back(std::move(lines[i]));
+      kept.push_back(lines[i]);
     }
   }
   if (firstAt) *firstAt = first == std::u16string::npos ? h : first;
   lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(h), lines.begin() + static_cast<std::ptrdiff_t>(end));
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(h), std::make_move_iterator(kept.begin()),
-               std::make_move_iterator(kept.end()));
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(h), kept.begin(), kept.end());
   return true;
 }
 
 // Replaces the entries of a section by the given lines, in place of its first entry;
 // a missing section is added at the end of the file.
-bool EditReplaceSection(std::vector<Line> &lines, bool unicode, const std::u16string &sec,
+bool EditReplaceSection(std::vector<Line> &lines, bool unicode, LineStore &store, const std::u16string &sec,
                         const std::vector<std::u16string> &entries)
 {
   std::vector<Line> add;
-  for (const auto &e : entries) add.push_back(MakeLine(e, unicode));
-  size_t h = FindSection(lines, sec);
+  for (const auto &e : entries) add.push_back(MakeLine(e, unicode, store));
+  size_t h = FindSection(lines, unicode, sec);
   if (h == std::u16string::npos) {
-    add.insert(add.begin(), MakeLine(u"[" + sec + u"]", unicode));
-    InsertLines(lines, lines.size(), std::move(add), unicode);
+    add.insert(add.begin(), MakeLine(u"[" + sec + u"]", unicode, store));
+    InsertLines(lines, lines.size(), add);
     return true;
   }
   Line header = lines[h];
   size_t at = h;
-  EditDeleteSection(lines, sec, &at);
+  EditDeleteSection(lines, unicode, sec, &at);
   // The header goes back where it was; the entries follow the comments that preceded
   // the first old entry.
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(h), std::move(header));
-  InsertLines(lines, at + 1, std::move(add), unicode);
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(h), header);
+  InsertLines(lines, at + 1, add);
   return true;
 }
 
@@ -439,7 +498,8 @@ SnapshotPtr Missing(DWORD error, bool isDir)
   return s;
 }
 
-bool ReadAll(int fd, std::string &out)
+// Reads to the end of the file; fails past limit bytes (a file that grew while read).
+bool ReadAll(int fd, std::string &out, size_t limit)
 {
   char buf[16384];
   for (;;) {
@@ -448,6 +508,7 @@ bool ReadAll(int fd, std::string &out)
     if (n < 0) return false;
     if (n == 0) return true;
     out.append(buf, static_cast<size_t>(n));
+    if (out.size() > limit) return false;
   }
 }
 
@@ -461,26 +522,51 @@ SnapshotPtr Load(const std::string &host)
     return Missing(err == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND, false);
   }
   if (S_ISDIR(st.st_mode)) return Missing(ERROR_ACCESS_DENIED, true);
+  // Only a regular file is read: a FIFO or a device would block or never end.
+  if (!S_ISREG(st.st_mode)) return Missing(ERROR_ACCESS_DENIED, false);
   {
     std::lock_guard<std::mutex> g(g_cacheLock);
     auto it = g_cache->find(host);
     if (it != g_cache->end() && it->second->id == IdOf(st)) return it->second;
   }
-  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     int err = errno;
     return Missing(err == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED, false);
   }
-  std::string bytes;
-  bool ok = fstat(fd, &st) == 0 && ReadAll(fd, bytes);
+  // A file too large to hold is refused: reads answer their defaults with the error,
+  // and writes fail rather than replace it.
+  std::shared_ptr<std::string> bytes;
+  DWORD error = ERROR_SUCCESS;
+  if (fstat(fd, &st) != 0) {
+    error = ERROR_READ_FAULT;
+  } else if (!S_ISREG(st.st_mode)) {
+    error = ERROR_ACCESS_DENIED;
+  } else if (st.st_size > kMaxIniBytes) {
+    error = ERROR_FILE_TOO_LARGE;
+  } else {
+    try {
+      bytes = std::make_shared<std::string>();
+      bytes->reserve(static_cast<size_t>(st.st_size));
+      if (!ReadAll(fd, *bytes, static_cast<size_t>(kMaxIniBytes))) error = ERROR_READ_FAULT;
+    } catch (const std::bad_alloc &) {
+      error = ERROR_NOT_ENOUGH_MEMORY;
+    }
+  }
   close(fd);
-  if (!ok) return Missing(ERROR_READ_FAULT, false);
+  if (error == ERROR_READ_FAULT && bytes && bytes->size() > static_cast<size_t>(kMaxIniBytes))
+    error = ERROR_FILE_TOO_LARGE;
+  if (error != ERROR_SUCCESS) return Missing(error, false);
   auto snap = std::make_shared<Snapshot>();
   snap->exists = true;
   snap->mode = st.st_mode;
   snap->error = ERROR_SUCCESS;
   snap->id = IdOf(st);
-  snap->ini = Parse(bytes);
+  try {
+    snap->ini = Parse(std::move(bytes));
+  } catch (const std::bad_alloc &) {
+    return Missing(ERROR_NOT_ENOUGH_MEMORY, false);
+  }
   CachePut(host, snap);
   return snap;
 }
@@ -602,16 +688,25 @@ BOOL ApplyEdit(const WCHAR *file, const Edit &edit)
   }
   bool unicode = snap->ini.unicode;
   std::vector<Line> lines = snap->ini.lines;
+  LineStore store;
   bool changed = false;
   switch (edit.kind) {
-    case EDIT_SET_KEY: changed = EditSetKey(lines, unicode, edit.section, edit.key, edit.value); break;
-    case EDIT_DELETE_KEY: changed = EditDeleteKey(lines, edit.section, edit.key); break;
-    case EDIT_DELETE_SECTION: changed = EditDeleteSection(lines, edit.section, nullptr); break;
-    case EDIT_REPLACE_SECTION: changed = EditReplaceSection(lines, unicode, edit.section, edit.entries); break;
+    case EDIT_SET_KEY: changed = EditSetKey(lines, unicode, store, edit.section, edit.key, edit.value); break;
+    case EDIT_DELETE_KEY: changed = EditDeleteKey(lines, unicode, edit.section, edit.key); break;
+    case EDIT_DELETE_SECTION: changed = EditDeleteSection(lines, unicode, edit.section, nullptr); break;
+    case EDIT_REPLACE_SECTION: changed = EditReplaceSection(lines, unicode, store, edit.section, edit.entries); break;
   }
   std::string bytes = Serialize(lines, unicode);
-  // Nothing to delete, or the same text again: the file is left alone.
-  if (!changed || (snap->exists && bytes == Serialize(snap->ini.lines, unicode))) {
+  // Nothing to delete, or the same text again: the file is left alone. The old text is
+  // its image (less the stray last byte a UTF-16 file may have), so no second copy of a
+  // large file is made to compare.
+  bool same = false;
+  if (snap->exists && snap->ini.image) {
+    const std::string &old = *snap->ini.image;
+    size_t n = unicode ? old.size() - old.size() % 2 : old.size();
+    same = bytes.size() == n && old.compare(0, n, bytes) == 0;
+  }
+  if (!changed || same) {
     SetLastError(ERROR_SUCCESS);
     return TRUE;
   }
@@ -623,7 +718,7 @@ BOOL ApplyEdit(const WCHAR *file, const Edit &edit)
     fresh->mode = st.st_mode;
     fresh->error = ERROR_SUCCESS;
     fresh->id = IdOf(st);
-    fresh->ini = Parse(bytes);
+    fresh->ini = Parse(std::make_shared<const std::string>(std::move(bytes)));
     CachePut(host, fresh);
   }
   // Windows answers ERROR_FILE_NOT_FOUND after creating the file, with success.
@@ -656,8 +751,10 @@ struct Answer {
 
 const SectionInfo *FindSectionInfo(const IniText &ini, const std::u16string &name)
 {
-  auto it = ini.firstSection.find(Fold(name));
-  return it == ini.firstSection.end() ? nullptr : &ini.sections[it->second];
+  size_t at = FindByName(ini.sectionNames, name, [&](size_t i) {
+    return SameName(NameOf(ini.lines[ini.sections[i].header], ini.unicode), name);
+  });
+  return at == std::string::npos ? nullptr : &ini.sections[at];
 }
 
 Answer QueryString(const WCHAR *app, const WCHAR *key, const WCHAR *def, const WCHAR *file)
@@ -674,7 +771,7 @@ Answer QueryString(const WCHAR *app, const WCHAR *key, const WCHAR *def, const W
   const IniText &ini = snap->ini;
   if (!app) {
     for (const auto &s : ini.sections) {
-      a.text += ini.lines[s.header].name;
+      a.text += NameOf(ini.lines[s.header], ini.unicode);
       a.text += u'\0';
     }
     a.error = snap->exists ? ERROR_SUCCESS : snap->error;
@@ -685,7 +782,7 @@ Answer QueryString(const WCHAR *app, const WCHAR *key, const WCHAR *def, const W
     if (sec) {
       for (size_t i = sec->header + 1; i < sec->end; ++i) {
         if (ini.lines[i].kind != LINE_KEY) continue;
-        a.text += ini.lines[i].name;
+        a.text += NameOf(ini.lines[i], ini.unicode);
         a.text += u'\0';
       }
     }
@@ -693,9 +790,14 @@ Answer QueryString(const WCHAR *app, const WCHAR *key, const WCHAR *def, const W
     return a;
   }
   if (sec) {
-    auto it = sec->keys.find(Fold(TrimSpaces(key)));
-    if (it != sec->keys.end()) {
-      a.text = StripQuotes(ini.lines[it->second].value);
+    std::u16string want = TrimSpaces(key);
+    LineParts parts;
+    size_t at = FindByName(sec->keys, want, [&](size_t i) {
+      parts = PartsOf(ini.lines[i], ini.unicode);
+      return SameName(parts.name, want);
+    });
+    if (at != std::string::npos) {
+      a.text = StripQuotes(parts.value);
       return a;
     }
   }
@@ -722,7 +824,7 @@ Answer QuerySection(const WCHAR *app, const WCHAR *file)
     for (size_t i = sec->header + 1; i < sec->end; ++i) {
       const Line &l = ini.lines[i];
       if (l.kind != LINE_KEY && l.kind != LINE_TEXT) continue;
-      a.text += l.text;
+      a.text += PartsOf(l, ini.unicode).text;
       a.text += u'\0';
     }
   }

@@ -155,6 +155,7 @@ std::string Serialize(const Key &root)
 {
   std::string out = "kvreg 1\n";
   SerializeKey(root, "", out);
+  out += std::string(store::kEndMarker) + "\n";
   return out;
 }
 
@@ -209,23 +210,28 @@ Key *ParseKeyLine(const char *p, Key &root)
   if (!store::AtEnd(p)) {
     if (*p != '@') return nullptr;
     ++p;
+    // The stamp is written with all 16 digits; fewer mean a damaged line.
     uint64_t t = 0;
     int n = 0;
     while (Hex(*p) >= 0 && n < 16) {
       t = (t << 4) | static_cast<uint64_t>(Hex(*p++));
       ++n;
     }
-    if (n == 0 || !store::AtEnd(p)) return nullptr;
+    if (n != 16 || !store::AtEnd(p)) return nullptr;
     k->lastWrite = t;
   }
   return k;
 }
 
+// Reads a hive file; false for a damaged one (a line it cannot read, or a file cut
+// short: every hive the writers write ends with the end marker line).
 bool Parse(const std::string &text, Key &root)
 {
   root = Key();
+  if (text.empty()) return true;
+  if (!store::EndsWithMarker(text)) return false;
   size_t pos = 0;
-  bool header = false;
+  bool header = false, ended = false;
   Key *cur = nullptr;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
@@ -235,6 +241,13 @@ bool Parse(const std::string &text, Key &root)
     if (line.find('\0') != std::string::npos) return false;
     const char *p = line.c_str();
     if (store::AtEnd(p) || *p == '#') continue;
+    if (ended) return false;
+    if (header && strncmp(p, store::kEndMarker, sizeof store::kEndMarker - 1) == 0) {
+      p += sizeof store::kEndMarker - 1;
+      if (!store::AtEnd(p)) return false;
+      ended = true;
+      continue;
+    }
     if (!header) {
       if (strncmp(p, "kvreg 1", 7) != 0) return false;
       p += 7;
@@ -259,7 +272,7 @@ bool Parse(const std::string &text, Key &root)
     else
       cur->values.push_back(std::move(v));
   }
-  return header || text.empty();
+  return ended;
 }
 
 // The hive's entry for the current machine root, or null (ERROR_PATH_NOT_FOUND when

@@ -1,9 +1,14 @@
 // The spooler's printers: their PRINTER_INFO fields, default DEVMODE and printer data,
 // kept as one text file per printer (C:\WINDOWS\system32\spool\kvprinters\<id>\printer.txt)
-// so that every process using the machine root sees the same printers. Readers re-read a
-// printer whose file changed; writers work under an inter-process lock and replace files
-// atomically. Printer handles live in the shared handle table.
+// so that every process using the machine root sees the same printers. Writers work under
+// an inter-process lock. A change of a printer's fields replaces its file atomically; a
+// change of its data appends one record instead, so that a write costs what its value
+// costs (see AppendData). Readers never take the lock: they read the committed part of
+// the file (up to its live end marker), and only the records appended since their last
+// read. Printer handles live in the shared handle table.
 #include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -13,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 
 #include "kvplat/os_control.h"
 #include "kvplat/spool_control.h"
@@ -47,17 +53,60 @@ struct Printer {
   std::u16string guid;
   std::string devMode;  // empty: no default DEVMODE
   std::vector<DataValue> data;
+  // The index of the data: folded "key\0name" -> place in data, and the places of the
+  // driver's values (key PrinterDriverData) in order, for enumeration by index.
+  std::unordered_map<std::u16string, size_t> where;
+  std::vector<size_t> driverData;
+  size_t records = 0;  // data records in the file, replaced and deleted ones included
 
+  static std::u16string Id(const std::u16string &key, const std::u16string &value)
+  {
+    std::u16string id;
+    id.reserve(key.size() + value.size() + 1);
+    for (char16_t c : key) id += FoldUpper(c);
+    id += u'\0';
+    for (char16_t c : value) id += FoldUpper(c);
+    return id;
+  }
   DataValue *Find(const std::u16string &key, const std::u16string &value)
   {
-    for (auto &d : data)
-      if (SameName(d.key, key) && SameName(d.name, value)) return &d;
-    return nullptr;
+    auto it = where.find(Id(key, value));
+    return it == where.end() ? nullptr : &data[it->second];
+  }
+  // Sets a value: a known one keeps its place (and the spelling of its names).
+  void Put(DataValue d)
+  {
+    auto [it, added] = where.emplace(Id(d.key, d.name), data.size());
+    if (!added) {
+      data[it->second].type = d.type;
+      data[it->second].data = std::move(d.data);
+      return;
+    }
+    if (SameName(d.key, kDriverDataKey)) driverData.push_back(data.size());
+    data.push_back(std::move(d));
+  }
+  bool Remove(const std::u16string &key, const std::u16string &value)
+  {
+    auto it = where.find(Id(key, value));
+    if (it == where.end()) return false;
+    data.erase(data.begin() + static_cast<std::ptrdiff_t>(it->second));
+    Reindex();
+    return true;
+  }
+  void Reindex()
+  {
+    where.clear();
+    driverData.clear();
+    for (size_t i = 0; i < data.size(); ++i) {
+      where.emplace(Id(data[i].key, data[i].name), i);
+      if (SameName(data[i].key, kDriverDataKey)) driverData.push_back(i);
+    }
   }
 };
 
 struct Entry {
-  store::Stamp stamp;
+  store::Stamp stamp;  // of the file version read
+  uint64_t endAt = 0;  // where the live end marker of that version starts
   Printer printer;
 };
 
@@ -118,6 +167,16 @@ void PutNumber(std::string &out, const char *field, DWORD v, bool hex = false)
   out += buf;
 }
 
+std::string DataRecord(const DataValue &d)
+{
+  return "data " + store::Quote(d.key) + " " + store::Quote(d.name) + " = " + store::EncodeValue(d.type, d.data) + "\n";
+}
+
+std::string DeleteRecord(const std::u16string &key, const std::u16string &name)
+{
+  return "deldata " + store::Quote(key) + " " + store::Quote(name) + "\n";
+}
+
 std::string Serialize(const Printer &p)
 {
   std::string out = "kvprinter 1\n";
@@ -140,9 +199,8 @@ std::string Serialize(const Printer &p)
   PutNumber(out, "status", p.status, true);
   if (p.published) PutString(out, "published", p.guid);
   if (!p.devMode.empty()) out += "devmode " + store::EncodeValue(REG_BINARY, p.devMode) + "\n";
-  for (auto &d : p.data)
-    out +=
-        "data " + store::Quote(d.key) + " " + store::Quote(d.name) + " = " + store::EncodeValue(d.type, d.data) + "\n";
+  for (auto &d : p.data) out += DataRecord(d);
+  out += std::string(store::kEndMarker) + "\n";
   return out;
 }
 
@@ -200,7 +258,7 @@ bool ParseLine(const std::string &field, const char *p, Printer &pr, bool &hasNa
   for (auto &f : kNumbers) {
     if (field == f.word) {
       uint64_t v;
-      if (!store::ReadNumber(p, v) || v > 0xFFFFFFFFu) return false;
+      if (!store::ReadSizedNumber(p, v) || v > 0xFFFFFFFFu) return false;
       pr.*f.member = static_cast<DWORD>(v);
       return store::AtEnd(p);
     }
@@ -215,39 +273,138 @@ bool ParseLine(const std::string &field, const char *p, Printer &pr, bool &hasNa
     store::AtEnd(p);
     if (*p++ != '=') return false;
     if (!store::DecodeValue(p, d.type, d.data) || !store::AtEnd(p)) return false;
-    if (DataValue *old = pr.Find(d.key, d.name))
-      *old = std::move(d);
-    else
-      pr.data.push_back(std::move(d));
+    pr.Put(std::move(d));
+    ++pr.records;
+    return true;
+  }
+  if (field == "deldata") {
+    std::u16string key, name;
+    if (!store::Unquote(p, key) || !store::Unquote(p, name) || !store::AtEnd(p)) return false;
+    pr.Remove(key, name);
+    ++pr.records;
     return true;
   }
   return false;
 }
 
-bool Parse(const std::string &text, Printer &pr)
+// The line kinds of a printer file that frame its parts.
+enum LineKind { LINE_FIELD, LINE_LIVE_END, LINE_SPENT_END };
+
+// A printer file is its fields and data records, then the end marker line; each append
+// adds records and a new end marker after the live one, then turns the old marker into
+// a comment by writing '#' over its first byte (AppendData). So the committed file is
+// everything up to the first live end marker: what follows it is an append not finished
+// (or never finished: its writer died), and is not read. A file without a live end
+// marker after its last complete record was cut short, and is damaged.
+const char kSpentMarker[] = "#nd";
+
+// Reads the lines of text from pos: fields and records into pr, until the first live
+// end marker, whose offset goes to endAt. False for a damaged text. With header, the
+// text starts with the file's header line.
+bool ParseLines(const std::string &text, size_t pos, bool header, Printer &pr, uint64_t &endAt, bool &hasName,
+                bool &hasDriver)
 {
-  pr = Printer();
-  bool header = false, hasName = false, hasDriver = false;
-  size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
+    if (end == std::string::npos) return false;  // the last line was cut
+    size_t at = pos;
     std::string line = text.substr(pos, end - pos);
     pos = end + 1;
     if (line.find('\0') != std::string::npos) return false;
+    if (line == store::kEndMarker) {
+      if (header) return false;
+      endAt = at;
+      return true;
+    }
     const char *p = line.c_str();
-    if (store::AtEnd(p) || *p == '#') continue;
+    if (store::AtEnd(p) || *p == '#') continue;  // spent end markers are comments too
     std::string word;
     if (!store::ReadWord(p, word)) return false;
-    if (!header) {
+    if (header) {
       uint64_t version;
       if (word != "kvprinter" || !store::ReadNumber(p, version) || version != 1 || !store::AtEnd(p)) return false;
-      header = true;
+      header = false;
       continue;
     }
     if (!ParseLine(word, p, pr, hasName, hasDriver)) return false;
   }
-  return header && hasName && hasDriver && !pr.name.empty();
+  return false;  // no live end marker
+}
+
+// Reads a whole printer file; false for a damaged one (a line it cannot read, a missing
+// name or driver, or a file cut short).
+bool Parse(const std::string &text, Printer &pr, uint64_t &endAt)
+{
+  pr = Printer();
+  bool hasName = false, hasDriver = false;
+  return ParseLines(text, 0, true, pr, endAt, hasName, hasDriver) && hasName && hasDriver && !pr.name.empty();
+}
+
+// Records the file version an entry now holds. When the text read went on past its live
+// end marker, an append was under way: spending the old marker changes neither the size
+// nor (within the clock's grain) the times of the file, so the entry is marked to be
+// looked at again rather than taken as current.
+void Settle(Entry &e, const store::Stamp &now, bool complete)
+{
+  e.stamp = now;
+  if (!complete) e.stamp.ctimeNsec = -1;  // no file has this time: the next look reads
+}
+
+// Reads what was appended to a printer file since the version e holds was read: the
+// records after its end marker, when that marker was spent. Answers false when the file
+// is no longer the one read (replaced, or shorter), or the tail does not read: the
+// caller then reads the whole file.
+bool ReadAppended(const std::string &path, Entry &e, const store::Stamp &now)
+{
+  if (!now.exists || now.dev != e.stamp.dev || now.ino != e.stamp.ino || now.size < e.endAt + 4) return false;
+  int fd = store::OpenRegular(path, O_RDONLY);
+  if (fd < 0) return false;
+  std::string tail;
+  char buf[65536];
+  uint64_t at = e.endAt;
+  for (;;) {
+    ssize_t n = pread(fd, buf, sizeof buf, static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    tail.append(buf, static_cast<size_t>(n));
+    at += static_cast<uint64_t>(n);
+  }
+  struct stat st;
+  bool same = fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_ino) == e.stamp.ino &&
+              static_cast<uint64_t>(st.st_dev) == e.stamp.dev;
+  close(fd);
+  if (!same || tail.size() < 4) return false;
+  if (tail.compare(0, 4, "end\n") == 0) {
+    Settle(e, now, tail.size() == 4);  // nothing new is committed
+    return true;
+  }
+  if (tail.compare(0, 4, "#nd\n") != 0) return false;
+  Printer next = e.printer;
+  bool hasName = true, hasDriver = true;
+  uint64_t endAt = 0;
+  if (!ParseLines(tail, 4, false, next, endAt, hasName, hasDriver)) return false;
+  e.printer = std::move(next);
+  e.endAt += endAt;
+  Settle(e, now, endAt + 4 == tail.size());
+  return true;
+}
+
+// Brings one printer's entry up to date with its file: the appended records when the
+// file only grew, else the whole file. False when the file is missing or damaged.
+bool ReadPrinter(const std::string &path, Entry &e, bool known)
+{
+  store::Stamp now;
+  store::StatFile(path, now);
+  if (!now.exists) return false;
+  if (known && now == e.stamp) return true;
+  if (known && ReadAppended(path, e, now)) return true;
+  std::string text;
+  bool exists;
+  if (!store::ReadWholeFile(path, text, exists) || !exists) return false;
+  if (!Parse(text, e.printer, e.endAt)) return false;
+  // The stamp taken before the read: a change made meanwhile shows at the next look.
+  Settle(e, now, e.endAt + 4 == text.size());
+  return true;
 }
 
 // ---------------------------------------------------------------- the spool state
@@ -294,21 +451,10 @@ void Refresh(Spool &s)
   }
   std::map<std::string, Entry> next;
   for (auto &folder : s.folders) {
-    store::Stamp fs;
-    store::StatFile(s.FileOf(folder), fs);
-    if (!fs.exists) continue;
     auto old = s.printers.find(folder);
-    if (old != s.printers.end() && old->second.stamp == fs) {
-      next[folder] = std::move(old->second);
-      continue;
-    }
-    std::string text;
-    bool exists;
-    Entry e;
-    if (store::ReadWholeFile(s.FileOf(folder), text, exists) && exists && Parse(text, e.printer)) {
-      e.stamp = fs;
-      next[folder] = std::move(e);
-    }
+    bool known = old != s.printers.end();
+    Entry e = known ? std::move(old->second) : Entry();
+    if (ReadPrinter(s.FileOf(folder), e, known)) next[folder] = std::move(e);
   }
   s.printers = std::move(next);
 }
@@ -321,12 +467,51 @@ struct Writer {
   bool Save(const std::string &folder, const Printer &p)
   {
     std::string path = s.FileOf(folder);
-    if (!store::WriteFileAtomic(path, Serialize(p))) return false;
+    std::string text = Serialize(p);
+    if (!store::WriteFileAtomic(path, text)) return false;
     if (std::find(s.folders.begin(), s.folders.end(), folder) == s.folders.end()) s.folders.push_back(folder);
     Entry &e = s.printers[folder];
     e.printer = p;
+    e.printer.records = p.data.size();
+    e.endAt = text.size() - 4;
     store::StatFile(path, e.stamp);
     wrote = true;
+    return true;
+  }
+  // Appends one record to a printer's file: the record and a new end marker go after
+  // the live marker, then the live marker is spent. A writer that dies between the two
+  // leaves an unfinished append, which readers skip and the next append overwrites.
+  // False (nothing committed) when a write failed.
+  bool AppendData(const std::string &folder, Entry &e, const std::string &record)
+  {
+    std::string path = s.FileOf(folder);
+    int fd = store::OpenRegular(path, O_WRONLY);
+    if (fd < 0) return false;
+    struct stat st;
+    std::string bytes = record + store::kEndMarker + "\n";
+    uint64_t at = e.endAt + 4;
+    bool ok = fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_ino) == e.stamp.ino &&
+              static_cast<uint64_t>(st.st_dev) == e.stamp.dev && static_cast<uint64_t>(st.st_size) >= at;
+    // An unfinished append of a writer that died goes first.
+    if (ok && static_cast<uint64_t>(st.st_size) > at) ok = ftruncate(fd, static_cast<off_t>(at)) == 0;
+    if (ok) ok = PwriteAll(fd, bytes, at) && PwriteAll(fd, "#", e.endAt);
+    close(fd);
+    if (!ok) return false;
+    e.endAt = at + record.size();
+    e.printer.records++;
+    store::StatFile(path, e.stamp);
+    wrote = true;
+    return true;
+  }
+  static bool PwriteAll(int fd, const std::string &bytes, uint64_t at)
+  {
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
+    }
     return true;
   }
   void Remove(const std::string &folder)
@@ -502,6 +687,24 @@ DWORD ChangePrinter(HANDLE h, const std::function<DWORD(Spool &, const std::stri
     DWORD rc = fn(s, obj->folder, copy);
     if (rc != ERROR_SUCCESS) return rc;
     return w.Save(obj->folder, copy) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+  });
+}
+
+// Runs a change of a printer's data on its refreshed entry. The change appends its
+// record; when the file holds many more records than values it is written anew instead,
+// so that replaced values cost their space only for a while.
+DWORD ChangeData(const std::string &folder, const std::function<DWORD(Writer &, Entry &)> &fn)
+{
+  return Change([&](Spool &s, Writer &w) -> DWORD {
+    auto it = s.printers.find(folder);
+    if (it == s.printers.end()) return ERROR_INVALID_HANDLE;
+    Entry &e = it->second;
+    DWORD rc = fn(w, e);
+    if (rc == ERROR_SUCCESS && e.printer.records > 2 * e.printer.data.size() + 64) {
+      Printer copy = e.printer;
+      if (!w.Save(folder, copy)) return ERROR_CANTWRITE;
+    }
+    return rc;
   });
 }
 
@@ -686,15 +889,11 @@ DWORD SetData(HANDLE h, LPCWSTR key, LPCWSTR value, DWORD type, const BYTE *pDat
   auto obj = GetObject(h);
   if (!obj || obj->server) return ERROR_INVALID_HANDLE;
   if (!MayAdminister(*obj)) return ERROR_ACCESS_DENIED;
-  std::string bytes(reinterpret_cast<const char *>(pData), pData ? cbData : 0);
-  return ChangePrinter(h, [&](Spool &, const std::string &, Printer &p) -> DWORD {
+  DataValue d{key, value, type, std::string(reinterpret_cast<const char *>(pData), pData ? cbData : 0)};
+  return ChangeData(obj->folder, [&](Writer &w, Entry &e) -> DWORD {
     if (PlatFaultHit(PLAT_FAULT_PRINTER_DATA)) return ERROR_CANTWRITE;
-    if (DataValue *d = p.Find(key, value)) {
-      d->type = type;
-      d->data = bytes;
-    } else {
-      p.data.push_back(DataValue{key, value, type, bytes});
-    }
+    if (!w.AppendData(obj->folder, e, DataRecord(d))) return ERROR_CANTWRITE;
+    e.printer.Put(std::move(d));
     return ERROR_SUCCESS;
   });
 }
@@ -706,10 +905,10 @@ DWORD DeleteData(HANDLE h, LPCWSTR key, LPCWSTR value)
   auto obj = GetObject(h);
   if (!obj || obj->server) return ERROR_INVALID_HANDLE;
   if (!MayAdminister(*obj)) return ERROR_ACCESS_DENIED;
-  return ChangePrinter(h, [&](Spool &, const std::string &, Printer &p) -> DWORD {
-    DataValue *d = p.Find(key, value);
-    if (!d) return ERROR_FILE_NOT_FOUND;
-    p.data.erase(p.data.begin() + (d - p.data.data()));
+  return ChangeData(obj->folder, [&](Writer &w, Entry &e) -> DWORD {
+    if (!e.printer.Find(key, value)) return ERROR_FILE_NOT_FOUND;
+    if (!w.AppendData(obj->folder, e, DeleteRecord(key, value))) return ERROR_CANTWRITE;
+    e.printer.Remove(key, value);
     return ERROR_SUCCESS;
   });
 }
@@ -1021,14 +1220,14 @@ DWORD WINAPI EnumPrinterDataW(HANDLE hPrinter, DWORD dwIndex, LPWSTR pValueName,
   Entry *e;
   DWORD rc = Lookup(hPrinter, obj, s, e);
   if (rc != ERROR_SUCCESS) return rc;
-  std::vector<const DataValue *> values;
-  for (auto &d : e->printer.data)
-    if (SameName(d.key, kDriverDataKey)) values.push_back(&d);
-  if (values.empty() || (dwIndex >= values.size() && (cbValueName || cbData))) return ERROR_NO_MORE_ITEMS;
+  const Printer &pr = e->printer;
+  size_t count = pr.driverData.size();
+  if (count == 0 || (dwIndex >= count && (cbValueName || cbData))) return ERROR_NO_MORE_ITEMS;
   if (cbValueName == 0 && cbData == 0) {
     // The size question: room for the longest name and the largest value.
     DWORD maxName = 0, maxData = 0;
-    for (auto *d : values) {
+    for (size_t i : pr.driverData) {
+      const DataValue *d = &pr.data[i];
       maxName = std::max<DWORD>(maxName, static_cast<DWORD>((d->name.size() + 1) * sizeof(WCHAR)));
       maxData = std::max<DWORD>(maxData, static_cast<DWORD>(d->data.size()));
     }
@@ -1036,7 +1235,7 @@ DWORD WINAPI EnumPrinterDataW(HANDLE hPrinter, DWORD dwIndex, LPWSTR pValueName,
     *pcbData = maxData;
     return ERROR_SUCCESS;
   }
-  const DataValue &d = *values[dwIndex];
+  const DataValue &d = pr.data[pr.driverData[dwIndex]];
   DWORD nameBytes = static_cast<DWORD>((d.name.size() + 1) * sizeof(WCHAR));
   DWORD size = static_cast<DWORD>(d.data.size());
   *pcbValueName = nameBytes;

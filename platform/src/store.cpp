@@ -19,9 +19,24 @@ namespace store {
 
 // ---------------------------------------------------------------- files
 
+int OpenRegular(const std::string &path, int flags, mode_t mode)
+{
+  // O_NONBLOCK keeps the open of a FIFO from waiting for its other end; it changes
+  // nothing for a regular file.
+  int fd = open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
+}
+
 uint64_t ReadGeneration(const std::string &lockPath)
 {
-  int fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegular(lockPath, O_RDONLY);
   if (fd < 0) return 0;
   unsigned char b[8] = {};
   ssize_t n = pread(fd, b, sizeof b, 0);
@@ -49,7 +64,7 @@ GenerationView::~GenerationView()
 uint64_t GenerationView::Read(const std::string &lockPath)
 {
   if (map_) return Decode(map_);
-  int fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegular(lockPath, O_RDONLY);
   if (fd < 0) return 0;
   unsigned char b[8] = {};
   ssize_t n = pread(fd, b, sizeof b, 0);
@@ -88,7 +103,7 @@ bool ReadWholeFile(const std::string &path, std::string &bytes, bool &exists)
 {
   bytes.clear();
   exists = false;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegular(path, O_RDONLY);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
   exists = true;
   char buf[65536];
@@ -166,7 +181,7 @@ WriteLock::WriteLock(const std::string &lockPath)
 {
   size_t slash = lockPath.find_last_of('/');
   if (slash != std::string::npos && !MakeDirs(lockPath.substr(0, slash))) return;
-  fd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  fd_ = OpenRegular(lockPath, O_RDWR | O_CREAT, 0666);
   if (fd_ < 0) return;
   while (flock(fd_, LOCK_EX) != 0) {
     if (errno != EINTR) {
@@ -370,6 +385,38 @@ bool ReadNumber(const char *&p, uint64_t &value)
   return true;
 }
 
+bool EndsWithMarker(const std::string &text)
+{
+  if (text.empty() || text.back() != '\n') return false;  // the last line was cut
+  size_t end = text.size() - 1;
+  size_t start = text.rfind('\n', end - 1);
+  start = start == std::string::npos ? 0 : start + 1;
+  return text.compare(start, end - start, kEndMarker) == 0;
+}
+
+bool ReadFullHex(const char *&p, int digits, uint64_t &value)
+{
+  AtEnd(p);
+  value = 0;
+  const char *s = p;
+  if (s[0] != '0' || (s[1] != 'x' && s[1] != 'X')) return false;
+  s += 2;
+  for (int i = 0; i < digits; ++i) {
+    if (HexDigit(*s) < 0) return false;
+    value = (value << 4) | static_cast<uint64_t>(HexDigit(*s++));
+  }
+  if (HexDigit(*s) >= 0) return false;
+  p = s;
+  return true;
+}
+
+bool ReadSizedNumber(const char *&p, uint64_t &value)
+{
+  AtEnd(p);
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) return ReadFullHex(p, 8, value);
+  return ReadNumber(p, value);
+}
+
 bool ReadWord(const char *&p, std::string &word)
 {
   AtEnd(p);
@@ -449,7 +496,7 @@ bool DecodeValue(const char *&p, DWORD &type, std::string &data)
     return true;
   }
   uint64_t v;
-  if (!ReadNumber(p, v) || v > 0xFFFFFFFFu) return false;
+  if (!ReadSizedNumber(p, v) || v > 0xFFFFFFFFu) return false;
   for (int i = 0; i < 4; ++i) data += static_cast<char>((v >> (8 * i)) & 0xFF);
   return true;
 }

@@ -3,6 +3,7 @@
 // changed them, and the readable encoding of names and typed values inside them.
 #pragma once
 #include <stdint.h>
+#include <sys/types.h>
 
 #include <string>
 
@@ -22,6 +23,9 @@ struct Stamp {
   bool operator==(const Stamp &) const = default;
 };
 
+// Opens a host file only when it is a regular file: a FIFO, device or folder in its
+// place fails at once with EINVAL instead of blocking or reading without end.
+int OpenRegular(const std::string &path, int flags, mode_t mode = 0);
 // The generation of a lock file (0 when it does not exist yet).
 uint64_t ReadGeneration(const std::string &lockPath);
 // Reads the generation of one lock file as cheaply as the host allows: once the lock
@@ -69,6 +73,12 @@ class WriteLock {
 
 // ---------------------------------------------------------------- text encoding
 
+// The last line of every store file. A file whose last line lacks its line end, or
+// that does not end with this line, was cut short: it is damaged and is not read.
+constexpr char kEndMarker[] = "end";
+// Whether text ends with the marker line and its line end.
+bool EndsWithMarker(const std::string &text);
+
 // A UTF-16 string as a double-quoted token: printable text as UTF-8, with \\ \" \0 \n
 // \r \t and \uXXXX (other control units and unpaired surrogates) escapes, so every
 // string, embedded NULs included, comes back exactly.
@@ -87,6 +97,11 @@ bool DecodeValue(const char *&p, DWORD &type, std::string &data);
 bool AtEnd(const char *&p);
 // Reads an unsigned number (decimal or 0x hex) after blanks.
 bool ReadNumber(const char *&p, uint64_t &value);
+// Reads "0x" and exactly digits hexadecimal digits after blanks: a number written at a
+// fixed width that lost digits is refused rather than read as a smaller one.
+bool ReadFullHex(const char *&p, int digits, uint64_t &value);
+// Reads a 32-bit number as the writers write them: decimal, or "0x" and 8 digits.
+bool ReadSizedNumber(const char *&p, uint64_t &value);
 // Reads a bare word of letters, digits and '_' after blanks.
 bool ReadWord(const char *&p, std::string &word);
 

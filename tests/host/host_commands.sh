@@ -20,6 +20,10 @@ expect() {  # expect NAME PATTERN: $out must match
 check init 0 "$host" machine init "$dir/m" && expect init 'installed printer "KVML Sample"'
 check init-again 1 "$host" machine init "$dir/m" && expect init-again 'not empty'
 check init-usage 2 "$host" machine init
+# Paths the file system refuses end the command with a message and status 1.
+check init-empty 1 "$host" machine init ""
+check init-longname 1 "$host" machine init "$dir/$(head -c 300 /dev/zero | tr '\0' c)" && expect init-longname '^kvmlhost: '
+check init-hugearg 1 "$host" machine init "$dir/$(head -c 102400 /dev/zero | tr '\0' h)" && expect init-hugearg '^kvmlhost: '
 export KVML_ROOT="$dir/m"
 check list 0 "$host" printer list && expect list '^KVML Sample	'
 check show 0 "$host" printer show "kvml sample" && expect show 'data file +C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\KVSAMPLE.KVD'
@@ -31,6 +35,25 @@ check show-missing 1 "$host" printer show "No Such" && expect show-missing 'ERRO
 check set-sz 0 "$host" printerdata "KVML Sample" HelpFileName kvmlhelp.hlp
 check set-dword 0 "$host" printerdata "KVML Sample" Count dword:0x20
 check set-bad 1 "$host" printerdata "KVML Sample" Count dword:12x
+# dword: values out of range, too long or empty are refused and nothing is stored.
+for bad in dword:4294967296 dword:18446744073709551616 dword:99999999999999999999 dword: dword:0x dword:-1 'dword: 1' dword:0x100000000; do
+  check "set-range $bad" 1 "$host" printerdata "KVML Sample" Count "$bad" && expect "set-range $bad" 'not a number from 0 to 4294967295'
+done
+check set-max 0 "$host" printerdata "KVML Sample" Max dword:4294967295
+check get-max 0 "$host" printerdata "KVML Sample" Max && expect get-max '^REG_DWORD 4294967295 '
+# Values and names larger than any fixed buffer still list.
+long=$(head -c 600 /dev/zero | tr '\0' n)
+big=$(head -c 70000 /dev/zero | tr '\0' v)
+check set-longname 0 "$host" printerdata "KVML Sample" "$long" short
+check set-bigvalue 0 "$host" printerdata "KVML Sample" Big "$big"
+if check enum-big 0 "$host" printerdata "KVML Sample"; then
+  expect enum-big "^$long = REG_SZ short\$"
+  [ "$(awk '/^Big = REG_SZ v+$/ { print length($0) }' <<<"$out")" = $((70000 + 13)) ] ||
+    { echo "FAIL enum-big: the 70000-character value did not list whole"; fails=$((fails+1)); }
+fi
+# Ill-formed UTF-8 in an argument is refused, not turned into U+FFFD.
+check bad-utf8 2 "$host" printerdata "KVML Sample" $'Bad\xff' x && expect bad-utf8 'not valid UTF-8'
+check bad-utf8-2 2 "$host" printerdata "KVML Sample" $'Bad\xc3' x && expect bad-utf8-2 'not valid UTF-8'
 check get-sz 0 "$host" printerdata "KVML Sample" HelpFileName && expect get-sz '^REG_SZ kvmlhelp.hlp$'
 check get-dword 0 "$host" printerdata "KVML Sample" Count && expect get-dword '^REG_DWORD 32 '
 check enum 0 "$host" printerdata "KVML Sample" && expect enum '^Count = REG_DWORD 32' && expect enum '^HelpFileName = REG_SZ'

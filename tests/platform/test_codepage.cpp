@@ -14,6 +14,8 @@
 // - A surrogate pair converted to 1252 or 932 is one character: one default character.
 #include <string.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -133,8 +135,11 @@ TEST_F(CodePageTest, UnmappableCharactersBecomeTheDefaultCharacter)
       {932, u"\u0E01", 0, nullptr, "?", TRUE},
       // A double-byte default character is written whole.
       {932, u"x\u0E01", 0, "\x81\x45", "x\x81\x45", TRUE},
-      // The yen sign and overline have no code of their own in 932.
+      // The yen sign and overline have no code of their own in 932; the overline has
+      // no best fit either.
       {932, u"\u00A5\u203E", WC_NO_BEST_FIT_CHARS, nullptr, "??", TRUE},
+      {932, u"\u203E", 0, nullptr, "?", TRUE},
+      {932, u"a\u203E", 0, "\x81\x45", "a\x81\x45", TRUE},
       // Half-width katakana and the backslash are single bytes.
       {932, u"\uFF71\\", 0, nullptr, "\xB1\\", FALSE},
       // A surrogate pair is one character, a lone surrogate another.
@@ -159,9 +164,13 @@ TEST_F(CodePageTest, BestFitReplacementsUnlessRefused)
       {1252, u"\u221E", "8"},                  // infinity
       {1252, u"\uFF02\uFF3C\uFF41", "\"\\a"},  // full-width ASCII
       {1252, u"\u2212\u2010\u3000", "-- "},
-      {1252, u"\u0191", "\x83"},      // F with hook -> the byte of f with hook
-      {1252, u"\u2554", "+"},         // box drawing
-      {932, u"\u00A5\u203E", "\\~"},  // yen sign and overline
+      {1252, u"\u0191", "\x83"},                                 // F with hook -> the byte of f with hook
+      {1252, u"\u2554", "+"},                                    // box drawing
+      {932, u"\u00A5", "\\"},                                    // yen sign
+      {932, u"\u00E9\u00C0\u00DF\u00A9\u00AE", "eAscR"},         // Latin-1 letters and signs
+      {932, u"\u00A2\u00A3\u00AC", "\x81\x91\x81\x92\x81\xCA"},  // to their full-width codes
+      {932, u"\u00B5\u00B7\u00AB\u00BB", "\x83\xCA\x81\x45\x81\xE1\x81\xE2"},
+      {932, u"\u3094", "\x83\x94"},  // hiragana vu -> katakana vu
   };
   for (const Case &c : cases) {
     BOOL used = TRUE;
@@ -170,6 +179,87 @@ TEST_F(CodePageTest, BestFitReplacementsUnlessRefused)
     std::string refused(c.in.size(), '?');
     EXPECT_EQ(ToAnsi(c.cp, c.in, WC_NO_BEST_FIT_CHARS, nullptr, &used), refused) << c.cp << " " << c.bestFit;
     EXPECT_TRUE(used);
+  }
+}
+
+// One row of a best-fit data file: a character and the code written for it.
+struct BestFitRow {
+  WCHAR wc;
+  unsigned code;
+};
+
+// Reads platform/tables/bestfitCP.txt ("FIRST[-LAST] CODE[+]" a line, '#' comments),
+// the data the converter's tables are generated from.
+std::vector<BestFitRow> ReadBestFitData(UINT cp)
+{
+  std::vector<BestFitRow> rows;
+  std::ifstream in(std::string(KV_CODEPAGE_DATA_DIR) + "/bestfit" + std::to_string(cp) + ".txt");
+  std::string line;
+  while (std::getline(in, line)) {
+    line = line.substr(0, line.find('#'));
+    std::istringstream fields(line);
+    std::string range, code;
+    if (!(fields >> range >> code)) continue;
+    size_t dash = range.find('-');
+    unsigned first = std::stoul(range.substr(0, dash), nullptr, 16);
+    unsigned last = dash == std::string::npos ? first : std::stoul(range.substr(dash + 1), nullptr, 16);
+    bool step = code.back() == '+';
+    unsigned base = std::stoul(step ? code.substr(0, code.size() - 1) : code, nullptr, 16);
+    for (unsigned u = first; u <= last; ++u) rows.push_back({static_cast<WCHAR>(u), step ? base + (u - first) : base});
+  }
+  return rows;
+}
+
+// Every character the best-fit data lists converts to its code unless best fit is
+// refused; a best fit that lands on '?' (the default character of both code pages) is
+// reported as the default character, since a caller cannot tell the two apart.
+TEST_F(CodePageTest, EveryBestFitOfTheDataIsApplied)
+{
+  struct Expect {
+    UINT cp;
+    size_t rows;
+  } pages[] = {{1252, 0}, {932, 84}};
+  for (const Expect &p : pages) {
+    std::vector<BestFitRow> rows = ReadBestFitData(p.cp);
+    ASSERT_FALSE(rows.empty()) << "no data for " << p.cp;
+    if (p.rows) {
+      EXPECT_EQ(rows.size(), p.rows) << "rows of the " << p.cp << " data";
+    }
+    for (const BestFitRow &r : rows) {
+      std::u16string in(1, static_cast<char16_t>(r.wc));
+      std::string want = r.code > 0xFF ? std::string{static_cast<char>(r.code >> 8), static_cast<char>(r.code)}
+                                       : std::string(1, static_cast<char>(r.code));
+      BOOL used = -1;
+      EXPECT_EQ(Hex(ToAnsi(p.cp, in, 0, nullptr, &used)), Hex(want))
+          << p.cp << " U+" << std::hex << static_cast<unsigned>(r.wc);
+      EXPECT_EQ(used, r.code == '?' ? TRUE : FALSE) << p.cp << " U+" << std::hex << static_cast<unsigned>(r.wc);
+      used = -1;
+      EXPECT_EQ(ToAnsi(p.cp, in, WC_NO_BEST_FIT_CHARS, nullptr, &used), "?")
+          << p.cp << " U+" << std::hex << static_cast<unsigned>(r.wc);
+      EXPECT_EQ(used, TRUE) << p.cp << " U+" << std::hex << static_cast<unsigned>(r.wc);
+    }
+  }
+}
+
+TEST_F(CodePageTest, BestFitOntoTheDefaultCharacterCountsAsTheDefault)
+{
+  struct Case {
+    UINT cp;
+    std::u16string in;
+    const char *def;
+    std::string out;
+    BOOL used;
+  } cases[] = {
+      {1252, u"\uFF1F", nullptr, "?", TRUE},         // full-width question mark
+      {1252, u"a\uFF1Fb", "*", "a*b", TRUE},         // the caller's default stands in for it
+      {1252, u"?\uFF01", nullptr, "?!", FALSE},      // '?' itself and another best fit
+      {932, u"\u00BF", nullptr, "?", TRUE},          // inverted question mark
+      {932, u"\uFF1F", nullptr, "\x81\x48", FALSE},  // 932 has a code of its own for it
+  };
+  for (const Case &c : cases) {
+    BOOL used = -1;
+    EXPECT_EQ(Hex(ToAnsi(c.cp, c.in, 0, c.def, &used)), Hex(c.out)) << c.cp << " " << Hex(c.out);
+    EXPECT_EQ(used, c.used) << c.cp << " " << Hex(c.out);
   }
 }
 

@@ -557,6 +557,81 @@ TEST_F(ProfileTest, Utf16FilesStayUtf16)
   EXPECT_EQ(std::string(a), "V\xE4lue ?");
 }
 
+// What the first bytes of a file make of its first line.
+TEST_F(ProfileTest, ByteOrderMarksDecideTheFirstLine)
+{
+  struct Case {
+    const char *what;
+    std::string bytes;
+    const WCHAR *app;
+    const char16_t *want;
+  } cases[] = {
+      {"no mark", "[First]\r\nk=1\r\n[Second]\r\nk=2\r\n", u"First", u"1"},
+      {"UTF-16LE mark",
+       std::string("\xFF\xFE[\0F\0]\0\r\0\n\0k\0=\0"
+                   "1\0",
+                   18),
+       u"F", u"1"},
+      // Deliberate, as on Windows: a UTF-8 mark is no mark to the profile reader. Its
+      // bytes start the first line, so "[First]" is no section header and the keys
+      // under it belong to no section; the sections after it read normally.
+      {"UTF-8 mark", "\xEF\xBB\xBF[First]\r\nk=1\r\n[Second]\r\nk=2\r\n", u"First", u"dflt"},
+      {"UTF-8 mark", "\xEF\xBB\xBF[First]\r\nk=1\r\n[Second]\r\nk=2\r\n", u"Second", u"2"},
+  };
+  for (const Case &c : cases) {
+    WriteHostFile(WinFile("mark.ini"), c.bytes);
+    WritePrivateProfileStringW(NULL, NULL, NULL, u"mark.ini");  // drops the cached view
+    EXPECT_EQ(Get(c.app, u"k", u"dflt", u"mark.ini"), std::u16string(c.want)) << c.what << " " << Narrow(c.app);
+  }
+}
+
+// A FIFO, or a file too large to hold, where a settings file is expected: reads answer
+// their defaults with an error at once, and writes fail and leave the file alone.
+TEST_F(ProfileTest, FilesThatCannotBeHeldAreRefused)
+{
+  ASSERT_EQ(mkfifo(WinFile("fifo.ini").c_str(), 0666), 0);
+  std::string big = WinFile("big.ini");
+  WriteHostFile(big, "[S]\r\nk=v\r\n");
+  ASSERT_EQ(truncate(big.c_str(), 256 * 1024 * 1024 + 1), 0);  // sparse: costs no disk
+  struct Case {
+    const WCHAR *file;
+    DWORD error;
+  } cases[] = {{u"fifo.ini", ERROR_ACCESS_DENIED}, {u"big.ini", ERROR_FILE_TOO_LARGE}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(Narrow(c.file));
+    SetLastError(0);
+    EXPECT_EQ(Get(u"S", u"k", u"dflt", c.file), u"dflt");
+    EXPECT_EQ(GetLastError(), c.error);
+    EXPECT_EQ(GetPrivateProfileIntW(u"S", u"k", 7, c.file), 7u);
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringW(u"S", u"k", u"w", c.file));
+    EXPECT_EQ(GetLastError(), c.error);
+  }
+  struct stat st;
+  ASSERT_EQ(stat(big.c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 256 * 1024 * 1024 + 1);
+  ASSERT_EQ(lstat(WinFile("fifo.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A large file of random bytes is read whole: its lines cost their bytes and an index.
+TEST_F(ProfileTest, LargeFileOfRandomBytesIsRead)
+{
+  std::string bytes(6 * 1024 * 1024, '\0');
+  uint32_t x = 12345;
+  for (char &b : bytes) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<char>(x >> 24);
+  }
+  bytes += "\r\n[Last]\r\nk=found\r\n";
+  WriteHostFile(WinFile("random.ini"), bytes);
+  EXPECT_EQ(Get(u"Last", u"k", u"dflt", u"random.ini"), u"found");
+  ASSERT_TRUE(WritePrivateProfileStringW(u"Last", u"k2", u"added", u"random.ini"));
+  EXPECT_EQ(Get(u"Last", u"k2", u"dflt", u"random.ini"), u"added");
+  std::string after = ReadHostFile(WinFile("random.ini"));
+  EXPECT_EQ(after.substr(0, bytes.size()), bytes) << "the bytes before the edit are kept";
+}
+
 TEST_F(ProfileTest, AnsiFormsMirrorTheUnicodeForms)
 {
   ASSERT_TRUE(WritePrivateProfileStringA("Sect", "Name", "caf\xE9", "ansi.ini"));

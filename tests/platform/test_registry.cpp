@@ -475,17 +475,31 @@ TEST_F(RegistryTest, HandEditedHiveIsPickedUpAndACorruptOneIsNeverOverwritten)
   HKEY k = Create(HKEY_CURRENT_USER, u"Software\\Edit");
   SetDword(k, u"v", 1);
   std::string path = HostPath(u"C:\\WINDOWS\\system32\\config") + "/kvreg-HKCU.txt";
-  WriteHostFile(path, "kvreg 1\n# edited by hand\n[Software\\Edit]\n\"v\" = dword 0x00000002\n\"s\" = sz \"hi\\0\"\n");
+  const std::string edited =
+      "kvreg 1\n# edited by hand\n[Software\\Edit] @0000000000000001\n\"v\" = dword 0x00000002\n"
+      "\"s\" = sz \"hi\\0\"\nend\n";
+  WriteHostFile(path, edited);
   EXPECT_EQ(Query(k, u"v"), Bytes("\x02\0\0\0", 4));
   EXPECT_EQ(QueryString(k, u"s"), u"hi");
-  const char *corrupt[] = {"kvreg 2\n",
-                           "not a hive\n",
-                           "kvreg 1\n\"v\" = dword 1\n",
-                           "kvreg 1\n[A]\n\"v\" = nonsense 1\n",
-                           "kvreg 1\n[A]\n\"v\" = sz \"unterminated\n",
-                           "kvreg 1\n[A\\\\B]\n",
-                           "kvreg 1\n[A%00ZZ]\n"};
-  for (const char *text : corrupt) {
+  const std::string corrupt[] = {
+      "kvreg 2\nend\n",
+      "not a hive\nend\n",
+      "kvreg 1\n\"v\" = dword 1\nend\n",
+      "kvreg 1\n[A]\n\"v\" = nonsense 1\nend\n",
+      "kvreg 1\n[A]\n\"v\" = sz \"unterminated\nend\n",
+      "kvreg 1\n[A\\\\B]\nend\n",
+      "kvreg 1\n[A%00ZZ]\nend\n",
+      // Cut short: the last line lost its end, the end marker is gone, or a number
+      // lost digits.
+      edited.substr(0, edited.size() - 1),
+      edited.substr(0, edited.size() - 2),
+      edited.substr(0, edited.size() - 4),
+      "kvreg 1\n[Software\\Edit]\n\"v\" = dword 0x0000000\nend\n",
+      "kvreg 1\n[Software\\Edit] @000000000000001\nend\n",
+      // Nothing may follow the marker.
+      edited + "[B]\n",
+  };
+  for (const std::string &text : corrupt) {
     WriteHostFile(path, text);
     DWORD v = 5, size = 4;
     EXPECT_EQ(RegQueryValueExW(k, u"v", NULL, NULL, reinterpret_cast<BYTE *>(&v), &size), ERROR_REGISTRY_CORRUPT)

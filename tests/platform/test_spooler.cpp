@@ -2,6 +2,7 @@
 // protocol and packed answers, printer data, drivers, forms, the access switches, write
 // faults, renaming, and state that a second process sees.
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -842,19 +843,133 @@ TEST_F(SpoolerTest, StateFileIsReadableAndABrokenOneIsLeftOut)
   EXPECT_NE(text.find("name \"KV Printer\"\n"), std::string::npos) << text;
   EXPECT_NE(text.find("data \"PrinterDriverData\" \"Tray1Field\" = binary hex:01000000\n"), std::string::npos) << text;
   std::string path = HostPath(u"C:\\WINDOWS\\system32\\spool\\kvprinters") + "/p0001/printer.txt";
-  WriteHostFile(path, "kvprinter 1\nname \"KV Printer\"\ndriver \"KV Test Driver\"\nbogus line\n");
-  EXPECT_EQ(GetData(h, u"Tray1Field"), "error 6");
-  EXPECT_EQ(Open(kPrinter), nullptr);
-  EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PRINTER_NAME);
+  EXPECT_EQ(text.substr(text.size() - 4), "end\n") << "every printer file ends with the end marker";
+  ASSERT_EQ(SetData(h, u"Keep2", 42), (DWORD)ERROR_SUCCESS);
+  std::string whole = PrinterFile();
+  // A damaged file: a line the reader does not know, the file cut short by a byte or
+  // two or by its last line, or a number that lost digits.
+  size_t attr = whole.find("attributes 0x");
+  ASSERT_NE(attr, std::string::npos) << whole;
+  std::string shortNumber = whole;
+  shortNumber.erase(attr + strlen("attributes 0x"), 1);
+  const std::string damaged[] = {
+      "kvprinter 1\nname \"KV Printer\"\ndriver \"KV Test Driver\"\nbogus line\nend\n",
+      whole.substr(0, whole.size() - 1),
+      whole.substr(0, whole.size() - 2),
+      whole.substr(0, whole.size() - 4),
+      whole.substr(0, whole.rfind("data ")),
+      shortNumber,
+  };
+  for (const std::string &bad : damaged) {
+    WriteHostFile(path, bad);
+    EXPECT_EQ(GetData(h, u"Keep2"), "error 6") << bad;
+    EXPECT_EQ(Open(kPrinter), nullptr) << bad;
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PRINTER_NAME) << bad;
+    EXPECT_NE(SetData(h, u"Keep2", 7), (DWORD)ERROR_SUCCESS) << bad;
+    EXPECT_EQ(ReadHostFile(path), bad) << "a damaged file is never rewritten";
+  }
+  // An append that was never finished (its writer died after writing part of it) is
+  // not read, and the next write replaces it.
+  WriteHostFile(path, whole + "data \"PrinterDriverData\" \"Late\" = binary hex:01");
+  EXPECT_EQ(GetData(h, u"Keep2"), std::string("\x2A\0\0\0", 4));
+  EXPECT_EQ(GetData(h, u"Late"), "error 2");
+  ASSERT_EQ(SetData(h, u"After", 3), (DWORD)ERROR_SUCCESS);
+  EXPECT_EQ(PrinterFile().find("Late"), std::string::npos);
+  EXPECT_EQ(GetData(h, u"After"), std::string("\x03\0\0\0", 4));
   // A hand-written valid file is taken as it is.
   WriteHostFile(path,
                 "kvprinter 1\nname \"KV Printer\"\ndriver \"KV Test Driver\"\nport \"FILE:\"\n"
-                "data \"PrinterDriverData\" \"Duplex\" = binary hex:01000000\n");
+                "data \"PrinterDriverData\" \"Duplex\" = binary hex:01000000\nend\n");
   HANDLE again = Open(kPrinter);
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(GetData(again, u"Duplex"), std::string("\x01\0\0\0", 4));
   auto b2 = Info(again, 2);
   EXPECT_EQ(std::u16string(Info2(b2)->pPortName), u"FILE:");
+}
+
+// A FIFO where a printer file or the spool's lock file is expected: the spooler opens
+// only regular files there, so listing and writing answer at once instead of waiting
+// for the FIFO's other end.
+TEST_F(SpoolerTest, FifoInPlaceOfAStoreFileIsAnErrorNotAHang)
+{
+  HANDLE h = Open(kPrinter);
+  ASSERT_NE(h, nullptr);
+  ASSERT_EQ(SetData(h, u"Before", 1), (DWORD)ERROR_SUCCESS);
+  std::string dir = HostPath(u"C:\\WINDOWS\\system32\\spool\\kvprinters");
+  struct Case {
+    const char *file;
+    bool listed;  // whether the printer still lists
+  } cases[] = {{"/kvspool.lock", true}, {"/p0001/printer.txt", false}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.file);
+    std::string path = dir + c.file;
+    std::string saved = ReadHostFile(path);
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    ASSERT_EQ(mkfifo(path.c_str(), 0666), 0);
+    DWORD needed = 0, count = 0;
+    EnumPrintersW(PRINTER_ENUM_LOCAL, NULL, 2, NULL, 0, &needed, &count);
+    std::vector<BYTE> buf(needed ? needed : 1);
+    ASSERT_TRUE(EnumPrintersW(PRINTER_ENUM_LOCAL, NULL, 2, buf.data(), needed, &needed, &count));
+    EXPECT_EQ(count, c.listed ? 1u : 0u);
+    EXPECT_NE(SetData(h, u"During", 2), (DWORD)ERROR_SUCCESS);
+    struct stat st;
+    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO is left alone";
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    WriteHostFile(path, saved);
+  }
+  EXPECT_EQ(GetData(h, u"Before"), std::string("\x01\0\0\0", 4));
+}
+
+// A data write appends its record: the file keeps its identity and every byte before
+// the spent end marker, so a write costs what its value costs. A file holding many more
+// records than values is written anew, and a fresh reader sees the same values.
+TEST_F(SpoolerTest, DataWritesAppendAndAreCompacted)
+{
+  HANDLE h = Open(kPrinter);
+  ASSERT_NE(h, nullptr);
+  ASSERT_EQ(SetData(h, u"First", 1), (DWORD)ERROR_SUCCESS);
+  std::string path = HostPath(u"C:\\WINDOWS\\system32\\spool\\kvprinters") + "/p0001/printer.txt";
+  std::string before = PrinterFile();
+  struct stat st1, st2;
+  ASSERT_EQ(stat(path.c_str(), &st1), 0);
+  ASSERT_EQ(SetData(h, u"Second", 2), (DWORD)ERROR_SUCCESS);
+  std::string after = PrinterFile();
+  ASSERT_EQ(stat(path.c_str(), &st2), 0);
+  EXPECT_EQ(st1.st_ino, st2.st_ino) << "appended, not replaced";
+  ASSERT_GT(after.size(), before.size());
+  EXPECT_EQ(after.substr(0, before.size() - 4), before.substr(0, before.size() - 4));
+  EXPECT_EQ(after.substr(before.size() - 4), "#nd\ndata \"PrinterDriverData\" \"Second\" = binary hex:02000000\nend\n");
+  ASSERT_EQ(DeletePrinterDataW(h, const_cast<LPWSTR>(u"First")), (DWORD)ERROR_SUCCESS);
+  EXPECT_NE(PrinterFile().find("deldata \"PrinterDriverData\" \"First\"\n"), std::string::npos);
+  // One value written again and again: the file stays near the size of its values.
+  for (DWORD i = 0; i < 500; ++i) ASSERT_EQ(SetData(h, u"Churn", i), (DWORD)ERROR_SUCCESS);
+  EXPECT_LT(PrinterFile().size(), before.size() + 100 * 64) << "replaced records are dropped in time";
+  EXPECT_EQ(GetData(h, u"Churn"), std::string("\xF3\x01\0\0", 4));
+  // Another process reads the file from scratch.
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    PlatResetForTest();  // forgets what the parent had read
+    if (!PlatSetMachineRoot(Root().c_str())) _exit(10);
+    PRINTER_DEFAULTSW defaults{NULL, NULL, PRINTER_ACCESS_USE};
+    HANDLE ch = NULL;
+    if (!OpenPrinterW(const_cast<LPWSTR>(kPrinter), &ch, &defaults)) _exit(11);
+    DWORD v = 0, needed = 0, type = 0;
+    if (GetPrinterDataW(ch, const_cast<LPWSTR>(u"First"), &type, reinterpret_cast<BYTE *>(&v), 4, &needed) !=
+        ERROR_FILE_NOT_FOUND)
+      _exit(12);
+    if (GetPrinterDataW(ch, const_cast<LPWSTR>(u"Second"), &type, reinterpret_cast<BYTE *>(&v), 4, &needed) !=
+            ERROR_SUCCESS ||
+        v != 2)
+      _exit(13);
+    if (GetPrinterDataW(ch, const_cast<LPWSTR>(u"Churn"), &type, reinterpret_cast<BYTE *>(&v), 4, &needed) !=
+            ERROR_SUCCESS ||
+        v != 499)
+      _exit(14);
+    _exit(0);
+  }
+  EXPECT_EQ(WaitChild(pid), 0);
 }
 
 TEST_F(SpoolerTest, ASecondProcessSeesPrintersAndData)
