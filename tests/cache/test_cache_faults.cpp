@@ -198,4 +198,33 @@ TEST_F(CacheFaults, DeleteCacheFile)
   EXPECT_TRUE(HostExists(TextHost()));
 }
 
+// Condition code with an operator the evaluator does not know fails the block's check, so
+// a cache file carrying one is compiled again from the text and rewritten.
+TEST_F(CacheTest, CacheFileWithAnUnknownOperatorIsCompiledAgain)
+{
+  WriteText(std::string(kTextOrientation) +
+            "*Judge 1: KPD_RADIOLIST_1 == IDS_ORIENTATION_LANDSCAPE\r\n"
+            "*CommandGroup: JobStart { Command: Judge1 { Type: StringType 1 } }\r\n");
+  ASSERT_NE(Load(), nullptr);
+  const std::string good = ReadHostFile(CacheHost());
+  // The judge's code ends "==" END: units {3, 1} {3, 10}.
+  const std::string tail("\x03\x00\x01\x00\x03\x00\x0a\x00", 8);
+  size_t at = good.find(tail);
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_EQ(good.find(tail, at + 1), std::string::npos);
+  for (WORD op : {WORD{0}, WORD{11}, WORD{0xFFFF}}) {
+    SCOPED_TRACE(op);
+    std::string bad = good;
+    DescSt16(&bad[at], 2, op);
+    WriteHostFile(CacheHost(), bad);
+    SetWriteTime(CachePath(), WriteTime(TextPath()));
+    EXPECT_EQ(DescReadCacheFile(TextPath(), nullptr), nullptr);
+    NewProcess();
+    DWORD writes = DescCacheFileWriteCount();
+    ASSERT_NE(Load(), nullptr);
+    EXPECT_EQ(DescCacheFileWriteCount(), writes + 1);
+    EXPECT_TRUE(ReadHostFile(CacheHost()) == good) << "the cache file is whole again";
+  }
+}
+
 }  // namespace
