@@ -67,8 +67,17 @@ BOOL WINAPI DescMakeCachePath(WCHAR *out, const WCHAR *descPath);
 BYTE *WINAPI DescReadCacheFile(const WCHAR *descPath, DWORD *size);
 // Writes a block in stored form to the cache file: into a temporary file beside it, which
 // then replaces the cache file in one rename, so no reader meets half a file. TRUE when
-// the cache file was replaced; callers may ignore failures.
+// the cache file was replaced; callers may ignore failures. The cache file is stamped
+// with the text's last-write time as it is now; a compile stamps the time it read before
+// parsing instead (DescWriteCacheFileStamped).
 BOOL WINAPI DescWriteCacheFile(const WCHAR *descPath, const BYTE *stored);
+// DescWriteCacheFile stamping the cache file with textTime: the text's last-write time read
+// before the text was parsed, so a text edited during the compile leaves a cache file whose
+// time is not the text's, and the next load compiles the text again.
+BOOL WINAPI DescWriteCacheFileStamped(const WCHAR *descPath, const BYTE *stored, const FILETIME *textTime);
+// The last-write time of a description text; FALSE when the text cannot be opened or its
+// time read.
+BOOL WINAPI DescReadTextWriteTime(const WCHAR *descPath, FILETIME *time);
 // Deletes the cache file; failures are ignored.
 void WINAPI DescDeleteCacheFile(const WCHAR *descPath);
 // Number of cache files this process has written (for the host's report and tests).

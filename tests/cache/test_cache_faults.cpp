@@ -227,4 +227,40 @@ TEST_F(CacheTest, CacheFileWithAnUnknownOperatorIsCompiledAgain)
   }
 }
 
+// The cache file carries the text's time as it was read for the compile: a text whose
+// time changes while it compiles (here from the compile's own diagnostics) leaves a cache
+// file that the next load does not trust.
+TEST_F(CacheTest, TextEditedDuringTheCompileLeavesAStaleCacheFile)
+{
+  WriteText(std::string(kTextOrientation) + "*Judge 1: NoSuchName\r\n");
+  const FILETIME before = WriteTime(TextPath());
+  struct Editor {
+    CacheTest *test;
+    FILETIME edited;
+    bool done;
+  } editor = {this, AddSeconds(before, 10), false};
+  DESC_DIAG_SINK sink = {&editor, [](void *user, DWORD, DWORD, const char *) {
+                           auto *e = static_cast<Editor *>(user);
+                           if (e->done) return;
+                           e->done = true;
+                           SetWriteTime(e->test->TextPath(), e->edited);
+                         }};
+  DESC_BLOB *blob = DescCompileEx(nullptr, TextPath(), TRUE, &sink);
+  ASSERT_NE(blob, nullptr);
+  GlobalFree(blob);
+  ASSERT_TRUE(editor.done);
+  ASSERT_TRUE(HostExists(CacheHost()));
+  FILETIME cacheTime = WriteTime(CachePath()), textTime = WriteTime(TextPath());
+  EXPECT_EQ(CompareFileTime(&cacheTime, &before), 0) << "stamped with the time read before the parse";
+  EXPECT_NE(CompareFileTime(&cacheTime, &textTime), 0);
+  EXPECT_EQ(DescReadCacheFile(TextPath(), nullptr), nullptr);
+
+  // The next load compiles the text again and stamps the text's present time.
+  DWORD writes = DescCacheFileWriteCount();
+  ASSERT_NE(Load(), nullptr);
+  EXPECT_EQ(DescCacheFileWriteCount(), writes + 1);
+  cacheTime = WriteTime(CachePath());
+  EXPECT_EQ(CompareFileTime(&cacheTime, &textTime), 0);
+}
+
 }  // namespace
