@@ -15,7 +15,7 @@ typedef struct RULE_CODE_UNIT {
 #define RULE_UNIT_ITEM 1
 #define RULE_UNIT_LITERAL 2
 #define RULE_UNIT_OPERATOR 3
-#define RULE_UNIT_GROUP_END 4  // only between a nested compile and its caller
+#define RULE_UNIT_GROUP_END 4  // never in valid code: the check refuses it
 
 #define RULE_OP_EQ 1
 #define RULE_OP_NE 2
