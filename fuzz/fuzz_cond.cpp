@@ -7,8 +7,8 @@
 // 4-6); the rest is the condition text (up to its first NUL, as a line value would be).
 //
 // Checked: the scanner's cursor only moves forward and stays inside the text, and its
-// tokens fit their buffer; a compile that succeeds yields code ending in END whose length
-// agrees with RuleCodeLength; the code check says 1 exactly when an independent dry run
+// tokens fit their buffer; a compile that succeeds read the text up to its end or a brace
+// and yields code ending in END whose length agrees with RuleCodeLength; the code check says 1 exactly when an independent dry run
 // of the evaluator's stack (kinds 1-3 only, never more than 127 operands, one value left
 // at END) says so; a failed compile names why.
 #include <stdint.h>
@@ -52,7 +52,7 @@ BOOL FindValue(void *, const char *name, WORD *id)
   return TRUE;
 }
 const RULE_CODE_UNIT *FindJudge(void *, const char *name) { return strcmp(name, "J1") == 0 ? kJudge : nullptr; }
-const RULE_NAME_RESOLVER kOwn = {nullptr, FindItem, FindValue, FindJudge};
+const RULE_NAME_RESOLVER kOwn = {nullptr, FindItem, FindValue, FindJudge, nullptr};
 
 const DWORD kCapacities[8] = {0, 1, 2, 3, 4, 8, 64, 1024};
 const DWORD kTokenSizes[8] = {1, 2, 3, 4, 8, 16, 64, 256};
@@ -66,6 +66,7 @@ DWORD DryRun(const RULE_CODE_UNIT *code, size_t units)
       if (++depth > RULE_MAX_OPERANDS) return 0;
     } else if (code[i].kind == RULE_UNIT_OPERATOR) {
       if (code[i].operand == RULE_OP_END) return depth == 1;
+      if (code[i].operand < RULE_OP_EQ || code[i].operand > RULE_OP_LE) return 0;  // no such operator
       int pops = code[i].operand == RULE_OP_NOT ? 1 : 2;
       if (depth < pops) return 0;
       depth -= pops - 1;
@@ -133,6 +134,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     return 0;
   }
   if (error != RULE_ERR_NONE) Fail("code returned with an error", (long)error);
+  // Only the end of the text or a brace ends a condition that compiles.
+  const DWORD stop = src.buf.length;
+  if (stop != text.size() && (stop == 0 || (text[stop - 1] != '{' && text[stop - 1] != '}')))
+    Fail("the compile stopped early without an error", (long)stop);
   // Find END without reading past it: the array holds at least up to END.
   size_t units = 0;
   while (!(code[units].kind == RULE_UNIT_OPERATOR && code[units].operand == RULE_OP_END)) {

@@ -29,11 +29,18 @@ BOOL KeyEquals(const WCHAR *a, const WCHAR *b)
   return TRUE;
 }
 
-// Looks the path up; the caller holds g_cacheLock.
+// Looks the path up; the caller holds g_cacheLock. A path too short for a key is found
+// by its whole path, so loading it again reuses its node instead of adding one.
 DESC_CACHE_NODE *FindLocked(const WCHAR *path)
 {
   WCHAR key[DESC_CACHE_KEY_CHARS];
-  if (!DescCacheKey(path, key)) return NULL;
+  if (!DescCacheKey(path, key)) {
+    if (path == NULL) return NULL;
+    for (DESC_CACHE_NODE *n = g_descProcessCache; n != NULL; n = n->next) {
+      if ((n->flags & DESC_CACHE_UNKEYED) && n->path != NULL && lstrcmpiW(n->path, path) == 0) return n;
+    }
+    return NULL;
+  }
   for (DESC_CACHE_NODE *n = g_descProcessCache; n != NULL; n = n->next) {
     if ((n->flags & DESC_CACHE_UNKEYED) || !KeyEquals(n->key, key)) continue;
     // The key alone would let two folders' descriptions of the same name share a blob.

@@ -3,7 +3,8 @@
 //    process loaded, keyed by the 8 characters that begin 12 characters before the end of
 //    the description file's path (the 8-character name of "NAME.EXT"); a hit also needs
 //    the whole path to match, so two directories holding descriptions of the same name do
-//    not share one entry;
+//    not share one entry; a path under 12 characters has no key and is found by its
+//    whole path alone;
 //  - the cache file (.BCS) beside the description text: the compiled block in stored
 //    form, byte for byte, shared by every process of the machine. It is tied to its text
 //    by carrying the text's last-write time; a cache file with any other time, a length
@@ -20,7 +21,7 @@
 
 // Node flags.
 #define DESC_CACHE_OWNS_BLOB 0x1u  // DescFreeCache frees the blob
-#define DESC_CACHE_UNKEYED 0x2u    // path too short for a key: kept only to own the blob
+#define DESC_CACHE_UNKEYED 0x2u    // path too short for a key: found by its whole path
 
 typedef struct DESC_CACHE_NODE {
   struct DESC_CACHE_NODE *next;
@@ -50,8 +51,8 @@ struct DESC_BLOB *WINAPI DescLoadCompiled(DRIVER_CONTEXT *ctx);
 // The cached blob of a description path, or NULL.
 struct DESC_BLOB *WINAPI DescCacheFind(const WCHAR *path);
 // Appends a node that owns blob; FALSE (nothing added, blob untouched) for a missing blob
-// or path or when memory is short. A path under 12 characters gets a node that is never
-// found, so the blob is still freed with the cache.
+// or path or when memory is short. A path under 12 characters gets a node without a key,
+// found again only by the same whole path.
 BOOL WINAPI DescCacheAdd(struct DESC_BLOB *blob, const WCHAR *path);
 // A new node owning blob, keyed and carrying a copy of path; NULL when memory is short.
 DESC_CACHE_NODE *WINAPI DescMakeCacheNode(struct DESC_BLOB *blob, const WCHAR *path);
@@ -67,8 +68,17 @@ BOOL WINAPI DescMakeCachePath(WCHAR *out, const WCHAR *descPath);
 BYTE *WINAPI DescReadCacheFile(const WCHAR *descPath, DWORD *size);
 // Writes a block in stored form to the cache file: into a temporary file beside it, which
 // then replaces the cache file in one rename, so no reader meets half a file. TRUE when
-// the cache file was replaced; callers may ignore failures.
+// the cache file was replaced; callers may ignore failures. The cache file is stamped
+// with the text's last-write time as it is now; a compile stamps the time it read before
+// parsing instead (DescWriteCacheFileStamped).
 BOOL WINAPI DescWriteCacheFile(const WCHAR *descPath, const BYTE *stored);
+// DescWriteCacheFile stamping the cache file with textTime: the text's last-write time read
+// before the text was parsed, so a text edited during the compile leaves a cache file whose
+// time is not the text's, and the next load compiles the text again.
+BOOL WINAPI DescWriteCacheFileStamped(const WCHAR *descPath, const BYTE *stored, const FILETIME *textTime);
+// The last-write time of a description text; FALSE when the text cannot be opened or its
+// time read.
+BOOL WINAPI DescReadTextWriteTime(const WCHAR *descPath, FILETIME *time);
 // Deletes the cache file; failures are ignored.
 void WINAPI DescDeleteCacheFile(const WCHAR *descPath);
 // Number of cache files this process has written (for the host's report and tests).

@@ -153,20 +153,31 @@ BYTE *WINAPI DescReadCacheFile(const WCHAR *descPath, DWORD *size)
   return block;
 }
 
+BOOL WINAPI DescReadTextWriteTime(const WCHAR *descPath, FILETIME *time)
+{
+  if (descPath == NULL || time == NULL) return FALSE;
+  return ReadWriteTime(descPath, FILE_SHARE_READ | FILE_SHARE_WRITE, time);
+}
+
 BOOL WINAPI DescWriteCacheFile(const WCHAR *descPath, const BYTE *stored)
 {
-  if (stored == NULL) return FALSE;
+  FILETIME textTime;
+  if (stored == NULL || !DescReadTextWriteTime(descPath, &textTime)) return FALSE;
+  return DescWriteCacheFileStamped(descPath, stored, &textTime);
+}
+
+BOOL WINAPI DescWriteCacheFileStamped(const WCHAR *descPath, const BYTE *stored, const FILETIME *textTime)
+{
+  if (stored == NULL || textTime == NULL) return FALSE;
   DWORD bytes = DescLd32(stored, offsetof(DESC_HEADER, totalSize));
   // A block of the header alone would never be read back.
   if (bytes <= DESC_HEADER_SIZE || bytes > DESC_CACHE_FILE_MAX) return FALSE;
   WCHAR cachePath[DESC_CACHE_PATH_CHARS], tempPath[DESC_CACHE_PATH_CHARS];
   if (!DescMakeCachePath(cachePath, descPath) || !MakeTempPath(tempPath, cachePath)) return FALSE;
-  FILETIME textTime;
-  if (!ReadWriteTime(descPath, FILE_SHARE_READ | FILE_SHARE_WRITE, &textTime)) return FALSE;
 
   HANDLE h = CreateFileW(tempPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
   if (h == INVALID_HANDLE_VALUE) return FALSE;
-  BOOL ok = WriteAll(h, stored, bytes) && SetFileTime(h, NULL, NULL, &textTime);
+  BOOL ok = WriteAll(h, stored, bytes) && SetFileTime(h, NULL, NULL, textTime);
   CloseHandle(h);
   if (ok) ok = MoveFileExW(tempPath, cachePath, MOVEFILE_REPLACE_EXISTING);
   if (!ok) {

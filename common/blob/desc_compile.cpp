@@ -33,6 +33,10 @@ void WINAPI DescSerialize(DESC_PARSE_STATE *state, BYTE *block)
 
 DESC_BLOB *WINAPI DescCompileEx(DRIVER_CONTEXT *ctx, LPCWSTR path, BOOL write, const DESC_DIAG_SINK *sink)
 {
+  // The cache file is tied to the text as it was when it was read: a text edited while
+  // it compiles then differs in time from the cache file, which is not used.
+  FILETIME textTime = {};
+  if (write && !DescReadTextWriteTime(path, &textTime)) write = FALSE;
   DESC_PARSE_STATE *state = DescParseFileEx(path, sink);
   if (state == NULL) return NULL;
   DWORD size = DescComputeSize(state);
@@ -54,7 +58,7 @@ DESC_BLOB *WINAPI DescCompileEx(DRIVER_CONTEXT *ctx, LPCWSTR path, BOOL write, c
     GlobalFree(block);
     return NULL;
   }
-  if (write && WriteReason(ctx, block) == DESC_CACHE_ALLOWED) DescWriteCacheFile(path, block);
+  if (write && WriteReason(ctx, block) == DESC_CACHE_ALLOWED) DescWriteCacheFileStamped(path, block, &textTime);
   return DescRelocate(block);
 }
 

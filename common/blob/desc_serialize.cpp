@@ -162,12 +162,23 @@ uint64_t SizeRules(const DESC_PARSE_STATE *state)
   return size;
 }
 
+// Whether a CommandString is stored: it has a text, and no earlier one has its number
+// (the first definition of a number counts; a later one is dropped).
+bool StoredString(const DESC_PARSE_STATE *state, const DESC_COMMAND_STRING *c)
+{
+  if (c->text == NULL || c->length == 0) return false;
+  for (const DESC_COMMAND_STRING *e = state->strings; e != c; e = e->next) {
+    if (e->number == c->number && e->text != NULL && e->length != 0) return false;
+  }
+  return true;
+}
+
 uint64_t SizeTail(const DESC_PARSE_STATE *state, bool *tooDeep)
 {
   const DESC_HEADER *h = state->header;
   uint64_t size = 0;
   for (const DESC_COMMAND_STRING *c = state->strings; c != NULL; c = c->next) {
-    if (c->text != NULL && c->length != 0) size += c->length;
+    if (StoredString(state, c)) size += c->length;
   }
   size += WideTextSize(h->uiResDllName) + WideTextSize(h->excDepDllName);
   for (DWORD g = 0; g < DESC_GROUP_COUNT; ++g) {
@@ -563,11 +574,10 @@ DWORD DescStoreItems(Writer *w, DESC_HEADER *header, BYTE *out, const RuleMap &m
 struct StringMap {
   std::vector<const DESC_COMMAND_STRING *> strings;
   std::vector<DWORD> offsets;
-  // The text of a CommandString number; a later text with the same number replaces an
-  // earlier one.
+  // The text of a CommandString number (only the first of a number is stored).
   bool Find(DWORD number, DWORD *offset, DWORD *length) const
   {
-    for (size_t i = strings.size(); i-- > 0;) {
+    for (size_t i = 0; i < strings.size(); ++i) {
       if (strings[i]->number == number) {
         *offset = offsets[i];
         *length = strings[i]->length;
@@ -674,7 +684,7 @@ void DescStoreTail(Writer *w, const DESC_PARSE_STATE *state, BYTE *out, const Ru
   const DESC_HEADER *h = state->header;
   StringMap strings;
   for (const DESC_COMMAND_STRING *c = state->strings; c != NULL; c = c->next) {
-    if (c->text == NULL || c->length == 0) continue;
+    if (!StoredString(state, c)) continue;
     strings.strings.push_back(c);
     strings.offsets.push_back(w->Put(c->text, c->length));
   }

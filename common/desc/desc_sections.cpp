@@ -28,9 +28,9 @@ WORD Lookup(const Word (&table)[N], const char *word)
   return 0xFFFF;
 }
 
-const DESC_JUDGE *FindJudge(DESC_PARSE_STATE *s, DWORD number)
+DESC_JUDGE *FindJudge(DESC_PARSE_STATE *s, DWORD number)
 {
-  for (const DESC_JUDGE *j = s->judges; j; j = j->next)
+  for (DESC_JUDGE *j = s->judges; j; j = j->next)
     if (j->number == number) return j;
   return nullptr;
 }
@@ -73,10 +73,15 @@ const RULE_CODE_UNIT *ResolverJudge(void *context, const char *name)
   auto *s = static_cast<DESC_PARSE_STATE *>(context);
   DWORD n = JudgeNumberOf(name);
   const DESC_JUDGE *judge = n ? FindJudge(s, n) : nullptr;
-  if (!judge) return nullptr;
-  if (Books(s)->rejectedJudges.count(n))
-    Warn(s, "condition uses Judge %lu ('%s'), which was rejected and never holds", static_cast<unsigned long>(n), name);
-  return judge->code;
+  return judge ? judge->code : nullptr;
+}
+
+// A Judge name whose number stands for a rejected condition so far.
+BOOL ResolverRejected(void *context, const char *name)
+{
+  auto *s = static_cast<DESC_PARSE_STATE *>(context);
+  DWORD n = JudgeNumberOf(name);
+  return n && FindJudge(s, n) && Books(s)->rejectedJudges.count(n) ? TRUE : FALSE;
 }
 
 // Number and optional name of a numbered section line; FALSE after reporting.
@@ -334,12 +339,14 @@ const char *CompileErrorText(DWORD error)
     case RULE_ERR_UNKNOWN_NAME: return "unknown name";
     case RULE_ERR_NO_OPERAND: return "a name with no value to compare (a dialog, control or function)";
     case RULE_ERR_NUMBER_RANGE: return "a number above 65535";
-    case RULE_ERR_NESTING: return "parentheses nested deeper than 64";
+    case RULE_ERR_OPERANDS: return "more than 127 operands pending at once";
     case RULE_ERR_UNBALANCED: return "unbalanced parentheses";
     case RULE_ERR_TOKEN: return "a word longer than 255 characters";
     case RULE_ERR_NO_MEMORY: return "out of memory";
     case RULE_ERR_OPERATOR: return "an unknown operator";
     case RULE_ERR_NEGATIVE: return "a negative number";
+    case RULE_ERR_CHARACTER: return "a character that has no place in a condition";
+    case RULE_ERR_REJECTED_JUDGE: return "it names the rejected Judge";
     default: return "error";
   }
 }
@@ -364,7 +371,8 @@ BOOL ResolveReference(DESC_PARSE_STATE *s, DWORD kind, const char *token, DESC_R
   }
   DWORD number = stored & 0xFFFFu;
   if (kind == kNamesJudge && number && Books(s)->rejectedJudges.count(number))
-    Warn(s, "refers to Judge %lu, which was rejected and never holds", static_cast<unsigned long>(number));
+    Warn(s, "refers to Judge %lu, which was rejected: it never holds unless a later Judge %lu line defines it",
+         static_cast<unsigned long>(number), static_cast<unsigned long>(number));
   *link = stored;
   return TRUE;
 }
@@ -381,11 +389,70 @@ void FreeSections(DESC_PARSE_STATE *s)
   }
 }
 
+namespace {
+
+// Stands a judge that never holds in for a number whose condition was rejected, so the
+// rules, transactions, alerts and command blocks that name the number never fire. FALSE
+// when memory is short.
+bool AddStandIn(DESC_PARSE_STATE *s, DWORD number)
+{
+  auto *code = static_cast<RULE_CODE_UNIT *>(MemAllocZeroed(2 * sizeof(RULE_CODE_UNIT)));
+  auto *judge = static_cast<DESC_JUDGE *>(MemAllocZeroed(sizeof(DESC_JUDGE)));
+  bool noted = false;
+  if (code && judge) {
+    try {
+      Books(s)->rejectedJudges.insert(number);
+      noted = true;
+    } catch (...) {
+    }
+  }
+  if (!noted) {
+    MemFree(code);
+    MemFree(judge);
+    return false;
+  }
+  code[0] = {RULE_UNIT_LITERAL, 0};
+  code[1] = {RULE_UNIT_OPERATOR, RULE_OP_END};
+  judge->number = number;
+  judge->length = 2 * sizeof(RULE_CODE_UNIT);
+  judge->code = code;
+  DESC_JUDGE **tail = &s->judges;
+  while (*tail) tail = &(*tail)->next;
+  *tail = judge;
+  return true;
+}
+
+// Reports why a Judge line's condition was rejected.
+BOOL RejectCondition(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD number, DWORD error, const char *why)
+{
+  unsigned long n = static_cast<unsigned long>(number);
+  switch (error) {
+    case RULE_ERR_UNKNOWN_NAME:
+    case RULE_ERR_NO_OPERAND:
+    case RULE_ERR_REJECTED_JUDGE:
+      return Reject(s, "Judge %lu: condition does not compile: %s '%.64s'", n, why, Books(s)->lastName);
+    case RULE_ERR_NEGATIVE:
+    case RULE_ERR_CHARACTER: {
+      // The compile stops just past the character.
+      DWORD at = line->value.length;
+      BYTE c = at > 0 ? static_cast<BYTE>(line->value.text[at - 1]) : 0;
+      if (c >= 0x20 && c < 0x7F)
+        return Reject(s, "Judge %lu: condition does not compile: %s ('%c' at column %lu)", n, why, c,
+                      static_cast<unsigned long>(at));
+      return Reject(s, "Judge %lu: condition does not compile: %s (byte 0x%02X at column %lu)", n, why, c,
+                    static_cast<unsigned long>(at));
+    }
+    default: return Reject(s, "Judge %lu: condition does not compile: %s", n, why);
+  }
+}
+
+}  // namespace
+
 BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line)
 {
   DWORD number;
   if (!SectionNumber(s, line, kNamesJudge, &number)) return FALSE;
-  RULE_NAME_RESOLVER resolver = {s, ResolverItem, ResolverValue, ResolverJudge};
+  RULE_NAME_RESOLVER resolver = {s, ResolverItem, ResolverValue, ResolverJudge, ResolverRejected};
   Books(s)->lastName[0] = 0;
   DWORD error = RULE_ERR_NONE;
   RULE_CODE_UNIT *code = RuleCompileExpression(&resolver, &line->value, &error);
@@ -397,42 +464,27 @@ BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line)
     MemFree(code);
     code = nullptr;
   }
-  bool earlier = FindJudge(s, number) != nullptr;
+  DESC_JUDGE *earlier = FindJudge(s, number);
   if (!code) {
     if (error == RULE_ERR_NO_MEMORY) return Reject(s, "out of memory");
-    // Users of this number must never fire: stand a judge in that always answers false.
-    if (!earlier) {
-      code = static_cast<RULE_CODE_UNIT *>(MemAllocZeroed(2 * sizeof(RULE_CODE_UNIT)));
-      try {
-        Books(s)->rejectedJudges.insert(number);
-      } catch (...) {
-        MemFree(code);
-        code = nullptr;
-      }
-      if (code) {
-        code[0] = {RULE_UNIT_LITERAL, 0};
-        code[1] = {RULE_UNIT_OPERATOR, RULE_OP_END};
-      }
-    }
-    if (code) {
-      auto *judge = static_cast<DESC_JUDGE *>(MemAllocZeroed(sizeof(DESC_JUDGE)));
-      if (!judge) {
-        MemFree(code);
-      } else {
-        judge->number = number;
-        judge->length = 2 * sizeof(RULE_CODE_UNIT);
-        judge->code = code;
-        DESC_JUDGE **tail = &s->judges;
-        while (*tail) tail = &(*tail)->next;
-        *tail = judge;
-      }
-    }
-    if (error == RULE_ERR_UNKNOWN_NAME || error == RULE_ERR_NO_OPERAND)
-      return Reject(s, "Judge %lu: condition does not compile: %s '%.64s'", static_cast<unsigned long>(number), why,
-                    Books(s)->lastName);
-    return Reject(s, "Judge %lu: condition does not compile: %s", static_cast<unsigned long>(number), why);
+    if (!earlier && !AddStandIn(s, number)) return Reject(s, "out of memory");
+    return RejectCondition(s, line, number, error, why);
   }
-  if (earlier) Warn(s, "Judge %lu is defined again; the first definition counts", static_cast<unsigned long>(number));
+  if (earlier && Books(s)->rejectedJudges.count(number)) {
+    // The number so far stood for a rejected line; this line defines it, for every
+    // reference to the number and every later condition that names it.
+    MemFree(earlier->code);
+    earlier->code = code;
+    earlier->length = RuleCodeLength(code);
+    Books(s)->rejectedJudges.erase(number);
+    return TRUE;
+  }
+  if (earlier) {
+    // The first definition counts, so the later code is not kept.
+    Warn(s, "Judge %lu is defined again; the first definition counts", static_cast<unsigned long>(number));
+    MemFree(code);
+    return TRUE;
+  }
   auto *judge = static_cast<DESC_JUDGE *>(MemAllocZeroed(sizeof(DESC_JUDGE)));
   if (!judge) {
     MemFree(code);

@@ -24,12 +24,15 @@ bool IsOperatorChar(char c) { return c == '=' || c == '!' || c == '&' || c == '|
 
 inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)] & cls) != 0; }
 
-// Growable output of one compile; nested groups write into the same array.
+// Growable output of one compile; groups write into the same array. pendingOperands
+// follows the evaluator's stack through the emitted units, so a condition that would hold
+// more operands at once than the evaluator allows fails where it passes the bound.
 struct Output {
   RULE_CODE_UNIT *units;
   DWORD count;
   DWORD capacity;
   DWORD step;
+  int pendingOperands;
 };
 
 // Makes room for extra more units, growing by whole steps.
@@ -51,18 +54,29 @@ bool RuleGrowCapacity(Output *out, DWORD extra)
   return true;
 }
 
-bool Emit(Output *out, WORD kind, WORD operand)
+// Appends one unit to room already made.
+DWORD Put(Output *out, WORD kind, WORD operand)
 {
-  if (!RuleGrowCapacity(out, 1)) return false;
+  if (kind == RULE_UNIT_ITEM || kind == RULE_UNIT_LITERAL) {
+    if (++out->pendingOperands > RULE_MAX_OPERANDS) return RULE_ERR_OPERANDS;
+  } else if (kind == RULE_UNIT_OPERATOR && operand != RULE_OP_NOT && operand != RULE_OP_END) {
+    --out->pendingOperands;
+  }
   out->units[out->count].kind = kind;
   out->units[out->count].operand = operand;
   ++out->count;
-  return true;
+  return RULE_ERR_NONE;
 }
 
-bool EmitPending(Output *out, WORD *pending)
+DWORD Emit(Output *out, WORD kind, WORD operand)
 {
-  if (*pending == 0) return true;
+  if (!RuleGrowCapacity(out, 1)) return RULE_ERR_NO_MEMORY;
+  return Put(out, kind, operand);
+}
+
+DWORD EmitPending(Output *out, WORD *pending)
+{
+  if (*pending == 0) return RULE_ERR_NONE;
   WORD code = *pending;
   *pending = 0;
   return Emit(out, RULE_UNIT_OPERATOR, code);
@@ -85,24 +99,52 @@ DWORD EmitWord(const RULE_NAME_RESOLVER *names, const char *word, Output *out)
   bool namedNonOperand = false;
   WORD id = 0;
   if (names->item && names->item(names->context, word, &id)) {
-    if (id != 0) return Emit(out, RULE_UNIT_ITEM, id) ? RULE_ERR_NONE : RULE_ERR_NO_MEMORY;
+    if (id != 0) return Emit(out, RULE_UNIT_ITEM, id);
     namedNonOperand = true;
   }
-  if (names->value && names->value(names->context, word, &id))
-    return Emit(out, RULE_UNIT_LITERAL, id) ? RULE_ERR_NONE : RULE_ERR_NO_MEMORY;
+  if (names->value && names->value(names->context, word, &id)) return Emit(out, RULE_UNIT_LITERAL, id);
+  if (names->rejected && names->rejected(names->context, word)) return RULE_ERR_REJECTED_JUDGE;
   const RULE_CODE_UNIT *judge = names->judge ? names->judge(names->context, word) : nullptr;
   if (judge) {
     DWORD n = RuleCodeLength(judge) / sizeof(RULE_CODE_UNIT) - 1;
     if (!RuleGrowCapacity(out, n)) return RULE_ERR_NO_MEMORY;
-    for (DWORD i = 0; i < n; ++i) out->units[out->count++] = judge[i];
+    for (DWORD i = 0; i < n; ++i) {
+      DWORD err = Put(out, judge[i].kind, judge[i].operand);
+      if (err != RULE_ERR_NONE) return err;
+    }
     return RULE_ERR_NONE;
   }
   return namedNonOperand ? RULE_ERR_NO_OPERAND : RULE_ERR_UNKNOWN_NAME;
 }
 
-// Compiles up to the end of the condition (depth 0) or of the current group; the
-// output ends in END or in a group end, which *groupEnd reports.
-DWORD Compile(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *src, DWORD depth, Output *out, bool *groupEnd)
+// The operators left pending by the groups that are open: a "(" keeps the pending
+// operator of its surroundings here until its ")". The stack grows on the heap, so
+// nesting is bounded by the text and by memory, not by the machine stack.
+struct GroupStack {
+  WORD *pending;
+  DWORD count;
+  DWORD capacity;
+};
+
+bool PushGroup(GroupStack *groups, WORD pending)
+{
+  if (groups->count == groups->capacity) {
+    DWORD grown = groups->capacity ? groups->capacity * 2 : 16;
+    if (grown < groups->capacity || grown > 0x3FFFFFFFu) return false;
+    WORD *list = static_cast<WORD *>(MemAllocZeroed(grown * sizeof(WORD)));
+    if (!list) return false;
+    for (DWORD i = 0; i < groups->count; ++i) list[i] = groups->pending[i];
+    MemFree(groups->pending);
+    groups->pending = list;
+    groups->capacity = grown;
+  }
+  groups->pending[groups->count++] = pending;
+  return true;
+}
+
+// Compiles the whole condition, strictly left to right with one pending operator per
+// open group and no precedence; the output ends in END.
+DWORD Compile(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *src, Output *out, GroupStack *groups)
 {
   char token[256];
   WORD pending = 0;
@@ -112,16 +154,18 @@ DWORD Compile(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *src, DWORD dept
     switch (kind) {
       case RULE_TOKEN_WORD:
         err = EmitWord(names, token, out);
-        if (err == RULE_ERR_NONE && !EmitPending(out, &pending)) err = RULE_ERR_NO_MEMORY;
+        if (err == RULE_ERR_NONE) err = EmitPending(out, &pending);
         break;
       case RULE_TOKEN_NUMBER: {
         WORD value = 0;
         if (!ParseLiteral(token, &value)) return RULE_ERR_NUMBER_RANGE;
-        if (!Emit(out, RULE_UNIT_LITERAL, value) || !EmitPending(out, &pending)) err = RULE_ERR_NO_MEMORY;
+        err = Emit(out, RULE_UNIT_LITERAL, value);
+        if (err == RULE_ERR_NONE) err = EmitPending(out, &pending);
         break;
       }
       case RULE_TOKEN_OPERATOR: {
-        if (!EmitPending(out, &pending)) return RULE_ERR_NO_MEMORY;
+        err = EmitPending(out, &pending);
+        if (err != RULE_ERR_NONE) return err;
         for (const OperatorName &op : kOperators)
           if (SameText(op.text, token)) pending = op.code;
         if (pending == 0) return RULE_ERR_OPERATOR;
@@ -130,27 +174,26 @@ DWORD Compile(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *src, DWORD dept
       case RULE_TOKEN_TOO_LONG: return RULE_ERR_TOKEN;
       case RULE_TOKEN_BRACKET:
         if (token[0] == '(') {
-          if (depth >= RULE_MAX_NESTING) return RULE_ERR_NESTING;
-          bool closed = false;
-          err = Compile(names, src, depth + 1, out, &closed);
-          if (err != RULE_ERR_NONE) return err;
-          if (!closed) return RULE_ERR_UNBALANCED;
-          --out->count;  // drop the group end; a pending operator stays pending
+          // The surroundings' pending operator waits for the group's value.
+          if (!PushGroup(groups, pending)) return RULE_ERR_NO_MEMORY;
+          pending = 0;
           break;
         }
         if (token[0] == ')') {
-          if (depth == 0) return RULE_ERR_UNBALANCED;
-          if (!EmitPending(out, &pending) || !Emit(out, RULE_UNIT_GROUP_END, 0)) return RULE_ERR_NO_MEMORY;
-          *groupEnd = true;
-          return RULE_ERR_NONE;
+          if (groups->count == 0) return RULE_ERR_UNBALANCED;
+          err = EmitPending(out, &pending);
+          pending = groups->pending[--groups->count];
+          break;
         }
         [[fallthrough]];  // a brace ends the condition
       default:
-        // A '-' would otherwise end the condition silently and drop the rest of it.
+        // Any other character would end the condition silently and drop the rest of it.
         if (kind == RULE_TOKEN_OTHER && token[0] == '-') return RULE_ERR_NEGATIVE;
-        if (!EmitPending(out, &pending) || !Emit(out, RULE_UNIT_OPERATOR, RULE_OP_END)) return RULE_ERR_NO_MEMORY;
-        *groupEnd = false;
-        return RULE_ERR_NONE;
+        if (kind == RULE_TOKEN_OTHER && token[0] != 0) return RULE_ERR_CHARACTER;
+        if (groups->count != 0) return RULE_ERR_UNBALANCED;
+        err = EmitPending(out, &pending);
+        if (err == RULE_ERR_NONE) err = Emit(out, RULE_UNIT_OPERATOR, RULE_OP_END);
+        return err;
     }
     if (err != RULE_ERR_NONE) return err;
   }
@@ -172,7 +215,7 @@ BOOL TableValue(void *, const char *name, WORD *valueId)
   return TRUE;
 }
 
-const RULE_NAME_RESOLVER kTableResolver = {nullptr, TableItem, TableValue, nullptr};
+const RULE_NAME_RESOLVER kTableResolver = {nullptr, TableItem, TableValue, nullptr, nullptr};
 
 }  // namespace
 
@@ -232,13 +275,15 @@ RULE_CODE_UNIT *WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER *names, DE
   out.step = source->capacity ? source->capacity : 16;
   out.capacity = out.step;
   out.count = 0;
+  out.pendingOperands = 0;
   out.units = static_cast<RULE_CODE_UNIT *>(MemAllocZeroed(out.capacity * sizeof(RULE_CODE_UNIT)));
   if (!out.units) {
     *error = RULE_ERR_NO_MEMORY;
     return nullptr;
   }
-  bool groupEnd = false;
-  DWORD err = Compile(names, source, 0, &out, &groupEnd);
+  GroupStack groups = {nullptr, 0, 0};
+  DWORD err = Compile(names, source, &out, &groups);
+  MemFree(groups.pending);
   if (err != RULE_ERR_NONE) {
     MemFree(out.units);
     *error = err;
@@ -259,6 +304,8 @@ DWORD WINAPI RuleCheckCode(const RULE_CODE_UNIT *code)
         break;
       case RULE_UNIT_OPERATOR:
         if (code->operand == RULE_OP_END) return n == 1 ? 1 : 0;
+        // The evaluator knows no other operator: code holding one is not this compiler's.
+        if (code->operand < RULE_OP_EQ || code->operand > RULE_OP_LE) return 0;
         if (code->operand == RULE_OP_NOT) {
           if (n < 1) return 0;
         } else {

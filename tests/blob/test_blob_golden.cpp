@@ -184,24 +184,34 @@ TEST(BlobGolden, VariantReorderKeepsLeadingVariants)
 }
 
 // A StringType statement takes the text of its CommandString number; when two
-// CommandStrings share a number, the later one is used.
-TEST(BlobGolden, StringTypeUsesTheLastCommandStringOfItsNumber)
+// CommandStrings share a number, the first one counts (as the grammar's warning says) and
+// the later text is not stored.
+TEST(BlobGolden, StringTypeUsesTheFirstCommandStringOfItsNumber)
 {
   StateBuilder b;
   b.CommandString(4, "first");
   b.CommandString(4, "second!");
+  b.CommandString(5, "five");
   DESC_STATEMENT_STRING *s = reinterpret_cast<DESC_STATEMENT_STRING *>(b.Statement(DESC_STMT_STRING));
   s->length = 4;
+  DESC_STATEMENT_STRING *s5 = reinterpret_cast<DESC_STATEMENT_STRING *>(b.Statement(DESC_STMT_STRING));
+  s5->length = 5;
+  s->head.next = &s5->head;
   DESC_COMMAND_BLOCK *block = b.New<DESC_COMMAND_BLOCK>();
   block->thenList = &s->head;
   b.header()->groups[DESC_GROUP_DOC_RESET] = block;
   std::vector<BYTE> stored = StoreState(b.state());
-  ASSERT_EQ(stored.size(), DESC_HEADER_SIZE + 6u + 8u + 16u + 12u);
-  // texts at 6708 ("first") and 6714 ("second!"), the statement at 6722, the block at 6738
-  EXPECT_EQ(DescLd32(stored.data(), offsetof(DESC_HEADER, groups) + 4 * DESC_GROUP_DOC_RESET), 6738u);
-  EXPECT_EQ(DescLd32(stored.data(), 6738 + offsetof(DESC_COMMAND_BLOCK, thenList)), 6722u);
-  EXPECT_EQ(DescLd32(stored.data(), 6722 + offsetof(DESC_STATEMENT_STRING, length)), 8u);
-  EXPECT_EQ(DescLd32(stored.data(), 6722 + offsetof(DESC_STATEMENT_STRING, text)), 6714u);
+  ASSERT_EQ(stored.size(), DESC_HEADER_SIZE + 6u + 5u + 16u + 16u + 12u);
+  // texts at 6708 ("first") and 6714 ("five"), the statements at 6719 (for 5) and 6735
+  // (for 4, the first of the list), the block at 6751
+  EXPECT_EQ(DescLd32(stored.data(), offsetof(DESC_HEADER, groups) + 4 * DESC_GROUP_DOC_RESET), 6751u);
+  EXPECT_EQ(DescLd32(stored.data(), 6751 + offsetof(DESC_COMMAND_BLOCK, thenList)), 6735u);
+  EXPECT_EQ(DescLd32(stored.data(), 6735 + offsetof(DESC_STATEMENT_STRING, length)), 6u);
+  EXPECT_EQ(DescLd32(stored.data(), 6735 + offsetof(DESC_STATEMENT_STRING, text)), 6708u);
+  EXPECT_EQ(DescLd32(stored.data(), 6735 + offsetof(DESC_STATEMENT, next)), 6719u);
+  EXPECT_EQ(DescLd32(stored.data(), 6719 + offsetof(DESC_STATEMENT_STRING, length)), 5u);
+  EXPECT_EQ(DescLd32(stored.data(), 6719 + offsetof(DESC_STATEMENT_STRING, text)), 6714u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(stored.data()) + 6708), "first");
 }
 
 // The public entry point lays out the same bytes and frees the grammar's parse state.

@@ -198,4 +198,69 @@ TEST_F(CacheFaults, DeleteCacheFile)
   EXPECT_TRUE(HostExists(TextHost()));
 }
 
+// Condition code with an operator the evaluator does not know fails the block's check, so
+// a cache file carrying one is compiled again from the text and rewritten.
+TEST_F(CacheTest, CacheFileWithAnUnknownOperatorIsCompiledAgain)
+{
+  WriteText(std::string(kTextOrientation) +
+            "*Judge 1: KPD_RADIOLIST_1 == IDS_ORIENTATION_LANDSCAPE\r\n"
+            "*CommandGroup: JobStart { Command: Judge1 { Type: StringType 1 } }\r\n");
+  ASSERT_NE(Load(), nullptr);
+  const std::string good = ReadHostFile(CacheHost());
+  // The judge's code ends "==" END: units {3, 1} {3, 10}.
+  const std::string tail("\x03\x00\x01\x00\x03\x00\x0a\x00", 8);
+  size_t at = good.find(tail);
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_EQ(good.find(tail, at + 1), std::string::npos);
+  for (WORD op : {WORD{0}, WORD{11}, WORD{0xFFFF}}) {
+    SCOPED_TRACE(op);
+    std::string bad = good;
+    DescSt16(&bad[at], 2, op);
+    WriteHostFile(CacheHost(), bad);
+    SetWriteTime(CachePath(), WriteTime(TextPath()));
+    EXPECT_EQ(DescReadCacheFile(TextPath(), nullptr), nullptr);
+    NewProcess();
+    DWORD writes = DescCacheFileWriteCount();
+    ASSERT_NE(Load(), nullptr);
+    EXPECT_EQ(DescCacheFileWriteCount(), writes + 1);
+    EXPECT_TRUE(ReadHostFile(CacheHost()) == good) << "the cache file is whole again";
+  }
+}
+
+// The cache file carries the text's time as it was read for the compile: a text whose
+// time changes while it compiles (here from the compile's own diagnostics) leaves a cache
+// file that the next load does not trust.
+TEST_F(CacheTest, TextEditedDuringTheCompileLeavesAStaleCacheFile)
+{
+  WriteText(std::string(kTextOrientation) + "*Judge 1: NoSuchName\r\n");
+  const FILETIME before = WriteTime(TextPath());
+  struct Editor {
+    CacheTest *test;
+    FILETIME edited;
+    bool done;
+  } editor = {this, AddSeconds(before, 10), false};
+  DESC_DIAG_SINK sink = {&editor, [](void *user, DWORD, DWORD, const char *) {
+                           auto *e = static_cast<Editor *>(user);
+                           if (e->done) return;
+                           e->done = true;
+                           SetWriteTime(e->test->TextPath(), e->edited);
+                         }};
+  DESC_BLOB *blob = DescCompileEx(nullptr, TextPath(), TRUE, &sink);
+  ASSERT_NE(blob, nullptr);
+  GlobalFree(blob);
+  ASSERT_TRUE(editor.done);
+  ASSERT_TRUE(HostExists(CacheHost()));
+  FILETIME cacheTime = WriteTime(CachePath()), textTime = WriteTime(TextPath());
+  EXPECT_EQ(CompareFileTime(&cacheTime, &before), 0) << "stamped with the time read before the parse";
+  EXPECT_NE(CompareFileTime(&cacheTime, &textTime), 0);
+  EXPECT_EQ(DescReadCacheFile(TextPath(), nullptr), nullptr);
+
+  // The next load compiles the text again and stamps the text's present time.
+  DWORD writes = DescCacheFileWriteCount();
+  ASSERT_NE(Load(), nullptr);
+  EXPECT_EQ(DescCacheFileWriteCount(), writes + 1);
+  cacheTime = WriteTime(CachePath());
+  EXPECT_EQ(CompareFileTime(&cacheTime, &textTime), 0);
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "cache_fixture.h"
 #include "kvplat/control.h"
+#include "kvplat/spool_control.h"
 #include "os/os.h"
 
 namespace {
@@ -249,6 +250,42 @@ TEST_F(CacheLevels, ReadOnlyStaleCacheFileIsLeftAndBypassed)
     EXPECT_TRUE(ReadHostFile(CacheHost()) == old);
   }
   SetFileAttributesW(CachePath(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A description path under 12 characters has no cache key; loading it again reuses its
+// process-cache node instead of adding one at every load.
+TEST_F(CacheLevels, ShortPathIsLoadedOnceIntoTheProcessCache)
+{
+  PLAT_DRIVER_SETUP d = {};
+  d.name = u"KV Short Driver";
+  d.driverFile = u"kvmldraw.dll";
+  d.dataFile = u"C:\\K.KVD";  // kept as written: a full path
+  d.configFile = u"kvmlface.dll";
+  ASSERT_TRUE(PlatSpoolAddDriver(&d));
+  PLAT_PRINTER_SETUP p = {};
+  p.printerName = u"KV Short";
+  p.driverName = u"KV Short Driver";
+  ASSERT_TRUE(PlatSpoolAddPrinter(&p));
+  WCHAR name[] = u"KV Short";
+  PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ACCESS_USE};
+  HANDLE printer = nullptr;
+  ASSERT_TRUE(OpenPrinterW(name, &printer, &defaults)) << GetLastError();
+  WriteHostFile(HostPath(u"C:\\K.KVD"), kTextOrientation);
+
+  auto nodes = [] {
+    int n = 0;
+    for (const DESC_CACHE_NODE *node = g_descProcessCache; node != nullptr; node = node->next) ++n;
+    return n;
+  };
+  LoadContext c(printer, u"1.41");
+  DESC_BLOB *first = DescLoadCompiled(&c.ctx);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(nodes(), 1);
+  DWORD writes = DescCacheFileWriteCount();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(DescLoadCompiled(&c.ctx), first);
+  EXPECT_EQ(nodes(), 1);
+  EXPECT_EQ(DescCacheFileWriteCount(), writes) << "nothing compiled again";
+  ClosePrinter(printer);
 }
 
 }  // namespace

@@ -116,14 +116,20 @@ TEST_F(ProcessCacheTest, ListAppendsAtTheTailAndFreeEmptiesIt)
   DescFreeCache();  // an empty cache is fine too
 }
 
-TEST_F(ProcessCacheTest, ShortPathIsNeverFoundButStillOwned)
+// A path too short for a key gets a node without one, found by its whole path only.
+TEST_F(ProcessCacheTest, ShortPathIsFoundByItsWholePathAndOwned)
 {
   DESC_BLOB *blob = NewBlob(7);
   ASSERT_TRUE(DescCacheAdd(blob, u"A.KVD"));
-  EXPECT_EQ(DescCacheFind(u"A.KVD"), nullptr);
+  EXPECT_EQ(DescCacheFind(u"A.KVD"), blob);
+  EXPECT_EQ(DescCacheFind(u"a.kvd"), blob) << "paths compare without case";
+  EXPECT_EQ(DescCacheFind(u"B.KVD"), nullptr);
+  EXPECT_EQ(DescCacheFind(u"A.KV"), nullptr);
   ASSERT_NE(g_descProcessCache, nullptr);
   EXPECT_EQ(g_descProcessCache->blob, blob);
   EXPECT_TRUE(g_descProcessCache->flags & DESC_CACHE_UNKEYED);
+  // Keyed lookups pass the short node by.
+  EXPECT_EQ(DescCacheFind(u"C:\\x\\KVSAMPLE.KVD"), nullptr);
 }
 
 TEST_F(ProcessCacheTest, MissingBlobOrPathAddsNothing)

@@ -1,5 +1,6 @@
 // Condition compiler: tokens, postfix code, the stack check, name resolution and the
-// rejected conditions (unknown names, non-operands, overflowing literals, deep nesting).
+// rejected conditions (unknown names, non-operands, overflowing literals, stray characters,
+// rejected Judges, too many pending operands).
 #include <cstring>
 #include <map>
 #include <string>
@@ -17,6 +18,7 @@ struct Names {
   std::map<std::string, WORD> items{{"Duplex", 5}, {"Staple", 6}, {"Copies", 7}, {"DlgMain", 0}};
   std::map<std::string, WORD> values{{"On", 1}, {"Off", 2}, {"Long", 3}};
   std::map<std::string, std::vector<RULE_CODE_UNIT>> judges;
+  std::map<std::string, bool> rejected;  // Judge names whose condition was rejected
 };
 
 BOOL FindItem(void *ctx, const char *name, WORD *id)
@@ -41,6 +43,8 @@ const RULE_CODE_UNIT *FindJudge(void *ctx, const char *name)
   auto it = m.find(name);
   return it == m.end() ? nullptr : it->second.data();
 }
+
+BOOL IsRejected(void *ctx, const char *name) { return static_cast<Names *>(ctx)->rejected.count(name) ? TRUE : FALSE; }
 
 // Units written as text: I5 item, L3 literal, O1 operator; "E" is END.
 std::string Render(const RULE_CODE_UNIT *code)
@@ -69,7 +73,7 @@ bool IsWord(const char *name)
 class RuleCompileTest : public MachineTest {
  protected:
   Names names_;
-  RULE_NAME_RESOLVER resolver_{&names_, FindItem, FindValue, FindJudge};
+  RULE_NAME_RESOLVER resolver_{&names_, FindItem, FindValue, FindJudge, IsRejected};
 
   // Compiles text held in a line-style buffer of the given capacity.
   RULE_CODE_UNIT *Compile(const std::string &text, DWORD *error, DWORD capacity = 1024)
@@ -125,6 +129,8 @@ TEST_F(RuleCompileTest, CompilesToPostfix)
       {"(Duplex == Long)", "I5 L3 O1 E", 1},
       {"Copies >= 3 { ignored", "I7 L3 O8 E", 1},
       {"Copies <= 65535", "I7 L65535 O9 E", 1},
+      {"Copies == 1 } ignored, too", "I7 L1 O1 E", 1},
+      {"((((Duplex))))", "I5 E", 1},
       {"", "E", 0},
       {"Duplex ==", "I5 O1 E", 0},
       {"Duplex On", "I5 L1 E", 0},
@@ -156,6 +162,17 @@ TEST_F(RuleCompileTest, RejectsBadConditionsWithAReason)
       {"Duplex == On)", RULE_ERR_UNBALANCED},
       {"(Duplex { On)", RULE_ERR_UNBALANCED},
       {"Duplex =! On", RULE_ERR_OPERATOR},
+      // A character that is no token of a condition would end it early and silently.
+      {"Duplex == -1", RULE_ERR_NEGATIVE},
+      {"Duplex == On, Staple", RULE_ERR_CHARACTER},
+      {"Duplex == On; Staple", RULE_ERR_CHARACTER},
+      {"Duplex == On. Staple", RULE_ERR_CHARACTER},
+      {"Duplex == On \"Staple\"", RULE_ERR_CHARACTER},
+      {"(Duplex == On, Staple)", RULE_ERR_CHARACTER},
+      {"Duplex == On\x1a", RULE_ERR_CHARACTER},
+      // A rejected Judge's name fails the condition instead of reading as "never holds".
+      {"Bad || Staple", RULE_ERR_REJECTED_JUDGE},
+      {"Staple && (Duplex || Bad)", RULE_ERR_REJECTED_JUDGE},
       {"Duplex == "
        "wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww"
        "wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww"
@@ -163,6 +180,8 @@ TEST_F(RuleCompileTest, RejectsBadConditionsWithAReason)
        "wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww",
        RULE_ERR_TOKEN},
   };
+  names_.rejected["Bad"] = true;
+  names_.judges["Bad"] = {{RULE_UNIT_LITERAL, 0}, {RULE_UNIT_OPERATOR, RULE_OP_END}};
   for (const Case &c : cases) {
     SCOPED_TRACE(c.text);
     DWORD err = 0;
@@ -171,7 +190,9 @@ TEST_F(RuleCompileTest, RejectsBadConditionsWithAReason)
   }
 }
 
-TEST_F(RuleCompileTest, NestingIsBounded)
+// Groups nest as deep as the text goes; the bound is the evaluator's: 127 operands
+// pending at once. Each "(1 && " leaves one operand pending.
+TEST_F(RuleCompileTest, GroupsNestUpToTheOperandBound)
 {
   auto nested = [](int depth) {
     std::string s;
@@ -181,14 +202,35 @@ TEST_F(RuleCompileTest, NestingIsBounded)
     return s;
   };
   DWORD err = 0;
-  RULE_CODE_UNIT *code = Compile(nested(RULE_MAX_NESTING), &err);
-  ASSERT_NE(nullptr, code);
+  RULE_CODE_UNIT *code = Compile(nested(RULE_MAX_OPERANDS - 1), &err);
+  ASSERT_NE(nullptr, code) << err;
+  EXPECT_EQ(1u, RuleCheckCode(code));
+  EXPECT_EQ((2u * RULE_MAX_OPERANDS) * sizeof(RULE_CODE_UNIT), RuleCodeLength(code));
+  MemFree(code);
+  EXPECT_EQ(nullptr, Compile(nested(RULE_MAX_OPERANDS), &err));
+  EXPECT_EQ(RULE_ERR_OPERANDS, err);
+
+  // Deep groups around one operand hold one operand.
+  std::string deep = std::string(5000, '(') + "Duplex == On" + std::string(5000, ')');
+  code = Compile(deep, &err, 16);
+  ASSERT_NE(nullptr, code) << err;
+  EXPECT_EQ("I5 L1 O1 E", Render(code));
   EXPECT_EQ(1u, RuleCheckCode(code));
   MemFree(code);
-  EXPECT_EQ(nullptr, Compile(nested(RULE_MAX_NESTING + 1), &err));
-  EXPECT_EQ(RULE_ERR_NESTING, err);
   EXPECT_EQ(nullptr, Compile(std::string(100000, '('), &err));
-  EXPECT_EQ(RULE_ERR_NESTING, err);
+  EXPECT_EQ(RULE_ERR_UNBALANCED, err);
+
+  // An earlier Judge's copied code counts too.
+  names_.judges["Deep"] = {};
+  for (int i = 0; i < RULE_MAX_OPERANDS; ++i) names_.judges["Deep"].push_back({RULE_UNIT_LITERAL, 1});
+  for (int i = 1; i < RULE_MAX_OPERANDS; ++i) names_.judges["Deep"].push_back({RULE_UNIT_OPERATOR, RULE_OP_AND});
+  names_.judges["Deep"].push_back({RULE_UNIT_OPERATOR, RULE_OP_END});
+  code = Compile("Deep", &err);
+  ASSERT_NE(nullptr, code) << err;
+  EXPECT_EQ(1u, RuleCheckCode(code));
+  MemFree(code);
+  EXPECT_EQ(nullptr, Compile("1 && (Deep)", &err));
+  EXPECT_EQ(RULE_ERR_OPERANDS, err);
 }
 
 TEST_F(RuleCompileTest, CheckLimitsPendingOperands)
@@ -217,6 +259,25 @@ TEST_F(RuleCompileTest, CheckLimitsPendingOperands)
   EXPECT_EQ(0u, RuleCheckCode(noEnd));
   RULE_CODE_UNIT groupEnd[] = {{RULE_UNIT_LITERAL, 1}, {RULE_UNIT_GROUP_END, 0}};
   EXPECT_EQ(0u, RuleCheckCode(groupEnd));
+}
+
+// The evaluator knows the operators 1-9 and END (10) only; code with any other operator
+// code is not valid code, whatever the stack would hold.
+TEST_F(RuleCompileTest, CheckRefusesUnknownOperatorCodes)
+{
+  for (WORD op : {WORD{0}, WORD{11}, WORD{12}, WORD{0x7FFF}, WORD{0xFFFF}}) {
+    SCOPED_TRACE(op);
+    RULE_CODE_UNIT asBinary[] = {
+        {RULE_UNIT_LITERAL, 1}, {RULE_UNIT_LITERAL, 1}, {RULE_UNIT_OPERATOR, op}, {RULE_UNIT_OPERATOR, RULE_OP_END}};
+    EXPECT_EQ(0u, RuleCheckCode(asBinary));
+    RULE_CODE_UNIT skipped[] = {{RULE_UNIT_LITERAL, 1}, {RULE_UNIT_OPERATOR, op}, {RULE_UNIT_OPERATOR, RULE_OP_END}};
+    EXPECT_EQ(0u, RuleCheckCode(skipped));
+  }
+  for (WORD op = RULE_OP_EQ; op <= RULE_OP_LE; ++op) {
+    RULE_CODE_UNIT known[] = {
+        {RULE_UNIT_LITERAL, 1}, {RULE_UNIT_LITERAL, 1}, {RULE_UNIT_OPERATOR, op}, {RULE_UNIT_OPERATOR, RULE_OP_END}};
+    EXPECT_EQ(op == RULE_OP_NOT ? 0u : 1u, RuleCheckCode(known)) << op;
+  }
 }
 
 TEST_F(RuleCompileTest, EarlierJudgeCodeIsCopied)

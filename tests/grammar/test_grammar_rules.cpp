@@ -116,7 +116,8 @@ TEST_F(RulesFixture, ExclusiveBlocksAreAppendedInOrder)
 }
 
 // A Judge whose condition does not compile still stands for its number, as a judge that
-// never holds, so rules that use it never fire; each use is reported.
+// never holds, so rules that use it never fire; each use by number is reported. A
+// condition that names it is rejected in turn, and so stands for "never holds" itself.
 TEST(RejectedJudges, StandInNeverHoldsAndEveryUseIsReported)
 {
   Parsed p;
@@ -128,18 +129,23 @@ TEST(RejectedJudges, StandInNeverHoldsAndEveryUseIsReported)
             "*Judge 7: KPD_RADIOLIST_6 ==\n"
             "*Transact 3: { Judge9 NULL }\n"
             "*Exclusive: { KPD_RADIOLIST_6 Judge7 NULL NULL NULL NULL NULL }\n"
-            "*CommandGroup: JobStart { Command: Bad { Type: FontType } }\n");
-  EXPECT_EQ(2u, p.state->rejectedLines) << p.All();
+            "*CommandGroup: JobStart { Command: Bad { Type: FontType } }\n"
+            "*Judge 8: KPD_RADIOLIST_6 == 1 && (Judge6)\n");
+  EXPECT_EQ(4u, p.state->rejectedLines) << p.All();
   EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "Judge 5: condition does not compile: unknown name 'Nope'"));
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "Judge 6: condition does not compile: it names the rejected Judge 'Bad'"));
   EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "Judge 7: condition does not compile: operators and operands do not balance"));
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "Judge 8: condition does not compile: it names the rejected Judge 'Judge6'"));
   const DESC_JUDGE *j5 = JudgeOf(p.state, 5);
   ASSERT_NE(nullptr, j5);
   EXPECT_EQ("L0 END", CodeText(j5->code));
   EXPECT_EQ(8u, j5->length);
   EXPECT_EQ(1u, RuleCheckCode(j5->code));
-  // No precedence: "Bad || a == b" reads as "(Bad || a) == b".
-  EXPECT_EQ("L0 I15 || L2019 == END", CodeText(JudgeOf(p.state, 6)->code));
-  EXPECT_EQ("L0 END", CodeText(JudgeOf(p.state, 7)->code));
+  // Not "Bad || a == b" compiled with Bad as 0, which would hold whenever a == b does.
+  for (DWORD n : {6u, 7u, 8u}) {
+    ASSERT_NE(nullptr, JudgeOf(p.state, n)) << n;
+    EXPECT_EQ("L0 END", CodeText(JudgeOf(p.state, n)->code)) << n;
+  }
   EXPECT_EQ(nullptr, JudgeOf(p.state, 9));
 
   EXPECT_EQ(5u, EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 1)->first)[0]->judge);
@@ -153,7 +159,7 @@ TEST(RejectedJudges, StandInNeverHoldsAndEveryUseIsReported)
         (d.message.find("Judge 5") != std::string::npos || d.message.find("Judge 7") != std::string::npos) &&
         d.message.find("rejected") != std::string::npos)
       ++uses;
-  EXPECT_EQ(5u, uses) << p.All();                     // Transact 1, Transact 2, Judge 6, Exclusive, Command
+  EXPECT_EQ(4u, uses) << p.All();                     // Transact 1, Transact 2, Exclusive, Command
   EXPECT_FALSE(p.Has(DESC_DIAG_WARNING, "Judge 9"));  // never written: no judge, no warning
 }
 
@@ -167,7 +173,51 @@ TEST(RejectedJudges, FirstJudgeOfANumberCounts)
   EXPECT_EQ(1u, p.state->rejectedLines) << p.All();
   EXPECT_EQ("I15 L2019 == END", CodeText(JudgeOf(p.state, 4)->code));
   EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "Judge 4 is defined again"));
-  EXPECT_FALSE(p.Has(DESC_DIAG_WARNING, "rejected and never holds"));
+  EXPECT_FALSE(p.Has(DESC_DIAG_WARNING, "was rejected"));
+}
+
+// A later Judge line of a rejected number that compiles defines the number: the stand-in
+// gives way to it, for the references by number written before it and after it, and for
+// the conditions after it that name it. Only one judge of the number remains.
+TEST(RejectedJudges, LaterValidLineDefinesARejectedNumber)
+{
+  Parsed p;
+  ParseText(p,
+            "*Judge 5=Late: Nope == 1\n"
+            "*Transact 1: { Late NULL }\n"
+            "*Judge 5: KPD_RADIOLIST_6 == IDS_COLOR_COLOR\n"
+            "*Judge 6: Late && KPD_RADIOLIST_1 == 1\n"
+            "*Judge 5: KPD_RADIOLIST_6 != IDS_COLOR_COLOR\n");
+  EXPECT_EQ(1u, p.state->rejectedLines) << p.All();
+  size_t fives = 0;
+  for (const DESC_JUDGE *j = p.state->judges; j; j = j->next) fives += j->number == 5;
+  EXPECT_EQ(1u, fives);
+  ASSERT_NE(nullptr, JudgeOf(p.state, 5));
+  EXPECT_EQ("I15 L2019 == END", CodeText(JudgeOf(p.state, 5)->code));
+  EXPECT_EQ(16u, JudgeOf(p.state, 5)->length);
+  ASSERT_NE(nullptr, JudgeOf(p.state, 6));
+  EXPECT_EQ("I15 L2019 == I7 && L1 == END", CodeText(JudgeOf(p.state, 6)->code));
+  EXPECT_EQ(5u, EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 1)->first)[0]->judge);
+  EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "Judge 5 is defined again; the first definition counts")) << p.All();
+}
+
+// Characters that have no place in a condition reject the Judge line with the character
+// and its column, instead of ending the condition early.
+TEST(RejectedJudges, StrayCharactersAreNamed)
+{
+  Parsed p;
+  ParseText(p,
+            "*Judge 1: KPD_RADIOLIST_6 == IDS_COLOR_COLOR, KPD_RADIOLIST_1 == 1\n"
+            "*Judge 2: KPD_RADIOLIST_6 == -1\n"
+            "*Judge 3: KPD_RADIOLIST_6 == 1;\n");
+  EXPECT_EQ(3u, p.state->rejectedLines) << p.All();
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR,
+                    "Judge 1: condition does not compile: a character that has no place in a condition (',' at "
+                    "column 35)"))
+      << p.All();
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "Judge 2: condition does not compile: a negative number ('-' at column 20)"));
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "Judge 3: condition does not compile: a character that has no place"));
+  for (DWORD n : {1u, 2u, 3u}) EXPECT_EQ("L0 END", CodeText(JudgeOf(p.state, n)->code)) << n;
 }
 
 TEST(ReaderErrors, UnclosedValueIsReportedWithTheLineItBeganOn)

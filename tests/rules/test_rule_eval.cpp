@@ -26,7 +26,7 @@ BOOL ItemByNumber(void *, const char *name, WORD *itemId)
 
 std::vector<RULE_CODE_UNIT> Compile(const std::string &text)
 {
-  static const RULE_NAME_RESOLVER names = {nullptr, ItemByNumber, nullptr, nullptr};
+  static const RULE_NAME_RESOLVER names = {nullptr, ItemByNumber, nullptr, nullptr, nullptr};
   std::vector<char> buf(text.begin(), text.end());
   buf.resize(text.size() + 64, 0);
   DESC_TEXT_BUFFER src{(DWORD)buf.size() - 1, 0, buf.data()};
