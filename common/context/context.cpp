@@ -223,6 +223,11 @@ void CtxFreeNow(DRIVER_CONTEXT *ctx, WORD keep)
     CtxFreeSnapshotFonts(ctx);  // snapshot levels own copies of the font lists
     for (BYTE *level : ctx->state->snapshots) MemFree(level);
     CtxFreeModules(ctx);
+    // The UI's two brushes belong to the context that made them.
+    for (HBRUSH &brush : ctx->state->brushes) {
+      if (brush != NULL) DeleteObject(brush);
+      brush = NULL;
+    }
     MemFree(ctx->state);
   }
   MemFree(ctx);
