@@ -8,6 +8,7 @@
 #include "devmode/devmode_defaults.h"
 #include "items/item_store.h"
 #include "store/jobctl.h"
+#include "model/font_list_table.h"
 #include "model/model.h"
 #include "hooks/module_hooks.h"
 #include "names/names_paths.h"
@@ -157,15 +158,6 @@ DRIVER_CONTEXT *WINAPI CtxCreateWithMode(HANDLE printer, HANDLE printer2, void *
   return CtxConstruct(printer, printer2, reserved, openMode, createFlags);
 }
 
-// Font lists of the work buffer copied into the baseline: count item, list item, entry size.
-static const struct {
-  WORD countId;
-  WORD listId;
-  DWORD entrySize;
-} s_fontLists[3] = {{ITEM_kdmDeviceFontNum, ITEM_kdmDeviceFont, 68},
-                    {ITEM_kdmOptionFontNum, ITEM_kdmOptionFont, 68},
-                    {ITEM_kdmFontTableNum, ITEM_kdmFontTable, 128}};
-
 int WINAPI CtxTakeBaseline(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL || ctx->state->baseline == NULL || ctx->work == NULL) return 0;
@@ -173,7 +165,7 @@ int WINAPI CtxTakeBaseline(DRIVER_CONTEXT *ctx)
   // before the work buffer's bytes overwrite the pointers to them.
   CtxFreeBaselineFonts(ctx);
   CopyBytes(ctx->state->baseline, ctx->work, DmGetWorkBufferSize());
-  for (const auto &list : s_fontLists) {
+  for (const auto &list : g_kvFontLists) {
     DWORD count = (DWORD)ItemGetRaw(ctx, list.countId, NULL);
     const BYTE *src = (const BYTE *)(intptr_t)ItemGetRaw(ctx, list.listId, NULL);
     BYTE *copy = NULL;
@@ -190,7 +182,7 @@ int WINAPI CtxTakeBaseline(DRIVER_CONTEXT *ctx)
 int WINAPI CtxFreeBaselineFonts(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL || ctx->state->baseline == NULL) return 0;
-  for (const auto &list : s_fontLists) {
+  for (const auto &list : g_kvFontLists) {
     MemFree((void *)(intptr_t)ItemGetBaselineRaw(ctx, list.listId, NULL));
     ItemSetBaselineRaw(ctx, list.listId, 0);
   }
