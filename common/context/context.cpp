@@ -1,6 +1,8 @@
 // Construction and destruction of driver contexts. A context is a copy of the template with
 // its own option rows, dialog table (user-interface configuration), model record, state
 // block and work buffers; the symbol tables and the compiled description are shared.
+#include <string.h>
+
 #include "context.h"
 #include "context/context_dialogs.h"
 #include "context/context_internal.h"
@@ -20,13 +22,6 @@
 
 int CtxSetupActive = 0;
 
-static void CopyBytes(void *dst, const void *src, DWORD n)
-{
-  BYTE *d = (BYTE *)dst;
-  const BYTE *s = (const BYTE *)src;
-  for (DWORD i = 0; i < n; ++i) d[i] = s[i];
-}
-
 static int CopyItems(DRIVER_CONTEXT *ctx)
 {
   DRIVER_CONTEXT *tpl = CtxGetTemplate();
@@ -38,7 +33,7 @@ static int CopyItems(DRIVER_CONTEXT *ctx)
     MemFree(ref);
     return 0;
   }
-  CopyBytes(rows, tpl->items->rows, bytes);
+  memcpy(rows, tpl->items->rows, bytes);
   ref->count = tpl->items->count;
   ref->rows = rows;
   ctx->items = ref;
@@ -59,7 +54,7 @@ static int BuildState(DRIVER_CONTEXT *ctx, WORD openMode, DWORD createFlags)
 {
   CONTEXT_STATE *st = (CONTEXT_STATE *)MemAllocZeroed(sizeof(CONTEXT_STATE));
   if (st == NULL) return 0;
-  CopyBytes(st, CtxGetTemplate()->state, sizeof(CONTEXT_STATE));
+  memcpy(st, CtxGetTemplate()->state, sizeof(CONTEXT_STATE));
   ctx->state = st;
   st->jobctl = JOBCTL_BINDING{};
   for (BYTE *&level : st->snapshots) {
@@ -164,14 +159,14 @@ int WINAPI CtxTakeBaseline(DRIVER_CONTEXT *ctx)
   // The baseline owns its copies of the font lists: a second take frees those of the first
   // before the work buffer's bytes overwrite the pointers to them.
   CtxFreeBaselineFonts(ctx);
-  CopyBytes(ctx->state->baseline, ctx->work, DmGetWorkBufferSize());
+  memcpy(ctx->state->baseline, ctx->work, DmGetWorkBufferSize());
   for (const auto &list : g_kvFontLists) {
     DWORD count = (DWORD)ItemGetRaw(ctx, list.countId, NULL);
     const BYTE *src = (const BYTE *)(intptr_t)ItemGetRaw(ctx, list.listId, NULL);
     BYTE *copy = NULL;
     if (count != 0 && src != NULL && count <= 0xFFFFu) {
       copy = (BYTE *)MemAllocZeroed(count * list.entrySize);
-      if (copy != NULL) CopyBytes(copy, src, count * list.entrySize);
+      if (copy != NULL) memcpy(copy, src, count * list.entrySize);
     }
     ItemSetBaselineRaw(ctx, list.countId, copy != NULL ? (LONG)count : 0);
     ItemSetBaselineRaw(ctx, list.listId, (LONG)(intptr_t)copy);
