@@ -59,7 +59,7 @@ LONG WINAPI ResLoadString(DRIVER_CONTEXT *ctx, UINT id, WCHAR *dst, int cch, BOO
   if (dll == NULL) return 0;
   int n = LoadStringW(dll, id, dst, cch);
   if (!withValue) return n;
-  ResAppendValueTextN(ctx, id, dst, cch);
+  ResAppendValueText(ctx, id, dst, cch);
   return lstrlenW(dst);
 }
 
@@ -110,7 +110,7 @@ static LONG ClampToModelLimits(DRIVER_CONTEXT *ctx, const FREE_SIZE_SLOT *slot, 
   return dots;
 }
 
-void WINAPI ResAppendValueTextN(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str, int cch)
+void WINAPI ResAppendValueText(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str, int cch)
 {
   const RES_VALUE_TEXT_ROW *row = FindValueText(id);
   if (ctx == NULL || str == NULL || cch <= 0 || row == NULL) return;
@@ -142,8 +142,6 @@ void WINAPI ResAppendValueTextN(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str, int cc
   }
   AppendDimensions(ctx, str, cch, w, l);
 }
-
-void WINAPI ResAppendValueText(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str) { ResAppendValueTextN(ctx, id, str, 1025); }
 
 // ---------------------------------------------------------------- fixed point
 

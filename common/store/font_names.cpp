@@ -50,14 +50,12 @@ const WCHAR *WINAPI ItemFindFontSubstitute(DRIVER_CONTEXT *ctx, const WCHAR *nam
   return ItemGetFontListName(ctx, 0);
 }
 
-void WINAPI ResGetDefaultFontName(DRIVER_CONTEXT *ctx, WCHAR *buf)
+void WINAPI ResGetDefaultFontName(DRIVER_CONTEXT *ctx, WCHAR *buf, int cch)
 {
-  if (buf == NULL) return;
+  if (buf == NULL || cch <= 0) return;
   // "ＭＳ Ｐゴシック" for the Japanese resources, "Arial" otherwise.
   static const WCHAR kJapanese[] = {0xFF2D, 0xFF33, 0x0020, 0xFF30, 0x30B4, 0x30B7, 0x30C3, 0x30AF, 0};
   static const WCHAR kWestern[] = u"Arial";
   const WCHAR *src = ctx != NULL && CtxIsJapaneseResDll(ctx) ? kJapanese : kWestern;
-  int i = 0;
-  for (; src[i] != 0; ++i) buf[i] = src[i];
-  buf[i] = 0;
+  lstrcpynW(buf, src, cch);
 }
