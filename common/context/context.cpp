@@ -1,6 +1,8 @@
 // Construction and destruction of driver contexts. A context is a copy of the template with
 // its own option rows, dialog table (user-interface configuration), model record, state
 // block and work buffers; the symbol tables and the compiled description are shared.
+#include <string.h>
+
 #include "context.h"
 #include "context/context_dialogs.h"
 #include "context/context_internal.h"
@@ -8,6 +10,7 @@
 #include "devmode/devmode_defaults.h"
 #include "items/item_store.h"
 #include "store/jobctl.h"
+#include "model/font_list_table.h"
 #include "model/model.h"
 #include "hooks/module_hooks.h"
 #include "names/names_paths.h"
@@ -18,13 +21,6 @@
 #include "tables/item_ids.h"
 
 int CtxSetupActive = 0;
-
-static void CopyBytes(void *dst, const void *src, DWORD n)
-{
-  BYTE *d = (BYTE *)dst;
-  const BYTE *s = (const BYTE *)src;
-  for (DWORD i = 0; i < n; ++i) d[i] = s[i];
-}
 
 static int CopyItems(DRIVER_CONTEXT *ctx)
 {
@@ -37,7 +33,7 @@ static int CopyItems(DRIVER_CONTEXT *ctx)
     MemFree(ref);
     return 0;
   }
-  CopyBytes(rows, tpl->items->rows, bytes);
+  memcpy(rows, tpl->items->rows, bytes);
   ref->count = tpl->items->count;
   ref->rows = rows;
   ctx->items = ref;
@@ -58,7 +54,7 @@ static int BuildState(DRIVER_CONTEXT *ctx, WORD openMode, DWORD createFlags)
 {
   CONTEXT_STATE *st = (CONTEXT_STATE *)MemAllocZeroed(sizeof(CONTEXT_STATE));
   if (st == NULL) return 0;
-  CopyBytes(st, CtxGetTemplate()->state, sizeof(CONTEXT_STATE));
+  memcpy(st, CtxGetTemplate()->state, sizeof(CONTEXT_STATE));
   ctx->state = st;
   st->jobctl = JOBCTL_BINDING{};
   for (BYTE *&level : st->snapshots) {
@@ -157,29 +153,20 @@ DRIVER_CONTEXT *WINAPI CtxCreateWithMode(HANDLE printer, HANDLE printer2, void *
   return CtxConstruct(printer, printer2, reserved, openMode, createFlags);
 }
 
-// Font lists of the work buffer copied into the baseline: count item, list item, entry size.
-static const struct {
-  WORD countId;
-  WORD listId;
-  DWORD entrySize;
-} s_fontLists[3] = {{ITEM_kdmDeviceFontNum, ITEM_kdmDeviceFont, 68},
-                    {ITEM_kdmOptionFontNum, ITEM_kdmOptionFont, 68},
-                    {ITEM_kdmFontTableNum, ITEM_kdmFontTable, 128}};
-
 int WINAPI CtxTakeBaseline(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL || ctx->state->baseline == NULL || ctx->work == NULL) return 0;
   // The baseline owns its copies of the font lists: a second take frees those of the first
   // before the work buffer's bytes overwrite the pointers to them.
   CtxFreeBaselineFonts(ctx);
-  CopyBytes(ctx->state->baseline, ctx->work, DmGetWorkBufferSize());
-  for (const auto &list : s_fontLists) {
+  memcpy(ctx->state->baseline, ctx->work, DmGetWorkBufferSize());
+  for (const auto &list : g_kvFontLists) {
     DWORD count = (DWORD)ItemGetRaw(ctx, list.countId, NULL);
     const BYTE *src = (const BYTE *)(intptr_t)ItemGetRaw(ctx, list.listId, NULL);
     BYTE *copy = NULL;
     if (count != 0 && src != NULL && count <= 0xFFFFu) {
       copy = (BYTE *)MemAllocZeroed(count * list.entrySize);
-      if (copy != NULL) CopyBytes(copy, src, count * list.entrySize);
+      if (copy != NULL) memcpy(copy, src, count * list.entrySize);
     }
     ItemSetBaselineRaw(ctx, list.countId, copy != NULL ? (LONG)count : 0);
     ItemSetBaselineRaw(ctx, list.listId, (LONG)(intptr_t)copy);
@@ -190,7 +177,7 @@ int WINAPI CtxTakeBaseline(DRIVER_CONTEXT *ctx)
 int WINAPI CtxFreeBaselineFonts(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL || ctx->state->baseline == NULL) return 0;
-  for (const auto &list : s_fontLists) {
+  for (const auto &list : g_kvFontLists) {
     MemFree((void *)(intptr_t)ItemGetBaselineRaw(ctx, list.listId, NULL));
     ItemSetBaselineRaw(ctx, list.listId, 0);
   }
@@ -223,6 +210,11 @@ void CtxFreeNow(DRIVER_CONTEXT *ctx, WORD keep)
     CtxFreeSnapshotFonts(ctx);  // snapshot levels own copies of the font lists
     for (BYTE *level : ctx->state->snapshots) MemFree(level);
     CtxFreeModules(ctx);
+    // The UI's two brushes belong to the context that made them.
+    for (HBRUSH &brush : ctx->state->brushes) {
+      if (brush != NULL) DeleteObject(brush);
+      brush = NULL;
+    }
     MemFree(ctx->state);
   }
   MemFree(ctx);

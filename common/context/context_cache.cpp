@@ -74,15 +74,6 @@ void WINAPI CtxExpireCache(int all)
   }
 }
 
-static bool SameName(const WCHAR *a, const WCHAR *b)
-{
-  while (*a != 0 && *a == *b) {
-    ++a;
-    ++b;
-  }
-  return *a == *b;
-}
-
 // A parked context that was built the ordinary way: full load, with the settings mutex and
 // the administrator test. Only such a context may serve an ordinary request.
 static bool BuiltOrdinary(const DRIVER_CONTEXT *ctx)
@@ -104,7 +95,7 @@ DRIVER_CONTEXT *WINAPI CtxTakeCached(HANDLE printer, HANDLE printer2, void *rese
   for (CACHE_SLOT &slot : s_slots) {
     DRIVER_CONTEXT *ctx = slot.ctx;
     if (ctx == NULL || ctx->printer != printer || !BuiltOrdinary(ctx)) continue;
-    if (ctx->state->createFlags != createFlags || !SameName(ctx->state->printerName, name)) continue;
+    if (ctx->state->createFlags != createFlags || !StrSameW(ctx->state->printerName, name)) continue;
     found = ctx;
     slot = CACHE_SLOT{};
     break;

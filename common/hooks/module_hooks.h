@@ -212,9 +212,3 @@ TABLE_REF *WINAPI ItemSaveTableState(DRIVER_CONTEXT *ctx);
 void WINAPI ItemRestoreTableState(DRIVER_CONTEXT *ctx, TABLE_REF *saved);
 
 KV_END_DECLS
-
-// Entry sizes of the font lists (device and option fonts, substitution table).
-enum : DWORD {
-  KV_DEVICE_FONT_ENTRY_SIZE = 68,
-  KV_FONT_SUBST_ENTRY_SIZE = 128,
-};

@@ -5,20 +5,11 @@
 #include <string.h>
 
 #include "items/item_store.h"
+#include "model/font_list_table.h"
 #include "model/model.h"
 #include "hooks/module_hooks.h"
-#include "tables/item_ids.h"
 
 namespace {
-
-struct FontListDef {
-  WORD countId;
-  WORD listId;
-  DWORD entrySize;
-};
-const FontListDef kFontLists[3] = {{ITEM_kdmDeviceFontNum, ITEM_kdmDeviceFont, KV_DEVICE_FONT_ENTRY_SIZE},
-                                   {ITEM_kdmOptionFontNum, ITEM_kdmOptionFont, KV_DEVICE_FONT_ENTRY_SIZE},
-                                   {ITEM_kdmFontTableNum, ITEM_kdmFontTable, KV_FONT_SUBST_ENTRY_SIZE}};
 
 // The font-list fields of one buffer laid out like the work buffer. The rows come from the
 // template, whose layout every context shares, so this also works while a context is torn
@@ -32,7 +23,7 @@ struct BufferView {
   }
   OPTION_ITEM *Row(WORD id) { return buffer() != NULL ? ItemFindById(&view, id) : NULL; }
   BYTE *buffer() { return view.work; }
-  BYTE *List(const FontListDef &def)
+  BYTE *List(const FONT_LIST_DEF &def)
   {
     BYTE *p = ItemGetAddress(&view, Row(def.listId));
     if (p == NULL) return NULL;
@@ -40,14 +31,14 @@ struct BufferView {
     memcpy(&v, p, sizeof v);
     return (BYTE *)(intptr_t)v;
   }
-  void SetList(const FontListDef &def, BYTE *list)
+  void SetList(const FONT_LIST_DEF &def, BYTE *list)
   {
     BYTE *p = ItemGetAddress(&view, Row(def.listId));
     if (p == NULL) return;
     DWORD v = (DWORD)(intptr_t)list;
     memcpy(p, &v, sizeof v);
   }
-  LONG Count(const FontListDef &def) { return ItemReadRaw(&view, Row(def.countId)); }
+  LONG Count(const FONT_LIST_DEF &def) { return ItemReadRaw(&view, Row(def.countId)); }
 };
 
 // Frees the lists a buffer owns and clears its pointers.
@@ -55,7 +46,7 @@ void FreeLists(BYTE *buffer)
 {
   if (buffer == NULL) return;
   BufferView b(buffer);
-  for (const FontListDef &def : kFontLists) {
+  for (const FONT_LIST_DEF &def : g_kvFontLists) {
     MemFree(b.List(def));
     b.SetList(def, NULL);
   }
@@ -67,7 +58,7 @@ void CopyListsInPlace(BYTE *buffer)
 {
   if (buffer == NULL) return;
   BufferView b(buffer);
-  for (const FontListDef &def : kFontLists) {
+  for (const FONT_LIST_DEF &def : g_kvFontLists) {
     const BYTE *src = b.List(def);
     LONG count = b.Count(def);
     BYTE *copy = NULL;

@@ -51,16 +51,6 @@ const SYMBOL_ENTRY *WINAPI ItemFindSymbolByKey(WORD key)
   return NULL;
 }
 
-static bool SameAnsi(const char *a, const char *b)
-{
-  if (a == NULL || b == NULL) return false;
-  while (*a != 0 && *a == *b) {
-    ++a;
-    ++b;
-  }
-  return *a == *b;
-}
-
 // Hash indexes over the names of g_kvSymbols and g_kvValueSymbols, generated with the tables
 // by gentables.py (emit_name_index): open addressing with linear probing, at most half full,
 // each distinct name indexed at its first row. They answer exactly what a search from the top
@@ -91,7 +81,7 @@ static SHORT FindIndexed(const char *name, const SHORT *rows, const DWORD *hashe
   for (DWORD slot = h & mask;; slot = (slot + 1) & mask) {
     SHORT row = rows[slot];
     if (row < 0) return -1;
-    if (hashes[slot] == h && SameAnsi(nameOf(row), name)) return row;
+    if (hashes[slot] == h && StrSameA(nameOf(row), name)) return row;
   }
 }
 
@@ -174,7 +164,7 @@ DIALOG_RECORD *WINAPI DlgFindByName(DRIVER_CONTEXT *ctx, const char *name)
   SHORT count;
   DIALOG_RECORD *dlg = Dialogs(ctx, &count);
   for (SHORT i = 0; i < count; ++i) {
-    if (SameAnsi(dlg[i].name, name)) return &dlg[i];
+    if (StrSameA(dlg[i].name, name)) return &dlg[i];
   }
   return NULL;
 }
@@ -266,7 +256,7 @@ const MESSAGE_ENTRY *WINAPI CtxFindMessageByName(DRIVER_CONTEXT *ctx, const char
   SHORT count;
   const MESSAGE_ENTRY *msg = Messages(ctx, &count);
   for (SHORT i = 0; i < count; ++i) {
-    if (SameAnsi(msg[i].name, name)) return &msg[i];
+    if (StrSameA(msg[i].name, name)) return &msg[i];
   }
   return NULL;
 }

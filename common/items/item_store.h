@@ -68,8 +68,9 @@ LONG WINAPI ItemGetControlValue(DRIVER_CONTEXT *ctx, const CONTROL_RECORD *contr
 void WINAPI ItemSetControlValue(DRIVER_CONTEXT *ctx, CONTROL_RECORD *control, LONG valueId);
 void WINAPI ItemSetDefault(DRIVER_CONTEXT *ctx, WORD id, LONG value);
 
-// Text items. dst must hold (field size) characters for ANSI fields and (size / 2 + 1) for
-// UTF-16 fields; "wrong" needs 6.
+// Text items. dst must hold (field size + 1) characters for ANSI fields, whose text may fill
+// the field without a terminator, (size / 2 + 1) for UTF-16 fields, and 6 ("wrong") for
+// items of other types; nothing is written past that.
 BYTE *WINAPI ItemReadText(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item, WCHAR *dst);
 BYTE *WINAPI ItemWriteText(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, const WCHAR *src);
 BYTE *WINAPI ItemGetControlText(DRIVER_CONTEXT *ctx, WORD controlId, WCHAR *dst);

@@ -45,11 +45,22 @@ static BYTE *ReadTextBounded(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item, WCHAR
   return field;
 }
 
-// dst holds (size + 1) characters for an ANSI field and (size / 2 + 1) for a UTF-16 field.
+// The characters ItemReadText may write for an item: an ANSI field of size bytes can fill
+// every byte without a terminator and gives at most size characters, a UTF-16 field at most
+// size / 2, each plus the terminator; any other type gets "wrong" and its terminator.
+static int ReadTextChars(const OPTION_ITEM *item)
+{
+  DWORD vt = KvItemValueType(item);
+  DWORD size = KvItemSize(item);
+  if (IsAnsiText(vt)) return (int)size + 1;
+  if (IsWideText(vt)) return (int)(size / 2) + 1;
+  return 6;
+}
+
 BYTE *WINAPI ItemReadText(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item, WCHAR *dst)
 {
   if (item == NULL) return NULL;
-  return ReadTextBounded(ctx, item, dst, (int)KvItemSize(item) + 1 < 6 ? 6 : (int)KvItemSize(item) + 1);
+  return ReadTextBounded(ctx, item, dst, ReadTextChars(item));
 }
 
 // Clears the field (which marks it changed), then stores the text in the field's format:

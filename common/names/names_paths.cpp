@@ -13,16 +13,6 @@
 
 enum { kNameCch = 260 };
 
-// dst := src when it fits cch characters whole; else dst unchanged and FALSE.
-static BOOL CopyWhole(WCHAR *dst, int cch, const WCHAR *src)
-{
-  if (dst == NULL || src == NULL || cch <= 0) return FALSE;
-  int n = lstrlenW(src);
-  if (n >= cch) return FALSE;
-  for (int i = 0; i <= n; ++i) dst[i] = src[i];
-  return TRUE;
-}
-
 // ---------------------------------------------------------------- names
 
 // The printer's or its driver's name from PRINTER_INFO_2 into buf; FALSE (buf unchanged)
@@ -32,7 +22,7 @@ static BOOL ReadPrinterInfoName(HANDLE printer, WCHAR *buf, int cch, bool driver
   PRINTER_INFO_2W *info = (PRINTER_INFO_2W *)OsGetPrinterInfo(printer, 2);
   if (info == NULL) return FALSE;
   const WCHAR *name = driver ? info->pDriverName : info->pPrinterName;
-  BOOL ok = name != NULL && name[0] != 0 && CopyWhole(buf, cch, name);
+  BOOL ok = name != NULL && name[0] != 0 && StrCopyWholeW(buf, cch, name);
   GlobalFree(info);
   return ok;
 }
@@ -65,7 +55,7 @@ const WCHAR *WINAPI CtxGetDriverName(DRIVER_CONTEXT *ctx)
   if (ctx == NULL || ctx->state == NULL) return NULL;
   WCHAR *cache = ctx->state->driverName;
   if (cache[0] == 0 && !ReadPrinterInfoName(ctx->printer, cache, kNameCch, true) && ctx->model != NULL)
-    CopyWhole(cache, kNameCch, ctx->model->fallbackDriverName);
+    StrCopyWholeW(cache, kNameCch, ctx->model->fallbackDriverName);
   return cache;
 }
 
@@ -75,7 +65,7 @@ WCHAR *WINAPI OsGetDriverName(HANDLE printer, WCHAR *buf, DWORD reserved)
   if (buf == NULL) return NULL;
   if (ReadPrinterInfoName(printer, buf, MAX_PATH, true)) return buf;
   DRIVER_CONTEXT *tmpl = CtxGetTemplate();
-  if (tmpl != NULL && tmpl->model != NULL && CopyWhole(buf, MAX_PATH, tmpl->model->fallbackDriverName)) return buf;
+  if (tmpl != NULL && tmpl->model != NULL && StrCopyWholeW(buf, MAX_PATH, tmpl->model->fallbackDriverName)) return buf;
   return NULL;
 }
 
@@ -84,7 +74,7 @@ WCHAR *WINAPI OsGetDriverName(HANDLE printer, WCHAR *buf, DWORD reserved)
 const WCHAR *WINAPI CtxGetLanguageCode(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL) return NULL;
-  CopyWhole(ctx->state->languageCode, 3, ResGetItemLanguageCode(ctx));
+  StrCopyWholeW(ctx->state->languageCode, 3, ResGetItemLanguageCode(ctx));
   return ctx->state->languageCode;
 }
 
@@ -103,7 +93,7 @@ const WCHAR *WINAPI CtxGetUiLanguageCode(DRIVER_CONTEXT *ctx)
   BOOL read = (ctx->state->openKind & CTX_OPEN_KIND_MASK) == CTX_OPEN_INIT
                   ? OsGetDriverHelpFile(CtxGetDriverName(ctx), text, bytes, ctx)
                   : StoreGetHelpFileName(text, bytes, ctx);
-  CopyWhole(ctx->state->languageCode, 3, read ? ResHelpFileToLanguageCode(text) : u"us");
+  StrCopyWholeW(ctx->state->languageCode, 3, read ? ResHelpFileToLanguageCode(text) : u"us");
   return ctx->state->languageCode;
 }
 
@@ -141,11 +131,11 @@ static WCHAR *InDriverDirOrAbsolute(DRIVER_CONTEXT *ctx, WCHAR *dst, const WCHAR
   dst[0] = 0;
   if (name == NULL || name[0] == 0) return dst;
   if (PathIsDriveAbsolute(name)) {
-    CopyWhole(dst, kNameCch, name);
+    StrCopyWholeW(dst, kNameCch, name);
     return dst;
   }
   WCHAR dir[kNameCch];
-  if (!CopyWhole(dir, kNameCch, CtxGetDriverDir(ctx)) || dir[0] == 0) return dst;
+  if (!StrCopyWholeW(dir, kNameCch, CtxGetDriverDir(ctx)) || dir[0] == 0) return dst;
   PathJoin(dst, kNameCch, dir, 0, name);
   return dst;
 }
@@ -157,7 +147,7 @@ const WCHAR *WINAPI CtxGetSettingsIniPath(DRIVER_CONTEXT *ctx)
   const WCHAR *name = ctx->model->settingsIniName;
   path[0] = 0;
   if (PathIsDriveAbsolute(name)) {
-    CopyWhole(path, kNameCch, name);
+    StrCopyWholeW(path, kNameCch, name);
     return path;
   }
   WCHAR dir[kNameCch] = {0};
@@ -196,7 +186,7 @@ WCHAR *WINAPI PathBuildModelIni(HANDLE printer, WCHAR *buf, DWORD reserved)
   if (tmpl == NULL || tmpl->model == NULL) return buf;
   const WCHAR *name = tmpl->model->modelIniName;
   if (PathIsDriveAbsolute(name)) {
-    CopyWhole(buf, MAX_PATH, name);
+    StrCopyWholeW(buf, MAX_PATH, name);
     return buf;
   }
   WCHAR dir[MAX_PATH];
@@ -210,7 +200,7 @@ const WCHAR *WINAPI CtxGetInstallerIniPath(DRIVER_CONTEXT *ctx)
   WCHAR *path = ctx->state->installerIniPath;
   path[0] = 0;
   WCHAR dir[kNameCch];
-  if (CopyWhole(dir, kNameCch, CtxGetDriverDir(ctx)) && dir[0] != 0)
+  if (StrCopyWholeW(dir, kNameCch, CtxGetDriverDir(ctx)) && dir[0] != 0)
     PathJoin(path, kNameCch, dir, 0, ctx->model->installerIniName);
   return path;
 }
@@ -237,7 +227,7 @@ static WCHAR *BuildResDllPath(DRIVER_CONTEXT *ctx, WCHAR *dst, int cch, const WC
   while (dot >= 0 && name[dot] != u'.') --dot;
   if (dot < 2) return dst;
   WCHAR dir[kNameCch];
-  if (!CopyWhole(dir, kNameCch, CtxGetDriverDir(ctx)) || dir[0] == 0) return dst;
+  if (!StrCopyWholeW(dir, kNameCch, CtxGetDriverDir(ctx)) || dir[0] == 0) return dst;
   if (!PathJoin(dst, (DWORD)cch, dir, 0, name)) return dst;
   if (code != NULL) {
     int at = lstrlenW(dir) + dot - 2;
@@ -303,7 +293,7 @@ const WCHAR *WINAPI CtxGetHelpFilePath(DRIVER_CONTEXT *ctx)
   if (StoreGetHelpFileName(name, sizeof name, ctx) && PathIsPlainFileName(name)) {
     WCHAR dir[kNameCch];
     path[0] = 0;
-    if (CopyWhole(dir, kNameCch, CtxGetDriverDir(ctx)) && dir[0] != 0) PathJoin(path, kNameCch, dir, 0, name);
+    if (StrCopyWholeW(dir, kNameCch, CtxGetDriverDir(ctx)) && dir[0] != 0) PathJoin(path, kNameCch, dir, 0, name);
     return path;
   }
   CtxGetLangResDllPath(ctx);

@@ -2,6 +2,7 @@
 // and fixed-point text.
 #include "names/resources.h"
 
+#include "files/paths.h"
 #include "hooks/build_hooks.h"
 #include "items/item_store.h"
 #include "names/names_paths.h"
@@ -58,7 +59,7 @@ LONG WINAPI ResLoadString(DRIVER_CONTEXT *ctx, UINT id, WCHAR *dst, int cch, BOO
   if (dll == NULL) return 0;
   int n = LoadStringW(dll, id, dst, cch);
   if (!withValue) return n;
-  ResAppendValueTextN(ctx, id, dst, cch);
+  ResAppendValueText(ctx, id, dst, cch);
   return lstrlenW(dst);
 }
 
@@ -78,15 +79,6 @@ static const RES_VALUE_TEXT_ROW *FindValueText(UINT id)
   return NULL;
 }
 
-// Appends src to dst (cch characters) when it fits whole.
-static BOOL AppendBounded(WCHAR *dst, int cch, const WCHAR *src)
-{
-  int a = lstrlenW(dst), b = lstrlenW(src);
-  if (a + b + 1 > cch) return FALSE;
-  for (int i = 0; i <= b; ++i) dst[a + i] = src[i];
-  return TRUE;
-}
-
 // The current unit name (string 153 or 154) in at most 16 characters.
 static void LoadUnitName(DRIVER_CONTEXT *ctx, WCHAR unit[16])
 {
@@ -103,8 +95,8 @@ static void AppendDimensions(DRIVER_CONTEXT *ctx, WCHAR *str, int cch, LONG w, L
     wsprintfW(text, u"(%ld.%02d x %ld.%02d", w / 100, (int)(w % 100), l / 100, (int)(l % 100));
   WCHAR unit[16];
   LoadUnitName(ctx, unit);
-  if (!AppendBounded(text, 96, unit) || !AppendBounded(text, 96, u")")) return;
-  AppendBounded(str, cch, text);
+  if (!PathAppendName(text, 96, unit) || !PathAppendName(text, 96, u")")) return;
+  PathAppendName(str, (DWORD)cch, text);
 }
 
 // A slot's dimension (axis 0 width, 1 length, in 1200-dpi dots) inside the limits the
@@ -118,7 +110,7 @@ static LONG ClampToModelLimits(DRIVER_CONTEXT *ctx, const FREE_SIZE_SLOT *slot, 
   return dots;
 }
 
-void WINAPI ResAppendValueTextN(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str, int cch)
+void WINAPI ResAppendValueText(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str, int cch)
 {
   const RES_VALUE_TEXT_ROW *row = FindValueText(id);
   if (ctx == NULL || str == NULL || cch <= 0 || row == NULL) return;
@@ -150,8 +142,6 @@ void WINAPI ResAppendValueTextN(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str, int cc
   }
   AppendDimensions(ctx, str, cch, w, l);
 }
-
-void WINAPI ResAppendValueText(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str) { ResAppendValueTextN(ctx, id, str, 1025); }
 
 // ---------------------------------------------------------------- fixed point
 

@@ -42,11 +42,10 @@ void WINAPI OsFreeLibrary(HMODULE module);
 // string with its value text (ResAppendValueText, the text must fit cch) and answers the
 // length of the result.
 LONG WINAPI ResLoadString(DRIVER_CONTEXT *ctx, UINT id, WCHAR *dst, int cch, BOOL withValue);
-// Completes string id in str (a buffer of cch characters) with its value text; a text
-// that would not fit is not added.
-void WINAPI ResAppendValueTextN(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str, int cch);
-// The same for a buffer of at least 1025 characters.
-void WINAPI ResAppendValueText(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str);
+// Completes string id in str (a buffer of cch characters) with its value text: a name or
+// unit that replaces the string is cut to cch - 1 characters, an appended dimension text
+// that would not fit is left out whole. Nothing is written at or past str[cch].
+void WINAPI ResAppendValueText(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str, int cch);
 // dst := value / divisor as a decimal with as many places as the divisor has zeros
 // (1 to 4), else the whole value; dst holds at least 16 characters.
 void WINAPI StrFormatFixedPoint(WCHAR *dst, LONG divisor, LONG value);

@@ -67,3 +67,32 @@ char *WINAPI StrWideToAnsi(char *dst, const WCHAR *src, int cbDst)
   (void)n;
   return dst;
 }
+
+BOOL WINAPI StrSameW(const WCHAR *a, const WCHAR *b)
+{
+  if (a == NULL || b == NULL) return FALSE;
+  while (*a != 0 && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b;
+}
+
+BOOL WINAPI StrSameA(const char *a, const char *b)
+{
+  if (a == NULL || b == NULL) return FALSE;
+  while (*a != 0 && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b;
+}
+
+BOOL WINAPI StrCopyWholeW(WCHAR *dst, int cch, const WCHAR *src)
+{
+  if (dst == NULL || src == NULL || cch <= 0) return FALSE;
+  int n = lstrlenW(src);
+  if (n >= cch) return FALSE;
+  for (int i = 0; i <= n; ++i) dst[i] = src[i];
+  return TRUE;
+}

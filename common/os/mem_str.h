@@ -21,5 +21,12 @@ WCHAR *WINAPI StrAnsiToWide(WCHAR *dst, const char *src, int cchDst);
 // as many as src needs); a text that fills the field keeps no terminator. Answers dst,
 // untouched when dst or src is NULL.
 char *WINAPI StrWideToAnsi(char *dst, const WCHAR *src, int cbDst);
+// TRUE when a and b hold the same characters (exact and case-sensitive, unlike lstrcmp);
+// FALSE when either is NULL.
+BOOL WINAPI StrSameW(const WCHAR *a, const WCHAR *b);
+BOOL WINAPI StrSameA(const char *a, const char *b);
+// dst := src, terminator included, when it fits cch characters whole; otherwise FALSE and
+// dst unchanged (also for a NULL argument or cch <= 0).
+BOOL WINAPI StrCopyWholeW(WCHAR *dst, int cch, const WCHAR *src);
 
 KV_END_DECLS

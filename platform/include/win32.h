@@ -53,4 +53,7 @@
 #if __has_include("win32/window.h")
 #include "win32/window.h"
 #endif
+#if __has_include("win32/gdi.h")
+#include "win32/gdi.h"
+#endif
 #endif

@@ -7,6 +7,7 @@
 #include "model/model.h"
 #include "store/settings_store.h"
 #include "kvplat/control.h"
+#include "kvplat/gdi_control.h"
 #include "store/jobctl.h"
 #include "store/setup_services.h"
 #include "tables/template_tables.h"
@@ -268,6 +269,35 @@ TEST_F(ContextBuild, SecondBaselineFreesTheFirstCopies)
   EXPECT_NE(copy, fonts);
   CtxRelease(ctx);
   CtxExpireCache(1);
+}
+
+// The UI's brushes live as long as their context: a parked context keeps them, and its
+// destruction deletes whichever of the two are set.
+TEST_F(ContextBuild, DestructionDeletesTheUiBrushes)
+{
+  DWORD before = PlatGdiObjectCount();
+  DRIVER_CONTEXT *both = Create();
+  ASSERT_NE(both, nullptr);
+  EXPECT_EQ(both->state->brushes[0], nullptr);
+  EXPECT_EQ(both->state->brushes[1], nullptr);
+  both->state->brushes[0] = CreateSolidBrush(RGB(255, 255, 255));
+  both->state->brushes[1] = CreateSolidBrush(RGB(0, 0, 128));
+  ASSERT_NE(both->state->brushes[0], nullptr);
+  ASSERT_NE(both->state->brushes[1], nullptr);
+  HBRUSH second = both->state->brushes[1];
+  EXPECT_EQ(PlatGdiObjectCount(), before + 2);
+  CtxRelease(both);
+  EXPECT_EQ(PlatGdiObjectCount(), before + 2) << "a parked context keeps its brushes";
+  CtxExpireCache(1);
+  EXPECT_EQ(PlatGdiObjectCount(), before);
+  EXPECT_FALSE(DeleteObject(second)) << "already deleted";
+
+  DRIVER_CONTEXT *one = Create();
+  ASSERT_NE(one, nullptr);
+  one->state->brushes[1] = CreateSolidBrush(RGB(1, 2, 3));
+  CtxRelease(one);
+  CtxExpireCache(1);
+  EXPECT_EQ(PlatGdiObjectCount(), before);
 }
 
 // The block offsets in a work buffer are the build's constants; a buffer that carries others

@@ -1,5 +1,7 @@
 // The option item store: lookups, typed access, translation, text and state words.
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "context_fixture.h"
 #include "devmode/devmode_header.h"
@@ -247,6 +249,43 @@ TEST_F(ItemStore, AnsiTextFillingItsFieldKeepsNoTerminatorAndReadsBounded)
   EXPECT_EQ(NarrowW(wrong), "wrong");
   EXPECT_EQ(ItemReadText(ctx_, nullptr, wrong), nullptr);
   EXPECT_EQ(ItemWriteText(ctx_, code, nullptr), nullptr);
+}
+
+// Every text item read into a buffer of exactly the characters the contract asks for: a text
+// that fills the field comes back whole, and nothing is written past the buffer.
+TEST_F(ItemStore, TextReadsFitTheBufferTheContractAsksFor)
+{
+  OPTION_ITEM *rows = (OPTION_ITEM *)ctx_->items->rows;
+  int checked = 0;
+  for (SHORT r = 0; r < ctx_->items->count; ++r) {
+    OPTION_ITEM *item = &rows[r];
+    DWORD vt = KvItemValueType(item);
+    bool ansi = vt == KV_VT_ANSI || vt == KV_VT_ANSI2;
+    bool wide = vt == KV_VT_WTEXT || vt == KV_VT_WTEXT2;
+    if ((!ansi && !wide) || ItemGetAddress(ctx_, item) == nullptr) continue;
+    DWORD chars = ansi ? KvItemSize(item) : KvItemSize(item) / 2;
+    std::u16string longText(chars + 3, u'T');
+    ASSERT_NE(ItemWriteText(ctx_, item, longText.c_str()), nullptr) << item->id;
+    std::vector<WCHAR> out(chars + 1 + 8, u'#');
+    ItemReadText(ctx_, item, out.data());
+    EXPECT_EQ(std::u16string(out.data()), std::u16string(chars, u'T')) << item->id;
+    for (size_t i = chars + 1; i < out.size(); ++i) EXPECT_EQ(out[i], u'#') << item->id << " character " << i;
+    ++checked;
+  }
+  EXPECT_GT(checked, 0);
+}
+
+// An ANSI field shorter than "wrong" is read within its own size + 1 characters too.
+TEST_F(ItemStore, ShortAnsiFieldIsReadWithinSizePlusOne)
+{
+  OPTION_ITEM shortRow = *ItemFindById(ctx_, 10273);
+  shortRow.typeWord = (shortRow.typeWord & ~0xFFFFu) | 2u;
+  ItemWriteText(ctx_, &shortRow, u"ab");
+  WCHAR out[8];
+  for (WCHAR &c : out) c = u'#';
+  EXPECT_NE(ItemReadText(ctx_, &shortRow, out), nullptr);
+  EXPECT_EQ(NarrowW(out), "ab");
+  for (int i = 3; i < 8; ++i) EXPECT_EQ(out[i], u'#') << "character " << i;
 }
 
 TEST_F(ItemStore, WideTextIsCopiedWithinItsField)

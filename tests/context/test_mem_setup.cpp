@@ -1,6 +1,7 @@
 // Memory, code-page and printer-name helpers, the DEVMODE header stamp and the services of
 // the printer setup.
 #include <cstring>
+#include <string>
 
 #include "context_fixture.h"
 #include "devmode/devmode_header.h"
@@ -61,6 +62,45 @@ TEST_F(MemStr, AnsiWideConversionsInBothCodePages)
   EXPECT_EQ((BYTE)a[0], 0x82);
   EXPECT_EQ((BYTE)a[1], 0xA0);
   EXPECT_EQ(a[2], 0);
+}
+
+// Exact comparison: case, length and NULL all count.
+TEST_F(MemStr, SameTextIsExact)
+{
+  struct Case {
+    const char *a;
+    const char *b;
+    bool same;
+  } cases[] = {{"KV Test", "KV Test", true}, {"", "", true},           {"KV Test", "kv test", false},
+               {"KV", "KV Test", false},     {"KV Test", "KV", false}, {nullptr, "x", false},
+               {"x", nullptr, false},        {nullptr, nullptr, false}};
+  for (const Case &c : cases) {
+    EXPECT_EQ(StrSameA(c.a, c.b) != FALSE, c.same) << (c.a ? c.a : "(null)") << " / " << (c.b ? c.b : "(null)");
+    std::u16string wa, wb;
+    if (c.a) wa.assign(c.a, c.a + strlen(c.a));
+    if (c.b) wb.assign(c.b, c.b + strlen(c.b));
+    EXPECT_EQ(StrSameW(c.a ? wa.c_str() : nullptr, c.b ? wb.c_str() : nullptr) != FALSE, c.same)
+        << (c.a ? c.a : "(null)") << " / " << (c.b ? c.b : "(null)");
+  }
+}
+
+// A whole copy fits with its terminator or leaves the destination as it was.
+TEST_F(MemStr, CopyWholeFitsOrLeavesTheBuffer)
+{
+  struct Case {
+    int cch;
+    bool copied;
+  } cases[] = {{8, true}, {6, true}, {5, false}, {1, false}, {0, false}, {-1, false}};
+  for (const Case &c : cases) {
+    WCHAR buf[8] = {u'o', u'l', u'd', 0, u'#', u'#', u'#', u'#'};
+    EXPECT_EQ(StrCopyWholeW(buf, c.cch, u"fives") != FALSE, c.copied) << c.cch;
+    EXPECT_EQ(NarrowW(buf), c.copied ? "fives" : "old") << c.cch;
+    EXPECT_EQ(buf[6], u'#') << c.cch;
+  }
+  WCHAR buf[4] = {u'k', 0};
+  EXPECT_FALSE(StrCopyWholeW(buf, 4, nullptr));
+  EXPECT_FALSE(StrCopyWholeW(nullptr, 4, u"x"));
+  EXPECT_EQ(NarrowW(buf), "k");
 }
 
 TEST_F(MemStr, DevmodeHeaderStamp)

@@ -152,12 +152,23 @@ TEST_F(UiHooksTest, PresetListWritersKeepTheCountAndDropTheSnapshots)
   EXPECT_EQ(IniText(section.c_str(), u"Count", ini.c_str()), "1");
 }
 
-TEST_F(UiHooksTest, DefaultFontNameOfWesternResources)
+TEST_F(UiHooksTest, DefaultFontNameOfWesternResourcesIsCutToTheCapacity)
 {
-  WCHAR buf[32] = {u'x'};
-  ResGetDefaultFontName(ctx_, buf);
-  EXPECT_EQ(NarrowW(buf), "Arial");
-  ResGetDefaultFontName(ctx_, nullptr);
+  struct Case {
+    int cch;
+    const char *name;
+  } cases[] = {{32, "Arial"}, {6, "Arial"}, {5, "Aria"}, {2, "A"}, {1, ""}};
+  for (const Case &c : cases) {
+    WCHAR buf[40];
+    for (WCHAR &ch : buf) ch = u'#';
+    ResGetDefaultFontName(ctx_, buf, c.cch);
+    EXPECT_EQ(NarrowW(buf), c.name) << c.cch;
+    for (int i = c.cch; i < 40; ++i) EXPECT_EQ(buf[i], u'#') << "capacity " << c.cch << ", character " << i;
+  }
+  WCHAR untouched[4] = {u'x', 0};
+  ResGetDefaultFontName(ctx_, untouched, 0);
+  EXPECT_EQ(untouched[0], u'x');
+  ResGetDefaultFontName(ctx_, nullptr, 32);
 }
 
 }  // namespace

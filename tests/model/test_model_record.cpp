@@ -4,6 +4,8 @@
 #include <string.h>
 
 #include "context_fixture.h"
+#include "items/item_store.h"
+#include "model/font_list_table.h"
 #include "model/model.h"
 
 namespace {
@@ -117,6 +119,28 @@ TEST(ModelTables, FitListFinisherTraysAndDeviceInfo)
   EXPECT_EQ(NarrowW(DmGetDeviceInfoBase(0)), "8303890207d014");
   EXPECT_EQ(NarrowW(DmGetDeviceInfoBase(1)), "8302890207d014");
   EXPECT_EQ(NarrowW(DmGetDeviceInfoBase(7)), "8302890207d014");
+}
+
+// Every font list is described by a 16-bit count item and a 32-bit address item of the
+// configuration block, distinct across the lists; the entry sizes are those of the layouts.
+TEST(ModelTables, FontListsNameCountAndAddressItems)
+{
+  DRIVER_CONTEXT *tpl = CtxGetTemplate();
+  const DWORD sizes[KV_FONT_LIST_COUNT] = {68, 68, 128};
+  for (int i = 0; i < KV_FONT_LIST_COUNT; ++i) {
+    const FONT_LIST_DEF &def = g_kvFontLists[i];
+    OPTION_ITEM *count = ItemFindById(tpl, def.countId);
+    OPTION_ITEM *list = ItemFindById(tpl, def.listId);
+    ASSERT_NE(count, nullptr) << i;
+    ASSERT_NE(list, nullptr) << i;
+    EXPECT_EQ(KvItemSize(count), 2u) << i;
+    EXPECT_EQ(KvItemSize(list), 4u) << i;
+    EXPECT_EQ(def.entrySize, sizes[i]) << i;
+    for (int j = 0; j < i; ++j) {
+      EXPECT_NE(def.listId, g_kvFontLists[j].listId);
+      EXPECT_NE(def.countId, g_kvFontLists[j].countId);
+    }
+  }
 }
 
 TEST(ModelText, NextLineAndLength)

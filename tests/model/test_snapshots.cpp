@@ -5,6 +5,7 @@
 
 #include "context_fixture.h"
 #include "hooks/module_hooks.h"
+#include "model/font_list_table.h"
 #include "store/font_names.h"
 #include "recording_hooks.h"
 

@@ -155,6 +155,37 @@ TEST_F(NamesTest, ValueTextsNeverOverrunTheBuffer)
   EXPECT_EQ(S(tiny), u"NNNNNNN");
 }
 
+// The value text is bounded by the capacity it is given: a dimension text that just fits
+// is added, one character less leaves it out, and nothing is written past the capacity.
+TEST_F(NamesTest, ValueTextStaysInsideTheCapacityItIsGiven)
+{
+  SetSlot(ctx_, 2, "Slot", 2400, 2400);
+  SetMetric(true);
+  const std::u16string whole = u"Slot(50.8 x 50.8mm)";
+  const int fits = (int)whole.size() + 1;
+  struct Case {
+    UINT id;
+    int cch;
+    std::u16string text;
+  } cases[] = {
+      {111, 128, whole}, {111, fits, whole}, {111, fits - 1, u"Slot"}, {111, 3, u"Sl"}, {153, 128, u"mm"},
+      {153, 2, u"m"},    {154, 1, u""},
+  };
+  for (const Case &c : cases) {
+    WCHAR buf[160];
+    for (WCHAR &ch : buf) ch = u'#';
+    buf[0] = 0;
+    ResAppendValueText(ctx_, c.id, buf, c.cch);
+    EXPECT_EQ(S(buf), c.text) << c.id << " in " << c.cch;
+    for (int i = c.cch; i < 160; ++i) {
+      if (buf[i] != u'#') {
+        ADD_FAILURE() << c.id << " in " << c.cch << " wrote character " << i;
+        break;
+      }
+    }
+  }
+}
+
 TEST(FixedPoint, FormatsByTheDivisorsPowerOfTen)
 {
   struct Case {
