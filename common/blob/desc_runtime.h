@@ -28,6 +28,12 @@ WORD WINAPI DescGetItemTypeRaw(WORD itemId, DRIVER_CONTEXT *ctx);
 // first 16-bit field, any other type 0; 0 without node or value data.
 DWORD WINAPI DescGetItemDefault(WORD itemId, DRIVER_CONTEXT *ctx);
 
+// The description default of an item of a block no context holds yet (also the header
+// under construction while parsing): PickOne class the value ID at the node's default
+// position, Boolean and Numeric the record's default, String the record's first field,
+// anything else 0.
+DWORD WINAPI DescGetBlobItemDefault(WORD itemId, const DESC_BLOB *blob);
+
 // The node's value data: the head of the value list of list types (DESC_VALUE_NODE and its
 // larger forms), the record of Boolean, Numeric and String items; NULL without node. When
 // defaultIndex is given and the item is of the PickOne class, the node's default position
@@ -44,6 +50,10 @@ DWORD WINAPI DescCountList(const void *first);
 // The first node of the item list whose symbol key matches; NULL when none.
 const DESC_ITEM_NODE *WINAPI DescFindItemNodeByKey(WORD key, DRIVER_CONTEXT *ctx);
 const DESC_ITEM_NODE *WINAPI DescGetItemNodeByKey(WORD key, DRIVER_CONTEXT *ctx);
+
+// DescFindItemNodeByKey with the context first: the settings core binds option rows and
+// controls to description nodes by symbol key. NULL when none.
+const DESC_ITEM_NODE *WINAPI ItemGetDescNode(DRIVER_CONTEXT *ctx, WORD key);
 
 // The node of the item whose ID stands in that row of the context's option item table;
 // NULL for a row outside the table.

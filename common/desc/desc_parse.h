@@ -6,6 +6,15 @@
 
 KV_BEGIN_DECLS
 
+// Diagnostics of a compile: every rejected line and every questionable reference.
+#define DESC_DIAG_WARNING 1
+#define DESC_DIAG_ERROR 2
+typedef struct DESC_DIAG_SINK {
+  void *user;
+  // line: physical line (1-based) of the logical line, 0 for the file as a whole.
+  void (*report)(void *user, DWORD line, DWORD severity, const char *message);
+} DESC_DIAG_SINK;
+
 typedef struct DESC_COMMAND_STRING {
   struct DESC_COMMAND_STRING *next;
   DWORD number;

@@ -15,7 +15,6 @@ const SYMBOL_ENTRY *WINAPI ItemFindSymbolByName(const char *name);
 const VALUE_SYMBOL *WINAPI ItemFindValueSymbol(WORD itemId, WORD valueId);
 const VALUE_SYMBOL *WINAPI ItemFindValueSymbolByName(const char *name);
 const WCHAR *WINAPI ItemGetName(DRIVER_CONTEXT *ctx, WORD id);
-const DESC_ITEM_NODE *WINAPI ItemGetDescNode(DRIVER_CONTEXT *ctx, WORD key);
 
 DIALOG_RECORD *WINAPI DlgFindById(DRIVER_CONTEXT *ctx, WORD dialogId);
 DIALOG_RECORD *WINAPI DlgFindByHwnd(DRIVER_CONTEXT *ctx, HWND window);

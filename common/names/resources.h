@@ -76,7 +76,4 @@ int WINAPI ResIsLanguageIndex(WORD id);
 BOOL WINAPI ResReadDriverHelpFile(DRIVER_CONTEXT *ctx, WCHAR *buf, int cch);
 BOOL WINAPI ResReadPrinterHelpFile(HANDLE printer, WCHAR *buf, int cch);
 
-// The UI resource DLL name of the context's compiled description, or NULL.
-const WCHAR *WINAPI DescGetUiResDllName(DRIVER_CONTEXT *ctx);
-
 KV_END_DECLS
