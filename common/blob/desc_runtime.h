@@ -16,6 +16,7 @@ KV_BEGIN_DECLS
 // The item node of an item ID: the header's direct slot for IDs 1-600, 10001-10385 and
 // 601-1270, the first node of the item list with that ID for any other ID; NULL for ID 0.
 const DESC_ITEM_NODE *WINAPI DescFindItemNode(WORD itemId, DRIVER_CONTEXT *ctx);
+// DescFindItemNode under its second name.
 const DESC_ITEM_NODE *WINAPI DescGetItemNode(WORD itemId, DRIVER_CONTEXT *ctx);
 
 // The node's type word without the Identity and TypeUnknown flags (0x3000); 0 without node.
@@ -49,6 +50,7 @@ DWORD WINAPI DescCountList(const void *first);
 
 // The first node of the item list whose symbol key matches; NULL when none.
 const DESC_ITEM_NODE *WINAPI DescFindItemNodeByKey(WORD key, DRIVER_CONTEXT *ctx);
+// DescFindItemNodeByKey under its second name.
 const DESC_ITEM_NODE *WINAPI DescGetItemNodeByKey(WORD key, DRIVER_CONTEXT *ctx);
 
 // DescFindItemNodeByKey with the context first: the settings core binds option rows and

@@ -23,7 +23,11 @@ DWORD WINAPI DescComputeSize(const DESC_PARSE_STATE *state);
 void WINAPI DescSerialize(DESC_PARSE_STATE *state, BYTE *block);
 // The three region sizes of a parse state (DescComputeSize = 6708 + all three).
 DWORD WINAPI DescSizeItems(const DESC_PARSE_STATE *state);
+// Bytes of the rule data (judges, section entries, rule blocks), at most
+// DESC_MAX_BLOCK_SIZE.
 DWORD WINAPI DescSizeRules(const DESC_PARSE_STATE *state);
+// Bytes of the tail (command strings, DLL names, command groups, font lists);
+// DESC_MAX_BLOCK_SIZE when command blocks nest too deeply.
 DWORD WINAPI DescSizeTail(const DESC_PARSE_STATE *state);
 
 // DescSerialize without freeing the parse state: lays the state out into block (zero-filled,

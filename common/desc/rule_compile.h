@@ -65,12 +65,20 @@ typedef struct RULE_NAME_RESOLVER {
 // Resolver over the compiled-in names table (items and values; no Judge names).
 const RULE_NAME_RESOLVER *WINAPI RuleNamesTableResolver(void);
 
+// Scans the next token of source from source->length (blanks and line ends skipped) into
+// token (tokenSize bytes, terminated) and moves source->length behind it; answers its
+// RULE_TOKEN_* kind, RULE_TOKEN_TOO_LONG (token "") when it does not fit. The end of the
+// text answers RULE_TOKEN_OTHER with an empty token and does not move.
 DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSize);
 // Compiles source->text from its start (source->length is the cursor and is set to 0).
 // Returns a new MemAllocZeroed array (free with MemFree) or null; *error (optional)
 // receives RULE_ERR_*.
 RULE_CODE_UNIT *WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *source, DWORD *error);
+// 1 when condition code is well formed: only item, literal and operator units, every
+// operator has its operands, at most RULE_MAX_OPERANDS pending, END leaves exactly one
+// value; else 0 (also for NULL).
 DWORD WINAPI RuleCheckCode(const RULE_CODE_UNIT *code);
+// Bytes of condition code up to and including its END unit; the code must have one.
 DWORD WINAPI RuleCodeLength(const RULE_CODE_UNIT *code);
 
 KV_END_DECLS
