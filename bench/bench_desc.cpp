@@ -28,8 +28,11 @@
 #include <vector>
 
 #include "context.h"
+#include "context/context_create.h"
 #include "blob/desc_blob.h"
 #include "blob/desc_cache.h"
+#include "blob/desc_compile.h"
+#include "blob/desc_store.h"
 #include "blob/desc_runtime.h"
 #include "items/item_store.h"
 #include "kvplat/control.h"

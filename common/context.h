@@ -189,29 +189,3 @@ typedef struct DRIVER_CONTEXT {
 } DRIVER_CONTEXT;
 static_assert(sizeof(DRIVER_CONTEXT) == 56, "DRIVER_CONTEXT");
 static_assert(sizeof(CONTEXT_STATE) == 13016, "CONTEXT_STATE");
-
-KV_BEGIN_DECLS
-
-// Process-wide setup flag: every context created while it is 1 uses the shared settings
-// directory.
-extern int CtxSetupActive;
-
-// Construction and release.
-DRIVER_CONTEXT *WINAPI CtxCreate(HANDLE printer, HANDLE printer2, void *reserved, DWORD createFlags);
-DRIVER_CONTEXT *WINAPI CtxCreateWithMode(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode,
-                                         DWORD createFlags);
-DRIVER_CONTEXT *WINAPI CtxConstruct(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode, DWORD createFlags);
-void WINAPI CtxRelease(DRIVER_CONTEXT *ctx);
-void WINAPI CtxReleaseKeepFonts(DRIVER_CONTEXT *ctx, WORD keep);
-void WINAPI CtxDestroy(DRIVER_CONTEXT *ctx, WORD keep);
-int WINAPI CtxTakeBaseline(DRIVER_CONTEXT *ctx);
-int WINAPI CtxFreeBaselineFonts(DRIVER_CONTEXT *ctx);
-
-// The two-slot cache of released contexts.
-void WINAPI CtxExpireCache(int all);
-DRIVER_CONTEXT *WINAPI CtxTakeCached(HANDLE printer, HANDLE printer2, void *reserved, WORD openMode, DWORD createFlags);
-DRIVER_CONTEXT *WINAPI CtxParkInCache(DRIVER_CONTEXT *ctx, WORD keep);
-// The context parked in a slot (0 or 1), or NULL; for inspection only.
-DRIVER_CONTEXT *WINAPI CtxPeekCacheSlot(int slot);
-
-KV_END_DECLS

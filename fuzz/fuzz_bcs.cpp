@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "blob/desc_store.h"
 #include "desc_walk.h"
 
 namespace {

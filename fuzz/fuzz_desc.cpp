@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <string>
 
+#include "blob/desc_compile.h"
+#include "blob/desc_store.h"
 #include "desc/desc_parse.h"
 #include "desc_walk.h"
 #include "kvplat/control.h"

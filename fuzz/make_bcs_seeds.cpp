@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "blob/desc_store.h"
 #include "desc/desc_parse.h"
 #include "kvplat/control.h"
 #include "win32.h"

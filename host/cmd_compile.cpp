@@ -23,8 +23,10 @@
 #include <vector>
 
 #include "context.h"
+#include "context/context_create.h"
 #include "blob/desc_blob.h"
 #include "blob/desc_cache.h"
+#include "blob/desc_compile.h"
 #include "blob/desc_store.h"
 #include "blob/desc_walk.h"
 #include "desc/desc_reader.h"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "context.h"
+#include "context/context_create.h"
 #include "blob/desc_runtime.h"
 #include "host.h"
 #include "items/item_store.h"

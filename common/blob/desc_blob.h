@@ -24,7 +24,6 @@
 
 KV_BEGIN_DECLS
 
-struct DRIVER_CONTEXT;
 struct DESC_RULE_BLOCK;
 struct DESC_STATEMENT;
 
@@ -291,47 +290,6 @@ static inline void DescStPtr(void *node, size_t offset, const void *v) { memcpy(
 #define DESC_FIELD16(node, type, field) DescLd16((node), offsetof(type, field))
 #define DESC_FIELD32(node, type, field) DescLd32((node), offsetof(type, field))
 #define DESC_FIELDPTR(node, type, field) DescLdPtr((node), offsetof(type, field))
-
-// Diagnostics of a compile: every rejected line and every questionable reference.
-#define DESC_DIAG_WARNING 1
-#define DESC_DIAG_ERROR 2
-typedef struct DESC_DIAG_SINK {
-  void *user;
-  // line: physical line (1-based) of the logical line, 0 for the file as a whole.
-  void (*report)(void *user, DWORD line, DWORD severity, const char *message);
-} DESC_DIAG_SINK;
-
-// Why a stored block was refused.
-typedef struct DESC_VALIDATE_RESULT {
-  DWORD offset;  // where the fault was found (offset in the block)
-  char reason[96];
-} DESC_VALIDATE_RESULT;
-
-struct DESC_PARSE_STATE;
-
-// Compiles the description text into a new relocated block (GlobalAlloc, zero-filled), or
-// NULL. With write set, the stored form is written to the .BCS cache file when ctx is NULL
-// or the description's FileVersion equals the driver version of the context's model.
-DESC_BLOB *WINAPI DescCompile(struct DRIVER_CONTEXT *ctx, LPCWSTR path, BOOL write);
-// DescCompile with diagnostics; sink may be NULL.
-DESC_BLOB *WINAPI DescCompileEx(struct DRIVER_CONTEXT *ctx, LPCWSTR path, BOOL write, const DESC_DIAG_SINK *sink);
-// Block size the parse state serializes into.
-DWORD WINAPI DescComputeSize(const struct DESC_PARSE_STATE *state);
-// Lays the parse state out into block (zero-filled, DescComputeSize bytes, its size already
-// in the state's header) in stored form and frees the parse state.
-void WINAPI DescSerialize(struct DESC_PARSE_STATE *state, BYTE *block);
-// Turns every offset of a stored block into a pointer; call once per block.
-DESC_BLOB *WINAPI DescRelocate(BYTE *block);
-// TRUE when a stored block of size bytes is safe to relocate and read: every offset in the
-// block and pointing at a node of the right kind, counts and lengths consistent, texts
-// terminated, no cycles, condition code that passes RuleCheckCode. why may be NULL.
-BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESULT *why);
-
-// The description default of an item of a block no context holds yet (also the header
-// under construction while parsing): PickOne class the value ID at the node's default
-// position, Boolean and Numeric the record's default, String the record's first field,
-// anything else 0.
-DWORD WINAPI DescGetBlobItemDefault(WORD itemId, const DESC_BLOB *blob);
 
 KV_END_DECLS
 

@@ -7,6 +7,8 @@
 
 #include "blob/desc_blob.h"
 #include "blob/desc_cache.h"
+#include "blob/desc_compile.h"
+#include "blob/desc_store.h"
 #include "desc/desc_reader.h"
 #include "files/paths.h"
 #include "model/model.h"

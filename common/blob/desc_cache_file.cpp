@@ -11,6 +11,7 @@
 
 #include "blob/desc_blob.h"
 #include "blob/desc_cache.h"
+#include "blob/desc_store.h"
 
 namespace {
 

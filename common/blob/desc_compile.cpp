@@ -1,6 +1,7 @@
 // The description compile driver: parse the text, size and allocate the block, lay the
 // parse state out in stored form, write the cache file when the versions agree, relocate.
 #include "blob/desc_cache.h"
+#include "blob/desc_compile.h"
 #include "blob/desc_store.h"
 #include "model/model.h"
 

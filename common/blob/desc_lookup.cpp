@@ -1,8 +1,6 @@
 // Lookups in a context's compiled description: item nodes by item ID, symbol key and option
 // row; their types, values and defaults; rule blocks by key; the resource DLL name.
 #include "blob/desc_runtime.h"
-#include "items/item_store.h"
-#include "names/resources.h"
 
 // Finds the node of an item ID in a block: the direct slot for the three slot ranges,
 // else the first node of the item list with that ID.

@@ -16,6 +16,7 @@ KV_BEGIN_DECLS
 // The item node of an item ID: the header's direct slot for IDs 1-600, 10001-10385 and
 // 601-1270, the first node of the item list with that ID for any other ID; NULL for ID 0.
 const DESC_ITEM_NODE *WINAPI DescFindItemNode(WORD itemId, DRIVER_CONTEXT *ctx);
+// DescFindItemNode under its second name.
 const DESC_ITEM_NODE *WINAPI DescGetItemNode(WORD itemId, DRIVER_CONTEXT *ctx);
 
 // The node's type word without the Identity and TypeUnknown flags (0x3000); 0 without node.
@@ -27,6 +28,12 @@ WORD WINAPI DescGetItemTypeRaw(WORD itemId, DRIVER_CONTEXT *ctx);
 // value list (0 past its end), Boolean and Numeric the record's default, String the record's
 // first 16-bit field, any other type 0; 0 without node or value data.
 DWORD WINAPI DescGetItemDefault(WORD itemId, DRIVER_CONTEXT *ctx);
+
+// The description default of an item of a block no context holds yet (also the header
+// under construction while parsing): PickOne class the value ID at the node's default
+// position, Boolean and Numeric the record's default, String the record's first field,
+// anything else 0.
+DWORD WINAPI DescGetBlobItemDefault(WORD itemId, const DESC_BLOB *blob);
 
 // The node's value data: the head of the value list of list types (DESC_VALUE_NODE and its
 // larger forms), the record of Boolean, Numeric and String items; NULL without node. When
@@ -43,7 +50,12 @@ DWORD WINAPI DescCountList(const void *first);
 
 // The first node of the item list whose symbol key matches; NULL when none.
 const DESC_ITEM_NODE *WINAPI DescFindItemNodeByKey(WORD key, DRIVER_CONTEXT *ctx);
+// DescFindItemNodeByKey under its second name.
 const DESC_ITEM_NODE *WINAPI DescGetItemNodeByKey(WORD key, DRIVER_CONTEXT *ctx);
+
+// DescFindItemNodeByKey with the context first: the settings core binds option rows and
+// controls to description nodes by symbol key. NULL when none.
+const DESC_ITEM_NODE *WINAPI ItemGetDescNode(DRIVER_CONTEXT *ctx, WORD key);
 
 // The node of the item whose ID stands in that row of the context's option item table;
 // NULL for a row outside the table.

@@ -1,5 +1,6 @@
-// The compiled description block's builder: size computation and layout of a parse state
-// into the stored form, plus the limits that the builder and the block validator share.
+// The stored form of the compiled description block: its builder (size computation and
+// layout of a parse state), its validator and its relocator, plus the limits that the
+// builder and the validator share.
 #pragma once
 
 #include "desc/desc_parse.h"
@@ -12,9 +13,21 @@
 
 KV_BEGIN_DECLS
 
+// Block size the parse state serializes into; 0 when it cannot be laid out (the block
+// would reach DESC_MAX_BLOCK_SIZE, or command blocks nest deeper than
+// DESC_MAX_COMMAND_DEPTH) or for a NULL state.
+DWORD WINAPI DescComputeSize(const DESC_PARSE_STATE *state);
+// Lays the parse state out into block (zero-filled, DescComputeSize bytes, its size already
+// in the state's header) in stored form and frees the parse state. A NULL block lays
+// nothing out but still frees the state; NULL state does nothing.
+void WINAPI DescSerialize(DESC_PARSE_STATE *state, BYTE *block);
 // The three region sizes of a parse state (DescComputeSize = 6708 + all three).
 DWORD WINAPI DescSizeItems(const DESC_PARSE_STATE *state);
+// Bytes of the rule data (judges, section entries, rule blocks), at most
+// DESC_MAX_BLOCK_SIZE.
 DWORD WINAPI DescSizeRules(const DESC_PARSE_STATE *state);
+// Bytes of the tail (command strings, DLL names, command groups, font lists);
+// DESC_MAX_BLOCK_SIZE when command blocks nest too deeply.
 DWORD WINAPI DescSizeTail(const DESC_PARSE_STATE *state);
 
 // DescSerialize without freeing the parse state: lays the state out into block (zero-filled,
@@ -40,5 +53,18 @@ static inline DWORD DescStoredDataClass(WORD type)
     default: return 0;
   }
 }
+
+// Why a stored block was refused.
+typedef struct DESC_VALIDATE_RESULT {
+  DWORD offset;  // where the fault was found (offset in the block)
+  char reason[96];
+} DESC_VALIDATE_RESULT;
+
+// TRUE when a stored block of size bytes is safe to relocate and read: every offset in the
+// block and pointing at a node of the right kind, counts and lengths consistent, texts
+// terminated, no cycles, condition code that passes RuleCheckCode. why may be NULL.
+BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESULT *why);
+// Turns every offset of a stored block into a pointer; call once per block.
+DESC_BLOB *WINAPI DescRelocate(BYTE *block);
 
 KV_END_DECLS

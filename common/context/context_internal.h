@@ -2,6 +2,7 @@
 #pragma once
 
 #include "context.h"
+#include "context/context_create.h"
 
 // Frees everything a context owns (a complete or a half-built one), never the template's
 // tables or buffers. keep = 1 leaves the work buffer's font lists alone.

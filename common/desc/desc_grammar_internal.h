@@ -47,13 +47,18 @@ void Warn(DESC_PARSE_STATE *s, const char *format, ...) __attribute__((format(pr
 
 inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)] & cls) != 0; }
 inline bool IsSpace(char c) { return Is(c, DESC_CC_BLANK | DESC_CC_LINE_END); }
+// Whether two texts are equal (case-sensitive).
 bool Same(const char *a, const char *b);
+// Whether text begins with prefix (case-sensitive).
 bool StartsWith(const char *text, const char *prefix);
+// A new copy of text (MemFree); NULL when memory runs out.
 char *DupText(const char *text);
 
 // Value scanners over a text buffer whose length field is the cursor.
 char Peek(DESC_TEXT_BUFFER *b);
+// Moves the cursor past blanks and line ends.
 void SkipSpace(DESC_TEXT_BUFFER *b);
+// Moves the cursor past blanks (not line ends).
 void SkipBlanks(DESC_TEXT_BUFFER *b);
 // Skips blanks and line ends, drops one leading '*', and copies the word up to the next
 // blank, line end, delimiter or the end into word. Blanks and line ends after it are left;
@@ -77,18 +82,28 @@ WCHAR *DescValueTakeWideText(DESC_TEXT_BUFFER *b, bool *noMemory);
 // Decodes quoted text from text[*pos], just after its opening quote, moving *pos past the
 // closing quote (to the end when there is none); a new copy (MemFree), NULL when empty.
 char *DescDecodeQuoted(const char *text, DWORD *pos);
+// Moves the cursor just past the next c; FALSE (cursor at the end) when there is none.
 BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c);
 
 // Names table lookups.
 const SYMBOL_ENTRY *FindSymbol(const char *name);
+// The names-table entry of a symbol or value name; NULL for "" or an unknown name.
 const VALUE_SYMBOL *FindValue(const char *name);
+// The context whose tables name dialogs, controls and messages: the state's, else the
+// template.
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s);
 
 // Items.
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key);  // first node (the base item)
+// The parse state's node of that key and variant; NULL when none.
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant);
+// The node's Boolean, Numeric or String record of that shape, made and registered on first
+// use; NULL when the node already has value data of another shape, for a list shape (lists
+// are made by their first value node), or when memory runs out.
 void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape);
+// The shape of the value list an item type keeps.
 Shape ListShapeFor(WORD type);
+// Frees value data of a shape with everything it owns (texts, geometry, papers, fonts).
 void FreeRecord(void *record, Shape shape);
 
 // Rule references: resolves a token into a link for a field of section kind (0 Judge,
@@ -97,8 +112,11 @@ BOOL ResolveReference(DESC_PARSE_STATE *s, DWORD kind, const char *token, DESC_R
 // Section-name kinds.
 constexpr DWORD kNamesJudge = 0;
 
+// Frees a statement list with its texts and nested command blocks; NULL is ignored.
 void FreeStatements(DESC_STATEMENT *list);
+// Frees a command block with both its statement lists; NULL is ignored.
 void FreeCommandBlock(DESC_COMMAND_BLOCK *block);
+// Frees count font entries with their names, and the array; NULL is ignored.
 void FreeFontList(DESC_FONT_ID **list, DWORD count);
 
 // Keyword handlers: TRUE accepted, FALSE rejected.
@@ -129,6 +147,7 @@ BOOL OnExcDepDLLName(DESC_PARSE_STATE *s, DESC_LINE *line);
 BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line);
 BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line);
 
+// Frees every numbered section of the state with its entries; the lists are empty after.
 void FreeSections(DESC_PARSE_STATE *s);
 
 }  // namespace descgrammar

@@ -6,6 +6,15 @@
 
 KV_BEGIN_DECLS
 
+// Diagnostics of a compile: every rejected line and every questionable reference.
+#define DESC_DIAG_WARNING 1
+#define DESC_DIAG_ERROR 2
+typedef struct DESC_DIAG_SINK {
+  void *user;
+  // line: physical line (1-based) of the logical line, 0 for the file as a whole.
+  void (*report)(void *user, DWORD line, DWORD severity, const char *message);
+} DESC_DIAG_SINK;
+
 typedef struct DESC_COMMAND_STRING {
   struct DESC_COMMAND_STRING *next;
   DWORD number;
@@ -63,6 +72,8 @@ typedef struct DESC_PARSE_STATE {
   void *internal;  // handler bookkeeping (list tails, rejected judges)
 } DESC_PARSE_STATE;
 
+// A new empty parse state with a zero-filled header under construction (free with
+// DescParseStateFree); NULL when memory runs out.
 DESC_PARSE_STATE *WINAPI DescParseStateCreate(void);
 // Frees everything the state holds. Variants and Identity items point at their base's
 // value data and command pair without owning them; the state keeps its own record of
@@ -76,9 +87,16 @@ DESC_PARSE_STATE *WINAPI DescParseFileEx(LPCWSTR path, const DESC_DIAG_SINK *sin
 // 0 accepted, 3 rejected.
 DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line);
 
+// The process's lists of section names (one per kind 0-5, the numbers that named sections
+// stand for). Empties the lists without freeing them (a new process in the tests).
 void WINAPI DescInitSectionNames(void);
+// Frees every name of the lists; they are empty afterwards.
 void WINAPI DescFreeSectionNames(void);
+// Appends a copy of name with its number to the list of kind; FALSE for a kind above 5, a
+// NULL name or when memory runs out.
 BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number);
+// The number of the first entry of that name (case-sensitive) in the list of kind; 0 when
+// none, for a kind above 5 or a NULL name.
 DWORD WINAPI DescFindSectionNumber(DWORD kind, const char *name);
 
 // DescParseFileEx over text already in memory (size bytes; need not be NUL-terminated).
@@ -99,7 +117,9 @@ DWORD WINAPI DescValueNodeSize(WORD type);
 // symbol name after "Identity *" (empty otherwise), identityName holds 64 characters.
 WORD WINAPI DescParseItemType(const char *value, char *identityName);
 
+// 1 when every character of text is a decimal digit (also for ""), else 0.
 DWORD WINAPI StrIsAllDigits(const char *text);
+// 1 when every character of text is an ASCII letter or digit (also for ""), else 0.
 DWORD WINAPI StrIsAlnum(const char *text);
 
 KV_END_DECLS

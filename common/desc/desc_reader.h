@@ -50,15 +50,24 @@ extern const BYTE DESC_CHAR_CLASS[256];
 
 #define DESC_TEXT_GROW 1024
 
+// A reader over the mapped description file (free with DescReaderClose); NULL when the
+// file cannot be mapped (missing, unreadable or empty) or memory runs out.
 DESC_READER *WINAPI DescReaderOpen(LPCWSTR path);
+// Unmaps the file and frees the reader; NULL is ignored.
 void WINAPI DescReaderClose(DESC_READER *reader);
+// The next byte into *out: 0 when one was delivered, 1 at the end of the file.
 DWORD WINAPI DescReadByte(DESC_READER *reader, BYTE *out);
+// A new line with four empty buffers (free with DescLineFree); NULL when memory runs out.
 DESC_LINE *WINAPI DescLineCreate(void);
+// Frees the line's buffers and the line; NULL is ignored.
 void WINAPI DescLineFree(DESC_LINE *line);
+// Reads the next logical line into line (every part terminated, empty parts ""); answers
+// a DESC_READ_* status.
 DWORD WINAPI DescReadLine(DESC_LINE *line, DESC_READER *reader);
 // Always 1; writes the FileVersion value (at most 14 characters and a terminator) into
 // out (16 characters) when the file has one.
 DWORD WINAPI DescReadTextFileVersion(LPCWSTR path, WCHAR *out);
+// Value of a hex digit character: '0'-'9', 'a'-'f' and 'A'-'F'; meaningless for others.
 int WINAPI DescHexDigitValue(BYTE c);
 
 KV_END_DECLS

@@ -1,6 +1,7 @@
 // Numbered rule sections of the printer description (Judge, Item, Action, Transact,
 // AlertAction, Alert) and the Exclusive rule blocks; rule references.
 #include "desc/desc_grammar_internal.h"
+#include "blob/desc_runtime.h"
 
 namespace descgrammar {
 namespace {

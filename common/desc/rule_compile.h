@@ -70,6 +70,10 @@ typedef struct RULE_NAME_RESOLVER {
 // Resolver over the compiled-in names table (items and values; no Judge names).
 const RULE_NAME_RESOLVER *WINAPI RuleNamesTableResolver(void);
 
+// Scans the next token of source from source->length (blanks and line ends skipped) into
+// token (tokenSize bytes, terminated) and moves source->length behind it; answers its
+// RULE_TOKEN_* kind, RULE_TOKEN_TOO_LONG (token "") when it does not fit. The end of the
+// text answers RULE_TOKEN_OTHER with an empty token and does not move.
 DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSize);
 // Compiles source->text from its start (source->length is the cursor and is set to 0).
 // Returns a new MemAllocZeroed array (free with MemFree) or null; *error (optional)
@@ -80,6 +84,7 @@ RULE_CODE_UNIT *WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER *names, DE
 // 1 when the code leaves exactly one value on the evaluator's stack at its END, never
 // holds more than RULE_MAX_OPERANDS operands and uses only the operators 1-9; else 0.
 DWORD WINAPI RuleCheckCode(const RULE_CODE_UNIT *code);
+// Bytes of condition code up to and including its END unit; the code must have one.
 DWORD WINAPI RuleCodeLength(const RULE_CODE_UNIT *code);
 
 KV_END_DECLS

@@ -9,8 +9,12 @@
 
 KV_BEGIN_DECLS
 
+// Replaces every '[' and ']' of name in place by ','; answers name (NULL for NULL).
 LPWSTR WINAPI IniSanitizeSectionName(LPWSTR name);
+// GetPrivateProfileIntW on the sanitized section; defaultValue for a refused section name.
 UINT WINAPI IniGetInt(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWSTR file);
+// GetPrivateProfileStringW on the sanitized section into out (capacity characters);
+// answers the characters written. A refused section name gives defaultValue, cut to fit.
 DWORD WINAPI IniGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR out, DWORD capacity, LPCWSTR file);
 // Writes (NULL key deletes the section, NULL value the key), then flushes the profile
 // cache of the file so other processes see the change at once.

@@ -25,7 +25,10 @@ LPWSTR WINAPI PathInDriverDir(LPWSTR buf, DWORD capacity, LPCWSTR name, HANDLE h
 // buf := folder + "\" + name, or "" when the folder cannot be found or it would not
 // fit; a NULL buffer or name, or capacity 0, leaves buf untouched.
 LPWSTR WINAPI PathInSystemDir(LPWSTR buf, DWORD capacity, LPCWSTR name);
+// buf := shared settings directory + "\" + name, or "" when the directory cannot be found
+// or it would not fit; a NULL buffer or name, or capacity 0, leaves buf untouched.
 LPWSTR WINAPI PathInSharedSettingsDir(LPWSTR buf, DWORD capacity, LPCWSTR name, DRIVER_CONTEXT *ctx);
+// The same in the calling user's settings directory (PathGetUserSettingsDirRaw).
 LPWSTR WINAPI PathInUserSettingsDir(LPWSTR buf, DWORD capacity, LPCWSTR name);
 // GetSystemDirectoryW; the context is not used.
 UINT WINAPI OsGetSystemDir(LPWSTR buf, UINT capacity, DRIVER_CONTEXT *ctx);
@@ -37,13 +40,20 @@ LPWSTR WINAPI PathGetDriverDataFile(HANDLE hPrinter);
 
 // File-name parts: the text after the last backslash (the whole string without one).
 LPCWSTR WINAPI PathFindFileName(LPCWSTR path);
+// The extension: the text after the last '.' of the file name, *length (optional) its
+// characters; the file name itself with *length 0 when it has no '.'; NULL for NULL.
 LPCWSTR WINAPI PathFindExt(LPCWSTR path, DWORD *length);
+// The file name, *length (optional) its characters before the first '.'; the path itself
+// with *length 0 when it ends in a backslash; NULL for NULL.
 LPCWSTR WINAPI PathFileStem(LPCWSTR path, DWORD *length);
 // dst := src with the text after the last '.' of its file name replaced by ext (ext
 // appended after a '.' when the name has none). capacity bounds dst.
 BOOL WINAPI PathReplaceExt(LPWSTR dst, DWORD capacity, LPCWSTR src, LPCWSTR ext);
+// PathReplaceExt with the extension "ksq".
 BOOL WINAPI PathWithKsqExt(LPWSTR dst, DWORD capacity, LPCWSTR src);
+// TRUE when the file name has a non-empty stem, a '.' and an extension of 1-3 characters.
 BOOL WINAPI PathHasShortExt(LPCWSTR path);
+// PathHasShortExt under its second name.
 BOOL WINAPI PathHasShortExtAlias(LPCWSTR path);
 // TRUE when the second character is ':' (a drive-absolute path).
 BOOL WINAPI PathIsDriveAbsolute(LPCWSTR path);

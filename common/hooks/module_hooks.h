@@ -202,13 +202,24 @@ LONG WINAPI CtxModulesMessage(DRIVER_CONTEXT *ctx, DIALOG_RECORD *dialog, CONTRO
 void WINAPI CtxNotifyModules(DRIVER_CONTEXT *ctx, WORD event, void *data);
 
 // The DEVMODE snapshot stack (three levels of the work buffer, level 0 the newest).
+// Pushes the work buffer (with its own copies of the font lists and the UI flags) onto the
+// stack, dropping the oldest level, and notifies the modules. Nothing unless the context
+// has a work buffer and all three levels.
 void WINAPI CtxPushDevmodeSnapshot(DRIVER_CONTEXT *ctx);
+// Pops the newest level; with rollback it first becomes the work buffer again (UI flags
+// restored, change marks cleared, modules notified). The oldest level stays as it was.
+// Nothing unless the context has a work buffer and all three levels.
 void WINAPI CtxPopDevmodeSnapshot(DRIVER_CONTEXT *ctx, int rollback);
 // Frees the font lists that the snapshot levels own (at destruction).
 void WINAPI CtxFreeSnapshotFonts(DRIVER_CONTEXT *ctx);
 
 // Saved copies of the context's option rows.
+// A new copy of the context's option rows (MemAllocZeroed; rows NULL when they could not
+// be copied); hand it to ItemRestoreTableState, which frees it. NULL without rows table or
+// memory.
 TABLE_REF *WINAPI ItemSaveTableState(DRIVER_CONTEXT *ctx);
+// Copies the saved rows back (as many as both tables hold) and frees the copy; NULL is
+// ignored.
 void WINAPI ItemRestoreTableState(DRIVER_CONTEXT *ctx, TABLE_REF *saved);
 
 KV_END_DECLS

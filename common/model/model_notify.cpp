@@ -2,6 +2,7 @@
 #include "model/model_notify.h"
 
 #include "files/ini.h"
+#include "blob/desc_runtime.h"
 #include "items/item_store.h"
 #include "model/scale_area.h"
 #include "names/names_paths.h"

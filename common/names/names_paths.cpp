@@ -3,6 +3,7 @@
 #include <string.h>
 #include "names/names_paths.h"
 
+#include "blob/desc_runtime.h"
 #include "model/model.h"
 #include "os/os.h"
 #include "os/os_registry.h"

@@ -32,9 +32,11 @@ KV_BEGIN_DECLS
 // The language and the language-neutral (picture) DLLs of a context, loaded on first use
 // and kept; NULL when they cannot be loaded (tried again at the next call).
 HMODULE WINAPI ResGetLanguageDll(DRIVER_CONTEXT *ctx);
+// The language-neutral DLL (CtxCopyCommonResDllPath), loaded on first use; NULL as above.
 HMODULE WINAPI ResGetPictureDll(DRIVER_CONTEXT *ctx);
 // Frees both DLLs of a context.
 void WINAPI ResFreeDlls(DRIVER_CONTEXT *ctx);
+// FreeLibrary; NULL is ignored.
 void WINAPI OsFreeLibrary(HMODULE module);
 
 // Loads string id into dst (cch characters, always terminated); "" and 0 without the
@@ -51,26 +53,45 @@ void WINAPI ResAppendValueText(DRIVER_CONTEXT *ctx, UINT id, WCHAR *str, int cch
 void WINAPI StrFormatFixedPoint(WCHAR *dst, LONG divisor, LONG value);
 
 // The language table and the mappings between ids, codes and Windows languages.
+// The driver's language table, ended by id 0xFFFF.
 const LANGUAGE_ROW *WINAPI ResGetLanguageTable(void);
+// The table of strings completed with a value text, ended by id 0.
 const RES_VALUE_TEXT_ROW *WINAPI ResGetValueTextTable(void);
+// Language codes (static, never NULL) and ids answer the default, "us" and id 1, for a
+// language that is not in the table, unless noted. The code of a language id.
 const WCHAR *WINAPI ResIndexToLanguageCode(WORD id);
+// The code of the context's kdmLanguageID item.
 const WCHAR *WINAPI ResGetItemLanguageCode(DRIVER_CONTEXT *ctx);
+// The id of a two-letter code (any case; a longer text matches nothing).
 WORD WINAPI ResCodeToLanguageIndex(const WCHAR *code);
+// The table's own spelling of a two-letter code.
 const WCHAR *WINAPI ResFindLanguageCode(const WCHAR *code);
+// The id of the code in the two characters before the last '.' of a help file's name.
 WORD WINAPI ResHelpFileToLanguageIndex(const WCHAR *path);
+// The code in the two characters before the last '.' of a help file's name.
 const WCHAR *WINAPI ResHelpFileToLanguageCode(const WCHAR *path);
+// The id of the driver's registered help file (read into the state's text buffer).
 WORD WINAPI ResGetDriverLanguageIndex(DRIVER_CONTEXT *ctx);
+// The code of the driver's registered help file.
 const WCHAR *WINAPI ResGetDriverLanguageCode(DRIVER_CONTEXT *ctx);
+// The id of the printer's "HelpFileName" (read into the state's text buffer).
 WORD WINAPI ResGetPrinterLanguageIndex(DRIVER_CONTEXT *ctx);
+// The code of the context printer's "HelpFileName".
 const WCHAR *WINAPI ResGetPrinterLanguageCodeOfCtx(DRIVER_CONTEXT *ctx);
+// The code of a printer's "HelpFileName".
 const WCHAR *WINAPI ResGetPrinterLanguageCode(HANDLE printer);
+// ResLcidToLanguageIndex of the user's default locale.
 WORD WINAPI ResGetUserLanguageIndex(void);
+// ResFindLanguageIndex of a locale's primary and sub-language.
 WORD WINAPI ResLcidToLanguageIndex(LCID lcid);
+// The id of the first row with that primary language whose sub-language is 0 or sub;
+// KV_LANGUAGE_NONE when none.
 WORD WINAPI ResFindLanguageIndex(WORD primary, WORD sub);
+// The Windows primary language of a language id, *sub (optional) its sub-language (0 for
+// any); 0 and *sub 0 for an unknown id.
 BYTE WINAPI ResIndexToLangId(BYTE id, WORD *sub);
+// Whether id is in the language table.
 int WINAPI ResIsLanguageIndex(WORD id);
 
-// The UI resource DLL name of the context's compiled description, or NULL.
-const WCHAR *WINAPI DescGetUiResDllName(DRIVER_CONTEXT *ctx);
 
 KV_END_DECLS

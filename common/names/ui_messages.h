@@ -31,16 +31,25 @@ typedef struct MSGBOX_REQUEST {
 
 KV_BEGIN_DECLS
 
+// Opens the status dialog of the language DLL, titled with the printer's name and showing
+// string stringId; the caller closes it with UiCloseStatusWindow. NULL without context
+// state, language DLL or window.
 HWND WINAPI UiShowStatusWindow(DRIVER_CONTEXT *ctx, void *reserved, WORD stringId);
+// Destroys a status window.
 void WINAPI UiCloseStatusWindow(void *reserved, HWND window);
 // The MessageBoxW answer, or 0 without showing anything for an inconsistent request
 // (NULL, arguments without a kind, a kind without arguments, a string kind without a
 // string, a number list of 0 or more than 8 numbers, an unknown kind) or when memory
 // runs out.
 int WINAPI UiMessageBox(DRIVER_CONTEXT *ctx, const MSGBOX_REQUEST *req, HWND owner);
+// A warning box (exclamation icon) of string textId with those buttons, owned by the active
+// window when owner is NULL; answers as UiMessageBox.
 int WINAPI UiWarnBox(DRIVER_CONTEXT *ctx, HWND owner, WORD textId, WORD buttons);
+// UiWarnBox with OK and Cancel.
 int WINAPI UiWarnOkCancel(DRIVER_CONTEXT *ctx, HWND owner, WORD textId);
+// A warning box of string textId completed with text; answers as UiMessageBox.
 int WINAPI UiWarnBoxWithText(DRIVER_CONTEXT *ctx, HWND owner, WORD textId, const WCHAR *text);
+// A box of string textId with that icon and those buttons; answers as UiMessageBox.
 int WINAPI UiMessageBoxStyled(DRIVER_CONTEXT *ctx, HWND owner, WORD textId, WORD icon, WORD buttons);
 // Shows the system's text for an error code; nothing when the system has none. 1.
 int WINAPI UiSystemErrorBox(DRIVER_CONTEXT *ctx, DWORD error, HWND owner);

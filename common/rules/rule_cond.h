@@ -19,6 +19,7 @@ int WINAPI RuleCondPrintPaperOrient(DRIVER_CONTEXT *ctx);
 // Trays by source code (the dmDefaultSource numbering; 7 is automatic selection over every
 // unlocked tray): 1 when a tray of the source holds the paper (with that orientation bit).
 int WINAPI RuleTrayHoldsPaperOriented(DRIVER_CONTEXT *ctx, LONG code, LONG paper, int bit);
+// 1 when a tray of the source holds the paper in either orientation, else 0.
 int WINAPI RuleTrayHoldsPaper(DRIVER_CONTEXT *ctx, LONG code, LONG paper);
 // Orientation bits of the selected source's trays that hold the paper: bit 0 for trays
 // with orientation bit 0, bit 1 for those with orientation bit 1.

@@ -16,6 +16,7 @@ KV_BEGIN_DECLS
 // stack was allocated, -1 when memory is short; a context without a stack evaluates every
 // condition to 0.
 int WINAPI RuleAllocEvalStack(DRIVER_CONTEXT *ctx);
+// Frees the context's evaluator stack and sets its depth to 0; nothing without state.
 void WINAPI RuleFreeEvalStack(DRIVER_CONTEXT *ctx);
 
 // Stores a value at the current depth and increments the depth. A full stack (or a context
@@ -38,13 +39,17 @@ LONG WINAPI RuleGetConditionValue(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item);
 // Hide and disable judges: value 0 asks the item-level judge, any other value the judge of
 // its first per-value entry; a missing block, entry or judge answers 0 (shown, enabled).
 LONG WINAPI RuleIsValueHidden(const DESC_ITEM_NODE *node, WORD valueId, DRIVER_CONTEXT *ctx);
+// The disable judge of the node's rule block for that value.
 LONG WINAPI RuleIsValueDisabled(const DESC_ITEM_NODE *node, WORD valueId, DRIVER_CONTEXT *ctx);
+// The hide judge of a rule block for that value (RuleIsValueHidden without the node).
 LONG WINAPI RuleEvalHideJudge(const DESC_RULE_BLOCK *block, WORD valueId, DRIVER_CONTEXT *ctx);
+// The disable judge of a rule block for that value.
 LONG WINAPI RuleEvalDisableJudge(const DESC_RULE_BLOCK *block, WORD valueId, DRIVER_CONTEXT *ctx);
 
 // Alerts: the message key of the first alert (of the node's block, or of a list) whose judge
 // is true; 0 when none fires. An alert without judge never fires.
 WORD WINAPI RuleFindAlert(const DESC_ITEM_NODE *node, DRIVER_CONTEXT *ctx);
+// The message key of the first alert of a list whose judge is true; 0 when none.
 WORD WINAPI RuleFirstTrueAlert(const DESC_ALERT *alerts, DRIVER_CONTEXT *ctx);
 // The block's first alert with that message key, or NULL.
 const DESC_ALERT *WINAPI RuleFindAlertByMessage(const DESC_RULE_BLOCK *block, WORD message);

@@ -5,7 +5,13 @@
 
 KV_BEGIN_DECLS
 
+// Loads the job-control fields of mask from the printer data into the context; answers
+// whether anything was loaded. Provisional until the job-control bridge is bound: loads
+// nothing and answers 0.
 int WINAPI JobCtlLoadFieldsFromPrinterData(DRIVER_CONTEXT *ctx, DWORD mask);
+// Sends the job-control fields of mask (and the user code) to the job-control DLL once;
+// answers whether anything was sent. Provisional until the job-control bridge is bound:
+// sends nothing and answers 0.
 int WINAPI JobCtlSendOnce(DRIVER_CONTEXT *ctx, DWORD mask);
 
 KV_END_DECLS

@@ -199,6 +199,7 @@ inline bool KvValueTypeIsText(DWORD vt)
 {
   return vt == KV_VT_ANSI || vt == KV_VT_WTEXT || vt == KV_VT_ANSI2 || vt == KV_VT_WTEXT2 || (vt >= 13 && vt <= 15);
 }
+// Whether the item is a bit item (value types KV_VT_BIT0-KV_VT_BIT31: one bit of its field).
 inline bool KvItemIsBit(const OPTION_ITEM *item)
 {
   DWORD vt = KvItemValueType(item);

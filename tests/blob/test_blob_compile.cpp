@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "blob_support.h"
+#include "blob/desc_compile.h"
 #include "blob/desc_cache.h"
 #include "machine_fixture.h"
 #include "model/model.h"

@@ -2,6 +2,7 @@
 // came from, shared rule lists are converted once, and empty parts stay empty.
 #include <string.h>
 
+#include "blob/desc_runtime.h"
 #include "blob_support.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "blob/desc_compile.h"
 #include "cache_fixture.h"
 #include "os/os.h"
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "blob/desc_compile.h"
 #include "cache_fixture.h"
 
 namespace {

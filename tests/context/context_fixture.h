@@ -3,6 +3,7 @@
 #pragma once
 
 #include "context.h"
+#include "context/context_create.h"
 #include "items/item_store.h"
 #include "machine_fixture.h"
 #include "model/model.h"

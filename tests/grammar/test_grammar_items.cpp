@@ -1,5 +1,6 @@
 // Items of the printer description: types, values, defaults, variants, records, paper
 // geometry, slot papers, font substitutions, command texts and the header's direct slots.
+#include "blob/desc_runtime.h"
 #include "grammar_support.h"
 
 namespace {

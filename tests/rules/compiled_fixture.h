@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "blob/desc_compile.h"
 #include "rules_fixture.h"
 
 class CompiledRulesTest : public RulesTest {

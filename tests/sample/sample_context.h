@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "blob/desc_compile.h"
 #include "blob/desc_blob.h"
 #include "context_fixture.h"
 

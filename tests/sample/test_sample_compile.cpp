@@ -3,6 +3,8 @@
 // compile for this driver writes the cache file because the versions agree.
 #include <string>
 
+#include "blob/desc_compile.h"
+#include "blob/desc_runtime.h"
 #include "blob/desc_cache.h"
 #include "blob/desc_store.h"
 #include "model/model.h"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "blob/desc_runtime.h"
 #include "desc/desc_reader.h"
 #include "model/model.h"
 #include "desc/rule_compile.h"
