@@ -93,5 +93,4 @@ BYTE WINAPI ResIndexToLangId(BYTE id, WORD *sub);
 // Whether id is in the language table.
 int WINAPI ResIsLanguageIndex(WORD id);
 
-
 KV_END_DECLS
