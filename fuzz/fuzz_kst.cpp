@@ -16,6 +16,7 @@
 
 #include "blob/desc_cache.h"
 #include "context.h"
+#include "context/context_create.h"
 #include "files/paths.h"
 #include "kvplat/control.h"
 #include "kvplat/spool_control.h"

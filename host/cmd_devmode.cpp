@@ -9,6 +9,7 @@
 #include <string>
 
 #include "context.h"
+#include "context/context_create.h"
 #include "devmode/devmode_header.h"
 #include "devmode/devmode_layout.h"
 #include "devmode/devmode_printer_default.h"

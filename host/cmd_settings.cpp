@@ -8,6 +8,7 @@
 #include <string>
 
 #include "context.h"
+#include "context/context_create.h"
 #include "host.h"
 #include "items/item_store.h"
 #include "store/settings_files.h"
