@@ -238,7 +238,8 @@ const MESSAGE_ENTRY *WINAPI CtxGetMessage(DRIVER_CONTEXT *ctx, int index)
 {
   SHORT count;
   const MESSAGE_ENTRY *msg = Messages(ctx, &count);
-  return msg != NULL ? &msg[index] : NULL;
+  if (msg == NULL || index < 0 || index >= count) return NULL;
+  return &msg[index];
 }
 
 const MESSAGE_ENTRY *WINAPI CtxFindMessageByKey(DRIVER_CONTEXT *ctx, SHORT key)

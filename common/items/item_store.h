@@ -50,8 +50,8 @@ CONTROL_RECORD *WINAPI CtlFindByName(DRIVER_CONTEXT *ctx, DIALOG_RECORD *dialog,
 // Message table of the context (the template's for a NULL context): its row count, 0
 // without table.
 int WINAPI CtxGetMessageCount(DRIVER_CONTEXT *ctx);
-// The message row at index; NULL without table. The index is not checked: keep it below
-// CtxGetMessageCount.
+// The message row at index; NULL without table or for an index outside 0 to
+// CtxGetMessageCount - 1.
 const MESSAGE_ENTRY *WINAPI CtxGetMessage(DRIVER_CONTEXT *ctx, int index);
 // The first message row with that key; NULL when none.
 const MESSAGE_ENTRY *WINAPI CtxFindMessageByKey(DRIVER_CONTEXT *ctx, SHORT key);

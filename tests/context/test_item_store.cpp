@@ -96,6 +96,10 @@ TEST_F(ItemStore, SymbolValueMessageAndListLookups)
   EXPECT_EQ(m->textId, 10001);
   EXPECT_EQ(CtxFindMessageByName(ctx_, "KPD_DuplexDryTimeIllegalMessage"), CtxGetMessage(ctx_, 22));
   EXPECT_EQ(CtxFindMessageByKey(ctx_, 200), nullptr);
+  // An index outside the table answers no row instead of reading past it.
+  EXPECT_EQ(CtxGetMessage(ctx_, 23), nullptr);
+  EXPECT_EQ(CtxGetMessage(ctx_, -1), nullptr);
+  EXPECT_EQ(CtxGetMessage(ctx_, 0x7FFFFFFF), nullptr);
 
   EXPECT_EQ(ItemIsListedValue(14, 600), 1);
   EXPECT_EQ(ItemIsListedValue(14, 601), 0);
