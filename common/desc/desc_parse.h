@@ -44,6 +44,16 @@ typedef struct DESC_SECTION {
 #define DESC_REF_ALERT_ACTION 0x60000u
 #define DESC_REF_NAME 0x70000u
 
+// A name given to a numbered section ("*Judge 5=Name"): maps the name to its number.
+typedef struct DESC_SECTION_NAME {
+  struct DESC_SECTION_NAME *next;
+  char *name;
+  DWORD number;
+} DESC_SECTION_NAME;
+
+// Section-name kinds: 0 Judge, 1 Item, 2 Action, 3 Transact, 4 AlertAction, 5 Alert.
+#define DESC_SECTION_NAME_KINDS 6
+
 typedef struct DESC_PARSE_STATE {
   DESC_HEADER *header;  // zero-filled header under construction; links are pointers
   char *openName;       // open item's symbol name, NULL when no item is open
@@ -54,6 +64,10 @@ typedef struct DESC_PARSE_STATE {
   DESC_JUDGE *judges;
   DESC_SECTION *sections[DESC_SECTION_KINDS];
   DESC_RULE_BLOCK *exclusive;  // Exclusive entries, linked through next
+  // Names of numbered sections, one list per kind. They belong to this parse alone (lists
+  // shared by the process would be emptied and freed by two parses at once), and live
+  // from DescInitSectionNames to DescFreeSectionNames (DescParseStateFree frees any left).
+  DESC_SECTION_NAME *sectionNames[DESC_SECTION_NAME_KINDS];
   // Compile-time context (not part of the format).
   struct DRIVER_CONTEXT *names;  // template context for dialog, control and message names
   const DESC_DIAG_SINK *sink;    // may be NULL
@@ -76,10 +90,13 @@ DESC_PARSE_STATE *WINAPI DescParseFileEx(LPCWSTR path, const DESC_DIAG_SINK *sin
 // 0 accepted, 3 rejected.
 DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line);
 
-void WINAPI DescInitSectionNames(void);
-void WINAPI DescFreeSectionNames(void);
-BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number);
-DWORD WINAPI DescFindSectionNumber(DWORD kind, const char *name);
+// The section-name lists of one parse: empty them without freeing / free every entry and
+// empty them / append a name (FALSE for a bad kind or no memory) / the number of the first
+// entry with that exact name, 0 for none.
+void WINAPI DescInitSectionNames(DESC_PARSE_STATE *state);
+void WINAPI DescFreeSectionNames(DESC_PARSE_STATE *state);
+BOOL WINAPI DescAddSectionName(DESC_PARSE_STATE *state, DWORD kind, const char *name, DWORD number);
+DWORD WINAPI DescFindSectionNumber(const DESC_PARSE_STATE *state, DWORD kind, const char *name);
 
 // DescParseFileEx over text already in memory (size bytes; need not be NUL-terminated).
 DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DESC_DIAG_SINK *sink);
