@@ -98,14 +98,48 @@ uint64_t ValueDataSize(WORD type, const void *values)
 
 uint64_t StatementsSize(const DESC_STATEMENT *first, DWORD depth, bool *tooDeep);
 
+// Statements the serializer stores (other kinds, and a conditional statement without its
+// block, are left out).
+bool IsStoredStatement(const DESC_STATEMENT *s)
+{
+  return s->kind == DESC_STMT_GROUP || s->kind == DESC_STMT_STRING || s->kind == DESC_STMT_FONT ||
+         (s->kind == DESC_STMT_COMMAND && reinterpret_cast<const DESC_STATEMENT_COMMAND *>(s)->block != NULL);
+}
+
+// The block an ElseIf chain goes on with: when the stored else part of a block is one
+// conditional statement, that statement's block, which counts at the depth of the block it
+// continues (a chain is not nesting; it is laid out link by link, not by recursion). NULL
+// for any other else part.
+const DESC_COMMAND_BLOCK *ChainNext(const DESC_STATEMENT *elsePart)
+{
+  const DESC_STATEMENT *only = NULL;
+  for (const DESC_STATEMENT *s = elsePart; s != NULL; s = s->next) {
+    if (!IsStoredStatement(s)) continue;
+    if (only != NULL) return NULL;
+    only = s;
+  }
+  if (only == NULL || only->kind != DESC_STMT_COMMAND) return NULL;
+  return reinterpret_cast<const DESC_STATEMENT_COMMAND *>(only)->block;
+}
+
 uint64_t CommandBlockSize(const DESC_COMMAND_BLOCK *block, DWORD depth, bool *tooDeep)
 {
   if (depth > DESC_MAX_COMMAND_DEPTH) {
     *tooDeep = true;
     return 0;
   }
-  return sizeof *block + StatementsSize(block->thenList, depth, tooDeep) +
-         StatementsSize(block->elsePart, depth, tooDeep);
+  uint64_t size = 0;
+  while (block != NULL && !*tooDeep && size < DESC_MAX_BLOCK_SIZE) {  // a chain longer than any block ends
+    size += sizeof *block + StatementsSize(block->thenList, depth, tooDeep);
+    const DESC_COMMAND_BLOCK *next = ChainNext(block->elsePart);
+    if (next == NULL) {
+      size += StatementsSize(block->elsePart, depth, tooDeep);
+      break;
+    }
+    size += sizeof(DESC_STATEMENT_COMMAND);
+    block = next;
+  }
+  return size;
 }
 
 uint64_t StatementsSize(const DESC_STATEMENT *first, DWORD depth, bool *tooDeep)
@@ -512,7 +546,7 @@ DWORD StoreValueData(Writer *w, WORD type, const void *values)
 }
 
 // Shared value data: the key whose base data a variant or Identity node uses.
-WORD ShareKey(const DESC_ITEM_NODE *n) { return (n->type & DESC_TYPE_IDENTITY) ? n->variant : n->key; }
+WORD ShareKey(const DESC_ITEM_NODE *n) { return DescShareKey(n->key, n->variant, n->type); }
 
 struct Recorded {
   DWORD offset;
@@ -595,9 +629,7 @@ DWORD StoreStatements(Writer *w, const DESC_STATEMENT *first, const RuleMap &map
 {
   std::vector<const DESC_STATEMENT *> list;
   for (const DESC_STATEMENT *s = first; s != NULL; s = s->next) {
-    if (s->kind == DESC_STMT_GROUP || s->kind == DESC_STMT_STRING || s->kind == DESC_STMT_FONT ||
-        (s->kind == DESC_STMT_COMMAND && reinterpret_cast<const DESC_STATEMENT_COMMAND *>(s)->block != NULL))
-      list.push_back(s);
+    if (IsStoredStatement(s)) list.push_back(s);
   }
   DWORD following = 0;
   for (size_t i = list.size(); i-- > 0 && !w->overflow && !w->tooDeep;) {
@@ -642,6 +674,10 @@ DWORD StoreStatements(Writer *w, const DESC_STATEMENT *first, const RuleMap &map
   return following;
 }
 
+// A block and the ElseIf chain it begins, laid out as the recursion over its else parts
+// would lay it out: every link's "then" statements in chain order, the last link's else
+// statements, then from the last link back each block followed by the conditional
+// statement that holds it in the else part of the link before.
 DWORD DescStoreCommandBlock(Writer *w, const DESC_COMMAND_BLOCK *block, const RuleMap &map, const StringMap &strings,
                             DWORD depth)
 {
@@ -649,14 +685,34 @@ DWORD DescStoreCommandBlock(Writer *w, const DESC_COMMAND_BLOCK *block, const Ru
     w->tooDeep = true;
     return 0;
   }
-  DWORD thenList = StoreStatements(w, block->thenList, map, strings, depth);
-  DWORD elsePart = StoreStatements(w, block->elsePart, map, strings, depth);
-  DWORD at = w->Put(NULL, sizeof *block);
-  if (w->overflow || w->tooDeep) return 0;
-  DescSt32(w->At(at), offsetof(DESC_COMMAND_BLOCK, judge), map.Judge(block->judge));
-  DescSt32(w->At(at), offsetof(DESC_COMMAND_BLOCK, thenList), thenList);
-  DescSt32(w->At(at), offsetof(DESC_COMMAND_BLOCK, elsePart), elsePart);
-  return at;
+  std::vector<const DESC_COMMAND_BLOCK *> chain;
+  std::vector<DWORD> thenLists;
+  for (const DESC_COMMAND_BLOCK *b = block; b != NULL; b = ChainNext(b->elsePart)) {
+    // Every link takes a block and a statement: a chain longer than the block cannot fit.
+    if ((chain.size() + 1) * (sizeof(DESC_COMMAND_BLOCK) + sizeof(DESC_STATEMENT_COMMAND)) > w->size) {
+      w->overflow = true;
+      return 0;
+    }
+    chain.push_back(b);
+    thenLists.push_back(StoreStatements(w, b->thenList, map, strings, depth));
+    if (w->overflow || w->tooDeep) return 0;
+  }
+  DWORD following = StoreStatements(w, chain.back()->elsePart, map, strings, depth);
+  for (size_t i = chain.size(); i-- > 0;) {
+    DWORD at = w->Put(NULL, sizeof(DESC_COMMAND_BLOCK));
+    if (w->overflow || w->tooDeep) return 0;
+    DescSt32(w->At(at), offsetof(DESC_COMMAND_BLOCK, judge), map.Judge(chain[i]->judge));
+    DescSt32(w->At(at), offsetof(DESC_COMMAND_BLOCK, thenList), thenLists[i]);
+    DescSt32(w->At(at), offsetof(DESC_COMMAND_BLOCK, elsePart), following);
+    if (i == 0) return at;
+    DWORD statement = w->Put(NULL, sizeof(DESC_STATEMENT_COMMAND));
+    if (w->overflow) return 0;
+    DescSt32(w->At(statement), offsetof(DESC_STATEMENT, next), 0);
+    DescSt16(w->At(statement), offsetof(DESC_STATEMENT, kind), DESC_STMT_COMMAND);
+    DescSt32(w->At(statement), offsetof(DESC_STATEMENT_COMMAND, block), at);
+    following = statement;
+  }
+  return 0;
 }
 
 // Stores one font list; answers the array's offset (0 for an empty list) and its count.

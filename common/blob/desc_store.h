@@ -8,7 +8,9 @@
 // Largest block the compiler builds and the validator accepts. Tagged links address at
 // most 2^28 bytes; a description is a few hundred kilobytes at most.
 #define DESC_MAX_BLOCK_SIZE 0x4000000u
-// Deepest nesting of command blocks (a Command or ElseIf statement opens one level).
+// Deepest nesting of command blocks: a conditional statement in a "then" list (or among
+// other statements of an else part) opens one level; the blocks of an ElseIf chain (an
+// else part that is one conditional statement) stay at the level of the block they continue.
 #define DESC_MAX_COMMAND_DEPTH 1000u
 
 KV_BEGIN_DECLS
@@ -66,5 +68,13 @@ typedef struct DESC_VALIDATE_RESULT {
 BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESULT *why);
 // Turns every offset of a stored block into a pointer; call once per block.
 DESC_BLOB *WINAPI DescRelocate(BYTE *block);
+
+// The key of the base item whose value data a variant or Identity node shares: an Identity
+// node (type bit 0x1000) holds the other item's key in its variant field, a variant shares
+// the data of its own key's base node.
+static inline WORD DescShareKey(WORD key, WORD variant, WORD type)
+{
+  return (type & DESC_TYPE_IDENTITY) != 0 ? variant : key;
+}
 
 KV_END_DECLS

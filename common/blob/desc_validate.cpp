@@ -18,6 +18,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "blob/desc_store.h"
@@ -207,7 +209,13 @@ struct Validator {
     if (off < DESC_HEADER_SIZE) return Fail(where, "text link into the header");
     if (!Inside(off, length)) return Fail(where, "text runs past the end of the block");
     if (b[off + length - 1] != 0) return Fail(where, "text not terminated within its length");
-    return Take(off, length, kText, where) != kBad;
+    Claim c = Take(off, length, kText, where);
+    if (c == kBad) return false;
+    // A text that starts at the same byte may have been claimed shorter (a plain text ends at
+    // its first NUL): every byte of the counted length must be text as well, or relocation
+    // could change a byte of it through a node lying there.
+    if (c == kSeen && !ClaimRange(off, length, kTextMap)) return Fail(where, "node overlaps a node of another kind");
+    return true;
   }
 
   bool WideText(DWORD where)
@@ -426,21 +434,32 @@ struct Validator {
     // walk it again.
     DWORD first = Ld32(offsetof(DESC_HEADER, items));
     // Base nodes own their value data; variant and Identity nodes must point at data of
-    // the same shape that a base node owns.
+    // the same shape that a base node of the item they share owns (their own key for a
+    // variant, the key in the variant field for an Identity node): data of another item,
+    // or a node inside a list, is refused.
+    std::vector<std::pair<DWORD, WORD>> owners;  // value data offset, key of its base node
     for (int pass = 0; pass < 2; ++pass) {
+      if (pass == 1) std::sort(owners.begin(), owners.end());
       for (DWORD off = first; off != 0; off = Ld32(off)) {
-        bool base = Ld16(off + offsetof(DESC_ITEM_NODE, variant)) == 0;
+        WORD variant = Ld16(off + offsetof(DESC_ITEM_NODE, variant));
+        bool base = variant == 0;
         if (base != (pass == 0)) continue;
         DWORD field = off + offsetof(DESC_ITEM_NODE, values);
         DWORD data = Ld32(field);
         if (data == 0) continue;
-        DWORD dataClass = DescStoredDataClass(Ld16(off + offsetof(DESC_ITEM_NODE, type)));
+        WORD type = Ld16(off + offsetof(DESC_ITEM_NODE, type));
+        WORD key = Ld16(off + offsetof(DESC_ITEM_NODE, key));
+        DWORD dataClass = DescStoredDataClass(type);
         if (dataClass == 0) return Fail(field, "value data on a type that stores none");
         if (base) {
           if (!ValueData(field, dataClass)) return false;
-        } else if (!IsStart(data, DataKind(dataClass))) {
-          return Fail(field, "shared value data of another shape");
+          owners.emplace_back(data, key);
+          continue;
         }
+        if (!IsStart(data, DataKind(dataClass))) return Fail(field, "shared value data of another shape");
+        auto owner = std::lower_bound(owners.begin(), owners.end(), std::make_pair(data, (WORD)0));
+        if (owner == owners.end() || owner->first != data) return Fail(field, "shared value data that no item owns");
+        if (owner->second != DescShareKey(key, variant, type)) return Fail(field, "value data of another item");
       }
     }
     for (DWORD off = first; off != 0; off = Ld32(off)) {
@@ -475,19 +494,31 @@ struct Validator {
 
   // ---- tail
 
+  // A command block and the ElseIf chain it begins: an else part that is one conditional
+  // statement continues the chain at the same depth (link by link, not by recursion); only
+  // a conditional statement in a "then" list or in a longer else list nests one deeper.
   bool CommandBlock(DWORD where, DWORD depth)
   {
     if (depth > DESC_MAX_COMMAND_DEPTH) return Fail(where, "command blocks nested too deeply");
-    DWORD off = Ld32(where);
-    if (!TakeOnce(off, sizeof(DESC_COMMAND_BLOCK), kCommandBlock, where)) return false;
-    return Judge(off + offsetof(DESC_COMMAND_BLOCK, judge)) &&
-           Statements(off + offsetof(DESC_COMMAND_BLOCK, thenList), depth) &&
-           Statements(off + offsetof(DESC_COMMAND_BLOCK, elsePart), depth);
+    for (;;) {
+      DWORD off = Ld32(where);
+      if (!TakeOnce(off, sizeof(DESC_COMMAND_BLOCK), kCommandBlock, where)) return false;
+      if (!Judge(off + offsetof(DESC_COMMAND_BLOCK, judge)) ||
+          !Statements(off + offsetof(DESC_COMMAND_BLOCK, thenList), depth))
+        return false;
+      DWORD chain = 0;
+      if (!Statements(off + offsetof(DESC_COMMAND_BLOCK, elsePart), depth, &chain)) return false;
+      if (chain == 0) return true;
+      where = chain;
+    }
   }
 
-  bool Statements(DWORD where, DWORD depth)
+  // A statement list. With chain given, a list of one conditional statement is not entered:
+  // *chain receives the field of its block link (checked to be non-zero) for the caller.
+  bool Statements(DWORD where, DWORD depth, DWORD *chain = NULL)
   {
-    for (DWORD off = Ld32(where); off != 0; off = Ld32(off)) {
+    DWORD first = Ld32(where);
+    for (DWORD off = first; off != 0; off = Ld32(off)) {
       if (off < DESC_HEADER_SIZE) return Fail(where, "link into the header");
       if (!Inside(off, sizeof(DESC_STATEMENT))) return Fail(where, "link outside the block");
       WORD kind = Ld16(off + offsetof(DESC_STATEMENT, kind));
@@ -504,6 +535,10 @@ struct Validator {
       if (kind == DESC_STMT_COMMAND) {
         DWORD field = off + offsetof(DESC_STATEMENT_COMMAND, block);
         if (Ld32(field) == 0) return Fail(field, "conditional statement without its block");
+        if (chain != NULL && off == first && Ld32(off) == 0) {
+          *chain = field;
+          return true;
+        }
         if (!CommandBlock(field, depth + 1)) return false;
       }
       where = off;

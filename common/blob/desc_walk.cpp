@@ -64,7 +64,7 @@ class GraphWalk {
   void Transactions(BYTE *from, DESC_NODE_KIND fromKind, size_t field);
   void Actions(BYTE *from, size_t field);
   void CommandBlock(BYTE *block, DWORD depth);
-  void Statements(BYTE *from, DESC_NODE_KIND fromKind, size_t field, DWORD depth);
+  void Statements(BYTE *from, DESC_NODE_KIND fromKind, size_t field, DWORD depth, BYTE **chain = nullptr);
   void FontList(size_t countField, size_t listField);
 };
 
@@ -231,10 +231,13 @@ DWORD StatementSize(WORD kind)
   }
 }
 
-void GraphWalk::Statements(BYTE *from, DESC_NODE_KIND fromKind, size_t field, DWORD depth)
+// A statement list. With chain given, a list of one conditional statement is not entered
+// beyond its links: *chain receives its block (the caller goes on with it at the same depth)
+// after the statement's next link has been handed over.
+void GraphWalk::Statements(BYTE *from, DESC_NODE_KIND fromKind, size_t field, DWORD depth, BYTE **chain)
 {
   BYTE *s = Follow(from, fromKind, field, DESC_NODE_STATEMENT, 0, sizeof(DESC_STATEMENT), 1, depth);
-  while (s != nullptr) {
+  for (bool first = true; s != nullptr; first = false) {
     WORD kind = DESC_FIELD16(s, DESC_STATEMENT, kind);  // inside the head follow was shown
     if (!Visit(s, DESC_NODE_STATEMENT, StatementSize(kind), kind, depth)) return;
     if (kind == DESC_STMT_STRING) {
@@ -243,21 +246,37 @@ void GraphWalk::Statements(BYTE *from, DESC_NODE_KIND fromKind, size_t field, DW
                           DESC_LINK_COUNTED, 1, length, depth);
       if (text != nullptr) Visit(text, DESC_NODE_TEXT, length, 0, depth);
     } else if (kind == DESC_STMT_COMMAND) {
+      // The one conditional statement of an else part continues an ElseIf chain: its block
+      // is at the depth of the block before it.
+      bool link = chain != nullptr && first && DESC_FIELDPTR(s, DESC_STATEMENT, next) == nullptr;
+      DWORD inner = link ? depth : depth + 1;
       BYTE *block = Follow(s, DESC_NODE_STATEMENT, offsetof(DESC_STATEMENT_COMMAND, block), DESC_NODE_COMMAND_BLOCK, 0,
-                           sizeof(DESC_COMMAND_BLOCK), 1, depth + 1);
-      if (block != nullptr) CommandBlock(block, depth + 1);
+                           sizeof(DESC_COMMAND_BLOCK), 1, inner);
+      if (link) {
+        Follow(s, DESC_NODE_STATEMENT, offsetof(DESC_STATEMENT, next), DESC_NODE_STATEMENT, 0, sizeof(DESC_STATEMENT),
+               1, depth);
+        *chain = block;
+        return;
+      }
+      if (block != nullptr) CommandBlock(block, inner);
     }
     s = Follow(s, DESC_NODE_STATEMENT, offsetof(DESC_STATEMENT, next), DESC_NODE_STATEMENT, 0, sizeof(DESC_STATEMENT),
                1, depth);
   }
 }
 
+// A block and the ElseIf chain it begins, link by link.
 void GraphWalk::CommandBlock(BYTE *block, DWORD depth)
 {
-  if (!Visit(block, DESC_NODE_COMMAND_BLOCK, sizeof(DESC_COMMAND_BLOCK), 0, depth)) return;
-  FollowCode(block, DESC_NODE_COMMAND_BLOCK, offsetof(DESC_COMMAND_BLOCK, judge));
-  Statements(block, DESC_NODE_COMMAND_BLOCK, offsetof(DESC_COMMAND_BLOCK, thenList), depth);
-  Statements(block, DESC_NODE_COMMAND_BLOCK, offsetof(DESC_COMMAND_BLOCK, elsePart), depth);
+  while (block != nullptr) {
+    if (!Visit(block, DESC_NODE_COMMAND_BLOCK, sizeof(DESC_COMMAND_BLOCK), 0, depth)) return;
+    FollowCode(block, DESC_NODE_COMMAND_BLOCK, offsetof(DESC_COMMAND_BLOCK, judge));
+    Statements(block, DESC_NODE_COMMAND_BLOCK, offsetof(DESC_COMMAND_BLOCK, thenList), depth);
+    BYTE *next = nullptr;
+    Statements(block, DESC_NODE_COMMAND_BLOCK, offsetof(DESC_COMMAND_BLOCK, elsePart), depth, &next);
+    if (stopped_) return;
+    block = next;
+  }
 }
 
 // A header font list: count links, ending early at the first empty one. An empty list's

@@ -61,7 +61,9 @@ typedef struct DESC_LINK {
   DWORD count;          // elements the walk reads there: 1 for a node, an array's count;
                         // 0 for texts and code (ended by their terminator); a counted
                         // text's length
-  DWORD depth;          // nesting of command blocks at the target (0 for a group's block)
+  DWORD depth;          // nesting of command blocks at the target (0 for a group's block);
+                        // the blocks of an ElseIf chain (an else part that is one
+                        // conditional statement) are at the depth of the block they continue
 } DESC_LINK;
 
 typedef struct DESC_WALK_NODE {

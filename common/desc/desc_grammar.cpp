@@ -10,29 +10,44 @@
 
 namespace descgrammar {
 
+namespace {
+
+void Report(DESC_PARSE_STATE *s, DWORD severity, const char *format, va_list args)
+    __attribute__((format(printf, 3, 0)));
+void Report(DESC_PARSE_STATE *s, DWORD severity, const char *format, va_list args)
+{
+  if (!s->sink || !s->sink->report) return;
+  char message[512];
+  vsnprintf(message, sizeof message, format, args);
+  s->sink->report(s->sink->user, s->line, severity, message);
+}
+
+}  // namespace
+
 BOOL Reject(DESC_PARSE_STATE *s, const char *format, ...)
 {
   Books(s)->reported = true;
-  if (s->sink && s->sink->report) {
-    char message[512];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(message, sizeof message, format, args);
-    va_end(args);
-    s->sink->report(s->sink->user, s->line, DESC_DIAG_ERROR, message);
-  }
+  va_list args;
+  va_start(args, format);
+  Report(s, DESC_DIAG_ERROR, format, args);
+  va_end(args);
   return FALSE;
+}
+
+void Drop(DESC_PARSE_STATE *s, const char *format, ...)
+{
+  va_list args;
+  va_start(args, format);
+  Report(s, DESC_DIAG_ERROR, format, args);
+  va_end(args);
 }
 
 void Warn(DESC_PARSE_STATE *s, const char *format, ...)
 {
-  if (!s->sink || !s->sink->report) return;
-  char message[512];
   va_list args;
   va_start(args, format);
-  vsnprintf(message, sizeof message, format, args);
+  Report(s, DESC_DIAG_WARNING, format, args);
   va_end(args);
-  s->sink->report(s->sink->user, s->line, DESC_DIAG_WARNING, message);
 }
 
 bool Same(const char *a, const char *b)
@@ -134,8 +149,8 @@ BOOL DescValueNextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow)
 // quote: CR and LF dropped, <hex pairs> as bytes, % taking the next character literally.
 // *pos moves past the closing quote, or to the end of the text when there is none.
 // Answers a new NUL-terminated copy (MemFree), NULL when the decoded text is empty or
-// memory is short.
-char *DescDecodeQuoted(const char *text, DWORD *pos)
+// memory is short (*noMemory set).
+char *DescDecodeQuoted(const char *text, DWORD *pos, bool *noMemory)
 {
   DWORD at = *pos;
   // The decoded text is never longer than the raw text up to the closing quote.
@@ -145,6 +160,7 @@ char *DescDecodeQuoted(const char *text, DWORD *pos)
     ++raw;
   }
   char *out = static_cast<char *>(MemAllocZeroed(raw + 1));
+  *noMemory = out == nullptr;
   DWORD n = 0;
   bool hex = false;
   for (;;) {
@@ -193,8 +209,9 @@ char *DescDecodeQuoted(const char *text, DWORD *pos)
   return out;
 }
 
-char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after)
+char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after, bool *noMemory)
 {
+  *noMemory = false;
   if (after) *after = 0;
   const char *text = b->text;
   DWORD pos = b->length;
@@ -204,7 +221,7 @@ char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after)
     return nullptr;
   }
   ++pos;
-  char *out = DescDecodeQuoted(text, &pos);
+  char *out = DescDecodeQuoted(text, &pos, noMemory);
   b->length = pos;
   if (after) *after = text[pos];
   return out;
@@ -212,8 +229,7 @@ char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after)
 
 WCHAR *DescValueTakeWideText(DESC_TEXT_BUFFER *b, bool *noMemory)
 {
-  *noMemory = false;
-  char *text = DescValueTakeText(b, nullptr);
+  char *text = DescValueTakeText(b, nullptr, noMemory);
   if (!text) return nullptr;
   int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
   WCHAR *wide = n > 0 ? static_cast<WCHAR *>(MemAllocZeroed(static_cast<DWORD>(n) * sizeof(WCHAR))) : nullptr;
@@ -341,12 +357,22 @@ void FreeStatements(DESC_STATEMENT *list)
   }
 }
 
+// An ElseIf chain (an else part that is one conditional statement) is freed link by link;
+// only real nesting recurses.
 void FreeCommandBlock(DESC_COMMAND_BLOCK *block)
 {
-  if (!block) return;
-  FreeStatements(block->thenList);
-  FreeStatements(block->elsePart);
-  MemFree(block);
+  while (block) {
+    FreeStatements(block->thenList);
+    DESC_STATEMENT *elsePart = block->elsePart;
+    MemFree(block);
+    block = nullptr;
+    if (elsePart && !elsePart->next && elsePart->kind == DESC_STMT_COMMAND) {
+      block = reinterpret_cast<DESC_STATEMENT_COMMAND *>(elsePart)->block;
+      MemFree(elsePart);
+    } else {
+      FreeStatements(elsePart);
+    }
+  }
 }
 
 void FreeFontList(DESC_FONT_ID **list, DWORD count)
@@ -397,14 +423,6 @@ const KeywordRow kKeywords[] = {
 };
 constexpr DWORD kKeywordCount = sizeof(kKeywords) / sizeof(kKeywords[0]);
 
-// Process-wide section-name lists (one parse at a time, under the settings mutex).
-struct DESC_SECTION_NAME {
-  DESC_SECTION_NAME *next;
-  char *name;
-  DWORD number;
-};
-DESC_SECTION_NAME *g_sectionNames[6];
-
 // Reads and dispatches every line of reader into state.
 DWORD ParseLines(DESC_PARSE_STATE *state, DESC_LINE *line, DESC_READER *reader)
 {
@@ -418,8 +436,13 @@ DWORD ParseLines(DESC_PARSE_STATE *state, DESC_LINE *line, DESC_READER *reader)
       state->line = reader->lineStart;
       ++state->rejectedLines;
       Books(state)->reported = false;
-      Reject(state, "malformed line: '%.40s' stops at an unexpected character (quote, bracket or colon)",
-             line->keyword.text);
+      static const char *const kOpen[] = {"", "a quote", "a parenthesis", "a brace"};
+      if (reader->endedInside != DESC_OPEN_NONE && reader->endedInside < 4)
+        Reject(state, "malformed line: '%.40s' is lost: the file ends inside %s that the line opened",
+               line->keyword.text, kOpen[reader->endedInside]);
+      else
+        Reject(state, "malformed line: '%.40s' stops at an unexpected character (quote, bracket or colon)",
+               line->keyword.text);
     }
   }
   return status;
@@ -436,9 +459,9 @@ DESC_PARSE_STATE *ParseWith(DESC_READER *reader, bool mapped, const DESC_DIAG_SI
     return nullptr;
   }
   state->sink = sink;
-  DescInitSectionNames();
+  DescInitSectionNames(state);
   DWORD status = ParseLines(state, line, reader);
-  DescFreeSectionNames();
+  DescFreeSectionNames(state);
   if (mapped) DescReaderClose(reader);
   DescLineFree(line);
   if (status != DESC_READ_EOF) {
@@ -495,6 +518,7 @@ void WINAPI DescParseStateFree(DESC_PARSE_STATE *state)
     }
   }
   MemFree(state->openName);
+  DescFreeSectionNames(state);
   for (DESC_COMMAND_STRING *c = state->strings; c;) {
     DESC_COMMAND_STRING *next = c->next;
     MemFree(c->text);
@@ -581,14 +605,16 @@ DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line)
   return DESC_READ_MALFORMED;
 }
 
-void WINAPI DescInitSectionNames(void)
+void WINAPI DescInitSectionNames(DESC_PARSE_STATE *state)
 {
-  for (DESC_SECTION_NAME *&head : g_sectionNames) head = nullptr;
+  if (!state) return;
+  for (DESC_SECTION_NAME *&head : state->sectionNames) head = nullptr;
 }
 
-void WINAPI DescFreeSectionNames(void)
+void WINAPI DescFreeSectionNames(DESC_PARSE_STATE *state)
 {
-  for (DESC_SECTION_NAME *&head : g_sectionNames) {
+  if (!state) return;
+  for (DESC_SECTION_NAME *&head : state->sectionNames) {
     while (head) {
       DESC_SECTION_NAME *next = head->next;
       MemFree(head->name);
@@ -598,9 +624,9 @@ void WINAPI DescFreeSectionNames(void)
   }
 }
 
-BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number)
+BOOL WINAPI DescAddSectionName(DESC_PARSE_STATE *state, DWORD kind, const char *name, DWORD number)
 {
-  if (kind >= 6 || !name) return FALSE;
+  if (!state || kind >= DESC_SECTION_NAME_KINDS || !name) return FALSE;
   auto *entry = static_cast<DESC_SECTION_NAME *>(MemAllocZeroed(sizeof(DESC_SECTION_NAME)));
   char *copy = entry ? DupText(name) : nullptr;
   if (!copy) {
@@ -609,16 +635,16 @@ BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number)
   }
   entry->name = copy;
   entry->number = number;
-  DESC_SECTION_NAME **tail = &g_sectionNames[kind];
+  DESC_SECTION_NAME **tail = &state->sectionNames[kind];
   while (*tail) tail = &(*tail)->next;
   *tail = entry;
   return TRUE;
 }
 
-DWORD WINAPI DescFindSectionNumber(DWORD kind, const char *name)
+DWORD WINAPI DescFindSectionNumber(const DESC_PARSE_STATE *state, DWORD kind, const char *name)
 {
-  if (kind >= 6 || !name) return 0;
-  for (DESC_SECTION_NAME *e = g_sectionNames[kind]; e; e = e->next)
+  if (!state || kind >= DESC_SECTION_NAME_KINDS || !name) return 0;
+  for (const DESC_SECTION_NAME *e = state->sectionNames[kind]; e; e = e->next)
     if (Same(e->name, name)) return e->number;
   return 0;
 }

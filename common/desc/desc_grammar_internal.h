@@ -26,8 +26,10 @@ enum Shape {
   kShapeString = 7,
 };
 
-constexpr DWORD kMaxBlockDepth = 64;  // nested Command blocks
-constexpr DWORD kWordSize = 256;      // longest word a handler reads
+// Nested Command blocks (a Command inside a block; an ElseIf chain is not nesting). Nesting
+// is read by recursion, here and in the serializer, validator and walk of the block.
+constexpr DWORD kMaxBlockDepth = 64;
+constexpr DWORD kWordSize = 256;  // longest word a handler reads
 
 struct Bookkeeping {
   DESC_ITEM_NODE *itemTail = nullptr;
@@ -44,6 +46,9 @@ inline Bookkeeping *Books(DESC_PARSE_STATE *s) { return static_cast<Bookkeeping 
 // answers FALSE (the handler's "rejected"); Warn reports a questionable but accepted part.
 BOOL Reject(DESC_PARSE_STATE *s, const char *format, ...) __attribute__((format(printf, 2, 3)));
 void Warn(DESC_PARSE_STATE *s, const char *format, ...) __attribute__((format(printf, 2, 3)));
+// A bad statement, entry or field that is dropped alone (a bad entry costs only itself):
+// reported as an error on the line, while the line and the rest of it are kept.
+void Drop(DESC_PARSE_STATE *s, const char *format, ...) __attribute__((format(printf, 2, 3)));
 
 inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)] & cls) != 0; }
 inline bool IsSpace(char c) { return Is(c, DESC_CC_BLANK | DESC_CC_LINE_END); }
@@ -74,14 +79,16 @@ BOOL DescValueNextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow);
 // 32 bits.
 BOOL DescScanSignedInt(const char *text, DWORD *pos, LONG *value, bool *overflow);
 // Decoded quoted text from the cursor (DescDecodeQuoted rules); NULL when no quote or
-// empty. *after receives the character after the closing quote.
-char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after);
+// empty, or when memory was short: then *noMemory is set (a failed allocation is not an
+// empty text). *after receives the character after the closing quote.
+char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after, bool *noMemory);
 // DescValueTakeText converted to UTF-16 with the ANSI code page; NULL when empty, with
 // *noMemory set when memory was short.
 WCHAR *DescValueTakeWideText(DESC_TEXT_BUFFER *b, bool *noMemory);
 // Decodes quoted text from text[*pos], just after its opening quote, moving *pos past the
-// closing quote (to the end when there is none); a new copy (MemFree), NULL when empty.
-char *DescDecodeQuoted(const char *text, DWORD *pos);
+// closing quote (to the end when there is none); a new copy (MemFree), NULL when empty or
+// when memory was short (then *noMemory is set).
+char *DescDecodeQuoted(const char *text, DWORD *pos, bool *noMemory);
 // Moves the cursor just past the next c; FALSE (cursor at the end) when there is none.
 BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c);
 

@@ -10,11 +10,10 @@ namespace {
 struct BlockReader {
   DESC_PARSE_STATE *s;
   DESC_TEXT_BUFFER *b;
-  bool failed;  // the line is rejected (already reported)
+  bool failed;  // the line is rejected (already reported): out of memory
 };
 
-DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth);
-DESC_COMMAND_BLOCK *DescParseCommandBlock(BlockReader *r, DESC_RULE_LINK judge, DWORD depth);
+DESC_STATEMENT *DescParseCommandBlock(BlockReader *r, DWORD depth);
 
 void Append(DESC_STATEMENT **head, DESC_STATEMENT **tail, DESC_STATEMENT *st)
 {
@@ -30,7 +29,107 @@ void SkipRestOfLine(DESC_TEXT_BUFFER *b)
   for (char c; (c = Peek(b)) != 0 && c != '\r' && c != '\n' && c != '}';) ++b->length;
 }
 
-// Reads statements up to a '}' (consumed) or the end of the text.
+// Skips a signed decimal that did not fit (its '-' and digits) at the cursor.
+void SkipNumber(DESC_TEXT_BUFFER *b)
+{
+  if (Peek(b) == '-') ++b->length;
+  while (Is(Peek(b), DESC_CC_DIGIT)) ++b->length;
+}
+
+// At a '{': moves the cursor past the '}' that closes it (braces inside quotes do not
+// count, as for the line reader), or to the end of the text.
+void SkipBraces(DESC_TEXT_BUFFER *b)
+{
+  DWORD depth = 0;
+  bool quoted = false;
+  for (char c; (c = Peek(b)) != 0;) {
+    ++b->length;
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '{') ++depth;
+    if (c == '}' && --depth == 0) return;
+  }
+}
+
+// The judge word of a Command or ElseIf as a link. quiet: only whether it names a judge at
+// all (that decides whether ElseIf / Else follow), nothing reported. Otherwise FALSE, after
+// reporting, when the Command must be dropped (a judge number out of range).
+bool JudgeLink(BlockReader *r, const char *word, DESC_RULE_LINK *judge, bool quiet)
+{
+  DWORD code = DescParseReference(word);
+  if (quiet) {
+    if (code == DESC_REF_NAME)
+      *judge = DescFindSectionNumber(r->s, kNamesJudge, word);
+    else
+      *judge = (code & 0xFFFF0000u) == DESC_REF_JUDGE ? code : 0;
+    return true;
+  }
+  LONG v;
+  if ((code & 0xFFFF0000u) == DESC_REF_JUDGE && (!DescParseNumberChecked(word, &v) || v < 0 || v > 65535)) {
+    Drop(r->s, "CommandGroup: judge reference '%.64s' is out of range (1-65535); the Command is dropped", word);
+    return false;
+  }
+  if (!ResolveReference(r->s, kNamesJudge, word, judge)) {
+    Drop(r->s, "CommandGroup: the Command with judge '%.64s' is dropped", word);
+    return false;
+  }
+  return true;
+}
+
+// After the '}' of a conditional block: "ElseIf:" (consumed; TRUE, *elseIf set) or
+// "Else {" (consumed up to and including the '{'; TRUE, *elseIf clear). FALSE, with the
+// cursor where it was, when neither follows.
+bool Continuation(DESC_TEXT_BUFFER *b, bool *elseIf)
+{
+  SkipSpace(b);
+  DWORD save = b->length;
+  const char *at = b->text + b->length;
+  if (StartsWith(at, "ElseIf")) {
+    b->length += 6;
+    SkipSpace(b);
+    if (Peek(b) == ':') {
+      ++b->length;
+      *elseIf = true;
+      return true;
+    }
+  } else if (StartsWith(at, "Else")) {
+    b->length += 4;
+    SkipSpace(b);
+    if (Peek(b) == '{') {
+      ++b->length;
+      *elseIf = false;
+      return true;
+    }
+  }
+  b->length = save;
+  return false;
+}
+
+// Skips a whole Command statement after "Command:" (its judge, its braces and every ElseIf
+// and Else part after them) without reading it.
+void SkipCommand(BlockReader *r)
+{
+  DESC_TEXT_BUFFER *b = r->b;
+  char word[kWordSize];
+  for (;;) {
+    DescValueNextWord(b, word);
+    DESC_RULE_LINK judge = 0;
+    JudgeLink(r, word, &judge, true);
+    SkipSpace(b);
+    if (Peek(b) != '{') return;
+    SkipBraces(b);
+    bool elseIf;
+    if (judge == 0 || !Continuation(b, &elseIf)) return;
+    if (!elseIf) {
+      --b->length;  // back to the Else's '{'
+      SkipBraces(b);
+      return;
+    }
+  }
+}
+
+// Reads statements up to a '}' (consumed) or the end of the text. depth is the nesting of
+// the block they belong to (0 for a group's own block); a Command opens a block one deeper.
 DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
 {
   DESC_TEXT_BUFFER *b = r->b;
@@ -58,7 +157,15 @@ DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
     }
     ++b->length;
     if (isCommand) {
-      DESC_STATEMENT *st = ParseCommand(r, depth);
+      if (depth + 1 > kMaxBlockDepth) {
+        // Nesting is recursion here and in every reader of the block: bounded. The one
+        // Command that passes the bound goes; the statements around it stay.
+        Drop(r->s, "CommandGroup: Command blocks nested deeper than %lu; that Command is dropped",
+             static_cast<unsigned long>(kMaxBlockDepth));
+        SkipCommand(r);
+        continue;
+      }
+      DESC_STATEMENT *st = DescParseCommandBlock(r, depth + 1);
       if (st) Append(&head, &tail, st);
       continue;
     }
@@ -68,16 +175,23 @@ DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
       DescValueNextWord(b, word);
       char previous = b->length ? b->text[b->length - 1] : 0;
       LONG variant = 0;
+      bool badVariant = false;
       if (previous != '\r' && previous != '\n') {
         SkipBlanks(b);
         if (Peek(b) == '-' || Is(Peek(b), DESC_CC_DIGIT)) {
           bool overflow;
+          DWORD at = b->length;
           if (!DescValueNextInt(b, &variant, &overflow) || variant < -32768 || variant > 32767) {
-            Reject(r->s, "CommandGroup: variant of GroupType '%.64s' is out of range", word);
-            r->failed = true;
-            break;
+            b->length = at;
+            SkipNumber(b);
+            badVariant = true;
           }
         }
+      }
+      if (badVariant) {
+        Drop(r->s, "CommandGroup: variant of GroupType '%.64s' is out of range (-32768 to 32767); statement dropped",
+             word);
+        continue;
       }
       const SYMBOL_ENTRY *sym = FindSymbol(word);
       if (!sym) {
@@ -96,9 +210,8 @@ DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
       DescValueNextWord(b, word);
       LONG number;
       if (!DescParseNumberChecked(word, &number) || number < 0) {
-        Reject(r->s, "CommandGroup: StringType number '%.64s' is out of range", word);
-        r->failed = true;
-        break;
+        Drop(r->s, "CommandGroup: StringType number '%.64s' is out of range; statement dropped", word);
+        continue;
       }
       if (number == 0) {
         Warn(r->s, "CommandGroup: StringType without a number; statement dropped");
@@ -131,100 +244,87 @@ DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
   return head;
 }
 
-// "Command: judge { statements }" with an optional ElseIf / Else part, after "Command:".
-DESC_STATEMENT *ParseCommand(BlockReader *r, DWORD depth)
+// One conditional block of a Command statement: its judge and "then" list.
+struct Link {
+  DESC_RULE_LINK judge;
+  DESC_STATEMENT *thenList;
+};
+
+// "Command: judge { statements }" after "Command:", with its ElseIf / Else parts, whose
+// blocks lie at nesting depth depth. An ElseIf chain is read link by link, not by
+// recursion, and its links do not count as nesting: each ElseIf's block is stored as the
+// single conditional statement of the else part before it, at the same depth. Answers the
+// statement, or NULL when it adds nothing (no '{', only empty blocks, a judge reference
+// out of range) or the line is rejected (r->failed).
+DESC_STATEMENT *DescParseCommandBlock(BlockReader *r, DWORD depth)
 {
   DESC_TEXT_BUFFER *b = r->b;
   char word[kWordSize];
-  DescValueNextWord(b, word);
-  DESC_RULE_LINK judge = 0;
-  if (!ResolveReference(r->s, kNamesJudge, word, &judge)) {
-    r->failed = true;
-    return nullptr;
-  }
-  SkipSpace(b);
-  if (Peek(b) != '{') {
-    Warn(r->s, "CommandGroup: Command '%.64s' is not followed by '{'; it adds nothing", word);
-    return nullptr;
-  }
-  ++b->length;
-  if (depth + 1 > kMaxBlockDepth) {
-    Reject(r->s, "CommandGroup: Command blocks nested deeper than %lu", static_cast<unsigned long>(kMaxBlockDepth));
-    r->failed = true;
-    return nullptr;
-  }
-  DESC_COMMAND_BLOCK *block = DescParseCommandBlock(r, judge, depth + 1);
-  if (r->failed || !block) return nullptr;
-  auto *st = static_cast<DESC_STATEMENT_COMMAND *>(MemAllocZeroed(sizeof(DESC_STATEMENT_COMMAND)));
-  if (!st) {
-    FreeCommandBlock(block);
-    Reject(r->s, "out of memory");
-    r->failed = true;
-    return nullptr;
-  }
-  st->head.kind = DESC_STMT_COMMAND;
-  st->block = block;
-  return &st->head;
-}
-
-// The statements of a block after its '{' up to its '}' (consumed) or the end of the text,
-// at nesting depth depth; a block with a judge may go on with "ElseIf: Command..." (one
-// conditional statement) or "Else { statements }". Answers the new block, or NULL when
-// both lists are empty or the line was rejected (r->failed).
-DESC_COMMAND_BLOCK *DescParseCommandBlock(BlockReader *r, DESC_RULE_LINK judge, DWORD depth)
-{
-  DESC_TEXT_BUFFER *b = r->b;
-  DESC_STATEMENT *thenList = ParseStatements(r, depth);
-  DESC_STATEMENT *elsePart = nullptr;
-  if (!r->failed && judge != 0) {
+  std::vector<Link> links;
+  DESC_STATEMENT *elseList = nullptr;
+  bool badJudge = false;
+  for (bool first = true;; first = false) {
+    DescValueNextWord(b, word);
+    DESC_RULE_LINK judge = 0;
+    if (!JudgeLink(r, word, &judge, false)) {
+      badJudge = true;
+      judge = DESC_REF_JUDGE;  // read its ElseIf / Else parts, to drop them with it
+    }
     SkipSpace(b);
-    const char *at = b->text + b->length;
-    if (StartsWith(at, "ElseIf")) {
-      DWORD save = b->length;
-      b->length += 6;
-      SkipSpace(b);
-      if (Peek(b) == ':') {
-        ++b->length;
-        elsePart = ParseCommand(r, depth);
-      } else {
-        b->length = save;
-      }
-    } else if (StartsWith(at, "Else")) {
-      DWORD save = b->length;
-      b->length += 4;
-      SkipSpace(b);
-      if (Peek(b) == '{') {
-        ++b->length;
-        if (depth > kMaxBlockDepth) {
-          Reject(r->s, "CommandGroup: Command blocks nested deeper than %lu",
-                 static_cast<unsigned long>(kMaxBlockDepth));
-          r->failed = true;
-        } else {
-          elsePart = ParseStatements(r, depth);
-        }
-      } else {
-        b->length = save;
-      }
+    if (Peek(b) != '{') {
+      Warn(r->s, "CommandGroup: %s '%.64s' is not followed by '{'; it adds nothing", first ? "Command" : "ElseIf",
+           word);
+      break;
+    }
+    ++b->length;
+    DESC_STATEMENT *thenList = ParseStatements(r, depth);
+    if (r->failed) break;
+    try {
+      links.push_back({judge, thenList});
+    } catch (...) {
+      FreeStatements(thenList);
+      Reject(r->s, "out of memory");
+      r->failed = true;
+      break;
+    }
+    // Only a block with a judge goes on with ElseIf or Else.
+    bool elseIf;
+    if (judge == 0 || !Continuation(b, &elseIf)) break;
+    if (!elseIf) {
+      elseList = ParseStatements(r, depth);
+      break;
     }
   }
-  if (r->failed) {
-    FreeStatements(thenList);
-    FreeStatements(elsePart);
-    return nullptr;
+  // Blocks from the last link back: a block whose two lists are both empty is dropped, so
+  // the link before it has no else part.
+  DESC_STATEMENT *following = r->failed || badJudge ? nullptr : elseList;
+  if (r->failed || badJudge) FreeStatements(elseList);
+  for (size_t i = links.size(); i-- > 0;) {
+    DESC_STATEMENT *thenList = links[i].thenList;
+    if (r->failed || badJudge) {
+      FreeStatements(thenList);
+      continue;
+    }
+    if (!thenList && !following) continue;
+    auto *block = static_cast<DESC_COMMAND_BLOCK *>(MemAllocZeroed(sizeof(DESC_COMMAND_BLOCK)));
+    auto *st = block ? static_cast<DESC_STATEMENT_COMMAND *>(MemAllocZeroed(sizeof(DESC_STATEMENT_COMMAND))) : nullptr;
+    if (!st) {
+      MemFree(block);
+      FreeStatements(thenList);
+      FreeStatements(following);
+      following = nullptr;
+      Reject(r->s, "out of memory");
+      r->failed = true;
+      continue;
+    }
+    block->judge = links[i].judge;
+    block->thenList = thenList;
+    block->elsePart = following;
+    st->head.kind = DESC_STMT_COMMAND;
+    st->block = block;
+    following = &st->head;
   }
-  if (!thenList && !elsePart) return nullptr;
-  auto *block = static_cast<DESC_COMMAND_BLOCK *>(MemAllocZeroed(sizeof(DESC_COMMAND_BLOCK)));
-  if (!block) {
-    FreeStatements(thenList);
-    FreeStatements(elsePart);
-    Reject(r->s, "out of memory");
-    r->failed = true;
-    return nullptr;
-  }
-  block->judge = judge;
-  block->thenList = thenList;
-  block->elsePart = elsePart;
-  return block;
+  return following;
 }
 
 struct GroupName {
@@ -255,7 +355,12 @@ BOOL FontList(DESC_PARSE_STATE *s, DESC_LINE *line, DESC_FONT_ID ***list, DWORD 
       if (Peek(b) != '{') break;
       ++b->length;
       SkipSpace(b);
-      char *name = Peek(b) == '"' ? DescValueTakeText(b, nullptr) : nullptr;
+      bool noMemory = false;
+      char *name = Peek(b) == '"' ? DescValueTakeText(b, nullptr, &noMemory) : nullptr;
+      if (noMemory) {
+        ok = false;
+        break;
+      }
       if (!name) break;
       LONG id = 0;
       bool overflow;
@@ -327,12 +432,18 @@ BOOL OnCommandGroup(DESC_PARSE_STATE *s, DESC_LINE *line)
   ++b->length;
   BlockReader reader = {s, b, false};
   // A group's block has no judge, so no else part.
-  DESC_COMMAND_BLOCK *block = DescParseCommandBlock(&reader, 0, 0);
+  DESC_STATEMENT *thenList = ParseStatements(&reader, 0);
   if (reader.failed) return FALSE;
-  if (!block) {
+  if (!thenList) {
     Warn(s, "CommandGroup %s has no statements; line ignored", word);
     return TRUE;
   }
+  auto *block = static_cast<DESC_COMMAND_BLOCK *>(MemAllocZeroed(sizeof(DESC_COMMAND_BLOCK)));
+  if (!block) {
+    FreeStatements(thenList);
+    return Reject(s, "out of memory");
+  }
+  block->thenList = thenList;
   FreeCommandBlock(s->header->groups[slot]);
   s->header->groups[slot] = block;
   return TRUE;
@@ -353,7 +464,9 @@ BOOL OnCommandString(DESC_PARSE_STATE *s, DESC_LINE *line)
   LONG number;
   if (!DescParseNumberChecked(line->option1.text, &number) || number < 0)
     return Reject(s, "CommandString number '%.32s' is out of range", line->option1.text);
-  char *text = DescValueTakeText(&line->value, nullptr);
+  bool noMemory;
+  char *text = DescValueTakeText(&line->value, nullptr, &noMemory);
+  if (noMemory) return Reject(s, "out of memory taking the text of CommandString %ld", static_cast<long>(number));
   if (!text) return Reject(s, "CommandString %ld has no text", static_cast<long>(number));
   auto *entry = static_cast<DESC_COMMAND_STRING *>(MemAllocZeroed(sizeof(DESC_COMMAND_STRING)));
   if (!entry) {

@@ -70,43 +70,44 @@ Shape RecordShape(DESC_PARSE_STATE *s, const void *values)
 }
 
 // Appends a value node to the base item's list unless the list holds that value already.
-// Takes ownership of command.
-void AddValueNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *base, WORD valueId, char *command, const char *name)
+// Takes ownership of command. FALSE when memory was short (nothing reported).
+bool AddValueNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *base, WORD valueId, char *command, const char *name)
 {
   Shape shape = ListShapeFor(base->type);
   if (base->values && RecordShape(s, base->values) != shape) {
     Warn(s, "value '%s' ignored: item '%s' shares value data of another shape", name, OpenName(s));
     MemFree(command);
-    return;
+    return true;
   }
   DESC_VALUE_NODE *last = nullptr;
   for (auto *v = static_cast<DESC_VALUE_NODE *>(base->values); v; v = v->next) {
     if (v->valueId == valueId) {
       Warn(s, "value '%s' of item '%s' is listed again; the first definition stays", name, OpenName(s));
       MemFree(command);
-      return;
+      return true;
     }
     last = v;
   }
   auto *node = static_cast<DESC_VALUE_NODE *>(MemAllocZeroed(DescValueNodeSize(base->type)));
   if (!node) {
     MemFree(command);
-    return;
+    return false;
   }
   node->valueId = valueId;
   node->command = command;
   if (last) {
     last->next = node;
-    return;
+    return true;
   }
   try {
     Books(s)->records.emplace(node, shape);
   } catch (...) {
     MemFree(command);
     MemFree(node);
-    return;
+    return false;
   }
   base->values = node;
+  return true;
 }
 
 // The value node named by option 2 of a paper or font keyword, in the base item's list
@@ -154,10 +155,11 @@ DESC_VALUE_NODE *NamedValueNode(DESC_PARSE_STATE *s, DESC_LINE *line, WORD type,
 }
 
 // Reads up to count signed decimals separated by blanks, stopping at the closing quote
-// or the end. Returns FALSE (after reporting) on a character that is not a number or a
-// number out of [lo, hi].
+// or the end. A field that is not a number, or a number that does not fit in 32 bits,
+// rejects the line (FALSE, after reporting); with dropped given it is reported and dropped
+// alone instead: it reads as 0, dropped[i] is set, and reading goes on after it.
 BOOL ReadQuotedNumbers(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, LONG *out, DWORD count, DWORD *read,
-                       const char *keyword)
+                       const char *keyword, bool *dropped = nullptr)
 {
   *read = 0;
   while (*read < count) {
@@ -167,13 +169,32 @@ BOOL ReadQuotedNumbers(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, LONG *out, DWOR
     LONG v;
     bool overflow;
     if (!DescValueNextInt(b, &v, &overflow)) {
-      if (overflow) return Reject(s, "%s: number too large", keyword);
-      return Reject(s, "%s: '%c' where a number was expected", keyword, c);
+      if (!dropped) {
+        if (overflow) return Reject(s, "%s: number too large", keyword);
+        return Reject(s, "%s: '%c' where a number was expected", keyword, c);
+      }
+      char token[33];
+      DWORD n = 0;
+      for (char t; (t = Peek(b)) != 0 && t != '"' && !IsSpace(t); ++b->length)
+        if (n + 1 < sizeof token) token[n++] = t;
+      token[n] = 0;
+      Drop(s, "%s: number %lu '%s' is %s; that field is dropped", keyword, static_cast<unsigned long>(*read + 1), token,
+           overflow ? "too large" : "not a number");
+      dropped[*read] = true;
+      out[(*read)++] = 0;
+      continue;
     }
     out[(*read)++] = v;
     if (Peek(b) == '"') break;
   }
   return TRUE;
+}
+
+// Skips the rest of a word that is not what the field wanted: up to a blank, a line end, a
+// quote, a '|' or the end.
+void SkipToken(DESC_TEXT_BUFFER *b)
+{
+  for (char c; (c = Peek(b)) != 0 && c != '"' && c != '|' && !IsSpace(c);) ++b->length;
 }
 
 bool InShort(LONG v) { return v >= -32768 && v <= 32767; }
@@ -242,6 +263,12 @@ BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line)
   DESC_ITEM_NODE node = {};
   bool variant = false;
   if (line->option2.text[0] && base) {
+    // An Identity node's variant field holds the key of the item it shares in the block,
+    // so a copy of it has no field left for a variant number: its number would be read
+    // as another item's key.
+    if (base->type & DESC_TYPE_IDENTITY)
+      return Reject(s, "OpenUI: item '%s' is an Identity item and takes no variant lines ('%.32s')", sym->name,
+                    line->option2.text);
     LONG v;
     if (!WholeInt(line->option2.text, &v) || !InShort(v))
       return Reject(s, "OpenUI: variant '%.32s' of item '%s' is not a number from -32768 to 32767", line->option2.text,
@@ -334,7 +361,10 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
         Warn(s, "item '%s': unknown value '%.64s' ignored", OpenName(s), option);
         return TRUE;
       }
-      AddValueNode(s, base, vs->valueId, b->text[0] ? DescValueTakeText(b, nullptr) : nullptr, option);
+      bool noMemory = false;
+      char *command = b->text[0] ? DescValueTakeText(b, nullptr, &noMemory) : nullptr;
+      if (noMemory || !AddValueNode(s, base, vs->valueId, command, option))
+        return Reject(s, "out of memory taking value '%.64s' of item '%s'", option, OpenName(s));
       return TRUE;
     }
     if (type & (DESC_TYPE_NUMERIC | DESC_TYPE_STRING)) {
@@ -348,7 +378,9 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
       return TRUE;
     }
     if (b->text[0]) {
-      char *text = DescValueTakeText(b, nullptr);
+      bool noMemory;
+      char *text = DescValueTakeText(b, nullptr, &noMemory);
+      if (noMemory) return Reject(s, "out of memory taking the %s text of item '%s'", option, OpenName(s));
       char **slot = Same(option, "True") ? &record->trueText : &record->falseText;
       MemFree(*slot);
       *slot = text;
@@ -390,7 +422,12 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     char *command = nullptr;
     if (braced) {
       SkipSpace(b);
-      if (Peek(b) == '"') command = DescValueTakeText(b, nullptr);
+      bool noMemory = false;
+      if (Peek(b) == '"') command = DescValueTakeText(b, nullptr, &noMemory);
+      if (noMemory) {
+        Drop(s, "item '%s': out of memory taking the text of '%.64s'; the value list ends there", OpenName(s), word);
+        break;
+      }
       SkipSpace(b);
       if (Peek(b) != '}') {
         MemFree(command);
@@ -399,7 +436,10 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
       }
       ++b->length;
     }
-    AddValueNode(s, base, vs->valueId, command, word);
+    if (!AddValueNode(s, base, vs->valueId, command, word)) {
+      Drop(s, "item '%s': out of memory adding '%.64s'; the value list ends there", OpenName(s), word);
+      break;
+    }
   }
   return TRUE;
 }
@@ -438,6 +478,9 @@ BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line)
   return TRUE;
 }
 
+// A bad field of a NumericValue or StringValue line costs only itself: it is
+// reported and left as the line would leave a field it does not reach,
+// and the record keeps every other field, its default included.
 BOOL OnNumericValue(DESC_PARSE_STATE *s, DESC_LINE *line)
 {
   BOOL reject;
@@ -453,17 +496,30 @@ BOOL OnNumericValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   if (Peek(b) != '"') {
     LONG lead;
     bool overflow;
-    if (!DescValueNextInt(b, &lead, &overflow) || !InShort(lead))
-      return Reject(s, "NumericValue: the number before the quote must be from -32768 to 32767");
-    record.lead = static_cast<SHORT>(lead);
+    DWORD at = b->length;
+    if (DescValueNextInt(b, &lead, &overflow) && InShort(lead)) {
+      record.lead = static_cast<SHORT>(lead);
+    } else {
+      b->length = at;
+      SkipToken(b);
+      Drop(s, "NumericValue: the number before the quote must be from -32768 to 32767; it is dropped");
+    }
   }
   if (DescValueSkipPast(b, '"')) {
     LONG n[8] = {};
+    bool dropped[8] = {};
     DWORD read;
-    if (!ReadQuotedNumbers(s, b, n, 8, &read, "NumericValue")) return FALSE;
-    if (!InShort(n[0]) || !InShort(n[5]) || !InShort(n[6]) || !InShort(n[7]))
-      return Reject(s, "NumericValue: numbers 1, 6, 7 and 8 must be from -32768 to 32767");
-    if (n[4] < 0 || n[4] > 65535) return Reject(s, "NumericValue: the display divisor must be from 0 to 65535");
+    ReadQuotedNumbers(s, b, n, 8, &read, "NumericValue", dropped);
+    static const char *const kNames[8] = {
+        "number 1", "the default", "the minimum", "the maximum", "the display divisor",
+        "number 6", "number 7",    "number 8"};
+    for (DWORD i : {0u, 4u, 5u, 6u, 7u}) {
+      bool fits = i == 4 ? (n[i] >= 0 && n[i] <= 65535) : InShort(n[i]);
+      if (fits) continue;
+      Drop(s, "NumericValue: %s (%ld) must be from %s; it is dropped", kNames[i], static_cast<long>(n[i]),
+           i == 4 ? "0 to 65535" : "-32768 to 32767");
+      n[i] = 0;
+    }
     record.number1 = static_cast<SHORT>(n[0]);
     record.defaultValue = static_cast<DWORD>(n[1]);
     record.minimum = static_cast<DWORD>(n[2]);
@@ -489,10 +545,18 @@ BOOL OnStringValue(DESC_PARSE_STATE *s, DESC_LINE *line)
     Warn(s, "StringValue without a value ignored");
     return TRUE;
   }
-  LONG length;
+  LONG length = 0;
   bool overflow;
-  if (!DescValueNextInt(b, &length, &overflow) || length < 0 || length > 65535)
-    return Reject(s, "StringValue: the maximum length must be a number from 0 to 65535");
+  DWORD at = b->length;
+  bool haveLength = DescValueNextInt(b, &length, &overflow) && length >= 0 && length <= 65535;
+  if (!haveLength) {
+    // A number out of range is passed over; a word that is no number at all is left for
+    // the character set it probably is.
+    b->length = at;
+    SkipSpace(b);
+    if (Peek(b) == '-' || Is(Peek(b), DESC_CC_DIGIT)) SkipToken(b);
+    Drop(s, "StringValue: the maximum length must be a number from 0 to 65535; it is dropped");
+  }
   WORD charSet = 0, display = 0;
   bool haveSet = false, haveDisplay = false;
   char word[kWordSize];
@@ -509,7 +573,7 @@ BOOL OnStringValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   }
   auto *record = static_cast<DESC_STRING_VALUE *>(EnsureRecord(s, base, kShapeString));
   if (!record) return Reject(s, "StringValue: item '%s' has value data of another shape", OpenName(s));
-  record->maxLength = static_cast<WORD>(length);
+  if (haveLength) record->maxLength = static_cast<WORD>(length);
   if (haveSet) record->charSet = charSet;
   if (haveDisplay) record->display = display;
   return TRUE;
@@ -648,10 +712,18 @@ BOOL OnTTFS(DESC_PARSE_STATE *s, DESC_LINE *line)
     if (Peek(b) != '{') break;
     ++b->length;
     SkipSpace(b);
-    char *name = Peek(b) == '"' ? DescValueTakeText(b, nullptr) : nullptr;
+    bool noName = false, noSub = false;
+    char *name = Peek(b) == '"' ? DescValueTakeText(b, nullptr, &noName) : nullptr;
     SkipSpace(b);
-    char *sub = (name && Peek(b) == '"') ? DescValueTakeText(b, nullptr) : nullptr;
+    char *sub = (name && Peek(b) == '"') ? DescValueTakeText(b, nullptr, &noSub) : nullptr;
     SkipSpace(b);
+    if (noName || noSub) {
+      MemFree(name);
+      MemFree(sub);
+      for (char *t : names) MemFree(t);
+      for (char *t : subs) MemFree(t);
+      return Reject(s, "out of memory");
+    }
     if (!name || !sub || Peek(b) != '}') {
       MemFree(name);
       MemFree(sub);
@@ -713,8 +785,10 @@ BOOL OnOptionCommand(DESC_PARSE_STATE *s, DESC_LINE *line)
     return Reject(s, "out of memory");
   }
   char after = 0;
-  pair->first = DescValueTakeText(b, &after);
-  if (after) pair->second = DescValueTakeText(b, nullptr);
+  bool noMemory = false;
+  pair->first = DescValueTakeText(b, &after, &noMemory);
+  if (!noMemory && after) pair->second = DescValueTakeText(b, nullptr, &noMemory);
+  if (noMemory) return Reject(s, "out of memory");  // the pair stays in the registry, unused
   // The pair this node had stays owned by the registry: a variant may still share it.
   node->command = pair;
   return TRUE;

@@ -53,6 +53,16 @@ typedef struct DESC_SECTION {
 #define DESC_REF_ALERT_ACTION 0x60000u
 #define DESC_REF_NAME 0x70000u
 
+// A name given to a numbered section ("*Judge 5=Name"): maps the name to its number.
+typedef struct DESC_SECTION_NAME {
+  struct DESC_SECTION_NAME *next;
+  char *name;
+  DWORD number;
+} DESC_SECTION_NAME;
+
+// Section-name kinds: 0 Judge, 1 Item, 2 Action, 3 Transact, 4 AlertAction, 5 Alert.
+#define DESC_SECTION_NAME_KINDS 6
+
 typedef struct DESC_PARSE_STATE {
   DESC_HEADER *header;  // zero-filled header under construction; links are pointers
   char *openName;       // open item's symbol name, NULL when no item is open
@@ -63,6 +73,10 @@ typedef struct DESC_PARSE_STATE {
   DESC_JUDGE *judges;
   DESC_SECTION *sections[DESC_SECTION_KINDS];
   DESC_RULE_BLOCK *exclusive;  // Exclusive entries, linked through next
+  // Names of numbered sections, one list per kind. They belong to this parse alone (lists
+  // shared by the process would be emptied and freed by two parses at once), and live
+  // from DescInitSectionNames to DescFreeSectionNames (DescParseStateFree frees any left).
+  DESC_SECTION_NAME *sectionNames[DESC_SECTION_NAME_KINDS];
   // Compile-time context (not part of the format).
   struct DRIVER_CONTEXT *names;  // template context for dialog, control and message names
   const DESC_DIAG_SINK *sink;    // may be NULL
@@ -87,17 +101,17 @@ DESC_PARSE_STATE *WINAPI DescParseFileEx(LPCWSTR path, const DESC_DIAG_SINK *sin
 // 0 accepted, 3 rejected.
 DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line);
 
-// The process's lists of section names (one per kind 0-5, the numbers that named sections
-// stand for). Empties the lists without freeing them (a new process in the tests).
-void WINAPI DescInitSectionNames(void);
+// The section-name lists of one parse (one per kind 0-5, the numbers that named sections
+// stand for). Empties the lists without freeing them.
+void WINAPI DescInitSectionNames(DESC_PARSE_STATE *state);
 // Frees every name of the lists; they are empty afterwards.
-void WINAPI DescFreeSectionNames(void);
+void WINAPI DescFreeSectionNames(DESC_PARSE_STATE *state);
 // Appends a copy of name with its number to the list of kind; FALSE for a kind above 5, a
 // NULL name or when memory runs out.
-BOOL WINAPI DescAddSectionName(DWORD kind, const char *name, DWORD number);
+BOOL WINAPI DescAddSectionName(DESC_PARSE_STATE *state, DWORD kind, const char *name, DWORD number);
 // The number of the first entry of that name (case-sensitive) in the list of kind; 0 when
 // none, for a kind above 5 or a NULL name.
-DWORD WINAPI DescFindSectionNumber(DWORD kind, const char *name);
+DWORD WINAPI DescFindSectionNumber(const DESC_PARSE_STATE *state, DWORD kind, const char *name);
 
 // DescParseFileEx over text already in memory (size bytes; need not be NUL-terminated).
 DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DESC_DIAG_SINK *sink);

@@ -236,15 +236,23 @@ DWORD ReadValue(DESC_LINE *line, DESC_READER *r, BYTE c)
       --braces;
     } else if (c == '%' && quoted) {
       BYTE next;
-      if (!NextByte(r, &next)) return DESC_READ_MALFORMED;
+      if (!NextByte(r, &next)) {
+        r->endedInside = DESC_OPEN_QUOTE;
+        return DESC_READ_MALFORMED;
+      }
       if (Is(next, DESC_CC_LINE_END)) return DESC_READ_MALFORMED;
       if (!BufferAppend(v, next)) return DESC_READ_NO_MEMORY;
     }
     if (!NextByte(r, &c)) break;
   }
   // The file ended inside the value: a complete value is a line like any other, a value
-  // left inside a quote, parenthesis or brace is a rejected line.
-  return (quoted || parens != 0 || braces != 0) ? DESC_READ_MALFORMED : DESC_READ_LINE;
+  // left inside a quote, parenthesis or brace is a rejected line. Nothing opens inside a
+  // quote, and no brace inside a parenthesis, so the innermost open one is named.
+  r->endedInside = quoted        ? DESC_OPEN_QUOTE
+                   : parens != 0 ? DESC_OPEN_PARENTHESIS
+                   : braces != 0 ? DESC_OPEN_BRACE
+                                 : DESC_OPEN_NONE;
+  return r->endedInside != DESC_OPEN_NONE ? DESC_READ_MALFORMED : DESC_READ_LINE;
 }
 
 DWORD ReadLineBody(DESC_LINE *line, DESC_READER *r)
@@ -360,6 +368,7 @@ DWORD WINAPI DescReadLine(DESC_LINE *line, DESC_READER *reader)
   BufferClear(&line->option1);
   BufferClear(&line->option2);
   BufferClear(&line->value);
+  reader->endedInside = DESC_OPEN_NONE;
   DWORD st = ReadLineBody(line, reader);
   Terminate(line);
   return st;

@@ -15,7 +15,15 @@ typedef struct DESC_READER {
   DWORD lineNumber;    // physical line (1-based) of the cursor
   DWORD lineStart;     // physical line on which the last logical line began
   BYTE prevByte;       // last delivered byte (CR LF counts as one line end)
+  BYTE endedInside;    // DESC_OPEN_*: after DescReadLine, what the file ended inside
 } DESC_READER;
+
+// What a value was left open in when the file ended (DESC_READER.endedInside): the line is
+// rejected (DESC_READ_MALFORMED) and this tells why. The innermost one is named.
+#define DESC_OPEN_NONE 0
+#define DESC_OPEN_QUOTE 1
+#define DESC_OPEN_PARENTHESIS 2
+#define DESC_OPEN_BRACE 3
 
 // Growable NUL-terminated text: the block holds capacity + 1 bytes.
 typedef struct DESC_TEXT_BUFFER {

@@ -37,9 +37,9 @@ DESC_JUDGE *FindJudge(DESC_PARSE_STATE *s, DWORD number)
 }
 
 // Judge number a word of a condition names: a Judge name or "Judge<n>"; 0 for none.
-DWORD JudgeNumberOf(const char *word)
+DWORD JudgeNumberOf(const DESC_PARSE_STATE *s, const char *word)
 {
-  DWORD n = DescFindSectionNumber(kNamesJudge, word);
+  DWORD n = DescFindSectionNumber(s, kNamesJudge, word);
   if (n) return n;
   if ((DescParseReference(word) & 0xFFFF0000u) == DESC_REF_JUDGE) {
     LONG v;
@@ -72,7 +72,7 @@ BOOL ResolverValue(void *, const char *name, WORD *valueId)
 const RULE_CODE_UNIT *ResolverJudge(void *context, const char *name)
 {
   auto *s = static_cast<DESC_PARSE_STATE *>(context);
-  DWORD n = JudgeNumberOf(name);
+  DWORD n = JudgeNumberOf(s, name);
   const DESC_JUDGE *judge = n ? FindJudge(s, n) : nullptr;
   return judge ? judge->code : nullptr;
 }
@@ -100,7 +100,7 @@ BOOL SectionNumber(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, DWORD *numb
     const char *name = eq + 1;
     if (DescParseReference(name) != DESC_REF_NAME)
       Warn(s, "%s name '%.64s' begins like a reference; it can only be reached by number", kKindNames[kind], name);
-    if (!DescAddSectionName(kind, name, *number)) return Reject(s, "out of memory");
+    if (!DescAddSectionName(s, kind, name, *number)) return Reject(s, "out of memory");
   }
   return TRUE;
 }
@@ -359,7 +359,7 @@ BOOL ResolveReference(DESC_PARSE_STATE *s, DWORD kind, const char *token, DESC_R
   DWORD code = DescParseReference(token);
   DWORD stored = 0;
   if (code == DESC_REF_NAME) {
-    stored = DescFindSectionNumber(kind, token);
+    stored = DescFindSectionNumber(s, kind, token);
     if (!stored) Warn(s, "unknown %s name '%.64s'; no %s is referenced", kKindNames[kind], token, kKindNames[kind]);
   } else if (code != 0 && (code & 0xFFFF0000u) == kKindPrefix[kind]) {
     LONG v;

@@ -70,26 +70,31 @@ static TABLE_REF s_symbolRef = {0, NULL};
 static TABLE_REF s_valueSymbolRef = {0, NULL};
 static TABLE_REF s_messageRef = {0, NULL};
 static DRIVER_CONTEXT s_template;
-static bool s_templateReady = false;
+
+// Filled once, on the first call; two threads may ask at once (a description is compiled
+// from either), so the filling runs under the guard of a function-local static.
+static bool FillTemplate(void)
+{
+  s_itemRef = {g_kvOptionItemCount, g_kvOptionItems};
+  s_dialogRef = {g_kvDialogCount, g_kvDialogs};
+  s_symbolRef = {g_kvSymbolCount, (void *)g_kvSymbols};
+  s_valueSymbolRef = {g_kvValueSymbolCount, (void *)g_kvValueSymbols};
+  s_messageRef = {g_kvMessageCount, (void *)g_kvMessages};
+  s_template.items = &s_itemRef;
+  s_template.dialogs = &s_dialogRef;
+  s_template.symbols = &s_symbolRef;
+  s_template.valueSymbols = &s_valueSymbolRef;
+  s_template.messages = &s_messageRef;
+  s_template.model = &s_templateModel;
+  s_template.work = (BYTE *)&s_templateWork;
+  s_template.state = &s_templateState;
+  return true;
+}
 
 DRIVER_CONTEXT *WINAPI CtxGetTemplate(void)
 {
-  if (!s_templateReady) {
-    s_itemRef = {g_kvOptionItemCount, g_kvOptionItems};
-    s_dialogRef = {g_kvDialogCount, g_kvDialogs};
-    s_symbolRef = {g_kvSymbolCount, (void *)g_kvSymbols};
-    s_valueSymbolRef = {g_kvValueSymbolCount, (void *)g_kvValueSymbols};
-    s_messageRef = {g_kvMessageCount, (void *)g_kvMessages};
-    s_template.items = &s_itemRef;
-    s_template.dialogs = &s_dialogRef;
-    s_template.symbols = &s_symbolRef;
-    s_template.valueSymbols = &s_valueSymbolRef;
-    s_template.messages = &s_messageRef;
-    s_template.model = &s_templateModel;
-    s_template.work = (BYTE *)&s_templateWork;
-    s_template.state = &s_templateState;
-    s_templateReady = true;
-  }
+  static const bool filled = FillTemplate();
+  (void)filled;
   return &s_template;
 }
 

@@ -498,16 +498,29 @@ struct Walker {
     EXPECT_EQ(stored, nullptr) << "statement list longer than the parsed one";
   }
 
+  // A block and the ElseIf chain it begins (an else part that is one conditional
+  // statement), link by link.
   void Block(const BYTE *stored, const DESC_COMMAND_BLOCK *b)
   {
-    if (b == NULL) {
-      EXPECT_EQ(stored, nullptr);
-      return;
+    for (;;) {
+      if (b == NULL) {
+        EXPECT_EQ(stored, nullptr);
+        return;
+      }
+      ASSERT_NE(stored, nullptr);
+      Judge(P(stored, offsetof(DESC_COMMAND_BLOCK, judge)), b->judge, "command block judge");
+      Statements(P(stored, offsetof(DESC_COMMAND_BLOCK, thenList)), b->thenList);
+      const DESC_STATEMENT *e = b->elsePart;
+      const BYTE *storedElse = P(stored, offsetof(DESC_COMMAND_BLOCK, elsePart));
+      if (e == NULL || e->next != NULL || e->kind != DESC_STMT_COMMAND ||
+          reinterpret_cast<const DESC_STATEMENT_COMMAND *>(e)->block == NULL)
+        return Statements(storedElse, e);
+      ASSERT_NE(storedElse, nullptr);
+      EXPECT_EQ(W16(storedElse, offsetof(DESC_STATEMENT, kind)), DESC_STMT_COMMAND);
+      EXPECT_EQ(P(storedElse, 0), nullptr);
+      stored = P(storedElse, offsetof(DESC_STATEMENT_COMMAND, block));
+      b = reinterpret_cast<const DESC_STATEMENT_COMMAND *>(e)->block;
     }
-    ASSERT_NE(stored, nullptr);
-    Judge(P(stored, offsetof(DESC_COMMAND_BLOCK, judge)), b->judge, "command block judge");
-    Statements(P(stored, offsetof(DESC_COMMAND_BLOCK, thenList)), b->thenList);
-    Statements(P(stored, offsetof(DESC_COMMAND_BLOCK, elsePart)), b->elsePart);
   }
 
   void Fonts(DWORD count, DESC_FONT_ID *const *list, size_t countField, size_t listField)

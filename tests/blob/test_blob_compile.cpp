@@ -170,6 +170,33 @@ TEST_F(BlobCompile, TooDeeplyNestedCommandsAreRefused)
   EXPECT_TRUE(DescValidateStored(stored.data(), (DWORD)stored.size(), &why)) << why.offset << ": " << why.reason;
 }
 
+// An ElseIf chain is not nesting: a chain longer than the nesting bound is sized, stored,
+// accepted by the validator and relocated link by link (none of them recurses per link), and
+// reads back as parsed.
+TEST(BlobChains, ElseIfChainsLongerThanTheNestingBoundAreStoredAndAccepted)
+{
+  std::string text =
+      "*Judge 1: KPD_RADIOLIST_6 == 1\n*CommandString 1: \"@PJL X\"\n"
+      "*CommandGroup: PageStart { Type: FontType Command: Judge1 { Type: StringType 1 }";
+  for (DWORD i = 0; i < DESC_MAX_COMMAND_DEPTH + 500; ++i)
+    text += " ElseIf: Judge1 { Command: Judge1 { Type: FontType } ElseIf: Judge1 { Type: StringType 1 } }";
+  text += " Else { Type: StringType 1 } }\n";
+  DESC_PARSE_STATE *state = ParseText(text);
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(0u, state->rejectedLines);
+  EXPECT_NE(DescComputeSize(state), 0u);
+  std::vector<BYTE> stored = StoreState(state);
+  ASSERT_FALSE(stored.empty());
+  DESC_VALIDATE_RESULT why;
+  EXPECT_TRUE(DescValidateStored(stored.data(), (DWORD)stored.size(), &why)) << why.offset << ": " << why.reason;
+  BYTE *copy = static_cast<BYTE *>(GlobalAlloc(GPTR, stored.size()));
+  ASSERT_NE(copy, nullptr);
+  memcpy(copy, stored.data(), stored.size());
+  ExpectMatchesState(DescRelocate(copy), state);
+  GlobalFree(copy);
+  DescParseStateFree(state);
+}
+
 }  // namespace
 
 // Every description fixture of the engine's tests: what the serializer produces from it is

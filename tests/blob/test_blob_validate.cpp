@@ -158,6 +158,16 @@ const Mutation kMutations[] = {
        DWORD string = Ld(v, Field(v, JobStart(v), offsetof(DESC_COMMAND_BLOCK, thenList)));
        St(v, string + offsetof(DESC_STATEMENT_STRING, length), Ld(v, string + offsetof(DESC_STATEMENT_STRING, length)) - 1);
      }},
+    {"StringType text running over a node behind a shorter text at the same start",
+     [](std::vector<BYTE> &v) {
+       // The first value node of item 238 is stored right behind its command text; a plain
+       // text link has claimed that text up to its NUL before the command groups are read.
+       DWORD string = Ld(v, Field(v, JobStart(v), offsetof(DESC_COMMAND_BLOCK, thenList)));
+       DWORD values = Field(v, ItemNode(v, 238, 0), offsetof(DESC_ITEM_NODE, values));
+       DWORD text = Ld(v, values + offsetof(DESC_VALUE_NODE, command));
+       St(v, string + offsetof(DESC_STATEMENT_STRING, text), text);
+       St(v, string + offsetof(DESC_STATEMENT_STRING, length), values + (DWORD)sizeof(DESC_VALUE_NODE) - text);
+     }},
     {"statement of an unknown kind",
      [](std::vector<BYTE> &v) { St16(v, Field(v, JobStart(v), offsetof(DESC_COMMAND_BLOCK, thenList)) + 4, 9); }},
     {"statement list with a cycle",
@@ -202,6 +212,24 @@ const Mutation kMutations[] = {
      [](std::vector<BYTE> &v) {
        DWORD values = Field(v, ItemNode(v, 238, 0), offsetof(DESC_ITEM_NODE, values));
        St(v, ItemNode(v, 238, 3) + offsetof(DESC_ITEM_NODE, values), values + 1);
+     }},
+    {"variant keeping the Identity bit (its number read as a key)",
+     [](std::vector<BYTE> &v) {
+       DWORD n = ItemNode(v, 238, 3);
+       St16(v, n + offsetof(DESC_ITEM_NODE, type), DESC_TYPE_IDENTITY | DESC_TYPE_PICK_ONE);
+     }},
+    {"variant sharing the value list of another item",
+     [](std::vector<BYTE> &v) {
+       DWORD n = ItemNode(v, 238, 3);
+       St16(v, n + offsetof(DESC_ITEM_NODE, type), DESC_TYPE_PICK_PAGE);
+       St(v, n + offsetof(DESC_ITEM_NODE, values), Field(v, ItemNode(v, 71, 0), offsetof(DESC_ITEM_NODE, values)));
+     }},
+    {"Identity node sharing the data of an item it does not name",
+     [](std::vector<BYTE> &v) { St16(v, ItemNode(v, 902, 238) + offsetof(DESC_ITEM_NODE, variant), 71); }},
+    {"variant pointing into the middle of its base's list",
+     [](std::vector<BYTE> &v) {
+       DWORD values = Field(v, ItemNode(v, 238, 0), offsetof(DESC_ITEM_NODE, values));
+       St(v, ItemNode(v, 238, 3) + offsetof(DESC_ITEM_NODE, values), Ld(v, values));
      }},
     {"OptionCommand pair overlapping its item node",
      [](std::vector<BYTE> &v) {

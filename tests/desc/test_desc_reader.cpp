@@ -160,16 +160,46 @@ TEST_F(DescReaderTest, LastLineWithoutLineEndIsRead)
 
 TEST_F(DescReaderTest, UnclosedValueAtTheEndIsARejectedLineWithItsNumber)
 {
-  const char *tails[] = {"*Open: {\n a\n", "*Open: \"never closed\n", "*Open: (a\n", "*Open: \"a%"};
-  for (const char *tail : tails) {
-    SCOPED_TRACE(tail);
-    auto lines = ReadAll(std::string("*One: 1\n\n") + tail);
+  const struct {
+    const char *tail;
+    BYTE open;  // what the reader says the file ended inside
+  } tails[] = {
+      {"*Open: {\n a\n", DESC_OPEN_BRACE},    {"*Open: \"never closed\n", DESC_OPEN_QUOTE},
+      {"*Open: (a\n", DESC_OPEN_PARENTHESIS}, {"*Open: \"a%", DESC_OPEN_QUOTE},
+      {"*Open: { (a \"b", DESC_OPEN_QUOTE},   {"*Open: { (a ", DESC_OPEN_PARENTHESIS},
+      {"*Open: { {} ", DESC_OPEN_BRACE},
+  };
+  for (const auto &t : tails) {
+    SCOPED_TRACE(t.tail);
+    auto lines = ReadAll(std::string("*One: 1\n\n") + t.tail);
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ(0u, lines[0].status);
     EXPECT_EQ(3u, lines[1].status);
     EXPECT_EQ("Open", lines[1].keyword);
     EXPECT_EQ(3u, lines[1].startLine);
+    // The reader tells why the line was lost; a later line starts clean.
+    Write(std::string(t.tail));
+    DESC_READER *r = DescReaderOpen(path_);
+    ASSERT_NE(nullptr, r);
+    DESC_LINE *line = DescLineCreate();
+    ASSERT_NE(nullptr, line);
+    EXPECT_EQ(3u, DescReadLine(line, r));
+    EXPECT_EQ(t.open, r->endedInside);
+    EXPECT_EQ(1u, DescReadLine(line, r));
+    EXPECT_EQ(DESC_OPEN_NONE, r->endedInside);
+    DescLineFree(line);
+    DescReaderClose(r);
   }
+  // A line rejected for a character in the middle of the file ended inside nothing.
+  Write("*Bad: )\n");
+  DESC_READER *r = DescReaderOpen(path_);
+  ASSERT_NE(nullptr, r);
+  DESC_LINE *line = DescLineCreate();
+  ASSERT_NE(nullptr, line);
+  EXPECT_EQ(3u, DescReadLine(line, r));
+  EXPECT_EQ(DESC_OPEN_NONE, r->endedInside);
+  DescLineFree(line);
+  DescReaderClose(r);
 }
 
 TEST_F(DescReaderTest, LongValueGrowsTheBuffer)

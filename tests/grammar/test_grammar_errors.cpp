@@ -1,6 +1,7 @@
 // Rejected lines and their messages, conditions as Judge lines, direct dispatch of lines
 // the reader would never deliver, and parsing from a file.
 #include "grammar_support.h"
+#include "kvplat/control.h"
 #include "machine_fixture.h"
 
 namespace {
@@ -43,11 +44,14 @@ TEST(RejectedLines, EachReportsWhyOnItsLine)
       {"*Action 1: { KPD_RADIOLIST_6 99999999999 }\n", "Action section: value '99999999999' is too large", 1},
       {"*Item 65536: { IDS_COLOR_COLOR NULL NULL }\n", "Item number '65536' is out of range", 1},
       {"*CommandString 2: \"\"\n", "CommandString 2 has no text", 1},
-      {"*CommandGroup: JobStart { Type: GroupType KPD_RADIOLIST_6 40000 }\n",
-       "variant of GroupType 'KPD_RADIOLIST_6' is out of range", 1},
-      {"*CommandGroup: JobEnd { Type: StringType 99999999999 }\n", "StringType number '99999999999' is out of range",
-       1},
       {"*OpenUI \n", "malformed line", 1},
+      {"*FileVersion: 1\n*CommandString 1: \"x)\"\n", "stops at an unexpected character", 2},
+      // A line the end of the file leaves open says so.
+      {"*FileVersion: 1\n\n*CommandString 1: \"abc\n", "'CommandString' is lost: the file ends inside a quote", 3},
+      {"*CommandString 1: \"a%", "the file ends inside a quote", 1},
+      {"*Judge 1: (KPD_RADIOLIST_6 == 1\n", "'Judge' is lost: the file ends inside a parenthesis", 1},
+      {"*CommandGroup: JobStart {\n Type: FontType\n", "'CommandGroup' is lost: the file ends inside a brace", 1},
+      {"*CommandGroup: JobStart { Command: Judge1 { Type: FontType }\n", "the file ends inside a brace", 1},
       {"*OpenUI *KPD_RADIOLIST_1: PickOne\n*CloseUI\n*OpenUI *KPD_RADIOLIST_1 0: PickOne\n", "variant 0", 3},
   };
   for (const BadLine &c : cases) {
@@ -114,11 +118,11 @@ class DirectDispatch : public ::testing::Test {
     line_ = DescLineCreate();
     ASSERT_TRUE(state_ && line_);
     state_->sink = &p_.sink;
-    DescInitSectionNames();
+    DescInitSectionNames(state_);
   }
   void TearDown() override
   {
-    DescFreeSectionNames();
+    DescFreeSectionNames(state_);
     DescLineFree(line_);
     DescParseStateFree(state_);
   }
@@ -198,6 +202,74 @@ TEST_F(DirectDispatch, LastMatchedRowIsKeptUntilCloseUiOrAnUnknownKeyword)
   EXPECT_NE(0u, state_->lastRow);
   EXPECT_EQ(0u, Dispatch("CloseUI", "", ""));
   EXPECT_EQ(0u, state_->lastRow);
+}
+
+// A text that cannot be taken for lack of memory is not an empty text: the line is
+// rejected as out of memory, not as "has no text", and no value is kept without its text.
+TEST_F(DirectDispatch, AFailedAllocationTakingATextIsOutOfMemory)
+{
+  struct Case {
+    const char *keyword, *option1, *value;
+    DWORD nth;  // the allocation that takes the text
+    const char *message;
+  } cases[] = {
+      {"CommandString", "1", "\"@PJL ONE\"", 1, "out of memory taking the text of CommandString 1"},
+      {"KPD_RADIOLIST_1", "IDS_ORIENTATION_PORTRAIT", "\"P\"", 1,
+       "out of memory taking value 'IDS_ORIENTATION_PORTRAIT'"},
+      {"KPD_kdmUIModeChange", "True", "\"T\"", 2, "out of memory taking the True text"},  // after the record
+      {"OptionCommand", "", "{ \"A\" \"B\" }", 2, "out of memory"},                       // after the pair
+      {"OptionCommand", "", "{ \"A\" \"B\" }", 3, "out of memory"},                       // the second text
+      {"UIResDLLName", "", "\"kvres.dll\"", 1, "out of memory"},
+      {"DeviceFonts", "", "IDList { {\"Courier\" 1} }", 1, "out of memory"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.keyword);
+    p_.diags.clear();
+    // The item the option lines act on, opened anew for each case.
+    EXPECT_EQ(0u, Dispatch("CloseUI", "", ""));
+    if (std::string(c.keyword) == "KPD_kdmUIModeChange" || std::string(c.keyword) == "OptionCommand") {
+      EXPECT_EQ(0u, Dispatch("OpenUI", "*KPD_kdmUIModeChange", "Boolean"));
+    } else {
+      EXPECT_EQ(0u, Dispatch("OpenUI", "*KPD_RADIOLIST_1", "PickOne"));
+    }
+    DWORD before = state_->rejectedLines;
+    PlatFaultArm(PLAT_FAULT_ALLOC, c.nth);
+    EXPECT_EQ(3u, Dispatch(c.keyword, c.option1, c.value));
+    PlatFaultDisarmAll();
+    EXPECT_EQ(before + 1, state_->rejectedLines);
+    EXPECT_TRUE(p_.Has(DESC_DIAG_ERROR, c.message)) << p_.All();
+    EXPECT_FALSE(p_.Has(DESC_DIAG_ERROR, "has no text")) << p_.All();
+  }
+  EXPECT_EQ(nullptr, state_->strings);
+  EXPECT_EQ(nullptr, state_->header->uiResDllName);
+  EXPECT_EQ(0u, state_->header->deviceFontCount);
+  for (const DESC_ITEM_NODE *n = state_->header->items; n; n = n->next) {
+    if (n->type == DESC_TYPE_PICK_ONE) {
+      EXPECT_EQ(nullptr, n->values);  // no value without its text
+    }
+    if (n->type == DESC_TYPE_BOOLEAN && n->values) {
+      EXPECT_EQ(nullptr, static_cast<const DESC_BOOLEAN_VALUE *>(n->values)->trueText);
+    }
+    if (n->command) {
+      EXPECT_EQ(nullptr, n->command->first);
+    }
+  }
+}
+
+// In an IDList, a failed allocation ends the list with a message; the entries before it
+// stay.
+TEST_F(DirectDispatch, AFailedAllocationEndsAnIdListWithAMessage)
+{
+  EXPECT_EQ(0u, Dispatch("OpenUI", "*KPD_RADIOLIST_1", "PickOne"));
+  // Allocations: node of the first entry, then the text of the second.
+  PlatFaultArm(PLAT_FAULT_ALLOC, 2);
+  EXPECT_EQ(0u, Dispatch("KPD_RADIOLIST_1", "",
+                         "IDList { IDS_ORIENTATION_PORTRAIT {IDS_ORIENTATION_LANDSCAPE \"L\"} IDS_COLOR_COLOR }"));
+  PlatFaultDisarmAll();
+  EXPECT_TRUE(p_.Has(DESC_DIAG_ERROR, "out of memory taking the text of 'IDS_ORIENTATION_LANDSCAPE'")) << p_.All();
+  const DESC_ITEM_NODE *n = state_->header->items;
+  ASSERT_NE(nullptr, n);
+  EXPECT_EQ(1u, ValuesOf(n).size());
 }
 
 class ParseFromFile : public MachineTest {};

@@ -138,29 +138,107 @@ std::string Nested(int depth)
   return s + " }\n";
 }
 
-TEST(CommandGroups, NestingIsBounded)
+TEST(CommandGroups, NestingIsBoundedAndOnlyTheCommandPastTheBoundIsDropped)
 {
   Parsed ok;
   ParseText(ok, Nested(64));
   EXPECT_EQ(0u, ok.state->rejectedLines) << ok.All();
+  EXPECT_EQ(0u, ok.Count(DESC_DIAG_ERROR)) << ok.All();
   const DESC_COMMAND_BLOCK *b = ok.header()->groups[DESC_GROUP_JOB_START];
   int depth = 0;
   for (const DESC_STATEMENT *st = b->thenList; st && st->kind == DESC_STMT_COMMAND; ++depth)
     st = reinterpret_cast<const DESC_STATEMENT_COMMAND *>(st)->block->thenList;
   EXPECT_EQ(64, depth);
 
-  Parsed deep;
-  ParseText(deep, "*CommandGroup: JobStart { Type: FontType }\n" + Nested(65) + Nested(5000));
-  EXPECT_EQ(2u, deep.state->rejectedLines) << deep.All();
-  EXPECT_TRUE(deep.Has(DESC_DIAG_ERROR, "Command blocks nested deeper than 64"));
-  // The rejected lines leave the earlier block in place.
-  EXPECT_EQ("F", ListText(deep.header()->groups[DESC_GROUP_JOB_START]->thenList));
+  // One level more: the innermost Command (with its ElseIf and Else parts) goes, with a
+  // message; the statements beside it and every level above it stay.
+  std::string deep = "*CommandGroup: JobStart {";
+  for (int i = 0; i < 64; ++i) deep += " Command: Judge1 {";
+  deep +=
+      " Type: StringType 1 Command: Judge2 { Type: FontType Command: Judge3 { Type: FontType } }"
+      " ElseIf: Judge4 { Type: FontType } Else { Type: FontType } Type: StringType 2";
+  for (int i = 0; i < 64; ++i) deep += " }";
+  deep += " Type: StringType 3 }\n";
+  Parsed p;
+  ParseText(p, deep);
+  EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "Command blocks nested deeper than 64; that Command is dropped")) << p.All();
+  EXPECT_EQ(1u, p.Count(DESC_DIAG_ERROR)) << p.All();
+  b = p.header()->groups[DESC_GROUP_JOB_START];
+  ASSERT_NE(nullptr, b);
+  const DESC_STATEMENT *list = b->thenList;
+  ASSERT_NE(nullptr, list);
+  EXPECT_EQ("S3", ListText(list->next));
+  for (depth = 0; list && list->kind == DESC_STMT_COMMAND; ++depth)
+    list = reinterpret_cast<const DESC_STATEMENT_COMMAND *>(list)->block->thenList;
+  EXPECT_EQ(64, depth);
+  EXPECT_EQ("S1 S2", ListText(list));
 
-  std::string chain = "*CommandGroup: JobEnd { Command: Judge1 { Type: FontType }";
-  for (int i = 0; i < 100; ++i) chain += " ElseIf: Judge1 { Type: FontType }";
-  Parsed elseIfs;
-  ParseText(elseIfs, chain + " }\n");
-  EXPECT_EQ(1u, elseIfs.state->rejectedLines) << elseIfs.All();
+  // Many lines of deep nesting: each loses only what passes the bound.
+  Parsed many;
+  ParseText(many, "*CommandGroup: JobStart { Type: FontType }\n" + Nested(65) + Nested(5000));
+  EXPECT_EQ(0u, many.state->rejectedLines) << many.All();
+  EXPECT_EQ(2u, many.Count(DESC_DIAG_ERROR)) << many.All();
+}
+
+// An ElseIf chain is not nesting: a chain of any length is read link by link, stored,
+// validated and walked without a bound on its length.
+TEST(CommandGroups, ElseIfChainsHaveNoLengthBound)
+{
+  std::string chain = "*CommandGroup: JobEnd { Command: Judge1 { Type: StringType 1 }";
+  for (int i = 2; i <= 3000; ++i)
+    chain += "\n ElseIf: Judge" + std::to_string(i) + " { Type: StringType " + std::to_string(i) + " }";
+  chain += " Else { Type: FontType } Type: StringType 9 }\n";
+  Parsed p;
+  ParseText(p, chain);
+  EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
+  const DESC_COMMAND_BLOCK *b = p.header()->groups[DESC_GROUP_JOB_END];
+  ASSERT_NE(nullptr, b);
+  ASSERT_NE(nullptr, b->thenList);
+  EXPECT_EQ("S9", ListText(b->thenList->next));
+  // Follow the chain through the else parts: each holds the one statement of the next link.
+  const DESC_STATEMENT *st = b->thenList;
+  int links = 0;
+  const DESC_COMMAND_BLOCK *last = nullptr;
+  while (st && st->kind == DESC_STMT_COMMAND) {
+    last = reinterpret_cast<const DESC_STATEMENT_COMMAND *>(st)->block;
+    ++links;
+    EXPECT_EQ(DESC_REF_JUDGE | static_cast<DWORD>(links), last->judge);
+    EXPECT_EQ("S" + std::to_string(links), ListText(last->thenList));
+    st = last->elsePart;
+    if (st && st->kind == DESC_STMT_COMMAND) {
+      EXPECT_EQ(nullptr, st->next);
+    }
+  }
+  EXPECT_EQ(3000, links);
+  ASSERT_NE(nullptr, last);
+  EXPECT_EQ("F", ListText(last->elsePart));
+}
+
+// A bad entry costs only itself: a StringType or GroupType number out of range drops that
+// statement, with a message, and the statements around it stay.
+TEST(CommandGroups, BadStatementsAreDroppedAlone)
+{
+  Parsed p;
+  ParseText(p,
+            "*CommandGroup: JobStart { Type: StringType 1 Type: StringType 99999999999 Type: FontType\n"
+            "  Type: GroupType KPD_RADIOLIST_6 40000 Type: StringType 2\n"
+            "  Type: GroupType KPD_RADIOLIST_6 -99999999999 Type: StringType 3\n"
+            "  Type: StringType -4 Type: StringType 5 }\n"
+            "*CommandGroup: JobEnd { Command: Judge70000 { Type: FontType } ElseIf: Judge2 { Type: FontType }\n"
+            "  Type: StringType 6 }\n");
+  EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
+  EXPECT_EQ("S1 F S2 S3 S5", ListText(p.header()->groups[DESC_GROUP_JOB_START]->thenList));
+  EXPECT_EQ("S6", ListText(p.header()->groups[DESC_GROUP_JOB_END]->thenList));
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "StringType number '99999999999' is out of range; statement dropped"));
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "StringType number '-4' is out of range; statement dropped"));
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "variant of GroupType 'KPD_RADIOLIST_6' is out of range"));
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "judge reference 'Judge70000' is out of range (1-65535); the Command is dropped"));
+  EXPECT_EQ(5u, p.Count(DESC_DIAG_ERROR)) << p.All();
+  for (const Diagnostic &d : p.diags)
+    if (d.severity == DESC_DIAG_ERROR) {
+      EXPECT_NE(0u, d.line);
+    }
 }
 
 TEST(CommandStrings, NumbersAndTexts)

@@ -369,6 +369,40 @@ TEST(ItemVariants, SharedDataHasOneOwner)
   EXPECT_STREQ("E", id[0]->command->first);
 }
 
+// An Identity node keeps the shared item's key in its variant field: a variant line on it
+// would have its number read as another item's key (and share that item's values), so it
+// is refused; the Identity item itself stays as it was.
+TEST(ItemVariants, IdentityItemsTakeNoVariantLines)
+{
+  Parsed p;
+  ParseText(p,
+            "*OpenUI *KPD_IDC_PAPER_CHOICE_PAPERSIZE: PickPage\n"
+            "*KPD_IDC_PAPER_CHOICE_PAPERSIZE: IDList { IDS_PAPERSIZE_A4 IDS_PAPERSIZE_A3 }\n"
+            "*CloseUI\n"
+            "*OpenUI *KPD_RADIOLIST_1: PickOne\n"
+            "*KPD_RADIOLIST_1: IDList { IDS_ORIENTATION_PORTRAIT }\n"
+            "*CloseUI\n"
+            "*OpenUI *KPD_IDC_PAPER_CHOICE_PRINTSIZE: Identity *KPD_RADIOLIST_1\n"
+            "*CloseUI\n"
+            "*OpenUI *KPD_IDC_PAPER_CHOICE_PRINTSIZE " +
+                std::to_string(Key("KPD_IDC_PAPER_CHOICE_PAPERSIZE")) +
+                ": PickOne\n"
+                "*CloseUI\n"
+                "*OpenUI *KPD_RADIOLIST_6: PickOne | Identity\n"
+                "*CloseUI\n"
+                "*OpenUI *KPD_RADIOLIST_6 2: PickOne\n"
+                "*CloseUI\n");
+  EXPECT_EQ(2u, p.state->rejectedLines) << p.All();
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "item 'KPD_IDC_PAPER_CHOICE_PRINTSIZE' is an Identity item and takes no variant"))
+      << p.All();
+  EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "item 'KPD_RADIOLIST_6' is an Identity item")) << p.All();
+  auto id = NodesOf(p.state, "KPD_IDC_PAPER_CHOICE_PRINTSIZE");
+  ASSERT_EQ(1u, id.size());
+  EXPECT_EQ(Key("KPD_RADIOLIST_1"), id[0]->variant);
+  EXPECT_EQ(NodesOf(p.state, "KPD_RADIOLIST_1")[0]->values, id[0]->values);
+  EXPECT_EQ(1u, NodesOf(p.state, "KPD_RADIOLIST_6").size());
+}
+
 TEST(ItemValueLines, NumbersOutOfRangeAreRejectedNotWrapped)
 {
   struct Case {
@@ -376,13 +410,6 @@ TEST(ItemValueLines, NumbersOutOfRangeAreRejectedNotWrapped)
     const char *line;
     const char *message;
   } cases[] = {
-      {"Numeric", "*NumericValue: \"1 99999999999\"", "NumericValue: number too large"},
-      {"Numeric", "*NumericValue: \"70000\"", "numbers 1, 6, 7 and 8"},
-      {"Numeric", "*NumericValue: 40000 \"1\"", "the number before the quote"},
-      {"Numeric", "*NumericValue: \"1 2 x\"", "'x' where a number was expected"},
-      {"Numeric", "*NumericValue: \"1 2 3 4 -1\"", "display divisor"},
-      {"String", "*StringValue: 70000 ASCII", "maximum length"},
-      {"String", "*StringValue: -1 ASCII", "maximum length"},
       {"PickPage", "*PageMMValue a IDS_COLOR_COLOR: \"2100 4294967296\"", "PageMMValue: number too large"},
       {"PickPage", "*PageValue a IDS_COLOR_COLOR: 600 IDS_ORIENTATION_PORTRAIT \"1 2 3000000000\"",
        "PageValue: number too large"},
@@ -394,14 +421,69 @@ TEST(ItemValueLines, NumbersOutOfRangeAreRejectedNotWrapped)
     EXPECT_EQ(1u, p.state->rejectedLines) << c.line << "\n" << p.All();
     EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, c.message)) << c.line << "\n" << p.All();
     const DESC_ITEM_NODE *node = NodesOf(p.state, "KPD_RADIOLIST_6")[0];
-    if (node->type == DESC_TYPE_NUMERIC || node->type == DESC_TYPE_STRING) {
-      EXPECT_EQ(nullptr, node->values) << c.line;
-    }
     if (node->type == DESC_TYPE_PICK_PAGE) {
       auto *v = reinterpret_cast<const DESC_PAGE_VALUE_NODE *>(node->values);
       EXPECT_EQ(0, v->width);
       EXPECT_EQ(nullptr, v->geometry);
     }
+  }
+}
+
+// A bad field of a NumericValue or StringValue line costs only itself: it is reported on
+// its line and dropped (left as a field the line does not reach), while the record and its
+// other fields, the default included, are kept.
+TEST(ItemValueLines, BadNumericAndStringFieldsAreDroppedAlone)
+{
+  struct Case {
+    const char *type;
+    const char *line;
+    const char *message;
+    const char *record;  // fields of the record after the line
+  } cases[] = {
+      {"Numeric", "*NumericValue: \"1 99999999999 3 4\"", "NumericValue: number 2 '99999999999' is too large",
+       "lead 0 n1 1 default 0 min 3 max 4 div 0 6-8 0 0 0"},
+      {"Numeric", "*NumericValue: \"70000 5 1 9\"", "NumericValue: number 1 (70000) must be from -32768 to 32767",
+       "lead 0 n1 0 default 5 min 1 max 9 div 0 6-8 0 0 0"},
+      {"Numeric", "*NumericValue: 40000 \"1 5\"", "the number before the quote must be from -32768 to 32767",
+       "lead 0 n1 1 default 5 min 0 max 0 div 0 6-8 0 0 0"},
+      {"Numeric", "*NumericValue: x7 \"1 5\"", "the number before the quote",
+       "lead 0 n1 1 default 5 min 0 max 0 div 0 6-8 0 0 0"},
+      {"Numeric", "*NumericValue: \"1 2 x 4\"", "NumericValue: number 3 'x' is not a number",
+       "lead 0 n1 1 default 2 min 0 max 4 div 0 6-8 0 0 0"},
+      {"Numeric", "*NumericValue: 7 \"1 5 0 9 -1 40000 6 -7\"", "the display divisor (-1) must be from 0 to 65535",
+       "lead 7 n1 1 default 5 min 0 max 9 div 0 6-8 0 6 -7"},
+      {"String", "*StringValue: 70000 ASCII | Password", "maximum length must be a number from 0 to 65535",
+       "default 3009 max 0 set 2 display 256"},
+      {"String", "*StringValue: -1 Capital", "maximum length", "default 3009 max 0 set 8 display 0"},
+      {"String", "*StringValue: Small", "maximum length", "default 3009 max 0 set 16 display 0"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.line);
+    Parsed p;
+    ParseText(p, std::string("*OpenUI *KPD_RADIOLIST_6: ") + c.type + "\n*DefaultKPD_RADIOLIST_6: IDS_PAPERSIZE_A4\n" +
+                     c.line + "\n*CloseUI\n");
+    EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
+    EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, c.message)) << p.All();
+    for (const Diagnostic &d : p.diags)
+      if (d.severity == DESC_DIAG_ERROR) {
+        EXPECT_EQ(3u, d.line) << d.message;
+      }
+    const DESC_ITEM_NODE *node = NodesOf(p.state, "KPD_RADIOLIST_6")[0];
+    ASSERT_NE(nullptr, node->values);
+    std::string got;
+    if (node->type == DESC_TYPE_NUMERIC) {
+      auto *r = static_cast<const DESC_NUMERIC_VALUE *>(node->values);
+      got = "lead " + std::to_string(r->lead) + " n1 " + std::to_string(r->number1) + " default " +
+            std::to_string(static_cast<LONG>(r->defaultValue)) + " min " +
+            std::to_string(static_cast<LONG>(r->minimum)) + " max " + std::to_string(static_cast<LONG>(r->maximum)) +
+            " div " + std::to_string(r->divisor) + " 6-8 " + std::to_string(r->number6) + " " +
+            std::to_string(r->number7) + " " + std::to_string(r->number8);
+    } else {
+      auto *r = static_cast<const DESC_STRING_VALUE *>(node->values);
+      got = "default " + std::to_string(r->defaultValue) + " max " + std::to_string(r->maxLength) + " set " +
+            std::to_string(r->charSet) + " display " + std::to_string(r->display);
+    }
+    EXPECT_EQ(c.record, got);
   }
 }
 

@@ -1,5 +1,9 @@
 // Conditions, numbered rule sections, Exclusive blocks and references.
+#include <atomic>
+#include <thread>
+
 #include "grammar_support.h"
+#include "model/model.h"
 
 namespace {
 
@@ -255,17 +259,71 @@ TEST(SectionNames, NameStillMeansItsNumberAfterARejectedLine)
 
 TEST(SectionNames, ListsMapNamesToTheFirstNumber)
 {
-  DescInitSectionNames();
-  EXPECT_TRUE(DescAddSectionName(2, "Go", 4));
-  EXPECT_TRUE(DescAddSectionName(2, "Go", 9));
-  EXPECT_TRUE(DescAddSectionName(0, "Go", 7));
-  EXPECT_EQ(4u, DescFindSectionNumber(2, "Go"));
-  EXPECT_EQ(7u, DescFindSectionNumber(0, "Go"));
-  EXPECT_EQ(0u, DescFindSectionNumber(1, "Go"));
-  EXPECT_EQ(0u, DescFindSectionNumber(2, "go"));
-  EXPECT_FALSE(DescAddSectionName(6, "Go", 1));
-  DescFreeSectionNames();
-  EXPECT_EQ(0u, DescFindSectionNumber(2, "Go"));
+  DESC_PARSE_STATE *s = DescParseStateCreate();
+  ASSERT_NE(nullptr, s);
+  DescInitSectionNames(s);
+  EXPECT_TRUE(DescAddSectionName(s, 2, "Go", 4));
+  EXPECT_TRUE(DescAddSectionName(s, 2, "Go", 9));
+  EXPECT_TRUE(DescAddSectionName(s, 0, "Go", 7));
+  EXPECT_EQ(4u, DescFindSectionNumber(s, 2, "Go"));
+  EXPECT_EQ(7u, DescFindSectionNumber(s, 0, "Go"));
+  EXPECT_EQ(0u, DescFindSectionNumber(s, 1, "Go"));
+  EXPECT_EQ(0u, DescFindSectionNumber(s, 2, "go"));
+  EXPECT_FALSE(DescAddSectionName(s, 6, "Go", 1));
+  EXPECT_FALSE(DescAddSectionName(nullptr, 2, "Go", 1));
+  EXPECT_EQ(0u, DescFindSectionNumber(nullptr, 2, "Go"));
+  // The lists belong to one parse state: another state sees none of them.
+  DESC_PARSE_STATE *other = DescParseStateCreate();
+  ASSERT_NE(nullptr, other);
+  EXPECT_EQ(0u, DescFindSectionNumber(other, 2, "Go"));
+  DescParseStateFree(other);
+  DescFreeSectionNames(s);
+  EXPECT_EQ(0u, DescFindSectionNumber(s, 2, "Go"));
+  EXPECT_TRUE(DescAddSectionName(s, 3, "Left", 1));  // freed with the state
+  DescParseStateFree(s);
+}
+
+// Two parses at once each keep their own section names: the names of one never resolve a
+// reference of the other, and nothing is freed twice (the sanitizer build would stop).
+TEST(SectionNames, TwoParsesAtOnceKeepTheirOwnNames)
+{
+  // Each thread names the same sections with numbers of its own; a reference by name
+  // must come out with the thread's own number on every parse.
+  auto text = [](int t) {
+    std::string n = std::to_string(t + 1);
+    std::string s;
+    for (int i = 0; i < 20; ++i)
+      s += "*Judge " + std::to_string(t * 100 + i + 1) + "=J" + std::to_string(i) + ": KPD_RADIOLIST_6 == " + n + "\n";
+    s += "*Action " + n + "=Go: { KPD_RADIOLIST_6 " + n + " }\n";
+    s += "*Transact 1=T: { J7 Go }\n";
+    s += "*Exclusive: { KPD_RADIOLIST_6 J3 NULL NULL NULL T NULL }\n";
+    return s;
+  };
+  constexpr int kThreads = 3;
+  constexpr int kRounds = 40;
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  (void)CtxGetTemplate();  // the names table's template context, before the threads
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &text, &wrong] {
+      const std::string desc = text(t);
+      for (int round = 0; round < kRounds; ++round) {
+        DESC_PARSE_STATE *s = DescParseTextEx(desc.data(), static_cast<DWORD>(desc.size()), nullptr);
+        if (!s || s->rejectedLines != 0 || !s->exclusive || !s->sections[DESC_SECTION_TRANSACT]) {
+          ++wrong;
+        } else {
+          auto *tr = static_cast<const DESC_TRANSACTION *>(s->sections[DESC_SECTION_TRANSACT]->first);
+          if ((tr->judge & 0xFFFFu) != static_cast<DWORD>(t * 100 + 8) || (tr->actions & 0xFFFFu) != DWORD(t + 1) ||
+              (s->exclusive->hideJudge & 0xFFFFu) != static_cast<DWORD>(t * 100 + 4) ||
+              (s->exclusive->transactions1 & 0xFFFFu) != 1u)
+            ++wrong;
+        }
+        DescParseStateFree(s);
+      }
+    });
+  }
+  for (std::thread &th : threads) th.join();
+  EXPECT_EQ(0, wrong.load());
 }
 
 TEST(SectionEmpty, BracesWithoutEntriesMakeNoSection)
