@@ -81,7 +81,7 @@ const RULE_CODE_UNIT *ResolverJudge(void *context, const char *name)
 BOOL ResolverRejected(void *context, const char *name)
 {
   auto *s = static_cast<DESC_PARSE_STATE *>(context);
-  DWORD n = JudgeNumberOf(name);
+  DWORD n = JudgeNumberOf(s, name);
   return n && FindJudge(s, n) && Books(s)->rejectedJudges.count(n) ? TRUE : FALSE;
 }
 
