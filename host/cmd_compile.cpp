@@ -5,9 +5,9 @@
 // DESC and BCS are host paths or Windows paths on the machine root. Without a machine root
 // a file is compiled or checked on a private one that lasts for the run. Rejected lines
 // and questionable references are printed to standard error as "file:line: message";
-// --quiet prints nothing else. Exit status: 0 when no line was rejected as an error
-// (warnings alone keep 0), 1 when one was or the file cannot be compiled or is not a
-// valid cache file, 2 for wrong arguments.
+// --quiet prints nothing else. Exit status: 0 when no error was reported (warnings alone
+// keep 0), 1 when a line, statement or field was rejected as an error or the file cannot
+// be compiled or is not a valid cache file, 2 for wrong arguments.
 //
 // Whether the cache file is written: with --printer the printer's context decides, as the
 // driver does (the description's FileVersion must equal the driver version of the context's
@@ -286,8 +286,8 @@ Registrar reg({"compile", kUsage,
                "FileVersion is the driver's. --printer compiles the description of an installed\n"
                "printer; --check checks a .BCS file. With no machine root, a private one is used for\n"
                "the run. --quiet prints only the file:line: message lines.\n"
-               "Exit status: 0 no line rejected as an error (warnings keep 0); 1 a rejected line, or\n"
-               "the file cannot be compiled or checked; 2 wrong arguments.\n",
+               "Exit status: 0 no error reported (warnings keep 0); 1 a line, statement or field\n"
+               "rejected as an error, or the file cannot be compiled or checked; 2 wrong arguments.\n",
                RunCompile});
 
 }  // namespace

@@ -219,7 +219,7 @@ for c in machine printer printerdata compile item settings report help; do
   check "help-$c" 0 "$host" help "$c" && expect "help-$c" "^usage: kvmlhost $c"
   check "help-flag-$c" 0 "$host" "$c" --help && expect "help-flag-$c" "^usage: kvmlhost $c"
 done
-check help-h 0 "$host" -h compile && expect help-h 'Exit status: 0 no line rejected'
+check help-h 0 "$host" -h compile && expect help-h 'Exit status: 0 no error reported'
 check help-unknown 2 "$host" help frobnicate && expect help-unknown "unknown command 'frobnicate'" && expect help-unknown '^usage: kvmlhost help'
 check version 0 "$host" --version && expect version '^kvmlhost: KVML driver 1\.41 ' && expect version 'FileVersion 1\.41$'
 check no-command 2 "$host" && expect no-command '^usage: kvmlhost '
