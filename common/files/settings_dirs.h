@@ -8,12 +8,11 @@
 struct DRIVER_CONTEXT;
 
 #define KV_SETTINGS_DIR_NAME u"_kvml"
-#define KV_SETTINGS_REG_KEY u"SOFTWARE\\TOLVE\\KvmlDrv"
 #define KV_SETTINGS_REG_VALUE u"_KVMLDirectory"
 
 KV_BEGIN_DECLS
 
-// The shared settings directory as configured in HKLM (KV_SETTINGS_REG_KEY, value
+// The shared settings directory as configured in HKLM (the driver's key KV_DRIVER_REG_KEY, value
 // KV_SETTINGS_REG_VALUE, expanded when REG_EXPAND_SZ), else PathGetDefaultSettingsDir.
 DWORD WINAPI PathGetConfiguredSettingsDir(LPWSTR buf, DWORD capacity);
 // The system drive's root + KV_SETTINGS_DIR_NAME ("C:\_kvml").

@@ -10,6 +10,7 @@
 #include "kvplat/os_control.h"
 #include "os_fixture.h"
 #include "files/settings_dirs.h"
+#include "store/driver_registry.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ class SettingsDirTest : public OsTest {
   void SetConfigured(const WCHAR *value, DWORD type = REG_SZ)
   {
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, KV_SETTINGS_REG_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, KV_DRIVER_REG_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
                                              nullptr, &key, nullptr));
     DWORD bytes = static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(WCHAR));
     ASSERT_EQ(ERROR_SUCCESS,
