@@ -20,9 +20,20 @@ function(kv_deliverable name exports)
   set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${exports})
 endfunction()
 
-# kv_gtest(NAME SOURCES...): a GoogleTest executable registered with CTest.
+# kv_gtest(NAME SOURCES...): a GoogleTest executable registered with CTest, one CTest
+# test "NAME:Suite" per GoogleTest suite (cmake/kv_gtest_suites.cmake lists them when
+# CTest runs, after the program is built).
 function(kv_gtest name)
   add_executable(${name} ${ARGN} ${CMAKE_SOURCE_DIR}/tests/support/asan_options.cpp)
   target_link_libraries(${name} PRIVATE kvtestsupport GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
+  set(include_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_suites_include.cmake)
+  file(GENERATE OUTPUT ${include_file} CONTENT
+"set(KV_GTEST_NAME [==[${name}]==])
+set(KV_GTEST_EXE [==[$<TARGET_FILE:${name}>]==])
+set(KV_GTEST_LIST [==[${CMAKE_CURRENT_BINARY_DIR}/${name}_suites.txt]==])
+set(KV_GTEST_DIR [==[${CMAKE_CURRENT_BINARY_DIR}]==])
+set(KV_GTEST_TIMEOUT 900)
+include([==[${CMAKE_SOURCE_DIR}/cmake/kv_gtest_suites.cmake]==])
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${include_file})
 endfunction()
