@@ -46,8 +46,7 @@ static MODULE_HOOK_ROW s_uiModules[KV_MODULE_ROW_COUNT] = {{0, NULL, CtxIsFeatur
                                                            {0, NULL, CtxIsFeatureEnabled, NULL, NULL},
                                                            {0, NULL, NULL, NULL, UiModelNotify}};
 
-static PJL_VARIABLE_ROW s_pjlRows[KV_PJL_VARIABLE_ROWS];
-static PJL_VARIABLE_TABLE s_pjlTable = {KV_PJL_VARIABLE_ROWS, s_pjlRows};
+static PJL_VARIABLE_TABLE s_pjlTable = {KV_PJL_VARIABLE_ROWS, g_kvPjlVariableRows};
 
 MODULE_HOOK_ROW *WINAPI CtxGetModuleHooks(LONG *count)
 {

@@ -32,8 +32,7 @@ static MODULE_HOOK_ROW s_modules[KV_MODULE_ROW_COUNT] = {
     {0, NULL, StubAction, NULL, StubNotify},        {0, NULL, StubAction, NULL, StubNotify},
     {0, NULL, StubAction, NULL, StubNotify},        {0, NULL, StubAction, NULL, KvDeliverableModelNotify}};
 
-static PJL_VARIABLE_ROW s_pjlRows[KV_PJL_VARIABLE_ROWS];
-static PJL_VARIABLE_TABLE s_pjlTable = {KV_PJL_VARIABLE_ROWS, s_pjlRows};
+static PJL_VARIABLE_TABLE s_pjlTable = {KV_PJL_VARIABLE_ROWS, g_kvPjlVariableRows};
 
 MODULE_HOOK_ROW *WINAPI CtxGetModuleHooks(LONG *count)
 {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs kvmlhost's machine, printer, printerdata, compile, item, devmode and settings commands
+# Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, devmode and settings commands
 # on a fresh machine root, and compile on host files with no machine root, and checks their
 # output and exit codes; then the global options, help and usage errors.
 set -u
@@ -136,6 +136,14 @@ check item-name-unknown 1 "$host" item "KVML Sample" dmNoSuchField KPD_NO_SUCH 7
   expect item-name-unknown 'not an item ID or name: dmNoSuchField' && expect item-name-unknown 'KPD_NO_SUCH' &&
   expect item-name-unknown '^7	dmOrientation'
 check item-printer 1 "$host" item "No Such" 7 && expect item-printer 'ERROR_INVALID_PRINTER_NAME'
+# allowed: the PJL variables' available values. The sample printer's hard disk is not
+# installed in a fresh context, so COLLATE offers "OFF" (sorting off) and refuses "SORT".
+check allowed 0 "$host" allowed "KVML Sample" &&
+  expect allowed '^COLLATE	item 119 kdmSortType	allowed OFF=0	refused SORT=1$' &&
+  [ "$(wc -l <<<"$out")" = 1 ] || { echo "FAIL allowed: one variable with a name expected"; echo "$out"; fails=$((fails+1)); }
+check allowed-one 0 "$host" allowed "KVML Sample" COLLATE && expect allowed-one '^COLLATE	item 119 '
+check allowed-case 1 "$host" allowed "KVML Sample" collate && expect allowed-case 'no PJL variable "collate" .*the table has: COLLATE'
+check allowed-printer 1 "$host" allowed "No Such" && expect allowed-printer 'ERROR_INVALID_PRINTER_NAME'
 check item-usage 2 "$host" item "KVML Sample"
 # The printer's DEVMODE: public fields, the private header with its checks, every private
 # item (35-625) one line each, and with --hex a dump of 1236 bytes (78 lines of 16).
@@ -215,7 +223,7 @@ check host-root-missing 1 "$host" compile "$work/warns.kvd" --root "$dir/none" &
 # gives the command's usage line and status 2.
 check help 0 "$host" help && expect help '^usage: kvmlhost ' && expect help '^  compile ' && expect help '--root DIR'
 check help-flag 0 "$host" --help && expect help-flag '^  item PRINTER ID\|NAME\.\.\.'
-for c in machine printer printerdata compile item settings report help; do
+for c in machine printer printerdata compile item allowed settings report help; do
   check "help-$c" 0 "$host" help "$c" && expect "help-$c" "^usage: kvmlhost $c"
   check "help-flag-$c" 0 "$host" "$c" --help && expect "help-flag-$c" "^usage: kvmlhost $c"
 done
@@ -234,6 +242,8 @@ usage_cases=(
   "printer-option|printer|list|--long"
   "printerdata-none|printerdata"
   "item-none|item"
+  "allowed-none|allowed"
+  "allowed-extra|allowed|KVML Sample|COLLATE|x"
   "settings-none|settings|export|KVML Sample"
   "settings-action|settings|frob|KVML Sample|x.kst"
   "machine-bad|machine|frob"

@@ -109,6 +109,7 @@ TEST_F(UiHooksTest, StartDocHookLetsModulesSeeMessagesAndRangeOverrideSetsNothin
   EXPECT_EQ(mx, -1);
   EXPECT_EQ(mn, -1);
   EXPECT_EQ(PjlGetVariableTable()->count, 33u);
+  EXPECT_EQ(PjlGetVariableTable()->rows, g_kvPjlVariableRows) << "the same compiled-in rows as the other builds";
 }
 
 }  // namespace

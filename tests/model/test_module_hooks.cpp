@@ -190,7 +190,9 @@ TEST(BuildHooks, SwitchesOfTheApplicationInterface)
   PJL_VARIABLE_TABLE *t = PjlGetVariableTable();
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(t->count, 33u);
-  for (DWORD i = 0; i < t->count; ++i) EXPECT_EQ(t->rows[i].itemId, 0u);
+  EXPECT_EQ(t->rows, g_kvPjlVariableRows) << "the compiled-in rows every deliverable shares";
+  EXPECT_EQ(t->rows[0].itemId, 119u) << "COLLATE, the sort type";
+  for (DWORD i = 1; i < t->count; ++i) EXPECT_EQ(t->rows[i].itemId, 0u);
 }
 
 }  // namespace
