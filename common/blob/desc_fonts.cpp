@@ -1,80 +1,95 @@
-// Font lists of the compiled description: the header's two font-id lists and the pairs of
-// the first font table item, converted to UTF-16 entries of fixed size.
+// Font lists of the printer description: the resident device fonts, the font cartridge
+// fonts and the TrueType substitution table, copied into arrays the caller owns.
+//
+// Font entries, their pointer arrays and FontTbl values may start at any byte of the
+// compiled block: they are read field by field.
+#include "blob/desc_geometry.h"
+
 #include "blob/desc_blob.h"
-#include "blob/desc_fonts.h"
 
-namespace {
+#define NAME_CHARS 32  // characters of a name field, terminator included
 
-constexpr int kNameChars = 32;
+// The i-th pointer of an array of pointers in the block.
+static const BYTE *PointerAt(const BYTE *array, DWORD i) { return DescLdPtr(array, (size_t)i * sizeof(void *)); }
 
-// The name (ANSI text of the block) as UTF-16 into a field of kNameChars characters.
-void ConvertName(WCHAR *field, const BYTE *ansi)
+// A name of the block's ANSI text, cut to NAME_CHARS - 1 characters; "" for no text.
+static void PutFontName(WCHAR *dst, const BYTE *text)
 {
-  for (int i = 0; i < kNameChars; ++i) field[i] = 0;
-  if (ansi == nullptr) return;
-  // Converted whole first, then cut: a conversion into the short field itself would fail
-  // for a long name instead of cutting it.
-  const char *text = reinterpret_cast<const char *>(ansi);
-  int chars = lstrlenA(text) + 1;
-  auto *whole = static_cast<WCHAR *>(MemAllocZeroed(static_cast<DWORD>(chars) * sizeof(WCHAR)));
-  if (whole == nullptr) return;
-  StrAnsiToWide(whole, text, chars);
-  lstrcpynW(field, whole, kNameChars);
-  MemFree(whole);
+  dst[0] = 0;
+  if (text != NULL) StrAnsiToWide(dst, (const char *)text, NAME_CHARS);
+  dst[NAME_CHARS - 1] = 0;
 }
 
-DESC_FONT_ENTRY *FontIdList(DRIVER_CONTEXT *ctx, size_t countField, size_t listField, DWORD *count)
+// The entries of a header font list {count; array of DESC_FONT_ID pointers}.
+static DESC_FONT_ENTRY *CopyFontList(DWORD listCount, const BYTE *list, DWORD *count)
 {
-  if (count != nullptr) *count = 0;
-  if (ctx == nullptr || ctx->desc == nullptr) return nullptr;
-  const BYTE *header = reinterpret_cast<const BYTE *>(ctx->desc);
-  DWORD n = DescLd32(header, countField);
-  const BYTE *list = DescLdPtr(header, listField);
-  if (n == 0 || list == nullptr) return nullptr;
-  auto *out = static_cast<DESC_FONT_ENTRY *>(MemAllocZeroed(n * sizeof(DESC_FONT_ENTRY)));
-  if (out == nullptr) return nullptr;
-  for (DWORD i = 0; i < n; ++i) {
-    const BYTE *entry = DescLdPtr(list, i * sizeof(DESC_FONT_ID *));
-    if (entry == nullptr) continue;
-    out[i].fontId = DESC_FIELD32(entry, DESC_FONT_ID, fontId);
-    ConvertName(out[i].name, DESC_FIELDPTR(entry, DESC_FONT_ID, name));
+  if (count != NULL) *count = 0;
+  if (listCount == 0 || list == NULL || listCount > 0xFFFFFFFFu / sizeof(DESC_FONT_ENTRY)) return NULL;
+  DESC_FONT_ENTRY *entries = (DESC_FONT_ENTRY *)MemAllocZeroed(listCount * (DWORD)sizeof(DESC_FONT_ENTRY));
+  if (entries == NULL) return NULL;
+  for (DWORD i = 0; i < listCount; ++i) {
+    const BYTE *font = PointerAt(list, i);
+    if (font == NULL) continue;
+    entries[i].fontId = DESC_FIELD32(font, DESC_FONT_ID, fontId);
+    PutFontName(entries[i].name, DESC_FIELDPTR(font, DESC_FONT_ID, name));
   }
-  if (count != nullptr) *count = n;
-  return out;
+  if (count != NULL) *count = listCount;
+  return entries;
 }
-
-}  // namespace
 
 DESC_FONT_ENTRY *WINAPI DescGetDeviceFonts(DRIVER_CONTEXT *ctx, DWORD *count)
 {
-  return FontIdList(ctx, offsetof(DESC_HEADER, deviceFontCount), offsetof(DESC_HEADER, deviceFonts), count);
+  if (ctx == NULL || ctx->desc == NULL) {
+    if (count != NULL) *count = 0;
+    return NULL;
+  }
+  const DESC_HEADER *h = &ctx->desc->header;
+  return CopyFontList(h->deviceFontCount, (const BYTE *)h->deviceFonts, count);
 }
 
 DESC_FONT_ENTRY *WINAPI DescGetFontCartridges(DRIVER_CONTEXT *ctx, DWORD *count)
 {
-  return FontIdList(ctx, offsetof(DESC_HEADER, cartridgeFontCount), offsetof(DESC_HEADER, cartridgeFonts), count);
+  if (ctx == NULL || ctx->desc == NULL) {
+    if (count != NULL) *count = 0;
+    return NULL;
+  }
+  const DESC_HEADER *h = &ctx->desc->header;
+  return CopyFontList(h->cartridgeFontCount, (const BYTE *)h->cartridgeFonts, count);
+}
+
+// The first value with pairs of the first item whose type word is exactly FontTbl; NULL
+// when that item has none or there is no such item.
+static const BYTE *FirstFontPairs(const DESC_BLOB *desc)
+{
+  const BYTE *node = (const BYTE *)desc->header.items;
+  while (node != NULL && DESC_FIELD16(node, DESC_ITEM_NODE, type) != DESC_TYPE_FONT_TABLE)
+    node = DESC_FIELDPTR(node, DESC_ITEM_NODE, next);
+  if (node == NULL) return NULL;
+  for (const BYTE *v = DESC_FIELDPTR(node, DESC_ITEM_NODE, values); v != NULL;
+       v = DESC_FIELDPTR(v, DESC_VALUE_NODE, next))
+    if (DESC_FIELD32(v, DESC_FONT_VALUE_NODE, count) != 0) return v;
+  return NULL;
 }
 
 DESC_FONT_SUBST *WINAPI DescGetFontTable(DRIVER_CONTEXT *ctx, DWORD *count)
 {
-  if (ctx == nullptr || ctx->desc == nullptr) return nullptr;
-  const BYTE *node = DescLdPtr(ctx->desc, offsetof(DESC_HEADER, items));
-  while (node != nullptr && DESC_FIELD16(node, DESC_ITEM_NODE, type) != DESC_TYPE_FONT_TABLE)
-    node = DESC_FIELDPTR(node, DESC_ITEM_NODE, next);
-  if (node == nullptr) return nullptr;
-  const BYTE *value = DESC_FIELDPTR(node, DESC_ITEM_NODE, values);
-  while (value != nullptr && DESC_FIELD32(value, DESC_FONT_VALUE_NODE, count) == 0)
-    value = DESC_FIELDPTR(value, DESC_VALUE_NODE, next);
-  if (value == nullptr) return nullptr;
-  DWORD n = DESC_FIELD32(value, DESC_FONT_VALUE_NODE, count);
+  if (ctx == NULL || ctx->desc == NULL) return NULL;
+  const BYTE *value = FirstFontPairs(ctx->desc);
+  if (value == NULL) return NULL;
+  DWORD pairs = DESC_FIELD32(value, DESC_FONT_VALUE_NODE, count);
   const BYTE *names = DESC_FIELDPTR(value, DESC_FONT_VALUE_NODE, names);
   const BYTE *substitutes = DESC_FIELDPTR(value, DESC_FONT_VALUE_NODE, substitutes);
-  auto *out = static_cast<DESC_FONT_SUBST *>(MemAllocZeroed(n * sizeof(DESC_FONT_SUBST)));
-  if (out == nullptr) return nullptr;
-  for (DWORD i = 0; i < n; ++i) {
-    ConvertName(out[i].fontName, names != nullptr ? DescLdPtr(names, i * sizeof(char *)) : nullptr);
-    ConvertName(out[i].substituteName, substitutes != nullptr ? DescLdPtr(substitutes, i * sizeof(char *)) : nullptr);
+  DESC_FONT_SUBST *table = NULL;
+  if (pairs <= 0xFFFFFFFFu / sizeof(DESC_FONT_SUBST))
+    table = (DESC_FONT_SUBST *)MemAllocZeroed(pairs * (DWORD)sizeof(DESC_FONT_SUBST));
+  if (table == NULL) {
+    if (count != NULL) *count = 0;
+    return NULL;
   }
-  if (count != nullptr) *count = n;
-  return out;
+  for (DWORD i = 0; i < pairs; ++i) {
+    PutFontName(table[i].name, names != NULL ? PointerAt(names, i) : NULL);
+    PutFontName(table[i].substitute, substitutes != NULL ? PointerAt(substitutes, i) : NULL);
+  }
+  if (count != NULL) *count = pairs;
+  return table;
 }

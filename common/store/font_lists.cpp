@@ -4,7 +4,7 @@
 // freeing them.
 #include <string.h>
 
-#include "blob/desc_fonts.h"
+#include "blob/desc_geometry.h"
 #include "items/item_store.h"
 #include "model/font_list_table.h"
 #include "store/font_lists.h"
@@ -60,9 +60,13 @@ const FontArrayList &ListOfRow(int row) { return row == KV_FONT_LIST_DEVICE ? kD
 
 void StoreDropFontList(DRIVER_CONTEXT *ctx, const FONT_LIST_DEF &def)
 {
-  MemFree(reinterpret_cast<void *>(static_cast<intptr_t>(ItemGetRaw(ctx, def.listId, NULL))));
-  ItemSetRaw(ctx, def.listId, 0);
-  ItemSetRaw(ctx, def.countId, 0);
+  // Items already 0 are not written, so a printer without lists leaves them unmarked.
+  void *array = reinterpret_cast<void *>(static_cast<intptr_t>(ItemGetRaw(ctx, def.listId, NULL)));
+  if (array != NULL) {
+    MemFree(array);
+    ItemSetRaw(ctx, def.listId, 0);
+  }
+  if (ItemGetRaw(ctx, def.countId, NULL) != 0) ItemSetRaw(ctx, def.countId, 0);
 }
 
 bool StoreFontListUnchanged(DRIVER_CONTEXT *ctx, const FONT_LIST_DEF &def, LONG count, const BYTE *array)

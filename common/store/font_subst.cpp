@@ -4,7 +4,7 @@
 // two halves that are stored apart.
 #include <string.h>
 
-#include "blob/desc_fonts.h"
+#include "blob/desc_geometry.h"
 #include "items/item_store.h"
 #include "model/font_list_table.h"
 #include "store/font_lists.h"

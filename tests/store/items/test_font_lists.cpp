@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "blob/desc_fonts.h"
+#include "blob/desc_geometry.h"
 #include "kvplat/control.h"
 #include "kvplat/spool_control.h"
 #include "model/font_list_table.h"
@@ -29,8 +29,8 @@ void SetSubstTable(DRIVER_CONTEXT *ctx, int n, const char *tag)
   MemFree(reinterpret_cast<void *>(static_cast<intptr_t>(ItemGetRaw(ctx, def.listId, nullptr))));
   auto *table = static_cast<DESC_FONT_SUBST *>(MemAllocZeroed(static_cast<DWORD>(n) * sizeof(DESC_FONT_SUBST)));
   for (int i = 0; i < n; ++i) {
-    wsprintfW(table[i].fontName, u"%hsTT%d", tag, i + 1);
-    wsprintfW(table[i].substituteName, u"%hsDev%d", tag, i + 1);
+    wsprintfW(table[i].name, u"%hsTT%d", tag, i + 1);
+    wsprintfW(table[i].substitute, u"%hsDev%d", tag, i + 1);
   }
   ItemSetRaw(ctx, def.countId, n);
   ItemSetRaw(ctx, def.listId, static_cast<LONG>(reinterpret_cast<intptr_t>(table)));
@@ -90,8 +90,8 @@ TEST_F(FontListsTest, FirstOpenStoresTheDescriptionsListsAndTheNextReadsThem)
   EXPECT_EQ(wantOptions, GetData(KV_PD_OPTION_FONT));
   EXPECT_EQ(Le(pairs, 2), GetData(KV_PD_FONT_TABLE_NUM));
   EXPECT_EQ(Le(pairs, 2), GetData(KV_PD_LAST_FONT_TABLE_NUM));
-  EXPECT_EQ(std::string(reinterpret_cast<const char *>(t[0].fontName), 64), GetData(u"TTFontTable1"));
-  EXPECT_EQ(std::string(reinterpret_cast<const char *>(t[0].substituteName), 64), GetData(u"DevFontTable1"));
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(t[0].name), 64), GetData(u"TTFontTable1"));
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(t[0].substitute), 64), GetData(u"DevFontTable1"));
   EXPECT_EQ(wantDevices, ListBytes(a, KV_FONT_LIST_DEVICE));
   MemFree(d);
   MemFree(o);
@@ -305,7 +305,7 @@ TEST_F(FontListsTest, DefaultSubstitutionSetIsWrittenOnce)
   ASSERT_NE(nullptr, t);
   EXPECT_EQ(1, StoreInitDefaultFontSubstTable(printer_, ctx));
   EXPECT_EQ(Le(pairs, 2), GetData(KV_PD_DEF_FONT_TABLE_NUM));
-  EXPECT_EQ(std::string(reinterpret_cast<const char *>(t[pairs - 1].substituteName), 64),
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(t[pairs - 1].substitute), 64),
             GetData((u"DevFontDefTable" + std::u16string(1, static_cast<WCHAR>(u'0' + pairs))).c_str()));
   EXPECT_EQ(Le(pairs, 2), GetData(KV_PD_LAST_FONT_TABLE_NUM)) << "the table's own counts are not touched";
   PutData(u"TTFontDefTable1", "changed");
