@@ -64,8 +64,8 @@ bool IsNumber(const std::string &text)
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// The item an argument names: its ID, its field name ("dmOrientation", any case) or its
-// description name ("KPD_RADIOLIST_1"). NULL, with the reason in why, when none is found.
+}  // namespace
+
 OPTION_ITEM *FindItem(DRIVER_CONTEXT *ctx, const std::string &arg, std::string &why)
 {
   WORD id = 0;
@@ -88,6 +88,8 @@ OPTION_ITEM *FindItem(DRIVER_CONTEXT *ctx, const std::string &arg, std::string &
         " (give an ID, a field name such as dmOrientation or a description name such as KPD_RADIOLIST_1)";
   return nullptr;
 }
+
+namespace {
 
 const char kUsage[] = "item PRINTER ID|NAME...";
 

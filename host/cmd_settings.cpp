@@ -2,7 +2,7 @@
 // settings file (a preset file: the driver-name section, the version header and one line
 // per option item). Export writes the settings of a fresh driver context of the printer;
 // import reads a file into such a context and reports how it went, and with --to OUT writes
-// the imported settings out again.
+// the imported settings out again. get and set (cmd_settings_item.cpp) read and save one item.
 #include <stdio.h>
 
 #include <string>
@@ -16,7 +16,7 @@
 namespace host {
 namespace {
 
-const char kUsage[] = "settings export|import PRINTER FILE [--to OUT]";
+const char kUsage[] = "settings export|import PRINTER FILE [--to OUT] | settings get|set PRINTER ITEM [VALUE]";
 
 // Why a settings-file call failed, from the status the serializer left.
 std::string Reason(DRIVER_CONTEXT *ctx, bool reading)
@@ -57,6 +57,10 @@ int RunSettings(const Args &in)
   ParsedArgs parsed;
   if (!ParseArgs(in, {{"--to", true}}, kUsage, parsed)) return 2;
   const Args &args = parsed.rest;
+  if (!args.empty() && (args[0] == "get" || args[0] == "set")) {
+    if (parsed.Has("--to")) return UsageError(kUsage, "--to goes with import");
+    return RunSettingsItem(args, kUsage);
+  }
   if (args.size() != 3) return UsageError(kUsage, "name export or import, a printer and a file");
   bool exporting = args[0] == "export";
   if (!exporting && args[0] != "import") return UsageError(kUsage, "unknown action '" + args[0] + "'");
@@ -95,7 +99,15 @@ Registrar reg({"settings", kUsage,
                "import: reads FILE into a driver context of the printer, checking its header\n"
                "against the printer, and says how many settings it took; --to OUT writes the\n"
                "imported settings out again. Exit status 1, naming the file and the reason, when\n"
-               "the file cannot be read or written or its header belongs to another printer.\n",
+               "the file cannot be read or written or its header belongs to another printer.\n"
+               "get: opens a driver context of the printer, which loads what the settings store\n"
+               "keeps, and prints ID, field name, value and where the item is kept (printer data\n"
+               "\"KEY\" or the settings INI's file, [section] and key).\n"
+               "set: writes VALUE (a number in the item's range, one of its value names, or text\n"
+               "for a text item) into such a context and saves the item there, so every later\n"
+               "context of the printer reads it. ITEM is an ID, a field name (kdmTray1Paper), a\n"
+               "description name or the stored key (Duplex). Exit status 1 for an item the store\n"
+               "does not keep, a value out of range, or a save the spooler or the file refuses.\n",
                RunSettings});
 
 }  // namespace

@@ -6,6 +6,9 @@
 
 #include "win32.h"
 
+struct DRIVER_CONTEXT;
+struct OPTION_ITEM;
+
 namespace host {
 
 using Args = std::vector<std::string>;
@@ -55,6 +58,13 @@ const std::map<DWORD, const char *> &ErrorNames();
 
 std::u16string Widen(const std::string &utf8);
 std::string Narrow(const std::u16string &s);
+
+// The option item an argument names: its ID, its field name ("dmOrientation", any case) or
+// its description name ("KPD_RADIOLIST_1"). NULL, with the reason in why, when none is found.
+OPTION_ITEM *FindItem(DRIVER_CONTEXT *ctx, const std::string &arg, std::string &why);
+
+// "settings get|set PRINTER ITEM [VALUE]" (args starting with get or set); usage for errors.
+int RunSettingsItem(const Args &args, const char *usage);
 
 // ---------------------------------------------------------------- machine root and paths
 

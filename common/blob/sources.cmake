@@ -9,4 +9,5 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/desc_cache.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desc_cache_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desc_cache_policy.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/desc_lookup.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/desc_lookup.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desc_fonts.cpp)

@@ -28,7 +28,25 @@ WORD ReadKey(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item, LPCWSTR path, const c
   return static_cast<WORD>(IniGetString(section, item->key, defaultValue, out, capacity, path));
 }
 
-// The number a key's text stands for, as the item's value type reads it.
+// An unsigned 32-bit number of text: leading blanks, an optional sign, digits; larger
+// numbers saturate at 0xFFFFFFFF and a '-' negates modulo 2^32 (so "-1" and every value
+// the signed reading gives stay what they were).
+DWORD ParseUnsigned(const WCHAR *text)
+{
+  while (*text == u' ' || (*text >= 0x09 && *text <= 0x0D)) ++text;
+  bool negative = *text == u'-';
+  if (*text == u'-' || *text == u'+') ++text;
+  unsigned long long v = 0;
+  for (; *text >= u'0' && *text <= u'9'; ++text) {
+    v = v * 10 + static_cast<unsigned>(*text - u'0');
+    if (v > 0xFFFFFFFFull) v = 0x100000000ull;  // saturated; stays above the range
+  }
+  DWORD value = v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(v);
+  return negative ? 0u - value : value;
+}
+
+// The number a key's text stands for, as the item's value type reads it. An unsigned
+// 32-bit item reads values of 2^31 and more as written ("%lu" writes them).
 LONG ParseNumber(const OPTION_ITEM *item, const WCHAR *text)
 {
   DWORD vt = KvItemValueType(item);
@@ -37,8 +55,8 @@ LONG ParseNumber(const OPTION_ITEM *item, const WCHAR *text)
     case KV_VT_S16: return static_cast<SHORT>(_wtoi(text));
     case KV_VT_U8: return _wtoi(text) & 0xFF;
     case KV_VT_U16: return _wtoi(text) & 0xFFFF;
-    case KV_VT_S32:
-    case KV_VT_U32: return _wtol(text);
+    case KV_VT_S32: return _wtol(text);
+    case KV_VT_U32: return static_cast<LONG>(ParseUnsigned(text));
     default: break;
   }
   switch (KvItemSize(item)) {

@@ -121,3 +121,61 @@ BOOL WINAPI BidiCanWritePrinterData(DRIVER_CONTEXT *ctx)
   if (size == 0) return Refuse(ERROR_INVALID_DATA);  // nothing to write back unchanged
   return StoreSetPrinterData(ctx->printer, &flag, size, type, KV_PD_BIDI_FLAG, ctx);
 }
+
+BOOL WINAPI StoreGetPrinterDataExact(HANDLE printer, void *buf, DWORD bytes, LPCWSTR valueName)
+{
+  DWORD size = 0;
+  if (!ReadValue(printer, buf, bytes, valueName, false, nullptr, &size)) return FALSE;
+  return size == bytes ? TRUE : Refuse(ERROR_INVALID_DATA);
+}
+
+BOOL WINAPI StoreSaveValueForUndo(HANDLE printer, LPCWSTR valueName, STORE_SAVED_VALUE *saved)
+{
+  if (!saved) return Refuse(ERROR_INVALID_PARAMETER);
+  *saved = STORE_SAVED_VALUE{};
+  if (!HasText(valueName)) return Refuse(ERROR_INVALID_PARAMETER);
+  LPWSTR name = const_cast<LPWSTR>(valueName);
+  DWORD type = REG_NONE;
+  DWORD needed = 0;
+  DWORD rc = GetPrinterDataW(printer, name, &type, nullptr, 0, &needed);
+  if (rc == ERROR_FILE_NOT_FOUND) return TRUE;  // absent: undoing deletes it
+  if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return Refuse(rc);
+  saved->present = TRUE;
+  saved->type = type;
+  if (needed == 0) return TRUE;
+  saved->bytes = static_cast<BYTE *>(MemAllocZeroed(needed));
+  if (!saved->bytes) {
+    *saved = STORE_SAVED_VALUE{};
+    return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  rc = GetPrinterDataW(printer, name, &type, saved->bytes, needed, &needed);
+  if (rc != ERROR_SUCCESS) {
+    StoreForgetValue(saved);
+    return Refuse(rc);
+  }
+  saved->size = needed;
+  return TRUE;
+}
+
+BOOL WINAPI StoreUndoValue(HANDLE printer, LPCWSTR valueName, STORE_SAVED_VALUE *saved)
+{
+  if (!saved || !HasText(valueName)) return Refuse(ERROR_INVALID_PARAMETER);
+  LPWSTR name = const_cast<LPWSTR>(valueName);
+  DWORD rc;
+  if (!saved->present) {
+    rc = DeletePrinterDataW(printer, name);
+    if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
+  } else {
+    BYTE empty = 0;
+    rc = SetPrinterDataW(printer, name, saved->type, saved->bytes ? saved->bytes : &empty, saved->size);
+  }
+  StoreForgetValue(saved);
+  return rc == ERROR_SUCCESS ? TRUE : Refuse(rc);
+}
+
+void WINAPI StoreForgetValue(STORE_SAVED_VALUE *saved)
+{
+  if (!saved) return;
+  MemFree(saved->bytes);
+  *saved = STORE_SAVED_VALUE{};
+}

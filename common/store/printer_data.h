@@ -26,6 +26,27 @@ KV_BEGIN_DECLS
 // (never cut); the last error is then the spooler's answer. The context is not used.
 BOOL WINAPI StoreGetPrinterData(HANDLE printer, void *buf, DWORD bytes, LPCWSTR valueName, DRIVER_CONTEXT *ctx);
 
+// StoreGetPrinterData that also refuses (ERROR_INVALID_DATA) a value shorter than bytes:
+// TRUE only when the value is exactly bytes long.
+BOOL WINAPI StoreGetPrinterDataExact(HANDLE printer, void *buf, DWORD bytes, LPCWSTR valueName);
+
+// A printer-data value as it stood before a write, to put it back when a later write of the
+// same change fails. present is FALSE for a value that did not exist.
+typedef struct STORE_SAVED_VALUE {
+  BOOL present;
+  DWORD type;
+  DWORD size;
+  BYTE *bytes;  // MemAllocZeroed; NULL when size is 0
+} STORE_SAVED_VALUE;
+// Records the value (or its absence). FALSE when it exists but cannot be read or memory
+// runs out; *saved is then empty.
+BOOL WINAPI StoreSaveValueForUndo(HANDLE printer, LPCWSTR valueName, STORE_SAVED_VALUE *saved);
+// Writes the recorded value back, or deletes the value when it did not exist; frees the
+// record. TRUE when the value stands as recorded.
+BOOL WINAPI StoreUndoValue(HANDLE printer, LPCWSTR valueName, STORE_SAVED_VALUE *saved);
+// Frees a record without writing.
+void WINAPI StoreForgetValue(STORE_SAVED_VALUE *saved);
+
 // Writes `bytes` bytes of data as printer data `valueName` with registry type `type`.
 // TRUE when SetPrinterDataW succeeded. FALSE for NULL data, zero bytes, a NULL or empty
 // value name, and whenever the spooler refuses the write (a user without rights to the

@@ -6,9 +6,15 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/setup_services.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_deploy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/store_load.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/store_load_open.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/store_save.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bidi_ini.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bidi_ini_flag.cpp
   ${CMAKE_CURRENT_LIST_DIR}/printer_data.cpp
   ${CMAKE_CURRENT_LIST_DIR}/driver_registry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_lists.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/font_subst.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/font_subst_write.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/jobctl.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ini_image.cpp

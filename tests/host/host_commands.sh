@@ -128,6 +128,25 @@ check settings-missing 1 "$host" settings import "KVML Sample" "$tmpw\none.kst" 
 check settings-unwritable 1 "$host" settings export "KVML Sample" 'C:\no\such\a.kst' &&
   expect settings-unwritable 'cannot export the settings to C:\\no\\such\\a\.kst: .*ERROR_PATH_NOT_FOUND'
 check settings-printer 1 "$host" settings export "No Such" "$tmpw\a.kst" && expect settings-printer 'ERROR_INVALID_PRINTER_NAME'
+# settings get|set: one stored item, saved where the store keeps it and read back by a
+# new context (a new process): printer data, values of 2^31 and more, the settings INI.
+check sget-fresh 0 "$host" settings get "KVML Sample" Tray1Paper && expect sget-fresh '^10175	kdmTray1Paper	0	printer data "Tray1Paper"$'
+check sset-data 0 "$host" settings set "KVML Sample" kdmTray1Paper 9 && expect sset-data '^kdmTray1Paper = 9, saved to printer data "Tray1Paper"$'
+check sget-data 0 "$host" settings get "KVML Sample" 10175 && expect sget-data '	9	printer data'
+check sdata-bytes 0 "$host" printerdata "KVML Sample" Tray1Paper && expect sdata-bytes '09 00'
+check sset-big 0 "$host" settings set "KVML Sample" kdm1StepOptionNum 3000000000
+check sget-big 0 "$host" settings get "KVML Sample" 1StepNum && expect sget-big '	3000000000	'
+check sset-ini 0 "$host" settings set "KVML Sample" FrontFunc 4294967295 && expect sset-ini 'saved to settings INI .*kvmlsets\.ini \[KVML Sample\] FrontFunc'
+check sget-ini 0 "$host" settings get "KVML Sample" kdmFrontFunc && expect sget-ini '	4294967295	settings INI'
+check sset-text 0 "$host" settings set "KVML Sample" OverlayDataPath 'C:\ovl\form.ovl'
+check sget-text 0 "$host" settings get "KVML Sample" wdmOvlPath && expect sget-text '"C:\\ovl\\form\.ovl"'
+check sset-bit 0 "$host" settings set "KVML Sample" Duplex 1
+check sget-bit 0 "$host" settings get "KVML Sample" kdmSourceOptionTypeDuplex && expect sget-bit '	1	printer data "Duplex"'
+check sset-range 1 "$host" settings set "KVML Sample" Tray1Paper 70000 && expect sset-range 'not a value of this item \(a number from 0 to 65535'
+check sset-unstored 1 "$host" settings set "KVML Sample" dmOrientation 2 && expect sset-unstored 'not kept by the settings store'
+check sget-unknown 1 "$host" settings get "KVML Sample" NoSuchKey && expect sget-unknown 'nor the key of a stored item'
+check sget-printer 1 "$host" settings get "No Such" Duplex && expect sget-printer 'ERROR_INVALID_PRINTER_NAME'
+check sget-again 0 "$host" settings get "KVML Sample" Tray1Paper && expect sget-again '	9	'
 # Items by field name (any case) and by description name, beside IDs, in one call.
 check item-names 0 "$host" item "KVML Sample" dmorientation KPD_RADIOLIST_1 dmColor &&
   expect item-names '^7	dmOrientation	raw=' && expect item-names '^15	dmColor	raw=' &&
@@ -246,6 +265,8 @@ usage_cases=(
   "allowed-extra|allowed|KVML Sample|COLLATE|x"
   "settings-none|settings|export|KVML Sample"
   "settings-action|settings|frob|KVML Sample|x.kst"
+  "settings-get-extra|settings|get|KVML Sample|Duplex|1"
+  "settings-set-short|settings|set|KVML Sample|Duplex"
   "machine-bad|machine|frob"
   "report-extra|report|x"
 )
