@@ -88,8 +88,11 @@ int RunCheck(const Args &in)
   int rc = 0;
   if (!from.empty() &&
       (StoreReadSettingsFile(printer, from.c_str(), 0, ctx) != 1 || CtxGetSettingsFileStatus(ctx) != KST_STATUS_OK)) {
-    rc = Fail("cannot read the settings of " + parsed.options["--from"] +
-              ": the file cannot be read or its header does not match this printer");
+    DWORD status = CtxGetSettingsFileStatus(ctx);
+    std::string why = status == KST_STATUS_REJECTED ? "its header does not match this printer"
+                      : status == KST_STATUS_UNREADABLE || status == KST_STATUS_OK ? "the file cannot be read"
+                                                                                   : ErrorText(status);
+    rc = Fail("cannot read the settings of " + parsed.options["--from"] + ": " + why);
   }
   if (rc == 0) {
     std::vector<Before> before;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs kvmlhost's machine, printer, printerdata, compile, item, devmode and settings commands
+# Runs kvmlhost's machine, printer, printerdata, compile, item, devmode, settings and check commands
 # on a fresh machine root, and compile on host files with no machine root, and checks their
 # output and exit codes; then the global options, help and usage errors.
 set -u
@@ -128,6 +128,22 @@ check settings-missing 1 "$host" settings import "KVML Sample" "$tmpw\none.kst" 
 check settings-unwritable 1 "$host" settings export "KVML Sample" 'C:\no\such\a.kst' &&
   expect settings-unwritable 'cannot export the settings to C:\\no\\such\\a\.kst: .*ERROR_PATH_NOT_FOUND'
 check settings-printer 1 "$host" settings export "No Such" "$tmpw\a.kst" && expect settings-printer 'ERROR_INVALID_PRINTER_NAME'
+# check: the item check on the printer's settings; planted values from a settings file are
+# repaired (a described scale above its range and an unknown media type take the
+# description's defaults, an undescribed cycle out of range its reset value) and legal ones stay.
+check check 0 "$host" check "KVML Sample" && expect check '^[0-9]+ items? changed$'
+sed -e 's/^kdmSeparationSheetCycle=.*/kdmSeparationSheetCycle=150\r/' -e 's/^kdmScaleH=.*/kdmScaleH=999\r/' \
+  -e 's/^kdmMediaType=.*/kdmMediaType=77\r/' -e 's/^kdmBrightness=.*/kdmBrightness=-3\r/' \
+  -e 's/^kdmGammaC=.*/kdmGammaC=7\r/' "$hosttmp/a.kst" >"$hosttmp/bad.kst"
+check check-planted 0 "$host" check "KVML Sample" --from "$tmpw\bad.kst" &&
+  expect check-planted '^411	kdmSeparationSheetCycle	150 -> 1$' && expect check-planted '^89	kdmScaleH	999 -> 100$' &&
+  expect check-planted '^54	kdmMediaType	77 -> 1 \(value 4501 IDS_MEDIATYPE_NORMAL\)$'
+if grep -qE '^(138|399)	' <<<"$out"; then echo "FAIL check-planted: a legal value was changed"; echo "$out"; fails=$((fails+1)); fi
+check check-reset 0 "$host" check "KVML Sample" --from "$tmpw\bad.kst" --reset &&
+  expect check-reset '^399	kdmGammaC	7 \(value 7 KDMGAMMAC_7\) -> 5 ' && expect check-reset '^138	kdmBrightness	-3 -> 0$'
+check itemcheck-foreign 1 "$host" check "KVML Sample" --from "$tmpw\c.kst" && expect itemcheck-foreign 'does not match this printer'
+check itemcheck-missing 1 "$host" check "KVML Sample" --from "$tmpw\none.kst" && expect itemcheck-missing 'none\.kst: the file cannot be read'
+check itemcheck-printer 1 "$host" check "No Such" && expect itemcheck-printer 'ERROR_INVALID_PRINTER_NAME'
 # Items by field name (any case) and by description name, beside IDs, in one call.
 check item-names 0 "$host" item "KVML Sample" dmorientation KPD_RADIOLIST_1 dmColor &&
   expect item-names '^7	dmOrientation	raw=' && expect item-names '^15	dmColor	raw=' &&
@@ -215,7 +231,7 @@ check host-root-missing 1 "$host" compile "$work/warns.kvd" --root "$dir/none" &
 # gives the command's usage line and status 2.
 check help 0 "$host" help && expect help '^usage: kvmlhost ' && expect help '^  compile ' && expect help '--root DIR'
 check help-flag 0 "$host" --help && expect help-flag '^  item PRINTER ID\|NAME\.\.\.'
-for c in machine printer printerdata compile item settings report help; do
+for c in machine printer printerdata compile item settings check report help; do
   check "help-$c" 0 "$host" help "$c" && expect "help-$c" "^usage: kvmlhost $c"
   check "help-flag-$c" 0 "$host" "$c" --help && expect "help-flag-$c" "^usage: kvmlhost $c"
 done
@@ -234,6 +250,9 @@ usage_cases=(
   "printer-option|printer|list|--long"
   "printerdata-none|printerdata"
   "item-none|item"
+  "check-none|check"
+  "check-two|check|KVML Sample|other"
+  "check-option|check|KVML Sample|--frob"
   "settings-none|settings|export|KVML Sample"
   "settings-action|settings|frob|KVML Sample|x.kst"
   "machine-bad|machine|frob"
