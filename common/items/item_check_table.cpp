@@ -93,6 +93,14 @@ static int WINAPI CheckMachine(WORD, DWORD value, OPTION_ITEM *row, DWORD, DWORD
   return KeepOrWrite(legal, mode, ctx, row, Model(ctx) != NULL ? Model(ctx)->machineId : 0);
 }
 
+// The driver type byte belongs to the private header: only the build's type passes its test.
+static int WINAPI CheckDriverType(WORD, DWORD value, OPTION_ITEM *row, DWORD, DWORD mode, DRIVER_CONTEXT *ctx)
+{
+  DRIVER_CONTEXT *tmpl = CtxGetTemplate();
+  bool legal = tmpl != NULL && tmpl->model != NULL && value == tmpl->model->driverType;
+  return KeepOrWrite(legal, mode, ctx, row, Model(ctx) != NULL ? Model(ctx)->driverType : 0);
+}
+
 // The model record's item defaults: language (byte 0), display language (1), display unit
 // (2) and extended print area (4).
 static LONG ModelItemDefault(DRIVER_CONTEXT *ctx, int index)

@@ -100,8 +100,8 @@ check check-missing 1 "$host" compile --check "$tmpw\none.BCS" && expect check-m
 
 # item: the sample printer's items through a driver context.
 check item 0 "$host" item "KVML Sample" 7 15 &&
-  expect item '^7	dmOrientation	raw=-?[0-9]+	value=-?[0-9]+.*	description default=[0-9]+ IDS_ORIENTATION_' &&
-  expect item '^15	dmColor	raw='
+  expect item '^7	dmOrientation	raw=1	value=2042 IDS_ORIENTATION_PORTRAIT	description default=2042 IDS_ORIENTATION_PORTRAIT$' &&
+  expect item '^15	dmColor	raw=2	value=2019 IDS_COLOR_COLOR	'
 check item-text 0 "$host" item "KVML Sample" 20 && expect item-text '^20	dmFormName	text="[^"]*"	-	'
 check item-unknown 1 "$host" item "KVML Sample" 1276 && expect item-unknown 'no item 1276'
 check item-unknown-late 1 "$host" item "KVML Sample" 7 10386 && expect item-unknown-late '^7	dmOrientation' &&
@@ -158,11 +158,12 @@ check item-usage 2 "$host" item "KVML Sample"
 check devmode 0 "$host" devmode "KVML Sample" && expect devmode '^DEVMODE of printer "KVML Sample": ' &&
   expect devmode '^68	4	dmSize	' && expect devmode '^220	model tag	"TV00"$' &&
   expect devmode '^349	signature	"priv" \(0x76697270\)$' && expect devmode '^361	block offsets	0 1236 2256$' &&
-  expect devmode '^checks: current format (yes|no), same model (yes|no), same model and size (yes|no)$' &&
-  expect devmode '^368	35	kdmMachineID	[0-9]+$' && expect devmode '^1219	609	KPD_kdmCallSrc	[0-9]+$' &&
+  expect devmode '^checks: current format yes, same model yes, same model and size yes$' &&
+  expect devmode '^72	6	dmFields	32515$' && expect devmode '^102	20	dmFormName	"A4"$' &&
+  expect devmode '^368	35	kdmMachineID	192$' && expect devmode '^1219	609	KPD_kdmCallSrc	[0-9]+$' &&
   [ "$(sed -n '/^private items:$/,$p' <<<"$out" | grep -c '^[0-9]')" = 591 ] ||
   { echo "FAIL devmode: not 591 private items"; fails=$((fails+1)); }
-check devmode-hex 0 "$host" devmode --hex "KVML Sample" && expect devmode-hex '^04D0  00 00 00 00$' &&
+check devmode-hex 0 "$host" devmode --hex "KVML Sample" && expect devmode-hex '^04D0  00 00 01 00$' &&
   [ "$(sed -n '/^hex:$/,$p' <<<"$out" | grep -c '^[0-9A-F]\{4\}  ')" = 78 ] ||
   { echo "FAIL devmode-hex: not 78 dump lines"; fails=$((fails+1)); }
 check devmode-printer 1 "$host" devmode "No Such" && expect devmode-printer 'ERROR_INVALID_PRINTER_NAME'

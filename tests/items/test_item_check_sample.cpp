@@ -133,6 +133,10 @@ class SampleCheckTest : public CompiledRulesTest {
       e.legal = {CtxGetTemplate()->model->machineId};
       e.illegal = {0x11};
       e.reset = ctx_->model->machineId;
+    } else if (r.handler == HandlerOf(ITEM_kdmDriverType)) {
+      e.legal = {CtxGetTemplate()->model->driverType};
+      e.illegal = {CtxGetTemplate()->model->driverType == 0 ? 1 : 0};
+      e.reset = ctx_->model->driverType;
     } else if (r.handler == HandlerOf(ITEM_kdmLanguageID)) {
       e.legal = {18};
       e.illegal = {19};

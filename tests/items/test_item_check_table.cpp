@@ -153,7 +153,7 @@ TEST_F(CheckHandlersTest, AllowedListRows)
     legal.push_back(list->values[list->count - 1]);  // another listed value than the reset one
     Expect(id, legal, Unlisted(id), static_cast<LONG>(r.param));
   }
-  EXPECT_EQ(rows, 57);
+  EXPECT_EQ(rows, 56);
 }
 
 TEST_F(CheckHandlersTest, RangeRows)
@@ -208,6 +208,8 @@ TEST_F(CheckHandlersTest, CodeRows)
       {ITEM_kdmCoverInputTray, {11}, {999}, 7},
       {ITEM_kdmBackCoverInputTray, {4}, {-1}, 7},
       {ITEM_kdmMachineID, {CtxGetTemplate()->model->machineId}, {0x11, 0}, CtxGetTemplate()->model->machineId},
+      // The driver type is the build's, as the private header test demands.
+      {ITEM_kdmDriverType, {CtxGetTemplate()->model->driverType}, {0, 2}, CtxGetTemplate()->model->driverType},
       {ITEM_kdmLanguageID, {18}, {19}, ctx_->model->itemDefaults[0]},
       {ITEM_kdmDspLanguageID, {18}, {19}, ctx_->model->itemDefaults[1]},
       {ITEM_kdmDspUnit, {0, 1}, {2}, ctx_->model->itemDefaults[2]},
