@@ -1,6 +1,7 @@
 // Text items: fixed-width ANSI and UTF-16 fields of the work buffer, and the display text of
 // an item's current value.
 #include "items/item_store.h"
+#include "blob/desc_runtime.h"
 #include "names/resources.h"
 #include "tables/item_ids.h"
 
@@ -103,15 +104,68 @@ static void FormatNumber(WCHAR *buf, int cch, LONG value)
   CopyWide(buf, tmp, cch);
 }
 
-// Display text of the current value of the item with this key. Items without a description
-// node get their number, except the stamp kind and stamp id, which have fixed labels.
-void WINAPI ItemFormatValueText(DRIVER_CONTEXT *ctx, WORD key, WCHAR *buf, int cch)
+// Appends src to buf (cch characters, always terminated), as far as it fits.
+static void AppendWide(WCHAR *buf, int cch, const WCHAR *src)
 {
-  if (buf == NULL || cch <= 0) return;
+  int len = 0;
+  while (len < cch - 1 && buf[len] != 0) ++len;
+  CopyWide(buf + len, src, cch - len);
+}
+
+// List values whose display text is a string of another ID than the value: the colour
+// modes and the colour-balance presets.
+static LONG ValueTextId(LONG valueId)
+{
+  static const LONG kMapped[7][2] = {{2018, 68}, {2019, 69}, {2012, 74}, {2014, 75},
+                                     {2013, 76}, {2015, 77}, {2031, 78}};
+  for (const auto &m : kMapped)
+    if (m[0] == valueId) return m[1];
+  return valueId;
+}
+
+// The resource string of a list value, with its value text; "N is not string-ID" when the
+// language DLL has no text for it.
+static void FormatListValue(DRIVER_CONTEXT *ctx, LONG valueId, WCHAR *buf, int cch)
+{
+  LONG id = ValueTextId(valueId);
   buf[0] = 0;
-  OPTION_ITEM *item = NULL;
-  LONG value = ItemGetValueByKey(ctx, key, &item);
-  WORD id = item != NULL ? item->id : 0;
+  if (id > 0 && id <= 0xFFFF) ResLoadString(ctx, (UINT)id, buf, cch, TRUE);
+  if (buf[0] == 0) {
+    WCHAR tmp[48];
+    wsprintfW(tmp, u"%d is not string-ID", (int)id);
+    CopyWide(buf, tmp, cch);
+  }
+}
+
+// A number, or for a length item its display value with one (0.1 mm) or two (0.01 inch)
+// decimals; then the node's unit string (its lead number) when it names one.
+static void FormatNumericValue(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item, const BYTE *node, LONG value, WCHAR *buf,
+                               int cch)
+{
+  WCHAR tmp[48];
+  if (item != NULL && (item->flags & KV_ITEM_FLAG_DISPLAY_LENGTH) != 0) {
+    LONG units = ItemDotsToDisplayUnits(ctx, 0, value);
+    if (ItemIsMetricUnit(ctx))
+      wsprintfW(tmp, u"%ld.%01d", (long)(units / 10), (int)(units % 10));
+    else
+      wsprintfW(tmp, u"%ld.%02d", (long)(units / 100), (int)(units % 100));
+  } else {
+    wsprintfW(tmp, u"%d", (int)value);
+  }
+  CopyWide(buf, tmp, cch);
+  const BYTE *record = DESC_FIELDPTR(node, DESC_ITEM_NODE, values);
+  SHORT unit = record != NULL ? (SHORT)DESC_FIELD16(record, DESC_NUMERIC_VALUE, lead) : 0;
+  if (unit > 0) {
+    WCHAR unitText[64] = {0};
+    ResLoadString(ctx, (UINT)unit, unitText, 64, FALSE);
+    AppendWide(buf, cch, unitText);
+  }
+}
+
+// Display text of an item without description node: its number, except the stamp kind and
+// stamp id, which have fixed labels and the stamp's name.
+static void FormatWithoutNode(DRIVER_CONTEXT *ctx, WORD id, LONG value, WCHAR *buf, int cch)
+{
   if (id == ITEM_kdmWmKind && value >= 1 && value <= 3) {
     static const WCHAR *const labels[3] = {u"文字ｽﾀﾝﾌﾟ", u"ｲﾒｰｼﾞｽﾀﾝﾌﾟ", u"合成"};
     CopyWide(buf, labels[value - 1], cch);
@@ -124,5 +178,28 @@ void WINAPI ItemFormatValueText(DRIVER_CONTEXT *ctx, WORD key, WCHAR *buf, int c
     ResLoadString(ctx, 96, buf, cch, TRUE);
   } else {
     FormatNumber(buf, cch, value);
+  }
+}
+
+// Display text of the current value of the item with this key, by the type of its
+// description node: a list value's string, the Boolean's "on" or "off" string, a number
+// with its unit, a text; an item without node as FormatWithoutNode.
+void WINAPI ItemFormatValueText(DRIVER_CONTEXT *ctx, WORD key, WCHAR *buf, int cch)
+{
+  if (buf == NULL || cch <= 0) return;
+  buf[0] = 0;
+  OPTION_ITEM *item = NULL;
+  LONG value = ItemGetValueByKey(ctx, key, &item);
+  WORD id = item != NULL ? item->id : 0;
+  const BYTE *node = (const BYTE *)ItemGetDescNode(ctx, key);
+  switch (node != NULL ? (DESC_FIELD16(node, DESC_ITEM_NODE, type) & 0xFF) : 0) {
+    case DESC_TYPE_PICK_ONE:
+    case DESC_TYPE_PICK_MANY: FormatListValue(ctx, value, buf, cch); break;
+    case DESC_TYPE_BOOLEAN: ResLoadString(ctx, value != 0 ? 370 : 371, buf, cch, TRUE); break;
+    case DESC_TYPE_NUMERIC: FormatNumericValue(ctx, item, node, value, buf, cch); break;
+    case DESC_TYPE_STRING:
+      if (item == NULL || ReadTextBounded(ctx, item, buf, cch) == NULL) buf[0] = 0;
+      break;
+    default: FormatWithoutNode(ctx, id, value, buf, cch); break;
   }
 }

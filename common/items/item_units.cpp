@@ -3,6 +3,7 @@
 // overflow, divide by zero or make a rounding loop run long.
 #include "items/item_store.h"
 #include "blob/desc_blob.h"
+#include "blob/desc_runtime.h"
 #include "hooks/build_hooks.h"
 #include "model/model.h"
 #include "tables/item_ids.h"
@@ -96,15 +97,29 @@ LONG WINAPI ItemDisplayUnitsToDots(DRIVER_CONTEXT *ctx, WORD id, LONG units)
   return n;
 }
 
+// The display units of a length bound in 1200-dpi dots, rounded inward: a lower bound up
+// (it converts back to at least the bound), an upper bound down (to at most the bound). A
+// negative bound is the mirror of the positive one, with the rounding turned round.
+static LONG BoundToUnits(int kind, LONG dots, bool lower)
+{
+  if (dots < 0) {
+    DWORD magnitude = dots == (LONG)0x80000000 ? 0x80000000u : (DWORD)-dots;
+    return -BoundToUnits(kind, (LONG)(magnitude > 0x7FFFFFFFu ? 0x7FFFFFFFu : magnitude), !lower);
+  }
+  DWORD u = DmDotsToUnits(kind, (DWORD)dots, 1200);
+  if (lower) {
+    if ((LONG)DmUnitsToDots(kind, u, 1200) < dots) ++u;
+  } else if (u > 0 && (LONG)DmUnitsToDots(kind, u, 1200) > dots) {
+    --u;
+  }
+  return u > 0x7FFFFFFFu ? 0x7FFFFFFF : (LONG)u;
+}
+
 // Display-unit limits of a length, rounded inward so both convert back inside the limits.
 static void LimitsToUnits(int kind, LONG minDots, LONG maxDots, LONG *min, LONG *max)
 {
-  DWORD lo = DmDotsToUnits(kind, (DWORD)minDots, 1200);
-  if ((LONG)DmUnitsToDots(kind, lo, 1200) < minDots) ++lo;
-  DWORD hi = DmDotsToUnits(kind, (DWORD)maxDots, 1200);
-  if (hi > 0 && (LONG)DmUnitsToDots(kind, hi, 1200) > maxDots) --hi;
-  if (min != NULL) *min = (LONG)lo;
-  if (max != NULL) *max = (LONG)hi;
+  if (min != NULL) *min = BoundToUnits(kind, minDots, true);
+  if (max != NULL) *max = BoundToUnits(kind, maxDots, false);
 }
 
 int WINAPI ItemGetFreeSizeLimits(DRIVER_CONTEXT *ctx, WORD id, LONG *min, LONG *max)
@@ -133,8 +148,15 @@ int WINAPI ItemRangeToDisplayUnits(DRIVER_CONTEXT *ctx, const CONTROL_RECORD *co
   bool overridden = false;  // only the property sheets' model hook has an override
 #endif
   if (!overridden) {
-    // The node lies in the compiled block at any alignment: its fields are read bytewise.
+    // The node the sheet bound to the control, else the node of the control's symbol key,
+    // else that of its item. It lies in the compiled block at any alignment: its fields
+    // are read bytewise.
     const BYTE *node = (const BYTE *)control->node;
+    if (node == NULL && control->symbolKey != 0) node = (const BYTE *)ItemGetDescNode(ctx, (WORD)control->symbolKey);
+    if (node == NULL) {
+      const OPTION_ITEM *item = ItemOfControl(ctx, control);
+      if (item != NULL) node = (const BYTE *)DescFindItemNode(item->id, ctx);
+    }
     if (node == NULL) return 0;
     if ((DescLd16(node, offsetof(DESC_ITEM_NODE, type)) & ~DESC_TYPE_FLAGS) != DESC_TYPE_NUMERIC) return 0;
     const BYTE *record = DescLdPtr(node, offsetof(DESC_ITEM_NODE, values));

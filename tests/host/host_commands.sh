@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, devmode and settings commands
+# Runs kvmlhost's machine, printer, printerdata, compile, item, devmode, settings and check commands
 # on a fresh machine root, and compile on host files with no machine root, and checks their
 # output and exit codes; then the global options, help and usage errors.
 set -u
@@ -100,8 +101,8 @@ check check-missing 1 "$host" compile --check "$tmpw\none.BCS" && expect check-m
 
 # item: the sample printer's items through a driver context.
 check item 0 "$host" item "KVML Sample" 7 15 &&
-  expect item '^7	dmOrientation	raw=-?[0-9]+	value=-?[0-9]+.*	description default=[0-9]+ IDS_ORIENTATION_' &&
-  expect item '^15	dmColor	raw='
+  expect item '^7	dmOrientation	raw=1	value=2042 IDS_ORIENTATION_PORTRAIT	description default=2042 IDS_ORIENTATION_PORTRAIT$' &&
+  expect item '^15	dmColor	raw=2	value=2019 IDS_COLOR_COLOR	'
 check item-text 0 "$host" item "KVML Sample" 20 && expect item-text '^20	dmFormName	text="[^"]*"	-	'
 check item-unknown 1 "$host" item "KVML Sample" 1276 && expect item-unknown 'no item 1276'
 check item-unknown-late 1 "$host" item "KVML Sample" 7 10386 && expect item-unknown-late '^7	dmOrientation' &&
@@ -147,6 +148,22 @@ check sset-unstored 1 "$host" settings set "KVML Sample" dmOrientation 2 && expe
 check sget-unknown 1 "$host" settings get "KVML Sample" NoSuchKey && expect sget-unknown 'nor the key of a stored item'
 check sget-printer 1 "$host" settings get "No Such" Duplex && expect sget-printer 'ERROR_INVALID_PRINTER_NAME'
 check sget-again 0 "$host" settings get "KVML Sample" Tray1Paper && expect sget-again '	9	'
+# check: the item check on the printer's settings; planted values from a settings file are
+# repaired (a described scale above its range and an unknown media type take the
+# description's defaults, an undescribed cycle out of range its reset value) and legal ones stay.
+check check 0 "$host" check "KVML Sample" && expect check '^[0-9]+ items? changed$'
+sed -e 's/^kdmSeparationSheetCycle=.*/kdmSeparationSheetCycle=150\r/' -e 's/^kdmScaleH=.*/kdmScaleH=999\r/' \
+  -e 's/^kdmMediaType=.*/kdmMediaType=77\r/' -e 's/^kdmBrightness=.*/kdmBrightness=-3\r/' \
+  -e 's/^kdmGammaC=.*/kdmGammaC=7\r/' "$hosttmp/a.kst" >"$hosttmp/bad.kst"
+check check-planted 0 "$host" check "KVML Sample" --from "$tmpw\bad.kst" &&
+  expect check-planted '^411	kdmSeparationSheetCycle	150 -> 1$' && expect check-planted '^89	kdmScaleH	999 -> 100$' &&
+  expect check-planted '^54	kdmMediaType	77 -> 1 \(value 4501 IDS_MEDIATYPE_NORMAL\)$'
+if grep -qE '^(138|399)	' <<<"$out"; then echo "FAIL check-planted: a legal value was changed"; echo "$out"; fails=$((fails+1)); fi
+check check-reset 0 "$host" check "KVML Sample" --from "$tmpw\bad.kst" --reset &&
+  expect check-reset '^399	kdmGammaC	7 \(value 7 KDMGAMMAC_7\) -> 5 ' && expect check-reset '^138	kdmBrightness	-3 -> 0$'
+check itemcheck-foreign 1 "$host" check "KVML Sample" --from "$tmpw\c.kst" && expect itemcheck-foreign 'does not match this printer'
+check itemcheck-missing 1 "$host" check "KVML Sample" --from "$tmpw\none.kst" && expect itemcheck-missing 'none\.kst: the file cannot be read'
+check itemcheck-printer 1 "$host" check "No Such" && expect itemcheck-printer 'ERROR_INVALID_PRINTER_NAME'
 # Items by field name (any case) and by description name, beside IDs, in one call.
 check item-names 0 "$host" item "KVML Sample" dmorientation KPD_RADIOLIST_1 dmColor &&
   expect item-names '^7	dmOrientation	raw=' && expect item-names '^15	dmColor	raw=' &&
@@ -169,11 +186,12 @@ check item-usage 2 "$host" item "KVML Sample"
 check devmode 0 "$host" devmode "KVML Sample" && expect devmode '^DEVMODE of printer "KVML Sample": ' &&
   expect devmode '^68	4	dmSize	' && expect devmode '^220	model tag	"TV00"$' &&
   expect devmode '^349	signature	"priv" \(0x76697270\)$' && expect devmode '^361	block offsets	0 1236 2256$' &&
-  expect devmode '^checks: current format (yes|no), same model (yes|no), same model and size (yes|no)$' &&
-  expect devmode '^368	35	kdmMachineID	[0-9]+$' && expect devmode '^1219	609	KPD_kdmCallSrc	[0-9]+$' &&
+  expect devmode '^checks: current format yes, same model yes, same model and size yes$' &&
+  expect devmode '^72	6	dmFields	32515$' && expect devmode '^102	20	dmFormName	"A4"$' &&
+  expect devmode '^368	35	kdmMachineID	192$' && expect devmode '^1219	609	KPD_kdmCallSrc	[0-9]+$' &&
   [ "$(sed -n '/^private items:$/,$p' <<<"$out" | grep -c '^[0-9]')" = 591 ] ||
   { echo "FAIL devmode: not 591 private items"; fails=$((fails+1)); }
-check devmode-hex 0 "$host" devmode --hex "KVML Sample" && expect devmode-hex '^04D0  00 00 00 00$' &&
+check devmode-hex 0 "$host" devmode --hex "KVML Sample" && expect devmode-hex '^04D0  00 00 01 00$' &&
   [ "$(sed -n '/^hex:$/,$p' <<<"$out" | grep -c '^[0-9A-F]\{4\}  ')" = 78 ] ||
   { echo "FAIL devmode-hex: not 78 dump lines"; fails=$((fails+1)); }
 check devmode-printer 1 "$host" devmode "No Such" && expect devmode-printer 'ERROR_INVALID_PRINTER_NAME'
@@ -243,6 +261,7 @@ check host-root-missing 1 "$host" compile "$work/warns.kvd" --root "$dir/none" &
 check help 0 "$host" help && expect help '^usage: kvmlhost ' && expect help '^  compile ' && expect help '--root DIR'
 check help-flag 0 "$host" --help && expect help-flag '^  item PRINTER ID\|NAME\.\.\.'
 for c in machine printer printerdata compile item allowed settings report help; do
+for c in machine printer printerdata compile item settings check report help; do
   check "help-$c" 0 "$host" help "$c" && expect "help-$c" "^usage: kvmlhost $c"
   check "help-flag-$c" 0 "$host" "$c" --help && expect "help-flag-$c" "^usage: kvmlhost $c"
 done
@@ -263,6 +282,9 @@ usage_cases=(
   "item-none|item"
   "allowed-none|allowed"
   "allowed-extra|allowed|KVML Sample|COLLATE|x"
+  "check-none|check"
+  "check-two|check|KVML Sample|other"
+  "check-option|check|KVML Sample|--frob"
   "settings-none|settings|export|KVML Sample"
   "settings-action|settings|frob|KVML Sample|x.kst"
   "settings-get-extra|settings|get|KVML Sample|Duplex|1"

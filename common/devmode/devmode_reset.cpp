@@ -1,0 +1,126 @@
+// The reset of a context's settings to their defaults: the description's item defaults, the
+// work block, the driver version item, the finishing steps, and the adoption of the
+// printer's stored DEVMODE.
+#include <string.h>
+
+#include "devmode/devmode_defaults.h"
+#include "devmode/devmode_environment.h"
+#include "devmode/devmode_header.h"
+#include "devmode/devmode_layout.h"
+#include "devmode/devmode_paper_items.h"
+#include "items/item_check.h"
+#include "items/item_store.h"
+#include "model/model.h"
+#include "names/names_paths.h"
+#include "names/resources.h"
+#include "os/os.h"
+#include "blob/desc_runtime.h"
+#include "tables/item_ids.h"
+
+// The font-list items of the printer configuration (item group 2) keep their lists.
+static bool IsFontListItem(WORD id) { return id >= ITEM_kdmFontTableNum && id <= ITEM_kdmOptionFont; }
+
+// The preset number's default is a value ID of its table (118 none, 119-134 presets 0-15);
+// a default that is none of them selects preset 0, as the check table's reset does.
+static void ResetPresetNo(DRIVER_CONTEXT *ctx, OPTION_ITEM *row)
+{
+  LONG stored = ItemValueIdToStored(ctx, row, (LONG)DescGetItemDefault(row->id, ctx));
+  ItemWriteRaw(ctx, row, ItemIsStoredValueMapped(ctx, row, stored) ? stored : 0);
+}
+
+// "Arial", or the Japanese resource DLL's default face.
+static const WCHAR *DefaultFontName(DRIVER_CONTEXT *ctx)
+{
+  return CtxIsJapaneseResDll(ctx) ? u"ＭＳ Ｐゴシック" : u"Arial";
+}
+
+void WINAPI DmResetItemsToDescDefaults(DRIVER_CONTEXT *ctx)
+{
+  BYTE *dm = CtxGetDevmode(ctx);
+  if (dm == NULL || ctx->items == NULL || ctx->items->rows == NULL) return;
+  DmStampPrivateHeader(dm, ctx);
+  // The languages follow the installed driver. They are set first and kept through the
+  // walk, so that the resource strings of text defaults come from the driver's language.
+  WORD language = ResGetDriverLanguageIndex(ctx);
+  ItemSetRaw(ctx, ITEM_kdmLanguageID, language);
+  ItemSetRaw(ctx, ITEM_kdmDspLanguageID, language);
+  OPTION_ITEM *rows = (OPTION_ITEM *)ctx->items->rows;
+  for (int i = 0; i < ctx->items->count; ++i) {
+    OPTION_ITEM *row = &rows[i];
+    if (row->id == ITEM_kdmPresetNo)
+      ResetPresetNo(ctx, row);
+    else if (!IsFontListItem(row->id) && row->id != ITEM_kdmLanguageID && row->id != ITEM_kdmDspLanguageID)
+      ItemSetDefault(ctx, row->id, (LONG)DescGetItemDefault(row->id, ctx));
+  }
+  ItemWriteText(ctx, ItemFindById(ctx, ITEM_kdmHFFontName), DefaultFontName(ctx));
+  ItemWriteText(ctx, ItemFindById(ctx, ITEM_kdmCopyProtectFontName), DefaultFontName(ctx));
+}
+
+void WINAPI DmSetDriverVersionItem(DRIVER_CONTEXT *ctx)
+{
+  if (ctx == NULL || ctx->model == NULL || ctx->model->driverVersionText == NULL) return;
+  ItemWriteText(ctx, ItemFindById(ctx, ITEM_wdmDriverVersion), ctx->model->driverVersionText);
+}
+
+// Rows from 625 on are the work block's, and the configuration block's items 1230-1270
+// among them, which the block test leaves out.
+void WINAPI DmResetWorkBlockDefaults(DRIVER_CONTEXT *ctx)
+{
+  if (ctx == NULL || ctx->items == NULL || ctx->items->rows == NULL) return;
+  OPTION_ITEM *rows = (OPTION_ITEM *)ctx->items->rows;
+  for (int i = 625; i < ctx->items->count; ++i) {
+    if (KvItemBlock(&rows[i]) == 3) ItemSetDefault(ctx, rows[i].id, (LONG)DescGetItemDefault(rows[i].id, ctx));
+  }
+  DmSetDriverVersionItem(ctx);
+}
+
+void WINAPI ItemCheckAllByTable(BYTE *devmode, DRIVER_CONTEXT *ctx, DWORD mode)
+{
+  (void)devmode;
+  ItemRunCheckTable(ctx, mode);
+}
+
+void WINAPI DmFinishDefaults(BYTE *devmode, DRIVER_CONTEXT *ctx)
+{
+  ItemCheckAllByTable(devmode, ctx, KV_CHECK_MODE_RESET);
+  DmRefreshDerivedItems(devmode, ctx, 1);
+  DmWriteIdentBlock(ctx);
+}
+
+void WINAPI DmResetToDefaults(DRIVER_CONTEXT *ctx)
+{
+  BYTE *dm = CtxGetDevmode(ctx);
+  if (dm == NULL) return;
+  DmResetItemsToDescDefaults(ctx);
+  DmSetDriverVersionItem(ctx);
+  DmFillPublicDefaults(dm, 1, ctx);
+  DmFinishDefaults(dm, ctx);
+  DmSetEnvironmentState(ctx);
+  WORD language = ResGetPrinterLanguageIndex(ctx);
+  ItemSetRaw(ctx, ITEM_kdmLanguageID, language);
+  ItemSetRaw(ctx, ITEM_kdmDspLanguageID, language);
+}
+
+int WINAPI DmAdoptStoredDevmode(DRIVER_CONTEXT *ctx)
+{
+  BYTE *dm = CtxGetDevmode(ctx);
+  if (dm == NULL) return 0;
+  PRINTER_INFO_2W *info = (PRINTER_INFO_2W *)OsGetPrinterInfo(OsCtxPrinter(ctx), 2);
+  if (info == NULL) return 0;
+  const BYTE *stored = (const BYTE *)info->pDevMode;
+  // Equal sizes to the context's mean the spooler's copy holds the whole DEVMODE, so the
+  // header test and the copy read nothing past it.
+  bool ok = stored != NULL && DmReadSize(stored) != 0 && DmReadDriverExtra(stored) != 0 &&
+            DmReadDriverVersion(stored) != 0 && DmReadSize(stored) == DmReadSize(dm) &&
+            DmReadDriverExtra(stored) == DmReadDriverExtra(dm) &&
+            DmReadDriverVersion(stored) == DmReadDriverVersion(dm) && DmClaimedExtent(stored) == DmGetTotalSize() &&
+            DmCheckPrivateHeader(stored);
+  if (ok) {
+    memcpy(dm, stored, DmGetTotalSize());
+    DmStampBlockOffsets(dm);
+    DmFillPublicDefaults(dm, 1, ctx);
+    ItemRunCheckTable(ctx, KV_CHECK_MODE_KEEP_LEGAL);
+  }
+  GlobalFree(info);
+  return ok ? 1 : 0;
+}

@@ -1,0 +1,259 @@
+// The default DEVMODE of a context: golden images of each load kind for the test printer on
+// the sample description, the public fields by their binding (hand-built descriptions), and
+// the printer's stored DEVMODE taken only when it is this driver's and valid.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "blob_builder.h"
+#include "context_fixture.h"
+#include "blob/desc_runtime.h"
+#include "devmode/devmode_defaults.h"
+#include "devmode/devmode_header.h"
+#include "devmode_images.h"
+#include "files/paths.h"
+#include "os/os.h"
+#include "items/item_check.h"
+#include "kvplat/spool_control.h"
+#include "tables/item_ids.h"
+
+namespace {
+
+std::string ReadText(const std::string &path)
+{
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// 16 bytes a line, "OFFSET  XX XX ...".
+std::string HexDump(const BYTE *p, size_t n)
+{
+  std::string out;
+  char buf[8];
+  for (size_t i = 0; i < n; i += 16) {
+    snprintf(buf, sizeof buf, "%04zX ", i);
+    out += buf;
+    for (size_t j = i; j < i + 16 && j < n; ++j) {
+      snprintf(buf, sizeof buf, " %02X", p[j]);
+      out += buf;
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+// The test printer's description is the sample: its text is the printer's data file, which
+// the context compiles when it opens.
+class DefaultsTest : public ContextTest {
+ protected:
+  void SetUp() override
+  {
+    ContextTest::SetUp();
+    DescTestRemoveAll();
+    std::string text = ReadText(KV_SAMPLE_DIR "/KVSAMPLE.KVD");
+    ASSERT_FALSE(text.empty());
+    WCHAR *path = PathGetDriverDataFile(printer_);
+    ASSERT_NE(path, nullptr);
+    WriteHostFile(HostPath(path), text);
+    GlobalFree(path);
+  }
+  void TearDown() override
+  {
+    if (ctx_ != nullptr) CtxRelease(ctx_);
+    ctx_ = nullptr;
+    ContextTest::TearDown();
+  }
+  DRIVER_CONTEXT *Open(WORD kind)
+  {
+    if (ctx_ != nullptr) CtxRelease(ctx_);
+    CtxExpireCache(1);
+    ctx_ = CtxCreateWithMode(printer_, printer_, nullptr, kind, CTX_CREATE_SHEETS);
+    EXPECT_NE(ctx_, nullptr);
+    return ctx_;
+  }
+  // The test printer's stored default DEVMODE (none for an empty image).
+  void StoreDefault(const std::vector<BYTE> &image)
+  {
+    PRINTER_INFO_2W *info = (PRINTER_INFO_2W *)OsGetPrinterInfo(printer_, 2);
+    ASSERT_NE(info, nullptr);
+    info->pDevMode = image.empty() ? nullptr : (DEVMODEW *)image.data();
+    ASSERT_TRUE(SetPrinterW(printer_, 2, (BYTE *)info, 0)) << GetLastError();
+    GlobalFree(info);
+  }
+  LONG Raw(WORD id) { return ItemGetRaw(ctx_, id, nullptr); }
+
+  DRIVER_CONTEXT *ctx_ = nullptr;
+};
+
+// Each load kind without a stored DEVMODE builds the same defaults; the images are checked
+// in (derivation: tests/fixtures/devmode/README.md). KV_DEVMODE_UPDATE_GOLDEN=1 rewrites them.
+TEST_F(DefaultsTest, GoldenImagesOfEachKind)
+{
+  for (WORD kind = 0; kind <= 3; ++kind) {
+    SCOPED_TRACE(kind);
+    ASSERT_NE(Open(kind), nullptr);
+    std::string dump = HexDump(CtxGetDevmode(ctx_), KV_DM_TOTAL_SIZE);
+    std::string file = std::string(KV_DEVMODE_FIXTURES) + "/defaults_kind" + std::to_string(kind) + ".hex";
+    if (getenv("KV_DEVMODE_UPDATE_GOLDEN") != nullptr) std::ofstream(file, std::ios::binary) << dump;
+    EXPECT_EQ(ReadText(file), dump);
+    // What the images hold: the model's public defaults and a DEVMODE that passes its own
+    // header test, with nothing left for the check to repair.
+    EXPECT_EQ(Raw(ITEM_dmFields), 0x7F03);
+    EXPECT_EQ(Raw(ITEM_dmPaperSize), 9);
+    EXPECT_EQ(Raw(ITEM_dmPrintQuality), 600);
+    // The defaults are the starting state: no row is marked changed.
+    const OPTION_ITEM *rows = (const OPTION_ITEM *)ctx_->items->rows;
+    for (int i = 0; i < ctx_->items->count; ++i) ASSERT_EQ(rows[i].state & KV_STATE_CHANGED_MASK, 0) << rows[i].id;
+    EXPECT_EQ(DmCheckPrivateHeader(CtxGetDevmode(ctx_)), 1);
+    std::vector<BYTE> before(ctx_->work, ctx_->work + KV_WORK_BUFFER_SIZE);
+    ItemRunCheckTable(ctx_, KV_CHECK_MODE_KEEP_LEGAL);
+    EXPECT_EQ(0, memcmp(before.data(), ctx_->work, KV_WORK_BUFFER_SIZE));
+  }
+  // The template's buffer is not touched by the defaults.
+  for (DWORD i = 0; i < KV_WORK_BUFFER_SIZE; ++i) ASSERT_EQ(CtxGetTemplate()->work[i], 0) << i;
+}
+
+// Item values the defaults give: the description's, the model's, the check table's.
+TEST_F(DefaultsTest, ItemDefaultsFromTheirSources)
+{
+  ASSERT_NE(Open(0), nullptr);
+  EXPECT_EQ(ItemGetValue(ctx_, ITEM_kdmMediaType, nullptr), (LONG)DescGetItemDefault(ITEM_kdmMediaType, ctx_));
+  EXPECT_EQ(Raw(ITEM_kdmScaleH), 100);
+  EXPECT_EQ(Raw(ITEM_kdmMachineID), ctx_->model->machineId);
+  EXPECT_EQ(Raw(ITEM_kdmDriverType), ctx_->model->driverType);
+  EXPECT_EQ(Raw(ITEM_kdmSeparationSheetCycle), 1);
+  EXPECT_EQ(Raw(ITEM_kdmKVMLVer), 16);
+  EXPECT_EQ(Raw(ITEM_kdmPresetNo), 0);  // no description node: the table's preset 0
+  WCHAR text[40] = {};
+  ItemReadText(ctx_, ItemFindById(ctx_, ITEM_wdmDriverVersion), text);
+  EXPECT_EQ(NarrowW(text), "1.41");
+  ItemReadText(ctx_, ItemFindById(ctx_, ITEM_kdmHFFontName), text);
+  EXPECT_EQ(NarrowW(text), "Arial");
+  ItemReadText(ctx_, ItemFindById(ctx_, ITEM_dmFormName), text);
+  EXPECT_EQ(NarrowW(text), "A4");
+}
+
+// The printer's stored DEVMODE is taken when it is this driver's and valid, and its values
+// are checked; a foreign, damaged or wrongly sized one is replaced by the defaults.
+TEST_F(DefaultsTest, StoredDevmodeTakenOnlyWhenValid)
+{
+  ASSERT_NE(Open(3), nullptr);
+  std::vector<BYTE> good(CtxGetDevmode(ctx_), CtxGetDevmode(ctx_) + KV_DM_TOTAL_SIZE);
+  SetWord(good, offsetof(DEVMODEW, dmOrientation), 2);
+  const OPTION_ITEM *cycle = ItemFindById(ctx_, ITEM_kdmSeparationSheetCycle);
+  SetWord(good, cycle->offset, 150);  // an illegal value: repaired on the way in
+  struct Case {
+    const char *what;
+    void (*change)(std::vector<BYTE> &);
+    bool taken;
+  } cases[] = {
+      {"valid", [](std::vector<BYTE> &) {}, true},
+      {"foreign signature", [](std::vector<BYTE> &d) { memcpy(d.data() + KV_DM_PRIV_SIGNATURE, "xxxx", 4); }, false},
+      {"other machine", [](std::vector<BYTE> &d) { d[KV_DM_MACHINE_ID] ^= 0xFF; }, false},
+      {"other driver type", [](std::vector<BYTE> &d) { d[KV_DM_DRIVER_TYPE] ^= 1; }, false},
+      {"other private version", [](std::vector<BYTE> &d) { SetDword(d, KV_DM_PRIV_VERSION, 313); }, false},
+      {"short private part", [](std::vector<BYTE> &d) { SetWord(d, 70, 1000), d.resize(220 + 1000); }, false},
+  };
+  for (WORD kind : {0, 1, 3}) {
+    for (const Case &c : cases) {
+      SCOPED_TRACE(testing::Message() << c.what << " kind " << kind);
+      std::vector<BYTE> image = good;
+      c.change(image);
+      StoreDefault(image);
+      ASSERT_NE(Open(kind), nullptr);
+      EXPECT_EQ(Raw(ITEM_dmOrientation), c.taken ? 2 : 1);
+      EXPECT_EQ(Raw(ITEM_kdmSeparationSheetCycle), 1);
+      EXPECT_EQ(DmCheckPrivateHeader(CtxGetDevmode(ctx_)), 1);
+      EXPECT_EQ(DmReadLe16(CtxGetDevmode(ctx_) + KV_DM_CONFIG_OFFSET), KV_DEVMODE_SIZE);
+    }
+  }
+  StoreDefault({});
+}
+
+// The public fields by their binding, on hand-built descriptions lent to the context.
+class PublicDefaultsTest : public ContextTest {
+ protected:
+  void SetUp() override
+  {
+    ContextTest::SetUp();
+    ctx_ = Create();
+    ASSERT_NE(ctx_, nullptr);
+    own_ = ctx_->desc;
+    ctx_->desc = b_.blob();
+  }
+  void TearDown() override
+  {
+    if (ctx_ != nullptr) {
+      ctx_->desc = own_;
+      CtxRelease(ctx_);
+    }
+    ContextTest::TearDown();
+  }
+  WORD Key(WORD id) { return ItemFindById(ctx_, id)->symbolKey; }
+  // A node for a public item; items without a description name get the row's key or none.
+  BYTE *Bind(WORD id, WORD type) { return b_.AddItem(id, Key(id), type); }
+  LONG Raw(WORD id) { return ItemGetRaw(ctx_, id, nullptr); }
+  DWORD Fields() { return (DWORD)Raw(ITEM_dmFields); }
+  void Fill() { DmFillPublicDefaults(CtxGetDevmode(ctx_), 1, ctx_); }
+
+  DRIVER_CONTEXT *ctx_ = nullptr;
+  struct DESC_BLOB *own_ = nullptr;
+  BlobBuilder b_;
+};
+
+TEST_F(PublicDefaultsTest, UnboundFieldsTakeTheModelDefaults)
+{
+  ItemSetRaw(ctx_, ITEM_dmOrientation, 2);
+  ItemSetRaw(ctx_, ITEM_dmPrintQuality, -3);
+  ItemSetRaw(ctx_, ITEM_dmFields, 0);
+  Fill();
+  EXPECT_EQ(Raw(ITEM_dmOrientation), 1);
+  EXPECT_EQ(Raw(ITEM_dmPrintQuality), 600);
+  EXPECT_EQ(Raw(ITEM_dmYResolution), 600);
+  EXPECT_EQ(Raw(ITEM_dmScale), 100);
+  EXPECT_EQ(Raw(ITEM_dmTTOption), 3);
+  EXPECT_EQ(Raw(ITEM_dmCollate), 0);
+  EXPECT_EQ(Fields(), 0x7F03u);  // collating is not possible without a sort node
+}
+
+TEST_F(PublicDefaultsTest, BoundFieldsKeepPlausibleValues)
+{
+  b_.AddValues(Bind(ITEM_dmOrientation, DESC_TYPE_PICK_ONE), {2042, 2043});
+  for (LONG v : {3, 2}) {
+    ItemSetRaw(ctx_, ITEM_dmOrientation, v);
+    Fill();
+    EXPECT_EQ(Raw(ITEM_dmOrientation), v == 2 ? 2 : 1) << v;
+    EXPECT_NE(Fields() & DM_ORIENTATION, 0u);
+  }
+  // A symbolic quality survives a bound print quality; the unbound y resolution follows it.
+  b_.AddValues(Bind(ITEM_dmPrintQuality, DESC_TYPE_PICK_ONE), {300, 600});
+  ItemSetRaw(ctx_, ITEM_dmPrintQuality, -3);
+  ItemSetRaw(ctx_, ITEM_dmYResolution, 0);
+  Fill();
+  EXPECT_EQ(Raw(ITEM_dmPrintQuality), -3);
+  EXPECT_EQ(Raw(ITEM_dmYResolution), -3);
+  // A bound numeric paper length without a width keeps the length and clears its bit.
+  b_.SetNumeric(Bind(ITEM_dmPaperLength, DESC_TYPE_NUMERIC), 0, 0, 10000);
+  ItemSetRaw(ctx_, ITEM_dmPaperLength, 2970);
+  ItemSetRaw(ctx_, ITEM_dmPaperWidth, 0);
+  ItemSetRaw(ctx_, ITEM_dmFields, (LONG)(Fields() | DM_PAPERLENGTH));
+  Fill();
+  EXPECT_EQ(Raw(ITEM_dmPaperLength), 2970);
+  EXPECT_EQ(Fields() & DM_PAPERLENGTH, 0u);
+  // Copies bound as Numeric: a value outside the node's range takes the model's 1.
+  b_.SetNumeric(Bind(ITEM_dmCopies, DESC_TYPE_NUMERIC), 1, 1, 99);
+  for (LONG v : {50, 100, 0}) {
+    ItemSetRaw(ctx_, ITEM_dmCopies, v);
+    Fill();
+    EXPECT_EQ(Raw(ITEM_dmCopies), v == 50 ? 50 : 1) << v;
+  }
+}
+
+}  // namespace
