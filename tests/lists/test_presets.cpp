@@ -8,6 +8,7 @@
 #include "files/ini.h"
 #include "hooks/module_hooks.h"
 #include "list_fixture.h"
+#include "model/model.h"
 #include "model/state_items.h"
 #include "recording_hooks.h"
 #include "store/preset_list.h"
@@ -250,6 +251,42 @@ TEST_F(PresetTest, QualitySetsAreSavedAndLoadedWithTheirNames)
   EXPECT_EQ(Raw(ITEM_kdmBrightness), 2);
   // A set without file loads nothing.
   EXPECT_EQ(ListLoadQuality(ctx_, 5), 0);
+}
+
+TEST_F(PresetTest, CompanionDefaultsRewriteTheirPresetsAndQualitySets)
+{
+  AddPreset(0, 2);
+  AddPreset(1, 3);
+  // Preset 1 has a companion in the shared settings folder, read from its language section.
+  std::u16string file = PathOf(1);
+  std::u16string companion = file.substr(0, file.rfind(u'.')) + u".ksd";
+  // It carries the header of a settings file, as the setup writes it.
+  std::string header = "KstVersion=" + std::to_string(ctx_->model->settingsFileVersion) +
+                       "\r\nKstMachine=" + std::to_string(ctx_->model->machineId) +
+                       "\r\nKstLanguage=" + std::to_string(Raw(ITEM_kdmLanguageID)) + "\r\n";
+  Write(companion.c_str(), "[" + Narrow(Lang().c_str()) + "]\r\n" + header + "dmCopies=11\r\n");
+  SetRaw(ITEM_dmCopies, 1);
+  EXPECT_EQ(ListLoadPresetKsd(ctx_, 1), 1);
+  EXPECT_EQ(Raw(ITEM_dmCopies), 11);
+  EXPECT_EQ(ListLoadPresetKsd(ctx_, 0), 0);  // no companion
+  EXPECT_EQ(ListLoadPresetKsd(ctx_, 16), 0);
+  ListPresetCache(ctx_, nullptr, LIST_CACHE_FREE);
+  SetRaw(ITEM_dmCopies, 40);
+  ASSERT_EQ(ListResaveAllPresets(ctx_), 1);
+  EXPECT_EQ(Raw(ITEM_dmCopies), 40);
+  EXPECT_EQ(IniGetInt(Section().c_str(), u"dmCopies", 0, file.c_str()), 11u);
+  EXPECT_EQ(IniGetInt(Section().c_str(), u"dmCopies", 0, PathOf(0).c_str()), 2u);
+  // A quality set's companion "ksq" lies in the settings folder under the set's name.
+  PutPrinterValue("QualityCount", "1");
+  PutPrinterValue("QualityList0", "C:\\kst\\fine.ksq");
+  PutPrinterValue("QualityList0Name", "Fine");
+  std::u16string folder = file.substr(0, file.rfind(u'\\') + 1);
+  Write((folder + u"fine.ksq").c_str(), "[" + Narrow(Lang().c_str()) + "]\r\nkdmBrightness=5\r\n");
+  SetRaw(ITEM_kdmBrightness, 0);
+  EXPECT_EQ(ListLoadQualityKsq(ctx_, 0), 1);
+  EXPECT_EQ(Raw(ITEM_kdmBrightness), 5);
+  EXPECT_EQ(Text(ITEM_wdmUserSetName), "Fine");
+  EXPECT_EQ(ListLoadQualityKsq(ctx_, 3), 0);
 }
 
 // The deepest nesting of snapshots: a caller's own snapshot, the rewrite of every preset,

@@ -2,6 +2,9 @@
 // INI's defaults, the slot records and the paper ids of the slots.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "files/ini.h"
 #include "list_fixture.h"
 #include "model/model.h"
@@ -200,6 +203,29 @@ TEST_F(StampSizeTest, ModelDefaultsFillEverySlotAndMissingSectionsGiveA4)
   // Any count but exactly ten means no defaults.
   PutModelIni("[" + lang + "]\r\nFreeSizeCount=9\r\n");
   EXPECT_EQ(ListGetModelFreeSizeCount(ctx_), 0);
+}
+
+// The sample package's model INI carries default stamps and custom sizes per language.
+TEST_F(StampSizeTest, TheSampleModelIniCarriesDefaultStampsAndSizes)
+{
+  std::ifstream in(KV_SAMPLE_DIR "/kvmlmodl.ini", std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  ASSERT_FALSE(text.str().empty());
+  PutModelIni(text.str());
+  EXPECT_EQ(ListGetModelStampCount(ctx_), 2);
+  SetText(ITEM_wdmWmChar, "");
+  ListLoadModelStamp(ctx_, 0);
+  EXPECT_EQ(Text(ITEM_wdmWmChar), "CONFIDENTIAL");
+  EXPECT_EQ(ListGetModelFreeSizeCount(ctx_), 10);
+  ListLoadFreeSizeDefaults(ctx_);
+  EXPECT_EQ(ctx_->state->freeSizeSlots[0].width, 4724);
+  EXPECT_EQ(ctx_->state->freeSizeSlots[0].length, 6992);
+  EXPECT_EQ(ctx_->state->freeSizeSlots[5].width, 9921);
+  SetText(ITEM_wdmFreeSizeName, "");
+  ListLoadModelFreeSize(ctx_, 1);
+  EXPECT_EQ(Text(ITEM_wdmFreeSizeName), "Index card 5x8");
+  EXPECT_EQ(Raw(ITEM_wdmFreeSizeWidth), 6000);
 }
 
 TEST_F(StampSizeTest, SlotsAndPaperIds)
