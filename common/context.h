@@ -128,7 +128,7 @@ typedef struct CONTEXT_STATE {
   WCHAR languageCode[3];
   WCHAR driverName[260];
   WCHAR textBuffer[1025];
-  WORD reserved1;
+  WORD snapshotDepth;  // snapshot levels in use, 0-3
   WCHAR printerName[260];
   WCHAR printerNameSwap[260];  // second name buffer of the application API
   // Property-sheet call fields.

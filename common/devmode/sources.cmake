@@ -1,5 +1,5 @@
 # The DEVMODE layout, private header, format checks, conversion, defaults and versions; the
-# paper, resolution and collation items.
+# paper, resolution and collation items, and the settings-loaded event.
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_check.cpp
@@ -14,4 +14,5 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_collate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_paper_output.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_paper_source.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/devmode_resolution.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/devmode_resolution.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_events.cpp)

@@ -3,6 +3,7 @@
 #include "hooks/module_hooks.h"
 
 #include "hooks/build_hooks.h"
+#include "store/stored_lists.h"
 
 int WINAPI CtxInitModules(DRIVER_CONTEXT *ctx)
 {
@@ -10,7 +11,7 @@ int WINAPI CtxInitModules(DRIVER_CONTEXT *ctx)
   CONTEXT_STATE *st = ctx->state;
   st->uiChapter = NULL;
   st->uiChapterWord = 0;
-  for (void *&slot : st->presetSnapshots) slot = NULL;
+  ListPresetCache(ctx, NULL, LIST_CACHE_FORGET);
   st->moduleHooks = NULL;
   LONG count = 0;
   MODULE_HOOK_ROW *rows = CtxGetModuleHooks(&count);
@@ -65,10 +66,7 @@ void WINAPI CtxFreeModules(DRIVER_CONTEXT *ctx)
   CONTEXT_STATE *st = ctx->state;
   MemFree(st->uiChapter);
   st->uiChapter = NULL;
-  for (void *&slot : st->presetSnapshots) {
-    MemFree(slot);
-    slot = NULL;
-  }
+  ListPresetCache(ctx, NULL, LIST_CACHE_FREE);
   FreeTable(st->moduleHooks);
   st->moduleHooks = NULL;
 }

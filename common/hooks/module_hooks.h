@@ -203,13 +203,17 @@ void WINAPI CtxNotifyModules(DRIVER_CONTEXT *ctx, WORD event, void *data);
 
 // The DEVMODE snapshot stack (three levels of the work buffer, level 0 the newest).
 // Pushes the work buffer (with its own copies of the font lists and the UI flags) onto the
-// stack, dropping the oldest level, and notifies the modules. Nothing unless the context
-// has a work buffer and all three levels.
-void WINAPI CtxPushDevmodeSnapshot(DRIVER_CONTEXT *ctx);
+// stack and notifies the modules. Every push is matched by one pop. TRUE when pushed; FALSE
+// (nothing changed) without a work buffer or all three levels (ERROR_INVALID_PARAMETER),
+// and when three levels are already in use (ERROR_STACK_OVERFLOW): a push never drops an
+// older level that a caller still means to roll back to.
+BOOL WINAPI CtxPushDevmodeSnapshot(DRIVER_CONTEXT *ctx);
 // Pops the newest level; with rollback it first becomes the work buffer again (UI flags
-// restored, change marks cleared, modules notified). The oldest level stays as it was.
-// Nothing unless the context has a work buffer and all three levels.
-void WINAPI CtxPopDevmodeSnapshot(DRIVER_CONTEXT *ctx, int rollback);
+// restored, change marks cleared, modules notified). TRUE when popped; FALSE (nothing
+// changed) when no level is in use or the context has no levels.
+BOOL WINAPI CtxPopDevmodeSnapshot(DRIVER_CONTEXT *ctx, int rollback);
+// The number of snapshot levels in use (0-3); 0 without state.
+int WINAPI CtxGetSnapshotDepth(DRIVER_CONTEXT *ctx);
 // Frees the font lists that the snapshot levels own (at destruction).
 void WINAPI CtxFreeSnapshotFonts(DRIVER_CONTEXT *ctx);
 

@@ -80,10 +80,18 @@ bool HasLevels(DRIVER_CONTEXT *ctx)
 
 }  // namespace
 
-void WINAPI CtxPushDevmodeSnapshot(DRIVER_CONTEXT *ctx)
+BOOL WINAPI CtxPushDevmodeSnapshot(DRIVER_CONTEXT *ctx)
 {
-  if (!HasLevels(ctx)) return;
+  if (!HasLevels(ctx)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
   CONTEXT_STATE *st = ctx->state;
+  // A fourth push would push out the level an outer caller rolls back to.
+  if (st->snapshotDepth >= 3) {
+    SetLastError(ERROR_STACK_OVERFLOW);
+    return FALSE;
+  }
   DWORD size = DmGetWorkBufferSize();
   FreeLists(st->snapshots[2]);
   memcpy(st->snapshots[2], st->snapshots[1], size);
@@ -93,12 +101,14 @@ void WINAPI CtxPushDevmodeSnapshot(DRIVER_CONTEXT *ctx)
   memcpy(st->snapshots[0], ctx->work, size);
   CopyListsInPlace(st->snapshots[0]);
   st->savedUiFlags[0] = st->uiFlags;
+  ++st->snapshotDepth;
   CtxNotifyModules(ctx, KV_EVT_SNAPSHOT_PUSHED, NULL);
+  return TRUE;
 }
 
-void WINAPI CtxPopDevmodeSnapshot(DRIVER_CONTEXT *ctx, int rollback)
+BOOL WINAPI CtxPopDevmodeSnapshot(DRIVER_CONTEXT *ctx, int rollback)
 {
-  if (!HasLevels(ctx)) return;
+  if (!HasLevels(ctx) || ctx->state->snapshotDepth == 0) return FALSE;
   CONTEXT_STATE *st = ctx->state;
   DWORD size = DmGetWorkBufferSize();
   if (rollback) {
@@ -120,6 +130,13 @@ void WINAPI CtxPopDevmodeSnapshot(DRIVER_CONTEXT *ctx, int rollback)
   memcpy(st->snapshots[1], st->snapshots[2], size);
   CopyListsInPlace(st->snapshots[1]);
   st->savedUiFlags[1] = st->savedUiFlags[2];
+  --st->snapshotDepth;
+  return TRUE;
+}
+
+int WINAPI CtxGetSnapshotDepth(DRIVER_CONTEXT *ctx)
+{
+  return ctx != NULL && ctx->state != NULL ? ctx->state->snapshotDepth : 0;
 }
 
 void WINAPI CtxFreeSnapshotFonts(DRIVER_CONTEXT *ctx)

@@ -140,9 +140,10 @@ int WINAPI ItemNeedsRegionalPaperFit(DRIVER_CONTEXT *ctx);
 // The paper the job is printed on: the document's paper for output 1024 without fit, the
 // regional paper (Letter 1 or A4 9) for output 1024-1026 otherwise, else the output paper.
 LONG WINAPI ItemGetOutputPaperSize(DRIVER_CONTEXT *ctx);
-// After a paper change (what 1; other values do nothing): sets both scale items to the
-// smaller ratio of destination to source dimensions where the output or scale type asks,
-// or to 100 for a plain output; leaves them when a source dimension is 0.
+// After a paper change. What 1: sets both scale items to the smaller ratio of destination to
+// source dimensions where the output or scale type asks, or to 100 for a plain output;
+// leaves them when a source dimension is 0. What 3 (dmPaperSize) and 4 (the output paper):
+// a custom size 384-393 loads its stored slot (ListLoadFreeSize). Other values do nothing.
 void WINAPI ItemApplyPaperChange(DRIVER_CONTEXT *ctx, SHORT what);
 // Which of the authentication texts asked by mask are set while authentication is on: bit
 // 0 user name, bit 1 password, bit 2 network key (secure mode only); 0 while it is off.

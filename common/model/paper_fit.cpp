@@ -5,6 +5,7 @@
 
 #include "items/item_store.h"
 #include "model/model.h"
+#include "store/stored_lists.h"
 #include "tables/item_ids.h"
 
 int WINAPI ItemDefaultPaperIsLetter(DRIVER_CONTEXT *ctx)
@@ -41,7 +42,16 @@ LONG WINAPI ItemGetOutputPaperSize(DRIVER_CONTEXT *ctx)
 
 void WINAPI ItemApplyPaperChange(DRIVER_CONTEXT *ctx, SHORT what)
 {
-  if (ctx == NULL || what != 1) return;
+  if (ctx == NULL) return;
+  // A custom size chosen as the document's paper (3) or the output paper (4) brings its
+  // stored slot into the custom-size items.
+  if (what == 3 || what == 4) {
+    LONG paper = ItemGetRaw(ctx, what == 3 ? ITEM_dmPaperSize : ITEM_kdmOutPaperSize, NULL);
+    if (paper >= KV_FREE_SIZE_PAPER_FIRST && paper <= KV_FREE_SIZE_PAPER_LAST)
+      ListLoadFreeSize(ctx, (int)(paper - KV_FREE_SIZE_PAPER_FIRST));
+    return;
+  }
+  if (what != 1) return;
   // The source and destination dimension items are recomputed by the paper-dimension
   // functions once they exist; the scale follows the printable areas already stored.
   LONG out = ItemGetRaw(ctx, ITEM_kdmOutPaperSize, NULL);

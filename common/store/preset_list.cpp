@@ -5,17 +5,7 @@
 #include "names/names_paths.h"
 #include "os/os.h"
 #include "model/state_items.h"
-
-// Drops the preset snapshots of the context so that the next read sees the new list.
-static int DropPresetSnapshots(DRIVER_CONTEXT *ctx)
-{
-  if (ctx == NULL || ctx->state == NULL) return 0;
-  for (void *&slot : ctx->state->presetSnapshots) {
-    MemFree(slot);
-    slot = NULL;
-  }
-  return 1;
-}
+#include "store/stored_lists.h"
 
 int WINAPI ListAppendPreset(DRIVER_CONTEXT *ctx, const WCHAR *path, const WCHAR *name, const WCHAR *comment)
 {
@@ -24,17 +14,18 @@ int WINAPI ListAppendPreset(DRIVER_CONTEXT *ctx, const WCHAR *path, const WCHAR 
   const WCHAR *ini = CtxGetSettingsIniPath(ctx);
   const WCHAR *section = CtxGetPrinterSection(ctx);
   if (ini == NULL || section == NULL) return 0;
-  UINT n = IniGetInt(section, u"Count", 0, ini);
-  WCHAR key[64], full[80], number[16];
-  wsprintfW(key, u"PresetList%d", (int)n);
-  IniWriteString(section, key, path != NULL ? path : u"", ini);
-  wsprintfW(full, u"%sName", key);
-  IniWriteString(section, full, name != NULL ? name : u"", ini);
-  wsprintfW(full, u"%sComment", key);
-  IniWriteString(section, full, comment != NULL ? comment : u"", ini);
-  wsprintfW(number, u"%u", n + 1);
+  int n = (int)IniGetInt(section, u"Count", 0, ini);
+  // The list holds 16 presets at most; a damaged count is taken as empty.
+  if (n >= KV_PRESET_MAX) return 0;
+  if (n < 0) n = 0;
+  WCHAR key[KV_PRESET_KEY_CHARS], number[16];
+  IniWriteString(section, ListFormatPresetKey(key, n, LIST_KEY_PATH), path != NULL ? path : u"", ini);
+  IniWriteString(section, ListFormatPresetKey(key, n, LIST_KEY_NAME), name != NULL ? name : u"", ini);
+  IniWriteString(section, ListFormatPresetKey(key, n, LIST_KEY_COMMENT), comment != NULL ? comment : u"", ini);
+  wsprintfW(number, u"%d", n + 1);
   IniWriteString(section, u"Count", number, ini);
-  return DropPresetSnapshots(ctx);
+  ListPresetCache(ctx, NULL, LIST_CACHE_FREE);
+  return 1;
 }
 
 int WINAPI ListClearPresets(DRIVER_CONTEXT *ctx)
@@ -43,5 +34,6 @@ int WINAPI ListClearPresets(DRIVER_CONTEXT *ctx)
   const WCHAR *ini = CtxGetSettingsIniPath(ctx);
   const WCHAR *section = CtxGetPrinterSection(ctx);
   if (ini != NULL && section != NULL) IniWriteString(section, u"Count", u"0", ini);
-  return DropPresetSnapshots(ctx);
+  ListPresetCache(ctx, NULL, LIST_CACHE_FREE);
+  return 1;
 }

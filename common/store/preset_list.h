@@ -8,11 +8,12 @@ KV_BEGIN_DECLS
 
 #if defined(KV_CONFIG_UI) || defined(KV_CONFIG_RULE)
 // Appends a preset (its file path, name and comment; NULL texts are stored empty) behind the
-// last one and drops the context's preset snapshots so the next read sees the new list.
-// 0 for a NULL context, a context without settings INI or printer section, or a shared
-// settings folder on a terminal server that the user may not change; 1 otherwise.
+// last one and frees the context's preset cache so the next read sees the new list. 0 for a
+// NULL context, a context without settings INI or printer section, a full list (16
+// presets), or a shared settings folder on a terminal server that the user may not change;
+// 1 otherwise.
 int WINAPI ListAppendPreset(DRIVER_CONTEXT *ctx, const WCHAR *path, const WCHAR *name, const WCHAR *comment);
-// Empties the list ("Count" = 0) and drops the preset snapshots; 0 for a NULL context.
+// Empties the list ("Count" = 0) and frees the preset cache; 0 for a NULL context.
 int WINAPI ListClearPresets(DRIVER_CONTEXT *ctx);
 #endif
 

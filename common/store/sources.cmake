@@ -1,7 +1,8 @@
 # Stored settings: printer data and the driver's registry values, loads at open, font
 # lists and font names, setup services, the job-control exchange, the in-memory INI image
-# and the kst settings files; the preset list in kvmlface and kvmlrule; the rejected-header
-# message of kvmlface.
+# and the kst settings files, settings files with conditions and first-run defaults, the
+# stored lists (presets, quality sets, stamps, custom sizes); the preset list writers in
+# kvmlface and kvmlrule; the rejected-header and preset messages of kvmlface.
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/setup_services.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_deploy.cpp
@@ -22,7 +23,24 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/kst_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kst_serialize.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kst_auth_modes.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/settings_file_io.cpp)
-list(APPEND KV_COMMON_UI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/preset_list.cpp ${CMAKE_CURRENT_LIST_DIR}/kst_warn_ui.cpp)
-list(APPEND KV_COMMON_NONUI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/kst_warn_nonui.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/settings_file_io.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/settings_conditions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/settings_copy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bundle_paths.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/locale_defaults.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/list_sections.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/preset_cache.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/presets.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/preset_load.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/preset_select.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/quality_sets.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/quality_load.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/quality_save.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/stamps.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/free_sizes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/free_size_cache.cpp)
+list(APPEND KV_COMMON_UI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/preset_list.cpp ${CMAKE_CURRENT_LIST_DIR}/kst_warn_ui.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/preset_warn_ui.cpp)
+list(APPEND KV_COMMON_NONUI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/kst_warn_nonui.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/preset_warn_nonui.cpp)
 list(APPEND KV_COMMON_RULE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/preset_list.cpp)

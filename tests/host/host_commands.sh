@@ -3,6 +3,9 @@
 # Runs kvmlhost's machine, printer, printerdata, compile, item, devmode, settings and check commands
 # on a fresh machine root, and compile on host files with no machine root, and checks their
 # output and exit codes; then the global options, help and usage errors.
+# Runs kvmlhost's machine, printer, printerdata, compile, item, devmode, settings, preset and
+# freesize commands on a fresh machine root, and compile on host files with no machine root,
+# and checks their output and exit codes; then the global options, help and usage errors.
 set -u
 host=$1
 dir=$(mktemp -d)
@@ -164,6 +167,42 @@ check check-reset 0 "$host" check "KVML Sample" --from "$tmpw\bad.kst" --reset &
 check itemcheck-foreign 1 "$host" check "KVML Sample" --from "$tmpw\c.kst" && expect itemcheck-foreign 'does not match this printer'
 check itemcheck-missing 1 "$host" check "KVML Sample" --from "$tmpw\none.kst" && expect itemcheck-missing 'none\.kst: the file cannot be read'
 check itemcheck-printer 1 "$host" check "No Such" && expect itemcheck-printer 'ERROR_INVALID_PRINTER_NAME'
+# preset: save two presets (one from an exported settings file), list them, load one and
+# write it out, replace and delete; a full list and a foreign file are refused.
+check preset-empty 0 "$host" preset list "KVML Sample" && expect preset-empty '^0 stored presets'
+check preset-save 0 "$host" preset save "KVML Sample" Draft --comment "two up" &&
+  expect preset-save '^saved preset 0 "Draft" in C:\\_kvml\\user0000\.kst'
+sed 's/^dmCopies=.*/dmCopies=3\r/' "$hosttmp/a.kst" >"$hosttmp/three.kst"
+check preset-save-from 0 "$host" preset save "KVML Sample" Three --from "$tmpw\three.kst" &&
+  expect preset-save-from '^saved preset 1 "Three" in C:\\_kvml\\user0001\.kst'
+check preset-list 0 "$host" preset list "KVML Sample" && expect preset-list '^2 stored presets' &&
+  expect preset-list '^0	Draft	C:\\_kvml\\user0000\.kst	writable	two up$' && expect preset-list '^1	Three	'
+check preset-load 0 "$host" preset load "KVML Sample" Three --to "$tmpw\loaded.kst" &&
+  expect preset-load '^loaded preset 1 "Three": [1-9][0-9]* settings differ' && expect preset-load 'exported the settings'
+grep -q $'^dmCopies=3\r$' "$hosttmp/loaded.kst" || { echo "FAIL preset-load: copies not loaded"; fails=$((fails+1)); }
+check preset-replace 0 "$host" preset save "KVML Sample" Draft && expect preset-replace '^replaced preset 0 "Draft"'
+check preset-missing 1 "$host" preset load "KVML Sample" Nope && expect preset-missing 'stores no preset "Nope"'
+check preset-long-name 1 "$host" preset save "KVML Sample" "$(head -c 37 /dev/zero | tr '\0' n)" &&
+  expect preset-long-name '1 to 36 characters'
+check preset-delete 0 "$host" preset delete "KVML Sample" Draft && expect preset-delete '1 presets left'
+check preset-after-delete 0 "$host" preset list "KVML Sample" && expect preset-after-delete '^0	Three	C:\\_kvml\\user0001\.kst'
+[ -e "$dir/m/C/_kvml/user0000.kst" ] && { echo "FAIL preset-delete: the user file stays"; fails=$((fails+1)); }
+for n in $(seq 2 16); do "$host" preset save "KVML Sample" "P$n" >/dev/null || { echo "FAIL preset-fill $n"; fails=$((fails+1)); }; done
+check preset-full 1 "$host" preset save "KVML Sample" Seventeenth && expect preset-full 'already stores 16 presets'
+sed -i 's/^KstMachine=.*/KstMachine=7\r/' "$dir/m/C/_kvml/user0001.kst"
+check preset-foreign 1 "$host" preset load "KVML Sample" Three && expect preset-foreign 'could not be taken'
+# freesize: the package's defaults until a size is saved; save, list and delete a slot.
+check freesize-defaults 0 "$host" freesize list "KVML Sample" && expect freesize-defaults "driver package's defaults" &&
+  expect freesize-defaults '^0	384	Postcard 100x148	4724 x 6992	100\.0 x 148\.0	4	1$' &&
+  expect freesize-defaults '^9	393	\(unnamed\)	9921 x 14031	'
+check freesize-save 0 "$host" freesize save "KVML Sample" 3 "Photo 4x6" 101.6 152.4 --tray 2 --orientation 2 &&
+  expect freesize-save 'saved custom size 3 \(paper 387\) "Photo 4x6": 4800 x 7200 dots'
+check freesize-list 0 "$host" freesize list "KVML Sample" && expect freesize-list '^3	387	Photo 4x6	4800 x 7200	101\.6 x 152\.4	2	2$' &&
+  expect freesize-list '^0	384	Postcard 100x148	' && ! grep -q defaults <<<"$out" || { echo "FAIL freesize-list: still defaults"; fails=$((fails+1)); }
+check freesize-delete 0 "$host" freesize delete "KVML Sample" 3
+check freesize-deleted 0 "$host" freesize list "KVML Sample" && expect freesize-deleted '^3	387	\(unnamed\)	0 x 0	'
+check freesize-bad-size 2 "$host" freesize save "KVML Sample" 1 x 0.5 100
+check freesize-bad-slot 2 "$host" freesize delete "KVML Sample" 10
 # Items by field name (any case) and by description name, beside IDs, in one call.
 check item-names 0 "$host" item "KVML Sample" dmorientation KPD_RADIOLIST_1 dmColor &&
   expect item-names '^7	dmOrientation	raw=' && expect item-names '^15	dmColor	raw=' &&
@@ -291,6 +330,12 @@ usage_cases=(
   "settings-set-short|settings|set|KVML Sample|Duplex"
   "machine-bad|machine|frob"
   "report-extra|report|x"
+  "preset-none|preset"
+  "preset-action|preset|frob|KVML Sample"
+  "preset-no-name|preset|save|KVML Sample"
+  "preset-to-save|preset|save|KVML Sample|x|--to|y.kst"
+  "freesize-action|freesize|frob|KVML Sample"
+  "freesize-tray-list|freesize|list|KVML Sample|--tray|2"
 )
 for row in "${usage_cases[@]}"; do
   IFS='|' read -r -a f <<<"$row"

@@ -52,11 +52,41 @@ TEST_F(SnapshotTest, RollbacksWalkBackThroughThreeLevels)
   CtxPopDevmodeSnapshot(ctx_, 1);
   EXPECT_EQ(State(), 2);
   EXPECT_EQ(ctx_->state->uiFlags, 2u);
-  // Level 2 kept its content: the third rollback gives the same state again.
   CtxPopDevmodeSnapshot(ctx_, 1);
   EXPECT_EQ(State(), 1);
-  CtxPopDevmodeSnapshot(ctx_, 1);
+  // Every push has been popped: a further rollback is refused and changes nothing.
+  Mark(7);
+  EXPECT_FALSE(CtxPopDevmodeSnapshot(ctx_, 1));
+  EXPECT_EQ(State(), 7);
+}
+
+TEST_F(SnapshotTest, AFourthPushIsRefusedAndKeepsTheOldestLevel)
+{
+  RecordingModules rec;
+  rec.Attach(ctx_);
+  for (LONG n = 1; n <= 3; ++n) {
+    Mark(n);
+    ASSERT_TRUE(CtxPushDevmodeSnapshot(ctx_));
+    EXPECT_EQ(CtxGetSnapshotDepth(ctx_), n);
+  }
+  Mark(4);
+  rec.calls.clear();
+  SetLastError(0);
+  EXPECT_FALSE(CtxPushDevmodeSnapshot(ctx_));
+  EXPECT_EQ(GetLastError(), (DWORD)ERROR_STACK_OVERFLOW);
+  EXPECT_TRUE(rec.calls.empty());  // a refused push raises nothing
+  EXPECT_EQ(CtxGetSnapshotDepth(ctx_), 3);
+  EXPECT_EQ(State(), 4);
+  // The three levels are intact: the outermost rollback still reaches the first state.
+  EXPECT_TRUE(CtxPopDevmodeSnapshot(ctx_, 1));
+  EXPECT_EQ(State(), 3);
+  EXPECT_TRUE(CtxPopDevmodeSnapshot(ctx_, 1));
+  EXPECT_EQ(State(), 2);
+  EXPECT_TRUE(CtxPopDevmodeSnapshot(ctx_, 1));
   EXPECT_EQ(State(), 1);
+  EXPECT_EQ(CtxGetSnapshotDepth(ctx_), 0);
+  // With a level free again, a push works.
+  EXPECT_TRUE(CtxPushDevmodeSnapshot(ctx_));
 }
 
 TEST_F(SnapshotTest, RollbackClearsChangeMarksAndRaisesItsEvent)
@@ -134,20 +164,23 @@ TEST_F(SnapshotTest, EveryLevelOwnsItsListsThroughPushesRollbacksAndCommits)
   ItemSetRaw(ctx_, 10009, 0);
   ItemSetRaw(ctx_, 10006, 1);
   ItemSetRaw(ctx_, 10007, (LONG)(intptr_t)MakeFonts(1, 'A'));
-  // Five pushes, each followed by a new list: levels 2 and 1 drop and shift their lists.
+  // Five pushes, each followed by a new list: the first three fill the levels, the fourth
+  // and fifth are refused and keep them, while the work buffer's list is still replaced.
+  int pushed = 0;
   for (char c = 'B'; c <= 'F'; ++c) {
-    CtxPushDevmodeSnapshot(ctx_);
+    if (CtxPushDevmodeSnapshot(ctx_)) ++pushed;
     MemFree((void *)(intptr_t)ItemGetRaw(ctx_, 10007, nullptr));
     ItemSetRaw(ctx_, 10007, (LONG)(intptr_t)MakeFonts(1, c));
   }
-  CtxPopDevmodeSnapshot(ctx_, 0);  // commit: keeps F, drops the level holding E
+  EXPECT_EQ(pushed, 3);
+  EXPECT_TRUE(CtxPopDevmodeSnapshot(ctx_, 0));  // commit: keeps F, drops the level holding C
   EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "F0");
-  CtxPopDevmodeSnapshot(ctx_, 1);
-  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "D0");
-  CtxPopDevmodeSnapshot(ctx_, 1);
-  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "C0");
-  CtxPopDevmodeSnapshot(ctx_, 1);  // level 2 kept its content
-  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "C0");
+  EXPECT_TRUE(CtxPopDevmodeSnapshot(ctx_, 1));
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "B0");
+  EXPECT_TRUE(CtxPopDevmodeSnapshot(ctx_, 1));
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "A0");
+  EXPECT_FALSE(CtxPopDevmodeSnapshot(ctx_, 1));  // nothing left to pop
+  EXPECT_EQ(NarrowW(ItemGetFontListName(ctx_, 0)), "A0");
   // Each level frees its own copies at teardown; a shared pointer would be freed twice.
 }
 
