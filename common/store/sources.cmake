@@ -16,7 +16,8 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/kst_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kst_serialize.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kst_auth_modes.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/settings_file_io.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/settings_file_io.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/free_size_list.cpp)
 list(APPEND KV_COMMON_UI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/preset_list.cpp ${CMAKE_CURRENT_LIST_DIR}/kst_warn_ui.cpp)
 list(APPEND KV_COMMON_NONUI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/kst_warn_nonui.cpp)
 list(APPEND KV_COMMON_RULE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/preset_list.cpp)
