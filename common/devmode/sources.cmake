@@ -1,4 +1,5 @@
-# The DEVMODE layout, private header, format checks, conversion, defaults and versions.
+# The DEVMODE layout, private header, format checks, conversion, defaults and versions; the
+# resolution, duplex and media fields kept in step with their items.
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_check.cpp
@@ -6,4 +7,5 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_environment.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_printer_default.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_defaults.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dm_version.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/dm_version.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_paper_items.cpp)
