@@ -95,9 +95,9 @@ int WINAPI DescGetPrintableArea(DRIVER_CONTEXT *ctx, RECT *area, POINT *offsets,
   return 0;
 }
 
-// The size of the paper value with that ID, exchanged in landscape; 0 when none.
-static int PaperSizeOfValue(DRIVER_CONTEXT *ctx, SIZE *size, LONG valueId)
+int WINAPI DescGetPaperSizeOfValue(DRIVER_CONTEXT *ctx, SIZE *size, LONG valueId)
 {
+  if (ctx == NULL || ctx->desc == NULL) return 0;
   const BYTE *value = FindPaperValue(ctx, PaperNode(ctx), valueId);
   if (value == NULL) return 0;
   LONG width = (LONG)DESC_FIELD32(value, DESC_PAGE_VALUE_NODE, width);
@@ -113,7 +113,7 @@ static int PaperSizeOfValue(DRIVER_CONTEXT *ctx, SIZE *size, LONG valueId)
 int WINAPI DescGetPaperSizeByItem(DRIVER_CONTEXT *ctx, SIZE *size, WORD itemId)
 {
   if (ctx == NULL || ctx->desc == NULL) return 0;
-  return PaperSizeOfValue(ctx, size, ItemGetValue(ctx, itemId != 0 ? itemId : (WORD)ITEM_dmPaperSize, NULL));
+  return DescGetPaperSizeOfValue(ctx, size, ItemGetValue(ctx, itemId != 0 ? itemId : (WORD)ITEM_dmPaperSize, NULL));
 }
 
 // User sizes: the ten stored sizes and the two free-size papers.
@@ -138,5 +138,5 @@ int WINAPI DescGetOutputPaperSize(DRIVER_CONTEXT *ctx, SIZE *size)
   // The size the paper item would have with that code, asked without setting it.
   const OPTION_ITEM *paper = ItemFindById(ctx, ITEM_dmPaperSize);
   if (paper == NULL) return 0;
-  return PaperSizeOfValue(ctx, size, ItemStoredToValueId(ctx, paper, (LONG)(SHORT)code));
+  return DescGetPaperSizeOfValue(ctx, size, ItemStoredToValueId(ctx, paper, (LONG)(SHORT)code));
 }

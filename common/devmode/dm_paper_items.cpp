@@ -2,6 +2,7 @@
 // the same choices in the device's form; the tray of a custom paper.
 #include "devmode/dm_paper_items.h"
 
+#include "devmode/dm_paper_geometry.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "store/free_size_list.h"
@@ -74,4 +75,25 @@ LONG WINAPI ListGetFreeSizeTray(DRIVER_CONTEXT *ctx, SHORT paper, BYTE apply)
   if (tray == 0) return 0;
   ItemSetRaw(ctx, ITEM_dmDefaultSource, tray);
   return 1;
+}
+
+void WINAPI DmSetOutputPaperItemsSwapped(SHORT paper, WORD itemId, DRIVER_CONTEXT *ctx, DEVMODEW *devmode)
+{
+  DmComputeOutputPaperItems(ctx, paper, itemId, devmode, 1);
+}
+
+void WINAPI DmSetCustomPaperItems(DEVMODEW *devmode, DRIVER_CONTEXT *ctx)
+{
+  if (devmode == NULL || ctx == NULL) return;
+  // A print-quality code is no resolution: the device resolution serves instead.
+  LONG dpi = ItemGetRaw(ctx, ITEM_dmPrintQuality, NULL);
+  if (dpi <= 0) dpi = ItemGetRaw(ctx, ITEM_kdmDstResolutionW, NULL);
+  if (dpi <= 0) return;
+  const OPTION_ITEM *paperRow = ItemFindById(ctx, ITEM_dmPaperSize);
+  RECT area;
+  DmPaperArea(ctx, paperRow != NULL ? ItemStoredToValueId(ctx, paperRow, 256) : 256, &area);
+  DWORD l = DmUnitsToDots(1, devmode->dmPaperLength > 0 ? (DWORD)devmode->dmPaperLength : 0, (DWORD)dpi);
+  DWORD w = DmUnitsToDots(1, devmode->dmPaperWidth > 0 ? (DWORD)devmode->dmPaperWidth : 0, (DWORD)dpi);
+  DmWritePaperItems(ctx, ITEM_kdmSrcPaperLengthDot, l, w, DmLessTwice(l, area.top), DmLessTwice(w, area.left),
+                    area.left, area.top);
 }

@@ -8,4 +8,10 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_printer_default.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_defaults.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_version.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dm_paper_items.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/dm_paper_items.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_paper_geometry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_source_paper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_output_paper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_set_source_paper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_set_source_paper_swapped.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_set_output_paper.cpp)
