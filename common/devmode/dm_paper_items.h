@@ -51,6 +51,14 @@ void WINAPI DmSetOutputPaperItemsSwapped(SHORT paper, WORD itemId, DRIVER_CONTEX
 // (item 38); nothing when neither is.
 void WINAPI DmSetCustomPaperItems(DEVMODEW *devmode, DRIVER_CONTEXT *ctx);
 
+// Recomputes the items derived from devmode: the resolution items from the device
+// resolution, the source paper items of its dmPaperSize, the output paper items of item 46,
+// the state items of the interface mode, bidi and connection (615-617), for types 1, 3 and
+// 4 the device-information text, and item 892 := 0. Nothing for a NULL argument.
+void WINAPI DmRefreshDerivedItems(DEVMODEW *devmode, DRIVER_CONTEXT *ctx, LONG type);
+// DmRefreshDerivedItems, then devmode's dmDuplex and dmMediaType from their items.
+void WINAPI DmSyncPublicFieldsFromItems(DEVMODEW *devmode, DRIVER_CONTEXT *ctx, LONG type);
+
 // 1 for the papers that have a custom-size slot: 384-393, 256 and 448.
 int WINAPI DmIsSlotPaper(LONG paper);
 

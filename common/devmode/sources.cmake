@@ -14,4 +14,5 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/dm_output_paper.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_set_source_paper.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_set_source_paper_swapped.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dm_set_output_paper.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/dm_set_output_paper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_refresh_items.cpp)

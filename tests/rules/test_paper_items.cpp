@@ -4,6 +4,7 @@
 
 #include "caps_fixture.h"
 #include "devmode/dm_paper_items.h"
+#include "os/os.h"
 #include "store/free_size_list.h"
 #include "tables/item_ids.h"
 #include "win32/devmode.h"
@@ -149,6 +150,30 @@ TEST_F(PaperItemsTest, CustomSizeOfTheDevmodeAtThePrintQuality)
   ItemSetRaw(ctx_, ITEM_kdmDstResolutionW, 600);
   DmSetCustomPaperItems(&dm_, ctx_);
   EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmSrcPaperLengthDot, nullptr), 7015);
+}
+
+TEST_F(PaperItemsTest, PublicFieldsAndDerivedItemsFollowTheDevmode)
+{
+  ItemSetRaw(ctx_, ITEM_kdmDstResolutionW, 600);
+  ItemSetRaw(ctx_, ITEM_kdmOutPaperSize, 9);
+  ItemSetRaw(ctx_, ITEM_kdmUIModeChange, 2);
+  ItemSetRaw(ctx_, ITEM_wdmUIStart, 1);
+  ItemSetRaw(ctx_, ITEM_kdmFuncSelectDuplex, 1);
+  ItemSetRaw(ctx_, ITEM_kdmDuplexType, 3);
+  ItemSetRaw(ctx_, ITEM_kdmMediaType, 257);
+  dm_.dmPaperSize = 9;
+  DmSyncPublicFieldsFromItems(&dm_, ctx_, 2);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmDstResolutionH, nullptr), 600);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_dmPrintQuality, nullptr), 600);
+  EXPECT_EQ(Items(ITEM_kdmSrcPaperLengthDot), (std::vector<LONG>{7015, 4960, 6818, 4773, 94, 99}));
+  EXPECT_EQ(Items(ITEM_kdmDstPaperLengthDot), (std::vector<LONG>{7015, 4960, 6818, 4773, 94, 99}));
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmDstPaperLengthMM, nullptr), 2970);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_KPD_kdmPresentUIMode, nullptr), 1);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_KPD_kdmBidiSupport, nullptr), OsPrinterBidiEnabled(ctx_) ? 1 : 0);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_wdmUIStart, nullptr), 0);
+  EXPECT_EQ(dm_.dmDuplex, DMDUP_VERTICAL);
+  EXPECT_EQ(dm_.dmMediaType, 257u);
+  EXPECT_EQ(dm_.dmPaperLength, 2970);
 }
 
 }  // namespace
