@@ -5,6 +5,7 @@
 
 #include "items/item_store.h"
 #include "model/model.h"
+#include "devmode/dm_paper_items.h"
 #include "tables/item_ids.h"
 
 int WINAPI ItemDefaultPaperIsLetter(DRIVER_CONTEXT *ctx)
@@ -42,9 +43,16 @@ LONG WINAPI ItemGetOutputPaperSize(DRIVER_CONTEXT *ctx)
 void WINAPI ItemApplyPaperChange(DRIVER_CONTEXT *ctx, SHORT what)
 {
   if (ctx == NULL || what != 1) return;
-  // The source and destination dimension items are recomputed by the paper-dimension
-  // functions once they exist; the scale follows the printable areas already stored.
+  // The source and destination dimension items follow the new paper (custom sizes turned
+  // with the sheet); a regional fit prints on the regional default paper. The scale then
+  // follows the printable areas.
   LONG out = ItemGetRaw(ctx, ITEM_kdmOutPaperSize, NULL);
+  DEVMODEW *dm = (DEVMODEW *)ctx->work;
+  if (dm != NULL) {
+    DmSetSourcePaperItemsSwapped((SHORT)ItemGetRaw(ctx, ITEM_dmPaperSize, NULL), ITEM_dmPaperSize, ctx, dm);
+    LONG output = out == 1025 || out == 1026 ? RegionalPaper(ctx) : out;
+    DmSetOutputPaperItemsSwapped((SHORT)output, ITEM_kdmOutPaperSize, ctx, dm);
+  }
   LONG scaleOn = ItemGetRaw(ctx, ITEM_kdmFuncSelectScale, NULL);
   LONG type = ItemGetRaw(ctx, ITEM_kdmScaleType, NULL);
   LONG scale = -1;

@@ -4,6 +4,7 @@
 
 #include "caps_fixture.h"
 #include "devmode/dm_paper_items.h"
+#include "model/model.h"
 #include "os/os.h"
 #include "store/free_size_list.h"
 #include "tables/item_ids.h"
@@ -174,6 +175,19 @@ TEST_F(PaperItemsTest, PublicFieldsAndDerivedItemsFollowTheDevmode)
   EXPECT_EQ(dm_.dmDuplex, DMDUP_VERTICAL);
   EXPECT_EQ(dm_.dmMediaType, 257u);
   EXPECT_EQ(dm_.dmPaperLength, 2970);
+}
+
+TEST_F(PaperItemsTest, PaperChangeRecomputesTheItemsWithTheSheetTurned)
+{
+  ItemSetRaw(ctx_, ITEM_dmPaperSize, 384);
+  ItemSetRaw(ctx_, ITEM_dmOrientation, 2);  // the work DEVMODE lies landscape
+  ItemSetRaw(ctx_, ITEM_kdmOutPaperSize, 1024);
+  ItemSetRaw(ctx_, ITEM_kdmFuncSelectScale, 0);
+  ItemApplyPaperChange(ctx_, 1);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmSrcPaperLengthDot, nullptr), 2480);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmSrcPaperWidthDot, nullptr), 3507);
+  EXPECT_EQ(Items(ITEM_kdmDstPaperLengthDot), Items(ITEM_kdmSrcPaperLengthDot));
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmScaleH, nullptr), 100);
 }
 
 }  // namespace
