@@ -190,4 +190,38 @@ TEST_F(PaperItemsTest, PaperChangeRecomputesTheItemsWithTheSheetTurned)
   EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmScaleH, nullptr), 100);
 }
 
+TEST_F(PaperItemsTest, SlotPaperAtEachResolution)
+{
+  struct Case {
+    LONG dpi, length, width;
+  } cases[] = {{300, 3507, 2480}, {600, 7015, 4960}, {1200, 14030, 9920}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.dpi);
+    ItemSetRaw(ctx_, ITEM_kdmDstResolutionW, c.dpi);
+    ItemSetRaw(ctx_, ITEM_kdmDstResolutionH, c.dpi);
+    DmSetSourcePaperItems(384, ITEM_dmPaperSize, ctx_, &dm_);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmSrcPaperLengthDot, nullptr), c.length);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmSrcPaperWidthDot, nullptr), c.width);
+    EXPECT_EQ(dm_.dmPaperLength, 2970);  // the DEVMODE keeps 0.1 mm whatever the resolution
+    DmSetOutputPaperItems(384, ITEM_kdmOutPaperSize, ctx_, &dm_);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmDstPaperLengthDot, nullptr), c.length);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmDstPaperWidthDot, nullptr), c.width);
+  }
+}
+
+TEST_F(PaperItemsTest, RegionalFitPrintsOnTheRegionalPaper)
+{
+  ItemSetRaw(ctx_, ITEM_kdmDstResolutionW, 600);
+  ItemSetRaw(ctx_, ITEM_kdmDstResolutionH, 600);
+  ItemSetRaw(ctx_, ITEM_dmPaperSize, 9);
+  ASSERT_EQ(ItemDefaultPaperIsLetter(ctx_), 0);  // the test printer's region uses A4
+  for (LONG code : {1025, 1026}) {
+    SCOPED_TRACE(code);
+    for (WORD id = ITEM_kdmDstPaperLengthDot; id <= ITEM_kdmDstYOffset; ++id) ItemSetRaw(ctx_, id, 0);
+    ItemSetRaw(ctx_, ITEM_kdmOutPaperSize, code);
+    ItemApplyPaperChange(ctx_, 1);
+    EXPECT_EQ(Items(ITEM_kdmDstPaperLengthDot), (std::vector<LONG>{7015, 4960, 6818, 4773, 94, 99}));
+  }
+}
+
 }  // namespace
