@@ -32,6 +32,8 @@ int WINAPI DescGetPrintableArea(DRIVER_CONTEXT *ctx, RECT *area, POINT *offsets,
 // The size of the paper item's value that the current value of item itemId names (0: the
 // paper item itself), exchanged while the orientation (item 7) is landscape.
 int WINAPI DescGetPaperSizeByItem(DRIVER_CONTEXT *ctx, SIZE *size, WORD itemId);
+// The size of the paper item's value with that value ID, exchanged in landscape.
+int WINAPI DescGetPaperSizeOfValue(DRIVER_CONTEXT *ctx, SIZE *size, LONG valueId);
 // The size of the current paper: a user size (codes 384-393, 256, 448) by
 // DescGetCustomPaperSize in its DEVMODE form, any other by DescGetPaperSizeByItem.
 int WINAPI DescGetPaperSize(DRIVER_CONTEXT *ctx, SIZE *size);

@@ -4,7 +4,7 @@
 #include "devmode/devmode_defaults.h"
 
 #include "devmode/devmode_header.h"
-#include "devmode/devmode_paper_items.h"
+#include "devmode/dm_paper_items.h"
 #include "devmode/devmode_printer_default.h"
 #include "items/item_check.h"
 #include "items/item_store.h"

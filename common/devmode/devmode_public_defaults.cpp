@@ -3,7 +3,7 @@
 // the field's dmFields bit is set, cleared or left as each field's rule says.
 #include "devmode/devmode_defaults.h"
 #include "devmode/devmode_paper.h"
-#include "devmode/devmode_paper_items.h"
+#include "devmode/dm_paper_items.h"
 #include "items/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"

@@ -1,5 +1,6 @@
 # The DEVMODE layout, private header, format checks, conversion, defaults and versions; the
-# paper, resolution and collation items, and the settings-loaded event.
+# paper, resolution, duplex, media and collation items kept in step with the DEVMODE, and the
+# settings-loaded event.
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_check.cpp
@@ -9,10 +10,14 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_defaults.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_reset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_public_defaults.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/devmode_paper_items.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_version.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_collate.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/devmode_paper_output.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/devmode_paper_source.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/devmode_resolution.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dm_events.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/dm_events.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_paper_items.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_paper_geometry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_source_paper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_output_paper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_set_source_paper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_set_source_paper_swapped.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_set_output_paper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_refresh_items.cpp)

@@ -6,6 +6,7 @@
 #include "items/item_store.h"
 #include "model/model.h"
 #include "store/stored_lists.h"
+#include "devmode/dm_paper_items.h"
 #include "tables/item_ids.h"
 
 int WINAPI ItemDefaultPaperIsLetter(DRIVER_CONTEXT *ctx)
@@ -52,9 +53,16 @@ void WINAPI ItemApplyPaperChange(DRIVER_CONTEXT *ctx, SHORT what)
     return;
   }
   if (what != 1) return;
-  // The source and destination dimension items are recomputed by the paper-dimension
-  // functions once they exist; the scale follows the printable areas already stored.
+  // The source and destination dimension items follow the new paper (custom sizes turned
+  // with the sheet); a regional fit prints on the regional default paper. The scale then
+  // follows the printable areas.
   LONG out = ItemGetRaw(ctx, ITEM_kdmOutPaperSize, NULL);
+  DEVMODEW *dm = (DEVMODEW *)ctx->work;
+  if (dm != NULL) {
+    DmSetSourcePaperItemsSwapped((SHORT)ItemGetRaw(ctx, ITEM_dmPaperSize, NULL), ITEM_dmPaperSize, ctx, dm);
+    LONG output = out == 1025 || out == 1026 ? RegionalPaper(ctx) : out;
+    DmSetOutputPaperItemsSwapped((SHORT)output, ITEM_kdmOutPaperSize, ctx, dm);
+  }
   LONG scaleOn = ItemGetRaw(ctx, ITEM_kdmFuncSelectScale, NULL);
   LONG type = ItemGetRaw(ctx, ITEM_kdmScaleType, NULL);
   LONG scale = -1;

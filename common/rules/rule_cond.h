@@ -26,6 +26,12 @@ int WINAPI RuleTrayHoldsPaper(DRIVER_CONTEXT *ctx, LONG code, LONG paper);
 int WINAPI RuleGetFeedOrientations(DRIVER_CONTEXT *ctx, LONG paper);
 // 1 when tray 1 (code 1), tray 2 (code 3) or either unlocked one (code 7) holds the media.
 int WINAPI RuleTrayHoldsMedia(DRIVER_CONTEXT *ctx, LONG code, LONG media);
+// The resolution cap: 600 when the page, recomputed from the DEVMODE (mode 1 at the device
+// resolution, mode 0 at the print quality and its custom size), is too large for the print
+// quality (above 30708 dots on an edge), else 0; 0 also at 600 dpi. The recomputation runs
+// on a scratch state: the settings, their marks and the slots are as before afterwards. 0
+// without a work buffer or when memory for the scratch state runs out.
+LONG WINAPI RuleGetResolutionCap(DRIVER_CONTEXT *ctx, int mode);
 // The feed direction the installed finisher demands: 0 none, 1 portrait, 2 landscape, 3 either.
 int WINAPI RuleGetFeedDirection(DRIVER_CONTEXT *ctx);
 // 600 when the page is too large to print at any other resolution, else 0; recompute mode

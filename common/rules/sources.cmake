@@ -7,6 +7,8 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/rule_derived.cpp
   ${CMAKE_CURRENT_LIST_DIR}/rule_eval.cpp
   ${CMAKE_CURRENT_LIST_DIR}/rule_eval_stack.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/rule_rules.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/rule_rules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/rule_caps.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/rule_resolution_cap.cpp)
 list(APPEND KV_COMMON_UI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/rule_builtin_ui.cpp)
 list(APPEND KV_COMMON_NONUI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/rule_builtin_nonui.cpp)

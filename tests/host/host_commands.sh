@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, devmode and settings commands
 # Runs kvmlhost's machine, printer, printerdata, compile, item, devmode, settings and check commands
+# Runs kvmlhost's machine, printer, printerdata, compile, item, caps, devmode and settings commands
 # on a fresh machine root, and compile on host files with no machine root, and checks their
 # output and exit codes; then the global options, help and usage errors.
 # Runs kvmlhost's machine, printer, printerdata, compile, item, devmode, settings, preset and
@@ -111,6 +112,30 @@ check item-unknown 1 "$host" item "KVML Sample" 1276 && expect item-unknown 'no 
 check item-unknown-late 1 "$host" item "KVML Sample" 7 10386 && expect item-unknown-late '^7	dmOrientation' &&
   expect item-unknown-late 'no item 10386'
 check item-bad-id 1 "$host" item "KVML Sample" 7x && expect item-bad-id 'not an item ID or name: 7x'
+# caps: the sample printer's papers, sizes and printable areas, trays, resolutions, extents
+# and fonts, as its description gives them.
+if check caps 0 "$host" caps "KVML Sample"; then
+  expect caps '^papers \(17\): '
+  expect caps '^  9 +\S.* 2100 x 2970$'
+  expect caps '^ +600 dpi portrait +94,99 - 4867,6917 \(offsets 94,99\)$'
+  expect caps '^ +1200 dpi landscape +198,189 - 13833,9732 \(offsets 198,189\)$'
+  expect caps '^  37 +\S.* 984 x 1905$'
+  expect caps '^bins \(3\): '
+  expect caps '^resolutions: 600 x 600, 1200 x 1200 dpi \(resolution codes 3 4\)$'
+  expect caps '^custom size: 900 x 1480 to 2160 x 12954 '
+  expect caps '^landscape: turned 90 degrees$'
+  expect caps '^duplex unit: '
+  expect caps '^device fonts \(8\): 1 Courier, 2 Letter Gothic'
+  expect caps '^font cartridge \(4\): 101 KV Barcode 39'
+  expect caps '^TrueType substitutions \(6\): Arial -> KV Sans, '
+fi
+if check caps-one 0 "$host" caps "KVML Sample" resolutions; then
+  expect caps-one '^resolutions: '
+  if grep -q '^papers' <<<"$out"; then echo "FAIL caps-one: more than the part asked for"; fails=$((fails+1)); fi
+fi
+check caps-part 2 "$host" caps "KVML Sample" sizes && expect caps-part "unknown part 'sizes'"
+check caps-usage 2 "$host" caps
+check caps-missing 1 "$host" caps "No Such" && expect caps-missing 'ERROR_INVALID_PRINTER_NAME'
 check item-big-id 1 "$host" item "KVML Sample" 70000 && expect item-big-id 'no item 70000'
 # settings: export a preset file, import it (with --to writing it out again to the same
 # bytes), and the errors that name the file and the reason.

@@ -107,6 +107,102 @@ void BlobBuilder::SetUiResDllName(const WCHAR *name)
   blob()->header.uiResDllName = reinterpret_cast<WCHAR *>(text);
 }
 
+BYTE *BlobBuilder::AppendValue(BYTE *item, WORD valueId, size_t nodeSize)
+{
+  BYTE *value = Alloc(nodeSize, true);
+  DescSt16(value, offsetof(DESC_VALUE_NODE, valueId), valueId);
+  BYTE *link = item;
+  size_t at = offsetof(DESC_ITEM_NODE, values);
+  while (DescLdPtr(link, at) != nullptr) {
+    link = const_cast<BYTE *>(DescLdPtr(link, at));
+    at = offsetof(DESC_VALUE_NODE, next);
+  }
+  DescStPtr(link, at, value);
+  return value;
+}
+
+BYTE *BlobBuilder::AddPageValue(BYTE *item, WORD valueId, LONG width, LONG length)
+{
+  BYTE *value = AppendValue(item, valueId, sizeof(DESC_PAGE_VALUE_NODE));
+  DescSt32(value, offsetof(DESC_PAGE_VALUE_NODE, width), (DWORD)width);
+  DescSt32(value, offsetof(DESC_PAGE_VALUE_NODE, length), (DWORD)length);
+  return value;
+}
+
+void BlobBuilder::AddGeometry(BYTE *page, WORD resolution, WORD orientation, WORD condKey, WORD condValue,
+                              std::initializer_list<LONG> numbers)
+{
+  BYTE *entry = Alloc(sizeof(DESC_PAPER_GEOMETRY), true);
+  DescSt16(entry, offsetof(DESC_PAPER_GEOMETRY, resolution), resolution);
+  DescSt16(entry, offsetof(DESC_PAPER_GEOMETRY, orientation), orientation);
+  DescSt16(entry, offsetof(DESC_PAPER_GEOMETRY, condKey), condKey);
+  DescSt16(entry, offsetof(DESC_PAPER_GEOMETRY, condValue), condValue);
+  size_t at = offsetof(DESC_PAPER_GEOMETRY, x);
+  for (LONG n : numbers) {
+    DescSt32(entry, at, (DWORD)n);
+    at += 4;
+  }
+  BYTE *link = page;
+  at = offsetof(DESC_PAGE_VALUE_NODE, geometry);
+  while (DescLdPtr(link, at) != nullptr) {
+    link = const_cast<BYTE *>(DescLdPtr(link, at));
+    at = offsetof(DESC_PAPER_GEOMETRY, next);
+  }
+  DescStPtr(link, at, entry);
+}
+
+char *BlobBuilder::AddText(const char *text)
+{
+  size_t n = strlen(text) + 1;
+  char *p = reinterpret_cast<char *>(Alloc(n, true));
+  memcpy(p, text, n);
+  return p;
+}
+
+BYTE *BlobBuilder::AddFontPairs(BYTE *item, WORD valueId,
+                                std::initializer_list<std::pair<const char *, const char *>> pairs)
+{
+  std::vector<char *> names, substitutes;
+  for (const auto &pair : pairs) {
+    names.push_back(AddText(pair.first));
+    substitutes.push_back(AddText(pair.second));
+  }
+  BYTE *value = AppendValue(item, valueId, sizeof(DESC_FONT_VALUE_NODE));
+  DescSt32(value, offsetof(DESC_FONT_VALUE_NODE, count), (DWORD)pairs.size());
+  if (pairs.size() == 0) return value;
+  BYTE *nameArray = Alloc(names.size() * sizeof(char *), true);
+  BYTE *substituteArray = Alloc(names.size() * sizeof(char *), true);
+  for (size_t i = 0; i < names.size(); ++i) {
+    DescStPtr(nameArray, i * sizeof(char *), names[i]);
+    DescStPtr(substituteArray, i * sizeof(char *), substitutes[i]);
+  }
+  DescStPtr(value, offsetof(DESC_FONT_VALUE_NODE, names), nameArray);
+  DescStPtr(value, offsetof(DESC_FONT_VALUE_NODE, substitutes), substituteArray);
+  return value;
+}
+
+void BlobBuilder::SetFontList(bool cartridge, std::initializer_list<std::pair<DWORD, const char *>> fonts)
+{
+  std::vector<BYTE *> entries;
+  for (const auto &font : fonts) {
+    char *name = AddText(font.second);
+    BYTE *entry = Alloc(sizeof(DESC_FONT_ID), true);
+    DescSt32(entry, offsetof(DESC_FONT_ID, fontId), font.first);
+    DescStPtr(entry, offsetof(DESC_FONT_ID, name), name);
+    entries.push_back(entry);
+  }
+  BYTE *array = Alloc(entries.size() * sizeof(void *), true);
+  for (size_t i = 0; i < entries.size(); ++i) DescStPtr(array, i * sizeof(void *), entries[i]);
+  DESC_HEADER *h = &blob()->header;
+  if (cartridge) {
+    h->cartridgeFontCount = (DWORD)entries.size();
+    h->cartridgeFonts = reinterpret_cast<DESC_FONT_ID **>(array);
+  } else {
+    h->deviceFontCount = (DWORD)entries.size();
+    h->deviceFonts = reinterpret_cast<DESC_FONT_ID **>(array);
+  }
+}
+
 const RULE_CODE_UNIT *BlobBuilder::AddCode(const Code &code)
 {
   BYTE *p = Alloc(code.size() * sizeof(RULE_CODE_UNIT), false);

@@ -6,6 +6,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "blob/desc_blob.h"
@@ -31,6 +32,21 @@ class BlobBuilder {
   BYTE *SetNumeric(BYTE *item, DWORD defaultValue, DWORD minimum, DWORD maximum);
   BYTE *SetString(BYTE *item, WORD defaultValue);
   void SetUiResDllName(const WCHAR *name);
+  // A value node of nodeSize bytes appended to the item's value list (PickPage 24, PickSlot
+  // 20, FontTbl 24 bytes); its other fields are zero.
+  BYTE *AppendValue(BYTE *item, WORD valueId, size_t nodeSize);
+  // A PickPage value with its size in 0.1 mm.
+  BYTE *AddPageValue(BYTE *item, WORD valueId, LONG width, LONG length);
+  // A geometry entry appended to a PickPage value: resolution and orientation value IDs,
+  // the condition (key 0 = none) and the numbers x, y, w, h, a, b.
+  void AddGeometry(BYTE *page, WORD resolution, WORD orientation, WORD condKey, WORD condValue,
+                   std::initializer_list<LONG> numbers);
+  // An ANSI text in the block (at an odd address).
+  char *AddText(const char *text);
+  // A FontTbl value with its pairs {name, substitute}.
+  BYTE *AddFontPairs(BYTE *item, WORD valueId, std::initializer_list<std::pair<const char *, const char *>> pairs);
+  // The header's device font list (cartridge false) or cartridge list: {id, name}.
+  void SetFontList(bool cartridge, std::initializer_list<std::pair<DWORD, const char *>> fonts);
 
   // Rule data.
   const RULE_CODE_UNIT *AddCode(const Code &code);

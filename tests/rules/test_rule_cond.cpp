@@ -1,7 +1,11 @@
 // Computed condition items: trays holding the job's paper and media, the printed sheet's
 // orientation, the feed direction a finisher demands and the finisher predicates, read by
 // conditions through the evaluator.
+#include <algorithm>
+#include <vector>
+
 #include "items/item_store.h"
+#include "store/stored_lists.h"
 #include "rules/rule_cond.h"
 #include "rules_fixture.h"
 
@@ -198,9 +202,92 @@ TEST_F(RuleCondTest, BFiveCountsOnlyTraysWithOrientationBitOne)
   EXPECT_EQ(Cond(645), 1);
 }
 
+// Item 738: the page fits the resolution (1) or is too large for anything but 600 dpi (0).
+// The pages are custom sizes: the document's (paper 256) and the output's (paper 448).
+TEST_F(RuleCondTest, ResolutionCheckOfThePageSize)
+{
+  struct Case {
+    LONG dpi, outWidth, outLength;  // output size in 1200-dpi dots
+    LONG scaleOn, scaleType, scale, nup, nupKind, nupType;
+    LONG check, cap;
+  } cases[] = {
+      {1200, 30708, 14030, 0, 0, 100, 0, 0, 0, 1, 0},
+      {1200, 30709, 14030, 0, 0, 100, 0, 0, 0, 0, 600},
+      {1200, 14030, 30709, 0, 0, 100, 0, 0, 0, 0, 600},
+      {600, 40000, 40000, 0, 0, 100, 0, 0, 0, 1, 0},     // 600 dpi is never capped
+      {1200, 10000, 14030, 1, 1, 400, 0, 0, 0, 0, 600},  // 9920 x 4 on the document's width
+      {1200, 10000, 14030, 1, 2, 400, 0, 0, 0, 1, 0},    // scale type 2 leaves the document
+      {1200, 10000, 14030, 1, 3, 100, 0, 0, 0, 1, 0},
+      {1200, 10000, 14030, 1, 3, 300, 0, 0, 0, 0, 600},       // vertical 300 % of 14030
+      {1200, 10000, 14030, 0, 0, 100, 1, 9, 0x8001, 1, 0},    // a poster doubles the width 9920
+      {1200, 10000, 14030, 0, 0, 100, 1, 9, 0x8003, 0, 600},  // three times: 42090 long
+      {1200, 10000, 14030, 0, 0, 100, 1, 8, 0x8003, 1, 0},    // not a poster kind
+  };
+  CtxRaiseUiFlags(ctx_, KV_UI_FLAG_FREE_SIZES_LOADED);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.dpi << " " << c.outWidth << "x" << c.outLength << " scale " << c.scaleOn << "/"
+                                    << c.scaleType << "/" << c.scale << " nup " << c.nup << "/" << c.nupType);
+    Raw(38, c.dpi);
+    Raw(8, 256);  // the document: 210 x 297 mm
+    Raw(340, 9920);
+    Raw(341, 14030);
+    Raw(46, 448);
+    Raw(344, c.outWidth);
+    Raw(345, c.outLength);
+    Raw(55, c.scaleOn);
+    Raw(87, c.scaleType);
+    Raw(89, c.scale);
+    Raw(90, c.scale);
+    Raw(56, c.nup);
+    Raw(91, c.nupKind);
+    Raw(92, c.nupType);
+    EXPECT_EQ(Cond(738), c.check);
+    EXPECT_EQ(RuleGetResolutionCap(ctx_, 1), c.cap);
+  }
+  // Mode 0 follows the print quality, and a print-quality code is no resolution.
+  Raw(38, 600);
+  Raw(344, 30709);
+  Raw(55, 0);
+  Raw(56, 0);
+  Raw(14, 1200);
+  EXPECT_EQ(RuleGetResolutionCap(ctx_, 0), 600);
+  Raw(14, -4);
+  EXPECT_EQ(RuleGetResolutionCap(ctx_, 0), 0);  // at 600 dpi the output is 15354 dots wide
+  EXPECT_EQ(RuleGetResolutionCap(nullptr, 0), 0);
+}
+
+TEST_F(RuleCondTest, ResolutionCheckLeavesTheSettingsAsTheyWere)
+{
+  CtxRaiseUiFlags(ctx_, KV_UI_FLAG_FREE_SIZES_LOADED);
+  Raw(38, 1200);
+  Raw(14, 300);
+  Raw(8, 256);
+  Raw(340, 9920);
+  Raw(341, 14030);
+  Raw(46, 448);
+  Raw(344, 30709);
+  Raw(345, 14030);
+  ctx_->state->pendingPassMode = 2;
+  std::vector<BYTE> before(ctx_->work, ctx_->work + KV_WORK_BUFFER_SIZE);
+  std::vector<BYTE> slots((BYTE *)ctx_->state->freeSizeSlots, (BYTE *)(ctx_->state->freeSizeSlots + 12));
+  OPTION_ITEM *row = ItemFindById(ctx_, 40);
+  row->state = 0;
+  ctx_->state->settingsChanged = 0;
+  DWORD flags = CtxGetUiFlags(ctx_);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(Cond(738), 0);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), ctx_->work)) << "work buffer changed";
+    EXPECT_TRUE(std::equal(slots.begin(), slots.end(), (BYTE *)ctx_->state->freeSizeSlots)) << "slots changed";
+    EXPECT_EQ(row->state, 0);
+    EXPECT_EQ(ctx_->state->settingsChanged, 0u);
+    EXPECT_EQ(CtxGetUiFlags(ctx_), flags);
+    EXPECT_EQ(ctx_->state->pendingPassMode, 2);
+  }
+}
+
 TEST_F(RuleCondTest, ItemsOfTheRangeThatComputeNothing)
 {
-  for (WORD id : {633, 700, 738, 817}) {
+  for (WORD id : {633, 700, 737, 817}) {
     Raw(id, 1);
     EXPECT_EQ(Cond(id), 0) << id;
   }
