@@ -68,7 +68,11 @@ int ListAll(HANDLE h)
       data.resize(std::max<size_t>(data.size(), dataBytes));
       continue;
     }
-    if (rc != ERROR_SUCCESS) return -1;
+    if (rc != ERROR_SUCCESS) {
+      fprintf(stderr, "bench_store: EnumPrinterDataW answered error %lu at index %lu\n", static_cast<unsigned long>(rc),
+              static_cast<unsigned long>(i));
+      return -1;
+    }
     ++count;
     ++i;
   }
@@ -81,7 +85,11 @@ int Writer(int id, int values)
   for (int i = 0; i < values; ++i) {
     DWORD v = static_cast<DWORD>(id * 100000 + i);
     std::u16string name = ValueName(id, i);
-    if (SetPrinterDataW(h, name.data(), REG_DWORD, reinterpret_cast<BYTE *>(&v), 4) != ERROR_SUCCESS) return 1;
+    DWORD rc = SetPrinterDataW(h, name.data(), REG_DWORD, reinterpret_cast<BYTE *>(&v), 4);
+    if (rc != ERROR_SUCCESS) {
+      fprintf(stderr, "bench_store: SetPrinterDataW answered error %lu\n", static_cast<unsigned long>(rc));
+      return 1;
+    }
   }
   ClosePrinter(h);
   return 0;
@@ -91,7 +99,11 @@ int Writer(int id, int values)
 int Lister(volatile int *writersDone, double *out, int *counts, int slots, int *used)
 {
   HANDLE h = OpenBenchPrinter();
-  if (!h) return 1;
+  if (!h) {
+    fprintf(stderr, "bench_store: a lister cannot open the printer (error %lu)\n",
+            static_cast<unsigned long>(GetLastError()));
+    return 1;
+  }
   int n = 0;
   while (!*writersDone && n < slots) {
     double t = Now();

@@ -1,6 +1,6 @@
-// Writes the seeds of fuzz_bcs: the stored block (.BCS bytes) of each description file
-// given, compiled under a scratch machine root, plus the block of a description holding
-// only its FileVersion line.
+// Writes the seeds of fuzz_bcs: the cache file (.BCS bytes: the stored block and its
+// trailer) of each description file given, compiled under a scratch machine root, plus that
+// of a description holding only its FileVersion line.
 //
 //   fuzz_make_bcs OUTDIR DESCRIPTION_OR_FOLDER...
 //
@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "blob/desc_cache.h"
 #include "blob/desc_store.h"
 #include "desc/desc_parse.h"
 #include "kvplat/control.h"
@@ -98,8 +99,11 @@ int main(int argc, char **argv)
       fprintf(stderr, "fuzz_make_bcs: %s does not compile\n", name.c_str());
       continue;
     }
+    BYTE trailer[DESC_CACHE_TRAILER_SIZE];
+    DescMakeCacheTrailer(block.data(), trailer);
     std::ofstream out(outDir / (name + ".bcs"), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char *>(block.data()), (std::streamsize)block.size());
+    out.write(reinterpret_cast<const char *>(trailer), (std::streamsize)sizeof trailer);
     ++written;
   }
   fs::remove_all(root, ec);

@@ -244,15 +244,12 @@ int Check(const std::u16string &path)
   CloseHandle(h);
   if (!read) return Fail(file + ": cannot read the file (or it is larger than a cache file can be)");
   DWORD n = static_cast<DWORD>(bytes.size());
-  if (n <= DESC_HEADER_SIZE) return Fail(file + ": invalid: " + std::to_string(n) + " bytes, not more than a header");
-  DWORD total = DescLd32(bytes.data(), offsetof(DESC_HEADER, totalSize));
-  if (total != n)
-    return Fail(file + ": invalid: recorded size " + std::to_string(total) + ", file size " + std::to_string(n));
   DESC_VALIDATE_RESULT why = {};
-  if (!DescValidateStored(bytes.data(), n, &why))
+  DWORD blockSize = 0;
+  if (!DescCheckCacheImage(bytes.data(), n, &blockSize, &why))
     return Fail(file + ": invalid at offset " + std::to_string(why.offset) + ": " + why.reason);
   if (!g_quiet)
-    printf("%s: OK, %lu bytes, FileVersion %s\n", file.c_str(), static_cast<unsigned long>(n),
+    printf("%s: OK, %lu bytes, FileVersion %s\n", file.c_str(), static_cast<unsigned long>(blockSize),
            BlobVersion(bytes.data()).c_str());
   return 0;
 }

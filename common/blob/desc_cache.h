@@ -6,9 +6,12 @@
 //    not share one entry; a path under 12 characters has no key and is found by its
 //    whole path alone;
 //  - the cache file (.BCS) beside the description text: the compiled block in stored
-//    form, byte for byte, shared by every process of the machine. It is tied to its text
-//    by carrying the text's last-write time; a cache file with any other time, a length
-//    other than its recorded total, or a block the validator refuses is not used.
+//    form, byte for byte, followed by a 16-byte trailer that holds the file format's
+//    version and a CRC-32 of the block, shared by every process of the machine. It is
+//    tied to its text by carrying the text's last-write time; a cache file with any other
+//    time, a length other than its recorded total plus the trailer, a trailer of another
+//    format or a checksum that does not match, or a block the validator refuses is not
+//    used (the text is compiled again and the file rewritten).
 #pragma once
 
 #include "context.h"
@@ -18,6 +21,18 @@
 #define DESC_CACHE_PATH_CHARS 260
 // Largest cache file that is read (a compiled description is far smaller).
 #define DESC_CACHE_FILE_MAX (64u * 1024u * 1024u)
+
+// The trailer after the block in a cache file (little-endian):
+//   +0  "KVBC"
+//   +4  32-bit format version (DESC_CACHE_FORMAT)
+//   +8  32-bit block size (the block's total size, so the file is size + 16 bytes)
+//   +12 CRC-32 (IEEE, as zlib computes it) of the block followed by trailer bytes 0-11
+// A file of an earlier format (the bare block, no trailer) has a length equal to its
+// recorded total, so it is never taken for one of this format: it is compiled again.
+// A new format must take a new version number.
+#define DESC_CACHE_TRAILER_SIZE 16u
+#define DESC_CACHE_MAGIC 0x4342564Bu  // "KVBC" read as a little-endian DWORD
+#define DESC_CACHE_FORMAT 1u
 
 // Node flags.
 #define DESC_CACHE_OWNS_BLOB 0x1u  // DescFreeCache frees the blob
@@ -79,6 +94,17 @@ BOOL WINAPI DescWriteCacheFileStamped(const WCHAR *descPath, const BYTE *stored,
 // The last-write time of a description text; FALSE when the text cannot be opened or its
 // time read.
 BOOL WINAPI DescReadTextWriteTime(const WCHAR *descPath, FILETIME *time);
+// CRC-32 (IEEE polynomial, reflected, as zlib's crc32) of size bytes continuing crc (0 to
+// start): DescCacheChecksum(b, n, DescCacheChecksum(a, m, 0)) is the CRC of a then b.
+DWORD WINAPI DescCacheChecksum(const BYTE *data, DWORD size, DWORD crc);
+// Fills the DESC_CACHE_TRAILER_SIZE-byte trailer of a block in stored form (its total size
+// read from the header).
+void WINAPI DescMakeCacheTrailer(const BYTE *block, BYTE *trailer);
+// Checks a cache file's bytes: the trailer (format, block size, checksum) first, then the
+// FileVersion's terminator and the block validator. TRUE when the block (the first
+// *blockSize bytes of image) may be relocated and used; otherwise why (optional) names the
+// first fault (its offset is in the file). blockSize may be NULL.
+BOOL WINAPI DescCheckCacheImage(const BYTE *image, DWORD size, DWORD *blockSize, struct DESC_VALIDATE_RESULT *why);
 // Deletes the cache file; failures are ignored.
 void WINAPI DescDeleteCacheFile(const WCHAR *descPath);
 // Number of cache files this process has written (for the host's report and tests).

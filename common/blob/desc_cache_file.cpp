@@ -1,12 +1,17 @@
 // The .BCS cache file beside a description text: its path, reading a usable one, writing
 // one atomically, deleting one.
 //
-// A cache file holds the compiled block in stored form, byte for byte. It is tied to the
+// A cache file holds the compiled block in stored form, byte for byte, and a trailer with
+// the file format's version and a CRC-32 of the block (desc_cache.h). It is tied to the
 // text it was compiled from by its last-write time, which the writer sets to the text's:
 // a cache file is used only when its time equals the text's, so a text edited after the
 // compile, a cache file copied in from another description and a text put back with an
-// older date all lead to a fresh compile. Whatever passes the time and size checks is still
-// handed to the block validator before anyone relocates it.
+// older date all lead to a fresh compile. The checksum is verified before anything in the
+// block is read, so a file damaged on disk is never used even where the damage would leave
+// a block the validator accepts (a flipped bit in a default or a command text); whatever
+// passes it is still handed to the block validator before anyone relocates it.
+#include <string.h>
+
 #include <atomic>
 
 #include "blob/desc_blob.h"
@@ -17,6 +22,29 @@ namespace {
 
 std::atomic<DWORD> g_writes{0};
 std::atomic<DWORD> g_tempSerial{0};
+
+// The CRC-32 table of the reflected IEEE polynomial, built at compile time.
+struct CrcTable {
+  DWORD entry[256];
+  constexpr CrcTable() : entry()
+  {
+    for (DWORD i = 0; i < 256; ++i) {
+      DWORD c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1u) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      entry[i] = c;
+    }
+  }
+};
+constexpr CrcTable kCrc;
+
+BOOL Refuse(DESC_VALIDATE_RESULT *why, DWORD offset, const char *reason)
+{
+  if (why != NULL) {
+    why->offset = offset;
+    lstrcpynA(why->reason, reason, sizeof why->reason);
+  }
+  return FALSE;
+}
 
 // Last-write time of a file opened for reading with read sharing; FALSE when the file
 // cannot be opened or its time read.
@@ -110,6 +138,48 @@ BOOL WINAPI DescMakeCachePath(WCHAR *out, const WCHAR *descPath)
   return TRUE;
 }
 
+DWORD WINAPI DescCacheChecksum(const BYTE *data, DWORD size, DWORD crc)
+{
+  crc = ~crc;
+  for (DWORD i = 0; i < size; ++i) crc = kCrc.entry[(crc ^ data[i]) & 0xFFu] ^ (crc >> 8);
+  return ~crc;
+}
+
+void WINAPI DescMakeCacheTrailer(const BYTE *block, BYTE *trailer)
+{
+  DWORD size = DescLd32(block, offsetof(DESC_HEADER, totalSize));
+  DescSt32(trailer, 0, DESC_CACHE_MAGIC);
+  DescSt32(trailer, 4, DESC_CACHE_FORMAT);
+  DescSt32(trailer, 8, size);
+  DescSt32(trailer, 12, DescCacheChecksum(trailer, 12, DescCacheChecksum(block, size, 0)));
+}
+
+BOOL WINAPI DescCheckCacheImage(const BYTE *image, DWORD size, DWORD *blockSize, DESC_VALIDATE_RESULT *why)
+{
+  if (blockSize != NULL) *blockSize = 0;
+  if (why != NULL) memset(why, 0, sizeof *why);
+  if (size <= DESC_HEADER_SIZE + DESC_CACHE_TRAILER_SIZE)
+    return Refuse(why, 0, "file too short for a block and its trailer");
+  if (image == NULL) return Refuse(why, 0, "no file");
+  DWORD bytes = size - DESC_CACHE_TRAILER_SIZE;
+  const BYTE *trailer = image + bytes;
+  // A bare block (the earlier format) ends in its own bytes, never in the magic; a trailer
+  // of another version or a size that disagrees is refused before the checksum is computed.
+  if (DescLd32(trailer, 0) != DESC_CACHE_MAGIC) return Refuse(why, bytes, "no cache file trailer (an older format)");
+  if (DescLd32(trailer, 4) != DESC_CACHE_FORMAT) return Refuse(why, bytes + 4, "cache file of another format version");
+  if (DescLd32(trailer, 8) != bytes || DescLd32(image, offsetof(DESC_HEADER, totalSize)) != bytes)
+    return Refuse(why, bytes + 8, "block size differs from the file's length");
+  if (DescCacheChecksum(trailer, 12, DescCacheChecksum(image, bytes, 0)) != DescLd32(trailer, 12))
+    return Refuse(why, bytes + 12, "checksum does not match (the file is damaged)");
+  // The FileVersion is compared as a text: it must end inside its field.
+  BOOL terminated = FALSE;
+  for (DWORD i = 0; i < 16 && !terminated; ++i) terminated = DescLd16(image, 2u * i) == 0;
+  if (!terminated) return Refuse(why, 0, "FileVersion not terminated");
+  if (!DescValidateStored(image, bytes, why)) return FALSE;
+  if (blockSize != NULL) *blockSize = bytes;
+  return TRUE;
+}
+
 BYTE *WINAPI DescReadCacheFile(const WCHAR *descPath, DWORD *size)
 {
   if (size != NULL) *size = 0;
@@ -130,11 +200,11 @@ BYTE *WINAPI DescReadCacheFile(const WCHAR *descPath, DWORD *size)
   facts.textTime = &textTime;
   facts.cacheTime = &cacheTime;
   if (GetFileTime(h, NULL, NULL, &cacheTime) && DescCacheDecide(DESC_CACHE_READ, &facts) == DESC_CACHE_ALLOWED &&
-      GetFileSizeEx(h, &fileSize) && fileSize.QuadPart > DESC_HEADER_SIZE &&
+      GetFileSizeEx(h, &fileSize) && fileSize.QuadPart > DESC_HEADER_SIZE + DESC_CACHE_TRAILER_SIZE &&
       fileSize.QuadPart <= (LONGLONG)DESC_CACHE_FILE_MAX) {
     bytes = (DWORD)fileSize.QuadPart;
     block = (BYTE *)GlobalAlloc(GPTR, bytes);
-    if (block != NULL && (!ReadAll(h, block, bytes) || DescLd32(block, offsetof(DESC_HEADER, totalSize)) != bytes)) {
+    if (block != NULL && !ReadAll(h, block, bytes)) {
       GlobalFree(block);
       block = NULL;
     }
@@ -142,15 +212,15 @@ BYTE *WINAPI DescReadCacheFile(const WCHAR *descPath, DWORD *size)
   CloseHandle(h);
   if (block == NULL) return NULL;
 
-  // The FileVersion is compared as a text: it must end inside its field.
-  BOOL terminated = FALSE;
-  for (DWORD i = 0; i < 16 && !terminated; ++i) terminated = DescLd16(block, 2u * i) == 0;
+  // The trailer and its checksum first, then the block's own checks. The block keeps the
+  // trailer's bytes behind it; nothing reads them again.
+  DWORD blockSize = 0;
   DESC_VALIDATE_RESULT why;
-  if (!terminated || !DescValidateStored(block, bytes, &why)) {
+  if (!DescCheckCacheImage(block, bytes, &blockSize, &why)) {
     GlobalFree(block);
     return NULL;
   }
-  if (size != NULL) *size = bytes;
+  if (size != NULL) *size = blockSize;
   return block;
 }
 
@@ -176,9 +246,12 @@ BOOL WINAPI DescWriteCacheFileStamped(const WCHAR *descPath, const BYTE *stored,
   WCHAR cachePath[DESC_CACHE_PATH_CHARS], tempPath[DESC_CACHE_PATH_CHARS];
   if (!DescMakeCachePath(cachePath, descPath) || !MakeTempPath(tempPath, cachePath)) return FALSE;
 
+  BYTE trailer[DESC_CACHE_TRAILER_SIZE];
+  DescMakeCacheTrailer(stored, trailer);
   HANDLE h = CreateFileW(tempPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
   if (h == INVALID_HANDLE_VALUE) return FALSE;
-  BOOL ok = WriteAll(h, stored, bytes) && SetFileTime(h, NULL, NULL, textTime);
+  BOOL ok = WriteAll(h, stored, bytes) && WriteAll(h, trailer, DESC_CACHE_TRAILER_SIZE) &&
+            SetFileTime(h, NULL, NULL, textTime);
   CloseHandle(h);
   if (ok) ok = MoveFileExW(tempPath, cachePath, MOVEFILE_REPLACE_EXISTING);
   if (!ok) {

@@ -423,6 +423,37 @@ struct Validator {
     }
   }
 
+  // The stored default of an item must be one its value data offers, as the compiler
+  // leaves it: a PickOne-class position inside the value list, a Boolean 0 or 1, a Numeric
+  // default inside its range (when the range is not inverted; a text may give one that is,
+  // and then no default can be checked against it). The value data itself was validated
+  // by the passes before, so the lists walked here end and are free of cycles.
+  bool Default(DWORD node)
+  {
+    DWORD data = Ld32(node + offsetof(DESC_ITEM_NODE, values));
+    if (data == 0) return true;
+    WORD type = Ld16(node + offsetof(DESC_ITEM_NODE, type));
+    DWORD where = node + offsetof(DESC_ITEM_NODE, defaultValue);
+    if ((type & 0xFF) == DESC_TYPE_PICK_ONE) {
+      DWORD position = Ld16(where), count = 0;
+      for (DWORD v = data; v != 0 && count <= position; v = Ld32(v)) ++count;
+      return position < count || Fail(where, "default position past the end of the value list");
+    }
+    switch (DescStoredDataClass(type)) {
+      case DESC_TYPE_BOOLEAN:
+        return Ld32(data + offsetof(DESC_BOOLEAN_VALUE, defaultValue)) <= 1u ||
+               Fail(data + offsetof(DESC_BOOLEAN_VALUE, defaultValue), "Boolean default other than 0 or 1");
+      case DESC_TYPE_NUMERIC: {
+        LONG value = (LONG)Ld32(data + offsetof(DESC_NUMERIC_VALUE, defaultValue));
+        LONG lo = (LONG)Ld32(data + offsetof(DESC_NUMERIC_VALUE, minimum));
+        LONG hi = (LONG)Ld32(data + offsetof(DESC_NUMERIC_VALUE, maximum));
+        return lo > hi || (value >= lo && value <= hi) ||
+               Fail(data + offsetof(DESC_NUMERIC_VALUE, defaultValue), "Numeric default outside its range");
+      }
+      default: return true;
+    }
+  }
+
   bool Items()
   {
     DWORD where = offsetof(DESC_HEADER, items);
@@ -463,6 +494,7 @@ struct Validator {
       }
     }
     for (DWORD off = first; off != 0; off = Ld32(off)) {
+      if (!Default(off)) return false;
       DWORD field = off + offsetof(DESC_ITEM_NODE, command);
       DWORD command = Ld32(field);
       if (command != 0 && (!TakeOnce(command, sizeof(DESC_OPTION_COMMAND), kOptionCommand, field) ||

@@ -528,6 +528,16 @@ BOOL OnNumericValue(DESC_PARSE_STATE *s, DESC_LINE *line)
     record.number6 = static_cast<SHORT>(n[5]);
     record.number7 = static_cast<SHORT>(n[6]);
     record.number8 = static_cast<SHORT>(n[7]);
+    // The default must lie in the range it is offered in (unless the range is inverted, when
+    // nothing can); one outside it is brought to the nearer bound, so a compiled block's
+    // default is always one of the item's values.
+    LONG lo = n[2], hi = n[3];
+    if (lo <= hi && (n[1] < lo || n[1] > hi)) {
+      LONG bound = n[1] < lo ? lo : hi;
+      Drop(s, "NumericValue: the default (%ld) is outside the range %ld to %ld; it becomes %ld",
+           static_cast<long>(n[1]), static_cast<long>(lo), static_cast<long>(hi), static_cast<long>(bound));
+      record.defaultValue = static_cast<DWORD>(bound);
+    }
   }
   auto *target = static_cast<DESC_NUMERIC_VALUE *>(EnsureRecord(s, base, kShapeNumeric));
   if (!target) return Reject(s, "NumericValue: item '%s' has value data of another shape", OpenName(s));

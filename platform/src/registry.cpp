@@ -24,6 +24,8 @@ namespace {
 // ---------------------------------------------------------------- the key tree
 
 constexpr size_t kMaxKeyNameChars = 255;
+// Levels of keys below a hive's root, as on Windows; a deeper key line is damage.
+constexpr size_t kMaxKeyDepth = 512;
 constexpr size_t kMaxValueNameChars = 16383;
 constexpr DWORD kMaxValueBytes = 16u << 20;
 constexpr DWORD kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | 0x10000 /*DELETE*/ |
@@ -35,10 +37,19 @@ struct Value {
   std::string data;
 };
 
+struct FoldLess {
+  bool operator()(const std::u16string &a, const std::u16string &b) const
+  {
+    return FoldCompare(a.data(), a.size(), b.data(), b.size()) < 0;
+  }
+};
+
+// A key: its values in creation order (which RegEnumValueW's indexes follow) with an index
+// by name, and its subkeys sorted by name. Lookups cost log n; so does adding a value, and
+// a hive file is parsed in n log n (ParseTree) whatever order its lines are in.
 struct Key {
   std::u16string name;
   uint64_t lastWrite = 0;
-  std::vector<Value> values;                  // in creation order
   std::vector<std::unique_ptr<Key>> subkeys;  // sorted case-insensitively
 
   static int Compare(const std::u16string &a, const std::u16string &b)
@@ -62,12 +73,42 @@ struct Key {
     k->name = n;
     return subkeys.insert(it, std::move(k))->get();
   }
+
+  const std::vector<Value> &Values() const { return values_; }
   Value *FindValue(const std::u16string &n)
   {
-    for (auto &v : values)
-      if (Compare(v.name, n) == 0) return &v;
-    return nullptr;
+    auto it = index_.find(n);
+    return it != index_.end() ? &values_[it->second] : nullptr;
   }
+  // Sets a value: an existing one of that name (in any case) takes the new name, type
+  // and data in its place; otherwise the value is added at the end.
+  void SetValue(Value v)
+  {
+    if (Value *old = FindValue(v.name)) {
+      *old = std::move(v);
+      return;
+    }
+    index_.emplace(v.name, values_.size());
+    values_.push_back(std::move(v));
+  }
+  // Removes a value found by FindValue; the values after it move up one index.
+  void EraseValue(Value *v)
+  {
+    size_t at = static_cast<size_t>(v - values_.data());
+    index_.erase(v->name);
+    values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
+    for (auto &e : index_)
+      if (e.second > at) --e.second;
+  }
+  void ClearValues()
+  {
+    values_.clear();
+    index_.clear();
+  }
+
+ private:
+  std::vector<Value> values_;                         // in creation order
+  std::map<std::u16string, size_t, FoldLess> index_;  // name -> position in values_
 };
 
 uint64_t Now()
@@ -146,7 +187,7 @@ void SerializeKey(const Key &k, const std::string &path, std::string &out)
   char stamp[24];
   snprintf(stamp, sizeof stamp, " @%016llx", static_cast<unsigned long long>(k.lastWrite));
   out += "[" + path + "]" + stamp + "\n";
-  for (auto &v : k.values) out += store::Quote(v.name) + " = " + store::EncodeValue(v.type, v.data) + "\n";
+  for (auto &v : k.Values()) out += store::Quote(v.name) + " = " + store::EncodeValue(v.type, v.data) + "\n";
   for (auto &s : k.subkeys)
     SerializeKey(*s, path.empty() ? EncodeKeyName(s->name) : path + "\\" + EncodeKeyName(s->name), out);
 }
@@ -167,8 +208,53 @@ int Hex(char c)
   return -1;
 }
 
+// The subkeys met while a hive file is parsed. Key lines may come in any order (a hand
+// edit), so a key's subkeys are appended as they come and found again through this index,
+// then sorted once when the whole file has been read: n log n for any order of lines.
+class ParseIndex {
+ public:
+  Key *Sub(Key *parent, const std::u16string &name)
+  {
+    auto it = subs_.find(Entry{parent, name});
+    if (it != subs_.end()) return it->second;
+    auto k = std::make_unique<Key>();
+    k->name = name;
+    Key *made = k.get();
+    parent->subkeys.push_back(std::move(k));
+    subs_.emplace(Entry{parent, name}, made);
+    return made;
+  }
+  // Sorts the subkeys of every key of the tree (without recursion: a hive may nest deep).
+  static void SortTree(Key &root)
+  {
+    std::vector<Key *> pending{&root};
+    while (!pending.empty()) {
+      Key *k = pending.back();
+      pending.pop_back();
+      std::sort(k->subkeys.begin(), k->subkeys.end(), [](const std::unique_ptr<Key> &a, const std::unique_ptr<Key> &b) {
+        return Key::Compare(a->name, b->name) < 0;
+      });
+      for (auto &sub : k->subkeys) pending.push_back(sub.get());
+    }
+  }
+
+ private:
+  struct Entry {
+    const Key *parent;
+    std::u16string name;
+  };
+  struct EntryLess {
+    bool operator()(const Entry &a, const Entry &b) const
+    {
+      if (a.parent != b.parent) return std::less<const Key *>()(a.parent, b.parent);
+      return Key::Compare(a.name, b.name) < 0;
+    }
+  };
+  std::map<Entry, Key *, EntryLess> subs_;
+};
+
 // Parses "[path] @stamp" at p (just after '['); answers the key, creating the path.
-Key *ParseKeyLine(const char *p, Key &root)
+Key *ParseKeyLine(const char *p, Key &root, ParseIndex &index)
 {
   std::string raw;
   while (*p && *p != ']' && *p != '\n') raw += *p++;
@@ -201,10 +287,11 @@ Key *ParseKeyLine(const char *p, Key &root)
     }
   }
   Key *k = &root;
+  if (parts.size() > kMaxKeyDepth) return nullptr;
   if (!(parts.size() == 1 && parts[0].empty())) {
     for (auto &c : parts) {
       if (c.empty() || c.size() > kMaxKeyNameChars) return nullptr;
-      k = k->AddSub(c);
+      k = index.Sub(k, c);
     }
   }
   if (!store::AtEnd(p)) {
@@ -223,13 +310,9 @@ Key *ParseKeyLine(const char *p, Key &root)
   return k;
 }
 
-// Reads a hive file; false for a damaged one (a line it cannot read, or a file cut
-// short: every hive the writers write ends with the end marker line).
-bool Parse(const std::string &text, Key &root)
+// The lines of a hive file that ends with its marker; false at the first damaged line.
+bool ParseLines(const std::string &text, Key &root, ParseIndex &index)
 {
-  root = Key();
-  if (text.empty()) return true;
-  if (!store::EndsWithMarker(text)) return false;
   size_t pos = 0;
   bool header = false, ended = false;
   Key *cur = nullptr;
@@ -256,7 +339,7 @@ bool Parse(const std::string &text, Key &root)
       continue;
     }
     if (*p == '[') {
-      cur = ParseKeyLine(p + 1, root);
+      cur = ParseKeyLine(p + 1, root, index);
       if (!cur) return false;
       continue;
     }
@@ -267,12 +350,22 @@ bool Parse(const std::string &text, Key &root)
     if (*p != '=') return false;
     ++p;
     if (!store::DecodeValue(p, v.type, v.data) || !store::AtEnd(p)) return false;
-    if (Value *old = cur->FindValue(v.name))
-      *old = std::move(v);
-    else
-      cur->values.push_back(std::move(v));
+    cur->SetValue(std::move(v));
   }
   return ended;
+}
+
+// Reads a hive file; false for a damaged one (a line it cannot read, or a file cut
+// short: every hive the writers write ends with the end marker line).
+bool Parse(const std::string &text, Key &root)
+{
+  root = Key();
+  if (text.empty()) return true;
+  if (!store::EndsWithMarker(text)) return false;
+  ParseIndex index;
+  bool ok = ParseLines(text, root, index);
+  ParseIndex::SortTree(root);
+  return ok;
 }
 
 // The hive's entry for the current machine root, or null (ERROR_PATH_NOT_FOUND when
@@ -612,8 +705,8 @@ LONG WriteMachineKey(const std::u16string &path, const std::vector<ValueInit> &v
       if (!k->FindSub(c)) k->lastWrite = now;
       k = k->AddSub(c);
     }
-    k->values.clear();
-    for (auto &v : values) k->values.push_back(Value{v.name, v.type, v.data});
+    k->ClearValues();
+    for (auto &v : values) k->SetValue(Value{v.name, v.type, v.data});
     k->lastWrite = now;
     changed = true;
     return ERROR_SUCCESS;
@@ -632,7 +725,7 @@ LONG ReadMachineKey(const std::u16string &path, std::vector<ValueInit> &values, 
   if (!k) return ERROR_FILE_NOT_FOUND;
   if (keyName) *keyName = k->name;
   values.clear();
-  for (auto &v : k->values) values.push_back(ValueInit{v.name, v.type, v.data});
+  for (auto &v : k->Values()) values.push_back(ValueInit{v.name, v.type, v.data});
   return ERROR_SUCCESS;
 }
 
@@ -826,7 +919,7 @@ LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD
       v->type = dwType;
       v->data = data;
     } else {
-      k->values.push_back(Value{name, dwType, data});
+      k->SetValue(Value{name, dwType, data});
     }
     k->lastWrite = Now();
     changed = true;
@@ -848,7 +941,7 @@ LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName)
     if (!k) return ERROR_KEY_DELETED;
     Value *v = k->FindValue(name);
     if (!v) return ERROR_FILE_NOT_FOUND;
-    k->values.erase(k->values.begin() + (v - k->values.data()));
+    k->EraseValue(v);
     k->lastWrite = Now();
     changed = true;
     return ERROR_SUCCESS;
@@ -902,8 +995,8 @@ LONG WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD 
   std::lock_guard<std::mutex> g(g_lock);
   Key *k;
   if ((rc = FindKeyForRead(ref, k)) != ERROR_SUCCESS) return rc;
-  if (dwIndex >= k->values.size()) return ERROR_NO_MORE_ITEMS;
-  const Value &v = k->values[dwIndex];
+  if (dwIndex >= k->Values().size()) return ERROR_NO_MORE_ITEMS;
+  const Value &v = k->Values()[dwIndex];
   if ((rc = CopyName(v.name, lpValueName, lpcchValueName)) != ERROR_SUCCESS) return rc;
   if (lpType) *lpType = v.type;
   DWORD size = static_cast<DWORD>(v.data.size());
@@ -937,14 +1030,14 @@ LONG WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDW
   if (lpcchClass) *lpcchClass = 0;
   DWORD maxSub = 0, maxName = 0, maxData = 0;
   for (auto &s : k->subkeys) maxSub = std::max<DWORD>(maxSub, static_cast<DWORD>(s->name.size()));
-  for (auto &v : k->values) {
+  for (auto &v : k->Values()) {
     maxName = std::max<DWORD>(maxName, static_cast<DWORD>(v.name.size()));
     maxData = std::max<DWORD>(maxData, static_cast<DWORD>(v.data.size()));
   }
   if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(k->subkeys.size());
   if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
   if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
-  if (lpcValues) *lpcValues = static_cast<DWORD>(k->values.size());
+  if (lpcValues) *lpcValues = static_cast<DWORD>(k->Values().size());
   if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
   if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
   if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;

@@ -379,11 +379,15 @@ bool ReadAppended(const std::string &path, Entry &e, const store::Stamp &now)
     return true;
   }
   if (tail.compare(0, 4, "#nd\n") != 0) return false;
-  Printer next = e.printer;
+  // The tail is read twice: first into a scratch printer, to learn whether it reads whole
+  // (whether a line reads never depends on the lines before it), then onto the entry. So
+  // a damaged tail leaves the entry as it was, and a reader pays for what was appended,
+  // not for a copy of every value the printer holds.
+  Printer scratch;
   bool hasName = true, hasDriver = true;
-  uint64_t endAt = 0;
-  if (!ParseLines(tail, 4, false, next, endAt, hasName, hasDriver)) return false;
-  e.printer = std::move(next);
+  uint64_t endAt = 0, applied = 0;
+  if (!ParseLines(tail, 4, false, scratch, endAt, hasName, hasDriver)) return false;
+  ParseLines(tail, 4, false, e.printer, applied, hasName, hasDriver);
   e.endAt += endAt;
   Settle(e, now, endAt + 4 == tail.size());
   return true;

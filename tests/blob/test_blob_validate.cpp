@@ -267,7 +267,84 @@ const Mutation kMutations[] = {
        St(v, array + 4, Ld(v, array));
      }},
     {"font count without a list", [](std::vector<BYTE> &v) { St(v, offsetof(DESC_HEADER, deviceFonts), 0); }},
+    // Stored defaults that are not one of their item's values.
+    {"PickOne default position past its two values",
+     [](std::vector<BYTE> &v) { St16(v, ItemNode(v, 238, 0) + offsetof(DESC_ITEM_NODE, defaultValue), 2); }},
+    {"variant default position past the shared list",
+     [](std::vector<BYTE> &v) { St16(v, ItemNode(v, 238, 3) + offsetof(DESC_ITEM_NODE, defaultValue), 0xFFFF); }},
+    {"PickPage default position past its values",
+     [](std::vector<BYTE> &v) { St16(v, ItemNode(v, 71, 0) + offsetof(DESC_ITEM_NODE, defaultValue), 2); }},
+    {"Boolean default 2",
+     [](std::vector<BYTE> &v) {
+       St(v, Field(v, ItemNode(v, 753, 0), offsetof(DESC_ITEM_NODE, values)) + offsetof(DESC_BOOLEAN_VALUE, defaultValue),
+          2);
+     }},
+    {"Numeric default below its minimum",
+     [](std::vector<BYTE> &v) {
+       St(v, Field(v, ItemNode(v, 88, 0), offsetof(DESC_ITEM_NODE, values)) + offsetof(DESC_NUMERIC_VALUE, defaultValue),
+          0);
+     }},
+    {"Numeric default above its maximum",
+     [](std::vector<BYTE> &v) {
+       St(v, Field(v, ItemNode(v, 88, 0), offsetof(DESC_ITEM_NODE, values)) + offsetof(DESC_NUMERIC_VALUE, defaultValue),
+          1000);
+     }},
+    {"Numeric default with a high bit set",
+     [](std::vector<BYTE> &v) {
+       DWORD at =
+           Field(v, ItemNode(v, 88, 0), offsetof(DESC_ITEM_NODE, values)) + offsetof(DESC_NUMERIC_VALUE, defaultValue);
+       St(v, at, Ld(v, at) | 0x01000000u);
+     }},
 };
+
+// Defaults at the edges of their item's values are accepted; a Numeric record whose range
+// is inverted (a text may give one) has no default that could be checked.
+TEST(BlobValidate, DefaultsAtTheEdgesAreAccepted)
+{
+  const std::vector<BYTE> rich = RichBlock();
+  ASSERT_FALSE(rich.empty());
+  struct Case {
+    const char *name;
+    std::function<void(std::vector<BYTE> &)> apply;
+  };
+  auto numeric = [](std::vector<BYTE> &v, size_t field, DWORD value) {
+    St(v, Field(v, ItemNode(v, 88, 0), offsetof(DESC_ITEM_NODE, values)) + (DWORD)field, value);
+  };
+  const Case cases[] = {
+      {"PickOne last value",
+       [](std::vector<BYTE> &v) { St16(v, ItemNode(v, 238, 0) + offsetof(DESC_ITEM_NODE, defaultValue), 1); }},
+      {"PickOne first value",
+       [](std::vector<BYTE> &v) { St16(v, ItemNode(v, 238, 0) + offsetof(DESC_ITEM_NODE, defaultValue), 0); }},
+      {"Numeric minimum", [=](std::vector<BYTE> &v) { numeric(v, offsetof(DESC_NUMERIC_VALUE, defaultValue), 1); }},
+      {"Numeric maximum", [=](std::vector<BYTE> &v) { numeric(v, offsetof(DESC_NUMERIC_VALUE, defaultValue), 999); }},
+      {"Numeric negative range",
+       [=](std::vector<BYTE> &v) {
+         numeric(v, offsetof(DESC_NUMERIC_VALUE, minimum), (DWORD)-20);
+         numeric(v, offsetof(DESC_NUMERIC_VALUE, maximum), (DWORD)-10);
+         numeric(v, offsetof(DESC_NUMERIC_VALUE, defaultValue), (DWORD)-15);
+       }},
+      {"Numeric inverted range",
+       [=](std::vector<BYTE> &v) {
+         numeric(v, offsetof(DESC_NUMERIC_VALUE, minimum), 50);
+         numeric(v, offsetof(DESC_NUMERIC_VALUE, maximum), 5);
+         numeric(v, offsetof(DESC_NUMERIC_VALUE, defaultValue), 16777261);
+       }},
+      {"Boolean 0",
+       [](std::vector<BYTE> &v) {
+         St(v,
+            Field(v, ItemNode(v, 753, 0), offsetof(DESC_ITEM_NODE, values)) +
+                offsetof(DESC_BOOLEAN_VALUE, defaultValue),
+            0);
+       }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<BYTE> v = rich;
+    c.apply(v);
+    DESC_VALIDATE_RESULT why;
+    EXPECT_TRUE(DescValidateStored(v.data(), (DWORD)v.size(), &why)) << why.offset << ": " << why.reason;
+  }
+}
 
 TEST(BlobValidate, SerializerOutputIsAccepted)
 {

@@ -119,3 +119,24 @@ const BYTE *SlotNode(const DESC_BLOB *blob, WORD itemId)
   if (blob == nullptr || DescSlotOffset(itemId) == 0) return nullptr;
   return DescLdPtr(blob, DescSlotOffset(itemId));
 }
+
+void Reseal(std::string &file)
+{
+  if (file.size() < offsetof(DESC_HEADER, totalSize) + 4) return;
+  // The block is what lies before the old trailer, when the file ends in one.
+  size_t block = file.size();
+  if (block > DESC_CACHE_TRAILER_SIZE && DescLd32(file.data(), block - DESC_CACHE_TRAILER_SIZE) == DESC_CACHE_MAGIC)
+    block -= DESC_CACHE_TRAILER_SIZE;
+  file.resize(block);
+  BYTE trailer[DESC_CACHE_TRAILER_SIZE];
+  // The trailer records the header's total size and the checksum of that many bytes: a
+  // block whose size field disagrees with its length is checksummed over its real length
+  // here so that the size check, not the checksum, is what refuses it.
+  DWORD recorded = DescLd32(file.data(), offsetof(DESC_HEADER, totalSize));
+  DescSt32(trailer, 0, DESC_CACHE_MAGIC);
+  DescSt32(trailer, 4, DESC_CACHE_FORMAT);
+  DescSt32(trailer, 8, recorded);
+  DWORD crc = DescCacheChecksum(reinterpret_cast<const BYTE *>(file.data()), (DWORD)block, 0);
+  DescSt32(trailer, 12, DescCacheChecksum(trailer, 12, crc));
+  file.append(reinterpret_cast<const char *>(trailer), sizeof trailer);
+}

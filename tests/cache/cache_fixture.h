@@ -56,5 +56,11 @@ class CacheTest : public MachineTest {
   std::u16string text_, cache_;
 };
 
+// Gives a cache file's bytes a fresh trailer for the block they begin with (the block's
+// recorded total size taken as its length), as the writer would: a block changed in place
+// then passes the checksum and meets the validator. Bytes too short to hold the header's
+// size field stay as they are.
+void Reseal(std::string &file);
+
 // The item node of an ID in a relocated blob (its direct slot), or NULL.
 const BYTE *SlotNode(const DESC_BLOB *blob, WORD itemId);

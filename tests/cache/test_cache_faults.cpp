@@ -1,5 +1,7 @@
-// Cache files that must not be used: damaged, cut short, foreign, planted. Each is
-// refused without harm, the text is compiled again and the cache file rewritten.
+// Cache files that must not be used: damaged, cut short, foreign, planted, of the older
+// format without a trailer. Each is refused without harm, the text is compiled again and
+// the cache file rewritten. Damage is tried twice: as it lies on disk (the checksum
+// refuses it) and sealed again with a matching checksum (the validator must refuse it).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,6 +10,8 @@
 #include <vector>
 
 #include "blob/desc_compile.h"
+#include "blob/desc_runtime.h"
+#include "blob/desc_store.h"
 #include "cache_fixture.h"
 
 namespace {
@@ -29,6 +33,9 @@ class CacheFaults : public CacheTest {
     WriteHostFile(CacheHost(), bytes);
     SetWriteTime(CachePath(), WriteTime(TextPath()));
   }
+  // Plants bad bytes as the cache file: the reader refuses them, a load compiles the text
+  // and rewrites the cache file whole.
+  void ExpectRefusedAndRewritten(const std::string &bad);
   std::string good_;
 };
 
@@ -118,11 +125,100 @@ std::vector<Mutation> Mutations()
 
 TEST_F(CacheFaults, DamagedCacheFileIsCompiledAgainAndRewritten)
 {
+  const std::string block = good_.substr(0, good_.size() - DESC_CACHE_TRAILER_SIZE);
   for (const Mutation &mutation : Mutations()) {
-    SCOPED_TRACE(mutation.name);
+    for (bool sealed : {false, true}) {
+      SCOPED_TRACE(std::string(mutation.name) + (sealed ? ", sealed again" : ", as damaged"));
+      std::string bad = sealed ? block : good_;
+      mutation.apply(bad);
+      if (sealed) Reseal(bad);
+      ASSERT_TRUE(bad != good_);
+      ExpectRefusedAndRewritten(bad);
+    }
+  }
+}
+
+// A cache file of the format before the trailer existed (the bare block) is compiled
+// again and replaced by one of this format.
+TEST_F(CacheFaults, CacheFileOfTheOlderFormatIsCompiledAgain)
+{
+  ExpectRefusedAndRewritten(good_.substr(0, good_.size() - DESC_CACHE_TRAILER_SIZE));
+  std::string otherVersion = good_;
+  DescSt32(&otherVersion[good_.size() - DESC_CACHE_TRAILER_SIZE], 4, DESC_CACHE_FORMAT + 1);
+  ExpectRefusedAndRewritten(otherVersion);
+}
+
+// What a loaded description answers, item by item: type, default, values and their
+// commands (the items the fixture's texts name, read through their direct slots).
+std::string Describe(const DESC_BLOB *blob)
+{
+  std::string out;
+  for (WORD id : {WORD{7}, WORD{15}}) {
+    const BYTE *node = SlotNode(blob, id);
+    if (node == nullptr) continue;
+    out += "item " + std::to_string(id) + " type " + std::to_string(DESC_FIELD16(node, DESC_ITEM_NODE, type)) +
+           " default " + std::to_string(DescGetBlobItemDefault(id, blob)) + ":";
+    for (const BYTE *v = DESC_FIELDPTR(node, DESC_ITEM_NODE, values); v != nullptr;
+         v = DESC_FIELDPTR(v, DESC_VALUE_NODE, next)) {
+      const char *command = (const char *)DESC_FIELDPTR(v, DESC_VALUE_NODE, command);
+      out += " " + std::to_string(DESC_FIELD16(v, DESC_VALUE_NODE, valueId)) + "=" + (command ? command : "-");
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+// Every single flipped bit of a sound cache file is refused by the file check (the
+// checksum covers the block and the trailer). Tried in memory over every bit of the file
+// after the header, every bit of the trailer and one bit of each header word; through the
+// file and a load, with the time reset to the text's, at a spread of positions, where the
+// description loaded answers what the text compiles to.
+TEST_F(CacheFaults, FlippedBitsAreNeverAccepted)
+{
+  const DWORD n = (DWORD)good_.size();
+  std::vector<DWORD> bits;
+  for (DWORD byte = 0; byte < DESC_HEADER_SIZE; byte += 4) bits.push_back(8 * byte + (byte / 4) % 8);
+  for (DWORD bit = 8 * DESC_HEADER_SIZE; bit < 8 * n; ++bit) bits.push_back(bit);
+  std::string image = good_;
+  DWORD accepted = 0;
+  for (DWORD bit : bits) {
+    image[bit / 8] ^= (char)(1u << (bit % 8));
+    DESC_VALIDATE_RESULT why;
+    if (DescCheckCacheImage((const BYTE *)image.data(), n, nullptr, &why)) {
+      ++accepted;
+      ADD_FAILURE() << "bit " << bit << " flipped was accepted";
+    }
+    image[bit / 8] ^= (char)(1u << (bit % 8));
+  }
+  EXPECT_EQ(accepted, 0u) << "of " << bits.size() << " flipped bits";
+  ASSERT_TRUE(image == good_);
+  ASSERT_TRUE(DescCheckCacheImage((const BYTE *)image.data(), n, nullptr, nullptr));
+
+  DESC_BLOB *fromText = Load();
+  ASSERT_NE(fromText, nullptr);
+  const std::string expected = Describe(fromText);
+  ASSERT_NE(expected.find("item 7 "), std::string::npos);
+  // Every 67th bit after the header, and the trailer's bits one by one.
+  std::vector<DWORD> onDisk;
+  for (DWORD bit = 8 * DESC_HEADER_SIZE + 3; bit < 8 * (n - DESC_CACHE_TRAILER_SIZE); bit += 67) onDisk.push_back(bit);
+  for (DWORD bit = 8 * (n - DESC_CACHE_TRAILER_SIZE); bit < 8 * n; bit += 5) onDisk.push_back(bit);
+  for (DWORD bit : onDisk) {
+    SCOPED_TRACE("bit " + std::to_string(bit));
     std::string bad = good_;
-    mutation.apply(bad);
-    ASSERT_TRUE(bad != good_);
+    bad[bit / 8] ^= (char)(1u << (bit % 8));
+    Plant(bad);
+    EXPECT_EQ(DescReadCacheFile(TextPath(), nullptr), nullptr);
+    NewProcess();
+    DESC_BLOB *blob = Load();
+    ASSERT_NE(blob, nullptr);
+    EXPECT_EQ(Describe(blob), expected);
+    EXPECT_TRUE(ReadHostFile(CacheHost()) == good_) << "the cache file is whole again";
+  }
+}
+
+void CacheFaults::ExpectRefusedAndRewritten(const std::string &bad)
+{
+  {
     Plant(bad);
     DWORD size = 1;
     EXPECT_EQ(DescReadCacheFile(TextPath(), &size), nullptr);
@@ -144,8 +240,10 @@ TEST_F(CacheFaults, SoundCacheFileIsRead)
   DWORD size = 0;
   BYTE *block = DescReadCacheFile(TextPath(), &size);
   ASSERT_NE(block, nullptr);
-  EXPECT_EQ(size, good_.size());
-  EXPECT_TRUE(std::string((const char *)block, size) == good_) << "a copy of the stored form, not relocated";
+  EXPECT_EQ(size, good_.size() - DESC_CACHE_TRAILER_SIZE);
+  EXPECT_EQ(DescLd32(block, offsetof(DESC_HEADER, totalSize)), size);
+  EXPECT_TRUE(std::string((const char *)block, size) == good_.substr(0, size))
+      << "a copy of the stored form, not relocated";
   GlobalFree(block);
   EXPECT_EQ(DescReadCacheFile(TextPath(), nullptr) != nullptr, true);
 }
@@ -217,6 +315,7 @@ TEST_F(CacheTest, CacheFileWithAnUnknownOperatorIsCompiledAgain)
     SCOPED_TRACE(op);
     std::string bad = good;
     DescSt16(&bad[at], 2, op);
+    Reseal(bad);  // past the checksum: the condition check must refuse it
     WriteHostFile(CacheHost(), bad);
     SetWriteTime(CachePath(), WriteTime(TextPath()));
     EXPECT_EQ(DescReadCacheFile(TextPath(), nullptr), nullptr);

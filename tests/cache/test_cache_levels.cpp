@@ -21,7 +21,7 @@ TEST_F(CacheLevels, TextThenProcessCacheThenCacheFile)
   EXPECT_EQ(DescCacheFileWriteCount(), writes + 1);
   ASSERT_TRUE(HostExists(CacheHost()));
   std::string stored = ReadHostFile(CacheHost());
-  EXPECT_EQ(stored.size(), DescLd32(stored.data(), offsetof(DESC_HEADER, totalSize)));
+  EXPECT_EQ(stored.size(), DescLd32(stored.data(), offsetof(DESC_HEADER, totalSize)) + DESC_CACHE_TRAILER_SIZE);
   FILETIME cacheTime = WriteTime(CachePath()), textTime = WriteTime(TextPath());
   EXPECT_EQ(CompareFileTime(&cacheTime, &textTime), 0) << "the cache file carries the text's time";
 

@@ -241,7 +241,7 @@ TEST(ItemRecordShapes, LinesForAnotherTypeLeaveTheRecordsIntact)
   Parsed p;
   ParseText(p,
             "*OpenUI *KPD_IDC_PAPER_EDIT_COPIES: Numeric\n"
-            "*NumericValue: \"5 6 7 8\"\n"
+            "*NumericValue: \"5 7 6 8\"\n"
             "*KPD_IDC_PAPER_EDIT_COPIES True: \"would be a Boolean record\"\n"
             "*KPD_IDC_PAPER_EDIT_COPIES: IDList { IDS_COLOR_COLOR }\n"
             "*StringValue: 12 ASCII\n"
@@ -268,8 +268,8 @@ TEST(ItemRecordShapes, LinesForAnotherTypeLeaveTheRecordsIntact)
 
   auto *nv = static_cast<const DESC_NUMERIC_VALUE *>(NodesOf(p.state, "KPD_IDC_PAPER_EDIT_COPIES")[0]->values);
   EXPECT_EQ(5, nv->number1);
-  EXPECT_EQ(6u, nv->defaultValue);
-  EXPECT_EQ(7u, nv->minimum);
+  EXPECT_EQ(7u, nv->defaultValue);
+  EXPECT_EQ(6u, nv->minimum);
   EXPECT_EQ(8u, nv->maximum);
   EXPECT_EQ(0, nv->divisor);
   auto *sv = static_cast<const DESC_STRING_VALUE *>(NodesOf(p.state, "KPD_kdmHFFontName")[0]->values);
@@ -440,14 +440,22 @@ TEST(ItemValueLines, BadNumericAndStringFieldsAreDroppedAlone)
     const char *message;
     const char *record;  // fields of the record after the line
   } cases[] = {
-      {"Numeric", "*NumericValue: \"1 99999999999 3 4\"", "NumericValue: number 2 '99999999999' is too large",
-       "lead 0 n1 1 default 0 min 3 max 4 div 0 6-8 0 0 0"},
+      {"Numeric", "*NumericValue: \"1 99999999999 0 4\"", "NumericValue: number 2 '99999999999' is too large",
+       "lead 0 n1 1 default 0 min 0 max 4 div 0 6-8 0 0 0"},
       {"Numeric", "*NumericValue: \"70000 5 1 9\"", "NumericValue: number 1 (70000) must be from -32768 to 32767",
        "lead 0 n1 0 default 5 min 1 max 9 div 0 6-8 0 0 0"},
-      {"Numeric", "*NumericValue: 40000 \"1 5\"", "the number before the quote must be from -32768 to 32767",
-       "lead 0 n1 1 default 5 min 0 max 0 div 0 6-8 0 0 0"},
-      {"Numeric", "*NumericValue: x7 \"1 5\"", "the number before the quote",
-       "lead 0 n1 1 default 5 min 0 max 0 div 0 6-8 0 0 0"},
+      {"Numeric", "*NumericValue: 40000 \"1 5 0 9\"", "the number before the quote must be from -32768 to 32767",
+       "lead 0 n1 1 default 5 min 0 max 9 div 0 6-8 0 0 0"},
+      {"Numeric", "*NumericValue: x7 \"1 5 0 9\"", "the number before the quote",
+       "lead 0 n1 1 default 5 min 0 max 9 div 0 6-8 0 0 0"},
+      // A default outside its range is brought to the nearer bound (so no compiled block
+      // holds a default its item does not offer).
+      {"Numeric", "*NumericValue: \"1 50 1 9\"", "the default (50) is outside the range 1 to 9; it becomes 9",
+       "lead 0 n1 1 default 9 min 1 max 9 div 0 6-8 0 0 0"},
+      {"Numeric", "*NumericValue: \"1 -5 1 9\"", "the default (-5) is outside the range 1 to 9; it becomes 1",
+       "lead 0 n1 1 default 1 min 1 max 9 div 0 6-8 0 0 0"},
+      {"Numeric", "*NumericValue: \"1 5\"", "the default (5) is outside the range 0 to 0; it becomes 0",
+       "lead 0 n1 1 default 0 min 0 max 0 div 0 6-8 0 0 0"},
       {"Numeric", "*NumericValue: \"1 2 x 4\"", "NumericValue: number 3 'x' is not a number",
        "lead 0 n1 1 default 2 min 0 max 4 div 0 6-8 0 0 0"},
       {"Numeric", "*NumericValue: 7 \"1 5 0 9 -1 40000 6 -7\"", "the display divisor (-1) must be from 0 to 65535",
@@ -485,6 +493,21 @@ TEST(ItemValueLines, BadNumericAndStringFieldsAreDroppedAlone)
     }
     EXPECT_EQ(c.record, got);
   }
+}
+
+// An inverted range (minimum above maximum) offers no value to bring a default to: the
+// line is kept as written, without an error.
+TEST(ItemValueLines, NumericDefaultOfAnInvertedRangeIsKept)
+{
+  Parsed p;
+  ParseText(p, "*OpenUI *KPD_RADIOLIST_6: Numeric\n*NumericValue: \"1 50 9 1\"\n*CloseUI\n");
+  EXPECT_FALSE(p.Has(DESC_DIAG_ERROR, "NumericValue")) << p.All();
+  const DESC_ITEM_NODE *node = NodesOf(p.state, "KPD_RADIOLIST_6")[0];
+  ASSERT_NE(nullptr, node->values);
+  auto *r = static_cast<const DESC_NUMERIC_VALUE *>(node->values);
+  EXPECT_EQ(50u, r->defaultValue);
+  EXPECT_EQ(9u, r->minimum);
+  EXPECT_EQ(1u, r->maximum);
 }
 
 TEST(ItemValueLines, IdListEntriesAndItsEnds)

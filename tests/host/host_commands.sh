@@ -75,8 +75,9 @@ check compile-printer 0 "$host" compile --printer "KVML Sample" &&
 [ -f "$hostdrv/KVSAMPLE.BCS" ] || { echo "FAIL compile-printer: no KVSAMPLE.BCS"; fails=$((fails+1)); }
 blob=$(sed -n 's/^blob size *\([0-9]*\) bytes$/\1/p' <<<"$out")
 bcs=$(stat -c %s "$hostdrv/KVSAMPLE.BCS" 2>/dev/null)
-[ -n "$blob" ] && [ "$blob" = "$bcs" ] || { echo "FAIL compile-size: blob $blob bytes, cache file $bcs"; fails=$((fails+1)); }
-check compile-check 0 "$host" compile --check "$drv\KVSAMPLE.BCS" && expect compile-check "OK, $bcs bytes, FileVersion 1\.41"
+# The cache file is the block and a 16-byte trailer (format version and checksum).
+[ -n "$blob" ] && [ "$((blob + 16))" = "$bcs" ] || { echo "FAIL compile-size: blob $blob bytes, cache file $bcs"; fails=$((fails+1)); }
+check compile-check 0 "$host" compile --check "$drv\KVSAMPLE.BCS" && expect compile-check "OK, $blob bytes, FileVersion 1\.41"
 check compile-desc 0 "$host" compile "$drv\KVSAMPLE.KVD" && expect compile-desc 'KVSAMPLE\.BCS written$'
 
 # Rejected lines are reported as file:line: message; the rest still compiles.
@@ -95,12 +96,31 @@ check compile-printer-missing 1 "$host" compile --printer "No Such" && expect co
 
 # --check refuses damaged cache files with the reason.
 head -c 7000 "$hostdrv/KVSAMPLE.BCS" >"$hosttmp/cut.BCS"
-check check-cut 1 "$host" compile --check "$tmpw\cut.BCS" && expect check-cut 'invalid: recorded size [0-9]+, file size 7000'
+check check-cut 1 "$host" compile --check "$tmpw\cut.BCS" && expect check-cut 'invalid at offset 6984: no cache file trailer'
 : >"$hosttmp/empty.BCS"
-check check-empty 1 "$host" compile --check "$tmpw\empty.BCS" && expect check-empty 'invalid: 0 bytes'
+check check-empty 1 "$host" compile --check "$tmpw\empty.BCS" && expect check-empty 'invalid at offset 0: file too short'
+head -c "$blob" "$hostdrv/KVSAMPLE.BCS" >"$hosttmp/older.BCS"
+check check-older 1 "$host" compile --check "$tmpw\older.BCS" && expect check-older 'no cache file trailer \(an older format\)'
+
 cp "$hostdrv/KVSAMPLE.BCS" "$hosttmp/links.BCS"
 printf '\377\377\377\177' | dd of="$hosttmp/links.BCS" bs=1 seek=36 conv=notrunc status=none
-check check-links 1 "$host" compile --check "$tmpw\links.BCS" && expect check-links 'invalid at offset [0-9]+: '
+check check-links 1 "$host" compile --check "$tmpw\links.BCS" && expect check-links 'invalid at offset [0-9]+: checksum does not match'
+
+# A damaged cache file beside the description, its time reset to the text's, is never
+# used: bits flipped at a spread of places (header, nodes, texts, trailer) each fail the
+# check, and `item` answers what the text compiles to (the cache file is then rewritten).
+check item-fromtext 0 "$host" item "KVML Sample" 7 15 39 847 && fromtext=$out
+cp "$hostdrv/KVSAMPLE.BCS" "$dir/good.BCS"
+for at in 40 $((bcs / 2)) $((bcs - 200)) $((bcs - 3)); do
+  cp "$dir/good.BCS" "$hostdrv/KVSAMPLE.BCS"
+  byte=$(od -An -tu1 -j "$at" -N1 "$hostdrv/KVSAMPLE.BCS" | tr -d ' ')
+  printf "\\$(printf %03o $(( byte ^ (1 << (at % 8)) )))" | dd of="$hostdrv/KVSAMPLE.BCS" bs=1 seek="$at" conv=notrunc status=none
+  touch -r "$hostdrv/KVSAMPLE.KVD" "$hostdrv/KVSAMPLE.BCS"
+  check "flip-$at-check" 1 "$host" compile --check "$drv\KVSAMPLE.BCS" && expect "flip-$at-check" 'invalid at offset'
+  check "flip-$at-item" 0 "$host" item "KVML Sample" 7 15 39 847 &&
+    { [ "$out" = "$fromtext" ] || { echo "FAIL flip-$at-item: differs from the text's"; echo "$out"; fails=$((fails+1)); }; }
+  cmp -s "$dir/good.BCS" "$hostdrv/KVSAMPLE.BCS" || { echo "FAIL flip-$at: cache file not rewritten"; fails=$((fails+1)); }
+done
 check check-missing 1 "$host" compile --check "$tmpw\none.BCS" && expect check-missing 'ERROR_FILE_NOT_FOUND'
 
 # item: the sample printer's items through a driver context.
@@ -265,7 +285,7 @@ check devmode-option 2 "$host" devmode "KVML Sample" --bytes
 head -c 9000 /dev/urandom >"$hostdrv/KVSAMPLE.BCS"
 touch -r "$hostdrv/KVSAMPLE.KVD" "$hostdrv/KVSAMPLE.BCS"
 check item-damaged-cache 0 "$host" item "KVML Sample" 7 && expect item-damaged-cache '^7	dmOrientation'
-check item-cache-rewritten 0 "$host" compile --check "$drv\KVSAMPLE.BCS" && expect item-cache-rewritten "OK, $bcs bytes"
+check item-cache-rewritten 0 "$host" compile --check "$drv\KVSAMPLE.BCS" && expect item-cache-rewritten "OK, $blob bytes"
 check unknown 2 "$host" frobnicate && expect unknown "unknown command"
 check no-root 1 env -u KVML_ROOT "$host" printer list && expect no-root 'no machine root'
 check root-missing 1 env -u KVML_ROOT "$host" --root "$dir/none" printer list && expect root-missing "machine root $dir/none: no such folder"

@@ -375,6 +375,111 @@ TEST_F(RegistryTest, EnumeratesKeysSortedAndValuesInOrder)
   EXPECT_EQ(maxData, 36u);
 }
 
+// A large hive written by hand, its lines in no sorted order: 2000 subkeys listed in
+// reverse, one key of 10000 values with every tenth written twice (the later line wins
+// in the place of the first), and one key line given twice (its values join). Everything
+// reads back as written, enumeration keeps its orders, and deleting a value in the middle
+// moves the later ones up without losing any. How long it takes is measured in bench/.
+TEST_F(RegistryTest, LargeHandWrittenHiveReadsBackWhole)
+{
+  const int kKeys = 2000, kValues = 10000;
+  auto keyName = [](int i) {
+    char b[16];
+    snprintf(b, sizeof b, "K%05d", i);
+    return std::string(b);
+  };
+  auto valueName = [](int i) { return "v" + std::to_string(i); };
+  auto dword = [](unsigned v) {
+    char b[16];
+    snprintf(b, sizeof b, "0x%08X", v);
+    return std::string(b);
+  };
+  std::string text = "kvreg 1\n";
+  for (int i = kKeys - 1; i >= 0; --i)
+    text += "[Software\\Big\\" + keyName(i) + "]\n\"n\" = dword " + dword((unsigned)i) + "\n";
+  text += "[Software\\Many]\n";
+  for (int i = 0; i < kValues; ++i) text += "\"" + valueName(i) + "\" = dword " + dword((unsigned)i) + "\n";
+  for (int i = 0; i < kValues; i += 10)
+    text += "\"" + valueName(i) + "\" = dword " + dword((unsigned)i + 1000000u) + "\n";
+  text += "[Software\\Big\\K00007]\n\"second\" = dword 0x00000002\nend\n";
+  WriteHostFile(HostPath(u"C:\\WINDOWS\\system32\\config") + "/kvreg-HKCU.txt", text);
+
+  HKEY big = Open(HKEY_CURRENT_USER, u"Software\\Big");
+  ASSERT_NE(big, nullptr);
+  DWORD subkeys = 0;
+  ASSERT_EQ(RegQueryInfoKeyW(big, NULL, NULL, NULL, &subkeys, NULL, NULL, NULL, NULL, NULL, NULL, NULL), ERROR_SUCCESS);
+  EXPECT_EQ(subkeys, (DWORD)kKeys);
+  int wrong = 0;
+  for (int i = 0; i < kKeys; ++i) {
+    WCHAR name[32];
+    DWORD cch = 32;
+    ASSERT_EQ(RegEnumKeyExW(big, (DWORD)i, name, &cch, NULL, NULL, NULL, NULL), ERROR_SUCCESS);
+    std::string expected = keyName(i);
+    if (Narrow(name) != expected) ++wrong;
+    HKEY sub = NULL;
+    ASSERT_EQ(RegOpenKeyExW(big, name, 0, KEY_READ, &sub), ERROR_SUCCESS);
+    if (Query(sub, u"n") != Bytes(&i, 4)) ++wrong;
+    RegCloseKey(sub);
+  }
+  EXPECT_EQ(wrong, 0) << "subkeys out of order or with the wrong value";
+  HKEY seven = Open(HKEY_CURRENT_USER, u"Software\\Big\\k00007");
+  ASSERT_NE(seven, nullptr);
+  EXPECT_EQ(Query(seven, u"n"), Bytes("\x07\0\0\0", 4));
+  EXPECT_EQ(Query(seven, u"second"), Bytes("\x02\0\0\0", 4));
+
+  HKEY many = Create(HKEY_CURRENT_USER, u"Software\\Many");
+  auto expectedData = [](int i) { return (unsigned)i + (i % 10 == 0 ? 1000000u : 0u); };
+  DWORD count = 0;
+  ASSERT_EQ(RegQueryInfoKeyW(many, NULL, NULL, NULL, NULL, NULL, NULL, &count, NULL, NULL, NULL, NULL), ERROR_SUCCESS);
+  EXPECT_EQ(count, (DWORD)kValues);
+  wrong = 0;
+  for (int i = 0; i < kValues; ++i) {
+    WCHAR name[32];
+    DWORD cch = 32, type = 0, data = 0, size = 4;
+    ASSERT_EQ(RegEnumValueW(many, (DWORD)i, name, &cch, NULL, &type, reinterpret_cast<BYTE *>(&data), &size),
+              ERROR_SUCCESS);
+    if (Narrow(name) != valueName(i) || data != expectedData(i)) ++wrong;
+  }
+  EXPECT_EQ(wrong, 0) << "values out of creation order or with the wrong data";
+  // Looked up by name in any case.
+  unsigned v2345 = expectedData(2345), v9990 = expectedData(9990);
+  EXPECT_EQ(Query(many, u"V2345"), Bytes(&v2345, 4));
+  EXPECT_EQ(Query(many, u"v9990"), Bytes(&v9990, 4));
+
+  // Delete one value in the middle and change another: every later value moves up one
+  // index and is still found by its name, also after the hive is read again.
+  ASSERT_EQ(RegDeleteValueW(many, u"v500"), ERROR_SUCCESS);
+  SetDword(many, u"V501", 77);
+  SetDword(many, u"added", 5);
+  for (bool reloaded : {false, true}) {
+    SCOPED_TRACE(reloaded ? "read again" : "in memory");
+    if (reloaded) {
+      for (HKEY k : open_) RegCloseKey(k);
+      open_.clear();
+      ReloadFromDisk();
+      many = Open(HKEY_CURRENT_USER, u"Software\\Many");
+      ASSERT_NE(many, nullptr);
+    }
+    EXPECT_EQ(Query(many, u"v500"), "error " + std::to_string(ERROR_FILE_NOT_FOUND));
+    wrong = 0;
+    for (int i = 0; i < kValues; ++i) {
+      WCHAR name[32];
+      DWORD cch = 32, data = 0, size = 4;
+      ASSERT_EQ(RegEnumValueW(many, (DWORD)i, name, &cch, NULL, NULL, reinterpret_cast<BYTE *>(&data), &size),
+                ERROR_SUCCESS);
+      int n = i < 500 ? i : i + 1;
+      // A value set again under another case keeps the name it was created with.
+      std::string expectedName = i == kValues - 1 ? "added" : valueName(n);
+      unsigned expected = i == kValues - 1 ? 5u : n == 501 ? 77u : expectedData(n);
+      if (Narrow(name) != expectedName || data != expected) ++wrong;
+      const std::string ascii = valueName(n);
+      const std::u16string wide(ascii.begin(), ascii.end());
+      if (i < kValues - 1 && Query(many, wide.c_str()) != Bytes(&expected, 4)) ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
 TEST_F(RegistryTest, HandleRightsLimitWhatItCanDo)
 {
   HKEY w = Create(HKEY_CURRENT_USER, u"Software\\Rights");
@@ -498,6 +603,12 @@ TEST_F(RegistryTest, HandEditedHiveIsPickedUpAndACorruptOneIsNeverOverwritten)
       "kvreg 1\n[Software\\Edit] @000000000000001\nend\n",
       // Nothing may follow the marker.
       edited + "[B]\n",
+      // Deeper than the 512 levels a key may have.
+      [] {
+        std::string deep = "kvreg 1\n[A";
+        for (int i = 0; i < 512; ++i) deep += "\\A";
+        return deep + "]\nend\n";
+      }(),
   };
   for (const std::string &text : corrupt) {
     WriteHostFile(path, text);

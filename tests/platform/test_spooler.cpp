@@ -972,6 +972,60 @@ TEST_F(SpoolerTest, DataWritesAppendAndAreCompacted)
   EXPECT_EQ(WaitChild(pid), 0);
 }
 
+// A reader that has read a printer takes in only what another process appended since:
+// new values, values written again (in their old place) and deleted values, in order, and
+// an append cut short by a writer that died is not taken in until it is finished.
+TEST_F(SpoolerTest, AReaderTakesInAppendedRecordsInOrder)
+{
+  HANDLE h = Open(kPrinter);
+  ASSERT_NE(h, nullptr);
+  for (DWORD i = 0; i < 50; ++i)
+    ASSERT_EQ(SetData(h, (u"V" + std::u16string(1, u'A' + i % 26) + std::u16string(1, u'a' + i / 26)).c_str(), i),
+              (DWORD)ERROR_SUCCESS);
+  ASSERT_EQ(GetData(h, u"VAa"), std::string("\0\0\0\0", 4));
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    PlatResetForTest();
+    if (!PlatSetMachineRoot(Root().c_str())) _exit(10);
+    PRINTER_DEFAULTSW defaults{NULL, NULL, PRINTER_ALL_ACCESS};
+    HANDLE ch = NULL;
+    if (!OpenPrinterW(const_cast<LPWSTR>(kPrinter), &ch, &defaults)) _exit(11);
+    DWORD v = 7;
+    if (SetPrinterDataW(ch, const_cast<LPWSTR>(u"vba"), REG_DWORD, reinterpret_cast<BYTE *>(&v), 4) != ERROR_SUCCESS)
+      _exit(12);
+    if (DeletePrinterDataW(ch, const_cast<LPWSTR>(u"VAa")) != ERROR_SUCCESS) _exit(13);
+    v = 99;
+    if (SetPrinterDataW(ch, const_cast<LPWSTR>(u"New"), REG_DWORD, reinterpret_cast<BYTE *>(&v), 4) != ERROR_SUCCESS)
+      _exit(14);
+    _exit(0);
+  }
+  ASSERT_EQ(WaitChild(pid), 0);
+  EXPECT_EQ(GetData(h, u"VAa").substr(0, 5), "error");
+  EXPECT_EQ(GetData(h, u"VBa"), std::string("\x07\0\0\0", 4));
+  EXPECT_EQ(GetData(h, u"New"), std::string("\x63\0\0\0", 4));
+  // Enumeration: 49 values of the first writes in their order (VBa in its old place), then New.
+  std::vector<std::string> names;
+  for (DWORD i = 0;; ++i) {
+    WCHAR name[64];
+    BYTE data[16];
+    DWORD nameBytes = 0, dataBytes = 0, type = 0;
+    DWORD rc = EnumPrinterDataW(h, i, name, sizeof name, &nameBytes, &type, data, sizeof data, &dataBytes);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    ASSERT_EQ(rc, (DWORD)ERROR_SUCCESS);
+    names.push_back(Narrow(name));
+  }
+  ASSERT_EQ(names.size(), 50u);
+  EXPECT_EQ(names[0], "VBa");
+  EXPECT_EQ(names[49], "New");
+  // An unfinished append (records after the live end marker) is not read.
+  std::string path = HostPath(u"C:\\WINDOWS\\system32\\spool\\kvprinters") + "/p0001/printer.txt";
+  std::string text = ReadHostFile(path);
+  WriteHostFile(path, text + "data \"PrinterDriverData\" \"Half\" = binary hex:01000000\n");
+  EXPECT_EQ(GetData(h, u"Half").substr(0, 5), "error");
+  EXPECT_EQ(GetData(h, u"New"), std::string("\x63\0\0\0", 4));
+}
+
 TEST_F(SpoolerTest, ASecondProcessSeesPrintersAndData)
 {
   HANDLE h = Open(kPrinter);
