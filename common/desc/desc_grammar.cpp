@@ -461,6 +461,13 @@ DESC_PARSE_STATE *ParseWith(DESC_READER *reader, bool mapped, const DESC_DIAG_SI
   state->sink = sink;
   DescInitSectionNames(state);
   DWORD status = ParseLines(state, line, reader);
+  // An item still open at the end (its CloseUI line lost or malformed) is closed here, so
+  // that its default becomes a position in its value list as at a CloseUI line; left as a
+  // value ID it would point past the end of the list.
+  if (status == DESC_READ_EOF && state->openName) {
+    Warn(state, "item '%.64s' is not closed at the end of the file; closed there", state->openName);
+    OnCloseUI(state, line);
+  }
   DescFreeSectionNames(state);
   if (mapped) DescReaderClose(reader);
   DescLineFree(line);

@@ -34,7 +34,7 @@ BYTE *WINAPI DmBuildDefault(DRIVER_CONTEXT *ctx, WORD kind)
   if (stored && kind != CTX_OPEN_RESET && DmCheckPrivateHeader(work)) {
     DmStampBlockOffsets(work);
     DmResetWorkBlockDefaults(ctx);
-    if (kind == CTX_OPEN_INIT) DmRefreshDerivedItems(work, ctx, 1);
+    if (kind == CTX_OPEN_INIT) DmRefreshDerivedItems((DEVMODEW *)work, ctx, 1);
     ItemRunCheckTable(ctx, KV_CHECK_MODE_KEEP_LEGAL);
   } else {
     DmResetToDefaults(ctx);

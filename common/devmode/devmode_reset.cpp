@@ -83,7 +83,7 @@ void WINAPI ItemCheckAllByTable(BYTE *devmode, DRIVER_CONTEXT *ctx, DWORD mode)
 void WINAPI DmFinishDefaults(BYTE *devmode, DRIVER_CONTEXT *ctx)
 {
   ItemCheckAllByTable(devmode, ctx, KV_CHECK_MODE_RESET);
-  DmRefreshDerivedItems(devmode, ctx, 1);
+  DmRefreshDerivedItems((DEVMODEW *)devmode, ctx, 1);
   DmWriteIdentBlock(ctx);
 }
 

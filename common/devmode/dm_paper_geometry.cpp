@@ -39,4 +39,3 @@ bool DmSlotSize(DRIVER_CONTEXT *ctx, LONG slot, DWORD *width, DWORD *length)
   *length = record->length > 0 ? (DWORD)record->length : 0;
   return true;
 }
-

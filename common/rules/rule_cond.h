@@ -34,9 +34,5 @@ int WINAPI RuleTrayHoldsMedia(DRIVER_CONTEXT *ctx, LONG code, LONG media);
 LONG WINAPI RuleGetResolutionCap(DRIVER_CONTEXT *ctx, int mode);
 // The feed direction the installed finisher demands: 0 none, 1 portrait, 2 landscape, 3 either.
 int WINAPI RuleGetFeedDirection(DRIVER_CONTEXT *ctx);
-// 600 when the page is too large to print at any other resolution, else 0; recompute mode
-// 1 takes the resolution from the device item, 0 from dmPrintQuality. Provisional: answers
-// 0 (no cap) until the page geometry can be recomputed.
-LONG WINAPI RuleGetResolutionCap(DRIVER_CONTEXT *ctx, int recompute);
 
 KV_END_DECLS

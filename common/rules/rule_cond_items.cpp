@@ -417,13 +417,6 @@ int WINAPI RuleGetFeedDirection(DRIVER_CONTEXT *ctx)
   return 0;
 }
 
-// Provisional: the page geometry it tests is not recomputed yet, so no cap is reported.
-LONG WINAPI RuleGetResolutionCap(DRIVER_CONTEXT *ctx, int recompute)
-{
-  (void)ctx, (void)recompute;
-  return 0;
-}
-
 LONG WINAPI RuleGetComputedCondition(DRIVER_CONTEXT *ctx, WORD itemId)
 {
   if (ctx == NULL || itemId < KV_COMPUTED_COND_FIRST || itemId > KV_COMPUTED_COND_LAST) return 0;

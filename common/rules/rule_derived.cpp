@@ -14,7 +14,7 @@ LONG WINAPI RuleRefreshDerivedSettings(DRIVER_CONTEXT *ctx)
   // A page too large for another resolution is printed at 600 dpi.
   if (RuleGetResolutionCap(ctx, 0) == 600) DmSetPrintQuality(600, ctx);
   ItemSetRaw(ctx, ITEM_dmFields, (LONG)((DWORD)ItemGetRaw(ctx, ITEM_dmFields, NULL) | (DWORD)DM_PRINTQUALITY));
-  BYTE *devmode = ctx->work;
+  DEVMODEW *devmode = (DEVMODEW *)ctx->work;
   DmSyncResolutionFromPrintQuality(devmode, ctx);
   DmSetSourcePaperItems((SHORT)ItemGetRaw(ctx, ITEM_dmPaperSize, NULL), ITEM_dmPaperSize, ctx, devmode);
   DmSetOutputPaperItems((SHORT)ItemGetRaw(ctx, ITEM_kdmOutPaperSize, NULL), ITEM_kdmOutPaperSize, ctx, devmode);

@@ -130,9 +130,9 @@ TEST_F(PaperItemsTest, MediaTypeFromItsItem)
 
 TEST_F(PaperItemsTest, TrayOfACustomPaper)
 {
-  CtxRaiseUiFlags(ctx_, KV_UI_FLAG_FREE_SIZES_LOADED);      // the stored sizes count as loaded
-  ctx_->state->freeSizeSlots[2].tray = 3;          // user size 3 (paper 386) feeds from tray 2
-  ItemSetRaw(ctx_, ITEM_kdmPaperFreeSizeTray, 4);  // the DEVMODE's custom size: manual feed
+  CtxRaiseUiFlags(ctx_, KV_UI_FLAG_FREE_SIZES_LOADED);  // the stored sizes count as loaded
+  ctx_->state->freeSizeSlots[2].tray = 3;               // user size 3 (paper 386) feeds from tray 2
+  ItemSetRaw(ctx_, ITEM_kdmPaperFreeSizeTray, 4);       // the DEVMODE's custom size: manual feed
   ItemSetRaw(ctx_, ITEM_dmDefaultSource, 7);
   EXPECT_EQ(ListGetFreeSizeTray(ctx_, 386, 0), 3);
   EXPECT_EQ(ListGetFreeSizeTray(ctx_, 256, 0), 4);

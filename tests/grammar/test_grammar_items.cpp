@@ -223,7 +223,10 @@ TEST(ItemDefaults, UnlistedDefaultGivesPositionZeroAndVariantOutOfRangeToo)
   EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
 }
 
-TEST(ItemDefaults, FileEndingWithAnOpenItemKeepsTheValueId)
+// An item whose CloseUI line is lost is closed at the end of the file, with a warning: its
+// default becomes the position of the default value (left as the value ID 2043 it would
+// point past the end of the list, and the validator would refuse the block).
+TEST(ItemDefaults, FileEndingWithAnOpenItemClosesIt)
 {
   Parsed p;
   ParseText(p,
@@ -231,7 +234,9 @@ TEST(ItemDefaults, FileEndingWithAnOpenItemKeepsTheValueId)
             "*KPD_RADIOLIST_1 IDS_ORIENTATION_PORTRAIT: \"P\"\n"
             "*KPD_RADIOLIST_1 IDS_ORIENTATION_LANDSCAPE: \"L\"\n"
             "*DefaultKPD_RADIOLIST_1: IDS_ORIENTATION_LANDSCAPE\n");
-  EXPECT_EQ(2043, NodesOf(p.state, "KPD_RADIOLIST_1")[0]->defaultValue);
+  EXPECT_EQ(1, NodesOf(p.state, "KPD_RADIOLIST_1")[0]->defaultValue);
+  EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "not closed at the end of the file")) << p.All();
+  EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
 }
 
 // Lines whose record does not fit the item's type never write into a record of another

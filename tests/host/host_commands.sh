@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, devmode and settings commands
-# Runs kvmlhost's machine, printer, printerdata, compile, item, devmode, settings and check commands
-# Runs kvmlhost's machine, printer, printerdata, compile, item, caps, devmode and settings commands
-# on a fresh machine root, and compile on host files with no machine root, and checks their
-# output and exit codes; then the global options, help and usage errors.
-# Runs kvmlhost's machine, printer, printerdata, compile, item, devmode, settings, preset and
-# freesize commands on a fresh machine root, and compile on host files with no machine root,
-# and checks their output and exit codes; then the global options, help and usage errors.
+# Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, caps, devmode,
+# settings, check, preset and freesize commands on a fresh machine root, and compile on host
+# files with no machine root, and checks their output and exit codes; then the global
+# options, help and usage errors.
 set -u
 host=$1
 dir=$(mktemp -d)
@@ -135,12 +131,12 @@ check item-bad-id 1 "$host" item "KVML Sample" 7x && expect item-bad-id 'not an 
 # caps: the sample printer's papers, sizes and printable areas, trays, resolutions, extents
 # and fonts, as its description gives them.
 if check caps 0 "$host" caps "KVML Sample"; then
-  expect caps '^papers \(17\): '
+  expect caps '^papers \(18\): '
   expect caps '^  9 +\S.* 2100 x 2970$'
   expect caps '^ +600 dpi portrait +94,99 - 4867,6917 \(offsets 94,99\)$'
   expect caps '^ +1200 dpi landscape +198,189 - 13833,9732 \(offsets 198,189\)$'
   expect caps '^  37 +\S.* 984 x 1905$'
-  expect caps '^bins \(3\): '
+  expect caps '^bins \(7\): ' && expect caps '^  11 +Large capacity tray$'
   expect caps '^resolutions: 600 x 600, 1200 x 1200 dpi \(resolution codes 3 4\)$'
   expect caps '^custom size: 900 x 1480 to 2160 x 12954 '
   expect caps '^landscape: turned 90 degrees$'
@@ -179,10 +175,10 @@ check settings-unwritable 1 "$host" settings export "KVML Sample" 'C:\no\such\a.
 check settings-printer 1 "$host" settings export "No Such" "$tmpw\a.kst" && expect settings-printer 'ERROR_INVALID_PRINTER_NAME'
 # settings get|set: one stored item, saved where the store keeps it and read back by a
 # new context (a new process): printer data, values of 2^31 and more, the settings INI.
-check sget-fresh 0 "$host" settings get "KVML Sample" Tray1Paper && expect sget-fresh '^10175	kdmTray1Paper	0	printer data "Tray1Paper"$'
-check sset-data 0 "$host" settings set "KVML Sample" kdmTray1Paper 9 && expect sset-data '^kdmTray1Paper = 9, saved to printer data "Tray1Paper"$'
-check sget-data 0 "$host" settings get "KVML Sample" 10175 && expect sget-data '	9	printer data'
-check sdata-bytes 0 "$host" printerdata "KVML Sample" Tray1Paper && expect sdata-bytes '09 00'
+check sget-fresh 0 "$host" settings get "KVML Sample" Tray1Paper && expect sget-fresh '^10175	kdmTray1Paper	9	printer data "Tray1Paper"$'
+check sset-data 0 "$host" settings set "KVML Sample" kdmTray1Paper 8 && expect sset-data '^kdmTray1Paper = 8, saved to printer data "Tray1Paper"$'
+check sget-data 0 "$host" settings get "KVML Sample" 10175 && expect sget-data '	8	printer data'
+check sdata-bytes 0 "$host" printerdata "KVML Sample" Tray1Paper && expect sdata-bytes '08 00'
 check sset-big 0 "$host" settings set "KVML Sample" kdm1StepOptionNum 3000000000
 check sget-big 0 "$host" settings get "KVML Sample" 1StepNum && expect sget-big '	3000000000	'
 check sset-ini 0 "$host" settings set "KVML Sample" FrontFunc 4294967295 && expect sset-ini 'saved to settings INI .*kvmlsets\.ini \[KVML Sample\] FrontFunc'
@@ -195,7 +191,7 @@ check sset-range 1 "$host" settings set "KVML Sample" Tray1Paper 70000 && expect
 check sset-unstored 1 "$host" settings set "KVML Sample" dmOrientation 2 && expect sset-unstored 'not kept by the settings store'
 check sget-unknown 1 "$host" settings get "KVML Sample" NoSuchKey && expect sget-unknown 'nor the key of a stored item'
 check sget-printer 1 "$host" settings get "No Such" Duplex && expect sget-printer 'ERROR_INVALID_PRINTER_NAME'
-check sget-again 0 "$host" settings get "KVML Sample" Tray1Paper && expect sget-again '	9	'
+check sget-again 0 "$host" settings get "KVML Sample" Tray1Paper && expect sget-again '	8	'
 # check: the item check on the printer's settings; planted values from a settings file are
 # repaired (a described scale above its range and an unknown media type take the
 # description's defaults, an undescribed cycle out of range its reset value) and legal ones stay.
@@ -238,12 +234,12 @@ sed -i 's/^KstMachine=.*/KstMachine=7\r/' "$dir/m/C/_kvml/user0001.kst"
 check preset-foreign 1 "$host" preset load "KVML Sample" Three && expect preset-foreign 'could not be taken'
 # freesize: the package's defaults until a size is saved; save, list and delete a slot.
 check freesize-defaults 0 "$host" freesize list "KVML Sample" && expect freesize-defaults "driver package's defaults" &&
-  expect freesize-defaults '^0	384	Postcard 100x148	4724 x 6992	100\.0 x 148\.0	4	1$' &&
-  expect freesize-defaults '^9	393	\(unnamed\)	9921 x 14031	'
+  expect freesize-defaults '^0	384	User size 1	4724 x 6992	100\.0 x 148\.0	4	1$' &&
+  expect freesize-defaults '^9	393	User size 10	9921 x 14031	'
 check freesize-save 0 "$host" freesize save "KVML Sample" 3 "Photo 4x6" 101.6 152.4 --tray 2 --orientation 2 &&
   expect freesize-save 'saved custom size 3 \(paper 387\) "Photo 4x6": 4800 x 7200 dots'
 check freesize-list 0 "$host" freesize list "KVML Sample" && expect freesize-list '^3	387	Photo 4x6	4800 x 7200	101\.6 x 152\.4	2	2$' &&
-  expect freesize-list '^0	384	Postcard 100x148	' && ! grep -q defaults <<<"$out" || { echo "FAIL freesize-list: still defaults"; fails=$((fails+1)); }
+  expect freesize-list '^0	384	User size 1	' && ! grep -q defaults <<<"$out" || { echo "FAIL freesize-list: still defaults"; fails=$((fails+1)); }
 check freesize-delete 0 "$host" freesize delete "KVML Sample" 3
 check freesize-deleted 0 "$host" freesize list "KVML Sample" && expect freesize-deleted '^3	387	\(unnamed\)	0 x 0	'
 check freesize-bad-size 2 "$host" freesize save "KVML Sample" 1 x 0.5 100
@@ -344,8 +340,7 @@ check host-root-missing 1 "$host" compile "$work/warns.kvd" --root "$dir/none" &
 # gives the command's usage line and status 2.
 check help 0 "$host" help && expect help '^usage: kvmlhost ' && expect help '^  compile ' && expect help '--root DIR'
 check help-flag 0 "$host" --help && expect help-flag '^  item PRINTER ID\|NAME\.\.\.'
-for c in machine printer printerdata compile item allowed settings report help; do
-for c in machine printer printerdata compile item settings check report help; do
+for c in machine printer printerdata compile item allowed caps settings check preset freesize report help; do
   check "help-$c" 0 "$host" help "$c" && expect "help-$c" "^usage: kvmlhost $c"
   check "help-flag-$c" 0 "$host" "$c" --help && expect "help-flag-$c" "^usage: kvmlhost $c"
 done

@@ -25,8 +25,10 @@ struct DataCase {
 std::vector<DataCase> DataCases()
 {
   return {
-      {ITEM_kdmSourceOptionTypeDuplex, u"Duplex", 1, nullptr, Le(1, 4)},
-      {ITEM_kdmSourceOptionTypeManual, u"ManualTray", 1, nullptr, Le(1, 4)},
+      // The sample's defaults install the duplex unit and the manual feed: removing them is
+      // the change that is saved.
+      {ITEM_kdmSourceOptionTypeDuplex, u"Duplex", 0, nullptr, Le(0, 4)},
+      {ITEM_kdmSourceOptionTypeManual, u"ManualTray", 0, nullptr, Le(0, 4)},
       {ITEM_kdmOutputOptionTypeHDD, u"HDD", 1, nullptr, Le(1, 4)},
       {ITEM_kdm1StepOptionNum, u"1StepNum", static_cast<LONG>(0xB2D05E00u), nullptr, Le(0xB2D05E00u, 4)},
       {ITEM_kdmTrayField0 + 27, u"ManualField", 1, nullptr, Le(1, 4)},
