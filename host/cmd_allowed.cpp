@@ -73,18 +73,9 @@ int RunAllowed(const Args &in)
   }
   if (args.size() == 2 && only == nullptr)
     return Fail("no PJL variable \"" + args[1] + "\" (names are case-sensitive; the table has: " + Join(names) + ")");
-  std::u16string name = Widen(args[0]);
   HANDLE printer = NULL;
-  PRINTER_DEFAULTSW defaults = {NULL, NULL, PRINTER_ACCESS_USE};
-  if (!OpenPrinterW(name.data(), &printer, &defaults))
-    return Fail("cannot open printer \"" + args[0] + "\": " + ErrorText(GetLastError()));
-  DRIVER_CONTEXT *ctx = CtxCreate(printer, printer, NULL, CTX_CREATE_DOCPROPS);
-  if (ctx == nullptr) {
-    DWORD err = GetLastError();
-    ClosePrinter(printer);
-    return Fail("cannot open a driver context for printer \"" + args[0] +
-                "\" (its description could not be loaded): " + ErrorText(err));
-  }
+  DRIVER_CONTEXT *ctx = nullptr;
+  if (int rc = OpenPrinterContext(args[0], CTX_CREATE_DOCPROPS, &printer, &ctx)) return rc;
   for (DWORD i = 0; i < table->count; ++i) {
     const PJL_VARIABLE_ROW *row = &table->rows[i];
     if (row->name != nullptr && (only == nullptr || row == only)) PrintVariable(ctx, row);

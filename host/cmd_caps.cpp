@@ -188,18 +188,9 @@ int RunCaps(const Args &in)
     if (!known) return UsageError(kUsage, "unknown part '" + what + "'");
   }
   if (int rc = RequireMachineRoot()) return rc;
-  std::u16string name = Widen(args[0]);
   HANDLE printer = NULL;
-  PRINTER_DEFAULTSW defaults = {NULL, NULL, PRINTER_ACCESS_USE};
-  if (!OpenPrinterW(name.data(), &printer, &defaults))
-    return Fail("cannot open printer \"" + args[0] + "\": " + ErrorText(GetLastError()));
-  DRIVER_CONTEXT *ctx = CtxCreate(printer, printer, NULL, CTX_CREATE_DEVCAPS);
-  if (ctx == nullptr) {
-    DWORD err = GetLastError();
-    ClosePrinter(printer);
-    return Fail("cannot open a driver context for printer \"" + args[0] +
-                "\" (its description could not be loaded): " + ErrorText(err));
-  }
+  DRIVER_CONTEXT *ctx = nullptr;
+  if (int rc = OpenPrinterContext(args[0], CTX_CREATE_DEVCAPS, &printer, &ctx)) return rc;
   int (*const shows[])(DRIVER_CONTEXT *) = {ShowPapers, ShowBins,  ShowResolutions, ShowExtents,
                                             ShowDuplex, ShowColor, ShowFonts};
   int rc = 0;

@@ -100,18 +100,9 @@ int RunItem(const Args &in)
   const Args &args = parsed.rest;
   if (args.size() < 2) return UsageError(kUsage, args.empty() ? "name a printer and an item" : "name an item");
   if (int rc = RequireMachineRoot()) return rc;
-  std::u16string name = Widen(args[0]);
   HANDLE printer = NULL;
-  PRINTER_DEFAULTSW defaults = {NULL, NULL, PRINTER_ACCESS_USE};
-  if (!OpenPrinterW(name.data(), &printer, &defaults))
-    return Fail("cannot open printer \"" + args[0] + "\": " + ErrorText(GetLastError()));
-  DRIVER_CONTEXT *ctx = CtxCreate(printer, printer, NULL, CTX_CREATE_DOCPROPS);
-  if (ctx == nullptr) {
-    DWORD err = GetLastError();
-    ClosePrinter(printer);
-    return Fail("cannot open a driver context for printer \"" + args[0] +
-                "\" (its description could not be loaded): " + ErrorText(err));
-  }
+  DRIVER_CONTEXT *ctx = nullptr;
+  if (int rc = OpenPrinterContext(args[0], CTX_CREATE_DOCPROPS, &printer, &ctx)) return rc;
   int rc = 0;
   for (size_t i = 1; i < args.size(); ++i) {
     std::string why;
