@@ -132,7 +132,7 @@ void TrySealed(const BYTE *block, size_t size, BOOL blockOk, uint64_t h)
 void TryBlock(const uint8_t *data, size_t size, bool patchSize)
 {
   // An exact-size copy on the heap: a read past the end is caught by AddressSanitizer.
-  BYTE *block = (BYTE *)malloc(size == 0 ? 1 : size);
+  BYTE *block = (BYTE *)calloc(size == 0 ? 1 : size, 1);
   if (size > 0) memcpy(block, data, size);
   if (patchSize && size >= offsetof(DESC_HEADER, totalSize) + 4)
     DescSt32(block, offsetof(DESC_HEADER, totalSize), (DWORD)size);
