@@ -137,16 +137,28 @@ int WINAPI StoreSaveDocumentItems(HANDLE printer, DRIVER_CONTEXT *ctx)
   return 1;
 }
 
-int WINAPI StoreSavePrinterItemsStatus(HANDLE printer, DRIVER_CONTEXT *ctx, DWORD *status)
+namespace {
+
+// The printer-configuration block, then the font lists through the given saver; the first
+// failure of either goes to status and the last error.
+int SaveConfigAndFonts(HANDLE printer, DRIVER_CONTEXT *ctx, int(WINAPI *saveFonts)(HANDLE, DRIVER_CONTEXT *, DWORD *),
+                       DWORD *status)
 {
   StoreSaveStatus outcome;
   DWORD one = ERROR_SUCCESS;
   int items = StoreSaveItemBlockStatus(printer, ctx, KV_BLOCK_CONFIG, 0, &one);
   outcome.Merge(one);
-  int fonts = StoreSaveFontListsStatus(printer, ctx, &one);
+  int fonts = saveFonts(printer, ctx, &one);
   outcome.Merge(one);
   outcome.Publish(status);
   return items == 1 && fonts == 1 ? 1 : 0;
+}
+
+}  // namespace
+
+int WINAPI StoreSavePrinterItemsStatus(HANDLE printer, DRIVER_CONTEXT *ctx, DWORD *status)
+{
+  return SaveConfigAndFonts(printer, ctx, StoreSaveFontListsStatus, status);
 }
 
 int WINAPI StoreSavePrinterItems(HANDLE printer, DRIVER_CONTEXT *ctx)
@@ -156,14 +168,7 @@ int WINAPI StoreSavePrinterItems(HANDLE printer, DRIVER_CONTEXT *ctx)
 
 int WINAPI StoreSavePrinterItemsFromModel(HANDLE printer, DRIVER_CONTEXT *ctx)
 {
-  StoreSaveStatus outcome;
-  DWORD one = ERROR_SUCCESS;
-  int items = StoreSaveItemBlockStatus(printer, ctx, KV_BLOCK_CONFIG, 0, &one);
-  outcome.Merge(one);
-  int fonts = StoreSaveModelFontListsStatus(printer, ctx, &one);
-  outcome.Merge(one);
-  outcome.Publish(NULL);
-  return items == 1 && fonts == 1 ? 1 : 0;
+  return SaveConfigAndFonts(printer, ctx, StoreSaveModelFontListsStatus, NULL);
 }
 
 int WINAPI StoreSaveItem(HANDLE printer, DRIVER_CONTEXT *ctx, OPTION_ITEM *item, LPCWSTR iniPath)
