@@ -15,3 +15,10 @@ int WINAPI JobCtlSendOnce(DRIVER_CONTEXT *ctx, DWORD mask)
   (void)mask;
   return 0;
 }
+
+int WINAPI JobCtlFetchOnce(DRIVER_CONTEXT *ctx, DWORD mask)
+{
+  (void)ctx;
+  (void)mask;
+  return 0;
+}

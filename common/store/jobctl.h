@@ -13,5 +13,9 @@ int WINAPI JobCtlLoadFieldsFromPrinterData(DRIVER_CONTEXT *ctx, DWORD mask);
 // answers whether anything was sent. Provisional until the job-control bridge is bound:
 // sends nothing and answers 0.
 int WINAPI JobCtlSendOnce(DRIVER_CONTEXT *ctx, DWORD mask);
+// Opens a job-control session, fetches the fields of mask into their items and closes it,
+// in one call; answers whether anything was fetched. Provisional until the job-control
+// bridge is bound: fetches nothing and answers 0.
+int WINAPI JobCtlFetchOnce(DRIVER_CONTEXT *ctx, DWORD mask);
 
 KV_END_DECLS
