@@ -80,9 +80,7 @@ int RunAllowed(const Args &in)
     const PJL_VARIABLE_ROW *row = &table->rows[i];
     if (row->name != nullptr && (only == nullptr || row == only)) PrintVariable(ctx, row);
   }
-  CtxRelease(ctx);
-  CtxExpireCache(1);
-  ClosePrinter(printer);
+  ClosePrinterContext(printer, ctx);
   return 0;
 }
 

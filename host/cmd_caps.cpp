@@ -196,9 +196,7 @@ int RunCaps(const Args &in)
   int rc = 0;
   for (size_t i = 0; i < sizeof shows / sizeof shows[0]; ++i)
     if (what.empty() || what == kParts[i]) rc = shows[i](ctx) != 0 ? 1 : rc;
-  CtxRelease(ctx);
-  CtxExpireCache(1);
-  ClosePrinter(printer);
+  ClosePrinterContext(printer, ctx);
   return rc;
 }
 

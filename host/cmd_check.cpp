@@ -73,18 +73,9 @@ int RunCheck(const Args &in)
   if (parsed.Has("--from") && !FileArgument(parsed.options["--from"], from, err))
     return Fail(parsed.options["--from"] + ": " + err);
 
-  std::u16string name = Widen(args[0]);
   HANDLE printer = NULL;
-  PRINTER_DEFAULTSW defaults = {NULL, NULL, PRINTER_ACCESS_USE};
-  if (!OpenPrinterW(name.data(), &printer, &defaults))
-    return Fail("cannot open printer \"" + args[0] + "\": " + ErrorText(GetLastError()));
-  DRIVER_CONTEXT *ctx = CtxCreate(printer, printer, NULL, CTX_CREATE_DOCPROPS);
-  if (ctx == nullptr || ctx->work == nullptr) {
-    DWORD code = GetLastError();
-    if (ctx != nullptr) CtxRelease(ctx);
-    ClosePrinter(printer);
-    return Fail("cannot open a driver context for printer \"" + args[0] + "\": " + ErrorText(code));
-  }
+  DRIVER_CONTEXT *ctx = nullptr;
+  if (int rc = OpenPrinterContext(args[0], CTX_CREATE_DOCPROPS, &printer, &ctx)) return rc;
   int rc = 0;
   if (!from.empty() &&
       (StoreReadSettingsFile(printer, from.c_str(), 0, ctx) != 1 || CtxGetSettingsFileStatus(ctx) != KST_STATUS_OK)) {
@@ -126,9 +117,7 @@ int RunCheck(const Args &in)
     }
     printf("%d item%s changed\n", changed, changed == 1 ? "" : "s");
   }
-  CtxRelease(ctx);
-  CtxExpireCache(1);
-  ClosePrinter(printer);
+  ClosePrinterContext(printer, ctx);
   return rc;
 }
 

@@ -146,18 +146,9 @@ int RunDevmode(const Args &in)
   if (parsed.rest.size() != 1) return UsageError(kUsage, parsed.rest.empty() ? "name a printer" : "one printer only");
   if (int rc = RequireMachineRoot()) return rc;
   const std::string &name = parsed.rest[0];
-  std::u16string wide = Widen(name);
   HANDLE printer = NULL;
-  PRINTER_DEFAULTSW defaults = {NULL, NULL, PRINTER_ACCESS_USE};
-  if (!OpenPrinterW(wide.data(), &printer, &defaults))
-    return Fail("cannot open printer \"" + name + "\": " + ErrorText(GetLastError()));
-  DRIVER_CONTEXT *ctx = CtxCreate(printer, printer, NULL, CTX_CREATE_DOCPROPS);
-  if (ctx == nullptr) {
-    DWORD err = GetLastError();
-    ClosePrinter(printer);
-    return Fail("cannot open a driver context for printer \"" + name +
-                "\" (its description could not be loaded): " + ErrorText(err));
-  }
+  DRIVER_CONTEXT *ctx = nullptr;
+  if (int rc = OpenPrinterContext(name, CTX_CREATE_DOCPROPS, &printer, &ctx)) return rc;
   const char *source = "a fresh driver context's (the printer has no stored default)";
   if (OsPrinterHasDefaultDevmode(printer)) {
     source = DmCopyPrinterDefault(ctx) ? "the printer's stored default"
@@ -171,9 +162,7 @@ int RunDevmode(const Args &in)
   printf("private items:\n");
   PrintItems(dm, true);
   if (parsed.Has("--hex")) PrintHexDump(dm);
-  CtxRelease(ctx);
-  CtxExpireCache(1);
-  ClosePrinter(printer);
+  ClosePrinterContext(printer, ctx);
   return 0;
 }
 

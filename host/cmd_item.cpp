@@ -120,9 +120,7 @@ int RunItem(const Args &in)
     }
     printf("%u\t%s\t%s\t%s\n", static_cast<unsigned>(id), S(item->name).c_str(), current.c_str(), desc.c_str());
   }
-  CtxRelease(ctx);
-  CtxExpireCache(1);
-  ClosePrinter(printer);
+  ClosePrinterContext(printer, ctx);
   return rc;
 }
 

@@ -33,39 +33,16 @@ const char kFreeSizeUsage[] =
 // A driver context of the printer for one command; closed with the printer at the end.
 class PrinterContext {
  public:
-  explicit PrinterContext(const std::string &name)
-  {
-    std::u16string wide = Widen(name);
-    PRINTER_DEFAULTSW defaults = {NULL, NULL, PRINTER_ACCESS_USE};
-    if (!OpenPrinterW(wide.data(), &printer_, &defaults)) {
-      error_ = "cannot open printer \"" + name + "\": " + ErrorText(GetLastError());
-      printer_ = NULL;
-      return;
-    }
-    ctx_ = CtxCreate(printer_, printer_, NULL, CTX_CREATE_SHEETS);
-    if (ctx_ == NULL || ctx_->work == NULL) {
-      error_ = "cannot open a driver context for printer \"" + name + "\": " + ErrorText(GetLastError());
-      if (ctx_ != NULL) CtxRelease(ctx_);
-      ctx_ = NULL;
-    }
-  }
-  ~PrinterContext()
-  {
-    if (ctx_ != NULL) {
-      CtxRelease(ctx_);
-      CtxExpireCache(1);
-    }
-    if (printer_ != NULL) ClosePrinter(printer_);
-  }
+  // Says why when the printer or its context cannot be opened; ctx() is then NULL.
+  explicit PrinterContext(const std::string &name) { OpenPrinterContext(name, CTX_CREATE_SHEETS, &printer_, &ctx_); }
+  ~PrinterContext() { ClosePrinterContext(printer_, ctx_); }
   PrinterContext(const PrinterContext &) = delete;
   PrinterContext &operator=(const PrinterContext &) = delete;
   DRIVER_CONTEXT *ctx() const { return ctx_; }
-  const std::string &error() const { return error_; }
 
  private:
   HANDLE printer_ = NULL;
   DRIVER_CONTEXT *ctx_ = NULL;
-  std::string error_;
 };
 
 std::string IniText(DRIVER_CONTEXT *ctx, const std::u16string &key)
@@ -225,7 +202,7 @@ int RunPreset(const Args &in)
   if (parsed.Has("--to") && action != "load") return UsageError(kPresetUsage, "--to goes with load");
   if (int rc = RequireMachineRoot()) return rc;
   PrinterContext printer(args[1]);
-  if (printer.ctx() == NULL) return Fail(printer.error());
+  if (printer.ctx() == NULL) return 1;
   DRIVER_CONTEXT *ctx = printer.ctx();
   if (list) return List(ctx);
   if (action == "save") return Save(ctx, args[2], parsed);
@@ -354,7 +331,7 @@ int RunFreeSize(const Args &in)
     return UsageError(kFreeSizeUsage, "a slot is a number from 0 to 9");
   if (int rc = RequireMachineRoot()) return rc;
   PrinterContext printer(args[1]);
-  if (printer.ctx() == NULL) return Fail(printer.error());
+  if (printer.ctx() == NULL) return 1;
   DRIVER_CONTEXT *ctx = printer.ctx();
   if (action == "list") return ListSizes(ctx);
   if (StoreSharedWritesBarred(ctx)) return Fail("the printer's shared settings cannot be changed by this user");

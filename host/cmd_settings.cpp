@@ -72,23 +72,12 @@ int RunSettings(const Args &in)
   if (parsed.Has("--to") && !FileArgument(parsed.options["--to"], out, err))
     return Fail(parsed.options["--to"] + ": " + err);
 
-  std::u16string name = Widen(args[1]);
   HANDLE printer = NULL;
-  PRINTER_DEFAULTSW defaults = {NULL, NULL, PRINTER_ACCESS_USE};
-  if (!OpenPrinterW(name.data(), &printer, &defaults))
-    return Fail("cannot open printer \"" + args[1] + "\": " + ErrorText(GetLastError()));
-  DRIVER_CONTEXT *ctx = CtxCreate(printer, printer, NULL, CTX_CREATE_DOCPROPS);
-  if (ctx == nullptr || ctx->work == nullptr) {
-    DWORD code = GetLastError();
-    if (ctx != nullptr) CtxRelease(ctx);
-    ClosePrinter(printer);
-    return Fail("cannot open a driver context for printer \"" + args[1] + "\": " + ErrorText(code));
-  }
+  DRIVER_CONTEXT *ctx = nullptr;
+  if (int rc = OpenPrinterContext(args[1], CTX_CREATE_DOCPROPS, &printer, &ctx)) return rc;
   int rc = exporting ? Export(printer, ctx, args[2], file) : Import(printer, ctx, args[2], file);
   if (rc == 0 && !out.empty()) rc = Export(printer, ctx, parsed.options["--to"], out);
-  CtxRelease(ctx);
-  CtxExpireCache(1);
-  ClosePrinter(printer);
+  ClosePrinterContext(printer, ctx);
   return rc;
 }
 

@@ -162,27 +162,15 @@ int RunSettingsItem(const Args &args, const char *usage)
   if (args.size() != (setting ? 4u : 3u))
     return UsageError(usage, setting ? "set takes a printer, an item and a value" : "get takes a printer and an item");
   if (int rc = RequireMachineRoot()) return rc;
-  std::u16string name = Widen(args[1]);
   HANDLE printer = NULL;
-  PRINTER_DEFAULTSW full = {NULL, NULL, PRINTER_ALL_ACCESS};
-  PRINTER_DEFAULTSW use = {NULL, NULL, PRINTER_ACCESS_USE};
+  DRIVER_CONTEXT *ctx = nullptr;
   // A user without administrative rights still opens the printer to use it; saving printer
   // data then fails with the spooler's answer.
-  if (!(setting && OpenPrinterW(name.data(), &printer, &full)) && !OpenPrinterW(name.data(), &printer, &use))
-    return Fail("cannot open printer \"" + args[1] + "\": " + ErrorText(GetLastError()));
-  DRIVER_CONTEXT *ctx = CtxCreate(printer, printer, NULL, CTX_CREATE_SHEETS);
-  if (ctx == nullptr || ctx->work == nullptr) {
-    DWORD code = GetLastError();
-    if (ctx != nullptr) CtxRelease(ctx);
-    ClosePrinter(printer);
-    return Fail("cannot open a driver context for printer \"" + args[1] + "\": " + ErrorText(code));
-  }
+  if (int rc = OpenPrinterContext(args[1], CTX_CREATE_SHEETS, &printer, &ctx, setting)) return rc;
   std::string why;
   OPTION_ITEM *item = FindStoredItem(ctx, args[2], why);
   int rc = item == nullptr ? Fail(why) : setting ? Set(printer, ctx, item, args[3]) : Get(ctx, item);
-  CtxRelease(ctx);
-  CtxExpireCache(1);
-  ClosePrinter(printer);
+  ClosePrinterContext(printer, ctx);
   return rc;
 }
 

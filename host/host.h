@@ -63,10 +63,15 @@ std::string Narrow(const std::u16string &s);
 // its description name ("KPD_RADIOLIST_1"). NULL, with the reason in why, when none is found.
 OPTION_ITEM *FindItem(DRIVER_CONTEXT *ctx, const std::string &arg, std::string &why);
 
-// Opens the printer and a driver context on it with the given create flags. 0 with both
-// open (the caller releases the context and closes the printer); else the exit code 1 after
-// saying why, with nothing left open.
-int OpenPrinterContext(const std::string &printerName, DWORD createFlags, HANDLE *printer, DRIVER_CONTEXT **ctx);
+// Opens the printer (with administrative access when administer is set and the user has it,
+// else to use it) and a driver context on it with the given create flags. 0 with both open
+// (the caller closes them with ClosePrinterContext); else the exit code 1 after saying why,
+// with nothing left open.
+int OpenPrinterContext(const std::string &printerName, DWORD createFlags, HANDLE *printer, DRIVER_CONTEXT **ctx,
+                       bool administer = false);
+// Releases a context that OpenPrinterContext opened, empties the context cache and closes
+// the printer; either may be NULL.
+void ClosePrinterContext(HANDLE printer, DRIVER_CONTEXT *ctx);
 
 // "settings get|set PRINTER ITEM [VALUE]" (args starting with get or set); usage for errors.
 int RunSettingsItem(const Args &args, const char *usage);
