@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""Checks bench/report.py without a benchmark run: the log-log fit, the goal and linearity
+verdicts, and the Markdown page made from small hand-written JSON files."""
+import json
+import os
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import report  # noqa: E402
+
+
+def bench_json(path, times_us, reps=5):
+    """A Google Benchmark JSON file with one median aggregate per {name: microseconds}."""
+    rows = [{"name": n + "_median", "run_name": n, "run_type": "aggregate", "aggregate_name": "median",
+             "repetitions": reps, "real_time": us, "cpu_time": us, "time_unit": "us"} for n, us in times_us.items()]
+    with open(path, "w") as f:
+        json.dump({"benchmarks": rows}, f)
+
+
+def pairs(path, values):
+    with open(path, "w") as f:
+        f.write("".join("%s %d\n" % kv for kv in values.items()))
+
+
+class LogLogFit(unittest.TestCase):
+    def test_exact_power_laws_give_their_exponent(self):
+        xs = [1000, 4000, 16000, 64000]
+        for k, exponent in ((3.0, 1.0), (0.5, 2.0), (7.0, 0.5), (2.0, 0.0)):
+            ys = [k * x ** exponent for x in xs]
+            self.assertAlmostEqual(report.loglog_slope(xs, ys), exponent, places=9)
+
+    def test_least_squares_over_noisy_points(self):
+        # log2 x = 0, 1, 2; log2 y = 0, 2, 2: slope = cov / var = 2 / 2 = 1.
+        self.assertAlmostEqual(report.loglog_slope([1, 2, 4], [1, 4, 4]), 1.0, places=9)
+
+    def test_too_few_or_degenerate_points_give_none(self):
+        self.assertIsNone(report.loglog_slope([10], [5]))
+        self.assertIsNone(report.loglog_slope([10, 10, 10], [1, 2, 3]))
+        # Missing or zero figures are left out, not taken as log 0.
+        self.assertIsNone(report.loglog_slope([10, 20, 40], [None, 0, 7]))
+        self.assertAlmostEqual(report.loglog_slope([10, 20, 40], [None, 2, 4]), 1.0, places=9)
+
+    def test_verdicts(self):
+        cases = [(1.1, "linear"), (0.3, "linear"), (1.1000001, "not linear"), (1.57, "not linear"), (None, "-")]
+        for e, want in cases:
+            self.assertEqual(report.verdict(e), want, e)
+        self.assertEqual(report.goal_met(0.01, 0.01, True), "not met")  # "below 0.01"
+        self.assertEqual(report.goal_met(0.5, 0.5, False), "met")  # "at most 0.5"
+        self.assertEqual(report.goal_met(None, 0.5, False), "-")
+
+
+class Page(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        d = self.tmp.name
+        self.desc, self.cups, self.model = (os.path.join(d, n) for n in ("desc.json", "cups.json", "model.txt"))
+        bench_json(self.desc, {"BM_RuleSweep": 10, "BM_DescCompile": 400, "BM_BcsLoadWarm": 30,
+                               "BM_ReadCopyReference": 10, "BM_CtxCreateCached": 1, "BM_CtxCreateCold": 200})
+        bench_json(self.cups, {"BM_PpdSweep": 5000, "BM_PpdOpen": 1000})
+        pairs(self.model, {"scale": 1, "options": 45, "choices": 295, "constraints": 150, "judges": 188,
+                           "papers": 8, "kvd_bytes": 1000, "ppd_bytes": 800})
+        self.scales = []
+        for s in (1, 4, 16):
+            sd = os.path.join(d, "scale-%d" % s)
+            os.mkdir(sd)
+            pairs(os.path.join(sd, "model.txt"), {"scale": s, "kvd_bytes": 1000 * s, "ppd_bytes": 800 * s})
+            # Compile grows linearly, the sweep of the peer as the square of the size.
+            bench_json(os.path.join(sd, "desc.json"), {"BM_DescCompile": 400 * s}, reps=3)
+            bench_json(os.path.join(sd, "cups.json"), {"BM_PpdSweep": 5000 * s * s}, reps=3)
+            pairs(os.path.join(sd, "memory.txt"), {"kvd_bytes": 1000 * s, "bcs_bytes": 500 * s,
+                                                   "compile_peak": 9000 * s, "validate_peak": 1300 * s,
+                                                   "validate_largest": 1200 * s})
+            self.scales.append(sd)
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def render(self, markdown=True):
+        args = (["--markdown"] if markdown else []) + ["--ratios", self.desc, self.cups, self.model]
+        args += ["--scaling"] + list(reversed(self.scales))  # sorted by size, not by argument order
+        ours, peer, model = report.medians(self.desc), report.medians(self.cups), report.read_pairs(self.model)
+        runs = report.load_scaling(args[args.index("--scaling") + 1:])
+        return report.page(ours, peer, model, runs, markdown)
+
+    def row(self, text, first_cell):
+        for line in text.splitlines():
+            if line.startswith("| " + first_cell + " |"):
+                return [c.strip() for c in line.strip("|").split("|")]
+        self.fail("no row " + first_cell + " in:\n" + text)
+
+    def test_ratios_with_goals(self):
+        text = self.render()
+        self.assertIn("median of 5 repetitions", text)
+        self.assertEqual(self.row(text, "rule sweep / ppdMarkOption+ppdConflicts")[1:], ["0.002", "below 0.01", "met"])
+        self.assertEqual(self.row(text, "compile / ppdOpenFile")[1:], ["0.4", "at most 0.5", "met"])
+        self.assertEqual(self.row(text, ".BCS warm load (read, validate, relocate) / read+copy of the same bytes")[1:],
+                         ["3", "at most 2", "not met"])
+        self.assertEqual(self.row(text, "context from the cache / cold context")[1:], ["0.005", "at most 0.01", "met"])
+
+    def test_exponents_and_memory(self):
+        text = self.render()
+        compile_row = self.row(text, "compile")
+        self.assertEqual(compile_row[1:4], ["400.00 us", "1.60 ms", "6.40 ms"])
+        self.assertEqual(compile_row[-2:], ["1.00", "linear"])
+        self.assertEqual(self.row(text, "peer: ppdMarkOption + ppdConflicts sweep")[-2:], ["2.00", "not linear"])
+        # A step without figures shows no exponent rather than a made-up one.
+        self.assertEqual(self.row(text, "hidden/greyed sweep")[-2:], ["-", "-"])
+        self.assertEqual(self.row(text, "16x")[1:7], ["15.6 KB", "7.8 KB", "140.6 KB", "20.3 KB", "2.60", "18.8 KB"])
+        self.assertEqual(self.row(text, "exponent")[3:5], ["1.00 (linear)", "1.00 (linear)"])
+
+    def test_single_runs_are_not_reported_as_five_repetitions(self):
+        bench_json(self.desc, {"BM_RuleSweep": 10}, reps=1)
+        self.assertIn("a single run", self.render())
+
+    def test_plain_text_has_the_same_figures(self):
+        text = self.render(markdown=False)
+        self.assertNotIn("|", text)
+        self.assertRegex(text, r"compile / ppdOpenFile\s+0\.4\s+at most 0\.5\s+met")
+
+
+if __name__ == "__main__":
+    unittest.main()
