@@ -170,6 +170,7 @@ def main():
             papers = len(choices)
         kvd.append("*CloseUI: *%s" % dname)
     judge = 0
+    judge_terms = 0
     item_sections = {}
     for a, (iid, dname, choices) in enumerate(options):
         entries = []
@@ -180,6 +181,7 @@ def main():
             # Conditions have no operator precedence (strictly left to right): each
             # comparison goes in parentheses.
             cond = " || ".join("(%s == %s)" % (options[b][1], options[b][2][y][0]) for b, y in against[(a, x)])
+            judge_terms += len(against[(a, x)])
             kvd.append("*Judge %d: %s" % (judge, cond))
             entries.append("%s NULL Judge%d" % (choices[x][0], judge))
         if entries:
@@ -221,8 +223,8 @@ def main():
         f.write("\n".join(ppd) + "\n")
 
     with open(os.path.join(args.out, "model.txt"), "w") as f:
-        f.write("scale %d\noptions %d\nchoices %d\nconstraints %d\njudges %d\npapers %d\n" % (
-            args.scale, len(options), n_values, n_constraints, judge, papers))
+        f.write("scale %d\noptions %d\nchoices %d\nconstraints %d\njudges %d\njudge_terms %d\npapers %d\n" % (
+            args.scale, len(options), n_values, n_constraints, judge, judge_terms, papers))
         f.write("kvd_bytes %d\nppd_bytes %d\n" % (os.path.getsize(os.path.join(args.out, "BENCH.KVD")),
                                                    os.path.getsize(os.path.join(args.out, "bench.ppd"))))
 

@@ -43,17 +43,25 @@ GOALS = [
      0.01, False),
 ]
 
-# The steps of the scaling runs: (name, source, benchmark, the model.txt key of the size of
-# the file that side reads).
+# The steps of the scaling runs: (name, source, benchmark, what the step's size is measured
+# in: the keys of model.txt or memory.txt whose sum it is). A step's size is what it reads:
+# the text for compile and ppdOpenFile, the .BCS for its load; the sweeps ask one question
+# per value and the judges (constraints, for the peer) join the values, so their size is the
+# values plus the comparisons of every judge (as many as the PPD's *UIConstraints lines). The
+# parts of the model do not grow alike (the values stop growing at 8x, the constraints grow
+# to 64x), so a linear step measured against another size could seem to grow faster than
+# linearly, or slower.
 STEPS = [
-    ("compile", "ours", "BM_DescCompile", "kvd_bytes"),
-    (".BCS warm load", "ours", "BM_BcsLoadWarm", "kvd_bytes"),
-    ("context, cold", "ours", "BM_CtxCreateCold", "kvd_bytes"),
-    ("context, from the cache", "ours", "BM_CtxCreateCached", "kvd_bytes"),
-    ("hidden/greyed sweep", "ours", "BM_RuleSweep", "kvd_bytes"),
-    ("peer: ppdOpenFile + ppdClose", "peer", "BM_PpdOpen", "ppd_bytes"),
-    ("peer: ppdMarkOption + ppdConflicts sweep", "peer", "BM_PpdSweep", "ppd_bytes"),
+    ("compile", "ours", "BM_DescCompile", ("kvd_bytes",)),
+    (".BCS warm load", "ours", "BM_BcsLoadWarm", ("bcs_bytes",)),
+    ("context, cold", "ours", "BM_CtxCreateCold", ("kvd_bytes",)),
+    ("context, from the cache", "ours", "BM_CtxCreateCached", ("kvd_bytes",)),
+    ("hidden/greyed sweep", "ours", "BM_RuleSweep", ("choices", "judge_terms")),
+    ("peer: ppdOpenFile + ppdClose", "peer", "BM_PpdOpen", ("ppd_bytes",)),
+    ("peer: ppdMarkOption + ppdConflicts sweep", "peer", "BM_PpdSweep", ("choices", "judge_terms")),
 ]
+SIZE_NAMES = {("kvd_bytes",): "description bytes", ("bcs_bytes",): ".BCS bytes", ("ppd_bytes",): "PPD bytes",
+              ("choices", "judge_terms"): "values + judge comparisons"}
 
 
 def medians(path):
@@ -102,6 +110,16 @@ def loglog_slope(xs, ys):
     if sxx == 0:
         return None
     return sum((p[0] - mx) * (p[1] - my) for p in pts) / sxx
+
+
+def fmt_exponent(e):
+    """Two decimals, or three where two would round across the linear limit."""
+    if e is None:
+        return "-"
+    text = "%.2f" % e
+    if float(text) == LINEAR and e != LINEAR:
+        text = "%.3f" % e
+    return text
 
 
 def verdict(exponent):
@@ -233,16 +251,18 @@ def load_scaling(dirs):
 
 
 def scaling_rows(runs):
-    """Per step: its name, the time at each size, the exponent and its verdict."""
+    """Per step: its name, the time at each size, the size measure, the exponent and its
+    verdict."""
     rows = []
-    for name, side, bench, size_key in STEPS:
+    for name, side, bench, size_keys in STEPS:
         xs, ys = [], []
-        for model, ours, peer, _ in runs:
+        for model, ours, peer, mem in runs:
             src = ours if side == "ours" else peer
-            xs.append(model.get(size_key))
+            sizes = [model.get(k, mem.get(k)) for k in size_keys]
+            xs.append(None if None in sizes else sum(sizes))
             ys.append(src[bench][0] if bench in src else None)
         e = loglog_slope(xs, ys)
-        rows.append([name] + [fmt_us(y) for y in ys] + ["-" if e is None else "%.2f" % e, verdict(e)])
+        rows.append([name] + [fmt_us(y) for y in ys] + [SIZE_NAMES[size_keys], fmt_exponent(e), verdict(e)])
     return rows
 
 
@@ -253,17 +273,18 @@ def memory_rows(runs):
         vp = mem.get("validate_peak")
         rows.append(["%dx" % model.get("scale", 0), fmt_bytes(mem.get("kvd_bytes")), fmt_bytes(bcs),
                      fmt_bytes(mem.get("compile_peak")), fmt_bytes(vp),
-                     "%.2f" % (vp / bcs) if vp is not None and bcs else "-", fmt_bytes(mem.get("validate_largest"))])
+                     "%.2f (%s)" % (vp / bcs, goal_met(vp / bcs, 1.0, False)) if vp is not None and bcs else "-",
+                     fmt_bytes(mem.get("validate_largest"))])
     xs = [m.get("kvd_bytes") for _, _, _, m in runs]
     ec = loglog_slope(xs, [m.get("compile_peak") for _, _, _, m in runs])
     ev = loglog_slope([m.get("bcs_bytes") for _, _, _, m in runs], [m.get("validate_peak") for _, _, _, m in runs])
-    rows.append(["exponent", "", "", "-" if ec is None else "%.2f (%s)" % (ec, verdict(ec)),
-                 "-" if ev is None else "%.2f (%s)" % (ev, verdict(ev)), "", ""])
+    rows.append(["exponent", "", "", "-" if ec is None else "%s (%s)" % (fmt_exponent(ec), verdict(ec)),
+                 "-" if ev is None else "%s (%s)" % (fmt_exponent(ev), verdict(ev)), "", ""])
     return rows
 
 
-MEMORY_HEADER = ["scale", "description", ".BCS", "compile peak", ".BCS check peak", "check peak / .BCS",
-                 "largest check block"]
+MEMORY_HEADER = ["scale", "description", ".BCS", "compile peak", ".BCS check peak",
+                 "check peak / .BCS (goal at most 1)", "largest check block"]
 
 
 def size_header(runs):
@@ -315,11 +336,11 @@ def page(ours, peer, model, runs, markdown):
     out.append(table(["ratio", "measured", "goal", ""], rows, markdown))
     if runs:
         out.append("")
-        title = ("Growth with model size (exponent of the log-log least-squares fit; linear when at most %.1f; "
-                 "size = the description's bytes, the PPD's for the peer)" % LINEAR)
+        title = ("Growth with model size (exponent of the log-log least-squares fit of time on the step's own size; "
+                 "linear when at most %.1f)" % LINEAR)
         out.append("#### " + title if markdown else title + ":")
         out.append("")
-        out.append(table(["step"] + size_header(runs) + ["exponent", ""], scaling_rows(runs), markdown))
+        out.append(table(["step"] + size_header(runs) + ["size in", "exponent", ""], scaling_rows(runs), markdown))
         out.append("")
         title = "Peak heap of one compile (its result included) and of one .BCS check, per model size"
         out.append("#### " + title if markdown else title + ":")

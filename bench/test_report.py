@@ -42,6 +42,13 @@ class LogLogFit(unittest.TestCase):
         self.assertIsNone(report.loglog_slope([10, 20, 40], [None, 0, 7]))
         self.assertAlmostEqual(report.loglog_slope([10, 20, 40], [None, 2, 4]), 1.0, places=9)
 
+    def test_exponent_never_rounds_across_the_limit(self):
+        self.assertEqual(report.fmt_exponent(1.1003), "1.100")
+        self.assertEqual(report.verdict(1.1003), "not linear")
+        self.assertEqual(report.fmt_exponent(1.0962), "1.096")
+        self.assertEqual(report.fmt_exponent(1.04), "1.04")
+        self.assertEqual(report.fmt_exponent(None), "-")
+
     def test_verdicts(self):
         cases = [(1.1, "linear"), (0.3, "linear"), (1.1000001, "not linear"), (1.57, "not linear"), (None, "-")]
         for e, want in cases:
@@ -65,7 +72,8 @@ class Page(unittest.TestCase):
         for s in (1, 4, 16):
             sd = os.path.join(d, "scale-%d" % s)
             os.mkdir(sd)
-            pairs(os.path.join(sd, "model.txt"), {"scale": s, "kvd_bytes": 1000 * s, "ppd_bytes": 800 * s})
+            pairs(os.path.join(sd, "model.txt"), {"scale": s, "kvd_bytes": 1000 * s, "ppd_bytes": 800 * s,
+                                                  "choices": 100 * s, "judge_terms": 300 * s})
             # Compile grows linearly, the sweep of the peer as the square of the size.
             bench_json(os.path.join(sd, "desc.json"), {"BM_DescCompile": 400 * s}, reps=3)
             bench_json(os.path.join(sd, "cups.json"), {"BM_PpdSweep": 5000 * s * s}, reps=3)
@@ -103,11 +111,13 @@ class Page(unittest.TestCase):
         text = self.render()
         compile_row = self.row(text, "compile")
         self.assertEqual(compile_row[1:4], ["400.00 us", "1.60 ms", "6.40 ms"])
-        self.assertEqual(compile_row[-2:], ["1.00", "linear"])
-        self.assertEqual(self.row(text, "peer: ppdMarkOption + ppdConflicts sweep")[-2:], ["2.00", "not linear"])
+        self.assertEqual(compile_row[-3:], ["description bytes", "1.00", "linear"])
+        self.assertEqual(self.row(text, "peer: ppdMarkOption + ppdConflicts sweep")[-3:],
+                         ["values + judge comparisons", "2.00", "not linear"])
         # A step without figures shows no exponent rather than a made-up one.
         self.assertEqual(self.row(text, "hidden/greyed sweep")[-2:], ["-", "-"])
-        self.assertEqual(self.row(text, "16x")[1:7], ["15.6 KB", "7.8 KB", "140.6 KB", "20.3 KB", "2.60", "18.8 KB"])
+        self.assertEqual(self.row(text, "16x")[1:7],
+                         ["15.6 KB", "7.8 KB", "140.6 KB", "20.3 KB", "2.60 (not met)", "18.8 KB"])
         self.assertEqual(self.row(text, "exponent")[3:5], ["1.00 (linear)", "1.00 (linear)"])
 
     def test_single_runs_are_not_reported_as_five_repetitions(self):
