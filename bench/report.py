@@ -5,13 +5,15 @@ their goals, the growth exponent of each step over the scaling runs, and the pea
 compile and of the .BCS check at each model size.
 
   bench/report.py [--real] DESC_JSON [CUPS_JSON] [MODEL_TXT]
-  bench/report.py [--real] [--markdown] --ratios DESC_JSON CUPS_JSON MODEL_TXT
-                  [--scaling DIR...]
+  bench/report.py [--real] [--markdown] --ratios DESC_JSON CUPS_JSON MODEL_TXT [--scaling DIR...]
+  bench/report.py [--real] [--markdown] --model MODEL_TXT --rounds DIR... [--scaling DIR...]
 
-The first form prints the figures and the ratios of one run. The second adds the scaling
-runs: each DIR holds one model size's model.txt (bench/genmodel.py), desc.json, cups.json
-and memory.txt (bench_desc --memory). --markdown prints the whole as one Markdown page
-(machine, emulated or not, date, then the tables) for the README.
+The first form prints the figures and the ratios of one run. The second takes the ratios
+from one run too and adds the scaling runs: each scaling DIR holds one model size's
+model.txt (bench/genmodel.py), desc.json, cups.json and memory.txt (bench_desc --memory).
+The third takes each ratio as the median of rounds (each DIR one round's desc.json and
+cups.json, the two runs made one after the other). --markdown prints the whole as one
+Markdown page (machine, emulated or not, date, then the tables) for the README.
 
 Times are CPU times of the process unless --real asks for wall-clock times: on a shared or
 emulated machine CPU time is the steadier figure (the cold .BCS load waits on the disk,
@@ -112,6 +114,16 @@ def loglog_slope(xs, ys):
     return sum((p[0] - mx) * (p[1] - my) for p in pts) / sxx
 
 
+def steepest(xs, ys):
+    """The largest exponent between two neighbouring sizes: a jump that the fit over every
+    size would average away (a buffer crossing the C library's threshold for mapping fresh
+    memory, for example). None with fewer than two usable points."""
+    pts = [(x, y) for x, y in zip(xs, ys) if x and y and x > 0 and y > 0]
+    slopes = [loglog_slope([a[0], b[0]], [a[1], b[1]]) for a, b in zip(pts, pts[1:])]
+    slopes = [e for e in slopes if e is not None]
+    return max(slopes) if slopes else None
+
+
 def fmt_exponent(e):
     """Two decimals, or three where two would round across the linear limit."""
     if e is None:
@@ -175,17 +187,44 @@ def table(header, rows, markdown):
     return "\n".join(out)
 
 
-def ratio_rows(ours, peer):
-    """The four goals' rows, and the fewest repetitions behind any of their medians."""
+def median(values):
+    v = sorted(values)
+    n = len(v)
+    return None if n == 0 else (v[n // 2] if n % 2 else (v[n // 2 - 1] + v[n // 2]) / 2)
+
+
+def goal_ratio(ours, peer, num, den_src, den):
+    """One goal's ratio from one run of ours and the peer, and the repetitions behind it."""
     src = {"ours": ours, "peer": peer}
+    a = ours.get(num)
+    b = src[den_src].get(den)
+    if a is None or b is None or not b[0]:
+        return None, 0
+    return a[0] / b[0], min(a[2], b[2])
+
+
+def ratio_rows(rounds):
+    """The four goals' rows from rounds [(ours, peer)], and a phrase saying what each ratio is
+    the median of. With one round each ratio is the ratio of its two medians; with several
+    rounds (ours and the peer run one after the other in each) it is the median of the
+    rounds' ratios, so a change of the machine's load between two runs moves one round, not
+    the answer."""
     rows, reps = [], []
     for name, num, (den_src, den), goal, limit, strict in GOALS:
-        a = ours[num] if num in ours else None
-        b = src[den_src][den] if den in src[den_src] else None
-        r = a[0] / b[0] if a is not None and b is not None and b[0] else None
-        reps += [x[2] for x in (a, b) if x is not None]
+        got = [goal_ratio(ours, peer, num, den_src, den) for ours, peer in rounds]
+        got = [g for g in got if g[0] is not None]
+        r = median([g[0] for g in got])
+        if got:  # a goal without figures shows "-" and says nothing of the others
+            reps.append(len(got) if len(rounds) > 1 else got[0][1])
         rows.append([name, fmt_ratio(r), goal, goal_met(r, limit, strict)])
-    return rows, min(reps) if reps else 0
+    n = min(reps) if reps else 0
+    if len(rounds) > 1:
+        what = "each the median of the ratios of %d rounds" % n
+    elif n > 1:
+        what = "each the ratio of two medians of %d repetitions" % n
+    else:
+        what = "each from a single run: not the 5 repetitions the goals ask for"
+    return rows, what
 
 
 def figures(ours, peer, model):
@@ -262,7 +301,8 @@ def scaling_rows(runs):
             xs.append(None if None in sizes else sum(sizes))
             ys.append(src[bench][0] if bench in src else None)
         e = loglog_slope(xs, ys)
-        rows.append([name] + [fmt_us(y) for y in ys] + [SIZE_NAMES[size_keys], fmt_exponent(e), verdict(e)])
+        rows.append([name] + [fmt_us(y) for y in ys] +
+                    [SIZE_NAMES[size_keys], fmt_exponent(e), verdict(e), fmt_exponent(steepest(xs, ys))])
     return rows
 
 
@@ -315,7 +355,7 @@ def machine_lines():
     ]
 
 
-def page(ours, peer, model, runs, markdown):
+def page(rounds, model, runs, markdown):
     """The ratios, the scaling exponents and the memory table, as Markdown or as text."""
     out = []
     if markdown:
@@ -328,9 +368,8 @@ def page(ours, peer, model, runs, markdown):
                        model.get("judges", 0), model.get("papers", 0),
                        "CPU time" if TIME == "cpu_time" else "wall-clock time"))
         out.append("")
-    rows, reps = ratio_rows(ours, peer)
-    title = "Ratios of one run (each time the median of %s)" % (
-        "%d repetitions" % reps if reps > 1 else "a single run: not the 5 repetitions the goals ask for")
+    rows, what = ratio_rows(rounds)
+    title = "Ratios of one run (%s)" % what
     out.append("#### " + title if markdown else title + ":")
     out.append("")
     out.append(table(["ratio", "measured", "goal", ""], rows, markdown))
@@ -340,7 +379,8 @@ def page(ours, peer, model, runs, markdown):
                  "linear when at most %.1f)" % LINEAR)
         out.append("#### " + title if markdown else title + ":")
         out.append("")
-        out.append(table(["step"] + size_header(runs) + ["size in", "exponent", ""], scaling_rows(runs), markdown))
+        out.append(table(["step"] + size_header(runs) + ["size in", "exponent", "", "steepest between neighbours"],
+                         scaling_rows(runs), markdown))
         out.append("")
         title = "Peak heap of one compile (its result included) and of one .BCS check, per model size"
         out.append("#### " + title if markdown else title + ":")
@@ -359,17 +399,28 @@ def main(argv):
     if "--markdown" in argv:
         argv.remove("--markdown")
         markdown = True
-    scaling = []
-    if "--scaling" in argv:
-        i = argv.index("--scaling")
-        scaling = argv[i + 1:]
-        argv = argv[:i]
+    lists = {"--scaling": [], "--rounds": []}
+    for flag in lists:
+        if flag in argv:
+            i = argv.index(flag)
+            j = i + 1
+            while j < len(argv) and not argv[j].startswith("--"):
+                j += 1
+            lists[flag] = argv[i + 1:j]
+            argv = argv[:i] + argv[j:]
+    runs = load_scaling(lists["--scaling"])
+    if lists["--rounds"]:
+        if len(argv) != 2 or argv[0] != "--model":
+            sys.exit(__doc__)
+        rounds = [(medians(os.path.join(d, "desc.json")), medians(os.path.join(d, "cups.json")))
+                  for d in lists["--rounds"]]
+        print(page(rounds, read_pairs(argv[1]), runs, markdown))
+        return
     if "--ratios" in argv:
         argv.remove("--ratios")
         if len(argv) != 3:
             sys.exit(__doc__)
-        ours, peer, model = medians(argv[0]), medians(argv[1]), read_pairs(argv[2])
-        print(page(ours, peer, model, load_scaling(scaling), markdown))
+        print(page([(medians(argv[0]), medians(argv[1]))], read_pairs(argv[2]), runs, markdown))
         return
     if not argv:
         sys.exit(__doc__)
@@ -378,7 +429,7 @@ def main(argv):
     model = read_pairs(argv[2]) if len(argv) > 2 else {}
     print(figures(ours, peer, model))
     print()
-    print(page(ours, peer, model, [], False))
+    print(page([(ours, peer)], model, [], False))
 
 
 if __name__ == "__main__":

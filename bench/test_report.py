@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Checks bench/report.py without a benchmark run: the log-log fit, the goal and linearity
 verdicts, and the Markdown page made from small hand-written JSON files."""
+import contextlib
+import io
 import json
 import os
 import sys
@@ -49,6 +51,14 @@ class LogLogFit(unittest.TestCase):
         self.assertEqual(report.fmt_exponent(1.04), "1.04")
         self.assertEqual(report.fmt_exponent(None), "-")
 
+    def test_steepest_neighbour_step_shows_a_jump_the_fit_averages(self):
+        # Linear, then 2.6 times the time for 2 times the size, then linear again.
+        xs = [100, 200, 400, 800, 1600]
+        ys = [1, 2, 4 * 2.6, 8 * 2.6, 16 * 2.6]
+        self.assertAlmostEqual(report.steepest(xs, ys), 1 + report.math.log2(2.6), places=9)
+        self.assertLess(report.loglog_slope(xs, ys), report.steepest(xs, ys))
+        self.assertIsNone(report.steepest([100], [1]))
+
     def test_verdicts(self):
         cases = [(1.1, "linear"), (0.3, "linear"), (1.1000001, "not linear"), (1.57, "not linear"), (None, "-")]
         for e, want in cases:
@@ -85,12 +95,17 @@ class Page(unittest.TestCase):
     def tearDown(self):
         self.tmp.cleanup()
 
-    def render(self, markdown=True):
-        args = (["--markdown"] if markdown else []) + ["--ratios", self.desc, self.cups, self.model]
+    def render(self, markdown=True, rounds=None):
+        args = ["--markdown"] if markdown else []
+        if rounds:
+            args += ["--model", self.model, "--rounds"] + rounds
+        else:
+            args += ["--ratios", self.desc, self.cups, self.model]
         args += ["--scaling"] + list(reversed(self.scales))  # sorted by size, not by argument order
-        ours, peer, model = report.medians(self.desc), report.medians(self.cups), report.read_pairs(self.model)
-        runs = report.load_scaling(args[args.index("--scaling") + 1:])
-        return report.page(ours, peer, model, runs, markdown)
+        out = io.StringIO()
+        with contextlib.redirect_stdout(out):
+            report.main(args)
+        return out.getvalue()
 
     def row(self, text, first_cell):
         for line in text.splitlines():
@@ -100,22 +115,39 @@ class Page(unittest.TestCase):
 
     def test_ratios_with_goals(self):
         text = self.render()
-        self.assertIn("median of 5 repetitions", text)
+        self.assertIn("ratio of two medians of 5 repetitions", text)
         self.assertEqual(self.row(text, "rule sweep / ppdMarkOption+ppdConflicts")[1:], ["0.002", "below 0.01", "met"])
         self.assertEqual(self.row(text, "compile / ppdOpenFile")[1:], ["0.4", "at most 0.5", "met"])
         self.assertEqual(self.row(text, ".BCS warm load (read, validate, relocate) / read+copy of the same bytes")[1:],
                          ["3", "at most 2", "not met"])
         self.assertEqual(self.row(text, "context from the cache / cold context")[1:], ["0.005", "at most 0.01", "met"])
 
+    def test_ratios_as_medians_of_rounds(self):
+        # Compile / ppdOpenFile is 0.3, 0.7, 0.45, 0.4, 0.6 in the five rounds: median 0.45,
+        # while the ratio of the two medians (450 / 1000) would be the same only by chance;
+        # here the round with the fastest peer run is the one with the slowest compile.
+        rounds = []
+        for i, (ours, peer) in enumerate([(300, 1000), (700, 1000), (540, 1200), (320, 800), (600, 1000)]):
+            d = os.path.join(self.tmp.name, "round-%d" % i)
+            os.mkdir(d)
+            bench_json(os.path.join(d, "desc.json"), {"BM_DescCompile": ours}, reps=1)
+            bench_json(os.path.join(d, "cups.json"), {"BM_PpdOpen": peer}, reps=1)
+            rounds.append(d)
+        text = self.render(rounds=rounds)
+        self.assertIn("median of the ratios of 5 rounds", text)
+        self.assertEqual(self.row(text, "compile / ppdOpenFile")[1:], ["0.45", "at most 0.5", "met"])
+        # A goal without figures in the rounds is shown as not measured.
+        self.assertEqual(self.row(text, "context from the cache / cold context")[1:], ["-", "at most 0.01", "-"])
+
     def test_exponents_and_memory(self):
         text = self.render()
         compile_row = self.row(text, "compile")
         self.assertEqual(compile_row[1:4], ["400.00 us", "1.60 ms", "6.40 ms"])
-        self.assertEqual(compile_row[-3:], ["description bytes", "1.00", "linear"])
-        self.assertEqual(self.row(text, "peer: ppdMarkOption + ppdConflicts sweep")[-3:],
-                         ["values + judge comparisons", "2.00", "not linear"])
+        self.assertEqual(compile_row[-4:], ["description bytes", "1.00", "linear", "1.00"])
+        self.assertEqual(self.row(text, "peer: ppdMarkOption + ppdConflicts sweep")[-4:],
+                         ["values + judge comparisons", "2.00", "not linear", "2.00"])
         # A step without figures shows no exponent rather than a made-up one.
-        self.assertEqual(self.row(text, "hidden/greyed sweep")[-2:], ["-", "-"])
+        self.assertEqual(self.row(text, "hidden/greyed sweep")[-3:], ["-", "-", "-"])
         self.assertEqual(self.row(text, "16x")[1:7],
                          ["15.6 KB", "7.8 KB", "140.6 KB", "20.3 KB", "2.60 (not met)", "18.8 KB"])
         self.assertEqual(self.row(text, "exponent")[3:5], ["1.00 (linear)", "1.00 (linear)"])
