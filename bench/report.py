@@ -306,6 +306,25 @@ def scaling_rows(runs):
     return rows
 
 
+def sweep_agreement(runs):
+    """One line saying whether both sweeps found as many values and as many greyed values at
+    every size: the two files hold the same model, so they must."""
+    seen, differ = [], []
+    for model, ours, peer, _ in runs:
+        if "BM_RuleSweep" not in ours or "BM_PpdSweep" not in peer:
+            continue
+        a = (ours["BM_RuleSweep"][1].get("values"), ours["BM_RuleSweep"][1].get("conflicting"))
+        b = (peer["BM_PpdSweep"][1].get("values"), peer["BM_PpdSweep"][1].get("conflicting"))
+        seen.append("%dx %d/%d" % (model.get("scale", 0), a[0] or 0, a[1] or 0))
+        if a != b:
+            differ.append("%dx: ours %s/%s, the peer %s/%s" % ((model.get("scale", 0),) + a + b))
+    if not seen:
+        return None
+    if differ:
+        return "The sweeps DISAGREE (values/greyed): " + "; ".join(differ) + "."
+    return "Both sweeps find the same values and greyed values at every size (values/greyed: %s)." % ", ".join(seen)
+
+
 def memory_rows(runs):
     rows = []
     for model, _, _, mem in runs:
@@ -381,6 +400,10 @@ def page(rounds, model, runs, markdown):
         out.append("")
         out.append(table(["step"] + size_header(runs) + ["size in", "exponent", "", "steepest between neighbours"],
                          scaling_rows(runs), markdown))
+        agree = sweep_agreement(runs)
+        if agree:
+            out.append("")
+            out.append(agree)
         out.append("")
         title = "Peak heap of one compile (its result included) and of one .BCS check, per model size"
         out.append("#### " + title if markdown else title + ":")

@@ -152,6 +152,26 @@ class Page(unittest.TestCase):
                          ["15.6 KB", "7.8 KB", "140.6 KB", "20.3 KB", "2.60 (not met)", "18.8 KB"])
         self.assertEqual(self.row(text, "exponent")[3:5], ["1.00 (linear)", "1.00 (linear)"])
 
+    def test_sweeps_compared_at_every_size(self):
+        def sweep(path, name, values, greyed):
+            with open(path) as f:
+                data = json.load(f)
+            data["benchmarks"].append({"name": name + "_median", "run_name": name, "aggregate_name": "median",
+                                       "repetitions": 3, "real_time": 5, "cpu_time": 5, "time_unit": "us",
+                                       "values": values, "conflicting": greyed})
+            with open(path, "w") as f:
+                json.dump(data, f)
+
+        for i, sd in enumerate(self.scales):
+            sweep(os.path.join(sd, "desc.json"), "BM_RuleSweep", 100 * (i + 1), 10 * (i + 1))
+        # The peer's sweeps have no counters yet: nothing to agree with.
+        self.assertIn("The sweeps DISAGREE", self.render())
+        for i, sd in enumerate(self.scales):
+            sweep(os.path.join(sd, "cups.json"), "BM_PpdSweep", 100 * (i + 1), 10 * (i + 1))
+        self.assertIn("values/greyed: 1x 100/10, 4x 200/20, 16x 300/30", self.render())
+        sweep(os.path.join(self.scales[1], "cups.json"), "BM_PpdSweep", 200, 21)
+        self.assertIn("The sweeps DISAGREE (values/greyed): 4x: ours 200/20, the peer 200/21.", self.render())
+
     def test_single_runs_are_not_reported_as_five_repetitions(self):
         bench_json(self.desc, {"BM_RuleSweep": 10}, reps=1)
         self.assertIn("a single run", self.render())
