@@ -68,6 +68,27 @@ class LogLogFit(unittest.TestCase):
         self.assertEqual(report.goal_met(None, 0.5, False), "-")
 
 
+class Fastest(unittest.TestCase):
+    def test_fastest_repetition_with_the_median_counters(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "desc.json")
+            rows = [{"name": "BM_RuleSweep", "run_name": "BM_RuleSweep", "run_type": "iteration",
+                     "repetitions": 3, "repetition_index": i, "real_time": t, "cpu_time": t, "time_unit": "ms"}
+                    for i, t in enumerate((1.5, 1.2, 2.0))]
+            rows.append({"name": "BM_RuleSweep_median", "run_name": "BM_RuleSweep", "run_type": "aggregate",
+                         "aggregate_name": "median", "repetitions": 3, "real_time": 1.5, "cpu_time": 1.5,
+                         "time_unit": "ms", "values": 596})
+            rows.append({"name": "BM_RuleSweep_mean", "run_name": "BM_RuleSweep", "run_type": "aggregate",
+                         "aggregate_name": "mean", "repetitions": 3, "real_time": 0.1, "cpu_time": 0.1,
+                         "time_unit": "ms"})
+            with open(path, "w") as f:
+                json.dump({"benchmarks": rows}, f)
+            us, counters, reps = report.fastest(path)["BM_RuleSweep"]
+            self.assertAlmostEqual(us, 1200.0)
+            self.assertEqual((counters["values"], reps), (596, 3))
+            self.assertAlmostEqual(report.medians(path)["BM_RuleSweep"][0], 1500.0)
+
+
 class Page(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
