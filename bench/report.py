@@ -404,7 +404,7 @@ def page(rounds, model, runs, markdown):
         out.append("")
         out += machine_lines()
         out.append("- model at 1x: %d options, %d values, %d constraints, %d judges, %d papers; "
-                   "times are medians of the process's %s" % (
+                   "times are the process's %s" % (
                        model.get("options", 0), model.get("choices", 0), model.get("constraints", 0),
                        model.get("judges", 0), model.get("papers", 0),
                        "CPU time" if TIME == "cpu_time" else "wall-clock time"))
