@@ -7,10 +7,11 @@
 //
 //   bench_desc --model DIR [Google Benchmark flags]
 //   bench_desc --model DIR --profile NAME[,NAME...] [--profile-seconds S]
-//   bench_desc --model DIR --memory
+//   bench_desc_heap --model DIR --memory
 //
-// The third form prints the peak heap of one compile and of one validation of the model's
-// .BCS ("key value" lines). The heap is counted by this program's own malloc family (below),
+// The third form (the same source built with its own malloc family, below) prints the peak
+// heap of one compile and of one check of the model's .BCS ("key value" lines). The heap is
+// counted by that malloc family,
 // not taken from getrusage: under qemu-i386 the process's resident size is the emulator's,
 // translated code included, and a fork's maximum resident size starts from the parent's.
 // The count is exact, covers every library of the process (GlobalAlloc and operator new
@@ -56,10 +57,13 @@
 namespace fs = std::filesystem;
 
 // --- a counting heap ------------------------------------------------------------------
+// Built into bench_desc_heap only (KV_BENCH_COUNT_HEAP), so that the timed bench_desc
+// allocates through the C library unchanged, as bench_cups does.
 // The malloc family of this program forwards to the C library's own entry points and, while
 // g_heapCounting is set, keeps the bytes in use (as malloc_usable_size sees them), their
 // peak and the largest single block. The executable's definitions take the place of the C
 // library's for every shared library of the process.
+#ifdef KV_BENCH_COUNT_HEAP
 extern "C" {
 void *__libc_malloc(size_t);
 void *__libc_calloc(size_t, size_t);
@@ -151,6 +155,10 @@ HeapPeak MeasureHeap(const std::function<void()> &body)
   g_heapCounting = false;
   return {g_heapPeak.load(), g_heapLargest.load()};
 }
+}  // namespace
+#endif
+
+namespace {
 
 const WCHAR kDriverDir[] = u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3";
 const WCHAR kDescPath[] = u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\BENCH.KVD";
@@ -501,6 +509,7 @@ void Profile(const std::string &names, double seconds)
   CtxExpireCache(1);
 }
 
+#ifdef KV_BENCH_COUNT_HEAP
 // Peak heap of one compile (its result included) and of one check of the .BCS file's bytes
 // (trailer, checksum and the block's validation; the bytes are already in memory, so the
 // read's buffer is not counted), each the lowest of three runs so that a
@@ -533,6 +542,8 @@ void Memory()
   printf("validate_peak %lld\nvalidate_largest %lld\n", validate.peak, validate.largest);
 }
 
+#endif
+
 int main(int argc, char **argv)
 {
   std::string model, profile;
@@ -555,12 +566,17 @@ int main(int argc, char **argv)
   int n = (int)rest.size();
   benchmark::Initialize(&n, rest.data());
   Setup(model);
-  if (memory)
+  if (memory) {
+#ifdef KV_BENCH_COUNT_HEAP
     Memory();
-  else if (!profile.empty())
+#else
+    Die("--memory needs the counting heap: run bench_desc_heap");
+#endif
+  } else if (!profile.empty()) {
     Profile(profile, profileSeconds);
-  else
+  } else {
     benchmark::RunSpecifiedBenchmarks();
+  }
   benchmark::Shutdown();
   if (g.ctx != nullptr) CtxRelease(g.ctx);
   CtxExpireCache(1);
