@@ -238,7 +238,11 @@ def ratio_rows(rounds):
         r = median([g[0] for g in got])
         if got:  # a goal without figures shows "-" and says nothing of the others
             reps.append(len(got) if len(rounds) > 1 else got[0][1])
-        rows.append([name, fmt_ratio(r), goal, goal_met(r, limit, strict)])
+        row = [name, fmt_ratio(r), goal, goal_met(r, limit, strict)]
+        if len(rounds) > 1:  # the spread of the rounds: how much the load moved them
+            row.append("%s to %s" % (fmt_ratio(min(g[0] for g in got)), fmt_ratio(max(g[0] for g in got)))
+                       if got else "-")
+        rows.append(row)
     n = min(reps) if reps else 0
     if len(rounds) > 1:
         what = "each the median of the ratios of %d rounds" % n
@@ -413,7 +417,8 @@ def page(rounds, model, runs, markdown):
     title = "Ratios of one run (%s)" % what
     out.append("#### " + title if markdown else title + ":")
     out.append("")
-    out.append(table(["ratio", "measured", "goal", ""], rows, markdown))
+    header = ["ratio", "measured", "goal", ""] + (["rounds, lowest to highest"] if len(rounds) > 1 else [])
+    out.append(table(header, rows, markdown))
     if runs:
         out.append("")
         reps = min([r[2] for _, ours, peer, _ in runs for r in list(ours.values()) + list(peer.values())] or [0])

@@ -156,9 +156,10 @@ class Page(unittest.TestCase):
             rounds.append(d)
         text = self.render(rounds=rounds)
         self.assertIn("median of the ratios of 5 rounds", text)
-        self.assertEqual(self.row(text, "compile / ppdOpenFile")[1:], ["0.45", "at most 0.5", "met"])
+        self.assertEqual(self.row(text, "compile / ppdOpenFile")[1:], ["0.45", "at most 0.5", "met", "0.3 to 0.7"])
         # A goal without figures in the rounds is shown as not measured.
-        self.assertEqual(self.row(text, "context from the cache / cold context")[1:], ["-", "at most 0.01", "-"])
+        self.assertEqual(self.row(text, "context from the cache / cold context")[1:],
+                         ["-", "at most 0.01", "-", "-"])
 
     def test_exponents_and_memory(self):
         text = self.render()
