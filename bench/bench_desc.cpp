@@ -7,6 +7,15 @@
 //
 //   bench_desc --model DIR [Google Benchmark flags]
 //   bench_desc --model DIR --profile NAME[,NAME...] [--profile-seconds S]
+//   bench_desc_heap --model DIR --memory
+//
+// The third form (the same source built with its own malloc family, below) prints the peak
+// heap of one compile and of one check of the model's .BCS ("key value" lines). The heap is
+// counted by that malloc family,
+// not taken from getrusage: under qemu-i386 the process's resident size is the emulator's,
+// translated code included, and a fork's maximum resident size starts from the parent's.
+// The count is exact, covers every library of the process (GlobalAlloc and operator new
+// both reach malloc) and is on only while a measurement runs.
 //
 // The second form runs the named operations (compile, bcs-warm, bcs-cold, cache-hit,
 // ctx-cold, ctx-cached, sweep, eval, ini-write) under the sampling profiler instead
@@ -15,12 +24,15 @@
 // Every benchmark reports time per iteration; the counters say what one iteration does
 // (bytes, values, evaluations), so bench/report.py can turn them into rates and ratios.
 #include <benchmark/benchmark.h>
+#include <errno.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -43,6 +55,108 @@
 #include "win32.h"
 
 namespace fs = std::filesystem;
+
+// --- a counting heap ------------------------------------------------------------------
+// Built into bench_desc_heap only (KV_BENCH_COUNT_HEAP), so that the timed bench_desc
+// allocates through the C library unchanged, as bench_cups does.
+// The malloc family of this program forwards to the C library's own entry points and, while
+// g_heapCounting is set, keeps the bytes in use (as malloc_usable_size sees them), their
+// peak and the largest single block. The executable's definitions take the place of the C
+// library's for every shared library of the process.
+#ifdef KV_BENCH_COUNT_HEAP
+extern "C" {
+void *__libc_malloc(size_t);
+void *__libc_calloc(size_t, size_t);
+void *__libc_realloc(void *, size_t);
+void *__libc_memalign(size_t, size_t);
+void __libc_free(void *);
+}
+
+namespace {
+std::atomic<bool> g_heapCounting{false};
+std::atomic<long long> g_heapInUse{0}, g_heapPeak{0}, g_heapLargest{0};
+
+void HeapGrew(void *p)
+{
+  if (p == nullptr || !g_heapCounting.load(std::memory_order_relaxed)) return;
+  long long n = (long long)malloc_usable_size(p);
+  long long now = g_heapInUse.fetch_add(n, std::memory_order_relaxed) + n;
+  long long peak = g_heapPeak.load(std::memory_order_relaxed);
+  while (now > peak && !g_heapPeak.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {}
+  long long largest = g_heapLargest.load(std::memory_order_relaxed);
+  while (n > largest && !g_heapLargest.compare_exchange_weak(largest, n, std::memory_order_relaxed)) {}
+}
+
+void HeapShrank(void *p)
+{
+  if (p != nullptr && g_heapCounting.load(std::memory_order_relaxed))
+    g_heapInUse.fetch_sub((long long)malloc_usable_size(p), std::memory_order_relaxed);
+}
+}  // namespace
+
+extern "C" {
+void *malloc(size_t n)
+{
+  void *p = __libc_malloc(n);
+  HeapGrew(p);
+  return p;
+}
+void *calloc(size_t n, size_t size)
+{
+  void *p = __libc_calloc(n, size);
+  HeapGrew(p);
+  return p;
+}
+void *realloc(void *old, size_t n)
+{
+  HeapShrank(old);
+  void *p = __libc_realloc(old, n);
+  // A failed realloc keeps the old block.
+  HeapGrew(p != nullptr || n == 0 ? p : old);
+  return p;
+}
+void free(void *p)
+{
+  HeapShrank(p);
+  __libc_free(p);
+}
+void *memalign(size_t align, size_t n)
+{
+  void *p = __libc_memalign(align, n);
+  HeapGrew(p);
+  return p;
+}
+void *aligned_alloc(size_t align, size_t n) { return memalign(align, n); }
+int posix_memalign(void **out, size_t align, size_t n)
+{
+  if (align < sizeof(void *) || (align & (align - 1)) != 0) return EINVAL;
+  void *p = memalign(align, n);
+  if (p == nullptr) return ENOMEM;
+  *out = p;
+  return 0;
+}
+void *valloc(size_t n) { return memalign((size_t)sysconf(_SC_PAGESIZE), n); }
+}
+
+namespace {
+
+// The peak heap of one call of body above what was in use before it, and the largest
+// single block it held.
+struct HeapPeak {
+  long long peak, largest;
+};
+HeapPeak MeasureHeap(const std::function<void()> &body)
+{
+  g_heapInUse = 0;
+  g_heapPeak = 0;
+  g_heapLargest = 0;
+  g_heapCounting = true;
+  body();
+  g_heapCounting = false;
+  return {g_heapPeak.load(), g_heapLargest.load()};
+}
+}  // namespace
+#endif
 
 namespace {
 
@@ -395,9 +509,45 @@ void Profile(const std::string &names, double seconds)
   CtxExpireCache(1);
 }
 
+#ifdef KV_BENCH_COUNT_HEAP
+// Peak heap of one compile (its result included) and of one check of the .BCS file's bytes
+// (trailer, checksum and the block's validation; the bytes are already in memory, so the
+// read's buffer is not counted), each the lowest of three runs so that a
+// buffer the C library keeps from a first call does not count.
+void Memory()
+{
+  HeapPeak compile = {-1, 0}, validate = {-1, 0};
+  std::vector<BYTE> bytes(g.bcsBytes);
+  {
+    std::ifstream in(g.bcsHost, std::ios::binary);
+    if (!in.read((char *)bytes.data(), (std::streamsize)bytes.size())) Die("cannot read the .BCS");
+  }
+  for (int run = 0; run < 3; ++run) {
+    HeapPeak c = MeasureHeap([] {
+      DESC_BLOB *blob = DescCompile(nullptr, kDescPath, FALSE);
+      if (blob == nullptr) Die("compile failed");
+      GlobalFree(blob);
+    });
+    if (compile.peak < 0 || c.peak < compile.peak) compile = c;
+    HeapPeak v = MeasureHeap([&] {
+      DESC_VALIDATE_RESULT why;
+      DWORD blockSize = 0;
+      if (!DescCheckCacheImage(bytes.data(), (DWORD)bytes.size(), &blockSize, &why))
+        Die(std::string("invalid .BCS: ") + why.reason);
+    });
+    if (validate.peak < 0 || v.peak < validate.peak) validate = v;
+  }
+  printf("kvd_bytes %lu\nbcs_bytes %lu\n", (unsigned long)g.descBytes, (unsigned long)g.bcsBytes);
+  printf("compile_peak %lld\ncompile_largest %lld\n", compile.peak, compile.largest);
+  printf("validate_peak %lld\nvalidate_largest %lld\n", validate.peak, validate.largest);
+}
+
+#endif
+
 int main(int argc, char **argv)
 {
   std::string model, profile;
+  bool memory = false;
   double profileSeconds = 5;
   std::vector<char *> rest = {argv[0]};
   for (int i = 1; i < argc; ++i) {
@@ -405,19 +555,28 @@ int main(int argc, char **argv)
       model = argv[++i];
     else if (strcmp(argv[i], "--profile") == 0 && i + 1 < argc)
       profile = argv[++i];
+    else if (strcmp(argv[i], "--memory") == 0)
+      memory = true;
     else if (strcmp(argv[i], "--profile-seconds") == 0 && i + 1 < argc)
       profileSeconds = atof(argv[++i]);
     else
       rest.push_back(argv[i]);
   }
-  if (model.empty()) Die("usage: bench_desc --model DIR [--profile NAMES] [benchmark flags]");
+  if (model.empty()) Die("usage: bench_desc --model DIR [--profile NAMES | --memory] [benchmark flags]");
   int n = (int)rest.size();
   benchmark::Initialize(&n, rest.data());
   Setup(model);
-  if (!profile.empty())
+  if (memory) {
+#ifdef KV_BENCH_COUNT_HEAP
+    Memory();
+#else
+    Die("--memory needs the counting heap: run bench_desc_heap");
+#endif
+  } else if (!profile.empty()) {
     Profile(profile, profileSeconds);
-  else
+  } else {
     benchmark::RunSpecifiedBenchmarks();
+  }
   benchmark::Shutdown();
   if (g.ctx != nullptr) CtxRelease(g.ctx);
   CtxExpireCache(1);
