@@ -91,6 +91,12 @@ TEST_F(DefaultPresetTest, ConditionsDecideWhatAFirstInstallRegisters)
     ASSERT_EQ(Import(KV_IMPORT_REGISTER | KV_IMPORT_INSTALL | KV_IMPORT_CONDITIONS | KV_IMPORT_FIRST_INSTALL), 1);
     EXPECT_EQ(Names(), c.names);
   }
+  // A first install makes each missing copy a printer file of its own.
+  for (const char *stem : kFiles) {
+    std::u16string copy = InSettingsDir(Ksr(stem).c_str());
+    EXPECT_EQ(StoreHasKstVersion(copy.c_str(), ctx_), 1) << stem;
+    EXPECT_NE(IniGetInt(Section().c_str(), u"dmCopies", 0, copy.c_str()), 0u) << stem;
+  }
 }
 
 TEST_F(DefaultPresetTest, RevalidationFollowsTheConditionsAndKeepsUserPresets)
