@@ -186,9 +186,14 @@ int RunMachineInit(const Args &args, bool companion)
   prn.attributes = static_cast<DWORD>(strtoul(Narrow(attr).c_str(), nullptr, 0));
   if (!PlatSpoolAddPrinter(&prn)) return Fail("cannot install the printer: " + ErrorText(GetLastError()));
   DeleteFileW(kSetupIni);
+  // The printer setup imports the package's default presets.
+  std::string imported;
+  if (!ImportModelDefaultBundle(Narrow(printerName), imported))
+    return Fail("cannot install the default presets: " + imported);
 
   printf("machine root %s\n", dir.c_str());
   printf("installed printer \"%s\" with driver \"%s\"\n", Narrow(printerName).c_str(), Narrow(driverName).c_str());
+  printf("%s\n", imported.c_str());
   if (companion) printf("installed the job-binding companion application\n");
   return 0;
 }
@@ -204,7 +209,8 @@ int RunMachine(const Args &in)
 
 Registrar reg({"machine", kUsage,
                "Makes a new machine root in DIR (which must be empty or missing): the folders of a\n"
-               "Windows machine, the sample driver package and the printer \"KVML Sample\" installed.\n"
+               "Windows machine, the sample driver package and the printer \"KVML Sample\" installed,\n"
+               "with the default presets of the package's bundle imported as the printer setup does.\n"
                "--companion also records the job-binding companion application as installed\n"
                "(HKLM Software\\TOLVE\\SuiteBraid\\TaskWeave, INSTALL_COUNT 1).\n"
                "Use it with --root DIR or KVML_ROOT=DIR.\n",

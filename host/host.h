@@ -73,6 +73,10 @@ int OpenPrinterContext(const std::string &printerName, DWORD createFlags, HANDLE
 // the printer; either may be NULL.
 void ClosePrinterContext(HANDLE printer, DRIVER_CONTEXT *ctx);
 
+// Imports the default presets of the bundle the model INI names for the printer, as the
+// printer setup does (cmd_bundle.cpp); message says what was imported. 1 when every file
+// was imported or no bundle is named; 0 otherwise.
+int ImportModelDefaultBundle(const std::string &printer, std::string &message);
 // "settings get|set PRINTER ITEM [VALUE]" (args starting with get or set); usage for errors.
 int RunSettingsItem(const Args &args, const char *usage);
 

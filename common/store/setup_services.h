@@ -9,6 +9,11 @@ KV_BEGIN_DECLS
 // 1 when the key of the INI file's section holds a number other than 0, else 0 (also for
 // a missing key or a NULL section).
 int WINAPI IniIsKeySet(const WCHAR *file, const WCHAR *section, const WCHAR *key);
+// out (260 characters) := the key's value; 1 when every argument is given and the value is
+// not empty, else 0.
+int WINAPI IniReadPathKey(const WCHAR *file, const WCHAR *section, const WCHAR *key, WCHAR *out);
+// The key := value as decimal text; 1 when written, else 0.
+int WINAPI IniWriteInt(const WCHAR *file, const WCHAR *section, int value, const WCHAR *key);
 // The deployment INI's file name, "KVML.ini".
 const WCHAR *WINAPI SetupGetDeployIniName(void);
 // outPath (260 characters) := the printer's default settings bundle, the "DefaultKst" key

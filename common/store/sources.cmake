@@ -6,6 +6,7 @@
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/setup_services.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_deploy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/setup_ini.cpp
   ${CMAKE_CURRENT_LIST_DIR}/store_load.cpp
   ${CMAKE_CURRENT_LIST_DIR}/store_load_open.cpp
   ${CMAKE_CURRENT_LIST_DIR}/store_save.cpp
@@ -45,3 +46,10 @@ list(APPEND KV_COMMON_UI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/preset_list.cpp ${CMA
 list(APPEND KV_COMMON_NONUI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/kst_warn_nonui.cpp
   ${CMAKE_CURRENT_LIST_DIR}/preset_warn_nonui.cpp)
 list(APPEND KV_COMMON_RULE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/preset_list.cpp)
+# The default-preset import and re-validation change the preset list (kvmlface and
+# kvmlrule); kvmlface asks before presets are dropped and runs the once-per-printer refresh.
+list(APPEND KV_COMMON_UI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/setup_import.cpp ${CMAKE_CURRENT_LIST_DIR}/setup_revalidate.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/setup_revalidate_ask_ui.cpp ${CMAKE_CURRENT_LIST_DIR}/setup_refresh_ui.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/setup_dlg_open_ui.cpp)
+list(APPEND KV_COMMON_RULE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/setup_import.cpp ${CMAKE_CURRENT_LIST_DIR}/setup_revalidate.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/setup_revalidate_ask_rule.cpp)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, caps, devmode,
-# settings, check, preset and freesize commands on a fresh machine root, and compile on host
+# settings, check, preset, bundle and freesize commands on a fresh machine root, and compile on host
 # files with no machine root, and checks their output and exit codes; then the global
 # options, help and usage errors.
 set -u
@@ -18,7 +18,8 @@ expect() {  # expect NAME PATTERN: $out must match
   if ! grep -qE -- "$2" <<<"$out"; then echo "FAIL $1: output lacks /$2/"; echo "$out"; fails=$((fails+1)); fi
 }
 
-check init 0 "$host" machine init "$dir/m" && expect init 'installed printer "KVML Sample"'
+check init 0 "$host" machine init "$dir/m" && expect init 'installed printer "KVML Sample"' &&
+  expect init '^imported 3 default presets from KVDEFLT\.KSB$'
 check init-again 1 "$host" machine init "$dir/m" && expect init-again 'not empty'
 check init-usage 2 "$host" machine init
 # Paths the file system refuses end the command with a message and status 1.
@@ -208,6 +209,26 @@ check check-reset 0 "$host" check "KVML Sample" --from "$tmpw\bad.kst" --reset &
 check itemcheck-foreign 1 "$host" check "KVML Sample" --from "$tmpw\c.kst" && expect itemcheck-foreign 'does not match this printer'
 check itemcheck-missing 1 "$host" check "KVML Sample" --from "$tmpw\none.kst" && expect itemcheck-missing 'none\.kst: the file cannot be read'
 check itemcheck-printer 1 "$host" check "No Such" && expect itemcheck-printer 'ERROR_INVALID_PRINTER_NAME'
+# bundle: the sample's default presets that machine init imported (the one that is off for
+# the driver left out), tested again against the device options, imported again; a bundle
+# with a missing file imports the rest and fails. The list is then emptied for the presets.
+check bundle-list 0 "$host" preset list "KVML Sample" && expect bundle-list '^3 stored presets' &&
+  expect bundle-list '^0	Everyday	C:\\_kvml\\KVDEF01\.ksr	writable	Two-sided, colour$' &&
+  expect bundle-list '^1	Stapled sets	' && expect bundle-list '^2	Without finisher	'
+check bundle-reval 0 "$host" bundle revalidate "KVML Sample" && expect bundle-reval '^kept	Everyday	' &&
+  expect bundle-reval '^dropped	Without finisher	C:\\_kvml\\KVDEF04\.ksr$' && expect bundle-reval '^2 stored presets'
+check bundle-nofin 0 "$host" bundle revalidate "KVML Sample" --set kdmOutputOptionTypeFin2000=0 &&
+  expect bundle-nofin '^dropped	Stapled sets	' && expect bundle-nofin '^added	Without finisher	' &&
+  expect bundle-nofin '^kept	Everyday	'
+check bundle-import 0 "$host" bundle import "KVML Sample" && expect bundle-import '3 stored presets$'
+printf '[us]\r\nNumDeficonfiles=2\r\nDeficonfiles1=KVDEF01.KSD\r\nDeficonfiles2=NOFILE.KSD\r\n' >"$hosttmp/part.ksb"
+sed 's/^\[us\]/[jp]/' "$hosttmp/part.ksb" >>"$hosttmp/part.ksb"
+check bundle-missing 1 "$host" bundle import "KVML Sample" "$tmpw\part.ksb" && expect bundle-missing '1 stored presets$' &&
+  expect bundle-missing '^0	Everyday	' && expect bundle-missing 'some default presets of .*part\.ksb could not be imported'
+check bundle-no-file 1 "$host" bundle import "KVML Sample" "$tmpw\none.ksb" && expect bundle-no-file 'none\.ksb: the bundle cannot be read'
+check bundle-bad-set 2 "$host" bundle revalidate "KVML Sample" --set Fin2000 && expect bundle-bad-set 'ITEM=VALUE'
+check bundle-printer 1 "$host" bundle revalidate "No Such" && expect bundle-printer 'ERROR_INVALID_PRINTER_NAME'
+check bundle-clear 0 "$host" preset delete "KVML Sample" Everyday
 # preset: save two presets (one from an exported settings file), list them, load one and
 # write it out, replace and delete; a full list and a foreign file are refused.
 check preset-empty 0 "$host" preset list "KVML Sample" && expect preset-empty '^0 stored presets'
@@ -340,7 +361,7 @@ check host-root-missing 1 "$host" compile "$work/warns.kvd" --root "$dir/none" &
 # gives the command's usage line and status 2.
 check help 0 "$host" help && expect help '^usage: kvmlhost ' && expect help '^  compile ' && expect help '--root DIR'
 check help-flag 0 "$host" --help && expect help-flag '^  item PRINTER ID\|NAME\.\.\.'
-for c in machine printer printerdata compile item allowed caps settings check preset freesize report help; do
+for c in machine printer printerdata compile item allowed caps settings check preset freesize bundle report help; do
   check "help-$c" 0 "$host" help "$c" && expect "help-$c" "^usage: kvmlhost $c"
   check "help-flag-$c" 0 "$host" "$c" --help && expect "help-flag-$c" "^usage: kvmlhost $c"
 done
@@ -371,6 +392,9 @@ usage_cases=(
   "machine-bad|machine|frob"
   "report-extra|report|x"
   "preset-none|preset"
+  "bundle-none|bundle"
+  "bundle-action|bundle|frob|KVML Sample"
+  "bundle-extra|bundle|revalidate|KVML Sample|x"
   "preset-action|preset|frob|KVML Sample"
   "preset-no-name|preset|save|KVML Sample"
   "preset-to-save|preset|save|KVML Sample|x|--to|y.kst"

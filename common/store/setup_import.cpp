@@ -1,0 +1,220 @@
+// The import of a bundle's default presets: each listed default file is installed, turned
+// into the printer's converted copy and appended to the preset list, as the flags say.
+#include <string.h>
+
+#include "files/file_helpers.h"
+#include "files/ini.h"
+#include "files/paths.h"
+#include "names/names_paths.h"
+#include "store/preset_list.h"
+#include "store/settings_files.h"
+#include "store/settings_setup.h"
+#include "store/setup_presets.h"
+#include "store/setup_services.h"
+#include "store/stored_lists.h"
+
+namespace {
+
+constexpr int kPathChars = 260;
+constexpr UINT kNoList = 0xFFFF;
+constexpr UINT kMaxEntries = 0xFFFE;
+constexpr int kMatchChars = 8;
+
+bool Has(DWORD flags, DWORD bit) { return (flags & bit) != 0; }
+
+// The preset count the list holds now, bounded as the list itself bounds it: a damaged
+// negative count stands for an empty list.
+int CurrentCount(const WCHAR *ini, DRIVER_CONTEXT *ctx)
+{
+  int n = (int)IniGetInt(CtxGetPrinterSection(ctx), u"Count", 0, ini);
+  return n < 0 ? 0 : n;
+}
+
+// Converts the default file into its copy and tells whether the copy now has a header.
+bool ConvertCopy(const WCHAR *copy, const WCHAR *file, DRIVER_CONTEXT *ctx)
+{
+  StoreCopySettingsFile(copy, file, KST_PRESET_ITEMS, ctx);
+  return StoreHasKstVersion(copy, ctx) != 0;
+}
+
+// Refreshes the default file from the driver folder (once more on a first install when the
+// copy fails). The file is usable when it is readable afterwards, refreshed or not.
+bool InstallDefaultFile(const WCHAR *file, DWORD flags, DRIVER_CONTEXT *ctx)
+{
+  const WCHAR *name = PathFindFileName(file);
+  BOOL copied = FileInstallFromDriverDirTo(file, name, KV_COPY_IF_CHANGED, ctx);
+  if (!copied && Has(flags, KV_IMPORT_FIRST_INSTALL)) FileInstallFromDriverDirTo(file, name, KV_COPY_IF_CHANGED, ctx);
+  return FileExists(file) != FALSE;
+}
+
+// Brings the converted copy up to date after the install: an existing copy is converted
+// again (unless kept), a missing one is taken from the driver folder on a first install or
+// converted from the default file. true when the copy is usable afterwards.
+bool InstallCopy(const WCHAR *copy, const WCHAR *file, DWORD flags, DRIVER_CONTEXT *ctx)
+{
+  if (FileExists(copy)) {
+    if (Has(flags, KV_IMPORT_KEEP_COPIES)) return true;
+    return ConvertCopy(copy, file, ctx);
+  }
+  if (Has(flags, KV_IMPORT_FIRST_INSTALL))
+    FileInstallFromDriverDirTo(copy, PathFindFileName(file), KV_COPY_IF_MISSING, ctx);
+  if (StoreHasKstVersion(copy, ctx)) return true;
+  return ConvertCopy(copy, file, ctx);
+}
+
+// What the registration of one entry did.
+enum class Added { kNo, kYes, kRefused };
+
+Added AddIf(bool wanted, const WCHAR *ini, const WCHAR *copy, const WCHAR *name, const WCHAR *comment, DWORD flags,
+            DRIVER_CONTEXT *ctx)
+{
+  if (!wanted) return Added::kNo;
+  int before = CurrentCount(ini, ctx);
+  if (!SetupAddDefaultPreset(ini, copy, name, comment, flags, ctx)) return Added::kRefused;
+  return CurrentCount(ini, ctx) > before ? Added::kYes : Added::kNo;
+}
+
+// Registers one default file (flag KV_IMPORT_REGISTER). true unless the list refused it or
+// a conversion failed.
+bool RegisterEntry(const WCHAR *ini, const WCHAR *section, const WCHAR *file, const WCHAR *copy, UINT j, DWORD flags,
+                   DRIVER_CONTEXT *ctx, int oldCount, const SETUP_OLD_PRESET *oldList)
+{
+  WCHAR name[kPathChars] = {0}, comment[kPathChars] = {0};
+  SetupReadPresetNameComment(file, section, name, comment);
+  bool enabled = SetupFileNotDisabled(file, ctx) != 0;
+  bool ok = true;
+  Added added = Added::kNo;
+  if (!Has(flags, KV_IMPORT_CONDITIONS)) {
+    added = AddIf(enabled, ini, copy, name, comment, flags, ctx);
+  } else if (enabled && SetupFileConditionsHold(file, ctx)) {
+    if (Has(flags, KV_IMPORT_FIRST_INSTALL)) {
+      added = AddIf(true, ini, copy, name, comment, flags, ctx);
+    } else {
+      // The re-validation adds a default only when no stored preset has its copy's name; it
+      // never adds the first listed default again.
+      int index = 0;
+      bool listed = SetupFindPresetInList(copy, oldCount, oldList, &index) != 0;
+      added = AddIf(!listed && j != 1 && Has(flags, KV_IMPORT_REVALIDATE), ini, copy, name, comment, flags, ctx);
+      if (added == Added::kYes &&
+          !StoreCheckKstHeader(copy, CtxGetPrinterName(ctx), KST_READ, 0, ctx, NULL, NULL, NULL, 0))
+        ok = ConvertCopy(copy, file, ctx);
+    }
+  }
+  if (added == Added::kRefused) ok = false;
+  if (Has(flags, KV_IMPORT_CONVERT) && !ConvertCopy(copy, file, ctx)) ok = false;
+  return ok;
+}
+
+}  // namespace
+
+int WINAPI SetupImportDefaultPresets(const WCHAR *bundle, const WCHAR *section, DWORD flags, DRIVER_CONTEXT *ctx,
+                                     int oldCount, const SETUP_OLD_PRESET *oldList)
+{
+  if (ctx == NULL) return 0;
+  // A missing or unreadable bundle: nothing to do, and the stored list stays as it is.
+  if (bundle == NULL || section == NULL || !FileExists(bundle)) return 1;
+  const WCHAR *ini = CtxGetSettingsIniPath(ctx);
+  bool registering = Has(flags, KV_IMPORT_REGISTER);
+  // A user who may not change the shared list keeps it: emptying it would lose every preset
+  // while no default could be appended again.
+  if (registering && StoreSharedWritesBarred(ctx)) return 0;
+  if (registering && !Has(flags, KV_IMPORT_REVALIDATE) &&
+      !(Has(flags, KV_IMPORT_FIRST_INSTALL) && Has(flags, KV_IMPORT_CONDITIONS)))
+    ListClearPresets(ctx);
+  int n = ini != NULL ? CurrentCount(ini, ctx) : 0;
+  if (n >= KV_PRESET_MAX) return 1;
+  UINT m = IniGetInt(section, u"NumDeficonfiles", (INT)kNoList, bundle);
+  if (m == kNoList || m == 0) return 1;
+  if (ini == NULL || ini[0] == 0 || ini[1] != u':') return 0;
+  if (m > kMaxEntries) m = kMaxEntries;
+
+  int r = 1;
+  for (UINT j = 1; j <= m; ++j) {
+    WCHAR key[32], file[kPathChars] = {0}, copy[kPathChars] = {0};
+    wsprintfW(key, u"Deficonfiles%u", j);
+    IniGetString(section, key, u"", file, kPathChars, bundle);
+    if (file[0] == 0 || !SetupExpandBundlePath(file, kPathChars, ctx)) continue;
+    if (!PathSettingsKsrFile(copy, file, kPathChars, ctx) || copy[0] == 0) {
+      r = 0;
+      continue;
+    }
+    // The default file is put in place first, so that its name and comment are read from
+    // the file that is installed; a file that is missing or unreadable is not imported.
+    bool usable = Has(flags, KV_IMPORT_INSTALL) ? InstallDefaultFile(file, flags, ctx) : FileExists(file) != FALSE;
+    if (!usable) {
+      r = 0;
+      continue;
+    }
+    if (registering && !RegisterEntry(ini, section, file, copy, j, flags, ctx, oldCount, oldList)) r = 0;
+    if (Has(flags, KV_IMPORT_INSTALL) && !InstallCopy(copy, file, flags, ctx)) r = 0;
+    if (Has(flags, KV_IMPORT_DELETE_COPY)) FileDeleteForced(copy);
+    // The list is full: the entry that filled it is complete, the walk ends.
+    if (registering && CurrentCount(ini, ctx) >= KV_PRESET_MAX) break;
+  }
+  if (Has(flags, KV_IMPORT_FIRST_INSTALL) && r == 1) IniWriteInt(bundle, section, 1, u"DrvInstPresetDone");
+  return r;
+}
+
+int WINAPI SetupAddDefaultPreset(const WCHAR *settingsIni, const WCHAR *copy, const WCHAR *name, const WCHAR *comment,
+                                 DWORD flags, DRIVER_CONTEXT *ctx)
+{
+  if (settingsIni == NULL || copy == NULL || ctx == NULL) return 0;
+  if (Has(flags, KV_IMPORT_CONDITIONS) && (!SetupFileNotDisabled(copy, ctx) || !SetupFileConditionsHold(copy, ctx)))
+    return 1;
+  bool hasName = name != NULL && name[0] != 0;
+  bool hasComment = comment != NULL && comment[0] != 0;
+  // The context's current preset name (37 bytes) and comment (513 bytes) as fallbacks.
+  char field[514] = {0};
+  WCHAR current[514] = {0};
+  const WCHAR *useName = hasName ? name : u"NoName";
+  const WCHAR *useComment = hasComment ? comment : u"";
+  if (hasName && !hasComment) {
+    const char *itemText = ListPresetCommentField(ctx);
+    if (itemText != NULL) memcpy(field, itemText, 513);
+    StrAnsiToWide(current, field, 514);
+    useComment = current;
+  } else if (!hasName && hasComment) {
+    const char *itemText = ListPresetNameField(ctx);
+    if (itemText != NULL) memcpy(field, itemText, 37);
+    StrAnsiToWide(current, field, 514);
+    if (current[0] != 0) useName = current;
+  }
+  return ListAppendPreset(ctx, copy, useName, useComment) ? 1 : 0;
+}
+
+int WINAPI SetupFindPresetInList(const WCHAR *copy, int count, const SETUP_OLD_PRESET *list, int *index)
+{
+  if (copy == NULL || list == NULL || index == NULL) return 0;
+  WCHAR want[kMatchChars + 1] = {0};
+  lstrcpynW(want, PathFindFileName(copy), kMatchChars + 1);
+  for (int i = 0; i < count; ++i) {
+    WCHAR have[kMatchChars + 1] = {0};
+    lstrcpynW(have, PathFindFileName(list[i].path), kMatchChars + 1);
+    if (lstrcmpiW(want, have) == 0) {
+      *index = i;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int WINAPI SetupReadPresetNameComment(const WCHAR *file, const WCHAR *section, WCHAR *name, WCHAR *comment)
+{
+  int a = IniReadPathKey(file, section, u"setname", name);
+  int b = IniReadPathKey(file, section, u"setcomment", comment);
+  return a | b;
+}
+
+int WINAPI SetupPresetFileFits(const WCHAR *path, DRIVER_CONTEXT *ctx)
+{
+  if (ctx == NULL || ctx->work == NULL || ctx->state == NULL) return 0;
+  BYTE *saved = (BYTE *)MemAllocZeroed(KV_WORK_BUFFER_SIZE);
+  if (saved == NULL) return 0;
+  memcpy(saved, ctx->work, KV_WORK_BUFFER_SIZE);
+  DWORD status = ctx->state->settingsFileStatus;
+  StoreReadSettingsFile(ctx->printer, path, KST_NO_MESSAGE | KST_PRESET_ITEMS, ctx);
+  memcpy(ctx->work, saved, KV_WORK_BUFFER_SIZE);
+  ctx->state->settingsFileStatus = status;
+  MemFree(saved);
+  return 1;
+}
