@@ -5,6 +5,7 @@
 #include "blob/desc_geometry.h"
 #include "devmode/dm_paper_geometry.h"
 #include "items/item_store.h"
+#include "model/model.h"
 #include "store/stored_lists.h"
 #include "tables/item_ids.h"
 
@@ -38,12 +39,21 @@ void WINAPI DmComputeOutputPaperItems(DRIVER_CONTEXT *ctx, SHORT paper, WORD ite
   LONG valueId = OutputValueId(ctx, paper, itemId);
   RECT area;
   bool found = DmPaperArea(ctx, valueId, &area);
+  // A fit to A4 or Letter that the description gives no paper of its own prints on the
+  // region's default paper, as the output size items 596 and 597 above have it; otherwise
+  // the six items would keep the figures of an earlier paper.
+  if (!found && (paper == 1025 || paper == 1026)) {
+    paper = ItemDefaultPaperIsLetter(ctx) ? DMPAPER_LETTER : DMPAPER_A4;
+    valueId = OutputValueId(ctx, paper, ITEM_dmPaperSize);
+    found = DmPaperArea(ctx, valueId, &area);
+  }
   DWORD xDpi = (DWORD)ItemGetRaw(ctx, ITEM_kdmDstResolutionW, NULL);
   DWORD yDpi = (DWORD)ItemGetRaw(ctx, ITEM_kdmDstResolutionH, NULL);
   if (DmIsSlotPaper(paper)) {
     LONG slot = ListPaperIdToSlot((WORD)paper, ctx);
     ListLoadAllFreeSizes(ctx);
     ListFillFixedSizeSlot(ctx, (WORD)paper, slot);
+    ListFreeSizeCacheToItems(ctx, slot);  // the output's custom size as the dialogs show it
     DWORD width = 0, length = 0;
     if (!DmSlotSize(ctx, slot, &width, &length)) return;
     if (swap && devmode->dmOrientation == DMORIENT_LANDSCAPE) {

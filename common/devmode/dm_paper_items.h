@@ -31,14 +31,18 @@ void WINAPI DmSyncMediaTypeFromItem(DEVMODEW *devmode, DRIVER_CONTEXT *ctx);
 // paper from its slot, kept inside the model's custom-size limits, exchanged for a landscape
 // devmode when swap is set; item 85 marks a size too large for the DEVMODE's paper fields;
 // devmode's dmPaperLength and dmPaperWidth take the size unless a module answers event 45.
-// A standard paper needs its printable area at the current resolution and orientation;
-// devmode's paper fields then take the description's size. Nothing without it.
+// The slot is also copied into the source custom-size items (823-827). A standard paper
+// needs the description to offer it (DmValidatePaperSize: listed and not hidden) and its
+// printable area at the current resolution and orientation; devmode's paper fields then
+// take the description's size. Nothing otherwise.
 void WINAPI DmComputeSourcePaperItems(DRIVER_CONTEXT *ctx, SHORT paper, WORD itemId, DEVMODEW *devmode, int swap);
 // Output paper items of output code paper (a value of item itemId, normally 46): items 596
 // and 597 := the output paper's size; 1024 stands for the document's paper (a custom
 // document paper copies items 40-45); a custom paper from its slot without limits,
-// exchanged for a landscape devmode when swap is set; a standard paper from the
-// description. Nothing for a standard paper without a printable area.
+// exchanged for a landscape devmode when swap is set, the slot copied into the custom-size
+// items (818-822); a standard paper from the description. 1025 and 1026 (fit to A4 or
+// Letter) without a paper of their own in the description print on the region's default
+// paper. Nothing for a standard paper without a printable area.
 void WINAPI DmComputeOutputPaperItems(DRIVER_CONTEXT *ctx, SHORT paper, WORD itemId, DEVMODEW *devmode, int swap);
 // The two source variants and the two output variants: without and with the landscape
 // exchange of custom sizes.

@@ -5,6 +5,7 @@
 #include "blob/desc_geometry.h"
 #include "devmode/dm_paper_geometry.h"
 #include "hooks/module_hooks.h"
+#include "items/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "store/stored_lists.h"
@@ -24,6 +25,7 @@ static void CustomSourceItems(DRIVER_CONTEXT *ctx, SHORT paper, const RECT *area
   LONG slot = ListPaperIdToSlot((WORD)paper, ctx);
   ListLoadAllFreeSizes(ctx);
   ListFillFixedSizeSlot(ctx, (WORD)paper, slot);
+  ListFreeSizeCacheToSrcItems(ctx, slot);  // the document's custom size as the dialogs show it
   DWORD width = 0, length = 0;
   if (!DmSlotSize(ctx, slot, &width, &length)) return;
   // The model's custom-size limits, compared in 1200-dpi dots where the slot holds them.
@@ -65,10 +67,11 @@ void WINAPI DmComputeSourcePaperItems(DRIVER_CONTEXT *ctx, SHORT paper, WORD ite
     CustomSourceItems(ctx, paper, &area, devmode, swap);
     return;
   }
-  // A standard paper the description has an area for: its size in dots at the device
-  // resolution, lengths along the sheet as it is printed.
+  // A standard paper the description lists (and no rule hides) and has an area for: its size
+  // in dots at the device resolution, lengths along the sheet as it is printed. Any other
+  // paper changes nothing.
   SIZE size;
-  if (!found || !DescGetPaperSizeOfValue(ctx, &size, valueId)) return;
+  if (!found || !DmValidatePaperSize(paper, ctx) || !DescGetPaperSizeOfValue(ctx, &size, valueId)) return;
   DWORD xDpi = (DWORD)ItemGetRaw(ctx, ITEM_kdmDstResolutionW, NULL);
   DWORD yDpi = (DWORD)ItemGetRaw(ctx, ITEM_kdmDstResolutionH, NULL);
   DWORD l = DmUnitsToDots(1, size.cy > 0 ? (DWORD)size.cy : 0, yDpi != 0 ? yDpi : xDpi);

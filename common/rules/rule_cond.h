@@ -30,8 +30,16 @@ int WINAPI RuleTrayHoldsMedia(DRIVER_CONTEXT *ctx, LONG code, LONG media);
 // resolution, mode 0 at the print quality and its custom size), is too large for the print
 // quality (above 30708 dots on an edge), else 0; 0 also at 600 dpi. The recomputation runs
 // on a scratch state: the settings, their marks and the slots are as before afterwards. 0
-// without a work buffer or when memory for the scratch state runs out.
+// without a work buffer, when memory for the scratch state runs out, and when asked again
+// by a rule the recomputation itself consults.
 LONG WINAPI RuleGetResolutionCap(DRIVER_CONTEXT *ctx, int mode);
+// The resolution check of item 738: 1 when RuleGetResolutionCap (mode 1) answers 0. For a
+// custom document or output paper the last answer is kept in the context with a fingerprint
+// of the work buffer, the custom-size slots and the description it was computed from, and
+// given again while they are unchanged; before the custom sizes are loaded from the settings
+// file nothing is kept. A question asked while the cap is being computed (by a rule the
+// recomputation consults) answers 1.
+LONG WINAPI RuleCondResolutionCheck(DRIVER_CONTEXT *ctx);
 // The feed direction the installed finisher demands: 0 none, 1 portrait, 2 landscape, 3 either.
 int WINAPI RuleGetFeedDirection(DRIVER_CONTEXT *ctx);
 

@@ -6,7 +6,8 @@
 //
 // The inputs are read from the settings on every question (the option row lookup is
 // direct, so no per-context cache of rows is kept). Item 738, the resolution check, is 1
-// while the page fits the chosen resolution (RuleGetResolutionCap).
+// while the page fits the chosen resolution; its answer, the one costly to compute, is kept
+// per context while its inputs are unchanged (RuleCondResolutionCheck).
 #include "items/item_store.h"
 #include "model/model.h"
 #include "rules/rule_cond.h"
@@ -476,7 +477,7 @@ LONG WINAPI RuleGetComputedCondition(DRIVER_CONTEXT *ctx, WORD itemId)
     case ITEM_KPD_A4FitCondition: answer = ItemNeedsRegionalPaperFit(ctx) != 0; break;
     case ITEM_KPD_SameMediaTray1: answer = TrayHoldsMedia(ctx, 1, Raw(ctx, ITEM_kdmMediaType)); break;
     case ITEM_KPD_SameMediaTray2: answer = TrayHoldsMedia(ctx, 3, Raw(ctx, ITEM_kdmMediaType)); break;
-    case ITEM_KPD_ResolutionOverCheck: answer = RuleGetResolutionCap(ctx, 1) == 0; break;
+    case ITEM_KPD_ResolutionOverCheck: answer = RuleCondResolutionCheck(ctx) != 0; break;
     default: answer = false; break;
   }
   return answer ? 1 : 0;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, caps, devmode,
+# Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, caps, paper, devmode,
 # settings, check, preset, bundle and freesize commands on a fresh machine root, and compile on host
 # files with no machine root, and checks their output and exit codes; then the global
 # options, help and usage errors.
@@ -153,6 +153,24 @@ fi
 check caps-part 2 "$host" caps "KVML Sample" sizes && expect caps-part "unknown part 'sizes'"
 check caps-usage 2 "$host" caps
 check caps-missing 1 "$host" caps "No Such" && expect caps-missing 'ERROR_INVALID_PRINTER_NAME'
+# paper: the page geometry of the sample printer's settings and of a paper, output size,
+# resolution and orientation given on the command line.
+if check paper 0 "$host" paper "KVML Sample" --paper 9 --dpi 600; then
+  expect paper '^resolution	600 x 600 dpi$'
+  expect paper '^document	9 IDS_PAPERSIZE_A4	length 7015 x width 4960 dots	printable 6818 x 4773 at 94,99$'
+  expect paper '^devmode	dmPaperSize 9	2970 x 2100 \(0\.1 mm\)	fields DM_PAPERSIZE$'
+  expect paper '^resolution check	fits$'
+fi
+check paper-turned 0 "$host" paper "KVML Sample" --paper 9 --output 1024 --dpi 1200 --landscape &&
+  expect paper-turned '^output	1024 IDS_PRINTSIZE_SAME	length 9920 x width 14030 dots	printable 9543 x 13635 at 198,189$'
+check paper-fit 0 "$host" paper "KVML Sample" --paper 8 --output 1025 &&
+  expect paper-fit '^output	1025 IDS_PAPERSIZE_A4FIT	length 7015 x width 4960 dots	'
+check paper-custom 0 "$host" paper "KVML Sample" --paper 256 --dpi 1200 &&
+  expect paper-custom '^devmode	dmPaperSize 256	.*DM_PAPERSIZE DM_PAPERLENGTH DM_PAPERWIDTH$' && expect paper-custom '^large size	no$'
+check paper-bad-dpi 2 "$host" paper "KVML Sample" --dpi 0 && expect paper-bad-dpi 'takes a resolution'
+check paper-bad-code 2 "$host" paper "KVML Sample" --paper A4 && expect paper-bad-code 'takes a paper code'
+check paper-usage 2 "$host" paper
+check paper-missing 1 "$host" paper "No Such" && expect paper-missing 'ERROR_INVALID_PRINTER_NAME'
 check item-big-id 1 "$host" item "KVML Sample" 70000 && expect item-big-id 'no item 70000'
 # settings: export a preset file, import it (with --to writing it out again to the same
 # bytes), and the errors that name the file and the reason.

@@ -4,6 +4,7 @@
 
 #include "caps_fixture.h"
 #include "devmode/dm_paper_items.h"
+#include "items/item_store.h"
 #include "model/model.h"
 #include "os/os.h"
 #include "store/stored_lists.h"
@@ -33,6 +34,15 @@ class PaperItemsTest : public CapsTest {
     BYTE *a4 = b_.AddPageValue(paper, Val("IDS_PAPERSIZE_A4"), 2100, 2970);
     b_.AddGeometry(a4, Val("KDMRESOLUTION_600"), Val("IDS_ORIENTATION_PORTRAIT"), 0, 0, {94, 99, 4773, 6818, 94, 99});
     b_.AddGeometry(a4, Val("KDMRESOLUTION_300"), Val("IDS_ORIENTATION_PORTRAIT"), 0, 0, {47, 50, 2386, 3409, 47, 50});
+    // A3: listed with an area at 300 dpi, hidden by a rule while the copies (item 12) are 7.
+    BYTE *a3 = b_.AddPageValue(paper, Val("IDS_PAPERSIZE_A3"), 2970, 4200);
+    b_.AddGeometry(a3, Val("KDMRESOLUTION_300"), Val("IDS_ORIENTATION_PORTRAIT"), 0, 0, {47, 50, 3413, 4861, 47, 50});
+    DESC_RULE_BLOCK *block = b_.AddRuleBlock(KeyOf(ITEM_dmPaperSize), paper);
+    b_.AddValueRule(block, Val("IDS_PAPERSIZE_A3"), b_.AddCode(Code{I(ITEM_dmCopies), L(7), O(RULE_OP_EQ), E()}),
+                    nullptr);
+    BYTE *letter = b_.AddPageValue(paper, Val("IDS_PAPERSIZE_LETTER"), 2159, 2794);
+    b_.AddGeometry(letter, Val("KDMRESOLUTION_600"), Val("IDS_ORIENTATION_PORTRAIT"), 0, 0,
+                   {100, 100, 4900, 6400, 100, 100});
     BYTE *custom = b_.AddPageValue(paper, Val("IDS_PAPERSIZE_USER"), 0, 0);
     b_.AddGeometry(custom, Val("KDMRESOLUTION_300"), Val("IDS_ORIENTATION_PORTRAIT"), 0, 0, {50, 60, 0, 0, 50, 60});
     BYTE *user1 = b_.AddPageValue(paper, Val("IDS_FREESIZE1"), 0, 0);
@@ -222,6 +232,173 @@ TEST_F(PaperItemsTest, RegionalFitPrintsOnTheRegionalPaper)
     ItemApplyPaperChange(ctx_, 1);
     EXPECT_EQ(Items(ITEM_kdmDstPaperLengthDot), (std::vector<LONG>{7015, 4960, 6818, 4773, 94, 99}));
   }
+}
+
+// The worked figures of a stored custom size of 210 x 297 mm (slot 9920 x 14030 dots at
+// 1200 dpi) at each device resolution, upright and turned: only the swapped variants turn
+// the size with a landscape sheet, and the DEVMODE's paper fields follow the turned size.
+TEST_F(PaperItemsTest, SlotPaperTurnedWithTheSheet)
+{
+  struct Case {
+    LONG dpi;
+    short orientation;
+    bool swapped;
+    LONG length, width, left, top;  // items 40, 41, 44, 45 (and 47, 48, 51, 52)
+    short dmLength, dmWidth;
+  } cases[] = {
+      {300, DMORIENT_PORTRAIT, true, 3507, 2480, 40, 45, 2970, 2100},
+      {300, DMORIENT_LANDSCAPE, false, 3507, 2480, 40, 45, 2970, 2100},
+      {300, DMORIENT_LANDSCAPE, true, 2480, 3507, 40, 45, 2100, 2970},
+      {600, DMORIENT_LANDSCAPE, true, 4960, 7015, 0, 0, 2100, 2970},  // no area at 600 dpi: no offsets
+      {1200, DMORIENT_LANDSCAPE, true, 9920, 14030, 0, 0, 2100, 2970},
+      {1200, DMORIENT_PORTRAIT, true, 14030, 9920, 0, 0, 2970, 2100},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.dpi << " dpi, orientation " << c.orientation
+                                    << (c.swapped ? ", swapped" : ""));
+    ItemSetRaw(ctx_, ITEM_kdmDstResolutionW, c.dpi);
+    ItemSetRaw(ctx_, ITEM_kdmDstResolutionH, c.dpi);
+    dm_.dmOrientation = c.orientation;
+    (c.swapped ? DmSetSourcePaperItemsSwapped : DmSetSourcePaperItems)(384, ITEM_dmPaperSize, ctx_, &dm_);
+    (c.swapped ? DmSetOutputPaperItemsSwapped : DmSetOutputPaperItems)(384, ITEM_kdmOutPaperSize, ctx_, &dm_);
+    std::vector<LONG> expected = {c.length, c.width, c.length - 2 * c.top, c.width - 2 * c.left, c.left, c.top};
+    EXPECT_EQ(Items(ITEM_kdmSrcPaperLengthDot), expected);
+    EXPECT_EQ(Items(ITEM_kdmDstPaperLengthDot), expected);
+    EXPECT_EQ(dm_.dmPaperLength, c.dmLength);
+    EXPECT_EQ(dm_.dmPaperWidth, c.dmWidth);
+    EXPECT_EQ(dm_.dmFields & kAllPaperFields, kAllPaperFields);
+  }
+}
+
+// A standard paper counts only while the description offers it: listed, and not hidden by
+// its rules. A hidden paper leaves the items and the DEVMODE as they were.
+TEST_F(PaperItemsTest, StandardPaperOnlyWhileTheDescriptionOffersIt)
+{
+  std::vector<LONG> a3 = {4960, 3507, 4861, 3413, 47, 50};  // 420 x 297 mm at 300 dpi
+  struct Case {
+    LONG copies;
+    bool offered;
+  } cases[] = {{1, true}, {7, false}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.copies);
+    for (WORD id = ITEM_kdmSrcPaperLengthDot; id <= ITEM_kdmSrcYOffset; ++id) ItemSetRaw(ctx_, id, 1);
+    ItemSetRaw(ctx_, ITEM_dmCopies, c.copies);
+    dm_.dmPaperLength = 1234;
+    dm_.dmFields = DM_PAPERLENGTH | DM_PAPERWIDTH;
+    DmSetSourcePaperItems(DMPAPER_A3, ITEM_dmPaperSize, ctx_, &dm_);
+    EXPECT_EQ(Items(ITEM_kdmSrcPaperLengthDot), c.offered ? a3 : std::vector<LONG>(6, 1));
+    EXPECT_EQ(dm_.dmPaperLength, c.offered ? 4200 : 1234);
+    EXPECT_EQ(dm_.dmFields & kAllPaperFields,
+              c.offered ? (DWORD)DM_PAPERSIZE : (DWORD)(DM_PAPERLENGTH | DM_PAPERWIDTH));
+  }
+  // A code the description does not list at all, and one outside every table.
+  for (SHORT paper : {(SHORT)DMPAPER_LEGAL, (SHORT)-5}) {
+    DmSetSourcePaperItems(paper, ITEM_dmPaperSize, ctx_, &dm_);
+    EXPECT_EQ(dm_.dmPaperLength, 1234) << paper;
+  }
+}
+
+// The slot of a custom paper is copied into the custom-size items the dialogs show: the
+// document's into 823-827, the output's into 818-822.
+TEST_F(PaperItemsTest, SlotCopiedIntoTheCustomSizeItems)
+{
+  FREE_SIZE_SLOT &second = ctx_->state->freeSizeSlots[1];  // user size 2: 100 x 148 mm
+  second.width = 4724;
+  second.length = 6992;
+  second.tray = 4;
+  second.orientation = 2;
+  ctx_->state->freeSizeSlots[0].tray = 1;
+  LONG outputWidth = ItemGetValue(ctx_, ITEM_wdmFreeSizeWidth, nullptr);
+  DmSetSourcePaperItems(384, ITEM_dmPaperSize, ctx_, &dm_);
+  EXPECT_EQ(ItemGetValue(ctx_, ITEM_wdmSrcFreeSizeWidth, nullptr), 9920);
+  EXPECT_EQ(ItemGetValue(ctx_, ITEM_wdmSrcFreeSizeLength, nullptr), 14030);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_wdmSrcFreeSizeTray, nullptr), 1);
+  EXPECT_EQ(ItemGetValue(ctx_, ITEM_wdmFreeSizeWidth, nullptr), outputWidth);  // the output's stay
+  DmSetOutputPaperItems(385, ITEM_kdmOutPaperSize, ctx_, &dm_);
+  EXPECT_EQ(ItemGetValue(ctx_, ITEM_wdmFreeSizeWidth, nullptr), 4724);
+  EXPECT_EQ(ItemGetValue(ctx_, ITEM_wdmFreeSizeLength, nullptr), 6992);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_wdmFreeSizeTray, nullptr), 4);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_wdmFreeSizeOrient, nullptr), 2);
+  EXPECT_EQ(ItemGetValue(ctx_, ITEM_wdmSrcFreeSizeWidth, nullptr), 9920);
+  // The custom output size of the DEVMODE (448) has its slot filled from items 344-347.
+  ItemSetRaw(ctx_, ITEM_kdmPrintFreeSizeWidth, 5000);
+  ItemSetRaw(ctx_, ITEM_kdmPrintFreeSizeLength, 8000);
+  ItemSetRaw(ctx_, ITEM_kdmPrintFreeSizeTray, 3);
+  DmSetOutputPaperItems(448, ITEM_kdmOutPaperSize, ctx_, &dm_);
+  EXPECT_EQ(ItemGetValue(ctx_, ITEM_wdmFreeSizeWidth, nullptr), 5000);
+  EXPECT_EQ(ItemGetValue(ctx_, ITEM_wdmFreeSizeLength, nullptr), 8000);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_wdmFreeSizeTray, nullptr), 3);
+}
+
+// Output codes 1024-1026: the document's own paper, or a fit to A4 or Letter printed on the
+// region's default paper (A4 for the test printer) when the description has no paper of
+// its own for the fit.
+TEST_F(PaperItemsTest, OutputCodesOfTheDocumentAndTheFits)
+{
+  ItemSetRaw(ctx_, ITEM_kdmDstResolutionW, 600);
+  ItemSetRaw(ctx_, ITEM_kdmDstResolutionH, 600);
+  ASSERT_EQ(ItemDefaultPaperIsLetter(ctx_), 0);
+  const std::vector<LONG> a4 = {7015, 4960, 6818, 4773, 94, 99};
+  const std::vector<LONG> letter = {6600, 5100, 6400, 4900, 100, 100};
+  struct Case {
+    SHORT document, output;
+    std::vector<LONG> expected;
+  } cases[] = {
+      {DMPAPER_A4, 1024, a4},     {DMPAPER_LETTER, 1024, letter},       {DMPAPER_LETTER, 1025, a4},
+      {DMPAPER_LETTER, 1026, a4}, {DMPAPER_A4, DMPAPER_LETTER, letter},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.document << " on " << c.output);
+    for (WORD id = ITEM_kdmDstPaperLengthDot; id <= ITEM_kdmDstYOffset; ++id) ItemSetRaw(ctx_, id, 1);
+    ItemSetRaw(ctx_, ITEM_dmPaperSize, c.document);
+    DmSetOutputPaperItems(c.output, ITEM_kdmOutPaperSize, ctx_, &dm_);
+    EXPECT_EQ(Items(ITEM_kdmDstPaperLengthDot), c.expected);
+  }
+  // A region that uses Letter fits onto Letter.
+  ItemSetRaw(ctx_, ITEM_kdmHiddenFunc16, 1);
+  ASSERT_EQ(ItemDefaultPaperIsLetter(ctx_), 1);
+  DmSetOutputPaperItems(1025, ITEM_kdmOutPaperSize, ctx_, &dm_);
+  EXPECT_EQ(Items(ITEM_kdmDstPaperLengthDot), letter);
+}
+
+// Custom sizes at the model's limits (width 4250-10204, length 6992-61200 dots) and at the
+// largest size the DEVMODE's 0.1 mm fields hold (154771 dots): beyond it item 85 marks the
+// size and the DEVMODE names the paper only.
+TEST_F(PaperItemsTest, CustomSizesAtTheirLimits)
+{
+  MODEL_RECORD unlimited = *ctx_->model;
+  MODEL_RECORD *shipped = ctx_->model;
+  struct Case {
+    bool limited;
+    LONG width, length;  // in the slot
+    LONG itemWidth, itemLength, over;
+    short dmWidth, dmLength;
+  } cases[] = {
+      {true, 4250, 6992, 4250 / 4, 6992 / 4, 0, 900, 1480},
+      {true, 4249, 6991, 4250 / 4, 6992 / 4, 0, 900, 1480},
+      {true, 10204, 61200, 10204 / 4, 61200 / 4, 0, 2160, 12954},
+      {true, 10205, 61201, 10204 / 4, 61200 / 4, 0, 2160, 12954},
+      {false, 10000, 154771, 2500, 38692, 0, 2117, 32760},
+      {false, 154772, 10000, 38693, 2500, 1, 0, 0},
+      {false, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF / 4, 0x7FFFFFFF / 4, 1, 0, 0},
+  };
+  unlimited.customWidthMax = unlimited.customLengthMax = 0;  // no upper limits
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.length << (c.limited ? "" : " unlimited"));
+    ctx_->model = c.limited ? shipped : &unlimited;
+    ctx_->state->freeSizeSlots[0].width = c.width;
+    ctx_->state->freeSizeSlots[0].length = c.length;
+    dm_.dmPaperLength = dm_.dmPaperWidth = 77;
+    dm_.dmFields = 0;
+    DmSetSourcePaperItems(384, ITEM_dmPaperSize, ctx_, &dm_);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmSrcPaperWidthDot, nullptr), c.itemWidth);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmSrcPaperLengthDot, nullptr), c.itemLength);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmFuncSelectFreeShortOver, nullptr), c.over);
+    EXPECT_EQ(dm_.dmPaperWidth, c.dmWidth);
+    EXPECT_EQ(dm_.dmPaperLength, c.dmLength);
+    EXPECT_EQ(dm_.dmFields & kAllPaperFields, c.over ? (DWORD)DM_PAPERSIZE : kAllPaperFields);
+  }
+  ctx_->model = shipped;
 }
 
 }  // namespace

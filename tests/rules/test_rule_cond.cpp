@@ -2,12 +2,14 @@
 // orientation, the feed direction a finisher demands and the finisher predicates, read by
 // conditions through the evaluator.
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "items/item_store.h"
 #include "store/stored_lists.h"
 #include "rules/rule_cond.h"
 #include "rules_fixture.h"
+#include "tables/item_ids.h"
 
 namespace {
 
@@ -282,6 +284,82 @@ TEST_F(RuleCondTest, ResolutionCheckLeavesTheSettingsAsTheyWere)
     EXPECT_EQ(ctx_->state->settingsChanged, 0u);
     EXPECT_EQ(CtxGetUiFlags(ctx_), flags);
     EXPECT_EQ(ctx_->state->pendingPassMode, 2);
+  }
+}
+
+// The answer of item 738 is kept per context for custom pages: every change of what it is
+// computed from, a setting or a stored custom size, gives the new answer, and each answer
+// is the one the cap computed afresh gives.
+TEST_F(RuleCondTest, ResolutionCheckFollowsEveryChangeOfItsInputs)
+{
+  CtxRaiseUiFlags(ctx_, KV_UI_FLAG_FREE_SIZES_LOADED);
+  Raw(38, 1200);
+  Raw(8, 256);
+  Raw(340, 9920);
+  Raw(341, 14030);
+  Raw(46, 448);
+  Raw(344, 14030);
+  Raw(345, 19840);
+  FREE_SIZE_SLOT *slots = ctx_->state->freeSizeSlots;
+  slots[0].width = 9920;
+  slots[0].length = 14030;
+  struct Step {
+    const char *change;
+    std::function<void()> apply;
+    LONG check;
+  } steps[] = {
+      {"start", [] {}, 1},
+      {"output width 30709", [&] { Raw(344, 30709); }, 0},
+      {"output width 30708", [&] { Raw(344, 30708); }, 1},
+      {"scale 400 %", [&] { Raw(55, 1), Raw(87, 1), Raw(89, 400); }, 0},
+      {"scale off", [&] { Raw(55, 0); }, 1},
+      {"600 dpi", [&] { Raw(38, 600); }, 1},
+      {"1200 dpi", [&] { Raw(38, 1200); }, 1},
+      {"document is user size 1 printed as itself", [&] { Raw(8, 384), Raw(46, 1024); }, 1},
+      {"user size 1 grows in its slot only", [&] { slots[0].length = 40000; }, 0},
+      {"user size 1 shrinks back", [&] { slots[0].length = 14030; }, 1},
+      {"the custom sizes are to be read again", [&] { ctx_->state->uiFlags &= ~KV_UI_FLAG_FREE_SIZES_LOADED; }, 1},
+  };
+  for (const Step &step : steps) {
+    SCOPED_TRACE(step.change);
+    step.apply();
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(Cond(738), step.check);
+    EXPECT_EQ(RuleGetResolutionCap(ctx_, 1) == 0, step.check == 1);
+  }
+}
+
+// A rule that the check's own recomputation consults (whether the document's paper is
+// hidden) may ask for item 738 again: the inner question answers 1 (no cap) instead of
+// recursing, and the outer answer follows from it.
+TEST_F(RuleCondTest, ResolutionCheckAskedFromItsOwnRecomputation)
+{
+  const OPTION_ITEM *row = ItemFindById(ctx_, ITEM_dmPaperSize);
+  ASSERT_NE(row, nullptr);
+  const WORD a4 = 3009, dpi1200 = 1200, portrait = 2042;
+  BYTE *paper = b_.AddItem(ITEM_dmPaperSize, row->symbolKey, DESC_TYPE_PICK_PAGE);
+  BYTE *page = b_.AddPageValue(paper, a4, 2100, 2970);
+  b_.AddGeometry(page, dpi1200, portrait, 0, 0, {200, 200, 9520, 13630, 200, 200});
+  // A4 is hidden while item 738 equals the number of copies.
+  DESC_RULE_BLOCK *block = b_.AddRuleBlock(row->symbolKey, paper);
+  b_.AddValueRule(block, a4, b_.AddCode(Code{I(738), I(12), O(RULE_OP_EQ), E()}), nullptr);
+  Raw(38, 1200);
+  Raw(8, 9);
+  Raw(46, 9);
+  // What the items hold before the recomputation: a page too large for 1200 dpi.
+  for (WORD id : {40, 41, 47, 48}) Raw(id, 40000);
+  struct Case {
+    LONG copies, check;
+  } cases[] = {
+      {0, 1},  // the inner answer 1 does not hide A4: its 9921 x 14031 dots fit
+      {1, 0},  // the inner answer 1 hides A4: the items keep the large page
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.copies);
+    Raw(12, c.copies);
+    std::vector<BYTE> before(ctx_->work, ctx_->work + KV_WORK_BUFFER_SIZE);
+    EXPECT_EQ(Cond(738), c.check);
+    EXPECT_EQ(RuleGetResolutionCap(ctx_, 1), c.check ? 0 : 600);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), ctx_->work)) << "work buffer changed";
   }
 }
 
