@@ -26,9 +26,10 @@
 
 namespace {
 
+// Kinds of claim. The node kinds come first: their number is stored in the map in two
+// pattern bits of the claim's first two bytes (see KindAt), and 25 values fit there.
 enum Kind : BYTE {
   kNone = 0,
-  kHeader,
   kItem,
   kOptionCommand,
   kValueNode,
@@ -41,9 +42,6 @@ enum Kind : BYTE {
   kStringRecord,
   kPaperArray,
   kTextArray,
-  kText,
-  kWideText,
-  kCode,
   kValueRule,
   kAction,
   kTransaction,
@@ -54,30 +52,41 @@ enum Kind : BYTE {
   kStatement,
   kFontId,
   kFontArray,
+  kNodeKinds,
+  // The kinds that may share bytes with claims of their own kind.
+  kText = kNodeKinds,
+  kWideText,
+  kCode,
 };
+static_assert(kNodeKinds <= 25, "node kinds must fit in two pattern triples");
 enum Claim { kNew, kSeen, kBad };
 
 // The map of the block covers the bytes after the header (no claim may start inside the
 // header) with five bitmaps of one bit per byte, kept in 32-bit words so that a claim of a
 // node is checked and recorded a word at a time:
-//   used   - claimed by any node, text, array or code
-//   start  - a claim starts here (its kind is in kindAt)
-//   text, wide, code - claimed by a text, a UTF-16 text or a condition code (the kinds that
-//            may share bytes with claims of their own kind)
-// kindAt and stamp are not cleared: they are read only where the start bit says a claim of
-// the right kind wrote them.
-enum Map { kUsed, kStartMap, kTextMap, kWideMap, kCodeMap, kMaps };
+//   used    - claimed by any node, text, array or code
+//   start   - a claim starts here
+//   p0..p2  - the byte's pattern: 001 text, 010 UTF-16 text, 100 condition code (the kinds
+//             that may share bytes with claims of their own kind), 000 inside a node; the
+//             first two bytes of a node hold the node's kind instead, as two patterns out of
+//             {000, 011, 101, 110, 111} (never one of the three shared ones).
+// A node claims at least two bytes (the smallest is an array of one paper ID), and no claim
+// overlaps a node, so the two bytes are its own. The whole map is five eighths of a byte per
+// byte of the block, and the validator allocates nothing else that grows with the block but
+// the list of value data owners (8 bytes per item that owns value data).
+enum Map { kUsed, kStartMap, kP0, kP1, kP2, kMaps };
+
+// Pattern of a shared kind, and the node kind patterns with their index.
+const BYTE kTextPattern = 1, kWidePattern = 2, kCodePattern = 4;
+const BYTE kNodePattern[5] = {0, 3, 5, 6, 7};
+const signed char kNodeIndex[8] = {0, -1, -1, 1, -1, 2, 3, 4};
 
 struct Validator {
   const BYTE *b;
   DWORD size;
-  DWORD words;   // words of each bitmap
-  DWORD *bits;   // kMaps bitmaps of `words` words each, indexed by offset - DESC_HEADER_SIZE
-  BYTE *kindAt;  // kind of the claim that starts at an offset (where the start bit is set)
-  DWORD *stamp;  // per 4-byte unit of the rule data: the list walk that claimed the entry
-  DWORD walks;
+  DWORD words;  // words of each bitmap
+  DWORD *bits;  // kMaps bitmaps of `words` words each, indexed by offset - DESC_HEADER_SIZE
   DESC_VALIDATE_RESULT *why;
-  std::vector<RULE_CODE_UNIT> code;  // aligned copy of a condition code (unaligned blocks only)
 
   bool Fail(DWORD offset, const char *reason)
   {
@@ -105,43 +114,67 @@ struct Validator {
     DWORD i = off - DESC_HEADER_SIZE;
     Bitmap(m)[i >> 5] |= 1u << (i & 31);
   }
+  // The pattern bits of a byte at or after the header (p0 in bit 0).
+  [[gnu::always_inline]] DWORD Pattern(DWORD off) const
+  {
+    DWORD i = off - DESC_HEADER_SIZE, w = i >> 5, s = i & 31;
+    return ((Bitmap(kP0)[w] >> s) & 1u) | ((Bitmap(kP1)[w] >> s) & 1u) << 1 | ((Bitmap(kP2)[w] >> s) & 1u) << 2;
+  }
+  void SetPattern(DWORD off, DWORD pattern)
+  {
+    for (DWORD m = 0; m < 3; ++m) {
+      if ((pattern >> m) & 1u) SetBit((Map)(kP0 + m), off);
+    }
+  }
+  // The kind of the claim that starts at off (its start bit is set).
+  [[gnu::always_inline]] Kind KindAt(DWORD off) const
+  {
+    DWORD p = Pattern(off);
+    if (p == kTextPattern) return kText;
+    if (p == kWidePattern) return kWideText;
+    if (p == kCodePattern) return kCode;
+    return (Kind)(kNodeIndex[p] + 5 * kNodeIndex[Pattern(off + 1)]);
+  }
+  // Word w of the bytes that belong to a shared kind's claims (pattern exactly its own).
+  [[gnu::always_inline]] DWORD Own(Kind kind, DWORD w) const
+  {
+    DWORD p0 = Bitmap(kP0)[w], p1 = Bitmap(kP1)[w], p2 = Bitmap(kP2)[w];
+    return kind == kText ? p0 & ~p1 & ~p2 : kind == kWideText ? p1 & ~p0 & ~p2 : p2 & ~p0 & ~p1;
+  }
+  static Map SharedMap(Kind kind) { return kind == kText ? kP0 : kind == kWideText ? kP1 : kP2; }
 
-  // Claims the bytes [off, off + len) (len > 0, inside the block) in `used` and, for a
-  // kind that may share bytes with its own kind, in that kind's map. FALSE, with nothing
-  // claimed, when a byte is already used by anything else (any claim at all when shared is
-  // kMaps).
-  [[gnu::always_inline]] bool ClaimRange(DWORD off, DWORD len, Map shared)
+  // Claims the bytes [off, off + len) (len > 0, inside the block; len > 1 for a node) in
+  // `used` and, for a kind that may share bytes with its own kind, in that kind's pattern
+  // bit. FALSE, with nothing claimed, when a byte is already used by anything else (by any
+  // claim at all for a node kind).
+  [[gnu::always_inline]] bool ClaimRange(DWORD off, DWORD len, Kind kind)
   {
     DWORD lo = off - DESC_HEADER_SIZE, hi = lo + len - 1;
     DWORD w0 = lo >> 5, w1 = hi >> 5;
     DWORD first = ~0u << (lo & 31), last = ~0u >> (31 - (hi & 31));
     DWORD *used = Bitmap(kUsed);
-    DWORD *own = shared == kMaps ? NULL : Bitmap(shared);
+    bool shared = kind >= kNodeKinds;
+    DWORD *own = shared ? Bitmap(SharedMap(kind)) : NULL;
     if (w0 == w1) {
       DWORD m = first & last;
-      if ((used[w0] & m & (own != NULL ? ~own[w0] : ~0u)) != 0) return false;
+      if ((used[w0] & m & (shared ? ~Own(kind, w0) : ~0u)) != 0) return false;
       used[w0] |= m;
-      if (own != NULL) own[w0] |= m;
+      if (shared) own[w0] |= m;
       return true;
     }
     for (DWORD w = w0; w <= w1; ++w) {
       DWORD m = w == w0 ? first : w == w1 ? last : ~0u;
-      if ((used[w] & m & (own != NULL ? ~own[w] : ~0u)) != 0) return false;
+      if ((used[w] & m & (shared ? ~Own(kind, w) : ~0u)) != 0) return false;
     }
     for (DWORD w = w0; w <= w1; ++w) {
       DWORD m = w == w0 ? first : w == w1 ? last : ~0u;
       used[w] |= m;
-      if (own != NULL) own[w] |= m;
+      if (shared) own[w] |= m;
     }
     return true;
   }
 
-  static Map SharedMap(Kind kind)
-  {
-    return kind == kText ? kTextMap : kind == kWideText ? kWideMap : kind == kCode ? kCodeMap : kMaps;
-  }
-
-  // Claims [off, off + len) for a node of the given kind. where names the field that
+  // Claims [off, off + len) for a claim of the given kind. where names the field that
   // holds the link (for the report).
   [[gnu::always_inline]] Claim Take(DWORD off, DWORD len, Kind kind, DWORD where)
   {
@@ -154,14 +187,16 @@ struct Validator {
       return kBad;
     }
     if (len == 0) return kNew;
-    if (Test(kStartMap, off) && kindAt[off - DESC_HEADER_SIZE] == kind) return kSeen;
-    Map shared = SharedMap(kind);
-    if (!ClaimRange(off, len, shared)) {
-      Fail(where, shared != kMaps ? "node overlaps a node of another kind" : "node overlaps another node");
+    if (Test(kStartMap, off) && KindAt(off) == kind) return kSeen;
+    if (!ClaimRange(off, len, kind)) {
+      Fail(where, kind >= kNodeKinds ? "node overlaps a node of another kind" : "node overlaps another node");
       return kBad;
     }
     SetBit(kStartMap, off);
-    kindAt[off - DESC_HEADER_SIZE] = kind;
+    if (kind < kNodeKinds) {
+      SetPattern(off, kNodePattern[kind % 5]);
+      SetPattern(off + 1, kNodePattern[kind / 5]);
+    }
     return kNew;
   }
 
@@ -175,7 +210,7 @@ struct Validator {
 
   [[gnu::always_inline]] bool IsStart(DWORD off, Kind kind) const
   {
-    return off >= DESC_HEADER_SIZE && off < size && Test(kStartMap, off) && kindAt[off - DESC_HEADER_SIZE] == kind;
+    return off >= DESC_HEADER_SIZE && off < size && Test(kStartMap, off) && KindAt(off) == kind;
   }
 
   // ---- texts
@@ -187,7 +222,7 @@ struct Validator {
     if (off < DESC_HEADER_SIZE) return Fail(where, "text link into the header");
     if (off >= size) return Fail(where, "text link outside the block");
     // A text starting inside another text ends at that text's terminator.
-    if (Test(kTextMap, off)) return true;
+    if (Pattern(off) == kTextPattern) return true;
     // Texts are short: a scan four bytes at a time (a word holds a NUL when one of its
     // bytes borrows in w - 0x01010101) beats memchr's setup.
     DWORD end = off;
@@ -214,7 +249,7 @@ struct Validator {
     // A text that starts at the same byte may have been claimed shorter (a plain text ends at
     // its first NUL): every byte of the counted length must be text as well, or relocation
     // could change a byte of it through a node lying there.
-    if (c == kSeen && !ClaimRange(off, length, kTextMap)) return Fail(where, "node overlaps a node of another kind");
+    if (c == kSeen && !ClaimRange(off, length, kText)) return Fail(where, "node overlaps a node of another kind");
     return true;
   }
 
@@ -252,34 +287,50 @@ struct Validator {
     if (!Tagged(where, &off)) return false;
     if (off == 0 || IsStart(off, kCode)) return true;
     // Units are read as one little-endian DWORD: kind in the low word, operand in the high.
+    // One pass finds the end unit, refuses a unit of an unknown kind and makes the code
+    // check of RuleCheckCode on the way (operands pending at once, operators 1-9, one
+    // operand left at the end); its answer is reported only after the claim, as the
+    // checks have always been ordered.
     const DWORD endUnit = (DWORD)RULE_OP_END << 16 | RULE_UNIT_OPERATOR;
-    DWORD units = 0;
-    bool end = false;
+    static_assert(RULE_UNIT_LITERAL == RULE_UNIT_ITEM + 1 && RULE_UNIT_OPERATOR == RULE_UNIT_ITEM + 2,
+                  "operand kinds first, then the operator kind");
+    DWORD units = 0, pending = 0;
+    bool end = false, bad = false;  // bad: the code check fails
     for (DWORD at = off, stop = size - 4; at <= stop; at += 4) {
       ++units;
       DWORD unit = Ld32(at);
+      DWORD kind = (unit & 0xFFFFu) - RULE_UNIT_ITEM;
+      if (kind < 2) {  // an item or a literal
+        bad |= ++pending > RULE_MAX_OPERANDS;
+        continue;
+      }
+      if (kind != RULE_UNIT_OPERATOR - RULE_UNIT_ITEM) return Fail(off, "condition code holds a bad unit");
       if (unit == endUnit) {
         end = true;
         break;
       }
-      if ((WORD)((unit & 0xFFFFu) - RULE_UNIT_ITEM) > RULE_UNIT_OPERATOR - RULE_UNIT_ITEM)
-        return Fail(off, "condition code holds a bad unit");
+      DWORD op = unit >> 16, operands = op == RULE_OP_NOT ? 1 : 2;
+      bad |= op - RULE_OP_EQ > RULE_OP_LE - RULE_OP_EQ || pending < operands;
+      pending -= operands - 1;  // meaningless once bad, which stays set
     }
     if (!end) return Fail(off, "condition code runs past the end of the block");
     Claim c = Take(off, 4 * units, kCode, where);
     if (c != kNew) return c == kSeen;
-    // The code ends inside the block (its end unit was found above), so the check reads
-    // the block in place when the units are aligned for it.
-    const RULE_CODE_UNIT *check;
-    if (reinterpret_cast<uintptr_t>(b + off) % alignof(RULE_CODE_UNIT) == 0) {
-      check = reinterpret_cast<const RULE_CODE_UNIT *>(b + off);
-    } else {
-      code.resize(units);
-      memcpy(code.data(), b + off, 4 * units);
-      check = code.data();
-    }
-    if (RuleCheckCode(check) != 1) return Fail(off, "condition code fails its check");
+    if (bad || pending != 1) return Fail(off, "condition code fails its check");
     return true;
+  }
+
+  // TRUE when entry is one of the first `count` entries of the tagged chain from first
+  // (entries this walk claimed: their links were checked). A walk of one kind never runs
+  // inside another walk of the same kind, so an entry of the kind seen again was claimed
+  // either by this walk (a cycle) or by a walk that has ended (a shared list). The chain
+  // is followed once per walk that ends at a seen entry, so the cost stays linear.
+  bool Claimed(DWORD first, DWORD count, DWORD entry) const
+  {
+    for (DWORD e = first; count-- != 0; e = Ld32(e) >> 4) {
+      if (e == entry) return true;
+    }
+    return false;
   }
 
   // Walks a tagged list of section entries of one kind; entries validated by an earlier
@@ -288,7 +339,8 @@ struct Validator {
   {
     DWORD off;
     if (!Tagged(where, &off)) return false;
-    DWORD walk = ++walks;
+    // The entries this walk claimed are the first `claimed` ones of its chain from `first`.
+    DWORD first = off, claimed = 0;
     while (off != 0) {
       DWORD len = kind == kValueRule     ? sizeof(DESC_VALUE_RULE)
                   : kind == kAction      ? sizeof(DESC_ACTION)
@@ -297,11 +349,8 @@ struct Validator {
                                          : sizeof(DESC_ALERT);
       Claim c = Take(off, len, kind, where);
       if (c == kBad) return false;
-      if (c == kSeen) {
-        if (stamp[(off - DESC_HEADER_SIZE) / 4] == walk) return Fail(where, "rule list has a cycle");
-        return true;
-      }
-      stamp[(off - DESC_HEADER_SIZE) / 4] = walk;
+      if (c == kSeen) return !Claimed(first, claimed, off) || Fail(where, "rule list has a cycle");
+      ++claimed;
       bool ok = true;
       switch (kind) {
         case kValueRule:
@@ -457,8 +506,10 @@ struct Validator {
   bool Items()
   {
     DWORD where = offsetof(DESC_HEADER, items);
+    size_t bases = 0;
     for (DWORD off = Ld32(where); off != 0; off = Ld32(off)) {
       if (!TakeOnce(off, sizeof(DESC_ITEM_NODE), kItem, where)) return false;
+      bases += Ld16(off + offsetof(DESC_ITEM_NODE, variant)) == 0 && Ld32(off + offsetof(DESC_ITEM_NODE, values)) != 0;
       where = off;
     }
     // The list is now known to be inside the block and free of cycles: the passes below
@@ -469,6 +520,7 @@ struct Validator {
     // variant, the key in the variant field for an Identity node): data of another item,
     // or a node inside a list, is refused.
     std::vector<std::pair<DWORD, WORD>> owners;  // value data offset, key of its base node
+    owners.reserve(bases);
     for (int pass = 0; pass < 2; ++pass) {
       if (pass == 1) std::sort(owners.begin(), owners.end());
       for (DWORD off = first; off != 0; off = Ld32(off)) {
@@ -620,26 +672,19 @@ struct Validator {
 
 BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESULT *why)
 {
-  Validator v = {block, size, 0, NULL, NULL, NULL, 0, why, {}};
+  Validator v = {block, size, 0, NULL, why};
   if (why != NULL) memset(why, 0, sizeof *why);
   if (block == NULL) return v.Fail(0, "no block");
   if (size < DESC_HEADER_SIZE) return v.Fail(0, "block smaller than its header");
   if (size > DESC_MAX_BLOCK_SIZE) return v.Fail(0, "block larger than any description");
   if (DescLd32(block, offsetof(DESC_HEADER, totalSize)) != size)
     return v.Fail(offsetof(DESC_HEADER, totalSize), "total size differs from the block size");
-  // One allocation for the whole map: the bitmaps (cleared), then the walk stamps and the
-  // kinds of claim starts (written before they are read).
+  // One allocation for the whole map, cleared.
   DWORD body = size - DESC_HEADER_SIZE;
   v.words = body / 32 + 1;
-  size_t bitBytes = (size_t)kMaps * v.words * sizeof(DWORD);
-  size_t stampBytes = ((size_t)body / 4 + 1) * sizeof(DWORD);
-  BYTE *arena = static_cast<BYTE *>(malloc(bitBytes + stampBytes + body + 1));
-  if (arena == NULL) return v.Fail(0, "out of memory");
-  memset(arena, 0, bitBytes);
-  v.bits = reinterpret_cast<DWORD *>(arena);
-  v.stamp = reinterpret_cast<DWORD *>(arena + bitBytes);
-  v.kindAt = arena + bitBytes + stampBytes;
+  v.bits = static_cast<DWORD *>(calloc((size_t)kMaps * v.words, sizeof(DWORD)));
+  if (v.bits == NULL) return v.Fail(0, "out of memory");
   BOOL ok = v.Run();
-  free(arena);
+  free(v.bits);
   return ok;
 }
