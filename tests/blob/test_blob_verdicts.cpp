@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "blob_support.h"
+#include "desc/rule_compile.h"
 
 namespace {
 
@@ -230,6 +231,90 @@ TEST(BlobVerdicts, MutationCorpusVerdictsMatchTheRecordedOnes)
   EXPECT_GT(accepted, 3u);
   EXPECT_LT(accepted, total / 2);
   EXPECT_GE(reasons.size(), 20u);
+}
+
+// The validator's check of a condition code answers as RuleCheckCode does on every code:
+// random unit sequences (operand and operator units, operators in and out of the range
+// 1-9, with the END unit after 1 to 260 units) and the edges of the pending-operand limit,
+// written as the code of the sample's first rule block, are accepted exactly when
+// RuleCheckCode answers 1, and refused for the code check otherwise.
+TEST(BlobVerdicts, CodeCheckAnswersAsRuleCheckCode)
+{
+  std::vector<BYTE> v = ReadBlock(Bases()[0].path);
+  ASSERT_FALSE(v.empty());
+  DWORD block = Ld(v, offsetof(DESC_HEADER, rules));
+  ASSERT_NE(0u, block);
+  const DWORD kUnits = 260;
+  v.resize((v.size() + 3) & ~(size_t)3);
+  DWORD code = (DWORD)v.size();
+  v.resize(v.size() + 4 * kUnits);
+  St(v, offsetof(DESC_HEADER, totalSize), (DWORD)v.size());
+  St(v, block + offsetof(DESC_RULE_BLOCK, hideJudge), DESC_TAG(code));
+
+  auto unit = [](WORD kind, WORD operand) { return (DWORD)operand << 16 | kind; };
+  auto check = [&](const std::vector<DWORD> &units, const std::string &what) {
+    ASSERT_LE(units.size(), kUnits);
+    std::vector<RULE_CODE_UNIT> aligned(units.size());
+    for (size_t i = 0; i < units.size(); ++i) {
+      St(v, code + 4 * (DWORD)i, units[i]);
+      aligned[i].kind = (WORD)units[i];
+      aligned[i].operand = (WORD)(units[i] >> 16);
+    }
+    DESC_VALIDATE_RESULT why;
+    BOOL ok = DescValidateStored(v.data(), (DWORD)v.size(), &why);
+    EXPECT_EQ(RuleCheckCode(aligned.data()) == 1, ok != FALSE) << what << ": " << why.reason;
+    if (!ok) {
+      EXPECT_STREQ("condition code fails its check", why.reason) << what;
+    }
+  };
+  const DWORD end = unit(RULE_UNIT_OPERATOR, RULE_OP_END);
+
+  // The limit: 127 operands pending at once pass, 128 do not.
+  for (DWORD operands : {126u, 127u, 128u}) {
+    std::vector<DWORD> units(operands, unit(RULE_UNIT_LITERAL, 1));
+    for (DWORD i = 1; i < operands; ++i) units.push_back(unit(RULE_UNIT_OPERATOR, RULE_OP_AND));
+    units.push_back(end);
+    check(units, std::to_string(operands) + " operands pending");
+  }
+  check({end}, "no operand");
+  check({unit(RULE_UNIT_ITEM, 7), unit(RULE_UNIT_OPERATOR, RULE_OP_NOT), end}, "NOT of one operand");
+  check({unit(RULE_UNIT_OPERATOR, RULE_OP_NOT), end}, "NOT of nothing");
+
+  Rng r = {0x2545F4914F6CDD1Dull};
+  int accepted = 0;
+  const int kTrials = 4000;
+  for (int t = 0; t < kTrials; ++t) {
+    DWORD length = 1 + r.Next(t % 8 == 0 ? kUnits - 1 : 24);
+    std::vector<DWORD> units;
+    DWORD pending = 0;
+    for (DWORD i = 0; i < length; ++i) {
+      // Mostly well-formed: an operator when two operands wait, now and then any unit.
+      bool op = pending >= 2 ? r.Next(2) == 0 : pending == 1 && r.Next(4) == 0;
+      if (r.Next(16) == 0) op = !op;
+      if (!op) {
+        units.push_back(unit(r.Next(2) == 0 ? RULE_UNIT_ITEM : RULE_UNIT_LITERAL, (WORD)r.Next(70000)));
+        ++pending;
+        continue;
+      }
+      WORD operand = (WORD)(RULE_OP_EQ + r.Next(RULE_OP_LE));
+      if (r.Next(24) == 0) operand = (WORD)(r.Next(2) == 0 ? 0 : RULE_OP_END + 1 + r.Next(4));
+      units.push_back(unit(RULE_UNIT_OPERATOR, operand));
+      if (operand != RULE_OP_NOT && pending > 0) --pending;
+    }
+    // Most codes are closed to one operand, as a compiler would leave them.
+    if (r.Next(4) != 0) {
+      for (; pending > 1 && units.size() + 1 < kUnits; --pending) units.push_back(unit(RULE_UNIT_OPERATOR, RULE_OP_OR));
+    }
+    units.push_back(end);
+    check(units, "random code " + std::to_string(t));
+    if (::testing::Test::HasFailure()) break;
+    std::vector<RULE_CODE_UNIT> aligned(units.size());
+    for (size_t i = 0; i < units.size(); ++i) aligned[i] = {(WORD)units[i], (WORD)(units[i] >> 16)};
+    accepted += RuleCheckCode(aligned.data()) == 1;
+  }
+  // Both answers are well represented.
+  EXPECT_GT(accepted, kTrials / 10);
+  EXPECT_LT(accepted, kTrials * 9 / 10);
 }
 
 }  // namespace
