@@ -63,7 +63,8 @@ enum Claim { kNew, kSeen, kBad };
 
 // The map of the block covers the bytes after the header (no claim may start inside the
 // header) with five bitmaps of one bit per byte, kept in 32-bit words so that a claim of a
-// node is checked and recorded a word at a time:
+// node is checked and recorded a word at a time, the five words of each 32 bytes side by
+// side:
 //   used    - claimed by any node, text, array or code
 //   start   - a claim starts here
 //   p0..p2  - the byte's pattern: 001 text, 010 UTF-16 text, 100 condition code (the kinds
@@ -84,8 +85,7 @@ const signed char kNodeIndex[8] = {0, -1, -1, 1, -1, 2, 3, 4};
 struct Validator {
   const BYTE *b;
   DWORD size;
-  DWORD words;  // words of each bitmap
-  DWORD *bits;  // kMaps bitmaps of `words` words each, indexed by offset - DESC_HEADER_SIZE
+  DWORD *bits;  // per 32 bytes after the header, one word of each map (see Group)
   DESC_VALIDATE_RESULT *why;
 
   bool Fail(DWORD offset, const char *reason)
@@ -102,29 +102,22 @@ struct Validator {
 
   bool Inside(DWORD off, DWORD len) const { return len <= size && off <= size - len; }
 
-  DWORD *Bitmap(Map m) const { return bits + (size_t)m * words; }
-  // Bit of an offset at or after the header.
-  [[gnu::always_inline]] bool Test(Map m, DWORD off) const
-  {
-    DWORD i = off - DESC_HEADER_SIZE;
-    return (Bitmap(m)[i >> 5] >> (i & 31)) & 1u;
-  }
-  [[gnu::always_inline]] void SetBit(Map m, DWORD off)
-  {
-    DWORD i = off - DESC_HEADER_SIZE;
-    Bitmap(m)[i >> 5] |= 1u << (i & 31);
-  }
+  // The kMaps words that hold the bits of a byte at or after the header, and its bit.
+  [[gnu::always_inline]] DWORD *Group(DWORD off) const { return bits + kMaps * ((off - DESC_HEADER_SIZE) >> 5); }
+  static DWORD Shift(DWORD off) { return (off - DESC_HEADER_SIZE) & 31; }
+  [[gnu::always_inline]] bool Test(Map m, DWORD off) const { return (Group(off)[m] >> Shift(off)) & 1u; }
   // The pattern bits of a byte at or after the header (p0 in bit 0).
   [[gnu::always_inline]] DWORD Pattern(DWORD off) const
   {
-    DWORD i = off - DESC_HEADER_SIZE, w = i >> 5, s = i & 31;
-    return ((Bitmap(kP0)[w] >> s) & 1u) | ((Bitmap(kP1)[w] >> s) & 1u) << 1 | ((Bitmap(kP2)[w] >> s) & 1u) << 2;
+    const DWORD *g = Group(off), s = Shift(off);
+    return ((g[kP0] >> s) & 1u) | ((g[kP1] >> s) & 1u) << 1 | ((g[kP2] >> s) & 1u) << 2;
   }
-  void SetPattern(DWORD off, DWORD pattern)
+  [[gnu::always_inline]] void SetPattern(DWORD off, DWORD pattern)
   {
-    for (DWORD m = 0; m < 3; ++m) {
-      if ((pattern >> m) & 1u) SetBit((Map)(kP0 + m), off);
-    }
+    DWORD *g = Group(off), s = Shift(off);
+    g[kP0] |= (pattern & 1u) << s;
+    g[kP1] |= ((pattern >> 1) & 1u) << s;
+    g[kP2] |= ((pattern >> 2) & 1u) << s;
   }
   // The kind of the claim that starts at off (its start bit is set).
   [[gnu::always_inline]] Kind KindAt(DWORD off) const
@@ -135,10 +128,10 @@ struct Validator {
     if (p == kCodePattern) return kCode;
     return (Kind)(kNodeIndex[p] + 5 * kNodeIndex[Pattern(off + 1)]);
   }
-  // Word w of the bytes that belong to a shared kind's claims (pattern exactly its own).
-  [[gnu::always_inline]] DWORD Own(Kind kind, DWORD w) const
+  // The bits of a group that belong to a shared kind's claims (pattern exactly its own).
+  [[gnu::always_inline]] static DWORD Own(Kind kind, const DWORD *g)
   {
-    DWORD p0 = Bitmap(kP0)[w], p1 = Bitmap(kP1)[w], p2 = Bitmap(kP2)[w];
+    DWORD p0 = g[kP0], p1 = g[kP1], p2 = g[kP2];
     return kind == kText ? p0 & ~p1 & ~p2 : kind == kWideText ? p1 & ~p0 & ~p2 : p2 & ~p0 & ~p1;
   }
   static Map SharedMap(Kind kind) { return kind == kText ? kP0 : kind == kWideText ? kP1 : kP2; }
@@ -152,24 +145,26 @@ struct Validator {
     DWORD lo = off - DESC_HEADER_SIZE, hi = lo + len - 1;
     DWORD w0 = lo >> 5, w1 = hi >> 5;
     DWORD first = ~0u << (lo & 31), last = ~0u >> (31 - (hi & 31));
-    DWORD *used = Bitmap(kUsed);
     bool shared = kind >= kNodeKinds;
-    DWORD *own = shared ? Bitmap(SharedMap(kind)) : NULL;
+    Map own = SharedMap(kind);
+    DWORD *g0 = bits + kMaps * w0;
     if (w0 == w1) {
       DWORD m = first & last;
-      if ((used[w0] & m & (shared ? ~Own(kind, w0) : ~0u)) != 0) return false;
-      used[w0] |= m;
-      if (shared) own[w0] |= m;
+      if ((g0[kUsed] & m & (shared ? ~Own(kind, g0) : ~0u)) != 0) return false;
+      g0[kUsed] |= m;
+      if (shared) g0[own] |= m;
       return true;
     }
-    for (DWORD w = w0; w <= w1; ++w) {
+    DWORD *g = g0;
+    for (DWORD w = w0; w <= w1; ++w, g += kMaps) {
       DWORD m = w == w0 ? first : w == w1 ? last : ~0u;
-      if ((used[w] & m & (shared ? ~Own(kind, w) : ~0u)) != 0) return false;
+      if ((g[kUsed] & m & (shared ? ~Own(kind, g) : ~0u)) != 0) return false;
     }
-    for (DWORD w = w0; w <= w1; ++w) {
+    g = g0;
+    for (DWORD w = w0; w <= w1; ++w, g += kMaps) {
       DWORD m = w == w0 ? first : w == w1 ? last : ~0u;
-      used[w] |= m;
-      if (shared) own[w] |= m;
+      g[kUsed] |= m;
+      if (shared) g[own] |= m;
     }
     return true;
   }
@@ -192,7 +187,7 @@ struct Validator {
       Fail(where, kind >= kNodeKinds ? "node overlaps a node of another kind" : "node overlaps another node");
       return kBad;
     }
-    SetBit(kStartMap, off);
+    Group(off)[kStartMap] |= 1u << Shift(off);
     if (kind < kNodeKinds) {
       SetPattern(off, kNodePattern[kind % 5]);
       SetPattern(off + 1, kNodePattern[kind / 5]);
@@ -672,7 +667,7 @@ struct Validator {
 
 BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESULT *why)
 {
-  Validator v = {block, size, 0, NULL, why};
+  Validator v = {block, size, NULL, why};
   if (why != NULL) memset(why, 0, sizeof *why);
   if (block == NULL) return v.Fail(0, "no block");
   if (size < DESC_HEADER_SIZE) return v.Fail(0, "block smaller than its header");
@@ -681,8 +676,7 @@ BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESU
     return v.Fail(offsetof(DESC_HEADER, totalSize), "total size differs from the block size");
   // One allocation for the whole map, cleared.
   DWORD body = size - DESC_HEADER_SIZE;
-  v.words = body / 32 + 1;
-  v.bits = static_cast<DWORD *>(calloc((size_t)kMaps * v.words, sizeof(DWORD)));
+  v.bits = static_cast<DWORD *>(calloc((size_t)kMaps * (body / 32 + 1), sizeof(DWORD)));
   if (v.bits == NULL) return v.Fail(0, "out of memory");
   BOOL ok = v.Run();
   free(v.bits);
