@@ -282,37 +282,45 @@ struct Validator {
     if (!Tagged(where, &off)) return false;
     if (off == 0 || IsStart(off, kCode)) return true;
     // Units are read as one little-endian DWORD: kind in the low word, operand in the high.
-    // One pass finds the end unit, refuses a unit of an unknown kind and makes the code
-    // check of RuleCheckCode on the way (operands pending at once, operators 1-9, one
-    // operand left at the end); its answer is reported only after the claim, as the
-    // checks have always been ordered.
+    // The scan finds the end unit and refuses a unit of an unknown kind; RuleCheckCode
+    // then checks the code in place (codes are 4-byte aligned in any block relocation
+    // accepts). A tight scan and a second pass beat one pass that does both: operands and
+    // operators alternate unpredictably, and one pass branches or spills on every unit.
     const DWORD endUnit = (DWORD)RULE_OP_END << 16 | RULE_UNIT_OPERATOR;
-    static_assert(RULE_UNIT_LITERAL == RULE_UNIT_ITEM + 1 && RULE_UNIT_OPERATOR == RULE_UNIT_ITEM + 2,
-                  "operand kinds first, then the operator kind");
-    DWORD units = 0, pending = 0;
-    bool end = false, bad = false;  // bad: the code check fails
+    DWORD units = 0;
+    bool end = false;
     for (DWORD at = off, stop = size - 4; at <= stop; at += 4) {
       ++units;
       DWORD unit = Ld32(at);
-      DWORD kind = (unit & 0xFFFFu) - RULE_UNIT_ITEM;
-      if (kind < 2) {  // an item or a literal
-        bad |= ++pending > RULE_MAX_OPERANDS;
-        continue;
-      }
-      if (kind != RULE_UNIT_OPERATOR - RULE_UNIT_ITEM) return Fail(off, "condition code holds a bad unit");
       if (unit == endUnit) {
         end = true;
         break;
       }
-      DWORD op = unit >> 16, operands = op == RULE_OP_NOT ? 1 : 2;
-      bad |= op - RULE_OP_EQ > RULE_OP_LE - RULE_OP_EQ || pending < operands;
-      pending -= operands - 1;  // meaningless once bad, which stays set
+      if ((WORD)((unit & 0xFFFFu) - RULE_UNIT_ITEM) > RULE_UNIT_OPERATOR - RULE_UNIT_ITEM)
+        return Fail(off, "condition code holds a bad unit");
     }
     if (!end) return Fail(off, "condition code runs past the end of the block");
     Claim c = Take(off, 4 * units, kCode, where);
     if (c != kNew) return c == kSeen;
-    if (bad || pending != 1) return Fail(off, "condition code fails its check");
+    const RULE_CODE_UNIT *check;
+    RULE_CODE_UNIT copy[64];
+    if (reinterpret_cast<uintptr_t>(b + off) % alignof(RULE_CODE_UNIT) == 0) {
+      check = reinterpret_cast<const RULE_CODE_UNIT *>(b + off);
+    } else {
+      if (units > sizeof copy / sizeof copy[0]) return CheckUnaligned(off, units);
+      memcpy(copy, b + off, 4 * units);
+      check = copy;
+    }
+    if (RuleCheckCode(check) != 1) return Fail(off, "condition code fails its check");
     return true;
+  }
+
+  // The code check of an unaligned block's longer code, through an aligned copy.
+  bool CheckUnaligned(DWORD off, DWORD units)
+  {
+    std::vector<RULE_CODE_UNIT> copy(units);
+    memcpy(copy.data(), b + off, 4 * units);
+    return RuleCheckCode(copy.data()) == 1 || Fail(off, "condition code fails its check");
   }
 
   // TRUE when entry is one of the first `count` entries of the tagged chain from first
