@@ -237,7 +237,8 @@ TEST(BlobVerdicts, MutationCorpusVerdictsMatchTheRecordedOnes)
 // random unit sequences (operand and operator units, operators in and out of the range
 // 1-9, with the END unit after 1 to 260 units) and the edges of the pending-operand limit,
 // written as the code of the sample's first rule block, are accepted exactly when
-// RuleCheckCode answers 1, and refused for the code check otherwise.
+// RuleCheckCode answers 1, and refused for the code check otherwise, in an aligned block
+// and in one that is not.
 TEST(BlobVerdicts, CodeCheckAnswersAsRuleCheckCode)
 {
   std::vector<BYTE> v = ReadBlock(Bases()[0].path);
@@ -260,11 +261,17 @@ TEST(BlobVerdicts, CodeCheckAnswersAsRuleCheckCode)
       aligned[i].kind = (WORD)units[i];
       aligned[i].operand = (WORD)(units[i] >> 16);
     }
-    DESC_VALIDATE_RESULT why;
-    BOOL ok = DescValidateStored(v.data(), (DWORD)v.size(), &why);
-    EXPECT_EQ(RuleCheckCode(aligned.data()) == 1, ok != FALSE) << what << ": " << why.reason;
-    if (!ok) {
-      EXPECT_STREQ("condition code fails its check", why.reason) << what;
+    // The block as stored, and one byte off its alignment (its codes are then checked
+    // through a copy).
+    std::vector<BYTE> shifted(v.size() + 1);
+    memcpy(shifted.data() + 1, v.data(), v.size());
+    for (const BYTE *at : {(const BYTE *)v.data(), (const BYTE *)shifted.data() + 1}) {
+      DESC_VALIDATE_RESULT why;
+      BOOL ok = DescValidateStored(at, (DWORD)v.size(), &why);
+      EXPECT_EQ(RuleCheckCode(aligned.data()) == 1, ok != FALSE) << what << ": " << why.reason;
+      if (!ok) {
+        EXPECT_STREQ("condition code fails its check", why.reason) << what;
+      }
     }
   };
   const DWORD end = unit(RULE_UNIT_OPERATOR, RULE_OP_END);
