@@ -1,15 +1,16 @@
 // Relocation of a stored description block: every offset becomes a pointer into the block,
-// in place, over the one walk of the node graph (desc_walk.h). Plain links are converted
+// in place, over the one walk of the node graph (desc_walk_graph.h, with this file's link
+// handling inlined into it). Plain links are converted
 // where they are found; links into the shared rule data are converted only while they are
 // still tagged (odd), so a list that several rule blocks name is converted once. The block must have passed DescValidateStored when it
 // came from outside the process.
 #include "blob/desc_store.h"
-#include "blob/desc_walk.h"
+#include "blob/desc_walk_graph.h"
 
 namespace {
 
 // Plain link: a non-zero offset becomes a pointer. Answers the pointer (NULL for none).
-BYTE *Fix(BYTE *base, BYTE *node, size_t field)
+[[gnu::always_inline]] inline BYTE *Fix(BYTE *base, BYTE *node, size_t field)
 {
   DWORD v = DescLd32(node, field);
   if (v == 0) return NULL;
@@ -19,7 +20,7 @@ BYTE *Fix(BYTE *base, BYTE *node, size_t field)
 }
 
 // Tagged link: converted when still odd; an even value is a pointer already (or 0).
-BYTE *FixTagged(BYTE *base, BYTE *node, size_t field)
+[[gnu::always_inline]] inline BYTE *FixTagged(BYTE *base, BYTE *node, size_t field)
 {
   DWORD v = DescLd32(node, field);
   if ((v & 1u) == 0) return reinterpret_cast<BYTE *>((ULONG_PTR)v);
@@ -29,15 +30,18 @@ BYTE *FixTagged(BYTE *base, BYTE *node, size_t field)
 }
 
 // Converts every link the walk meets. A shared node is relocated through the link that
-// owns it, so the walk does not enter it again from here.
-BOOL RelocateLink(void *user, const DESC_LINK *link, BYTE **target)
-{
-  BYTE *base = static_cast<BYTE *>(user);
-  BYTE *p = (link->flags & DESC_LINK_TAGGED) != 0 ? FixTagged(base, link->from, link->field)
-                                                  : Fix(base, link->from, link->field);
-  *target = (link->flags & DESC_LINK_SHARED) != 0 ? NULL : p;
-  return TRUE;
-}
+// owns it, so the walk does not enter it again from here. Nodes need nothing.
+struct Relocator {
+  BYTE *base;
+  [[gnu::always_inline]] bool Follow(const DESC_LINK &link, BYTE **target)
+  {
+    BYTE *p = (link.flags & DESC_LINK_TAGGED) != 0 ? FixTagged(base, link.from, link.field)
+                                                   : Fix(base, link.from, link.field);
+    *target = (link.flags & DESC_LINK_SHARED) != 0 ? NULL : p;
+    return true;
+  }
+  bool Visit(const DESC_WALK_NODE &) { return true; }
+};
 
 }  // namespace
 
@@ -46,7 +50,8 @@ BOOL RelocateLink(void *user, const DESC_LINK *link, BYTE **target)
 DESC_BLOB *WINAPI DescRelocate(BYTE *block)
 {
   if (block == NULL || ((ULONG_PTR)block & 3u) != 0) return NULL;
-  DESC_WALK_VISITOR visitor = {block, RelocateLink, NULL};
-  DescWalkGraph(block, &visitor);
+  Relocator relocator = {block};
+  descwalk::GraphWalk<Relocator> walk(block, &relocator);
+  walk.Run();
   return reinterpret_cast<DESC_BLOB *>(block);
 }

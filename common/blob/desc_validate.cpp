@@ -26,9 +26,10 @@
 
 namespace {
 
+// Kinds of claim. The node kinds come first: their number is stored in the map in two
+// pattern bits of the claim's first two bytes (see KindAt), and 25 values fit there.
 enum Kind : BYTE {
   kNone = 0,
-  kHeader,
   kItem,
   kOptionCommand,
   kValueNode,
@@ -41,9 +42,6 @@ enum Kind : BYTE {
   kStringRecord,
   kPaperArray,
   kTextArray,
-  kText,
-  kWideText,
-  kCode,
   kValueRule,
   kAction,
   kTransaction,
@@ -54,30 +52,41 @@ enum Kind : BYTE {
   kStatement,
   kFontId,
   kFontArray,
+  kNodeKinds,
+  // The kinds that may share bytes with claims of their own kind.
+  kText = kNodeKinds,
+  kWideText,
+  kCode,
 };
+static_assert(kNodeKinds <= 25, "node kinds must fit in two pattern triples");
 enum Claim { kNew, kSeen, kBad };
 
 // The map of the block covers the bytes after the header (no claim may start inside the
 // header) with five bitmaps of one bit per byte, kept in 32-bit words so that a claim of a
-// node is checked and recorded a word at a time:
-//   used   - claimed by any node, text, array or code
-//   start  - a claim starts here (its kind is in kindAt)
-//   text, wide, code - claimed by a text, a UTF-16 text or a condition code (the kinds that
-//            may share bytes with claims of their own kind)
-// kindAt and stamp are not cleared: they are read only where the start bit says a claim of
-// the right kind wrote them.
-enum Map { kUsed, kStartMap, kTextMap, kWideMap, kCodeMap, kMaps };
+// node is checked and recorded a word at a time, the five words of each 32 bytes side by
+// side:
+//   used    - claimed by any node, text, array or code
+//   start   - a claim starts here
+//   p0..p2  - the byte's pattern: 001 text, 010 UTF-16 text, 100 condition code (the kinds
+//             that may share bytes with claims of their own kind), 000 inside a node; the
+//             first two bytes of a node hold the node's kind instead, as two patterns out of
+//             {000, 011, 101, 110, 111} (never one of the three shared ones).
+// A node claims at least two bytes (the smallest is an array of one paper ID), and no claim
+// overlaps a node, so the two bytes are its own. The whole map is five eighths of a byte per
+// byte of the block, and the validator allocates nothing else that grows with the block but
+// the list of value data owners (8 bytes per item that owns value data).
+enum Map { kUsed, kStartMap, kP0, kP1, kP2, kMaps };
+
+// Pattern of a shared kind, and the node kind patterns with their index.
+const BYTE kTextPattern = 1, kWidePattern = 2, kCodePattern = 4;
+const BYTE kNodePattern[5] = {0, 3, 5, 6, 7};
+const signed char kNodeIndex[8] = {0, -1, -1, 1, -1, 2, 3, 4};
 
 struct Validator {
   const BYTE *b;
   DWORD size;
-  DWORD words;   // words of each bitmap
-  DWORD *bits;   // kMaps bitmaps of `words` words each, indexed by offset - DESC_HEADER_SIZE
-  BYTE *kindAt;  // kind of the claim that starts at an offset (where the start bit is set)
-  DWORD *stamp;  // per 4-byte unit of the rule data: the list walk that claimed the entry
-  DWORD walks;
+  DWORD *bits;  // per 32 bytes after the header, one word of each map (see Group)
   DESC_VALIDATE_RESULT *why;
-  std::vector<RULE_CODE_UNIT> code;  // aligned copy of a condition code (unaligned blocks only)
 
   bool Fail(DWORD offset, const char *reason)
   {
@@ -93,55 +102,74 @@ struct Validator {
 
   bool Inside(DWORD off, DWORD len) const { return len <= size && off <= size - len; }
 
-  DWORD *Bitmap(Map m) const { return bits + (size_t)m * words; }
-  // Bit of an offset at or after the header.
-  [[gnu::always_inline]] bool Test(Map m, DWORD off) const
+  // The kMaps words that hold the bits of a byte at or after the header, and its bit.
+  [[gnu::always_inline]] DWORD *Group(DWORD off) const { return bits + kMaps * ((off - DESC_HEADER_SIZE) >> 5); }
+  static DWORD Shift(DWORD off) { return (off - DESC_HEADER_SIZE) & 31; }
+  [[gnu::always_inline]] bool Test(Map m, DWORD off) const { return (Group(off)[m] >> Shift(off)) & 1u; }
+  // The pattern bits of a byte at or after the header (p0 in bit 0).
+  [[gnu::always_inline]] DWORD Pattern(DWORD off) const
   {
-    DWORD i = off - DESC_HEADER_SIZE;
-    return (Bitmap(m)[i >> 5] >> (i & 31)) & 1u;
+    const DWORD *g = Group(off), s = Shift(off);
+    return ((g[kP0] >> s) & 1u) | ((g[kP1] >> s) & 1u) << 1 | ((g[kP2] >> s) & 1u) << 2;
   }
-  [[gnu::always_inline]] void SetBit(Map m, DWORD off)
+  [[gnu::always_inline]] void SetPattern(DWORD off, DWORD pattern)
   {
-    DWORD i = off - DESC_HEADER_SIZE;
-    Bitmap(m)[i >> 5] |= 1u << (i & 31);
+    DWORD *g = Group(off), s = Shift(off);
+    g[kP0] |= (pattern & 1u) << s;
+    g[kP1] |= ((pattern >> 1) & 1u) << s;
+    g[kP2] |= ((pattern >> 2) & 1u) << s;
   }
+  // The kind of the claim that starts at off (its start bit is set).
+  [[gnu::always_inline]] Kind KindAt(DWORD off) const
+  {
+    DWORD p = Pattern(off);
+    if (p == kTextPattern) return kText;
+    if (p == kWidePattern) return kWideText;
+    if (p == kCodePattern) return kCode;
+    return (Kind)(kNodeIndex[p] + 5 * kNodeIndex[Pattern(off + 1)]);
+  }
+  // The bits of a group that belong to a shared kind's claims (pattern exactly its own).
+  [[gnu::always_inline]] static DWORD Own(Kind kind, const DWORD *g)
+  {
+    DWORD p0 = g[kP0], p1 = g[kP1], p2 = g[kP2];
+    return kind == kText ? p0 & ~p1 & ~p2 : kind == kWideText ? p1 & ~p0 & ~p2 : p2 & ~p0 & ~p1;
+  }
+  static Map SharedMap(Kind kind) { return kind == kText ? kP0 : kind == kWideText ? kP1 : kP2; }
 
-  // Claims the bytes [off, off + len) (len > 0, inside the block) in `used` and, for a
-  // kind that may share bytes with its own kind, in that kind's map. FALSE, with nothing
-  // claimed, when a byte is already used by anything else (any claim at all when shared is
-  // kMaps).
-  [[gnu::always_inline]] bool ClaimRange(DWORD off, DWORD len, Map shared)
+  // Claims the bytes [off, off + len) (len > 0, inside the block; len > 1 for a node) in
+  // `used` and, for a kind that may share bytes with its own kind, in that kind's pattern
+  // bit. FALSE, with nothing claimed, when a byte is already used by anything else (by any
+  // claim at all for a node kind).
+  [[gnu::always_inline]] bool ClaimRange(DWORD off, DWORD len, Kind kind)
   {
     DWORD lo = off - DESC_HEADER_SIZE, hi = lo + len - 1;
     DWORD w0 = lo >> 5, w1 = hi >> 5;
     DWORD first = ~0u << (lo & 31), last = ~0u >> (31 - (hi & 31));
-    DWORD *used = Bitmap(kUsed);
-    DWORD *own = shared == kMaps ? NULL : Bitmap(shared);
+    bool shared = kind >= kNodeKinds;
+    Map own = SharedMap(kind);
+    DWORD *g0 = bits + kMaps * w0;
     if (w0 == w1) {
       DWORD m = first & last;
-      if ((used[w0] & m & (own != NULL ? ~own[w0] : ~0u)) != 0) return false;
-      used[w0] |= m;
-      if (own != NULL) own[w0] |= m;
+      if ((g0[kUsed] & m & (shared ? ~Own(kind, g0) : ~0u)) != 0) return false;
+      g0[kUsed] |= m;
+      if (shared) g0[own] |= m;
       return true;
     }
-    for (DWORD w = w0; w <= w1; ++w) {
+    DWORD *g = g0;
+    for (DWORD w = w0; w <= w1; ++w, g += kMaps) {
       DWORD m = w == w0 ? first : w == w1 ? last : ~0u;
-      if ((used[w] & m & (own != NULL ? ~own[w] : ~0u)) != 0) return false;
+      if ((g[kUsed] & m & (shared ? ~Own(kind, g) : ~0u)) != 0) return false;
     }
-    for (DWORD w = w0; w <= w1; ++w) {
+    g = g0;
+    for (DWORD w = w0; w <= w1; ++w, g += kMaps) {
       DWORD m = w == w0 ? first : w == w1 ? last : ~0u;
-      used[w] |= m;
-      if (own != NULL) own[w] |= m;
+      g[kUsed] |= m;
+      if (shared) g[own] |= m;
     }
     return true;
   }
 
-  static Map SharedMap(Kind kind)
-  {
-    return kind == kText ? kTextMap : kind == kWideText ? kWideMap : kind == kCode ? kCodeMap : kMaps;
-  }
-
-  // Claims [off, off + len) for a node of the given kind. where names the field that
+  // Claims [off, off + len) for a claim of the given kind. where names the field that
   // holds the link (for the report).
   [[gnu::always_inline]] Claim Take(DWORD off, DWORD len, Kind kind, DWORD where)
   {
@@ -154,14 +182,16 @@ struct Validator {
       return kBad;
     }
     if (len == 0) return kNew;
-    if (Test(kStartMap, off) && kindAt[off - DESC_HEADER_SIZE] == kind) return kSeen;
-    Map shared = SharedMap(kind);
-    if (!ClaimRange(off, len, shared)) {
-      Fail(where, shared != kMaps ? "node overlaps a node of another kind" : "node overlaps another node");
+    if (Test(kStartMap, off) && KindAt(off) == kind) return kSeen;
+    if (!ClaimRange(off, len, kind)) {
+      Fail(where, kind >= kNodeKinds ? "node overlaps a node of another kind" : "node overlaps another node");
       return kBad;
     }
-    SetBit(kStartMap, off);
-    kindAt[off - DESC_HEADER_SIZE] = kind;
+    Group(off)[kStartMap] |= 1u << Shift(off);
+    if (kind < kNodeKinds) {
+      SetPattern(off, kNodePattern[kind % 5]);
+      SetPattern(off + 1, kNodePattern[kind / 5]);
+    }
     return kNew;
   }
 
@@ -175,7 +205,7 @@ struct Validator {
 
   [[gnu::always_inline]] bool IsStart(DWORD off, Kind kind) const
   {
-    return off >= DESC_HEADER_SIZE && off < size && Test(kStartMap, off) && kindAt[off - DESC_HEADER_SIZE] == kind;
+    return off >= DESC_HEADER_SIZE && off < size && Test(kStartMap, off) && KindAt(off) == kind;
   }
 
   // ---- texts
@@ -187,7 +217,7 @@ struct Validator {
     if (off < DESC_HEADER_SIZE) return Fail(where, "text link into the header");
     if (off >= size) return Fail(where, "text link outside the block");
     // A text starting inside another text ends at that text's terminator.
-    if (Test(kTextMap, off)) return true;
+    if (Pattern(off) == kTextPattern) return true;
     // Texts are short: a scan four bytes at a time (a word holds a NUL when one of its
     // bytes borrows in w - 0x01010101) beats memchr's setup.
     DWORD end = off;
@@ -214,7 +244,7 @@ struct Validator {
     // A text that starts at the same byte may have been claimed shorter (a plain text ends at
     // its first NUL): every byte of the counted length must be text as well, or relocation
     // could change a byte of it through a node lying there.
-    if (c == kSeen && !ClaimRange(off, length, kTextMap)) return Fail(where, "node overlaps a node of another kind");
+    if (c == kSeen && !ClaimRange(off, length, kText)) return Fail(where, "node overlaps a node of another kind");
     return true;
   }
 
@@ -252,6 +282,10 @@ struct Validator {
     if (!Tagged(where, &off)) return false;
     if (off == 0 || IsStart(off, kCode)) return true;
     // Units are read as one little-endian DWORD: kind in the low word, operand in the high.
+    // The scan finds the end unit and refuses a unit of an unknown kind; RuleCheckCode
+    // then checks the code in place (codes are 4-byte aligned in any block relocation
+    // accepts). A tight scan and a second pass beat one pass that does both: operands and
+    // operators alternate unpredictably, and one pass branches or spills on every unit.
     const DWORD endUnit = (DWORD)RULE_OP_END << 16 | RULE_UNIT_OPERATOR;
     DWORD units = 0;
     bool end = false;
@@ -268,18 +302,38 @@ struct Validator {
     if (!end) return Fail(off, "condition code runs past the end of the block");
     Claim c = Take(off, 4 * units, kCode, where);
     if (c != kNew) return c == kSeen;
-    // The code ends inside the block (its end unit was found above), so the check reads
-    // the block in place when the units are aligned for it.
     const RULE_CODE_UNIT *check;
+    RULE_CODE_UNIT copy[64];
     if (reinterpret_cast<uintptr_t>(b + off) % alignof(RULE_CODE_UNIT) == 0) {
       check = reinterpret_cast<const RULE_CODE_UNIT *>(b + off);
     } else {
-      code.resize(units);
-      memcpy(code.data(), b + off, 4 * units);
-      check = code.data();
+      if (units > sizeof copy / sizeof copy[0]) return CheckUnaligned(off, units);
+      memcpy(copy, b + off, 4 * units);
+      check = copy;
     }
     if (RuleCheckCode(check) != 1) return Fail(off, "condition code fails its check");
     return true;
+  }
+
+  // The code check of an unaligned block's longer code, through an aligned copy.
+  bool CheckUnaligned(DWORD off, DWORD units)
+  {
+    std::vector<RULE_CODE_UNIT> copy(units);
+    memcpy(copy.data(), b + off, 4 * units);
+    return RuleCheckCode(copy.data()) == 1 || Fail(off, "condition code fails its check");
+  }
+
+  // TRUE when entry is one of the first `count` entries of the tagged chain from first
+  // (entries this walk claimed: their links were checked). A walk of one kind never runs
+  // inside another walk of the same kind, so an entry of the kind seen again was claimed
+  // either by this walk (a cycle) or by a walk that has ended (a shared list). The chain
+  // is followed once per walk that ends at a seen entry, so the cost stays linear.
+  bool Claimed(DWORD first, DWORD count, DWORD entry) const
+  {
+    for (DWORD e = first; count-- != 0; e = Ld32(e) >> 4) {
+      if (e == entry) return true;
+    }
+    return false;
   }
 
   // Walks a tagged list of section entries of one kind; entries validated by an earlier
@@ -288,7 +342,8 @@ struct Validator {
   {
     DWORD off;
     if (!Tagged(where, &off)) return false;
-    DWORD walk = ++walks;
+    // The entries this walk claimed are the first `claimed` ones of its chain from `first`.
+    DWORD first = off, claimed = 0;
     while (off != 0) {
       DWORD len = kind == kValueRule     ? sizeof(DESC_VALUE_RULE)
                   : kind == kAction      ? sizeof(DESC_ACTION)
@@ -297,11 +352,8 @@ struct Validator {
                                          : sizeof(DESC_ALERT);
       Claim c = Take(off, len, kind, where);
       if (c == kBad) return false;
-      if (c == kSeen) {
-        if (stamp[(off - DESC_HEADER_SIZE) / 4] == walk) return Fail(where, "rule list has a cycle");
-        return true;
-      }
-      stamp[(off - DESC_HEADER_SIZE) / 4] = walk;
+      if (c == kSeen) return !Claimed(first, claimed, off) || Fail(where, "rule list has a cycle");
+      ++claimed;
       bool ok = true;
       switch (kind) {
         case kValueRule:
@@ -457,8 +509,10 @@ struct Validator {
   bool Items()
   {
     DWORD where = offsetof(DESC_HEADER, items);
+    size_t bases = 0;
     for (DWORD off = Ld32(where); off != 0; off = Ld32(off)) {
       if (!TakeOnce(off, sizeof(DESC_ITEM_NODE), kItem, where)) return false;
+      bases += Ld16(off + offsetof(DESC_ITEM_NODE, variant)) == 0 && Ld32(off + offsetof(DESC_ITEM_NODE, values)) != 0;
       where = off;
     }
     // The list is now known to be inside the block and free of cycles: the passes below
@@ -469,6 +523,7 @@ struct Validator {
     // variant, the key in the variant field for an Identity node): data of another item,
     // or a node inside a list, is refused.
     std::vector<std::pair<DWORD, WORD>> owners;  // value data offset, key of its base node
+    owners.reserve(bases);
     for (int pass = 0; pass < 2; ++pass) {
       if (pass == 1) std::sort(owners.begin(), owners.end());
       for (DWORD off = first; off != 0; off = Ld32(off)) {
@@ -620,26 +675,18 @@ struct Validator {
 
 BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESULT *why)
 {
-  Validator v = {block, size, 0, NULL, NULL, NULL, 0, why, {}};
+  Validator v = {block, size, NULL, why};
   if (why != NULL) memset(why, 0, sizeof *why);
   if (block == NULL) return v.Fail(0, "no block");
   if (size < DESC_HEADER_SIZE) return v.Fail(0, "block smaller than its header");
   if (size > DESC_MAX_BLOCK_SIZE) return v.Fail(0, "block larger than any description");
   if (DescLd32(block, offsetof(DESC_HEADER, totalSize)) != size)
     return v.Fail(offsetof(DESC_HEADER, totalSize), "total size differs from the block size");
-  // One allocation for the whole map: the bitmaps (cleared), then the walk stamps and the
-  // kinds of claim starts (written before they are read).
+  // One allocation for the whole map, cleared.
   DWORD body = size - DESC_HEADER_SIZE;
-  v.words = body / 32 + 1;
-  size_t bitBytes = (size_t)kMaps * v.words * sizeof(DWORD);
-  size_t stampBytes = ((size_t)body / 4 + 1) * sizeof(DWORD);
-  BYTE *arena = static_cast<BYTE *>(malloc(bitBytes + stampBytes + body + 1));
-  if (arena == NULL) return v.Fail(0, "out of memory");
-  memset(arena, 0, bitBytes);
-  v.bits = reinterpret_cast<DWORD *>(arena);
-  v.stamp = reinterpret_cast<DWORD *>(arena + bitBytes);
-  v.kindAt = arena + bitBytes + stampBytes;
+  v.bits = static_cast<DWORD *>(calloc((size_t)kMaps * (body / 32 + 1), sizeof(DWORD)));
+  if (v.bits == NULL) return v.Fail(0, "out of memory");
   BOOL ok = v.Run();
-  free(arena);
+  free(v.bits);
   return ok;
 }
