@@ -52,14 +52,17 @@ template <size_t N>
 bool AllowedBits(DRIVER_CONTEXT *ctx, WORD itemId, BYTE *caps, const CapsBit (&table)[N])
 {
   DWORD count = 0;
-  if (PjlListAllowedValues(ctx, itemId, 0, NULL, &count) != 1 || count == 0) return true;
+  int answer = PjlListAllowedValues(ctx, itemId, 0, NULL, &count);
+  if (answer == -1) return false;
+  if (answer != 1 || count == 0) return true;
   DWORD *values = (DWORD *)GlobalAlloc(GPTR, count * sizeof(DWORD));
   if (values == NULL) return false;
   DWORD got = count;
-  if (PjlListAllowedValues(ctx, itemId, count, values, &got) == 0)
+  answer = PjlListAllowedValues(ctx, itemId, count, values, &got);
+  if (answer == 0)
     for (DWORD i = 0; i < got && i < count; ++i) SetBit(caps, table, (LONG)values[i]);
   GlobalFree(values);
-  return true;
+  return answer != -1;
 }
 
 void TrayBits(DRIVER_CONTEXT *ctx, BYTE *caps)

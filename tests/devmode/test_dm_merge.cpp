@@ -13,9 +13,11 @@
 #include "files/file_helpers.h"
 #include "files/ini.h"
 #include "items/item_store.h"
+#include "kvplat/control.h"
 #include "model/state_items.h"
 #include "names/names_paths.h"
 #include "sample_context.h"
+#include "store/stored_lists.h"
 #include "tables/item_ids.h"
 
 namespace {
@@ -57,6 +59,20 @@ TEST_F(MergeTest, OnlyCallersWithAnIncomingBufferOrDocumentPropertiesMerge)
   EXPECT_EQ(1, Raw(ITEM_wdmCtrlWorkPrompt));
   EXPECT_EQ(1, Merge(in, KV_MERGE_FLAGS_CONVERT));
   EXPECT_EQ(0, Raw(ITEM_wdmCtrlWorkPrompt));
+}
+
+TEST_F(MergeTest, WithoutAWorkingCopyOnlyTheFlagsAndThePromptItemAreSet)
+{
+  std::vector<BYTE> before = Own();
+  std::vector<BYTE> in = Own();
+  P(in)->dmCopies = 7;
+  P(in)->dmFields = DM_COPIES;
+  PlatFaultArm(PLAT_FAULT_ALLOC, 1);
+  EXPECT_EQ(0, Merge(in, KV_MERGE_FLAGS_DOCPROPS(KV_MERGE_IN_BUFFER | KV_MERGE_IN_PROMPT)));
+  PlatFaultDisarmAll();
+  EXPECT_EQ(KV_MERGE_FLAGS_DOCPROPS(KV_MERGE_IN_BUFFER | KV_MERGE_IN_PROMPT), ctx_->state->mergeFlags);
+  EXPECT_EQ(1, Raw(ITEM_wdmCtrlWorkPrompt));
+  EXPECT_EQ(0, memcmp(before.data(), Dm(), KV_DM_TOTAL_SIZE));
 }
 
 TEST_F(MergeTest, NullIncomingRevalidatesTheContextsOwnFields)
@@ -115,6 +131,11 @@ TEST_F(MergeTest, PublicFieldsAreCheckedAndFallBackOneByOne)
                 !(d->dmFields & (DM_PAPERLENGTH | DM_PAPERWIDTH)) && d->dmPaperWidth == 2100 &&
                 d->dmPaperLength == 2970;
        }},
+      {"landscape only: the standard paper's dimensions follow", DM_ORIENTATION,
+       [](DEVMODEW *d) { d->dmOrientation = DMORIENT_LANDSCAPE; },
+       [](const DEVMODEW *d) {
+         return d->dmPaperSize == DMPAPER_A4 && d->dmPaperWidth == 2970 && d->dmPaperLength == 2100;
+       }},
       {"paper 9999", DM_PAPERSIZE, [](DEVMODEW *d) { d->dmPaperSize = 9999; },
        [](const DEVMODEW *d) { return d->dmPaperSize != 9999 && d->dmPaperSize > 0 && (d->dmFields & DM_PAPERSIZE); }},
       {"form name with paper size: only the paper case runs", DM_PAPERSIZE | DM_FORMNAME,
@@ -149,6 +170,37 @@ TEST_F(MergeTest, UserPaperBecomesACustomSizeInDots)
   EXPECT_EQ(DMPAPER_USER, Pub()->dmPaperSize);
   EXPECT_EQ((LONG)DmUnitsToDots(1, 1000, 1200), Raw(ITEM_kdmPaperFreeSizeWidth));
   EXPECT_EQ((LONG)DmUnitsToDots(1, 1500, 1200), Raw(ITEM_kdmPaperFreeSizeLength));
+}
+
+// A custom-size slot paper takes its slot's size, unless short-edge overflow (item 85) is on.
+TEST_F(MergeTest, SlotPaperTakesItsSlotsSize)
+{
+  const SHORT paper = 384;  // user size 1
+  std::vector<BYTE> base = Own();
+  for (LONG shortOver : {0, 1}) {
+    SCOPED_TRACE(shortOver);
+    memcpy(Dm(), base.data(), base.size());
+    ItemSetRaw(ctx_, ITEM_kdmFuncSelectFreeShortOver, shortOver);
+    // A stored user size of 100 x 150 mm in the slot.
+    ASSERT_EQ(1, ListLoadAllFreeSizes(ctx_));
+    FREE_SIZE_SLOT &slot = ctx_->state->freeSizeSlots[ListPaperIdToSlot(paper, ctx_)];
+    slot.width = (LONG)DmUnitsToDots(1, 1000, 1200);
+    slot.length = (LONG)DmUnitsToDots(1, 1500, 1200);
+    std::vector<BYTE> in = Own();
+    P(in)->dmFields = DM_PAPERSIZE;
+    P(in)->dmPaperSize = paper;
+    DmMergePublicFields(Pub(), P(in), ctx_);
+    EXPECT_EQ(paper, Pub()->dmPaperSize);
+    EXPECT_NE(0u, Pub()->dmFields & DM_PAPERSIZE);
+    DWORD dims = Pub()->dmFields & (DM_PAPERLENGTH | DM_PAPERWIDTH);
+    if (shortOver) {
+      EXPECT_EQ(0u, dims);
+    } else {
+      EXPECT_EQ(DM_PAPERLENGTH | DM_PAPERWIDTH, dims);
+      EXPECT_EQ(1000, Pub()->dmPaperWidth);
+      EXPECT_EQ(1500, Pub()->dmPaperLength);
+    }
+  }
 }
 
 TEST_F(MergeTest, FormNameFollowsTheTwoNames)

@@ -11,6 +11,7 @@
 #include "devmode/dm_request.h"
 #include "devmode_images.h"
 #include "items/item_store.h"
+#include "kvplat/control.h"
 #include "rules/rule_caps.h"
 #include "sample_context.h"
 #include "tables/item_ids.h"
@@ -186,6 +187,45 @@ TEST_F(RequestTest, PublishedBlockOffersWhatThePrinterCanDoAndClearsTheRequest)
   // Its trays: system default (byte 7 bit 0), standard (bit 1) and the finisher's two trays.
   EXPECT_EQ(0x03, caps[7] & 0x03);
   EXPECT_NE(0, caps[8] & 0x60);
+}
+
+// Memory running out at any allocation of the publication leaves both blocks as they were;
+// a publication that runs through frees what it allocated.
+TEST_F(RequestTest, PublishingIsAllOrNothingWhenMemoryRunsOut)
+{
+  memset(ctx_->work + KV_DM_REQUEST_BLOCK, 0x5A, 2 * KV_DM_EXCHANGE_BLOCK_SIZE);
+  std::vector<BYTE> before = Own();
+  int failures = 0;
+  for (DWORD n = 1; n < 200; ++n) {
+    PlatFaultArm(PLAT_FAULT_ALLOC, n);
+    int published = DmPublishCapsBlock(ctx_);
+    PlatFaultDisarmAll();
+    if (published) break;
+    ++failures;
+    ASSERT_EQ(
+        0, memcmp(before.data() + KV_DM_REQUEST_BLOCK, ctx_->work + KV_DM_REQUEST_BLOCK, 2 * KV_DM_EXCHANGE_BLOCK_SIZE))
+        << "allocation " << n;
+  }
+  EXPECT_GT(failures, 0);
+  EXPECT_EQ(0, ctx_->work[KV_DM_REQUEST_BLOCK]);
+  DWORD live = PlatMemLiveBlocks();
+  ASSERT_EQ(1, DmPublishCapsBlock(ctx_));
+  EXPECT_EQ(live, PlatMemLiveBlocks());
+}
+
+TEST_F(RequestTest, ARequestWithoutMemoryChangesNothingButTheFlag)
+{
+  std::vector<BYTE> own = Own();
+  std::vector<BYTE> work = WithRequest([](DM_REQUEST_BLOCK *r) { r->sort = 3; });
+  std::vector<BYTE> before = work;
+  PlatFaultArm(PLAT_FAULT_ALLOC, 1);
+  EXPECT_EQ(0, DmApplyRequestBlock(ctx_, work.data()));
+  PlatFaultDisarmAll();
+  EXPECT_EQ(before, work);
+  EXPECT_EQ(0, memcmp(own.data(), ctx_->work, own.size()));
+  DWORD live = PlatMemLiveBlocks();
+  EXPECT_EQ(1, DmApplyRequestBlock(ctx_, work.data()));
+  EXPECT_EQ(live, PlatMemLiveBlocks());
 }
 
 TEST_F(RequestTest, OutputTraysAreCountedWithinTheCallersCapacity)
