@@ -17,6 +17,7 @@
 #include "model/state_items.h"
 #include "names/names_paths.h"
 #include "sample_context.h"
+#include "store/settings_files.h"
 #include "store/stored_lists.h"
 #include "tables/item_ids.h"
 
@@ -445,6 +446,37 @@ TEST_F(MergeTest, QualityListPathsComeOnlyFromTheSettingsFolder)
   ASSERT_TRUE(WritePrivateProfileStringW(CtxGetPrinterSection(ctx_), u"QualityList3", u"q0.kst", ini));
   EXPECT_EQ(0, DmGetQualityListPath(ctx_, 3, small, 4));
   EXPECT_EQ(0, small[0]);
+}
+
+// The user print macro's quality set is read from the file the settings INI names in its
+// own folder; the same file named elsewhere is not read. (The read takes the work-block
+// quality items only, so the answer is what shows whether the file was read.)
+TEST_F(MergeTest, UserMacroQualitySetIsReadFromTheSettingsFolderOnly)
+{
+  const WCHAR *ini = CtxGetSettingsIniPath(ctx_);
+  ASSERT_NE(nullptr, ini);
+  std::u16string folder(ini);
+  folder = folder.substr(0, folder.rfind(u'\\') + 1);
+  ASSERT_TRUE(FileEnsureDir(folder.substr(0, folder.size() - 1).c_str()));
+  std::u16string file = folder + u"quality5.kst";
+  ASSERT_EQ(1, StoreWriteSettingsFile(ctx_->printer, file.c_str(), KST_QUALITY_ITEMS, ctx_));
+  ASSERT_TRUE(CreateDirectoryW(u"C:\\elsewhere", nullptr));
+  ASSERT_TRUE(CopyFileW(file.c_str(), u"C:\\elsewhere\\quality5.kst", FALSE));
+  ItemSetRaw(ctx_, ITEM_kdmUseUserMacro, 1);
+  ItemSetRaw(ctx_, ITEM_kdmUserPrintMacro, 37);  // quality set 5
+
+  struct Case {
+    const WCHAR *value;
+    int read;
+  } cases[] = {{u"C:\\elsewhere\\quality5.kst", 0}, {u"quality5.kst", 1}, {u"missing.kst", 0}};
+  for (const Case &c : cases) {
+    ASSERT_TRUE(WritePrivateProfileStringW(CtxGetPrinterSection(ctx_), u"QualityList5", c.value, ini));
+    EXPECT_EQ(c.read, ListLoadUserMacroQuality(ctx_)) << NarrowW(c.value);
+  }
+  ASSERT_TRUE(WritePrivateProfileStringW(CtxGetPrinterSection(ctx_), u"QualityList5", file.c_str(), ini));
+  EXPECT_EQ(1, ListLoadUserMacroQuality(ctx_));
+  ItemSetRaw(ctx_, ITEM_kdmUseUserMacro, 0);  // the macro off: nothing is read
+  EXPECT_EQ(0, ListLoadUserMacroQuality(ctx_));
 }
 
 TEST_F(MergeTest, UserMacroQualityIndexFollowsItems176And179)
