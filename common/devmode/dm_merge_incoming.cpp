@@ -108,6 +108,9 @@ int WINAPI DmMergeIncoming(DRIVER_CONTEXT *ctx, const BYTE *incoming, DWORD flag
   if (JobCtlIsEnabled()) {
     DmApplyRequestBlock(ctx, work);
     if (ctx->state->mergeFlags & KV_MERGE_REQUEST_CHANGED) flags |= KV_MERGE_REQUEST_CHANGED;
+    // A request is consumed by the merge it arrives in: the context does not keep it, so a
+    // later merge of the context's own DEVMODE does not apply it again.
+    memset(work + KV_DM_REQUEST_BLOCK, 0, KV_DM_EXCHANGE_BLOCK_SIZE);
   }
 
   memcpy(dm + pub, work + pub, priv);

@@ -152,6 +152,14 @@ TEST_F(RequestTest, InvalidBlocksAndCommands)
   EXPECT_EQ(1, DmApplyRequestBlock(ctx_, work.data()));
   EXPECT_EQ(0, memcmp(work.data(), ctx_->work, KV_DM_TOTAL_SIZE));
   EXPECT_NE(90, RawIn(work, ITEM_kdmScaleH));
+
+  // Defaults, configuration and a query that fails: 0, and the defaults stay in the context
+  // and in the working copy.
+  ItemSetRaw(ctx_, ITEM_kdmScaleH, 90);
+  work = WithRequest([](DM_REQUEST_BLOCK *r) { r->command = KV_REQUEST_DEFAULTS_CONFIG_QUERY; });
+  EXPECT_EQ(0, DmApplyRequestBlock(ctx_, work.data()));
+  EXPECT_NE(90, ItemGetRaw(ctx_, ITEM_kdmScaleH, nullptr));
+  EXPECT_EQ(0, memcmp(work.data(), ctx_->work, KV_DM_TOTAL_SIZE));
 }
 
 TEST_F(RequestTest, AMergedRequestReachesTheContext)
@@ -162,6 +170,11 @@ TEST_F(RequestTest, AMergedRequestReachesTheContext)
   ASSERT_EQ(1, DmMergeIncoming(ctx_, in.data(), KV_MERGE_FLAGS_CONVERT));
   EXPECT_NE(0u, ctx_->state->mergeFlags & KV_MERGE_REQUEST_CHANGED);
   EXPECT_EQ(2, ItemGetRaw(ctx_, ITEM_kdmOutputTrayID, nullptr));  // the standard tray
+  // The request is consumed: the context keeps none, and merging its own DEVMODE again
+  // applies nothing.
+  for (DWORD i = 0; i < KV_DM_EXCHANGE_BLOCK_SIZE; ++i) EXPECT_EQ(0, ctx_->work[KV_DM_REQUEST_BLOCK + i]) << i;
+  ASSERT_EQ(1, DmMergeIncoming(ctx_, nullptr, KV_MERGE_FLAGS_CONVERT));
+  EXPECT_EQ(0u, ctx_->state->mergeFlags & KV_MERGE_REQUEST_CHANGED);
   // A tray the description does not offer is repaired by the merge's item check.
   in = WithRequest([](DM_REQUEST_BLOCK *r) { r->outputTray = 12; });
   ASSERT_EQ(1, DmMergeIncoming(ctx_, in.data(), KV_MERGE_FLAGS_CONVERT));
