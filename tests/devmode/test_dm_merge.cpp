@@ -479,6 +479,46 @@ TEST_F(MergeTest, UserMacroQualitySetIsReadFromTheSettingsFolderOnly)
   EXPECT_EQ(0, ListLoadUserMacroQuality(ctx_));
 }
 
+// While a document sheet is about to be shown, the user print macro's quality set decides the
+// print quality; its file is read only from the settings folder.
+TEST_F(MergeTest, UserMacroQualitySetDecidesThePrintQualityOfADocumentSheet)
+{
+  const WCHAR *ini = CtxGetSettingsIniPath(ctx_);
+  ASSERT_NE(nullptr, ini);
+  std::u16string folder(ini);
+  folder = folder.substr(0, folder.rfind(u'\\') + 1);
+  ASSERT_TRUE(FileEnsureDir(folder.substr(0, folder.size() - 1).c_str()));
+  std::u16string file = folder + u"quality2.kst";
+  ItemSetRaw(ctx_, ITEM_kdmDstResolutionW, 1200);
+  ASSERT_EQ(1, StoreWriteSettingsFile(ctx_->printer, file.c_str(), KST_QUALITY_ITEMS, ctx_));
+  ASSERT_TRUE(CreateDirectoryW(u"C:\\elsewhere", nullptr));
+  ASSERT_TRUE(CopyFileW(file.c_str(), u"C:\\elsewhere\\quality2.kst", FALSE));
+  ItemSetRaw(ctx_, ITEM_kdmDstResolutionW, 600);
+  std::vector<BYTE> base = Own();
+
+  struct Case {
+    const WCHAR *path;
+    DWORD flags;
+    SHORT quality;
+  } cases[] = {
+      {u"quality2.kst", KV_MERGE_FLAGS_DOCPROPS(KV_MERGE_IN_BUFFER | KV_MERGE_IN_PROMPT), 1200},
+      {u"C:\\elsewhere\\quality2.kst", KV_MERGE_FLAGS_DOCPROPS(KV_MERGE_IN_BUFFER | KV_MERGE_IN_PROMPT), 600},
+      {u"quality2.kst", KV_MERGE_FLAGS_DOCPROPS(KV_MERGE_IN_BUFFER), 600},  // no sheet
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(NarrowW(c.path));
+    memcpy(Dm(), base.data(), base.size());
+    ASSERT_TRUE(WritePrivateProfileStringW(CtxGetPrinterSection(ctx_), u"QualityList2", c.path, ini));
+    ItemSetRaw(ctx_, ITEM_kdmUseUserMacro, 1);
+    ItemSetRaw(ctx_, ITEM_kdmUserPrintMacro, 34);  // quality set 2
+    std::vector<BYTE> in = Own();
+    P(in)->dmFields = DM_PRINTQUALITY;
+    P(in)->dmPrintQuality = 600;
+    ASSERT_EQ(1, Merge(in, c.flags));
+    EXPECT_EQ(c.quality, Pub()->dmPrintQuality);
+  }
+}
+
 TEST_F(MergeTest, UserMacroQualityIndexFollowsItems176And179)
 {
   struct Case {
