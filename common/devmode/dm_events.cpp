@@ -4,3 +4,5 @@
 #include "hooks/module_hooks.h"
 
 void WINAPI CtxRaiseSettingsLoadedEvent(DRIVER_CONTEXT *ctx) { CtxNotifyModules(ctx, KV_EVT_SETTINGS_LOADED, NULL); }
+
+void WINAPI CtxRaiseItemsChangedEvent(DRIVER_CONTEXT *ctx) { CtxNotifyModules(ctx, KV_EVT_ITEMS_CHANGED, NULL); }

@@ -1,6 +1,6 @@
 # The DEVMODE layout, private header, format checks, conversion, defaults and versions; the
 # paper, resolution, duplex, media and collation items kept in step with the DEVMODE, and the
-# settings-loaded event.
+# settings-loaded event; the merge of an incoming DEVMODE and the request and capability blocks.
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_check.cpp
@@ -14,6 +14,14 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_collate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_events.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_merge_incoming.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_merge_state.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_merge_public.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_merge_quality.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_apply_public.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_user_macro_quality.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_quality_path.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_request_block.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_caps_block.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_paper_items.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_paper_geometry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_source_paper.cpp

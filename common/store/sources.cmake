@@ -19,6 +19,7 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/font_subst_write.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/jobctl.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bidi_query.cpp
   ${CMAKE_CURRENT_LIST_DIR}/user_code.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ini_image.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ini_items.cpp

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, caps, paper, devmode,
-# settings, check, preset, bundle and freesize commands on a fresh machine root, and compile on host
+# merge, settings, check, preset, bundle and freesize commands on a fresh machine root, and compile
+# on host
 # files with no machine root, and checks their output and exit codes; then the global
 # options, help and usage errors.
 set -u
@@ -316,6 +317,23 @@ check devmode-hex 0 "$host" devmode --hex "KVML Sample" && expect devmode-hex '^
 check devmode-printer 1 "$host" devmode "No Such" && expect devmode-printer 'ERROR_INVALID_PRINTER_NAME'
 check devmode-usage 2 "$host" devmode
 check devmode-option 2 "$host" devmode "KVML Sample" --bytes
+# merge: the printer's own DEVMODE (from the dump of devmode --hex) with two copies asked for.
+if check merge-source 0 "$host" devmode --hex "KVML Sample"; then
+  for b in $(sed -n '/^hex:$/,$p' <<<"$out" | grep '^[0-9A-F]\{4\}  ' | cut -c7-); do printf "\\x$b"; done >"$dir/dm.bin"
+  # dmCopies is the word at offset 86.
+  printf '\x02' | dd of="$dir/dm.bin" bs=1 seek=86 conv=notrunc status=none
+  check merge 0 "$host" merge "KVML Sample" "$dir/dm.bin" && expect merge '^12	dmCopies	1 -> 2$' &&
+    expect merge '^merged with flags 0x04000008: [0-9]+ items? changed$'
+  check merge-noflags 0 "$host" merge "KVML Sample" "$dir/dm.bin" --flags 0x2 &&
+    expect merge-noflags '^merged with flags 0x00000002: 0 items changed$'
+  head -c 300 "$dir/dm.bin" >"$dir/dm-lying.bin"
+  check merge-lying 1 "$host" merge "KVML Sample" "$dir/dm-lying.bin" && expect merge-lying 'claims 1236 bytes, the file holds 300'
+  head -c 10 "$dir/dm.bin" >"$dir/dm-short.bin"
+  check merge-short 1 "$host" merge "KVML Sample" "$dir/dm-short.bin" && expect merge-short 'too short'
+fi
+check merge-flags 2 "$host" merge "KVML Sample" "$dir/dm.bin" --flags 12x
+check merge-usage 2 "$host" merge "KVML Sample"
+check merge-printer 1 "$host" merge "No Such" "$dir/dm.bin" && expect merge-printer 'ERROR_INVALID_PRINTER_NAME'
 # A cache file damaged in place (and tied to the text by its time) is compiled over.
 head -c 9000 /dev/urandom >"$hostdrv/KVSAMPLE.BCS"
 touch -r "$hostdrv/KVSAMPLE.KVD" "$hostdrv/KVSAMPLE.BCS"
