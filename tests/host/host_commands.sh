@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, caps, paper, devmode,
 # merge, settings, check, preset, bundle and freesize commands on a fresh machine root, and compile
-# on host
-# files with no machine root, and checks their output and exit codes; then the global
+# on host files with no machine root, and checks their output and exit codes; then the global
 # options, help and usage errors.
 set -u
 host=$1
