@@ -63,11 +63,11 @@ bool StartsWith(const char *text, const char *prefix)
   return true;
 }
 
-char *DupText(const char *text)
+char *DupText(DESC_PARSE_STATE *s, const char *text)
 {
   DWORD n = 0;
   while (text[n]) ++n;
-  char *copy = static_cast<char *>(MemAllocZeroed(n + 1));
+  char *copy = static_cast<char *>(Alloc(s, n + 1));
   if (!copy) return nullptr;
   for (DWORD i = 0; i < n; ++i) copy[i] = text[i];
   return copy;
@@ -148,9 +148,9 @@ BOOL DescValueNextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow)
 // Decodes quoted text from text[*pos] (just after the opening quote) up to the closing
 // quote: CR and LF dropped, <hex pairs> as bytes, % taking the next character literally.
 // *pos moves past the closing quote, or to the end of the text when there is none.
-// Answers a new NUL-terminated copy (MemFree), NULL when the decoded text is empty or
-// memory is short (*noMemory set).
-char *DescDecodeQuoted(const char *text, DWORD *pos, bool *noMemory)
+// Answers a new NUL-terminated copy in the parse's memory, NULL when the decoded text is
+// empty or memory is short (*noMemory set).
+char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *noMemory)
 {
   DWORD at = *pos;
   // The decoded text is never longer than the raw text up to the closing quote.
@@ -159,7 +159,7 @@ char *DescDecodeQuoted(const char *text, DWORD *pos, bool *noMemory)
     if (text[at + raw] == '%' && text[at + raw + 1]) ++raw;
     ++raw;
   }
-  char *out = static_cast<char *>(MemAllocZeroed(raw + 1));
+  char *out = static_cast<char *>(Alloc(s, raw + 1));
   *noMemory = out == nullptr;
   DWORD n = 0;
   bool hex = false;
@@ -202,14 +202,11 @@ char *DescDecodeQuoted(const char *text, DWORD *pos, bool *noMemory)
     ++at;
   }
   *pos = at;
-  if (out && n == 0) {
-    MemFree(out);
-    out = nullptr;
-  }
+  if (out && n == 0) out = nullptr;  // its few bytes go back with the parse
   return out;
 }
 
-char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after, bool *noMemory)
+char *DescValueTakeText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, char *after, bool *noMemory)
 {
   *noMemory = false;
   if (after) *after = 0;
@@ -221,21 +218,20 @@ char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after, bool *noMemory)
     return nullptr;
   }
   ++pos;
-  char *out = DescDecodeQuoted(text, &pos, noMemory);
+  char *out = DescDecodeQuoted(s, text, &pos, noMemory);
   b->length = pos;
   if (after) *after = text[pos];
   return out;
 }
 
-WCHAR *DescValueTakeWideText(DESC_TEXT_BUFFER *b, bool *noMemory)
+WCHAR *DescValueTakeWideText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, bool *noMemory)
 {
-  char *text = DescValueTakeText(b, nullptr, noMemory);
+  char *text = DescValueTakeText(s, b, nullptr, noMemory);
   if (!text) return nullptr;
   int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  WCHAR *wide = n > 0 ? static_cast<WCHAR *>(MemAllocZeroed(static_cast<DWORD>(n) * sizeof(WCHAR))) : nullptr;
+  WCHAR *wide = n > 0 ? static_cast<WCHAR *>(Alloc(s, static_cast<DWORD>(n) * sizeof(WCHAR))) : nullptr;
   if (wide) MultiByteToWideChar(CP_ACP, 0, text, -1, wide, n);
   if (!wide) *noMemory = true;
-  MemFree(text);
   return wide;
 }
 
@@ -253,16 +249,31 @@ DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s) { return s->names ? s->names : CtxGet
 
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key)
 {
-  for (DESC_ITEM_NODE *n = s->header->items; n; n = n->next)
-    if (n->key == key) return n;
-  return nullptr;
+  const auto &index = Books(s)->baseByKey;
+  auto it = index.find(key);
+  return it != index.end() ? it->second : nullptr;
 }
 
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant)
 {
-  for (DESC_ITEM_NODE *n = s->header->items; n; n = n->next)
-    if (n->key == key && n->variant == variant) return n;
-  return nullptr;
+  const auto &index = Books(s)->nodeByKeyVariant;
+  auto it = index.find(static_cast<DWORD>(key) << 16 | variant);
+  return it != index.end() ? it->second : nullptr;
+}
+
+bool IndexNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node)
+{
+  Bookkeeping *books = Books(s);
+  DWORD both = static_cast<DWORD>(node->key) << 16 | node->variant;
+  bool newKey = false;
+  try {
+    newKey = books->baseByKey.emplace(node->key, node).second;
+    books->nodeByKeyVariant.emplace(both, node);
+  } catch (...) {
+    if (newKey) books->baseByKey.erase(node->key);
+    return false;
+  }
+  return true;
 }
 
 Shape ListShapeFor(WORD type)
@@ -289,100 +300,15 @@ void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape)
     case kShapeString: size = sizeof(DESC_STRING_VALUE); break;
     default: return nullptr;  // lists are created by their first value node
   }
-  void *record = MemAllocZeroed(size);
+  void *record = Alloc(s, size);
   if (!record) return nullptr;
   try {
     books->records.emplace(record, shape);
   } catch (...) {
-    MemFree(record);
     return nullptr;
   }
   node->values = record;
   return record;
-}
-
-void FreeRecord(void *record, Shape shape)
-{
-  switch (shape) {
-    case kShapeBoolean: {
-      auto *b = static_cast<DESC_BOOLEAN_VALUE *>(record);
-      MemFree(b->trueText);
-      MemFree(b->falseText);
-      break;
-    }
-    case kShapeList:
-    case kShapePageList:
-    case kShapeSlotList:
-    case kShapeFontList: {
-      auto *v = static_cast<DESC_VALUE_NODE *>(record);
-      while (v) {
-        DESC_VALUE_NODE *next = v->next;
-        MemFree(v->command);
-        if (shape == kShapePageList) {
-          auto *g = reinterpret_cast<DESC_PAGE_VALUE_NODE *>(v)->geometry;
-          while (g) {
-            DESC_PAPER_GEOMETRY *gn = g->next;
-            MemFree(g);
-            g = gn;
-          }
-        } else if (shape == kShapeSlotList) {
-          MemFree(reinterpret_cast<DESC_SLOT_VALUE_NODE *>(v)->papers);
-        } else if (shape == kShapeFontList) {
-          auto *f = reinterpret_cast<DESC_FONT_VALUE_NODE *>(v);
-          for (DWORD i = 0; i < f->count; ++i) {
-            if (f->names) MemFree(f->names[i]);
-            if (f->substitutes) MemFree(f->substitutes[i]);
-          }
-          MemFree(f->names);
-          MemFree(f->substitutes);
-        }
-        MemFree(v);
-        v = next;
-      }
-      return;
-    }
-    default: break;
-  }
-  MemFree(record);
-}
-
-void FreeStatements(DESC_STATEMENT *list)
-{
-  while (list) {
-    DESC_STATEMENT *next = list->next;
-    if (list->kind == DESC_STMT_COMMAND) FreeCommandBlock(reinterpret_cast<DESC_STATEMENT_COMMAND *>(list)->block);
-    if (list->kind == DESC_STMT_STRING) MemFree(reinterpret_cast<DESC_STATEMENT_STRING *>(list)->text);
-    MemFree(list);
-    list = next;
-  }
-}
-
-// An ElseIf chain (an else part that is one conditional statement) is freed link by link;
-// only real nesting recurses.
-void FreeCommandBlock(DESC_COMMAND_BLOCK *block)
-{
-  while (block) {
-    FreeStatements(block->thenList);
-    DESC_STATEMENT *elsePart = block->elsePart;
-    MemFree(block);
-    block = nullptr;
-    if (elsePart && !elsePart->next && elsePart->kind == DESC_STMT_COMMAND) {
-      block = reinterpret_cast<DESC_STATEMENT_COMMAND *>(elsePart)->block;
-      MemFree(elsePart);
-    } else {
-      FreeStatements(elsePart);
-    }
-  }
-}
-
-void FreeFontList(DESC_FONT_ID **list, DWORD count)
-{
-  if (!list) return;
-  for (DWORD i = 0; i < count; ++i) {
-    if (list[i]) MemFree(list[i]->name);
-    MemFree(list[i]);
-  }
-  MemFree(list);
 }
 
 }  // namespace descgrammar
@@ -501,51 +427,19 @@ DESC_PARSE_STATE *WINAPI DescParseStateCreate(void)
 void WINAPI DescParseStateFree(DESC_PARSE_STATE *state)
 {
   if (!state) return;
-  Bookkeeping *books = Books(state);
-  DESC_HEADER *h = state->header;
-  if (h) {
-    for (DESC_ITEM_NODE *n = h->items; n;) {
-      DESC_ITEM_NODE *next = n->next;
-      MemFree(n);
-      n = next;
-    }
-    MemFree(h->uiResDllName);
-    MemFree(h->excDepDllName);
-    for (DESC_COMMAND_BLOCK *&g : h->groups) FreeCommandBlock(g);
-    FreeFontList(h->deviceFonts, h->deviceFontCount);
-    FreeFontList(h->cartridgeFonts, h->cartridgeFontCount);
-    MemFree(h);
-  }
-  if (books) {
-    for (auto &record : books->records) FreeRecord(record.first, record.second);
-    for (DESC_OPTION_COMMAND *pair : books->commands) {
-      MemFree(pair->first);
-      MemFree(pair->second);
-      MemFree(pair);
-    }
-  }
-  MemFree(state->openName);
+  // Every node, text and list of the parse is in its arena; the section-name lists are
+  // emptied first so that no list of the state points into freed memory.
   DescFreeSectionNames(state);
-  for (DESC_COMMAND_STRING *c = state->strings; c;) {
-    DESC_COMMAND_STRING *next = c->next;
-    MemFree(c->text);
-    MemFree(c);
-    c = next;
-  }
-  for (DESC_JUDGE *j = state->judges; j;) {
-    DESC_JUDGE *next = j->next;
-    MemFree(j->code);
-    MemFree(j);
-    j = next;
-  }
-  FreeSections(state);
-  for (DESC_RULE_BLOCK *r = state->exclusive; r;) {
-    DESC_RULE_BLOCK *next = r->next;
-    MemFree(r);
-    r = next;
-  }
+  Bookkeeping *books = Books(state);
+  if (books) DescArenaFree(&books->arena);
+  MemFree(state->header);
   delete books;
   MemFree(state);
+}
+
+void WINAPI DescParseStateSetBlockSize(DESC_PARSE_STATE *state, DWORD blockBytes)
+{
+  if (state && state->internal) Books(state)->arena.blockBytes = blockBytes;
 }
 
 DESC_PARSE_STATE *WINAPI DescParseFile(LPCWSTR path) { return DescParseFileEx(path, nullptr); }
@@ -612,48 +506,63 @@ DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line)
   return DESC_READ_MALFORMED;
 }
 
+namespace {
+
+// Empties the name indexes of a state (the lists themselves are the caller's).
+void ForgetSectionNames(DESC_PARSE_STATE *state)
+{
+  Bookkeeping *books = Books(state);
+  if (!books) return;
+  for (auto &index : books->sectionNumberByName) index.clear();
+  for (DESC_SECTION_NAME *&last : books->sectionNameTail) last = nullptr;
+}
+
+}  // namespace
+
 void WINAPI DescInitSectionNames(DESC_PARSE_STATE *state)
 {
   if (!state) return;
   for (DESC_SECTION_NAME *&head : state->sectionNames) head = nullptr;
+  ForgetSectionNames(state);
 }
 
 void WINAPI DescFreeSectionNames(DESC_PARSE_STATE *state)
 {
   if (!state) return;
-  for (DESC_SECTION_NAME *&head : state->sectionNames) {
-    while (head) {
-      DESC_SECTION_NAME *next = head->next;
-      MemFree(head->name);
-      MemFree(head);
-      head = next;
-    }
-  }
+  // The names are in the parse's memory, which goes back with the state.
+  ForgetSectionNames(state);
+  for (DESC_SECTION_NAME *&head : state->sectionNames) head = nullptr;
 }
 
 BOOL WINAPI DescAddSectionName(DESC_PARSE_STATE *state, DWORD kind, const char *name, DWORD number)
 {
   if (!state || kind >= DESC_SECTION_NAME_KINDS || !name) return FALSE;
-  auto *entry = static_cast<DESC_SECTION_NAME *>(MemAllocZeroed(sizeof(DESC_SECTION_NAME)));
-  char *copy = entry ? DupText(name) : nullptr;
-  if (!copy) {
-    MemFree(entry);
-    return FALSE;
-  }
+  auto *entry = static_cast<DESC_SECTION_NAME *>(Alloc(state, sizeof(DESC_SECTION_NAME)));
+  char *copy = entry ? DupText(state, name) : nullptr;
+  if (!copy) return FALSE;
   entry->name = copy;
   entry->number = number;
-  DESC_SECTION_NAME **tail = &state->sectionNames[kind];
-  while (*tail) tail = &(*tail)->next;
+  // The first entry of a name answers for it; a later one is listed but not indexed.
+  Bookkeeping *books = Books(state);
+  try {
+    books->sectionNumberByName[kind].emplace(std::string_view(copy), number);
+  } catch (...) {
+    return FALSE;
+  }
+  DESC_SECTION_NAME **tail = TailOf(&state->sectionNames[kind], books->sectionNameTail[kind]);
   *tail = entry;
+  books->sectionNameTail[kind] = entry;
   return TRUE;
 }
 
 DWORD WINAPI DescFindSectionNumber(const DESC_PARSE_STATE *state, DWORD kind, const char *name)
 {
   if (!state || kind >= DESC_SECTION_NAME_KINDS || !name) return 0;
-  for (const DESC_SECTION_NAME *e = state->sectionNames[kind]; e; e = e->next)
-    if (Same(e->name, name)) return e->number;
-  return 0;
+  const auto *books = static_cast<const Bookkeeping *>(state->internal);
+  const auto &index = books->sectionNumberByName[kind];
+  if (index.empty()) return 0;
+  auto it = index.find(std::string_view(name));
+  return it != index.end() ? it->second : 0;
 }
 
 BOOL WINAPI DescParseNumberChecked(const char *word, LONG *value)

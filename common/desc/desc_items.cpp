@@ -70,29 +70,24 @@ Shape RecordShape(DESC_PARSE_STATE *s, const void *values)
 }
 
 // Appends a value node to the base item's list unless the list holds that value already.
-// Takes ownership of command. FALSE when memory was short (nothing reported).
+// command is in the parse's memory. FALSE when memory was short (nothing reported).
 bool AddValueNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *base, WORD valueId, char *command, const char *name)
 {
   Shape shape = ListShapeFor(base->type);
   if (base->values && RecordShape(s, base->values) != shape) {
     Warn(s, "value '%s' ignored: item '%s' shares value data of another shape", name, OpenName(s));
-    MemFree(command);
     return true;
   }
   DESC_VALUE_NODE *last = nullptr;
   for (auto *v = static_cast<DESC_VALUE_NODE *>(base->values); v; v = v->next) {
     if (v->valueId == valueId) {
       Warn(s, "value '%s' of item '%s' is listed again; the first definition stays", name, OpenName(s));
-      MemFree(command);
       return true;
     }
     last = v;
   }
-  auto *node = static_cast<DESC_VALUE_NODE *>(MemAllocZeroed(DescValueNodeSize(base->type)));
-  if (!node) {
-    MemFree(command);
-    return false;
-  }
+  auto *node = static_cast<DESC_VALUE_NODE *>(Alloc(s, DescValueNodeSize(base->type)));
+  if (!node) return false;
   node->valueId = valueId;
   node->command = command;
   if (last) {
@@ -102,8 +97,6 @@ bool AddValueNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *base, WORD valueId, char 
   try {
     Books(s)->records.emplace(node, shape);
   } catch (...) {
-    MemFree(command);
-    MemFree(node);
     return false;
   }
   base->values = node;
@@ -301,14 +294,11 @@ BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line)
       }
     }
   }
-  char *name = DupText(sym->name);
-  auto *made = static_cast<DESC_ITEM_NODE *>(MemAllocZeroed(sizeof(DESC_ITEM_NODE)));
-  if (!name || !made) {
-    MemFree(name);
-    MemFree(made);
-    return Reject(s, "out of memory");
-  }
+  char *name = DupText(s, sym->name);
+  auto *made = static_cast<DESC_ITEM_NODE *>(Alloc(s, sizeof(DESC_ITEM_NODE)));
+  if (!name || !made) return Reject(s, "out of memory");
   *made = node;
+  if (!IndexNode(s, made)) return Reject(s, "out of memory");
   if (!variant) EnterSlot(s->header, made);
   Bookkeeping *books = Books(s);
   if (books->itemTail)
@@ -338,7 +328,6 @@ BOOL OnCloseUI(DESC_PARSE_STATE *s, DESC_LINE *)
       node->defaultValue = position;
     }
   }
-  MemFree(s->openName);
   s->openName = nullptr;
   s->openKey = 0;
   s->openVariant = 0;
@@ -362,7 +351,7 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
         return TRUE;
       }
       bool noMemory = false;
-      char *command = b->text[0] ? DescValueTakeText(b, nullptr, &noMemory) : nullptr;
+      char *command = b->text[0] ? DescValueTakeText(s, b, nullptr, &noMemory) : nullptr;
       if (noMemory || !AddValueNode(s, base, vs->valueId, command, option))
         return Reject(s, "out of memory taking value '%.64s' of item '%s'", option, OpenName(s));
       return TRUE;
@@ -379,10 +368,9 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     }
     if (b->text[0]) {
       bool noMemory;
-      char *text = DescValueTakeText(b, nullptr, &noMemory);
+      char *text = DescValueTakeText(s, b, nullptr, &noMemory);
       if (noMemory) return Reject(s, "out of memory taking the %s text of item '%s'", option, OpenName(s));
       char **slot = Same(option, "True") ? &record->trueText : &record->falseText;
-      MemFree(*slot);
       *slot = text;
     }
     return TRUE;
@@ -423,14 +411,13 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     if (braced) {
       SkipSpace(b);
       bool noMemory = false;
-      if (Peek(b) == '"') command = DescValueTakeText(b, nullptr, &noMemory);
+      if (Peek(b) == '"') command = DescValueTakeText(s, b, nullptr, &noMemory);
       if (noMemory) {
         Drop(s, "item '%s': out of memory taking the text of '%.64s'; the value list ends there", OpenName(s), word);
         break;
       }
       SkipSpace(b);
       if (Peek(b) != '}') {
-        MemFree(command);
         Warn(s, "item '%s': entry '%.64s' is not closed by '}'; the value list ends there", OpenName(s), word);
         break;
       }
@@ -635,7 +622,7 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
     if (!ReadQuotedNumbers(s, b, n, 6, &read, "PageValue")) return FALSE;
     g.x = n[0], g.y = n[1], g.w = n[2], g.h = n[3], g.a = n[4], g.b = n[5];
   }
-  auto *made = static_cast<DESC_PAPER_GEOMETRY *>(MemAllocZeroed(sizeof g));
+  auto *made = static_cast<DESC_PAPER_GEOMETRY *>(Alloc(s, sizeof g));
   if (!made) return Reject(s, "out of memory");
   *made = g;
   DESC_PAPER_GEOMETRY **tail = &page->geometry;
@@ -693,10 +680,9 @@ BOOL OnSlotPaper(DESC_PARSE_STATE *s, DESC_LINE *line)
     }
   }
   if (papers.empty()) return TRUE;
-  auto *array = static_cast<WORD *>(MemAllocZeroed(static_cast<DWORD>(papers.size() * sizeof(WORD))));
+  auto *array = static_cast<WORD *>(Alloc(s, static_cast<DWORD>(papers.size() * sizeof(WORD))));
   if (!array) return Reject(s, "out of memory");
   for (size_t i = 0; i < papers.size(); ++i) array[i] = papers[i];
-  MemFree(slot->papers);
   slot->papers = array;
   slot->count = static_cast<DWORD>(papers.size());
   return TRUE;
@@ -723,51 +709,25 @@ BOOL OnTTFS(DESC_PARSE_STATE *s, DESC_LINE *line)
     ++b->length;
     SkipSpace(b);
     bool noName = false, noSub = false;
-    char *name = Peek(b) == '"' ? DescValueTakeText(b, nullptr, &noName) : nullptr;
+    char *name = Peek(b) == '"' ? DescValueTakeText(s, b, nullptr, &noName) : nullptr;
     SkipSpace(b);
-    char *sub = (name && Peek(b) == '"') ? DescValueTakeText(b, nullptr, &noSub) : nullptr;
+    char *sub = (name && Peek(b) == '"') ? DescValueTakeText(s, b, nullptr, &noSub) : nullptr;
     SkipSpace(b);
-    if (noName || noSub) {
-      MemFree(name);
-      MemFree(sub);
-      for (char *t : names) MemFree(t);
-      for (char *t : subs) MemFree(t);
-      return Reject(s, "out of memory");
-    }
-    if (!name || !sub || Peek(b) != '}') {
-      MemFree(name);
-      MemFree(sub);
-      break;
-    }
+    if (noName || noSub) return Reject(s, "out of memory");
+    if (!name || !sub || Peek(b) != '}') break;
     ++b->length;
     try {
       names.push_back(name);
       subs.push_back(sub);
     } catch (...) {
-      MemFree(name);
-      MemFree(sub);
-      for (char *t : names) MemFree(t);
-      for (char *t : subs) MemFree(t);
       return Reject(s, "out of memory");
     }
   }
   DWORD count = static_cast<DWORD>(names.size());
-  char **nameArray = count ? static_cast<char **>(MemAllocZeroed(count * sizeof(char *))) : nullptr;
-  char **subArray = count ? static_cast<char **>(MemAllocZeroed(count * sizeof(char *))) : nullptr;
-  if (count && (!nameArray || !subArray)) {
-    MemFree(nameArray);
-    MemFree(subArray);
-    for (char *t : names) MemFree(t);
-    for (char *t : subs) MemFree(t);
-    return Reject(s, "out of memory");
-  }
+  char **nameArray = count ? static_cast<char **>(Alloc(s, count * sizeof(char *))) : nullptr;
+  char **subArray = count ? static_cast<char **>(Alloc(s, count * sizeof(char *))) : nullptr;
+  if (count && (!nameArray || !subArray)) return Reject(s, "out of memory");
   for (DWORD i = 0; i < count; ++i) nameArray[i] = names[i], subArray[i] = subs[i];
-  for (DWORD i = 0; i < font->count; ++i) {
-    MemFree(font->names[i]);
-    MemFree(font->substitutes[i]);
-  }
-  MemFree(font->names);
-  MemFree(font->substitutes);
   font->names = nameArray;
   font->substitutes = subArray;
   font->count = count;
@@ -786,20 +746,14 @@ BOOL OnOptionCommand(DESC_PARSE_STATE *s, DESC_LINE *line)
     Warn(s, "OptionCommand needs '{ \"text\" [\"text\"] }'; line ignored");
     return TRUE;
   }
-  auto *pair = static_cast<DESC_OPTION_COMMAND *>(MemAllocZeroed(sizeof(DESC_OPTION_COMMAND)));
+  auto *pair = static_cast<DESC_OPTION_COMMAND *>(Alloc(s, sizeof(DESC_OPTION_COMMAND)));
   if (!pair) return Reject(s, "out of memory");
-  try {
-    Books(s)->commands.push_back(pair);
-  } catch (...) {
-    MemFree(pair);
-    return Reject(s, "out of memory");
-  }
   char after = 0;
   bool noMemory = false;
-  pair->first = DescValueTakeText(b, &after, &noMemory);
-  if (!noMemory && after) pair->second = DescValueTakeText(b, nullptr, &noMemory);
+  pair->first = DescValueTakeText(s, b, &after, &noMemory);
+  if (!noMemory && after) pair->second = DescValueTakeText(s, b, nullptr, &noMemory);
   if (noMemory) return Reject(s, "out of memory");  // the pair stays in the registry, unused
-  // The pair this node had stays owned by the registry: a variant may still share it.
+  // The pair this node had stays in the parse's memory: a variant may still share it.
   node->command = pair;
   return TRUE;
 }

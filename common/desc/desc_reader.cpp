@@ -2,7 +2,6 @@
 #include "desc/desc_reader.h"
 
 #include "context.h"
-#include "files/file_helpers.h"
 
 #include <cstring>
 
@@ -312,19 +311,44 @@ extern "C" const BYTE DESC_CHAR_CLASS[256] = {
 #undef KV_ROW
 };
 
+namespace {
+
+// The whole file in one block of its own (GlobalAlloc, not cleared: every byte is read
+// over). One read costs less than a mapping and its unmapping, which the emulated 32-bit
+// build pays dearly for. NULL when the file is missing, unreadable or empty, or memory
+// runs out.
+BYTE *ReadWholeFile(LPCWSTR path, DWORD *size)
+{
+  HANDLE file =
+      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  DWORD bytes = GetFileSize(file, nullptr);
+  BYTE *text = nullptr;
+  if (bytes != INVALID_FILE_SIZE && bytes != 0) text = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, bytes));
+  DWORD got = 0;
+  if (text && (!ReadFile(file, text, bytes, &got, nullptr) || got != bytes)) {
+    GlobalFree(text);
+    text = nullptr;
+  }
+  CloseHandle(file);
+  *size = bytes;
+  return text;
+}
+
+}  // namespace
+
 DESC_READER *WINAPI DescReaderOpen(LPCWSTR path)
 {
-  const BYTE *base = nullptr;
-  const BYTE *cursor = nullptr;
   DWORD size = 0;
-  if (!FileMapReadOnly(path, &base, &cursor, &size)) return nullptr;
+  BYTE *text = path ? ReadWholeFile(path, &size) : nullptr;
+  if (!text) return nullptr;
   DESC_READER *r = static_cast<DESC_READER *>(MemAllocZeroed(sizeof(DESC_READER)));
   if (!r) {
-    UnmapViewOfFile(base);
+    GlobalFree(text);
     return nullptr;
   }
-  r->base = base;
-  r->cursor = cursor;
+  r->base = text;
+  r->cursor = text;
   r->remaining = size;
   r->lineNumber = 1;
   r->lineStart = 1;
@@ -334,7 +358,7 @@ DESC_READER *WINAPI DescReaderOpen(LPCWSTR path)
 void WINAPI DescReaderClose(DESC_READER *reader)
 {
   if (!reader) return;
-  if (reader->base) UnmapViewOfFile(reader->base);
+  if (reader->base) GlobalFree(const_cast<BYTE *>(reader->base));
   MemFree(reader);
 }
 

@@ -31,9 +31,24 @@ WORD Lookup(const Word (&table)[N], const char *word)
 
 DESC_JUDGE *FindJudge(DESC_PARSE_STATE *s, DWORD number)
 {
-  for (DESC_JUDGE *j = s->judges; j; j = j->next)
-    if (j->number == number) return j;
-  return nullptr;
+  const auto &index = Books(s)->judgeByNumber;
+  auto it = index.find(number);
+  return it != index.end() ? it->second : nullptr;
+}
+
+// Appends a judge to the state's list and its index; FALSE (nothing changed) when memory
+// is short.
+bool AppendJudge(DESC_PARSE_STATE *s, DESC_JUDGE *judge)
+{
+  Bookkeeping *books = Books(s);
+  try {
+    books->judgeByNumber.emplace(judge->number, judge);
+  } catch (...) {
+    return false;
+  }
+  *TailOf(&s->judges, books->judgeTail) = judge;
+  books->judgeTail = judge;
+  return true;
 }
 
 // Judge number a word of a condition names: a Judge name or "Judge<n>"; 0 for none.
@@ -117,17 +132,7 @@ const DWORD kEntrySize[7] = {0,
                              sizeof(DESC_RULE_BLOCK)};
 
 // Every entry starts with its link to the next entry.
-void *NextEntry(void *entry) { return *static_cast<void **>(entry); }
 void SetNextEntry(void *entry, void *next) { *static_cast<void **>(entry) = next; }
-
-void FreeEntries(void *entry)
-{
-  while (entry) {
-    void *next = NextEntry(entry);
-    MemFree(entry);
-    entry = next;
-  }
-}
 
 BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const char *token)
 {
@@ -270,7 +275,6 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
       why = depth == 0 ? "the value has no '{'" : "the value ends before its closing '}'";
     if (!why && depth == 0 && !(tk == RULE_TOKEN_BRACKET && token[0] == '{')) why = "the value must begin with '{'";
     if (why) {
-      FreeEntries(*first);
       *first = nullptr;
       return Reject(s, "%s section: %s", SectionLabel(kind), why);
     }
@@ -283,9 +287,8 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
       continue;
     }
     if (field == 0) {
-      void *entry = MemAllocZeroed(kEntrySize[kind]);
+      void *entry = Alloc(s, kEntrySize[kind]);
       if (!entry) {
-        FreeEntries(*first);
         *first = nullptr;
         return Reject(s, "out of memory");
       }
@@ -296,7 +299,6 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
       tail = entry;
     }
     if (!FillField(s, kind, tail, field, token)) {
-      FreeEntries(*first);
       *first = nullptr;
       return FALSE;
     }
@@ -310,7 +312,7 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
 
 BOOL NumberedSection(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind)
 {
-  DWORD number;
+  DWORD number = 0;
   if (!SectionNumber(s, line, kind, &number)) return FALSE;
   void *first;
   if (!ReadEntries(s, line, kind, &first)) return FALSE;
@@ -318,19 +320,23 @@ BOOL NumberedSection(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind)
     Warn(s, "%s %lu has no entries; ignored", kKindNames[kind], static_cast<unsigned long>(number));
     return TRUE;
   }
-  auto *section = static_cast<DESC_SECTION *>(MemAllocZeroed(sizeof(DESC_SECTION)));
-  if (!section) {
-    FreeEntries(first);
-    return Reject(s, "out of memory");
-  }
+  auto *section = static_cast<DESC_SECTION *>(Alloc(s, sizeof(DESC_SECTION)));
+  if (!section) return Reject(s, "out of memory");
   section->number = number;
   section->first = first;
-  DESC_SECTION **tail = &s->sections[kind - 1];
-  for (; *tail; tail = &(*tail)->next)
-    if ((*tail)->number == number)
-      Warn(s, "%s %lu is defined again; the first definition counts", kKindNames[kind],
-           static_cast<unsigned long>(number));
-  *tail = section;
+  Bookkeeping *books = Books(s);
+  DWORD earlier = 0;
+  try {
+    earlier = books->sectionDefinitions[kind - 1][number]++;
+  } catch (...) {
+    return Reject(s, "out of memory");
+  }
+  // One warning for each earlier definition of the number.
+  for (DWORD i = 0; i < earlier; ++i)
+    Warn(s, "%s %lu is defined again; the first definition counts", kKindNames[kind],
+         static_cast<unsigned long>(number));
+  *TailOf(&s->sections[kind - 1], books->sectionTail[kind - 1]) = section;
+  books->sectionTail[kind - 1] = section;
   return TRUE;
 }
 
@@ -378,18 +384,6 @@ BOOL ResolveReference(DESC_PARSE_STATE *s, DWORD kind, const char *token, DESC_R
   return TRUE;
 }
 
-void FreeSections(DESC_PARSE_STATE *s)
-{
-  for (DESC_SECTION *&head : s->sections) {
-    while (head) {
-      DESC_SECTION *next = head->next;
-      FreeEntries(head->first);
-      MemFree(head);
-      head = next;
-    }
-  }
-}
-
 namespace {
 
 // Stands a judge that never holds in for a number whose condition was rejected, so the
@@ -397,8 +391,8 @@ namespace {
 // when memory is short.
 bool AddStandIn(DESC_PARSE_STATE *s, DWORD number)
 {
-  auto *code = static_cast<RULE_CODE_UNIT *>(MemAllocZeroed(2 * sizeof(RULE_CODE_UNIT)));
-  auto *judge = static_cast<DESC_JUDGE *>(MemAllocZeroed(sizeof(DESC_JUDGE)));
+  auto *code = static_cast<RULE_CODE_UNIT *>(Alloc(s, 2 * sizeof(RULE_CODE_UNIT)));
+  auto *judge = static_cast<DESC_JUDGE *>(Alloc(s, sizeof(DESC_JUDGE)));
   bool noted = false;
   if (code && judge) {
     try {
@@ -407,21 +401,21 @@ bool AddStandIn(DESC_PARSE_STATE *s, DWORD number)
     } catch (...) {
     }
   }
-  if (!noted) {
-    MemFree(code);
-    MemFree(judge);
-    return false;
-  }
+  if (!noted) return false;
   code[0] = {RULE_UNIT_LITERAL, 0};
   code[1] = {RULE_UNIT_OPERATOR, RULE_OP_END};
   judge->number = number;
   judge->length = 2 * sizeof(RULE_CODE_UNIT);
   judge->code = code;
-  DESC_JUDGE **tail = &s->judges;
-  while (*tail) tail = &(*tail)->next;
-  *tail = judge;
+  if (!AppendJudge(s, judge)) {
+    Books(s)->rejectedJudges.erase(number);
+    return false;
+  }
   return true;
 }
+
+// Compiled condition code in the parse's memory.
+void *WINAPI ParseUnits(void *context, DWORD bytes) { return Alloc(static_cast<DESC_PARSE_STATE *>(context), bytes); }
 
 // Reports why a Judge line's condition was rejected.
 BOOL RejectCondition(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD number, DWORD error, const char *why)
@@ -451,18 +445,17 @@ BOOL RejectCondition(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD number, DWORD e
 
 BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line)
 {
-  DWORD number;
+  DWORD number = 0;
   if (!SectionNumber(s, line, kNamesJudge, &number)) return FALSE;
   RULE_NAME_RESOLVER resolver = {s, ResolverItem, ResolverValue, ResolverJudge, ResolverRejected};
   Books(s)->lastName[0] = 0;
   DWORD error = RULE_ERR_NONE;
-  RULE_CODE_UNIT *code = RuleCompileExpression(&resolver, &line->value, &error);
+  RULE_CODE_UNIT *code = RuleCompileExpressionInto(&resolver, &line->value, &error, ParseUnits, s);
   const char *why = nullptr;
   if (!code) {
     why = CompileErrorText(error);
   } else if (!RuleCheckCode(code)) {
     why = "operators and operands do not balance";
-    MemFree(code);
     code = nullptr;
   }
   DESC_JUDGE *earlier = FindJudge(s, number);
@@ -474,7 +467,6 @@ BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line)
   if (earlier && Books(s)->rejectedJudges.count(number)) {
     // The number so far stood for a rejected line; this line defines it, for every
     // reference to the number and every later condition that names it.
-    MemFree(earlier->code);
     earlier->code = code;
     earlier->length = RuleCodeLength(code);
     Books(s)->rejectedJudges.erase(number);
@@ -483,20 +475,14 @@ BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line)
   if (earlier) {
     // The first definition counts, so the later code is not kept.
     Warn(s, "Judge %lu is defined again; the first definition counts", static_cast<unsigned long>(number));
-    MemFree(code);
     return TRUE;
   }
-  auto *judge = static_cast<DESC_JUDGE *>(MemAllocZeroed(sizeof(DESC_JUDGE)));
-  if (!judge) {
-    MemFree(code);
-    return Reject(s, "out of memory");
-  }
+  auto *judge = static_cast<DESC_JUDGE *>(Alloc(s, sizeof(DESC_JUDGE)));
+  if (!judge) return Reject(s, "out of memory");
   judge->number = number;
   judge->length = RuleCodeLength(code);
   judge->code = code;
-  DESC_JUDGE **tail = &s->judges;
-  while (*tail) tail = &(*tail)->next;
-  *tail = judge;
+  if (!AppendJudge(s, judge)) return Reject(s, "out of memory");
   return TRUE;
 }
 
@@ -510,9 +496,11 @@ BOOL OnExclusive(DESC_PARSE_STATE *s, DESC_LINE *line)
 {
   void *first;
   if (!ReadEntries(s, line, kExclusive, &first)) return FALSE;
-  DESC_RULE_BLOCK **tail = &s->exclusive;
-  while (*tail) tail = &(*tail)->next;
+  Bookkeeping *books = Books(s);
+  DESC_RULE_BLOCK **tail = TailOf(&s->exclusive, books->exclusiveTail);
   *tail = static_cast<DESC_RULE_BLOCK *>(first);
+  // The next append walks on from here over this line's blocks only.
+  if (first) books->exclusiveTail = *tail;
   return TRUE;
 }
 

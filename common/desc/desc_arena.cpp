@@ -1,0 +1,62 @@
+// Memory of one description parse (see desc_arena.h).
+#include "desc/desc_arena.h"
+
+#include <cstring>
+
+namespace {
+
+// Every block starts with the link to the block taken before it, padded to the alignment
+// of what follows.
+constexpr DWORD kAlign = 8;
+constexpr DWORD kLinkBytes = 8;
+
+DWORD Rounded(DWORD bytes) { return (bytes + kAlign - 1) & ~(kAlign - 1); }
+
+// A new block with room for bytes after its link, entered at the front of the list.
+BYTE *TakeBlock(DESC_ARENA *arena, DWORD bytes, bool zero)
+{
+  if (bytes > 0x7FFF0000u - kLinkBytes) return nullptr;
+  auto *block = static_cast<BYTE *>(GlobalAlloc(zero ? GPTR : GMEM_FIXED, kLinkBytes + bytes));
+  if (!block) return nullptr;
+  *reinterpret_cast<void **>(block) = arena->blocks;
+  arena->blocks = block;
+  return block + kLinkBytes;
+}
+
+}  // namespace
+
+void *WINAPI DescArenaAlloc(DESC_ARENA *arena, DWORD bytes)
+{
+  if (!arena) return nullptr;
+  DWORD size = bytes ? Rounded(bytes) : kAlign;
+  if (size < bytes) return nullptr;  // wrapped
+  if (size <= arena->left) {
+    BYTE *p = arena->next;
+    arena->next += size;
+    arena->left -= size;
+    memset(p, 0, size);
+    return p;
+  }
+  DWORD blockBytes = arena->blockBytes ? arena->blockBytes : DESC_ARENA_BLOCK;
+  if (blockBytes == DESC_ARENA_ONE_EACH || size > blockBytes / 4) return TakeBlock(arena, size, true);
+  BYTE *room = TakeBlock(arena, blockBytes, false);
+  if (!room) return nullptr;
+  memset(room, 0, size);
+  arena->next = room + size;
+  arena->left = blockBytes - size;
+  return room;
+}
+
+void WINAPI DescArenaFree(DESC_ARENA *arena)
+{
+  if (!arena) return;
+  void *block = arena->blocks;
+  while (block) {
+    void *older = *static_cast<void **>(block);
+    GlobalFree(block);
+    block = older;
+  }
+  arena->blocks = nullptr;
+  arena->next = nullptr;
+  arena->left = 0;
+}
