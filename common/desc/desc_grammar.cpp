@@ -249,30 +249,29 @@ DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s) { return s->names ? s->names : CtxGet
 
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key)
 {
-  const auto &index = Books(s)->baseByKey;
-  auto it = index.find(key);
-  return it != index.end() ? it->second : nullptr;
+  DESC_ITEM_NODE **node = Books(s)->baseByKey.Find(key);
+  return node ? *node : nullptr;
 }
 
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant)
 {
-  const auto &index = Books(s)->nodeByKeyVariant;
-  auto it = index.find(static_cast<DWORD>(key) << 16 | variant);
-  return it != index.end() ? it->second : nullptr;
+  DESC_ITEM_NODE **node = Books(s)->nodeByKeyVariant.Find(static_cast<DWORD>(key) << 16 | variant);
+  return node ? *node : nullptr;
 }
 
 bool IndexNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node)
 {
   Bookkeeping *books = Books(s);
   DWORD both = static_cast<DWORD>(node->key) << 16 | node->variant;
-  bool newKey = false;
   try {
-    newKey = books->baseByKey.emplace(node->key, node).second;
-    books->nodeByKeyVariant.emplace(both, node);
+    books->baseByKey.Reserve();
+    books->nodeByKeyVariant.Reserve();
   } catch (...) {
-    if (newKey) books->baseByKey.erase(node->key);
     return false;
   }
+  bool added;
+  books->baseByKey.Enter(node->key, node, &added);
+  books->nodeByKeyVariant.Enter(both, node, &added);
   return true;
 }
 
@@ -290,8 +289,8 @@ void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape)
 {
   Bookkeeping *books = Books(s);
   if (node->values) {
-    auto it = books->records.find(node->values);
-    return (it != books->records.end() && it->second == shape) ? node->values : nullptr;
+    Shape *known = books->records.Find(reinterpret_cast<ULONG_PTR>(node->values));
+    return (known && *known == shape) ? node->values : nullptr;
   }
   DWORD size = 0;
   switch (shape) {
@@ -303,10 +302,12 @@ void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape)
   void *record = Alloc(s, size);
   if (!record) return nullptr;
   try {
-    books->records.emplace(record, shape);
+    books->records.Reserve();
   } catch (...) {
     return nullptr;
   }
+  bool added;
+  books->records.Enter(reinterpret_cast<ULONG_PTR>(record), shape, &added);
   node->values = record;
   return record;
 }

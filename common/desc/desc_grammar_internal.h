@@ -43,28 +43,96 @@ Node **TailOf(Node **head, Node *last)
   return tail;
 }
 
+// Index from a number (or an address) to a value: open addressing over one array that
+// doubles when half full, so an entry costs no allocation of its own.
+template <typename Key, typename Value>
+class NumberIndex {
+ public:
+  // The value of key; NULL when none was entered.
+  Value *Find(Key key)
+  {
+    if (slots_.empty()) return nullptr;
+    size_t mask = slots_.size() - 1;
+    for (size_t i = Hash(key) & mask;; i = (i + 1) & mask) {
+      Slot &slot = slots_[i];
+      if (!slot.used) return nullptr;
+      if (slot.key == key) return &slot.value;
+    }
+  }
+  // Makes room for one more entry; may throw std::bad_alloc (the index is unchanged then).
+  void Reserve()
+  {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+  }
+  // The value of key, entered as value when there is none yet (*added tells which). Call
+  // Reserve first: Enter itself allocates nothing and never throws.
+  Value *Enter(Key key, const Value &value, bool *added)
+  {
+    size_t mask = slots_.size() - 1;
+    for (size_t i = Hash(key) & mask;; i = (i + 1) & mask) {
+      Slot &slot = slots_[i];
+      if (slot.used && slot.key == key) {
+        *added = false;
+        return &slot.value;
+      }
+      if (!slot.used) {
+        slot = {key, value, true};
+        ++used_;
+        *added = true;
+        return &slot.value;
+      }
+    }
+  }
+
+ private:
+  struct Slot {
+    Key key;
+    Value value;
+    bool used;
+  };
+  static size_t Hash(Key key)
+  {
+    auto k = static_cast<unsigned long long>(key);
+    return static_cast<size_t>((k ^ (k >> 29)) * 0x9E3779B97F4A7C15ull >> 32);
+  }
+  void Grow()
+  {
+    std::vector<Slot> grown(slots_.empty() ? 64 : slots_.size() * 2, Slot{});
+    size_t mask = grown.size() - 1;
+    for (const Slot &slot : slots_) {
+      if (!slot.used) continue;
+      size_t i = Hash(slot.key) & mask;
+      while (grown[i].used) i = (i + 1) & mask;
+      grown[i] = slot;
+    }
+    slots_.swap(grown);
+  }
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
+};
+
 struct Bookkeeping {
   // Every node, text, list and code block of the parse; freed as one with the state.
   DESC_ARENA arena = {};
   DESC_ITEM_NODE *itemTail = nullptr;
   // Indexes of the lists, so that finding an entry by its number, key or name costs the
   // same however many entries came before (a compile stays linear in the size of the text).
-  std::unordered_map<DWORD, DESC_ITEM_NODE *> baseByKey;         // first node of each key
-  std::unordered_map<DWORD, DESC_ITEM_NODE *> nodeByKeyVariant;  // first node of key << 16 | variant
-  std::unordered_map<DWORD, DESC_JUDGE *> judgeByNumber;
+  NumberIndex<DWORD, DESC_ITEM_NODE *> baseByKey;         // first node of each key
+  NumberIndex<DWORD, DESC_ITEM_NODE *> nodeByKeyVariant;  // first node of key << 16 | variant
+  NumberIndex<DWORD, DESC_JUDGE *> judgeByNumber;
   DESC_JUDGE *judgeTail = nullptr;
-  std::unordered_map<DWORD, DWORD> sectionDefinitions[DESC_SECTION_KINDS];  // number -> lines so far
+  NumberIndex<DWORD, DWORD> sectionDefinitions[DESC_SECTION_KINDS];  // number -> lines so far
   DESC_SECTION *sectionTail[DESC_SECTION_KINDS] = {};
   DESC_RULE_BLOCK *exclusiveTail = nullptr;
-  std::unordered_map<DWORD, DWORD> stringDefinitions;  // CommandString number -> lines so far
+  NumberIndex<DWORD, DWORD> stringDefinitions;  // CommandString number -> lines so far
   DESC_COMMAND_STRING *stringTail = nullptr;
   // Name (the text of the list entry) -> the number of its first entry.
   std::unordered_map<std::string_view, DWORD> sectionNumberByName[DESC_SECTION_NAME_KINDS];
   DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
-  std::unordered_map<void *, Shape> records;  // value data -> shape
-  std::set<DWORD> rejectedJudges;             // numbers whose condition did not compile
-  bool reported = false;                      // a message was sent for this line
-  char lastName[kWordSize] = {};              // last word the condition resolver tried
+  NumberIndex<ULONG_PTR, Shape> records;  // value data (its address) -> shape
+  std::set<DWORD> rejectedJudges;         // numbers whose condition did not compile
+  bool reported = false;                  // a message was sent for this line
+  char lastName[kWordSize] = {};          // last word the condition resolver tried
 };
 
 inline Bookkeeping *Books(DESC_PARSE_STATE *s) { return static_cast<Bookkeeping *>(s->internal); }

@@ -453,7 +453,9 @@ BOOL OnCommandString(DESC_PARSE_STATE *s, DESC_LINE *line)
   Bookkeeping *books = Books(s);
   DWORD earlier = 0;
   try {
-    earlier = books->stringDefinitions[entry->number]++;
+    books->stringDefinitions.Reserve();
+    bool added;
+    earlier = (*books->stringDefinitions.Enter(entry->number, 0, &added))++;
   } catch (...) {
     return Reject(s, "out of memory");
   }

@@ -65,8 +65,8 @@ bool IsListShape(Shape shape) { return shape >= kShapeList && shape <= kShapeFon
 
 Shape RecordShape(DESC_PARSE_STATE *s, const void *values)
 {
-  auto it = Books(s)->records.find(const_cast<void *>(values));
-  return it == Books(s)->records.end() ? static_cast<Shape>(0) : it->second;
+  Shape *known = Books(s)->records.Find(reinterpret_cast<ULONG_PTR>(values));
+  return known ? *known : static_cast<Shape>(0);
 }
 
 // Appends a value node to the base item's list unless the list holds that value already.
@@ -95,10 +95,12 @@ bool AddValueNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *base, WORD valueId, char 
     return true;
   }
   try {
-    Books(s)->records.emplace(node, shape);
+    Books(s)->records.Reserve();
   } catch (...) {
     return false;
   }
+  bool added;
+  Books(s)->records.Enter(reinterpret_cast<ULONG_PTR>(node), shape, &added);
   base->values = node;
   return true;
 }

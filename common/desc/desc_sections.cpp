@@ -31,9 +31,8 @@ WORD Lookup(const Word (&table)[N], const char *word)
 
 DESC_JUDGE *FindJudge(DESC_PARSE_STATE *s, DWORD number)
 {
-  const auto &index = Books(s)->judgeByNumber;
-  auto it = index.find(number);
-  return it != index.end() ? it->second : nullptr;
+  DESC_JUDGE **judge = Books(s)->judgeByNumber.Find(number);
+  return judge ? *judge : nullptr;
 }
 
 // Appends a judge to the state's list and its index; FALSE (nothing changed) when memory
@@ -42,10 +41,12 @@ bool AppendJudge(DESC_PARSE_STATE *s, DESC_JUDGE *judge)
 {
   Bookkeeping *books = Books(s);
   try {
-    books->judgeByNumber.emplace(judge->number, judge);
+    books->judgeByNumber.Reserve();
   } catch (...) {
     return false;
   }
+  bool added;
+  books->judgeByNumber.Enter(judge->number, judge, &added);
   *TailOf(&s->judges, books->judgeTail) = judge;
   books->judgeTail = judge;
   return true;
@@ -327,7 +328,9 @@ BOOL NumberedSection(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind)
   Bookkeeping *books = Books(s);
   DWORD earlier = 0;
   try {
-    earlier = books->sectionDefinitions[kind - 1][number]++;
+    books->sectionDefinitions[kind - 1].Reserve();
+    bool added;
+    earlier = (*books->sectionDefinitions[kind - 1].Enter(number, 0, &added))++;
   } catch (...) {
     return Reject(s, "out of memory");
   }
