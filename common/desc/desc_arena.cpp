@@ -1,8 +1,6 @@
 // Memory of one description parse (see desc_arena.h).
 #include "desc/desc_arena.h"
 
-#include <cstring>
-
 namespace {
 
 // Every block starts with the link to the block taken before it, padded to the alignment
@@ -12,11 +10,12 @@ constexpr DWORD kLinkBytes = 8;
 
 DWORD Rounded(DWORD bytes) { return (bytes + kAlign - 1) & ~(kAlign - 1); }
 
-// A new block with room for bytes after its link, entered at the front of the list.
-BYTE *TakeBlock(DESC_ARENA *arena, DWORD bytes, bool zero)
+// A new zero-filled block with room for bytes after its link, entered at the front of the
+// list. Blocks are cleared whole when taken, so the requests they serve need no clearing.
+BYTE *TakeBlock(DESC_ARENA *arena, DWORD bytes)
 {
   if (bytes > 0x7FFF0000u - kLinkBytes) return nullptr;
-  auto *block = static_cast<BYTE *>(GlobalAlloc(zero ? GPTR : GMEM_FIXED, kLinkBytes + bytes));
+  auto *block = static_cast<BYTE *>(GlobalAlloc(GPTR, kLinkBytes + bytes));
   if (!block) return nullptr;
   *reinterpret_cast<void **>(block) = arena->blocks;
   arena->blocks = block;
@@ -34,14 +33,12 @@ void *WINAPI DescArenaAlloc(DESC_ARENA *arena, DWORD bytes)
     BYTE *p = arena->next;
     arena->next += size;
     arena->left -= size;
-    memset(p, 0, size);
     return p;
   }
   DWORD blockBytes = arena->blockBytes ? arena->blockBytes : DESC_ARENA_BLOCK;
-  if (blockBytes == DESC_ARENA_ONE_EACH || size > blockBytes / 4) return TakeBlock(arena, size, true);
-  BYTE *room = TakeBlock(arena, blockBytes, false);
+  if (blockBytes == DESC_ARENA_ONE_EACH || size > blockBytes / 4) return TakeBlock(arena, size);
+  BYTE *room = TakeBlock(arena, blockBytes);
   if (!room) return nullptr;
-  memset(room, 0, size);
   arena->next = room + size;
   arena->left = blockBytes - size;
   return room;

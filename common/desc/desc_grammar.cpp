@@ -601,8 +601,11 @@ DWORD WINAPI DescParseReference(const char *word)
                    {"Alert", DESC_REF_ALERT},
                    {"NULL", 0}};
   if (!word) return 0;
+  // Every prefix begins with a capital A, I, J, N or T: any other word is a name.
+  char first = word[0];
+  if (first != 'A' && first != 'I' && first != 'J' && first != 'N' && first != 'T') return DESC_REF_NAME;
   for (const auto &p : kPrefixes)
-    if (StartsWith(word, p.prefix))
+    if (p.prefix[0] == first && StartsWith(word, p.prefix))
       return p.code ? (p.code | (static_cast<DWORD>(DescParseNumber(word)) & 0xFFFFu)) : 0;
   return DESC_REF_NAME;
 }

@@ -118,13 +118,25 @@ inline BOOL BufferAppend(DESC_TEXT_BUFFER *b, BYTE c)
   return TRUE;
 }
 
+// Copies the few bytes of a run eight at a time: the i686 build would otherwise copy
+// them with a string instruction that costs more than a short run.
+inline void CopyRun(char *dst, const BYTE *src, DWORD n)
+{
+  for (; n >= 8; n -= 8, dst += 8, src += 8) {
+    unsigned long long word;
+    memcpy(&word, src, 8);
+    memcpy(dst, &word, 8);
+  }
+  for (; n; --n) *dst++ = static_cast<char>(*src++);
+}
+
 // Appends n bytes, growing the block step by step as BufferAppend does. Returns how many
 // bytes were appended: fewer than n when the block could not grow.
 DWORD BufferAppendBytes(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
 {
   if (n <= b->capacity - b->length) {
     // The usual case: the run fits the block as it is.
-    memcpy(b->text + b->length, src, n);
+    CopyRun(b->text + b->length, src, n);
     b->length += n;
     return n;
   }
