@@ -4,6 +4,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include <cstring>
 #include <new>
 
 #include "desc/desc_grammar_internal.h"
@@ -243,8 +244,133 @@ BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c)
   return TRUE;
 }
 
-const SYMBOL_ENTRY *FindSymbol(const char *name) { return name[0] ? ItemFindSymbolByName(name) : nullptr; }
-const VALUE_SYMBOL *FindValue(const char *name) { return name[0] ? ItemFindValueSymbolByName(name) : nullptr; }
+namespace {
+
+// A hash of the name that reads it four bytes at a time; *length receives its length.
+DWORD NameAnswerHash(const char *name, DWORD *length)
+{
+  DWORD n = 0;
+  while (name[n]) ++n;
+  *length = n;
+  DWORD h = 0x9E3779B9u ^ n;
+  DWORD i = 0;
+  for (; i + 4 <= n; i += 4) {
+    DWORD w;
+    memcpy(&w, name + i, 4);
+    h = ((h << 5) | (h >> 27)) ^ w;
+  }
+  for (; i < n; ++i) h = ((h << 5) | (h >> 27)) ^ static_cast<BYTE>(name[i]);
+  h *= 0x85EBCA6Bu;
+  h ^= h >> 13;
+  h *= 0xC2B2AE35u;
+  return h ^ (h >> 16);
+}
+
+// Whether the first n bytes of a and b are the same, four at a time.
+bool SameBytes(const char *a, const char *b, DWORD n)
+{
+  DWORD i = 0;
+  for (; i + 4 <= n; i += 4) {
+    DWORD x, y;
+    memcpy(&x, a + i, 4);
+    memcpy(&y, b + i, 4);
+    if (x != y) return false;
+  }
+  for (; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// Doubles the answer table (or makes its first 256 slots). FALSE when memory is short.
+bool GrowNameAnswers(Bookkeeping *books)
+{
+  std::vector<NameAnswer> grown;
+  try {
+    grown.assign(books->names.empty() ? 256 : books->names.size() * 2, NameAnswer{});
+  } catch (...) {
+    return false;
+  }
+  size_t mask = grown.size() - 1;
+  for (const NameAnswer &a : books->names) {
+    if (!a.name) continue;
+    size_t i = a.hash & mask;
+    while (grown[i].name) i = (i + 1) & mask;
+    grown[i] = a;
+  }
+  books->names.swap(grown);
+  return true;
+}
+
+// A copy of the name's n bytes and a terminator in the name blocks; throws std::bad_alloc.
+const char *KeepName(Bookkeeping *books, const char *name, DWORD n)
+{
+  constexpr size_t kBlock = 4096;
+  if (books->nameRoom < n + 1) {
+    size_t size = n + 1 > kBlock ? n + 1 : kBlock;
+    books->nameBlocks.reserve(books->nameBlocks.size() + 1);
+    books->nameBlocks.emplace_back(new char[size]);
+    books->nameNext = books->nameBlocks.back().get();
+    books->nameRoom = size;
+  }
+  char *copy = books->nameNext;
+  memcpy(copy, name, n);
+  copy[n] = 0;
+  books->nameNext += n + 1;
+  books->nameRoom -= n + 1;
+  return copy;
+}
+
+// The remembered answers for name, entered empty on first sight; NULL when memory is
+// short (the caller then asks the names table itself).
+NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name)
+{
+  Bookkeeping *books = Books(s);
+  DWORD length;
+  DWORD hash = NameAnswerHash(name, &length);
+  if ((books->namesUsed + 1) * 2 > books->names.size() && !GrowNameAnswers(books)) return nullptr;
+  size_t mask = books->names.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    NameAnswer &a = books->names[i];
+    if (!a.name) {
+      const char *copy;
+      try {
+        copy = KeepName(books, name, length);
+      } catch (...) {
+        return nullptr;
+      }
+      a = {copy, length, hash, nullptr, nullptr, false, false};
+      ++books->namesUsed;
+      return &a;
+    }
+    if (a.hash == hash && a.length == length && SameBytes(a.name, name, length)) return &a;
+  }
+}
+
+}  // namespace
+
+const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name)
+{
+  if (!name[0]) return nullptr;
+  NameAnswer *a = AnswerFor(s, name);
+  if (!a) return ItemFindSymbolByName(name);
+  if (!a->haveSymbol) {
+    a->symbol = ItemFindSymbolByName(name);
+    a->haveSymbol = true;
+  }
+  return a->symbol;
+}
+
+const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name)
+{
+  if (!name[0]) return nullptr;
+  NameAnswer *a = AnswerFor(s, name);
+  if (!a) return ItemFindValueSymbolByName(name);
+  if (!a->haveValue) {
+    a->value = ItemFindValueSymbolByName(name);
+    a->haveValue = true;
+  }
+  return a->value;
+}
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s) { return s->names ? s->names : CtxGetTemplate(); }
 
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key)

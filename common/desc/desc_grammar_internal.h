@@ -2,6 +2,7 @@
 // desc_items.cpp, desc_sections.cpp, desc_groups.cpp). Not part of the engine's interface.
 #pragma once
 
+#include <memory>
 #include <set>
 #include <string_view>
 #include <unordered_map>
@@ -111,6 +112,19 @@ class NumberIndex {
   size_t used_ = 0;
 };
 
+// Answers of the names-table lookups of one parse, by name: open addressing over one array
+// of entries whose names live in blocks of the C++ heap (not the parse's arena, so that
+// remembering a name never counts as an allocation of the parse).
+struct NameAnswer {
+  const char *name;  // NULL: a free slot
+  DWORD length;
+  DWORD hash;
+  const SYMBOL_ENTRY *symbol;
+  const VALUE_SYMBOL *value;
+  bool haveSymbol;  // symbol holds the names table's answer
+  bool haveValue;   // value holds the names table's answer
+};
+
 struct Bookkeeping {
   // Every node, text, list and code block of the parse; freed as one with the state.
   DESC_ARENA arena = {};
@@ -129,10 +143,15 @@ struct Bookkeeping {
   // Name (the text of the list entry) -> the number of its first entry.
   std::unordered_map<std::string_view, DWORD> sectionNumberByName[DESC_SECTION_NAME_KINDS];
   DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
-  NumberIndex<ULONG_PTR, Shape> records;  // value data (its address) -> shape
-  std::set<DWORD> rejectedJudges;         // numbers whose condition did not compile
-  bool reported = false;                  // a message was sent for this line
-  char lastName[kWordSize] = {};          // last word the condition resolver tried
+  std::vector<NameAnswer> names;  // size a power of two, or empty
+  size_t namesUsed = 0;
+  std::vector<std::unique_ptr<char[]>> nameBlocks;  // the names' bytes
+  char *nameNext = nullptr;                         // free room in the last block
+  size_t nameRoom = 0;                              // bytes of it
+  NumberIndex<ULONG_PTR, Shape> records;            // value data (its address) -> shape
+  std::set<DWORD> rejectedJudges;                   // numbers whose condition did not compile
+  bool reported = false;                            // a message was sent for this line
+  char lastName[kWordSize] = {};                    // last word the condition resolver tried
 };
 
 inline Bookkeeping *Books(DESC_PARSE_STATE *s) { return static_cast<Bookkeeping *>(s->internal); }
@@ -191,10 +210,11 @@ char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *
 // Moves the cursor just past the next c; FALSE (cursor at the end) when there is none.
 BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c);
 
-// Names table lookups.
-const SYMBOL_ENTRY *FindSymbol(const char *name);
+// Names table lookups. The answers of a parse are remembered by name, so a name the
+// description repeats costs one cheap lookup after its first.
+const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name);
 // The names-table entry of a symbol or value name; NULL for "" or an unknown name.
-const VALUE_SYMBOL *FindValue(const char *name);
+const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name);
 // The context whose tables name dialogs, controls and messages: the state's, else the
 // template.
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s);

@@ -193,7 +193,7 @@ DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
              word);
         continue;
       }
-      const SYMBOL_ENTRY *sym = FindSymbol(word);
+      const SYMBOL_ENTRY *sym = FindSymbol(r->s, word);
       if (!sym) {
         Warn(r->s, "CommandGroup: unknown item '%.64s' in GroupType; statement dropped", word);
         SkipRestOfLine(b);

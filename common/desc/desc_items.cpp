@@ -134,7 +134,7 @@ DESC_VALUE_NODE *NamedValueNode(DESC_PARSE_STATE *s, DESC_LINE *line, WORD type,
     Warn(s, "%s needs a value name and a value; line ignored", keyword);
     return nullptr;
   }
-  const VALUE_SYMBOL *vs = FindValue(line->option2.text);
+  const VALUE_SYMBOL *vs = FindValue(s, line->option2.text);
   if (!vs) {
     Warn(s, "%s: unknown value '%s'", keyword, line->option2.text);
     return nullptr;
@@ -252,7 +252,7 @@ BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line)
   if (s->openName) return Reject(s, "OpenUI while item '%s' is open", s->openName);
   const char *option = line->option1.text;
   if (option[0] != '*') return Reject(s, "OpenUI needs the item as '*name', not '%.64s'", option);
-  const SYMBOL_ENTRY *sym = FindSymbol(option + 1);
+  const SYMBOL_ENTRY *sym = FindSymbol(s, option + 1);
   if (!sym) return Reject(s, "OpenUI: unknown item '%.64s'", option + 1);
   DESC_ITEM_NODE *base = FindNode(s, sym->key);
   DESC_ITEM_NODE node = {};
@@ -283,7 +283,7 @@ BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line)
     char other[64];
     node.type = DescParseItemType(line->value.text, other);
     if (node.type == DESC_TYPE_IDENTITY) {
-      const SYMBOL_ENTRY *shared = other[0] ? FindSymbol(other) : nullptr;
+      const SYMBOL_ENTRY *shared = other[0] ? FindSymbol(s, other) : nullptr;
       if (!shared) {
         Warn(s, "Identity item '%s' names no known item '%s'", sym->name, other);
       } else {
@@ -347,7 +347,7 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
   WORD type = base->type;
   if (option[0]) {
     if (type & 3) {
-      const VALUE_SYMBOL *vs = FindValue(option);
+      const VALUE_SYMBOL *vs = FindValue(s, option);
       if (!vs) {
         Warn(s, "item '%s': unknown value '%.64s' ignored", OpenName(s), option);
         return TRUE;
@@ -404,7 +404,7 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     bool braced = c == '{';
     if (braced) ++b->length;
     DescValueNextWord(b, word);
-    const VALUE_SYMBOL *vs = FindValue(word);
+    const VALUE_SYMBOL *vs = FindValue(s, word);
     if (!vs) {
       Warn(s, "item '%s': unknown value '%.64s' ends the value list", OpenName(s), word);
       break;
@@ -442,7 +442,7 @@ BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line)
   for (const char *p = line->value.text; *p && !IsSpace(*p) && n + 1 < kWordSize;) word[n++] = *p++;
   word[n] = 0;
   if (node->type & 1) {
-    const VALUE_SYMBOL *vs = FindValue(word);
+    const VALUE_SYMBOL *vs = FindValue(s, word);
     if (vs)
       node->defaultValue = vs->valueId;
     else
@@ -454,7 +454,7 @@ BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     else
       Warn(s, "Default of item '%s' ignored: its value data has another shape", OpenName(s));
   } else if (node->type & DESC_TYPE_STRING) {
-    const VALUE_SYMBOL *vs = FindValue(word);
+    const VALUE_SYMBOL *vs = FindValue(s, word);
     auto *record = vs ? static_cast<DESC_STRING_VALUE *>(EnsureRecord(s, node, kShapeString)) : nullptr;
     if (record)
       record->defaultValue = vs->valueId;
@@ -587,7 +587,7 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   DESC_PAPER_GEOMETRY g = {};
   char word[kWordSize];
   DescValueNextWord(b, word);
-  if (const VALUE_SYMBOL *vs = FindValue(word)) {
+  if (const VALUE_SYMBOL *vs = FindValue(s, word)) {
     g.resolution = vs->valueId;
   } else {
     LONG v;
@@ -599,7 +599,7 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
     return TRUE;
   }
   DescValueNextWord(b, word);
-  const VALUE_SYMBOL *orientation = FindValue(word);
+  const VALUE_SYMBOL *orientation = FindValue(s, word);
   if (!orientation) {
     Warn(s, "PageValue: unknown orientation '%.64s'; entry dropped", word);
     return TRUE;
@@ -608,14 +608,14 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   SkipSpace(b);
   if (Peek(b) != '"') {
     DescValueNextWord(b, word);
-    const SYMBOL_ENTRY *item = FindSymbol(word);
+    const SYMBOL_ENTRY *item = FindSymbol(s, word);
     if (!item) {
       Warn(s, "PageValue: unknown condition item '%.64s'; entry dropped", word);
       return TRUE;
     }
     g.condKey = item->key;
     DescValueNextWord(b, word);
-    const VALUE_SYMBOL *vs = FindValue(word);
+    const VALUE_SYMBOL *vs = FindValue(s, word);
     g.condValue = vs ? vs->valueId : (Same(word, "True") ? 1 : 0);
   }
   if (DescValueSkipPast(b, '"')) {
@@ -670,7 +670,7 @@ BOOL OnSlotPaper(DESC_PARSE_STATE *s, DESC_LINE *line)
     if (c == 0) return Reject(s, "SlotPaper: the list has no closing '}'");
     DescValueNextWord(b, word);
     if (!word[0]) return Reject(s, "SlotPaper: unexpected '%c' in the list", Peek(b));
-    const VALUE_SYMBOL *vs = FindValue(word);
+    const VALUE_SYMBOL *vs = FindValue(s, word);
     if (!vs) {
       Warn(s, "SlotPaper: unknown value '%.64s'; the slot's papers are not set", word);
       return TRUE;

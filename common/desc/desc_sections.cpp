@@ -71,15 +71,15 @@ BOOL ResolverItem(void *context, const char *name, WORD *itemId)
   DWORD i = 0;
   for (; name[i] && i + 1 < kWordSize; ++i) last[i] = name[i];
   last[i] = 0;
-  const SYMBOL_ENTRY *sym = FindSymbol(name);
+  const SYMBOL_ENTRY *sym = FindSymbol(s, name);
   if (!sym) return FALSE;
   *itemId = sym->itemId;
   return TRUE;
 }
 
-BOOL ResolverValue(void *, const char *name, WORD *valueId)
+BOOL ResolverValue(void *context, const char *name, WORD *valueId)
 {
-  const VALUE_SYMBOL *vs = FindValue(name);
+  const VALUE_SYMBOL *vs = FindValue(static_cast<DESC_PARSE_STATE *>(context), name);
   if (!vs) return FALSE;
   *valueId = vs->valueId;
   return TRUE;
@@ -142,7 +142,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
     case 1: {  // Item
       auto *e = static_cast<DESC_VALUE_RULE *>(entry);
       if (field == 0) {
-        const VALUE_SYMBOL *vs = FindValue(token);
+        const VALUE_SYMBOL *vs = FindValue(s, token);
         if (!vs) Warn(s, "Item section: unknown value '%.64s'", token);
         e->valueId = vs ? vs->valueId : 0;
         return TRUE;
@@ -155,7 +155,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
         if (DIALOG_RECORD *dlg = DlgFindByName(names, token)) {
           e->target = dlg->templateId;
           e->kind = 1;
-        } else if (const SYMBOL_ENTRY *sym = FindSymbol(token)) {
+        } else if (const SYMBOL_ENTRY *sym = FindSymbol(s, token)) {
           e->target = sym->itemId;
           e->kind = 0;
         } else {
@@ -172,7 +172,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
           Warn(s, "Action section: 'Default' needs an item target");
         else
           e->value = DescGetBlobItemDefault(e->target, reinterpret_cast<const DESC_BLOB *>(s->header));
-      } else if (const VALUE_SYMBOL *vs = FindValue(token)) {
+      } else if (const VALUE_SYMBOL *vs = FindValue(s, token)) {
         e->value = vs->valueId;
       } else {
         Warn(s, "Action section: unknown value '%.64s'", token);
@@ -188,7 +188,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
       auto *e = static_cast<DESC_ALERT_ACTION *>(entry);
       switch (field) {
         case 0: {
-          const SYMBOL_ENTRY *sym = FindSymbol(token);
+          const SYMBOL_ENTRY *sym = FindSymbol(s, token);
           if (!sym) Warn(s, "AlertAction section: unknown button '%.64s'", token);
           e->button = sym ? sym->key : 0;
           return TRUE;
@@ -240,7 +240,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
       auto *e = static_cast<DESC_RULE_BLOCK *>(entry);
       switch (field) {
         case 0: {
-          const SYMBOL_ENTRY *sym = FindSymbol(token);
+          const SYMBOL_ENTRY *sym = FindSymbol(s, token);
           if (!sym) Warn(s, "Exclusive: unknown item '%.64s'", token);
           e->key = sym ? sym->key : 0;
           return TRUE;
