@@ -4,6 +4,7 @@
 
 #include "grammar_support.h"
 #include "model/model.h"
+#include "tables/template_tables.h"
 
 namespace {
 
@@ -440,4 +441,57 @@ TEST(RepeatedDefinitions, WarnOncePerEarlierDefinitionAndKeepTheOrder)
   std::vector<DESC_RULE_LINK> hides;
   for (const DESC_RULE_BLOCK *b = p.state->exclusive; b; b = b->next) hides.push_back(b->hideJudge & 0xFFFFu);
   EXPECT_EQ((std::vector<DESC_RULE_LINK>{1, 2, 4, 5}), hides);
+}
+
+// Every name of the names tables, and a near miss of each (one letter more), resolves in
+// a condition as the names table answers it, the first time and every time after (a parse
+// remembers the answers by name): an item operand, a value literal, or an unknown name.
+TEST(ConditionNames, EveryTableNameResolvesAsTheTableAnswersEachTime)
+{
+  std::vector<std::string> names;
+  auto isWord = [](const char *name) {
+    if (!name || !*name || (*name >= '0' && *name <= '9')) return false;
+    for (const char *c = name; *c; ++c)
+      if (!(DESC_CHAR_CLASS[static_cast<BYTE>(*c)] & DESC_CC_KEYWORD)) return false;
+    return true;
+  };
+  for (SHORT i = 0; i < g_kvSymbolCount; ++i)
+    if (isWord(g_kvSymbols[i].name)) names.push_back(g_kvSymbols[i].name);
+  for (SHORT i = 0; i < g_kvValueSymbolCount; ++i)
+    if (isWord(g_kvValueSymbols[i].name)) names.push_back(g_kvValueSymbols[i].name);
+  ASSERT_GT(names.size(), 1000u);
+  size_t tableNames = names.size();
+  for (size_t i = 0; i < tableNames; ++i) names.push_back(names[i] + "Z");
+  // What the condition "name == 1" compiles to, from the names table itself.
+  auto expected = [](const std::string &name) -> std::string {
+    const SYMBOL_ENTRY *sym = ItemFindSymbolByName(name.c_str());
+    if (sym && sym->itemId) return "I" + std::to_string(sym->itemId) + " L1 == END";
+    const VALUE_SYMBOL *vs = ItemFindValueSymbolByName(name.c_str());
+    if (vs) return "L" + std::to_string(vs->valueId) + " L1 == END";
+    return "";  // rejected
+  };
+  std::string text;
+  for (int round = 0; round < 2; ++round)
+    for (size_t i = 0; i < names.size(); ++i)
+      text += "*Judge " + std::to_string(round * names.size() + i + 1) + ": " + names[i] + " == 1\n";
+  ASSERT_LT(2 * names.size(), 65536u);
+  Parsed p;
+  ParseText(p, text);
+  size_t rejected = 0;
+  for (int round = 0; round < 2; ++round) {
+    for (size_t i = 0; i < names.size(); ++i) {
+      SCOPED_TRACE(names[i]);
+      DWORD number = static_cast<DWORD>(round * names.size() + i + 1);
+      std::string want = expected(names[i]);
+      const DESC_JUDGE *j = JudgeOf(p.state, number);
+      ASSERT_NE(nullptr, j);
+      if (want.empty()) {
+        ++rejected;
+        EXPECT_EQ("L0 END", CodeText(j->code));  // the stand-in of a rejected condition
+      } else {
+        EXPECT_EQ(want, CodeText(j->code));
+      }
+    }
+  }
+  EXPECT_EQ(rejected, p.state->rejectedLines);
 }
