@@ -298,6 +298,7 @@ bool GrowNameAnswers(Bookkeeping *books)
     grown[i] = a;
   }
   books->names.swap(grown);
+  books->lastAnswer = SIZE_MAX;  // the slots have moved
   return true;
 }
 
@@ -325,6 +326,15 @@ const char *KeepName(Bookkeeping *books, const char *name, DWORD n)
 NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name)
 {
   Bookkeeping *books = Books(s);
+  // A condition asks for the same word as an item and then as a value: the answer found
+  // last is checked first, byte by byte (the compare stops at the first difference, so
+  // it never reads past the end of a shorter name).
+  if (books->lastAnswer < books->names.size()) {
+    NameAnswer &last = books->names[books->lastAnswer];
+    DWORD i = 0;
+    while (i < last.length && last.name[i] == name[i]) ++i;
+    if (i == last.length && name[i] == 0) return &last;
+  }
   DWORD length;
   DWORD hash = NameAnswerHash(name, &length);
   if ((books->namesUsed + 1) * 2 > books->names.size() && !GrowNameAnswers(books)) return nullptr;
@@ -340,9 +350,13 @@ NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name)
       }
       a = {copy, length, hash, nullptr, nullptr, false, false};
       ++books->namesUsed;
+      books->lastAnswer = i;
       return &a;
     }
-    if (a.hash == hash && a.length == length && SameBytes(a.name, name, length)) return &a;
+    if (a.hash == hash && a.length == length && SameBytes(a.name, name, length)) {
+      books->lastAnswer = i;
+      return &a;
+    }
   }
 }
 

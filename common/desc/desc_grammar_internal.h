@@ -2,6 +2,7 @@
 // desc_items.cpp, desc_sections.cpp, desc_groups.cpp). Not part of the engine's interface.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string_view>
@@ -145,6 +146,7 @@ struct Bookkeeping {
   DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
   std::vector<NameAnswer> names;  // size a power of two, or empty
   size_t namesUsed = 0;
+  size_t lastAnswer = SIZE_MAX;                     // slot of the answer found last
   std::vector<std::unique_ptr<char[]>> nameBlocks;  // the names' bytes
   char *nameNext = nullptr;                         // free room in the last block
   size_t nameRoom = 0;                              // bytes of it
