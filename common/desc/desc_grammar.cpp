@@ -322,14 +322,14 @@ const char *KeepName(Bookkeeping *books, const char *name, DWORD n)
 }
 
 // The remembered answers for name, entered empty on first sight; NULL when memory is
-// short (the caller then asks the names table itself).
-NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name)
+// short (the caller then asks the names table itself). A condition asks for a word as an
+// item and then as a value: with tryLast the answer found last is checked first, byte by
+// byte (the compare stops at the first difference, so it never reads past the end of a
+// shorter name).
+NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name, bool tryLast)
 {
   Bookkeeping *books = Books(s);
-  // A condition asks for the same word as an item and then as a value: the answer found
-  // last is checked first, byte by byte (the compare stops at the first difference, so
-  // it never reads past the end of a shorter name).
-  if (books->lastAnswer < books->names.size()) {
+  if (tryLast && books->lastAnswer < books->names.size()) {
     NameAnswer &last = books->names[books->lastAnswer];
     DWORD i = 0;
     while (i < last.length && last.name[i] == name[i]) ++i;
@@ -365,7 +365,7 @@ NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name)
 const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name)
 {
   if (!name[0]) return nullptr;
-  NameAnswer *a = AnswerFor(s, name);
+  NameAnswer *a = AnswerFor(s, name, false);
   if (!a) return ItemFindSymbolByName(name);
   if (!a->haveSymbol) {
     a->symbol = ItemFindSymbolByName(name);
@@ -377,7 +377,7 @@ const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name)
 const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name)
 {
   if (!name[0]) return nullptr;
-  NameAnswer *a = AnswerFor(s, name);
+  NameAnswer *a = AnswerFor(s, name, true);
   if (!a) return ItemFindValueSymbolByName(name);
   if (!a->haveValue) {
     a->value = ItemFindValueSymbolByName(name);
