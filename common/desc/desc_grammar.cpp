@@ -281,12 +281,13 @@ bool SameBytes(const char *a, const char *b, DWORD n)
   return true;
 }
 
-// Doubles the answer table (or makes its first 256 slots). FALSE when memory is short.
+// Doubles the answer table (or makes its first 1024 slots, room for the names of a
+// description of the usual size). FALSE when memory is short.
 bool GrowNameAnswers(Bookkeeping *books)
 {
   std::vector<NameAnswer> grown;
   try {
-    grown.assign(books->names.empty() ? 256 : books->names.size() * 2, NameAnswer{});
+    grown.assign(books->names.empty() ? 1024 : books->names.size() * 2, NameAnswer{});
   } catch (...) {
     return false;
   }
