@@ -153,7 +153,7 @@ struct Bookkeeping {
   NumberIndex<ULONG_PTR, Shape> records;            // value data (its address) -> shape
   std::set<DWORD> rejectedJudges;                   // numbers whose condition did not compile
   bool reported = false;                            // a message was sent for this line
-  char lastName[kWordSize] = {};                    // last word the condition resolver tried
+  char lastName[kWordSize] = {};                    // last word a condition could not take as an item or value
 };
 
 inline Bookkeeping *Books(DESC_PARSE_STATE *s) { return static_cast<Bookkeeping *>(s->internal); }

@@ -67,10 +67,6 @@ DWORD JudgeNumberOf(const DESC_PARSE_STATE *s, const char *word)
 BOOL ResolverItem(void *context, const char *name, WORD *itemId)
 {
   auto *s = static_cast<DESC_PARSE_STATE *>(context);
-  char *last = Books(s)->lastName;
-  DWORD i = 0;
-  for (; name[i] && i + 1 < kWordSize; ++i) last[i] = name[i];
-  last[i] = 0;
   const SYMBOL_ENTRY *sym = FindSymbol(s, name);
   if (!sym) return FALSE;
   *itemId = sym->itemId;
@@ -93,10 +89,17 @@ const RULE_CODE_UNIT *ResolverJudge(void *context, const char *name)
   return judge ? judge->code : nullptr;
 }
 
-// A Judge name whose number stands for a rejected condition so far.
+// A Judge name whose number stands for a rejected condition so far. The compiler asks
+// this of every word that is neither an item operand nor a value, before it fails on an
+// unknown name, a name with no operand or a rejected Judge: the word is kept for the
+// message.
 BOOL ResolverRejected(void *context, const char *name)
 {
   auto *s = static_cast<DESC_PARSE_STATE *>(context);
+  char *last = Books(s)->lastName;
+  DWORD i = 0;
+  for (; name[i] && i + 1 < kWordSize; ++i) last[i] = name[i];
+  last[i] = 0;
   DWORD n = JudgeNumberOf(s, name);
   return n && FindJudge(s, n) && Books(s)->rejectedJudges.count(n) ? TRUE : FALSE;
 }
