@@ -4,6 +4,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include <cstring>
 #include <new>
 
 #include "desc/desc_grammar_internal.h"
@@ -63,11 +64,11 @@ bool StartsWith(const char *text, const char *prefix)
   return true;
 }
 
-char *DupText(const char *text)
+char *DupText(DESC_PARSE_STATE *s, const char *text)
 {
   DWORD n = 0;
   while (text[n]) ++n;
-  char *copy = static_cast<char *>(MemAllocZeroed(n + 1));
+  char *copy = static_cast<char *>(Alloc(s, n + 1));
   if (!copy) return nullptr;
   for (DWORD i = 0; i < n; ++i) copy[i] = text[i];
   return copy;
@@ -148,9 +149,9 @@ BOOL DescValueNextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow)
 // Decodes quoted text from text[*pos] (just after the opening quote) up to the closing
 // quote: CR and LF dropped, <hex pairs> as bytes, % taking the next character literally.
 // *pos moves past the closing quote, or to the end of the text when there is none.
-// Answers a new NUL-terminated copy (MemFree), NULL when the decoded text is empty or
-// memory is short (*noMemory set).
-char *DescDecodeQuoted(const char *text, DWORD *pos, bool *noMemory)
+// Answers a new NUL-terminated copy in the parse's memory, NULL when the decoded text is
+// empty or memory is short (*noMemory set).
+char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *noMemory)
 {
   DWORD at = *pos;
   // The decoded text is never longer than the raw text up to the closing quote.
@@ -159,7 +160,7 @@ char *DescDecodeQuoted(const char *text, DWORD *pos, bool *noMemory)
     if (text[at + raw] == '%' && text[at + raw + 1]) ++raw;
     ++raw;
   }
-  char *out = static_cast<char *>(MemAllocZeroed(raw + 1));
+  char *out = static_cast<char *>(Alloc(s, raw + 1));
   *noMemory = out == nullptr;
   DWORD n = 0;
   bool hex = false;
@@ -202,14 +203,11 @@ char *DescDecodeQuoted(const char *text, DWORD *pos, bool *noMemory)
     ++at;
   }
   *pos = at;
-  if (out && n == 0) {
-    MemFree(out);
-    out = nullptr;
-  }
+  if (out && n == 0) out = nullptr;  // its few bytes go back with the parse
   return out;
 }
 
-char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after, bool *noMemory)
+char *DescValueTakeText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, char *after, bool *noMemory)
 {
   *noMemory = false;
   if (after) *after = 0;
@@ -221,21 +219,20 @@ char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after, bool *noMemory)
     return nullptr;
   }
   ++pos;
-  char *out = DescDecodeQuoted(text, &pos, noMemory);
+  char *out = DescDecodeQuoted(s, text, &pos, noMemory);
   b->length = pos;
   if (after) *after = text[pos];
   return out;
 }
 
-WCHAR *DescValueTakeWideText(DESC_TEXT_BUFFER *b, bool *noMemory)
+WCHAR *DescValueTakeWideText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, bool *noMemory)
 {
-  char *text = DescValueTakeText(b, nullptr, noMemory);
+  char *text = DescValueTakeText(s, b, nullptr, noMemory);
   if (!text) return nullptr;
   int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  WCHAR *wide = n > 0 ? static_cast<WCHAR *>(MemAllocZeroed(static_cast<DWORD>(n) * sizeof(WCHAR))) : nullptr;
+  WCHAR *wide = n > 0 ? static_cast<WCHAR *>(Alloc(s, static_cast<DWORD>(n) * sizeof(WCHAR))) : nullptr;
   if (wide) MultiByteToWideChar(CP_ACP, 0, text, -1, wide, n);
   if (!wide) *noMemory = true;
-  MemFree(text);
   return wide;
 }
 
@@ -247,22 +244,176 @@ BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c)
   return TRUE;
 }
 
-const SYMBOL_ENTRY *FindSymbol(const char *name) { return name[0] ? ItemFindSymbolByName(name) : nullptr; }
-const VALUE_SYMBOL *FindValue(const char *name) { return name[0] ? ItemFindValueSymbolByName(name) : nullptr; }
+namespace {
+
+// A hash of the name that reads it four bytes at a time; *length receives its length.
+DWORD NameAnswerHash(const char *name, DWORD *length)
+{
+  DWORD n = 0;
+  while (name[n]) ++n;
+  *length = n;
+  DWORD h = 0x9E3779B9u ^ n;
+  DWORD i = 0;
+  for (; i + 4 <= n; i += 4) {
+    DWORD w;
+    memcpy(&w, name + i, 4);
+    h = ((h << 5) | (h >> 27)) ^ w;
+  }
+  for (; i < n; ++i) h = ((h << 5) | (h >> 27)) ^ static_cast<BYTE>(name[i]);
+  h *= 0x85EBCA6Bu;
+  h ^= h >> 13;
+  h *= 0xC2B2AE35u;
+  return h ^ (h >> 16);
+}
+
+// Whether the first n bytes of a and b are the same, four at a time.
+bool SameBytes(const char *a, const char *b, DWORD n)
+{
+  DWORD i = 0;
+  for (; i + 4 <= n; i += 4) {
+    DWORD x, y;
+    memcpy(&x, a + i, 4);
+    memcpy(&y, b + i, 4);
+    if (x != y) return false;
+  }
+  for (; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// Doubles the answer table (or makes its first 1024 slots, room for the names of a
+// description of the usual size). FALSE when memory is short.
+bool GrowNameAnswers(Bookkeeping *books)
+{
+  std::vector<NameAnswer> grown;
+  try {
+    grown.assign(books->names.empty() ? 1024 : books->names.size() * 2, NameAnswer{});
+  } catch (...) {
+    return false;
+  }
+  size_t mask = grown.size() - 1;
+  for (const NameAnswer &a : books->names) {
+    if (!a.name) continue;
+    size_t i = a.hash & mask;
+    while (grown[i].name) i = (i + 1) & mask;
+    grown[i] = a;
+  }
+  books->names.swap(grown);
+  books->lastAnswer = SIZE_MAX;  // the slots have moved
+  return true;
+}
+
+// A copy of the name's n bytes and a terminator in the name blocks; throws std::bad_alloc.
+const char *KeepName(Bookkeeping *books, const char *name, DWORD n)
+{
+  constexpr size_t kBlock = 4096;
+  if (books->nameRoom < n + 1) {
+    size_t size = n + 1 > kBlock ? n + 1 : kBlock;
+    books->nameBlocks.reserve(books->nameBlocks.size() + 1);
+    books->nameBlocks.emplace_back(new char[size]);
+    books->nameNext = books->nameBlocks.back().get();
+    books->nameRoom = size;
+  }
+  char *copy = books->nameNext;
+  memcpy(copy, name, n);
+  copy[n] = 0;
+  books->nameNext += n + 1;
+  books->nameRoom -= n + 1;
+  return copy;
+}
+
+// The remembered answers for name, entered empty on first sight; NULL when memory is
+// short (the caller then asks the names table itself). A condition asks for a word as an
+// item and then as a value: with tryLast the answer found last is checked first, byte by
+// byte (the compare stops at the first difference, so it never reads past the end of a
+// shorter name).
+NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name, bool tryLast)
+{
+  Bookkeeping *books = Books(s);
+  if (tryLast && books->lastAnswer < books->names.size()) {
+    NameAnswer &last = books->names[books->lastAnswer];
+    DWORD i = 0;
+    while (i < last.length && last.name[i] == name[i]) ++i;
+    if (i == last.length && name[i] == 0) return &last;
+  }
+  DWORD length;
+  DWORD hash = NameAnswerHash(name, &length);
+  if ((books->namesUsed + 1) * 2 > books->names.size() && !GrowNameAnswers(books)) return nullptr;
+  size_t mask = books->names.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    NameAnswer &a = books->names[i];
+    if (!a.name) {
+      const char *copy;
+      try {
+        copy = KeepName(books, name, length);
+      } catch (...) {
+        return nullptr;
+      }
+      a = {copy, length, hash, nullptr, nullptr, false, false};
+      ++books->namesUsed;
+      books->lastAnswer = i;
+      return &a;
+    }
+    if (a.hash == hash && a.length == length && SameBytes(a.name, name, length)) {
+      books->lastAnswer = i;
+      return &a;
+    }
+  }
+}
+
+}  // namespace
+
+const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name)
+{
+  if (!name[0]) return nullptr;
+  NameAnswer *a = AnswerFor(s, name, false);
+  if (!a) return ItemFindSymbolByName(name);
+  if (!a->haveSymbol) {
+    a->symbol = ItemFindSymbolByName(name);
+    a->haveSymbol = true;
+  }
+  return a->symbol;
+}
+
+const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name)
+{
+  if (!name[0]) return nullptr;
+  NameAnswer *a = AnswerFor(s, name, true);
+  if (!a) return ItemFindValueSymbolByName(name);
+  if (!a->haveValue) {
+    a->value = ItemFindValueSymbolByName(name);
+    a->haveValue = true;
+  }
+  return a->value;
+}
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s) { return s->names ? s->names : CtxGetTemplate(); }
 
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key)
 {
-  for (DESC_ITEM_NODE *n = s->header->items; n; n = n->next)
-    if (n->key == key) return n;
-  return nullptr;
+  DESC_ITEM_NODE **node = Books(s)->baseByKey.Find(key);
+  return node ? *node : nullptr;
 }
 
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant)
 {
-  for (DESC_ITEM_NODE *n = s->header->items; n; n = n->next)
-    if (n->key == key && n->variant == variant) return n;
-  return nullptr;
+  DESC_ITEM_NODE **node = Books(s)->nodeByKeyVariant.Find(static_cast<DWORD>(key) << 16 | variant);
+  return node ? *node : nullptr;
+}
+
+bool IndexNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node)
+{
+  Bookkeeping *books = Books(s);
+  DWORD both = static_cast<DWORD>(node->key) << 16 | node->variant;
+  try {
+    books->baseByKey.Reserve();
+    books->nodeByKeyVariant.Reserve();
+  } catch (...) {
+    return false;
+  }
+  bool added;
+  books->baseByKey.Enter(node->key, node, &added);
+  books->nodeByKeyVariant.Enter(both, node, &added);
+  return true;
 }
 
 Shape ListShapeFor(WORD type)
@@ -279,8 +430,8 @@ void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape)
 {
   Bookkeeping *books = Books(s);
   if (node->values) {
-    auto it = books->records.find(node->values);
-    return (it != books->records.end() && it->second == shape) ? node->values : nullptr;
+    Shape *known = books->records.Find(reinterpret_cast<ULONG_PTR>(node->values));
+    return (known && *known == shape) ? node->values : nullptr;
   }
   DWORD size = 0;
   switch (shape) {
@@ -289,100 +440,17 @@ void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape)
     case kShapeString: size = sizeof(DESC_STRING_VALUE); break;
     default: return nullptr;  // lists are created by their first value node
   }
-  void *record = MemAllocZeroed(size);
+  void *record = Alloc(s, size);
   if (!record) return nullptr;
   try {
-    books->records.emplace(record, shape);
+    books->records.Reserve();
   } catch (...) {
-    MemFree(record);
     return nullptr;
   }
+  bool added;
+  books->records.Enter(reinterpret_cast<ULONG_PTR>(record), shape, &added);
   node->values = record;
   return record;
-}
-
-void FreeRecord(void *record, Shape shape)
-{
-  switch (shape) {
-    case kShapeBoolean: {
-      auto *b = static_cast<DESC_BOOLEAN_VALUE *>(record);
-      MemFree(b->trueText);
-      MemFree(b->falseText);
-      break;
-    }
-    case kShapeList:
-    case kShapePageList:
-    case kShapeSlotList:
-    case kShapeFontList: {
-      auto *v = static_cast<DESC_VALUE_NODE *>(record);
-      while (v) {
-        DESC_VALUE_NODE *next = v->next;
-        MemFree(v->command);
-        if (shape == kShapePageList) {
-          auto *g = reinterpret_cast<DESC_PAGE_VALUE_NODE *>(v)->geometry;
-          while (g) {
-            DESC_PAPER_GEOMETRY *gn = g->next;
-            MemFree(g);
-            g = gn;
-          }
-        } else if (shape == kShapeSlotList) {
-          MemFree(reinterpret_cast<DESC_SLOT_VALUE_NODE *>(v)->papers);
-        } else if (shape == kShapeFontList) {
-          auto *f = reinterpret_cast<DESC_FONT_VALUE_NODE *>(v);
-          for (DWORD i = 0; i < f->count; ++i) {
-            if (f->names) MemFree(f->names[i]);
-            if (f->substitutes) MemFree(f->substitutes[i]);
-          }
-          MemFree(f->names);
-          MemFree(f->substitutes);
-        }
-        MemFree(v);
-        v = next;
-      }
-      return;
-    }
-    default: break;
-  }
-  MemFree(record);
-}
-
-void FreeStatements(DESC_STATEMENT *list)
-{
-  while (list) {
-    DESC_STATEMENT *next = list->next;
-    if (list->kind == DESC_STMT_COMMAND) FreeCommandBlock(reinterpret_cast<DESC_STATEMENT_COMMAND *>(list)->block);
-    if (list->kind == DESC_STMT_STRING) MemFree(reinterpret_cast<DESC_STATEMENT_STRING *>(list)->text);
-    MemFree(list);
-    list = next;
-  }
-}
-
-// An ElseIf chain (an else part that is one conditional statement) is freed link by link;
-// only real nesting recurses.
-void FreeCommandBlock(DESC_COMMAND_BLOCK *block)
-{
-  while (block) {
-    FreeStatements(block->thenList);
-    DESC_STATEMENT *elsePart = block->elsePart;
-    MemFree(block);
-    block = nullptr;
-    if (elsePart && !elsePart->next && elsePart->kind == DESC_STMT_COMMAND) {
-      block = reinterpret_cast<DESC_STATEMENT_COMMAND *>(elsePart)->block;
-      MemFree(elsePart);
-    } else {
-      FreeStatements(elsePart);
-    }
-  }
-}
-
-void FreeFontList(DESC_FONT_ID **list, DWORD count)
-{
-  if (!list) return;
-  for (DWORD i = 0; i < count; ++i) {
-    if (list[i]) MemFree(list[i]->name);
-    MemFree(list[i]);
-  }
-  MemFree(list);
 }
 
 }  // namespace descgrammar
@@ -501,51 +569,19 @@ DESC_PARSE_STATE *WINAPI DescParseStateCreate(void)
 void WINAPI DescParseStateFree(DESC_PARSE_STATE *state)
 {
   if (!state) return;
-  Bookkeeping *books = Books(state);
-  DESC_HEADER *h = state->header;
-  if (h) {
-    for (DESC_ITEM_NODE *n = h->items; n;) {
-      DESC_ITEM_NODE *next = n->next;
-      MemFree(n);
-      n = next;
-    }
-    MemFree(h->uiResDllName);
-    MemFree(h->excDepDllName);
-    for (DESC_COMMAND_BLOCK *&g : h->groups) FreeCommandBlock(g);
-    FreeFontList(h->deviceFonts, h->deviceFontCount);
-    FreeFontList(h->cartridgeFonts, h->cartridgeFontCount);
-    MemFree(h);
-  }
-  if (books) {
-    for (auto &record : books->records) FreeRecord(record.first, record.second);
-    for (DESC_OPTION_COMMAND *pair : books->commands) {
-      MemFree(pair->first);
-      MemFree(pair->second);
-      MemFree(pair);
-    }
-  }
-  MemFree(state->openName);
+  // Every node, text and list of the parse is in its arena; the section-name lists are
+  // emptied first so that no list of the state points into freed memory.
   DescFreeSectionNames(state);
-  for (DESC_COMMAND_STRING *c = state->strings; c;) {
-    DESC_COMMAND_STRING *next = c->next;
-    MemFree(c->text);
-    MemFree(c);
-    c = next;
-  }
-  for (DESC_JUDGE *j = state->judges; j;) {
-    DESC_JUDGE *next = j->next;
-    MemFree(j->code);
-    MemFree(j);
-    j = next;
-  }
-  FreeSections(state);
-  for (DESC_RULE_BLOCK *r = state->exclusive; r;) {
-    DESC_RULE_BLOCK *next = r->next;
-    MemFree(r);
-    r = next;
-  }
+  Bookkeeping *books = Books(state);
+  if (books) DescArenaFree(&books->arena);
+  MemFree(state->header);
   delete books;
   MemFree(state);
+}
+
+void WINAPI DescParseStateSetBlockSize(DESC_PARSE_STATE *state, DWORD blockBytes)
+{
+  if (state && state->internal) Books(state)->arena.blockBytes = blockBytes;
 }
 
 DESC_PARSE_STATE *WINAPI DescParseFile(LPCWSTR path) { return DescParseFileEx(path, nullptr); }
@@ -612,48 +648,63 @@ DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line)
   return DESC_READ_MALFORMED;
 }
 
+namespace {
+
+// Empties the name indexes of a state (the lists themselves are the caller's).
+void ForgetSectionNames(DESC_PARSE_STATE *state)
+{
+  Bookkeeping *books = Books(state);
+  if (!books) return;
+  for (auto &index : books->sectionNumberByName) index.clear();
+  for (DESC_SECTION_NAME *&last : books->sectionNameTail) last = nullptr;
+}
+
+}  // namespace
+
 void WINAPI DescInitSectionNames(DESC_PARSE_STATE *state)
 {
   if (!state) return;
   for (DESC_SECTION_NAME *&head : state->sectionNames) head = nullptr;
+  ForgetSectionNames(state);
 }
 
 void WINAPI DescFreeSectionNames(DESC_PARSE_STATE *state)
 {
   if (!state) return;
-  for (DESC_SECTION_NAME *&head : state->sectionNames) {
-    while (head) {
-      DESC_SECTION_NAME *next = head->next;
-      MemFree(head->name);
-      MemFree(head);
-      head = next;
-    }
-  }
+  // The names are in the parse's memory, which goes back with the state.
+  ForgetSectionNames(state);
+  for (DESC_SECTION_NAME *&head : state->sectionNames) head = nullptr;
 }
 
 BOOL WINAPI DescAddSectionName(DESC_PARSE_STATE *state, DWORD kind, const char *name, DWORD number)
 {
   if (!state || kind >= DESC_SECTION_NAME_KINDS || !name) return FALSE;
-  auto *entry = static_cast<DESC_SECTION_NAME *>(MemAllocZeroed(sizeof(DESC_SECTION_NAME)));
-  char *copy = entry ? DupText(name) : nullptr;
-  if (!copy) {
-    MemFree(entry);
-    return FALSE;
-  }
+  auto *entry = static_cast<DESC_SECTION_NAME *>(Alloc(state, sizeof(DESC_SECTION_NAME)));
+  char *copy = entry ? DupText(state, name) : nullptr;
+  if (!copy) return FALSE;
   entry->name = copy;
   entry->number = number;
-  DESC_SECTION_NAME **tail = &state->sectionNames[kind];
-  while (*tail) tail = &(*tail)->next;
+  // The first entry of a name answers for it; a later one is listed but not indexed.
+  Bookkeeping *books = Books(state);
+  try {
+    books->sectionNumberByName[kind].emplace(std::string_view(copy), number);
+  } catch (...) {
+    return FALSE;
+  }
+  DESC_SECTION_NAME **tail = TailOf(&state->sectionNames[kind], books->sectionNameTail[kind]);
   *tail = entry;
+  books->sectionNameTail[kind] = entry;
   return TRUE;
 }
 
 DWORD WINAPI DescFindSectionNumber(const DESC_PARSE_STATE *state, DWORD kind, const char *name)
 {
   if (!state || kind >= DESC_SECTION_NAME_KINDS || !name) return 0;
-  for (const DESC_SECTION_NAME *e = state->sectionNames[kind]; e; e = e->next)
-    if (Same(e->name, name)) return e->number;
-  return 0;
+  const auto *books = static_cast<const Bookkeeping *>(state->internal);
+  const auto &index = books->sectionNumberByName[kind];
+  if (index.empty()) return 0;
+  auto it = index.find(std::string_view(name));
+  return it != index.end() ? it->second : 0;
 }
 
 BOOL WINAPI DescParseNumberChecked(const char *word, LONG *value)
@@ -691,8 +742,11 @@ DWORD WINAPI DescParseReference(const char *word)
                    {"Alert", DESC_REF_ALERT},
                    {"NULL", 0}};
   if (!word) return 0;
+  // Every prefix begins with a capital A, I, J, N or T: any other word is a name.
+  char first = word[0];
+  if (first != 'A' && first != 'I' && first != 'J' && first != 'N' && first != 'T') return DESC_REF_NAME;
   for (const auto &p : kPrefixes)
-    if (StartsWith(word, p.prefix))
+    if (p.prefix[0] == first && StartsWith(word, p.prefix))
       return p.code ? (p.code | (static_cast<DWORD>(DescParseNumber(word)) & 0xFFFFu)) : 0;
   return DESC_REF_NAME;
 }

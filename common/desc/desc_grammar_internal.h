@@ -2,20 +2,23 @@
 // desc_items.cpp, desc_sections.cpp, desc_groups.cpp). Not part of the engine's interface.
 #pragma once
 
-#include <map>
+#include <cstdint>
+#include <memory>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "context.h"
+#include "desc/desc_arena.h"
 #include "desc/desc_parse.h"
 #include "items/item_store.h"
 #include "model/model.h"
 
 namespace descgrammar {
 
-// Shapes of the value data an item node can point at. Every record is allocated once,
-// registered here with its shape, and freed once from this registry, however many
-// nodes (base, variants, Identity items) point at it.
+// Shapes of the value data an item node can point at. Every record is registered with its
+// shape, however many nodes (base, variants, Identity items) point at it.
 enum Shape {
   kShapeList = 1,      // DESC_VALUE_NODE list
   kShapePageList = 2,  // DESC_PAGE_VALUE_NODE list
@@ -31,16 +34,132 @@ enum Shape {
 constexpr DWORD kMaxBlockDepth = 64;
 constexpr DWORD kWordSize = 256;  // longest word a handler reads
 
+// Where a list of the parse state ends: the last node appended through it, so the next
+// append costs one step whatever the length of the list (nodes are never taken out of
+// these lists while the parse runs). An empty list starts at its head.
+template <typename Node>
+Node **TailOf(Node **head, Node *last)
+{
+  Node **tail = last ? &last->next : head;
+  while (*tail) tail = &(*tail)->next;
+  return tail;
+}
+
+// Index from a number (or an address) to a value: open addressing over one array that
+// doubles when half full, so an entry costs no allocation of its own.
+template <typename Key, typename Value>
+class NumberIndex {
+ public:
+  // The value of key; NULL when none was entered.
+  Value *Find(Key key)
+  {
+    if (slots_.empty()) return nullptr;
+    size_t mask = slots_.size() - 1;
+    for (size_t i = Hash(key) & mask;; i = (i + 1) & mask) {
+      Slot &slot = slots_[i];
+      if (!slot.used) return nullptr;
+      if (slot.key == key) return &slot.value;
+    }
+  }
+  // Makes room for one more entry; may throw std::bad_alloc (the index is unchanged then).
+  void Reserve()
+  {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+  }
+  // The value of key, entered as value when there is none yet (*added tells which). Call
+  // Reserve first: Enter itself allocates nothing and never throws.
+  Value *Enter(Key key, const Value &value, bool *added)
+  {
+    size_t mask = slots_.size() - 1;
+    for (size_t i = Hash(key) & mask;; i = (i + 1) & mask) {
+      Slot &slot = slots_[i];
+      if (slot.used && slot.key == key) {
+        *added = false;
+        return &slot.value;
+      }
+      if (!slot.used) {
+        slot = {key, value, true};
+        ++used_;
+        *added = true;
+        return &slot.value;
+      }
+    }
+  }
+
+ private:
+  struct Slot {
+    Key key;
+    Value value;
+    bool used;
+  };
+  static size_t Hash(Key key)
+  {
+    auto k = static_cast<unsigned long long>(key);
+    return static_cast<size_t>((k ^ (k >> 29)) * 0x9E3779B97F4A7C15ull >> 32);
+  }
+  void Grow()
+  {
+    std::vector<Slot> grown(slots_.empty() ? 64 : slots_.size() * 2, Slot{});
+    size_t mask = grown.size() - 1;
+    for (const Slot &slot : slots_) {
+      if (!slot.used) continue;
+      size_t i = Hash(slot.key) & mask;
+      while (grown[i].used) i = (i + 1) & mask;
+      grown[i] = slot;
+    }
+    slots_.swap(grown);
+  }
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
+};
+
+// Answers of the names-table lookups of one parse, by name: open addressing over one array
+// of entries whose names live in blocks of the C++ heap (not the parse's arena, so that
+// remembering a name never counts as an allocation of the parse).
+struct NameAnswer {
+  const char *name;  // NULL: a free slot
+  DWORD length;
+  DWORD hash;
+  const SYMBOL_ENTRY *symbol;
+  const VALUE_SYMBOL *value;
+  bool haveSymbol;  // symbol holds the names table's answer
+  bool haveValue;   // value holds the names table's answer
+};
+
 struct Bookkeeping {
+  // Every node, text, list and code block of the parse; freed as one with the state.
+  DESC_ARENA arena = {};
   DESC_ITEM_NODE *itemTail = nullptr;
-  std::map<void *, Shape> records;              // value data -> shape (owned)
-  std::vector<DESC_OPTION_COMMAND *> commands;  // every OptionCommand pair (owned)
-  std::set<DWORD> rejectedJudges;               // numbers whose condition did not compile
-  bool reported = false;                        // a message was sent for this line
-  char lastName[kWordSize] = {};                // last word the condition resolver tried
+  // Indexes of the lists, so that finding an entry by its number, key or name costs the
+  // same however many entries came before (a compile stays linear in the size of the text).
+  NumberIndex<DWORD, DESC_ITEM_NODE *> baseByKey;         // first node of each key
+  NumberIndex<DWORD, DESC_ITEM_NODE *> nodeByKeyVariant;  // first node of key << 16 | variant
+  NumberIndex<DWORD, DESC_JUDGE *> judgeByNumber;
+  DESC_JUDGE *judgeTail = nullptr;
+  NumberIndex<DWORD, DWORD> sectionDefinitions[DESC_SECTION_KINDS];  // number -> lines so far
+  DESC_SECTION *sectionTail[DESC_SECTION_KINDS] = {};
+  DESC_RULE_BLOCK *exclusiveTail = nullptr;
+  NumberIndex<DWORD, DWORD> stringDefinitions;  // CommandString number -> lines so far
+  DESC_COMMAND_STRING *stringTail = nullptr;
+  // Name (the text of the list entry) -> the number of its first entry.
+  std::unordered_map<std::string_view, DWORD> sectionNumberByName[DESC_SECTION_NAME_KINDS];
+  DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
+  std::vector<NameAnswer> names;  // size a power of two, or empty
+  size_t namesUsed = 0;
+  size_t lastAnswer = SIZE_MAX;                     // slot of the answer found last
+  std::vector<std::unique_ptr<char[]>> nameBlocks;  // the names' bytes
+  char *nameNext = nullptr;                         // free room in the last block
+  size_t nameRoom = 0;                              // bytes of it
+  NumberIndex<ULONG_PTR, Shape> records;            // value data (its address) -> shape
+  std::set<DWORD> rejectedJudges;                   // numbers whose condition did not compile
+  bool reported = false;                            // a message was sent for this line
+  char lastName[kWordSize] = {};                    // last word a condition could not take as an item or value
 };
 
 inline Bookkeeping *Books(DESC_PARSE_STATE *s) { return static_cast<Bookkeeping *>(s->internal); }
+// bytes of zero-filled memory of the parse (freed with the state, never alone); NULL when
+// memory runs out.
+inline void *Alloc(DESC_PARSE_STATE *s, DWORD bytes) { return DescArenaAlloc(&Books(s)->arena, bytes); }
 
 // Diagnostics, printf-style, for the line being dispatched. Reject reports an error and
 // answers FALSE (the handler's "rejected"); Warn reports a questionable but accepted part.
@@ -56,8 +175,8 @@ inline bool IsSpace(char c) { return Is(c, DESC_CC_BLANK | DESC_CC_LINE_END); }
 bool Same(const char *a, const char *b);
 // Whether text begins with prefix (case-sensitive).
 bool StartsWith(const char *text, const char *prefix);
-// A new copy of text (MemFree); NULL when memory runs out.
-char *DupText(const char *text);
+// A copy of text in the parse's memory; NULL when memory runs out.
+char *DupText(DESC_PARSE_STATE *s, const char *text);
 
 // Value scanners over a text buffer whose length field is the cursor.
 char Peek(DESC_TEXT_BUFFER *b);
@@ -81,21 +200,23 @@ BOOL DescScanSignedInt(const char *text, DWORD *pos, LONG *value, bool *overflow
 // Decoded quoted text from the cursor (DescDecodeQuoted rules); NULL when no quote or
 // empty, or when memory was short: then *noMemory is set (a failed allocation is not an
 // empty text). *after receives the character after the closing quote.
-char *DescValueTakeText(DESC_TEXT_BUFFER *b, char *after, bool *noMemory);
+// The text is in the parse's memory, as are the answers of the three functions below.
+char *DescValueTakeText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, char *after, bool *noMemory);
 // DescValueTakeText converted to UTF-16 with the ANSI code page; NULL when empty, with
 // *noMemory set when memory was short.
-WCHAR *DescValueTakeWideText(DESC_TEXT_BUFFER *b, bool *noMemory);
+WCHAR *DescValueTakeWideText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, bool *noMemory);
 // Decodes quoted text from text[*pos], just after its opening quote, moving *pos past the
-// closing quote (to the end when there is none); a new copy (MemFree), NULL when empty or
-// when memory was short (then *noMemory is set).
-char *DescDecodeQuoted(const char *text, DWORD *pos, bool *noMemory);
+// closing quote (to the end when there is none); a new copy, NULL when empty or when
+// memory was short (then *noMemory is set).
+char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *noMemory);
 // Moves the cursor just past the next c; FALSE (cursor at the end) when there is none.
 BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c);
 
-// Names table lookups.
-const SYMBOL_ENTRY *FindSymbol(const char *name);
+// Names table lookups. The answers of a parse are remembered by name, so a name the
+// description repeats costs one cheap lookup after its first.
+const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name);
 // The names-table entry of a symbol or value name; NULL for "" or an unknown name.
-const VALUE_SYMBOL *FindValue(const char *name);
+const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name);
 // The context whose tables name dialogs, controls and messages: the state's, else the
 // template.
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s);
@@ -104,27 +225,22 @@ DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s);
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key);  // first node (the base item)
 // The parse state's node of that key and variant; NULL when none.
 DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant);
+// Enters a node just added to the item list into the indexes FindNode reads (the first
+// node of a key, and of a key and variant, answers); FALSE (indexes unchanged) when
+// memory is short.
+bool IndexNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node);
 // The node's Boolean, Numeric or String record of that shape, made and registered on first
 // use; NULL when the node already has value data of another shape, for a list shape (lists
 // are made by their first value node), or when memory runs out.
 void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape);
 // The shape of the value list an item type keeps.
 Shape ListShapeFor(WORD type);
-// Frees value data of a shape with everything it owns (texts, geometry, papers, fonts).
-void FreeRecord(void *record, Shape shape);
 
 // Rule references: resolves a token into a link for a field of section kind (0 Judge,
 // 1 Item, 2 Action, 3 Transact, 4 AlertAction, 5 Alert). FALSE rejects the line.
 BOOL ResolveReference(DESC_PARSE_STATE *s, DWORD kind, const char *token, DESC_RULE_LINK *link);
 // Section-name kinds.
 constexpr DWORD kNamesJudge = 0;
-
-// Frees a statement list with its texts and nested command blocks; NULL is ignored.
-void FreeStatements(DESC_STATEMENT *list);
-// Frees a command block with both its statement lists; NULL is ignored.
-void FreeCommandBlock(DESC_COMMAND_BLOCK *block);
-// Frees count font entries with their names, and the array; NULL is ignored.
-void FreeFontList(DESC_FONT_ID **list, DWORD count);
 
 // Keyword handlers: TRUE accepted, FALSE rejected.
 typedef BOOL (*Handler)(DESC_PARSE_STATE *s, DESC_LINE *line);
@@ -153,8 +269,5 @@ BOOL OnUIResDLLName(DESC_PARSE_STATE *s, DESC_LINE *line);
 BOOL OnExcDepDLLName(DESC_PARSE_STATE *s, DESC_LINE *line);
 BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line);
 BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line);
-
-// Frees every numbered section of the state with its entries; the lists are empty after.
-void FreeSections(DESC_PARSE_STATE *s);
 
 }  // namespace descgrammar

@@ -193,13 +193,13 @@ DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
              word);
         continue;
       }
-      const SYMBOL_ENTRY *sym = FindSymbol(word);
+      const SYMBOL_ENTRY *sym = FindSymbol(r->s, word);
       if (!sym) {
         Warn(r->s, "CommandGroup: unknown item '%.64s' in GroupType; statement dropped", word);
         SkipRestOfLine(b);
         continue;
       }
-      auto *g = static_cast<DESC_STATEMENT_GROUP *>(MemAllocZeroed(sizeof(DESC_STATEMENT_GROUP)));
+      auto *g = static_cast<DESC_STATEMENT_GROUP *>(Alloc(r->s, sizeof(DESC_STATEMENT_GROUP)));
       if (g) {
         g->head.kind = DESC_STMT_GROUP;
         g->head.key = sym->key;
@@ -217,14 +217,14 @@ DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
         Warn(r->s, "CommandGroup: StringType without a number; statement dropped");
         continue;
       }
-      auto *t = static_cast<DESC_STATEMENT_STRING *>(MemAllocZeroed(sizeof(DESC_STATEMENT_STRING)));
+      auto *t = static_cast<DESC_STATEMENT_STRING *>(Alloc(r->s, sizeof(DESC_STATEMENT_STRING)));
       if (t) {
         t->head.kind = DESC_STMT_STRING;
         t->length = static_cast<DWORD>(number);
       }
       st = t ? &t->head : nullptr;
     } else if (Same(word, "FontType")) {
-      st = static_cast<DESC_STATEMENT *>(MemAllocZeroed(sizeof(DESC_STATEMENT)));
+      st = static_cast<DESC_STATEMENT *>(Alloc(r->s, sizeof(DESC_STATEMENT)));
       if (st) st->kind = DESC_STMT_FONT;
     } else {
       Warn(r->s, "CommandGroup: unknown statement type '%.64s'; statement dropped", word);
@@ -237,10 +237,7 @@ DESC_STATEMENT *ParseStatements(BlockReader *r, DWORD depth)
     }
     Append(&head, &tail, st);
   }
-  if (r->failed) {
-    FreeStatements(head);
-    return nullptr;
-  }
+  if (r->failed) return nullptr;
   return head;
 }
 
@@ -282,7 +279,6 @@ DESC_STATEMENT *DescParseCommandBlock(BlockReader *r, DWORD depth)
     try {
       links.push_back({judge, thenList});
     } catch (...) {
-      FreeStatements(thenList);
       Reject(r->s, "out of memory");
       r->failed = true;
       break;
@@ -298,20 +294,13 @@ DESC_STATEMENT *DescParseCommandBlock(BlockReader *r, DWORD depth)
   // Blocks from the last link back: a block whose two lists are both empty is dropped, so
   // the link before it has no else part.
   DESC_STATEMENT *following = r->failed || badJudge ? nullptr : elseList;
-  if (r->failed || badJudge) FreeStatements(elseList);
   for (size_t i = links.size(); i-- > 0;) {
     DESC_STATEMENT *thenList = links[i].thenList;
-    if (r->failed || badJudge) {
-      FreeStatements(thenList);
-      continue;
-    }
+    if (r->failed || badJudge) continue;
     if (!thenList && !following) continue;
-    auto *block = static_cast<DESC_COMMAND_BLOCK *>(MemAllocZeroed(sizeof(DESC_COMMAND_BLOCK)));
-    auto *st = block ? static_cast<DESC_STATEMENT_COMMAND *>(MemAllocZeroed(sizeof(DESC_STATEMENT_COMMAND))) : nullptr;
+    auto *block = static_cast<DESC_COMMAND_BLOCK *>(Alloc(r->s, sizeof(DESC_COMMAND_BLOCK)));
+    auto *st = block ? static_cast<DESC_STATEMENT_COMMAND *>(Alloc(r->s, sizeof(DESC_STATEMENT_COMMAND))) : nullptr;
     if (!st) {
-      MemFree(block);
-      FreeStatements(thenList);
-      FreeStatements(following);
       following = nullptr;
       Reject(r->s, "out of memory");
       r->failed = true;
@@ -356,7 +345,7 @@ BOOL FontList(DESC_PARSE_STATE *s, DESC_LINE *line, DESC_FONT_ID ***list, DWORD 
       ++b->length;
       SkipSpace(b);
       bool noMemory = false;
-      char *name = Peek(b) == '"' ? DescValueTakeText(b, nullptr, &noMemory) : nullptr;
+      char *name = Peek(b) == '"' ? DescValueTakeText(s, b, nullptr, &noMemory) : nullptr;
       if (noMemory) {
         ok = false;
         break;
@@ -368,23 +357,20 @@ BOOL FontList(DESC_PARSE_STATE *s, DESC_LINE *line, DESC_FONT_ID ***list, DWORD 
       SkipSpace(b);
       if (!haveId || Peek(b) != '}') {
         Warn(s, "%s: font '%.64s' needs an ID from 0 and a closing '}'; the list ends there", line->keyword.text, name);
-        MemFree(name);
         break;
       }
       ++b->length;
-      auto *entry = static_cast<DESC_FONT_ID *>(MemAllocZeroed(sizeof(DESC_FONT_ID)));
+      auto *entry = static_cast<DESC_FONT_ID *>(Alloc(s, sizeof(DESC_FONT_ID)));
       if (entry) {
         entry->fontId = static_cast<DWORD>(id);
         entry->name = name;
         try {
           entries.push_back(entry);
         } catch (...) {
-          MemFree(entry);
           entry = nullptr;
         }
       }
       if (!entry) {
-        MemFree(name);
         ok = false;
         break;
       }
@@ -393,18 +379,11 @@ BOOL FontList(DESC_PARSE_STATE *s, DESC_LINE *line, DESC_FONT_ID ***list, DWORD 
   DWORD n = static_cast<DWORD>(entries.size());
   DESC_FONT_ID **array = nullptr;
   if (ok && n) {
-    array = static_cast<DESC_FONT_ID **>(MemAllocZeroed(n * sizeof(DESC_FONT_ID *)));
+    array = static_cast<DESC_FONT_ID **>(Alloc(s, n * sizeof(DESC_FONT_ID *)));
     ok = array != nullptr;
   }
-  if (!ok) {
-    for (DESC_FONT_ID *e : entries) {
-      MemFree(e->name);
-      MemFree(e);
-    }
-    return Reject(s, "out of memory");
-  }
+  if (!ok) return Reject(s, "out of memory");
   for (DWORD i = 0; i < n; ++i) array[i] = entries[i];
-  FreeFontList(*list, *count);
   *list = array;
   *count = n;
   return TRUE;
@@ -438,13 +417,9 @@ BOOL OnCommandGroup(DESC_PARSE_STATE *s, DESC_LINE *line)
     Warn(s, "CommandGroup %s has no statements; line ignored", word);
     return TRUE;
   }
-  auto *block = static_cast<DESC_COMMAND_BLOCK *>(MemAllocZeroed(sizeof(DESC_COMMAND_BLOCK)));
-  if (!block) {
-    FreeStatements(thenList);
-    return Reject(s, "out of memory");
-  }
+  auto *block = static_cast<DESC_COMMAND_BLOCK *>(Alloc(s, sizeof(DESC_COMMAND_BLOCK)));
+  if (!block) return Reject(s, "out of memory");
   block->thenList = thenList;
-  FreeCommandBlock(s->header->groups[slot]);
   s->header->groups[slot] = block;
   return TRUE;
 }
@@ -465,24 +440,30 @@ BOOL OnCommandString(DESC_PARSE_STATE *s, DESC_LINE *line)
   if (!DescParseNumberChecked(line->option1.text, &number) || number < 0)
     return Reject(s, "CommandString number '%.32s' is out of range", line->option1.text);
   bool noMemory;
-  char *text = DescValueTakeText(&line->value, nullptr, &noMemory);
+  char *text = DescValueTakeText(s, &line->value, nullptr, &noMemory);
   if (noMemory) return Reject(s, "out of memory taking the text of CommandString %ld", static_cast<long>(number));
   if (!text) return Reject(s, "CommandString %ld has no text", static_cast<long>(number));
-  auto *entry = static_cast<DESC_COMMAND_STRING *>(MemAllocZeroed(sizeof(DESC_COMMAND_STRING)));
-  if (!entry) {
-    MemFree(text);
-    return Reject(s, "out of memory");
-  }
+  auto *entry = static_cast<DESC_COMMAND_STRING *>(Alloc(s, sizeof(DESC_COMMAND_STRING)));
+  if (!entry) return Reject(s, "out of memory");
   DWORD length = 0;
   while (text[length]) ++length;
   entry->number = static_cast<DWORD>(number);
   entry->length = length + 1;
   entry->text = text;
-  DESC_COMMAND_STRING **tail = &s->strings;
-  for (; *tail; tail = &(*tail)->next)
-    if ((*tail)->number == entry->number)
-      Warn(s, "CommandString %ld is defined again; the first definition counts", static_cast<long>(number));
-  *tail = entry;
+  Bookkeeping *books = Books(s);
+  DWORD earlier = 0;
+  try {
+    books->stringDefinitions.Reserve();
+    bool added;
+    earlier = (*books->stringDefinitions.Enter(entry->number, 0, &added))++;
+  } catch (...) {
+    return Reject(s, "out of memory");
+  }
+  // One warning for each earlier definition of the number.
+  for (DWORD i = 0; i < earlier; ++i)
+    Warn(s, "CommandString %ld is defined again; the first definition counts", static_cast<long>(number));
+  *TailOf(&s->strings, books->stringTail) = entry;
+  books->stringTail = entry;
   return TRUE;
 }
 
@@ -492,12 +473,11 @@ BOOL OnFileVersion(DESC_PARSE_STATE *s, DESC_LINE *line)
   const char *text = line->value.text;
   int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
   if (n > 0) {
-    auto *all = static_cast<WCHAR *>(MemAllocZeroed(static_cast<DWORD>(n) * sizeof(WCHAR)));
+    auto *all = static_cast<WCHAR *>(Alloc(s, static_cast<DWORD>(n) * sizeof(WCHAR)));
     if (!all) return Reject(s, "out of memory");
     MultiByteToWideChar(CP_ACP, 0, text, -1, all, n);
     for (int i = 0; i < 14 && all[i]; ++i) wide[i] = all[i];
     if (n - 1 > 14) Warn(s, "FileVersion is longer than 14 characters; it is cut");
-    MemFree(all);
   }
   for (int i = 0; i < 16; ++i) s->header->fileVersion[i] = wide[i];
   return TRUE;
@@ -506,9 +486,8 @@ BOOL OnFileVersion(DESC_PARSE_STATE *s, DESC_LINE *line)
 BOOL OnUIResDLLName(DESC_PARSE_STATE *s, DESC_LINE *line)
 {
   bool noMemory;
-  WCHAR *name = DescValueTakeWideText(&line->value, &noMemory);
+  WCHAR *name = DescValueTakeWideText(s, &line->value, &noMemory);
   if (noMemory) return Reject(s, "out of memory");
-  MemFree(s->header->uiResDllName);
   s->header->uiResDllName = name;
   return TRUE;
 }
@@ -516,9 +495,8 @@ BOOL OnUIResDLLName(DESC_PARSE_STATE *s, DESC_LINE *line)
 BOOL OnExcDepDLLName(DESC_PARSE_STATE *s, DESC_LINE *line)
 {
   bool noMemory;
-  WCHAR *name = DescValueTakeWideText(&line->value, &noMemory);
+  WCHAR *name = DescValueTakeWideText(s, &line->value, &noMemory);
   if (noMemory) return Reject(s, "out of memory");
-  MemFree(s->header->excDepDllName);
   s->header->excDepDllName = name;
   return TRUE;
 }

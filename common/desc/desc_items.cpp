@@ -65,34 +65,29 @@ bool IsListShape(Shape shape) { return shape >= kShapeList && shape <= kShapeFon
 
 Shape RecordShape(DESC_PARSE_STATE *s, const void *values)
 {
-  auto it = Books(s)->records.find(const_cast<void *>(values));
-  return it == Books(s)->records.end() ? static_cast<Shape>(0) : it->second;
+  Shape *known = Books(s)->records.Find(reinterpret_cast<ULONG_PTR>(values));
+  return known ? *known : static_cast<Shape>(0);
 }
 
 // Appends a value node to the base item's list unless the list holds that value already.
-// Takes ownership of command. FALSE when memory was short (nothing reported).
+// command is in the parse's memory. FALSE when memory was short (nothing reported).
 bool AddValueNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *base, WORD valueId, char *command, const char *name)
 {
   Shape shape = ListShapeFor(base->type);
   if (base->values && RecordShape(s, base->values) != shape) {
     Warn(s, "value '%s' ignored: item '%s' shares value data of another shape", name, OpenName(s));
-    MemFree(command);
     return true;
   }
   DESC_VALUE_NODE *last = nullptr;
   for (auto *v = static_cast<DESC_VALUE_NODE *>(base->values); v; v = v->next) {
     if (v->valueId == valueId) {
       Warn(s, "value '%s' of item '%s' is listed again; the first definition stays", name, OpenName(s));
-      MemFree(command);
       return true;
     }
     last = v;
   }
-  auto *node = static_cast<DESC_VALUE_NODE *>(MemAllocZeroed(DescValueNodeSize(base->type)));
-  if (!node) {
-    MemFree(command);
-    return false;
-  }
+  auto *node = static_cast<DESC_VALUE_NODE *>(Alloc(s, DescValueNodeSize(base->type)));
+  if (!node) return false;
   node->valueId = valueId;
   node->command = command;
   if (last) {
@@ -100,12 +95,12 @@ bool AddValueNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *base, WORD valueId, char 
     return true;
   }
   try {
-    Books(s)->records.emplace(node, shape);
+    Books(s)->records.Reserve();
   } catch (...) {
-    MemFree(command);
-    MemFree(node);
     return false;
   }
+  bool added;
+  Books(s)->records.Enter(reinterpret_cast<ULONG_PTR>(node), shape, &added);
   base->values = node;
   return true;
 }
@@ -139,7 +134,7 @@ DESC_VALUE_NODE *NamedValueNode(DESC_PARSE_STATE *s, DESC_LINE *line, WORD type,
     Warn(s, "%s needs a value name and a value; line ignored", keyword);
     return nullptr;
   }
-  const VALUE_SYMBOL *vs = FindValue(line->option2.text);
+  const VALUE_SYMBOL *vs = FindValue(s, line->option2.text);
   if (!vs) {
     Warn(s, "%s: unknown value '%s'", keyword, line->option2.text);
     return nullptr;
@@ -257,7 +252,7 @@ BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line)
   if (s->openName) return Reject(s, "OpenUI while item '%s' is open", s->openName);
   const char *option = line->option1.text;
   if (option[0] != '*') return Reject(s, "OpenUI needs the item as '*name', not '%.64s'", option);
-  const SYMBOL_ENTRY *sym = FindSymbol(option + 1);
+  const SYMBOL_ENTRY *sym = FindSymbol(s, option + 1);
   if (!sym) return Reject(s, "OpenUI: unknown item '%.64s'", option + 1);
   DESC_ITEM_NODE *base = FindNode(s, sym->key);
   DESC_ITEM_NODE node = {};
@@ -288,7 +283,7 @@ BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line)
     char other[64];
     node.type = DescParseItemType(line->value.text, other);
     if (node.type == DESC_TYPE_IDENTITY) {
-      const SYMBOL_ENTRY *shared = other[0] ? FindSymbol(other) : nullptr;
+      const SYMBOL_ENTRY *shared = other[0] ? FindSymbol(s, other) : nullptr;
       if (!shared) {
         Warn(s, "Identity item '%s' names no known item '%s'", sym->name, other);
       } else {
@@ -301,14 +296,11 @@ BOOL OnOpenUI(DESC_PARSE_STATE *s, DESC_LINE *line)
       }
     }
   }
-  char *name = DupText(sym->name);
-  auto *made = static_cast<DESC_ITEM_NODE *>(MemAllocZeroed(sizeof(DESC_ITEM_NODE)));
-  if (!name || !made) {
-    MemFree(name);
-    MemFree(made);
-    return Reject(s, "out of memory");
-  }
+  char *name = DupText(s, sym->name);
+  auto *made = static_cast<DESC_ITEM_NODE *>(Alloc(s, sizeof(DESC_ITEM_NODE)));
+  if (!name || !made) return Reject(s, "out of memory");
   *made = node;
+  if (!IndexNode(s, made)) return Reject(s, "out of memory");
   if (!variant) EnterSlot(s->header, made);
   Bookkeeping *books = Books(s);
   if (books->itemTail)
@@ -338,7 +330,6 @@ BOOL OnCloseUI(DESC_PARSE_STATE *s, DESC_LINE *)
       node->defaultValue = position;
     }
   }
-  MemFree(s->openName);
   s->openName = nullptr;
   s->openKey = 0;
   s->openVariant = 0;
@@ -356,13 +347,13 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
   WORD type = base->type;
   if (option[0]) {
     if (type & 3) {
-      const VALUE_SYMBOL *vs = FindValue(option);
+      const VALUE_SYMBOL *vs = FindValue(s, option);
       if (!vs) {
         Warn(s, "item '%s': unknown value '%.64s' ignored", OpenName(s), option);
         return TRUE;
       }
       bool noMemory = false;
-      char *command = b->text[0] ? DescValueTakeText(b, nullptr, &noMemory) : nullptr;
+      char *command = b->text[0] ? DescValueTakeText(s, b, nullptr, &noMemory) : nullptr;
       if (noMemory || !AddValueNode(s, base, vs->valueId, command, option))
         return Reject(s, "out of memory taking value '%.64s' of item '%s'", option, OpenName(s));
       return TRUE;
@@ -379,10 +370,9 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     }
     if (b->text[0]) {
       bool noMemory;
-      char *text = DescValueTakeText(b, nullptr, &noMemory);
+      char *text = DescValueTakeText(s, b, nullptr, &noMemory);
       if (noMemory) return Reject(s, "out of memory taking the %s text of item '%s'", option, OpenName(s));
       char **slot = Same(option, "True") ? &record->trueText : &record->falseText;
-      MemFree(*slot);
       *slot = text;
     }
     return TRUE;
@@ -414,7 +404,7 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     bool braced = c == '{';
     if (braced) ++b->length;
     DescValueNextWord(b, word);
-    const VALUE_SYMBOL *vs = FindValue(word);
+    const VALUE_SYMBOL *vs = FindValue(s, word);
     if (!vs) {
       Warn(s, "item '%s': unknown value '%.64s' ends the value list", OpenName(s), word);
       break;
@@ -423,14 +413,13 @@ BOOL OnOptionLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     if (braced) {
       SkipSpace(b);
       bool noMemory = false;
-      if (Peek(b) == '"') command = DescValueTakeText(b, nullptr, &noMemory);
+      if (Peek(b) == '"') command = DescValueTakeText(s, b, nullptr, &noMemory);
       if (noMemory) {
         Drop(s, "item '%s': out of memory taking the text of '%.64s'; the value list ends there", OpenName(s), word);
         break;
       }
       SkipSpace(b);
       if (Peek(b) != '}') {
-        MemFree(command);
         Warn(s, "item '%s': entry '%.64s' is not closed by '}'; the value list ends there", OpenName(s), word);
         break;
       }
@@ -453,7 +442,7 @@ BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line)
   for (const char *p = line->value.text; *p && !IsSpace(*p) && n + 1 < kWordSize;) word[n++] = *p++;
   word[n] = 0;
   if (node->type & 1) {
-    const VALUE_SYMBOL *vs = FindValue(word);
+    const VALUE_SYMBOL *vs = FindValue(s, word);
     if (vs)
       node->defaultValue = vs->valueId;
     else
@@ -465,7 +454,7 @@ BOOL OnDefaultLine(DESC_PARSE_STATE *s, DESC_LINE *line)
     else
       Warn(s, "Default of item '%s' ignored: its value data has another shape", OpenName(s));
   } else if (node->type & DESC_TYPE_STRING) {
-    const VALUE_SYMBOL *vs = FindValue(word);
+    const VALUE_SYMBOL *vs = FindValue(s, word);
     auto *record = vs ? static_cast<DESC_STRING_VALUE *>(EnsureRecord(s, node, kShapeString)) : nullptr;
     if (record)
       record->defaultValue = vs->valueId;
@@ -598,7 +587,7 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   DESC_PAPER_GEOMETRY g = {};
   char word[kWordSize];
   DescValueNextWord(b, word);
-  if (const VALUE_SYMBOL *vs = FindValue(word)) {
+  if (const VALUE_SYMBOL *vs = FindValue(s, word)) {
     g.resolution = vs->valueId;
   } else {
     LONG v;
@@ -610,7 +599,7 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
     return TRUE;
   }
   DescValueNextWord(b, word);
-  const VALUE_SYMBOL *orientation = FindValue(word);
+  const VALUE_SYMBOL *orientation = FindValue(s, word);
   if (!orientation) {
     Warn(s, "PageValue: unknown orientation '%.64s'; entry dropped", word);
     return TRUE;
@@ -619,14 +608,14 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   SkipSpace(b);
   if (Peek(b) != '"') {
     DescValueNextWord(b, word);
-    const SYMBOL_ENTRY *item = FindSymbol(word);
+    const SYMBOL_ENTRY *item = FindSymbol(s, word);
     if (!item) {
       Warn(s, "PageValue: unknown condition item '%.64s'; entry dropped", word);
       return TRUE;
     }
     g.condKey = item->key;
     DescValueNextWord(b, word);
-    const VALUE_SYMBOL *vs = FindValue(word);
+    const VALUE_SYMBOL *vs = FindValue(s, word);
     g.condValue = vs ? vs->valueId : (Same(word, "True") ? 1 : 0);
   }
   if (DescValueSkipPast(b, '"')) {
@@ -635,7 +624,7 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
     if (!ReadQuotedNumbers(s, b, n, 6, &read, "PageValue")) return FALSE;
     g.x = n[0], g.y = n[1], g.w = n[2], g.h = n[3], g.a = n[4], g.b = n[5];
   }
-  auto *made = static_cast<DESC_PAPER_GEOMETRY *>(MemAllocZeroed(sizeof g));
+  auto *made = static_cast<DESC_PAPER_GEOMETRY *>(Alloc(s, sizeof g));
   if (!made) return Reject(s, "out of memory");
   *made = g;
   DESC_PAPER_GEOMETRY **tail = &page->geometry;
@@ -681,7 +670,7 @@ BOOL OnSlotPaper(DESC_PARSE_STATE *s, DESC_LINE *line)
     if (c == 0) return Reject(s, "SlotPaper: the list has no closing '}'");
     DescValueNextWord(b, word);
     if (!word[0]) return Reject(s, "SlotPaper: unexpected '%c' in the list", Peek(b));
-    const VALUE_SYMBOL *vs = FindValue(word);
+    const VALUE_SYMBOL *vs = FindValue(s, word);
     if (!vs) {
       Warn(s, "SlotPaper: unknown value '%.64s'; the slot's papers are not set", word);
       return TRUE;
@@ -693,10 +682,9 @@ BOOL OnSlotPaper(DESC_PARSE_STATE *s, DESC_LINE *line)
     }
   }
   if (papers.empty()) return TRUE;
-  auto *array = static_cast<WORD *>(MemAllocZeroed(static_cast<DWORD>(papers.size() * sizeof(WORD))));
+  auto *array = static_cast<WORD *>(Alloc(s, static_cast<DWORD>(papers.size() * sizeof(WORD))));
   if (!array) return Reject(s, "out of memory");
   for (size_t i = 0; i < papers.size(); ++i) array[i] = papers[i];
-  MemFree(slot->papers);
   slot->papers = array;
   slot->count = static_cast<DWORD>(papers.size());
   return TRUE;
@@ -723,51 +711,25 @@ BOOL OnTTFS(DESC_PARSE_STATE *s, DESC_LINE *line)
     ++b->length;
     SkipSpace(b);
     bool noName = false, noSub = false;
-    char *name = Peek(b) == '"' ? DescValueTakeText(b, nullptr, &noName) : nullptr;
+    char *name = Peek(b) == '"' ? DescValueTakeText(s, b, nullptr, &noName) : nullptr;
     SkipSpace(b);
-    char *sub = (name && Peek(b) == '"') ? DescValueTakeText(b, nullptr, &noSub) : nullptr;
+    char *sub = (name && Peek(b) == '"') ? DescValueTakeText(s, b, nullptr, &noSub) : nullptr;
     SkipSpace(b);
-    if (noName || noSub) {
-      MemFree(name);
-      MemFree(sub);
-      for (char *t : names) MemFree(t);
-      for (char *t : subs) MemFree(t);
-      return Reject(s, "out of memory");
-    }
-    if (!name || !sub || Peek(b) != '}') {
-      MemFree(name);
-      MemFree(sub);
-      break;
-    }
+    if (noName || noSub) return Reject(s, "out of memory");
+    if (!name || !sub || Peek(b) != '}') break;
     ++b->length;
     try {
       names.push_back(name);
       subs.push_back(sub);
     } catch (...) {
-      MemFree(name);
-      MemFree(sub);
-      for (char *t : names) MemFree(t);
-      for (char *t : subs) MemFree(t);
       return Reject(s, "out of memory");
     }
   }
   DWORD count = static_cast<DWORD>(names.size());
-  char **nameArray = count ? static_cast<char **>(MemAllocZeroed(count * sizeof(char *))) : nullptr;
-  char **subArray = count ? static_cast<char **>(MemAllocZeroed(count * sizeof(char *))) : nullptr;
-  if (count && (!nameArray || !subArray)) {
-    MemFree(nameArray);
-    MemFree(subArray);
-    for (char *t : names) MemFree(t);
-    for (char *t : subs) MemFree(t);
-    return Reject(s, "out of memory");
-  }
+  char **nameArray = count ? static_cast<char **>(Alloc(s, count * sizeof(char *))) : nullptr;
+  char **subArray = count ? static_cast<char **>(Alloc(s, count * sizeof(char *))) : nullptr;
+  if (count && (!nameArray || !subArray)) return Reject(s, "out of memory");
   for (DWORD i = 0; i < count; ++i) nameArray[i] = names[i], subArray[i] = subs[i];
-  for (DWORD i = 0; i < font->count; ++i) {
-    MemFree(font->names[i]);
-    MemFree(font->substitutes[i]);
-  }
-  MemFree(font->names);
-  MemFree(font->substitutes);
   font->names = nameArray;
   font->substitutes = subArray;
   font->count = count;
@@ -786,20 +748,14 @@ BOOL OnOptionCommand(DESC_PARSE_STATE *s, DESC_LINE *line)
     Warn(s, "OptionCommand needs '{ \"text\" [\"text\"] }'; line ignored");
     return TRUE;
   }
-  auto *pair = static_cast<DESC_OPTION_COMMAND *>(MemAllocZeroed(sizeof(DESC_OPTION_COMMAND)));
+  auto *pair = static_cast<DESC_OPTION_COMMAND *>(Alloc(s, sizeof(DESC_OPTION_COMMAND)));
   if (!pair) return Reject(s, "out of memory");
-  try {
-    Books(s)->commands.push_back(pair);
-  } catch (...) {
-    MemFree(pair);
-    return Reject(s, "out of memory");
-  }
   char after = 0;
   bool noMemory = false;
-  pair->first = DescValueTakeText(b, &after, &noMemory);
-  if (!noMemory && after) pair->second = DescValueTakeText(b, nullptr, &noMemory);
+  pair->first = DescValueTakeText(s, b, &after, &noMemory);
+  if (!noMemory && after) pair->second = DescValueTakeText(s, b, nullptr, &noMemory);
   if (noMemory) return Reject(s, "out of memory");  // the pair stays in the registry, unused
-  // The pair this node had stays owned by the registry: a variant may still share it.
+  // The pair this node had stays in the parse's memory: a variant may still share it.
   node->command = pair;
   return TRUE;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "blob/desc_blob.h"
+#include "desc/desc_arena.h"
 
 KV_BEGIN_DECLS
 
@@ -89,11 +90,15 @@ typedef struct DESC_PARSE_STATE {
 // A new empty parse state with a zero-filled header under construction (free with
 // DescParseStateFree); NULL when memory runs out.
 DESC_PARSE_STATE *WINAPI DescParseStateCreate(void);
-// Frees everything the state holds. Variants and Identity items point at their base's
-// value data and command pair without owning them; the state keeps its own record of
-// every allocation, so each is freed exactly once whatever the item list looks like
-// (the serializer may reorder the list first).
+// Frees everything the state holds. Every node, text, list and code block of a parse
+// lives in the state's own memory (an arena) and goes back with it at once, so each is
+// freed exactly once whatever the item list looks like: variants and Identity items point
+// at their base's value data and command pair, and the serializer may reorder the list.
 void WINAPI DescParseStateFree(DESC_PARSE_STATE *state);
+// Size of the blocks the state takes its memory in from now on; DESC_ARENA_ONE_EACH gives
+// each node and text a block of its own, so that a failed allocation can be made to hit
+// any one of them (fault-injection tests). NULL is ignored.
+void WINAPI DescParseStateSetBlockSize(DESC_PARSE_STATE *state, DWORD blockBytes);
 // Parses a description file; NULL when it cannot be read or memory ran out.
 DESC_PARSE_STATE *WINAPI DescParseFile(LPCWSTR path);
 // DescParseFile reporting each rejected line to sink (may be NULL).

@@ -1,4 +1,4 @@
-// Printer description text reader: maps the description file, hands out its bytes one
+// Printer description text reader: reads the description file, hands out its bytes one
 // at a time and cuts them into logical lines "*Keyword[ Option1[ Option2]]: Value",
 // where a value runs over several physical lines while a quote, parenthesis or brace
 // is open.
@@ -7,9 +7,9 @@
 
 KV_BEGIN_DECLS
 
-// Reader over one mapped file. The view is owned by the reader.
+// Reader over the bytes of one file. The reader owns the bytes it read from a file.
 typedef struct DESC_READER {
-  const BYTE *base;    // start of the read-only view
+  const BYTE *base;    // start of the file's bytes
   const BYTE *cursor;  // next byte to deliver
   DWORD remaining;     // bytes left after the cursor
   DWORD lineNumber;    // physical line (1-based) of the cursor
@@ -58,10 +58,10 @@ extern const BYTE DESC_CHAR_CLASS[256];
 
 #define DESC_TEXT_GROW 1024
 
-// A reader over the mapped description file (free with DescReaderClose); NULL when the
-// file cannot be mapped (missing, unreadable or empty) or memory runs out.
+// A reader over the description file, read whole (free with DescReaderClose); NULL when
+// the file cannot be read (missing, unreadable or empty) or memory runs out.
 DESC_READER *WINAPI DescReaderOpen(LPCWSTR path);
-// Unmaps the file and frees the reader; NULL is ignored.
+// Frees the file's bytes and the reader; NULL is ignored.
 void WINAPI DescReaderClose(DESC_READER *reader);
 // The next byte into *out: 0 when one was delivered, 1 at the end of the file.
 DWORD WINAPI DescReadByte(DESC_READER *reader, BYTE *out);

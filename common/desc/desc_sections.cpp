@@ -31,9 +31,25 @@ WORD Lookup(const Word (&table)[N], const char *word)
 
 DESC_JUDGE *FindJudge(DESC_PARSE_STATE *s, DWORD number)
 {
-  for (DESC_JUDGE *j = s->judges; j; j = j->next)
-    if (j->number == number) return j;
-  return nullptr;
+  DESC_JUDGE **judge = Books(s)->judgeByNumber.Find(number);
+  return judge ? *judge : nullptr;
+}
+
+// Appends a judge to the state's list and its index; FALSE (nothing changed) when memory
+// is short.
+bool AppendJudge(DESC_PARSE_STATE *s, DESC_JUDGE *judge)
+{
+  Bookkeeping *books = Books(s);
+  try {
+    books->judgeByNumber.Reserve();
+  } catch (...) {
+    return false;
+  }
+  bool added;
+  books->judgeByNumber.Enter(judge->number, judge, &added);
+  *TailOf(&s->judges, books->judgeTail) = judge;
+  books->judgeTail = judge;
+  return true;
 }
 
 // Judge number a word of a condition names: a Judge name or "Judge<n>"; 0 for none.
@@ -51,19 +67,15 @@ DWORD JudgeNumberOf(const DESC_PARSE_STATE *s, const char *word)
 BOOL ResolverItem(void *context, const char *name, WORD *itemId)
 {
   auto *s = static_cast<DESC_PARSE_STATE *>(context);
-  char *last = Books(s)->lastName;
-  DWORD i = 0;
-  for (; name[i] && i + 1 < kWordSize; ++i) last[i] = name[i];
-  last[i] = 0;
-  const SYMBOL_ENTRY *sym = FindSymbol(name);
+  const SYMBOL_ENTRY *sym = FindSymbol(s, name);
   if (!sym) return FALSE;
   *itemId = sym->itemId;
   return TRUE;
 }
 
-BOOL ResolverValue(void *, const char *name, WORD *valueId)
+BOOL ResolverValue(void *context, const char *name, WORD *valueId)
 {
-  const VALUE_SYMBOL *vs = FindValue(name);
+  const VALUE_SYMBOL *vs = FindValue(static_cast<DESC_PARSE_STATE *>(context), name);
   if (!vs) return FALSE;
   *valueId = vs->valueId;
   return TRUE;
@@ -77,10 +89,17 @@ const RULE_CODE_UNIT *ResolverJudge(void *context, const char *name)
   return judge ? judge->code : nullptr;
 }
 
-// A Judge name whose number stands for a rejected condition so far.
+// A Judge name whose number stands for a rejected condition so far. The compiler asks
+// this of every word that is neither an item operand nor a value, before it fails on an
+// unknown name, a name with no operand or a rejected Judge: the word is kept for the
+// message.
 BOOL ResolverRejected(void *context, const char *name)
 {
   auto *s = static_cast<DESC_PARSE_STATE *>(context);
+  char *last = Books(s)->lastName;
+  DWORD i = 0;
+  for (; name[i] && i + 1 < kWordSize; ++i) last[i] = name[i];
+  last[i] = 0;
   DWORD n = JudgeNumberOf(s, name);
   return n && FindJudge(s, n) && Books(s)->rejectedJudges.count(n) ? TRUE : FALSE;
 }
@@ -117,17 +136,7 @@ const DWORD kEntrySize[7] = {0,
                              sizeof(DESC_RULE_BLOCK)};
 
 // Every entry starts with its link to the next entry.
-void *NextEntry(void *entry) { return *static_cast<void **>(entry); }
 void SetNextEntry(void *entry, void *next) { *static_cast<void **>(entry) = next; }
-
-void FreeEntries(void *entry)
-{
-  while (entry) {
-    void *next = NextEntry(entry);
-    MemFree(entry);
-    entry = next;
-  }
-}
 
 BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const char *token)
 {
@@ -136,7 +145,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
     case 1: {  // Item
       auto *e = static_cast<DESC_VALUE_RULE *>(entry);
       if (field == 0) {
-        const VALUE_SYMBOL *vs = FindValue(token);
+        const VALUE_SYMBOL *vs = FindValue(s, token);
         if (!vs) Warn(s, "Item section: unknown value '%.64s'", token);
         e->valueId = vs ? vs->valueId : 0;
         return TRUE;
@@ -149,7 +158,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
         if (DIALOG_RECORD *dlg = DlgFindByName(names, token)) {
           e->target = dlg->templateId;
           e->kind = 1;
-        } else if (const SYMBOL_ENTRY *sym = FindSymbol(token)) {
+        } else if (const SYMBOL_ENTRY *sym = FindSymbol(s, token)) {
           e->target = sym->itemId;
           e->kind = 0;
         } else {
@@ -166,7 +175,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
           Warn(s, "Action section: 'Default' needs an item target");
         else
           e->value = DescGetBlobItemDefault(e->target, reinterpret_cast<const DESC_BLOB *>(s->header));
-      } else if (const VALUE_SYMBOL *vs = FindValue(token)) {
+      } else if (const VALUE_SYMBOL *vs = FindValue(s, token)) {
         e->value = vs->valueId;
       } else {
         Warn(s, "Action section: unknown value '%.64s'", token);
@@ -182,7 +191,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
       auto *e = static_cast<DESC_ALERT_ACTION *>(entry);
       switch (field) {
         case 0: {
-          const SYMBOL_ENTRY *sym = FindSymbol(token);
+          const SYMBOL_ENTRY *sym = FindSymbol(s, token);
           if (!sym) Warn(s, "AlertAction section: unknown button '%.64s'", token);
           e->button = sym ? sym->key : 0;
           return TRUE;
@@ -234,7 +243,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
       auto *e = static_cast<DESC_RULE_BLOCK *>(entry);
       switch (field) {
         case 0: {
-          const SYMBOL_ENTRY *sym = FindSymbol(token);
+          const SYMBOL_ENTRY *sym = FindSymbol(s, token);
           if (!sym) Warn(s, "Exclusive: unknown item '%.64s'", token);
           e->key = sym ? sym->key : 0;
           return TRUE;
@@ -270,7 +279,6 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
       why = depth == 0 ? "the value has no '{'" : "the value ends before its closing '}'";
     if (!why && depth == 0 && !(tk == RULE_TOKEN_BRACKET && token[0] == '{')) why = "the value must begin with '{'";
     if (why) {
-      FreeEntries(*first);
       *first = nullptr;
       return Reject(s, "%s section: %s", SectionLabel(kind), why);
     }
@@ -283,9 +291,8 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
       continue;
     }
     if (field == 0) {
-      void *entry = MemAllocZeroed(kEntrySize[kind]);
+      void *entry = Alloc(s, kEntrySize[kind]);
       if (!entry) {
-        FreeEntries(*first);
         *first = nullptr;
         return Reject(s, "out of memory");
       }
@@ -296,7 +303,6 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
       tail = entry;
     }
     if (!FillField(s, kind, tail, field, token)) {
-      FreeEntries(*first);
       *first = nullptr;
       return FALSE;
     }
@@ -310,7 +316,7 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
 
 BOOL NumberedSection(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind)
 {
-  DWORD number;
+  DWORD number = 0;
   if (!SectionNumber(s, line, kind, &number)) return FALSE;
   void *first;
   if (!ReadEntries(s, line, kind, &first)) return FALSE;
@@ -318,19 +324,25 @@ BOOL NumberedSection(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind)
     Warn(s, "%s %lu has no entries; ignored", kKindNames[kind], static_cast<unsigned long>(number));
     return TRUE;
   }
-  auto *section = static_cast<DESC_SECTION *>(MemAllocZeroed(sizeof(DESC_SECTION)));
-  if (!section) {
-    FreeEntries(first);
-    return Reject(s, "out of memory");
-  }
+  auto *section = static_cast<DESC_SECTION *>(Alloc(s, sizeof(DESC_SECTION)));
+  if (!section) return Reject(s, "out of memory");
   section->number = number;
   section->first = first;
-  DESC_SECTION **tail = &s->sections[kind - 1];
-  for (; *tail; tail = &(*tail)->next)
-    if ((*tail)->number == number)
-      Warn(s, "%s %lu is defined again; the first definition counts", kKindNames[kind],
-           static_cast<unsigned long>(number));
-  *tail = section;
+  Bookkeeping *books = Books(s);
+  DWORD earlier = 0;
+  try {
+    books->sectionDefinitions[kind - 1].Reserve();
+    bool added;
+    earlier = (*books->sectionDefinitions[kind - 1].Enter(number, 0, &added))++;
+  } catch (...) {
+    return Reject(s, "out of memory");
+  }
+  // One warning for each earlier definition of the number.
+  for (DWORD i = 0; i < earlier; ++i)
+    Warn(s, "%s %lu is defined again; the first definition counts", kKindNames[kind],
+         static_cast<unsigned long>(number));
+  *TailOf(&s->sections[kind - 1], books->sectionTail[kind - 1]) = section;
+  books->sectionTail[kind - 1] = section;
   return TRUE;
 }
 
@@ -378,18 +390,6 @@ BOOL ResolveReference(DESC_PARSE_STATE *s, DWORD kind, const char *token, DESC_R
   return TRUE;
 }
 
-void FreeSections(DESC_PARSE_STATE *s)
-{
-  for (DESC_SECTION *&head : s->sections) {
-    while (head) {
-      DESC_SECTION *next = head->next;
-      FreeEntries(head->first);
-      MemFree(head);
-      head = next;
-    }
-  }
-}
-
 namespace {
 
 // Stands a judge that never holds in for a number whose condition was rejected, so the
@@ -397,8 +397,8 @@ namespace {
 // when memory is short.
 bool AddStandIn(DESC_PARSE_STATE *s, DWORD number)
 {
-  auto *code = static_cast<RULE_CODE_UNIT *>(MemAllocZeroed(2 * sizeof(RULE_CODE_UNIT)));
-  auto *judge = static_cast<DESC_JUDGE *>(MemAllocZeroed(sizeof(DESC_JUDGE)));
+  auto *code = static_cast<RULE_CODE_UNIT *>(Alloc(s, 2 * sizeof(RULE_CODE_UNIT)));
+  auto *judge = static_cast<DESC_JUDGE *>(Alloc(s, sizeof(DESC_JUDGE)));
   bool noted = false;
   if (code && judge) {
     try {
@@ -407,21 +407,21 @@ bool AddStandIn(DESC_PARSE_STATE *s, DWORD number)
     } catch (...) {
     }
   }
-  if (!noted) {
-    MemFree(code);
-    MemFree(judge);
-    return false;
-  }
+  if (!noted) return false;
   code[0] = {RULE_UNIT_LITERAL, 0};
   code[1] = {RULE_UNIT_OPERATOR, RULE_OP_END};
   judge->number = number;
   judge->length = 2 * sizeof(RULE_CODE_UNIT);
   judge->code = code;
-  DESC_JUDGE **tail = &s->judges;
-  while (*tail) tail = &(*tail)->next;
-  *tail = judge;
+  if (!AppendJudge(s, judge)) {
+    Books(s)->rejectedJudges.erase(number);
+    return false;
+  }
   return true;
 }
+
+// Compiled condition code in the parse's memory.
+void *WINAPI ParseUnits(void *context, DWORD bytes) { return Alloc(static_cast<DESC_PARSE_STATE *>(context), bytes); }
 
 // Reports why a Judge line's condition was rejected.
 BOOL RejectCondition(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD number, DWORD error, const char *why)
@@ -451,18 +451,17 @@ BOOL RejectCondition(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD number, DWORD e
 
 BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line)
 {
-  DWORD number;
+  DWORD number = 0;
   if (!SectionNumber(s, line, kNamesJudge, &number)) return FALSE;
   RULE_NAME_RESOLVER resolver = {s, ResolverItem, ResolverValue, ResolverJudge, ResolverRejected};
   Books(s)->lastName[0] = 0;
   DWORD error = RULE_ERR_NONE;
-  RULE_CODE_UNIT *code = RuleCompileExpression(&resolver, &line->value, &error);
+  RULE_CODE_UNIT *code = RuleCompileExpressionInto(&resolver, &line->value, &error, ParseUnits, s);
   const char *why = nullptr;
   if (!code) {
     why = CompileErrorText(error);
   } else if (!RuleCheckCode(code)) {
     why = "operators and operands do not balance";
-    MemFree(code);
     code = nullptr;
   }
   DESC_JUDGE *earlier = FindJudge(s, number);
@@ -474,7 +473,6 @@ BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line)
   if (earlier && Books(s)->rejectedJudges.count(number)) {
     // The number so far stood for a rejected line; this line defines it, for every
     // reference to the number and every later condition that names it.
-    MemFree(earlier->code);
     earlier->code = code;
     earlier->length = RuleCodeLength(code);
     Books(s)->rejectedJudges.erase(number);
@@ -483,20 +481,14 @@ BOOL OnJudge(DESC_PARSE_STATE *s, DESC_LINE *line)
   if (earlier) {
     // The first definition counts, so the later code is not kept.
     Warn(s, "Judge %lu is defined again; the first definition counts", static_cast<unsigned long>(number));
-    MemFree(code);
     return TRUE;
   }
-  auto *judge = static_cast<DESC_JUDGE *>(MemAllocZeroed(sizeof(DESC_JUDGE)));
-  if (!judge) {
-    MemFree(code);
-    return Reject(s, "out of memory");
-  }
+  auto *judge = static_cast<DESC_JUDGE *>(Alloc(s, sizeof(DESC_JUDGE)));
+  if (!judge) return Reject(s, "out of memory");
   judge->number = number;
   judge->length = RuleCodeLength(code);
   judge->code = code;
-  DESC_JUDGE **tail = &s->judges;
-  while (*tail) tail = &(*tail)->next;
-  *tail = judge;
+  if (!AppendJudge(s, judge)) return Reject(s, "out of memory");
   return TRUE;
 }
 
@@ -510,9 +502,11 @@ BOOL OnExclusive(DESC_PARSE_STATE *s, DESC_LINE *line)
 {
   void *first;
   if (!ReadEntries(s, line, kExclusive, &first)) return FALSE;
-  DESC_RULE_BLOCK **tail = &s->exclusive;
-  while (*tail) tail = &(*tail)->next;
+  Bookkeeping *books = Books(s);
+  DESC_RULE_BLOCK **tail = TailOf(&s->exclusive, books->exclusiveTail);
   *tail = static_cast<DESC_RULE_BLOCK *>(first);
+  // The next append walks on from here over this line's blocks only.
+  if (first) books->exclusiveTail = *tail;
   return TRUE;
 }
 

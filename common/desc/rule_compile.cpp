@@ -26,32 +26,40 @@ inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)]
 
 // Growable output of one compile; groups write into the same array. pendingOperands
 // follows the evaluator's stack through the emitted units, so a condition that would hold
-// more operands at once than the evaluator allows fails where it passes the bound.
+// more operands at once than the evaluator allows fails where it passes the bound. The
+// units start in a buffer on the stack, which holds any ordinary condition, and move to
+// the heap only when a long one outgrows it; the answer is one block of the exact size.
+constexpr DWORD kInlineUnits = 128;
 struct Output {
   RULE_CODE_UNIT *units;
   DWORD count;
   DWORD capacity;
-  DWORD step;
   int pendingOperands;
+  RULE_CODE_UNIT inlineUnits[kInlineUnits];
 };
 
-// Makes room for extra more units, growing by whole steps.
+// Makes room for extra more units, doubling the capacity as often as that takes.
 bool RuleGrowCapacity(Output *out, DWORD extra)
 {
   if (extra <= out->capacity - out->count) return true;
-  DWORD needed = out->count + extra;
-  if (needed < out->count) return false;
-  DWORD steps = (needed - out->capacity + out->step - 1) / out->step;
-  unsigned long long grown = out->capacity + static_cast<unsigned long long>(steps) * out->step;
+  unsigned long long needed = static_cast<unsigned long long>(out->count) + extra;
+  unsigned long long grown = out->capacity;
+  while (grown < needed) grown *= 2;
   if (grown > 0x3FFFFFFFull) return false;
-  RULE_CODE_UNIT *units =
-      static_cast<RULE_CODE_UNIT *>(MemAllocZeroed(static_cast<DWORD>(grown) * sizeof(RULE_CODE_UNIT)));
+  auto *units =
+      static_cast<RULE_CODE_UNIT *>(GlobalAlloc(GMEM_FIXED, static_cast<DWORD>(grown) * sizeof(RULE_CODE_UNIT)));
   if (!units) return false;
   for (DWORD i = 0; i < out->count; ++i) units[i] = out->units[i];
-  MemFree(out->units);
+  if (out->units != out->inlineUnits) GlobalFree(out->units);
   out->units = units;
   out->capacity = static_cast<DWORD>(grown);
   return true;
+}
+
+void FreeOutput(Output *out)
+{
+  if (out->units != out->inlineUnits) GlobalFree(out->units);
+  out->units = out->inlineUnits;
 }
 
 // Appends one unit to room already made.
@@ -118,23 +126,26 @@ DWORD EmitWord(const RULE_NAME_RESOLVER *names, const char *word, Output *out)
 }
 
 // The operators left pending by the groups that are open: a "(" keeps the pending
-// operator of its surroundings here until its ")". The stack grows on the heap, so
-// nesting is bounded by the text and by memory, not by the machine stack.
+// operator of its surroundings here until its ")". The stack starts on the machine stack
+// and grows on the heap, so nesting is bounded by the text and by memory, not by the
+// machine stack.
+constexpr DWORD kInlineGroups = 32;
 struct GroupStack {
   WORD *pending;
   DWORD count;
   DWORD capacity;
+  WORD inlinePending[kInlineGroups];
 };
 
 bool PushGroup(GroupStack *groups, WORD pending)
 {
   if (groups->count == groups->capacity) {
-    DWORD grown = groups->capacity ? groups->capacity * 2 : 16;
+    DWORD grown = groups->capacity * 2;
     if (grown < groups->capacity || grown > 0x3FFFFFFFu) return false;
-    WORD *list = static_cast<WORD *>(MemAllocZeroed(grown * sizeof(WORD)));
+    WORD *list = static_cast<WORD *>(GlobalAlloc(GMEM_FIXED, grown * sizeof(WORD)));
     if (!list) return false;
     for (DWORD i = 0; i < groups->count; ++i) list[i] = groups->pending[i];
-    MemFree(groups->pending);
+    if (groups->pending != groups->inlinePending) GlobalFree(groups->pending);
     groups->pending = list;
     groups->capacity = grown;
   }
@@ -261,35 +272,50 @@ DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSiz
   return kind;
 }
 
+namespace {
+
+void *WINAPI AllocZeroed(void *, DWORD bytes) { return MemAllocZeroed(bytes); }
+
+}  // namespace
+
 RULE_CODE_UNIT *WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *source, DWORD *error)
+{
+  return RuleCompileExpressionInto(names, source, error, AllocZeroed, nullptr);
+}
+
+RULE_CODE_UNIT *WINAPI RuleCompileExpressionInto(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *source,
+                                                 DWORD *error, RULE_CODE_ALLOCATOR allocate, void *context)
 {
   DWORD dummy;
   if (!error) error = &dummy;
   *error = RULE_ERR_NONE;
-  if (!names || !source || !source->text) {
+  if (!names || !source || !source->text || !allocate) {
     *error = RULE_ERR_UNKNOWN_NAME;
     return nullptr;
   }
   source->length = 0;
   Output out;
-  out.step = source->capacity ? source->capacity : 16;
-  out.capacity = out.step;
+  out.units = out.inlineUnits;
+  out.capacity = kInlineUnits;
   out.count = 0;
   out.pendingOperands = 0;
-  out.units = static_cast<RULE_CODE_UNIT *>(MemAllocZeroed(out.capacity * sizeof(RULE_CODE_UNIT)));
-  if (!out.units) {
-    *error = RULE_ERR_NO_MEMORY;
-    return nullptr;
-  }
-  GroupStack groups = {nullptr, 0, 0};
+  GroupStack groups;
+  groups.pending = groups.inlinePending;
+  groups.count = 0;
+  groups.capacity = kInlineGroups;
   DWORD err = Compile(names, source, &out, &groups);
-  MemFree(groups.pending);
-  if (err != RULE_ERR_NONE) {
-    MemFree(out.units);
-    *error = err;
-    return nullptr;
+  if (groups.pending != groups.inlinePending) GlobalFree(groups.pending);
+  RULE_CODE_UNIT *code = nullptr;
+  if (err == RULE_ERR_NONE) {
+    code = static_cast<RULE_CODE_UNIT *>(allocate(context, out.count * sizeof(RULE_CODE_UNIT)));
+    if (code)
+      for (DWORD i = 0; i < out.count; ++i) code[i] = out.units[i];
+    else
+      err = RULE_ERR_NO_MEMORY;
   }
-  return out.units;
+  FreeOutput(&out);
+  *error = err;
+  return code;
 }
 
 DWORD WINAPI RuleCheckCode(const RULE_CODE_UNIT *code)

@@ -81,6 +81,13 @@ DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSiz
 // hold more than RULE_MAX_OPERANDS operands pending at once fails (RULE_ERR_OPERANDS).
 // After a failure source->length stands just past the token that failed it.
 RULE_CODE_UNIT *WINAPI RuleCompileExpression(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *source, DWORD *error);
+// Where RuleCompileExpressionInto takes the block of its answer: bytes of memory, or NULL
+// when there is none.
+typedef void *(WINAPI *RULE_CODE_ALLOCATOR)(void *context, DWORD bytes);
+// RuleCompileExpression whose answer comes from allocate(context, bytes) instead, owned as
+// that allocator's memory is; a NULL from it fails the compile with RULE_ERR_NO_MEMORY.
+RULE_CODE_UNIT *WINAPI RuleCompileExpressionInto(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *source,
+                                                 DWORD *error, RULE_CODE_ALLOCATOR allocate, void *context);
 // 1 when the code leaves exactly one value on the evaluator's stack at its END, never
 // holds more than RULE_MAX_OPERANDS operands and uses only the operators 1-9; else 0.
 DWORD WINAPI RuleCheckCode(const RULE_CODE_UNIT *code);

@@ -159,3 +159,57 @@ TEST_F(DescReaderRunsTest, BytesThatEndAPlainRunKeepTheirMeaning)
 }
 
 }  // namespace
+
+namespace {
+
+// The first logical line of text, read from memory.
+Line ReadFirst(const std::string &text)
+{
+  DESC_READER r = {};
+  r.base = reinterpret_cast<const BYTE *>(text.data());
+  r.cursor = r.base;
+  r.remaining = static_cast<DWORD>(text.size());
+  r.lineNumber = 1;
+  r.lineStart = 1;
+  DESC_LINE *line = DescLineCreate();
+  EXPECT_NE(nullptr, line);
+  if (!line) return {};
+  DWORD st = DescReadLine(line, &r);
+  Line out{st, line->keyword.text, line->option1.text, line->option2.text, line->value.text, r.lineStart, r.lineNumber};
+  DescLineFree(line);
+  return out;
+}
+
+}  // namespace
+
+// Keyword, option and plain value runs end exactly where the character classes say, for
+// every byte value at every place in the run: the reader takes runs many bytes at a time,
+// and a run must neither stop early nor take a byte it should leave.
+TEST_F(DescReaderRunsTest, RunsEndAtTheFirstByteOutsideTheirClass)
+{
+  for (unsigned c = 0; c < 256; ++c) {
+    if (c == '\r' || c == '\n') continue;  // a line end ends the line itself
+    const std::string b(1, static_cast<char>(c));
+    const bool keywordByte = (DESC_CHAR_CLASS[c] & DESC_CC_KEYWORD) != 0;
+    const bool optionByte = (DESC_CHAR_CLASS[c] & DESC_CC_OPTION) != 0;
+    // Bytes a value takes as they are outside quotes and brackets (with code page 1252,
+    // which has no lead bytes, every byte from 0x80 up is one).
+    const bool valueByte = std::string("\"(){}").find(static_cast<char>(c)) == std::string::npos && c != 0;
+    for (size_t len : {0, 1, 7, 14, 15, 16, 17, 30, 31, 32, 33, 47, 48, 70}) {
+      SCOPED_TRACE("byte " + std::to_string(c) + " after " + std::to_string(len));
+      const std::string k = "K" + std::string(len, 'a');
+      Line kw = ReadFirst("*" + k + b + " : v\n");
+      EXPECT_EQ(keywordByte ? k + b : k, kw.keyword);
+      const std::string o(len + 1, 'o');
+      Line op = ReadFirst("*K " + o + b + " : v\n");
+      EXPECT_EQ("K", op.keyword);
+      EXPECT_EQ(optionByte ? o + b : o, op.option1);
+      if (valueByte) {
+        const std::string v = "v" + std::string(len, 'x') + b + std::string(len, 'y');
+        Line val = ReadFirst("*K: " + v + "\n*N: z\n");
+        EXPECT_EQ(DESC_READ_LINE, val.status);
+        EXPECT_EQ(v, val.value);
+      }
+    }
+  }
+}

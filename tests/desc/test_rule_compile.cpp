@@ -296,12 +296,27 @@ TEST_F(RuleCompileTest, EarlierJudgeCodeIsCopied)
 TEST_F(RuleCompileTest, OutOfMemoryFailsTheCompile)
 {
   DWORD err = 0;
-  PlatFaultArm(PLAT_FAULT_ALLOC, 1);
+  PlatFaultArm(PLAT_FAULT_ALLOC, 1);  // the block of the answer
   EXPECT_EQ(nullptr, Compile("Duplex == On", &err));
   EXPECT_EQ(RULE_ERR_NO_MEMORY, err);
-  PlatFaultArm(PLAT_FAULT_ALLOC, 2);  // the growth fails
-  EXPECT_EQ(nullptr, Compile("Duplex == On && Staple", &err, 2));
-  EXPECT_EQ(RULE_ERR_NO_MEMORY, err);
+  // A long condition outgrows the room a compile starts with (the first allocation is
+  // the growth, the second the answer), and deep groups outgrow theirs.
+  std::string longer = "Duplex == On";
+  for (int i = 0; i < 60; ++i) longer += " && Duplex == On";
+  std::string deep = std::string(200, '(') + "Duplex == On" + std::string(200, ')');
+  for (const std::string *text : {&longer, &deep}) {
+    for (DWORD nth : {1u, 2u}) {
+      SCOPED_TRACE(nth);
+      PlatFaultArm(PLAT_FAULT_ALLOC, nth);
+      EXPECT_EQ(nullptr, Compile(*text, &err, 2));
+      EXPECT_EQ(RULE_ERR_NO_MEMORY, err);
+      PlatFaultDisarmAll();
+    }
+    RULE_CODE_UNIT *code = Compile(*text, &err, 2);
+    ASSERT_NE(nullptr, code) << err;
+    EXPECT_EQ(1u, RuleCheckCode(code));
+    MemFree(code);
+  }
   PlatFaultDisarmAll();
 }
 

@@ -117,6 +117,8 @@ class DirectDispatch : public ::testing::Test {
     state_ = DescParseStateCreate();
     line_ = DescLineCreate();
     ASSERT_TRUE(state_ && line_);
+    // Each node and text in a block of its own, so that a failed allocation can hit it.
+    DescParseStateSetBlockSize(state_, DESC_ARENA_ONE_EACH);
     state_->sink = &p_.sink;
     DescInitSectionNames(state_);
   }

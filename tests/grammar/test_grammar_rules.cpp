@@ -4,6 +4,7 @@
 
 #include "grammar_support.h"
 #include "model/model.h"
+#include "tables/template_tables.h"
 
 namespace {
 
@@ -378,3 +379,119 @@ TEST(NumbersAndReferences, ParseNumberAndReferenceCodes)
 }
 
 }  // namespace
+
+namespace {
+
+size_t CountOf(const Parsed &p, DWORD severity, const std::string &text)
+{
+  size_t n = 0;
+  for (const Diagnostic &d : p.diags) n += d.severity == severity && d.message == text;
+  return n;
+}
+
+}  // namespace
+
+// A number defined again warns once for every earlier definition, whatever lies between
+// them; the lists keep every definition in the order of the text (the first one counts),
+// and a name given to two numbers stands for the first.
+TEST(RepeatedDefinitions, WarnOncePerEarlierDefinitionAndKeepTheOrder)
+{
+  std::string text;
+  for (int round = 0; round < 3; ++round) {
+    for (int n = 1; n <= 40; ++n) {
+      std::string num = std::to_string(n);
+      if (round == 0 || n == 7) {
+        text += "*Item " + num + ": { IDS_COLOR_COLOR NULL NULL }\n";
+        text += "*CommandString " + num + ": \"s" + num + "-" + std::to_string(round) + "\"\n";
+      }
+      if (round == 0) text += "*Judge " + num + "=J" + num + ": KPD_RADIOLIST_6 == IDS_COLOR_COLOR\n";
+    }
+  }
+  text += "*Judge 41=J3: KPD_RADIOLIST_6 != IDS_COLOR_COLOR\n";
+  text += "*Transact 1: { J3 NULL }\n";
+  text += "*Exclusive: { KPD_RADIOLIST_6 J1 NULL NULL NULL NULL NULL }\n";
+  text += "*Exclusive: { KPD_RADIOLIST_1 J2 NULL NULL NULL NULL NULL KPD_RADIOLIST_6 J4 NULL NULL NULL NULL NULL }\n";
+  text += "*Exclusive: { KPD_RADIOLIST_6 J5 NULL NULL NULL NULL NULL }\n";
+  Parsed p;
+  ParseText(p, text);
+  EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
+  EXPECT_EQ(3u, CountOf(p, DESC_DIAG_WARNING, "Item 7 is defined again; the first definition counts")) << p.All();
+  EXPECT_EQ(3u, CountOf(p, DESC_DIAG_WARNING, "CommandString 7 is defined again; the first definition counts"));
+  EXPECT_EQ(6u, p.Count(DESC_DIAG_WARNING)) << p.All();
+  // Every definition is listed, in the order of the text.
+  std::vector<DWORD> items, strings, judges;
+  for (const DESC_SECTION *s = p.state->sections[DESC_SECTION_ITEM]; s; s = s->next) items.push_back(s->number);
+  for (const DESC_COMMAND_STRING *c = p.state->strings; c; c = c->next) strings.push_back(c->number);
+  for (const DESC_JUDGE *j = p.state->judges; j; j = j->next) judges.push_back(j->number);
+  std::vector<DWORD> expected;
+  for (DWORD n = 1; n <= 40; ++n) expected.push_back(n);
+  expected.push_back(7);
+  expected.push_back(7);
+  EXPECT_EQ(expected, items);
+  EXPECT_EQ(expected, strings);
+  ASSERT_EQ(41u, judges.size());
+  for (DWORD i = 0; i < 41; ++i) EXPECT_EQ(i + 1, judges[i]);
+  const DESC_COMMAND_STRING *first7 = p.state->strings;
+  while (first7 && first7->number != 7) first7 = first7->next;
+  ASSERT_NE(nullptr, first7);
+  EXPECT_STREQ("s7-0", first7->text);
+  // The name J3 stands for Judge 3, not for the later Judge 41 that names itself J3 too.
+  EXPECT_EQ(3u, EntriesOf<DESC_TRANSACTION>(SectionOf(p.state, DESC_SECTION_TRANSACT, 1)->first)[0]->judge & 0xFFFFu);
+  // The Exclusive blocks of three lines follow each other in one list.
+  std::vector<DESC_RULE_LINK> hides;
+  for (const DESC_RULE_BLOCK *b = p.state->exclusive; b; b = b->next) hides.push_back(b->hideJudge & 0xFFFFu);
+  EXPECT_EQ((std::vector<DESC_RULE_LINK>{1, 2, 4, 5}), hides);
+}
+
+// Every name of the names tables, and a near miss of each (one letter more), resolves in
+// a condition as the names table answers it, the first time and every time after (a parse
+// remembers the answers by name): an item operand, a value literal, or an unknown name.
+TEST(ConditionNames, EveryTableNameResolvesAsTheTableAnswersEachTime)
+{
+  std::vector<std::string> names;
+  auto isWord = [](const char *name) {
+    if (!name || !*name || (*name >= '0' && *name <= '9')) return false;
+    for (const char *c = name; *c; ++c)
+      if (!(DESC_CHAR_CLASS[static_cast<BYTE>(*c)] & DESC_CC_KEYWORD)) return false;
+    return true;
+  };
+  for (SHORT i = 0; i < g_kvSymbolCount; ++i)
+    if (isWord(g_kvSymbols[i].name)) names.push_back(g_kvSymbols[i].name);
+  for (SHORT i = 0; i < g_kvValueSymbolCount; ++i)
+    if (isWord(g_kvValueSymbols[i].name)) names.push_back(g_kvValueSymbols[i].name);
+  ASSERT_GT(names.size(), 1000u);
+  size_t tableNames = names.size();
+  for (size_t i = 0; i < tableNames; ++i) names.push_back(names[i] + "Z");
+  // What the condition "name == 1" compiles to, from the names table itself.
+  auto expected = [](const std::string &name) -> std::string {
+    const SYMBOL_ENTRY *sym = ItemFindSymbolByName(name.c_str());
+    if (sym && sym->itemId) return "I" + std::to_string(sym->itemId) + " L1 == END";
+    const VALUE_SYMBOL *vs = ItemFindValueSymbolByName(name.c_str());
+    if (vs) return "L" + std::to_string(vs->valueId) + " L1 == END";
+    return "";  // rejected
+  };
+  std::string text;
+  for (int round = 0; round < 2; ++round)
+    for (size_t i = 0; i < names.size(); ++i)
+      text += "*Judge " + std::to_string(round * names.size() + i + 1) + ": " + names[i] + " == 1\n";
+  ASSERT_LT(2 * names.size(), 65536u);
+  Parsed p;
+  ParseText(p, text);
+  size_t rejected = 0;
+  for (int round = 0; round < 2; ++round) {
+    for (size_t i = 0; i < names.size(); ++i) {
+      SCOPED_TRACE(names[i]);
+      DWORD number = static_cast<DWORD>(round * names.size() + i + 1);
+      std::string want = expected(names[i]);
+      const DESC_JUDGE *j = JudgeOf(p.state, number);
+      ASSERT_NE(nullptr, j);
+      if (want.empty()) {
+        ++rejected;
+        EXPECT_EQ("L0 END", CodeText(j->code));  // the stand-in of a rejected condition
+      } else {
+        EXPECT_EQ(want, CodeText(j->code));
+      }
+    }
+  }
+  EXPECT_EQ(rejected, p.state->rejectedLines);
+}
