@@ -5,11 +5,8 @@
 // stale bytes into a context.
 void *WINAPI MemAllocZeroed(DWORD bytes)
 {
-  BYTE *p = (BYTE *)GlobalAlloc(GMEM_ZEROINIT, bytes);
-  if (p != NULL) {
-    for (DWORD i = 0; i < bytes; ++i) p[i] = 0;
-  }
-  return p;
+  // GMEM_ZEROINIT hands the block back already zeroed.
+  return GlobalAlloc(GMEM_ZEROINIT, bytes);
 }
 
 void WINAPI MemFree(void *p)
