@@ -14,6 +14,7 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_collate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_events.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_merge_incoming.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_deliver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_paper_items.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_paper_geometry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_source_paper.cpp
