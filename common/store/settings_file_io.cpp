@@ -63,6 +63,8 @@ class PrinterNameSwap {
   PrinterNameSwap(const PrinterNameSwap &) = delete;
   PrinterNameSwap &operator=(const PrinterNameSwap &) = delete;
   bool ok() const { return swapped_; }
+  // The name the cache held before the swap.
+  const WCHAR *saved() const { return swapped_ ? saved_ : NULL; }
 
  private:
   DRIVER_CONTEXT *ctx_;
@@ -201,25 +203,10 @@ bool WriteBarred(DRIVER_CONTEXT *ctx, DWORD flags)
   return !(flags & kUnbarredWriteBits) && StoreSharedWritesBarred(ctx);
 }
 
-}  // namespace
-
-int WINAPI StoreReadSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
-{
-  if ((flags & ~kPlainReadBits) != 0 && !(flags & KST_DRIVER_SECTION))
-    return StoreReadSettingsFileLocked(printer, file, flags, ctx);
-  // A plain preset read: newer files carry the driver's name as section, older ones the
-  // printer's; the driver-name section counts when it has a version key.
-  const WCHAR *driver = CtxGetDriverName(ctx);
-  WCHAR version[kNameChars + 1];
-  IniGetString(driver, KST_KEY_VERSION, u"*", version, kNameChars + 1, file);
-  if (driver != NULL && lstrcmpW(version, u"*") != 0) {
-    PrinterNameSwap swap(ctx, driver);
-    if (swap.ok()) return StoreReadSettingsFileLocked(printer, file, flags, ctx);
-  }
-  return StoreReadSettingsFileLocked(printer, file, flags, ctx);
-}
-
-int WINAPI StoreReadSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
+// The read under the settings mutex. ownName (NULL: the cache holds it already) is the
+// printer's name while the cache holds the file's section name: the lists that follow a
+// preset read are kept under the printer's own sections.
+int ReadLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx, const WCHAR *ownName)
 {
   if (ctx == NULL) return 0;
   SettingsLock lock(ctx);
@@ -236,26 +223,16 @@ int WINAPI StoreReadSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags
   }
   // Only a preset that was taken is followed up: a file that could not be read or was
   // rejected leaves the context as it was.
-  if (presetRead && status == KST_STATUS_OK && PathIsDriveAbsolute(file)) AfterPresetRead(ctx, osKind);
+  if (presetRead && status == KST_STATUS_OK && PathIsDriveAbsolute(file)) {
+    PrinterNameSwap own(ctx, ownName);
+    AfterPresetRead(ctx, osKind);
+  }
   CtxSetSettingsFileStatus(ctx, status);
   return result;
 }
 
-int WINAPI StoreWriteSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
-{
-  if (ctx == NULL) return 0;
-  if (flags & KST_LANGUAGE_SECTION) {
-    PrinterNameSwap swap(ctx, CtxGetLangSection(ctx));
-    if (!swap.ok()) return 0;
-    return StoreWriteSettingsFileLocked(printer, file, flags & ~KST_LANGUAGE_SECTION, ctx);
-  }
-  if ((flags & ~kPlainWriteBits) != 0) return StoreWriteSettingsFileLocked(printer, file, flags, ctx);
-  PrinterNameSwap swap(ctx, CtxGetDriverName(ctx));
-  if (!swap.ok()) return 0;
-  return StoreWriteSettingsFileLocked(printer, file, flags, ctx);
-}
-
-int WINAPI StoreWriteSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
+// The write under the settings mutex; ownName as for ReadLocked.
+int WriteLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx, const WCHAR *ownName)
 {
   if (ctx == NULL || ctx->work == NULL) return 0;
   if (WriteBarred(ctx, flags)) return 0;
@@ -268,6 +245,7 @@ int WINAPI StoreWriteSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flag
     kept = static_cast<BYTE *>(MemAllocZeroed(DmGetWorkBufferSize()));
     if (kept == NULL) return 0;
     memcpy(kept, ctx->work, DmGetWorkBufferSize());
+    PrinterNameSwap own(ctx, ownName);
     LoadSelectedLists(ctx);
   }
   int written = StoreSerializeItems(printer, file, flags | KST_WRITE, ctx);
@@ -277,4 +255,46 @@ int WINAPI StoreWriteSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flag
     MemFree(kept);
   }
   return written && modes;
+}
+
+}  // namespace
+
+int WINAPI StoreReadSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
+{
+  if ((flags & ~kPlainReadBits) != 0 && !(flags & KST_DRIVER_SECTION))
+    return StoreReadSettingsFileLocked(printer, file, flags, ctx);
+  // A plain preset read: newer files carry the driver's name as section, older ones the
+  // printer's; the driver-name section counts when it has a version key.
+  const WCHAR *driver = CtxGetDriverName(ctx);
+  WCHAR version[kNameChars + 1];
+  IniGetString(driver, KST_KEY_VERSION, u"*", version, kNameChars + 1, file);
+  if (driver != NULL && lstrcmpW(version, u"*") != 0) {
+    PrinterNameSwap swap(ctx, driver);
+    if (swap.ok()) return ReadLocked(printer, file, flags, ctx, swap.saved());
+  }
+  return StoreReadSettingsFileLocked(printer, file, flags, ctx);
+}
+
+int WINAPI StoreReadSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
+{
+  return ReadLocked(printer, file, flags, ctx, NULL);
+}
+
+int WINAPI StoreWriteSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
+{
+  if (ctx == NULL) return 0;
+  if (flags & KST_LANGUAGE_SECTION) {
+    PrinterNameSwap swap(ctx, CtxGetLangSection(ctx));
+    if (!swap.ok()) return 0;
+    return WriteLocked(printer, file, flags & ~KST_LANGUAGE_SECTION, ctx, swap.saved());
+  }
+  if ((flags & ~kPlainWriteBits) != 0) return StoreWriteSettingsFileLocked(printer, file, flags, ctx);
+  PrinterNameSwap swap(ctx, CtxGetDriverName(ctx));
+  if (!swap.ok()) return 0;
+  return WriteLocked(printer, file, flags, ctx, swap.saved());
+}
+
+int WINAPI StoreWriteSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
+{
+  return WriteLocked(printer, file, flags, ctx, NULL);
 }
