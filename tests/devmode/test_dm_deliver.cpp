@@ -19,6 +19,7 @@
 #include "names/names_paths.h"
 #include "pjl_table_swap.h"
 #include "sample_context.h"
+#include "store/jobctl.h"
 #include "tables/item_ids.h"
 
 namespace {
@@ -242,6 +243,41 @@ TEST_F(DeliverTest, PrinterCommitModes)
   std::string text = Text(ITEM_kdmOther);
   ASSERT_FALSE(text.empty());
   EXPECT_EQ(text, other());
+}
+
+// The job fields are emptied locally by mask; the authentication fields stay while the
+// authentication feature is off, and the fields that are only ever sent have nothing to
+// empty.
+TEST_F(DeliverTest, JobFieldsAreEmptiedByMask)
+{
+  struct Field {
+    WORD id;
+    DWORD bit;
+    bool emptied;  // by the full mask
+  } fields[] = {
+      {ITEM_kdmUserCode, 0x1, true},
+      {ITEM_kdmOwnerName, 0x2, true},
+      {ITEM_kdmJOBPassword, 0x4, true},
+      {ITEM_kdmUserID, 0x8, true},
+      {ITEM_kdmDocumentName, 0x10, true},
+      {ITEM_kdmTelNo, 0x20, true},
+      {ITEM_kdmStoredPassword, 0x80, true},
+      {ITEM_wdmAuthenticationUserName, 0x800, false},
+      {ITEM_wdmAuthenticationPassword, 0x1000, false},
+  };
+  for (DWORD mask : {0x389Fu, 0x3FFFu, 0x1u, 0u}) {
+    SCOPED_TRACE(mask);
+    for (const Field &f : fields) ItemWriteText(ctx_, ItemFindById(ctx_, f.id), u"abc");
+    ItemSetRaw(ctx_, ITEM_kdmTelLine, 3);
+    LONG language = ItemGetRaw(ctx_, ITEM_kdmLanguageID, nullptr);
+    std::string version = Text(ITEM_wdmDriverVersion);
+    EXPECT_EQ(0, JobCtlClearItems(ctx_, mask));
+    for (const Field &f : fields) EXPECT_EQ(f.emptied && (mask & f.bit) ? "" : "abc", Text(f.id)) << f.id;
+    EXPECT_EQ((mask & 0x40) ? 0 : 3, ItemGetRaw(ctx_, ITEM_kdmTelLine, nullptr));
+    EXPECT_EQ(language, ItemGetRaw(ctx_, ITEM_kdmLanguageID, nullptr));
+    EXPECT_EQ(version, Text(ITEM_wdmDriverVersion));
+  }
+  EXPECT_EQ(0, JobCtlClearItems(nullptr, 0x389F));
 }
 
 }  // namespace
