@@ -1,5 +1,7 @@
 // Reading and writing settings files: the section a file is read from or written to, the
-// settings mutex around the serializer, and the writes that terminal services bar.
+// settings mutex around the serializer, the writes that terminal services bar, what follows
+// a preset read and what a preset write loads first, and the rebuild of a rejected quality
+// file.
 #include <string.h>
 
 #include "blob/desc_runtime.h"
