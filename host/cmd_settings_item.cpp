@@ -156,6 +156,11 @@ OPTION_ITEM *FindStoredItem(DRIVER_CONTEXT *ctx, const std::string &arg, std::st
 
 }  // namespace
 
+bool ParseItemValue(const OPTION_ITEM *item, const std::string &text, LONG &out, std::string &why)
+{
+  return ParseValue(item, text, out, why);
+}
+
 int RunSettingsItem(const Args &args, const char *usage)
 {
   bool setting = args[0] == "set";

@@ -79,6 +79,9 @@ void ClosePrinterContext(HANDLE printer, DRIVER_CONTEXT *ctx);
 int ImportModelDefaultBundle(const std::string &printer, std::string &message);
 // "settings get|set PRINTER ITEM [VALUE]" (args starting with get or set); usage for errors.
 int RunSettingsItem(const Args &args, const char *usage);
+// The stored value text stands for in a non-text item: a number in the range of the item's
+// value type, or one of its value names (then its value ID). FALSE with the reason in why.
+bool ParseItemValue(const OPTION_ITEM *item, const std::string &text, LONG &out, std::string &why);
 
 // ---------------------------------------------------------------- machine root and paths
 

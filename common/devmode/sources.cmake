@@ -22,6 +22,7 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/dm_quality_path.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_request_block.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_caps_block.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dm_deliver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_paper_items.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_paper_geometry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_source_paper.cpp

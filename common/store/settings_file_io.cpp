@@ -1,15 +1,26 @@
 // Reading and writing settings files: the section a file is read from or written to, the
-// settings mutex around the serializer, and the writes that terminal services bar.
+// settings mutex around the serializer, the writes that terminal services bar, what follows
+// a preset read and what a preset write loads first, and the rebuild of a rejected quality
+// file.
 #include <string.h>
 
+#include "blob/desc_runtime.h"
+#include "devmode/dm_events.h"
+#include "devmode/dm_merge.h"
+#include "devmode/dm_paper_items.h"
 #include "files/ini.h"
+#include "files/paths.h"
+#include "items/item_check.h"
 #include "items/item_store.h"
 #include "tables/item_ids.h"
 #include "model/model.h"
 #include "model/state_items.h"
 #include "names/names_paths.h"
 #include "os/os.h"
+#include "store/jobctl.h"
 #include "store/settings_files.h"
+#include "store/settings_setup.h"
+#include "store/stored_lists.h"
 
 namespace {
 
@@ -22,6 +33,19 @@ constexpr DWORD kPlainWriteBits = KST_NO_MESSAGE | KST_WRITE;
 constexpr DWORD kPresetWriteBits = KST_NO_MESSAGE | KST_PRESET_ITEMS | KST_WRITE;
 // Writes that stay allowed to a user whom terminal services bar from the shared settings.
 constexpr DWORD kUnbarredWriteBits = KST_PRINTER_CONFIG | KST_KSD_SECTION | KST_BUNDLE;
+// The selected preset after a preset was read: none of the stored ones.
+constexpr LONG kNoPreset = 255;
+// Job fields after a preset read: the user code is fetched from the job-control DLL, the
+// other exchanged fields are sent to it.
+constexpr DWORD kFetchedJobFields = 0x1;
+constexpr DWORD kSentJobFields = 0x389E;
+// Merge flags of the settings a file brought: no incoming DEVMODE, the context's own.
+constexpr DWORD kFileMergeFlags = 0x10000008;
+// Characters of a path in the driver folder.
+constexpr DWORD kPathChars = 1025;
+
+// Operating-system kinds of state item kdmOSKind.
+enum : BYTE { kOsKind95 = 0, kOsKindNT40 = 1, kOsKind2000 = 2, kOsKind98 = 3 };
 
 // Holds another name in the context's printer-name cache for one call and puts the
 // printer's name back afterwards. A name that does not fit leaves the cache as it was.
@@ -41,6 +65,8 @@ class PrinterNameSwap {
   PrinterNameSwap(const PrinterNameSwap &) = delete;
   PrinterNameSwap &operator=(const PrinterNameSwap &) = delete;
   bool ok() const { return swapped_; }
+  // The name the cache held before the swap.
+  const WCHAR *saved() const { return swapped_ ? saved_ : NULL; }
 
  private:
   DRIVER_CONTEXT *ctx_;
@@ -64,10 +90,173 @@ class SettingsLock {
   bool held_;
 };
 
+// The custom paper sizes the read settings select are kept in their slots: the output
+// size (item 46) as it came, and a document paper of a user slot from the source size
+// items, which also become the output size items.
+void KeepSelectedPaperSlots(DRIVER_CONTEXT *ctx)
+{
+  LONG out = ListFreeSizeSlotOfOutPaper(ctx);
+  if (out >= 0) {
+    ListSaveFreeSize(ctx, (int)out);
+    ListFreeSizeItemsToCache(ctx, (int)out);
+  }
+  LONG paper = ListFreeSizeSlotOfPaper(ctx);
+  if (paper >= 0) {
+    ListFreeSizeSrcItemsToCache(ctx, (int)paper);
+    ListFreeSizeCacheToItems(ctx, (int)paper);
+    ListSaveFreeSize(ctx, (int)paper);
+  }
+}
+
+// A selected stamp is kept in the stamp list: one past the stored stamps at most, where it
+// is appended.
+void KeepSelectedStamp(DRIVER_CONTEXT *ctx)
+{
+  LONG id = ItemGetWatermarkId(ctx);
+  if (id < 0) return;
+  LONG count = ListGetStampCount(ctx);
+  if (id >= count) {
+    id = count;
+    ItemSetValue(ctx, ITEM_kdmWmID, id);
+  }
+  ListSaveStamp(ctx, (int)id);
+}
+
+// Colour matching and the media type as the system the settings are used on knows them:
+// the 95 and NT 4 kinds have no colour matching by the system, and only the 95 and 98
+// kinds carry the media type in dmFields.
+void FitToOsKind(DRIVER_CONTEXT *ctx, BYTE osKind)
+{
+  if (osKind == kOsKind95 || osKind == kOsKindNT40) {
+    ItemSetRaw(ctx, ITEM_dmICMMethod, DMICMMETHOD_NONE);
+    ItemSetRaw(ctx, ITEM_dmICMIntent, DMICM_SATURATE);
+    DWORD fields = (DWORD)ItemGetRaw(ctx, ITEM_dmFields, NULL);
+    ItemSetRaw(ctx, ITEM_dmFields, (LONG)(fields & ~(DWORD)(DM_ICMMETHOD | DM_ICMINTENT)));
+    ItemSetRaw(ctx, ITEM_kdmColorMatching, 0);
+    ItemSetValue(ctx, ITEM_kdmICMType, (LONG)DescGetItemDefault(ITEM_kdmICMType, ctx));
+    ItemSetValue(ctx, ITEM_kdmICMIntent, (LONG)DescGetItemDefault(ITEM_kdmICMIntent, ctx));
+  }
+  DWORD fields = (DWORD)ItemGetRaw(ctx, ITEM_dmFields, NULL);
+  if (osKind == kOsKind95 || osKind == kOsKind98)
+    fields |= DM_MEDIATYPE;
+  else
+    fields &= ~(DWORD)DM_MEDIATYPE;
+  ItemSetRaw(ctx, ITEM_dmFields, (LONG)fields);
+  CtxSetOSKind(ctx, osKind);
+}
+
+// What follows the read of a preset: the custom sizes, stamp and user quality it selects
+// are kept in their lists, the DEVMODE fits the system, no stored preset is selected, the
+// first-run locale defaults apply, the job fields are exchanged with the job-control DLL,
+// the settings are merged as the context's own DEVMODE and the modules hear that settings
+// were loaded. The interface-mode switch is off during these steps and back on after.
+void AfterPresetRead(DRIVER_CONTEXT *ctx, BYTE osKind)
+{
+  KeepSelectedPaperSlots(ctx);
+  KeepSelectedStamp(ctx);
+  FitToOsKind(ctx, osKind);
+  LONG macro = ItemGetUserMacroIndex(ctx);
+  if (macro >= 0) ListSaveQuality(ctx, (int)macro);
+  ItemSetRaw(ctx, ITEM_kdmPresetNo, kNoPreset);
+  bool modeChange = ItemGetRaw(ctx, ITEM_kdmUIModeChange, NULL) == 1;
+  if (modeChange) ItemSetRaw(ctx, ITEM_kdmUIModeChange, 0);
+  SetupLocaleDefaults(ctx);
+  JobCtlOpen(ctx);
+  JobCtlFetch(ctx, kFetchedJobFields);
+  JobCtlSend(ctx, kSentJobFields);
+  JobCtlClose(ctx);
+  DmMergeIncoming(ctx, NULL, kFileMergeFlags);
+  CtxRaiseSettingsLoadedEvent(ctx);
+  if (modeChange) ItemSetRaw(ctx, ITEM_kdmUIModeChange, 1);
+}
+
+// A quality file whose header was rejected is rebuilt from the copy of the same name that
+// the driver folder holds. Without such a copy the file stays as it is: rebuilding it from
+// nothing would only replace it with the context's present settings.
+void RebuildQualityFile(DRIVER_CONTEXT *ctx, LPCWSTR file)
+{
+  WCHAR *source = static_cast<WCHAR *>(MemAllocZeroed(kPathChars * sizeof(WCHAR)));
+  if (source == NULL) return;
+  if (PathDriverKsqFile(source, file, kPathChars, ctx) && lstrcmpiW(source, file) != 0 &&
+      GetFileAttributesW(source) != INVALID_FILE_ATTRIBUTES)
+    StoreCopySettingsFile(file, source, KST_QUALITY_ITEMS, ctx);
+  MemFree(source);
+}
+
+// The settings the preset's DEVMODE selects are loaded into their items before the preset
+// is written: the source and output custom sizes, the stamp and the user quality.
+void LoadSelectedLists(DRIVER_CONTEXT *ctx)
+{
+  LONG paper = ListFreeSizeSlotOfPaper(ctx);
+  if (paper >= 0) ListLoadSrcFreeSize(ctx, (int)paper);
+  LONG out = ListFreeSizeSlotOfOutPaper(ctx);
+  if (out >= 0) ListLoadFreeSize(ctx, (int)out);
+  LONG stamp = ItemGetWatermarkId(ctx);
+  if (stamp >= 0) ListLoadStamp(ctx, (int)stamp);
+  LONG macro = ItemGetUserMacroIndex(ctx);
+  if (macro >= 0) ListLoadQuality(ctx, (int)macro);
+  CtxNotifyModulesEvent12(ctx);
+  DmSyncPublicFieldsFromItems(reinterpret_cast<DEVMODEW *>(CtxGetDevmode(ctx)), ctx, 0);
+}
+
 bool WriteBarred(DRIVER_CONTEXT *ctx, DWORD flags)
 {
   if (flags == 0) return (BUILD_OPTIONS & KV_BUILD_OPTION_SHARED_SETTINGS) && CtxGetTSE(ctx) == 1;
   return !(flags & kUnbarredWriteBits) && StoreSharedWritesBarred(ctx);
+}
+
+// The read under the settings mutex. ownName (NULL: the cache holds it already) is the
+// printer's name while the cache holds the file's section name: the lists that follow a
+// preset read are kept under the printer's own sections.
+int ReadLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx, const WCHAR *ownName)
+{
+  if (ctx == NULL) return 0;
+  SettingsLock lock(ctx);
+  bool presetRead = (flags & ~kPlainReadBits) == 0;
+  BYTE osKind = CtxGetOSKind(ctx);
+  int result = StoreSerializeItems(printer, file, flags | KST_READ, ctx);
+  DWORD status = CtxGetSettingsFileStatus(ctx);
+  // A rejected file gives nothing, the authentication modes included.
+  if (result == 1 && status == KST_STATUS_OK)
+    result = StoreSerializeAuthModes(file, flags | KST_READ, ctx, ITEM_kdmServerLogCode, ITEM_kdmPrnFunc31);
+  if (result == 1 && status == KST_STATUS_REJECTED && (flags & KST_QUALITY_ITEMS)) {
+    RebuildQualityFile(ctx, file);
+    result = 1;
+  }
+  // Only a preset that was taken is followed up: a file that could not be read or was
+  // rejected leaves the context as it was.
+  if (presetRead && status == KST_STATUS_OK && PathIsDriveAbsolute(file)) {
+    PrinterNameSwap own(ctx, ownName);
+    AfterPresetRead(ctx, osKind);
+  }
+  CtxSetSettingsFileStatus(ctx, status);
+  return result;
+}
+
+// The write under the settings mutex; ownName as for ReadLocked.
+int WriteLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx, const WCHAR *ownName)
+{
+  if (ctx == NULL || ctx->work == NULL) return 0;
+  if (WriteBarred(ctx, flags)) return 0;
+  SettingsLock lock(ctx);
+  // A preset write may change items while it composes the file; the caller's settings
+  // are put back afterwards.
+  BYTE *kept = NULL;
+  bool presetWrite = (flags & ~kPresetWriteBits) == 0;
+  if (presetWrite) {
+    kept = static_cast<BYTE *>(MemAllocZeroed(DmGetWorkBufferSize()));
+    if (kept == NULL) return 0;
+    memcpy(kept, ctx->work, DmGetWorkBufferSize());
+    PrinterNameSwap own(ctx, ownName);
+    LoadSelectedLists(ctx);
+  }
+  int written = StoreSerializeItems(printer, file, flags | KST_WRITE, ctx);
+  int modes = StoreSerializeAuthModes(file, flags | KST_WRITE, ctx, ITEM_kdmServerLogCode, ITEM_kdmPrnFunc31);
+  if (kept != NULL) {
+    memcpy(ctx->work, kept, DmGetWorkBufferSize());
+    MemFree(kept);
+  }
+  return written && modes;
 }
 
 }  // namespace
@@ -83,28 +272,14 @@ int WINAPI StoreReadSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRIV
   IniGetString(driver, KST_KEY_VERSION, u"*", version, kNameChars + 1, file);
   if (driver != NULL && lstrcmpW(version, u"*") != 0) {
     PrinterNameSwap swap(ctx, driver);
-    if (swap.ok()) return StoreReadSettingsFileLocked(printer, file, flags, ctx);
+    if (swap.ok()) return ReadLocked(printer, file, flags, ctx, swap.saved());
   }
   return StoreReadSettingsFileLocked(printer, file, flags, ctx);
 }
 
 int WINAPI StoreReadSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
 {
-  if (ctx == NULL) return 0;
-  SettingsLock lock(ctx);
-  int result = StoreSerializeItems(printer, file, flags | KST_READ, ctx);
-  DWORD status = CtxGetSettingsFileStatus(ctx);
-  // A rejected file gives nothing, the authentication modes included.
-  if (result == 1 && status == KST_STATUS_OK)
-    result = StoreSerializeAuthModes(file, flags | KST_READ, ctx, ITEM_kdmServerLogCode, ITEM_kdmPrnFunc31);
-  // Provisional until the stored lists exist: a quality file whose header was rejected is
-  // not yet rebuilt from the driver folder's copy, and a plain read does not yet run its
-  // post-processing (custom paper and stamp slots, colour matching and media type by OS
-  // kind, locale defaults, job control, the incoming-settings merge, event 11). The answer
-  // and status are those the finished read gives: 1 and KST_STATUS_REJECTED for a rejected
-  // header.
-  CtxSetSettingsFileStatus(ctx, status);
-  return result;
+  return ReadLocked(printer, file, flags, ctx, NULL);
 }
 
 int WINAPI StoreWriteSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
@@ -113,36 +288,15 @@ int WINAPI StoreWriteSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRI
   if (flags & KST_LANGUAGE_SECTION) {
     PrinterNameSwap swap(ctx, CtxGetLangSection(ctx));
     if (!swap.ok()) return 0;
-    return StoreWriteSettingsFileLocked(printer, file, flags & ~KST_LANGUAGE_SECTION, ctx);
+    return WriteLocked(printer, file, flags & ~KST_LANGUAGE_SECTION, ctx, swap.saved());
   }
   if ((flags & ~kPlainWriteBits) != 0) return StoreWriteSettingsFileLocked(printer, file, flags, ctx);
   PrinterNameSwap swap(ctx, CtxGetDriverName(ctx));
   if (!swap.ok()) return 0;
-  return StoreWriteSettingsFileLocked(printer, file, flags, ctx);
+  return WriteLocked(printer, file, flags, ctx, swap.saved());
 }
 
 int WINAPI StoreWriteSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
 {
-  if (ctx == NULL || ctx->work == NULL) return 0;
-  if (WriteBarred(ctx, flags)) return 0;
-  SettingsLock lock(ctx);
-  // A preset write may change items while it composes the file; the caller's settings
-  // are put back afterwards.
-  BYTE *kept = NULL;
-  bool presetWrite = (flags & ~kPresetWriteBits) == 0;
-  if (presetWrite) {
-    kept = static_cast<BYTE *>(MemAllocZeroed(DmGetWorkBufferSize()));
-    if (kept == NULL) return 0;
-    memcpy(kept, ctx->work, DmGetWorkBufferSize());
-    // Provisional until the stored lists exist: the selected custom papers, stamp and
-    // quality set are not yet loaded into their items, event 12 is not raised and the
-    // public DEVMODE fields are not synchronised before the write.
-  }
-  int written = StoreSerializeItems(printer, file, flags | KST_WRITE, ctx);
-  int modes = StoreSerializeAuthModes(file, flags | KST_WRITE, ctx, ITEM_kdmServerLogCode, ITEM_kdmPrnFunc31);
-  if (kept != NULL) {
-    memcpy(ctx->work, kept, DmGetWorkBufferSize());
-    MemFree(kept);
-  }
-  return written && modes;
+  return WriteLocked(printer, file, flags, ctx, NULL);
 }

@@ -138,14 +138,25 @@ int WINAPI StoreSerializeKsdSection(HANDLE printer, LPCWSTR file, DWORD flags, D
 // when it has a header, else the printer-name section.
 int WINAPI StoreReadSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
 // The read under the settings mutex. The settings-file status after it is the one the
-// serializer left; the answer is the serializer's (then the authentication modes').
+// serializer left; the answer is the serializer's (then the authentication modes'). A
+// quality file (KST_QUALITY_ITEMS) whose header was rejected is rebuilt from the driver
+// folder's file of the same name with extension "ksq" when there is one (the answer is
+// then 1 and the status still says rejected; the context is not changed). A plain preset
+// read that took the file is followed up: the custom sizes, stamp (its id at most the
+// stamp count) and user quality it selects are saved in their lists; for the 95 and NT 4
+// OS kinds the system's colour matching is switched off, and only the 95 and 98 kinds keep
+// DM_MEDIATYPE; no stored preset is selected; the locale defaults apply; the job fields are
+// exchanged; the settings are merged as the context's own DEVMODE and the settings-loaded
+// event is raised, with the interface-mode switch off until the end.
 int WINAPI StoreReadSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
 // Writes the context into a settings file: a plain preset write uses the driver-name
 // section, KST_LANGUAGE_SECTION the language code.
 int WINAPI StoreWriteSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
 // The write under the settings mutex. 0 at once, without the mutex, for a barred write; 0
-// when the serializer or the authentication modes fail; the work buffer of a preset write
-// is put back as it was.
+// when the serializer or the authentication modes fail. A preset write first loads the
+// stored custom sizes, stamp and user quality the settings select, raises module event 12
+// and brings the public DEVMODE fields in step with the items; the work buffer is put back
+// as it was afterwards.
 int WINAPI StoreWriteSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
 
 KV_END_DECLS

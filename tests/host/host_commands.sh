@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, caps, paper, devmode,
-# merge, settings, check, preset, bundle and freesize commands on a fresh machine root, and compile
-# on host files with no machine root, and checks their output and exit codes; then the global
+# merge, settings, commit, check, preset, bundle and freesize commands on a fresh machine root, and
+# compile on host files with no machine root, and checks their output and exit codes; then the global
 # options, help and usage errors.
 set -u
 host=$1
@@ -177,12 +177,14 @@ check item-big-id 1 "$host" item "KVML Sample" 70000 && expect item-big-id 'no i
 check settings-export 0 "$host" settings export "KVML Sample" "$tmpw\a.kst" && expect settings-export 'exported the settings to C:\\WINDOWS\\Temp\\a\.kst'
 head -c 40 "$hosttmp/a.kst" | grep -q $'^\[.*\]\r$' || { echo "FAIL settings-export: no section line first"; fails=$((fails+1)); }
 grep -q $'^KstVersion=314\r$' "$hosttmp/a.kst" || { echo "FAIL settings-export: no version header"; fails=$((fails+1)); }
-check settings-import 0 "$host" settings import "KVML Sample" "$tmpw\a.kst" --to "$tmpw\b.kst" &&
+check settings-import 0 env KVML_LOCALE=0409 "$host" settings import "KVML Sample" "$tmpw\a.kst" --to "$tmpw\b.kst" &&
   expect settings-import '^imported [1-9][0-9]* settings from ' && expect settings-import 'exported the settings to '
-# A read marks the settings as no stored preset (kdmPresetNo 255, a signed byte); every
-# other line comes back byte for byte.
+# A read marks the settings as no stored preset (kdmPresetNo 255, a signed byte) and takes
+# the first-run locale defaults (kdmLocaleID 1 for a user in country 1); every other line
+# comes back byte for byte.
 grep -q $'^kdmPresetNo=-1\r$' "$hosttmp/b.kst" || { echo "FAIL settings-roundtrip: preset number not reset"; fails=$((fails+1)); }
-cmp -s <(grep -v '^kdmPresetNo=' "$hosttmp/a.kst") <(grep -v '^kdmPresetNo=' "$hosttmp/b.kst") ||
+grep -q $'^kdmLocaleID=1\r$' "$hosttmp/b.kst" || { echo "FAIL settings-roundtrip: locale defaults not taken"; fails=$((fails+1)); }
+cmp -s <(grep -v '^kdmPresetNo=\|^kdmLocaleID=' "$hosttmp/a.kst") <(grep -v '^kdmPresetNo=\|^kdmLocaleID=' "$hosttmp/b.kst") ||
   { echo "FAIL settings-roundtrip: the files differ"; fails=$((fails+1)); }
 sed 's/^KstMachine=.*/KstMachine=7\r/' "$hosttmp/a.kst" >"$hosttmp/c.kst"
 check settings-foreign 1 "$host" settings import "KVML Sample" "$tmpw\c.kst" &&
@@ -211,6 +213,22 @@ check sset-unstored 1 "$host" settings set "KVML Sample" dmOrientation 2 && expe
 check sget-unknown 1 "$host" settings get "KVML Sample" NoSuchKey && expect sget-unknown 'nor the key of a stored item'
 check sget-printer 1 "$host" settings get "No Such" Duplex && expect sget-printer 'ERROR_INVALID_PRINTER_NAME'
 check sget-again 0 "$host" settings get "KVML Sample" Tray1Paper && expect sget-again '	8	'
+# commit: the document commit delivers the DEVMODE to the caller and saves the document's
+# stored items; the printer commit saves the printer configuration; both list what changed.
+check commit-doc 0 "$host" commit "KVML Sample" --set kdmPrnMethod=5 &&
+  expect commit-doc '^delivered  DEVMODE of 1236 bytes \(dmSize 220, dmDriverExtra 1016\)$' &&
+  expect commit-doc '^collate    DM_COLLATE (set|clear), dmCollate [01]$' &&
+  expect commit-doc '^saved      kdmPrnMethod \(settings INI \[KVML Sample\] PrnMethod\): .* -> "5"$'
+check commit-doc-again 0 "$host" commit "KVML Sample" --update && expect commit-doc-again 'DM_UPDATE\)$' &&
+  expect commit-doc-again '^saved      no stored value changed$'
+check commit-printer 0 "$host" commit "KVML Sample" --printer --set kdmSourceOptionTypeDuplex=0 &&
+  expect commit-printer '^committed the printer settings of "KVML Sample" \(mode 3\)$' &&
+  expect commit-printer '^saved      kdmSourceOptionTypeDuplex \(printer data "Duplex"\): 01 00 00 00 -> 00 00 00 00$'
+check commit-printer-get 0 "$host" settings get "KVML Sample" Duplex && expect commit-printer-get '	0	printer data "Duplex"'
+check commit-mode 2 "$host" commit "KVML Sample" --mode 9 && expect commit-mode 'from 0 to 4'
+check commit-both 2 "$host" commit "KVML Sample" --printer --update
+check commit-badset 1 "$host" commit "KVML Sample" --set kdmPrnMethod=999 && expect commit-badset 'not a value of this item'
+check commit-missing 1 "$host" commit "No Such" && expect commit-missing 'ERROR_INVALID_PRINTER_NAME'
 # check: the item check on the printer's settings; planted values from a settings file are
 # repaired (a described scale above its range and an unknown media type take the
 # description's defaults, an undescribed cycle out of range its reset value) and legal ones stay.
