@@ -8,6 +8,8 @@
 #include "devmode/devmode_layout.h"
 #include "devmode/devmode_paper.h"
 #include "devmode/dm_paper_items.h"
+#include "devmode/dm_request.h"
+#include "hooks/build_hooks.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "model/state_items.h"
@@ -82,8 +84,8 @@ int WINAPI DmDeliverToCaller(DRIVER_CONTEXT *ctx)
   if (!Usable(ctx)) return 0;
   DWORD mode = ctx->state->sheetMode;
   if ((mode & (DM_UPDATE | DM_COPY)) == 0) return 1;
-  // The capability block is published into a copied DEVMODE once the request and
-  // capability blocks exist; until then the copy carries the block as the context has it.
+  // A copied DEVMODE carries an empty request block and the capabilities the rules allow now.
+  if ((mode & DM_COPY) && JobCtlIsEnabled()) DmPublishCapsBlock(ctx);
   JobCtlClearItems(ctx, kDeliveredJobFields);
   BYTE *working = CtxGetDevmode(ctx);
   BYTE *input = reinterpret_cast<BYTE *>(ctx->state->sheetDevmodeIn);

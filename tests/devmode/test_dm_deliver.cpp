@@ -281,3 +281,32 @@ TEST_F(DeliverTest, JobFieldsAreEmptiedByMask)
 }
 
 }  // namespace
+
+namespace {
+
+// A copy for the caller carries an empty request block and the capability block published
+// at delivery; an update alone leaves both blocks as they were.
+TEST_F(DeliverTest, CopyPublishesTheCapabilityBlock)
+{
+  for (DWORD mode : {DWORD(DM_COPY), DWORD(DM_UPDATE)}) {
+    SCOPED_TRACE(mode);
+    PrepareWorking(1);
+    memset(ctx_->work + KV_DM_REQUEST_BLOCK, 0x5A, 2 * KV_DM_EXCHANGE_BLOCK_SIZE);
+    GiveSheet(mode, false);
+    ASSERT_EQ(1, DmDeliverToCaller(ctx_));
+    const BYTE *working = CtxGetDevmode(ctx_);
+    std::vector<BYTE> sentinel(KV_DM_EXCHANGE_BLOCK_SIZE, 0x5A), empty(KV_DM_EXCHANGE_BLOCK_SIZE, 0);
+    std::vector<BYTE> request(working + KV_DM_REQUEST_BLOCK, working + KV_DM_REQUEST_BLOCK + KV_DM_EXCHANGE_BLOCK_SIZE);
+    std::vector<BYTE> caps(working + KV_DM_CAPS_BLOCK, working + KV_DM_CAPS_BLOCK + KV_DM_EXCHANGE_BLOCK_SIZE);
+    if (mode == DM_COPY) {
+      EXPECT_EQ(empty, request);
+      EXPECT_NE(sentinel, caps);
+      EXPECT_EQ(0, memcmp(out_.data() + KV_DM_CAPS_BLOCK, caps.data(), caps.size()));  // the caller's copy has it
+    } else {
+      EXPECT_EQ(sentinel, request);
+      EXPECT_EQ(sentinel, caps);
+    }
+  }
+}
+
+}  // namespace
