@@ -77,8 +77,10 @@ int RunCheck(const Args &in)
   DRIVER_CONTEXT *ctx = nullptr;
   if (int rc = OpenPrinterContext(args[0], CTX_CREATE_DOCPROPS, &printer, &ctx)) return rc;
   int rc = 0;
-  if (!from.empty() &&
-      (StoreReadSettingsFile(printer, from.c_str(), 0, ctx) != 1 || CtxGetSettingsFileStatus(ctx) != KST_STATUS_OK)) {
+  // The file's values are read as they stand: a plain settings read would end in the merge,
+  // whose item check repairs them before this command could show what the check changes.
+  if (!from.empty() && (StoreReadSettingsFile(printer, from.c_str(), KST_DRIVER_SECTION, ctx) != 1 ||
+                        CtxGetSettingsFileStatus(ctx) != KST_STATUS_OK)) {
     DWORD status = CtxGetSettingsFileStatus(ctx);
     std::string why = status == KST_STATUS_REJECTED ? "its header does not match this printer"
                       : status == KST_STATUS_UNREADABLE || status == KST_STATUS_OK ? "the file cannot be read"

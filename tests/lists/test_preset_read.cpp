@@ -114,8 +114,14 @@ TEST_F(PresetReadTest, ColourMatchingAndMediaTypeFollowTheOsKind)
     bool icmReset;
     bool mediaType;
   } cases[] = {{0, true, true}, {1, true, false}, {2, false, false}, {3, false, true}};
-  LONG typeDefault = (LONG)DescGetItemDefault(ITEM_kdmICMType, ctx_);
-  LONG intentDefault = (LONG)DescGetItemDefault(ITEM_kdmICMIntent, ctx_);
+  // The read resets the two items to their description defaults; the merge that ends the
+  // read then checks every item, which repairs a default the item's values do not allow.
+  ResetWork();
+  ItemSetValue(ctx_, ITEM_kdmICMType, (LONG)DescGetItemDefault(ITEM_kdmICMType, ctx_));
+  ItemSetValue(ctx_, ITEM_kdmICMIntent, (LONG)DescGetItemDefault(ITEM_kdmICMIntent, ctx_));
+  ItemRunCheckTable(ctx_, KV_CHECK_MODE_KEEP_LEGAL);
+  LONG typeDefault = ItemGetValue(ctx_, ITEM_kdmICMType, nullptr);
+  LONG intentDefault = ItemGetValue(ctx_, ITEM_kdmICMIntent, nullptr);
   for (const Case &c : cases) {
     SCOPED_TRACE(int(c.osKind));
     ResetWork();
