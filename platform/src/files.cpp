@@ -343,6 +343,7 @@ std::shared_ptr<FileCore> OpenHost(const std::string &host, const OpenRequest &r
       return nullptr;
     }
     fd = open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) plat::NoteFolderChange();
     if (fd < 0) {
       if (errno == ENOENT || errno == ENOTDIR)
         SetLastError(ERROR_PATH_NOT_FOUND);

@@ -61,6 +61,10 @@ DWORD SetErrorFromErrno(int err);
 // Maps a Windows path to a host path (see PlatMapPath); std::string form.
 BOOL MapPath(const WCHAR *winPath, std::string &out);
 
+// Tells the path mapping that the layer added, removed or renamed a folder entry, so that
+// no remembered lookup outlives it (entries changed elsewhere show in the folder's times).
+void NoteFolderChange();
+
 // TRUE when drive is the host drive (kvplat/host_drive.h), which maps to the host's root.
 bool IsHostDrive(WCHAR drive);
 
