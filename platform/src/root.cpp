@@ -438,15 +438,20 @@ BOOL MapPath(const WCHAR *winPath, std::string &out)
     exists = FindEntry(root, d, found);
     if (exists) host = root + "/" + found;
   }
+  std::string missedIn;  // the existing folder where the first name was not found
   for (auto &c : parts) {
     if (exists && FindEntry(host.empty() ? std::string("/") : host, c, found)) {
       host += "/" + found;
     } else {
+      if (exists) missedIn = host.empty() ? std::string("/") : host;
       exists = false;
       host += "/" + Utf16ToUtf8(c.data(), c.size());
     }
   }
   out = host;
+  // Every name up to a missing one was found as written: the answer is the path as
+  // written for as long as that folder's entries stay as they are.
+  if (!missedIn.empty() && out == exact) RememberMapped(exact, missedIn, out, layerChanges);
   return TRUE;
 }
 

@@ -63,6 +63,9 @@ TEST_F(RootTest, FolderLookupsFollowEveryChangeOfTheFolder)
        u"C:\\WINDOWS\\Temp\\Memo\\DATA.INI", "/data.INI"},
       {"deleted through the layer", [&] { ASSERT_TRUE(DeleteFileW(u"C:\\WINDOWS\\Temp\\Memo\\data.INI")); },
        u"C:\\WINDOWS\\Temp\\Memo\\DATA.INI", "/DATA.INI"},
+      {"in a missing folder", [] {}, u"C:\\WINDOWS\\Temp\\Memo\\Sub\\a.ini", "/Sub/a.ini"},
+      {"the folder made on the host", [&] { ASSERT_EQ(mkdir((dir + "/SUB").c_str(), 0777), 0); },
+       u"C:\\WINDOWS\\Temp\\Memo\\Sub\\a.ini", "/SUB/a.ini"},
   };
   settle();
   for (const Case &c : cases) {
