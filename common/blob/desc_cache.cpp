@@ -3,6 +3,11 @@
 //
 // The settings mutex serializes loading across processes and threads, but contexts opened
 // without it reach the list too, so the list itself is guarded by a lock of the process.
+//
+// A hit in the process cache needs neither the mutex nor the spooler: the description file
+// of the printer handle last loaded is remembered with a printer change notification armed
+// before it was read, and while that notification is quiet (no change of the printer, its
+// driver or the spool, in any process) the remembered path is still the answer.
 #include <mutex>
 
 #include "blob/desc_blob.h"
@@ -19,6 +24,27 @@ DESC_CACHE_NODE *g_descProcessCache = NULL;
 namespace {
 
 std::mutex g_cacheLock;
+
+// The description file of the printer handle loaded last (guarded by g_cacheLock).
+struct PathMemo {
+  HANDLE printer = NULL;
+  HANDLE change = NULL;
+  WCHAR *path = NULL;
+};
+PathMemo g_pathMemo;
+
+void CloseChange(HANDLE change)
+{
+  if (change != NULL) FindClosePrinterChangeNotification(change);
+}
+
+// Forgets the remembered path; the caller holds g_cacheLock and closes *change after.
+void ForgetMemoLocked(HANDLE *change)
+{
+  *change = g_pathMemo.change;
+  if (g_pathMemo.path != NULL) GlobalFree(g_pathMemo.path);
+  g_pathMemo = PathMemo{};
+}
 
 #define DESC_KEY_TAIL 12  // the key begins this many characters before the end of the path
 
@@ -130,7 +156,10 @@ BOOL WINAPI DescCacheAdd(struct DESC_BLOB *blob, const WCHAR *path)
 
 void WINAPI DescFreeCache(void)
 {
+  HANDLE change = NULL;
   std::lock_guard<std::mutex> guard(g_cacheLock);
+  ForgetMemoLocked(&change);
+  CloseChange(change);
   while (g_descProcessCache != NULL) {
     DESC_CACHE_NODE *n = g_descProcessCache;
     g_descProcessCache = n->next;
@@ -162,11 +191,70 @@ static DESC_BLOB *CacheLoaded(DESC_BLOB *blob, const WCHAR *path)
   return blob;
 }
 
+// The cached blob of the printer handle's description when the remembered path is still
+// its description file, else NULL.
+static DESC_BLOB *QuickHit(HANDLE printer)
+{
+  std::lock_guard<std::mutex> guard(g_cacheLock);
+  if (g_pathMemo.path == NULL || g_pathMemo.printer != printer || g_pathMemo.change == NULL) return NULL;
+  if (WaitForSingleObject(g_pathMemo.change, 0) != WAIT_TIMEOUT) return NULL;
+  DESC_CACHE_NODE *n = FindLocked(g_pathMemo.path);
+  return n != NULL ? n->blob : NULL;
+}
+
+// A notification for the printer armed now: the remembered one re-armed when it belongs to
+// this printer handle (taken out of the memo), else a new one. NULL when none can be had.
+static HANDLE ArmChange(HANDLE printer)
+{
+  HANDLE change = NULL;
+  {
+    std::lock_guard<std::mutex> guard(g_cacheLock);
+    if (g_pathMemo.printer == printer && g_pathMemo.change != NULL) {
+      change = g_pathMemo.change;
+      g_pathMemo.change = NULL;
+    }
+  }
+  DWORD what = 0;
+  if (change != NULL && FindNextPrinterChangeNotification(change, &what, NULL, NULL)) return change;
+  CloseChange(change);
+  change = FindFirstPrinterChangeNotification(printer, PRINTER_CHANGE_PRINTER | PRINTER_CHANGE_PRINTER_DRIVER, 0, NULL);
+  return change != INVALID_HANDLE_VALUE ? change : NULL;
+}
+
+// Remembers path as the printer handle's description file, proved by change.
+static void Remember(HANDLE printer, HANDLE change, const WCHAR *path)
+{
+  WCHAR *copy = NULL;
+  if (change != NULL) {
+    int len = PathLength(path);
+    copy = (WCHAR *)GlobalAlloc(GPTR, ((SIZE_T)len + 1) * sizeof(WCHAR));
+    if (copy != NULL) {
+      for (int i = 0; i < len; ++i) copy[i] = path[i];
+    }
+  }
+  HANDLE old = NULL;
+  {
+    std::lock_guard<std::mutex> guard(g_cacheLock);
+    ForgetMemoLocked(&old);
+    if (copy != NULL) {
+      g_pathMemo.printer = printer;
+      g_pathMemo.change = change;
+      g_pathMemo.path = copy;
+      change = NULL;
+    }
+  }
+  CloseChange(old);
+  CloseChange(change);
+}
+
 struct DESC_BLOB *WINAPI DescLoadCompiled(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL) return NULL;
+  DESC_BLOB *blob = QuickHit(ctx->printer);
+  if (blob != NULL) return blob;
   KV_LOCK_RESULT lock = OsSettingsMutexLock(ctx);
-  DESC_BLOB *blob = NULL;
+  // Armed before the path is read, so any change after the read signals it.
+  HANDLE change = ArmChange(ctx->printer);
   WCHAR *path = PathGetDriverDataFile(ctx->printer);
   if (path != NULL) {
     blob = DescCacheFind(path);
@@ -176,8 +264,13 @@ struct DESC_BLOB *WINAPI DescLoadCompiled(DRIVER_CONTEXT *ctx)
       if (blob == NULL) blob = DescCompile(ctx, path, mayWrite);
       if (blob != NULL) blob = CacheLoaded(blob, path);
     }
+    if (blob != NULL) {
+      Remember(ctx->printer, change, path);
+      change = NULL;
+    }
     GlobalFree(path);
   }
+  CloseChange(change);
   if (lock == KV_LOCK_HELD) OsSettingsMutexUnlock(ctx);
   return blob;
 }

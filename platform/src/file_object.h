@@ -64,6 +64,8 @@ std::unique_lock<std::mutex> FileTableLock();
 // ERROR_ACCESS_DENIED when it is mapped), or NO_ERROR.
 DWORD RemoveBlocked(const struct stat &st);
 
+// Whether a Windows path holds a wildcard character ('*' or '?').
+bool HasWildcard(const WCHAR *winPath);
 // Checks a Windows path for a file function: wildcards give ERROR_INVALID_NAME, then
 // maps it (PlatMapPath's errors). Answers the host path.
 BOOL ResolveFilePath(const WCHAR *winPath, std::string &host);

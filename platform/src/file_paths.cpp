@@ -125,6 +125,7 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName)
     plat::SetErrorFromErrno(errno);
     return FALSE;
   }
+  plat::NoteFolderChange();
   return TRUE;
 }
 
@@ -244,6 +245,7 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
           !S_ISDIR(parent.st_mode))
         return Fail(ERROR_PATH_NOT_FOUND);
     }
+    plat::NoteFolderChange();
     if (rename(srcHost.c_str(), dstHost.c_str()) != 0) {
       if (errno != EXDEV || isDir) {
         plat::SetErrorFromErrno(errno);
@@ -274,7 +276,10 @@ BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurit
 {
   std::string host;
   if (!plat::ResolveFilePath(lpPathName, host)) return FALSE;
-  if (mkdir(host.c_str(), 0777) == 0) return TRUE;
+  if (mkdir(host.c_str(), 0777) == 0) {
+    plat::NoteFolderChange();
+    return TRUE;
+  }
   if (errno == EEXIST) return Fail(ERROR_ALREADY_EXISTS);
   if (errno == ENOENT || errno == ENOTDIR) return Fail(ERROR_PATH_NOT_FOUND);
   plat::SetErrorFromErrno(errno);
@@ -291,11 +296,17 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName)
   // A directory link is removed itself; its target and what it holds are left alone.
   struct stat lst;
   if (lstat(host.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-    if (unlink(host.c_str()) == 0) return TRUE;
+    if (unlink(host.c_str()) == 0) {
+      plat::NoteFolderChange();
+      return TRUE;
+    }
     plat::SetErrorFromErrno(errno);
     return FALSE;
   }
-  if (rmdir(host.c_str()) == 0) return TRUE;
+  if (rmdir(host.c_str()) == 0) {
+    plat::NoteFolderChange();
+    return TRUE;
+  }
   if (errno == ENOTEMPTY || errno == EEXIST) return Fail(ERROR_DIR_NOT_EMPTY);
   plat::SetErrorFromErrno(errno);
   return FALSE;

@@ -156,13 +156,18 @@ DWORD RemoveBlocked(const struct stat &st)
   return NO_ERROR;
 }
 
+bool HasWildcard(const WCHAR *winPath)
+{
+  if (!winPath) return false;
+  for (const WCHAR *p = winPath; *p; ++p) {
+    if (*p == u'*' || *p == u'?') return true;
+  }
+  return false;
+}
+
 BOOL ResolveFilePath(const WCHAR *winPath, std::string &host)
 {
-  if (winPath) {
-    for (const WCHAR *p = winPath; *p; ++p) {
-      if (*p == u'*' || *p == u'?') return Fail(ERROR_INVALID_NAME);
-    }
-  }
+  if (HasWildcard(winPath)) return Fail(ERROR_INVALID_NAME);
   return MapPath(winPath, host);
 }
 
@@ -250,12 +255,35 @@ struct OpenRequest {
 
 // Opens or creates the host file under the open-file table's lock and registers the
 // open. Answers the core, or null with the last error set.
-std::shared_ptr<FileCore> OpenHost(const std::string &host, const OpenRequest &rq, bool trailingSep, bool &existed)
+// exactOnly: the host path is the Windows path's names taken as written, not yet looked
+// up; the file is opened at once, and null with *retry set (no error) means that the open
+// did not find a regular file there, so the caller maps the path and opens again. An
+// open that succeeds proves the mapping: the mapping answers the names as written
+// whenever they exist.
+std::shared_ptr<FileCore> OpenHost(const std::string &host, const OpenRequest &rq, bool trailingSep, bool &existed,
+                                   bool exactOnly = false, bool *retry = nullptr)
 {
   using plat::Fail;
   auto lock = plat::FileTableLock();
   struct stat st;
-  existed = stat(host.c_str(), &st) == 0;
+  int pre = -1;
+  if (exactOnly) {
+    const bool writing = rq.write || rq.append;
+    // O_NONBLOCK: a FIFO in the file's place answers at once instead of waiting for a
+    // writer (for a regular file the flag changes nothing).
+    pre = open(host.c_str(), (writing ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
+    if (pre >= 0 && (fstat(pre, &st) != 0 || !S_ISREG(st.st_mode))) {
+      close(pre);
+      pre = -1;
+    }
+    if (pre < 0) {
+      *retry = true;
+      return nullptr;
+    }
+    existed = true;
+  } else {
+    existed = stat(host.c_str(), &st) == 0;
+  }
   if (!existed && errno != ENOENT && errno != ENOTDIR) {
     plat::SetErrorFromErrno(errno);
     return nullptr;
@@ -278,12 +306,12 @@ std::shared_ptr<FileCore> OpenHost(const std::string &host, const OpenRequest &r
     }
     truncate = rq.disposition == CREATE_ALWAYS || rq.disposition == TRUNCATE_EXISTING;
     int flags = (writing || truncate) ? O_RDWR : O_RDONLY;
-    fd = open(host.c_str(), flags | O_CLOEXEC);
+    fd = pre >= 0 ? pre : open(host.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
       plat::SetErrorFromErrno(errno);
       return nullptr;
     }
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (pre < 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
       close(fd);
       SetLastError(ERROR_ACCESS_DENIED);
       return nullptr;
@@ -315,6 +343,7 @@ std::shared_ptr<FileCore> OpenHost(const std::string &host, const OpenRequest &r
       return nullptr;
     }
     fd = open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) plat::NoteFolderChange();
     if (fd < 0) {
       if (errno == ENOENT || errno == ENOTDIR)
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -375,11 +404,20 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
   if (rq.disposition == TRUNCATE_EXISTING && !rq.write) return FailHandle(ERROR_INVALID_PARAMETER);
 
   std::string host;
-  if (!plat::ResolveFilePath(lpFileName, host)) return INVALID_HANDLE_VALUE;
-  size_t len = plat::WLen(lpFileName);
+  size_t len = lpFileName ? plat::WLen(lpFileName) : 0;
   bool trailingSep = len > 0 && plat::IsSep(lpFileName[len - 1]);
   bool existed = false;
-  auto core = OpenHost(host, rq, trailingSep, existed);
+  std::shared_ptr<FileCore> core;
+  // An existing file named as it is written opens with the open itself (and the fstat
+  // that identifies it): the mapping's look along the path is needed only when that fails.
+  bool retry = false;
+  if (rq.disposition == OPEN_EXISTING && !trailingSep && !plat::HasWildcard(lpFileName) &&
+      plat::ExactHostPath(lpFileName, host))
+    core = OpenHost(host, rq, false, existed, true, &retry);
+  if (!core) {
+    if (!plat::ResolveFilePath(lpFileName, host)) return INVALID_HANDLE_VALUE;
+    core = OpenHost(host, rq, trailingSep, existed);
+  }
   if (!core) return INVALID_HANDLE_VALUE;
   auto obj = std::make_shared<plat::FileObject>();
   obj->core = std::move(core);

@@ -20,6 +20,7 @@ enum ObjKind {
   OBJ_TOKEN = 6,
   OBJ_EVENT = 7,
   OBJ_THREAD = 8,
+  OBJ_PRINTER_CHANGE = 9,
 };
 
 // A kernel object. The table owns it; Close runs when its last handle is closed.
@@ -60,6 +61,10 @@ DWORD SetErrorFromErrno(int err);
 // Maps a Windows path to a host path (see PlatMapPath); std::string form.
 BOOL MapPath(const WCHAR *winPath, std::string &out);
 
+// Tells the path mapping that the layer added, removed or renamed a folder entry, so that
+// no remembered lookup outlives it (entries changed elsewhere show in the folder's times).
+void NoteFolderChange();
+
 // TRUE when drive is the host drive (kvplat/host_drive.h), which maps to the host's root.
 bool IsHostDrive(WCHAR drive);
 
@@ -80,6 +85,10 @@ class FixedHostPath {
   unsigned version_ = 0;
   std::string path_;
 };
+
+// Waits on a printer change notification (spooler.cpp): WAIT_OBJECT_0 once it is
+// signaled, WAIT_TIMEOUT when the time ran out first.
+DWORD PrinterChangeWait(const std::shared_ptr<Object> &obj, DWORD timeoutMs);
 
 // Called by PlatResetForTest: each file with process-wide state registers a reset.
 void RegisterReset(void (*fn)());

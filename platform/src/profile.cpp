@@ -625,6 +625,7 @@ bool ReplaceFile(int dirFd, const std::string &dir, const std::string &host, con
   if (!err && !faulted && fsync(fd) != 0) err = errno;
   if (close(fd) != 0 && !err && !faulted) err = errno;
   if (!err && !faulted && rename(tmp.c_str(), host.c_str()) != 0) err = errno;
+  plat::NoteFolderChange();  // the file may be new
   if (err || faulted) {
     unlink(tmp.c_str());
     if (faulted)

@@ -4,10 +4,12 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "internal.h"
@@ -285,6 +287,116 @@ bool FixedHostPath::Get(std::string &out)
   return true;
 }
 
+namespace {
+
+// What the folder lookups of MapPath answered for names that do not exist as written:
+// the last name looked up in its folder (found in another case, or missing). The answer
+// depends only on the folder's entries, so it holds while the folder is the same one
+// with the same change and status-change times: any entry added, removed or renamed, by
+// this layer or by anything else on the host, moves them. One stat of the folder then
+// replaces the lookups and the reading of the folder.
+//
+// The host keeps those times at a coarse grain: a change in the same tick as the look
+// would leave them as they were. So an answer is kept only when the folder's entries had
+// not changed for a while (its change time) when it was looked at: a later change of its
+// entries then gives another change time. (A change time set back by hand moves the
+// status-change time, which is part of the stamp too.)
+struct FolderStamp {
+  uint64_t dev = 0, ino = 0;
+  int64_t mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
+  bool operator==(const FolderStamp &) const = default;
+};
+
+struct MappedName {
+  std::string answer, parent;
+  FolderStamp stamp;
+  unsigned rootVersion = 0;
+  unsigned layerChanges = 0;
+};
+
+constexpr int64_t kSettledNs = 100 * 1000000LL;  // a folder unchanged this long is settled
+constexpr size_t kMaxMappedNames = 512;
+
+std::mutex g_mappedLock;
+std::unordered_map<std::string, MappedName> &MappedNames()
+{
+  static auto *names = new std::unordered_map<std::string, MappedName>();
+  return *names;
+}
+// Bumped by the layer's own changes of folder entries (see NoteFolderChange).
+std::atomic<unsigned> g_layerChanges{1};
+
+bool StampFolder(const std::string &dir, FolderStamp &stamp, int64_t *age)
+{
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  stamp.dev = static_cast<uint64_t>(st.st_dev);
+  stamp.ino = static_cast<uint64_t>(st.st_ino);
+  stamp.mtimeSec = st.st_mtim.tv_sec;
+  stamp.mtimeNsec = st.st_mtim.tv_nsec;
+  stamp.ctimeSec = st.st_ctim.tv_sec;
+  stamp.ctimeNsec = st.st_ctim.tv_nsec;
+  if (age != nullptr) {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    int64_t nowNs = static_cast<int64_t>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    *age = nowNs - (stamp.mtimeSec * 1000000000LL + stamp.mtimeNsec);
+  }
+  return true;
+}
+
+// The remembered answer for the host path as written, when it still holds.
+bool RecallMapped(const std::string &exact, std::string &out)
+{
+  MappedName m;
+  {
+    std::lock_guard<std::mutex> g(g_mappedLock);
+    auto it = MappedNames().find(exact);
+    if (it == MappedNames().end()) return false;
+    m = it->second;
+  }
+  FolderStamp now;
+  if (m.rootVersion == g_rootVersion.load(std::memory_order_acquire) &&
+      m.layerChanges == g_layerChanges.load(std::memory_order_acquire) && StampFolder(m.parent, now, nullptr) &&
+      now == m.stamp) {
+    out = m.answer;
+    return true;
+  }
+  std::lock_guard<std::mutex> g(g_mappedLock);
+  MappedNames().erase(exact);
+  return false;
+}
+
+// Remembers the answer of a folder lookup when the folder is settled.
+void RememberMapped(const std::string &exact, const std::string &parent, const std::string &answer,
+                    unsigned layerChanges)
+{
+  MappedName m;
+  int64_t age = 0;
+  if (!StampFolder(parent, m.stamp, &age) || age < kSettledNs) return;
+  m.answer = answer;
+  m.parent = parent;
+  m.rootVersion = g_rootVersion.load(std::memory_order_acquire);
+  m.layerChanges = layerChanges;
+  std::lock_guard<std::mutex> g(g_mappedLock);
+  if (MappedNames().size() >= kMaxMappedNames) MappedNames().clear();
+  MappedNames()[exact] = std::move(m);
+}
+
+void ResetMapped()
+{
+  std::lock_guard<std::mutex> g(g_mappedLock);
+  MappedNames().clear();
+}
+
+struct MappedResetRegistrar {
+  MappedResetRegistrar() { RegisterReset(ResetMapped); }
+} g_mappedRegistrar;
+
+}  // namespace
+
+void NoteFolderChange() { g_layerChanges.fetch_add(1, std::memory_order_acq_rel); }
+
 BOOL MapPath(const WCHAR *winPath, std::string &out)
 {
   WCHAR drive;
@@ -294,6 +406,8 @@ BOOL MapPath(const WCHAR *winPath, std::string &out)
   // Most paths name something that exists exactly as written: then every name along the
   // way matched itself, which is what the case-insensitive walk below would answer too.
   std::string exact = ExactHost(folder, parts);
+  if (RecallMapped(exact, out)) return TRUE;
+  unsigned layerChanges = g_layerChanges.load(std::memory_order_acquire);
   struct stat st;
   if (lstat(exact.c_str(), &st) == 0) {
     out = std::move(exact);
@@ -308,8 +422,9 @@ BOOL MapPath(const WCHAR *winPath, std::string &out)
       if (FindEntry(parent, parts.back(), found)) {
         out = (parent == "/" ? "" : parent) + "/" + found;
       } else {
-        out = std::move(exact);
+        out = exact;
       }
+      RememberMapped(exact, parent, out, layerChanges);
       return TRUE;
     }
   }
@@ -323,15 +438,20 @@ BOOL MapPath(const WCHAR *winPath, std::string &out)
     exists = FindEntry(root, d, found);
     if (exists) host = root + "/" + found;
   }
+  std::string missedIn;  // the existing folder where the first name was not found
   for (auto &c : parts) {
     if (exists && FindEntry(host.empty() ? std::string("/") : host, c, found)) {
       host += "/" + found;
     } else {
+      if (exists) missedIn = host.empty() ? std::string("/") : host;
       exists = false;
       host += "/" + Utf16ToUtf8(c.data(), c.size());
     }
   }
   out = host;
+  // Every name up to a missing one was found as written: the answer is the path as
+  // written for as long as that folder's entries stay as they are.
+  if (!missedIn.empty() && out == exact) RememberMapped(exact, missedIn, out, layerChanges);
   return TRUE;
 }
 

@@ -270,7 +270,9 @@ BOOL PlatSpoolAddDriver(const PLAT_DRIVER_SETUP *d)
       {u"Version", REG_DWORD, version},
   };
   LONG rc = reg::WriteMachineKey(kDriversKey + std::u16string(d->name), values);
-  return rc == ERROR_SUCCESS ? TRUE : Fail(ERROR_CANTWRITE);
+  if (rc != ERROR_SUCCESS) return Fail(ERROR_CANTWRITE);
+  NoteSpoolChange();  // a printer using the driver may now answer other files
+  return TRUE;
 }
 
 BOOL PlatSpoolDeleteDriver(const WCHAR *name)
@@ -280,7 +282,9 @@ BOOL PlatSpoolDeleteDriver(const WCHAR *name)
   if (DriverInUse(rec.name)) return Fail(ERROR_PRINTER_DRIVER_IN_USE);
   LONG rc = reg::DeleteMachineKey(kDriversKey + rec.name);
   if (rc == ERROR_FILE_NOT_FOUND) return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
-  return rc == ERROR_SUCCESS ? TRUE : Fail(ERROR_CANTWRITE);
+  if (rc != ERROR_SUCCESS) return Fail(ERROR_CANTWRITE);
+  NoteSpoolChange();
+  return TRUE;
 }
 
 // ---------------------------------------------------------------- drivers

@@ -106,6 +106,10 @@ struct DriverRecord {
 };
 bool LoadDriver(const std::u16string &name, DriverRecord &out);
 
+// Advances the spool's generation without writing a printer, so that change
+// notifications see a change of what stands beside the printers (their drivers).
+void NoteSpoolChange();
+
 // Two backslashes and the computer name: the local server in printer and server names.
 std::u16string ComputerPrefix();
 

@@ -170,6 +170,7 @@ bool WriteFileAtomic(const std::string &path, const std::string &bytes)
     ok = false;
     e = errno;
   }
+  NoteFolderChange();  // the file may be new
   if (!ok) {
     unlink(temp.c_str());
     errno = e;

@@ -590,6 +590,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
     }
     case plat::OBJ_PROCESS:
     case plat::OBJ_THREAD: return plat::ProcessWait(obj, dwMilliseconds);
+    case plat::OBJ_PRINTER_CHANGE: return plat::PrinterChangeWait(obj, dwMilliseconds);
     default: break;
   }
   SetLastError(ERROR_INVALID_HANDLE);

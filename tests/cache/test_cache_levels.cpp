@@ -1,6 +1,11 @@
 // DescLoadCompiled: the process cache, the cache file and the text, staleness by time and
 // by version, and a cache location that cannot be written.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <vector>
 
 #include "cache_fixture.h"
 #include "kvplat/control.h"
@@ -286,6 +291,71 @@ TEST_F(CacheLevels, ShortPathIsLoadedOnceIntoTheProcessCache)
   EXPECT_EQ(nodes(), 1);
   EXPECT_EQ(DescCacheFileWriteCount(), writes) << "nothing compiled again";
   ClosePrinter(printer);
+}
+
+// A process-cache hit answers without asking the spooler while nothing changed, yet follows
+// every change of which file the printer's description is: the driver's record replaced
+// here or by another process, and the printer moved to another driver by another process.
+// A second handle of the same printer finds the same blob.
+TEST_F(CacheLevels, ProcessCacheHitFollowsTheDriversDescriptionFile)
+{
+  auto setDriver = [](const char16_t *driver, const char16_t *dataFile) {
+    PLAT_DRIVER_SETUP d = {};
+    d.name = driver;
+    d.driverFile = u"kvmldraw.dll";
+    d.dataFile = dataFile;
+    d.configFile = u"kvmlface.dll";
+    return PlatSpoolAddDriver(&d) != FALSE;
+  };
+  auto inChild = [&](const std::function<bool()> &body) {
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      PlatResetForTest();
+      _exit(PlatSetMachineRoot(Root().c_str()) && body() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  };
+  WriteHostFile(HostPath(u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\KVCACHE2.KVD"), kTextColor);
+  DESC_BLOB *first = Load();
+  ASSERT_NE(first, nullptr);
+  ASSERT_EQ(Load(), first);
+  ASSERT_NE(SlotNode(first, 7), nullptr);
+
+  ASSERT_TRUE(setDriver(u"KV Cache Driver", u"KVCACHE2.KVD"));
+  DESC_BLOB *second = Load();
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(second, first);
+  EXPECT_NE(SlotNode(second, 15), nullptr);
+  EXPECT_EQ(Load(), second);
+
+  ASSERT_TRUE(inChild([&] { return setDriver(u"KV Cache Driver", u"KVCACHE1.KVD"); }));
+  EXPECT_EQ(Load(), first) << "the driver's record changed in another process";
+
+  ASSERT_TRUE(setDriver(u"KV Other Driver", u"KVCACHE2.KVD"));
+  ASSERT_TRUE(inChild([] {
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE h = nullptr;
+    if (!OpenPrinterW(const_cast<LPWSTR>(u"KV Cache"), &h, &defaults)) return false;
+    DWORD needed = 0;
+    GetPrinterW(h, 2, nullptr, 0, &needed);
+    std::vector<BYTE> buf(needed ? needed : 1);
+    if (!GetPrinterW(h, 2, buf.data(), needed, &needed)) return false;
+    PRINTER_INFO_2W in = *reinterpret_cast<PRINTER_INFO_2W *>(buf.data());
+    in.pDriverName = const_cast<LPWSTR>(u"KV Other Driver");
+    return SetPrinterW(h, 2, reinterpret_cast<BYTE *>(&in), 0) != FALSE;
+  }));
+  EXPECT_EQ(Load(), second) << "the printer uses another driver, set by another process";
+
+  HANDLE other = nullptr;
+  PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ACCESS_USE};
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"KV Cache"), &other, &defaults));
+  LoadContext viaOther(other, u"1.41");
+  EXPECT_EQ(DescLoadCompiled(&viaOther.ctx), second);
+  EXPECT_EQ(Load(), second);
+  ClosePrinter(other);
 }
 
 }  // namespace

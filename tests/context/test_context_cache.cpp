@@ -1,5 +1,9 @@
 // The two-slot cache of released contexts.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -245,6 +249,94 @@ TEST_F(ContextCache, ThreadsTakeAParkedContextOnlyOnce)
     EXPECT_EQ(CtxPeekCacheSlot(0), nullptr);
     EXPECT_EQ(CtxPeekCacheSlot(1), nullptr);
   }
+}
+
+// A context handed out once keeps a printer change notification for its next parking, so a
+// later request needs no spooler lookup while nothing changed. Any change of the spool, in
+// this process or another, sends the next request back to the printer's name: a new name
+// is not served, a change that kept the name is.
+TEST_F(ContextCache, AServedContextIsCheckedAgainAfterAnyChange)
+{
+  auto inChild = [&](const std::function<bool()> &body) {
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      PlatResetForTest();
+      _exit(PlatSetMachineRoot(Root().c_str()) && body() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  };
+  auto setComment = [](const char16_t *printer) {
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE h = nullptr;
+    if (!OpenPrinterW(const_cast<LPWSTR>(printer), &h, &defaults)) return false;
+    DWORD needed = 0;
+    GetPrinterW(h, 2, nullptr, 0, &needed);
+    std::vector<BYTE> buf(needed ? needed : 1);
+    bool ok = GetPrinterW(h, 2, buf.data(), needed, &needed);
+    PRINTER_INFO_2W in = *reinterpret_cast<PRINTER_INFO_2W *>(buf.data());
+    in.pComment = const_cast<LPWSTR>(u"changed");
+    ok = ok && SetPrinterW(h, 2, reinterpret_cast<BYTE *>(&in), 0);
+    ClosePrinter(h);
+    return ok;
+  };
+  struct Case {
+    const char *what;
+    std::function<bool()> change;
+    bool served;
+  } cases[] = {
+      {"nothing changed", [] { return true; }, true},
+      {"fields changed here, same name", [&] { return setComment(u"KV Test"); }, true},
+      {"fields changed by another process", [&] { return inChild([&] { return setComment(u"KV Test"); }); }, true},
+      {"renamed here", [] { return PlatSpoolRenamePrinter(u"KV Test", u"KV Renamed") != FALSE; }, false},
+      {"renamed by another process",
+       [&] { return inChild([] { return PlatSpoolRenamePrinter(u"KV Test", u"KV Renamed") != FALSE; }); }, false},
+  };
+  PlatClockSetTicks(5000);  // nothing expires while the test runs
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    DRIVER_CONTEXT *first = Create();
+    ASSERT_NE(first, nullptr);
+    CtxRelease(first);
+    DRIVER_CONTEXT *again = Create();  // served, and now proved by a notification
+    ASSERT_EQ(again, first);
+    CtxRelease(again);
+    ASSERT_EQ(CtxPeekCacheSlot(0), first);
+    ASSERT_TRUE(c.change());
+    DRIVER_CONTEXT *next = Create();
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next == first, c.served);
+    if (c.served) {
+      // The notification was armed again: a second request is served as well.
+      CtxRelease(next);
+      next = Create();
+      EXPECT_EQ(next, first);
+    }
+    CtxRelease(next);
+    CtxExpireCache(1);
+    if (!c.served) {
+      ASSERT_TRUE(PlatSpoolRenamePrinter(u"KV Renamed", u"KV Test"));
+    }
+  }
+}
+
+// The printer deleted while its context is parked with a notification: the context is not
+// served (the handle no longer names a printer), and nothing is left behind.
+TEST_F(ContextCache, APrinterDeletedWhileParkedIsNotServed)
+{
+  PlatClockSetTicks(5000);
+  DRIVER_CONTEXT *first = Create();
+  ASSERT_NE(first, nullptr);
+  CtxRelease(first);
+  ASSERT_EQ(Create(), first);
+  CtxRelease(first);
+  ASSERT_TRUE(PlatSpoolDeletePrinter(u"KV Test"));
+  EXPECT_EQ(CtxTakeCached(printer_, printer_, nullptr, 0, CTX_CREATE_SHEETS), nullptr);
+  EXPECT_EQ(CtxPeekCacheSlot(0), first) << "it stays parked until it expires";
+  CtxExpireCache(1);
+  EXPECT_EQ(CtxPeekCacheSlot(0), nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Opening files and handle I/O: dispositions, share modes, read-only files, errors,
 // the file pointer, write failures, times and attributes.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 
 #include "files_fixture.h"
 
@@ -52,9 +55,67 @@ TEST_F(FilesOpen, DispositionsAgainstExistence)
   }
 }
 
+// Opening an existing file: by its name as written, by another case, after the host
+// replaced or removed it behind the layer's back, and with something that is no regular
+// file in its place (a folder, a FIFO, which must answer at once instead of waiting for a
+// writer). Each open reads what the host holds at that moment.
+TEST_F(FilesOpen, ExistingFilesOpenByAnySpellingAndFollowTheHost)
+{
+  const WCHAR *path = u"C:\\WINDOWS\\Temp\\Spell\\Data.txt";
+  std::string host = HostPath(path);
+  struct Case {
+    const char *what;
+    const WCHAR *name;
+    std::function<void()> before;
+    const char *content;  // nullptr: the open fails with error
+    DWORD error;
+  } cases[] = {
+      {"as written", path, [] {}, "one", NO_ERROR},
+      {"another case", u"c:\\windows\\TEMP\\spell\\DATA.TXT", [] {}, "one", NO_ERROR},
+      {"replaced on the host", path,
+       [&] {
+         WriteHostFile(host + ".new", "two");
+         rename((host + ".new").c_str(), host.c_str());
+       },
+       "two", NO_ERROR},
+      {"replaced, another case", u"C:\\WINDOWS\\TEMP\\SPELL\\data.TXT", [] {}, "two", NO_ERROR},
+      {"removed on the host", path, [&] { unlink(host.c_str()); }, nullptr, ERROR_FILE_NOT_FOUND},
+      {"a folder in its place", path, [&] { mkdir(host.c_str(), 0777); }, nullptr, ERROR_ACCESS_DENIED},
+      {"a FIFO in its place", path,
+       [&] {
+         rmdir(host.c_str());
+         mkfifo(host.c_str(), 0666);
+       },
+       nullptr, ERROR_ACCESS_DENIED},
+      {"back again", u"C:\\windows\\temp\\spell\\data.txt",
+       [&] {
+         unlink(host.c_str());
+         WriteHostFile(host, "three");
+       },
+       "three", NO_ERROR},
+  };
+  Put(path, "one");
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    c.before();
+    for (DWORD access : {(DWORD)GENERIC_READ, kRW}) {
+      SetLastError(kSentinel);
+      HANDLE h = Open(c.name, access, FILE_SHARE_READ, OPEN_EXISTING);
+      EXPECT_EQ(GetLastError(), c.error);
+      ASSERT_EQ(h != INVALID_HANDLE_VALUE, c.content != nullptr);
+      if (h == INVALID_HANDLE_VALUE) continue;
+      char buf[16] = {};
+      DWORD got = 0;
+      EXPECT_TRUE(ReadFile(h, buf, sizeof buf, &got, nullptr));
+      EXPECT_EQ(std::string(buf, got), c.content);
+      EXPECT_TRUE(CloseHandle(h));
+    }
+  }
+}
+
 TEST_F(FilesOpen, RefusesBadNamesAndArguments)
 {
-  Put(u"C:\\WINDOWS\\f.txt", "x");
+  Put(u"C:\\\\WINDOWS\\\\f.txt", "x");
   struct Case {
     const WCHAR *path;
     DWORD access;

@@ -1,5 +1,10 @@
 // The machine root: mapping of Windows paths, system folders, environment.
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 
 #include "machine_fixture.h"
 #include "win32/system.h"
@@ -18,6 +23,58 @@ TEST_F(RootTest, MapsDrivePathsCaseInsensitively)
   EXPECT_EQ(HostPath(u"C:\\WINDOWS\\a.ini. "), Root() + "/C/WINDOWS/a.ini");
   // ".." never climbs above the drive.
   EXPECT_EQ(HostPath(u"C:\\..\\..\\WINDOWS"), Root() + "/C/WINDOWS");
+}
+
+// Names looked up in a folder written as it is (found in another case, or missing) are
+// remembered while the folder stays as it was; every change of its entries shows at the next mapping:
+// made on the host behind the layer's back (even with the folder's change time set back
+// by hand), or made through the layer.
+TEST_F(RootTest, FolderLookupsFollowEveryChangeOfTheFolder)
+{
+  std::string dir = Root() + "/C/WINDOWS/Temp/Memo";
+  ASSERT_EQ(mkdir(dir.c_str(), 0777), 0);
+  WriteHostFile(dir + "/Data.ini", "x");
+  // One old change time, set again after each change: the folder is settled, so its
+  // lookups are remembered, and only its status-change time tells that it changed.
+  struct timespec old[2];
+  clock_gettime(CLOCK_REALTIME, &old[0]);
+  old[0].tv_sec -= 3600;
+  old[1] = old[0];
+  auto settle = [&] { ASSERT_EQ(utimensat(AT_FDCWD, dir.c_str(), old, 0), 0); };
+  struct Case {
+    const char *what;
+    std::function<void()> change;
+    const char16_t *name;
+    const char *answer;  // under the folder
+  } cases[] = {
+      {"found in another case", [] {}, u"C:\\WINDOWS\\Temp\\Memo\\DATA.INI", "/Data.ini"},
+      {"asked again", [] {}, u"C:\\WINDOWS\\Temp\\Memo\\DATA.INI", "/Data.ini"},
+      {"missing", [] {}, u"C:\\WINDOWS\\Temp\\Memo\\new.ini", "/new.ini"},
+      {"created on the host", [&] { WriteHostFile(dir + "/NEW.INI", "y"); }, u"C:\\WINDOWS\\Temp\\Memo\\new.ini",
+       "/NEW.INI"},
+      {"renamed on the host, time set back",
+       [&] {
+         ASSERT_EQ(rename((dir + "/Data.ini").c_str(), (dir + "/Gone.ini").c_str()), 0);
+         settle();
+       },
+       u"C:\\WINDOWS\\Temp\\Memo\\DATA.INI", "/DATA.INI"},
+      {"renamed through the layer",
+       [&] { ASSERT_TRUE(MoveFileW(u"C:\\WINDOWS\\Temp\\Memo\\Gone.ini", u"C:\\WINDOWS\\Temp\\Memo\\data.INI")); },
+       u"C:\\WINDOWS\\Temp\\Memo\\DATA.INI", "/data.INI"},
+      {"deleted through the layer", [&] { ASSERT_TRUE(DeleteFileW(u"C:\\WINDOWS\\Temp\\Memo\\data.INI")); },
+       u"C:\\WINDOWS\\Temp\\Memo\\DATA.INI", "/DATA.INI"},
+      {"in a missing folder", [] {}, u"C:\\WINDOWS\\Temp\\Memo\\Sub\\a.ini", "/Sub/a.ini"},
+      {"the folder made on the host", [&] { ASSERT_EQ(mkdir((dir + "/SUB").c_str(), 0777), 0); },
+       u"C:\\WINDOWS\\Temp\\Memo\\Sub\\a.ini", "/SUB/a.ini"},
+  };
+  settle();
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    c.change();
+    EXPECT_EQ(HostPath(c.name), dir + c.answer);
+    EXPECT_EQ(HostPath(c.name), dir + c.answer) << "the same answer the second time";
+    settle();
+  }
 }
 
 TEST_F(RootTest, RelativePathsUseTheCurrentFolder)

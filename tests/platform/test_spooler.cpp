@@ -1105,4 +1105,168 @@ TEST_F(SpoolerTest, ConcurrentWritersLoseNothing)
   EXPECT_EQ(found, 2 * kEach);
 }
 
+// A printer change notification stays quiet while the spool is only read, and is signaled
+// by each kind of change this process makes: the printer's fields, its data, its name, its
+// driver's record, its deletion and the closing of its handle. FindNext answers the filter
+// and arms it again.
+TEST_F(SpoolerTest, ChangeNotificationSignalsEachChangeOfThisProcess)
+{
+  const DWORD filter = PRINTER_CHANGE_PRINTER | PRINTER_CHANGE_PRINTER_DRIVER;
+  struct Case {
+    const char *what;
+    std::function<void(HANDLE)> change;
+  } cases[] = {
+      {"fields",
+       [&](HANDLE h) {
+         auto buf = Info(h, 2);
+         ASSERT_FALSE(buf.empty());
+         PRINTER_INFO_2W in = *Info2(buf);
+         in.pComment = const_cast<LPWSTR>(u"moved");
+         ASSERT_TRUE(SetPrinterW(h, 2, reinterpret_cast<BYTE *>(&in), 0));
+       }},
+      {"data", [&](HANDLE h) { ASSERT_EQ(SetData(h, u"Tray", 3), (DWORD)ERROR_SUCCESS); }},
+      {"rename", [&](HANDLE) { ASSERT_TRUE(PlatSpoolRenamePrinter(kPrinter, u"KV Renamed")); }},
+      {"driver",
+       [&](HANDLE) {
+         PLAT_DRIVER_SETUP d{};
+         d.name = kDriver;
+         d.driverFile = u"KVMLDRAW.DLL";
+         d.dataFile = u"OTHER.KDS";
+         d.configFile = u"KVMLFACE.DLL";
+         ASSERT_TRUE(PlatSpoolAddDriver(&d));
+       }},
+      {"delete", [&](HANDLE) { ASSERT_TRUE(PlatSpoolDeletePrinter(u"KV Renamed")); }},
+  };
+  HANDLE h = Open(kPrinter);
+  ASSERT_NE(h, nullptr);
+  HANDLE change = FindFirstPrinterChangeNotification(h, filter, 0, NULL);
+  ASSERT_NE(change, INVALID_HANDLE_VALUE);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(WaitForSingleObject(change, 0), (DWORD)WAIT_TIMEOUT);
+    Info(h, 2);  // reading changes nothing
+    GetData(h, u"Tray");
+    EXPECT_EQ(WaitForSingleObject(change, 0), (DWORD)WAIT_TIMEOUT);
+    c.change(h);
+    EXPECT_EQ(WaitForSingleObject(change, 0), (DWORD)WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(change, 0), (DWORD)WAIT_OBJECT_0) << "it stays signaled until armed again";
+    DWORD what = 0;
+    ASSERT_TRUE(FindNextPrinterChangeNotification(change, &what, NULL, NULL));
+    EXPECT_EQ(what, filter);
+    what = 7;
+    ASSERT_TRUE(FindNextPrinterChangeNotification(change, &what, NULL, NULL));
+    EXPECT_EQ(what, 0u) << "nothing changed since it was armed";
+  }
+  // The printer's handle closed: signaled, and it cannot be armed again.
+  HANDLE other = Open(kPrinter);
+  EXPECT_EQ(other, nullptr) << "the printer was deleted";
+  PLAT_PRINTER_SETUP p{};
+  p.printerName = kPrinter;
+  p.driverName = kDriver;
+  ASSERT_TRUE(PlatSpoolAddPrinter(&p));
+  HANDLE again = NULL;
+  PRINTER_DEFAULTSW defaults{NULL, NULL, PRINTER_ACCESS_USE};
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &again, &defaults));
+  HANDLE second = FindFirstPrinterChangeNotification(again, filter, 0, NULL);
+  ASSERT_NE(second, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(WaitForSingleObject(second, 0), (DWORD)WAIT_TIMEOUT);
+  ASSERT_TRUE(ClosePrinter(again));
+  EXPECT_EQ(WaitForSingleObject(second, 0), (DWORD)WAIT_OBJECT_0);
+  DWORD what = 0;
+  EXPECT_FALSE(FindNextPrinterChangeNotification(second, &what, NULL, NULL));
+  EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+  EXPECT_TRUE(FindClosePrinterChangeNotification(second));
+  EXPECT_TRUE(FindClosePrinterChangeNotification(change));
+  EXPECT_FALSE(FindClosePrinterChangeNotification(change));
+  EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+}
+
+TEST_F(SpoolerTest, ChangeNotificationRefusesBadArguments)
+{
+  HANDLE h = Open(kPrinter);
+  ASSERT_NE(h, nullptr);
+  HANDLE server = NULL;
+  ASSERT_TRUE(OpenPrinterW(NULL, &server, NULL));
+  int options = 0;
+  struct Case {
+    const char *what;
+    HANDLE printer;
+    DWORD filter;
+    void *options;
+    DWORD error;
+  } cases[] = {
+      {"no handle", NULL, PRINTER_CHANGE_PRINTER, NULL, ERROR_INVALID_HANDLE},
+      {"bogus handle", reinterpret_cast<HANDLE>(0x7777), PRINTER_CHANGE_PRINTER, NULL, ERROR_INVALID_HANDLE},
+      {"server handle", server, PRINTER_CHANGE_PRINTER, NULL, ERROR_INVALID_HANDLE},
+      {"empty filter", h, 0, NULL, ERROR_INVALID_PARAMETER},
+      {"notify options", h, PRINTER_CHANGE_PRINTER, &options, ERROR_NOT_SUPPORTED},
+  };
+  size_t before = plat::HandleCount();
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    SetLastError(0);
+    EXPECT_EQ(FindFirstPrinterChangeNotification(c.printer, c.filter, 0, c.options), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), c.error);
+  }
+  EXPECT_EQ(plat::HandleCount(), before) << "a refused request leaves no handle";
+  // A printer handle is no notification.
+  DWORD what = 0;
+  EXPECT_FALSE(FindNextPrinterChangeNotification(h, &what, NULL, NULL));
+  EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(FindClosePrinterChangeNotification(h));
+  ClosePrinter(server);
+}
+
+// Changes made by another process signal the notification too (rename, fields, data), and
+// a process that only reads leaves it quiet.
+TEST_F(SpoolerTest, ChangeNotificationSeesAnotherProcess)
+{
+  HANDLE h = Open(kPrinter);
+  ASSERT_NE(h, nullptr);
+  HANDLE change = FindFirstPrinterChangeNotification(h, PRINTER_CHANGE_PRINTER, 0, NULL);
+  ASSERT_NE(change, INVALID_HANDLE_VALUE);
+  auto inChild = [&](const std::function<int()> &body) {
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      PlatResetForTest();
+      if (!PlatSetMachineRoot(Root().c_str())) _exit(10);
+      _exit(body());
+    }
+    return WaitChild(pid);
+  };
+  auto openInChild = [](const char16_t *name) {
+    PRINTER_DEFAULTSW defaults{NULL, NULL, PRINTER_ALL_ACCESS};
+    HANDLE ch = NULL;
+    return OpenPrinterW(const_cast<LPWSTR>(name), &ch, &defaults) ? ch : NULL;
+  };
+  ASSERT_EQ(inChild([&] {
+              HANDLE ch = openInChild(kPrinter);
+              DWORD needed = 0;
+              GetPrinterW(ch, 2, NULL, 0, &needed);
+              return ch != NULL && needed != 0 ? 0 : 11;
+            }),
+            0);
+  EXPECT_EQ(WaitForSingleObject(change, 0), (DWORD)WAIT_TIMEOUT) << "a reader changes nothing";
+  ASSERT_EQ(inChild([&] { return PlatSpoolRenamePrinter(kPrinter, u"KV Moved") ? 0 : 12; }), 0);
+  EXPECT_EQ(WaitForSingleObject(change, 0), (DWORD)WAIT_OBJECT_0);
+  auto b2 = Info(h, 2);
+  ASSERT_FALSE(b2.empty());
+  EXPECT_EQ(std::u16string(Info2(b2)->pPrinterName), u"KV Moved");
+  DWORD what = 0;
+  ASSERT_TRUE(FindNextPrinterChangeNotification(change, &what, NULL, NULL));
+  EXPECT_EQ(WaitForSingleObject(change, 0), (DWORD)WAIT_TIMEOUT);
+  ASSERT_EQ(inChild([&] {
+              HANDLE ch = openInChild(u"KV Moved");
+              DWORD v = 5;
+              return ch != NULL && SetPrinterDataW(ch, const_cast<LPWSTR>(u"Child"), REG_DWORD,
+                                                   reinterpret_cast<BYTE *>(&v), 4) == ERROR_SUCCESS
+                         ? 0
+                         : 13;
+            }),
+            0);
+  EXPECT_EQ(WaitForSingleObject(change, 1000), (DWORD)WAIT_OBJECT_0) << "a signaled wait answers at once";
+  EXPECT_TRUE(FindClosePrinterChangeNotification(change));
+}
+
 }  // namespace

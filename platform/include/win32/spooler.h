@@ -190,6 +190,29 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
 BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf, LPDWORD pcbNeeded,
                           LPDWORD pcReturned);
 
+// Change notifications of a printer. The notification object is signaled (a wait on it
+// answers WAIT_OBJECT_0) once the printer, its driver or the spool changed after it was
+// armed, by this process or another one, or once its printer handle was closed. It answers
+// INVALID_HANDLE_VALUE with ERROR_INVALID_HANDLE for a bad printer handle and
+// ERROR_INVALID_PARAMETER for an empty filter; notify options are not supported
+// (ERROR_NOT_SUPPORTED). FindNextPrinterChangeNotification answers the filter's bits when
+// something changed (0 otherwise) and arms the object again.
+#define PRINTER_CHANGE_ADD_PRINTER 0x00000001
+#define PRINTER_CHANGE_SET_PRINTER 0x00000002
+#define PRINTER_CHANGE_DELETE_PRINTER 0x00000004
+#define PRINTER_CHANGE_FAILED_CONNECTION_PRINTER 0x00000008
+#define PRINTER_CHANGE_PRINTER 0x000000FF
+#define PRINTER_CHANGE_ADD_PRINTER_DRIVER 0x10000000
+#define PRINTER_CHANGE_SET_PRINTER_DRIVER 0x20000000
+#define PRINTER_CHANGE_DELETE_PRINTER_DRIVER 0x40000000
+#define PRINTER_CHANGE_PRINTER_DRIVER 0x70000000
+#define PRINTER_CHANGE_ALL 0x7777FFFF
+HANDLE WINAPI FindFirstPrinterChangeNotification(HANDLE hPrinter, DWORD fdwFilter, DWORD fdwOptions,
+                                                 LPVOID pPrinterNotifyOptions);
+BOOL WINAPI FindNextPrinterChangeNotification(HANDLE hChange, PDWORD pdwChange, LPVOID pvReserved,
+                                              LPVOID *ppPrinterNotifyInfo);
+BOOL WINAPI FindClosePrinterChangeNotification(HANDLE hChange);
+
 // Drivers.
 BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
                               LPDWORD pcbNeeded);
