@@ -24,6 +24,7 @@
 #include "items/item_store.h"
 #include "os/os.h"
 #include "store/settings_files.h"
+#include "test_printer.h"
 
 namespace {
 
@@ -43,11 +44,9 @@ void Fail(const char *what)
   abort();
 }
 
-void RemoveRoot()
+void ReleaseContext()
 {
   if (g_ctx != nullptr) CtxRelease(g_ctx);
-  std::error_code ec;
-  if (!g_root.empty()) std::filesystem::remove_all(g_root, ec);
 }
 
 std::string ReadAll(const std::string &path)
@@ -64,33 +63,9 @@ std::string ReadAll(const std::string &path)
 
 void Setup()
 {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "kvfuzz-XXXXXX").string();
-  if (mkdtemp(tmpl.data()) == nullptr) abort();
-  g_root = tmpl;
-  std::filesystem::create_directories(g_root + "/C/WINDOWS/system32");
-  std::filesystem::create_directories(g_root + "/C/kst");
-  atexit(RemoveRoot);
+  g_printer = FuzzInstallTestPrinter("fuzz_kst", {"kst"}, &g_root);
   g_file = g_root + "/C/kst/fuzz.kst";
-  PlatResetForTest();
-  if (!PlatSetMachineRoot(g_root.c_str())) abort();
-  PLAT_DRIVER_SETUP d = {};
-  d.name = u"KV Test Driver";
-  d.driverFile = u"kvmldraw.dll";
-  d.dataFile = u"kvtest.kdt";
-  d.configFile = u"kvmlface.dll";
-  d.helpFile = u"kvmlhelpus.hlp";
-  PLAT_PRINTER_SETUP p = {};
-  p.printerName = u"KV Test";
-  p.driverName = u"KV Test Driver";
-  PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-  WCHAR name[] = u"KV Test";
-  if (!PlatSpoolAddDriver(&d) || !PlatSpoolAddPrinter(&p) || !OpenPrinterW(name, &g_printer, &defaults))
-    Fail("the test printer cannot be installed");
-  // The smallest compiled description: a header block without items.
-  WCHAR *path = PathGetDriverDataFile(g_printer);
-  auto *blob = static_cast<struct DESC_BLOB *>(GlobalAlloc(GPTR, 6708));
-  if (path == nullptr || blob == nullptr || !DescCacheAdd(blob, path)) Fail("no description");
-  GlobalFree(path);
+  atexit(ReleaseContext);
   g_ctx = CtxCreate(g_printer, g_printer, nullptr, CTX_CREATE_SHEETS);
   if (g_ctx == nullptr || g_ctx->work == nullptr) Fail("no context");
   g_fresh.assign(g_ctx->work, g_ctx->work + DmGetWorkBufferSize());

@@ -29,6 +29,7 @@
 #include "kvplat/spool_control.h"
 #include "model/model.h"
 #include "model/state_items.h"
+#include "test_printer.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ void Fail(const char *what, long a)
   abort();
 }
 
-void RemoveRoot()
+void ReleaseContext()
 {
   fprintf(stderr, "fuzz_merge: %ld images merged\n", g_merged);
   if (g_ctx != nullptr) {
@@ -65,38 +66,13 @@ void RemoveRoot()
     CtxRelease(g_ctx);
   }
   if (g_sample != nullptr) GlobalFree(g_sample);
-  std::error_code ec;
-  if (!g_root.empty()) std::filesystem::remove_all(g_root, ec);
 }
 
 void Setup()
 {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "kvfuzz-XXXXXX").string();
-  if (mkdtemp(tmpl.data()) == nullptr) abort();
-  g_root = tmpl;
-  std::filesystem::create_directories(g_root + "/C/WINDOWS/system32");
-  std::filesystem::create_directories(g_root + "/C/sample");
-  atexit(RemoveRoot);
-  PlatResetForTest();
-  if (!PlatSetMachineRoot(g_root.c_str())) abort();
-  PLAT_DRIVER_SETUP d = {};
-  d.name = u"KV Test Driver";
-  d.driverFile = u"kvmldraw.dll";
-  d.dataFile = u"kvtest.kdt";
-  d.configFile = u"kvmlface.dll";
-  d.helpFile = u"kvmlhelpus.hlp";
-  PLAT_PRINTER_SETUP p = {};
-  p.printerName = u"KV Test";
-  p.driverName = u"KV Test Driver";
-  PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-  WCHAR name[] = u"KV Test";
-  if (!PlatSpoolAddDriver(&d) || !PlatSpoolAddPrinter(&p) || !OpenPrinterW(name, &g_printer, &defaults))
-    Fail("the test printer cannot be installed", 0);
+  g_printer = FuzzInstallTestPrinter("fuzz_merge", {"sample"}, &g_root);
+  atexit(ReleaseContext);
   // The context opens on the smallest description, then works on the sample's.
-  WCHAR *path = PathGetDriverDataFile(g_printer);
-  auto *blob = static_cast<struct DESC_BLOB *>(GlobalAlloc(GPTR, 6708));
-  if (path == nullptr || blob == nullptr || !DescCacheAdd(blob, path)) Fail("no description", 0);
-  GlobalFree(path);
   std::ifstream in(KV_SAMPLE_DIR "/KVSAMPLE.KVD", std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
