@@ -81,35 +81,9 @@ int ImportBundle(DRIVER_CONTEXT *ctx, const std::u16string &bundle)
   return installed && registered;
 }
 
-// A driver context of the printer for one command.
-class Session {
- public:
-  explicit Session(const std::string &printer)
-  {
-    rc_ = OpenPrinterContext(printer, CTX_CREATE_SHEETS, &printer_, &ctx_);
-  }
-  ~Session()
-  {
-    if (ctx_ != nullptr) {
-      CtxRelease(ctx_);
-      CtxExpireCache(1);
-    }
-    if (printer_ != NULL) ClosePrinter(printer_);
-  }
-  Session(const Session &) = delete;
-  Session &operator=(const Session &) = delete;
-  int rc() const { return rc_; }
-  DRIVER_CONTEXT *ctx() const { return ctx_; }
-
- private:
-  HANDLE printer_ = NULL;
-  DRIVER_CONTEXT *ctx_ = nullptr;
-  int rc_ = 1;
-};
-
 int RunImport(const std::string &printer, const Args &rest)
 {
-  Session s(printer);
+  PrinterSession s(printer, CTX_CREATE_SHEETS);
   if (s.rc() != 0) return s.rc();
   std::u16string bundle;
   if (!rest.empty()) {
@@ -150,7 +124,7 @@ int SetItem(DRIVER_CONTEXT *ctx, const std::string &assignment)
 
 int RunRevalidate(const std::string &printer, const ParsedArgs &parsed)
 {
-  Session s(printer);
+  PrinterSession s(printer, CTX_CREATE_SHEETS);
   if (s.rc() != 0) return s.rc();
   if (parsed.Has("--set"))
     if (int rc = SetItem(s.ctx(), parsed.options.at("--set"))) return rc;
@@ -203,7 +177,7 @@ Registrar reg({"bundle", kUsage,
 
 int ImportModelDefaultBundle(const std::string &printer, std::string &message)
 {
-  Session s(printer);
+  PrinterSession s(printer, CTX_CREATE_SHEETS);
   if (s.rc() != 0) {
     message = "no driver context for printer \"" + printer + "\"";
     return 0;

@@ -193,25 +193,13 @@ int RunCommit(const Args &in)
   if (parsed.Has("--printer") && parsed.Has("--update")) return UsageError(kUsage, "--update goes with the document");
   if (int rc = RequireMachineRoot()) return rc;
   const std::string &printerName = parsed.rest[0];
-  std::u16string name = Widen(printerName);
   HANDLE printer = NULL;
-  PRINTER_DEFAULTSW full = {NULL, NULL, PRINTER_ALL_ACCESS};
-  PRINTER_DEFAULTSW use = {NULL, NULL, PRINTER_ACCESS_USE};
+  DRIVER_CONTEXT *ctx = nullptr;
   // A user who may not administer the printer still opens it to use it; its printer data
   // then stays as it was, which the list of saved values shows.
-  if (!OpenPrinterW(name.data(), &printer, &full) && !OpenPrinterW(name.data(), &printer, &use))
-    return Fail("cannot open printer \"" + printerName + "\": " + ErrorText(GetLastError()));
-  DRIVER_CONTEXT *ctx = CtxCreate(printer, printer, NULL, CTX_CREATE_SHEETS);
-  if (ctx == nullptr || ctx->work == nullptr) {
-    DWORD code = GetLastError();
-    if (ctx != nullptr) CtxRelease(ctx);
-    ClosePrinter(printer);
-    return Fail("cannot open a driver context for printer \"" + printerName + "\": " + ErrorText(code));
-  }
+  if (int rc = OpenPrinterContext(printerName, CTX_CREATE_SHEETS, &printer, &ctx, true)) return rc;
   int rc = Commit(printer, ctx, parsed, printerName);
-  CtxRelease(ctx);
-  CtxExpireCache(1);
-  ClosePrinter(printer);
+  ClosePrinterContext(printer, ctx);
   return rc;
 }
 

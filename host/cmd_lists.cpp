@@ -30,21 +30,6 @@ const char kPresetUsage[] = "preset list|save|load|delete PRINTER [NAME] [--comm
 const char kFreeSizeUsage[] =
     "freesize list|save|delete PRINTER [SLOT [NAME WIDTH_MM LENGTH_MM]] [--tray N] [--orientation N]";
 
-// A driver context of the printer for one command; closed with the printer at the end.
-class PrinterContext {
- public:
-  // Says why when the printer or its context cannot be opened; ctx() is then NULL.
-  explicit PrinterContext(const std::string &name) { OpenPrinterContext(name, CTX_CREATE_SHEETS, &printer_, &ctx_); }
-  ~PrinterContext() { ClosePrinterContext(printer_, ctx_); }
-  PrinterContext(const PrinterContext &) = delete;
-  PrinterContext &operator=(const PrinterContext &) = delete;
-  DRIVER_CONTEXT *ctx() const { return ctx_; }
-
- private:
-  HANDLE printer_ = NULL;
-  DRIVER_CONTEXT *ctx_ = NULL;
-};
-
 std::string IniText(DRIVER_CONTEXT *ctx, const std::u16string &key)
 {
   WCHAR buf[1100] = {};
@@ -201,7 +186,7 @@ int RunPreset(const Args &in)
     return UsageError(kPresetUsage, "--comment and --from go with save");
   if (parsed.Has("--to") && action != "load") return UsageError(kPresetUsage, "--to goes with load");
   if (int rc = RequireMachineRoot()) return rc;
-  PrinterContext printer(args[1]);
+  PrinterSession printer(args[1], CTX_CREATE_SHEETS);
   if (printer.ctx() == NULL) return 1;
   DRIVER_CONTEXT *ctx = printer.ctx();
   if (list) return List(ctx);
@@ -330,7 +315,7 @@ int RunFreeSize(const Args &in)
   if (want > 2 && !ParseNumber(args[2], 0, KV_FREE_SIZE_SLOTS - 1, slot))
     return UsageError(kFreeSizeUsage, "a slot is a number from 0 to 9");
   if (int rc = RequireMachineRoot()) return rc;
-  PrinterContext printer(args[1]);
+  PrinterSession printer(args[1], CTX_CREATE_SHEETS);
   if (printer.ctx() == NULL) return 1;
   DRIVER_CONTEXT *ctx = printer.ctx();
   if (action == "list") return ListSizes(ctx);

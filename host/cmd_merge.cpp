@@ -142,8 +142,7 @@ int Run(const Args &args)
   }
   printf("merged with flags 0x%08lX: %d item%s changed\n", static_cast<unsigned long>(flags), changed,
          changed == 1 ? "" : "s");
-  CtxRelease(ctx);
-  ClosePrinter(printer);
+  ClosePrinterContext(printer, ctx);
   if (!merged) return Fail("the merge could not allocate its working copy");
   return 0;
 }

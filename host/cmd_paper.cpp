@@ -93,9 +93,7 @@ int RunPaper(const Args &in)
   LONG fits = RuleGetComputedCondition(ctx, ITEM_KPD_ResolutionOverCheck);
   printf("resolution check\t%s\n", fits ? "fits" : "too large above 600 dpi");
 
-  CtxRelease(ctx);
-  CtxExpireCache(1);
-  ClosePrinter(printer);
+  ClosePrinterContext(printer, ctx);
   return 0;
 }
 

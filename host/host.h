@@ -73,6 +73,26 @@ int OpenPrinterContext(const std::string &printerName, DWORD createFlags, HANDLE
 // the printer; either may be NULL.
 void ClosePrinterContext(HANDLE printer, DRIVER_CONTEXT *ctx);
 
+// A printer and its driver context opened for one command (OpenPrinterContext, which says
+// why when it fails: rc() is then its exit code and ctx() NULL) and closed with the scope.
+class PrinterSession {
+ public:
+  PrinterSession(const std::string &printerName, DWORD createFlags)
+      : rc_(OpenPrinterContext(printerName, createFlags, &printer_, &ctx_))
+  {
+  }
+  ~PrinterSession() { ClosePrinterContext(printer_, ctx_); }
+  PrinterSession(const PrinterSession &) = delete;
+  PrinterSession &operator=(const PrinterSession &) = delete;
+  int rc() const { return rc_; }
+  DRIVER_CONTEXT *ctx() const { return ctx_; }
+
+ private:
+  HANDLE printer_ = NULL;
+  DRIVER_CONTEXT *ctx_ = nullptr;
+  int rc_;
+};
+
 // Imports the default presets of the bundle the model INI names for the printer, as the
 // printer setup does (cmd_bundle.cpp); message says what was imported. 1 when every file
 // was imported or no bundle is named; 0 otherwise.
