@@ -51,12 +51,6 @@ void Warn(DESC_PARSE_STATE *s, const char *format, ...)
   va_end(args);
 }
 
-bool Same(const char *a, const char *b)
-{
-  while (*a && *a == *b) ++a, ++b;
-  return *a == *b;
-}
-
 bool StartsWith(const char *text, const char *prefix)
 {
   while (*prefix)
@@ -281,25 +275,26 @@ bool SameBytes(const char *a, const char *b, DWORD n)
   return true;
 }
 
-// Doubles the answer table (or makes its first 1024 slots, room for the names of a
-// description of the usual size). FALSE when memory is short.
+// Doubles the slot table (or makes its first 1024 slots, room for the names of a
+// description of the usual size). The slots are small, so that making and growing the
+// table costs little next to the answers themselves. FALSE when memory is short.
 bool GrowNameAnswers(Bookkeeping *books)
 {
-  std::vector<NameAnswer> grown;
+  std::vector<DWORD> grown;
   try {
-    grown.assign(books->names.empty() ? 1024 : books->names.size() * 2, NameAnswer{});
+    grown.assign(books->nameSlots.empty() ? 1024 : books->nameSlots.size() * 2, 0);
+    books->names.reserve(grown.size() / 2);  // the table holds at most half as many answers as slots
   } catch (...) {
     return false;
   }
   size_t mask = grown.size() - 1;
-  for (const NameAnswer &a : books->names) {
-    if (!a.name) continue;
-    size_t i = a.hash & mask;
-    while (grown[i].name) i = (i + 1) & mask;
-    grown[i] = a;
+  for (DWORD slot : books->nameSlots) {
+    if (!slot) continue;
+    size_t i = books->names[slot - 1].hash & mask;
+    while (grown[i]) i = (i + 1) & mask;
+    grown[i] = slot;
   }
-  books->names.swap(grown);
-  books->lastAnswer = SIZE_MAX;  // the slots have moved
+  books->nameSlots.swap(grown);
   return true;
 }
 
@@ -338,24 +333,24 @@ NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name, bool tryLast)
   }
   DWORD length;
   DWORD hash = NameAnswerHash(name, &length);
-  if ((books->namesUsed + 1) * 2 > books->names.size() && !GrowNameAnswers(books)) return nullptr;
-  size_t mask = books->names.size() - 1;
+  if ((books->names.size() + 1) * 2 > books->nameSlots.size() && !GrowNameAnswers(books)) return nullptr;
+  size_t mask = books->nameSlots.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    NameAnswer &a = books->names[i];
-    if (!a.name) {
-      const char *copy;
+    DWORD slot = books->nameSlots[i];
+    if (!slot) {
       try {
-        copy = KeepName(books, name, length);
+        const char *copy = KeepName(books, name, length);
+        books->names.push_back({copy, length, hash, nullptr, nullptr, false, false});
       } catch (...) {
         return nullptr;
       }
-      a = {copy, length, hash, nullptr, nullptr, false, false};
-      ++books->namesUsed;
-      books->lastAnswer = i;
-      return &a;
+      books->nameSlots[i] = static_cast<DWORD>(books->names.size());
+      books->lastAnswer = books->names.size() - 1;
+      return &books->names.back();
     }
+    NameAnswer &a = books->names[slot - 1];
     if (a.hash == hash && a.length == length && SameBytes(a.name, name, length)) {
-      books->lastAnswer = i;
+      books->lastAnswer = slot - 1;
       return &a;
     }
   }
@@ -709,17 +704,20 @@ DWORD WINAPI DescFindSectionNumber(const DESC_PARSE_STATE *state, DWORD kind, co
 
 BOOL WINAPI DescParseNumberChecked(const char *word, LONG *value)
 {
-  long long v = 0;
+  // 32-bit arithmetic: a magnitude above 0x80000000 fails whatever follows it.
+  DWORD v = 0;
   bool negative = false, overflow = false;
   for (const char *p = word; *p && *p != ' ' && *p != '\t' && *p != '='; ++p) {
     if (*p == '-') negative = true;
     if (*p < '0' || *p > '9') continue;
-    v = v * 10 + (*p - '0');
-    if (v > 0x80000000ll) overflow = true, v = 0x80000000ll;
+    DWORD digit = static_cast<DWORD>(*p - '0');
+    if (v > 214748364u || (v == 214748364u && digit > 8))
+      overflow = true;
+    else if (!overflow)
+      v = v * 10 + digit;
   }
-  if (negative) v = -v;
-  if (overflow || v > 0x7FFFFFFFll) return FALSE;
-  *value = static_cast<LONG>(v);
+  if (overflow || (!negative && v > 0x7FFFFFFFu)) return FALSE;
+  *value = negative ? static_cast<LONG>(0u - v) : static_cast<LONG>(v);
   return TRUE;
 }
 

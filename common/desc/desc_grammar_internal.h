@@ -113,8 +113,8 @@ class NumberIndex {
   size_t used_ = 0;
 };
 
-// Answers of the names-table lookups of one parse, by name: open addressing over one array
-// of entries whose names live in blocks of the C++ heap (not the parse's arena, so that
+// Answers of the names-table lookups of one parse, by name: open addressing over a table of
+// small slots that point into one array of entries, whose names live in blocks of the C++ heap (not the parse's arena, so that
 // remembering a name never counts as an allocation of the parse).
 struct NameAnswer {
   const char *name;  // NULL: a free slot
@@ -144,9 +144,9 @@ struct Bookkeeping {
   // Name (the text of the list entry) -> the number of its first entry.
   std::unordered_map<std::string_view, DWORD> sectionNumberByName[DESC_SECTION_NAME_KINDS];
   DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
-  std::vector<NameAnswer> names;  // size a power of two, or empty
-  size_t namesUsed = 0;
-  size_t lastAnswer = SIZE_MAX;                     // slot of the answer found last
+  std::vector<NameAnswer> names;  // the answers in the order their names were first seen
+  std::vector<DWORD> nameSlots;   // open addressing: 1 + index into names, 0 free; a power of two or empty
+  size_t lastAnswer = SIZE_MAX;   // index of the answer found last
   std::vector<std::unique_ptr<char[]>> nameBlocks;  // the names' bytes
   char *nameNext = nullptr;                         // free room in the last block
   size_t nameRoom = 0;                              // bytes of it
@@ -172,7 +172,11 @@ void Drop(DESC_PARSE_STATE *s, const char *format, ...) __attribute__((format(pr
 inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)] & cls) != 0; }
 inline bool IsSpace(char c) { return Is(c, DESC_CC_BLANK | DESC_CC_LINE_END); }
 // Whether two texts are equal (case-sensitive).
-bool Same(const char *a, const char *b);
+inline bool Same(const char *a, const char *b)
+{
+  while (*a && *a == *b) ++a, ++b;
+  return *a == *b;
+}
 // Whether text begins with prefix (case-sensitive).
 bool StartsWith(const char *text, const char *prefix);
 // A copy of text in the parse's memory; NULL when memory runs out.

@@ -130,16 +130,10 @@ inline void CopyRun(char *dst, const BYTE *src, DWORD n)
   for (; n; --n) *dst++ = static_cast<char>(*src++);
 }
 
-// Appends n bytes, growing the block step by step as BufferAppend does. Returns how many
-// bytes were appended: fewer than n when the block could not grow.
-DWORD BufferAppendBytes(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
+// BufferAppendBytes when the run does not fit: grows the block step by step as
+// BufferAppend does. Returns how many bytes were appended.
+__attribute__((noinline)) DWORD BufferAppendGrowing(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
 {
-  if (n <= b->capacity - b->length) {
-    // The usual case: the run fits the block as it is.
-    CopyRun(b->text + b->length, src, n);
-    b->length += n;
-    return n;
-  }
   DWORD done = 0;
   while (done < n) {
     if (b->length >= b->capacity && !BufferGrow(b)) break;
@@ -150,6 +144,17 @@ DWORD BufferAppendBytes(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
     done += take;
   }
   return done;
+}
+
+// Appends n bytes. Returns how many bytes were appended: fewer than n when the block could
+// not grow.
+inline DWORD BufferAppendBytes(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
+{
+  if (n > b->capacity - b->length) return BufferAppendGrowing(b, src, n);
+  // The usual case: the run fits the block as it is.
+  CopyRun(b->text + b->length, src, n);
+  b->length += n;
+  return n;
 }
 
 // The runs the reader takes in bulk: plain value bytes (kPlain), keyword bytes and option

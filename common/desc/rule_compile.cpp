@@ -1,6 +1,8 @@
 // Condition compiler (see rule_compile.h).
 #include "desc/rule_compile.h"
 
+#include <string.h>
+
 #include "context.h"
 #include "items/item_store.h"
 
@@ -178,7 +180,10 @@ DWORD Compile(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *src, Output *ou
         err = EmitPending(out, &pending);
         if (err != RULE_ERR_NONE) return err;
         for (const OperatorName &op : kOperators)
-          if (SameText(op.text, token)) pending = op.code;
+          if (op.text[0] == token[0] && SameText(op.text, token)) {
+            pending = op.code;
+            break;
+          }
         if (pending == 0) return RULE_ERR_OPERATOR;
         break;
       }
@@ -267,7 +272,16 @@ DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSiz
     if (tokenSize) token[0] = 0;
     return RULE_TOKEN_TOO_LONG;
   }
-  for (DWORD i = 0; i < len; ++i) token[i] = text[start + i];
+  // Four bytes at a time: the i686 build would otherwise copy a byte per step or use a
+  // string instruction that costs more than a word.
+  const char *from = text + start;
+  DWORD i = 0;
+  for (; i + 4 <= len; i += 4) {
+    DWORD word;
+    memcpy(&word, from + i, 4);
+    memcpy(token + i, &word, 4);
+  }
+  for (; i < len; ++i) token[i] = from[i];
   token[len] = 0;
   return kind;
 }
