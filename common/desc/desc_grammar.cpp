@@ -318,19 +318,10 @@ const char *KeepName(Bookkeeping *books, const char *name, DWORD n)
 }
 
 // The remembered answers for name, entered empty on first sight; NULL when memory is
-// short (the caller then asks the names table itself). A condition asks for a word as an
-// item and then as a value: with tryLast the answer found last is checked first, byte by
-// byte (the compare stops at the first difference, so it never reads past the end of a
-// shorter name).
-NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name, bool tryLast)
+// short (the caller then asks the names table itself).
+NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name)
 {
   Bookkeeping *books = Books(s);
-  if (tryLast && books->lastAnswer < books->names.size()) {
-    NameAnswer &last = books->names[books->lastAnswer];
-    DWORD i = 0;
-    while (i < last.length && last.name[i] == name[i]) ++i;
-    if (i == last.length && name[i] == 0) return &last;
-  }
   DWORD length;
   DWORD hash = NameAnswerHash(name, &length);
   if ((books->names.size() + 1) * 2 > books->nameSlots.size() && !GrowNameAnswers(books)) return nullptr;
@@ -345,14 +336,10 @@ NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name, bool tryLast)
         return nullptr;
       }
       books->nameSlots[i] = static_cast<DWORD>(books->names.size());
-      books->lastAnswer = books->names.size() - 1;
       return &books->names.back();
     }
     NameAnswer &a = books->names[slot - 1];
-    if (a.hash == hash && a.length == length && SameBytes(a.name, name, length)) {
-      books->lastAnswer = slot - 1;
-      return &a;
-    }
+    if (a.hash == hash && a.length == length && SameBytes(a.name, name, length)) return &a;
   }
 }
 
@@ -360,26 +347,46 @@ NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name, bool tryLast)
 
 const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name)
 {
+  Bookkeeping *books = Books(s);
+  books->symbolAskedName = nullptr;
   if (!name[0]) return nullptr;
-  NameAnswer *a = AnswerFor(s, name, false);
+  NameAnswer *a = AnswerFor(s, name);
   if (!a) return ItemFindSymbolByName(name);
   if (!a->haveSymbol) {
     a->symbol = ItemFindSymbolByName(name);
     a->haveSymbol = true;
   }
+  books->symbolAskedName = name;
+  books->symbolAskedAnswer = static_cast<size_t>(a - books->names.data());
   return a->symbol;
 }
 
-const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name)
+namespace {
+
+const VALUE_SYMBOL *ValueOf(NameAnswer *a, const char *name)
 {
-  if (!name[0]) return nullptr;
-  NameAnswer *a = AnswerFor(s, name, true);
-  if (!a) return ItemFindValueSymbolByName(name);
   if (!a->haveValue) {
     a->value = ItemFindValueSymbolByName(name);
     a->haveValue = true;
   }
   return a->value;
+}
+
+}  // namespace
+
+const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name)
+{
+  if (!name[0]) return nullptr;
+  NameAnswer *a = AnswerFor(s, name);
+  return a ? ValueOf(a, name) : ItemFindValueSymbolByName(name);
+}
+
+const VALUE_SYMBOL *FindValueAfterSymbol(DESC_PARSE_STATE *s, const char *name)
+{
+  Bookkeeping *books = Books(s);
+  if (name != books->symbolAskedName || books->symbolAskedAnswer >= books->names.size()) return FindValue(s, name);
+  books->symbolAskedName = nullptr;
+  return ValueOf(&books->names[books->symbolAskedAnswer], name);
 }
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s) { return s->names ? s->names : CtxGetTemplate(); }
 

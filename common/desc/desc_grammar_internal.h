@@ -146,7 +146,10 @@ struct Bookkeeping {
   DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
   std::vector<NameAnswer> names;  // the answers in the order their names were first seen
   std::vector<DWORD> nameSlots;   // open addressing: 1 + index into names, 0 free; a power of two or empty
-  size_t lastAnswer = SIZE_MAX;   // index of the answer found last
+  // The name FindSymbol was asked last (the caller's pointer) and the index of its answer:
+  // a condition asks for a word as an item and then, in the same buffer, as a value.
+  const char *symbolAskedName = nullptr;
+  size_t symbolAskedAnswer = 0;
   std::vector<std::unique_ptr<char[]>> nameBlocks;  // the names' bytes
   char *nameNext = nullptr;                         // free room in the last block
   size_t nameRoom = 0;                              // bytes of it
@@ -221,6 +224,11 @@ BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c);
 const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name);
 // The names-table entry of a symbol or value name; NULL for "" or an unknown name.
 const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name);
+// FindValue for the name whose FindSymbol answer was asked right before, at the same
+// address, with nothing in between that could have changed the text there (the condition
+// compiler asks for each word as an item first); any other name is looked up as FindValue
+// does.
+const VALUE_SYMBOL *FindValueAfterSymbol(DESC_PARSE_STATE *s, const char *name);
 // The context whose tables name dialogs, controls and messages: the state's, else the
 // template.
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s);

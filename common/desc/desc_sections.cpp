@@ -75,7 +75,8 @@ BOOL ResolverItem(void *context, const char *name, WORD *itemId)
 
 BOOL ResolverValue(void *context, const char *name, WORD *valueId)
 {
-  const VALUE_SYMBOL *vs = FindValue(static_cast<DESC_PARSE_STATE *>(context), name);
+  // The compiler asks for every word as an item first, so the answer is already at hand.
+  const VALUE_SYMBOL *vs = FindValueAfterSymbol(static_cast<DESC_PARSE_STATE *>(context), name);
   if (!vs) return FALSE;
   *valueId = vs->valueId;
   return TRUE;
