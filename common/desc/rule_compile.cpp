@@ -3,6 +3,10 @@
 
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "context.h"
 #include "items/item_store.h"
 
@@ -26,6 +30,33 @@ bool IsOperatorChar(char c) { return c == '=' || c == '!' || c == '&' || c == '|
 
 inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)] & cls) != 0; }
 
+// Position of the first byte at or after pos that is not a keyword byte. The block of a
+// text buffer holds capacity + 1 bytes, so while 16 bytes from pos stay within capacity
+// they are taken at once with SSE2 (the same byte class: '/', the digits and 0x40-0x7A);
+// the rest one at a time.
+inline DWORD KeywordRunEnd(const char *text, DWORD pos, DWORD capacity)
+{
+#if defined(__SSE2__)
+  while (pos <= capacity && capacity - pos >= 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + pos));
+    auto within = [v](char lo, char hi) {
+      return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(lo - 1))),
+                           _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(hi + 1))));
+    };
+    // Bytes of 0x80 and above are negative as signed bytes and fall outside both ranges.
+    __m128i inside =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), within('0', '9')), within(0x40, 0x7A));
+    unsigned outside = ~static_cast<unsigned>(_mm_movemask_epi8(inside)) & 0xFFFFu;
+    if (outside) return pos + static_cast<DWORD>(__builtin_ctz(outside));
+    pos += 16;
+  }
+#else
+  (void)capacity;
+#endif
+  while (Is(text[pos], DESC_CC_KEYWORD)) ++pos;
+  return pos;
+}
+
 // Growable output of one compile; groups write into the same array. pendingOperands
 // follows the evaluator's stack through the emitted units, so a condition that would hold
 // more operands at once than the evaluator allows fails where it passes the bound. The
@@ -41,9 +72,8 @@ struct Output {
 };
 
 // Makes room for extra more units, doubling the capacity as often as that takes.
-bool RuleGrowCapacity(Output *out, DWORD extra)
+__attribute__((noinline)) bool RuleGrowCapacitySlow(Output *out, DWORD extra)
 {
-  if (extra <= out->capacity - out->count) return true;
   unsigned long long needed = static_cast<unsigned long long>(out->count) + extra;
   unsigned long long grown = out->capacity;
   while (grown < needed) grown *= 2;
@@ -56,6 +86,11 @@ bool RuleGrowCapacity(Output *out, DWORD extra)
   out->units = units;
   out->capacity = static_cast<DWORD>(grown);
   return true;
+}
+
+inline bool RuleGrowCapacity(Output *out, DWORD extra)
+{
+  return extra <= out->capacity - out->count || RuleGrowCapacitySlow(out, extra);
 }
 
 void FreeOutput(Output *out)
@@ -248,13 +283,13 @@ DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSiz
   if (Is(c, DESC_CC_DIGIT)) {
     while (Is(text[pos], DESC_CC_DIGIT)) ++pos;
     if (Is(text[pos], DESC_CC_KEYWORD)) {
-      while (Is(text[pos], DESC_CC_KEYWORD)) ++pos;
+      pos = KeywordRunEnd(text, pos, source->capacity);
       kind = RULE_TOKEN_WORD;
     } else {
       kind = RULE_TOKEN_NUMBER;
     }
   } else if (Is(c, DESC_CC_KEYWORD)) {
-    while (Is(text[pos], DESC_CC_KEYWORD)) ++pos;
+    pos = KeywordRunEnd(text, pos + 1, source->capacity);
     kind = RULE_TOKEN_WORD;
   } else if (c == '(' || c == ')' || c == '{' || c == '}') {
     ++pos;
@@ -272,16 +307,21 @@ DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSiz
     if (tokenSize) token[0] = 0;
     return RULE_TOKEN_TOO_LONG;
   }
-  // Four bytes at a time: the i686 build would otherwise copy a byte per step or use a
-  // string instruction that costs more than a word.
+  // In whole words, the last overlapping the one before it: the i686 build would otherwise
+  // copy a byte per step or use a string instruction that costs more than a word.
   const char *from = text + start;
-  DWORD i = 0;
-  for (; i + 4 <= len; i += 4) {
+  if (len >= 4) {
+    for (DWORD i = 0; i + 4 < len; i += 4) {
+      DWORD word;
+      memcpy(&word, from + i, 4);
+      memcpy(token + i, &word, 4);
+    }
     DWORD word;
-    memcpy(&word, from + i, 4);
-    memcpy(token + i, &word, 4);
+    memcpy(&word, from + len - 4, 4);
+    memcpy(token + len - 4, &word, 4);
+  } else {
+    for (DWORD i = 0; i < len; ++i) token[i] = from[i];
   }
-  for (; i < len; ++i) token[i] = from[i];
   token[len] = 0;
   return kind;
 }
