@@ -767,7 +767,9 @@ LONG WINAPI DescParseNumber(const char *word)
   return word && DescParseNumberChecked(word, &v) ? v : 0;
 }
 
-DWORD WINAPI DescParseReference(const char *word)
+namespace descgrammar {
+
+DWORD ParseReference(const char *word, bool *numberOk, LONG *number)
 {
   static const struct {
     const char *prefix;
@@ -779,14 +781,30 @@ DWORD WINAPI DescParseReference(const char *word)
                    {"AlertAction", DESC_REF_ALERT_ACTION},
                    {"Alert", DESC_REF_ALERT},
                    {"NULL", 0}};
+  *numberOk = false;
+  *number = 0;
   if (!word) return 0;
   // Every prefix begins with a capital A, I, J, N or T: any other word is a name.
   char first = word[0];
   if (first != 'A' && first != 'I' && first != 'J' && first != 'N' && first != 'T') return DESC_REF_NAME;
   for (const auto &p : kPrefixes)
-    if (p.prefix[0] == first && StartsWith(word, p.prefix))
-      return p.code ? (p.code | (static_cast<DWORD>(DescParseNumber(word)) & 0xFFFFu)) : 0;
+    if (p.prefix[0] == first && StartsWith(word, p.prefix)) {
+      if (!p.code) return 0;
+      LONG v = 0;
+      *numberOk = DescParseNumberChecked(word, &v) != FALSE;
+      if (*numberOk) *number = v;
+      return p.code | (static_cast<DWORD>(*numberOk ? v : 0) & 0xFFFFu);
+    }
   return DESC_REF_NAME;
+}
+
+}  // namespace descgrammar
+
+DWORD WINAPI DescParseReference(const char *word)
+{
+  bool numberOk;
+  LONG number;
+  return ParseReference(word, &numberOk, &number);
 }
 
 DWORD WINAPI DescValueNodeSize(WORD type)

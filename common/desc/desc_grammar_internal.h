@@ -224,6 +224,9 @@ BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c);
 const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name);
 // The names-table entry of a symbol or value name; NULL for "" or an unknown name.
 const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name);
+// DescParseReference, and for a prefix with a number, what DescParseNumberChecked makes of
+// the word (*numberOk its answer, *number the value when it holds; FALSE and 0 otherwise).
+DWORD ParseReference(const char *word, bool *numberOk, LONG *number);
 // FindValue for the name whose FindSymbol answer was asked right before, at the same
 // address, with nothing in between that could have changed the text there (the condition
 // compiler asks for each word as an item first); any other name is looked up as FindValue

@@ -190,6 +190,61 @@ bool PushGroup(GroupStack *groups, WORD pending)
   return true;
 }
 
+// RuleScanToken, inlined into the compiler's loop.
+inline DWORD ScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSize)
+{
+  const char *text = source->text;
+  DWORD pos = source->length;
+  while (Is(text[pos], DESC_CC_BLANK | DESC_CC_LINE_END)) ++pos;
+  DWORD start = pos;
+  DWORD kind;
+  char c = text[pos];
+  if (Is(c, DESC_CC_DIGIT)) {
+    while (Is(text[pos], DESC_CC_DIGIT)) ++pos;
+    if (Is(text[pos], DESC_CC_KEYWORD)) {
+      pos = KeywordRunEnd(text, pos, source->capacity);
+      kind = RULE_TOKEN_WORD;
+    } else {
+      kind = RULE_TOKEN_NUMBER;
+    }
+  } else if (Is(c, DESC_CC_KEYWORD)) {
+    pos = KeywordRunEnd(text, pos + 1, source->capacity);
+    kind = RULE_TOKEN_WORD;
+  } else if (c == '(' || c == ')' || c == '{' || c == '}') {
+    ++pos;
+    kind = RULE_TOKEN_BRACKET;
+  } else if (IsOperatorChar(c)) {
+    while (IsOperatorChar(text[pos])) ++pos;
+    kind = RULE_TOKEN_OPERATOR;
+  } else {
+    if (c != 0) ++pos;  // the end of the text stays where it is
+    kind = RULE_TOKEN_OTHER;
+  }
+  source->length = pos;
+  DWORD len = (pos == start) ? 1 : pos - start;  // the end of the text gives its NUL
+  if (len + 1 > tokenSize) {
+    if (tokenSize) token[0] = 0;
+    return RULE_TOKEN_TOO_LONG;
+  }
+  // In whole words, the last overlapping the one before it: the i686 build would otherwise
+  // copy a byte per step or use a string instruction that costs more than a word.
+  const char *from = text + start;
+  if (len >= 4) {
+    for (DWORD i = 0; i + 4 < len; i += 4) {
+      DWORD word;
+      memcpy(&word, from + i, 4);
+      memcpy(token + i, &word, 4);
+    }
+    DWORD word;
+    memcpy(&word, from + len - 4, 4);
+    memcpy(token + len - 4, &word, 4);
+  } else {
+    for (DWORD i = 0; i < len; ++i) token[i] = from[i];
+  }
+  token[len] = 0;
+  return kind;
+}
+
 // Compiles the whole condition, strictly left to right with one pending operator per
 // open group and no precedence; the output ends in END.
 DWORD Compile(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *src, Output *out, GroupStack *groups)
@@ -197,7 +252,7 @@ DWORD Compile(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *src, Output *ou
   char token[256];
   WORD pending = 0;
   for (;;) {
-    DWORD kind = RuleScanToken(src, token, sizeof(token));
+    DWORD kind = ScanToken(src, token, sizeof(token));
     DWORD err = RULE_ERR_NONE;
     switch (kind) {
       case RULE_TOKEN_WORD:
@@ -274,56 +329,7 @@ const RULE_NAME_RESOLVER *WINAPI RuleNamesTableResolver(void) { return &kTableRe
 
 DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSize)
 {
-  const char *text = source->text;
-  DWORD pos = source->length;
-  while (Is(text[pos], DESC_CC_BLANK | DESC_CC_LINE_END)) ++pos;
-  DWORD start = pos;
-  DWORD kind;
-  char c = text[pos];
-  if (Is(c, DESC_CC_DIGIT)) {
-    while (Is(text[pos], DESC_CC_DIGIT)) ++pos;
-    if (Is(text[pos], DESC_CC_KEYWORD)) {
-      pos = KeywordRunEnd(text, pos, source->capacity);
-      kind = RULE_TOKEN_WORD;
-    } else {
-      kind = RULE_TOKEN_NUMBER;
-    }
-  } else if (Is(c, DESC_CC_KEYWORD)) {
-    pos = KeywordRunEnd(text, pos + 1, source->capacity);
-    kind = RULE_TOKEN_WORD;
-  } else if (c == '(' || c == ')' || c == '{' || c == '}') {
-    ++pos;
-    kind = RULE_TOKEN_BRACKET;
-  } else if (IsOperatorChar(c)) {
-    while (IsOperatorChar(text[pos])) ++pos;
-    kind = RULE_TOKEN_OPERATOR;
-  } else {
-    if (c != 0) ++pos;  // the end of the text stays where it is
-    kind = RULE_TOKEN_OTHER;
-  }
-  source->length = pos;
-  DWORD len = (pos == start) ? 1 : pos - start;  // the end of the text gives its NUL
-  if (len + 1 > tokenSize) {
-    if (tokenSize) token[0] = 0;
-    return RULE_TOKEN_TOO_LONG;
-  }
-  // In whole words, the last overlapping the one before it: the i686 build would otherwise
-  // copy a byte per step or use a string instruction that costs more than a word.
-  const char *from = text + start;
-  if (len >= 4) {
-    for (DWORD i = 0; i + 4 < len; i += 4) {
-      DWORD word;
-      memcpy(&word, from + i, 4);
-      memcpy(token + i, &word, 4);
-    }
-    DWORD word;
-    memcpy(&word, from + len - 4, 4);
-    memcpy(token + len - 4, &word, 4);
-  } else {
-    for (DWORD i = 0; i < len; ++i) token[i] = from[i];
-  }
-  token[len] = 0;
-  return kind;
+  return ScanToken(source, token, tokenSize);
 }
 
 namespace {
