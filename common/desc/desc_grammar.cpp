@@ -51,13 +51,6 @@ void Warn(DESC_PARSE_STATE *s, const char *format, ...)
   va_end(args);
 }
 
-bool StartsWith(const char *text, const char *prefix)
-{
-  while (*prefix)
-    if (*text++ != *prefix++) return false;
-  return true;
-}
-
 char *DupText(DESC_PARSE_STATE *s, const char *text)
 {
   DWORD n = 0;

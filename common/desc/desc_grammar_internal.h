@@ -181,7 +181,12 @@ inline bool Same(const char *a, const char *b)
   return *a == *b;
 }
 // Whether text begins with prefix (case-sensitive).
-bool StartsWith(const char *text, const char *prefix);
+inline bool StartsWith(const char *text, const char *prefix)
+{
+  while (*prefix)
+    if (*text++ != *prefix++) return false;
+  return true;
+}
 // A copy of text in the parse's memory; NULL when memory runs out.
 char *DupText(DESC_PARSE_STATE *s, const char *text);
 

@@ -100,7 +100,7 @@ void FreeOutput(Output *out)
 }
 
 // Appends one unit to room already made.
-DWORD Put(Output *out, WORD kind, WORD operand)
+inline DWORD Put(Output *out, WORD kind, WORD operand)
 {
   if (kind == RULE_UNIT_ITEM || kind == RULE_UNIT_LITERAL) {
     if (++out->pendingOperands > RULE_MAX_OPERANDS) return RULE_ERR_OPERANDS;
@@ -113,7 +113,7 @@ DWORD Put(Output *out, WORD kind, WORD operand)
   return RULE_ERR_NONE;
 }
 
-DWORD Emit(Output *out, WORD kind, WORD operand)
+inline __attribute__((always_inline)) DWORD Emit(Output *out, WORD kind, WORD operand)
 {
   if (!RuleGrowCapacity(out, 1)) return RULE_ERR_NO_MEMORY;
   return Put(out, kind, operand);
