@@ -114,10 +114,11 @@ class NumberIndex {
 };
 
 // Answers of the names-table lookups of one parse, by name: open addressing over a table of
-// small slots that point into one array of entries, whose names live in blocks of the C++ heap (not the parse's arena, so that
-// remembering a name never counts as an allocation of the parse).
+// small slots that point into one array of entries, whose names live in blocks of the C++
+// heap (not the parse's arena, so that remembering a name never counts as an allocation of
+// the parse).
 struct NameAnswer {
-  const char *name;  // NULL: a free slot
+  const char *name;  // its bytes, in the name blocks
   DWORD length;
   DWORD hash;
   const SYMBOL_ENTRY *symbol;
@@ -145,7 +146,7 @@ struct Bookkeeping {
   std::unordered_map<std::string_view, DWORD> sectionNumberByName[DESC_SECTION_NAME_KINDS];
   DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
   std::vector<NameAnswer> names;  // the answers in the order their names were first seen
-  std::vector<DWORD> nameSlots;   // open addressing: 1 + index into names, 0 free; a power of two or empty
+  std::vector<DWORD> nameSlots;   // 1 + index into names, 0 free; a power of two or empty
   // The name FindSymbol was asked last (the caller's pointer) and the index of its answer:
   // a condition asks for a word as an item and then, in the same buffer, as a value.
   const char *symbolAskedName = nullptr;
