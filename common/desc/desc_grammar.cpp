@@ -610,6 +610,20 @@ DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DES
   return ParseWith(&reader, false, sink);
 }
 
+namespace {
+
+// Whether the line's keyword is the open item's name, a word at a time: the keyword's
+// block holds capacity + 1 bytes, so its byte at the name's length can be read, and it
+// ends there exactly when the keyword has the name's length (the name holds no NUL).
+bool SameAsOpenName(const DESC_LINE *line, const char *name)
+{
+  size_t n = strlen(name);
+  if (n > line->keyword.capacity || line->keyword.text[n] != 0) return false;
+  return SameBytes(line->keyword.text, name, static_cast<DWORD>(n));
+}
+
+}  // namespace
+
 DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line)
 {
   if (!state || !line) return DESC_READ_MALFORMED;
@@ -617,7 +631,7 @@ DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line)
   books->reported = false;
   const char *keyword = line->keyword.text;
   BOOL ok;
-  if (state->openName && Same(keyword, state->openName)) {
+  if (state->openName && SameAsOpenName(line, state->openName)) {
     ok = OnOptionLine(state, line);
   } else if (state->openName && StartsWith(keyword, "Default") && Same(keyword + 7, state->openName)) {
     ok = OnDefaultLine(state, line);
