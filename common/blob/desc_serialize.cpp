@@ -228,6 +228,19 @@ DWORD Clamp(uint64_t size) { return size >= DESC_MAX_BLOCK_SIZE ? DESC_MAX_BLOCK
 // ---------------------------------------------------------------------------------------
 // Writer
 
+// Copies n bytes four at a time: most pieces of the layout are a few words long, and the
+// i686 build copies a length it does not know with a string instruction that costs more.
+inline void CopyBytes(BYTE *dst, const BYTE *src, DWORD n)
+{
+  DWORD i = 0;
+  for (; i + 4 <= n; i += 4) {
+    DWORD word;
+    memcpy(&word, src + i, 4);
+    memcpy(dst + i, &word, 4);
+  }
+  for (; i < n; ++i) dst[i] = src[i];
+}
+
 struct Writer {
   BYTE *block;
   DWORD size;
@@ -243,7 +256,7 @@ struct Writer {
       overflow = true;
       return 0;
     }
-    if (src != NULL && len != 0) memcpy(block + pos, src, len);
+    if (src != NULL && len != 0) CopyBytes(block + pos, static_cast<const BYTE *>(src), len);
     pos += len;
     return at;
   }
@@ -254,31 +267,74 @@ struct Writer {
 
 DWORD Tag(DWORD offset) { return offset != 0 ? DESC_TAG(offset) : 0; }
 
+// Number -> location, the first entry of a number winning: open addressing over a table
+// that doubles when half full, so that every lookup costs the same however many judges and
+// sections the description has.
+class FirstByNumber {
+ public:
+  void Add(DWORD number, DWORD location)
+  {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    size_t mask = slots_.size() - 1;
+    for (size_t i = Hash(number) & mask;; i = (i + 1) & mask) {
+      Slot &slot = slots_[i];
+      if (!slot.used) {
+        slot = {number, location, true};
+        ++used_;
+        return;
+      }
+      if (slot.number == number) return;  // a later entry of the number is never found
+    }
+  }
+  DWORD Find(DWORD number) const
+  {
+    if (slots_.empty()) return 0;
+    size_t mask = slots_.size() - 1;
+    for (size_t i = Hash(number) & mask;; i = (i + 1) & mask) {
+      const Slot &slot = slots_[i];
+      if (!slot.used) return 0;
+      if (slot.number == number) return slot.location;
+    }
+  }
+
+ private:
+  struct Slot {
+    DWORD number;
+    DWORD location;
+    bool used;
+  };
+  static size_t Hash(DWORD number) { return (size_t)((number * 0x9E3779B1u) >> 7); }
+  void Grow()
+  {
+    std::vector<Slot> grown(slots_.empty() ? 64 : slots_.size() * 2, Slot{});
+    size_t mask = grown.size() - 1;
+    for (const Slot &slot : slots_) {
+      if (!slot.used) continue;
+      size_t i = Hash(slot.number) & mask;
+      while (grown[i].used) i = (i + 1) & mask;
+      grown[i] = slot;
+    }
+    slots_.swap(grown);
+  }
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
+};
+
 // Rule data bookkeeping: where each judge and section went.
 struct RuleMap {
-  std::vector<std::pair<DWORD, DWORD>> judges;                        // number, tagged offset
-  std::vector<std::pair<DWORD, DWORD>> sections[DESC_SECTION_KINDS];  // number, tagged location
-  std::vector<std::pair<WORD, DWORD>> blocks;                         // key, plain offset
+  FirstByNumber judges;                        // number -> tagged offset
+  FirstByNumber sections[DESC_SECTION_KINDS];  // number -> tagged location
+  FirstByNumber blocks;                        // key -> plain offset
 
   // A reference counts by its lower 16 bits; the first entry with the number wins.
-  static DWORD Find(const std::vector<std::pair<DWORD, DWORD>> &list, DESC_RULE_LINK ref)
+  static DWORD Find(const FirstByNumber &index, DESC_RULE_LINK ref)
   {
     DWORD number = (DWORD)ref & 0xFFFFu;
-    if (number == 0) return 0;
-    for (const auto &e : list) {
-      if (e.first == number) return e.second;
-    }
-    return 0;
+    return number != 0 ? index.Find(number) : 0;
   }
   DWORD Judge(DESC_RULE_LINK ref) const { return Find(judges, ref); }
   DWORD Section(DWORD kind, DESC_RULE_LINK ref) const { return Find(sections[kind], ref); }
-  DWORD Block(WORD key) const
-  {
-    for (const auto &b : blocks) {
-      if (b.first == key) return b.second;
-    }
-    return 0;
-  }
+  DWORD Block(WORD key) const { return blocks.Find(key); }
 };
 
 // Writes one section entry in stored form at offset at.
@@ -334,8 +390,8 @@ DWORD DescStoreRules(Writer *w, const DESC_PARSE_STATE *state, RuleMap *map)
   for (const DESC_JUDGE *j = state->judges; j != NULL; j = j->next) {
     if (CodeSize(j) == 0) continue;
     DWORD at = w->Put(NULL, (DWORD)CodeSize(j));
-    if (!w->overflow) memcpy(w->At(at), j->code, j->length);
-    map->judges.emplace_back(j->number, Tag(at));
+    if (!w->overflow) CopyBytes(w->At(at), reinterpret_cast<const BYTE *>(j->code), j->length);
+    map->judges.Add(j->number, Tag(at));
   }
   for (DWORD kind = 0; kind < DESC_SECTION_KINDS; ++kind) {
     for (const DESC_SECTION *s = state->sections[kind]; s != NULL; s = s->next) {
@@ -347,7 +403,7 @@ DWORD DescStoreRules(Writer *w, const DESC_PARSE_STATE *state, RuleMap *map)
         DWORD next = EntryNext(e) != NULL ? at + kEntrySize[kind] : 0;
         StoreEntry(w, *map, kind, e, at, next);
       }
-      map->sections[kind].emplace_back(s->number, Tag(first));
+      map->sections[kind].Add(s->number, Tag(first));
     }
   }
   DWORD firstBlock = 0;
@@ -364,7 +420,7 @@ DWORD DescStoreRules(Writer *w, const DESC_PARSE_STATE *state, RuleMap *map)
     DescSt32(out, offsetof(DESC_RULE_BLOCK, alerts), map->Section(DESC_SECTION_ALERT, b->alerts));
     DescSt32(out, offsetof(DESC_RULE_BLOCK, transactions1), map->Section(DESC_SECTION_TRANSACT, b->transactions1));
     DescSt32(out, offsetof(DESC_RULE_BLOCK, transactions2), map->Section(DESC_SECTION_TRANSACT, b->transactions2));
-    map->blocks.emplace_back(b->key, at);
+    map->blocks.Add(b->key, at);
   }
   return firstBlock;
 }

@@ -51,19 +51,6 @@ void Warn(DESC_PARSE_STATE *s, const char *format, ...)
   va_end(args);
 }
 
-bool Same(const char *a, const char *b)
-{
-  while (*a && *a == *b) ++a, ++b;
-  return *a == *b;
-}
-
-bool StartsWith(const char *text, const char *prefix)
-{
-  while (*prefix)
-    if (*text++ != *prefix++) return false;
-  return true;
-}
-
 char *DupText(DESC_PARSE_STATE *s, const char *text)
 {
   DWORD n = 0;
@@ -281,25 +268,26 @@ bool SameBytes(const char *a, const char *b, DWORD n)
   return true;
 }
 
-// Doubles the answer table (or makes its first 1024 slots, room for the names of a
-// description of the usual size). FALSE when memory is short.
+// Doubles the slot table (or makes its first 1024 slots, room for the names of a
+// description of the usual size). The slots are small, so that making and growing the
+// table costs little next to the answers themselves. FALSE when memory is short.
 bool GrowNameAnswers(Bookkeeping *books)
 {
-  std::vector<NameAnswer> grown;
+  std::vector<DWORD> grown;
   try {
-    grown.assign(books->names.empty() ? 1024 : books->names.size() * 2, NameAnswer{});
+    grown.assign(books->nameSlots.empty() ? 1024 : books->nameSlots.size() * 2, 0);
+    books->names.reserve(grown.size() / 2);  // the table holds at most half as many answers as slots
   } catch (...) {
     return false;
   }
   size_t mask = grown.size() - 1;
-  for (const NameAnswer &a : books->names) {
-    if (!a.name) continue;
-    size_t i = a.hash & mask;
-    while (grown[i].name) i = (i + 1) & mask;
-    grown[i] = a;
+  for (DWORD slot : books->nameSlots) {
+    if (!slot) continue;
+    size_t i = books->names[slot - 1].hash & mask;
+    while (grown[i]) i = (i + 1) & mask;
+    grown[i] = slot;
   }
-  books->names.swap(grown);
-  books->lastAnswer = SIZE_MAX;  // the slots have moved
+  books->nameSlots.swap(grown);
   return true;
 }
 
@@ -315,7 +303,15 @@ const char *KeepName(Bookkeeping *books, const char *name, DWORD n)
     books->nameRoom = size;
   }
   char *copy = books->nameNext;
-  memcpy(copy, name, n);
+  // Four bytes at a time: the i686 build copies a length it does not know with a string
+  // instruction that costs more than a name's few words.
+  DWORD i = 0;
+  for (; i + 4 <= n; i += 4) {
+    DWORD word;
+    memcpy(&word, name + i, 4);
+    memcpy(copy + i, &word, 4);
+  }
+  for (; i < n; ++i) copy[i] = name[i];
   copy[n] = 0;
   books->nameNext += n + 1;
   books->nameRoom -= n + 1;
@@ -323,41 +319,28 @@ const char *KeepName(Bookkeeping *books, const char *name, DWORD n)
 }
 
 // The remembered answers for name, entered empty on first sight; NULL when memory is
-// short (the caller then asks the names table itself). A condition asks for a word as an
-// item and then as a value: with tryLast the answer found last is checked first, byte by
-// byte (the compare stops at the first difference, so it never reads past the end of a
-// shorter name).
-NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name, bool tryLast)
+// short (the caller then asks the names table itself).
+NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name)
 {
   Bookkeeping *books = Books(s);
-  if (tryLast && books->lastAnswer < books->names.size()) {
-    NameAnswer &last = books->names[books->lastAnswer];
-    DWORD i = 0;
-    while (i < last.length && last.name[i] == name[i]) ++i;
-    if (i == last.length && name[i] == 0) return &last;
-  }
   DWORD length;
   DWORD hash = NameAnswerHash(name, &length);
-  if ((books->namesUsed + 1) * 2 > books->names.size() && !GrowNameAnswers(books)) return nullptr;
-  size_t mask = books->names.size() - 1;
+  if ((books->names.size() + 1) * 2 > books->nameSlots.size() && !GrowNameAnswers(books)) return nullptr;
+  size_t mask = books->nameSlots.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    NameAnswer &a = books->names[i];
-    if (!a.name) {
-      const char *copy;
+    DWORD slot = books->nameSlots[i];
+    if (!slot) {
       try {
-        copy = KeepName(books, name, length);
+        const char *copy = KeepName(books, name, length);
+        books->names.push_back({copy, length, hash, nullptr, nullptr, false, false});
       } catch (...) {
         return nullptr;
       }
-      a = {copy, length, hash, nullptr, nullptr, false, false};
-      ++books->namesUsed;
-      books->lastAnswer = i;
-      return &a;
+      books->nameSlots[i] = static_cast<DWORD>(books->names.size());
+      return &books->names.back();
     }
-    if (a.hash == hash && a.length == length && SameBytes(a.name, name, length)) {
-      books->lastAnswer = i;
-      return &a;
-    }
+    NameAnswer &a = books->names[slot - 1];
+    if (a.hash == hash && a.length == length && SameBytes(a.name, name, length)) return &a;
   }
 }
 
@@ -365,26 +348,46 @@ NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name, bool tryLast)
 
 const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name)
 {
+  Bookkeeping *books = Books(s);
+  books->symbolAskedName = nullptr;
   if (!name[0]) return nullptr;
-  NameAnswer *a = AnswerFor(s, name, false);
+  NameAnswer *a = AnswerFor(s, name);
   if (!a) return ItemFindSymbolByName(name);
   if (!a->haveSymbol) {
     a->symbol = ItemFindSymbolByName(name);
     a->haveSymbol = true;
   }
+  books->symbolAskedName = name;
+  books->symbolAskedAnswer = static_cast<size_t>(a - books->names.data());
   return a->symbol;
 }
 
-const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name)
+namespace {
+
+const VALUE_SYMBOL *ValueOf(NameAnswer *a, const char *name)
 {
-  if (!name[0]) return nullptr;
-  NameAnswer *a = AnswerFor(s, name, true);
-  if (!a) return ItemFindValueSymbolByName(name);
   if (!a->haveValue) {
     a->value = ItemFindValueSymbolByName(name);
     a->haveValue = true;
   }
   return a->value;
+}
+
+}  // namespace
+
+const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name)
+{
+  if (!name[0]) return nullptr;
+  NameAnswer *a = AnswerFor(s, name);
+  return a ? ValueOf(a, name) : ItemFindValueSymbolByName(name);
+}
+
+const VALUE_SYMBOL *FindValueAfterSymbol(DESC_PARSE_STATE *s, const char *name)
+{
+  Bookkeeping *books = Books(s);
+  if (name != books->symbolAskedName || books->symbolAskedAnswer >= books->names.size()) return FindValue(s, name);
+  books->symbolAskedName = nullptr;
+  return ValueOf(&books->names[books->symbolAskedAnswer], name);
 }
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s) { return s->names ? s->names : CtxGetTemplate(); }
 
@@ -607,6 +610,20 @@ DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DES
   return ParseWith(&reader, false, sink);
 }
 
+namespace {
+
+// Whether the line's keyword is the open item's name, a word at a time: the keyword's
+// block holds capacity + 1 bytes, so its byte at the name's length can be read, and it
+// ends there exactly when the keyword has the name's length (the name holds no NUL).
+bool SameAsOpenName(const DESC_LINE *line, const char *name)
+{
+  size_t n = strlen(name);
+  if (n > line->keyword.capacity || line->keyword.text[n] != 0) return false;
+  return SameBytes(line->keyword.text, name, static_cast<DWORD>(n));
+}
+
+}  // namespace
+
 DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line)
 {
   if (!state || !line) return DESC_READ_MALFORMED;
@@ -614,7 +631,7 @@ DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line)
   books->reported = false;
   const char *keyword = line->keyword.text;
   BOOL ok;
-  if (state->openName && Same(keyword, state->openName)) {
+  if (state->openName && SameAsOpenName(line, state->openName)) {
     ok = OnOptionLine(state, line);
   } else if (state->openName && StartsWith(keyword, "Default") && Same(keyword + 7, state->openName)) {
     ok = OnDefaultLine(state, line);
@@ -707,19 +724,47 @@ DWORD WINAPI DescFindSectionNumber(const DESC_PARSE_STATE *state, DWORD kind, co
   return it != index.end() ? it->second : 0;
 }
 
+namespace {
+
+// What each byte is to a number word: where it ends (NUL, blank, tab, '='), a minus, a
+// digit, or another byte, which is passed over.
+enum NumberByte : BYTE { kNumberEnd, kNumberOther, kNumberMinus, kNumberDigit };
+struct NumberTable {
+  BYTE kind[256];
+  constexpr NumberTable() : kind()
+  {
+    for (unsigned c = 0; c < 256; ++c)
+      kind[c] = c == 0 || c == ' ' || c == '\t' || c == '=' ? kNumberEnd
+                : c == '-'                                  ? kNumberMinus
+                : c >= '0' && c <= '9'                      ? kNumberDigit
+                                                            : kNumberOther;
+  }
+};
+constexpr NumberTable kNumberBytes;
+
+}  // namespace
+
 BOOL WINAPI DescParseNumberChecked(const char *word, LONG *value)
 {
-  long long v = 0;
+  // 32-bit arithmetic: a magnitude above 0x80000000 fails whatever follows it.
+  DWORD v = 0;
   bool negative = false, overflow = false;
-  for (const char *p = word; *p && *p != ' ' && *p != '\t' && *p != '='; ++p) {
-    if (*p == '-') negative = true;
-    if (*p < '0' || *p > '9') continue;
-    v = v * 10 + (*p - '0');
-    if (v > 0x80000000ll) overflow = true, v = 0x80000000ll;
+  for (const char *p = word;; ++p) {
+    BYTE kind = kNumberBytes.kind[static_cast<BYTE>(*p)];
+    if (kind == kNumberDigit) {
+      DWORD digit = static_cast<DWORD>(*p - '0');
+      if (v > 214748364u || (v == 214748364u && digit > 8))
+        overflow = true;
+      else if (!overflow)
+        v = v * 10 + digit;
+    } else if (kind == kNumberMinus) {
+      negative = true;
+    } else if (kind == kNumberEnd) {
+      break;
+    }
   }
-  if (negative) v = -v;
-  if (overflow || v > 0x7FFFFFFFll) return FALSE;
-  *value = static_cast<LONG>(v);
+  if (overflow || (!negative && v > 0x7FFFFFFFu)) return FALSE;
+  *value = negative ? static_cast<LONG>(0u - v) : static_cast<LONG>(v);
   return TRUE;
 }
 
@@ -729,7 +774,9 @@ LONG WINAPI DescParseNumber(const char *word)
   return word && DescParseNumberChecked(word, &v) ? v : 0;
 }
 
-DWORD WINAPI DescParseReference(const char *word)
+namespace descgrammar {
+
+DWORD ParseReference(const char *word, bool *numberOk, LONG *number)
 {
   static const struct {
     const char *prefix;
@@ -741,14 +788,30 @@ DWORD WINAPI DescParseReference(const char *word)
                    {"AlertAction", DESC_REF_ALERT_ACTION},
                    {"Alert", DESC_REF_ALERT},
                    {"NULL", 0}};
+  *numberOk = false;
+  *number = 0;
   if (!word) return 0;
   // Every prefix begins with a capital A, I, J, N or T: any other word is a name.
   char first = word[0];
   if (first != 'A' && first != 'I' && first != 'J' && first != 'N' && first != 'T') return DESC_REF_NAME;
   for (const auto &p : kPrefixes)
-    if (p.prefix[0] == first && StartsWith(word, p.prefix))
-      return p.code ? (p.code | (static_cast<DWORD>(DescParseNumber(word)) & 0xFFFFu)) : 0;
+    if (p.prefix[0] == first && StartsWith(word, p.prefix)) {
+      if (!p.code) return 0;
+      LONG v = 0;
+      *numberOk = DescParseNumberChecked(word, &v) != FALSE;
+      if (*numberOk) *number = v;
+      return p.code | (static_cast<DWORD>(*numberOk ? v : 0) & 0xFFFFu);
+    }
   return DESC_REF_NAME;
+}
+
+}  // namespace descgrammar
+
+DWORD WINAPI DescParseReference(const char *word)
+{
+  bool numberOk;
+  LONG number;
+  return ParseReference(word, &numberOk, &number);
 }
 
 DWORD WINAPI DescValueNodeSize(WORD type)

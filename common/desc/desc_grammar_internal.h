@@ -113,11 +113,12 @@ class NumberIndex {
   size_t used_ = 0;
 };
 
-// Answers of the names-table lookups of one parse, by name: open addressing over one array
-// of entries whose names live in blocks of the C++ heap (not the parse's arena, so that
-// remembering a name never counts as an allocation of the parse).
+// Answers of the names-table lookups of one parse, by name: open addressing over a table of
+// small slots that point into one array of entries, whose names live in blocks of the C++
+// heap (not the parse's arena, so that remembering a name never counts as an allocation of
+// the parse).
 struct NameAnswer {
-  const char *name;  // NULL: a free slot
+  const char *name;  // its bytes, in the name blocks
   DWORD length;
   DWORD hash;
   const SYMBOL_ENTRY *symbol;
@@ -144,9 +145,12 @@ struct Bookkeeping {
   // Name (the text of the list entry) -> the number of its first entry.
   std::unordered_map<std::string_view, DWORD> sectionNumberByName[DESC_SECTION_NAME_KINDS];
   DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
-  std::vector<NameAnswer> names;  // size a power of two, or empty
-  size_t namesUsed = 0;
-  size_t lastAnswer = SIZE_MAX;                     // slot of the answer found last
+  std::vector<NameAnswer> names;  // the answers in the order their names were first seen
+  std::vector<DWORD> nameSlots;   // 1 + index into names, 0 free; a power of two or empty
+  // The name FindSymbol was asked last (the caller's pointer) and the index of its answer:
+  // a condition asks for a word as an item and then, in the same buffer, as a value.
+  const char *symbolAskedName = nullptr;
+  size_t symbolAskedAnswer = 0;
   std::vector<std::unique_ptr<char[]>> nameBlocks;  // the names' bytes
   char *nameNext = nullptr;                         // free room in the last block
   size_t nameRoom = 0;                              // bytes of it
@@ -158,8 +162,21 @@ struct Bookkeeping {
 
 inline Bookkeeping *Books(DESC_PARSE_STATE *s) { return static_cast<Bookkeeping *>(s->internal); }
 // bytes of zero-filled memory of the parse (freed with the state, never alone); NULL when
-// memory runs out.
-inline void *Alloc(DESC_PARSE_STATE *s, DWORD bytes) { return DescArenaAlloc(&Books(s)->arena, bytes); }
+// memory runs out. A request that fits the arena's current block is served here, as
+// DescArenaAlloc serves it (sizes rounded up to 8 bytes, 0 taken as 8); any other goes to
+// DescArenaAlloc.
+inline void *Alloc(DESC_PARSE_STATE *s, DWORD bytes)
+{
+  DESC_ARENA *arena = &Books(s)->arena;
+  DWORD size = bytes ? (bytes + 7u) & ~7u : 8u;
+  if (size >= bytes && size <= arena->left) {
+    BYTE *p = arena->next;
+    arena->next += size;
+    arena->left -= size;
+    return p;
+  }
+  return DescArenaAlloc(arena, bytes);
+}
 
 // Diagnostics, printf-style, for the line being dispatched. Reject reports an error and
 // answers FALSE (the handler's "rejected"); Warn reports a questionable but accepted part.
@@ -172,9 +189,18 @@ void Drop(DESC_PARSE_STATE *s, const char *format, ...) __attribute__((format(pr
 inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)] & cls) != 0; }
 inline bool IsSpace(char c) { return Is(c, DESC_CC_BLANK | DESC_CC_LINE_END); }
 // Whether two texts are equal (case-sensitive).
-bool Same(const char *a, const char *b);
+inline bool Same(const char *a, const char *b)
+{
+  while (*a && *a == *b) ++a, ++b;
+  return *a == *b;
+}
 // Whether text begins with prefix (case-sensitive).
-bool StartsWith(const char *text, const char *prefix);
+inline bool StartsWith(const char *text, const char *prefix)
+{
+  while (*prefix)
+    if (*text++ != *prefix++) return false;
+  return true;
+}
 // A copy of text in the parse's memory; NULL when memory runs out.
 char *DupText(DESC_PARSE_STATE *s, const char *text);
 
@@ -217,6 +243,14 @@ BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c);
 const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name);
 // The names-table entry of a symbol or value name; NULL for "" or an unknown name.
 const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name);
+// DescParseReference, and for a prefix with a number, what DescParseNumberChecked makes of
+// the word (*numberOk its answer, *number the value when it holds; FALSE and 0 otherwise).
+DWORD ParseReference(const char *word, bool *numberOk, LONG *number);
+// FindValue for the name whose FindSymbol answer was asked right before, at the same
+// address, with nothing in between that could have changed the text there (the condition
+// compiler asks for each word as an item first); any other name is looked up as FindValue
+// does.
+const VALUE_SYMBOL *FindValueAfterSymbol(DESC_PARSE_STATE *s, const char *name);
 // The context whose tables name dialogs, controls and messages: the state's, else the
 // template.
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s);

@@ -118,28 +118,36 @@ inline BOOL BufferAppend(DESC_TEXT_BUFFER *b, BYTE c)
   return TRUE;
 }
 
-// Copies the few bytes of a run eight at a time: the i686 build would otherwise copy
-// them with a string instruction that costs more than a short run.
+// Copies the bytes of a run in whole words, the last word overlapping the one before
+// it: the i686 build would otherwise copy them with a string instruction that costs more
+// than a short run. Nothing outside the n bytes is read or written.
 inline void CopyRun(char *dst, const BYTE *src, DWORD n)
 {
-  for (; n >= 8; n -= 8, dst += 8, src += 8) {
+  auto copy8 = [&](DWORD at) {
     unsigned long long word;
-    memcpy(&word, src, 8);
-    memcpy(dst, &word, 8);
+    memcpy(&word, src + at, 8);
+    memcpy(dst + at, &word, 8);
+  };
+  auto copy4 = [&](DWORD at) {
+    DWORD word;
+    memcpy(&word, src + at, 4);
+    memcpy(dst + at, &word, 4);
+  };
+  if (n >= 8) {
+    for (DWORD at = 0; at + 8 < n; at += 8) copy8(at);
+    copy8(n - 8);
+  } else if (n >= 4) {
+    copy4(0);
+    copy4(n - 4);
+  } else {
+    for (DWORD at = 0; at < n; ++at) dst[at] = static_cast<char>(src[at]);
   }
-  for (; n; --n) *dst++ = static_cast<char>(*src++);
 }
 
-// Appends n bytes, growing the block step by step as BufferAppend does. Returns how many
-// bytes were appended: fewer than n when the block could not grow.
-DWORD BufferAppendBytes(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
+// BufferAppendBytes when the run does not fit: grows the block step by step as
+// BufferAppend does. Returns how many bytes were appended.
+__attribute__((noinline)) DWORD BufferAppendGrowing(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
 {
-  if (n <= b->capacity - b->length) {
-    // The usual case: the run fits the block as it is.
-    CopyRun(b->text + b->length, src, n);
-    b->length += n;
-    return n;
-  }
   DWORD done = 0;
   while (done < n) {
     if (b->length >= b->capacity && !BufferGrow(b)) break;
@@ -150,6 +158,17 @@ DWORD BufferAppendBytes(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
     done += take;
   }
   return done;
+}
+
+// Appends n bytes. Returns how many bytes were appended: fewer than n when the block could
+// not grow.
+inline DWORD BufferAppendBytes(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
+{
+  if (n > b->capacity - b->length) return BufferAppendGrowing(b, src, n);
+  // The usual case: the run fits the block as it is.
+  CopyRun(b->text + b->length, src, n);
+  b->length += n;
+  return n;
 }
 
 // The runs the reader takes in bulk: plain value bytes (kPlain), keyword bytes and option

@@ -57,10 +57,10 @@ DWORD JudgeNumberOf(const DESC_PARSE_STATE *s, const char *word)
 {
   DWORD n = DescFindSectionNumber(s, kNamesJudge, word);
   if (n) return n;
-  if ((DescParseReference(word) & 0xFFFF0000u) == DESC_REF_JUDGE) {
-    LONG v;
-    if (DescParseNumberChecked(word, &v) && v > 0 && v <= 65535) return static_cast<DWORD>(v);
-  }
+  bool numberOk;
+  LONG v;
+  if ((ParseReference(word, &numberOk, &v) & 0xFFFF0000u) == DESC_REF_JUDGE && numberOk && v > 0 && v <= 65535)
+    return static_cast<DWORD>(v);
   return 0;
 }
 
@@ -75,7 +75,8 @@ BOOL ResolverItem(void *context, const char *name, WORD *itemId)
 
 BOOL ResolverValue(void *context, const char *name, WORD *valueId)
 {
-  const VALUE_SYMBOL *vs = FindValue(static_cast<DESC_PARSE_STATE *>(context), name);
+  // The compiler asks for every word as an item first, so the answer is already at hand.
+  const VALUE_SYMBOL *vs = FindValueAfterSymbol(static_cast<DESC_PARSE_STATE *>(context), name);
   if (!vs) return FALSE;
   *valueId = vs->valueId;
   return TRUE;
@@ -368,15 +369,15 @@ const char *CompileErrorText(DWORD error)
 
 BOOL ResolveReference(DESC_PARSE_STATE *s, DWORD kind, const char *token, DESC_RULE_LINK *link)
 {
-  DWORD code = DescParseReference(token);
+  bool numberOk;
+  LONG v;
+  DWORD code = ParseReference(token, &numberOk, &v);
   DWORD stored = 0;
   if (code == DESC_REF_NAME) {
     stored = DescFindSectionNumber(s, kind, token);
     if (!stored) Warn(s, "unknown %s name '%.64s'; no %s is referenced", kKindNames[kind], token, kKindNames[kind]);
   } else if (code != 0 && (code & 0xFFFF0000u) == kKindPrefix[kind]) {
-    LONG v;
-    if (!DescParseNumberChecked(token, &v) || v < 0 || v > 65535)
-      return Reject(s, "reference '%.64s' is out of range (1-65535)", token);
+    if (!numberOk || v < 0 || v > 65535) return Reject(s, "reference '%.64s' is out of range (1-65535)", token);
     if (v == 0) Warn(s, "reference '%.64s' has no number; no %s is referenced", token, kKindNames[kind]);
     stored = code;
   } else if (code != 0) {
