@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "blob/desc_store.h"
+#include "os/number_index.h"
 
 namespace {
 
@@ -267,57 +268,24 @@ struct Writer {
 
 DWORD Tag(DWORD offset) { return offset != 0 ? DESC_TAG(offset) : 0; }
 
-// Number -> location, the first entry of a number winning: open addressing over a table
-// that doubles when half full, so that every lookup costs the same however many judges and
-// sections the description has.
+// Number -> location, the first entry of a number winning, so that every lookup costs the
+// same however many judges and sections the description has.
 class FirstByNumber {
  public:
   void Add(DWORD number, DWORD location)
   {
-    if ((used_ + 1) * 2 > slots_.size()) Grow();
-    size_t mask = slots_.size() - 1;
-    for (size_t i = Hash(number) & mask;; i = (i + 1) & mask) {
-      Slot &slot = slots_[i];
-      if (!slot.used) {
-        slot = {number, location, true};
-        ++used_;
-        return;
-      }
-      if (slot.number == number) return;  // a later entry of the number is never found
-    }
+    index_.Reserve();
+    bool added;
+    index_.Enter(number, location, &added);  // a later entry of the number is never found
   }
   DWORD Find(DWORD number) const
   {
-    if (slots_.empty()) return 0;
-    size_t mask = slots_.size() - 1;
-    for (size_t i = Hash(number) & mask;; i = (i + 1) & mask) {
-      const Slot &slot = slots_[i];
-      if (!slot.used) return 0;
-      if (slot.number == number) return slot.location;
-    }
+    const DWORD *location = index_.Find(number);
+    return location != nullptr ? *location : 0;
   }
 
  private:
-  struct Slot {
-    DWORD number;
-    DWORD location;
-    bool used;
-  };
-  static size_t Hash(DWORD number) { return (size_t)((number * 0x9E3779B1u) >> 7); }
-  void Grow()
-  {
-    std::vector<Slot> grown(slots_.empty() ? 64 : slots_.size() * 2, Slot{});
-    size_t mask = grown.size() - 1;
-    for (const Slot &slot : slots_) {
-      if (!slot.used) continue;
-      size_t i = Hash(slot.number) & mask;
-      while (grown[i].used) i = (i + 1) & mask;
-      grown[i] = slot;
-    }
-    slots_.swap(grown);
-  }
-  std::vector<Slot> slots_;
-  size_t used_ = 0;
+  NumberIndex<DWORD, DWORD> index_;
 };
 
 // Rule data bookkeeping: where each judge and section went.
