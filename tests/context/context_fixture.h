@@ -28,4 +28,23 @@ class ContextTest : public MachineTest {
   struct DESC_BLOB *blob_ = nullptr;
 };
 
+// ContextTest with a full context of the fixture's printer opened in SetUp (ctx_) and
+// released in TearDown.
+class OpenContextTest : public ContextTest {
+ protected:
+  void SetUp() override
+  {
+    ContextTest::SetUp();
+    ctx_ = Create();
+    ASSERT_NE(ctx_, nullptr);
+  }
+  void TearDown() override
+  {
+    if (ctx_ != nullptr) CtxRelease(ctx_);
+    ContextTest::TearDown();
+  }
+
+  DRIVER_CONTEXT *ctx_ = nullptr;
+};
+
 std::string NarrowW(const WCHAR *s);

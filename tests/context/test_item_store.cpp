@@ -9,19 +9,8 @@
 
 namespace {
 
-class ItemStore : public ContextTest {
+class ItemStore : public OpenContextTest {
  protected:
-  void SetUp() override
-  {
-    ContextTest::SetUp();
-    ctx_ = Create();
-    ASSERT_NE(ctx_, nullptr);
-  }
-  void TearDown() override
-  {
-    if (ctx_ != nullptr) CtxRelease(ctx_);
-    ContextTest::TearDown();
-  }
   // The first option row of a value type.
   OPTION_ITEM *FirstOfType(DWORD vt, DWORD block = 0)
   {
@@ -31,7 +20,6 @@ class ItemStore : public ContextTest {
     }
     return nullptr;
   }
-  DRIVER_CONTEXT *ctx_ = nullptr;
 };
 
 TEST_F(ItemStore, FindByIdAnswersOnlyExistingIds)

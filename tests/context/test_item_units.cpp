@@ -66,21 +66,7 @@ TEST(ItemUnits, ExtremeInputsStayInRange)
   EXPECT_EQ(DmRatio(-0x7FFFFFFF - 1, -1, 1), 0x7FFFFFFF);
 }
 
-class ItemDisplayUnits : public ContextTest {
- protected:
-  void SetUp() override
-  {
-    ContextTest::SetUp();
-    ctx_ = Create();
-    ASSERT_NE(ctx_, nullptr);
-  }
-  void TearDown() override
-  {
-    CtxRelease(ctx_);
-    ContextTest::TearDown();
-  }
-  DRIVER_CONTEXT *ctx_ = nullptr;
-};
+class ItemDisplayUnits : public OpenContextTest {};
 
 TEST_F(ItemDisplayUnits, FreeSizeLimitsAreRoundedInward)
 {

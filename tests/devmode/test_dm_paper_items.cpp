@@ -10,22 +10,10 @@
 
 namespace {
 
-class PaperItemsTest : public ContextTest {
+class PaperItemsTest : public OpenContextTest {
  protected:
-  void SetUp() override
-  {
-    ContextTest::SetUp();
-    ctx_ = Create();
-    ASSERT_NE(ctx_, nullptr);
-  }
-  void TearDown() override
-  {
-    if (ctx_ != nullptr) CtxRelease(ctx_);
-    ContextTest::TearDown();
-  }
   LONG Raw(WORD id) { return ItemGetRaw(ctx_, id, nullptr); }
   DEVMODEW *Dm() { return reinterpret_cast<DEVMODEW *>(ctx_->work); }
-  DRIVER_CONTEXT *ctx_ = nullptr;
 };
 
 TEST_F(PaperItemsTest, ResolutionFollowsThePrintQualityInDotsPerInchOnly)

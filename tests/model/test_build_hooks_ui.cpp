@@ -16,21 +16,7 @@
 
 namespace {
 
-class UiHooksTest : public ContextTest {
- protected:
-  void SetUp() override
-  {
-    ContextTest::SetUp();
-    ctx_ = Create();
-    ASSERT_NE(ctx_, nullptr);
-  }
-  void TearDown() override
-  {
-    CtxRelease(ctx_);
-    ContextTest::TearDown();
-  }
-  DRIVER_CONTEXT *ctx_ = nullptr;
-};
+class UiHooksTest : public OpenContextTest {};
 
 TEST_F(UiHooksTest, SixModulesWithTheFeatureSwitchAsActionOfPresetsWatermarksAndFinishing)
 {

@@ -8,20 +8,8 @@
 
 namespace {
 
-class ModuleHooksTest : public ContextTest {
+class ModuleHooksTest : public OpenContextTest {
  protected:
-  void SetUp() override
-  {
-    ContextTest::SetUp();
-    ctx_ = Create();
-    ASSERT_NE(ctx_, nullptr);
-  }
-  void TearDown() override
-  {
-    CtxRelease(ctx_);
-    ContextTest::TearDown();
-  }
-  DRIVER_CONTEXT *ctx_ = nullptr;
   RecordingModules rec_;
 };
 

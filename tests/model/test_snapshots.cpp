@@ -11,19 +11,12 @@
 
 namespace {
 
-class SnapshotTest : public ContextTest {
+class SnapshotTest : public OpenContextTest {
  protected:
-  void SetUp() override
-  {
-    ContextTest::SetUp();
-    ctx_ = Create();
-    ASSERT_NE(ctx_, nullptr);
-  }
   void TearDown() override
   {
-    CtxFreeSnapshotFonts(ctx_);
-    CtxRelease(ctx_);
-    ContextTest::TearDown();
+    if (ctx_ != nullptr) CtxFreeSnapshotFonts(ctx_);
+    OpenContextTest::TearDown();
   }
   // Marks the work buffer with a state number: item 89 (the horizontal scale) and the
   // pending-UI-work word.
@@ -34,7 +27,6 @@ class SnapshotTest : public ContextTest {
     ctx_->state->uiFlags = (DWORD)n;
   }
   LONG State() { return ItemGetRaw(ctx_, 89, nullptr); }
-  DRIVER_CONTEXT *ctx_ = nullptr;
 };
 
 TEST_F(SnapshotTest, RollbacksWalkBackThroughThreeLevels)
