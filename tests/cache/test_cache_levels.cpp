@@ -307,17 +307,6 @@ TEST_F(CacheLevels, ProcessCacheHitFollowsTheDriversDescriptionFile)
     d.configFile = u"kvmlface.dll";
     return PlatSpoolAddDriver(&d) != FALSE;
   };
-  auto inChild = [&](const std::function<bool()> &body) {
-    fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-      PlatResetForTest();
-      _exit(PlatSetMachineRoot(Root().c_str()) && body() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  };
   WriteHostFile(HostPath(u"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\KVCACHE2.KVD"), kTextColor);
   DESC_BLOB *first = Load();
   ASSERT_NE(first, nullptr);
@@ -331,11 +320,11 @@ TEST_F(CacheLevels, ProcessCacheHitFollowsTheDriversDescriptionFile)
   EXPECT_NE(SlotNode(second, 15), nullptr);
   EXPECT_EQ(Load(), second);
 
-  ASSERT_TRUE(inChild([&] { return setDriver(u"KV Cache Driver", u"KVCACHE1.KVD"); }));
+  ASSERT_TRUE(InChildProcess([&] { return setDriver(u"KV Cache Driver", u"KVCACHE1.KVD"); }));
   EXPECT_EQ(Load(), first) << "the driver's record changed in another process";
 
   ASSERT_TRUE(setDriver(u"KV Other Driver", u"KVCACHE2.KVD"));
-  ASSERT_TRUE(inChild([] {
+  ASSERT_TRUE(InChildProcess([] {
     PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE h = nullptr;
     if (!OpenPrinterW(const_cast<LPWSTR>(u"KV Cache"), &h, &defaults)) return false;

@@ -257,17 +257,6 @@ TEST_F(ContextCache, ThreadsTakeAParkedContextOnlyOnce)
 // is not served, a change that kept the name is.
 TEST_F(ContextCache, AServedContextIsCheckedAgainAfterAnyChange)
 {
-  auto inChild = [&](const std::function<bool()> &body) {
-    fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-      PlatResetForTest();
-      _exit(PlatSetMachineRoot(Root().c_str()) && body() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  };
   auto setComment = [](const char16_t *printer) {
     PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE h = nullptr;
@@ -289,10 +278,12 @@ TEST_F(ContextCache, AServedContextIsCheckedAgainAfterAnyChange)
   } cases[] = {
       {"nothing changed", [] { return true; }, true},
       {"fields changed here, same name", [&] { return setComment(u"KV Test"); }, true},
-      {"fields changed by another process", [&] { return inChild([&] { return setComment(u"KV Test"); }); }, true},
+      {"fields changed by another process", [&] { return InChildProcess([&] { return setComment(u"KV Test"); }); },
+       true},
       {"renamed here", [] { return PlatSpoolRenamePrinter(u"KV Test", u"KV Renamed") != FALSE; }, false},
       {"renamed by another process",
-       [&] { return inChild([] { return PlatSpoolRenamePrinter(u"KV Test", u"KV Renamed") != FALSE; }); }, false},
+       [&] { return InChildProcess([] { return PlatSpoolRenamePrinter(u"KV Test", u"KV Renamed") != FALSE; }); },
+       false},
   };
   PlatClockSetTicks(5000);  // nothing expires while the test runs
   for (const Case &c : cases) {

@@ -1,6 +1,9 @@
 #include "machine_fixture.h"
 
+#include <stdio.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -66,4 +69,17 @@ std::string Narrow(const WCHAR *s)
   if (!s) return out;
   for (; *s; ++s) out += *s < 0x80 ? static_cast<char>(*s) : '?';
   return out;
+}
+
+bool MachineTest::InChildProcess(const std::function<bool()> &body) const
+{
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    PlatResetForTest();
+    _exit(PlatSetMachineRoot(root_.c_str()) && body() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

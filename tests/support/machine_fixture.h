@@ -2,6 +2,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "kvplat/control.h"
@@ -19,6 +20,9 @@ class MachineTest : public ::testing::Test {
   void WriteHostFile(const std::string &hostPath, const std::string &bytes) const;
   std::string ReadHostFile(const std::string &hostPath) const;
   bool HostExists(const std::string &hostPath) const;
+  // Runs body in a forked process of its own on this machine root, with a fresh platform
+  // layer, as another program of the machine would; true when body answered true there.
+  bool InChildProcess(const std::function<bool()> &body) const;
 
  private:
   std::string root_;
