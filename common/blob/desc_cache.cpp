@@ -228,9 +228,7 @@ static void Remember(HANDLE printer, HANDLE change, const WCHAR *path)
   if (change != NULL) {
     int len = PathLength(path);
     copy = (WCHAR *)GlobalAlloc(GPTR, ((SIZE_T)len + 1) * sizeof(WCHAR));
-    if (copy != NULL) {
-      for (int i = 0; i < len; ++i) copy[i] = path[i];
-    }
+    if (copy != NULL) lstrcpynW(copy, path, len + 1);
   }
   HANDLE old = NULL;
   {
