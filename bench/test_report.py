@@ -143,6 +143,13 @@ class Page(unittest.TestCase):
                          ["3", "at most 2", "not met"])
         self.assertEqual(self.row(text, "context from the cache / cold context")[1:], ["0.005", "at most 0.01", "met"])
 
+    def test_warm_load_floor_beside_the_goals(self):
+        floor = ".BCS load floor (its file operations and relocation, no checks) / read+copy"
+        # Runs made before the floor was measured show no row for it.
+        self.assertNotIn(floor, self.render())
+        bench_json(self.desc, {"BM_BcsLoadWarm": 30, "BM_BcsLoadFloor": 25, "BM_ReadCopyReference": 10})
+        self.assertEqual(self.row(self.render(), floor)[1:], ["2.5", "none: the least a warm load costs", ""])
+
     def test_ratios_as_medians_of_rounds(self):
         # Compile / ppdOpenFile is 0.3, 0.7, 0.45, 0.4, 0.6 in the five rounds: median 0.45,
         # while the ratio of the two medians (450 / 1000) would be the same only by chance;
