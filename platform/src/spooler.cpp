@@ -296,8 +296,8 @@ enum LineKind { LINE_FIELD, LINE_LIVE_END, LINE_SPENT_END };
 // a comment by writing '#' over its first byte (AppendData). So the committed file is
 // everything up to the first live end marker: what follows it is an append not finished
 // (or never finished: its writer died), and is not read. A file without a live end
-// marker after its last complete record was cut short, and is damaged.
-const char kSpentMarker[] = "#nd";
+// marker after its last complete record was cut short, and is damaged. (A spent marker
+// reads "#nd", a comment line.)
 
 // Reads the lines of text from pos: fields and records into pr, until the first live
 // end marker, whose offset goes to endAt. False for a damaged text. With header, the
