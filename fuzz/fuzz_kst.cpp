@@ -3,8 +3,9 @@
 // Input: byte 0 picks the read flags from the ones the driver uses (low four bits) and
 // whether the file is then written back (bit 4); the rest is the file's bytes. A context
 // of an installed test printer reads the file into its fresh settings; the write puts its
-// section first and must keep every other byte of the old text: the new file is the
-// composed section followed by the old text without its old section.
+// section first and must keep every other byte of the old text: the new file is the lines
+// in front of every section (which stay in front), the composed section, and the rest of
+// the old text without its old section.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -102,8 +103,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
   // A stamp write: its section is the printer's, and only the version key is in the header.
   if (StoreWriteSettingsFile(g_printer, kWinFile, 0x20, g_ctx) != 1) Fail("the write failed");
   std::string now = ReadAll(g_file);
+  // Lines in front of the old text's first section stay in front, ended by a line end.
+  size_t lead = 0;
+  while (lead < old.size() && old[lead] != '[') {
+    size_t eol = old.find('\n', lead);
+    lead = eol == std::string::npos ? old.size() : eol + 1;
+  }
+  std::string front = old.substr(0, lead);
+  if (!front.empty() && front.back() != '\n') front += "\r\n";
+  if (now.compare(0, front.size(), front) != 0) Fail("the lines in front of every section moved");
   const std::string head = "[KV Test]\r\nKstVersion=314\r\n";
-  if (now.compare(0, head.size(), head) != 0) Fail("the written section is not first");
+  if (now.compare(front.size(), head.size(), head) != 0) Fail("the written section is not first");
+  now.erase(0, front.size());
+  old.erase(0, lead);
   // The rest is the old text without the old "[KV Test]" section: every other byte kept.
   size_t end = head.size();
   while (end < now.size() && !(now[end] == '[' && (end == 0 || now[end - 1] == '\n'))) ++end;

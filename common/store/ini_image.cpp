@@ -340,10 +340,22 @@ int WINAPI IniImageWriteSection(DRIVER_CONTEXT *ctx, LPCWSTR path, LPCWSTR secti
     IniFreeImage(old);
     return 0;
   }
-  bool ok = WriteAll(file, buffer, length);
+  // Lines in front of the file's first section header belong to no section. They stay in
+  // front: after the new section they would be read as its keys.
+  DWORD lead = 0;
+  while (old != NULL && lead < oldSize && old[lead] != '[') {
+    while (lead < oldSize && old[lead] != '\n') ++lead;
+    if (lead < oldSize) ++lead;
+  }
+  bool ok = true;
+  if (lead > 0) {
+    ok = WriteAll(file, old, lead);
+    if (ok && old[lead - 1] != '\n') ok = WriteAll(file, "\r\n", 2);
+  }
+  if (ok) ok = WriteAll(file, buffer, length);
   if (old != NULL) {
     DWORD before = oldSection != NULL ? static_cast<DWORD>(oldSection - old) : oldSize;
-    if (ok) ok = WriteAll(file, old, before);
+    if (ok) ok = WriteAll(file, old + lead, before - lead);
     if (ok && oldSection != NULL) {
       DWORD after = before + oldSectionLength;
       ok = WriteAll(file, old + after, oldSize - after);

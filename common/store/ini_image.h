@@ -78,7 +78,9 @@ int WINAPI IniImagePutSection(DWORD *length, LPCWSTR section, INI_SECTION_BUFFER
 int WINAPI IniImagePutString(DWORD *length, LPCWSTR key, LPCWSTR value, INI_SECTION_BUFFER *buffer);
 
 // Rewrites the file with the composed section first, then the old text before the old
-// section of that name and the old text after it (a missing file counts as empty). The new
+// section of that name and the old text after it (a missing file counts as empty). Lines
+// in front of the old text's first section header belong to no section and stay in front
+// of the composed one (ended with CR LF when they were not). The new
 // text goes to a temporary file beside it that then replaces the file, so a failed write
 // leaves the old file whole. 1 when the file was rewritten; 0 otherwise, and when the
 // temporary file cannot be created the GetLastError code becomes the context's

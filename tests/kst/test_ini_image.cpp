@@ -235,8 +235,13 @@ TEST_F(IniRewriteTest, WrittenSectionMovesToTheFront)
       {"[X]\r\na=1\r\n[Y]\r\nk=old\r\n[Z]\r\nz=3\r\n", "Y", "k=new", "[Y]\r\nk=new\r\n[X]\r\na=1\r\n[Z]\r\nz=3\r\n"},
       {"[Y]\r\nk=old\r\n[Z]\r\nz=3", "y", "k=new", "[y]\r\nk=new\r\n[Z]\r\nz=3"},
       {"[X]\r\na=1\r\n", "Y", "k=new;m=", "[Y]\r\nk=new\r\nm=\r\n[X]\r\na=1\r\n"},
-      {"; comment\r\n[X]\r\n[Y]\r\nold", "Y", "k=v", "[Y]\r\nk=v\r\n; comment\r\n[X]\r\n"},
       {"", "Y", "k=v", "[Y]\r\nk=v\r\n"},
+      // Lines in front of the first section belong to none and stay in front: behind the new
+      // section they would become its keys. Without a line end they get one.
+      {"; comment\r\n[X]\r\n[Y]\r\nold", "Y", "k=v", "; comment\r\n[Y]\r\nk=v\r\n[X]\r\n"},
+      {"k=stray\r\nm=1\r\n[Y]\r\nk=old\r\n[Z]\r\n", "Y", "k=new", "k=stray\r\nm=1\r\n[Y]\r\nk=new\r\n[Z]\r\n"},
+      {"k=stray", "Y", "k=new", "k=stray\r\n[Y]\r\nk=new\r\n"},
+      {"a=1\n\nb]\r\n[X]\r\nx=1\r\n", "Y", "k=v", "a=1\n\nb]\r\n[Y]\r\nk=v\r\n[X]\r\nx=1\r\n"},
   };
   for (const Case &c : cases) {
     if (c.before)
@@ -259,6 +264,13 @@ TEST_F(IniRewriteTest, ProfileReadsSeeTheRewrittenSection)
   IniGetString(u"Y", u"k", u"", out, 32, kPath);
   EXPECT_EQ("new", Narrow(out));
   EXPECT_EQ(1u, IniGetInt(u"X", u"a", 0, kPath));
+
+  // Keys in front of every section never become the written section's.
+  WriteHostFile(HostPath(kPath), "stray=1\r\n[X]\r\na=1\r\n");
+  Rewrite("Y", "k=new");
+  EXPECT_EQ(7u, IniGetInt(u"Y", u"stray", 7, kPath));
+  IniGetString(u"Y", u"k", u"", out, 32, kPath);
+  EXPECT_EQ("new", Narrow(out));
 }
 
 TEST_F(IniRewriteTest, FailedWriteLeavesTheOldFileWhole)
