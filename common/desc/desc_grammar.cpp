@@ -519,14 +519,15 @@ DWORD ParseLines(DESC_PARSE_STATE *state, DESC_LINE *line, DESC_READER *reader)
   return status;
 }
 
-DESC_PARSE_STATE *ParseWith(DESC_READER *reader, bool mapped, const DESC_DIAG_SINK *sink)
+// Parses every line of reader, which it closes.
+DESC_PARSE_STATE *ParseWith(DESC_READER *reader, const DESC_DIAG_SINK *sink)
 {
   DESC_LINE *line = DescLineCreate();
   DESC_PARSE_STATE *state = line ? DescParseStateCreate() : nullptr;
   if (!line || !state || !reader) {
     if (line) DescLineFree(line);
     if (state) DescParseStateFree(state);
-    if (reader && mapped) DescReaderClose(reader);
+    DescReaderClose(reader);
     return nullptr;
   }
   state->sink = sink;
@@ -540,7 +541,7 @@ DESC_PARSE_STATE *ParseWith(DESC_READER *reader, bool mapped, const DESC_DIAG_SI
     OnCloseUI(state, line);
   }
   DescFreeSectionNames(state);
-  if (mapped) DescReaderClose(reader);
+  DescReaderClose(reader);
   DescLineFree(line);
   if (status != DESC_READ_EOF) {
     if (sink && sink->report)
@@ -596,18 +597,13 @@ DESC_PARSE_STATE *WINAPI DescParseFileEx(LPCWSTR path, const DESC_DIAG_SINK *sin
     if (sink && sink->report) sink->report(sink->user, 0, DESC_DIAG_ERROR, "cannot open the description file");
     return nullptr;
   }
-  return ParseWith(reader, true, sink);
+  return ParseWith(reader, sink);
 }
 
 DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DESC_DIAG_SINK *sink)
 {
-  DESC_READER reader = {};
-  reader.base = reinterpret_cast<const BYTE *>(text);
-  reader.cursor = reader.base;
-  reader.remaining = text ? size : 0;
-  reader.lineNumber = 1;
-  reader.lineStart = 1;
-  return ParseWith(&reader, false, sink);
+  // The reader works on a copy of its own: it ends the parts of each line in place.
+  return ParseWith(DescReaderOpenText(text, size), sink);
 }
 
 namespace {

@@ -73,104 +73,6 @@ inline void Advance(DESC_READER *r, DWORD n)
   r->prevByte = r->cursor[-1];
 }
 
-BOOL BufferInit(DESC_TEXT_BUFFER *b)
-{
-  b->text = static_cast<char *>(MemAllocZeroed(DESC_TEXT_GROW + 1));
-  if (!b->text) return FALSE;
-  b->capacity = DESC_TEXT_GROW;
-  b->length = 0;
-  return TRUE;
-}
-
-void BufferFree(DESC_TEXT_BUFFER *b)
-{
-  if (b->text) MemFree(b->text);
-  b->text = nullptr;
-  b->capacity = 0;
-  b->length = 0;
-}
-
-void BufferClear(DESC_TEXT_BUFFER *b)
-{
-  b->length = 0;
-  b->text[0] = 0;
-}
-
-// Grows a full block by DESC_TEXT_GROW bytes.
-BOOL BufferGrow(DESC_TEXT_BUFFER *b)
-{
-  if (b->capacity > 0xFFFFFFFFu - DESC_TEXT_GROW - 1) return FALSE;
-  DWORD grown = b->capacity + DESC_TEXT_GROW;
-  char *text = static_cast<char *>(MemAllocZeroed(grown + 1));
-  if (!text) return FALSE;
-  memcpy(text, b->text, b->length);
-  MemFree(b->text);
-  b->text = text;
-  b->capacity = grown;
-  return TRUE;
-}
-
-// Appends one byte, growing the block by DESC_TEXT_GROW bytes when it is full.
-inline BOOL BufferAppend(DESC_TEXT_BUFFER *b, BYTE c)
-{
-  if (b->length >= b->capacity && !BufferGrow(b)) return FALSE;
-  b->text[b->length++] = static_cast<char>(c);
-  return TRUE;
-}
-
-// Copies the bytes of a run in whole words, the last word overlapping the one before
-// it: the i686 build would otherwise copy them with a string instruction that costs more
-// than a short run. Nothing outside the n bytes is read or written.
-inline void CopyRun(char *dst, const BYTE *src, DWORD n)
-{
-  auto copy8 = [&](DWORD at) {
-    unsigned long long word;
-    memcpy(&word, src + at, 8);
-    memcpy(dst + at, &word, 8);
-  };
-  auto copy4 = [&](DWORD at) {
-    DWORD word;
-    memcpy(&word, src + at, 4);
-    memcpy(dst + at, &word, 4);
-  };
-  if (n >= 8) {
-    for (DWORD at = 0; at + 8 < n; at += 8) copy8(at);
-    copy8(n - 8);
-  } else if (n >= 4) {
-    copy4(0);
-    copy4(n - 4);
-  } else {
-    for (DWORD at = 0; at < n; ++at) dst[at] = static_cast<char>(src[at]);
-  }
-}
-
-// BufferAppendBytes when the run does not fit: grows the block step by step as
-// BufferAppend does. Returns how many bytes were appended.
-__attribute__((noinline)) DWORD BufferAppendGrowing(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
-{
-  DWORD done = 0;
-  while (done < n) {
-    if (b->length >= b->capacity && !BufferGrow(b)) break;
-    DWORD room = b->capacity - b->length;
-    DWORD take = n - done < room ? n - done : room;
-    memcpy(b->text + b->length, src + done, take);
-    b->length += take;
-    done += take;
-  }
-  return done;
-}
-
-// Appends n bytes. Returns how many bytes were appended: fewer than n when the block could
-// not grow.
-inline DWORD BufferAppendBytes(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
-{
-  if (n > b->capacity - b->length) return BufferAppendGrowing(b, src, n);
-  // The usual case: the run fits the block as it is.
-  CopyRun(b->text + b->length, src, n);
-  b->length += n;
-  return n;
-}
-
 // The runs the reader takes in bulk: plain value bytes (kPlain), keyword bytes and option
 // bytes (DESC_CC_KEYWORD, DESC_CC_OPTION). Each answers how many of the bytes at p (at
 // most size) belong to the run, 16 at a time with SSE2 and one at a time after that; both
@@ -223,32 +125,24 @@ inline DWORD RunLength(const BYTE *p, DWORD size)
   return n;
 }
 
-// Takes the run of bytes of its kind at the cursor into b. Returns FALSE when the block
-// could not grow; the reader then stands after the byte that did not fit, as it would after
-// reading that byte on its own, and *last holds it.
+// Delivers the run of bytes of its kind at the cursor (none of them is a line end).
 template <RunKind kind>
-bool TakeRun(DESC_READER *r, DESC_TEXT_BUFFER *b, BYTE *last)
+inline void SkipRun(DESC_READER *r)
 {
-  const BYTE *p = r->cursor;
-  DWORD n = RunLength<kind>(p, r->remaining);
-  DWORD done = BufferAppendBytes(b, p, n);
-  if (done < n) {
-    Advance(r, done + 1);
-    *last = p[done];
-    return false;
-  }
-  Advance(r, n);
-  if (n) *last = p[n - 1];
-  return true;
+  Advance(r, RunLength<kind>(r->cursor, r->remaining));
 }
 
-void Terminate(DESC_LINE *line)
-{
-  line->keyword.text[line->keyword.length] = 0;
-  line->option1.text[line->option1.length] = 0;
-  line->option2.text[line->option2.length] = 0;
-  line->value.text[line->value.length] = 0;
-}
+// Where one part of a line lies in the reader's text: its first byte and the byte its
+// terminator goes to, which the reader has read past (or the NUL after the text).
+struct Span {
+  BYTE *start;
+  BYTE *end;
+};
+
+// The parts of one line as DescReadLine finds them; an absent part has no start.
+struct Spans {
+  Span keyword, options[2], value;
+};
 
 // Skips the rest of a physical line, up to and including its line end.
 // Returns FALSE at the end of the file.
@@ -262,19 +156,6 @@ bool SkipPhysicalLine(DESC_READER *r)
   return NextByte(r, &c);
 }
 
-// Collects a run of keyword or option bytes starting with *cur; *cur receives the first
-// byte after the run. Returns 0 (run ended on a byte), 1 (end of file), 4 (no memory).
-// Keyword and option bytes are never line ends, so the run after *cur is taken in bulk.
-template <RunKind kind>
-DWORD CollectRun(DESC_READER *r, DESC_TEXT_BUFFER *b, BYTE *cur)
-{
-  if (!InRun<kind>(*cur)) return DESC_READ_LINE;
-  if (!BufferAppend(b, *cur)) return DESC_READ_NO_MEMORY;
-  if (!TakeRun<kind>(r, b, cur)) return DESC_READ_NO_MEMORY;
-  if (!NextByte(r, cur)) return DESC_READ_EOF;
-  return DESC_READ_LINE;  // *cur is outside the class
-}
-
 // Skips blanks starting at *cur. FALSE at the end of the file.
 bool SkipBlanks(DESC_READER *r, BYTE *cur)
 {
@@ -283,23 +164,31 @@ bool SkipBlanks(DESC_READER *r, BYTE *cur)
   return true;
 }
 
-DWORD ReadValue(DESC_LINE *line, DESC_READER *r, BYTE c)
+// The value from its first byte c (just read) up to the line end outside quotes,
+// parentheses and braces. The value stays in place: only where it ends is found.
+DWORD ReadValue(DESC_READER *r, BYTE c, Span *value)
 {
-  DESC_TEXT_BUFFER *v = &line->value;
+  value->start = r->cursor - 1;
   UINT acp = 0;
   bool haveAcp = false;
   bool quoted = false;
   DWORD parens = 0, braces = 0;
+  // A rejected line's value ends before the byte that rejected it.
+  auto reject = [&] {
+    value->end = r->cursor - 1;
+    return DESC_READ_MALFORMED;
+  };
   for (;;) {
     if (kPlain.plain[c]) {
-      // A plain byte and the plain bytes after it go into the value as they are.
-      if (!BufferAppend(v, c)) return DESC_READ_NO_MEMORY;
-      if (!TakeRun<kRunPlain>(r, v, &c)) return DESC_READ_NO_MEMORY;
+      // A plain byte and the plain bytes after it belong to the value as they are.
+      SkipRun<kRunPlain>(r);
       if (!NextByte(r, &c)) break;
       continue;
     }
-    if (!quoted && parens == 0 && braces == 0 && Is(c, DESC_CC_LINE_END)) return DESC_READ_LINE;
-    if (!BufferAppend(v, c)) return DESC_READ_NO_MEMORY;
+    if (!quoted && parens == 0 && braces == 0 && Is(c, DESC_CC_LINE_END)) {
+      value->end = r->cursor - 1;
+      return DESC_READ_LINE;
+    }
     if (c >= 0x80 && !haveAcp) {
       acp = GetACP();
       haveAcp = true;
@@ -307,35 +196,35 @@ DWORD ReadValue(DESC_LINE *line, DESC_READER *r, BYTE c)
     if (c >= 0x80 && IsDBCSLeadByteEx(acp, c)) {
       BYTE trail;
       if (!NextByte(r, &trail)) break;
-      if (!BufferAppend(v, trail)) return DESC_READ_NO_MEMORY;
     } else if (c == '"') {
       quoted = !quoted;
     } else if (c == '(') {
-      if (quoted) return DESC_READ_MALFORMED;
+      if (quoted) return reject();
       ++parens;
     } else if (c == ')') {
-      if (quoted || parens == 0) return DESC_READ_MALFORMED;
+      if (quoted || parens == 0) return reject();
       --parens;
     } else if (c == '{') {
-      if (quoted || parens != 0) return DESC_READ_MALFORMED;
+      if (quoted || parens != 0) return reject();
       ++braces;
     } else if (c == '}') {
-      if (quoted || parens != 0 || braces == 0) return DESC_READ_MALFORMED;
+      if (quoted || parens != 0 || braces == 0) return reject();
       --braces;
     } else if (c == '%' && quoted) {
       BYTE next;
       if (!NextByte(r, &next)) {
+        value->end = r->cursor;
         r->endedInside = DESC_OPEN_QUOTE;
         return DESC_READ_MALFORMED;
       }
-      if (Is(next, DESC_CC_LINE_END)) return DESC_READ_MALFORMED;
-      if (!BufferAppend(v, next)) return DESC_READ_NO_MEMORY;
+      if (Is(next, DESC_CC_LINE_END)) return reject();
     }
     if (!NextByte(r, &c)) break;
   }
   // The file ended inside the value: a complete value is a line like any other, a value
   // left inside a quote, parenthesis or brace is a rejected line. Nothing opens inside a
   // quote, and no brace inside a parenthesis, so the innermost open one is named.
+  value->end = r->cursor;
   r->endedInside = quoted        ? DESC_OPEN_QUOTE
                    : parens != 0 ? DESC_OPEN_PARENTHESIS
                    : braces != 0 ? DESC_OPEN_BRACE
@@ -343,7 +232,7 @@ DWORD ReadValue(DESC_LINE *line, DESC_READER *r, BYTE c)
   return r->endedInside != DESC_OPEN_NONE ? DESC_READ_MALFORMED : DESC_READ_LINE;
 }
 
-DWORD ReadLineBody(DESC_LINE *line, DESC_READER *r)
+DWORD ReadLineBody(DESC_READER *r, Spans *parts)
 {
   BYTE c;
   // Find the star that starts a keyword.
@@ -364,26 +253,43 @@ DWORD ReadLineBody(DESC_LINE *line, DESC_READER *r)
   }
   // Keyword.
   if (!Is(c, DESC_CC_KEYWORD)) return DESC_READ_MALFORMED;
-  DWORD st = CollectRun<kRunKeyword>(r, &line->keyword, &c);
-  if (st == DESC_READ_EOF) return DESC_READ_LINE;  // a keyword alone on the last line
-  if (st != DESC_READ_LINE) return st;
+  parts->keyword.start = r->cursor - 1;
+  SkipRun<kRunKeyword>(r);
+  parts->keyword.end = r->cursor;
+  if (!NextByte(r, &c)) return DESC_READ_LINE;  // a keyword alone on the last line
   if (Is(c, DESC_CC_LINE_END)) return DESC_READ_LINE;
   // Up to two options, then the colon.
-  DESC_TEXT_BUFFER *options[2] = {&line->option1, &line->option2};
   for (int i = 0;; ++i) {
     if (!SkipBlanks(r, &c)) return DESC_READ_MALFORMED;
     if (c == ':') break;
     if (i == 2 || !Is(c, DESC_CC_OPTION)) return DESC_READ_MALFORMED;
-    st = CollectRun<kRunOption>(r, options[i], &c);
-    if (st == DESC_READ_EOF) return DESC_READ_MALFORMED;
-    if (st != DESC_READ_LINE) return st;
+    Span *option = &parts->options[i];
+    option->start = r->cursor - 1;
+    SkipRun<kRunOption>(r);
+    option->end = r->cursor;
+    if (!NextByte(r, &c)) return DESC_READ_MALFORMED;
   }
   // Value.
   for (;;) {
     if (!NextByte(r, &c)) return DESC_READ_LINE;  // empty value on the last line
     if (!Is(c, DESC_CC_BLANK)) break;
   }
-  return ReadValue(line, r, c);
+  return ReadValue(r, c, &parts->value);
+}
+
+// Points a part of the line at its span and terminates it there; absent, at line->none.
+void SetPart(DESC_LINE *line, DESC_TEXT_BUFFER *b, const Span &span, const BYTE *textEnd)
+{
+  if (!span.start) {
+    b->text = line->none;
+    b->length = 0;
+    b->capacity = 0;
+    return;
+  }
+  *span.end = 0;
+  b->text = reinterpret_cast<char *>(span.start);
+  b->length = static_cast<DWORD>(span.end - span.start);
+  b->capacity = static_cast<DWORD>(textEnd - span.start);
 }
 
 }  // namespace
@@ -403,9 +309,9 @@ extern "C" const BYTE DESC_CHAR_CLASS[256] = {
 namespace {
 
 // The whole file in one block of its own (GlobalAlloc, not cleared: every byte is read
-// over). One read costs less than a mapping and its unmapping, which the emulated 32-bit
-// build pays dearly for. NULL when the file is missing, unreadable or empty, or memory
-// runs out.
+// over), with a NUL after its bytes. One read costs less than a mapping and its unmapping,
+// which the emulated 32-bit build pays dearly for. NULL when the file is missing,
+// unreadable or empty, or memory runs out.
 BYTE *ReadWholeFile(LPCWSTR path, DWORD *size)
 {
   HANDLE file =
@@ -413,24 +319,23 @@ BYTE *ReadWholeFile(LPCWSTR path, DWORD *size)
   if (file == INVALID_HANDLE_VALUE) return nullptr;
   DWORD bytes = GetFileSize(file, nullptr);
   BYTE *text = nullptr;
-  if (bytes != INVALID_FILE_SIZE && bytes != 0) text = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, bytes));
+  if (bytes != INVALID_FILE_SIZE && bytes != 0 && bytes != 0xFFFFFFFFu)
+    text = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, bytes + 1));
   DWORD got = 0;
   if (text && (!ReadFile(file, text, bytes, &got, nullptr) || got != bytes)) {
     GlobalFree(text);
     text = nullptr;
   }
+  if (text) text[bytes] = 0;
   CloseHandle(file);
   *size = bytes;
   return text;
 }
 
-}  // namespace
-
-DESC_READER *WINAPI DescReaderOpen(LPCWSTR path)
+// A reader over text (size bytes and a NUL after them, a GlobalAlloc block the reader
+// takes over); NULL, with the block freed, when memory runs out.
+DESC_READER *ReaderOver(BYTE *text, DWORD size)
 {
-  DWORD size = 0;
-  BYTE *text = path ? ReadWholeFile(path, &size) : nullptr;
-  if (!text) return nullptr;
   DESC_READER *r = static_cast<DESC_READER *>(MemAllocZeroed(sizeof(DESC_READER)));
   if (!r) {
     GlobalFree(text);
@@ -444,10 +349,30 @@ DESC_READER *WINAPI DescReaderOpen(LPCWSTR path)
   return r;
 }
 
+}  // namespace
+
+DESC_READER *WINAPI DescReaderOpen(LPCWSTR path)
+{
+  DWORD size = 0;
+  BYTE *text = path ? ReadWholeFile(path, &size) : nullptr;
+  return text ? ReaderOver(text, size) : nullptr;
+}
+
+DESC_READER *WINAPI DescReaderOpenText(const char *text, DWORD size)
+{
+  if (!text) size = 0;
+  if (size == 0xFFFFFFFFu) return nullptr;
+  BYTE *copy = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, size + 1));
+  if (!copy) return nullptr;
+  if (size) memcpy(copy, text, size);
+  copy[size] = 0;
+  return ReaderOver(copy, size);
+}
+
 void WINAPI DescReaderClose(DESC_READER *reader)
 {
   if (!reader) return;
-  if (reader->base) GlobalFree(const_cast<BYTE *>(reader->base));
+  if (reader->base) GlobalFree(reader->base);
   MemFree(reader);
 }
 
@@ -457,33 +382,33 @@ DESC_LINE *WINAPI DescLineCreate(void)
 {
   DESC_LINE *line = static_cast<DESC_LINE *>(MemAllocZeroed(sizeof(DESC_LINE)));
   if (!line) return nullptr;
-  if (!BufferInit(&line->keyword) || !BufferInit(&line->option1) || !BufferInit(&line->option2) ||
-      !BufferInit(&line->value)) {
-    DescLineFree(line);
-    return nullptr;
-  }
+  line->keyword.text = line->option1.text = line->option2.text = line->value.text = line->none;
   return line;
 }
 
 void WINAPI DescLineFree(DESC_LINE *line)
 {
-  if (!line) return;
-  BufferFree(&line->keyword);
-  BufferFree(&line->option1);
-  BufferFree(&line->option2);
-  BufferFree(&line->value);
-  MemFree(line);
+  if (line) MemFree(line);
 }
 
 DWORD WINAPI DescReadLine(DESC_LINE *line, DESC_READER *reader)
 {
-  BufferClear(&line->keyword);
-  BufferClear(&line->option1);
-  BufferClear(&line->option2);
-  BufferClear(&line->value);
   reader->endedInside = DESC_OPEN_NONE;
-  DWORD st = ReadLineBody(line, reader);
-  Terminate(line);
+  Spans parts = {};
+  DWORD st = ReadLineBody(reader, &parts);
+  const BYTE *textEnd = reader->cursor + reader->remaining;
+  // A keyword can run straight into option 1 ("*Key*Opt"), with no byte between them for
+  // its terminator: it moves one byte back, over the star that opened the line.
+  if (parts.keyword.start && parts.keyword.end == parts.options[0].start) {
+    BYTE *star = parts.keyword.start - 1;
+    DWORD n = static_cast<DWORD>(parts.keyword.end - parts.keyword.start);
+    memmove(star, parts.keyword.start, n);
+    parts.keyword = {star, star + n};
+  }
+  SetPart(line, &line->keyword, parts.keyword, textEnd);
+  SetPart(line, &line->option1, parts.options[0], textEnd);
+  SetPart(line, &line->option2, parts.options[1], textEnd);
+  SetPart(line, &line->value, parts.value, textEnd);
   return st;
 }
 
