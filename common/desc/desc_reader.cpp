@@ -51,27 +51,43 @@ struct PlainTable {
 };
 constexpr PlainTable kPlain;
 
-// DescReadByte for the reader's own loops (same line counting, inlined).
-inline bool NextByte(DESC_READER *r, BYTE *out)
-{
-  if (r->remaining == 0) return false;
-  --r->remaining;
-  BYTE c = *r->cursor++;
-  // The line number counts line ends; LF right after CR belongs to the same one.
-  if (c == '\r' || (c == '\n' && r->prevByte != '\r')) ++r->lineNumber;
-  r->prevByte = c;
-  *out = c;
-  return true;
-}
+// The reader's position while DescReadLine scans a line: in locals, stored back into the
+// reader once the line is read.
+struct Scan {
+  BYTE *p;    // next byte to deliver
+  BYTE *end;  // the NUL after the text
+  DWORD lineNumber;
+  BYTE prev;  // last delivered byte
 
-// Delivers the next n bytes at the cursor at once. None of them may be a line end.
-inline void Advance(DESC_READER *r, DWORD n)
-{
-  if (n == 0) return;
-  r->cursor += n;
-  r->remaining -= n;
-  r->prevByte = r->cursor[-1];
-}
+  explicit Scan(const DESC_READER *r)
+      : p(r->cursor), end(r->cursor + r->remaining), lineNumber(r->lineNumber), prev(r->prevByte)
+  {
+  }
+  void StoreInto(DESC_READER *r) const
+  {
+    r->cursor = p;
+    r->remaining = static_cast<DWORD>(end - p);
+    r->lineNumber = lineNumber;
+    r->prevByte = prev;
+  }
+  bool Next(BYTE *out)
+  {
+    if (p == end) return false;
+    BYTE c = *p++;
+    // The line number counts line ends; LF right after CR belongs to the same one.
+    if (c == '\r' || (c == '\n' && prev != '\r')) ++lineNumber;
+    prev = c;
+    *out = c;
+    return true;
+  }
+  // Delivers the bytes up to q at once. None of them may be a line end.
+  void SkipTo(BYTE *q)
+  {
+    if (q == p) return;
+    p = q;
+    prev = q[-1];
+  }
+};
 
 // The runs the reader takes in bulk: plain value bytes (kPlain), keyword bytes and option
 // bytes (DESC_CC_KEYWORD, DESC_CC_OPTION). Each answers how many of the bytes at p (at
@@ -127,9 +143,9 @@ inline DWORD RunLength(const BYTE *p, DWORD size)
 
 // Delivers the run of bytes of its kind at the cursor (none of them is a line end).
 template <RunKind kind>
-inline void SkipRun(DESC_READER *r)
+inline void SkipRun(Scan *s)
 {
-  Advance(r, RunLength<kind>(r->cursor, r->remaining));
+  s->SkipTo(s->p + RunLength<kind>(s->p, static_cast<DWORD>(s->end - s->p)));
 }
 
 // Where one part of a line lies in the reader's text: its first byte and the byte its
@@ -146,85 +162,115 @@ struct Spans {
 
 // Skips the rest of a physical line, up to and including its line end.
 // Returns FALSE at the end of the file.
-bool SkipPhysicalLine(DESC_READER *r)
+bool SkipPhysicalLine(Scan *s)
 {
-  const BYTE *p = r->cursor;
-  DWORD n = 0;
-  while (n < r->remaining && p[n] != '\r' && p[n] != '\n') ++n;
-  Advance(r, n);  // no line end among them
+  BYTE *q = s->p;
+  while (q != s->end && *q != '\r' && *q != '\n') ++q;
+  s->SkipTo(q);  // no line end among them
   BYTE c;
-  return NextByte(r, &c);
+  return s->Next(&c);
 }
 
 // Skips blanks starting at *cur. FALSE at the end of the file.
-bool SkipBlanks(DESC_READER *r, BYTE *cur)
+inline bool SkipBlanks(Scan *s, BYTE *cur)
 {
   while (Is(*cur, DESC_CC_BLANK))
-    if (!NextByte(r, cur)) return false;
+    if (!s->Next(cur)) return false;
   return true;
 }
 
-// The value from its first byte c (just read) up to the line end outside quotes,
-// parentheses and braces. The value stays in place: only where it ends is found.
-DWORD ReadValue(DESC_READER *r, BYTE c, Span *value)
+// Where the next byte at or after p that is not a plain value byte stands (end when there is
+// none). With SSE2 the bytes are classified 16 at a time and the classes of the last block
+// are kept in *base / *mask, so that the value's special bytes close together cost one
+// classification of their block; the bytes after the last whole block one at a time.
+inline BYTE *NextSpecial(BYTE *p, BYTE *end, BYTE **base, unsigned *mask)
 {
-  value->start = r->cursor - 1;
+#if defined(__SSE2__)
+  if (*base && p < *base + 16) {
+    unsigned shift = static_cast<unsigned>(p - *base);
+    unsigned left = *mask >> shift << shift;
+    if (left) return *base + __builtin_ctz(left);
+    p = *base + 16;
+  }
+  while (end - p >= 16) {
+    *base = p;
+    *mask = OutsideMask<kRunPlain>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)));
+    if (*mask) return p + __builtin_ctz(*mask);
+    p += 16;
+  }
+  *base = nullptr;
+#else
+  (void)base;
+  (void)mask;
+#endif
+  while (p < end && kPlain.plain[*p]) ++p;
+  return p;
+}
+
+// The value from its first byte c (just delivered) up to the line end outside quotes,
+// parentheses and braces. The value stays in place: only where it ends is found.
+DWORD ReadValue(DESC_READER *r, Scan *s, BYTE c, Span *value)
+{
+  value->start = s->p - 1;
   UINT acp = 0;
   bool haveAcp = false;
   bool quoted = false;
   DWORD parens = 0, braces = 0;
-  // A rejected line's value ends before the byte that rejected it.
-  auto reject = [&] {
-    value->end = r->cursor - 1;
-    return DESC_READ_MALFORMED;
-  };
+  BYTE *base = nullptr;
+  unsigned mask = 0;
   for (;;) {
     if (kPlain.plain[c]) {
       // A plain byte and the plain bytes after it belong to the value as they are.
-      SkipRun<kRunPlain>(r);
-      if (!NextByte(r, &c)) break;
+      s->SkipTo(NextSpecial(s->p, s->end, &base, &mask));
+      if (!s->Next(&c)) break;
       continue;
     }
     if (!quoted && parens == 0 && braces == 0 && Is(c, DESC_CC_LINE_END)) {
-      value->end = r->cursor - 1;
+      value->end = s->p - 1;
       return DESC_READ_LINE;
     }
     if (c >= 0x80 && !haveAcp) {
       acp = GetACP();
       haveAcp = true;
     }
+    bool bad = false;
     if (c >= 0x80 && IsDBCSLeadByteEx(acp, c)) {
       BYTE trail;
-      if (!NextByte(r, &trail)) break;
+      if (!s->Next(&trail)) break;
     } else if (c == '"') {
       quoted = !quoted;
     } else if (c == '(') {
-      if (quoted) return reject();
+      bad = quoted;
       ++parens;
     } else if (c == ')') {
-      if (quoted || parens == 0) return reject();
+      bad = quoted || parens == 0;
       --parens;
     } else if (c == '{') {
-      if (quoted || parens != 0) return reject();
+      bad = quoted || parens != 0;
       ++braces;
     } else if (c == '}') {
-      if (quoted || parens != 0 || braces == 0) return reject();
+      bad = quoted || parens != 0 || braces == 0;
       --braces;
     } else if (c == '%' && quoted) {
-      BYTE next;
-      if (!NextByte(r, &next)) {
-        value->end = r->cursor;
+      BYTE escaped;
+      if (!s->Next(&escaped)) {
+        value->end = s->p;
         r->endedInside = DESC_OPEN_QUOTE;
         return DESC_READ_MALFORMED;
       }
-      if (Is(next, DESC_CC_LINE_END)) return reject();
+      bad = Is(escaped, DESC_CC_LINE_END);
     }
-    if (!NextByte(r, &c)) break;
+    if (bad) {
+      // A rejected line's value ends before the byte that rejected it.
+      value->end = s->p - 1;
+      return DESC_READ_MALFORMED;
+    }
+    if (!s->Next(&c)) break;
   }
   // The file ended inside the value: a complete value is a line like any other, a value
   // left inside a quote, parenthesis or brace is a rejected line. Nothing opens inside a
   // quote, and no brace inside a parenthesis, so the innermost open one is named.
-  value->end = r->cursor;
+  value->end = s->p;
   r->endedInside = quoted        ? DESC_OPEN_QUOTE
                    : parens != 0 ? DESC_OPEN_PARENTHESIS
                    : braces != 0 ? DESC_OPEN_BRACE
@@ -232,49 +278,49 @@ DWORD ReadValue(DESC_READER *r, BYTE c, Span *value)
   return r->endedInside != DESC_OPEN_NONE ? DESC_READ_MALFORMED : DESC_READ_LINE;
 }
 
-DWORD ReadLineBody(DESC_READER *r, Spans *parts)
+DWORD ReadLineBody(DESC_READER *r, Scan *s, Spans *parts)
 {
   BYTE c;
   // Find the star that starts a keyword.
   for (;;) {
-    if (!NextByte(r, &c)) return DESC_READ_EOF;
+    if (!s->Next(&c)) return DESC_READ_EOF;
     if (Is(c, DESC_CC_LINE_END)) continue;
     if (c == '*') {
-      DWORD startLine = r->lineNumber;
-      if (!NextByte(r, &c)) return DESC_READ_EOF;
+      DWORD startLine = s->lineNumber;
+      if (!s->Next(&c)) return DESC_READ_EOF;
       if (c == '%') {
-        if (!SkipPhysicalLine(r)) return DESC_READ_EOF;
+        if (!SkipPhysicalLine(s)) return DESC_READ_EOF;
         continue;
       }
       r->lineStart = startLine;
       break;
     }
-    if (!SkipPhysicalLine(r)) return DESC_READ_EOF;
+    if (!SkipPhysicalLine(s)) return DESC_READ_EOF;
   }
   // Keyword.
   if (!Is(c, DESC_CC_KEYWORD)) return DESC_READ_MALFORMED;
-  parts->keyword.start = r->cursor - 1;
-  SkipRun<kRunKeyword>(r);
-  parts->keyword.end = r->cursor;
-  if (!NextByte(r, &c)) return DESC_READ_LINE;  // a keyword alone on the last line
+  parts->keyword.start = s->p - 1;
+  SkipRun<kRunKeyword>(s);
+  parts->keyword.end = s->p;
+  if (!s->Next(&c)) return DESC_READ_LINE;  // a keyword alone on the last line
   if (Is(c, DESC_CC_LINE_END)) return DESC_READ_LINE;
   // Up to two options, then the colon.
   for (int i = 0;; ++i) {
-    if (!SkipBlanks(r, &c)) return DESC_READ_MALFORMED;
+    if (!SkipBlanks(s, &c)) return DESC_READ_MALFORMED;
     if (c == ':') break;
     if (i == 2 || !Is(c, DESC_CC_OPTION)) return DESC_READ_MALFORMED;
     Span *option = &parts->options[i];
-    option->start = r->cursor - 1;
-    SkipRun<kRunOption>(r);
-    option->end = r->cursor;
-    if (!NextByte(r, &c)) return DESC_READ_MALFORMED;
+    option->start = s->p - 1;
+    SkipRun<kRunOption>(s);
+    option->end = s->p;
+    if (!s->Next(&c)) return DESC_READ_MALFORMED;
   }
   // Value.
   for (;;) {
-    if (!NextByte(r, &c)) return DESC_READ_LINE;  // empty value on the last line
+    if (!s->Next(&c)) return DESC_READ_LINE;  // empty value on the last line
     if (!Is(c, DESC_CC_BLANK)) break;
   }
-  return ReadValue(r, c, &parts->value);
+  return ReadValue(r, s, c, &parts->value);
 }
 
 // Points a part of the line at its span and terminates it there; absent, at line->none.
@@ -376,7 +422,13 @@ void WINAPI DescReaderClose(DESC_READER *reader)
   MemFree(reader);
 }
 
-DWORD WINAPI DescReadByte(DESC_READER *reader, BYTE *out) { return NextByte(reader, out) ? 0 : 1; }
+DWORD WINAPI DescReadByte(DESC_READER *reader, BYTE *out)
+{
+  Scan scan(reader);
+  bool read = scan.Next(out);
+  scan.StoreInto(reader);
+  return read ? 0 : 1;
+}
 
 DESC_LINE *WINAPI DescLineCreate(void)
 {
@@ -395,8 +447,10 @@ DWORD WINAPI DescReadLine(DESC_LINE *line, DESC_READER *reader)
 {
   reader->endedInside = DESC_OPEN_NONE;
   Spans parts = {};
-  DWORD st = ReadLineBody(reader, &parts);
-  const BYTE *textEnd = reader->cursor + reader->remaining;
+  Scan scan(reader);
+  DWORD st = ReadLineBody(reader, &scan, &parts);
+  scan.StoreInto(reader);
+  const BYTE *textEnd = scan.end;
   // A keyword can run straight into option 1 ("*Key*Opt"), with no byte between them for
   // its terminator: it moves one byte back, over the star that opened the line.
   if (parts.keyword.start && parts.keyword.end == parts.options[0].start) {
