@@ -133,6 +133,32 @@ BOOL DescValueNextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow)
   return TRUE;
 }
 
+namespace {
+
+// The bytes DescDecodeQuoted looks at one by one; the others it takes in runs. rawStop:
+// where the first pass, which measures the raw text, must look (the end, the closing quote,
+// an escape). decodePlain: the bytes outside <hex> that are copied as they are.
+// hexValue: DescHexDigitValue of each byte.
+struct QuotedTables {
+  bool rawStop[256];
+  bool decodePlain[256];
+  BYTE hexValue[256];
+  constexpr QuotedTables() : rawStop(), decodePlain(), hexValue()
+  {
+    for (unsigned c = 0; c < 256; ++c) {
+      rawStop[c] = c == 0 || c == '"' || c == '%';
+      decodePlain[c] = !rawStop[c] && c != '\r' && c != '\n' && c != '<';
+      hexValue[c] = static_cast<BYTE>(c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'z' ? c - 87 : c - 55);
+    }
+  }
+};
+constexpr QuotedTables kQuoted;
+
+inline bool QuotedRawStop(char c) { return kQuoted.rawStop[static_cast<BYTE>(c)]; }
+inline bool QuotedPlain(char c) { return kQuoted.decodePlain[static_cast<BYTE>(c)]; }
+
+}  // namespace
+
 // Decodes quoted text from text[*pos] (just after the opening quote) up to the closing
 // quote: CR and LF dropped, <hex pairs> as bytes, % taking the next character literally.
 // *pos moves past the closing quote, or to the end of the text when there is none.
@@ -143,8 +169,10 @@ char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *
   DWORD at = *pos;
   // The decoded text is never longer than the raw text up to the closing quote.
   DWORD raw = 0;
-  while (text[at + raw] && text[at + raw] != '"') {
-    if (text[at + raw] == '%' && text[at + raw + 1]) ++raw;
+  for (;;) {
+    while (!QuotedRawStop(text[at + raw])) ++raw;
+    if (text[at + raw] != '%') break;
+    if (text[at + raw + 1]) ++raw;
     ++raw;
   }
   char *out = static_cast<char *>(Alloc(s, raw + 1));
@@ -153,6 +181,19 @@ char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *
   bool hex = false;
   for (;;) {
     char c = text[at];
+    if (!hex && QuotedPlain(c)) {
+      // A run of bytes that stand for themselves.
+      DWORD end = at + 1;
+      while (QuotedPlain(text[end])) ++end;
+      if (out) {
+        DWORD take = end - at;
+        if (take > raw - n) take = raw - n;
+        memcpy(out + n, text + at, take);
+        n += take;
+      }
+      at = end;
+      continue;
+    }
     if (c == 0) break;
     if (c == '"') {
       ++at;
@@ -170,7 +211,7 @@ char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *
       }
       BYTE c1 = static_cast<BYTE>(c), c2 = static_cast<BYTE>(text[at + 1]);
       if (Is(c, DESC_CC_DIGIT | DESC_CC_HEX_LETTER) && Is(static_cast<char>(c2), DESC_CC_DIGIT | DESC_CC_HEX_LETTER)) {
-        if (out && n < raw) out[n++] = static_cast<char>(DescHexDigitValue(c1) * 16 + DescHexDigitValue(c2));
+        if (out && n < raw) out[n++] = static_cast<char>(kQuoted.hexValue[c1] * 16 + kQuoted.hexValue[c2]);
         at += 2;
       } else {
         ++at;  // not the start of a pair
