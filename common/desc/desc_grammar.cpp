@@ -677,14 +677,28 @@ DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DES
 
 namespace {
 
-// Whether the line's keyword is the open item's name, a word at a time: the keyword's
-// block holds capacity + 1 bytes, so its byte at the name's length can be read, and it
-// ends there exactly when the keyword has the name's length (the name holds no NUL).
-bool SameAsOpenName(const DESC_LINE *line, const char *name)
+// Whether the line's keyword is the open item's name, many bytes at a time: the keyword can
+// be read up to its capacity, so its byte at the name's length can be read, and it ends
+// there exactly when the keyword has the name's length (the name holds no NUL). The length
+// of the name is measured once for each name opened.
+bool SameAsOpenName(Bookkeeping *books, const DESC_LINE *line, const char *name)
 {
-  size_t n = strlen(name);
+  if (name != books->openNameMeasured) {
+    books->openNameMeasured = name;
+    books->openNameLength = static_cast<DWORD>(strlen(name));
+  }
+  DWORD n = books->openNameLength;
   if (n > line->keyword.capacity || line->keyword.text[n] != 0) return false;
-  return SameBytes(line->keyword.text, name, static_cast<DWORD>(n));
+  return SameBytes(line->keyword.text, name, n);
+}
+
+// The row of the keyword table that names keyword, kKeywordCount when none does. The first
+// byte is compared before the whole name.
+DWORD KeywordRow(const char *keyword)
+{
+  for (DWORD i = 0; i < kKeywordCount; ++i)
+    if (kKeywords[i].name[0] == keyword[0] && Same(keyword, kKeywords[i].name)) return i;
+  return kKeywordCount;
 }
 
 }  // namespace
@@ -696,21 +710,16 @@ DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line)
   books->reported = false;
   const char *keyword = line->keyword.text;
   BOOL ok;
-  if (state->openName && SameAsOpenName(line, state->openName)) {
+  if (state->openName && SameAsOpenName(books, line, state->openName)) {
     ok = OnOptionLine(state, line);
   } else if (state->openName && StartsWith(keyword, "Default") && Same(keyword + 7, state->openName)) {
     ok = OnDefaultLine(state, line);
   } else {
-    DWORD row = kKeywordCount;
-    if (state->lastRow && Same(keyword, kKeywords[state->lastRow - 1].name)) {
+    DWORD row;
+    if (state->lastRow && state->lastRow <= kKeywordCount && Same(keyword, kKeywords[state->lastRow - 1].name))
       row = state->lastRow - 1;
-    } else {
-      for (DWORD i = 0; i < kKeywordCount; ++i)
-        if (Same(keyword, kKeywords[i].name)) {
-          row = i;
-          break;
-        }
-    }
+    else
+      row = KeywordRow(keyword);
     if (row == kKeywordCount) {
       state->lastRow = 0;
       ++state->rejectedLines;
@@ -845,14 +854,15 @@ DWORD ParseReference(const char *word, bool *numberOk, LONG *number)
 {
   static const struct {
     const char *prefix;
+    DWORD length;
     DWORD code;
-  } kPrefixes[] = {{"Judge", DESC_REF_JUDGE},
-                   {"Item", DESC_REF_ITEM},
-                   {"Action", DESC_REF_ACTION},
-                   {"Transact", DESC_REF_TRANSACT},
-                   {"AlertAction", DESC_REF_ALERT_ACTION},
-                   {"Alert", DESC_REF_ALERT},
-                   {"NULL", 0}};
+  } kPrefixes[] = {{"Judge", 5, DESC_REF_JUDGE},
+                   {"Item", 4, DESC_REF_ITEM},
+                   {"Action", 6, DESC_REF_ACTION},
+                   {"Transact", 8, DESC_REF_TRANSACT},
+                   {"AlertAction", 11, DESC_REF_ALERT_ACTION},
+                   {"Alert", 5, DESC_REF_ALERT},
+                   {"NULL", 4, 0}};
   *numberOk = false;
   *number = 0;
   if (!word) return 0;
@@ -862,8 +872,10 @@ DWORD ParseReference(const char *word, bool *numberOk, LONG *number)
   for (const auto &p : kPrefixes)
     if (p.prefix[0] == first && StartsWith(word, p.prefix)) {
       if (!p.code) return 0;
+      // The prefix is letters, which DescParseNumberChecked passes over: the number is read
+      // from the byte after it.
       LONG v = 0;
-      *numberOk = DescParseNumberChecked(word, &v) != FALSE;
+      *numberOk = DescParseNumberChecked(word + p.length, &v) != FALSE;
       if (*numberOk) *number = v;
       return p.code | (static_cast<DWORD>(*numberOk ? v : 0) & 0xFFFFu);
     }

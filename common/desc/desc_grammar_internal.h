@@ -90,6 +90,8 @@ struct Bookkeeping {
   NumberIndex<ULONG_PTR, Shape> records;            // value data (its address) -> shape
   std::set<DWORD> rejectedJudges;                   // numbers whose condition did not compile
   bool reported = false;                            // a message was sent for this line
+  const char *openNameMeasured = nullptr;           // the open item's name whose length is known
+  DWORD openNameLength = 0;                         // its length
   char lastName[kWordSize] = {};                    // last word a condition could not take as an item or value
 };
 

@@ -141,7 +141,8 @@ void SetNextEntry(void *entry, void *next) { *static_cast<void **>(entry) = next
 
 BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const char *token)
 {
-  DRIVER_CONTEXT *names = Names(s);
+  // Dialogs, controls and messages are named only in a few fields: the context that names
+  // them is looked up there.
   switch (kind) {
     case 1: {  // Item
       auto *e = static_cast<DESC_VALUE_RULE *>(entry);
@@ -156,7 +157,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
     case 2: {  // Action
       auto *e = static_cast<DESC_ACTION *>(entry);
       if (field == 0) {
-        if (DIALOG_RECORD *dlg = DlgFindByName(names, token)) {
+        if (DIALOG_RECORD *dlg = DlgFindByName(Names(s), token)) {
           e->target = dlg->templateId;
           e->kind = 1;
         } else if (const SYMBOL_ENTRY *sym = FindSymbol(s, token)) {
@@ -199,12 +200,13 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
         }
         case 1: return ResolveReference(s, 3, token, &e->transactions);
         case 2: {
-          DIALOG_RECORD *dlg = DlgFindByName(names, token);
+          DIALOG_RECORD *dlg = DlgFindByName(Names(s), token);
           if (!dlg && !Same(token, "NULL")) Warn(s, "AlertAction section: unknown dialog '%.64s'", token);
           e->dialog = dlg ? dlg->templateId : 0;
           return TRUE;
         }
         default: {
+          DRIVER_CONTEXT *names = Names(s);
           DIALOG_RECORD *dlg = e->dialog ? DlgFindById(names, e->dialog) : nullptr;
           CONTROL_RECORD *ctl = CtlFindByName(names, dlg, token);
           if (!ctl && dlg) ctl = CtlFindByName(names, nullptr, token);
@@ -219,7 +221,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
       switch (field) {
         case 0: return ResolveReference(s, kNamesJudge, token, &e->judge);
         case 1: {
-          const MESSAGE_ENTRY *msg = CtxFindMessageByName(names, token);
+          const MESSAGE_ENTRY *msg = CtxFindMessageByName(Names(s), token);
           if (!msg) Warn(s, "Alert section: unknown message '%.64s'", token);
           e->message = msg ? static_cast<WORD>(msg->key) : 0;
           return TRUE;
