@@ -1,6 +1,7 @@
 // Numbered rule sections of the printer description (Judge, Item, Action, Transact,
 // AlertAction, Alert) and the Exclusive rule blocks; rule references.
 #include "desc/desc_grammar_internal.h"
+#include "desc/rule_token.h"
 #include "blob/desc_runtime.h"
 
 namespace descgrammar {
@@ -275,7 +276,7 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
   DWORD depth = 0, field = 0;
   void *tail = nullptr;
   for (;;) {
-    DWORD tk = RuleScanToken(b, token, sizeof token);
+    DWORD tk = RuleScanTokenInline(b, token, sizeof token);
     const char *why = nullptr;
     if (tk == RULE_TOKEN_TOO_LONG) why = "a word longer than 255 characters";
     if (tk == RULE_TOKEN_OTHER && token[0] == 0)
