@@ -24,7 +24,6 @@ bool SameText(const char *a, const char *b)
   return *a == *b;
 }
 
-
 // Growable output of one compile; groups write into the same array. pendingOperands
 // follows the evaluator's stack through the emitted units, so a condition that would hold
 // more operands at once than the evaluator allows fails where it passes the bound. The

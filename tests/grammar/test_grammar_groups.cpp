@@ -274,14 +274,17 @@ TEST(CommandStrings, QuotedTextsDecodeEscapesAndHexPairs)
   } cases[] = {
       {"\"plain text, 12 bytes\"", "plain text, 12 bytes"},
       {"\"two\r\nlines\nthree\"", "twolinesthree"},
-      {"\"<1B>E<0d0A>\"", "\x1B" "E\r\n"},
+      {"\"<1B>E<0d0A>\"",
+       "\x1B"
+       "E\r\n"},
       {"\"<1 B2>x\"", "\xB2x"},
       {"\"<414>z\"", "Az"},
       {"\"50%% %\"q%\"\"", "50% \"q\""},
       {"\"<41%\">\"", "A"},
       {"\"a%<b>c\"", "a<b>c"},
       {"\"<4g41>\"", "A"},
-      {"\"" + std::string(40, 'r') + "<20>" + std::string(40, 's') + "\"", std::string(40, 'r') + " " + std::string(40, 's')},
+      {"\"" + std::string(40, 'r') + "<20>" + std::string(40, 's') + "\"",
+       std::string(40, 'r') + " " + std::string(40, 's')},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.quoted);
