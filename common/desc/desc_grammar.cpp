@@ -65,18 +65,6 @@ char *DupText(DESC_PARSE_STATE *s, const char *text)
   return copy;
 }
 
-char Peek(DESC_TEXT_BUFFER *b) { return b->text[b->length]; }
-
-void SkipSpace(DESC_TEXT_BUFFER *b)
-{
-  while (IsSpace(b->text[b->length])) ++b->length;
-}
-
-void SkipBlanks(DESC_TEXT_BUFFER *b)
-{
-  while (Is(b->text[b->length], DESC_CC_BLANK)) ++b->length;
-}
-
 BOOL DescValueNextWord(DESC_TEXT_BUFFER *b, char *word)
 {
   SkipSpace(b);

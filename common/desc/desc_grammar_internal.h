@@ -140,11 +140,17 @@ inline bool StartsWith(const char *text, const char *prefix)
 char *DupText(DESC_PARSE_STATE *s, const char *text);
 
 // Value scanners over a text buffer whose length field is the cursor.
-char Peek(DESC_TEXT_BUFFER *b);
+inline char Peek(DESC_TEXT_BUFFER *b) { return b->text[b->length]; }
 // Moves the cursor past blanks and line ends.
-void SkipSpace(DESC_TEXT_BUFFER *b);
+inline void SkipSpace(DESC_TEXT_BUFFER *b)
+{
+  while (IsSpace(b->text[b->length])) ++b->length;
+}
 // Moves the cursor past blanks (not line ends).
-void SkipBlanks(DESC_TEXT_BUFFER *b);
+inline void SkipBlanks(DESC_TEXT_BUFFER *b)
+{
+  while (Is(b->text[b->length], DESC_CC_BLANK)) ++b->length;
+}
 // Skips blanks and line ends, drops one leading '*', and copies the word up to the next
 // blank, line end, delimiter or the end into word. Blanks and line ends after it are left;
 // the terminating character is returned and consumed only when it is a blank or line end.
