@@ -149,6 +149,32 @@ constexpr QuotedTables kQuoted;
 inline bool QuotedRawStop(char c) { return kQuoted.rawStop[static_cast<BYTE>(c)]; }
 inline bool QuotedPlain(char c) { return kQuoted.decodePlain[static_cast<BYTE>(c)]; }
 
+// Position of the first byte at or after i that is not plain (decodePlain) or, with raw
+// set, that the first pass stops at (rawStop). text can be read up to text[readable]: while
+// 16 bytes from i lie within that, they are looked at together with SSE2.
+template <bool raw>
+inline DWORD QuotedRunEnd(const char *text, DWORD i, DWORD readable)
+{
+#if defined(__SSE2__)
+  while (i <= readable && readable - i >= 15) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+    auto eq = [v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+    __m128i stop = _mm_or_si128(_mm_or_si128(eq(0), eq('"')), eq('%'));
+    if (!raw) stop = _mm_or_si128(stop, _mm_or_si128(_mm_or_si128(eq('\r'), eq('\n')), eq('<')));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
+    if (mask) return i + static_cast<DWORD>(__builtin_ctz(mask));
+    i += 16;
+  }
+#else
+  (void)readable;
+#endif
+  if (raw)
+    while (!QuotedRawStop(text[i])) ++i;
+  else
+    while (QuotedPlain(text[i])) ++i;
+  return i;
+}
+
 }  // namespace
 
 // Decodes quoted text from text[*pos] (just after the opening quote) up to the closing
@@ -156,13 +182,13 @@ inline bool QuotedPlain(char c) { return kQuoted.decodePlain[static_cast<BYTE>(c
 // *pos moves past the closing quote, or to the end of the text when there is none.
 // Answers a new NUL-terminated copy in the parse's memory, NULL when the decoded text is
 // empty or memory is short (*noMemory set).
-char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *noMemory)
+char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD readable, DWORD *pos, bool *noMemory)
 {
   DWORD at = *pos;
   // The decoded text is never longer than the raw text up to the closing quote.
   DWORD raw = 0;
   for (;;) {
-    while (!QuotedRawStop(text[at + raw])) ++raw;
+    raw = QuotedRunEnd<true>(text, at + raw, readable) - at;
     if (text[at + raw] != '%') break;
     if (text[at + raw + 1]) ++raw;
     ++raw;
@@ -175,8 +201,7 @@ char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *
     char c = text[at];
     if (!hex && QuotedPlain(c)) {
       // A run of bytes that stand for themselves.
-      DWORD end = at + 1;
-      while (QuotedPlain(text[end])) ++end;
+      DWORD end = QuotedRunEnd<false>(text, at + 1, readable);
       if (out) {
         DWORD take = end - at;
         if (take > raw - n) take = raw - n;
@@ -239,7 +264,7 @@ char *DescValueTakeText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, char *after, b
     return nullptr;
   }
   ++pos;
-  char *out = DescDecodeQuoted(s, text, &pos, noMemory);
+  char *out = DescDecodeQuoted(s, text, b->capacity, &pos, noMemory);
   b->length = pos;
   if (after) *after = text[pos];
   return out;

@@ -174,8 +174,9 @@ char *DescValueTakeText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, char *after, b
 WCHAR *DescValueTakeWideText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, bool *noMemory);
 // Decodes quoted text from text[*pos], just after its opening quote, moving *pos past the
 // closing quote (to the end when there is none); a new copy, NULL when empty or when
-// memory was short (then *noMemory is set).
-char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *noMemory);
+// memory was short (then *noMemory is set). text can be read up to text[readable], which
+// lies at or after its terminator.
+char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD readable, DWORD *pos, bool *noMemory);
 // Moves the cursor just past the next c; FALSE (cursor at the end) when there is none.
 BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c);
 
