@@ -446,7 +446,8 @@ void WINAPI DescLineFree(DESC_LINE *line)
 DWORD WINAPI DescReadLine(DESC_LINE *line, DESC_READER *reader)
 {
   reader->endedInside = DESC_OPEN_NONE;
-  Spans parts = {};
+  Spans parts;
+  parts.keyword.start = parts.options[0].start = parts.options[1].start = parts.value.start = nullptr;
   Scan scan(reader);
   DWORD st = ReadLineBody(reader, &scan, &parts);
   scan.StoreInto(reader);
