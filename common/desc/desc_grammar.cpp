@@ -879,10 +879,20 @@ DWORD ParseReference(const char *word, bool *numberOk, LONG *number)
   *numberOk = false;
   *number = 0;
   if (!word) return 0;
-  // Every prefix begins with a capital A, I, J, N or T: any other word is a name.
+  // Every prefix begins with a capital A, I, J, N or T: any other word is a name. The
+  // prefixes are tried in table order from the first that begins with the word's letter.
+  size_t from;
+  switch (word[0]) {
+    case 'J': from = 0; break;
+    case 'I': from = 1; break;
+    case 'A': from = 2; break;
+    case 'T': from = 3; break;
+    case 'N': from = 6; break;
+    default: return DESC_REF_NAME;
+  }
   char first = word[0];
-  if (first != 'A' && first != 'I' && first != 'J' && first != 'N' && first != 'T') return DESC_REF_NAME;
-  for (const auto &p : kPrefixes)
+  for (size_t i = from; i < sizeof kPrefixes / sizeof kPrefixes[0]; ++i) {
+    const auto &p = kPrefixes[i];
     if (p.prefix[0] == first && StartsWith(word, p.prefix)) {
       if (!p.code) return 0;
       // The prefix is letters, which DescParseNumberChecked passes over: the number is read
@@ -892,6 +902,7 @@ DWORD ParseReference(const char *word, bool *numberOk, LONG *number)
       if (*numberOk) *number = v;
       return p.code | (static_cast<DWORD>(*numberOk ? v : 0) & 0xFFFFu);
     }
+  }
   return DESC_REF_NAME;
 }
 
