@@ -327,7 +327,7 @@ DWORD NameAnswerHash(const char *name, DWORD *length)
 
 // Whether the first n bytes of a and b are the same: 16 at a time with SSE2, else four at a
 // time, the last step overlapping the one before it so that no byte past n is read.
-bool SameBytes(const char *a, const char *b, DWORD n)
+inline __attribute__((always_inline)) bool SameBytes(const char *a, const char *b, DWORD n)
 {
 #if defined(__SSE2__)
   if (n >= 16) {
