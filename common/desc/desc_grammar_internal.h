@@ -46,6 +46,13 @@ Node **TailOf(Node **head, Node *last)
   return tail;
 }
 
+// A slot of the answers' table: the name's hash, kept beside the index so that probing
+// past another name reads the slot only.
+struct NameSlot {
+  DWORD hash;
+  DWORD answer;  // 1 + index into the answers, 0 free
+};
+
 // Answers of the names-table lookups of one parse, by name: open addressing over a table of
 // small slots that point into one array of entries, whose names live in blocks of the C++
 // heap (not the parse's arena, so that remembering a name never counts as an allocation of
@@ -79,7 +86,7 @@ struct Bookkeeping {
   std::unordered_map<std::string_view, DWORD> sectionNumberByName[DESC_SECTION_NAME_KINDS];
   DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
   std::vector<NameAnswer> names;  // the answers in the order their names were first seen
-  std::vector<DWORD> nameSlots;   // 1 + index into names, 0 free; a power of two or empty
+  std::vector<NameSlot> nameSlots;  // a power of two or empty
   // The name FindSymbol was asked last (the caller's pointer) and the index of its answer:
   // a condition asks for a word as an item and then, in the same buffer, as a value.
   const char *symbolAskedName = nullptr;
