@@ -347,27 +347,30 @@ inline __attribute__((always_inline)) bool SameBytes(const char *a, const char *
   return true;
 }
 
-// Doubles the slot table (or makes its first 1024 slots, room for the names of a
-// description of the usual size). The slots are small (a hash and an index), so that making
-// and growing the table costs little next to the answers themselves. FALSE when memory is
-// short.
+// The tag of a name's entry: never 0, which marks a free entry.
+inline BYTE NameTag(DWORD hash) { return static_cast<BYTE>(hash >> 24) | 0x80u; }
+
+// Doubles the table of answers (or makes its first 1024 entries, room for the names of a
+// description of the usual size), entering every answer anew. FALSE when memory is short.
 bool GrowNameAnswers(Bookkeeping *books)
 {
-  std::vector<NameSlot> grown;
-  try {
-    grown.assign(books->nameSlots.empty() ? 1024 : books->nameSlots.size() * 2, NameSlot{0, 0});
-    books->names.reserve(grown.size() / 2);  // the table holds at most half as many answers as slots
-  } catch (...) {
-    return false;
+  size_t capacity = books->nameCapacity ? books->nameCapacity * 2 : 1024;
+  std::unique_ptr<BYTE[]> tags(new (std::nothrow) BYTE[capacity]());
+  std::unique_ptr<NameAnswer[]> answers(new (std::nothrow) NameAnswer[capacity]);
+  if (!tags || !answers) return false;
+  size_t mask = capacity - 1;
+  for (size_t k = 0; k < books->nameCapacity; ++k) {
+    if (!books->nameTags[k]) continue;
+    const NameAnswer &a = books->names[k];
+    size_t i = a.hash & mask;
+    while (tags[i]) i = (i + 1) & mask;
+    tags[i] = books->nameTags[k];
+    answers[i] = a;
   }
-  size_t mask = grown.size() - 1;
-  for (const NameSlot &slot : books->nameSlots) {
-    if (!slot.answer) continue;
-    size_t i = slot.hash & mask;
-    while (grown[i].answer) i = (i + 1) & mask;
-    grown[i] = slot;
-  }
-  books->nameSlots.swap(grown);
+  books->nameTags.swap(tags);
+  books->names.swap(answers);
+  books->nameCapacity = capacity;
+  ++books->nameTableGrowths;
   return true;
 }
 
@@ -405,24 +408,37 @@ NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name)
   Bookkeeping *books = Books(s);
   DWORD length;
   DWORD hash = NameAnswerHash(name, &length);
-  if ((books->names.size() + 1) * 2 > books->nameSlots.size() && !GrowNameAnswers(books)) return nullptr;
-  size_t mask = books->nameSlots.size() - 1;
-  NameSlot *slots = books->nameSlots.data();
+  // The table holds at most half as many answers as entries.
+  if ((books->nameCount + 1) * 2 > books->nameCapacity && !GrowNameAnswers(books)) return nullptr;
+  size_t mask = books->nameCapacity - 1;
+  BYTE *tags = books->nameTags.get();
+  NameAnswer *table = books->names.get();
+  BYTE tag = NameTag(hash);
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    NameSlot slot = slots[i];
-    if (!slot.answer) {
-      try {
-        const char *copy = KeepName(books, name, length);
-        books->names.push_back({copy, length, hash, nullptr, nullptr, false, false});
-      } catch (...) {
-        return nullptr;
+    if (tags[i] != tag) {
+      if (tags[i]) continue;
+      NameAnswer &a = table[i];
+      if (length >= kShortName) {
+        try {
+          a.longName = KeepName(books, name, length);
+        } catch (...) {
+          return nullptr;
+        }
+      } else {
+        memcpy(a.shortName, name, length);
+        a.shortName[length] = 0;
       }
-      slots[i] = NameSlot{hash, static_cast<DWORD>(books->names.size())};
-      return &books->names.back();
+      a.hash = hash;
+      a.length = length;
+      a.symbol = nullptr;
+      a.value = nullptr;
+      a.haveSymbol = a.haveValue = false;
+      tags[i] = tag;
+      ++books->nameCount;
+      return &a;
     }
-    if (slot.hash != hash) continue;  // decided by the slot alone, without reading the answer
-    NameAnswer &a = books->names[slot.answer - 1];
-    if (a.length == length && SameBytes(a.name, name, length)) return &a;
+    NameAnswer &a = table[i];
+    if (a.hash == hash && a.length == length && SameBytes(a.Name(), name, length)) return &a;
   }
 }
 
@@ -440,7 +456,8 @@ const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name)
     a->haveSymbol = true;
   }
   books->symbolAskedName = name;
-  books->symbolAskedAnswer = static_cast<size_t>(a - books->names.data());
+  books->symbolAskedAnswer = static_cast<size_t>(a - books->names.get());
+  books->symbolAskedGrowths = books->nameTableGrowths;
   return a->symbol;
 }
 
@@ -467,7 +484,9 @@ const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name)
 const VALUE_SYMBOL *FindValueAfterSymbol(DESC_PARSE_STATE *s, const char *name)
 {
   Bookkeeping *books = Books(s);
-  if (name != books->symbolAskedName || books->symbolAskedAnswer >= books->names.size()) return FindValue(s, name);
+  if (name != books->symbolAskedName || books->symbolAskedGrowths != books->nameTableGrowths ||
+      books->symbolAskedAnswer >= books->nameCapacity)
+    return FindValue(s, name);
   books->symbolAskedName = nullptr;
   return ValueOf(&books->names[books->symbolAskedAnswer], name);
 }

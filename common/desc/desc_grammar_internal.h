@@ -46,25 +46,23 @@ Node **TailOf(Node **head, Node *last)
   return tail;
 }
 
-// A slot of the answers' table: the name's hash, kept beside the index so that probing
-// past another name reads the slot only.
-struct NameSlot {
-  DWORD hash;
-  DWORD answer;  // 1 + index into the answers, 0 free
-};
-
 // Answers of the names-table lookups of one parse, by name: open addressing over a table of
-// small slots that point into one array of entries, whose names live in blocks of the C++
-// heap (not the parse's arena, so that remembering a name never counts as an allocation of
-// the parse).
-struct NameAnswer {
-  const char *name;  // its bytes, in the name blocks
-  DWORD length;
+// one-byte tags (0 for a free entry, else the top bits of the name's hash) beside a table of
+// answers, each the size of a cache line, that holds the name's hash and length, the
+// answers, and the name itself when it is short. Probing reads the small tags; a name found
+// costs one line of the answers. A longer name lives in blocks of the C++ heap (not the
+// parse's arena, so that remembering a name never counts as an allocation of the parse).
+constexpr DWORD kShortName = 40;  // names shorter than this are kept in their answer
+struct alignas(64) NameAnswer {
   DWORD hash;
+  DWORD length;              // of the name
+  const char *longName;      // the name when it has kShortName bytes or more
   const SYMBOL_ENTRY *symbol;
   const VALUE_SYMBOL *value;
-  bool haveSymbol;  // symbol holds the names table's answer
-  bool haveValue;   // value holds the names table's answer
+  bool haveSymbol;           // symbol holds the names table's answer
+  bool haveValue;            // value holds the names table's answer
+  char shortName[kShortName];  // the name, terminated, when it is shorter than kShortName
+  const char *Name() const { return length < kShortName ? shortName : longName; }
 };
 
 struct Bookkeeping {
@@ -85,12 +83,17 @@ struct Bookkeeping {
   // Name (the text of the list entry) -> the number of its first entry.
   std::unordered_map<std::string_view, DWORD> sectionNumberByName[DESC_SECTION_NAME_KINDS];
   DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
-  std::vector<NameAnswer> names;  // the answers in the order their names were first seen
-  std::vector<NameSlot> nameSlots;  // a power of two or empty
-  // The name FindSymbol was asked last (the caller's pointer) and the index of its answer:
-  // a condition asks for a word as an item and then, in the same buffer, as a value.
+  std::unique_ptr<BYTE[]> nameTags;      // nameCapacity tags
+  std::unique_ptr<NameAnswer[]> names;   // nameCapacity answers, each read only when its tag is set
+  size_t nameCapacity = 0;               // a power of two, or 0
+  size_t nameCount = 0;                  // entries in use
+  DWORD nameTableGrowths = 0;      // how often the table was made anew (its entries move then)
+  // The name FindSymbol was asked last (the caller's pointer) and the place of its answer in
+  // the table as it was then: a condition asks for a word as an item and then, in the same
+  // buffer, as a value.
   const char *symbolAskedName = nullptr;
   size_t symbolAskedAnswer = 0;
+  DWORD symbolAskedGrowths = 0;
   std::vector<std::unique_ptr<char[]>> nameBlocks;  // the names' bytes
   char *nameNext = nullptr;                         // free room in the last block
   size_t nameRoom = 0;                              // bytes of it
