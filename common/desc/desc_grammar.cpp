@@ -310,8 +310,8 @@ DWORD NameAnswerHash(const char *name, DWORD *length)
   *length = n;
   DWORD h;
   if (n >= 4) {
-    h = (Load32(name) * 0x9E3779B1u) ^ (Load32(name + n / 4) * 0x85EBCA77u) ^
-        (Load32(name + n / 2 - 2) * 0xC2B2AE3Du) ^ (Load32(name + n - 4) * 0x27D4EB2Fu) ^ n;
+    h = (Load32(name) * 0x9E3779B1u) ^ (Load32(name + n / 4) * 0x85EBCA77u) ^ (Load32(name + n / 2 - 2) * 0xC2B2AE3Du) ^
+        (Load32(name + n - 4) * 0x27D4EB2Fu) ^ n;
   } else {
     h = n;
     for (DWORD i = 0; i < n; ++i) h = (h << 8) | static_cast<BYTE>(name[i]);

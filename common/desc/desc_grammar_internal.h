@@ -55,12 +55,12 @@ Node **TailOf(Node **head, Node *last)
 constexpr DWORD kShortName = 40;  // names shorter than this are kept in their answer
 struct alignas(64) NameAnswer {
   DWORD hash;
-  DWORD length;              // of the name
-  const char *longName;      // the name when it has kShortName bytes or more
+  DWORD length;          // of the name
+  const char *longName;  // the name when it has kShortName bytes or more
   const SYMBOL_ENTRY *symbol;
   const VALUE_SYMBOL *value;
-  bool haveSymbol;           // symbol holds the names table's answer
-  bool haveValue;            // value holds the names table's answer
+  bool haveSymbol;             // symbol holds the names table's answer
+  bool haveValue;              // value holds the names table's answer
   char shortName[kShortName];  // the name, terminated, when it is shorter than kShortName
   const char *Name() const { return length < kShortName ? shortName : longName; }
 };
@@ -83,11 +83,11 @@ struct Bookkeeping {
   // Name (the text of the list entry) -> the number of its first entry.
   std::unordered_map<std::string_view, DWORD> sectionNumberByName[DESC_SECTION_NAME_KINDS];
   DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
-  std::unique_ptr<BYTE[]> nameTags;      // nameCapacity tags
-  std::unique_ptr<NameAnswer[]> names;   // nameCapacity answers, each read only when its tag is set
-  size_t nameCapacity = 0;               // a power of two, or 0
-  size_t nameCount = 0;                  // entries in use
-  DWORD nameTableGrowths = 0;      // how often the table was made anew (its entries move then)
+  std::unique_ptr<BYTE[]> nameTags;     // nameCapacity tags
+  std::unique_ptr<NameAnswer[]> names;  // nameCapacity answers, each read only when its tag is set
+  size_t nameCapacity = 0;              // a power of two, or 0
+  size_t nameCount = 0;                 // entries in use
+  DWORD nameTableGrowths = 0;           // how often the table was made anew (its entries move then)
   // The name FindSymbol was asked last (the caller's pointer) and the place of its answer in
   // the table as it was then: a condition asks for a word as an item and then, in the same
   // buffer, as a value.

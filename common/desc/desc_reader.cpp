@@ -220,10 +220,10 @@ DWORD ReadValue(DESC_READER *r, Scan *s, BYTE c, Span *value)
   unsigned mask = 0;
   for (;;) {
     if (kPlain.plain[c]) {
-      // A plain byte and the plain bytes after it belong to the value as they are.
+      // A plain byte and the plain bytes after it belong to the value as they are; the byte
+      // after them is not plain.
       s->SkipTo(NextSpecial(s->p, s->end, &base, &mask));
       if (!s->Next(&c)) break;
-      continue;
     }
     if (!quoted && parens == 0 && braces == 0 && Is(c, DESC_CC_LINE_END)) {
       value->end = s->p - 1;

@@ -72,8 +72,7 @@ inline void CopyToken(char *to, const char *from, DWORD len)
 }  // namespace ruletoken
 
 // RuleScanToken, inline (always: a call costs more than a short token's scan).
-inline __attribute__((always_inline)) DWORD RuleScanTokenInline(DESC_TEXT_BUFFER *source, char *token,
-                                                                 DWORD tokenSize)
+inline __attribute__((always_inline)) DWORD RuleScanTokenInline(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSize)
 {
   using ruletoken::Is;
   const char *text = source->text;
