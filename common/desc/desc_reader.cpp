@@ -51,8 +51,8 @@ struct PlainTable {
 };
 constexpr PlainTable kPlain;
 
-// The reader's position while DescReadLine scans a line: in locals, stored back into the
-// reader once the line is read.
+// The reader's position while DescReadLine scans a line (or DescReadByte takes a byte): in
+// locals, stored back into the reader once the line is read.
 struct Scan {
   BYTE *p;    // next byte to deliver
   BYTE *end;  // the NUL after the text
