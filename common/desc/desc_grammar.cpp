@@ -492,18 +492,6 @@ const VALUE_SYMBOL *FindValueAfterSymbol(DESC_PARSE_STATE *s, const char *name)
 }
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s) { return s->names ? s->names : CtxGetTemplate(); }
 
-DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key)
-{
-  DESC_ITEM_NODE **node = Books(s)->baseByKey.Find(key);
-  return node ? *node : nullptr;
-}
-
-DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant)
-{
-  DESC_ITEM_NODE **node = Books(s)->nodeByKeyVariant.Find(static_cast<DWORD>(key) << 16 | variant);
-  return node ? *node : nullptr;
-}
-
 bool IndexNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node)
 {
   Bookkeeping *books = Books(s);
@@ -518,16 +506,6 @@ bool IndexNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node)
   books->baseByKey.Enter(node->key, node, &added);
   books->nodeByKeyVariant.Enter(both, node, &added);
   return true;
-}
-
-Shape ListShapeFor(WORD type)
-{
-  switch (type & ~DESC_TYPE_FLAGS) {
-    case DESC_TYPE_PICK_PAGE: return kShapePageList;
-    case DESC_TYPE_PICK_SLOT: return kShapeSlotList;
-    case DESC_TYPE_FONT_TABLE: return kShapeFontList;
-    default: return kShapeList;
-  }
 }
 
 void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape)

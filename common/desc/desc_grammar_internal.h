@@ -208,9 +208,18 @@ const VALUE_SYMBOL *FindValueAfterSymbol(DESC_PARSE_STATE *s, const char *name);
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s);
 
 // Items.
-DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key);  // first node (the base item)
+// The first node of that key (the base item); NULL when none.
+inline DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key)
+{
+  DESC_ITEM_NODE **node = Books(s)->baseByKey.Find(key);
+  return node ? *node : nullptr;
+}
 // The parse state's node of that key and variant; NULL when none.
-DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant);
+inline DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant)
+{
+  DESC_ITEM_NODE **node = Books(s)->nodeByKeyVariant.Find(static_cast<DWORD>(key) << 16 | variant);
+  return node ? *node : nullptr;
+}
 // Enters a node just added to the item list into the indexes FindNode reads (the first
 // node of a key, and of a key and variant, answers); FALSE (indexes unchanged) when
 // memory is short.
@@ -220,7 +229,15 @@ bool IndexNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node);
 // are made by their first value node), or when memory runs out.
 void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape);
 // The shape of the value list an item type keeps.
-Shape ListShapeFor(WORD type);
+inline Shape ListShapeFor(WORD type)
+{
+  switch (type & ~DESC_TYPE_FLAGS) {
+    case DESC_TYPE_PICK_PAGE: return kShapePageList;
+    case DESC_TYPE_PICK_SLOT: return kShapeSlotList;
+    case DESC_TYPE_FONT_TABLE: return kShapeFontList;
+    default: return kShapeList;
+  }
+}
 
 // Rule references: resolves a token into a link for a field of section kind (0 Judge,
 // 1 Item, 2 Action, 3 Transact, 4 AlertAction, 5 Alert). FALSE rejects the line.
