@@ -430,12 +430,49 @@ void DescReorderVariants(DESC_HEADER *header)
   header->items = moved;
 }
 
+// The nodes of a linked list from its last to its first, as the block stores lists: the
+// first kInline of them in a buffer on the stack, so that a list of the usual length costs
+// no allocation, the rest of a longer one on the heap.
+template <typename Node>
+class ReversedList {
+ public:
+  template <typename NextOf>
+  ReversedList(const Node *first, NextOf next)
+  {
+    for (const Node *n = first; n != NULL; n = next(n)) {
+      if (count_ < kInline)
+        inline_[count_] = n;
+      else
+        more_.push_back(n);
+      ++count_;
+    }
+  }
+  size_t size() const { return count_; }
+  // Node i counted from the last one.
+  const Node *operator[](size_t i) const
+  {
+    size_t at = count_ - 1 - i;
+    return at < kInline ? inline_[at] : more_[at - kInline];
+  }
+
+ private:
+  static const size_t kInline = 64;
+  const Node *inline_[kInline];
+  size_t count_ = 0;
+  std::vector<const Node *> more_;
+};
+
+template <typename Node>
+const Node *NextValue(const Node *v)
+{
+  return reinterpret_cast<const Node *>(v->base.next);
+}
+
 DWORD StoreValueList12(Writer *w, const DESC_VALUE_NODE *first)
 {
-  std::vector<const DESC_VALUE_NODE *> nodes;
-  for (const DESC_VALUE_NODE *v = first; v != NULL; v = v->next) nodes.push_back(v);
+  ReversedList<DESC_VALUE_NODE> nodes(first, [](const DESC_VALUE_NODE *v) { return v->next; });
   DWORD following = 0;
-  for (size_t i = nodes.size(); i-- > 0;) {
+  for (size_t i = 0; i < nodes.size(); ++i) {
     DWORD text = w->PutText(nodes[i]->command);
     DWORD at = w->Put(NULL, sizeof(DESC_VALUE_NODE));
     if (w->overflow) return 0;
@@ -449,10 +486,9 @@ DWORD StoreValueList12(Writer *w, const DESC_VALUE_NODE *first)
 
 DWORD StoreGeometry(Writer *w, const DESC_PAPER_GEOMETRY *first)
 {
-  std::vector<const DESC_PAPER_GEOMETRY *> entries;
-  for (const DESC_PAPER_GEOMETRY *g = first; g != NULL; g = g->next) entries.push_back(g);
+  ReversedList<DESC_PAPER_GEOMETRY> entries(first, [](const DESC_PAPER_GEOMETRY *g) { return g->next; });
   DWORD following = 0;
-  for (size_t i = entries.size(); i-- > 0;) {
+  for (size_t i = 0; i < entries.size(); ++i) {
     DWORD at = w->Put(entries[i], sizeof(DESC_PAPER_GEOMETRY));
     if (w->overflow) return 0;
     DescSt32(w->At(at), offsetof(DESC_PAPER_GEOMETRY, next), following);
@@ -470,12 +506,9 @@ void PutValueHead(Writer *w, DWORD at, const DESC_VALUE_NODE *v, DWORD next, DWO
 
 DWORD StorePageValues(Writer *w, const DESC_PAGE_VALUE_NODE *first)
 {
-  std::vector<const DESC_PAGE_VALUE_NODE *> nodes;
-  for (const DESC_PAGE_VALUE_NODE *v = first; v != NULL;
-       v = reinterpret_cast<const DESC_PAGE_VALUE_NODE *>(v->base.next))
-    nodes.push_back(v);
+  ReversedList<DESC_PAGE_VALUE_NODE> nodes(first, NextValue<DESC_PAGE_VALUE_NODE>);
   DWORD following = 0;
-  for (size_t i = nodes.size(); i-- > 0;) {
+  for (size_t i = 0; i < nodes.size(); ++i) {
     const DESC_PAGE_VALUE_NODE *v = nodes[i];
     DWORD geometry = StoreGeometry(w, v->geometry);
     DWORD text = w->PutText(v->base.command);
@@ -492,12 +525,9 @@ DWORD StorePageValues(Writer *w, const DESC_PAGE_VALUE_NODE *first)
 
 DWORD StoreSlotValues(Writer *w, const DESC_SLOT_VALUE_NODE *first)
 {
-  std::vector<const DESC_SLOT_VALUE_NODE *> nodes;
-  for (const DESC_SLOT_VALUE_NODE *v = first; v != NULL;
-       v = reinterpret_cast<const DESC_SLOT_VALUE_NODE *>(v->base.next))
-    nodes.push_back(v);
+  ReversedList<DESC_SLOT_VALUE_NODE> nodes(first, NextValue<DESC_SLOT_VALUE_NODE>);
   DWORD following = 0;
-  for (size_t i = nodes.size(); i-- > 0;) {
+  for (size_t i = 0; i < nodes.size(); ++i) {
     const DESC_SLOT_VALUE_NODE *v = nodes[i];
     DWORD count = v->papers != NULL ? v->count : 0;
     DWORD papers = count != 0 ? w->Put(v->papers, 2 * count) : 0;
@@ -514,12 +544,9 @@ DWORD StoreSlotValues(Writer *w, const DESC_SLOT_VALUE_NODE *first)
 
 DWORD StoreFontValues(Writer *w, const DESC_FONT_VALUE_NODE *first)
 {
-  std::vector<const DESC_FONT_VALUE_NODE *> nodes;
-  for (const DESC_FONT_VALUE_NODE *v = first; v != NULL;
-       v = reinterpret_cast<const DESC_FONT_VALUE_NODE *>(v->base.next))
-    nodes.push_back(v);
+  ReversedList<DESC_FONT_VALUE_NODE> nodes(first, NextValue<DESC_FONT_VALUE_NODE>);
   DWORD following = 0;
-  for (size_t i = nodes.size(); i-- > 0;) {
+  for (size_t i = 0; i < nodes.size(); ++i) {
     const DESC_FONT_VALUE_NODE *v = nodes[i];
     DWORD count = v->count;
     std::vector<DWORD> names(count), subs(count);

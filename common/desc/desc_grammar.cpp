@@ -7,6 +7,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "desc/desc_grammar_internal.h"
 
 namespace descgrammar {
@@ -59,18 +63,6 @@ char *DupText(DESC_PARSE_STATE *s, const char *text)
   if (!copy) return nullptr;
   for (DWORD i = 0; i < n; ++i) copy[i] = text[i];
   return copy;
-}
-
-char Peek(DESC_TEXT_BUFFER *b) { return b->text[b->length]; }
-
-void SkipSpace(DESC_TEXT_BUFFER *b)
-{
-  while (IsSpace(b->text[b->length])) ++b->length;
-}
-
-void SkipBlanks(DESC_TEXT_BUFFER *b)
-{
-  while (Is(b->text[b->length], DESC_CC_BLANK)) ++b->length;
 }
 
 BOOL DescValueNextWord(DESC_TEXT_BUFFER *b, char *word)
@@ -133,18 +125,72 @@ BOOL DescValueNextInt(DESC_TEXT_BUFFER *b, LONG *value, bool *overflow)
   return TRUE;
 }
 
+namespace {
+
+// The bytes DescDecodeQuoted looks at one by one; the others it takes in runs. rawStop:
+// where the first pass, which measures the raw text, must look (the end, the closing quote,
+// an escape). decodePlain: the bytes outside <hex> that are copied as they are.
+// hexValue: DescHexDigitValue of each byte.
+struct QuotedTables {
+  bool rawStop[256];
+  bool decodePlain[256];
+  BYTE hexValue[256];
+  constexpr QuotedTables() : rawStop(), decodePlain(), hexValue()
+  {
+    for (unsigned c = 0; c < 256; ++c) {
+      rawStop[c] = c == 0 || c == '"' || c == '%';
+      decodePlain[c] = !rawStop[c] && c != '\r' && c != '\n' && c != '<';
+      hexValue[c] = static_cast<BYTE>(c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'z' ? c - 87 : c - 55);
+    }
+  }
+};
+constexpr QuotedTables kQuoted;
+
+inline bool QuotedRawStop(char c) { return kQuoted.rawStop[static_cast<BYTE>(c)]; }
+inline bool QuotedPlain(char c) { return kQuoted.decodePlain[static_cast<BYTE>(c)]; }
+
+// Position of the first byte at or after i that is not plain (decodePlain) or, with raw
+// set, that the first pass stops at (rawStop). text can be read up to text[readable]: while
+// 16 bytes from i lie within that, they are looked at together with SSE2.
+template <bool raw>
+inline DWORD QuotedRunEnd(const char *text, DWORD i, DWORD readable)
+{
+#if defined(__SSE2__)
+  while (i <= readable && readable - i >= 15) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+    auto eq = [v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+    __m128i stop = _mm_or_si128(_mm_or_si128(eq(0), eq('"')), eq('%'));
+    if (!raw) stop = _mm_or_si128(stop, _mm_or_si128(_mm_or_si128(eq('\r'), eq('\n')), eq('<')));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
+    if (mask) return i + static_cast<DWORD>(__builtin_ctz(mask));
+    i += 16;
+  }
+#else
+  (void)readable;
+#endif
+  if (raw)
+    while (!QuotedRawStop(text[i])) ++i;
+  else
+    while (QuotedPlain(text[i])) ++i;
+  return i;
+}
+
+}  // namespace
+
 // Decodes quoted text from text[*pos] (just after the opening quote) up to the closing
 // quote: CR and LF dropped, <hex pairs> as bytes, % taking the next character literally.
 // *pos moves past the closing quote, or to the end of the text when there is none.
 // Answers a new NUL-terminated copy in the parse's memory, NULL when the decoded text is
 // empty or memory is short (*noMemory set).
-char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *noMemory)
+char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD readable, DWORD *pos, bool *noMemory)
 {
   DWORD at = *pos;
   // The decoded text is never longer than the raw text up to the closing quote.
   DWORD raw = 0;
-  while (text[at + raw] && text[at + raw] != '"') {
-    if (text[at + raw] == '%' && text[at + raw + 1]) ++raw;
+  for (;;) {
+    raw = QuotedRunEnd<true>(text, at + raw, readable) - at;
+    if (text[at + raw] != '%') break;
+    if (text[at + raw + 1]) ++raw;
     ++raw;
   }
   char *out = static_cast<char *>(Alloc(s, raw + 1));
@@ -153,6 +199,18 @@ char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *
   bool hex = false;
   for (;;) {
     char c = text[at];
+    if (!hex && QuotedPlain(c)) {
+      // A run of bytes that stand for themselves.
+      DWORD end = QuotedRunEnd<false>(text, at + 1, readable);
+      if (out) {
+        DWORD take = end - at;
+        if (take > raw - n) take = raw - n;
+        memcpy(out + n, text + at, take);
+        n += take;
+      }
+      at = end;
+      continue;
+    }
     if (c == 0) break;
     if (c == '"') {
       ++at;
@@ -170,7 +228,7 @@ char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *
       }
       BYTE c1 = static_cast<BYTE>(c), c2 = static_cast<BYTE>(text[at + 1]);
       if (Is(c, DESC_CC_DIGIT | DESC_CC_HEX_LETTER) && Is(static_cast<char>(c2), DESC_CC_DIGIT | DESC_CC_HEX_LETTER)) {
-        if (out && n < raw) out[n++] = static_cast<char>(DescHexDigitValue(c1) * 16 + DescHexDigitValue(c2));
+        if (out && n < raw) out[n++] = static_cast<char>(kQuoted.hexValue[c1] * 16 + kQuoted.hexValue[c2]);
         at += 2;
       } else {
         ++at;  // not the start of a pair
@@ -206,7 +264,7 @@ char *DescValueTakeText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, char *after, b
     return nullptr;
   }
   ++pos;
-  char *out = DescDecodeQuoted(s, text, &pos, noMemory);
+  char *out = DescDecodeQuoted(s, text, b->capacity, &pos, noMemory);
   b->length = pos;
   if (after) *after = text[pos];
   return out;
@@ -233,61 +291,86 @@ BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c)
 
 namespace {
 
-// A hash of the name that reads it four bytes at a time; *length receives its length.
-DWORD NameAnswerHash(const char *name, DWORD *length)
+inline DWORD Load32(const char *p)
 {
-  DWORD n = 0;
-  while (name[n]) ++n;
-  *length = n;
-  DWORD h = 0x9E3779B9u ^ n;
-  DWORD i = 0;
-  for (; i + 4 <= n; i += 4) {
-    DWORD w;
-    memcpy(&w, name + i, 4);
-    h = ((h << 5) | (h >> 27)) ^ w;
-  }
-  for (; i < n; ++i) h = ((h << 5) | (h >> 27)) ^ static_cast<BYTE>(name[i]);
-  h *= 0x85EBCA6Bu;
-  h ^= h >> 13;
-  h *= 0xC2B2AE35u;
-  return h ^ (h >> 16);
+  DWORD w;
+  memcpy(&w, p, 4);
+  return w;
 }
 
-// Whether the first n bytes of a and b are the same, four at a time.
-bool SameBytes(const char *a, const char *b, DWORD n)
+// A hash of the name; *length receives its length. A name of four bytes or more is hashed
+// by four words of it, at its start, a quarter and half way in and at its end, whatever its
+// length: the names of a description that share a prefix and a length (item and value
+// names) differ at one of those places, and names that do not only cost a comparison. The
+// four words are multiplied each on its own, so that the hash is ready in a few steps after
+// the words are read: the lookup that waits for it waits little.
+DWORD NameAnswerHash(const char *name, DWORD *length)
 {
-  DWORD i = 0;
-  for (; i + 4 <= n; i += 4) {
-    DWORD x, y;
-    memcpy(&x, a + i, 4);
-    memcpy(&y, b + i, 4);
-    if (x != y) return false;
+  DWORD n = static_cast<DWORD>(strlen(name));
+  *length = n;
+  DWORD h;
+  if (n >= 4) {
+    h = (Load32(name) * 0x9E3779B1u) ^ (Load32(name + n / 4) * 0x85EBCA77u) ^ (Load32(name + n / 2 - 2) * 0xC2B2AE3Du) ^
+        (Load32(name + n - 4) * 0x27D4EB2Fu) ^ n;
+  } else {
+    h = n;
+    for (DWORD i = 0; i < n; ++i) h = (h << 8) | static_cast<BYTE>(name[i]);
+    h *= 0x9E3779B1u;
   }
-  for (; i < n; ++i)
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  return h ^ (h >> 12);
+}
+
+// Whether the first n bytes of a and b are the same: 16 at a time with SSE2, else four at a
+// time, the last step overlapping the one before it so that no byte past n is read.
+inline __attribute__((always_inline)) bool SameBytes(const char *a, const char *b, DWORD n)
+{
+#if defined(__SSE2__)
+  if (n >= 16) {
+    for (DWORD i = 0;; i += 16) {
+      if (i + 16 > n) i = n - 16;
+      __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
+      __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) != 0xFFFF) return false;
+      if (i + 16 >= n) return true;
+    }
+  }
+#endif
+  if (n >= 4) {
+    for (DWORD i = 0; i + 4 < n; i += 4)
+      if (Load32(a + i) != Load32(b + i)) return false;
+    return Load32(a + n - 4) == Load32(b + n - 4);
+  }
+  for (DWORD i = 0; i < n; ++i)
     if (a[i] != b[i]) return false;
   return true;
 }
 
-// Doubles the slot table (or makes its first 1024 slots, room for the names of a
-// description of the usual size). The slots are small, so that making and growing the
-// table costs little next to the answers themselves. FALSE when memory is short.
+// The tag of a name's entry: never 0, which marks a free entry.
+inline BYTE NameTag(DWORD hash) { return static_cast<BYTE>(hash >> 24) | 0x80u; }
+
+// Doubles the table of answers (or makes its first 1024 entries, room for the names of a
+// description of the usual size), entering every answer anew. FALSE when memory is short.
 bool GrowNameAnswers(Bookkeeping *books)
 {
-  std::vector<DWORD> grown;
-  try {
-    grown.assign(books->nameSlots.empty() ? 1024 : books->nameSlots.size() * 2, 0);
-    books->names.reserve(grown.size() / 2);  // the table holds at most half as many answers as slots
-  } catch (...) {
-    return false;
+  size_t capacity = books->nameCapacity ? books->nameCapacity * 2 : 1024;
+  std::unique_ptr<BYTE[]> tags(new (std::nothrow) BYTE[capacity]());
+  std::unique_ptr<NameAnswer[]> answers(new (std::nothrow) NameAnswer[capacity]);
+  if (!tags || !answers) return false;
+  size_t mask = capacity - 1;
+  for (size_t k = 0; k < books->nameCapacity; ++k) {
+    if (!books->nameTags[k]) continue;
+    const NameAnswer &a = books->names[k];
+    size_t i = a.hash & mask;
+    while (tags[i]) i = (i + 1) & mask;
+    tags[i] = books->nameTags[k];
+    answers[i] = a;
   }
-  size_t mask = grown.size() - 1;
-  for (DWORD slot : books->nameSlots) {
-    if (!slot) continue;
-    size_t i = books->names[slot - 1].hash & mask;
-    while (grown[i]) i = (i + 1) & mask;
-    grown[i] = slot;
-  }
-  books->nameSlots.swap(grown);
+  books->nameTags.swap(tags);
+  books->names.swap(answers);
+  books->nameCapacity = capacity;
+  ++books->nameTableGrowths;
   return true;
 }
 
@@ -325,22 +408,37 @@ NameAnswer *AnswerFor(DESC_PARSE_STATE *s, const char *name)
   Bookkeeping *books = Books(s);
   DWORD length;
   DWORD hash = NameAnswerHash(name, &length);
-  if ((books->names.size() + 1) * 2 > books->nameSlots.size() && !GrowNameAnswers(books)) return nullptr;
-  size_t mask = books->nameSlots.size() - 1;
+  // The table holds at most half as many answers as entries.
+  if ((books->nameCount + 1) * 2 > books->nameCapacity && !GrowNameAnswers(books)) return nullptr;
+  size_t mask = books->nameCapacity - 1;
+  BYTE *tags = books->nameTags.get();
+  NameAnswer *table = books->names.get();
+  BYTE tag = NameTag(hash);
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    DWORD slot = books->nameSlots[i];
-    if (!slot) {
-      try {
-        const char *copy = KeepName(books, name, length);
-        books->names.push_back({copy, length, hash, nullptr, nullptr, false, false});
-      } catch (...) {
-        return nullptr;
+    if (tags[i] != tag) {
+      if (tags[i]) continue;
+      NameAnswer &a = table[i];
+      if (length >= kShortName) {
+        try {
+          a.longName = KeepName(books, name, length);
+        } catch (...) {
+          return nullptr;
+        }
+      } else {
+        memcpy(a.shortName, name, length);
+        a.shortName[length] = 0;
       }
-      books->nameSlots[i] = static_cast<DWORD>(books->names.size());
-      return &books->names.back();
+      a.hash = hash;
+      a.length = length;
+      a.symbol = nullptr;
+      a.value = nullptr;
+      a.haveSymbol = a.haveValue = false;
+      tags[i] = tag;
+      ++books->nameCount;
+      return &a;
     }
-    NameAnswer &a = books->names[slot - 1];
-    if (a.hash == hash && a.length == length && SameBytes(a.name, name, length)) return &a;
+    NameAnswer &a = table[i];
+    if (a.hash == hash && a.length == length && SameBytes(a.Name(), name, length)) return &a;
   }
 }
 
@@ -358,7 +456,8 @@ const SYMBOL_ENTRY *FindSymbol(DESC_PARSE_STATE *s, const char *name)
     a->haveSymbol = true;
   }
   books->symbolAskedName = name;
-  books->symbolAskedAnswer = static_cast<size_t>(a - books->names.data());
+  books->symbolAskedAnswer = static_cast<size_t>(a - books->names.get());
+  books->symbolAskedGrowths = books->nameTableGrowths;
   return a->symbol;
 }
 
@@ -385,23 +484,13 @@ const VALUE_SYMBOL *FindValue(DESC_PARSE_STATE *s, const char *name)
 const VALUE_SYMBOL *FindValueAfterSymbol(DESC_PARSE_STATE *s, const char *name)
 {
   Bookkeeping *books = Books(s);
-  if (name != books->symbolAskedName || books->symbolAskedAnswer >= books->names.size()) return FindValue(s, name);
+  if (name != books->symbolAskedName || books->symbolAskedGrowths != books->nameTableGrowths ||
+      books->symbolAskedAnswer >= books->nameCapacity)
+    return FindValue(s, name);
   books->symbolAskedName = nullptr;
   return ValueOf(&books->names[books->symbolAskedAnswer], name);
 }
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s) { return s->names ? s->names : CtxGetTemplate(); }
-
-DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key)
-{
-  DESC_ITEM_NODE **node = Books(s)->baseByKey.Find(key);
-  return node ? *node : nullptr;
-}
-
-DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant)
-{
-  DESC_ITEM_NODE **node = Books(s)->nodeByKeyVariant.Find(static_cast<DWORD>(key) << 16 | variant);
-  return node ? *node : nullptr;
-}
 
 bool IndexNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node)
 {
@@ -417,16 +506,6 @@ bool IndexNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node)
   books->baseByKey.Enter(node->key, node, &added);
   books->nodeByKeyVariant.Enter(both, node, &added);
   return true;
-}
-
-Shape ListShapeFor(WORD type)
-{
-  switch (type & ~DESC_TYPE_FLAGS) {
-    case DESC_TYPE_PICK_PAGE: return kShapePageList;
-    case DESC_TYPE_PICK_SLOT: return kShapeSlotList;
-    case DESC_TYPE_FONT_TABLE: return kShapeFontList;
-    default: return kShapeList;
-  }
 }
 
 void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape)
@@ -519,14 +598,15 @@ DWORD ParseLines(DESC_PARSE_STATE *state, DESC_LINE *line, DESC_READER *reader)
   return status;
 }
 
-DESC_PARSE_STATE *ParseWith(DESC_READER *reader, bool mapped, const DESC_DIAG_SINK *sink)
+// Parses every line of reader, which it closes.
+DESC_PARSE_STATE *ParseWith(DESC_READER *reader, const DESC_DIAG_SINK *sink)
 {
   DESC_LINE *line = DescLineCreate();
   DESC_PARSE_STATE *state = line ? DescParseStateCreate() : nullptr;
   if (!line || !state || !reader) {
     if (line) DescLineFree(line);
     if (state) DescParseStateFree(state);
-    if (reader && mapped) DescReaderClose(reader);
+    DescReaderClose(reader);
     return nullptr;
   }
   state->sink = sink;
@@ -540,7 +620,7 @@ DESC_PARSE_STATE *ParseWith(DESC_READER *reader, bool mapped, const DESC_DIAG_SI
     OnCloseUI(state, line);
   }
   DescFreeSectionNames(state);
-  if (mapped) DescReaderClose(reader);
+  DescReaderClose(reader);
   DescLineFree(line);
   if (status != DESC_READ_EOF) {
     if (sink && sink->report)
@@ -596,30 +676,39 @@ DESC_PARSE_STATE *WINAPI DescParseFileEx(LPCWSTR path, const DESC_DIAG_SINK *sin
     if (sink && sink->report) sink->report(sink->user, 0, DESC_DIAG_ERROR, "cannot open the description file");
     return nullptr;
   }
-  return ParseWith(reader, true, sink);
+  return ParseWith(reader, sink);
 }
 
 DESC_PARSE_STATE *WINAPI DescParseTextEx(const char *text, DWORD size, const DESC_DIAG_SINK *sink)
 {
-  DESC_READER reader = {};
-  reader.base = reinterpret_cast<const BYTE *>(text);
-  reader.cursor = reader.base;
-  reader.remaining = text ? size : 0;
-  reader.lineNumber = 1;
-  reader.lineStart = 1;
-  return ParseWith(&reader, false, sink);
+  // The reader works on a copy of its own: it ends the parts of each line in place.
+  return ParseWith(DescReaderOpenText(text, size), sink);
 }
 
 namespace {
 
-// Whether the line's keyword is the open item's name, a word at a time: the keyword's
-// block holds capacity + 1 bytes, so its byte at the name's length can be read, and it
-// ends there exactly when the keyword has the name's length (the name holds no NUL).
-bool SameAsOpenName(const DESC_LINE *line, const char *name)
+// Whether the line's keyword is the open item's name, many bytes at a time: the keyword can
+// be read up to its capacity, so its byte at the name's length can be read, and it ends
+// there exactly when the keyword has the name's length (the name holds no NUL). The length
+// of the name is measured once for each name opened.
+bool SameAsOpenName(Bookkeeping *books, const DESC_LINE *line, const char *name)
 {
-  size_t n = strlen(name);
+  if (name != books->openNameMeasured) {
+    books->openNameMeasured = name;
+    books->openNameLength = static_cast<DWORD>(strlen(name));
+  }
+  DWORD n = books->openNameLength;
   if (n > line->keyword.capacity || line->keyword.text[n] != 0) return false;
-  return SameBytes(line->keyword.text, name, static_cast<DWORD>(n));
+  return SameBytes(line->keyword.text, name, n);
+}
+
+// The row of the keyword table that names keyword, kKeywordCount when none does. The first
+// byte is compared before the whole name.
+DWORD KeywordRow(const char *keyword)
+{
+  for (DWORD i = 0; i < kKeywordCount; ++i)
+    if (kKeywords[i].name[0] == keyword[0] && Same(keyword, kKeywords[i].name)) return i;
+  return kKeywordCount;
 }
 
 }  // namespace
@@ -631,21 +720,16 @@ DWORD WINAPI DescDispatchLine(DESC_PARSE_STATE *state, DESC_LINE *line)
   books->reported = false;
   const char *keyword = line->keyword.text;
   BOOL ok;
-  if (state->openName && SameAsOpenName(line, state->openName)) {
+  if (state->openName && SameAsOpenName(books, line, state->openName)) {
     ok = OnOptionLine(state, line);
   } else if (state->openName && StartsWith(keyword, "Default") && Same(keyword + 7, state->openName)) {
     ok = OnDefaultLine(state, line);
   } else {
-    DWORD row = kKeywordCount;
-    if (state->lastRow && Same(keyword, kKeywords[state->lastRow - 1].name)) {
+    DWORD row;
+    if (state->lastRow && state->lastRow <= kKeywordCount && Same(keyword, kKeywords[state->lastRow - 1].name))
       row = state->lastRow - 1;
-    } else {
-      for (DWORD i = 0; i < kKeywordCount; ++i)
-        if (Same(keyword, kKeywords[i].name)) {
-          row = i;
-          break;
-        }
-    }
+    else
+      row = KeywordRow(keyword);
     if (row == kKeywordCount) {
       state->lastRow = 0;
       ++state->rejectedLines;
@@ -780,28 +864,42 @@ DWORD ParseReference(const char *word, bool *numberOk, LONG *number)
 {
   static const struct {
     const char *prefix;
+    DWORD length;
     DWORD code;
-  } kPrefixes[] = {{"Judge", DESC_REF_JUDGE},
-                   {"Item", DESC_REF_ITEM},
-                   {"Action", DESC_REF_ACTION},
-                   {"Transact", DESC_REF_TRANSACT},
-                   {"AlertAction", DESC_REF_ALERT_ACTION},
-                   {"Alert", DESC_REF_ALERT},
-                   {"NULL", 0}};
+  } kPrefixes[] = {{"Judge", 5, DESC_REF_JUDGE},
+                   {"Item", 4, DESC_REF_ITEM},
+                   {"Action", 6, DESC_REF_ACTION},
+                   {"Transact", 8, DESC_REF_TRANSACT},
+                   {"AlertAction", 11, DESC_REF_ALERT_ACTION},
+                   {"Alert", 5, DESC_REF_ALERT},
+                   {"NULL", 4, 0}};
   *numberOk = false;
   *number = 0;
   if (!word) return 0;
-  // Every prefix begins with a capital A, I, J, N or T: any other word is a name.
+  // Every prefix begins with a capital A, I, J, N or T: any other word is a name. The
+  // prefixes are tried in table order from the first that begins with the word's letter.
+  size_t from;
+  switch (word[0]) {
+    case 'J': from = 0; break;
+    case 'I': from = 1; break;
+    case 'A': from = 2; break;
+    case 'T': from = 3; break;
+    case 'N': from = 6; break;
+    default: return DESC_REF_NAME;
+  }
   char first = word[0];
-  if (first != 'A' && first != 'I' && first != 'J' && first != 'N' && first != 'T') return DESC_REF_NAME;
-  for (const auto &p : kPrefixes)
+  for (size_t i = from; i < sizeof kPrefixes / sizeof kPrefixes[0]; ++i) {
+    const auto &p = kPrefixes[i];
     if (p.prefix[0] == first && StartsWith(word, p.prefix)) {
       if (!p.code) return 0;
+      // The prefix is letters, which DescParseNumberChecked passes over: the number is read
+      // from the byte after it.
       LONG v = 0;
-      *numberOk = DescParseNumberChecked(word, &v) != FALSE;
+      *numberOk = DescParseNumberChecked(word + p.length, &v) != FALSE;
       if (*numberOk) *number = v;
       return p.code | (static_cast<DWORD>(*numberOk ? v : 0) & 0xFFFFu);
     }
+  }
   return DESC_REF_NAME;
 }
 

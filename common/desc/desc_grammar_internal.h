@@ -47,17 +47,22 @@ Node **TailOf(Node **head, Node *last)
 }
 
 // Answers of the names-table lookups of one parse, by name: open addressing over a table of
-// small slots that point into one array of entries, whose names live in blocks of the C++
-// heap (not the parse's arena, so that remembering a name never counts as an allocation of
-// the parse).
-struct NameAnswer {
-  const char *name;  // its bytes, in the name blocks
-  DWORD length;
+// one-byte tags (0 for a free entry, else the top bits of the name's hash) beside a table of
+// answers, each the size of a cache line, that holds the name's hash and length, the
+// answers, and the name itself when it is short. Probing reads the small tags; a name found
+// costs one line of the answers. A longer name lives in blocks of the C++ heap (not the
+// parse's arena, so that remembering a name never counts as an allocation of the parse).
+constexpr DWORD kShortName = 40;  // names shorter than this are kept in their answer
+struct alignas(64) NameAnswer {
   DWORD hash;
+  DWORD length;          // of the name
+  const char *longName;  // the name when it has kShortName bytes or more
   const SYMBOL_ENTRY *symbol;
   const VALUE_SYMBOL *value;
-  bool haveSymbol;  // symbol holds the names table's answer
-  bool haveValue;   // value holds the names table's answer
+  bool haveSymbol;             // symbol holds the names table's answer
+  bool haveValue;              // value holds the names table's answer
+  char shortName[kShortName];  // the name, terminated, when it is shorter than kShortName
+  const char *Name() const { return length < kShortName ? shortName : longName; }
 };
 
 struct Bookkeeping {
@@ -78,18 +83,25 @@ struct Bookkeeping {
   // Name (the text of the list entry) -> the number of its first entry.
   std::unordered_map<std::string_view, DWORD> sectionNumberByName[DESC_SECTION_NAME_KINDS];
   DESC_SECTION_NAME *sectionNameTail[DESC_SECTION_NAME_KINDS] = {};
-  std::vector<NameAnswer> names;  // the answers in the order their names were first seen
-  std::vector<DWORD> nameSlots;   // 1 + index into names, 0 free; a power of two or empty
-  // The name FindSymbol was asked last (the caller's pointer) and the index of its answer:
-  // a condition asks for a word as an item and then, in the same buffer, as a value.
+  std::unique_ptr<BYTE[]> nameTags;     // nameCapacity tags
+  std::unique_ptr<NameAnswer[]> names;  // nameCapacity answers, each read only when its tag is set
+  size_t nameCapacity = 0;              // a power of two, or 0
+  size_t nameCount = 0;                 // entries in use
+  DWORD nameTableGrowths = 0;           // how often the table was made anew (its entries move then)
+  // The name FindSymbol was asked last (the caller's pointer) and the place of its answer in
+  // the table as it was then: a condition asks for a word as an item and then, in the same
+  // buffer, as a value.
   const char *symbolAskedName = nullptr;
   size_t symbolAskedAnswer = 0;
+  DWORD symbolAskedGrowths = 0;
   std::vector<std::unique_ptr<char[]>> nameBlocks;  // the names' bytes
   char *nameNext = nullptr;                         // free room in the last block
   size_t nameRoom = 0;                              // bytes of it
   NumberIndex<ULONG_PTR, Shape> records;            // value data (its address) -> shape
   std::set<DWORD> rejectedJudges;                   // numbers whose condition did not compile
   bool reported = false;                            // a message was sent for this line
+  const char *openNameMeasured = nullptr;           // the open item's name whose length is known
+  DWORD openNameLength = 0;                         // its length
   char lastName[kWordSize] = {};                    // last word a condition could not take as an item or value
 };
 
@@ -138,11 +150,17 @@ inline bool StartsWith(const char *text, const char *prefix)
 char *DupText(DESC_PARSE_STATE *s, const char *text);
 
 // Value scanners over a text buffer whose length field is the cursor.
-char Peek(DESC_TEXT_BUFFER *b);
+inline char Peek(DESC_TEXT_BUFFER *b) { return b->text[b->length]; }
 // Moves the cursor past blanks and line ends.
-void SkipSpace(DESC_TEXT_BUFFER *b);
+inline void SkipSpace(DESC_TEXT_BUFFER *b)
+{
+  while (IsSpace(b->text[b->length])) ++b->length;
+}
 // Moves the cursor past blanks (not line ends).
-void SkipBlanks(DESC_TEXT_BUFFER *b);
+inline void SkipBlanks(DESC_TEXT_BUFFER *b)
+{
+  while (Is(b->text[b->length], DESC_CC_BLANK)) ++b->length;
+}
 // Skips blanks and line ends, drops one leading '*', and copies the word up to the next
 // blank, line end, delimiter or the end into word. Blanks and line ends after it are left;
 // the terminating character is returned and consumed only when it is a blank or line end.
@@ -166,8 +184,9 @@ char *DescValueTakeText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, char *after, b
 WCHAR *DescValueTakeWideText(DESC_PARSE_STATE *s, DESC_TEXT_BUFFER *b, bool *noMemory);
 // Decodes quoted text from text[*pos], just after its opening quote, moving *pos past the
 // closing quote (to the end when there is none); a new copy, NULL when empty or when
-// memory was short (then *noMemory is set).
-char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD *pos, bool *noMemory);
+// memory was short (then *noMemory is set). text can be read up to text[readable], which
+// lies at or after its terminator.
+char *DescDecodeQuoted(DESC_PARSE_STATE *s, const char *text, DWORD readable, DWORD *pos, bool *noMemory);
 // Moves the cursor just past the next c; FALSE (cursor at the end) when there is none.
 BOOL DescValueSkipPast(DESC_TEXT_BUFFER *b, char c);
 
@@ -189,9 +208,18 @@ const VALUE_SYMBOL *FindValueAfterSymbol(DESC_PARSE_STATE *s, const char *name);
 DRIVER_CONTEXT *Names(DESC_PARSE_STATE *s);
 
 // Items.
-DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key);  // first node (the base item)
+// The first node of that key (the base item); NULL when none.
+inline DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key)
+{
+  DESC_ITEM_NODE **node = Books(s)->baseByKey.Find(key);
+  return node ? *node : nullptr;
+}
 // The parse state's node of that key and variant; NULL when none.
-DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant);
+inline DESC_ITEM_NODE *FindNode(DESC_PARSE_STATE *s, WORD key, WORD variant)
+{
+  DESC_ITEM_NODE **node = Books(s)->nodeByKeyVariant.Find(static_cast<DWORD>(key) << 16 | variant);
+  return node ? *node : nullptr;
+}
 // Enters a node just added to the item list into the indexes FindNode reads (the first
 // node of a key, and of a key and variant, answers); FALSE (indexes unchanged) when
 // memory is short.
@@ -201,7 +229,15 @@ bool IndexNode(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node);
 // are made by their first value node), or when memory runs out.
 void *EnsureRecord(DESC_PARSE_STATE *s, DESC_ITEM_NODE *node, Shape shape);
 // The shape of the value list an item type keeps.
-Shape ListShapeFor(WORD type);
+inline Shape ListShapeFor(WORD type)
+{
+  switch (type & ~DESC_TYPE_FLAGS) {
+    case DESC_TYPE_PICK_PAGE: return kShapePageList;
+    case DESC_TYPE_PICK_SLOT: return kShapeSlotList;
+    case DESC_TYPE_FONT_TABLE: return kShapeFontList;
+    default: return kShapeList;
+  }
+}
 
 // Rule references: resolves a token into a link for a field of section kind (0 Judge,
 // 1 Item, 2 Action, 3 Transact, 4 AlertAction, 5 Alert). FALSE rejects the line.

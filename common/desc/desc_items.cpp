@@ -63,7 +63,7 @@ bool WholeInt(const char *word, LONG *value)
 
 bool IsListShape(Shape shape) { return shape >= kShapeList && shape <= kShapeFontList; }
 
-Shape RecordShape(DESC_PARSE_STATE *s, const void *values)
+inline Shape RecordShape(DESC_PARSE_STATE *s, const void *values)
 {
   Shape *known = Books(s)->records.Find(reinterpret_cast<ULONG_PTR>(values));
   return known ? *known : static_cast<Shape>(0);

@@ -51,125 +51,43 @@ struct PlainTable {
 };
 constexpr PlainTable kPlain;
 
-// DescReadByte for the reader's own loops (same line counting, inlined).
-inline bool NextByte(DESC_READER *r, BYTE *out)
-{
-  if (r->remaining == 0) return false;
-  --r->remaining;
-  BYTE c = *r->cursor++;
-  // The line number counts line ends; LF right after CR belongs to the same one.
-  if (c == '\r' || (c == '\n' && r->prevByte != '\r')) ++r->lineNumber;
-  r->prevByte = c;
-  *out = c;
-  return true;
-}
+// The reader's position while DescReadLine scans a line (or DescReadByte takes a byte): in
+// locals, stored back into the reader once the line is read.
+struct Scan {
+  BYTE *p;    // next byte to deliver
+  BYTE *end;  // the NUL after the text
+  DWORD lineNumber;
+  BYTE prev;  // last delivered byte
 
-// Delivers the next n bytes at the cursor at once. None of them may be a line end.
-inline void Advance(DESC_READER *r, DWORD n)
-{
-  if (n == 0) return;
-  r->cursor += n;
-  r->remaining -= n;
-  r->prevByte = r->cursor[-1];
-}
-
-BOOL BufferInit(DESC_TEXT_BUFFER *b)
-{
-  b->text = static_cast<char *>(MemAllocZeroed(DESC_TEXT_GROW + 1));
-  if (!b->text) return FALSE;
-  b->capacity = DESC_TEXT_GROW;
-  b->length = 0;
-  return TRUE;
-}
-
-void BufferFree(DESC_TEXT_BUFFER *b)
-{
-  if (b->text) MemFree(b->text);
-  b->text = nullptr;
-  b->capacity = 0;
-  b->length = 0;
-}
-
-void BufferClear(DESC_TEXT_BUFFER *b)
-{
-  b->length = 0;
-  b->text[0] = 0;
-}
-
-// Grows a full block by DESC_TEXT_GROW bytes.
-BOOL BufferGrow(DESC_TEXT_BUFFER *b)
-{
-  if (b->capacity > 0xFFFFFFFFu - DESC_TEXT_GROW - 1) return FALSE;
-  DWORD grown = b->capacity + DESC_TEXT_GROW;
-  char *text = static_cast<char *>(MemAllocZeroed(grown + 1));
-  if (!text) return FALSE;
-  memcpy(text, b->text, b->length);
-  MemFree(b->text);
-  b->text = text;
-  b->capacity = grown;
-  return TRUE;
-}
-
-// Appends one byte, growing the block by DESC_TEXT_GROW bytes when it is full.
-inline BOOL BufferAppend(DESC_TEXT_BUFFER *b, BYTE c)
-{
-  if (b->length >= b->capacity && !BufferGrow(b)) return FALSE;
-  b->text[b->length++] = static_cast<char>(c);
-  return TRUE;
-}
-
-// Copies the bytes of a run in whole words, the last word overlapping the one before
-// it: the i686 build would otherwise copy them with a string instruction that costs more
-// than a short run. Nothing outside the n bytes is read or written.
-inline void CopyRun(char *dst, const BYTE *src, DWORD n)
-{
-  auto copy8 = [&](DWORD at) {
-    unsigned long long word;
-    memcpy(&word, src + at, 8);
-    memcpy(dst + at, &word, 8);
-  };
-  auto copy4 = [&](DWORD at) {
-    DWORD word;
-    memcpy(&word, src + at, 4);
-    memcpy(dst + at, &word, 4);
-  };
-  if (n >= 8) {
-    for (DWORD at = 0; at + 8 < n; at += 8) copy8(at);
-    copy8(n - 8);
-  } else if (n >= 4) {
-    copy4(0);
-    copy4(n - 4);
-  } else {
-    for (DWORD at = 0; at < n; ++at) dst[at] = static_cast<char>(src[at]);
+  explicit Scan(const DESC_READER *r)
+      : p(r->cursor), end(r->cursor + r->remaining), lineNumber(r->lineNumber), prev(r->prevByte)
+  {
   }
-}
-
-// BufferAppendBytes when the run does not fit: grows the block step by step as
-// BufferAppend does. Returns how many bytes were appended.
-__attribute__((noinline)) DWORD BufferAppendGrowing(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
-{
-  DWORD done = 0;
-  while (done < n) {
-    if (b->length >= b->capacity && !BufferGrow(b)) break;
-    DWORD room = b->capacity - b->length;
-    DWORD take = n - done < room ? n - done : room;
-    memcpy(b->text + b->length, src + done, take);
-    b->length += take;
-    done += take;
+  void StoreInto(DESC_READER *r) const
+  {
+    r->cursor = p;
+    r->remaining = static_cast<DWORD>(end - p);
+    r->lineNumber = lineNumber;
+    r->prevByte = prev;
   }
-  return done;
-}
-
-// Appends n bytes. Returns how many bytes were appended: fewer than n when the block could
-// not grow.
-inline DWORD BufferAppendBytes(DESC_TEXT_BUFFER *b, const BYTE *src, DWORD n)
-{
-  if (n > b->capacity - b->length) return BufferAppendGrowing(b, src, n);
-  // The usual case: the run fits the block as it is.
-  CopyRun(b->text + b->length, src, n);
-  b->length += n;
-  return n;
-}
+  bool Next(BYTE *out)
+  {
+    if (p == end) return false;
+    BYTE c = *p++;
+    // The line number counts line ends; LF right after CR belongs to the same one.
+    if (c == '\r' || (c == '\n' && prev != '\r')) ++lineNumber;
+    prev = c;
+    *out = c;
+    return true;
+  }
+  // Delivers the bytes up to q at once. None of them may be a line end.
+  void SkipTo(BYTE *q)
+  {
+    if (q == p) return;
+    p = q;
+    prev = q[-1];
+  }
+};
 
 // The runs the reader takes in bulk: plain value bytes (kPlain), keyword bytes and option
 // bytes (DESC_CC_KEYWORD, DESC_CC_OPTION). Each answers how many of the bytes at p (at
@@ -223,119 +141,136 @@ inline DWORD RunLength(const BYTE *p, DWORD size)
   return n;
 }
 
-// Takes the run of bytes of its kind at the cursor into b. Returns FALSE when the block
-// could not grow; the reader then stands after the byte that did not fit, as it would after
-// reading that byte on its own, and *last holds it.
+// Delivers the run of bytes of its kind at the cursor (none of them is a line end).
 template <RunKind kind>
-bool TakeRun(DESC_READER *r, DESC_TEXT_BUFFER *b, BYTE *last)
+inline void SkipRun(Scan *s)
 {
-  const BYTE *p = r->cursor;
-  DWORD n = RunLength<kind>(p, r->remaining);
-  DWORD done = BufferAppendBytes(b, p, n);
-  if (done < n) {
-    Advance(r, done + 1);
-    *last = p[done];
-    return false;
-  }
-  Advance(r, n);
-  if (n) *last = p[n - 1];
-  return true;
+  s->SkipTo(s->p + RunLength<kind>(s->p, static_cast<DWORD>(s->end - s->p)));
 }
 
-void Terminate(DESC_LINE *line)
-{
-  line->keyword.text[line->keyword.length] = 0;
-  line->option1.text[line->option1.length] = 0;
-  line->option2.text[line->option2.length] = 0;
-  line->value.text[line->value.length] = 0;
-}
+// Where one part of a line lies in the reader's text: its first byte and the byte its
+// terminator goes to, which the reader has read past (or the NUL after the text).
+struct Span {
+  BYTE *start;
+  BYTE *end;
+};
+
+// The parts of one line as DescReadLine finds them; an absent part has no start.
+struct Spans {
+  Span keyword, options[2], value;
+};
 
 // Skips the rest of a physical line, up to and including its line end.
 // Returns FALSE at the end of the file.
-bool SkipPhysicalLine(DESC_READER *r)
+bool SkipPhysicalLine(Scan *s)
 {
-  const BYTE *p = r->cursor;
-  DWORD n = 0;
-  while (n < r->remaining && p[n] != '\r' && p[n] != '\n') ++n;
-  Advance(r, n);  // no line end among them
+  BYTE *q = s->p;
+  while (q != s->end && *q != '\r' && *q != '\n') ++q;
+  s->SkipTo(q);  // no line end among them
   BYTE c;
-  return NextByte(r, &c);
-}
-
-// Collects a run of keyword or option bytes starting with *cur; *cur receives the first
-// byte after the run. Returns 0 (run ended on a byte), 1 (end of file), 4 (no memory).
-// Keyword and option bytes are never line ends, so the run after *cur is taken in bulk.
-template <RunKind kind>
-DWORD CollectRun(DESC_READER *r, DESC_TEXT_BUFFER *b, BYTE *cur)
-{
-  if (!InRun<kind>(*cur)) return DESC_READ_LINE;
-  if (!BufferAppend(b, *cur)) return DESC_READ_NO_MEMORY;
-  if (!TakeRun<kind>(r, b, cur)) return DESC_READ_NO_MEMORY;
-  if (!NextByte(r, cur)) return DESC_READ_EOF;
-  return DESC_READ_LINE;  // *cur is outside the class
+  return s->Next(&c);
 }
 
 // Skips blanks starting at *cur. FALSE at the end of the file.
-bool SkipBlanks(DESC_READER *r, BYTE *cur)
+inline bool SkipBlanks(Scan *s, BYTE *cur)
 {
   while (Is(*cur, DESC_CC_BLANK))
-    if (!NextByte(r, cur)) return false;
+    if (!s->Next(cur)) return false;
   return true;
 }
 
-DWORD ReadValue(DESC_LINE *line, DESC_READER *r, BYTE c)
+// Where the next byte at or after p that is not a plain value byte stands (end when there is
+// none). With SSE2 the bytes are classified 16 at a time and the classes of the last block
+// are kept in *base / *mask, so that the value's special bytes close together cost one
+// classification of their block; the bytes after the last whole block one at a time.
+inline BYTE *NextSpecial(BYTE *p, BYTE *end, BYTE **base, unsigned *mask)
 {
-  DESC_TEXT_BUFFER *v = &line->value;
+#if defined(__SSE2__)
+  if (*base && p < *base + 16) {
+    unsigned shift = static_cast<unsigned>(p - *base);
+    unsigned left = *mask >> shift << shift;
+    if (left) return *base + __builtin_ctz(left);
+    p = *base + 16;
+  }
+  while (end - p >= 16) {
+    *base = p;
+    *mask = OutsideMask<kRunPlain>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)));
+    if (*mask) return p + __builtin_ctz(*mask);
+    p += 16;
+  }
+  *base = nullptr;
+#else
+  (void)base;
+  (void)mask;
+#endif
+  while (p < end && kPlain.plain[*p]) ++p;
+  return p;
+}
+
+// The value from its first byte c (just delivered) up to the line end outside quotes,
+// parentheses and braces. The value stays in place: only where it ends is found.
+DWORD ReadValue(DESC_READER *r, Scan *s, BYTE c, Span *value)
+{
+  value->start = s->p - 1;
   UINT acp = 0;
   bool haveAcp = false;
   bool quoted = false;
   DWORD parens = 0, braces = 0;
+  BYTE *base = nullptr;
+  unsigned mask = 0;
   for (;;) {
     if (kPlain.plain[c]) {
-      // A plain byte and the plain bytes after it go into the value as they are.
-      if (!BufferAppend(v, c)) return DESC_READ_NO_MEMORY;
-      if (!TakeRun<kRunPlain>(r, v, &c)) return DESC_READ_NO_MEMORY;
-      if (!NextByte(r, &c)) break;
-      continue;
+      // A plain byte and the plain bytes after it belong to the value as they are; the byte
+      // after them is not plain.
+      s->SkipTo(NextSpecial(s->p, s->end, &base, &mask));
+      if (!s->Next(&c)) break;
     }
-    if (!quoted && parens == 0 && braces == 0 && Is(c, DESC_CC_LINE_END)) return DESC_READ_LINE;
-    if (!BufferAppend(v, c)) return DESC_READ_NO_MEMORY;
+    if (!quoted && parens == 0 && braces == 0 && Is(c, DESC_CC_LINE_END)) {
+      value->end = s->p - 1;
+      return DESC_READ_LINE;
+    }
     if (c >= 0x80 && !haveAcp) {
       acp = GetACP();
       haveAcp = true;
     }
+    bool bad = false;
     if (c >= 0x80 && IsDBCSLeadByteEx(acp, c)) {
       BYTE trail;
-      if (!NextByte(r, &trail)) break;
-      if (!BufferAppend(v, trail)) return DESC_READ_NO_MEMORY;
+      if (!s->Next(&trail)) break;
     } else if (c == '"') {
       quoted = !quoted;
     } else if (c == '(') {
-      if (quoted) return DESC_READ_MALFORMED;
+      bad = quoted;
       ++parens;
     } else if (c == ')') {
-      if (quoted || parens == 0) return DESC_READ_MALFORMED;
+      bad = quoted || parens == 0;
       --parens;
     } else if (c == '{') {
-      if (quoted || parens != 0) return DESC_READ_MALFORMED;
+      bad = quoted || parens != 0;
       ++braces;
     } else if (c == '}') {
-      if (quoted || parens != 0 || braces == 0) return DESC_READ_MALFORMED;
+      bad = quoted || parens != 0 || braces == 0;
       --braces;
     } else if (c == '%' && quoted) {
-      BYTE next;
-      if (!NextByte(r, &next)) {
+      BYTE escaped;
+      if (!s->Next(&escaped)) {
+        value->end = s->p;
         r->endedInside = DESC_OPEN_QUOTE;
         return DESC_READ_MALFORMED;
       }
-      if (Is(next, DESC_CC_LINE_END)) return DESC_READ_MALFORMED;
-      if (!BufferAppend(v, next)) return DESC_READ_NO_MEMORY;
+      bad = Is(escaped, DESC_CC_LINE_END);
     }
-    if (!NextByte(r, &c)) break;
+    if (bad) {
+      // A rejected line's value ends before the byte that rejected it.
+      value->end = s->p - 1;
+      return DESC_READ_MALFORMED;
+    }
+    if (!s->Next(&c)) break;
   }
   // The file ended inside the value: a complete value is a line like any other, a value
   // left inside a quote, parenthesis or brace is a rejected line. Nothing opens inside a
   // quote, and no brace inside a parenthesis, so the innermost open one is named.
+  value->end = s->p;
   r->endedInside = quoted        ? DESC_OPEN_QUOTE
                    : parens != 0 ? DESC_OPEN_PARENTHESIS
                    : braces != 0 ? DESC_OPEN_BRACE
@@ -343,47 +278,64 @@ DWORD ReadValue(DESC_LINE *line, DESC_READER *r, BYTE c)
   return r->endedInside != DESC_OPEN_NONE ? DESC_READ_MALFORMED : DESC_READ_LINE;
 }
 
-DWORD ReadLineBody(DESC_LINE *line, DESC_READER *r)
+DWORD ReadLineBody(DESC_READER *r, Scan *s, Spans *parts)
 {
   BYTE c;
   // Find the star that starts a keyword.
   for (;;) {
-    if (!NextByte(r, &c)) return DESC_READ_EOF;
+    if (!s->Next(&c)) return DESC_READ_EOF;
     if (Is(c, DESC_CC_LINE_END)) continue;
     if (c == '*') {
-      DWORD startLine = r->lineNumber;
-      if (!NextByte(r, &c)) return DESC_READ_EOF;
+      DWORD startLine = s->lineNumber;
+      if (!s->Next(&c)) return DESC_READ_EOF;
       if (c == '%') {
-        if (!SkipPhysicalLine(r)) return DESC_READ_EOF;
+        if (!SkipPhysicalLine(s)) return DESC_READ_EOF;
         continue;
       }
       r->lineStart = startLine;
       break;
     }
-    if (!SkipPhysicalLine(r)) return DESC_READ_EOF;
+    if (!SkipPhysicalLine(s)) return DESC_READ_EOF;
   }
   // Keyword.
   if (!Is(c, DESC_CC_KEYWORD)) return DESC_READ_MALFORMED;
-  DWORD st = CollectRun<kRunKeyword>(r, &line->keyword, &c);
-  if (st == DESC_READ_EOF) return DESC_READ_LINE;  // a keyword alone on the last line
-  if (st != DESC_READ_LINE) return st;
+  parts->keyword.start = s->p - 1;
+  SkipRun<kRunKeyword>(s);
+  parts->keyword.end = s->p;
+  if (!s->Next(&c)) return DESC_READ_LINE;  // a keyword alone on the last line
   if (Is(c, DESC_CC_LINE_END)) return DESC_READ_LINE;
   // Up to two options, then the colon.
-  DESC_TEXT_BUFFER *options[2] = {&line->option1, &line->option2};
   for (int i = 0;; ++i) {
-    if (!SkipBlanks(r, &c)) return DESC_READ_MALFORMED;
+    if (!SkipBlanks(s, &c)) return DESC_READ_MALFORMED;
     if (c == ':') break;
     if (i == 2 || !Is(c, DESC_CC_OPTION)) return DESC_READ_MALFORMED;
-    st = CollectRun<kRunOption>(r, options[i], &c);
-    if (st == DESC_READ_EOF) return DESC_READ_MALFORMED;
-    if (st != DESC_READ_LINE) return st;
+    Span *option = &parts->options[i];
+    option->start = s->p - 1;
+    SkipRun<kRunOption>(s);
+    option->end = s->p;
+    if (!s->Next(&c)) return DESC_READ_MALFORMED;
   }
   // Value.
   for (;;) {
-    if (!NextByte(r, &c)) return DESC_READ_LINE;  // empty value on the last line
+    if (!s->Next(&c)) return DESC_READ_LINE;  // empty value on the last line
     if (!Is(c, DESC_CC_BLANK)) break;
   }
-  return ReadValue(line, r, c);
+  return ReadValue(r, s, c, &parts->value);
+}
+
+// Points a part of the line at its span and terminates it there; absent, at line->none.
+void SetPart(DESC_LINE *line, DESC_TEXT_BUFFER *b, const Span &span, const BYTE *textEnd)
+{
+  if (!span.start) {
+    b->text = line->none;
+    b->length = 0;
+    b->capacity = 0;
+    return;
+  }
+  *span.end = 0;
+  b->text = reinterpret_cast<char *>(span.start);
+  b->length = static_cast<DWORD>(span.end - span.start);
+  b->capacity = static_cast<DWORD>(textEnd - span.start);
 }
 
 }  // namespace
@@ -403,9 +355,9 @@ extern "C" const BYTE DESC_CHAR_CLASS[256] = {
 namespace {
 
 // The whole file in one block of its own (GlobalAlloc, not cleared: every byte is read
-// over). One read costs less than a mapping and its unmapping, which the emulated 32-bit
-// build pays dearly for. NULL when the file is missing, unreadable or empty, or memory
-// runs out.
+// over), with a NUL after its bytes. One read costs less than a mapping and its unmapping,
+// which the emulated 32-bit build pays dearly for. NULL when the file is missing,
+// unreadable or empty, or memory runs out.
 BYTE *ReadWholeFile(LPCWSTR path, DWORD *size)
 {
   HANDLE file =
@@ -413,24 +365,23 @@ BYTE *ReadWholeFile(LPCWSTR path, DWORD *size)
   if (file == INVALID_HANDLE_VALUE) return nullptr;
   DWORD bytes = GetFileSize(file, nullptr);
   BYTE *text = nullptr;
-  if (bytes != INVALID_FILE_SIZE && bytes != 0) text = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, bytes));
+  if (bytes != INVALID_FILE_SIZE && bytes != 0 && bytes != 0xFFFFFFFFu)
+    text = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, bytes + 1));
   DWORD got = 0;
   if (text && (!ReadFile(file, text, bytes, &got, nullptr) || got != bytes)) {
     GlobalFree(text);
     text = nullptr;
   }
+  if (text) text[bytes] = 0;
   CloseHandle(file);
   *size = bytes;
   return text;
 }
 
-}  // namespace
-
-DESC_READER *WINAPI DescReaderOpen(LPCWSTR path)
+// A reader over text (size bytes and a NUL after them, a GlobalAlloc block the reader
+// takes over); NULL, with the block freed, when memory runs out.
+DESC_READER *ReaderOver(BYTE *text, DWORD size)
 {
-  DWORD size = 0;
-  BYTE *text = path ? ReadWholeFile(path, &size) : nullptr;
-  if (!text) return nullptr;
   DESC_READER *r = static_cast<DESC_READER *>(MemAllocZeroed(sizeof(DESC_READER)));
   if (!r) {
     GlobalFree(text);
@@ -444,46 +395,75 @@ DESC_READER *WINAPI DescReaderOpen(LPCWSTR path)
   return r;
 }
 
+}  // namespace
+
+DESC_READER *WINAPI DescReaderOpen(LPCWSTR path)
+{
+  DWORD size = 0;
+  BYTE *text = path ? ReadWholeFile(path, &size) : nullptr;
+  return text ? ReaderOver(text, size) : nullptr;
+}
+
+DESC_READER *WINAPI DescReaderOpenText(const char *text, DWORD size)
+{
+  if (!text) size = 0;
+  if (size == 0xFFFFFFFFu) return nullptr;
+  BYTE *copy = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, size + 1));
+  if (!copy) return nullptr;
+  if (size) memcpy(copy, text, size);
+  copy[size] = 0;
+  return ReaderOver(copy, size);
+}
+
 void WINAPI DescReaderClose(DESC_READER *reader)
 {
   if (!reader) return;
-  if (reader->base) GlobalFree(const_cast<BYTE *>(reader->base));
+  if (reader->base) GlobalFree(reader->base);
   MemFree(reader);
 }
 
-DWORD WINAPI DescReadByte(DESC_READER *reader, BYTE *out) { return NextByte(reader, out) ? 0 : 1; }
+DWORD WINAPI DescReadByte(DESC_READER *reader, BYTE *out)
+{
+  Scan scan(reader);
+  bool read = scan.Next(out);
+  scan.StoreInto(reader);
+  return read ? 0 : 1;
+}
 
 DESC_LINE *WINAPI DescLineCreate(void)
 {
   DESC_LINE *line = static_cast<DESC_LINE *>(MemAllocZeroed(sizeof(DESC_LINE)));
   if (!line) return nullptr;
-  if (!BufferInit(&line->keyword) || !BufferInit(&line->option1) || !BufferInit(&line->option2) ||
-      !BufferInit(&line->value)) {
-    DescLineFree(line);
-    return nullptr;
-  }
+  line->keyword.text = line->option1.text = line->option2.text = line->value.text = line->none;
   return line;
 }
 
 void WINAPI DescLineFree(DESC_LINE *line)
 {
-  if (!line) return;
-  BufferFree(&line->keyword);
-  BufferFree(&line->option1);
-  BufferFree(&line->option2);
-  BufferFree(&line->value);
-  MemFree(line);
+  if (line) MemFree(line);
 }
 
 DWORD WINAPI DescReadLine(DESC_LINE *line, DESC_READER *reader)
 {
-  BufferClear(&line->keyword);
-  BufferClear(&line->option1);
-  BufferClear(&line->option2);
-  BufferClear(&line->value);
   reader->endedInside = DESC_OPEN_NONE;
-  DWORD st = ReadLineBody(line, reader);
-  Terminate(line);
+  Spans parts;
+  parts.keyword.start = parts.options[0].start = parts.options[1].start = parts.value.start = nullptr;
+  Scan scan(reader);
+  DWORD st = ReadLineBody(reader, &scan, &parts);
+  scan.StoreInto(reader);
+  const BYTE *textEnd = scan.end;
+  // A keyword can run straight into option 1 ("*Key*Opt"), with no byte between them for
+  // its terminator: it moves one byte back, over the star that opened the line.
+  if (parts.keyword.start && parts.keyword.end == parts.options[0].start) {
+    BYTE *star = parts.keyword.start - 1;
+    DWORD n = static_cast<DWORD>(parts.keyword.end - parts.keyword.start);
+    memmove(star, parts.keyword.start, n);
+    parts.keyword = {star, star + n};
+  }
+  SetPart(line, &line->keyword, parts.keyword, textEnd);
+  SetPart(line, &line->option1, parts.options[0], textEnd);
+  SetPart(line, &line->option2, parts.options[1], textEnd);
+  SetPart(line, &line->value, parts.value, textEnd);
   return st;
 }
 

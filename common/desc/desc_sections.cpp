@@ -1,6 +1,7 @@
 // Numbered rule sections of the printer description (Judge, Item, Action, Transact,
 // AlertAction, Alert) and the Exclusive rule blocks; rule references.
 #include "desc/desc_grammar_internal.h"
+#include "desc/rule_token.h"
 #include "blob/desc_runtime.h"
 
 namespace descgrammar {
@@ -141,7 +142,8 @@ void SetNextEntry(void *entry, void *next) { *static_cast<void **>(entry) = next
 
 BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const char *token)
 {
-  DRIVER_CONTEXT *names = Names(s);
+  // Dialogs, controls and messages are named only in a few fields: the context that names
+  // them is looked up there.
   switch (kind) {
     case 1: {  // Item
       auto *e = static_cast<DESC_VALUE_RULE *>(entry);
@@ -156,7 +158,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
     case 2: {  // Action
       auto *e = static_cast<DESC_ACTION *>(entry);
       if (field == 0) {
-        if (DIALOG_RECORD *dlg = DlgFindByName(names, token)) {
+        if (DIALOG_RECORD *dlg = DlgFindByName(Names(s), token)) {
           e->target = dlg->templateId;
           e->kind = 1;
         } else if (const SYMBOL_ENTRY *sym = FindSymbol(s, token)) {
@@ -199,12 +201,13 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
         }
         case 1: return ResolveReference(s, 3, token, &e->transactions);
         case 2: {
-          DIALOG_RECORD *dlg = DlgFindByName(names, token);
+          DIALOG_RECORD *dlg = DlgFindByName(Names(s), token);
           if (!dlg && !Same(token, "NULL")) Warn(s, "AlertAction section: unknown dialog '%.64s'", token);
           e->dialog = dlg ? dlg->templateId : 0;
           return TRUE;
         }
         default: {
+          DRIVER_CONTEXT *names = Names(s);
           DIALOG_RECORD *dlg = e->dialog ? DlgFindById(names, e->dialog) : nullptr;
           CONTROL_RECORD *ctl = CtlFindByName(names, dlg, token);
           if (!ctl && dlg) ctl = CtlFindByName(names, nullptr, token);
@@ -219,7 +222,7 @@ BOOL FillField(DESC_PARSE_STATE *s, DWORD kind, void *entry, DWORD field, const 
       switch (field) {
         case 0: return ResolveReference(s, kNamesJudge, token, &e->judge);
         case 1: {
-          const MESSAGE_ENTRY *msg = CtxFindMessageByName(names, token);
+          const MESSAGE_ENTRY *msg = CtxFindMessageByName(Names(s), token);
           if (!msg) Warn(s, "Alert section: unknown message '%.64s'", token);
           e->message = msg ? static_cast<WORD>(msg->key) : 0;
           return TRUE;
@@ -273,7 +276,7 @@ BOOL ReadEntries(DESC_PARSE_STATE *s, DESC_LINE *line, DWORD kind, void **first)
   DWORD depth = 0, field = 0;
   void *tail = nullptr;
   for (;;) {
-    DWORD tk = RuleScanToken(b, token, sizeof token);
+    DWORD tk = RuleScanTokenInline(b, token, sizeof token);
     const char *why = nullptr;
     if (tk == RULE_TOKEN_TOO_LONG) why = "a word longer than 255 characters";
     if (tk == RULE_TOKEN_OTHER && token[0] == 0)

@@ -3,9 +3,7 @@
 
 #include <string.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "desc/rule_token.h"
 
 #include "context.h"
 #include "items/item_store.h"
@@ -24,37 +22,6 @@ bool SameText(const char *a, const char *b)
 {
   while (*a && *a == *b) ++a, ++b;
   return *a == *b;
-}
-
-bool IsOperatorChar(char c) { return c == '=' || c == '!' || c == '&' || c == '|' || c == '>' || c == '<'; }
-
-inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)] & cls) != 0; }
-
-// Position of the first byte at or after pos that is not a keyword byte. The block of a
-// text buffer holds capacity + 1 bytes, so while 16 bytes from pos stay within capacity
-// they are taken at once with SSE2 (the same byte class: '/', the digits and 0x40-0x7A);
-// the rest one at a time.
-inline DWORD KeywordRunEnd(const char *text, DWORD pos, DWORD capacity)
-{
-#if defined(__SSE2__)
-  while (pos <= capacity && capacity - pos >= 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + pos));
-    auto within = [v](char lo, char hi) {
-      return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(lo - 1))),
-                           _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(hi + 1))));
-    };
-    // Bytes of 0x80 and above are negative as signed bytes and fall outside both ranges.
-    __m128i inside =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), within('0', '9')), within(0x40, 0x7A));
-    unsigned outside = ~static_cast<unsigned>(_mm_movemask_epi8(inside)) & 0xFFFFu;
-    if (outside) return pos + static_cast<DWORD>(__builtin_ctz(outside));
-    pos += 16;
-  }
-#else
-  (void)capacity;
-#endif
-  while (Is(text[pos], DESC_CC_KEYWORD)) ++pos;
-  return pos;
 }
 
 // Growable output of one compile; groups write into the same array. pendingOperands
@@ -190,61 +157,6 @@ bool PushGroup(GroupStack *groups, WORD pending)
   return true;
 }
 
-// RuleScanToken, inlined into the compiler's loop.
-inline DWORD ScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSize)
-{
-  const char *text = source->text;
-  DWORD pos = source->length;
-  while (Is(text[pos], DESC_CC_BLANK | DESC_CC_LINE_END)) ++pos;
-  DWORD start = pos;
-  DWORD kind;
-  char c = text[pos];
-  if (Is(c, DESC_CC_DIGIT)) {
-    while (Is(text[pos], DESC_CC_DIGIT)) ++pos;
-    if (Is(text[pos], DESC_CC_KEYWORD)) {
-      pos = KeywordRunEnd(text, pos, source->capacity);
-      kind = RULE_TOKEN_WORD;
-    } else {
-      kind = RULE_TOKEN_NUMBER;
-    }
-  } else if (Is(c, DESC_CC_KEYWORD)) {
-    pos = KeywordRunEnd(text, pos + 1, source->capacity);
-    kind = RULE_TOKEN_WORD;
-  } else if (c == '(' || c == ')' || c == '{' || c == '}') {
-    ++pos;
-    kind = RULE_TOKEN_BRACKET;
-  } else if (IsOperatorChar(c)) {
-    while (IsOperatorChar(text[pos])) ++pos;
-    kind = RULE_TOKEN_OPERATOR;
-  } else {
-    if (c != 0) ++pos;  // the end of the text stays where it is
-    kind = RULE_TOKEN_OTHER;
-  }
-  source->length = pos;
-  DWORD len = (pos == start) ? 1 : pos - start;  // the end of the text gives its NUL
-  if (len + 1 > tokenSize) {
-    if (tokenSize) token[0] = 0;
-    return RULE_TOKEN_TOO_LONG;
-  }
-  // In whole words, the last overlapping the one before it: the i686 build would otherwise
-  // copy a byte per step or use a string instruction that costs more than a word.
-  const char *from = text + start;
-  if (len >= 4) {
-    for (DWORD i = 0; i + 4 < len; i += 4) {
-      DWORD word;
-      memcpy(&word, from + i, 4);
-      memcpy(token + i, &word, 4);
-    }
-    DWORD word;
-    memcpy(&word, from + len - 4, 4);
-    memcpy(token + len - 4, &word, 4);
-  } else {
-    for (DWORD i = 0; i < len; ++i) token[i] = from[i];
-  }
-  token[len] = 0;
-  return kind;
-}
-
 // Compiles the whole condition, strictly left to right with one pending operator per
 // open group and no precedence; the output ends in END.
 DWORD Compile(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *src, Output *out, GroupStack *groups)
@@ -252,7 +164,7 @@ DWORD Compile(const RULE_NAME_RESOLVER *names, DESC_TEXT_BUFFER *src, Output *ou
   char token[256];
   WORD pending = 0;
   for (;;) {
-    DWORD kind = ScanToken(src, token, sizeof(token));
+    DWORD kind = RuleScanTokenInline(src, token, sizeof(token));
     DWORD err = RULE_ERR_NONE;
     switch (kind) {
       case RULE_TOKEN_WORD:
@@ -329,7 +241,7 @@ const RULE_NAME_RESOLVER *WINAPI RuleNamesTableResolver(void) { return &kTableRe
 
 DWORD WINAPI RuleScanToken(DESC_TEXT_BUFFER *source, char *token, DWORD tokenSize)
 {
-  return ScanToken(source, token, tokenSize);
+  return RuleScanTokenInline(source, token, tokenSize);
 }
 
 namespace {

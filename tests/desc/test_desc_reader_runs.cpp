@@ -1,7 +1,8 @@
 // Description text reader over long runs: keywords, options, values and skipped lines far
-// longer than one buffer step, runs that reach the end of the file, line counting across
-// CR, LF and CR LF after such runs, failed growth in the middle of a run, and the bytes that
-// end a run of plain value bytes (escapes, double-byte lead bytes, line ends as trail bytes).
+// longer than 1 KB, runs that reach the end of the file, line counting across CR, LF and
+// CR LF after such runs, long runs read without memory and within their parts' capacity, and
+// the bytes that end a run of plain value bytes (escapes, double-byte lead bytes, line ends
+// as trail bytes).
 #include <string>
 #include <vector>
 
@@ -100,29 +101,37 @@ TEST_F(DescReaderRunsTest, RunsThatReachTheEndOfTheFile)
   }
 }
 
-TEST_F(DescReaderRunsTest, FailedGrowthInsideARunStopsAtTheFullBlock)
+// A run far longer than a step of the old growable buffers is read whole with no memory
+// taken, and its part can be read up to its capacity, where the reader's text ends.
+TEST_F(DescReaderRunsTest, LongRunsTakeNoMemoryAndStayWithinTheirCapacity)
 {
   struct Case {
     std::string text;
     DESC_TEXT_BUFFER DESC_LINE::*part;
+    std::string want;
   } cases[] = {
-      {"*" + std::string(2500, 'K') + ": x\n", &DESC_LINE::keyword},
-      {"*Key " + std::string(2500, 'o') + ": x\n", &DESC_LINE::option1},
-      {"*Key: " + std::string(2500, 'v') + "\n", &DESC_LINE::value},
+      {"*" + std::string(2500, 'K') + ": x\n", &DESC_LINE::keyword, std::string(2500, 'K')},
+      {"*Key " + std::string(2500, 'o') + ": x\n", &DESC_LINE::option1, std::string(2500, 'o')},
+      {"*Key: " + std::string(2500, 'v') + "\n", &DESC_LINE::value, std::string(2500, 'v')},
+      {"*Key: " + std::string(2500, 'v'), &DESC_LINE::value, std::string(2500, 'v')},
   };
   for (const Case &c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 8));
     WriteHostFile(HostPath(path_), c.text);
     DESC_READER *r = DescReaderOpen(path_);
     ASSERT_NE(nullptr, r);
     DESC_LINE *line = DescLineCreate();
     ASSERT_NE(nullptr, line);
-    PlatFaultArm(PLAT_FAULT_ALLOC, 2);  // the first step to 2048 bytes works, the next fails
-    EXPECT_EQ(static_cast<DWORD>(DESC_READ_NO_MEMORY), DescReadLine(line, r));
+    PlatFaultArm(PLAT_FAULT_ALLOC, 1);
+    EXPECT_EQ(static_cast<DWORD>(DESC_READ_LINE), DescReadLine(line, r));
     PlatFaultDisarmAll();
     const DESC_TEXT_BUFFER &b = line->*c.part;
-    EXPECT_EQ(2048u, b.length);
-    EXPECT_EQ(2048u, b.capacity);
-    EXPECT_EQ(0, b.text[2048]);
+    EXPECT_EQ(c.want, b.text);
+    EXPECT_EQ(2500u, b.length);
+    ASSERT_GE(b.capacity, b.length);
+    // The last byte within the capacity is the NUL after the reader's text.
+    EXPECT_EQ(c.text.size(), static_cast<size_t>(b.text - reinterpret_cast<const char *>(r->base)) + b.capacity);
+    EXPECT_EQ(0, b.text[b.capacity]);
     DescLineFree(line);
     DescReaderClose(r);
   }
@@ -165,18 +174,20 @@ namespace {
 // The first logical line of text, read from memory.
 Line ReadFirst(const std::string &text)
 {
-  DESC_READER r = {};
-  r.base = reinterpret_cast<const BYTE *>(text.data());
-  r.cursor = r.base;
-  r.remaining = static_cast<DWORD>(text.size());
-  r.lineNumber = 1;
-  r.lineStart = 1;
+  DESC_READER *r = DescReaderOpenText(text.data(), static_cast<DWORD>(text.size()));
+  EXPECT_NE(nullptr, r);
   DESC_LINE *line = DescLineCreate();
   EXPECT_NE(nullptr, line);
-  if (!line) return {};
-  DWORD st = DescReadLine(line, &r);
-  Line out{st, line->keyword.text, line->option1.text, line->option2.text, line->value.text, r.lineStart, r.lineNumber};
+  if (!r || !line) {
+    DescReaderClose(r);
+    DescLineFree(line);
+    return {};
+  }
+  DWORD st = DescReadLine(line, r);
+  Line out{st,           line->keyword.text, line->option1.text, line->option2.text, line->value.text,
+           r->lineStart, r->lineNumber};
   DescLineFree(line);
+  DescReaderClose(r);
   return out;
 }
 

@@ -1,5 +1,7 @@
 // Rejected lines and their messages, conditions as Judge lines, direct dispatch of lines
 // the reader would never deliver, and parsing from a file.
+#include <deque>
+
 #include "grammar_support.h"
 #include "kvplat/control.h"
 #include "machine_fixture.h"
@@ -128,11 +130,14 @@ class DirectDispatch : public ::testing::Test {
     DescLineFree(line_);
     DescParseStateFree(state_);
   }
-  static void Set(DESC_TEXT_BUFFER *b, const std::string &text)
+  // Points a part of the line at a copy of text that lasts as long as the test, as the
+  // reader points it into its text: readable up to its terminator.
+  void Set(DESC_TEXT_BUFFER *b, const std::string &text)
   {
-    ASSERT_LT(text.size(), b->capacity);
-    memcpy(b->text, text.c_str(), text.size() + 1);
+    texts_.push_back(text);
+    b->text = texts_.back().data();
     b->length = static_cast<DWORD>(text.size());
+    b->capacity = b->length;
   }
   DWORD Dispatch(const char *keyword, const char *option1, const char *value)
   {
@@ -145,6 +150,7 @@ class DirectDispatch : public ::testing::Test {
   Parsed p_;  // collects the diagnostics; holds no state
   DESC_PARSE_STATE *state_ = nullptr;
   DESC_LINE *line_ = nullptr;
+  std::deque<std::string> texts_;  // the parts' texts (a deque never moves its elements)
 };
 
 TEST_F(DirectDispatch, RuleSectionsNeverReadPastTheirValue)

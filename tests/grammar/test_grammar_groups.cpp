@@ -263,6 +263,40 @@ TEST(CommandStrings, NumbersAndTexts)
   EXPECT_TRUE(p.Has(DESC_DIAG_WARNING, "CommandString 4 is defined again"));
 }
 
+// Quoted texts decode the same whether their bytes come one by one or in runs: line ends
+// dropped, <hex> pairs as bytes (an odd digit or another byte in between is passed over),
+// % taking the next byte as it is outside <hex> but not inside it.
+TEST(CommandStrings, QuotedTextsDecodeEscapesAndHexPairs)
+{
+  const struct Case {
+    std::string quoted;  // the value of a CommandString line
+    std::string text;    // what it decodes to
+  } cases[] = {
+      {"\"plain text, 12 bytes\"", "plain text, 12 bytes"},
+      {"\"two\r\nlines\nthree\"", "twolinesthree"},
+      {"\"<1B>E<0d0A>\"",
+       "\x1B"
+       "E\r\n"},
+      {"\"<1 B2>x\"", "\xB2x"},
+      {"\"<414>z\"", "Az"},
+      {"\"50%% %\"q%\"\"", "50% \"q\""},
+      {"\"<41%\">\"", "A"},
+      {"\"a%<b>c\"", "a<b>c"},
+      {"\"<4g41>\"", "A"},
+      {"\"" + std::string(40, 'r') + "<20>" + std::string(40, 's') + "\"",
+       std::string(40, 'r') + " " + std::string(40, 's')},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.quoted);
+    Parsed p;
+    ParseText(p, "*CommandString 1: " + c.quoted + "\n");
+    EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
+    ASSERT_NE(nullptr, p.state->strings);
+    EXPECT_EQ(c.text, p.state->strings->text);
+    EXPECT_EQ(c.text.size() + 1, p.state->strings->length);
+  }
+}
+
 TEST(HeaderLines, DllNamesReplaceAndEmptyClears)
 {
   Parsed p;

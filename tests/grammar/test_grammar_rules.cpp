@@ -1,5 +1,6 @@
 // Conditions, numbered rule sections, Exclusive blocks and references.
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "grammar_support.h"
@@ -7,6 +8,48 @@
 #include "tables/template_tables.h"
 
 namespace {
+
+// A parse remembers the names table's answer for every name it looks up: many distinct
+// names (its table of answers grows several times on the way), names too long to be kept
+// in their answer's entry, and names asked again after the table grew all get the names
+// table's answer, and every unknown name is reported as itself.
+TEST(NameAnswers, ManyAndLongNamesGetTheNamesTablesAnswers)
+{
+  const SYMBOL_ENTRY *longItem = nullptr;
+  for (SHORT i = 0; i < g_kvSymbolCount && !longItem; ++i) {
+    const SYMBOL_ENTRY *e = &g_kvSymbols[i];
+    if (e->itemId != 0 && strlen(e->name) >= 40 && ItemFindSymbolByName(e->name) == e) longItem = e;
+  }
+  ASSERT_NE(nullptr, longItem);
+  const SYMBOL_ENTRY *item = ItemFindSymbolByName("KPD_RADIOLIST_6");
+  const VALUE_SYMBOL *value = ItemFindValueSymbolByName("IDS_COLOR_MONOCHROME");
+  ASSERT_TRUE(item && value);
+  const std::string longName = longItem->name;
+  const std::string known = "KPD_RADIOLIST_6 == IDS_COLOR_MONOCHROME\n";
+  std::string text = "*Judge 1: " + known + "*Judge 2: " + longName + " == 7\n";
+  const DWORD kUnknown = 3000;
+  auto unknownName = [](DWORD n) { return "NoSuchName" + std::to_string(n) + (n % 2 ? std::string(40, 'x') : ""); };
+  for (DWORD n = 0; n < kUnknown; ++n) text += "*Judge " + std::to_string(10 + n) + ": " + unknownName(n) + " == 1\n";
+  text += "*Judge 5000: " + known + "*Judge 5001: " + longName + " == 7\n";
+
+  Parsed p;
+  ParseText(p, text);
+  EXPECT_EQ(kUnknown, p.state->rejectedLines);
+  const std::string want = "I" + std::to_string(item->itemId) + " L" + std::to_string(value->valueId) + " == END";
+  const std::string wantLong = "I" + std::to_string(longItem->itemId) + " L7 == END";
+  for (DWORD number : {1u, 5000u}) {
+    ASSERT_NE(nullptr, JudgeOf(p.state, number)) << number;
+    EXPECT_EQ(want, CodeText(JudgeOf(p.state, number)->code)) << number;
+  }
+  for (DWORD number : {2u, 5001u}) {
+    ASSERT_NE(nullptr, JudgeOf(p.state, number)) << number;
+    EXPECT_EQ(wantLong, CodeText(JudgeOf(p.state, number)->code)) << number;
+  }
+  for (DWORD n : {0u, 1u, 1500u, 2998u, 2999u})
+    EXPECT_TRUE(p.Has(DESC_DIAG_ERROR, "Judge " + std::to_string(10 + n) +
+                                           ": condition does not compile: unknown name '" + unknownName(n) + "'"))
+        << n;
+}
 
 class RulesFixture : public ::testing::Test {
  protected:
