@@ -13,13 +13,10 @@
 #include <string.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "blob/desc_cache.h"
-#include "blob/desc_compile.h"
 #include "context.h"
 #include "context/context_create.h"
 #include "devmode/devmode_layout.h"
@@ -73,11 +70,7 @@ void Setup()
   g_printer = FuzzInstallTestPrinter("fuzz_merge", {"sample"}, &g_root);
   atexit(ReleaseContext);
   // The context opens on the smallest description, then works on the sample's.
-  std::ifstream in(KV_SAMPLE_DIR "/KVSAMPLE.KVD", std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::ofstream(g_root + "/C/sample/KVSAMPLE.KVD", std::ios::binary) << text.str();
-  g_sample = DescCompileEx(nullptr, u"C:\\sample\\KVSAMPLE.KVD", FALSE, nullptr);
+  g_sample = FuzzCompileSample(g_root, KV_SAMPLE_DIR "/KVSAMPLE.KVD");
   if (g_sample == nullptr) Fail("the sample description does not compile", 0);
   g_ctx = CtxCreate(g_printer, g_printer, nullptr, CTX_CREATE_SHEETS);
   if (g_ctx == nullptr || g_ctx->work == nullptr) Fail("no context", 0);

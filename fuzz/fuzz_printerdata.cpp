@@ -16,13 +16,10 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "blob/desc_cache.h"
-#include "blob/desc_compile.h"
 #include "context.h"
 #include "context/context_create.h"
 #include "devmode/dm_merge.h"
@@ -73,11 +70,7 @@ void Setup()
   atexit(Report);
   // The printer's description is the sample's: the process cache answers it for the
   // driver's data file.
-  std::ifstream in(KV_SAMPLE_DIR "/KVSAMPLE.KVD", std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::ofstream(g_root + "/C/sample/KVSAMPLE.KVD", std::ios::binary) << text.str();
-  struct DESC_BLOB *sample = DescCompileEx(nullptr, u"C:\\sample\\KVSAMPLE.KVD", FALSE, nullptr);
+  struct DESC_BLOB *sample = FuzzCompileSample(g_root, KV_SAMPLE_DIR "/KVSAMPLE.KVD");
   WCHAR *path = PathGetDriverDataFile(g_printer);
   if (sample == nullptr || path == nullptr) Fail("the sample description does not compile");
   DescFreeCache();

@@ -4,8 +4,11 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "blob/desc_cache.h"
+#include "blob/desc_compile.h"
 #include "files/paths.h"
 #include "kvplat/control.h"
 #include "kvplat/spool_control.h"
@@ -58,4 +61,14 @@ HANDLE FuzzInstallTestPrinter(const char *target, const std::vector<std::string>
   GlobalFree(path);
   *root = g_root;
   return printer;
+}
+
+struct DESC_BLOB *FuzzCompileSample(const std::string &root, const char *samplePath)
+{
+  std::filesystem::create_directories(root + "/C/sample");
+  std::ifstream in(samplePath, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::ofstream(root + "/C/sample/KVSAMPLE.KVD", std::ios::binary) << text.str();
+  return DescCompileEx(nullptr, u"C:\\sample\\KVSAMPLE.KVD", FALSE, nullptr);
 }

@@ -14,3 +14,6 @@
 // A target that keeps a context registers its release with atexit after this call, so that
 // the context is released before the root goes.
 HANDLE FuzzInstallTestPrinter(const char *target, const std::vector<std::string> &folders, std::string *root);
+// Copies the description text at samplePath (a path of this computer) to C:\sample\KVSAMPLE.KVD
+// under the root and compiles it there; the compiled block, or NULL when it does not compile.
+struct DESC_BLOB *FuzzCompileSample(const std::string &root, const char *samplePath);
