@@ -12,7 +12,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
