@@ -337,7 +337,7 @@ void BM_BcsLoadFloor(benchmark::State &state)
   state.counters["bytes"] = g.bcsBytes;
 }
 
-// The physical floor of a warm load: read the file's bytes into one buffer and copy them
+// The reference of a warm load: read the file's bytes into one buffer and copy them
 // into another of the same size.
 void BM_ReadCopyReference(benchmark::State &state)
 {
