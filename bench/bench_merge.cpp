@@ -9,23 +9,16 @@
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "blob/desc_cache.h"
-#include "blob/desc_compile.h"
 #include "context.h"
 #include "context/context_create.h"
 #include "devmode/devmode_convert.h"
 #include "devmode/devmode_layout.h"
 #include "devmode/dm_merge.h"
-#include "files/paths.h"
-#include "kvplat/control.h"
-#include "kvplat/spool_control.h"
 #include "model/model.h"
+#include "test_printer.h"
 
 namespace {
 
@@ -33,34 +26,13 @@ HANDLE g_printer = nullptr;
 DRIVER_CONTEXT *g_ctx = nullptr;
 std::vector<BYTE> g_fresh;
 
-// A machine root with the test printer, a context on it lent the sample's description.
+// A machine root with the test printer (removed at exit), a context on it lent the sample's
+// description.
 bool Setup()
 {
-  std::string root = (std::filesystem::temp_directory_path() / "kvbench-merge-XXXXXX").string();
-  if (mkdtemp(root.data()) == nullptr) return false;
-  std::filesystem::create_directories(root + "/C/WINDOWS/system32");
-  std::filesystem::create_directories(root + "/C/sample");
-  if (!PlatSetMachineRoot(root.c_str())) return false;
-  PLAT_DRIVER_SETUP d = {};
-  d.name = u"KV Bench Driver";
-  d.driverFile = u"kvmldraw.dll";
-  d.dataFile = u"kvbench.kdt";
-  d.configFile = u"kvmlface.dll";
-  PLAT_PRINTER_SETUP p = {};
-  p.printerName = u"KV Bench";
-  p.driverName = u"KV Bench Driver";
-  PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-  WCHAR name[] = u"KV Bench";
-  if (!PlatSpoolAddDriver(&d) || !PlatSpoolAddPrinter(&p) || !OpenPrinterW(name, &g_printer, &defaults)) return false;
-  WCHAR *path = PathGetDriverDataFile(g_printer);
-  auto *blob = static_cast<struct DESC_BLOB *>(GlobalAlloc(GPTR, 6708));
-  if (path == nullptr || blob == nullptr || !DescCacheAdd(blob, path)) return false;
-  GlobalFree(path);
-  std::ifstream in(KV_SAMPLE_DIR "/KVSAMPLE.KVD", std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::ofstream(root + "/C/sample/KVSAMPLE.KVD", std::ios::binary) << text.str();
-  struct DESC_BLOB *sample = DescCompileEx(nullptr, u"C:\\sample\\KVSAMPLE.KVD", FALSE, nullptr);
+  std::string root;
+  g_printer = FuzzInstallTestPrinter("bench_merge", {"sample"}, &root);
+  struct DESC_BLOB *sample = FuzzCompileSample(root, KV_SAMPLE_DIR "/KVSAMPLE.KVD");
   g_ctx = CtxCreate(g_printer, g_printer, nullptr, CTX_CREATE_SHEETS);
   if (sample == nullptr || g_ctx == nullptr || g_ctx->work == nullptr) return false;
   g_ctx->desc = sample;

@@ -1,4 +1,5 @@
-// The installed test printer that the fuzz targets working on a driver context share.
+// The installed test printer that the fuzz targets working on a driver context share (and
+// bench_merge).
 #pragma once
 
 #include <string>
