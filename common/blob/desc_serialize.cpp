@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "blob/desc_store.h"
+#include "os/mem_copy.h"
 #include "os/number_index.h"
 
 namespace {
@@ -229,19 +230,6 @@ DWORD Clamp(uint64_t size) { return size >= DESC_MAX_BLOCK_SIZE ? DESC_MAX_BLOCK
 // ---------------------------------------------------------------------------------------
 // Writer
 
-// Copies n bytes four at a time: most pieces of the layout are a few words long, and the
-// i686 build copies a length it does not know with a string instruction that costs more.
-inline void CopyBytes(BYTE *dst, const BYTE *src, DWORD n)
-{
-  DWORD i = 0;
-  for (; i + 4 <= n; i += 4) {
-    DWORD word;
-    memcpy(&word, src + i, 4);
-    memcpy(dst + i, &word, 4);
-  }
-  for (; i < n; ++i) dst[i] = src[i];
-}
-
 struct Writer {
   BYTE *block;
   DWORD size;
@@ -257,7 +245,7 @@ struct Writer {
       overflow = true;
       return 0;
     }
-    if (src != NULL && len != 0) CopyBytes(block + pos, static_cast<const BYTE *>(src), len);
+    if (src != NULL && len != 0) MemCopyWords(block + pos, static_cast<const BYTE *>(src), len);
     pos += len;
     return at;
   }
@@ -358,7 +346,7 @@ DWORD DescStoreRules(Writer *w, const DESC_PARSE_STATE *state, RuleMap *map)
   for (const DESC_JUDGE *j = state->judges; j != NULL; j = j->next) {
     if (CodeSize(j) == 0) continue;
     DWORD at = w->Put(NULL, (DWORD)CodeSize(j));
-    if (!w->overflow) CopyBytes(w->At(at), reinterpret_cast<const BYTE *>(j->code), j->length);
+    if (!w->overflow) MemCopyWords(w->At(at), reinterpret_cast<const BYTE *>(j->code), j->length);
     map->judges.Add(j->number, Tag(at));
   }
   for (DWORD kind = 0; kind < DESC_SECTION_KINDS; ++kind) {

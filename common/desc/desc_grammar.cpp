@@ -12,6 +12,7 @@
 #endif
 
 #include "desc/desc_grammar_internal.h"
+#include "os/mem_copy.h"
 
 namespace descgrammar {
 
@@ -386,15 +387,7 @@ const char *KeepName(Bookkeeping *books, const char *name, DWORD n)
     books->nameRoom = size;
   }
   char *copy = books->nameNext;
-  // Four bytes at a time: the i686 build copies a length it does not know with a string
-  // instruction that costs more than a name's few words.
-  DWORD i = 0;
-  for (; i + 4 <= n; i += 4) {
-    DWORD word;
-    memcpy(&word, name + i, 4);
-    memcpy(copy + i, &word, 4);
-  }
-  for (; i < n; ++i) copy[i] = name[i];
+  MemCopyWords(copy, name, n);
   copy[n] = 0;
   books->nameNext += n + 1;
   books->nameRoom -= n + 1;
