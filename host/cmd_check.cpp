@@ -23,15 +23,6 @@ namespace {
 
 const char kUsage[] = "check PRINTER [--from FILE] [--reset]";
 
-// The name a row goes by: its field name, else the description name of its item.
-std::string RowName(const OPTION_ITEM *item)
-{
-  if (item->name != nullptr) return Narrow(std::u16string(item->name));
-  for (int i = 0; i < g_kvSymbolCount; ++i)
-    if (g_kvSymbols[i].itemId == item->id && g_kvSymbols[i].name != nullptr) return g_kvSymbols[i].name;
-  return "(unnamed)";
-}
-
 bool IsTextOrBlock(const OPTION_ITEM *item)
 {
   DWORD vt = KvItemValueType(item);
@@ -114,7 +105,7 @@ int RunCheck(const Args &in)
         if (now == b.raw) continue;
         line = Shown(ctx, b.item, b.raw) + " -> " + Shown(ctx, b.item, now);
       }
-      printf("%u\t%s\t%s\n", static_cast<unsigned>(b.item->id), RowName(b.item).c_str(), line.c_str());
+      printf("%u\t%s\t%s\n", static_cast<unsigned>(b.item->id), ItemDisplayName(b.item).c_str(), line.c_str());
       ++changed;
     }
     printf("%d item%s changed\n", changed, changed == 1 ? "" : "s");

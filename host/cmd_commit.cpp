@@ -105,13 +105,7 @@ int ApplySet(DRIVER_CONTEXT *ctx, const std::string &arg)
     if (ItemWriteText(ctx, item, text.c_str()) == nullptr) return Fail("cannot set " + name + ": it has no field");
     return 0;
   }
-  LONG raw = 0;
-  if (!ParseItemValue(item, value, raw, why)) return Fail("cannot set " + name + ": " + why);
-  const VALUE_SYMBOL *sym = ItemFindValueSymbolByName(value.c_str());
-  if (sym != nullptr && sym->itemId == item->id)
-    ItemWriteValue(ctx, item, raw);
-  else
-    ItemWriteRaw(ctx, item, raw);
+  if (!WriteItemNumber(ctx, item, value, why)) return Fail("cannot set " + name + ": " + why);
   return 0;
 }
 

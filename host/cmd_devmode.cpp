@@ -19,15 +19,6 @@
 namespace host {
 namespace {
 
-// The name a row goes by: its field name, else the description name that names its item.
-std::string ItemName(const OPTION_ITEM *item)
-{
-  if (item->name != nullptr) return Narrow(std::u16string(item->name));
-  for (int i = 0; i < g_kvSymbolCount; ++i)
-    if (g_kvSymbols[i].itemId == item->id && g_kvSymbols[i].name != nullptr) return g_kvSymbols[i].name;
-  return "(unnamed)";
-}
-
 // 8-bit text of a fixed field, up to its terminator, with other than printable ASCII as \xNN.
 std::string AnsiText(const BYTE *p, DWORD size)
 {
@@ -102,7 +93,7 @@ void PrintItems(const BYTE *dm, bool privatePart)
     if ((item->offset >= KV_DM_PUBLIC_SIZE) != privatePart) continue;
     if (item->offset + KvItemSize(item) > KV_DM_TOTAL_SIZE) continue;
     printf("%u\t%u\t%s\t%s\n", static_cast<unsigned>(item->offset), static_cast<unsigned>(item->id),
-           ItemName(item).c_str(), FieldValue(dm, item).c_str());
+           ItemDisplayName(item).c_str(), FieldValue(dm, item).c_str());
   }
 }
 

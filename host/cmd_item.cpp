@@ -16,6 +16,7 @@
 #include "blob/desc_runtime.h"
 #include "host.h"
 #include "items/item_store.h"
+#include "tables/template_tables.h"
 
 namespace host {
 namespace {
@@ -87,6 +88,14 @@ OPTION_ITEM *FindItem(DRIVER_CONTEXT *ctx, const std::string &arg, std::string &
   why = "not an item ID or name: " + arg +
         " (give an ID, a field name such as dmOrientation or a description name such as KPD_RADIOLIST_1)";
   return nullptr;
+}
+
+std::string ItemDisplayName(const OPTION_ITEM *item)
+{
+  if (item->name != nullptr) return Narrow(std::u16string(item->name));
+  for (int k = 0; k < g_kvSymbolCount; ++k)
+    if (g_kvSymbols[k].itemId == item->id && g_kvSymbols[k].name != nullptr) return g_kvSymbols[k].name;
+  return "(unnamed)";
 }
 
 namespace {

@@ -61,14 +61,6 @@ bool ParseFlags(const std::string &text, DWORD &out)
   return true;
 }
 
-std::string ItemName(const OPTION_ITEM *item)
-{
-  if (item->name != nullptr) return Narrow(std::u16string(item->name));
-  for (int i = 0; i < g_kvSymbolCount; ++i)
-    if (g_kvSymbols[i].itemId == item->id && g_kvSymbols[i].name != nullptr) return g_kvSymbols[i].name;
-  return "(unnamed)";
-}
-
 bool IsNumber(const OPTION_ITEM *item)
 {
   DWORD vt = KvItemValueType(item);
@@ -135,10 +127,10 @@ int Run(const Args &args)
     if (number ? before[r].value == after[r].value : before[r].bytes == after[r].bytes) continue;
     ++changed;
     if (number)
-      printf("%u\t%s\t%ld -> %ld\n", item->id, ItemName(item).c_str(), static_cast<long>(before[r].value),
+      printf("%u\t%s\t%ld -> %ld\n", item->id, ItemDisplayName(item).c_str(), static_cast<long>(before[r].value),
              static_cast<long>(after[r].value));
     else
-      printf("%u\t%s\tchanged\n", item->id, ItemName(item).c_str());
+      printf("%u\t%s\tchanged\n", item->id, ItemDisplayName(item).c_str());
   }
   printf("merged with flags 0x%08lX: %d item%s changed\n", static_cast<unsigned long>(flags), changed,
          changed == 1 ? "" : "s");

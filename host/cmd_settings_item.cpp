@@ -122,14 +122,8 @@ int Set(HANDLE printer, DRIVER_CONTEXT *ctx, OPTION_ITEM *item, const std::strin
     std::u16string text = Widen(value);
     if (ItemWriteText(ctx, item, text.c_str()) == nullptr) return Fail("cannot set " + name + ": it has no field");
   } else {
-    LONG raw = 0;
     std::string why;
-    if (!ParseValue(item, value, raw, why)) return Fail("cannot set " + name + ": " + why);
-    const VALUE_SYMBOL *sym = ItemFindValueSymbolByName(value.c_str());
-    if (sym != nullptr && sym->itemId == item->id)
-      ItemWriteValue(ctx, item, raw);
-    else
-      ItemWriteRaw(ctx, item, raw);
+    if (!WriteItemNumber(ctx, item, value, why)) return Fail("cannot set " + name + ": " + why);
   }
   if (item->storageClass == 2) MakeIniFolder(CtxGetSettingsIniPath(ctx));
   SetLastError(ERROR_SUCCESS);
@@ -156,9 +150,16 @@ OPTION_ITEM *FindStoredItem(DRIVER_CONTEXT *ctx, const std::string &arg, std::st
 
 }  // namespace
 
-bool ParseItemValue(const OPTION_ITEM *item, const std::string &text, LONG &out, std::string &why)
+bool WriteItemNumber(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, const std::string &text, std::string &why)
 {
-  return ParseValue(item, text, out, why);
+  LONG raw = 0;
+  if (!ParseValue(item, text, raw, why)) return false;
+  const VALUE_SYMBOL *sym = ItemFindValueSymbolByName(text.c_str());
+  if (sym != nullptr && sym->itemId == item->id)
+    ItemWriteValue(ctx, item, raw);
+  else
+    ItemWriteRaw(ctx, item, raw);
+  return true;
 }
 
 int RunSettingsItem(const Args &args, const char *usage)

@@ -62,6 +62,9 @@ std::string Narrow(const std::u16string &s);
 // The option item an argument names: its ID, its field name ("dmOrientation", any case) or
 // its description name ("KPD_RADIOLIST_1"). NULL, with the reason in why, when none is found.
 OPTION_ITEM *FindItem(DRIVER_CONTEXT *ctx, const std::string &arg, std::string &why);
+// The name an item row goes by: its field name, else the description name of its item, else
+// "(unnamed)".
+std::string ItemDisplayName(const OPTION_ITEM *item);
 
 // Opens the printer (with administrative access when administer is set and the user has it,
 // else to use it) and a driver context on it with the given create flags. 0 with both open
@@ -99,9 +102,10 @@ class PrinterSession {
 int ImportModelDefaultBundle(const std::string &printer, std::string &message);
 // "settings get|set PRINTER ITEM [VALUE]" (args starting with get or set); usage for errors.
 int RunSettingsItem(const Args &args, const char *usage);
-// The stored value text stands for in a non-text item: a number in the range of the item's
-// value type, or one of its value names (then its value ID). FALSE with the reason in why.
-bool ParseItemValue(const OPTION_ITEM *item, const std::string &text, LONG &out, std::string &why);
+// Writes the value text stands for into a non-text item: a number in the range of the
+// item's value type, or one of its value names (written as that value). FALSE, with the
+// reason in why and the item untouched, when the text is neither.
+bool WriteItemNumber(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, const std::string &text, std::string &why);
 
 // ---------------------------------------------------------------- machine root and paths
 
