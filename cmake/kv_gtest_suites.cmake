@@ -5,6 +5,10 @@
 #
 # Inputs (set by the including file): KV_GTEST_NAME, KV_GTEST_EXE, KV_GTEST_LIST,
 # KV_GTEST_DIR, KV_GTEST_TIMEOUT.
+#
+# KV_TEST_LAUNCHER in CTest's environment (for example "qemu-i386") starts every test
+# program through that launcher: scripts/test uses it to run the suites through the 32-bit
+# emulator on a machine that runs 32-bit programs natively.
 
 if(NOT EXISTS "${KV_GTEST_EXE}")
   # Not built: one test that fails and says so, rather than silently running nothing.
@@ -35,10 +39,15 @@ if(NOT EXISTS "${KV_GTEST_LIST}" OR "${KV_GTEST_EXE}" IS_NEWER_THAN "${KV_GTEST_
   file(WRITE "${KV_GTEST_LIST}" "${body}\n")
 endif()
 
+set(launcher "")
+if(DEFINED ENV{KV_TEST_LAUNCHER} AND NOT "$ENV{KV_TEST_LAUNCHER}" STREQUAL "")
+  separate_arguments(launcher UNIX_COMMAND "$ENV{KV_TEST_LAUNCHER}")
+endif()
+
 file(STRINGS "${KV_GTEST_LIST}" suites)
 foreach(suite IN LISTS suites)
   set(test "${KV_GTEST_NAME}:${suite}")
-  add_test("${test}" "${KV_GTEST_EXE}" "--gtest_filter=${suite}.*")
+  add_test("${test}" ${launcher} "${KV_GTEST_EXE}" "--gtest_filter=${suite}.*")
   set_tests_properties("${test}" PROPERTIES WORKING_DIRECTORY "${KV_GTEST_DIR}"
                        TIMEOUT "${KV_GTEST_TIMEOUT}")
 endforeach()

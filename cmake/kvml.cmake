@@ -1,5 +1,9 @@
 # Helpers shared by the project's CMake files.
 
+# The command that starts a test program: directly, or through the launcher named in
+# KV_TEST_LAUNCHER when CTest runs (the emulated pass of scripts/test).
+set(KV_LAUNCH ${CMAKE_SOURCE_DIR}/cmake/kv_launch.sh)
+
 # kv_deliverable(NAME EXPORTS_FILE SOURCES...): a shared library that exports exactly
 # the extern "C" entry points listed (one per line) in EXPORTS_FILE.
 function(kv_deliverable name exports)

@@ -211,6 +211,46 @@ uint64_t NameHash(const std::u16string &name)
   return h;
 }
 
+// Sorts a line of ANSI text whose bytes are all ASCII into its kind, and hashes its section
+// or key name, straight from the file's bytes: the answers Classify and NameHash give for
+// the decoded line, without decoding it. A parse of a large file makes no string per line.
+// Answers false, having done nothing, when the line holds a byte of 0x80 or above.
+bool ClassifyAscii(const char *p, size_t n, LineKind *kind, uint64_t *hash)
+{
+  for (size_t i = 0; i < n; ++i)
+    if (static_cast<unsigned char>(p[i]) >= 0x80) return false;
+  auto blank = [p](size_t i) { return IsFileBlank(static_cast<char16_t>(p[i])); };
+  auto hashOf = [p, blank](size_t b, size_t e) {
+    while (b < e && blank(b)) ++b;
+    while (e > b && blank(e - 1)) --e;
+    uint64_t h = 1469598103934665603ULL;  // as NameHash: the high byte of an ASCII unit is 0
+    for (size_t i = b; i < e; ++i) {
+      char16_t f = plat::FoldUpper(static_cast<char16_t>(p[i]));
+      h = (h ^ (f & 0xFF)) * 1099511628211ULL;
+      h = (h ^ (f >> 8)) * 1099511628211ULL;
+    }
+    return h;
+  };
+  size_t b = 0, e = n;
+  while (b < e && blank(b)) ++b;
+  while (e > b && blank(e - 1)) --e;
+  *hash = 0;
+  if (b == e) {
+    *kind = LINE_BLANK;
+  } else if (p[b] == ';') {
+    *kind = LINE_COMMENT;
+  } else if (p[b] == '[') {
+    const void *close = memchr(p + b + 1, ']', e - b - 1);
+    *kind = LINE_SECTION;
+    *hash = hashOf(b + 1, close ? static_cast<size_t>(static_cast<const char *>(close) - p) : e);
+  } else {
+    const void *eq = memchr(p + b, '=', e - b);
+    *kind = eq ? LINE_KEY : LINE_TEXT;
+    if (eq) *hash = hashOf(b, static_cast<size_t>(static_cast<const char *>(eq) - p));
+  }
+  return true;
+}
+
 // Makes a line of new text; its bytes go to the edit's store, which keeps them in place.
 Line MakeLine(const std::u16string &text, bool unicode, std::deque<std::string> &store)
 {
@@ -234,17 +274,23 @@ IniText Parse(std::shared_ptr<const std::string> image)
     line.raw = ini.image->data() + pos;
     line.len = bodyEnd - pos;
     line.eol = eol;
-    LineParts parts;
-    line.kind = Classify(DecodeLine(line.raw, line.len, ini.unicode), &parts);
+    uint64_t hash = 0;
+    LineKind kind;
+    if (ini.unicode || !ClassifyAscii(line.raw, line.len, &kind, &hash)) {
+      LineParts parts;
+      kind = Classify(DecodeLine(line.raw, line.len, ini.unicode), &parts);
+      hash = NameHash(parts.name);
+    }
+    line.kind = kind;
     size_t at = ini.lines.size();
     if (line.kind == LINE_SECTION) {
       if (!ini.sections.empty()) ini.sections.back().end = at;
       SectionInfo s;
       s.header = at;
       ini.sections.push_back(std::move(s));
-      ini.sectionNames.push_back({NameHash(parts.name), ini.sections.size() - 1});
+      ini.sectionNames.push_back({hash, ini.sections.size() - 1});
     } else if (line.kind == LINE_KEY && !ini.sections.empty()) {
-      ini.sections.back().keys.push_back({NameHash(parts.name), at});
+      ini.sections.back().keys.push_back({hash, at});
     }
     ini.lines.push_back(line);
   };
@@ -265,6 +311,12 @@ IniText Parse(std::shared_ptr<const std::string> image)
       pos = hasEol ? e + 2 : size;
     }
   } else {
+    // One line a line feed, counted first, so the line list is allocated once.
+    size_t count = 1;
+    for (const char *q = bytes.data(), *end = q + bytes.size();
+         (q = static_cast<const char *>(memchr(q, '\n', static_cast<size_t>(end - q)))) != nullptr; ++q)
+      ++count;
+    ini.lines.reserve(count);
     size_t pos = 0;
     while (pos < bytes.size()) {
       size_t e = bytes.find('\n', pos);
