@@ -22,6 +22,15 @@ static int WINAPI CheckAllowedList(WORD id, DWORD value, OPTION_ITEM *row, DWORD
   return KeepOrWrite(ItemIsListedValue(id, (LONG)value) != 0, mode, ctx, row, (LONG)param);
 }
 
+// The colour-matching mode keeps its listed modes and also the entries 200-215 that name
+// stored colour-matching sets, which a description node accepts for it as they are.
+static int WINAPI CheckColorMatchingMode(WORD id, DWORD value, OPTION_ITEM *row, DWORD param, DWORD mode,
+                                         DRIVER_CONTEXT *ctx)
+{
+  bool legal = ItemIsListedValue(id, (LONG)value) != 0 || (value >= 200 && value <= 215);
+  return KeepOrWrite(legal, mode, ctx, row, (LONG)param);
+}
+
 static int WINAPI CheckScaleRange(WORD, DWORD value, OPTION_ITEM *row, DWORD param, DWORD mode, DRIVER_CONTEXT *ctx)
 {
   return KeepOrWrite(value >= 20 && value <= 400, mode, ctx, row, (LONG)param);
@@ -73,15 +82,21 @@ static int WINAPI CheckInputTray(WORD, DWORD value, OPTION_ITEM *row, DWORD para
 }
 
 // Device resolutions: a listed value stays; the replacement is the DEVMODE's print quality
-// when it is valid, else the model's default x (item 38) or y (item 39) resolution.
-static int WINAPI CheckResolution(WORD id, DWORD value, OPTION_ITEM *row, DWORD, DWORD mode, DRIVER_CONTEXT *ctx)
+// when it is valid, else the model's default x (item 38) or y (item 39) resolution. A print
+// quality may be valid without being a device resolution (150 dpi, say), and a model
+// default may be one the item does not list: a replacement is always one of the item's
+// listed values, the row's parameter when neither is.
+static int WINAPI CheckResolution(WORD id, DWORD value, OPTION_ITEM *row, DWORD param, DWORD mode, DRIVER_CONTEXT *ctx)
 {
-  LONG replacement = 0;
+  LONG replacement = (LONG)param;
   LONG quality = ItemGetRaw(ctx, ITEM_dmPrintQuality, NULL);
-  if (DmValidatePrintQuality((SHORT)quality, ctx))
+  LONG modelDefault = 0;
+  if (Model(ctx) != NULL)
+    modelDefault = id == ITEM_kdmDstResolutionW ? Model(ctx)->defaultResX : Model(ctx)->defaultResY;
+  if (DmValidatePrintQuality((SHORT)quality, ctx) && ItemIsListedValue(id, quality))
     replacement = quality;
-  else if (Model(ctx) != NULL)
-    replacement = id == ITEM_kdmDstResolutionW ? Model(ctx)->defaultResX : Model(ctx)->defaultResY;
+  else if (Model(ctx) != NULL && ItemIsListedValue(id, modelDefault))
+    replacement = modelDefault;
   return KeepOrWrite(ItemIsListedValue(id, (LONG)value) != 0, mode, ctx, row, replacement);
 }
 
@@ -134,6 +149,16 @@ static int WINAPI CheckAlwaysSwitch(WORD id, DWORD, OPTION_ITEM *row, DWORD para
   if (id == ITEM_kdmKVMLVer && Model(ctx) != NULL) value = (LONG)Model(ctx)->constants5[0];
   ItemWriteRaw(ctx, row, value);
   return 0;
+}
+
+// The scale and N-up switches: the driver scales and lays out pages itself, so these are
+// its own functions, which requests and the public fields turn on together with their type
+// and percentage items; a description that leaves them out does not take them away. The
+// switch stays in mode 2 (a one-bit item holds nothing else) and takes the parameter in the
+// other modes.
+static int WINAPI CheckOwnSwitch(WORD, DWORD value, OPTION_ITEM *row, DWORD param, DWORD mode, DRIVER_CONTEXT *ctx)
+{
+  return KeepOrWrite(value <= 1, mode, ctx, row, (LONG)param);
 }
 
 static int WINAPI CheckKeepAll(WORD, DWORD, OPTION_ITEM *, DWORD, DWORD, DRIVER_CONTEXT *) { return 1; }

@@ -24,6 +24,12 @@ int WINAPI RuleTrayHoldsPaper(DRIVER_CONTEXT *ctx, LONG code, LONG paper);
 // Orientation bits of the selected source's trays that hold the paper: bit 0 for trays
 // with orientation bit 0, bit 1 for those with orientation bit 1.
 int WINAPI RuleGetFeedOrientations(DRIVER_CONTEXT *ctx, LONG paper);
+// The paper and orientation bit (0 or 1) that the single tray of a source code holds: codes
+// 1, 3, 2 and 256 (trays 1-4), 11 (the large-capacity tray) and 4 (the manual feed when
+// installed, else the multi-purpose tray when installed). 1 with both written (either out
+// may be NULL); 0 for any other code, automatic selection (7) included, and then nothing
+// is written.
+int WINAPI RuleGetTrayPaper(DRIVER_CONTEXT *ctx, LONG code, LONG *paper, int *bit);
 // 1 when tray 1 (code 1), tray 2 (code 3) or either unlocked one (code 7) holds the media.
 int WINAPI RuleTrayHoldsMedia(DRIVER_CONTEXT *ctx, LONG code, LONG media);
 // The resolution cap: 600 when the page, recomputed from the DEVMODE (mode 1 at the device

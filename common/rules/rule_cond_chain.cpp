@@ -20,8 +20,8 @@ bool JoinsTerm(const RULE_CONDITION *e) { return (e->connector & KV_COND_AND) !=
 bool EndsClause(const RULE_CONDITION *e) { return e->connector != 0 && !JoinsTerm(e); }
 
 // One walk over a chain. Entries that a feature condition cannot map are passed over as if
-// the chain did not hold them; a chain that runs past KV_RULE_CHAIN_MAX entries (a loop
-// among them included) is cut there and fails.
+// the chain did not hold them; a chain of more than KV_RULE_CHAIN_MAX entries (a loop among
+// them included) is cut at the first entry past the limit and fails.
 class ChainWalk {
  public:
   ChainWalk(DRIVER_CONTEXT *ctx, bool feature) : ctx_(ctx), feature_(feature) {}
@@ -74,9 +74,12 @@ class ChainWalk {
     return e;
   }
   const RULE_CONDITION *After(const RULE_CONDITION *e) { return Present(Step(e)); }
+  // The next entry, counted: the head is entry 1, so a step that would reach entry
+  // KV_RULE_CHAIN_MAX + 1 ends the walk instead.
   const RULE_CONDITION *Step(const RULE_CONDITION *e)
   {
-    if (++steps_ >= KV_RULE_CHAIN_MAX) {
+    if (e->next == NULL) return NULL;
+    if (++entries_ > KV_RULE_CHAIN_MAX) {
       tooLong_ = true;
       return NULL;
     }
@@ -86,7 +89,7 @@ class ChainWalk {
 
   DRIVER_CONTEXT *ctx_;
   bool feature_;
-  DWORD steps_ = 0;
+  DWORD entries_ = 1;
   bool tooLong_ = false;
 };
 

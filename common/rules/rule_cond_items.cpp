@@ -277,12 +277,9 @@ bool Item695(const Facts &f)
 // paper and orientation bit of the selected source; automatic selection counts as tray 1.
 bool SecondTraySamePaper(DRIVER_CONTEXT *ctx, WORD trayItem)
 {
-  LONG code = Raw(ctx, trayItem);
-  if (code != 1 && code != 2 && code != 3 && code != 4 && code != 11 && code != 256) return false;
-  const Tray *second = SingleTray(ctx, code);
-  if (second == NULL) return false;
-  LONG paper = Raw(ctx, second->paper);
-  int bit = Raw(ctx, second->orient) != 0 ? 1 : 0;
+  LONG paper = 0;
+  int bit = 0;
+  if (!RuleGetTrayPaper(ctx, Raw(ctx, trayItem), &paper, &bit)) return false;
   LONG selected = Selected(ctx);
   if (selected == 7) selected = 1;
   return (PaperOrientations(ctx, selected, paper) & (1 << bit)) != 0;
@@ -330,6 +327,15 @@ int WINAPI RuleGetFeedOrientations(DRIVER_CONTEXT *ctx, LONG paper)
 int WINAPI RuleTrayHoldsPaper(DRIVER_CONTEXT *ctx, LONG code, LONG paper)
 {
   return PaperOrientations(ctx, code, paper) != 0;
+}
+
+int WINAPI RuleGetTrayPaper(DRIVER_CONTEXT *ctx, LONG code, LONG *paper, int *bit)
+{
+  const Tray *tray = ctx != NULL ? SingleTray(ctx, code) : NULL;
+  if (tray == NULL) return 0;
+  if (paper != NULL) *paper = Raw(ctx, tray->paper);
+  if (bit != NULL) *bit = Raw(ctx, tray->orient) != 0 ? 1 : 0;
+  return 1;
 }
 
 int WINAPI RuleTrayHoldsMedia(DRIVER_CONTEXT *ctx, LONG code, LONG media)
@@ -435,7 +441,7 @@ LONG WINAPI RuleGetComputedCondition(DRIVER_CONTEXT *ctx, WORD itemId)
     case ITEM_work_0_bit16:
       answer = Group14(ctx) && p != 7 && p != 13 && p != 93 && InList(kList14, p) && f.HeldWithBit(0);
       break;
-    case 643: {
+    case ITEM_work_0_bit17: {
       bool excluded = ctx->model != NULL && ctx->model->machineId == 131 && p == 7;
       answer = Group14(ctx) && !excluded && InList(kList14, p) && !InList(kListL, p) && f.HeldWithBit(1);
       break;

@@ -68,10 +68,10 @@ void Zero(DRIVER_CONTEXT *ctx, WORD first, WORD last)
   for (WORD id = first; id <= last; ++id) ItemSetRaw(ctx, id, 0);
 }
 
-void RecordToItems(DRIVER_CONTEXT *ctx, int slot, WORD first)
+// A record into the five custom-size items from first on (name, width, length, tray,
+// orientation).
+void WriteRecordItems(DRIVER_CONTEXT *ctx, const FREE_SIZE_SLOT *rec, WORD first)
 {
-  FREE_SIZE_SLOT *rec = Record(ctx, slot);
-  if (rec == NULL) return;
   char name[sizeof rec->userName + 1];
   memcpy(name, rec->userName, sizeof rec->userName);
   name[sizeof rec->userName] = 0;
@@ -84,11 +84,76 @@ void RecordToItems(DRIVER_CONTEXT *ctx, int slot, WORD first)
   ItemSetRaw(ctx, (WORD)(first + 4), rec->orientation);
 }
 
+void RecordToItems(DRIVER_CONTEXT *ctx, int slot, WORD first)
+{
+  FREE_SIZE_SLOT *rec = Record(ctx, slot);
+  if (rec != NULL) WriteRecordItems(ctx, rec, first);
+}
+
 // The INI key of an item: its field name, else the given one.
 const WCHAR *KeyOf(DRIVER_CONTEXT *ctx, WORD id, const WCHAR *fallback)
 {
   const WCHAR *name = ItemGetName(ctx, id);
   return name != NULL && name[0] != 0 ? name : fallback;
+}
+
+// The user slot whose section is the given one, or -1.
+int SlotOfSection(DRIVER_CONTEXT *ctx, const WCHAR *section)
+{
+  if (section == NULL) return -1;
+  for (int slot = 0; slot < KV_FREE_SIZE_SLOTS; ++slot) {
+    WCHAR name[kPathChars];
+    if (lstrcmpW(ListFormatFreeSizeSection(name, slot, 0, ctx), section) == 0) return slot;
+  }
+  return -1;
+}
+
+// Whether the settings INI holds the section with at least one key.
+bool SectionStored(DRIVER_CONTEXT *ctx, const WCHAR *section)
+{
+  WCHAR ini[kPathChars];
+  CopyPath(ini, CtxGetSettingsIniPath(ctx));
+  if (ini[0] == 0) return false;
+  WCHAR keys[4];
+  return IniGetString(section, NULL, u"", keys, 4, ini) != 0;
+}
+
+// A user slot's default name (its resource name without the size text) into the display
+// and user names of a record.
+void DefaultNames(DRIVER_CONTEXT *ctx, int slot, FREE_SIZE_SLOT *rec)
+{
+  kvlist::StringToAnsiField(ctx, kFirstSlotString + (UINT)slot, FALSE, rec->displayName);
+  memcpy(rec->userName, rec->displayName, sizeof rec->userName);
+}
+
+// A user slot's default size, tray and orientation from its section of the model INI, read
+// under the items' names: A4 portrait on tray 4 for what the section does not give.
+void DefaultSize(DRIVER_CONTEXT *ctx, int slot, FREE_SIZE_SLOT *rec)
+{
+  WCHAR model[kPathChars];
+  CopyPath(model, CtxGetModelIniPath(ctx));
+  WCHAR section[kPathChars];
+  ListFormatFreeSizeSection(section, slot, 0, ctx);
+  rec->width = (LONG)IniGetInt(section, KeyOf(ctx, ITEM_wdmFreeSizeWidth, u"wdmFreeSizeWidth"), kDefaultWidth, model);
+  rec->length =
+      (LONG)IniGetInt(section, KeyOf(ctx, ITEM_wdmFreeSizeLength, u"wdmFreeSizeLength"), kDefaultLength, model);
+  rec->tray = (SHORT)IniGetInt(section, KeyOf(ctx, ITEM_wdmFreeSizeTray, u"wdmFreeSizeTray"), kDefaultTray, model);
+  rec->orientation =
+      (SHORT)IniGetInt(section, KeyOf(ctx, ITEM_wdmFreeSizeOrient, u"wdmFreeSizeOrient"), kDefaultOrientation, model);
+}
+
+// A size section the settings INI does not hold (a printer whose sizes were never saved)
+// gives the slot's defaults of the driver package instead of a size of 0 x 0: the five
+// items from first on take them as a record would.
+void DefaultsWhenNotStored(DRIVER_CONTEXT *ctx, const WCHAR *section, WORD first)
+{
+  int slot = SlotOfSection(ctx, section);
+  if (slot < 0 || SectionStored(ctx, section)) return;
+  FREE_SIZE_SLOT rec;
+  memset(&rec, 0, sizeof rec);
+  DefaultNames(ctx, slot, &rec);
+  DefaultSize(ctx, slot, &rec);
+  WriteRecordItems(ctx, &rec, first);
 }
 
 }  // namespace
@@ -123,6 +188,7 @@ int WINAPI ListLoadFreeSizeSection(DRIVER_CONTEXT *ctx, const WCHAR *section)
   if (ctx == NULL) return 0;
   Zero(ctx, ITEM_wdmFreeSizeName, ITEM_wdmFreeSizeOrient);
   int read = ReadSection(ctx, CtxGetSettingsIniPath(ctx), section, KST_FREE_SIZE);
+  DefaultsWhenNotStored(ctx, section, ITEM_wdmFreeSizeName);
   ListCopyFreeSizeToSlotItems(ctx, section);
   return read;
 }
@@ -131,7 +197,9 @@ int WINAPI ListLoadSrcFreeSizeSection(DRIVER_CONTEXT *ctx, const WCHAR *section)
 {
   if (ctx == NULL) return 0;
   Zero(ctx, ITEM_wdmSrcFreeSizeName, ITEM_wdmSrcFreeSizeOrient);
-  return ReadSection(ctx, CtxGetSettingsIniPath(ctx), section, KST_SRC_FREE_SIZE);
+  int read = ReadSection(ctx, CtxGetSettingsIniPath(ctx), section, KST_SRC_FREE_SIZE);
+  DefaultsWhenNotStored(ctx, section, ITEM_wdmSrcFreeSizeName);
+  return read;
 }
 
 int WINAPI ListSaveFreeSizeSection(DRIVER_CONTEXT *ctx, const WCHAR *section)
@@ -243,20 +311,10 @@ int WINAPI ListResaveAllFreeSizes(DRIVER_CONTEXT *ctx)
 void WINAPI ListLoadFreeSizeDefaults(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL) return;
-  WCHAR model[kPathChars];
-  CopyPath(model, CtxGetModelIniPath(ctx));
   for (int slot = 0; slot < KV_FREE_SIZE_SLOTS; ++slot) {
     FREE_SIZE_SLOT *rec = Record(ctx, slot);
-    kvlist::StringToAnsiField(ctx, kFirstSlotString + (UINT)slot, FALSE, rec->displayName);
-    memcpy(rec->userName, rec->displayName, sizeof rec->userName);
-    WCHAR section[kPathChars];
-    ListFormatFreeSizeSection(section, slot, 0, ctx);
-    rec->width = (LONG)IniGetInt(section, KeyOf(ctx, ITEM_wdmFreeSizeWidth, u"wdmFreeSizeWidth"), kDefaultWidth, model);
-    rec->length =
-        (LONG)IniGetInt(section, KeyOf(ctx, ITEM_wdmFreeSizeLength, u"wdmFreeSizeLength"), kDefaultLength, model);
-    rec->tray = (SHORT)IniGetInt(section, KeyOf(ctx, ITEM_wdmFreeSizeTray, u"wdmFreeSizeTray"), kDefaultTray, model);
-    rec->orientation =
-        (SHORT)IniGetInt(section, KeyOf(ctx, ITEM_wdmFreeSizeOrient, u"wdmFreeSizeOrient"), kDefaultOrientation, model);
+    DefaultNames(ctx, slot, rec);
+    DefaultSize(ctx, slot, rec);
     // The size text follows the size just read.
     kvlist::StringToAnsiField(ctx, kFirstSlotString + (UINT)slot, TRUE, rec->nameWithSize);
   }

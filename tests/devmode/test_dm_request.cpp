@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <utility>
 #include <vector>
 
 #include "devmode/devmode_layout.h"
@@ -179,6 +180,36 @@ TEST_F(RequestTest, AMergedRequestReachesTheContext)
   in = WithRequest([](DM_REQUEST_BLOCK *r) { r->outputTray = 12; });
   ASSERT_EQ(1, DmMergeIncoming(ctx_, in.data(), KV_MERGE_FLAGS_CONVERT));
   EXPECT_NE(22, ItemGetRaw(ctx_, ITEM_kdmOutputTrayID, nullptr));
+}
+
+// The sample describes neither the scale nor the N-up switch: a merged zoom or N-up request
+// turns its function on together with its other items, and the merge's item check keeps
+// the switch that goes with them. Asking for the function off turns it off.
+TEST_F(RequestTest, MergedZoomAndNupRequestsKeepTheirSwitches)
+{
+  struct Case {
+    const char *name;
+    void (*fill)(DM_REQUEST_BLOCK *);
+    std::vector<std::pair<WORD, LONG>> items;
+  } cases[] = {
+      {"zoom 150",
+       [](DM_REQUEST_BLOCK *r) { DmWriteLe16(r->zoom, 150); },
+       {{ITEM_kdmFuncSelectScale, 1}, {ITEM_kdmScaleType, 1}, {ITEM_kdmScaleH, 150}}},
+      {"zoom 0x4001",
+       [](DM_REQUEST_BLOCK *r) { DmWriteLe16(r->zoom, 0x4001); },
+       {{ITEM_kdmFuncSelectScale, 1}, {ITEM_kdmScaleH, 67}}},
+      {"2 up, right then down",
+       [](DM_REQUEST_BLOCK *r) { r->nup = 4; },
+       {{ITEM_kdmFuncSelectNup, 1}, {ITEM_kdmNUPPOSTKind, 2}, {ITEM_kdmNUPType, 33}}},
+      {"N-up off", [](DM_REQUEST_BLOCK *r) { r->nup = 1; }, {{ITEM_kdmFuncSelectNup, 0}}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<BYTE> in = WithRequest(c.fill);
+    reinterpret_cast<DEVMODEW *>(in.data())->dmFields = 0;
+    ASSERT_EQ(1, DmMergeIncoming(ctx_, in.data(), KV_MERGE_FLAGS_CONVERT));
+    for (const auto &item : c.items) EXPECT_EQ(item.second, ItemGetRaw(ctx_, item.first, nullptr)) << item.first;
+  }
 }
 
 TEST_F(RequestTest, PublishedBlockOffersWhatThePrinterCanDoAndClearsTheRequest)

@@ -88,7 +88,7 @@ class SampleCheckTest : public CompiledRulesTest {
     if (r.handler == nullptr || r.handler == HandlerOf(ITEM_kdmLocaleID) || r.handler == HandlerOf(ITEM_kdmWmID)) {
       e.keepsAll = true;
       e.legal = {KvItemIsBit(row) ? 1 : 5};
-    } else if (r.handler == HandlerOf(ITEM_kdmSkipCount) || r.handler == HandlerOf(ITEM_kdmFuncSelectScale)) {
+    } else if (r.handler == HandlerOf(ITEM_kdmSkipCount) || r.handler == HandlerOf(ITEM_kdmFuncSelectPoster)) {
       e.resetsAll = true;
       if (KvItemIsBit(row)) e.reset = param != 0;
       if (id == ITEM_kdmKVMLVer) e.reset = static_cast<LONG>(ctx_->model->constants5[0]);
@@ -101,6 +101,11 @@ class SampleCheckTest : public CompiledRulesTest {
           e.illegal = {v};
           break;
         }
+    } else if (r.handler == HandlerOf(ITEM_kdmFuncSelectScale)) {
+      e.legal = {0, 1};  // the scale and N-up switches: kept on or off in mode 2
+    } else if (r.handler == HandlerOf(ITEM_kdmColorMatchingMode)) {
+      e.legal = {1, 4, 200, 215};
+      e.illegal = {199, 216};
     } else if (r.handler == HandlerOf(ITEM_kdmScaleH)) {
       range(20, 400);
     } else if (r.handler == HandlerOf(ITEM_kdmHFFontPoint)) {

@@ -52,7 +52,8 @@ TEST(ItemCheckTableData, HandlerKindsAndParameters)
       {ITEM_kdmDspUnit, {173}},
       {ITEM_kdmLocaleID, {202, 207, 231}},
       {ITEM_kdmSkipCount, {446, 512, 513, 514, 520, 522, 523, 526, 527, 528, 529, 530, 531, 562, 563, 600}},
-      {ITEM_kdmFuncSelectScale, {56, 61, 69, 100, 107, 144, 147, 183, 184, 211, 217, 233}},
+      {ITEM_kdmFuncSelectPoster, {58, 61, 69, 100, 107, 144, 147, 183, 184, 211, 217, 233}},
+      {ITEM_kdmFuncSelectScale, {56}},
       {ITEM_kdmUIModeChange, {53, 54, 87, 92, 137, 179, 201, 209, 398, 407}},
   };
   for (const Same &s : same) {
@@ -61,7 +62,9 @@ TEST(ItemCheckTableData, HandlerKindsAndParameters)
   }
   // Kinds that differ stay apart.
   EXPECT_NE(HandlerOf(ITEM_kdmBrightness), HandlerOf(ITEM_kdmGammaC));
-  EXPECT_NE(HandlerOf(ITEM_kdmSkipCount), HandlerOf(ITEM_kdmFuncSelectScale));
+  EXPECT_NE(HandlerOf(ITEM_kdmSkipCount), HandlerOf(ITEM_kdmFuncSelectPoster));
+  EXPECT_NE(HandlerOf(ITEM_kdmFuncSelectScale), HandlerOf(ITEM_kdmFuncSelectPoster));
+  EXPECT_NE(HandlerOf(ITEM_kdmColorMatchingMode), HandlerOf(ITEM_kdmUIModeChange));
   EXPECT_NE(HandlerOf(ITEM_kdmScaleH), HandlerOf(ITEM_kdmHFFontPoint));
   EXPECT_NE(HandlerOf(ITEM_kdmWmID), nullptr);  // "no check" is a handler that keeps everything
   EXPECT_EQ(HandlerOf(ITEM_kdmHFFontName), nullptr);
@@ -80,7 +83,7 @@ TEST(ItemCheckTableData, HandlerKindsAndParameters)
     }
     EXPECT_TRUE(vt <= KV_VT_U32 || KvItemIsBit(item)) << r.itemId << " is not a number or bit item";
     // An allowed-list row resets to one of the item's own listed values.
-    if (r.handler == listed) {
+    if (r.handler == listed || r.itemId == ITEM_kdmColorMatchingMode) {
       EXPECT_TRUE(ItemIsListedValue(static_cast<WORD>(r.itemId), (LONG)r.param)) << r.itemId;
     }
   }
@@ -153,7 +156,14 @@ TEST_F(CheckHandlersTest, AllowedListRows)
     legal.push_back(list->values[list->count - 1]);  // another listed value than the reset one
     Expect(id, legal, Unlisted(id), static_cast<LONG>(r.param));
   }
-  EXPECT_EQ(rows, 56);
+  EXPECT_EQ(rows, 55);
+}
+
+// The colour-matching mode keeps its listed modes and the stored colour-matching sets
+// 200-215 as well, which its description node accepts at once.
+TEST_F(CheckHandlersTest, ColorMatchingModeKeepsTheStoredSets)
+{
+  Expect(ITEM_kdmColorMatchingMode, {1, 4, 200, 205, 215}, {0, 5, 199, 216, 255}, 1);
 }
 
 TEST_F(CheckHandlersTest, RangeRows)
@@ -219,22 +229,46 @@ TEST_F(CheckHandlersTest, CodeRows)
 }
 
 // A resolution that is not listed takes the DEVMODE's print quality when that is valid,
-// else the model's default resolution of its axis.
+// else the model's default resolution of its axis; either only when the item lists it, so
+// that the replacement is always a resolution of the item's list (the row's parameter,
+// 600, when neither is).
 TEST_F(CheckHandlersTest, ResolutionRows)
 {
   Expect(ITEM_kdmDstResolutionW, {600, 1200}, {700, 0}, 300);
   Expect(ITEM_kdmDstResolutionH, {300}, {150}, 300);
-  ItemSetRaw(ctx_, ITEM_dmPrintQuality, 333);
-  base_.assign(ctx_->work, ctx_->work + KV_WORK_BUFFER_SIZE);
-  EXPECT_EQ(After(ITEM_kdmDstResolutionW, 700, KV_CHECK_MODE_KEEP_LEGAL), ctx_->model->defaultResX);
-  EXPECT_EQ(After(ITEM_kdmDstResolutionH, 700, KV_CHECK_MODE_KEEP_LEGAL), ctx_->model->defaultResY);
+  MODEL_RECORD *model = ctx_->model;
+  ASSERT_NE(model, nullptr);
+  MODEL_RECORD other = *model;
+  ctx_->model = &other;
+  struct Case {
+    LONG quality;  // 150 and 2400 are valid print qualities, but no device resolution
+    LONG modelX, modelY;
+    LONG x, y;
+  } cases[] = {
+      {300, 1200, 400, 300, 300},  {1200, 300, 300, 1200, 1200}, {333, 1200, 400, 1200, 400},
+      {150, 1200, 400, 1200, 400}, {2400, 300, 1200, 300, 1200}, {150, 150, 2400, 600, 600},
+      {-4, 400, 400, 400, 400},    {333, 0, 700, 600, 600},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << "quality " << c.quality << ", model " << c.modelX << " x " << c.modelY);
+    other.defaultResX = static_cast<decltype(other.defaultResX)>(c.modelX);
+    other.defaultResY = static_cast<decltype(other.defaultResY)>(c.modelY);
+    Restore();
+    ItemSetRaw(ctx_, ITEM_dmPrintQuality, c.quality);
+    base_.assign(ctx_->work, ctx_->work + KV_WORK_BUFFER_SIZE);
+    for (DWORD mode : {KV_CHECK_MODE_KEEP_LEGAL, KV_CHECK_MODE_RESET}) {
+      EXPECT_EQ(After(ITEM_kdmDstResolutionW, 700, mode), c.x) << "mode " << mode;
+      EXPECT_EQ(After(ITEM_kdmDstResolutionH, 700, mode), c.y) << "mode " << mode;
+    }
+  }
+  ctx_->model = model;
 }
 
 // Rows that write their parameter in every mode, whatever the value; switches are bits.
 TEST_F(CheckHandlersTest, AlwaysDefaultRows)
 {
   const ITEM_CHECK_HANDLER always = HandlerOf(ITEM_kdmSkipCount);
-  const ITEM_CHECK_HANDLER switches = HandlerOf(ITEM_kdmFuncSelectScale);
+  const ITEM_CHECK_HANDLER switches = HandlerOf(ITEM_kdmFuncSelectPoster);
   int rows = 0;
   for (int i = 0; i < KV_CHECK_ROW_COUNT; ++i) {
     const ITEM_CHECK_ROW &r = ItemGetCheckTable()[i];
@@ -249,8 +283,27 @@ TEST_F(CheckHandlersTest, AlwaysDefaultRows)
     for (DWORD mode : {KV_CHECK_MODE_KEEP_LEGAL, KV_CHECK_MODE_RESET})
       EXPECT_EQ(After(id, other, mode), reset) << "item " << id << " mode " << mode;
   }
-  EXPECT_EQ(rows, 22 + 37);
+  EXPECT_EQ(rows, 22 + 35);
   EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmKVMLVer, nullptr), 16);
+}
+
+// The scale and N-up switches are the driver's own: the keeping mode leaves them on or off
+// with their type and percentage items, the other modes turn them off.
+TEST_F(CheckHandlersTest, ScaleAndNupSwitchesStayInTheKeepingMode)
+{
+  for (WORD id : {ITEM_kdmFuncSelectScale, ITEM_kdmFuncSelectNup}) Expect(id, {0, 1}, {}, 0);
+  Restore();
+  ItemSetRaw(ctx_, ITEM_kdmFuncSelectScale, 1);
+  ItemSetRaw(ctx_, ITEM_kdmScaleType, 1);
+  ItemSetRaw(ctx_, ITEM_kdmScaleH, 150);
+  ItemSetRaw(ctx_, ITEM_kdmFuncSelectNup, 1);
+  ItemSetRaw(ctx_, ITEM_kdmNUPPOSTKind, 2);
+  ItemSetRaw(ctx_, ITEM_kdmNUPType, 33);
+  ItemRunCheckTable(ctx_, KV_CHECK_MODE_KEEP_LEGAL);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmFuncSelectScale, nullptr), 1);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmScaleH, nullptr), 150);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmFuncSelectNup, nullptr), 1);
+  EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmNUPType, nullptr), 33);
 }
 
 // The user and job texts and the telephone number are kept as they are; the stamp id has a

@@ -228,6 +228,59 @@ TEST_F(StampSizeTest, TheSampleModelIniCarriesDefaultStampsAndSizes)
   EXPECT_EQ(Raw(ITEM_wdmFreeSizeWidth), 6000);
 }
 
+// A slot whose section the settings INI does not hold loads its default of the driver
+// package, into the custom-size items, the source custom-size items, the slot items and
+// the records; a slot that was saved loads what was saved.
+TEST_F(StampSizeTest, SizesNeverSavedLoadTheModelDefaults)
+{
+  std::ifstream in(KV_SAMPLE_DIR "/kvmlmodl.ini", std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  ASSERT_FALSE(text.str().empty());
+  PutModelIni(text.str());
+  IniWriteString(SizeSection(3).c_str(), u"wdmFreeSizeWidth", u"7000", Ini().c_str());
+  IniWriteString(SizeSection(3).c_str(), u"wdmFreeSizeLength", u"8000", Ini().c_str());
+  struct Case {
+    int slot;
+    LONG width, length, tray, orientation;
+  } cases[] = {
+      {0, 4724, 6992, 4, 1},   // the sample package's postcard
+      {2, 9921, 42520, 4, 1},  // its banner
+      {5, 9921, 14031, 4, 1},  // no section in the model INI either: A4 portrait, tray 4
+      {3, 7000, 8000, 0, 0},   // saved without tray and orientation
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.slot);
+    SetRaw(ITEM_wdmFreeSizeWidth, 1);
+    ListLoadFreeSize(ctx_, c.slot);
+    EXPECT_EQ(Raw(ITEM_wdmFreeSizeWidth), c.width);
+    EXPECT_EQ(Raw(ITEM_wdmFreeSizeLength), c.length);
+    EXPECT_EQ(Raw(ITEM_wdmFreeSizeTray), c.tray);
+    EXPECT_EQ(Raw(ITEM_wdmFreeSizeOrient), c.orientation);
+    const FREE_SIZE_ITEM_ROW &row = ListGetFreeSizeItemTable()[c.slot];
+    EXPECT_EQ(Raw(row.width), c.width);
+    EXPECT_EQ(Raw(row.length), c.length);
+    if (c.slot == 3) continue;  // the source items of a saved size are read under their own keys
+    ListLoadSrcFreeSize(ctx_, c.slot);
+    EXPECT_EQ(Raw(ITEM_wdmSrcFreeSizeWidth), c.width);
+    EXPECT_EQ(Raw(ITEM_wdmSrcFreeSizeLength), c.length);
+    EXPECT_EQ(Raw(ITEM_wdmSrcFreeSizeTray), c.tray);
+  }
+  memset(ctx_->state->freeSizeSlots, 0, sizeof ctx_->state->freeSizeSlots);
+  CtxClearUiFlags(ctx_, KV_UI_FLAG_FREE_SIZES_LOADED);
+  ASSERT_EQ(ListLoadAllFreeSizes(ctx_), 1);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.slot);
+    const FREE_SIZE_SLOT &rec = ctx_->state->freeSizeSlots[c.slot];
+    EXPECT_EQ(rec.width, c.width);
+    EXPECT_EQ(rec.length, c.length);
+    EXPECT_EQ(rec.tray, c.tray);
+    EXPECT_EQ(rec.orientation, c.orientation);
+  }
+  // Loading them wrote nothing into the settings INI.
+  EXPECT_EQ(IniValue(SizeSection(0).c_str(), u"wdmFreeSizeWidth"), "");
+}
+
 TEST_F(StampSizeTest, SlotsAndPaperIds)
 {
   struct {

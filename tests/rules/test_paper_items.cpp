@@ -1,11 +1,18 @@
 // Paper items: the source and output paper's size and printable area in dots at the device
 // resolution, for standard papers of a description built by hand and for custom sizes.
+#include <string.h>
+
+#include <string>
 #include <vector>
 
+#include "blob/desc_geometry.h"
 #include "caps_fixture.h"
 #include "devmode/dm_paper_items.h"
+#include "files/ini.h"
+#include "files/settings_dirs.h"
 #include "items/item_store.h"
 #include "model/model.h"
+#include "names/names_paths.h"
 #include "os/os.h"
 #include "store/stored_lists.h"
 #include "tables/item_ids.h"
@@ -328,6 +335,61 @@ TEST_F(PaperItemsTest, SlotCopiedIntoTheCustomSizeItems)
   EXPECT_EQ(ItemGetValue(ctx_, ITEM_wdmFreeSizeWidth, nullptr), 5000);
   EXPECT_EQ(ItemGetValue(ctx_, ITEM_wdmFreeSizeLength, nullptr), 8000);
   EXPECT_EQ(ItemGetRaw(ctx_, ITEM_wdmFreeSizeTray, nullptr), 3);
+}
+
+// A printer whose custom sizes were never saved: each user size is its slot's default of the
+// driver package (the model INI's section, A4 portrait where the model INI has none) as
+// document paper, as output paper and as a size in 0.1 mm; a size the settings INI holds
+// is taken instead.
+TEST_F(PaperItemsTest, UserSizesNeverSavedTakeTheModelDefaults)
+{
+  auto section = [&](int slot) {
+    WCHAR name[300];
+    return std::u16string(ListFormatFreeSizeSection(name, slot, 0, ctx_));
+  };
+  auto put = [&](const WCHAR *file, int slot, LONG width, LONG length) {
+    WCHAR text[16];
+    wsprintfW(text, u"%ld", width);
+    ASSERT_TRUE(IniWriteString(section(slot).c_str(), u"wdmFreeSizeWidth", text, file));
+    wsprintfW(text, u"%ld", length);
+    ASSERT_TRUE(IniWriteString(section(slot).c_str(), u"wdmFreeSizeLength", text, file));
+  };
+  const WCHAR *model = CtxGetModelIniPath(ctx_);
+  ASSERT_NE(model, nullptr);
+  put(model, 0, 6000, 9600);
+  put(model, 2, 4800, 7200);
+  FileCreateSettingsDirOf(ctx_);
+  put(CtxGetSettingsIniPath(ctx_), 2, 8000, 12000);  // user size 3 was saved
+  struct Case {
+    SHORT paper;
+    LONG width, length;      // 1200-dpi dots
+    LONG widthMm, lengthMm;  // 0.1 mm, rounded up
+  } cases[] = {
+      {384, 6000, 9600, 1270, 2032},
+      {385, 9921, 14031, 2100, 2970},
+      {386, 8000, 12000, 1694, 2540},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.paper);
+    memset(ctx_->state->freeSizeSlots, 0, sizeof ctx_->state->freeSizeSlots);
+    CtxClearUiFlags(ctx_, KV_UI_FLAG_FREE_SIZES_LOADED);
+    SIZE size = {-1, -1};
+    ASSERT_EQ(DescGetCustomPaperSize(ctx_, &size, static_cast<WORD>(c.paper), 0), 1);
+    EXPECT_EQ(size.cx, c.widthMm);
+    EXPECT_EQ(size.cy, c.lengthMm);
+    // 300 dpi: a quarter of the 1200-dpi dots.
+    DmSetSourcePaperItems(c.paper, ITEM_dmPaperSize, ctx_, &dm_);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmSrcPaperLengthDot, nullptr), c.length / 4);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmSrcPaperWidthDot, nullptr), c.width / 4);
+    EXPECT_EQ(dm_.dmPaperWidth, c.widthMm);
+    EXPECT_EQ(dm_.dmPaperLength, c.lengthMm);
+    ItemSetRaw(ctx_, ITEM_kdmOutPaperSize, c.paper);
+    DmSetOutputPaperItems(c.paper, ITEM_kdmOutPaperSize, ctx_, &dm_);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmDstPaperLengthDot, nullptr), c.length / 4);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmDstPaperWidthDot, nullptr), c.width / 4);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmDstPaperLengthMM, nullptr), c.lengthMm);
+    EXPECT_EQ(ItemGetRaw(ctx_, ITEM_kdmDstPaperWidthMM, nullptr), c.widthMm);
+  }
 }
 
 // Output codes 1024-1026: the document's own paper, or a fit to A4 or Letter printed on the

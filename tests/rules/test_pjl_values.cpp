@@ -108,6 +108,34 @@ TEST_F(PjlValuesTest, ConditionEntriesCompareStoredValues)
   EXPECT_EQ(RuleEvalSettingCondition(ctx_, loop), 0);
 }
 
+// Chains up to KV_RULE_CHAIN_MAX entries are walked to their end; one entry more fails,
+// whatever the entries say. Every entry holds (P is 1), joined into one term (AND) or into
+// one clause of single-entry terms (OR, passed over once the first term holds).
+TEST_F(PjlValuesTest, ChainsUpToTheLimitAreWalkedWhole)
+{
+  struct Case {
+    DWORD length;
+    DWORD connector;
+    bool feature;
+    int holds;
+  } cases[] = {
+      {KV_RULE_CHAIN_MAX - 1, KV_COND_AND, false, 1}, {KV_RULE_CHAIN_MAX, KV_COND_AND, false, 1},
+      {KV_RULE_CHAIN_MAX + 1, KV_COND_AND, false, 0}, {KV_RULE_CHAIN_MAX, KV_COND_OR, false, 1},
+      {KV_RULE_CHAIN_MAX + 1, KV_COND_OR, false, 0},  {KV_RULE_CHAIN_MAX, KV_COND_AND, true, 1},
+      {KV_RULE_CHAIN_MAX + 1, KV_COND_AND, true, 0},
+  };
+  ItemSetRaw(ctx_, kP, 1);
+  ItemSetRaw(ctx_, 250, 1);  // what feature code 10020 stands for
+  for (const Case &c : cases) {
+    std::vector<RULE_CONDITION> chain(c.length);
+    for (DWORD i = 0; i < c.length; ++i)
+      chain[i] = {i + 1 < c.length ? &chain[i + 1] : nullptr, c.feature ? 10020u : kP, 1, c.connector};
+    int answer =
+        c.feature ? RuleEvalFeatureCondition(ctx_, chain.data()) : RuleEvalSettingCondition(ctx_, chain.data());
+    EXPECT_EQ(answer, c.holds) << c.length << " entries, connector " << c.connector << (c.feature ? ", feature" : "");
+  }
+}
+
 TEST_F(PjlValuesTest, FeatureCodesMapThroughTheFiveRanges)
 {
   struct Case {

@@ -204,6 +204,291 @@ TEST_F(RuleCondTest, BFiveCountsOnlyTraysWithOrientationBitOne)
   EXPECT_EQ(Cond(645), 1);
 }
 
+// The finisher groups by their presence bits: the "2000" family of group A, 1000, BF, 14, 15.
+enum Finisher : WORD {
+  kNone = 0,
+  kGroupA = 10058,
+  kGroup1000 = 10049,
+  kGroupBF = 10059,
+  kGroup14 = 10060,
+  kGroup15 = 10061
+};
+
+// One question to the finisher predicates: the installed finisher (or two, for precedence),
+// the output paper, the feed orientations F of the selected source (bit 0: a tray holds the
+// paper with orientation bit 0, bit 1: with bit 1), the sheet orientation S and stapling.
+struct FinisherCase {
+  WORD item;  // the computed item asked
+  WORD group, group2;
+  LONG paper;
+  int feed;
+  bool landscape;  // S (the DEVMODE's orientation, with neither N-up nor duplex turning it)
+  LONG staple;
+  LONG expected;
+};
+
+class FinisherCondTest : public RuleCondTest {
+ protected:
+  // Automatic selection over tray 1 (orientation bit 0) and tray 2 (bit 1), the others empty:
+  // the feed orientations are exactly the trays that hold the paper.
+  void Apply(WORD group, WORD group2, LONG paper, int feed, bool landscape, LONG stapleOn, LONG staple)
+  {
+    for (WORD id : {10049, 10050, 10058, 10059, 10060, 10061, 10074, 10075, 10076, 10077, 10078, 10079, 10080, 10081})
+      Raw(id, 0);
+    if (group != kNone) Raw(group, 1);
+    if (group2 != kNone) Raw(group2, 1);
+    Raw(46, paper);
+    Raw(13, 7);
+    Tray(10175, 10143, (feed & 1) ? paper : 0, 0);
+    Tray(10176, 10144, (feed & 2) ? paper : 0, 1);
+    Tray(10177, 10145, 0, 0);
+    Tray(10178, 10146, 0, 0);
+    Raw(7, landscape ? 2 : 1);
+    Raw(63, stapleOn);
+    Raw(121, staple);
+  }
+};
+
+TEST_F(FinisherCondTest, StapleAndFeedPredicatesOfEachGroup)
+{
+  const bool S = true, P = false;  // sheet landscape / portrait
+  const FinisherCase cases[] = {
+      // 630: group A, list A, F not 0; by staple type ok(S, not S), always, or ok(not S, S).
+      {630, kGroupA, kNone, 9, 1, P, 1, 0},
+      {630, kGroupA, kNone, 9, 1, S, 1, 1},
+      {630, kGroupA, kNone, 9, 2, P, 67, 1},
+      {630, kGroupA, kNone, 9, 1, P, 17, 1},
+      {630, kGroupA, kNone, 9, 1, S, 65, 0},
+      {630, kGroupA, kNone, 9, 2, S, 33, 1},
+      {630, kGroupA, kNone, 9, 1, S, 49, 1},
+      {630, 10050, kNone, 9, 2, P, 50, 1},  // the "3000" family
+      {630, kGroupA, kNone, 9, 0, P, 49, 0},
+      {630, kGroupA, kNone, 11, 1, P, 49, 0},  // Ledger: extended list only
+      {630, kGroupA, kNone, 9, 1, P, 99, 0},
+      {630, kNone, kNone, 9, 1, P, 49, 0},
+      // 642: group 14, not Executive, B5 or 93, list 14, held with bit 0.
+      {642, kGroup14, kNone, 9, 1, P, 0, 1},
+      {642, kGroup14, kNone, 1, 3, P, 0, 1},
+      {642, kGroup14, kNone, 9, 2, P, 0, 0},
+      {642, kGroup14, kNone, 7, 1, P, 0, 0},
+      {642, kGroup14, kNone, 13, 1, P, 0, 0},
+      {642, kGroup14, kNone, 93, 1, P, 0, 0},
+      {642, kGroup14, kNone, 514, 1, P, 0, 0},
+      {642, kNone, kNone, 9, 1, P, 0, 0},
+      // 643: group 14, list 14, not the large list, held with bit 1.
+      {643, kGroup14, kNone, 9, 2, P, 0, 1},
+      {643, kGroup14, kNone, 7, 2, P, 0, 1},
+      {643, kGroup14, kNone, 9, 1, P, 0, 0},
+      {643, kGroup14, kNone, 8, 2, P, 0, 0},
+      {643, kGroup15, kNone, 9, 2, P, 0, 0},
+      // 644: list 14, finisher or not.
+      {644, kNone, kNone, 9, 0, P, 0, 1},
+      {644, kGroup14, kNone, 517, 0, P, 0, 1},
+      {644, kGroup14, kNone, 514, 1, P, 0, 0},
+      {644, kGroup14, kNone, 6, 1, P, 0, 0},
+      // 658-660: group 1000 and list 1000 (list A, not its extension).
+      {658, kGroup1000, kNone, 9, 1, P, 0, 1},
+      {658, kGroup1000, kNone, 9, 2, P, 0, 0},
+      {658, kGroup1000, kNone, 11, 1, P, 0, 0},
+      {658, kNone, kNone, 9, 1, P, 0, 0},
+      {659, kGroup1000, kNone, 9, 2, P, 0, 1},
+      {659, kGroup1000, kNone, 1, 2, P, 0, 1},
+      {659, kGroup1000, kNone, 8, 2, P, 0, 0},
+      {659, kGroup1000, kNone, 9, 1, P, 0, 0},
+      {660, kNone, kNone, 93, 0, P, 0, 1},
+      {660, kGroup1000, kNone, 11, 1, P, 0, 0},
+      {660, kGroup1000, kNone, 6, 1, P, 0, 0},
+      // 661: staple 33 with ok(not S, S), staple 34 with ok(S, not S).
+      {661, kGroup1000, kNone, 9, 1, P, 33, 1},
+      {661, kGroup1000, kNone, 9, 1, S, 33, 0},
+      {661, kGroup1000, kNone, 9, 2, S, 33, 1},
+      {661, kGroup1000, kNone, 9, 1, S, 34, 1},
+      {661, kGroup1000, kNone, 9, 1, P, 34, 0},
+      {661, kGroup1000, kNone, 9, 1, P, 49, 0},
+      {661, kGroup1000, kNone, 9, 0, P, 33, 0},
+      {661, kGroupA, kNone, 9, 1, P, 33, 0},
+      // 674-677: group 15 and list 15.
+      {674, kGroup15, kNone, 9, 1, P, 0, 1},
+      {674, kGroup15, kNone, 514, 1, P, 0, 1},
+      {674, kGroup15, kNone, 6, 1, P, 0, 0},
+      {674, kGroup15, kNone, 9, 2, P, 0, 0},
+      {674, kGroup14, kNone, 9, 1, P, 0, 0},
+      {675, kGroup15, kNone, 9, 2, P, 0, 1},
+      {675, kGroup15, kNone, 93, 2, P, 0, 1},
+      {675, kGroup15, kNone, 514, 2, P, 0, 0},
+      {675, kGroup15, kNone, 9, 1, P, 0, 0},
+      {676, kNone, kNone, 514, 0, P, 0, 1},
+      {676, kGroup15, kNone, 11, 1, P, 0, 0},
+      {677, kGroup15, kNone, 9, 1, S, 50, 1},
+      {677, kGroup15, kNone, 9, 2, P, 49, 1},
+      {677, kGroup15, kNone, 9, 0, P, 50, 0},
+      {677, kGroup15, kNone, 9, 1, P, 65, 1},
+      {677, kGroup15, kNone, 9, 1, S, 65, 0},
+      {677, kGroup15, kNone, 9, 1, S, 66, 1},
+      {677, kGroup15, kNone, 9, 1, P, 67, 0},
+      {677, kGroup15, kNone, 9, 2, P, 67, 1},
+      {677, kGroup15, kNone, 9, 1, P, 33, 0},
+      {677, kGroup15, kNone, 11, 1, P, 49, 0},
+      // 690-694: group BF, by paper and orientation bit.
+      {690, kGroupBF, kNone, 8, 1, P, 0, 1},
+      {690, kGroupBF, kNone, 5, 1, P, 0, 0},
+      {690, kGroupBF, kNone, 9, 1, P, 0, 0},
+      {690, kGroupBF, kNone, 8, 2, P, 0, 0},
+      {690, kNone, kNone, 8, 1, P, 0, 0},
+      {691, kGroupBF, kNone, 9, 2, P, 0, 1},
+      {691, kGroupBF, kNone, 13, 2, P, 0, 1},
+      {691, kGroupBF, kNone, 9, 1, P, 0, 0},
+      {691, kGroupBF, kNone, 8, 2, P, 0, 0},
+      {692, kGroupBF, kNone, 5, 1, P, 0, 1},
+      {692, kGroupBF, kNone, 9, 2, P, 0, 0},
+      {692, kGroupBF, kNone, 13, 1, P, 0, 0},
+      {693, kGroupBF, kNone, 9, 1, P, 0, 1},
+      {693, kGroupBF, kNone, 8, 1, P, 0, 1},
+      {693, kGroupBF, kNone, 5, 1, P, 0, 0},
+      {693, kGroupBF, kNone, 1, 1, P, 0, 0},
+      {694, kNone, kNone, 8, 0, P, 0, 1},
+      {694, kGroupBF, kNone, 13, 2, P, 0, 1},
+      {694, kGroupBF, kNone, 13, 1, P, 0, 0},
+      {694, kGroupBF, kNone, 93, 3, P, 0, 0},
+      {694, kGroupBF, kNone, 6, 3, P, 0, 0},
+      // 695: group BF, by staple type over items 690-693 and S.
+      {695, kGroupBF, kNone, 9, 2, P, 49, 1},   // 691
+      {695, kGroupBF, kNone, 9, 1, P, 50, 1},   // 692
+      {695, kGroupBF, kNone, 13, 1, P, 49, 0},  // none of 690-692
+      {695, kGroupBF, kNone, 8, 1, P, 65, 1},   // 690 and not S
+      {695, kGroupBF, kNone, 8, 1, S, 65, 0},
+      {695, kGroupBF, kNone, 9, 2, S, 65, 1},  // 691 and S
+      {695, kGroupBF, kNone, 9, 2, P, 65, 0},
+      {695, kGroupBF, kNone, 8, 1, S, 66, 1},  // 690 and S
+      {695, kGroupBF, kNone, 8, 1, P, 66, 0},
+      {695, kGroupBF, kNone, 9, 2, P, 67, 1},  // 691 and not S
+      {695, kGroupBF, kNone, 9, 1, P, 68, 1},  // 693
+      {695, kGroupBF, kNone, 1, 1, P, 68, 0},
+      {695, kGroupBF, kNone, 8, 1, P, 33, 0},
+      {695, kNone, kNone, 9, 1, P, 49, 0},
+  };
+  for (const FinisherCase &c : cases) {
+    Apply(c.group, c.group2, c.paper, c.feed, c.landscape, 1, c.staple);
+    EXPECT_EQ(Cond(c.item), c.expected) << "item " << c.item << " finisher " << c.group << " paper " << c.paper << " F "
+                                        << c.feed << " S " << c.landscape << " staple " << c.staple;
+  }
+}
+
+// Item 643 leaves Executive out on machine 131 only.
+TEST_F(FinisherCondTest, ExecutiveOnMachine131)
+{
+  MODEL_RECORD *model = ctx_->model;
+  ASSERT_NE(model, nullptr);
+  MODEL_RECORD other = *model;
+  ctx_->model = &other;
+  Apply(kGroup14, kNone, 7, 2, false, 1, 0);
+  other.machineId = 131;
+  EXPECT_EQ(Cond(643), 0);
+  Raw(46, 9);
+  Raw(10176, 9);
+  EXPECT_EQ(Cond(643), 1);
+  other.machineId = 130;
+  Apply(kGroup14, kNone, 7, 2, false, 1, 0);
+  EXPECT_EQ(Cond(643), 1);
+  ctx_->model = model;
+}
+
+// The feed direction of groups 1000, BF, 14 and 15 (group A has its own test above), and the
+// order in which installed finishers are asked: A, 1000, BF, 14, 15. Items 730 and 731 read
+// the portrait (1) and landscape (2) answers.
+TEST_F(FinisherCondTest, FeedDirectionOfEachGroup)
+{
+  struct Case {
+    WORD group, group2;
+    LONG paper;
+    LONG stapleOn, staple;
+    bool landscape;
+    int expected;
+  } cases[] = {
+      {kGroup1000, kNone, 9, 0, 33, false, 3},
+      {kGroup1000, kNone, 11, 0, 0, false, 0},  // not in list 1000
+      {kGroup1000, kNone, 9, 1, 33, false, 1},
+      {kGroup1000, kNone, 9, 1, 33, true, 2},
+      {kGroup1000, kNone, 9, 1, 34, false, 2},
+      {kGroup1000, kNone, 9, 1, 34, true, 1},
+      {kGroup1000, kNone, 9, 1, 49, false, 0},
+      {kGroupBF, kNone, 9, 0, 0, false, 3},
+      {kGroupBF, kNone, 13, 0, 0, false, 0},  // not in list BF
+      {kGroupBF, kNone, 9, 1, 33, false, 3},
+      {kGroupBF, kNone, 9, 1, 34, true, 3},
+      {kGroupBF, kNone, 9, 1, 49, false, 3},
+      {kGroupBF, kNone, 9, 1, 50, true, 3},
+      {kGroupBF, kNone, 9, 1, 65, false, 1},
+      {kGroupBF, kNone, 9, 1, 65, true, 2},
+      {kGroupBF, kNone, 9, 1, 66, false, 2},
+      {kGroupBF, kNone, 9, 1, 67, true, 1},
+      {kGroupBF, kNone, 9, 1, 68, false, 1},
+      {kGroupBF, kNone, 9, 1, 68, true, 1},
+      {kGroupBF, kNone, 9, 1, 99, false, 0},
+      {kGroup14, kNone, 9, 0, 0, false, 3},
+      {kGroup14, kNone, 514, 0, 0, false, 0},  // not in list 14
+      {kGroup14, kNone, 9, 1, 49, false, 1},
+      {kGroup14, kNone, 9, 1, 49, true, 2},
+      {kGroup14, kNone, 9, 1, 50, false, 2},
+      {kGroup14, kNone, 9, 1, 50, true, 1},
+      {kGroup14, kNone, 9, 1, 65, false, 0},
+      {kGroup15, kNone, 9, 0, 0, false, 3},
+      {kGroup15, kNone, 11, 0, 0, false, 0},  // not in list 15
+      {kGroup15, kNone, 9, 1, 49, false, 3},
+      {kGroup15, kNone, 9, 1, 50, true, 3},
+      {kGroup15, kNone, 9, 1, 65, false, 1},
+      {kGroup15, kNone, 9, 1, 65, true, 2},
+      {kGroup15, kNone, 9, 1, 66, false, 2},
+      {kGroup15, kNone, 9, 1, 67, true, 1},
+      {kGroup15, kNone, 9, 1, 33, false, 0},
+      // Two finishers: the earlier group decides.
+      {kGroupA, kGroup1000, 11, 0, 0, false, 3},   // Ledger is in A's extended list
+      {kGroup1000, kGroupBF, 9, 1, 65, false, 0},  // 1000 knows no type 65
+      {kGroupBF, kGroup14, 9, 1, 49, true, 3},     // BF: type 49 is either way
+      {kGroup14, kGroup15, 9, 1, 65, false, 0},    // 14 knows no type 65
+      {kNone, kNone, 9, 0, 0, false, 0},
+  };
+  for (const Case &c : cases) {
+    Apply(c.group, c.group2, c.paper, 1, c.landscape, c.stapleOn, c.staple);
+    SCOPED_TRACE(testing::Message() << "finisher " << c.group << "+" << c.group2 << " paper " << c.paper << " staple "
+                                    << c.stapleOn << "/" << c.staple << " S " << c.landscape);
+    EXPECT_EQ(RuleGetFeedDirection(ctx_), c.expected);
+    EXPECT_EQ(Cond(730), c.expected == 1 ? 1 : 0);
+    EXPECT_EQ(Cond(731), c.expected == 2 ? 1 : 0);
+  }
+}
+
+// The paper and orientation bit of a source code's own tray; automatic selection and codes
+// without a tray answer 0 and write nothing.
+TEST_F(RuleCondTest, TrayPaperOfASourceCode)
+{
+  struct Case {
+    LONG code;
+    LONG manual, multi;  // items 10021 and 10022
+    int found;
+    LONG paper;
+    int bit;
+  } cases[] = {
+      {1, 0, 0, 1, 9, 0},   {3, 0, 0, 1, 9, 1},  {2, 0, 0, 1, 8, 0},
+      {256, 0, 0, 1, 0, 0}, {11, 0, 0, 1, 9, 1}, {4, 1, 1, 1, 5, 0},  // the manual feed first
+      {4, 0, 1, 1, 9, 0},   {4, 0, 0, 0, 0, 0},  {7, 0, 0, 0, 0, 0},
+      {5, 0, 0, 0, 0, 0},   {-1, 0, 0, 0, 0, 0}, {0, 1, 1, 0, 0, 0},
+  };
+  Raw(10170, 0);
+  Raw(10171, 0);
+  for (const Case &c : cases) {
+    Raw(10021, c.manual);
+    Raw(10022, c.multi);
+    LONG paper = -7;
+    int bit = -7;
+    EXPECT_EQ(RuleGetTrayPaper(ctx_, c.code, &paper, &bit), c.found) << c.code;
+    EXPECT_EQ(paper, c.found ? c.paper : -7) << c.code;
+    EXPECT_EQ(bit, c.found ? c.bit : -7) << c.code;
+  }
+  EXPECT_EQ(RuleGetTrayPaper(ctx_, 1, nullptr, nullptr), 1);
+  EXPECT_EQ(RuleGetTrayPaper(nullptr, 1, nullptr, nullptr), 0);
+}
+
 // Item 738: the page fits the resolution (1) or is too large for anything but 600 dpi (0).
 // The pages are custom sizes: the document's (paper 256) and the output's (paper 448).
 TEST_F(RuleCondTest, ResolutionCheckOfThePageSize)
