@@ -133,7 +133,10 @@ int WINAPI DmConvertDevMode(const WCHAR *printerName, const BYTE *source, BYTE *
   }
   switch (mode) {
     case KV_CDM_CONVERT:
-      if (target != NULL && *targetSize >= (LONG)DmClaimedExtent(target) && DmCopyDevmodeSameSize(source, target) > 0) {
+      // The target's own header says how large it is; a buffer too short to hold that
+      // header is refused before it is read.
+      if (target != NULL && *targetSize >= (LONG)offsetof(DEVMODEW, dmFields) &&
+          *targetSize >= (LONG)DmClaimedExtent(target) && DmCopyDevmodeSameSize(source, target) > 0) {
         *targetSize = (LONG)DmClaimedExtent(target);
         return 1;
       }

@@ -41,7 +41,9 @@ enum {
 // The body of the conversion entry point. *targetSize holds the target buffer's size in bytes
 // and receives the size written or needed. Answers 1 converted; 2 when the caller goes on
 // (the driver's default DEVMODE is to be written, or a mode handled elsewhere); 0 failed
-// with ERROR_INSUFFICIENT_BUFFER (and the size needed) or ERROR_INVALID_PARAMETER set.
+// with ERROR_INSUFFICIENT_BUFFER (and the size needed) or ERROR_INVALID_PARAMETER set. In
+// the plain conversion the target's header is read only when *targetSize covers it (72
+// bytes); a shorter buffer fails with ERROR_INVALID_PARAMETER.
 int WINAPI DmConvertDevMode(const WCHAR *printerName, const BYTE *source, BYTE *target, LONG *targetSize, DWORD mode);
 
 KV_END_DECLS

@@ -3,9 +3,11 @@
 // version of this function.
 #include "devmode/devmode_defaults.h"
 
+#include "devmode/devmode_environment.h"
 #include "devmode/devmode_header.h"
-#include "devmode/dm_paper_items.h"
 #include "devmode/devmode_printer_default.h"
+#include "devmode/dm_paper_items.h"
+#include "devmode/dm_version.h"
 #include "items/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"
@@ -28,14 +30,20 @@ BYTE *WINAPI DmBuildDefault(DRIVER_CONTEXT *ctx, WORD kind)
   if (work == NULL) return NULL;
   BYTE *previous = ctx->work;
   ctx->work = work;
-  // The stored default is taken as it is only when it passes the private header test as
-  // well; its values are then checked, so a damaged item cannot outlive the load.
+  // A stored default of this model and size is taken as the merge takes a private part: as
+  // it is in the driver's version or a newer one, upgraded by the description's conversion
+  // steps from an older minor version, never from an older major version, whose layout is
+  // not this one. Its values are then checked, so a damaged item cannot outlive the load,
+  // and its state block, saved with another call, is written from this one's environment.
   bool stored = DmLoadPrinterDefault(ctx) != 0;
-  if (stored && kind != CTX_OPEN_RESET && DmCheckPrivateHeader(work)) {
+  int version = stored ? DmCheckVersion(work) : 2;
+  if (stored && kind != CTX_OPEN_RESET && (version == 0 || version == 1)) {
     DmStampBlockOffsets(work);
     DmResetWorkBlockDefaults(ctx);
+    if (version == 1) DmUpgradeIfOlder(work, ctx);
     if (kind == CTX_OPEN_INIT) DmRefreshDerivedItems((DEVMODEW *)work, ctx, 1);
     ItemRunCheckTable(ctx, KV_CHECK_MODE_KEEP_LEGAL);
+    DmSetEnvironmentState(ctx);
   } else {
     DmResetToDefaults(ctx);
     DmAdoptStoredDevmode(ctx);

@@ -8,10 +8,12 @@
 KV_BEGIN_DECLS
 
 // A new zero-filled WORK_BUFFER for the load kind (0-3) holding the starting settings: the
-// printer's stored default DEVMODE when it is this driver's and valid (kinds 0-2), else the
-// defaults, taken over by the stored DEVMODE only when it passes every test. The caller owns
-// the buffer; the context's own buffer is the same after the call as before. NULL when
-// memory runs out or the context has no state.
+// printer's stored default DEVMODE when it is this driver's model and size and not of an
+// older major version (kinds 0-2; an older minor version is upgraded), else the defaults,
+// taken over by the stored DEVMODE only when it passes every test. A stored DEVMODE taken
+// gets this call's environment state. The caller owns the buffer; the context's own buffer
+// is the same after the call as before. NULL when memory runs out or the context has no
+// state.
 BYTE *WINAPI DmBuildDefault(DRIVER_CONTEXT *ctx, WORD kind);
 // Rebuilds the context's DEVMODE from the defaults: item defaults, driver version, public
 // fields, the check table in its reset mode, the identification block, the environment
@@ -28,12 +30,14 @@ void WINAPI DmSetDriverVersionItem(DRIVER_CONTEXT *ctx);
 // is used): a field bound to the description keeps a plausible value, any other field takes
 // the model default; the dmFields bits follow. type is 1 for the defaults.
 void WINAPI DmFillPublicDefaults(BYTE *devmode, DWORD type, DRIVER_CONTEXT *ctx);
-// The check table in its reset mode, the derived items and the identification block.
+// The check table in its reset mode, the derived items with the resolution code of the
+// device resolution, and the identification block.
 void WINAPI DmFinishDefaults(BYTE *devmode, DRIVER_CONTEXT *ctx);
 // Replaces the context's DEVMODE by the printer's stored DEVMODE when it exists, has this
-// DEVMODE's sizes and driver version and passes the private header test; the taken DEVMODE
-// gets this build's block offsets and its values are checked (illegal ones repaired). 1 when
-// taken, 0 when the context's DEVMODE was left alone.
+// DEVMODE's sizes and driver version and passes the private header test. It is taken whole,
+// public fields included; it gets this build's block offsets, its private values are checked
+// (illegal ones repaired) and its state block is written from this call's environment. 1
+// when taken, 0 when the context's DEVMODE was left alone.
 int WINAPI DmAdoptStoredDevmode(DRIVER_CONTEXT *ctx);
 // Runs the item check table on the context in mode (devmode is not read).
 void WINAPI ItemCheckAllByTable(BYTE *devmode, DRIVER_CONTEXT *ctx, DWORD mode);

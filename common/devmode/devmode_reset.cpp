@@ -80,10 +80,19 @@ void WINAPI ItemCheckAllByTable(BYTE *devmode, DRIVER_CONTEXT *ctx, DWORD mode)
   ItemRunCheckTable(ctx, mode);
 }
 
+// The derived items include the resolution code (item 152): the refresh derives the print
+// quality from the device resolution, which leaves the code alone, so the defaults would
+// otherwise hand out a code that stands for no resolution and that the first merge of the
+// same DEVMODE rewrites. A pass mode still pending from a merge belongs to no default.
 void WINAPI DmFinishDefaults(BYTE *devmode, DRIVER_CONTEXT *ctx)
 {
   ItemCheckAllByTable(devmode, ctx, KV_CHECK_MODE_RESET);
   DmRefreshDerivedItems((DEVMODEW *)devmode, ctx, 1);
+  if (ctx != NULL && ctx->state != NULL) {
+    ctx->state->pendingPassMode = 0;
+    LONG dpi = ItemGetRaw(ctx, ITEM_kdmDstResolutionW, NULL);
+    DmSetResolutionCode(dpi > 0 ? (DWORD)dpi : 0, ctx);
+  }
   DmWriteIdentBlock(ctx);
 }
 
@@ -115,11 +124,14 @@ int WINAPI DmAdoptStoredDevmode(DRIVER_CONTEXT *ctx)
             DmReadDriverExtra(stored) == DmReadDriverExtra(dm) &&
             DmReadDriverVersion(stored) == DmReadDriverVersion(dm) && DmClaimedExtent(stored) == DmGetTotalSize() &&
             DmCheckPrivateHeader(stored);
+  // The stored DEVMODE is taken whole, public fields included; only its illegal private
+  // values are repaired. Its state block describes the call and machine it was saved on,
+  // so this call's environment is written over it.
   if (ok) {
     memcpy(dm, stored, DmGetTotalSize());
     DmStampBlockOffsets(dm);
-    DmFillPublicDefaults(dm, 1, ctx);
     ItemRunCheckTable(ctx, KV_CHECK_MODE_KEEP_LEGAL);
+    DmSetEnvironmentState(ctx);
   }
   GlobalFree(info);
   return ok ? 1 : 0;

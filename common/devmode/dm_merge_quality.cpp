@@ -1,7 +1,9 @@
 // The print-quality part of the public merge. The DEVMODE's dmPrintQuality holds a resolution
 // in dots per inch; the resolution item checked against the description may hold a
 // resolution code instead (item 152), so every value crosses between the two only through
-// the resolution table, never by taking a code as dots per inch or the reverse.
+// the resolution table, never by taking a code as dots per inch or the reverse. The quality
+// the merge leaves is always one the resolution item offers, so that the item check that
+// ends the merge keeps the device resolution and everything computed from it.
 #include "blob/desc_blob.h"
 #include "blob/desc_runtime.h"
 #include "devmode/dm_merge.h"
@@ -59,6 +61,64 @@ WORD CodeForQuality(DRIVER_CONTEXT *ctx, OPTION_ITEM *row, LONG dpi)
   return 0;
 }
 
+// The item that must offer the print quality: item 152, by resolution code, when item 38's
+// node is Numeric; else item 38 itself, by dots per inch. No row when the table lacks it.
+struct ResolutionItem {
+  OPTION_ITEM *row;
+  bool codes;
+};
+
+ResolutionItem ResolutionItemToCheck(DRIVER_CONTEXT *ctx)
+{
+  const DESC_ITEM_NODE *node38 = DescFindItemNode(ITEM_kdmDstResolutionW, ctx);
+  bool codes =
+      node38 != NULL && (DescLd16(node38, offsetof(DESC_ITEM_NODE, type)) & ~DESC_TYPE_FLAGS) == DESC_TYPE_NUMERIC;
+  return {ItemFindById(ctx, codes ? ITEM_kdmDstResolutionBoth : ITEM_kdmDstResolutionW), codes};
+}
+
+// 1 when the resolution item's node accepts dpi (through a code of that x resolution for
+// item 152), else 0.
+bool NodeAccepts(DRIVER_CONTEXT *ctx, const ResolutionItem &item, LONG dpi)
+{
+  if (item.row == NULL || dpi <= 0) return false;
+  return item.codes ? CodeForQuality(ctx, item.row, dpi) != 0
+                    : ItemCheckNodeValue(item.row, item.row->id, (DWORD)dpi, ctx) != 0;
+}
+
+// The resolution item's description default in dots per inch (item 152's code through the
+// resolution table); the print quality's default when the item has none.
+LONG ResolutionItemDefault(DRIVER_CONTEXT *ctx, const ResolutionItem &item)
+{
+  if (item.row != NULL && DescFindItemNode(item.row->id, ctx) != NULL) {
+    LONG v = ItemValueIdToStored(ctx, item.row, (LONG)DescGetItemDefault(item.row->id, ctx));
+    if (item.codes) {
+      const RESOLUTION_ROW *res = v > 0 && v <= 0xFFFF ? CapFindResolutionRow((WORD)v) : NULL;
+      v = res != NULL ? (LONG)res->xDpi : 0;
+    }
+    if (v > 0) return v;
+  }
+  return DefaultQuality(ctx);
+}
+
+// dpi when the printer offers it, else the resolution item's default: the item check would
+// put the resolution item back to its default otherwise, and the print quality, the
+// resolution code and the paper items computed at dpi would no longer agree with it. An item
+// without description node offers every resolution.
+LONG OfferedOrDefault(DRIVER_CONTEXT *ctx, const ResolutionItem &item, LONG dpi)
+{
+  if (item.row == NULL || DescFindItemNode(item.row->id, ctx) == NULL) return dpi > 0 ? dpi : ModelQuality(ctx);
+  return NodeAccepts(ctx, item, dpi) ? dpi : ResolutionItemDefault(ctx, item);
+}
+
+// The module hook's resolution, taken only when the printer offers it; a refused answer
+// takes the pass mode the hook chose with it along.
+LONG TakeHookAnswer(DRIVER_CONTEXT *ctx, const ResolutionItem &item, LONG dpi)
+{
+  LONG taken = OfferedOrDefault(ctx, item, dpi);
+  if (taken != dpi) ctx->state->pendingPassMode = 0;
+  return taken;
+}
+
 // The user print macro's quality set, read on a snapshot that is rolled back: its resolution
 // item, or 0 when the set cannot be read.
 LONG MacroQuality(DRIVER_CONTEXT *ctx)
@@ -85,29 +145,24 @@ void WINAPI DmMergePrintQuality(DEVMODEW *target, const DEVMODEW *source, DRIVER
   // The new print quality.
   LONG q = source->dmPrintQuality;
   OPTION_ITEM *row38 = ItemFindById(ctx, ITEM_kdmDstResolutionW);
+  ResolutionItem check = ResolutionItemToCheck(ctx);
   LONG quality;
   if (DmIsSymbolicQuality(q))
     quality = DefaultQuality(ctx);
   else if (DmValidatePrintQuality((SHORT)q, ctx))
     quality = q;
-  else if (row38 != NULL) {
-    quality = AskResolution(ctx, target, row38, q);
-    if (quality <= 0) quality = ModelQuality(ctx);
-  } else
+  else if (row38 != NULL)
+    quality = TakeHookAnswer(ctx, check, AskResolution(ctx, target, row38, q));
+  else
     quality = ModelQuality(ctx);
   target->dmPrintQuality = (SHORT)quality;
 
-  // The resolution item that must accept it.
-  const DESC_ITEM_NODE *node38 = DescFindItemNode(ITEM_kdmDstResolutionW, ctx);
-  bool codes =
-      node38 != NULL && (DescLd16(node38, offsetof(DESC_ITEM_NODE, type)) & ~DESC_TYPE_FLAGS) == DESC_TYPE_NUMERIC;
-  OPTION_ITEM *row = codes ? ItemFindById(ctx, ITEM_kdmDstResolutionBoth) : row38;
-  if (row != NULL) {
+  // The resolution item must accept it.
+  if (check.row != NULL) {
     LONG dpi = target->dmPrintQuality;
-    bool accepted = codes ? CodeForQuality(ctx, row, dpi) != 0 : ItemCheckNodeValue(row, row->id, (DWORD)dpi, ctx) != 0;
-    if (!accepted) {
-      LONG answer = AskResolution(ctx, target, row, dpi);
-      if (answer > 0) target->dmPrintQuality = (SHORT)answer;
+    if (!NodeAccepts(ctx, check, dpi)) {
+      LONG answer = AskResolution(ctx, target, check.row, dpi);
+      target->dmPrintQuality = (SHORT)TakeHookAnswer(ctx, check, answer > 0 ? answer : dpi);
     }
   }
 
@@ -116,13 +171,13 @@ void WINAPI DmMergePrintQuality(DEVMODEW *target, const DEVMODEW *source, DRIVER
   if ((stored & (KV_MERGE_DOCPROPS | KV_MERGE_IN_PROMPT)) == (KV_MERGE_DOCPROPS | KV_MERGE_IN_PROMPT)) {
     LONG remembered = target->dmPrintQuality;
     LONG macro = MacroQuality(ctx);
-    if (macro > 0 && macro != remembered) target->dmPrintQuality = (SHORT)macro;
+    if (macro > 0 && macro != remembered) target->dmPrintQuality = (SHORT)OfferedOrDefault(ctx, check, macro);
   }
 
   // A page too large for the resolution caps it.
   if (!(stored & KV_MERGE_SETTINGS_FILE)) {
     LONG cap = RuleGetResolutionCap(ctx, 0);
-    if (cap != 0) target->dmPrintQuality = (SHORT)cap;
+    if (cap != 0) target->dmPrintQuality = (SHORT)OfferedOrDefault(ctx, check, cap);
   }
   target->dmFields |= DM_PRINTQUALITY;
 }

@@ -52,16 +52,37 @@ WCHAR *WINAPI StrAnsiToWide(WCHAR *dst, const char *src, int cchDst)
   return dst;
 }
 
-// UTF-16 to ANSI into a cleared field of cbDst bytes. A text that fills the field keeps no
-// terminator: the fixed-width text fields of the DEVMODE are written this way.
+// The number of leading UTF-16 units of src (of len units) whose conversion fits in cb bytes.
+// The converted size grows with the units taken, so the largest count is found by halving;
+// a double-byte character that would not fit is left out whole, and so is a surrogate pair.
+static int UnitsThatFit(const WCHAR *src, int len, int cb)
+{
+  if (len <= 0) return 0;
+  if (WideCharToMultiByte(CP_ACP, 0, src, len, NULL, 0, NULL, NULL) <= cb) return len;  // the usual case
+  int fits = 0, over = len;  // fits: known to fit; over: known not to
+  while (over - fits > 1) {
+    int mid = fits + (over - fits) / 2;
+    if (WideCharToMultiByte(CP_ACP, 0, src, mid, NULL, 0, NULL, NULL) <= cb)
+      fits = mid;
+    else
+      over = mid;
+  }
+  if (fits > 0 && fits < len && src[fits - 1] >= 0xD800 && src[fits - 1] <= 0xDBFF) --fits;
+  return fits;
+}
+
+// UTF-16 to ANSI into a cleared field of cbDst bytes. The text's characters are converted
+// without its terminator, as many as fit whole; the cleared field terminates a shorter text,
+// and a text that fills the field keeps no terminator: the fixed-width text fields of the
+// DEVMODE are written this way.
 char *WINAPI StrWideToAnsi(char *dst, const WCHAR *src, int cbDst)
 {
   if (dst == NULL || src == NULL) return dst;
-  int srcLen = lstrlenW(src) + 1;
-  if (cbDst <= 0) cbDst = srcLen;
+  int len = lstrlenW(src);
+  if (cbDst <= 0) cbDst = len + 1;
   for (int i = 0; i < cbDst; ++i) dst[i] = 0;
-  int n = WideCharToMultiByte(CP_ACP, 0, src, srcLen, dst, cbDst, NULL, NULL);
-  (void)n;
+  int count = UnitsThatFit(src, len, cbDst);
+  if (count > 0) WideCharToMultiByte(CP_ACP, 0, src, count, dst, cbDst, NULL, NULL);
   return dst;
 }
 

@@ -18,8 +18,9 @@ DWORD WINAPI OsGetTickCount(void);
 // as many as src has) and always terminated; answers dst, untouched when dst or src is NULL.
 WCHAR *WINAPI StrAnsiToWide(WCHAR *dst, const char *src, int cchDst);
 // dst := src converted to the active code page in a cleared field of cbDst bytes (cbDst <= 0:
-// as many as src needs); a text that fills the field keeps no terminator. Answers dst,
-// untouched when dst or src is NULL.
+// one byte per character of src and its terminator): the characters that fit whole, without
+// the terminator, so that a text that fills the field keeps none. A successful conversion
+// leaves the last error alone. Answers dst, untouched when dst or src is NULL.
 char *WINAPI StrWideToAnsi(char *dst, const WCHAR *src, int cbDst);
 // TRUE when a and b hold the same characters (exact and case-sensitive, unlike lstrcmp);
 // FALSE when either is NULL.

@@ -64,6 +64,39 @@ TEST_F(MemStr, AnsiWideConversionsInBothCodePages)
   EXPECT_EQ(a[2], 0);
 }
 
+// A fixed-width field takes the characters that fit whole, without terminator, through a
+// conversion that succeeds: the caller's last error is left alone even when the text fills
+// the field exactly, and a double-byte character or a surrogate pair is never split.
+TEST_F(MemStr, WideToAnsiFillsAFieldWithWholeCharacters)
+{
+  struct Case {
+    UINT codePage;
+    const char16_t *src;
+    int field;
+    const char *bytes;  // the field afterwards, `field` bytes
+  } cases[] = {
+      {1252, u"kvmlsets-16chars", 16, "kvmlsets-16chars"},
+      {1252, u"kvmlsets-17chars!", 16, "kvmlsets-17chars"},
+      {1252, u"kvmlsets.ini", 16, "kvmlsets.ini\0\0\0\0"},
+      {1252, u"", 4, "\0\0\0\0"},
+      {1252, u"abcd\U0001F600", 4, "abcd"},
+      {1252, u"ab\U0001F600", 4, "ab?\0"},
+      {932, u"abcdefghijklmn\u3042", 16, "abcdefghijklmn\x82\xa0"},
+      {932, u"abcdefghijklmno\u3042", 16, "abcdefghijklmno\0"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(NarrowW(reinterpret_cast<const WCHAR *>(c.src)));
+    ASSERT_TRUE(PlatSetAnsiCodePage(c.codePage));
+    char field[24];
+    memset(field, 'x', sizeof field);
+    SetLastError(ERROR_ALREADY_EXISTS);
+    StrWideToAnsi(field, reinterpret_cast<const WCHAR *>(c.src), c.field);
+    EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, GetLastError());
+    EXPECT_EQ(0, memcmp(field, c.bytes, (size_t)c.field));
+    EXPECT_EQ('x', field[c.field]);  // nothing past the field
+  }
+}
+
 // Exact comparison: case, length and NULL all count.
 TEST_F(MemStr, SameTextIsExact)
 {

@@ -207,13 +207,17 @@ TEST(DevmodeConvert, ConvertModesAndSizes)
     bool target;
     int answer;
     LONG sizeAfter;
-    DWORD error;  // 0: left as it was
+    DWORD error;        // 0: left as it was
+    size_t buffer = 0;  // bytes of the target buffer when it is shorter than a DEVMODE
   } cases[] = {
       {"convert", 1, 1236, true, 1, 1236, 0},
       {"convert, buffer larger", 1, 5000, true, 1, 1236, 0},
       {"convert, buffer too small", 1, 1235, true, 0, 1235, ERROR_INVALID_PARAMETER},
       {"convert, no target", 1, 1236, false, 0, 1236, ERROR_INVALID_PARAMETER},
       {"convert, negative size", 1, -1, true, 0, -1, ERROR_INVALID_PARAMETER},
+      // A buffer that cannot hold the header words is refused before its header is read.
+      {"convert, buffer shorter than the header", 1, 71, true, 0, 71, ERROR_INVALID_PARAMETER, 71},
+      {"convert, 40-byte buffer", 1, 40, true, 0, 40, ERROR_INVALID_PARAMETER, 40},
       {"3.51", 2, 1204, true, 1, 1204, 0},
       {"3.51, buffer too small", 2, 1203, true, 0, 1204, ERROR_INSUFFICIENT_BUFFER},
       {"3.51, no target", 2, 1236, false, 0, 1204, ERROR_INSUFFICIENT_BUFFER},
@@ -224,12 +228,17 @@ TEST(DevmodeConvert, ConvertModesAndSizes)
   };
   for (const Case &c : cases) {
     std::vector<BYTE> dst = Patterned(220, 1016, 100);
+    if (c.buffer != 0) dst = std::vector<BYTE>(dst.begin(), dst.begin() + (long)c.buffer);  // a block of that size
+    std::vector<BYTE> before = dst;
     LONG size = c.size;
     SetLastError(0xDEAD);
     EXPECT_EQ(DmConvertDevMode(u"KV Test", src.data(), c.target ? dst.data() : nullptr, &size, c.mode), c.answer)
         << c.what;
     EXPECT_EQ(size, c.sizeAfter) << c.what;
     EXPECT_EQ(GetLastError(), c.error ? c.error : 0xDEADu) << c.what;
+    if (c.answer == 0) {
+      EXPECT_EQ(before, dst) << c.what;  // a refused target is not written
+    }
   }
   SetLastError(0);
   EXPECT_EQ(DmConvertDevMode(nullptr, src.data(), src.data(), nullptr, 1), 0);

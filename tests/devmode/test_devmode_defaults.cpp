@@ -15,11 +15,14 @@
 #include "blob/desc_runtime.h"
 #include "devmode/devmode_defaults.h"
 #include "devmode/devmode_header.h"
+#include "devmode/dm_merge.h"
 #include "devmode_images.h"
 #include "files/paths.h"
 #include "os/os.h"
 #include "items/item_check.h"
 #include "kvplat/spool_control.h"
+#include "model/state_items.h"
+#include "rules/rule_caps.h"
 #include "tables/item_ids.h"
 
 namespace {
@@ -126,6 +129,22 @@ TEST_F(DefaultsTest, GoldenImagesOfEachKind)
   for (DWORD i = 0; i < KV_WORK_BUFFER_SIZE; ++i) ASSERT_EQ(CtxGetTemplate()->work[i], 0) << i;
 }
 
+// The defaults are settled: merging a context's default DEVMODE into it, as the spooler and
+// applications hand it back, changes nothing, the resolution code included.
+TEST_F(DefaultsTest, DefaultsMergeIntoThemselvesUnchanged)
+{
+  for (WORD kind = 0; kind <= 3; ++kind) {
+    SCOPED_TRACE(kind);
+    ASSERT_NE(Open(kind), nullptr);
+    std::vector<BYTE> own(CtxGetDevmode(ctx_), CtxGetDevmode(ctx_) + KV_DM_TOTAL_SIZE);
+    ASSERT_EQ(1, DmMergeIncoming(ctx_, own.data(), KV_MERGE_FLAGS_CONVERT));
+    for (DWORD i = 0; i < KV_DM_TOTAL_SIZE; ++i) EXPECT_EQ(own[i], CtxGetDevmode(ctx_)[i]) << "byte " << i;
+    const RESOLUTION_ROW *code = CapFindResolutionRow((WORD)Raw(ITEM_kdmDstResolutionBoth));
+    ASSERT_NE(nullptr, code);
+    EXPECT_EQ(Raw(ITEM_kdmDstResolutionW), (LONG)code->xDpi);
+  }
+}
+
 // Item values the defaults give: the description's, the model's, the check table's.
 TEST_F(DefaultsTest, ItemDefaultsFromTheirSources)
 {
@@ -146,26 +165,52 @@ TEST_F(DefaultsTest, ItemDefaultsFromTheirSources)
   EXPECT_EQ(NarrowW(text), "A4");
 }
 
-// The printer's stored DEVMODE is taken when it is this driver's and valid, and its values
-// are checked; a foreign, damaged or wrongly sized one is replaced by the defaults.
+// The printer's stored DEVMODE. As the starting settings (kinds 0 and 1) it is taken when it
+// is this model's and size, in the driver's private version or a newer one, and upgraded
+// from an older minor version by the description's conversion steps; load kind 3 adopts it
+// only when it passes the full header test. What is taken is taken whole, public fields
+// included, its private values are checked, and its state block is this call's.
 TEST_F(DefaultsTest, StoredDevmodeTakenOnlyWhenValid)
 {
   ASSERT_NE(Open(3), nullptr);
+  const DWORD version = ctx_->model->privVersion;
   std::vector<BYTE> good(CtxGetDevmode(ctx_), CtxGetDevmode(ctx_) + KV_DM_TOTAL_SIZE);
+  // Public fields the defaults would rewrite: none of them is bound by the sample.
   SetWord(good, offsetof(DEVMODEW, dmOrientation), 2);
+  SetWord(good, offsetof(DEVMODEW, dmDuplex), DMDUP_VERTICAL);
+  SetWord(good, offsetof(DEVMODEW, dmScale), 50);
+  SetWord(good, offsetof(DEVMODEW, dmTTOption), DMTT_DOWNLOAD);
+  memset(good.data() + offsetof(DEVMODEW, dmFormName), 0, sizeof(((DEVMODEW *)nullptr)->dmFormName));
+  memcpy(good.data() + offsetof(DEVMODEW, dmFormName), u"Stored form", 12 * sizeof(char16_t));
   const OPTION_ITEM *cycle = ItemFindById(ctx_, ITEM_kdmSeparationSheetCycle);
   SetWord(good, cycle->offset, 150);  // an illegal value: repaired on the way in
+  // Toner save on: the conversion step to this version puts it back to its default.
+  good[ItemFindById(ctx_, ITEM_kdmTonerSave)->offset] = 1;
+  // A state block saved by another call on another machine.
+  for (DWORD i = 0; i < KV_DM_STATE_SIZE; ++i) good[KV_DM_STATE_FIRST + i] = 0xFF;
+  static DWORD s_version;
+  s_version = version;
   struct Case {
     const char *what;
     void (*change)(std::vector<BYTE> &);
-    bool taken;
+    bool asDefault;    // taken by kinds 0 and 1
+    bool adopted;      // taken by kind 3
+    int versionDelta;  // the taken DEVMODE's private version afterwards, against the driver's
+    bool upgraded;
   } cases[] = {
-      {"valid", [](std::vector<BYTE> &) {}, true},
-      {"foreign signature", [](std::vector<BYTE> &d) { memcpy(d.data() + KV_DM_PRIV_SIGNATURE, "xxxx", 4); }, false},
-      {"other machine", [](std::vector<BYTE> &d) { d[KV_DM_MACHINE_ID] ^= 0xFF; }, false},
-      {"other driver type", [](std::vector<BYTE> &d) { d[KV_DM_DRIVER_TYPE] ^= 1; }, false},
-      {"other private version", [](std::vector<BYTE> &d) { SetDword(d, KV_DM_PRIV_VERSION, 313); }, false},
-      {"short private part", [](std::vector<BYTE> &d) { SetWord(d, 70, 1000), d.resize(220 + 1000); }, false},
+      {"valid", [](std::vector<BYTE> &) {}, true, true, 0, false},
+      {"older minor version", [](std::vector<BYTE> &d) { SetDword(d, KV_DM_PRIV_VERSION, s_version - 1); }, true, false,
+       0, true},
+      {"newer minor version", [](std::vector<BYTE> &d) { SetDword(d, KV_DM_PRIV_VERSION, s_version + 1); }, true, false,
+       1, false},
+      {"older major version", [](std::vector<BYTE> &d) { SetDword(d, KV_DM_PRIV_VERSION, s_version - 100); }, false,
+       false, 0, false},
+      {"foreign signature", [](std::vector<BYTE> &d) { memcpy(d.data() + KV_DM_PRIV_SIGNATURE, "xxxx", 4); }, false,
+       false, 0, false},
+      {"other machine", [](std::vector<BYTE> &d) { d[KV_DM_MACHINE_ID] ^= 0xFF; }, false, false, 0, false},
+      {"other driver type", [](std::vector<BYTE> &d) { d[KV_DM_DRIVER_TYPE] ^= 1; }, false, false, 0, false},
+      {"short private part", [](std::vector<BYTE> &d) { SetWord(d, 70, 1000), d.resize(220 + 1000); }, false, false, 0,
+       false},
   };
   for (WORD kind : {0, 1, 3}) {
     for (const Case &c : cases) {
@@ -174,10 +219,31 @@ TEST_F(DefaultsTest, StoredDevmodeTakenOnlyWhenValid)
       c.change(image);
       StoreDefault(image);
       ASSERT_NE(Open(kind), nullptr);
-      EXPECT_EQ(Raw(ITEM_dmOrientation), c.taken ? 2 : 1);
+      const BYTE *dm = CtxGetDevmode(ctx_);
+      const DEVMODEW *pub = reinterpret_cast<const DEVMODEW *>(dm);
+      bool taken = kind == 3 ? c.adopted : c.asDefault;
+      EXPECT_EQ(Raw(ITEM_dmOrientation), taken ? 2 : 1);
+      EXPECT_EQ(pub->dmDuplex, taken ? DMDUP_VERTICAL : DMDUP_SIMPLEX);
+      EXPECT_EQ(pub->dmScale, taken ? 50 : 100);
+      EXPECT_EQ(pub->dmTTOption, taken ? DMTT_DOWNLOAD : DMTT_SUBDEV);
+      EXPECT_EQ(NarrowW(pub->dmFormName), taken ? "Stored form" : "A4");
       EXPECT_EQ(Raw(ITEM_kdmSeparationSheetCycle), 1);
-      EXPECT_EQ(DmCheckPrivateHeader(CtxGetDevmode(ctx_)), 1);
-      EXPECT_EQ(DmReadLe16(CtxGetDevmode(ctx_) + KV_DM_CONFIG_OFFSET), KV_DEVMODE_SIZE);
+      EXPECT_EQ(Raw(ITEM_kdmTonerSave), taken && !c.upgraded ? 1 : 0);
+      EXPECT_EQ(DmGetPrivVersion(dm), version + (taken ? c.versionDelta : 0));
+      EXPECT_EQ(DmCheckModelAndSize(dm), 1);
+      EXPECT_EQ(DmReadLe16(dm + KV_DM_CONFIG_OFFSET), KV_DEVMODE_SIZE);
+      // The state block is this call's, whatever was saved; the printer's bidirectional
+      // functions belong to the bidirectional query and stay.
+      EXPECT_EQ(CtxGetCallSrc(ctx_), 1);
+      EXPECT_EQ(CtxGetBatchInst(ctx_), 1);
+      EXPECT_EQ(CtxGetPrintLog(ctx_), 0);
+      EXPECT_EQ(CtxGetBiDirect(ctx_), 0);
+      EXPECT_EQ(CtxGetNoPermission(ctx_), 0);
+      EXPECT_EQ(CtxGetPropertyType(ctx_), 0);
+      EXPECT_EQ(CtxGetUserCodeDLL(ctx_), 0);
+      EXPECT_EQ(CtxGetAdmin(ctx_), OsIsAdministrator(ctx_) ? 1 : 0);
+      EXPECT_EQ(CtxGetTSE(ctx_), OsProbeTerminalServer(printer_) ? 1 : 0);
+      EXPECT_EQ(CtxGetBidiFunc(ctx_), taken ? 0xFF : 0);
     }
   }
   StoreDefault({});

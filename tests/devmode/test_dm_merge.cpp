@@ -16,6 +16,7 @@
 #include "kvplat/control.h"
 #include "model/state_items.h"
 #include "names/names_paths.h"
+#include "rules/rule_caps.h"
 #include "sample_context.h"
 #include "store/settings_files.h"
 #include "store/stored_lists.h"
@@ -122,10 +123,6 @@ TEST_F(MergeTest, PublicFieldsAreCheckedAndFallBackOneByOne)
        [](const DEVMODEW *d) { return d->dmPrintQuality == 600 && d->dmYResolution == 600; }},
       {"print quality 1200", DM_PRINTQUALITY, [](DEVMODEW *d) { d->dmPrintQuality = 1200; },
        [](const DEVMODEW *d) { return d->dmPrintQuality == 1200 && d->dmYResolution == 1200; }},
-      // The description lists 600 and 1200: the hook chooses a resolution in dots per inch,
-      // never a resolution code.
-      {"print quality 333", DM_PRINTQUALITY, [](DEVMODEW *d) { d->dmPrintQuality = 333; },
-       [](const DEVMODEW *d) { return d->dmPrintQuality == 300 || d->dmPrintQuality == 600; }},
       {"A4", DM_PAPERSIZE, [](DEVMODEW *d) { d->dmPaperSize = DMPAPER_A4; },
        [](const DEVMODEW *d) {
          return d->dmPaperSize == DMPAPER_A4 && (d->dmFields & DM_PAPERSIZE) &&
@@ -156,6 +153,45 @@ TEST_F(MergeTest, PublicFieldsAreCheckedAndFallBackOneByOne)
     ASSERT_EQ(1, Merge(in));
     EXPECT_TRUE(c.check(Pub())) << "quality " << Pub()->dmPrintQuality << " paper " << Pub()->dmPaperSize << " "
                                 << Pub()->dmPaperWidth << "x" << Pub()->dmPaperLength;
+  }
+}
+
+// Whatever print quality arrives, the resolution items agree after the merge: dmPrintQuality,
+// dmYResolution, the device resolution (items 38 and 39), the resolution code (item 152) and
+// the paper items computed at that resolution. The sample offers 600 and 1200 dpi; for a
+// quality it does not offer, the model hook proposes 300 on plain paper, which the printer
+// cannot print either, so the quality ends at the description's default, 600.
+TEST_F(MergeTest, ResolutionItemsAgreeWhateverQualityArrives)
+{
+  struct Case {
+    SHORT quality, expected;
+  } cases[] = {
+      {0, 600},         {300, 600},          {333, 600},        {601, 600}, {DMRES_DRAFT, 600},
+      {DMRES_LOW, 600}, {DMRES_MEDIUM, 600}, {DMRES_HIGH, 600}, {600, 600}, {1200, 1200},
+  };
+  std::vector<BYTE> base = Own();
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.quality);
+    memcpy(Dm(), base.data(), base.size());
+    // A custom page of 210 x 297 mm: its dot counts follow the resolution.
+    std::vector<BYTE> in = base;
+    P(in)->dmFields = DM_PRINTQUALITY | DM_PAPERLENGTH | DM_PAPERWIDTH;
+    P(in)->dmPrintQuality = c.quality;
+    P(in)->dmPaperSize = DMPAPER_USER;
+    P(in)->dmPaperWidth = 2100;
+    P(in)->dmPaperLength = 2970;
+    ASSERT_EQ(1, Merge(in));
+    EXPECT_EQ(c.expected, Pub()->dmPrintQuality);
+    EXPECT_EQ(c.expected, Pub()->dmYResolution);
+    EXPECT_EQ(c.expected, Raw(ITEM_kdmDstResolutionW));
+    EXPECT_EQ(c.expected, Raw(ITEM_kdmDstResolutionH));
+    const RESOLUTION_ROW *code = CapFindResolutionRow((WORD)Raw(ITEM_kdmDstResolutionBoth));
+    ASSERT_NE(nullptr, code) << "item 152 holds " << Raw(ITEM_kdmDstResolutionBoth);
+    EXPECT_EQ((DWORD)c.expected, (DWORD)code->xDpi);
+    EXPECT_EQ((LONG)DmUnitsToDots(1, 2970, (DWORD)c.expected), Raw(ITEM_kdmSrcPaperLengthDot));
+    EXPECT_EQ((LONG)DmUnitsToDots(1, 2100, (DWORD)c.expected), Raw(ITEM_kdmSrcPaperWidthDot));
+    EXPECT_EQ(Raw(ITEM_kdmSrcPaperLengthDot), Raw(ITEM_kdmDstPaperLengthDot));
+    EXPECT_EQ(Raw(ITEM_kdmSrcPaperWidthDot), Raw(ITEM_kdmDstPaperWidthDot));
   }
 }
 

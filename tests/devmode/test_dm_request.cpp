@@ -163,6 +163,51 @@ TEST_F(RequestTest, InvalidBlocksAndCommands)
   EXPECT_EQ(0, memcmp(work.data(), ctx_->work, KV_DM_TOTAL_SIZE));
 }
 
+// The rule transactions of exactly the request items whose bits the mask holds. In the
+// sample the staple type's transactions turn stapling on (item 63) and the punch type's turn
+// punching on (item 62); the other request items have no transactions that fire here, or no
+// description node, and the bits past the list name no item.
+TEST_F(RequestTest, RulesRunForTheItemsOfTheMaskOnly)
+{
+  auto value = [](const char *name) {
+    const VALUE_SYMBOL *sym = ItemFindValueSymbolByName(name);
+    EXPECT_NE(nullptr, sym) << name;
+    return sym != nullptr ? (LONG)sym->valueId : 0;
+  };
+  // A portrait sheet, on which the staple and punch items read their portrait values.
+  ItemSetRaw(ctx_, ITEM_dmOrientation, DMORIENT_PORTRAIT);
+  ItemSetRaw(ctx_, ITEM_kdmFuncSelectNup, 0);
+  ItemSetValue(ctx_, ITEM_kdmStapleType, value("IDS_STAPLE_1"));
+  ItemSetValue(ctx_, ITEM_kdmPunchType, value("IDS_PUNCH_1"));
+  ItemSetRaw(ctx_, ITEM_kdmFuncSelectStaple, 0);
+  ItemSetRaw(ctx_, ITEM_kdmFuncSelectPunch, 0);
+  const DWORD staple = 1u << 17, punch = 1u << 16, all = (1u << 19) - 1;
+  struct Case {
+    const char *what;
+    DWORD mask;
+    LONG stapling, punching;
+  } cases[] = {
+      {"no item", 0, 0, 0},
+      {"staple type", staple, 1, 0},
+      {"punch type", punch, 0, 1},
+      {"staple and punch types", staple | punch, 1, 1},
+      {"every other request item", all & ~(staple | punch), 0, 0},
+      {"every request item", all, 1, 1},
+      {"bits past the list", ~all, 0, 0},
+  };
+  std::vector<BYTE> base(ctx_->work, ctx_->work + KV_WORK_BUFFER_SIZE);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    memcpy(ctx_->work, base.data(), base.size());
+    DmRequestRunRules(ctx_, c.mask);
+    EXPECT_EQ(c.stapling, ItemGetRaw(ctx_, ITEM_kdmFuncSelectStaple, nullptr));
+    EXPECT_EQ(c.punching, ItemGetRaw(ctx_, ITEM_kdmFuncSelectPunch, nullptr));
+    if (c.stapling == 0 && c.punching == 0) {
+      EXPECT_EQ(0, memcmp(base.data(), ctx_->work, base.size()));
+    }
+  }
+}
+
 TEST_F(RequestTest, AMergedRequestReachesTheContext)
 {
   ASSERT_EQ(0, ItemGetRaw(ctx_, ITEM_kdmOutputTrayID, nullptr));
