@@ -10,6 +10,7 @@
 #include "devmode/dm_paper_items.h"
 #include "files/ini.h"
 #include "files/paths.h"
+#include "hooks/module_hooks.h"
 #include "items/item_check.h"
 #include "items/item_store.h"
 #include "tables/item_ids.h"
@@ -240,22 +241,20 @@ int WriteLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx, 
   if (WriteBarred(ctx, flags)) return 0;
   SettingsLock lock(ctx);
   // A preset write may change items while it composes the file; the caller's settings
-  // are put back afterwards.
+  // are put back afterwards. The kept copy owns its font lists: loading the lists may roll
+  // a snapshot back (a rejected quality file is rebuilt), which frees the lists the work
+  // buffer pointed at when the copy was taken.
   BYTE *kept = NULL;
   bool presetWrite = (flags & ~kPresetWriteBits) == 0;
   if (presetWrite) {
-    kept = static_cast<BYTE *>(MemAllocZeroed(DmGetWorkBufferSize()));
+    kept = CtxCopyWorkBuffer(ctx);
     if (kept == NULL) return 0;
-    memcpy(kept, ctx->work, DmGetWorkBufferSize());
     PrinterNameSwap own(ctx, ownName);
     LoadSelectedLists(ctx);
   }
   int written = StoreSerializeItems(printer, file, flags | KST_WRITE, ctx);
   int modes = StoreSerializeAuthModes(file, flags | KST_WRITE, ctx, ITEM_kdmServerLogCode, ITEM_kdmPrnFunc31);
-  if (kept != NULL) {
-    memcpy(ctx->work, kept, DmGetWorkBufferSize());
-    MemFree(kept);
-  }
+  CtxRestoreWorkBuffer(ctx, kept);
   return written && modes;
 }
 
