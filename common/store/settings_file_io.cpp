@@ -32,8 +32,12 @@ constexpr int kNameChars = 260;
 constexpr DWORD kPlainReadBits = KST_NO_MESSAGE | KST_READ;
 constexpr DWORD kPlainWriteBits = KST_NO_MESSAGE | KST_WRITE;
 constexpr DWORD kPresetWriteBits = KST_NO_MESSAGE | KST_PRESET_ITEMS | KST_WRITE;
-// Writes that stay allowed to a user whom terminal services bar from the shared settings.
-constexpr DWORD kUnbarredWriteBits = KST_PRINTER_CONFIG | KST_KSD_SECTION | KST_BUNDLE;
+// Writes that stay allowed to a user whom terminal services bar from the shared settings:
+// copies of a bundle's files into the user's own (the section by direction, as a bundle
+// conversion or the rebuild of a rejected quality file writes them), the printer
+// configuration and bundles. The preset section of the printer-configuration text file is
+// shared and stays barred.
+constexpr DWORD kUnbarredWriteBits = KST_SECTION_BY_DIRECTION | KST_PRINTER_CONFIG | KST_BUNDLE;
 // The selected preset after a preset was read: none of the stored ones.
 constexpr LONG kNoPreset = 255;
 // Job fields after a preset read: the user code is fetched from the job-control DLL, the

@@ -309,9 +309,19 @@ TEST_F(KstTest, TerminalServicesBarWrites)
     DWORD flags;
     int answer;
   } cases[] = {
-      {1, 0, 0, 0},     {1, 1, 0, 0},     // flags 0: any user of terminal services
-      {1, 0, 0x20, 0},  {1, 1, 0x20, 1},  // other flags: only a user without rights
-      {1, 0, 0x100, 1}, {0, 0, 0x20, 1},  // the printer configuration stays writable
+      {1, 0, 0, 0},
+      {1, 1, 0, 0},  // flags 0: any user of terminal services
+      {1, 0, 0x20, 0},
+      {1, 1, 0x20, 1},  // other flags: only a user without rights
+      {1, 0, 0x100, 1},
+      {0, 0, 0x20, 1},  // the printer configuration stays writable
+      // Bundle conversions and quality-file rebuilds (the section by direction) and
+      // bundles stay writable; the preset section of the shared text file does not.
+      {1, 0, 0x2010, 1},
+      {1, 0, 0x2000, 1},
+      {1, 0, 0x8, 1},
+      {1, 0, 0x800, 0},
+      {1, 1, 0x800, 1},
   };
   for (const Case &c : cases) {
     CtxSetTSE(ctx_, c.tse);
