@@ -303,3 +303,16 @@ int WINAPI StoreWriteSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flag
 {
   return WriteLocked(printer, file, flags, ctx, NULL);
 }
+
+int WINAPI StoreWriteKsdSection(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
+{
+  if (ctx == NULL) return 0;
+  // The text file is shared: a user barred from the shared settings changes nothing in it,
+  // and the write runs under the settings mutex as every other write of the file does.
+  if (WriteBarred(ctx, flags | KST_KSD_SECTION | KST_WRITE)) return 0;
+  SettingsLock lock(ctx);
+  if ((flags & ~kPlainWriteBits) != 0) return StoreSerializeKsdSection(printer, file, flags, ctx);
+  PrinterNameSwap swap(ctx, CtxGetDriverName(ctx));
+  if (!swap.ok()) return 0;
+  return StoreSerializeKsdSection(printer, file, flags, ctx);
+}

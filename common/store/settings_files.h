@@ -128,8 +128,15 @@ int WINAPI StoreReadPrinterConfig(LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx
 // With KST_BUNDLE the file is the printer-configuration text file of the shared settings
 // folder and the log-code items are left out.
 int WINAPI StoreWritePrinterConfig(LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
-// The preset items in KST_SECTION_KSD of the printer-configuration text file.
+// Writes the preset items with the full header into KST_SECTION_KSD of the shared
+// folder's printer-configuration text file (file is not read; the section goes first and
+// the file's other sections stay). A plain write (flags without bits beyond
+// KST_NO_MESSAGE | KST_WRITE) holds the driver's name in the printer-name cache during the
+// call. 0 at once, writing nothing, when shared writes are barred; else the serializer's
+// answer, under the settings mutex.
 int WINAPI StoreWriteKsdSection(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
+// The serializer on the printer-configuration text file with flags + KST_KSD_SECTION +
+// KST_WRITE; 0 when the shared folder's path cannot be made or the write fails.
 int WINAPI StoreSerializeKsdSection(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
 
 // ---------------------------------------------------------------- entry points
