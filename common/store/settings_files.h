@@ -56,8 +56,9 @@ KV_BEGIN_DECLS
 // ("X:...") or an item without key; else 0 (the item keeps its value).
 int WINAPI StoreReadItemFromIni(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, LPCWSTR path, const char *image, LONG *cursor);
 // Writes the item's value as its key's text into the composed section at *offset, or,
-// without one, into the file's section. 1 when written (or nothing to do, as above); 0 when
-// the value cannot be formatted or the write fails.
+// without one, into the file's section. A text value is written without its CR and LF
+// characters, which would break the file's lines. 1 when written (or nothing to do, as
+// above); 0 when the value cannot be formatted or the write fails.
 int WINAPI StoreWriteItemToIni(HANDLE printer, DRIVER_CONTEXT *ctx, OPTION_ITEM *item, LPCWSTR path,
                                INI_SECTION_BUFFER *image, DWORD *offset);
 // TRUE when INI writes of the shared settings are barred: the build shares settings, the
