@@ -66,9 +66,10 @@ int WINAPI ListSavePreset(DRIVER_CONTEXT *ctx, int index);
 // Writes the preset items into the file under the key and the name and comment keys; then
 // frees the preset cache. 1 when the file and keys were written.
 int WINAPI ListSavePresetByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
-// 0 for an index outside 0-15 or an empty path; else ListIsKstWritable of its file.
+// 0 for an index outside 0-15; else ListIsKstWritable of its file (1 for an entry that has
+// no file yet).
 int WINAPI ListIsPresetWritable(DRIVER_CONTEXT *ctx, int index);
-// 1 unless the file's printer section has "Readonly" = 1.
+// 1 unless the file's printer section has "Readonly" = 1 (1 for a NULL or empty name).
 int WINAPI ListIsKstWritable(DRIVER_CONTEXT *ctx, const WCHAR *file);
 // Gives preset index a user file of its own before it is written: a new name when its path
 // is empty or names a copied default (last character 'R' or 'r'). 1 when the preset has a

@@ -136,9 +136,13 @@ TEST_F(PresetTest, ReadOnlyPresetsStayReadOnlyAndCopiedDefaultsAreNeverOverwritt
   AddPreset(0, 2);
   AddPreset(1, 3);
   IniWriteString(Section().c_str(), u"Readonly", u"1", PathOf(1).c_str());
-  EXPECT_EQ(ListIsPresetWritable(ctx_, 0), 1);
-  EXPECT_EQ(ListIsPresetWritable(ctx_, 1), 0);
-  EXPECT_EQ(ListIsPresetWritable(ctx_, 16), 0);
+  PutPrinterValue("PresetList2", "");
+  const struct {
+    int index, writable;
+  } writable[] = {
+      {0, 1}, {1, 0}, {16, 0}, {-1, 0}, {2, 1}, {5, 1},  // entries without a file yet: they get one when written
+  };
+  for (const auto &w : writable) EXPECT_EQ(ListIsPresetWritable(ctx_, w.index), w.writable) << w.index;
   // Rewriting every preset keeps "Readonly" and the caller's settings.
   SetRaw(ITEM_dmCopies, 42);
   IniWriteString(Section().c_str(), u"Stale", u"1", PathOf(1).c_str());
