@@ -102,7 +102,8 @@ int WINAPI ListSaveQualityByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
 // Reads the quality set's companion "ksq" file (language section) and its name. 1 when read.
 int WINAPI ListLoadQualityKsq(DRIVER_CONTEXT *ctx, int index);
 int WINAPI ListLoadQualityKsqByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
-// Rewrites every quality set; 1 done, 0 no snapshot level was free.
+// Rewrites every quality set 0 .. "QualityCount" - 1 up to the first one without a file,
+// on a snapshot that is rolled back; 1 done, 0 no snapshot level was free.
 int WINAPI ListResaveAllQualities(DRIVER_CONTEXT *ctx);
 // OsGetPrinterName under its second name.
 WCHAR *WINAPI OsGetPrinterNameAlias(HANDLE printer, WCHAR *buf, DWORD capacity);
@@ -124,9 +125,15 @@ int WINAPI ListLoadStamp(DRIVER_CONTEXT *ctx, int index);
 // 0 when barred or the index is negative; raises "StampCount" past index (not for
 // KV_STAMP_EDIT_INDEX), item 118 := index, writes the section.
 int WINAPI ListSaveStamp(DRIVER_CONTEXT *ctx, int index);
-// Removes stamp index (0 <= index < count) by moving the later ones down; 0 for an index
-// outside the list, when barred or when no snapshot level is free (nothing changed).
+// Removes stamp index (0 <= index < count) by moving every later one down, a gap of the
+// list (a stamp whose section is not stored) as a gap; the count becomes count - 1. A count
+// above KV_STAMP_EDIT_INDEX counts as KV_STAMP_EDIT_INDEX: the edit stamp is no stamp of the
+// list. 0 for an index outside the list, when barred or when no snapshot level is free
+// (nothing changed).
 int WINAPI ListDeleteStamp(DRIVER_CONTEXT *ctx, int index);
+// Loads and saves again every stored stamp below the count (at most KV_STAMP_EDIT_INDEX of
+// them), skipping gaps, on a snapshot that is rolled back; 1 done, 0 no snapshot level was
+// free.
 int WINAPI ListResaveAllStamps(DRIVER_CONTEXT *ctx);
 // Reloads the selected stamp when stamps are on and its kind is an allowed value.
 int WINAPI ListReloadSelectedStamp(DRIVER_CONTEXT *ctx);
