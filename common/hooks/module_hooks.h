@@ -217,6 +217,17 @@ int WINAPI CtxGetSnapshotDepth(DRIVER_CONTEXT *ctx);
 // Frees the font lists that the snapshot levels own (at destruction).
 void WINAPI CtxFreeSnapshotFonts(DRIVER_CONTEXT *ctx);
 
+// A private copy of the work buffer for a caller that changes the settings for a while
+// and puts them back: the copy owns copies of the font lists the work buffer points at, so
+// that whatever frees or replaces the work buffer's lists in the meantime (a snapshot
+// rollback, a reload of the printer's fonts) never leaves the copy pointing at a freed
+// list. NULL (nothing kept) without a work buffer or when memory runs out.
+BYTE *WINAPI CtxCopyWorkBuffer(DRIVER_CONTEXT *ctx);
+// Puts a copy made by CtxCopyWorkBuffer back into the work buffer and frees the copy: the
+// font lists the work buffer holds now are freed and the copy's lists become the work
+// buffer's. Nothing for a NULL copy; a NULL context only frees the copy.
+void WINAPI CtxRestoreWorkBuffer(DRIVER_CONTEXT *ctx, BYTE *copy);
+
 // Saved copies of the context's option rows.
 // A new copy of the context's option rows (MemAllocZeroed; rows NULL when they could not
 // be copied); hand it to ItemRestoreTableState, which frees it. NULL without rows table or

@@ -70,6 +70,33 @@ void CopyListsInPlace(BYTE *buffer)
   }
 }
 
+// Replaces the list pointers of a buffer by copies as CopyListsInPlace does, but all or
+// nothing: when one list cannot be copied, the copies made are freed, the buffer's pointers
+// are cleared and the answer is false.
+bool CopyListsWhole(BYTE *buffer)
+{
+  BufferView b(buffer);
+  BYTE *copies[KV_FONT_LIST_COUNT] = {};
+  int n = 0;
+  for (const FONT_LIST_DEF &def : g_kvFontLists) {
+    const BYTE *src = b.List(def);
+    LONG count = b.Count(def);
+    if (src != NULL && count > 0 && count <= 0xFFFF) {
+      copies[n] = (BYTE *)MemAllocZeroed((DWORD)count * def.entrySize);
+      if (copies[n] == NULL) {
+        for (BYTE *made : copies) MemFree(made);
+        for (const FONT_LIST_DEF &d : g_kvFontLists) b.SetList(d, NULL);
+        return false;
+      }
+      memcpy(copies[n], src, (size_t)count * def.entrySize);
+    }
+    ++n;
+  }
+  n = 0;
+  for (const FONT_LIST_DEF &def : g_kvFontLists) b.SetList(def, copies[n++]);
+  return true;
+}
+
 bool HasLevels(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL || ctx->work == NULL) return false;
@@ -143,6 +170,32 @@ void WINAPI CtxFreeSnapshotFonts(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->state == NULL) return;
   for (BYTE *level : ctx->state->snapshots) FreeLists(level);
+}
+
+BYTE *WINAPI CtxCopyWorkBuffer(DRIVER_CONTEXT *ctx)
+{
+  if (ctx == NULL || ctx->work == NULL) return NULL;
+  DWORD size = DmGetWorkBufferSize();
+  BYTE *copy = (BYTE *)MemAllocZeroed(size);
+  if (copy == NULL) return NULL;
+  memcpy(copy, ctx->work, size);
+  if (!CopyListsWhole(copy)) {
+    MemFree(copy);
+    return NULL;
+  }
+  return copy;
+}
+
+void WINAPI CtxRestoreWorkBuffer(DRIVER_CONTEXT *ctx, BYTE *copy)
+{
+  if (copy == NULL) return;
+  if (ctx == NULL || ctx->work == NULL) {
+    FreeLists(copy);
+  } else {
+    FreeLists(ctx->work);
+    memcpy(ctx->work, copy, DmGetWorkBufferSize());  // the copy's lists move over
+  }
+  MemFree(copy);
 }
 
 TABLE_REF *WINAPI ItemSaveTableState(DRIVER_CONTEXT *ctx)

@@ -115,6 +115,17 @@ bool FormatValue(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item, WCHAR *buffer, in
   return false;
 }
 
+// Removes CR and LF from a text value: a settings file holds one key a line, and a line
+// break inside a value would end it early and make its rest a line of its own (another
+// key's value on the next read).
+void StripLineBreaks(WCHAR *text)
+{
+  WCHAR *out = text;
+  for (const WCHAR *p = text; *p != 0; ++p)
+    if (*p != u'\r' && *p != u'\n') *out++ = *p;
+  *out = 0;
+}
+
 }  // namespace
 
 int WINAPI StoreReadItemFromIni(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, LPCWSTR path, const char *image, LONG *cursor)
@@ -144,6 +155,7 @@ int WINAPI StoreWriteItemToIni(HANDLE printer, DRIVER_CONTEXT *ctx, OPTION_ITEM 
   WCHAR *value = static_cast<WCHAR *>(MemAllocZeroed(static_cast<DWORD>(cch) * sizeof(WCHAR)));
   int written = 0;
   if (value != NULL && FormatValue(ctx, item, value, cch)) {
+    if (IsTextType(vt)) StripLineBreaks(value);
     if (image != NULL) {
       written = IniImagePutString(offset, item->key, value, image);
     } else {

@@ -165,13 +165,15 @@ int WINAPI ListIsPresetWritable(DRIVER_CONTEXT *ctx, int index)
 {
   if (ctx == NULL || index < 0 || index >= KV_PRESET_MAX) return 0;
   WCHAR path[kPathChars];
+  // An entry without a file holds no "Readonly" key: it is written once it gets a file.
   PathOfIndex(ctx, index, path);
-  if (path[0] == 0) return 0;
   return ListIsKstWritable(ctx, path);
 }
 
 int WINAPI ListIsKstWritable(DRIVER_CONTEXT *ctx, const WCHAR *file)
 {
+  // No file name names no file, and so no "Readonly" key.
+  if (file == NULL || file[0] == 0) return 1;
   return IniGetInt(CtxGetPrinterSection(ctx), u"Readonly", 0, file) == 1 ? 0 : 1;
 }
 

@@ -11,8 +11,19 @@
 #include "tables/item_ids.h"
 
 namespace {
+
 constexpr int kPathChars = 260;
+
+// Whether quality set index has a file in the list.
+bool QualityListed(DRIVER_CONTEXT *ctx, int index)
+{
+  WCHAR key[KV_PRESET_KEY_CHARS], path[kPathChars];
+  ListFormatQualityKey(key, index, LIST_KEY_PATH);
+  IniGetString(CtxGetPrinterSection(ctx), key, u"", path, kPathChars, CtxGetSettingsIniPath(ctx));
+  return path[0] != 0;
 }
+
+}  // namespace
 
 namespace kvlist {
 
@@ -79,8 +90,10 @@ int WINAPI ListResaveAllQualities(DRIVER_CONTEXT *ctx)
   if (ctx == NULL) return 0;
   kvlist::SnapshotScope snapshot(ctx);
   if (!snapshot.ok()) return 0;
+  // The walk ends at the first entry without a file: the count is only a key of the
+  // settings INI, and a damaged one must not keep the walk going.
   int count = ListGetQualityCount(ctx);
-  for (int n = 0; n < count; ++n) {
+  for (int n = 0; n < count && QualityListed(ctx, n); ++n) {
     ListLoadQualityKsq(ctx, n);
     ListLoadQuality(ctx, n);
     ListSaveQuality(ctx, n);

@@ -10,6 +10,7 @@
 #include "devmode/dm_paper_items.h"
 #include "files/ini.h"
 #include "files/paths.h"
+#include "hooks/module_hooks.h"
 #include "items/item_check.h"
 #include "items/item_store.h"
 #include "tables/item_ids.h"
@@ -31,8 +32,12 @@ constexpr int kNameChars = 260;
 constexpr DWORD kPlainReadBits = KST_NO_MESSAGE | KST_READ;
 constexpr DWORD kPlainWriteBits = KST_NO_MESSAGE | KST_WRITE;
 constexpr DWORD kPresetWriteBits = KST_NO_MESSAGE | KST_PRESET_ITEMS | KST_WRITE;
-// Writes that stay allowed to a user whom terminal services bar from the shared settings.
-constexpr DWORD kUnbarredWriteBits = KST_PRINTER_CONFIG | KST_KSD_SECTION | KST_BUNDLE;
+// Writes that stay allowed to a user whom terminal services bar from the shared settings:
+// copies of a bundle's files into the user's own (the section by direction, as a bundle
+// conversion or the rebuild of a rejected quality file writes them), the printer
+// configuration and bundles. The preset section of the printer-configuration text file is
+// shared and stays barred.
+constexpr DWORD kUnbarredWriteBits = KST_SECTION_BY_DIRECTION | KST_PRINTER_CONFIG | KST_BUNDLE;
 // The selected preset after a preset was read: none of the stored ones.
 constexpr LONG kNoPreset = 255;
 // Job fields after a preset read: the user code is fetched from the job-control DLL, the
@@ -240,22 +245,20 @@ int WriteLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx, 
   if (WriteBarred(ctx, flags)) return 0;
   SettingsLock lock(ctx);
   // A preset write may change items while it composes the file; the caller's settings
-  // are put back afterwards.
+  // are put back afterwards. The kept copy owns its font lists: loading the lists may roll
+  // a snapshot back (a rejected quality file is rebuilt), which frees the lists the work
+  // buffer pointed at when the copy was taken.
   BYTE *kept = NULL;
   bool presetWrite = (flags & ~kPresetWriteBits) == 0;
   if (presetWrite) {
-    kept = static_cast<BYTE *>(MemAllocZeroed(DmGetWorkBufferSize()));
+    kept = CtxCopyWorkBuffer(ctx);
     if (kept == NULL) return 0;
-    memcpy(kept, ctx->work, DmGetWorkBufferSize());
     PrinterNameSwap own(ctx, ownName);
     LoadSelectedLists(ctx);
   }
   int written = StoreSerializeItems(printer, file, flags | KST_WRITE, ctx);
   int modes = StoreSerializeAuthModes(file, flags | KST_WRITE, ctx, ITEM_kdmServerLogCode, ITEM_kdmPrnFunc31);
-  if (kept != NULL) {
-    memcpy(ctx->work, kept, DmGetWorkBufferSize());
-    MemFree(kept);
-  }
+  CtxRestoreWorkBuffer(ctx, kept);
   return written && modes;
 }
 
@@ -299,4 +302,17 @@ int WINAPI StoreWriteSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRI
 int WINAPI StoreWriteSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
 {
   return WriteLocked(printer, file, flags, ctx, NULL);
+}
+
+int WINAPI StoreWriteKsdSection(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)
+{
+  if (ctx == NULL) return 0;
+  // The text file is shared: a user barred from the shared settings changes nothing in it,
+  // and the write runs under the settings mutex as every other write of the file does.
+  if (WriteBarred(ctx, flags | KST_KSD_SECTION | KST_WRITE)) return 0;
+  SettingsLock lock(ctx);
+  if ((flags & ~kPlainWriteBits) != 0) return StoreSerializeKsdSection(printer, file, flags, ctx);
+  PrinterNameSwap swap(ctx, CtxGetDriverName(ctx));
+  if (!swap.ok()) return 0;
+  return StoreSerializeKsdSection(printer, file, flags, ctx);
 }

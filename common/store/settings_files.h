@@ -56,8 +56,9 @@ KV_BEGIN_DECLS
 // ("X:...") or an item without key; else 0 (the item keeps its value).
 int WINAPI StoreReadItemFromIni(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, LPCWSTR path, const char *image, LONG *cursor);
 // Writes the item's value as its key's text into the composed section at *offset, or,
-// without one, into the file's section. 1 when written (or nothing to do, as above); 0 when
-// the value cannot be formatted or the write fails.
+// without one, into the file's section. A text value is written without its CR and LF
+// characters, which would break the file's lines. 1 when written (or nothing to do, as
+// above); 0 when the value cannot be formatted or the write fails.
 int WINAPI StoreWriteItemToIni(HANDLE printer, DRIVER_CONTEXT *ctx, OPTION_ITEM *item, LPCWSTR path,
                                INI_SECTION_BUFFER *image, DWORD *offset);
 // TRUE when INI writes of the shared settings are barred: the build shares settings, the
@@ -128,8 +129,15 @@ int WINAPI StoreReadPrinterConfig(LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx
 // With KST_BUNDLE the file is the printer-configuration text file of the shared settings
 // folder and the log-code items are left out.
 int WINAPI StoreWritePrinterConfig(LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
-// The preset items in KST_SECTION_KSD of the printer-configuration text file.
+// Writes the preset items with the full header into KST_SECTION_KSD of the shared
+// folder's printer-configuration text file (file is not read; the section goes first and
+// the file's other sections stay). A plain write (flags without bits beyond
+// KST_NO_MESSAGE | KST_WRITE) holds the driver's name in the printer-name cache during the
+// call. 0 at once, writing nothing, when shared writes are barred; else the serializer's
+// answer, under the settings mutex.
 int WINAPI StoreWriteKsdSection(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
+// The serializer on the printer-configuration text file with flags + KST_KSD_SECTION +
+// KST_WRITE; 0 when the shared folder's path cannot be made or the write fails.
 int WINAPI StoreSerializeKsdSection(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
 
 // ---------------------------------------------------------------- entry points

@@ -5,6 +5,7 @@
 #include "files/file_helpers.h"
 #include "files/ini.h"
 #include "files/paths.h"
+#include "hooks/module_hooks.h"
 #include "names/names_paths.h"
 #include "store/preset_list.h"
 #include "store/settings_files.h"
@@ -208,13 +209,12 @@ int WINAPI SetupReadPresetNameComment(const WCHAR *file, const WCHAR *section, W
 int WINAPI SetupPresetFileFits(const WCHAR *path, DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL || ctx->work == NULL || ctx->state == NULL) return 0;
-  BYTE *saved = (BYTE *)MemAllocZeroed(KV_WORK_BUFFER_SIZE);
+  // The kept settings own their font lists, which whatever runs during the read may free.
+  BYTE *saved = CtxCopyWorkBuffer(ctx);
   if (saved == NULL) return 0;
-  memcpy(saved, ctx->work, KV_WORK_BUFFER_SIZE);
   DWORD status = ctx->state->settingsFileStatus;
   StoreReadSettingsFile(ctx->printer, path, KST_NO_MESSAGE | KST_PRESET_ITEMS, ctx);
-  memcpy(ctx->work, saved, KV_WORK_BUFFER_SIZE);
+  CtxRestoreWorkBuffer(ctx, saved);
   ctx->state->settingsFileStatus = status;
-  MemFree(saved);
   return 1;
 }

@@ -38,6 +38,36 @@ int LoadSection(DRIVER_CONTEXT *ctx, const WCHAR *file, const WCHAR *section)
   return kvlist::SerializeSection(ctx, path.text, section, KST_STAMP_ITEMS, false);
 }
 
+// Whether the settings INI holds the section of stamp index with at least one key. A list
+// may have gaps (saving stamp 5 of 3 raises the count to 6); the walks over every stamp
+// leave a gap a gap instead of saving the stamp loaded before it into it.
+bool StampStored(DRIVER_CONTEXT *ctx, int index)
+{
+  WCHAR section[kPathChars];
+  PathCopy ini(CtxGetSettingsIniPath(ctx));
+  if (ini.text[0] == 0 || ListFormatStampSection(section, index, 0, ctx) == NULL) return false;
+  WCHAR probe[8];
+  return GetPrivateProfileSectionW(section, probe, 8, ini.text) > 0;
+}
+
+// Removes the section of stamp index from the settings INI.
+void DropStamp(DRIVER_CONTEXT *ctx, int index)
+{
+  WCHAR section[kPathChars];
+  PathCopy ini(CtxGetSettingsIniPath(ctx));
+  if (ini.text[0] != 0 && ListFormatStampSection(section, index, 0, ctx) != NULL)
+    IniWriteString(section, NULL, NULL, ini.text);
+}
+
+// The stamps a walk over the list visits: the count, but never the edit stamp or past it.
+// The count is only a key of the file, and a damaged one (up to 2^31 - 1) must not keep a
+// walk going, nor make it move a stamp into the edit stamp's section.
+int WalkedStamps(DRIVER_CONTEXT *ctx)
+{
+  int count = ListGetStampCount(ctx);
+  return count < KV_STAMP_EDIT_INDEX ? count : KV_STAMP_EDIT_INDEX;
+}
+
 int LoadIndex(DRIVER_CONTEXT *ctx, const WCHAR *file, int index)
 {
   if (index < 0) return 0;
@@ -98,7 +128,7 @@ int WINAPI ListSaveStamp(DRIVER_CONTEXT *ctx, int index)
 int WINAPI ListDeleteStamp(DRIVER_CONTEXT *ctx, int index)
 {
   if (ctx == NULL) return 0;
-  int count = ListGetStampCount(ctx);
+  int count = WalkedStamps(ctx);
   // Only a stored stamp can be removed, and only where its successors can be moved: a
   // barred user would lose the moves but not the count.
   if (index < 0 || index >= count || kvlist::WritesBarred(ctx)) return 0;
@@ -106,7 +136,12 @@ int WINAPI ListDeleteStamp(DRIVER_CONTEXT *ctx, int index)
     kvlist::SnapshotScope snapshot(ctx);
     if (!snapshot.ok()) return 0;
     ListWriteStampCount(ctx, 0);
+    // Every later stamp moves down one, a gap too.
     for (int b = index + 1; b < count; ++b) {
+      if (!StampStored(ctx, b)) {
+        if (StampStored(ctx, b - 1)) DropStamp(ctx, b - 1);
+        continue;
+      }
       ListLoadStamp(ctx, b);
       ListSaveStamp(ctx, b - 1);
     }
@@ -121,8 +156,9 @@ int WINAPI ListResaveAllStamps(DRIVER_CONTEXT *ctx)
   if (ctx == NULL) return 0;
   kvlist::SnapshotScope snapshot(ctx);
   if (!snapshot.ok()) return 0;
-  int count = ListGetStampCount(ctx);
+  int count = WalkedStamps(ctx);
   for (int n = 0; n < count; ++n) {
+    if (!StampStored(ctx, n)) continue;
     ListLoadStamp(ctx, n);
     ListSaveStamp(ctx, n);
   }

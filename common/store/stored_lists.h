@@ -66,9 +66,10 @@ int WINAPI ListSavePreset(DRIVER_CONTEXT *ctx, int index);
 // Writes the preset items into the file under the key and the name and comment keys; then
 // frees the preset cache. 1 when the file and keys were written.
 int WINAPI ListSavePresetByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
-// 0 for an index outside 0-15 or an empty path; else ListIsKstWritable of its file.
+// 0 for an index outside 0-15; else ListIsKstWritable of its file (1 for an entry that has
+// no file yet).
 int WINAPI ListIsPresetWritable(DRIVER_CONTEXT *ctx, int index);
-// 1 unless the file's printer section has "Readonly" = 1.
+// 1 unless the file's printer section has "Readonly" = 1 (1 for a NULL or empty name).
 int WINAPI ListIsKstWritable(DRIVER_CONTEXT *ctx, const WCHAR *file);
 // Gives preset index a user file of its own before it is written: a new name when its path
 // is empty or names a copied default (last character 'R' or 'r'). 1 when the preset has a
@@ -101,7 +102,8 @@ int WINAPI ListSaveQualityByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
 // Reads the quality set's companion "ksq" file (language section) and its name. 1 when read.
 int WINAPI ListLoadQualityKsq(DRIVER_CONTEXT *ctx, int index);
 int WINAPI ListLoadQualityKsqByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
-// Rewrites every quality set; 1 done, 0 no snapshot level was free.
+// Rewrites every quality set 0 .. "QualityCount" - 1 up to the first one without a file,
+// on a snapshot that is rolled back; 1 done, 0 no snapshot level was free.
 int WINAPI ListResaveAllQualities(DRIVER_CONTEXT *ctx);
 // OsGetPrinterName under its second name.
 WCHAR *WINAPI OsGetPrinterNameAlias(HANDLE printer, WCHAR *buf, DWORD capacity);
@@ -123,9 +125,15 @@ int WINAPI ListLoadStamp(DRIVER_CONTEXT *ctx, int index);
 // 0 when barred or the index is negative; raises "StampCount" past index (not for
 // KV_STAMP_EDIT_INDEX), item 118 := index, writes the section.
 int WINAPI ListSaveStamp(DRIVER_CONTEXT *ctx, int index);
-// Removes stamp index (0 <= index < count) by moving the later ones down; 0 for an index
-// outside the list, when barred or when no snapshot level is free (nothing changed).
+// Removes stamp index (0 <= index < count) by moving every later one down, a gap of the
+// list (a stamp whose section is not stored) as a gap; the count becomes count - 1. A count
+// above KV_STAMP_EDIT_INDEX counts as KV_STAMP_EDIT_INDEX: the edit stamp is no stamp of the
+// list. 0 for an index outside the list, when barred or when no snapshot level is free
+// (nothing changed).
 int WINAPI ListDeleteStamp(DRIVER_CONTEXT *ctx, int index);
+// Loads and saves again every stored stamp below the count (at most KV_STAMP_EDIT_INDEX of
+// them), skipping gaps, on a snapshot that is rolled back; 1 done, 0 no snapshot level was
+// free.
 int WINAPI ListResaveAllStamps(DRIVER_CONTEXT *ctx);
 // Reloads the selected stamp when stamps are on and its kind is an allowed value.
 int WINAPI ListReloadSelectedStamp(DRIVER_CONTEXT *ctx);

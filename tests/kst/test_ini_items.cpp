@@ -114,4 +114,46 @@ TEST_F(IniItemsTest, TextItemsAndMissingValues)
   EXPECT_EQ("[KV Test]\r\ndmDeviceName=Caf\xe9 printer\r\n", Read(kFile));
 }
 
+// A text value with line breaks is written on its own line without them: a break would end
+// the value early and make its rest a key of the section on the next read.
+TEST_F(IniItemsTest, LineBreaksInTextValuesAreLeftOut)
+{
+  OPTION_ITEM *text = Keyed(ITEM_kdmHFString);
+  struct Case {
+    const char *value, *written;
+  } cases[] = {
+      {"a\r\nkdmContrast=9", "akdmContrast=9"},
+      {"one\rtwo", "onetwo"},
+      {"one\ntwo\n", "onetwo"},
+      {"\r\n", ""},
+      {"plain", "plain"},
+  };
+  for (int mode = 0; mode < 2; ++mode) {
+    for (const Case &c : cases) {
+      SCOPED_TRACE(std::string(mode ? "image " : "file ") + c.written);
+      SetText(ITEM_kdmHFString, c.value);
+      INI_SECTION_BUFFER out;
+      ASSERT_EQ(1, IniSectionBufferInit(&out));
+      DWORD length = 0;
+      DeleteFileW(kFile);
+      EXPECT_EQ(1, StoreWriteItemToIni(printer_, ctx_, text, kFile, mode ? &out : nullptr, &length));
+      std::string line = std::string("kdmHFString=") + c.written + "\r\n";
+      EXPECT_EQ(mode ? line : "[S]\r\n" + line, mode ? std::string(out.text, length) : Read(kFile));
+      IniSectionBufferFree(&out);
+      EXPECT_EQ(c.value, Text(ITEM_kdmHFString)) << "the item keeps its text";
+    }
+  }
+  // Through a whole preset: the rest of the comment does not become the value of the key
+  // that the reader looks for next.
+  SetText(ITEM_wdmWmChar, "CLEAN");
+  SetText(ITEM_wdmPresetComment, "first\r\nwdmWmChar=EVIL");
+  ASSERT_EQ(1, StoreWriteSettingsFile(printer_, kFile, 0, ctx_));
+  SetText(ITEM_wdmPresetComment, "");
+  SetText(ITEM_wdmWmChar, "");
+  ASSERT_EQ(1, StoreReadSettingsFile(printer_, kFile, 0x20000, ctx_));
+  EXPECT_EQ(0u, CtxGetSettingsFileStatus(ctx_));
+  EXPECT_EQ("CLEAN", Text(ITEM_wdmWmChar));
+  EXPECT_EQ("firstwdmWmChar=EVIL", Text(ITEM_wdmPresetComment));
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include "model/state_items.h"
 #include "kvplat/os_control.h"
 #include "os/os.h"
+#include "hooks/module_hooks.h"
 
 namespace {
 
@@ -309,9 +310,19 @@ TEST_F(KstTest, TerminalServicesBarWrites)
     DWORD flags;
     int answer;
   } cases[] = {
-      {1, 0, 0, 0},     {1, 1, 0, 0},     // flags 0: any user of terminal services
-      {1, 0, 0x20, 0},  {1, 1, 0x20, 1},  // other flags: only a user without rights
-      {1, 0, 0x100, 1}, {0, 0, 0x20, 1},  // the printer configuration stays writable
+      {1, 0, 0, 0},
+      {1, 1, 0, 0},  // flags 0: any user of terminal services
+      {1, 0, 0x20, 0},
+      {1, 1, 0x20, 1},  // other flags: only a user without rights
+      {1, 0, 0x100, 1},
+      {0, 0, 0x20, 1},  // the printer configuration stays writable
+      // Bundle conversions and quality-file rebuilds (the section by direction) and
+      // bundles stay writable; the preset section of the shared text file does not.
+      {1, 0, 0x2010, 1},
+      {1, 0, 0x2000, 1},
+      {1, 0, 0x8, 1},
+      {1, 0, 0x800, 0},
+      {1, 1, 0x800, 1},
   };
   for (const Case &c : cases) {
     CtxSetTSE(ctx_, c.tse);
@@ -320,6 +331,117 @@ TEST_F(KstTest, TerminalServicesBarWrites)
     EXPECT_EQ(c.answer, StoreWriteSettingsFileLocked(printer_, kFile, c.flags, ctx_))
         << int(c.tse) << int(c.admin) << " " << c.flags;
     EXPECT_EQ(c.answer == 1, Exists(kFile));
+  }
+}
+
+// The preset section of the shared printer-configuration text file: the preset items under
+// the full header, first in the file with the other sections kept; a plain write holds the
+// driver's name in the printer-name cache while it runs; a barred user writes nothing.
+std::u16string g_seenName;
+LONG WINAPI NoteNameAtWrite(DRIVER_CONTEXT *ctx, WORD event, void *, void *)
+{
+  if (event == KV_EVT_SETTINGS_FILE_DONE) g_seenName = CtxGetPrinterName(ctx);
+  return 0;
+}
+
+TEST_F(KstTest, KsdSectionHoldsThePresetItemsOfTheSharedTextFile)
+{
+  ApplySampleSettings();
+  const std::u16string config = PrinterConfigFile();
+  const std::u16string printer = CtxGetPrinterName(ctx_);
+  const std::u16string driver = CtxGetDriverName(ctx_);
+  MODULE_HOOK_ROW row = {0, nullptr, nullptr, nullptr, NoteNameAtWrite};
+  CtxAttachModuleTable(ctx_, &row, 1);
+  struct Case {
+    DWORD flags;
+    bool barred;
+    int answer;
+    const std::u16string *nameDuringWrite;  // nullptr: nothing written
+  } cases[] = {
+      {0, false, 1, &driver},       // a plain write: the driver's name
+      {0x8000, false, 1, &driver},  // no message: still a plain write
+      {0x4, false, 1, &printer},    // other bits: the printer's name stays
+      {0, true, 0, nullptr},        // a barred user changes nothing shared
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.flags);
+    SCOPED_TRACE(c.barred);
+    CtxSetTSE(ctx_, c.barred ? 1 : 0);
+    CtxSetAdmin(ctx_, c.barred ? 0 : 1);
+    const std::string before =
+        "[KVMLPrnSection]\r\nkdmTray1Paper=3\r\n[KVMLKsdSection]\r\nStale=1\r\n[Other]\r\nx=1\r\n";
+    Write(config.c_str(), before);
+    DeleteFileW(kFile);
+    g_seenName.clear();
+    EXPECT_EQ(c.answer, StoreWriteKsdSection(printer_, kFile, c.flags, ctx_));
+    EXPECT_EQ(printer, std::u16string(CtxGetPrinterName(ctx_))) << "the printer's name is back";
+    EXPECT_FALSE(Exists(kFile)) << "the file argument is not written";
+    EXPECT_EQ(0u, OsSettingsMutexHeldCount());
+    std::string text = Read(config.c_str());
+    if (c.nameDuringWrite == nullptr) {
+      EXPECT_EQ(before, text);
+      continue;
+    }
+    EXPECT_EQ(*c.nameDuringWrite, g_seenName);
+    EXPECT_EQ(0u, text.rfind("[KVMLKsdSection]\r\n", 0)) << "the written section goes first";
+    EXPECT_EQ(std::vector<std::string>{"kdmTray1Paper=3"}, Keys(text, "KVMLPrnSection"));
+    EXPECT_EQ(std::vector<std::string>{"x=1"}, Keys(text, "Other"));
+    std::vector<std::string> keys = Keys(text, "KVMLKsdSection");
+    ASSERT_GT(keys.size(), 4u);
+    EXPECT_EQ("KstVersion=314", keys[0]);
+    EXPECT_EQ("KstMachine=192", keys[1]);
+    EXPECT_FALSE(HasKey(keys, "Stale"));
+    EXPECT_TRUE(HasKey(keys, "dmCopies"));
+    EXPECT_FALSE(HasKey(keys, "kdmTray1Paper"));
+    EXPECT_FALSE(HasKey(keys, "wdmAuthenticationPassword"));
+    // Every key after the header names a preset item.
+    for (size_t k = 4; k < keys.size(); ++k) {
+      std::string name = keys[k].substr(0, keys[k].find('='));
+      OPTION_ITEM *item = nullptr;
+      OPTION_ITEM *rows = static_cast<OPTION_ITEM *>(ctx_->items->rows);
+      for (int r = 0; r < ctx_->items->count && item == nullptr; ++r)
+        if (rows[r].name != nullptr && Narrow(rows[r].name) == name) item = &rows[r];
+      ASSERT_NE(nullptr, item) << name;
+      EXPECT_NE(0, item->state & KV_STATE_PRESET_MASK) << name;
+    }
+  }
+  CtxAttachModuleTable(ctx_, nullptr, 0);
+  EXPECT_EQ(0, StoreWriteKsdSection(printer_, kFile, 0, nullptr));
+}
+
+// A bundle read (0x8) of the printer configuration takes the language section and leaves
+// the log-code items alone; any other read takes "KVMLPrnSection" and reads them. The font
+// lists keep their values either way.
+TEST_F(KstTest, PrinterConfigurationReadOfABundle)
+{
+  const std::string lang = Narrow(CtxGetLangSection(ctx_));
+  Write(kFile,
+        "[KVMLPrnSection]\r\nkdmTray1Paper=9\r\nkdmLogCodeUse=1\r\nkdmLogCode=PRN\r\nkdmFontTableNum=5\r\n"
+        "wdmCustomFunc31=0\r\n[" +
+            lang +
+            "]\r\nkdmTray1Paper=5\r\nkdmLogCodeUse=1\r\nkdmLogCode=LANG\r\nkdmFontTableNum=5\r\n"
+            "wdmCustomFunc31=1\r\n");
+  struct Case {
+    DWORD flags;
+    LONG tray, custom, logCodeUse;
+    const char *logCode;
+  } cases[] = {
+      {KST_BUNDLE, 5, 1, 0, "mine"},
+      {0, 9, 0, 1, "PRN"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.flags);
+    ResetWork();
+    SetRaw(ITEM_kdmLogCodeUse, 0);
+    SetText(ITEM_kdmLogCode, "mine");
+    SetRaw(ITEM_kdmFontTableNum, 2);
+    SetRaw(ITEM_wdmCustomFunc31, 1 - c.custom);
+    EXPECT_EQ(1, StoreReadPrinterConfig(kFile, c.flags, ctx_));
+    EXPECT_EQ(c.tray, Raw(ITEM_kdmTray1Paper));
+    EXPECT_EQ(c.custom, Raw(ITEM_wdmCustomFunc31));
+    EXPECT_EQ(c.logCodeUse, Raw(ITEM_kdmLogCodeUse));
+    EXPECT_EQ(c.logCode, Text(ITEM_kdmLogCode));
+    EXPECT_EQ(2, Raw(ITEM_kdmFontTableNum));
   }
 }
 

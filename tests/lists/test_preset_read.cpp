@@ -17,6 +17,8 @@
 #include "model/state_items.h"
 #include "recording_hooks.h"
 #include "blob/desc_runtime.h"
+#include "kvplat/control.h"
+#include "model/font_list_table.h"
 
 namespace {
 
@@ -252,6 +254,77 @@ TEST_F(PresetReadTest, RejectedQualityFileIsRebuiltFromTheDriverFolder)
   EXPECT_EQ(0u, CtxGetSettingsFileStatus(ctx_));
   EXPECT_EQ(7, Raw(ITEM_kdmBrightness));
   EXPECT_EQ(0u, OsSettingsMutexHeldCount());
+}
+
+// Gives the context font lists of its own (2, 3 and 4 entries of patterned bytes), freeing
+// any it had, and answers their bytes.
+std::vector<std::string> GiveFontLists(DRIVER_CONTEXT *ctx)
+{
+  std::vector<std::string> bytes;
+  LONG count = 2;
+  for (const FONT_LIST_DEF &def : g_kvFontLists) {
+    MemFree((void *)(intptr_t)ItemGetRaw(ctx, def.listId, nullptr));
+    std::string b(count * def.entrySize, '\0');
+    for (size_t i = 0; i < b.size(); ++i) b[i] = (char)(i * 7 + count);
+    BYTE *list = (BYTE *)MemAllocZeroed((DWORD)b.size());
+    memcpy(list, b.data(), b.size());
+    ItemSetRaw(ctx, def.countId, count);
+    ItemSetRaw(ctx, def.listId, (LONG)(intptr_t)list);
+    bytes.push_back(b);
+    ++count;
+  }
+  return bytes;
+}
+
+// The font lists of the work buffer are live blocks that hold the given bytes.
+void ExpectFontLists(DRIVER_CONTEXT *ctx, const std::vector<std::string> &bytes)
+{
+  int n = 0;
+  for (const FONT_LIST_DEF &def : g_kvFontLists) {
+    SCOPED_TRACE(def.listId);
+    const BYTE *list = (const BYTE *)(intptr_t)ItemGetRaw(ctx, def.listId, nullptr);
+    ASSERT_NE(nullptr, list);
+    ASSERT_EQ(bytes[n].size(), GlobalSize((HGLOBAL)list)) << "a freed block answers 0";
+    EXPECT_EQ(bytes[n], std::string((const char *)list, bytes[n].size()));
+    ++n;
+  }
+}
+
+// A preset write whose user quality comes from a rejected quality file rebuilds that file
+// on a snapshot, whose rollback frees the font lists the work buffer held; the caller's
+// settings come back with live lists of their own, and nothing is left allocated.
+TEST_F(PresetReadTest, PresetWriteThatRebuildsTheQualityFileKeepsLiveFontLists)
+{
+  const WCHAR *quality = u"C:\\kst\\quality2.ksq";
+  PutPrinterValue("QualityList2", "C:\\kst\\quality2.ksq");
+  const std::string printer = Narrow(CtxGetPrinterName(ctx_));
+  Write(quality, "[" + printer + "]\r\nKstVersion=214\r\nKstMachine=192\r\nKstLanguage=1\r\nkdmBrightness=3\r\n");
+  std::u16string copy = std::u16string(CtxGetDriverDir(ctx_)) + u"quality2.ksq";
+  Write(copy.c_str(), "[" + Narrow(CtxGetLangSection(ctx_)) + "]\r\nkdmBrightness=7\r\n");
+  SetRaw(ITEM_kdmUseUserMacro, 1);
+  ItemSetValue(ctx_, ITEM_kdmUserPrintMacro, 137);
+  ASSERT_EQ(2, ItemGetUserMacroIndex(ctx_));
+  std::vector<std::string> lists = GiveFontLists(ctx_);
+
+  DWORD live = PlatMemLiveBlocks();
+  ASSERT_EQ(1, StoreWriteSettingsFile(printer_, kFile, 0, ctx_));
+  std::vector<std::string> keys = Keys(Read(quality), printer);
+  EXPECT_TRUE(std::find(keys.begin(), keys.end(), "kdmBrightness=7") != keys.end()) << "the file was rebuilt";
+  ExpectFontLists(ctx_, lists);
+  EXPECT_EQ(live, PlatMemLiveBlocks());
+  EXPECT_EQ(0, CtxGetSnapshotDepth(ctx_));
+
+  // The same when the copy of the settings cannot be made: nothing is written.
+  DeleteFileW(kFile);
+  for (int n = 1; n <= 4; ++n) {
+    SCOPED_TRACE(n);
+    PlatFaultArm(PLAT_FAULT_ALLOC, n);  // the buffer, then each list
+    EXPECT_EQ(0, StoreWriteSettingsFile(printer_, kFile, 0, ctx_));
+    PlatFaultDisarmAll();
+    EXPECT_FALSE(Exists(kFile));
+    ExpectFontLists(ctx_, lists);
+    EXPECT_EQ(live, PlatMemLiveBlocks());
+  }
 }
 
 // A preset write carries the stored stamp, custom size and user quality the settings select and the

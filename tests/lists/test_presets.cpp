@@ -3,6 +3,8 @@
 // user file names; the write bar; quality sets; and the deepest snapshot nesting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <set>
 
 #include "files/ini.h"
@@ -136,9 +138,13 @@ TEST_F(PresetTest, ReadOnlyPresetsStayReadOnlyAndCopiedDefaultsAreNeverOverwritt
   AddPreset(0, 2);
   AddPreset(1, 3);
   IniWriteString(Section().c_str(), u"Readonly", u"1", PathOf(1).c_str());
-  EXPECT_EQ(ListIsPresetWritable(ctx_, 0), 1);
-  EXPECT_EQ(ListIsPresetWritable(ctx_, 1), 0);
-  EXPECT_EQ(ListIsPresetWritable(ctx_, 16), 0);
+  PutPrinterValue("PresetList2", "");
+  const struct {
+    int index, writable;
+  } writable[] = {
+      {0, 1}, {1, 0}, {16, 0}, {-1, 0}, {2, 1}, {5, 1},  // entries without a file yet: they get one when written
+  };
+  for (const auto &w : writable) EXPECT_EQ(ListIsPresetWritable(ctx_, w.index), w.writable) << w.index;
   // Rewriting every preset keeps "Readonly" and the caller's settings.
   SetRaw(ITEM_dmCopies, 42);
   IniWriteString(Section().c_str(), u"Stale", u"1", PathOf(1).c_str());
@@ -251,6 +257,49 @@ TEST_F(PresetTest, QualitySetsAreSavedAndLoadedWithTheirNames)
   EXPECT_EQ(Raw(ITEM_kdmBrightness), 2);
   // A set without file loads nothing.
   EXPECT_EQ(ListLoadQuality(ctx_, 5), 0);
+}
+
+// Rewriting every quality set walks the list up to its first entry without a file, so that
+// a damaged count neither keeps it going nor rewrites sets past a gap.
+TEST_F(PresetTest, RewritingQualitySetsStopsAtTheFirstEntryWithoutAFile)
+{
+  const std::string header =
+      "KstVersion=314\r\nKstMachine=192\r\nKstLanguage=" + std::to_string(Raw(ITEM_kdmLanguageID)) + "\r\n";
+  const std::string printer = Narrow(CtxGetPrinterName(ctx_));
+  const std::string section = "[" + printer + "]\r\n";
+  struct Case {
+    const char *count;
+    std::vector<int> listed, rewritten;
+  } cases[] = {
+      {"2", {0, 1}, {0, 1}},
+      {"3", {0, 2}, {0}},              // the walk ends at the gap
+      {"2147483647", {0, 1}, {0, 1}},  // a damaged count
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.count);
+    for (int n = 0; n < 3; ++n) {
+      std::string key = "QualityList" + std::to_string(n);
+      PutPrinterValue(key.c_str(), "");
+    }
+    PutPrinterValue("QualityCount", c.count);
+    for (int n : c.listed) {
+      std::string key = "QualityList" + std::to_string(n);
+      std::string path = "C:\\kst\\q" + std::to_string(n) + ".ksq";
+      PutPrinterValue(key.c_str(), path.c_str());
+      Write(U16(path.c_str()).c_str(), section + header + "kdmBrightness=" + std::to_string(n + 1) + "\r\nStale=1\r\n");
+    }
+    SetRaw(ITEM_kdmBrightness, 9);
+    EXPECT_EQ(ListResaveAllQualities(ctx_), 1);
+    EXPECT_EQ(Raw(ITEM_kdmBrightness), 9);
+    for (int n : c.listed) {
+      SCOPED_TRACE(n);
+      std::string path = "C:\\kst\\q" + std::to_string(n) + ".ksq";
+      std::vector<std::string> keys = Keys(Read(U16(path.c_str()).c_str()), printer);
+      bool rewritten = std::find(c.rewritten.begin(), c.rewritten.end(), n) != c.rewritten.end();
+      EXPECT_EQ(!rewritten, std::find(keys.begin(), keys.end(), "Stale=1") != keys.end());
+      EXPECT_TRUE(std::find(keys.begin(), keys.end(), "kdmBrightness=" + std::to_string(n + 1)) != keys.end());
+    }
+  }
 }
 
 TEST_F(PresetTest, CompanionDefaultsRewriteTheirPresetsAndQualitySets)

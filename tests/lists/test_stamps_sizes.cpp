@@ -34,6 +34,29 @@ class StampSizeTest : public ListTest {
   }
   // Writes a model INI for the context with the given text.
   void PutModelIni(const std::string &text) { Write(CtxGetModelIniPath(ctx_), text); }
+  std::u16string StampSection(int index)
+  {
+    WCHAR name[300];
+    return ListFormatStampSection(name, index, 0, ctx_);
+  }
+  // Writes the section of stamp index as an older driver left it: its text and a key the
+  // present item set does not know.
+  void PutOldStamp(int index, const char *text)
+  {
+    std::u16string section = StampSection(index);
+    IniWriteString(section.c_str(), u"wdmWmChar", U16(text).c_str(), Ini().c_str());
+    IniWriteString(section.c_str(), u"Stale", u"1", Ini().c_str());
+  }
+  void DropStampSection(int index) { IniWriteString(StampSection(index).c_str(), nullptr, nullptr, Ini().c_str()); }
+  // "<none>" when the stamp's section is missing, else its text and "+stale" while the
+  // section still has the old key.
+  std::string StoredStamp(int index)
+  {
+    std::u16string section = StampSection(index);
+    WCHAR probe[8];
+    if (GetPrivateProfileSectionW(section.c_str(), probe, 8, Ini().c_str()) == 0) return "<none>";
+    return IniValue(section.c_str(), u"wdmWmChar") + (IniValue(section.c_str(), u"Stale").empty() ? "" : "+stale");
+  }
 };
 
 TEST_F(StampSizeTest, SavingAStampRaisesTheCountPastItsIndexExceptTheEditStamp)
@@ -89,6 +112,133 @@ TEST_F(StampSizeTest, DeletingAStampMovesTheLaterOnesDownAndChecksItsIndex)
   SetBarred(false);
   EXPECT_EQ(StampCount(), 2);
   EXPECT_EQ(StampText(0), "A");
+}
+
+// Rewriting every stamp brings each stored one to the present item set, leaves a gap of the
+// list a gap, and never walks to the edit stamp or past it, whatever the count says.
+TEST_F(StampSizeTest, ResavingEveryStampKeepsGapsAndStopsBeforeTheEditStamp)
+{
+  const int probes[] = {0, 1, 2, 3, 255, 256, 257, 299};
+  struct Case {
+    const char *count;
+    std::vector<int> stored;
+    std::vector<std::string> want;  // StoredStamp of each probe after the rewrite
+  } cases[] = {
+      {"3", {0, 1, 2}, {"S0", "S1", "S2", "<none>", "<none>", "<none>", "<none>", "<none>"}},
+      {"4", {0, 1, 3}, {"S0", "S1", "<none>", "S3", "<none>", "<none>", "<none>", "<none>"}},
+      {"300", {0, 256}, {"S0", "<none>", "<none>", "<none>", "<none>", "S256+stale", "<none>", "<none>"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.count);
+    for (int i : probes) DropStampSection(i);
+    for (int i : c.stored) PutOldStamp(i, ("S" + std::to_string(i)).c_str());
+    IniWriteString(Lang().c_str(), u"StampCount", U16(c.count).c_str(), Ini().c_str());
+    SetText(ITEM_wdmWmChar, "mine");
+    SetRaw(ITEM_kdmWmID, 7);
+    EXPECT_EQ(ListResaveAllStamps(ctx_), 1);
+    EXPECT_EQ(Text(ITEM_wdmWmChar), "mine");
+    EXPECT_EQ(Raw(ITEM_kdmWmID), 7);
+    EXPECT_EQ(IniValue(Lang().c_str(), u"StampCount"), c.count);
+    for (size_t p = 0; p < sizeof probes / sizeof probes[0]; ++p)
+      EXPECT_EQ(StoredStamp(probes[p]), c.want[p]) << "stamp " << probes[p];
+  }
+}
+
+// Deleting a stamp moves every later one down, a gap as a gap; a count past the edit stamp
+// counts as the stamps before it, and the edit stamp stays where it is.
+TEST_F(StampSizeTest, DeletingAStampMovesGapsDownAndLeavesTheEditStamp)
+{
+  const int probes[] = {0, 1, 2, 3, 4, 5, 255, 256};
+  struct Case {
+    const char *count;
+    std::vector<int> stored;
+    int index;
+    int countAfter;
+    std::vector<std::string> want;
+  } cases[] = {
+      // Moved stamps are saved again (without the old key); the old last one stays behind.
+      {"6", {0, 1, 2, 5}, 1, 5, {"S0+stale", "S2", "<none>", "<none>", "S5", "S5+stale", "<none>", "<none>"}},
+      {"300", {0, 1, 256}, 0, 255, {"S1", "<none>", "<none>", "<none>", "<none>", "<none>", "<none>", "S256+stale"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.count);
+    for (int i : probes) DropStampSection(i);
+    for (int i : c.stored) PutOldStamp(i, ("S" + std::to_string(i)).c_str());
+    IniWriteString(Lang().c_str(), u"StampCount", U16(c.count).c_str(), Ini().c_str());
+    EXPECT_EQ(ListDeleteStamp(ctx_, c.index), 1);
+    EXPECT_EQ(StampCount(), c.countAfter);
+    for (size_t p = 0; p < sizeof probes / sizeof probes[0]; ++p)
+      EXPECT_EQ(StoredStamp(probes[p]), c.want[p]) << "stamp " << probes[p];
+  }
+  EXPECT_EQ(ListDeleteStamp(ctx_, 256), 0) << "the edit stamp is no stamp of the list";
+}
+
+// The selected stamp is reloaded only when a stamp is selected and its kind is one of the
+// listed kinds.
+TEST_F(StampSizeTest, TheSelectedStampIsReloadedOnlyForAListedKind)
+{
+  SaveStamp(0, "S0");
+  SaveStamp(1, "S1");
+  struct Case {
+    LONG select, kind, id;
+    int answer;
+    const char *text;
+  } cases[] = {
+      {1, 1, 1, 1, "S1"},   {1, 3, 0, 1, "S0"},   {1, 128, 1, 1, "S1"},  // listed kinds
+      {0, 1, 1, 0, "mine"},                                              // no stamp selected
+      {1, 0, 1, 0, "mine"}, {1, 4, 1, 0, "mine"},                        // kinds not listed
+      {1, 2, 7, 1, "mine"},                                              // no such stamp: nothing read
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.select << " " << c.kind << " " << c.id);
+    SetText(ITEM_wdmWmChar, "mine");
+    SetRaw(ITEM_kdmFuncSelectWaterMark, c.select);
+    SetRaw(ITEM_kdmWmKind, c.kind);
+    SetRaw(ITEM_kdmWmID, c.id);
+    EXPECT_EQ(ListReloadSelectedStamp(ctx_), c.answer);
+    EXPECT_EQ(Text(ITEM_wdmWmChar), c.text);
+  }
+}
+
+// Rewriting every custom size loads and saves each of the ten sections on a snapshot: the
+// sections come in the present item set, what they held stays, and the caller's settings
+// come back.
+TEST_F(StampSizeTest, ResavingEveryCustomSizeRewritesEachSection)
+{
+  std::u16string s0 = SizeSection(0), s1 = SizeSection(1);
+  for (const auto &kv : std::vector<std::pair<const WCHAR *, const WCHAR *>>{{u"wdmFreeSizeName", u"Card"},
+                                                                             {u"wdmFreeSizeWidth", u"1000"},
+                                                                             {u"wdmFreeSizeLength", u"2000"},
+                                                                             {u"wdmFreeSizeTray", u"2"},
+                                                                             {u"Stale", u"1"}})
+    IniWriteString(s0.c_str(), kv.first, kv.second, Ini().c_str());
+  IniWriteString(s1.c_str(), u"wdmFreeSizeWidth", u"1500", Ini().c_str());
+  IniWriteString(s1.c_str(), u"Stale", u"1", Ini().c_str());
+  SetText(ITEM_wdmFreeSizeName, "mine");
+  SetRaw(ITEM_wdmFreeSizeWidth, 77);
+  SetRaw(ListGetFreeSizeItemTable()[0].width, 66);
+  EXPECT_EQ(ListResaveAllFreeSizes(ctx_), 1);
+  EXPECT_EQ(Text(ITEM_wdmFreeSizeName), "mine");
+  EXPECT_EQ(Raw(ITEM_wdmFreeSizeWidth), 77);
+  EXPECT_EQ(Raw(ListGetFreeSizeItemTable()[0].width), 66);
+  struct Case {
+    int slot;
+    const char *name, *width, *length, *tray;
+  } cases[] = {
+      {0, "Card", "1000", "2000", "2"},
+      {1, "", "1500", "0", "0"},  // what the section lacked reads as zero
+      {5, "", "0", "0", "0"},     // a slot without a section gets one
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.slot);
+    std::u16string section = SizeSection(c.slot);
+    EXPECT_EQ(IniValue(section.c_str(), u"KstVersion"), "314");
+    EXPECT_EQ(IniValue(section.c_str(), u"Stale"), "");
+    EXPECT_EQ(IniValue(section.c_str(), u"wdmFreeSizeName"), c.name);
+    EXPECT_EQ(IniValue(section.c_str(), u"wdmFreeSizeWidth"), c.width);
+    EXPECT_EQ(IniValue(section.c_str(), u"wdmFreeSizeLength"), c.length);
+    EXPECT_EQ(IniValue(section.c_str(), u"wdmFreeSizeTray"), c.tray);
+  }
 }
 
 TEST_F(StampSizeTest, StampsOfTheModelIniAndOfAnyFile)

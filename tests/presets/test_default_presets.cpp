@@ -5,7 +5,9 @@
 
 #include "files/ini.h"
 #include "items/item_store.h"
+#include "hooks/module_hooks.h"
 #include "kvplat/control.h"
+#include "model/font_list_table.h"
 #include "names/names_paths.h"
 #include "preset_defaults_fixture.h"
 #include "store/preset_list.h"
@@ -370,6 +372,49 @@ TEST_F(DefaultPresetTest, TheFitTestPutsTheSettingsBack)
   EXPECT_EQ(SetupPresetFileFits(file, ctx_), 0);
   PlatFaultDisarmAll();
   EXPECT_EQ(SetupPresetFileFits(file, nullptr), 0);
+}
+
+// A module that reloads the printer's device fonts whenever a settings file was read: the
+// list the work buffer pointed at is freed and a new one takes its place.
+LONG WINAPI ReloadFontsAfterRead(DRIVER_CONTEXT *ctx, WORD event, void *data, void *)
+{
+  const KV_EVT_SETTINGS_FILE_DATA *done = static_cast<const KV_EVT_SETTINGS_FILE_DATA *>(data);
+  if (event != KV_EVT_SETTINGS_FILE_DONE || !(done->flags & KST_READ)) return 0;
+  const FONT_LIST_DEF &def = g_kvFontLists[KV_FONT_LIST_DEVICE];
+  MemFree((void *)(intptr_t)ItemGetRaw(ctx, def.listId, nullptr));
+  BYTE *fresh = (BYTE *)MemAllocZeroed(def.entrySize);
+  if (fresh != nullptr) fresh[0] = 0x5A;
+  ItemSetRaw(ctx, def.countId, fresh != nullptr ? 1 : 0);
+  ItemSetRaw(ctx, def.listId, (LONG)(intptr_t)fresh);
+  return 0;
+}
+
+// The fit test puts back the settings it found, font lists included, also when the read
+// replaced the lists; the lists it puts back are live and nothing stays allocated.
+TEST_F(DefaultPresetTest, TheFitTestPutsBackLiveFontLists)
+{
+  const WCHAR *file = u"C:\\kst\\user0003.kst";
+  ASSERT_EQ(StoreWriteSettingsFile(ctx_->printer, file, KST_PRESET_ITEMS, ctx_), 1);  // the printer's section
+  const FONT_LIST_DEF &def = g_kvFontLists[KV_FONT_LIST_DEVICE];
+  MemFree((void *)(intptr_t)ItemGetRaw(ctx_, def.listId, nullptr));
+  std::string mine(2 * def.entrySize, '\x33');
+  BYTE *list = (BYTE *)MemAllocZeroed((DWORD)mine.size());
+  ASSERT_NE(list, nullptr);
+  memcpy(list, mine.data(), mine.size());
+  ItemSetRaw(ctx_, def.countId, 2);
+  ItemSetRaw(ctx_, def.listId, (LONG)(intptr_t)list);
+  MODULE_HOOK_ROW row = {0, nullptr, nullptr, nullptr, ReloadFontsAfterRead};
+  CtxAttachModuleTable(ctx_, &row, 1);
+  DWORD live = PlatMemLiveBlocks();
+  EXPECT_EQ(SetupPresetFileFits(file, ctx_), 1);
+  EXPECT_EQ(PlatMemLiveBlocks(), live);
+  CtxAttachModuleTable(ctx_, nullptr, 0);
+  EXPECT_EQ(CtxGetSettingsFileStatus(ctx_), 0u);
+  EXPECT_EQ(ItemGetRaw(ctx_, def.countId, nullptr), 2);
+  const BYTE *now = (const BYTE *)(intptr_t)ItemGetRaw(ctx_, def.listId, nullptr);
+  ASSERT_NE(now, nullptr);
+  ASSERT_EQ(GlobalSize((HGLOBAL)now), mine.size()) << "a freed block answers 0";
+  EXPECT_EQ(std::string((const char *)now, mine.size()), mine);
 }
 
 }  // namespace

@@ -104,3 +104,35 @@ TEST_F(BidiParkedTest, NoFlagOrAForeignHeaderMovesNothing)
   EXPECT_EQ("<missing>", Parked(KV_BIDI_INI_FLAG));
   Close(ctx);
 }
+
+// A connection to a print server keeps the server's settings: loading at open stops after
+// the stored items, so answers parked for the printer are neither read nor moved; a local
+// printer takes and moves them.
+TEST_F(BidiParkedTest, AConnectionLeavesTheParkedAnswersAlone)
+{
+  struct Case {
+    const char *what;
+    BYTE serverClientMode;
+    bool moved;
+  } cases[] = {
+      {"a local printer", 0, true},
+      {"a connection", 1, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteData(u"Tray1Paper");
+    DRIVER_CONTEXT *ctx = Open();  // before anything is parked
+    ASSERT_NE(nullptr, ctx);
+    Park();
+    CtxSetServerClientMode(ctx, c.serverClientMode);
+    ItemSetRaw(ctx, ITEM_kdmTray1Paper, 2);
+    ItemSetRaw(ctx, ITEM_kdmTray2Paper, 3);
+    PutData(u"Tray2Paper", Le(8, 2));
+    EXPECT_EQ(1, StoreLoadAtOpen(ctx));
+    EXPECT_EQ(8, Raw(ctx, ITEM_kdmTray2Paper)) << "the stored items are loaded either way";
+    EXPECT_EQ(c.moved ? 14 : 2, Raw(ctx, ITEM_kdmTray1Paper));
+    EXPECT_EQ(c.moved ? Le(14, 2) : "<missing>", GetData(u"Tray1Paper"));
+    EXPECT_EQ(c.moved ? "<missing>" : "1", Parked(KV_BIDI_INI_FLAG));
+    Close(ctx);
+  }
+}

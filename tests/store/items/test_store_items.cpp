@@ -4,6 +4,10 @@
 // failures reported to the caller without losing what was stored.
 #include <string.h>
 
+#include <vector>
+
+#include "hooks/build_hooks.h"
+#include "hooks/module_hooks.h"
 #include "kvplat/control.h"
 #include "kvplat/spool_control.h"
 #include "model/state_items.h"
@@ -360,5 +364,117 @@ TEST_F(SettingsStoreTest, BarredUsersWriteNoSharedIniItems)
   CtxSetAdmin(ctx, 1);
   EXPECT_EQ(1, StoreSaveItem(printer_, ctx, ItemFindById(ctx, ITEM_kdmPrnMethod), nullptr));
   EXPECT_EQ("4", IniKey(ctx, u"PrnMethod"));
+  Close(ctx);
+}
+
+namespace {
+
+// The item a test module vetoes in the module pass of a block save (0: none), and the modes
+// the pass asks in.
+WORD g_vetoed = 0;
+std::vector<LONG> g_askedModes;
+LONG WINAPI VetoOneItem(DRIVER_CONTEXT *, WORD event, void *data, void *)
+{
+  if (event != KV_EVT_SAVE_ITEM_BY_NAME) return 0;
+  KV_EVT_ITEM_BY_NAME_DATA *ask = static_cast<KV_EVT_ITEM_BY_NAME_DATA *>(data);
+  g_askedModes.push_back(ask->mode);
+  if (ask->item->id == g_vetoed) ask->answer = 1;
+  return 0;
+}
+
+}  // namespace
+
+// Which rows a block save writes: the printer-configuration and 1239-1270 filters of the
+// flags, the log-code items of a connection whose server keeps no log code, and the module
+// pass, which writes only what the modules let through. The compiled-in table gives the
+// log-code, 1230 and 1239 rows no value name; the context's own rows get one here.
+TEST_F(SettingsStoreTest, BlockSaveFiltersRowsByFlagsPrinterAndModules)
+{
+  PLAT_PRINTER_SETUP p = {};
+  p.printerName = u"\\\\SERVER\\KV Remote";
+  p.driverName = u"KV Test Driver";
+  p.serverName = u"\\\\SERVER";
+  ASSERT_TRUE(PlatSpoolAddPrinter(&p));
+  WCHAR remote[] = u"\\\\SERVER\\KV Remote";
+  PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ACCESS_USE};
+  ASSERT_TRUE(OpenPrinterW(remote, &second_, &defaults));
+
+  DRIVER_CONTEXT *ctx = Open();
+  ASSERT_NE(nullptr, ctx);
+  const struct {
+    WORD id;
+    const WCHAR *name;
+  } named[] = {{ITEM_kdmLogCodeUse, u"TLogCodeUse"},
+               {ITEM_kdmLogCode, u"TLogCode"},
+               {ITEM_wdmReserved1230, u"TReserved"},
+               {ITEM_wdmCustomFunc0, u"TCustom0"}};
+  for (const auto &n : named) {
+    OPTION_ITEM *row = ItemFindById(ctx, n.id);
+    ASSERT_NE(nullptr, row);
+    row->storageClass = 1;
+    row->key = n.name;
+  }
+  ItemSetRaw(ctx, ITEM_kdmLogCodeUse, 1);
+  ASSERT_NE(nullptr, ItemWriteText(ctx, ItemFindById(ctx, ITEM_kdmLogCode), u"77"));
+  ItemSetRaw(ctx, ITEM_wdmReserved1230, 5);
+  ItemSetRaw(ctx, ITEM_wdmCustomFunc0, 1);
+  const WCHAR *names[] = {u"TLogCodeUse", u"TLogCode", u"TReserved", u"TCustom0", u"Duplex"};
+  LONG deliverableCount = 0;
+  MODULE_HOOK_ROW *deliverable = CtxGetModuleHooks(&deliverableCount);
+  MODULE_HOOK_ROW vetoing = {0, nullptr, nullptr, nullptr, VetoOneItem};
+
+  const DWORD all = KV_SAVE_UNCHANGED_TOO;
+  struct Case {
+    const char *what;
+    DWORD flags;
+    bool connection;
+    LONG serverLogCode;
+    WORD vetoed;          // 0: the deliverable's modules
+    std::string written;  // one letter per name: L LogCodeUse, C LogCode, R 1230, F 1239, D Duplex
+  } cases[] = {
+      {"every row", all, false, 0, 0, "LCRFD"},
+      {"printer configuration only", all | KV_SAVE_PRINTER_CONFIG_ONLY, false, 0, 0, "D"},
+      {"1239-1270 only", all | KV_SAVE_AUTH_RANGE_ONLY, false, 0, 0, "F"},
+      {"a connection whose server keeps no log code", all, true, 0, 0, "RFD"},
+      {"a connection whose server keeps the log code", all, true, 1, 0, "LCRFD"},
+      {"module pass: the deliverable's modules veto every row", all | KV_SAVE_MODULE_PASS, false, 0, 0, ""},
+      {"module pass: a module that vetoes Duplex", all | KV_SAVE_MODULE_PASS, false, 0, ITEM_kdmSourceOptionTypeDuplex,
+       "LCRF"},
+      {"module pass: the log codes of a connection stay out", all | KV_SAVE_MODULE_PASS, true, 0,
+       ITEM_kdmSourceOptionTypeDuplex, "RF"},
+  };
+  const char letters[] = "LCRFD";
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const WCHAR *name : names) DeleteData(name);
+    ItemSetRaw(ctx, ITEM_kdmServerLogCode, c.serverLogCode);
+    if (c.vetoed == 0) {
+      CtxAttachModuleTable(ctx, deliverable, deliverableCount);
+    } else {
+      g_vetoed = c.vetoed;
+      CtxAttachModuleTable(ctx, &vetoing, 1);
+    }
+    g_askedModes.clear();
+    HANDLE own = ctx->printer;
+    if (c.connection) ctx->printer = second_;
+    EXPECT_EQ(1, StoreSaveItemBlock(printer_, ctx, KV_BLOCK_CONFIG, c.flags));
+    ctx->printer = own;
+    for (int i = 0; i < 5; ++i) {
+      bool want = c.written.find(letters[i]) != std::string::npos;
+      EXPECT_EQ(want, GetData(names[i]) != "<missing>") << NarrowW(names[i]);
+    }
+    if (c.vetoed != 0) {
+      ASSERT_FALSE(g_askedModes.empty());
+      for (LONG mode : g_askedModes) EXPECT_EQ(2, mode);
+    }
+  }
+  // What the rows hold, as the first case wrote them.
+  for (const WCHAR *name : names) DeleteData(name);
+  EXPECT_EQ(1, StoreSaveItemBlock(printer_, ctx, KV_BLOCK_CONFIG, all));
+  EXPECT_EQ(Le(1, 1), GetData(u"TLogCodeUse"));
+  EXPECT_EQ(std::string("77") + std::string(7, '\0'), GetData(u"TLogCode"));
+  EXPECT_EQ(Le(1, 4), GetData(u"TCustom0"));
+  EXPECT_EQ(Le(5, 1), GetData(u"TReserved"));
+  CtxAttachModuleTable(ctx, deliverable, deliverableCount);
   Close(ctx);
 }
