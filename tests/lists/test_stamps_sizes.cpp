@@ -227,7 +227,9 @@ TEST_F(StampSizeTest, ResavingEveryCustomSizeRewritesEachSection)
   } cases[] = {
       {0, "Card", "1000", "2000", "2"},
       {1, "", "1500", "0", "0"},  // what the section lacked reads as zero
-      {5, "", "0", "0", "0"},     // a slot without a section gets one
+      // A slot that was never saved gets a section holding what its load answers: the
+      // package's default for the slot, A4 portrait (210 x 297 mm in 1200-dpi dots) on tray 4.
+      {5, "", "9921", "14031", "4"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.slot);
