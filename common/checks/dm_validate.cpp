@@ -1,7 +1,7 @@
 // Validators of the public DEVMODE fields, the standard value sets they fall back to for an
 // item the description does not check, classifiers of paper codes and qualities, and the
 // selections that other items encode (stamp, user quality, user-size slot).
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "tables/item_ids.h"
 

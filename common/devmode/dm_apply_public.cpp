@@ -6,7 +6,7 @@
 #include "devmode/dm_merge.h"
 #include "devmode/dm_paper_items.h"
 #include "hooks/module_hooks.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "model/state_items.h"

@@ -11,7 +11,7 @@
 #include "files/ini.h"
 #include "files/paths.h"
 #include "hooks/module_hooks.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "tables/item_ids.h"
 #include "model/model.h"

@@ -3,7 +3,7 @@
 // read from description nodes.
 #include <string>
 
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "rules_fixture.h"
 #include "tables/item_ids.h"
 
