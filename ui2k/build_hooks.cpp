@@ -6,7 +6,7 @@
 #include "items/item_store.h"
 #include "names/names_paths.h"
 #include "model/model.h"
-#include "model/model_notify.h"
+#include "hooks/model_notify.h"
 #include "hooks/pjl_vars.h"
 #include "tables/item_ids.h"
 

@@ -5,7 +5,7 @@
 #include "hooks/build_hooks.h"
 
 #include "items/item_store.h"
-#include "model/model_notify.h"
+#include "hooks/model_notify.h"
 #include "hooks/pjl_vars.h"
 
 static LONG WINAPI StubAction(DRIVER_CONTEXT *ctx, WORD code, void *priv)
