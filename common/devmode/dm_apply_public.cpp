@@ -2,7 +2,7 @@
 // media, the user macro's quality set, resolution, paper and output paper, the environment
 // state items; then every item is checked and an illegal value repaired.
 #include "devmode/devmode_defaults.h"
-#include "devmode/dm_events.h"
+#include "hooks/dm_events.h"
 #include "devmode/dm_merge.h"
 #include "devmode/dm_paper_items.h"
 #include "hooks/module_hooks.h"

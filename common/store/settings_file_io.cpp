@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "blob/desc_runtime.h"
-#include "devmode/dm_events.h"
+#include "hooks/dm_events.h"
 #include "devmode/dm_merge.h"
 #include "devmode/dm_paper_items.h"
 #include "files/ini.h"
