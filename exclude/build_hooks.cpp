@@ -4,7 +4,7 @@
 #include "hooks/build_hooks.h"
 
 #include "items/item_store.h"
-#include "model/model_notify.h"
+#include "hooks/model_notify.h"
 
 // The model row of the application interface.
 LONG WINAPI KvDeliverableModelNotify(DRIVER_CONTEXT *ctx, WORD event, void *data, void *priv)

@@ -27,7 +27,7 @@
 #include "items/item_store.h"
 #include "model/model.h"
 #include "store/font_lists.h"
-#include "store/printer_data.h"
+#include "os/printer_data.h"
 #include "test_printer.h"
 
 namespace {

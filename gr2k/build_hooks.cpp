@@ -3,7 +3,7 @@
 // common/build_hooks_nonui.cpp.
 #include "hooks/build_hooks.h"
 
-#include "model/model_notify.h"
+#include "hooks/model_notify.h"
 
 // The model row of the renderer.
 LONG WINAPI KvDeliverableModelNotify(DRIVER_CONTEXT *ctx, WORD event, void *data, void *priv)

@@ -13,7 +13,7 @@
 #include "context.h"
 #include "context/context_create.h"
 #include "host.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "store/settings_files.h"
 #include "tables/template_tables.h"

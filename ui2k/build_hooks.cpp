@@ -6,8 +6,7 @@
 #include "items/item_store.h"
 #include "names/names_paths.h"
 #include "model/model.h"
-#include "model/model_notify.h"
-#include "hooks/pjl_vars.h"
+#include "hooks/model_notify.h"
 #include "tables/item_ids.h"
 
 // Reads the printer's gamma values that the bidi query stored under "GammaData" of the
@@ -45,8 +44,6 @@ static MODULE_HOOK_ROW s_uiModules[KV_MODULE_ROW_COUNT] = {{0, NULL, CtxIsFeatur
                                                            {0, NULL, NULL, NULL, NULL},
                                                            {0, NULL, CtxIsFeatureEnabled, NULL, NULL},
                                                            {0, NULL, NULL, NULL, UiModelNotify}};
-
-static PJL_VARIABLE_TABLE s_pjlTable = {KV_PJL_VARIABLE_ROWS, g_kvPjlVariableRows};
 
 MODULE_HOOK_ROW *WINAPI CtxGetModuleHooks(LONG *count)
 {
@@ -116,8 +113,6 @@ void WINAPI UiRunBuiltInFunc(DRIVER_CONTEXT *ctx, WORD code)
     default: CtxModulesAction(ctx, code); break;
   }
 }
-
-PJL_VARIABLE_TABLE *WINAPI PjlGetVariableTable(void) { return &s_pjlTable; }
 
 void WINAPI UiSetSheetItemFlags(DRIVER_CONTEXT *ctx)
 {

@@ -133,7 +133,9 @@ void Drop(DESC_PARSE_STATE *s, const char *format, ...) __attribute__((format(pr
 
 inline bool Is(char c, BYTE cls) { return (DESC_CHAR_CLASS[static_cast<BYTE>(c)] & cls) != 0; }
 inline bool IsSpace(char c) { return Is(c, DESC_CC_BLANK | DESC_CC_LINE_END); }
-// Whether two texts are equal (case-sensitive).
+// Whether two texts are equal (case-sensitive). StrSameA's loop, kept inline: the keyword and
+// word lookups run it for every line of a description, and the call to StrSameA makes the
+// compile measurably slower (bench_desc's BM_DescCompile).
 inline bool Same(const char *a, const char *b)
 {
   while (*a && *a == *b) ++a, ++b;

@@ -7,6 +7,7 @@
 
 #include "context.h"
 #include "items/item_store.h"
+#include "os/mem_str.h"
 
 namespace {
 
@@ -18,11 +19,7 @@ const OperatorName kOperators[] = {{"==", RULE_OP_EQ}, {"!=", RULE_OP_NE}, {"&&"
                                    {"||", RULE_OP_OR}, {"!", RULE_OP_NOT}, {">", RULE_OP_GT},
                                    {"<", RULE_OP_LT},  {">=", RULE_OP_GE}, {"<=", RULE_OP_LE}};
 
-bool SameText(const char *a, const char *b)
-{
-  while (*a && *a == *b) ++a, ++b;
-  return *a == *b;
-}
+bool SameText(const char *a, const char *b) { return StrSameA(a, b) != FALSE; }
 
 // Growable output of one compile; groups write into the same array. pendingOperands
 // follows the evaluator's stack through the emitted units, so a condition that would hold

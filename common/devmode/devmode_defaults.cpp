@@ -8,7 +8,7 @@
 #include "devmode/devmode_printer_default.h"
 #include "devmode/dm_paper_items.h"
 #include "devmode/dm_version.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"
 

@@ -4,7 +4,7 @@
 #include "devmode/devmode_defaults.h"
 #include "devmode/devmode_paper.h"
 #include "devmode/dm_paper_items.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "blob/desc_runtime.h"

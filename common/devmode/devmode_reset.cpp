@@ -8,7 +8,7 @@
 #include "devmode/devmode_header.h"
 #include "devmode/devmode_layout.h"
 #include "devmode/dm_paper_items.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "names/names_paths.h"

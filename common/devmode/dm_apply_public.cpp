@@ -2,11 +2,11 @@
 // media, the user macro's quality set, resolution, paper and output paper, the environment
 // state items; then every item is checked and an illegal value repaired.
 #include "devmode/devmode_defaults.h"
-#include "devmode/dm_events.h"
+#include "hooks/dm_events.h"
 #include "devmode/dm_merge.h"
 #include "devmode/dm_paper_items.h"
 #include "hooks/module_hooks.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "model/state_items.h"

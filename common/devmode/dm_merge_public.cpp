@@ -9,7 +9,7 @@
 #include "devmode/devmode_paper.h"
 #include "devmode/dm_merge.h"
 #include "hooks/module_hooks.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "store/stored_lists.h"

@@ -8,7 +8,7 @@
 #include "blob/desc_runtime.h"
 #include "devmode/dm_merge.h"
 #include "hooks/module_hooks.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "rules/rule_caps.h"

@@ -5,7 +5,7 @@
 #include "blob/desc_geometry.h"
 #include "devmode/dm_paper_geometry.h"
 #include "hooks/module_hooks.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "store/stored_lists.h"

@@ -1,6 +1,6 @@
 # The DEVMODE layout, private header, format checks, conversion, defaults and versions; the
-# paper, resolution, duplex, media and collation items kept in step with the DEVMODE, and the
-# settings-loaded event; the merge of an incoming DEVMODE and the request and capability blocks.
+# paper, resolution, duplex, media and collation items kept in step with the DEVMODE; the
+# merge of an incoming DEVMODE and the request and capability blocks.
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_check.cpp
@@ -12,7 +12,6 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/devmode_public_defaults.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_version.cpp
   ${CMAKE_CURRENT_LIST_DIR}/devmode_collate.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dm_events.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_merge_incoming.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_merge_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dm_merge_public.cpp

@@ -1,6 +1,7 @@
 // Bounded path building and the file-name part helpers.
 #include "files/paths.h"
 
+#include "os/mem_str.h"
 #include "os/os.h"
 #include "files/settings_dirs.h"
 
@@ -8,6 +9,7 @@ namespace {
 
 DWORD Len(LPCWSTR s) { return s ? static_cast<DWORD>(lstrlenW(s)) : 0; }
 
+// The first n characters of src, terminated: the prefixes that StrCopyWholeW does not copy.
 void Copy(LPWSTR dst, LPCWSTR src, DWORD n)
 {
   for (DWORD i = 0; i < n; ++i) dst[i] = src[i];
@@ -26,8 +28,7 @@ BOOL WINAPI PathAppendName(LPWSTR dst, DWORD capacity, LPCWSTR src)
   if (a >= capacity) return FALSE;
   DWORD b = Len(src);
   if (a + b + 1 > capacity) return FALSE;
-  Copy(dst + a, src, b);
-  return TRUE;
+  return StrCopyWholeW(dst + a, static_cast<int>(b + 1), src);
 }
 
 BOOL WINAPI PathJoin(LPWSTR dst, DWORD capacity, LPCWSTR a, WCHAR sep, LPCWSTR b)
@@ -39,10 +40,9 @@ BOOL WINAPI PathJoin(LPWSTR dst, DWORD capacity, LPCWSTR a, WCHAR sep, LPCWSTR b
     return FALSE;
   }
   // a may alias dst: move it first, then add the rest.
-  if (a != dst) Copy(dst, a, la);
+  if (a != dst) StrCopyWholeW(dst, static_cast<int>(la + 1), a);
   if (sep) dst[la] = sep;
-  Copy(dst + la + ls, b, lb);
-  return TRUE;
+  return StrCopyWholeW(dst + la + ls, static_cast<int>(lb + 1), b);
 }
 
 LPWSTR WINAPI OsGetDriverDir(HANDLE hPrinter, LPWSTR buf, DWORD capacity)
@@ -173,8 +173,7 @@ BOOL WINAPI PathReplaceExt(LPWSTR dst, DWORD capacity, LPCWSTR src, LPCWSTR ext)
   }
   if (dst != src) Copy(dst, src, keep);
   if (addDot) dst[keep++] = u'.';
-  Copy(dst + keep, ext, Len(ext));
-  return TRUE;
+  return StrCopyWholeW(dst + keep, static_cast<int>(Len(ext) + 1), ext);
 }
 
 BOOL WINAPI PathWithKsqExt(LPWSTR dst, DWORD capacity, LPCWSTR src)

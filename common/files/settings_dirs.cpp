@@ -6,7 +6,7 @@
 #include "files/file_helpers.h"
 #include "os/os.h"
 #include "files/paths.h"
-#include "store/driver_registry.h"
+#include "os/driver_registry.h"
 
 namespace {
 

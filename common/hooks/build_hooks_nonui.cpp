@@ -5,8 +5,7 @@
 #include "hooks/build_hooks.h"
 
 #include "items/item_store.h"
-#include "model/model_notify.h"
-#include "hooks/pjl_vars.h"
+#include "hooks/model_notify.h"
 
 static LONG WINAPI StubAction(DRIVER_CONTEXT *ctx, WORD code, void *priv)
 {
@@ -31,8 +30,6 @@ static MODULE_HOOK_ROW s_modules[KV_MODULE_ROW_COUNT] = {
     {0, NULL, StubAction, StubMessage, StubNotify}, {0, NULL, StubAction, NULL, StubNotify},
     {0, NULL, StubAction, NULL, StubNotify},        {0, NULL, StubAction, NULL, StubNotify},
     {0, NULL, StubAction, NULL, StubNotify},        {0, NULL, StubAction, NULL, KvDeliverableModelNotify}};
-
-static PJL_VARIABLE_TABLE s_pjlTable = {KV_PJL_VARIABLE_ROWS, g_kvPjlVariableRows};
 
 MODULE_HOOK_ROW *WINAPI CtxGetModuleHooks(LONG *count)
 {
@@ -76,5 +73,3 @@ LONG WINAPI UiStartDocHook(DRIVER_CONTEXT *ctx, DIALOG_RECORD *dialog, CONTROL_R
   (void)ctx, (void)dialog, (void)control, (void)code, (void)wParam, (void)lParam;
   return 0;
 }
-
-PJL_VARIABLE_TABLE *WINAPI PjlGetVariableTable(void) { return &s_pjlTable; }

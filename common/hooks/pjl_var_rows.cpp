@@ -27,3 +27,8 @@ PJL_VARIABLE_ROW g_kvPjlVariableRows[KV_PJL_VARIABLE_ROWS] = {
     {ITEM_kdmSortType, 0, KV_PJL_CONV_VALUE_TABLE, KV_PJL_USE_BASE | KV_PJL_USE_OPTION, KV_PJL_TYPE_PICKONE, "COLLATE",
      NULL, sizeof kCollateValues / sizeof kCollateValues[0], kCollateValues, NULL, NULL},
 };
+
+// The one table of every deliverable: the compiled-in rows.
+static PJL_VARIABLE_TABLE s_pjlTable = {KV_PJL_VARIABLE_ROWS, g_kvPjlVariableRows};
+
+PJL_VARIABLE_TABLE *WINAPI PjlGetVariableTable(void) { return &s_pjlTable; }

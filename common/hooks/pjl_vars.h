@@ -1,8 +1,8 @@
 // The PJL variable table: the "@PJL SET" variables of the driver, each with the item it
 // sets, its values with their conditions and companion settings. The value-availability
 // queries of the rule engine read it, and so does the application interface's PJL-text
-// engine. The rows are compiled in, the same for every printer; each deliverable reaches
-// them through its own PjlGetVariableTable.
+// engine. The rows are compiled in, the same for every printer and every deliverable, which
+// reach them through PjlGetVariableTable.
 #pragma once
 
 #include "win32.h"
@@ -118,7 +118,8 @@ KV_BEGIN_DECLS
 // deliverables hold their tables).
 extern PJL_VARIABLE_ROW g_kvPjlVariableRows[KV_PJL_VARIABLE_ROWS];
 
-// The deliverable's own table: its header names the compiled-in rows.
+// The table of PJL variables, the same in every deliverable: its header names the
+// compiled-in rows.
 PJL_VARIABLE_TABLE *WINAPI PjlGetVariableTable(void);
 
 KV_END_DECLS

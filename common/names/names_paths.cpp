@@ -10,7 +10,7 @@
 #include "files/paths.h"
 #include "names/resources.h"
 #include "files/settings_dirs.h"
-#include "store/printer_data.h"
+#include "os/printer_data.h"
 
 enum { kNameCch = 260 };
 

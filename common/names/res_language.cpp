@@ -5,7 +5,7 @@
 #include "os/os_registry.h"
 #include "names/names_paths.h"
 #include "names/resources.h"
-#include "store/printer_data.h"
+#include "os/printer_data.h"
 
 static const LANGUAGE_ROW kLanguages[] = {
     {0, 0x11, 0, u"jp"},  {1, 0x09, 0, u"us"},  {2, 0x05, 0, u"cz"},  {3, 0x06, 0, u"dn"},  {4, 0x07, 0, u"gm"},

@@ -8,7 +8,7 @@
 #include "items/item_store.h"
 #include "model/font_list_table.h"
 #include "store/font_lists.h"
-#include "store/printer_data.h"
+#include "os/printer_data.h"
 #include "store/store_font_internal.h"
 
 namespace {

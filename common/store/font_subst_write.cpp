@@ -3,7 +3,7 @@
 // puts back every pair it had replaced, so readers keep finding the old table whole.
 #include "model/font_list_table.h"
 #include "store/font_lists.h"
-#include "store/printer_data.h"
+#include "os/printer_data.h"
 #include "store/store_font_internal.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include "items/item_store.h"
 #include "tables/item_ids.h"
 #include "names/names_paths.h"
-#include "store/printer_data.h"
+#include "os/printer_data.h"
 #include "store/settings_files.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Loading one stored preset into a context: from the preset cache, else from its file, with
 // preset 0 as the fallback for a file that cannot be taken.
-#include "devmode/dm_events.h"
+#include "hooks/dm_events.h"
 #include "files/ini.h"
 #include "items/item_store.h"
 #include "names/names_paths.h"

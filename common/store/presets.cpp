@@ -8,7 +8,7 @@
 #include "files/settings_dirs.h"
 #include "items/item_store.h"
 #include "names/names_paths.h"
-#include "devmode/dm_events.h"
+#include "hooks/dm_events.h"
 #include "store/list_internal.h"
 #include "store/stored_lists.h"
 #include "tables/item_ids.h"

@@ -5,13 +5,13 @@
 #include <string.h>
 
 #include "blob/desc_runtime.h"
-#include "devmode/dm_events.h"
+#include "hooks/dm_events.h"
 #include "devmode/dm_merge.h"
 #include "devmode/dm_paper_items.h"
 #include "files/ini.h"
 #include "files/paths.h"
 #include "hooks/module_hooks.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "tables/item_ids.h"
 #include "model/model.h"

@@ -1,8 +1,8 @@
-# Stored settings: printer data and the driver's registry values, loads at open, font
-# lists and font names, setup services, the job-control exchange, the in-memory INI image
-# and the kst settings files, settings files with conditions and first-run defaults, the
-# stored lists (presets, quality sets, stamps, custom sizes); the preset list writers in
-# kvmlface and kvmlrule; the rejected-header and preset messages of kvmlface.
+# Stored settings: loads at open, font lists and font names, setup services, the
+# job-control exchange, the in-memory INI image and the kst settings files, settings files
+# with conditions and first-run defaults, the stored lists (presets, quality sets, stamps,
+# custom sizes); the preset list writers in kvmlface and kvmlrule; the rejected-header and
+# preset messages of kvmlface.
 list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/setup_services.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_deploy.cpp
@@ -12,8 +12,6 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/store_save.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bidi_ini.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bidi_ini_flag.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/printer_data.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/driver_registry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_lists.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_subst.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_subst_write.cpp

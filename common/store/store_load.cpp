@@ -7,7 +7,7 @@
 #include "items/item_store.h"
 #include "names/names_paths.h"
 #include "os/os.h"
-#include "store/printer_data.h"
+#include "os/printer_data.h"
 #include "store/settings_files.h"
 #include "store/settings_store.h"
 #include "store/store_internal.h"

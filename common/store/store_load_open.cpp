@@ -3,7 +3,7 @@
 // data) into printer data.
 #include "items/item_store.h"
 #include "model/state_items.h"
-#include "store/printer_data.h"
+#include "os/printer_data.h"
 #include "store/settings_files.h"
 #include "store/settings_store.h"
 

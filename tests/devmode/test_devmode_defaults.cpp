@@ -19,7 +19,7 @@
 #include "devmode_images.h"
 #include "files/paths.h"
 #include "os/os.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "kvplat/spool_control.h"
 #include "model/state_items.h"
 #include "rules/rule_caps.h"

@@ -3,7 +3,7 @@
 // read from description nodes.
 #include <string>
 
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "rules_fixture.h"
 #include "tables/item_ids.h"
 
@@ -28,7 +28,10 @@ TEST(DmClassifiers, StandardSetsAndPaperCodes)
       {[](LONG v) { return DmIsStandardPaperSize(v); }, "paper", {1, 118, 513, 517}, {0, 119, 256, 384, 1024}},
       {[](LONG v) { return DmIsOutputSameAsOriginal(v); }, "same", {1024}, {1025, 0, 9}},
       {[](LONG v) { return DmIsUserSizePaper(v); }, "user size", {384, 393, 448, 256}, {383, 394, 449, 0}},
-      {[](LONG v) { return DmIsSlotPaper(v); }, "slot", {384, 393, 256, 448}, {0, 383, 394, 9}},
+      {[](LONG v) { return DmIsSlotPaper(v); },
+       "slot",
+       {384, 385, 386, 387, 388, 389, 390, 391, 392, 393, 256, 448},
+       {0, 383, 394, 9, 449, 65536 + 384, -1}},
       {[](LONG v) { return DmIsSymbolicQuality(v); }, "symbolic", {-4, -1}, {-5, 0, 600}},
   };
   for (const Case &c : cases) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "compiled_fixture.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "tables/item_ids.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "rules_fixture.h"
 #include "tables/item_ids.h"
 

@@ -2,7 +2,7 @@
 // with translation tables, hidden and greyed values, Boolean and Numeric nodes, the N-up
 // kind that follows the N-up type, the switched finishing items, the preset number and the
 // scale clamp of a merge.
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "rules_fixture.h"
 #include "tables/item_ids.h"
 

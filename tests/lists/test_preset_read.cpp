@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "files/ini.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "os/os.h"
 #include "hooks/module_hooks.h"
 #include "list_fixture.h"

@@ -10,7 +10,7 @@
 #include "kvplat/os_control.h"
 #include "os_fixture.h"
 #include "files/settings_dirs.h"
-#include "store/driver_registry.h"
+#include "os/driver_registry.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "items/item_store.h"
-#include "model/model_notify.h"
+#include "hooks/model_notify.h"
 #include "rules_fixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "kvplat/spool_control.h"
-#include "store/printer_data.h"
+#include "os/printer_data.h"
 #include "store_fixture.h"
 
 namespace {

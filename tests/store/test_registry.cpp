@@ -7,8 +7,8 @@
 #include "kvplat/spool_control.h"
 #include "os/os.h"
 #include "os/os_registry.h"
-#include "store/driver_registry.h"
-#include "store/printer_data.h"
+#include "os/driver_registry.h"
+#include "os/printer_data.h"
 #include "store_fixture.h"
 
 namespace {

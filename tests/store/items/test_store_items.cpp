@@ -12,7 +12,7 @@
 #include "kvplat/spool_control.h"
 #include "model/state_items.h"
 #include "names/names_paths.h"
-#include "store/printer_data.h"
+#include "os/printer_data.h"
 #include "store_items_fixture.h"
 
 namespace {

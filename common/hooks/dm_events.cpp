@@ -1,5 +1,5 @@
 // Module events raised after the context's settings were taken over from elsewhere.
-#include "devmode/dm_events.h"
+#include "hooks/dm_events.h"
 
 #include "hooks/module_hooks.h"
 

@@ -1,8 +1,9 @@
 // Validators of the public DEVMODE fields, the standard value sets they fall back to for an
 // item the description does not check, classifiers of paper codes and qualities, and the
 // selections that other items encode (stamp, user quality, user-size slot).
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
+#include "store/stored_lists.h"
 #include "tables/item_ids.h"
 
 // The node's answer decides; an item the description does not check takes the standard set.
@@ -116,12 +117,11 @@ int WINAPI DmIsOutputSameAsOriginal(LONG value) { return value == 1024; }
 int WINAPI DmIsUserSizePaper(LONG value) { return (value >= 384 && value <= 393) || value == 448 || value == 256; }
 
 // The papers of the twelve custom-size slots: the ten user sizes, the document's custom
-// size and the output's custom size.
+// size and the output's custom size, as the stored list numbers its slots.
 int WINAPI DmIsSlotPaper(LONG value)
 {
-  static const LONG kSlotPapers[12] = {384, 385, 386, 387, 388, 389, 390, 391, 392, 393, 256, 448};
-  for (LONG paper : kSlotPapers)
-    if (paper == value) return 1;
+  for (int slot = 0; slot < KV_PAPER_SLOTS; ++slot)
+    if (ListSlotToPaperId(slot, KV_PAPER_SLOTS, NULL) == value) return 1;
   return 0;
 }
 

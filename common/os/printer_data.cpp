@@ -1,6 +1,6 @@
 // Printer data of the driver: one value read or written through the spooler, the
 // fixed-name values built on that, and the test whether printer data may be changed.
-#include "store/printer_data.h"
+#include "os/printer_data.h"
 
 #include <string.h>
 

@@ -1,5 +1,5 @@
 // The answers that the model-extras notify hooks of every deliverable give alike.
-#include "model/model_notify.h"
+#include "hooks/model_notify.h"
 
 #include "files/ini.h"
 #include "blob/desc_runtime.h"

@@ -1,6 +1,6 @@
 // The node check of an item's stored value and the repair of a value it rejects. The
 // configurations without property sheets build their own versions of these two functions.
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "blob/desc_runtime.h"
 #include "rules/rule_eval.h"

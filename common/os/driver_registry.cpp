@@ -1,6 +1,6 @@
 // The driver's values under HKEY_LOCAL_MACHINE, read and written through the machine
 // registry helpers of the operating-system layer.
-#include "store/driver_registry.h"
+#include "os/driver_registry.h"
 
 #include "os/os_registry.h"
 

@@ -1,6 +1,6 @@
 // Checks of stored values against description nodes without side effects, the repairs
 // shared by the validators, and the small predicates they are built of.
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "blob/desc_runtime.h"
 #include "rules/rule_eval.h"

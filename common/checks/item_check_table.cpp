@@ -1,6 +1,6 @@
 // The item check table: one row per item 35-600, with a handler for the items that the
 // printer description may leave unaddressed, and the driver that runs it.
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "model/model.h"
 #include "names/resources.h"
@@ -177,7 +177,7 @@ constexpr CheckTable BuildCheckTable()
   CheckTable t{};
   for (int i = 0; i < KV_CHECK_ROW_COUNT; ++i) t.rows[i] = {(DWORD)(KV_CHECK_FIRST_ITEM + i), nullptr, 0};
 #define KV_CHECK(item, kind, param) t.rows[(item)-KV_CHECK_FIRST_ITEM] = {(item), Check##kind, (param)};
-#include "items/item_check_rows.def"
+#include "checks/item_check_rows.def"
 #undef KV_CHECK
   return t;
 }
