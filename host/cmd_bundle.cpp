@@ -68,17 +68,28 @@ std::u16string ModelBundle(DRIVER_CONTEXT *ctx)
 
 // Installs the bundle's default files and registers them as the printer's presets, then
 // records the bundle as the printer's ("DefaultKst") and the install as done. 1 when every
-// file was imported.
-int ImportBundle(DRIVER_CONTEXT *ctx, const std::u16string &bundle)
+// file was imported. counts: the entries of the bundle and how many of them failed. The
+// two passes refuse the same entries (a file that is missing, unreadable or no default
+// preset file of the driver fails both), so the larger count of either is the one told.
+int ImportBundle(DRIVER_CONTEXT *ctx, const std::u16string &bundle, SETUP_IMPORT_COUNTS &counts)
 {
   FileCreateSettingsDirOf(ctx);
   const WCHAR *lang = CtxGetLangSection(ctx);
-  int installed = SetupImportDefaultPresets(bundle.c_str(), lang, KV_IMPORT_INSTALL, ctx, 0, NULL);
-  int registered = SetupImportDefaultPresets(bundle.c_str(), lang, KV_IMPORT_REGISTER, ctx, 0, NULL);
+  SETUP_IMPORT_COUNTS install = {0, 0}, reg = {0, 0};
+  int installed = SetupImportDefaultPresetsCounted(bundle.c_str(), lang, KV_IMPORT_INSTALL, ctx, 0, NULL, &install);
+  int registered = SetupImportDefaultPresetsCounted(bundle.c_str(), lang, KV_IMPORT_REGISTER, ctx, 0, NULL, &reg);
+  counts.entries = install.entries > reg.entries ? install.entries : reg.entries;
+  counts.failed = install.failed > reg.failed ? install.failed : reg.failed;
   const WCHAR *ini = CtxGetSettingsIniPath(ctx);
   IniWriteString(CtxGetPrinterSection(ctx), u"DefaultKst", bundle.c_str(), ini);
   IniWriteString(CtxGetPrinterSection(ctx), u"PackInstallDone", u"1", ini);
   return installed && registered;
+}
+
+// "N of M default preset files": how many entries of the bundle failed.
+std::string FailedText(const SETUP_IMPORT_COUNTS &counts)
+{
+  return std::to_string(counts.failed) + " of " + std::to_string(counts.entries) + " default preset files";
 }
 
 int RunImport(const std::string &printer, const Args &rest)
@@ -95,11 +106,15 @@ int RunImport(const std::string &printer, const Args &rest)
   }
   if (GetFileAttributesW(bundle.c_str()) == INVALID_FILE_ATTRIBUTES)
     return Fail(ShowPath(bundle) + ": the bundle cannot be read");
-  int ok = ImportBundle(s.ctx(), bundle);
+  SETUP_IMPORT_COUNTS counts = {0, 0};
+  int ok = ImportBundle(s.ctx(), bundle, counts);
   std::vector<Entry> list = PresetList(s.ctx());
   printf("imported %s: %zu stored presets\n", ShowPath(bundle).c_str(), list.size());
   for (size_t n = 0; n < list.size(); ++n) printf("%zu\t%s\t%s\n", n, list[n].name.c_str(), list[n].path.c_str());
-  if (!ok) return Fail("some default presets of " + ShowPath(bundle) + " could not be imported");
+  if (!ok)
+    return Fail(FailedText(counts) + " of " + ShowPath(bundle) +
+                " could not be imported (missing, unreadable, not a default preset file of this driver, or not "
+                "installed)");
   return 0;
 }
 
@@ -164,7 +179,9 @@ Registrar reg({"bundle", kUsage,
                "(\".ksr\") and makes the copies the printer's preset list (a file that is off for the\n"
                "driver is left out), as the printer setup does. FILE is the bundle; without it, the\n"
                "bundle the model INI names (\"DefaultKst\"). The bundle becomes the printer's default\n"
-               "bundle. Exit 1 when a listed file is missing or unreadable (the others are imported).\n"
+               "bundle. A listed file that is missing, unreadable or no default preset file of this\n"
+               "driver (a text file, say) is skipped; the others are imported, and the command\n"
+               "then says how many failed and exits 1.\n"
                "revalidate: tests the stored presets again against the printer's default bundle and\n"
                "its current options: copies of defaults whose conditions no longer hold are dropped,\n"
                "missing defaults whose conditions hold are added (all but the first listed), the\n"
@@ -187,10 +204,11 @@ int ImportModelDefaultBundle(const std::string &printer, std::string &message)
     message = "the model INI names no default bundle";
     return 1;
   }
-  int ok = ImportBundle(s.ctx(), bundle);
+  SETUP_IMPORT_COUNTS counts = {0, 0};
+  int ok = ImportBundle(s.ctx(), bundle, counts);
   message = "imported " + std::to_string(ListGetPresetCount(s.ctx())) + " default presets from " +
             Narrow(PathFindFileName(bundle.c_str()));
-  if (!ok) message += " (some files could not be imported)";
+  if (!ok) message += " (" + FailedText(counts) + " could not be imported)";
   return ok;
 }
 

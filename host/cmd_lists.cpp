@@ -95,7 +95,11 @@ int Save(DRIVER_CONTEXT *ctx, const std::string &name, const ParsedArgs &parsed)
   else
     ItemWriteText(ctx, ItemFindById(ctx, ITEM_wdmPresetComment),
                   Widen(IniText(ctx, PresetKey(index, LIST_KEY_COMMENT))).c_str());
-  if (!ListEnsureUserPresetFile(ctx, index) || ListSavePreset(ctx, index) != 1) {
+  bool ensured = ListEnsureUserPresetFile(ctx, index) != 0;
+  std::string stored = IniText(ctx, PresetKey(index, LIST_KEY_PATH));
+  int kind = ListClassifyKstFile(ctx, Widen(stored).c_str());
+  int saved = ensured ? ListSavePreset(ctx, index) : LIST_SAVE_FAILED;
+  if (saved == LIST_SAVE_FAILED) {
     if (added) {
       // Leave no entry without a file behind.
       WCHAR number[16];
@@ -104,8 +108,14 @@ int Save(DRIVER_CONTEXT *ctx, const std::string &name, const ParsedArgs &parsed)
     }
     return Fail("cannot save preset \"" + name + "\": no free preset file name or the file cannot be written");
   }
-  printf("%s preset %d \"%s\" in %s\n", added ? "saved" : "replaced", index, name.c_str(),
-         IniText(ctx, PresetKey(index, LIST_KEY_PATH)).c_str());
+  std::string file = IniText(ctx, PresetKey(index, LIST_KEY_PATH));
+  if (saved == LIST_SAVE_NEW_FILE)
+    fprintf(stderr,
+            "kvmlhost: warning: preset \"%s\" named %s, which %s; that file was left as it is and the "
+            "preset now has a new file\n",
+            name.c_str(), stored.c_str(),
+            kind == LIST_FILE_OUTSIDE ? "lies outside the settings folder" : "is not a settings file of this printer");
+  printf("%s preset %d \"%s\" in %s\n", added ? "saved" : "replaced", index, name.c_str(), file.c_str());
   return 0;
 }
 
@@ -113,12 +123,18 @@ int Load(DRIVER_CONTEXT *ctx, const std::string &name, const ParsedArgs &parsed)
 {
   int index = FindPreset(ctx, name);
   if (index < 0) return Fail("the printer stores no preset \"" + name + "\"");
-  std::u16string path = Widen(IniText(ctx, PresetKey(index, LIST_KEY_PATH)));
+  std::string path = IniText(ctx, PresetKey(index, LIST_KEY_PATH));
+  // An entry without a file would load preset 0's settings in its place.
+  if (path.empty())
+    return Fail("preset \"" + name + "\" has no settings file (its file was refused earlier); save it again");
   std::vector<BYTE> before(ctx->work, ctx->work + DmGetWorkBufferSize());
   ListSelectPreset(ctx, index);
-  if (Widen(IniText(ctx, PresetKey(index, LIST_KEY_PATH))) != path)
-    return Fail("preset \"" + name +
-                "\" could not be taken (its file belongs to another printer); preset 0 was loaded");
+  DWORD status = CtxGetSettingsFileStatus(ctx);
+  if (status == KST_STATUS_REJECTED)
+    return Fail("preset \"" + name + "\" could not be taken: " + path +
+                " is not a settings file of this printer (the preset no longer names it)");
+  if (status != KST_STATUS_OK)
+    return Fail("preset \"" + name + "\" could not be taken: its file " + path + " is missing or cannot be read");
   // The preset and stamp items whose stored bytes the load changed.
   int changed = 0;
   for (int r = 0; r < ctx->items->count; ++r) {
@@ -162,10 +178,12 @@ int Delete(DRIVER_CONTEXT *ctx, const std::string &name)
   wsprintfW(number, u"%d", count - 1);
   IniWriteString(section, u"Count", number, ini.c_str());
   ListPresetCache(ctx, NULL, LIST_CACHE_FREE);
-  // Only a user preset file is removed; a copied default stays where the setup put it.
+  // Only a user preset file is removed, and only from the settings folder while no other
+  // entry names it; a copied default stays where the setup put it.
   std::u16string file = PathFindFileName(path.c_str());
   bool userFile = file.size() == 12 && (file.rfind(u"user", 0) == 0 || file.rfind(u"USER", 0) == 0);
-  if (userFile && !path.empty()) DeleteFileW(path.c_str());
+  if (userFile && PathIsInListSettingsDir(path.c_str(), ctx) && !ListNamesFile(ctx, path.c_str()))
+    DeleteFileW(path.c_str());
   printf("deleted preset %d \"%s\"; %d presets left\n", index, name.c_str(), count - 1);
   return 0;
 }
@@ -330,13 +348,17 @@ Registrar presetReg({"preset", kPresetUsage,
                      "list: index, name, file, writable or read-only, comment.\n"
                      "save: stores the printer's settings (or those of --from FILE, a settings file as\n"
                      "`settings export` writes it) as preset NAME, with --comment TEXT; an existing\n"
-                     "preset of that name is replaced, unless it is read-only. Fails when 16 presets\n"
-                     "are stored or no free preset file name is left.\n"
+                     "preset of that name is replaced, unless it is read-only. A preset file is written\n"
+                     "only when it is a settings file of this printer in the settings folder (or does\n"
+                     "not exist yet); any other file a preset names is left as it is, the preset gets a\n"
+                     "new user file and a warning says so. Fails when 16 presets are stored or no free\n"
+                     "preset file name is left.\n"
                      "load: loads preset NAME into a driver context and says how many settings differ\n"
-                     "from the printer's; --to OUT writes them out as a settings file. A preset whose\n"
-                     "file belongs to another printer is dropped from the list and reported.\n"
+                     "from the printer's; --to OUT writes them out as a settings file. Fails (exit 1)\n"
+                     "when the preset's file is missing, unreadable or no settings file of this printer\n"
+                     "(such a file is dropped from the list), or the preset has no file.\n"
                      "delete: removes preset NAME from the list (later ones move up) and deletes its\n"
-                     "user file.\n",
+                     "user file unless another preset names it too.\n",
                      RunPreset});
 
 Registrar freeSizeReg({"freesize", kFreeSizeUsage,

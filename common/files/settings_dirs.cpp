@@ -173,6 +173,34 @@ BOOL WINAPI PathSettingsKsrFileCore(LPWSTR dst, LPCWSTR src, DWORD capacity, DRI
   return TRUE;
 }
 
+DWORD WINAPI PathGetListSettingsDir(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT *ctx)
+{
+  return PathUsesUserSettingsDir(ctx) ? PathGetUserSettingsDir(buf, capacity, ctx)
+                                      : PathGetSharedSettingsDir(buf, capacity, ctx);
+}
+
+BOOL WINAPI PathIsInListSettingsDir(LPCWSTR path, DRIVER_CONTEXT *ctx)
+{
+  if (!path || !ctx || !PathIsDriveAbsolute(path)) return FALSE;
+  WCHAR dir[MAX_PATH], fullDir[MAX_PATH], full[MAX_PATH];
+  if (PathGetListSettingsDir(dir, MAX_PATH, ctx) == 0) return FALSE;
+  DWORD nd = GetFullPathNameW(dir, MAX_PATH, fullDir, nullptr);
+  DWORD nf = GetFullPathNameW(path, MAX_PATH, full, nullptr);
+  if (nd == 0 || nd >= MAX_PATH || nf == 0 || nf >= MAX_PATH) return FALSE;
+  // A drive's root keeps its backslash; any other directory is compared without one.
+  if (fullDir[nd - 1] == u'\\') fullDir[--nd] = 0;
+  if (nf <= nd + 1 || full[nd] != u'\\') return FALSE;
+  WCHAR saved = full[nd];
+  full[nd] = 0;
+  bool sameDir = lstrcmpiW(full, fullDir) == 0;
+  full[nd] = saved;
+  if (!sameDir) return FALSE;
+  // The rest is one plain name: no deeper folder, no stream.
+  for (const WCHAR *c = full + nd + 1; *c != 0; ++c)
+    if (*c == u'\\' || *c == u'/' || *c == u':') return FALSE;
+  return TRUE;
+}
+
 // ---------------------------------------------------------------- security descriptors
 
 PSECURITY_DESCRIPTOR WINAPI OsBuildEveryoneSd(void)

@@ -33,6 +33,14 @@ BOOL WINAPI OsGetUserProfileDir(LPWSTR buf, DWORD capacity);
 // TRUE when the context keeps its settings in the per-user directory: a terminal
 // server for its printer and no CTX_CREATE_SHARED_DIR in its creation flags.
 BOOL WINAPI PathUsesUserSettingsDir(DRIVER_CONTEXT *ctx);
+// The settings directory of the context's stored files (user presets, converted copies):
+// the per-user one when PathUsesUserSettingsDir, else the shared one.
+DWORD WINAPI PathGetListSettingsDir(LPWSTR buf, DWORD capacity, DRIVER_CONTEXT *ctx);
+// TRUE when path is drive-absolute and, with "." and ".." taken out and case ignored, names
+// an entry directly inside PathGetListSettingsDir: the only place where the stored lists
+// keep files of their own. FALSE for anything else, and when either path does not fit
+// MAX_PATH characters or the directory is unknown.
+BOOL WINAPI PathIsInListSettingsDir(LPCWSTR path, DRIVER_CONTEXT *ctx);
 // dst := settings directory + "\" + the source's file name with the extension "ksr".
 BOOL WINAPI PathSettingsKsrFileCore(LPWSTR dst, LPCWSTR src, DWORD capacity, DRIVER_CONTEXT *ctx);
 

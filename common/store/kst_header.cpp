@@ -45,6 +45,18 @@ void UpgradeFromVersion(DRIVER_CONTEXT *ctx, INT version)
   }
 }
 
+// The rule of the header check: every key present, the context's machine and language,
+// and the driver's version (its major version with majorOnly).
+bool HeaderAccepted(DRIVER_CONTEXT *ctx, INT version, INT machine, INT language, bool majorOnly)
+{
+  if (version == kMissing || machine == kMissing || language == kMissing) return false;
+  if (machine != static_cast<INT>(ctx->model->machineId)) return false;
+  if (language != ItemGetRaw(ctx, ITEM_kdmLanguageID, NULL)) return false;
+  DWORD driver = ctx->model->settingsFileVersion;
+  return majorOnly ? StoreSameKstMajor(static_cast<DWORD>(version), driver) != 0
+                   : static_cast<DWORD>(version) == driver;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- filters
@@ -134,18 +146,22 @@ int WINAPI StoreCheckKstHeader(LPCWSTR file, LPCWSTR section, DWORD flags, int s
   INT version = ReadHeaderInt(file, section, KST_KEY_VERSION, image, cursor);
   INT machine = ReadHeaderInt(file, section, KST_KEY_MACHINE, image, cursor);
   INT language = ReadHeaderInt(file, section, KST_KEY_LANGUAGE, image, cursor);
-  DWORD driver = ctx->model->settingsFileVersion;
-  bool accept = version != kMissing && machine != kMissing && language != kMissing;
-  accept = accept && machine == static_cast<INT>(ctx->model->machineId);
-  accept = accept && language == ItemGetRaw(ctx, ITEM_kdmLanguageID, NULL);
-  if (accept) {
-    accept =
-        majorOnly ? StoreSameKstMajor(static_cast<DWORD>(version), driver) != 0 : static_cast<DWORD>(version) == driver;
-  }
-  if (!accept) {
+  if (!HeaderAccepted(ctx, version, machine, language, majorOnly != 0)) {
     if (showMessage && !(flags & KST_QUALITY_ITEMS)) StoreWarnRejectedKst(ctx, file);
     return 0;
   }
   UpgradeFromVersion(ctx, version);
   return 1;
+}
+
+int WINAPI StoreIsKstOfPrinter(LPCWSTR file, LPCWSTR section, DRIVER_CONTEXT *ctx)
+{
+  if (ctx == NULL || ctx->model == NULL || file == NULL || section == NULL) return 0;
+  // A folder is no settings file, whatever a profile read of it answers.
+  DWORD attributes = GetFileAttributesW(file);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+  INT version = static_cast<INT>(IniGetInt(section, KST_KEY_VERSION, kMissing, file));
+  INT machine = static_cast<INT>(IniGetInt(section, KST_KEY_MACHINE, kMissing, file));
+  INT language = static_cast<INT>(IniGetInt(section, KST_KEY_LANGUAGE, kMissing, file));
+  return HeaderAccepted(ctx, version, machine, language, true) ? 1 : 0;
 }

@@ -76,6 +76,19 @@ void FinishPresetLoad(DRIVER_CONTEXT *ctx, const WCHAR *key, bool readTexts, boo
 
 namespace kvlist {
 
+// The file a save of the entry under key writes, into file (1025 characters): the stored
+// path when a save may write it (LIST_SAVE_DONE), else a fresh user file name
+// (LIST_SAVE_NEW_FILE) that PutSaveFile puts under the key once the file is written.
+// LIST_SAVE_FAILED (file "") for an empty value or when no fresh name is left.
+int ChooseSaveFile(DRIVER_CONTEXT *ctx, const WCHAR *key, WCHAR *file);
+// After a LIST_SAVE_NEW_FILE choice was written: the key := file. true when nothing was to
+// be done or the key was written.
+bool PutSaveFile(DRIVER_CONTEXT *ctx, const WCHAR *key, const WCHAR *file, int choice);
+
+}  // namespace kvlist
+
+namespace kvlist {
+
 // Item 830 := the text under the key followed by "Name".
 void ReadQualityName(DRIVER_CONTEXT *ctx, const WCHAR *key);
 

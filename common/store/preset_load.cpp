@@ -22,9 +22,13 @@ void PathOfKey(DRIVER_CONTEXT *ctx, const WCHAR *key, WCHAR *path)
 int WINAPI ListLoadPresetByKey(DRIVER_CONTEXT *ctx, const WCHAR *key)
 {
   if (ctx == NULL || ctx->state == NULL || key == NULL) return 0;
-  if (ListPresetCache(ctx, key, LIST_CACHE_RESTORE)) return 1;
+  if (ListPresetCache(ctx, key, LIST_CACHE_RESTORE)) {
+    CtxSetSettingsFileStatus(ctx, KST_STATUS_OK);
+    return 1;
+  }
   bool warn = false;
   bool cache = true;
+  DWORD refused = KST_STATUS_OK;
   WCHAR *path = (WCHAR *)MemAllocZeroed(2 * kPathChars * sizeof(WCHAR));
   if (path != NULL) {
     WCHAR first[KV_PRESET_KEY_CHARS];
@@ -36,6 +40,7 @@ int WINAPI ListLoadPresetByKey(DRIVER_CONTEXT *ctx, const WCHAR *key)
     DWORD status = CtxGetSettingsFileStatus(ctx);
     if (status != KST_STATUS_OK) {
       warn = true;
+      refused = status;
       // Only a file that was read and refused loses its place in the list; one that
       // cannot be read just now (locked, a network hiccup) keeps its key, and its slot
       // of the cache is not filled with preset 0's values.
@@ -53,5 +58,8 @@ int WINAPI ListLoadPresetByKey(DRIVER_CONTEXT *ctx, const WCHAR *key)
   if (warn) ListWarnPresetNotTaken(ctx, path);
   MemFree(path);
   CtxRaiseSettingsLoadedEvent(ctx);
+  // The caller learns why the preset's own file was not taken, although preset 0 was read
+  // in its place: the status of the failed read stays the context's.
+  CtxSetSettingsFileStatus(ctx, refused);
   return 0;
 }

@@ -144,21 +144,21 @@ int WINAPI ListSavePreset(DRIVER_CONTEXT *ctx, int index)
 
 int WINAPI ListSavePresetByKey(DRIVER_CONTEXT *ctx, const WCHAR *key)
 {
-  if (ctx == NULL || key == NULL) return 0;
-  int ok = 0;
-  WCHAR *path = (WCHAR *)MemAllocZeroed(kPathChars * sizeof(WCHAR));
+  if (ctx == NULL || key == NULL) return LIST_SAVE_FAILED;
+  int answer = LIST_SAVE_FAILED;
+  WCHAR *path = (WCHAR *)MemAllocZeroed(kTextChars * sizeof(WCHAR));
   if (path != NULL) {
-    IniGetString(CtxGetPrinterSection(ctx), key, u"", path, kPathChars, CtxGetSettingsIniPath(ctx));
-    // An empty key names no file: nothing is written over another preset's file.
-    if (path[0] != 0 && StoreWriteSettingsFile(ctx->printer, path, KST_PRESET_ITEMS, ctx) == 1) {
+    int choice = kvlist::ChooseSaveFile(ctx, key, path);
+    if (choice != LIST_SAVE_FAILED && StoreWriteSettingsFile(ctx->printer, path, KST_PRESET_ITEMS, ctx) == 1 &&
+        kvlist::PutSaveFile(ctx, key, path, choice)) {
       bool named = WriteKeyText(ctx, key, u"Name", ITEM_wdmPresetName);
       bool commented = WriteKeyText(ctx, key, u"Comment", ITEM_wdmPresetComment);
-      ok = named && commented ? 1 : 0;
+      answer = named && commented ? choice : LIST_SAVE_FAILED;
     }
     MemFree(path);
   }
   ListPresetCache(ctx, NULL, LIST_CACHE_FREE);
-  return ok;
+  return answer;
 }
 
 int WINAPI ListIsPresetWritable(DRIVER_CONTEXT *ctx, int index)
@@ -193,26 +193,6 @@ int WINAPI ListEnsureUserPresetFile(DRIVER_CONTEXT *ctx, int index)
   return IniWriteString(CtxGetPrinterSection(ctx), key, fresh, CtxGetSettingsIniPath(ctx)) ? 1 : 0;
 }
 
-int WINAPI ListMakeNewKstPath(DRIVER_CONTEXT *ctx, WCHAR *buffer)
-{
-  if (buffer == NULL) return 0;
-  buffer[0] = 0;
-  if (ctx == NULL) return 0;
-  WCHAR dir[kPathChars];
-  DWORD n = PathUsesUserSettingsDir(ctx) ? PathGetUserSettingsDir(dir, kPathChars, ctx)
-                                         : PathGetSharedSettingsDir(dir, kPathChars, ctx);
-  if (n == 0) return 0;
-  for (int a = 0; a <= 9999; ++a) {
-    WCHAR name[16];
-    wsprintfW(name, u"user%04d.kst", a);
-    if (!PathJoin(buffer, kTextChars, dir, u'\\', name)) return 0;
-    if (IniGetInt(CtxGetPrinterSection(ctx), KST_KEY_MACHINE, 0, buffer) == 0) return 1;
-  }
-  // Every name is taken: no name is answered rather than one that would overwrite a file.
-  buffer[0] = 0;
-  return 0;
-}
-
 int WINAPI ListResaveAllPresets(DRIVER_CONTEXT *ctx)
 {
   if (ctx == NULL) return 0;
@@ -228,8 +208,10 @@ int WINAPI ListResaveAllPresets(DRIVER_CONTEXT *ctx)
     if (path[0] != 0) IniGetString(CtxGetPrinterSection(ctx), u"Readonly", u"", readonly, 16, path);
     ListLoadPresetKsd(ctx, n);
     ListSelectPreset(ctx, n);
-    ListSavePreset(ctx, n);
-    if (readonly[0] != 0 && path[0] != 0) IniWriteString(CtxGetPrinterSection(ctx), u"Readonly", readonly, path);
+    // "Readonly" goes back only into the file it came from, once that was rewritten: a
+    // file the save left alone (refused, or not the printer's to write) is not touched.
+    if (ListSavePreset(ctx, n) == LIST_SAVE_DONE && readonly[0] != 0)
+      IniWriteString(CtxGetPrinterSection(ctx), u"Readonly", readonly, path);
   }
   return 1;
 }

@@ -26,13 +26,15 @@ void NameToStore(DRIVER_CONTEXT *ctx, WCHAR *name, DWORD chars)
 
 int WINAPI ListSaveQualityByKey(DRIVER_CONTEXT *ctx, const WCHAR *key)
 {
-  if (ctx == NULL || key == NULL || lstrlenW(key) >= KV_PRESET_KEY_CHARS) return 0;
-  WCHAR path[260];
-  IniGetString(CtxGetPrinterSection(ctx), key, u"", path, 260, CtxGetSettingsIniPath(ctx));
-  if (path[0] == 0 || StoreWriteSettingsFile(ctx->printer, path, KST_QUALITY_ITEMS, ctx) != 1) return 0;
+  if (ctx == NULL || key == NULL || lstrlenW(key) >= KV_PRESET_KEY_CHARS) return LIST_SAVE_FAILED;
+  WCHAR path[1025];
+  int choice = kvlist::ChooseSaveFile(ctx, key, path);
+  if (choice == LIST_SAVE_FAILED || StoreWriteSettingsFile(ctx->printer, path, KST_QUALITY_ITEMS, ctx) != 1 ||
+      !kvlist::PutSaveFile(ctx, key, path, choice))
+    return LIST_SAVE_FAILED;
   WCHAR full[KV_PRESET_KEY_CHARS + 8];
   wsprintfW(full, u"%sName", key);
   WCHAR name[600];
   NameToStore(ctx, name, 600);
-  return IniWriteString(CtxGetPrinterSection(ctx), full, name, CtxGetSettingsIniPath(ctx)) ? 1 : 0;
+  return IniWriteString(CtxGetPrinterSection(ctx), full, name, CtxGetSettingsIniPath(ctx)) ? choice : LIST_SAVE_FAILED;
 }

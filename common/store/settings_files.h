@@ -93,6 +93,11 @@ int WINAPI StoreWriteKstHeader(LPCWSTR file, INI_SECTION_BUFFER *output, DRIVER_
 // conversion steps up to the driver's version. 1 accept, 0 reject.
 int WINAPI StoreCheckKstHeader(LPCWSTR file, LPCWSTR section, DWORD flags, int showMessage, DRIVER_CONTEXT *ctx,
                                const char *image, INI_SECTION_BUFFER *output, LONG *position, int majorOnly);
+// 1 when the file is a settings file of the context's printer: its section holds a header
+// that a read accepts (every key, the context's machine and language, the driver's major
+// version). Nothing is converted and no message is shown. 0 for a missing file, a folder,
+// or a file without such a header (empty, damaged, another printer's, no settings file).
+int WINAPI StoreIsKstOfPrinter(LPCWSTR file, LPCWSTR section, DRIVER_CONTEXT *ctx);
 // Shows the rejected-header message (UI configuration); the other configurations show none.
 void WINAPI StoreWarnRejectedKst(DRIVER_CONTEXT *ctx, LPCWSTR file);
 

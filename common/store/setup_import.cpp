@@ -7,6 +7,7 @@
 #include "files/paths.h"
 #include "hooks/module_hooks.h"
 #include "names/names_paths.h"
+#include "store/ini_image.h"
 #include "store/preset_list.h"
 #include "store/settings_files.h"
 #include "store/settings_setup.h"
@@ -106,11 +107,43 @@ bool RegisterEntry(const WCHAR *ini, const WCHAR *section, const WCHAR *file, co
   return ok;
 }
 
+// Imports one expanded entry as the flags say; copy receives its converted copy's path.
+// false when the entry was not imported whole: no copy path, a file that is missing,
+// unreadable or no default preset file of the driver (nothing is done with it then), or a
+// failed registration, install or conversion.
+bool ImportEntry(const WCHAR *ini, const WCHAR *section, const WCHAR *file, WCHAR *copy, UINT j, DWORD flags,
+                 DRIVER_CONTEXT *ctx, int oldCount, const SETUP_OLD_PRESET *oldList)
+{
+  if (!PathSettingsKsrFile(copy, file, kPathChars, ctx) || copy[0] == 0) return false;
+  // The default file is put in place first, so that its name and comment are read from
+  // the file that is installed.
+  bool usable = Has(flags, KV_IMPORT_INSTALL) ? InstallDefaultFile(file, flags, ctx) : FileExists(file) != FALSE;
+  // A text file, a binary or another driver's file named by the bundle becomes no preset
+  // and no converted copy.
+  if (!usable || !SetupIsDefaultPresetFile(file, section, ctx)) return false;
+  bool ok = true;
+  if (Has(flags, KV_IMPORT_REGISTER) && !RegisterEntry(ini, section, file, copy, j, flags, ctx, oldCount, oldList))
+    ok = false;
+  if (Has(flags, KV_IMPORT_INSTALL) && !InstallCopy(copy, file, flags, ctx)) ok = false;
+  if (Has(flags, KV_IMPORT_DELETE_COPY)) FileDeleteForced(copy);
+  return ok;
+}
+
 }  // namespace
 
 int WINAPI SetupImportDefaultPresets(const WCHAR *bundle, const WCHAR *section, DWORD flags, DRIVER_CONTEXT *ctx,
                                      int oldCount, const SETUP_OLD_PRESET *oldList)
 {
+  return SetupImportDefaultPresetsCounted(bundle, section, flags, ctx, oldCount, oldList, NULL);
+}
+
+int WINAPI SetupImportDefaultPresetsCounted(const WCHAR *bundle, const WCHAR *section, DWORD flags, DRIVER_CONTEXT *ctx,
+                                            int oldCount, const SETUP_OLD_PRESET *oldList, SETUP_IMPORT_COUNTS *counts)
+{
+  SETUP_IMPORT_COUNTS scratch = {0, 0};
+  if (counts == NULL) counts = &scratch;
+  counts->entries = 0;
+  counts->failed = 0;
   if (ctx == NULL) return 0;
   // A missing or unreadable bundle: nothing to do, and the stored list stays as it is.
   if (bundle == NULL || section == NULL || !FileExists(bundle)) return 1;
@@ -135,25 +168,40 @@ int WINAPI SetupImportDefaultPresets(const WCHAR *bundle, const WCHAR *section, 
     wsprintfW(key, u"Deficonfiles%u", j);
     IniGetString(section, key, u"", file, kPathChars, bundle);
     if (file[0] == 0 || !SetupExpandBundlePath(file, kPathChars, ctx)) continue;
-    if (!PathSettingsKsrFile(copy, file, kPathChars, ctx) || copy[0] == 0) {
+    ++counts->entries;
+    if (!ImportEntry(ini, section, file, copy, j, flags, ctx, oldCount, oldList)) {
       r = 0;
-      continue;
+      ++counts->failed;
     }
-    // The default file is put in place first, so that its name and comment are read from
-    // the file that is installed; a file that is missing or unreadable is not imported.
-    bool usable = Has(flags, KV_IMPORT_INSTALL) ? InstallDefaultFile(file, flags, ctx) : FileExists(file) != FALSE;
-    if (!usable) {
-      r = 0;
-      continue;
-    }
-    if (registering && !RegisterEntry(ini, section, file, copy, j, flags, ctx, oldCount, oldList)) r = 0;
-    if (Has(flags, KV_IMPORT_INSTALL) && !InstallCopy(copy, file, flags, ctx)) r = 0;
-    if (Has(flags, KV_IMPORT_DELETE_COPY)) FileDeleteForced(copy);
     // The list is full: the entry that filled it is complete, the walk ends.
     if (registering && CurrentCount(ini, ctx) >= KV_PRESET_MAX) break;
   }
   if (Has(flags, KV_IMPORT_FIRST_INSTALL) && r == 1) IniWriteInt(bundle, section, 1, u"DrvInstPresetDone");
   return r;
+}
+
+int WINAPI SetupIsDefaultPresetFile(const WCHAR *file, const WCHAR *section, DRIVER_CONTEXT *ctx)
+{
+  if (file == NULL || section == NULL || ctx == NULL || ctx->items == NULL) return 0;
+  DWORD attributes = GetFileAttributesW(file);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+  char *text = IniLoadImage(file);
+  if (text == NULL) return 0;
+  const char *body = IniImageFindSection(section, text);
+  // The keys of a default preset file: its name and comment, read as the import reads
+  // them, and preset items by the names the bundle read takes.
+  WCHAR name[2], comment[2];
+  bool found = body != NULL && (IniGetString(section, u"setname", u"", name, 2, file) > 0 ||
+                                IniGetString(section, u"setcomment", u"", comment, 2, file) > 0);
+  const OPTION_ITEM *rows = static_cast<const OPTION_ITEM *>(ctx->items->rows);
+  for (int r = 0; body != NULL && !found && r < ctx->items->count; ++r) {
+    if (!(rows[r].state & KV_STATE_PRESET_MASK) || rows[r].name == NULL) continue;
+    WCHAR value[2];
+    LONG cursor = 0;
+    found = IniImageGetString(rows[r].name, NULL, value, 2, body, &cursor) > 0;
+  }
+  IniFreeImage(text);
+  return found ? 1 : 0;
 }
 
 int WINAPI SetupAddDefaultPreset(const WCHAR *settingsIni, const WCHAR *copy, const WCHAR *name, const WCHAR *comment,

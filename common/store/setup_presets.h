@@ -40,19 +40,35 @@ typedef struct SETUP_OLD_PRESET {
 } SETUP_OLD_PRESET;
 static_assert(sizeof(SETUP_OLD_PRESET) == 1547 * 2, "SETUP_OLD_PRESET");
 
+// What an import did with the entries of a bundle.
+typedef struct SETUP_IMPORT_COUNTS {
+  UINT entries;  // entries that name a file (after expansion) and were walked
+  UINT failed;   // of them, the ones that were not imported (each makes the answer 0)
+} SETUP_IMPORT_COUNTS;
+
 KV_BEGIN_DECLS
 
 #if defined(KV_CONFIG_UI) || defined(KV_CONFIG_RULE)
 // Imports the default presets that section (a language code) of the bundle lists, as the
 // flags say. Entries whose path cannot be expanded are skipped. A listed file that is missing
-// or unreadable (also after the install) is skipped too and makes the answer 0; so does a
-// failed install or conversion, and a registration refused by the list (full, or writes
-// barred). The list never grows beyond 16 presets. 1 when every usable entry was imported, or
+// or unreadable (also after the install), or that is no default preset file of the driver
+// (SetupIsDefaultPresetFile), is skipped too (neither registered nor converted) and makes
+// the answer 0; so does a failed install or conversion, and a registration refused by the
+// list (full, or writes barred). The list never grows beyond 16 presets. 1 when every usable entry was imported, or
 // when there is nothing to do (no or an empty list, already 16 presets); 0 for a settings INI
 // that is not drive-absolute or for a failed entry. With KV_IMPORT_FIRST_INSTALL and answer 1
 // the bundle's section gets "DrvInstPresetDone" = 1.
 int WINAPI SetupImportDefaultPresets(const WCHAR *bundle, const WCHAR *section, DWORD flags, DRIVER_CONTEXT *ctx,
                                      int oldCount, const SETUP_OLD_PRESET *oldList);
+// SetupImportDefaultPresets, also counting into *counts (when not NULL) the entries walked
+// and the ones that failed; both 0 when the walk did not start.
+int WINAPI SetupImportDefaultPresetsCounted(const WCHAR *bundle, const WCHAR *section, DWORD flags, DRIVER_CONTEXT *ctx,
+                                            int oldCount, const SETUP_OLD_PRESET *oldList, SETUP_IMPORT_COUNTS *counts);
+// 1 when the file is a default preset file of the driver: a file (no folder) whose bundle
+// language section (section) holds "setname", "setcomment" or a preset item by the name the
+// bundle read takes, with a value. 0 for a missing or unreadable file, a file without that
+// section, and a text, binary or other file that holds none of those keys there.
+int WINAPI SetupIsDefaultPresetFile(const WCHAR *file, const WCHAR *section, DRIVER_CONTEXT *ctx);
 // Appends the converted copy as a preset named by name and comment; an empty name takes the
 // context's preset name item (else "NoName"), an empty comment (when a name is given) the
 // preset comment item. With KV_IMPORT_CONDITIONS a copy that is disabled or whose conditions

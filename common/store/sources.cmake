@@ -30,6 +30,7 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bundle_paths.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locale_defaults.cpp
   ${CMAKE_CURRENT_LIST_DIR}/list_sections.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/list_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/preset_cache.cpp
   ${CMAKE_CURRENT_LIST_DIR}/presets.cpp
   ${CMAKE_CURRENT_LIST_DIR}/preset_load.cpp

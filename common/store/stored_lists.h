@@ -11,6 +11,12 @@
 
 #include "context.h"
 
+// Answers of the preset and quality-set saves: not written; written into the file the
+// entry names; written into a fresh user file that the entry names from now on, because the
+// stored one was not the printer's to write (see ListClassifyKstFile).
+enum : int { LIST_SAVE_FAILED = 0, LIST_SAVE_DONE = 1, LIST_SAVE_NEW_FILE = 2 };
+// What the file of a preset or quality-set entry is to the saves (ListClassifyKstFile).
+enum : int { LIST_FILE_NEW = 0, LIST_FILE_OWN = 1, LIST_FILE_FOREIGN = 2, LIST_FILE_OUTSIDE = 3 };
 // Preset list limits and key kinds.
 #define KV_PRESET_MAX 16
 #define KV_PRESET_KEY_CHARS 32
@@ -54,7 +60,11 @@ int WINAPI ListSelectPreset(DRIVER_CONTEXT *ctx, int index);
 // key (answer 1, no file read, no event), else from its file (answer 0). A file that cannot
 // be taken (header rejected) empties the key and preset 0 is read instead; a file that
 // cannot be read just now leaves the key as it is. Name and comment items follow the keys;
-// the selected stamp is reloaded; module event 11 is raised.
+// the selected stamp is reloaded; module event 11 is raised. Afterwards the context's
+// settings-file status says whether the preset's own file was taken: KST_STATUS_OK (also
+// for a load from the cache), else that file's status (KST_STATUS_REJECTED: no settings
+// file of the printer; KST_STATUS_UNREADABLE: missing or unreadable) whatever preset 0's
+// read left.
 int WINAPI ListLoadPresetByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
 // Shows the message that a preset file could not be taken (kvmlface); nothing elsewhere.
 void WINAPI ListWarnPresetNotTaken(DRIVER_CONTEXT *ctx, const WCHAR *path);
@@ -64,7 +74,11 @@ int WINAPI ListLoadPresetKsd(DRIVER_CONTEXT *ctx, int index);
 // 0 when writes are barred or the index is outside 0-15; else ListSavePresetByKey.
 int WINAPI ListSavePreset(DRIVER_CONTEXT *ctx, int index);
 // Writes the preset items into the file under the key and the name and comment keys; then
-// frees the preset cache. 1 when the file and keys were written.
+// frees the preset cache. A stored file that a save may not write (ListClassifyKstFile:
+// another file, or a path outside the settings directory) is left as it is: the preset goes
+// into a fresh user file (ListMakeNewKstPath) whose path then replaces the key's value.
+// LIST_SAVE_DONE or LIST_SAVE_NEW_FILE when the file and keys were written; LIST_SAVE_FAILED
+// for an empty key value (nothing is written), when no fresh name is left or a write failed.
 int WINAPI ListSavePresetByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
 // 0 for an index outside 0-15; else ListIsKstWritable of its file (1 for an entry that has
 // no file yet).
@@ -73,12 +87,26 @@ int WINAPI ListIsPresetWritable(DRIVER_CONTEXT *ctx, int index);
 int WINAPI ListIsKstWritable(DRIVER_CONTEXT *ctx, const WCHAR *file);
 // Gives preset index a user file of its own before it is written: a new name when its path
 // is empty or names a copied default (last character 'R' or 'r'). 1 when the preset has a
-// path it may write; 0 when writes are barred or no free name is left.
+// path; 0 when writes are barred or no free name is left. A stored file that is not the
+// printer's to write is replaced by the save itself (ListSavePresetByKey).
 int WINAPI ListEnsureUserPresetFile(DRIVER_CONTEXT *ctx, int index);
-// buffer (1025 characters) := the first settings directory path "userNNNN.kst" that holds no
-// settings file header. 1 when found; 0 (buffer "") when all 10000 names are taken or the
-// directory is unknown: a stored preset is never overwritten.
+// buffer (1025 characters) := the first settings directory path "userNNNN.kst" that no file
+// or folder holds and no entry of the preset or quality-set list names (ListNamesFile), so
+// that no file is ever shared by two entries or written over. 1 when found; 0 (buffer "")
+// when all 10000 names are taken or the directory is unknown.
 int WINAPI ListMakeNewKstPath(DRIVER_CONTEXT *ctx, WCHAR *buffer);
+// What the file of a preset or quality-set entry is to the saves: LIST_FILE_OUTSIDE for a
+// path that is not an entry directly inside the settings directory
+// (PathIsInListSettingsDir; this includes an empty path); inside it, LIST_FILE_NEW when no
+// such file exists, LIST_FILE_OWN for a settings file of the printer (StoreIsKstOfPrinter
+// of the printer's section), else LIST_FILE_FOREIGN (empty, damaged, another printer's, a
+// folder, any other file). A save writes only LIST_FILE_NEW and LIST_FILE_OWN files: the
+// settings INI names the files, and any program may write the INI.
+int WINAPI ListClassifyKstFile(DRIVER_CONTEXT *ctx, const WCHAR *file);
+// 1 when an entry of the preset list ("PresetList0" to "PresetList15") or of the quality-set
+// list (below "QualityCount", at most the first 1024) names the file: the same full path,
+// case ignored. 0 otherwise and for a NULL or empty file.
+int WINAPI ListNamesFile(DRIVER_CONTEXT *ctx, const WCHAR *file);
 // Rewrites every stored preset (from its companion defaults when it has one), keeping
 // "Readonly"; the context's settings are as before. 1 done, 0 no snapshot level was free.
 int WINAPI ListResaveAllPresets(DRIVER_CONTEXT *ctx);
@@ -96,7 +124,9 @@ WCHAR *WINAPI ListFormatQualityKey(WCHAR *buffer, int index, int kind);
 int WINAPI ListLoadQuality(DRIVER_CONTEXT *ctx, int index);
 int WINAPI ListLoadQualityByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
 // Writes the quality items into the file under the key and the name of the quality-name
-// control into the name key. 0 when barred; 1 when written.
+// control into the name key. A stored file that a save may not write is left as it is, as
+// for the presets (ListSavePresetByKey). LIST_SAVE_FAILED when barred, for an empty key
+// value or a failed write; else LIST_SAVE_DONE or LIST_SAVE_NEW_FILE.
 int WINAPI ListSaveQuality(DRIVER_CONTEXT *ctx, int index);
 int WINAPI ListSaveQualityByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
 // Reads the quality set's companion "ksq" file (language section) and its name. 1 when read.

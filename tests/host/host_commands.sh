@@ -274,7 +274,22 @@ check bundle-import 0 "$host" bundle import "KVML Sample" && expect bundle-impor
 printf '[us]\r\nNumDeficonfiles=2\r\nDeficonfiles1=KVDEF01.KSD\r\nDeficonfiles2=NOFILE.KSD\r\n' >"$hosttmp/part.ksb"
 sed 's/^\[us\]/[jp]/' "$hosttmp/part.ksb" >>"$hosttmp/part.ksb"
 check bundle-missing 1 "$host" bundle import "KVML Sample" "$tmpw\part.ksb" && expect bundle-missing '1 stored presets$' &&
-  expect bundle-missing '^0	Everyday	' && expect bundle-missing 'some default presets of .*part\.ksb could not be imported'
+  expect bundle-missing '^0	Everyday	' && expect bundle-missing '1 of 2 default preset files of .*part\.ksb could not be imported'
+# Entries that are no default preset files (a text file, the registry's hive) become no
+# preset and no copy: they are counted as failed, the rest is imported.
+hivew='C:\WINDOWS\system32\config\kvreg-HKLM.txt'
+hive="$dir/m/C/WINDOWS/system32/config/kvreg-HKLM.txt"
+cp "$hive" "$dir/hive.before"
+printf 'Dear printer,\r\nplease print this.\r\n' >"$hosttmp/notes.txt"
+printf '[us]\r\nNumDeficonfiles=3\r\nDeficonfiles1=KVDEF01.KSD\r\nDeficonfiles2=%s\\notes.txt\r\nDeficonfiles3=%s\r\n' \
+  "$tmpw" "$hivew" >"$hosttmp/text.ksb"
+sed 's/^\[us\]/[jp]/' "$hosttmp/text.ksb" >>"$hosttmp/text.ksb"
+check bundle-text 1 "$host" bundle import "KVML Sample" "$tmpw\text.ksb" && expect bundle-text '1 stored presets$' &&
+  expect bundle-text '^0	Everyday	' && expect bundle-text '2 of 3 default preset files of .*text\.ksb could not be imported'
+if grep -q 'NoName' <<<"$out" || [ -e "$dir/m/C/_kvml/notes.ksr" ] || [ -e "$dir/m/C/_kvml/kvreg-HKLM.ksr" ]; then
+  echo "FAIL bundle-text: a file that is no preset was registered or converted"; fails=$((fails+1))
+fi
+cmp -s "$hive" "$dir/hive.before" || { echo "FAIL bundle-text: the hive changed"; fails=$((fails+1)); }
 check bundle-no-file 1 "$host" bundle import "KVML Sample" "$tmpw\none.ksb" && expect bundle-no-file 'none\.ksb: the bundle cannot be read'
 check bundle-bad-set 2 "$host" bundle revalidate "KVML Sample" --set Fin2000 && expect bundle-bad-set 'ITEM=VALUE'
 check bundle-printer 1 "$host" bundle revalidate "No Such" && expect bundle-printer 'ERROR_INVALID_PRINTER_NAME'
@@ -302,7 +317,61 @@ check preset-after-delete 0 "$host" preset list "KVML Sample" && expect preset-a
 for n in $(seq 2 16); do "$host" preset save "KVML Sample" "P$n" >/dev/null || { echo "FAIL preset-fill $n"; fails=$((fails+1)); }; done
 check preset-full 1 "$host" preset save "KVML Sample" Seventeenth && expect preset-full 'already stores 16 presets'
 sed -i 's/^KstMachine=.*/KstMachine=7\r/' "$dir/m/C/_kvml/user0001.kst"
-check preset-foreign 1 "$host" preset load "KVML Sample" Three && expect preset-foreign 'could not be taken'
+check preset-foreign 1 "$host" preset load "KVML Sample" Three && expect preset-foreign 'could not be taken' &&
+  expect preset-foreign 'is not a settings file of this printer'
+check preset-no-file 1 "$host" preset load "KVML Sample" Three && expect preset-no-file 'has no settings file'
+# A preset that names a file outside the settings folder (a host file, the registry's hive)
+# or a file there that is no settings file of this printer: the save leaves the file as it
+# is, gives the preset a new user file and warns.
+ini="$dir/m/C/_kvml/kvmlsets.ini"
+setkey() {  # setkey KEY VALUE: a key of the printer's section of the settings INI
+  K=$1 V=$2 awk 'index($0, ENVIRON["K"] "=") == 1 { print ENVIRON["K"] "=" ENVIRON["V"] "\r"; next } { print }' \
+    "$ini" >"$ini.new" && mv "$ini.new" "$ini"
+}
+presetwin() {  # presetwin NAME: the path of the file that preset NAME names
+  "$host" preset list "KVML Sample" | awk -F'\t' -v n="$1" '$2 == n { print $3 }'
+}
+presetfile() {  # presetfile NAME: the same as a host path
+  presetwin "$1" | sed 's|^C:|'"$dir/m/C"'|; s|\\|/|g'
+}
+printf 'outside the machine root\n' >"$dir/outside.txt"
+printf 'notes\r\n' >"$dir/m/C/_kvml/notes.txt"
+cp "$dir/outside.txt" "$dir/outside.before"
+cp "$hive" "$dir/hive.before"
+cp "$dir/m/C/_kvml/notes.txt" "$dir/notes.before"
+setkey PresetList1 "Z:$(printf '%s' "$dir/outside.txt" | tr '/' '\\')"
+setkey PresetList2 "$hivew"
+setkey PresetList3 'C:\_kvml\notes.txt'
+for c in "P2|1|lies outside the settings folder" "P3|2|lies outside the settings folder" \
+  "P4|3|is not a settings file of this printer"; do
+  IFS='|' read -r name index why <<<"$c"
+  check "preset-unowned $name" 0 "$host" preset save "KVML Sample" "$name" &&
+    expect "preset-unowned $name" "warning: preset \"$name\" named .*, which $why; that file was left as it is" &&
+    expect "preset-unowned $name" "^replaced preset $index \"$name\" in C:\\\\_kvml\\\\user[0-9]{4}\\.kst\$"
+done
+cmp -s "$dir/outside.txt" "$dir/outside.before" || { echo "FAIL preset-unowned: the host file changed"; fails=$((fails+1)); }
+cmp -s "$hive" "$dir/hive.before" || { echo "FAIL preset-unowned: the hive changed"; fails=$((fails+1)); }
+cmp -s "$dir/m/C/_kvml/notes.txt" "$dir/notes.before" || { echo "FAIL preset-unowned: notes.txt changed"; fails=$((fails+1)); }
+check preset-unowned-show 0 "$host" printer show "KVML Sample"
+# A preset's file is emptied: a new preset never takes its name, so deleting the damaged
+# preset leaves the new one its file; a preset whose file is gone then fails to load.
+check preset-share-room 0 "$host" preset delete "KVML Sample" P16
+damaged=$(presetfile P15)
+[ -f "$damaged" ] || { echo "FAIL preset-share: no file for P15 ($damaged)"; fails=$((fails+1)); }
+: >"$damaged"
+check preset-share-save 0 "$host" preset save "KVML Sample" Fresh
+fresh=$(presetfile Fresh)
+[ -n "$fresh" ] && [ "$fresh" != "$damaged" ] || { echo "FAIL preset-share: Fresh shares $damaged"; fails=$((fails+1)); }
+check preset-share-delete 0 "$host" preset delete "KVML Sample" P15
+check preset-share-load 0 "$host" preset load "KVML Sample" Fresh && expect preset-share-load '^loaded preset 14 "Fresh": '
+rm -f "$fresh"
+check preset-gone 1 "$host" preset load "KVML Sample" Fresh && expect preset-gone 'is missing or cannot be read'
+# Two entries made to name one file: deleting one keeps the file the other still names.
+shared=$(presetfile P13)
+setkey PresetList13 "$(presetwin P13)"
+check preset-shared-delete 0 "$host" preset delete "KVML Sample" P13
+[ -f "$shared" ] || { echo "FAIL preset-shared-delete: the file P14 names was deleted"; fails=$((fails+1)); }
+check preset-shared-load 0 "$host" preset load "KVML Sample" P14 && expect preset-shared-load '^loaded preset 12 "P14": '
 # freesize: the package's defaults until a size is saved; save, list and delete a slot.
 check freesize-defaults 0 "$host" freesize list "KVML Sample" && expect freesize-defaults "driver package's defaults" &&
   expect freesize-defaults '^0	384	User size 1	4724 x 6992	100\.0 x 148\.0	4	1$' &&

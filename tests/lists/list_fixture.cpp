@@ -1,6 +1,7 @@
 #include "list_fixture.h"
 
 #include "files/ini.h"
+#include "files/settings_dirs.h"
 #include "items/item_store.h"
 #include "model/state_items.h"
 #include "names/names_paths.h"
@@ -28,6 +29,13 @@ std::string ListTest::PrinterValue(const char *key) const { return IniValue(sect
 void ListTest::PutPrinterValue(const char *key, const char *value) const
 {
   IniWriteString(section_.c_str(), U16(key).c_str(), U16(value).c_str(), ini_.c_str());
+}
+
+std::string ListTest::InListDir(const char *name) const
+{
+  WCHAR dir[MAX_PATH] = {};
+  PathGetListSettingsDir(dir, MAX_PATH, ctx_);
+  return Narrow(dir) + "\\" + name;
 }
 
 void ListTest::SetBarred(bool barred)

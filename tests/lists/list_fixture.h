@@ -19,6 +19,9 @@ class ListTest : public KstTest {
   std::string IniValue(const WCHAR *section, const WCHAR *key) const;
   std::string PrinterValue(const char *key) const;
   void PutPrinterValue(const char *key, const char *value) const;
+  // A file directly in the settings folder of the lists (PathGetListSettingsDir), the only
+  // place where a save writes the files the lists name.
+  std::string InListDir(const char *name) const;
   // Writes the terminal-server and administrator state items (the write bar).
   void SetBarred(bool barred);
 

@@ -170,8 +170,8 @@ TEST_F(PresetReadTest, PresetNumberModeSwitchAndUserQuality)
 {
   MODULE_HOOK_ROW row = {0, nullptr, nullptr, nullptr, NoteMode};
   CtxAttachModuleTable(ctx_, &row, 1);
-  std::u16string quality = u"C:\\kst\\q3.ksq";
-  PutPrinterValue("QualityList3", "C:\\kst\\q3.ksq");
+  std::u16string quality = U16(InListDir("q3.ksq").c_str());
+  PutPrinterValue("QualityList3", InListDir("q3.ksq").c_str());
   for (DWORD flags : {0u, 0x8000u}) {
     SCOPED_TRACE(flags);
     ResetWork();
@@ -340,7 +340,7 @@ TEST_F(PresetReadTest, PresetWriteLoadsTheSelectedListsAndRestoresTheCaller)
   SetRaw(ITEM_wdmFreeSizeWidth, 1500);
   ASSERT_EQ(1, ListSaveFreeSize(ctx_, 1));
   SetRaw(ITEM_wdmFreeSizeWidth, 999);
-  PutPrinterValue("QualityList2", "C:\\kst\\q2.ksq");
+  PutPrinterValue("QualityList2", InListDir("q2.ksq").c_str());
   SetRaw(ITEM_kdmBrightness, 8);
   SetRaw(ITEM_kdmUseUserMacro, 1);
   ItemSetValue(ctx_, ITEM_kdmUserPrintMacro, 137);

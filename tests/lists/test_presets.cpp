@@ -238,7 +238,7 @@ TEST_F(PresetTest, TheCacheRestoresValuesAndOnlyTheirOwnBits)
 TEST_F(PresetTest, QualitySetsAreSavedAndLoadedWithTheirNames)
 {
   PutPrinterValue("QualityCount", "1");
-  PutPrinterValue("QualityList0", "C:\\kst\\quality0.ksq");
+  PutPrinterValue("QualityList0", InListDir("quality0.ksq").c_str());
   SetRaw(ITEM_kdmBrightness, 7);
   SetText(ITEM_wdmUserSetName, "Bright");
   EXPECT_EQ(ListGetQualityCount(ctx_), 1);
@@ -284,7 +284,7 @@ TEST_F(PresetTest, RewritingQualitySetsStopsAtTheFirstEntryWithoutAFile)
     PutPrinterValue("QualityCount", c.count);
     for (int n : c.listed) {
       std::string key = "QualityList" + std::to_string(n);
-      std::string path = "C:\\kst\\q" + std::to_string(n) + ".ksq";
+      std::string path = InListDir(("q" + std::to_string(n) + ".ksq").c_str());
       PutPrinterValue(key.c_str(), path.c_str());
       Write(U16(path.c_str()).c_str(), section + header + "kdmBrightness=" + std::to_string(n + 1) + "\r\nStale=1\r\n");
     }
@@ -293,7 +293,7 @@ TEST_F(PresetTest, RewritingQualitySetsStopsAtTheFirstEntryWithoutAFile)
     EXPECT_EQ(Raw(ITEM_kdmBrightness), 9);
     for (int n : c.listed) {
       SCOPED_TRACE(n);
-      std::string path = "C:\\kst\\q" + std::to_string(n) + ".ksq";
+      std::string path = InListDir(("q" + std::to_string(n) + ".ksq").c_str());
       std::vector<std::string> keys = Keys(Read(U16(path.c_str()).c_str()), printer);
       bool rewritten = std::find(c.rewritten.begin(), c.rewritten.end(), n) != c.rewritten.end();
       EXPECT_EQ(!rewritten, std::find(keys.begin(), keys.end(), "Stale=1") != keys.end());

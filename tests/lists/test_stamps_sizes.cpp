@@ -266,7 +266,7 @@ TEST_F(StampSizeTest, APresetLoadReloadsItsStampOrClearsAStaleSelection)
   SaveStamp(0, "S0");
   SaveStamp(1, "S1");
   // Preset items select stamp 1; the stamp's own text comes from its section.
-  PutPrinterValue("PresetList0", "C:\\kst\\p0.kst");
+  PutPrinterValue("PresetList0", InListDir("p0.kst").c_str());
   PutPrinterValue("Count", "1");
   SetRaw(ITEM_kdmFuncSelectWaterMark, 1);
   SetRaw(ITEM_kdmWmID, 1);

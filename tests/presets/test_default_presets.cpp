@@ -198,6 +198,60 @@ TEST_F(DefaultPresetTest, MissingOrUnreadableFilesFailButTheRestIsImported)
   EXPECT_EQ(Names(), (Strings{"Everyday", "Back", "Without finisher"}));
 }
 
+// A bundle entry that is no default preset file of the driver (a text file, a binary, an
+// INI file without the language section or without any of its keys) is neither registered
+// nor converted: the import counts it as failed and imports the rest.
+TEST_F(DefaultPresetTest, EntriesThatAreNoPresetFilesFailAndAreCounted)
+{
+  std::string lang = Narrow(Lang().c_str());
+  struct Case {
+    const char *what;
+    std::string bytes;
+    bool preset;
+  } cases[] = {
+      {"text file", "Dear printer,\r\nplease print this.\r\n", false},
+      {"binary", std::string("regf\0\0\x01\x02\xff\xfe\0\0hbin", 16), false},
+      {"empty", "", false},
+      {"another language", "[xx]\r\nsetname=Foreign\r\ndmCopies=2\r\n", false},
+      {"unknown keys", "[" + lang + "]\r\nColour=blue\r\nsize=9\r\n", false},
+      {"empty values", "[" + lang + "]\r\nsetname=\r\ndmCopies=\r\n", false},
+      {"an item", "[" + lang + "]\r\nColour=blue\r\ndmCopies=4\r\n", true},
+      {"a name", "[" + lang + "]\r\nsetname=Named\r\n", true},
+  };
+  std::u16string entry = u"C:\\kst\\entry.ksd";
+  Write(u"C:\\kst\\mixed.ksb",
+        "[" + lang + "]\r\nNumDeficonfiles=2\r\nDeficonfiles1=KVDEF01.KSD\r\nDeficonfiles2=C:\\kst\\entry.ksd\r\n");
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    Write(entry.c_str(), c.bytes);
+    DeleteFileW(InSettingsDir("entry.ksr").c_str());
+    EXPECT_EQ(SetupIsDefaultPresetFile(entry.c_str(), Lang().c_str(), ctx_), c.preset ? 1 : 0);
+    for (DWORD flags : {KV_IMPORT_INSTALL | KV_IMPORT_REGISTER, (DWORD)KV_IMPORT_REGISTER}) {
+      SETUP_IMPORT_COUNTS counts = {9, 9};
+      EXPECT_EQ(
+          SetupImportDefaultPresetsCounted(u"C:\\kst\\mixed.ksb", Lang().c_str(), flags, ctx_, 0, nullptr, &counts),
+          c.preset ? 1 : 0);
+      EXPECT_EQ(counts.entries, 2u);
+      EXPECT_EQ(counts.failed, c.preset ? 0u : 1u);
+      std::vector<std::string> names = Names();
+      ASSERT_EQ(names.size(), c.preset ? 2u : 1u);
+      EXPECT_EQ(names[0], "Everyday");
+      EXPECT_EQ(Exists(InSettingsDir("entry.ksr").c_str()), c.preset);
+    }
+  }
+  // A folder is no preset file either.
+  ASSERT_TRUE(DeleteFileW(entry.c_str()));
+  ASSERT_TRUE(CreateDirectoryW(entry.c_str(), nullptr));
+  EXPECT_EQ(SetupIsDefaultPresetFile(entry.c_str(), Lang().c_str(), ctx_), 0);
+  // Counts of a walk that did not start are zero.
+  SETUP_IMPORT_COUNTS counts = {9, 9};
+  EXPECT_EQ(SetupImportDefaultPresetsCounted(u"C:\\kst\\none.ksb", Lang().c_str(), KV_IMPORT_REGISTER, ctx_, 0, nullptr,
+                                             &counts),
+            1);
+  EXPECT_EQ(counts.entries, 0u);
+  EXPECT_EQ(counts.failed, 0u);
+}
+
 TEST_F(DefaultPresetTest, EntriesThatCannotBeExpandedAreSkipped)
 {
   std::string lang = Narrow(Lang().c_str());
