@@ -63,8 +63,9 @@ void WINAPI ListWarnPresetNotTaken(DRIVER_CONTEXT *ctx, const WCHAR *path);
 int WINAPI ListLoadPresetKsd(DRIVER_CONTEXT *ctx, int index);
 // 0 when writes are barred or the index is outside 0-15; else ListSavePresetByKey.
 int WINAPI ListSavePreset(DRIVER_CONTEXT *ctx, int index);
-// Writes the preset items into the file under the key and the name and comment keys; then
-// frees the preset cache. 1 when the file and keys were written.
+// Writes the preset items into the file under the key and then the name and comment keys
+// (in one rewrite of the settings INI); frees the preset cache. 1 when the file and keys
+// were written.
 int WINAPI ListSavePresetByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
 // 0 for an index outside 0-15; else ListIsKstWritable of its file (1 for an entry that has
 // no file yet).
@@ -75,6 +76,15 @@ int WINAPI ListIsKstWritable(DRIVER_CONTEXT *ctx, const WCHAR *file);
 // is empty or names a copied default (last character 'R' or 'r'). 1 when the preset has a
 // path it may write; 0 when writes are barred or no free name is left.
 int WINAPI ListEnsureUserPresetFile(DRIVER_CONTEXT *ctx, int index);
+// Saves the context's settings as preset index, with its name and comment from items 828
+// and 829: index below "Count" replaces that preset (in its own file, or in a new user file
+// when it has none or names a copied default); index equal to "Count" appends a preset with
+// a new user file. The preset file is written first; then the preset's keys (its path when
+// new, name, comment, and "Count" for an appended one) go into the settings INI in one
+// rewrite. All of it runs under the settings mutex. Frees the preset cache. 1 when the
+// file and the keys were written; 0 when writes are barred, index is outside 0-15 or past
+// "Count", no free file name is left, or a write failed (the list is then as it was).
+int WINAPI ListSavePresetEntry(DRIVER_CONTEXT *ctx, int index);
 // buffer (1025 characters) := the first settings directory path "userNNNN.kst" that holds no
 // settings file header. 1 when found; 0 (buffer "") when all 10000 names are taken or the
 // directory is unknown: a stored preset is never overwritten.
