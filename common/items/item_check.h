@@ -76,7 +76,7 @@ int WINAPI ItemGetCheckRange(WORD itemId, LONG *min, LONG *max, LONG *replacemen
 
 // Answers of ItemStoreFileNumber.
 enum : int {
-  KV_FILE_NUMBER_CORRECTED = 0,  // outside the item's range: corrected, or the item kept its value
+  KV_FILE_NUMBER_CORRECTED = 0,  // outside the item's range (or no number): corrected, or the item kept its value
   KV_FILE_NUMBER_TAKEN = 1,      // stored as the file gives it
 };
 
@@ -94,10 +94,11 @@ enum : int {
 //    description default;
 //  - an item with a fixed range in the check table (ItemGetCheckRange) within it, else the
 //    row's reset value;
-//  - any other item: only the field's width; outside it the item keeps its value.
+//  - any other item: only the field's width; outside it the nearer end of the field.
 // number is the file's number (saturated to 64 bits); isNumber FALSE for text that is no
-// number, which is out of every range. Answers KV_FILE_NUMBER_TAKEN or
-// KV_FILE_NUMBER_CORRECTED (also, changing nothing, without context, row or field).
+// number, which is out of every range (an item that would be clamped keeps its value).
+// Answers KV_FILE_NUMBER_TAKEN or KV_FILE_NUMBER_CORRECTED (also, changing nothing,
+// without context, row or field).
 int WINAPI ItemStoreFileNumber(DRIVER_CONTEXT *ctx, OPTION_ITEM *row, LONGLONG number, BOOL isNumber);
 
 // Validates a stored value against the item's description node and repairs a rejected or

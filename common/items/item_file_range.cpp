@@ -14,8 +14,8 @@ constexpr LONG kLastPresetNo = 15;
 
 // How a number outside the item's range is corrected.
 enum Repair {
-  REPAIR_KEEP,          // the item keeps the value it had
-  REPAIR_CLAMP,         // the nearer end of the range
+  REPAIR_FIELD_CLAMP,   // the nearer end of what the field holds
+  REPAIR_CLAMP,         // the nearer end of the item's range
   REPAIR_REPLACEMENT,   // a fixed value (the model's default, the check table's reset value)
   REPAIR_DESC_DEFAULT,  // the description's default of the item
 };
@@ -165,7 +165,7 @@ int WINAPI ItemStoreFileNumber(DRIVER_CONTEXT *ctx, OPTION_ITEM *row, LONGLONG n
   if (ctx == NULL || row == NULL || ItemGetAddress(ctx, row) == NULL) return KV_FILE_NUMBER_CORRECTED;
   LONGLONG fieldMin = 0, fieldMax = 0;
   if (!FieldRange(row, &fieldMin, &fieldMax)) return KV_FILE_NUMBER_CORRECTED;
-  FileRange range = {fieldMin, fieldMax, REPAIR_KEEP, 0};
+  FileRange range = {fieldMin, fieldMax, REPAIR_FIELD_CLAMP, 0};
   if (ItemRange(ctx, row, &range)) {
     // The item's range never reaches past what its field holds.
     if (range.min < fieldMin) range.min = fieldMin;
@@ -180,12 +180,13 @@ int WINAPI ItemStoreFileNumber(DRIVER_CONTEXT *ctx, OPTION_ITEM *row, LONGLONG n
     return KV_FILE_NUMBER_TAKEN;
   }
   switch (range.repair) {
+    case REPAIR_FIELD_CLAMP:
     case REPAIR_CLAMP:
+      // Text that is no number has no nearer end: the item keeps its value.
       if (isNumber) ItemWriteRaw(ctx, row, (LONG)(value < range.min ? range.min : range.max));
       break;
     case REPAIR_REPLACEMENT: ItemWriteRaw(ctx, row, range.replacement); break;
     case REPAIR_DESC_DEFAULT: ItemResetToDescDefault(ctx, row); break;
-    case REPAIR_KEEP: break;
   }
   return KV_FILE_NUMBER_CORRECTED;
 }

@@ -47,8 +47,9 @@ struct PendingKey {
 };
 
 // The name of a key line (the text before '=' without surrounding blanks, as the profile
-// functions read it); false for blank lines, comments and lines without '='.
-bool KeyNameOf(const char *line, size_t length, std::string &name)
+// functions read it) as [*begin, *end) of line; false for blank lines, comments and lines
+// without '='.
+bool KeyNameOf(const char *line, size_t length, size_t *begin, size_t *end)
 {
   size_t b = 0;
   while (b < length && IsBlank(line[b])) ++b;
@@ -57,21 +58,22 @@ bool KeyNameOf(const char *line, size_t length, std::string &name)
   if (eq == NULL) return false;
   size_t e = static_cast<size_t>(eq - line);
   while (e > b && IsBlank(line[e - 1])) --e;
-  name.assign(line + b, e - b);
+  *begin = b;
+  *end = e;
   return true;
 }
 
-bool SameName(const std::string &a, const std::string &b)
+bool SameName(const std::string &a, const char *b, size_t length)
 {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
+  if (a.size() != length) return false;
+  for (size_t i = 0; i < length; ++i)
     if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
   return true;
 }
 
-void AppendKey(std::string &out, const std::string &name, const std::string &value)
+void AppendKey(std::string &out, const char *name, size_t length, const std::string &value)
 {
-  out += name;
+  out.append(name, length);
   out += '=';
   out += value;
   out += "\r\n";
@@ -84,6 +86,9 @@ void ComposeSection(const std::string &header, const char *body, size_t bodyLeng
                     std::string &out)
 {
   out = "[" + header + "]\r\n";
+  size_t extra = 0;
+  for (const PendingKey &k : keys) extra += k.name.size() + k.value.size() + 3;
+  out.reserve(out.size() + bodyLength + extra + 2);
   size_t insertAt = out.size();
   for (size_t at = 0; at < bodyLength;) {
     const char *line = body + at;
@@ -92,19 +97,20 @@ void ComposeSection(const std::string &header, const char *body, size_t bodyLeng
     at += length;
     size_t textLength = length;
     while (textLength > 0 && (line[textLength - 1] == '\n' || line[textLength - 1] == '\r')) --textLength;
-    std::string name;
-    bool isKey = KeyNameOf(line, textLength, name);
+    size_t nameBegin = 0, nameEnd = 0;
     PendingKey *match = NULL;
-    for (PendingKey &k : keys) {
-      if (isKey && !k.done && SameName(k.name, name)) {
-        match = &k;
-        break;
+    if (KeyNameOf(line, textLength, &nameBegin, &nameEnd)) {
+      for (PendingKey &k : keys) {
+        if (!k.done && SameName(k.name, line + nameBegin, nameEnd - nameBegin)) {
+          match = &k;
+          break;
+        }
       }
     }
     if (match != NULL) {
       match->done = true;
       if (match->remove) continue;
-      AppendKey(out, name, match->value);
+      AppendKey(out, line + nameBegin, nameEnd - nameBegin, match->value);
     } else {
       out.append(line, length);
       if (nl == NULL) out += "\r\n";  // the file's last line gets its line end
@@ -115,7 +121,7 @@ void ComposeSection(const std::string &header, const char *body, size_t bodyLeng
   }
   std::string added;
   for (const PendingKey &k : keys)
-    if (!k.done && !k.remove) AppendKey(added, k.name, k.value);
+    if (!k.done && !k.remove) AppendKey(added, k.name.data(), k.name.size(), k.value);
   out.insert(insertAt, added);
 }
 

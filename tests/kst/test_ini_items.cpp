@@ -83,8 +83,8 @@ TEST_F(IniItemsTest, ValueTypesReadAndWriteTheirText)
 }
 
 // A number past what the item's field holds is never cut into it ("300" is no signed byte
-// 44): it is corrected by the item's own rule, or, for an item with no range but its
-// field's, not taken. Text that is no number is corrected the same way. Each is noted in
+// 44): it is corrected by the item's own rule, or, for an item that only its field bounds,
+// clamped to the field. Text that is no number leaves the item as it was. Each is noted in
 // the context's read report.
 TEST_F(IniItemsTest, NumbersPastTheirFieldAreCorrectedNotCut)
 {
@@ -93,14 +93,19 @@ TEST_F(IniItemsTest, NumbersPastTheirFieldAreCorrectedNotCut)
     const char *stored;
     LONG before, after;
   } cases[] = {
-      {ITEM_kdmPresetNo, "300", 5, -1},     // the preset number's rule: none
-      {ITEM_dmOrientation, "70000", 2, 2},  // the field alone bounds it: not taken
-      {ITEM_wdmWmUnit, "256", 1, 1},        // unsigned byte
-      {ITEM_wdmWmUnit, "-1", 1, 1},         {ITEM_dmSpecVersion, "65537", 1024, 1024},  // unsigned word
-      {ITEM_dmFields, "4294967296", 7, 7},                                              // unsigned 32-bit
-      {ITEM_dmFields, "-2147483649", 7, 7}, {ITEM_kdmFuncSelect25, "2", 0, 0},          // a bit holds 0 or 1
-      {ITEM_kdmFuncSelect25, "-1", 1, 1},   {ITEM_dmOrientation, "abc", 2, 2},          // no number
-      {ITEM_dmOrientation, "1x", 2, 2},     {ITEM_dmOrientation, "0x1", 2, 2},
+      {ITEM_kdmPresetNo, "300", 5, -1},         // the preset number's rule: none
+      {ITEM_dmOrientation, "70000", 2, 32767},  // signed word
+      {ITEM_dmOrientation, "-70000", 2, -32768},
+      {ITEM_wdmWmUnit, "256", 1, 255},  // unsigned byte
+      {ITEM_wdmWmUnit, "-1", 1, 0},
+      {ITEM_dmSpecVersion, "65537", 1024, 65535},  // unsigned word
+      {ITEM_dmFields, "99999999999", 7, -1},       // unsigned 32-bit: 4294967295
+      {ITEM_dmFields, "-2147483649", 7, 0},
+      {ITEM_kdmFuncSelect25, "2", 0, 1},  // a bit holds 0 or 1
+      {ITEM_kdmFuncSelect25, "-1", 1, 0},
+      {ITEM_dmOrientation, "abc", 2, 2},  // no number
+      {ITEM_dmOrientation, "1x", 2, 2},
+      {ITEM_dmOrientation, "0x1", 2, 2},
   };
   KST_READ_REPORT report = {nullptr, 0, 0, 0};
   ctx_->state->readReport = &report;
