@@ -3,6 +3,8 @@
 // file cut short and the lines naming the values the read corrected.
 #include <stdio.h>
 
+#include <string>
+
 #include "context.h"
 #include "host.h"
 #include "items/item_store.h"
@@ -33,8 +35,11 @@ void PrintCorrections(DRIVER_CONTEXT *ctx, const SettingsRead &read)
   for (const auto &c : read.corrections) {
     OPTION_ITEM *item = ItemFindById(ctx, c.first);
     if (item == nullptr) continue;
-    printf("corrected %u\t%s\t\"%s\" is out of the item's range; %ld taken\n", static_cast<unsigned>(c.first),
-           ItemDisplayName(item).c_str(), c.second.c_str(), static_cast<long>(ItemReadRaw(ctx, item)));
+    LONG now = ItemReadRaw(ctx, item);
+    std::string shown =
+        KvItemValueType(item) == KV_VT_U32 ? std::to_string(static_cast<DWORD>(now)) : std::to_string(now);
+    printf("corrected %u\t%s\t\"%s\" is out of the item's range; %s taken\n", static_cast<unsigned>(c.first),
+           ItemDisplayName(item).c_str(), c.second.c_str(), shown.c_str());
   }
 }
 
