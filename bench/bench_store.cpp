@@ -7,10 +7,20 @@
 // Prints the values written per second by all writers together, and the latency of one
 // whole listing while they write (median and worst), then checks that every value
 // written reads back. Exits 1 when a value is lost or a call fails.
+//
+//   bench_store --ini-keys N [--rounds R]   (R defaults to 3)
+//
+// A preset save into a settings INI whose printer section holds N other keys: the keys a
+// save of a new preset writes (its path, name and comment, and "Count"), first one profile
+// write per key as the save made them (append the entry, give it a file, write name and
+// comment again: seven writes, five of which rewrite the file), then all in one rewrite of
+// the composed section (IniImageWriteKeys). Prints the median time of each way and their
+// ratio, and checks that every key reads back. Exits 1 when a key is lost.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -19,8 +29,10 @@
 #include <string>
 #include <vector>
 
+#include "files/ini.h"
 #include "kvplat/control.h"
 #include "kvplat/spool_control.h"
+#include "store/ini_image.h"
 #include "win32.h"
 
 namespace {
@@ -117,10 +129,141 @@ int Lister(volatile int *writersDone, double *out, int *counts, int slots, int *
   return 0;
 }
 
+std::u16string Wide(const std::string &s) { return std::u16string(s.begin(), s.end()); }
+
+const char16_t kIni[] = u"C:\\bench\\kvmlsets.ini";
+const char16_t kSection[] = u"KVML Bench";
+
+// The settings INI: the printer's section with keys other keys, as one file.
+bool MakeLargeIni(int keys)
+{
+  std::string text = "[KVML Bench]\r\nCount=0\r\n";
+  char line[96];
+  for (int i = 0; i < keys; ++i) {
+    snprintf(line, sizeof line, "Unknown%08d=0123456789012345678901234567890123456789\r\n", i);
+    text += line;
+  }
+  text += "[Other]\r\nKey=1\r\n";
+  HANDLE h = CreateFileW(kIni, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, NULL);
+  CloseHandle(h);
+  return ok && written == text.size();
+}
+
+struct PresetKeys {
+  std::u16string path, name, comment, pathValue, nameValue, count;
+};
+
+PresetKeys KeysOf(int n)
+{
+  std::string k = "PresetList" + std::to_string(n);
+  char file[64];
+  snprintf(file, sizeof file, "C:\\bench\\user%04d.kst", n);
+  return {Wide(k),
+          Wide(k + "Name"),
+          Wide(k + "Comment"),
+          Wide(file),
+          Wide("Preset " + std::to_string(n)),
+          Wide(std::to_string(n + 1))};
+}
+
+// The save as it wrote its keys one by one: the entry appended (path, name, comment,
+// count), its new file, then name and comment again.
+bool SaveKeyByKey(const PresetKeys &k)
+{
+  return IniWriteString(kSection, k.path.c_str(), u"", kIni) &&
+         IniWriteString(kSection, k.name.c_str(), k.nameValue.c_str(), kIni) &&
+         IniWriteString(kSection, k.comment.c_str(), u"", kIni) &&
+         IniWriteString(kSection, u"Count", k.count.c_str(), kIni) &&
+         IniWriteString(kSection, k.path.c_str(), k.pathValue.c_str(), kIni) &&
+         IniWriteString(kSection, k.name.c_str(), k.nameValue.c_str(), kIni) &&
+         IniWriteString(kSection, k.comment.c_str(), u"", kIni);
+}
+
+bool SaveInOneRewrite(const PresetKeys &k)
+{
+  INI_KEY_VALUE keys[] = {{k.path.c_str(), k.pathValue.c_str()},
+                          {k.name.c_str(), k.nameValue.c_str()},
+                          {k.comment.c_str(), u""},
+                          {u"Count", k.count.c_str()}};
+  return IniImageWriteKeys(NULL, kIni, kSection, keys, 4) != 0;
+}
+
+// The preset's keys read back; "Count" only for the last preset saved.
+bool KeysReadBack(const PresetKeys &k, bool last)
+{
+  WCHAR buf[MAX_PATH];
+  IniGetString(kSection, k.path.c_str(), u"", buf, MAX_PATH, kIni);
+  if (k.pathValue != buf) return false;
+  IniGetString(kSection, k.name.c_str(), u"", buf, MAX_PATH, kIni);
+  if (k.nameValue != buf) return false;
+  IniGetString(kSection, u"Count", u"", buf, MAX_PATH, kIni);
+  return !last || k.count == buf;
+}
+
+double Median(std::vector<double> v)
+{
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+int IniSaveCase(int keys, int rounds)
+{
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+  if (!MakeLargeIni(keys)) {
+    fprintf(stderr, "bench_store: cannot write the settings INI\n");
+    return 1;
+  }
+  std::vector<double> keyByKey, oneRewrite;
+  int lost = 0, failed = 0;
+  // Each round saves a new preset both ways, into the file the previous rounds left.
+  for (int r = 0; r < rounds; ++r) {
+    PresetKeys a = KeysOf(2 * r), b = KeysOf(2 * r + 1);
+    double t = Now();
+    if (!SaveKeyByKey(a)) ++failed;
+    keyByKey.push_back(Now() - t);
+    t = Now();
+    if (!SaveInOneRewrite(b)) ++failed;
+    oneRewrite.push_back(Now() - t);
+    if (!KeysReadBack(a, false) || !KeysReadBack(b, true)) ++lost;
+  }
+  double before = Median(keyByKey), after = Median(oneRewrite);
+  printf("preset save into a settings INI of %d keys, median of %d rounds\n", keys, rounds);
+  printf("  one profile write per key (5 rewrites)   %.3f s\n", before);
+  printf("  all keys in one rewrite                  %.3f s  (%.1fx faster)\n", after,
+         after > 0 ? before / after : 0.0);
+  printf("keys lost %d, failed saves %d\n", lost, failed);
+  return lost == 0 && failed == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
+  int iniKeys = 0, rounds = 3;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (!strcmp(argv[i], "--ini-keys")) iniKeys = atoi(argv[i + 1]);
+    if (!strcmp(argv[i], "--rounds")) rounds = atoi(argv[i + 1]);
+  }
+  if (iniKeys > 0) {
+    if (rounds < 1 || rounds > 100) {
+      fprintf(stderr, "usage: bench_store --ini-keys N [--rounds R]\n");
+      return 2;
+    }
+    char iniRoot[] = "/tmp/kvbench-ini-XXXXXX";
+    // The machine root's drive C and the settings folder are folders of the host.
+    if (!mkdtemp(iniRoot) || mkdir((std::string(iniRoot) + "/C").c_str(), 0755) != 0 ||
+        mkdir((std::string(iniRoot) + "/C/bench").c_str(), 0755) != 0 || !PlatSetMachineRoot(iniRoot)) {
+      fprintf(stderr, "bench_store: no machine root\n");
+      return 1;
+    }
+    int rc = IniSaveCase(iniKeys, rounds);
+    std::string rm = std::string("rm -rf ") + iniRoot;
+    if (system(rm.c_str()) != 0) fprintf(stderr, "bench_store: %s left behind\n", iniRoot);
+    return rc;
+  }
   int writers = 8, values = 200, listers = 3;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!strcmp(argv[i], "--writers"))

@@ -166,8 +166,9 @@ typedef struct CONTEXT_STATE {
   WORD localeDefaultPaper;
   void *apiHandleState;  // owned by the application API
   WCHAR modelKey[34];
-  void *uiWork[8];        // work pointers of the property sheets
-  BYTE uiReserved[1344];  // further property-sheet fields
+  void *uiWork[8];                     // work pointers of the property sheets
+  struct KST_READ_REPORT *readReport;  // what a settings-file read notes for its caller, or NULL
+  BYTE uiReserved[1340];               // further property-sheet fields
 } CONTEXT_STATE;
 
 // The per-use context of one printer.

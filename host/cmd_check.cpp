@@ -70,8 +70,10 @@ int RunCheck(const Args &in)
   int rc = 0;
   // The file's values are read as they stand: a plain settings read would end in the merge,
   // whose item check repairs them before this command could show what the check changes.
-  if (!from.empty() && (StoreReadSettingsFile(printer, from.c_str(), KST_DRIVER_SECTION, ctx) != 1 ||
-                        CtxGetSettingsFileStatus(ctx) != KST_STATUS_OK)) {
+  // The numbers the read itself corrected into their items' ranges count as changed.
+  SettingsRead read;
+  if (!from.empty()) read = ReadSettingsFile(printer, ctx, from, KST_DRIVER_SECTION, parsed.options["--from"]);
+  if (!from.empty() && (read.answer != 1 || CtxGetSettingsFileStatus(ctx) != KST_STATUS_OK)) {
     DWORD status = CtxGetSettingsFileStatus(ctx);
     std::string why = status == KST_STATUS_REJECTED ? "its header does not match this printer"
                       : status == KST_STATUS_UNREADABLE || status == KST_STATUS_OK ? "the file cannot be read"
@@ -97,7 +99,10 @@ int RunCheck(const Args &in)
     for (const Before &b : before) {
       const BYTE *field = ItemGetAddress(ctx, b.item);
       std::string line;
-      if (!b.bytes.empty()) {
+      auto corrected = read.corrections.find(b.item->id);
+      if (corrected != read.corrections.end()) {
+        line = corrected->second + " -> " + Shown(ctx, b.item, ItemReadRaw(ctx, b.item));
+      } else if (!b.bytes.empty()) {
         if (memcmp(field, b.bytes.data(), b.bytes.size()) == 0) continue;
         line = "text or block changed";
       } else {
@@ -116,7 +121,9 @@ int RunCheck(const Args &in)
 
 Registrar reg({"check", kUsage,
                "Runs the item check on the printer's current settings, those of a fresh driver context\n"
-               "(with --from FILE, a settings file read into it first): every item the description\n"
+               "(with --from FILE, a settings file read into it first, whose numbers outside their\n"
+               "items' ranges the read corrects and lists as changed; a file cut short is taken up\n"
+               "to the line before the cut, with a warning): every item the description\n"
                "addresses is checked against it, the others by the driver's own per-item rules. Prints\n"
                "one line per item the check changed, ID, name and old -> new stored value (with its\n"
                "value ID and name where it has one), then the number of items changed. --reset runs\n"

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,6 @@
 #include "items/item_store.h"
 #include "model/model.h"
 #include "names/names_paths.h"
-#include "store/preset_list.h"
 #include "store/settings_files.h"
 #include "store/stored_lists.h"
 #include "tables/item_ids.h"
@@ -72,9 +72,10 @@ int Save(DRIVER_CONTEXT *ctx, const std::string &name, const ParsedArgs &parsed)
     std::u16string file;
     std::string err;
     if (!FileArgument(parsed.options.at("--from"), file, err)) return Fail(parsed.options.at("--from") + ": " + err);
-    if (StoreReadSettingsFile(ctx->printer, file.c_str(), 0, ctx) != 1 ||
-        CtxGetSettingsFileStatus(ctx) != KST_STATUS_OK)
+    SettingsRead read = ReadSettingsFile(ctx->printer, ctx, file, 0, parsed.options.at("--from"));
+    if (read.answer != 1 || CtxGetSettingsFileStatus(ctx) != KST_STATUS_OK)
       return Fail("cannot read the settings of " + parsed.options.at("--from"));
+    PrintCorrections(ctx, read);
   }
   FileCreateSettingsDirOf(ctx);
   std::u16string wideName = Widen(name);
@@ -82,10 +83,8 @@ int Save(DRIVER_CONTEXT *ctx, const std::string &name, const ParsedArgs &parsed)
   int index = FindPreset(ctx, name);
   bool added = index < 0;
   if (added) {
-    index = ListGetPresetCount(ctx);
+    index = std::max(0, ListGetPresetCount(ctx));  // a damaged count is taken as an empty list
     if (index >= KV_PRESET_MAX) return Fail("the printer already stores " + std::to_string(KV_PRESET_MAX) + " presets");
-    if (!ListAppendPreset(ctx, u"", wideName.c_str(), comment.c_str()))
-      return Fail("cannot add a preset to the printer's list (its settings INI cannot be written)");
   } else if (!ListIsPresetWritable(ctx, index)) {
     return Fail("preset \"" + name + "\" is read-only");
   }
@@ -95,19 +94,14 @@ int Save(DRIVER_CONTEXT *ctx, const std::string &name, const ParsedArgs &parsed)
   else
     ItemWriteText(ctx, ItemFindById(ctx, ITEM_wdmPresetComment),
                   Widen(IniText(ctx, PresetKey(index, LIST_KEY_COMMENT))).c_str());
-  bool ensured = ListEnsureUserPresetFile(ctx, index) != 0;
-  std::string stored = IniText(ctx, PresetKey(index, LIST_KEY_PATH));
+  // The preset file, then its keys in the printer's list with one rewrite of the settings
+  // INI; a save that fails leaves the list as it was. A stored file the save may not write
+  // is left as it is and the preset gets a new file, which the user is told.
+  std::string stored = added ? std::string() : IniText(ctx, PresetKey(index, LIST_KEY_PATH));
   int kind = ListClassifyKstFile(ctx, Widen(stored).c_str());
-  int saved = ensured ? ListSavePreset(ctx, index) : LIST_SAVE_FAILED;
-  if (saved == LIST_SAVE_FAILED) {
-    if (added) {
-      // Leave no entry without a file behind.
-      WCHAR number[16];
-      wsprintfW(number, u"%d", index);
-      IniWriteString(CtxGetPrinterSection(ctx), u"Count", number, CtxGetSettingsIniPath(ctx));
-    }
+  int saved = ListSavePresetEntry(ctx, index);
+  if (saved == LIST_SAVE_FAILED)
     return Fail("cannot save preset \"" + name + "\": no free preset file name or the file cannot be written");
-  }
   std::string file = IniText(ctx, PresetKey(index, LIST_KEY_PATH));
   if (saved == LIST_SAVE_NEW_FILE)
     fprintf(stderr,

@@ -40,8 +40,8 @@ int Export(HANDLE printer, DRIVER_CONTEXT *ctx, const std::string &arg, const st
 int Import(HANDLE printer, DRIVER_CONTEXT *ctx, const std::string &arg, const std::u16string &file)
 {
   ctx->state->settingsChanged = 0;
-  int answer = StoreReadSettingsFile(printer, file.c_str(), 0, ctx);
-  if (answer != 1 || CtxGetSettingsFileStatus(ctx) != KST_STATUS_OK)
+  SettingsRead read = ReadSettingsFile(printer, ctx, file, 0, arg);
+  if (read.answer != 1 || CtxGetSettingsFileStatus(ctx) != KST_STATUS_OK)
     return Fail("cannot import the settings of " + arg + ": " + Reason(ctx, true));
   int taken = 0;
   for (int r = 0; r < ctx->items->count; ++r) {
@@ -49,6 +49,7 @@ int Import(HANDLE printer, DRIVER_CONTEXT *ctx, const std::string &arg, const st
     if ((item->state & KV_STATE_CHANGED_MASK) != 0) ++taken;
   }
   printf("imported %d settings from %s\n", taken, ShowPath(file).c_str());
+  PrintCorrections(ctx, read);
   return 0;
 }
 
@@ -86,9 +87,12 @@ Registrar reg({"settings", kUsage,
                "FILE as a settings file (the section named after the driver, the version header,\n"
                "then one NAME=VALUE line per option item); other sections of FILE are kept.\n"
                "import: reads FILE into a driver context of the printer, checking its header\n"
-               "against the printer, and says how many settings it took; --to OUT writes the\n"
-               "imported settings out again. Exit status 1, naming the file and the reason, when\n"
-               "the file cannot be read or written or its header belongs to another printer.\n"
+               "against the printer, and says how many settings it took; a number outside its\n"
+               "item's range is corrected (clamped or reset) and listed as \"corrected ID NAME\".\n"
+               "A file cut short (its last line without line end) is taken up to the line before,\n"
+               "with a warning naming that line. --to OUT writes the imported settings out again.\n"
+               "Exit status 1, naming the file and the reason, when the file cannot be read or\n"
+               "written or its header belongs to another printer.\n"
                "get: opens a driver context of the printer, which loads what the settings store\n"
                "keeps, and prints ID, field name, value and where the item is kept (printer data\n"
                "\"KEY\" or the settings INI's file, [section] and key).\n"

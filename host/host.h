@@ -76,6 +76,22 @@ int OpenPrinterContext(const std::string &printerName, DWORD createFlags, HANDLE
 // the printer; either may be NULL.
 void ClosePrinterContext(HANDLE printer, DRIVER_CONTEXT *ctx);
 
+// A settings file read into a context: the read's answer, the values it corrected into
+// their items' ranges (item ID -> the file's text) and, for a file cut short, the line at
+// which the read stopped (0 for a whole file).
+struct SettingsRead {
+  int answer = 0;
+  std::map<WORD, std::string> corrections;
+  DWORD cutLine = 0;
+};
+// Reads FILE into the context (StoreReadSettingsFileReport with flags). A file that was
+// taken although cut short gets a warning on stderr naming shown and the line where the
+// read stopped.
+SettingsRead ReadSettingsFile(HANDLE printer, DRIVER_CONTEXT *ctx, const std::u16string &file, DWORD flags,
+                              const std::string &shown);
+// One line per corrected value: ID, name, the file's text and the value the item holds now.
+void PrintCorrections(DRIVER_CONTEXT *ctx, const SettingsRead &read);
+
 // A printer and its driver context opened for one command (OpenPrinterContext, which says
 // why when it fails: rc() is then its exit code and ctx() NULL) and closed with the scope.
 class PrinterSession {

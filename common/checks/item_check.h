@@ -68,6 +68,39 @@ const ITEM_CHECK_ROW *WINAPI ItemFindCheckRow(WORD itemId);
 // any other mode resets every item that has a handler. Nothing without context or buffer.
 void WINAPI ItemRunCheckTable(DRIVER_CONTEXT *ctx, DWORD mode);
 
+// The fixed range of a row of the check table whose handler keeps the numbers of one range
+// (the scales, the header and footer font size, the colour adjustments, the gammas, the
+// separation-sheet cycle): 1 with *min, *max and the row's reset value; 0 for every other
+// item.
+int WINAPI ItemGetCheckRange(WORD itemId, LONG *min, LONG *max, LONG *replacement);
+
+// Answers of ItemStoreFileNumber.
+enum : int {
+  KV_FILE_NUMBER_CORRECTED = 0,  // outside the item's range (or no number): corrected, or the item kept its value
+  KV_FILE_NUMBER_TAKEN = 1,      // stored as the file gives it
+};
+
+// Stores a number that a settings file gives for an item, held to the item's range. The
+// number must fit the item's field (signed or unsigned by value type, 0 or 1 for a one-bit
+// item; an unsigned 32-bit item also takes "-1" and the other negative numbers its reader
+// has always taken as their 32-bit pattern) and lie in the item's own range:
+//  - custom-size widths and lengths (1200-dpi dots) from 0 (no size) to the model's
+//    custom-size maximum, else clamped to the nearer end (a size below the model's minimum
+//    is raised to it where it is used, by the paper fit);
+//  - the scale and the copies within the range of their Numeric description node, else the
+//    model's range, else the model's default (as a merged DEVMODE takes them);
+//  - the preset number 0-15 or -1 (none), else none;
+//  - an item with a Numeric or Boolean description node within the node's range, else its
+//    description default;
+//  - an item with a fixed range in the check table (ItemGetCheckRange) within it, else the
+//    row's reset value;
+//  - any other item: only the field's width; outside it the nearer end of the field.
+// number is the file's number (saturated to 64 bits); isNumber FALSE for text that is no
+// number, which is out of every range (an item that would be clamped keeps its value).
+// Answers KV_FILE_NUMBER_TAKEN or KV_FILE_NUMBER_CORRECTED (also, changing nothing,
+// without context, row or field).
+int WINAPI ItemStoreFileNumber(DRIVER_CONTEXT *ctx, OPTION_ITEM *row, LONGLONG number, BOOL isNumber);
+
 // Validates a stored value against the item's description node and repairs a rejected or
 // hidden one (the preset number by its own rule; items 89 and 90 clamped to the node's
 // range while the context merges an applied settings request; every other item reset to

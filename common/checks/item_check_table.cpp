@@ -31,29 +31,38 @@ static int WINAPI CheckColorMatchingMode(WORD id, DWORD value, OPTION_ITEM *row,
   return KeepOrWrite(legal, mode, ctx, row, (LONG)param);
 }
 
+// The fixed ranges of the range kinds.
+static const LONG kScaleRange[2] = {20, 400};
+static const LONG kFontPointRange[2] = {6, 100};
+static const LONG kAdjustRange[2] = {-50, 50};
+static const LONG kGammaRange[2] = {1, 9};
+static const LONG kCycleRange[2] = {1, 99};
+
+static bool InRange(DWORD value, const LONG range[2]) { return (LONG)value >= range[0] && (LONG)value <= range[1]; }
+
 static int WINAPI CheckScaleRange(WORD, DWORD value, OPTION_ITEM *row, DWORD param, DWORD mode, DRIVER_CONTEXT *ctx)
 {
-  return KeepOrWrite(value >= 20 && value <= 400, mode, ctx, row, (LONG)param);
+  return KeepOrWrite(InRange(value, kScaleRange), mode, ctx, row, (LONG)param);
 }
 
 static int WINAPI CheckFontPointRange(WORD, DWORD value, OPTION_ITEM *row, DWORD param, DWORD mode, DRIVER_CONTEXT *ctx)
 {
-  return KeepOrWrite(value >= 6 && value <= 100, mode, ctx, row, (LONG)param);
+  return KeepOrWrite(InRange(value, kFontPointRange), mode, ctx, row, (LONG)param);
 }
 
 static int WINAPI CheckAdjustRange(WORD, DWORD value, OPTION_ITEM *row, DWORD param, DWORD mode, DRIVER_CONTEXT *ctx)
 {
-  return KeepOrWrite((LONG)value >= -50 && (LONG)value <= 50, mode, ctx, row, (LONG)param);
+  return KeepOrWrite(InRange(value, kAdjustRange), mode, ctx, row, (LONG)param);
 }
 
 static int WINAPI CheckGammaRange(WORD, DWORD value, OPTION_ITEM *row, DWORD param, DWORD mode, DRIVER_CONTEXT *ctx)
 {
-  return KeepOrWrite((LONG)value >= 1 && (LONG)value <= 9, mode, ctx, row, (LONG)param);
+  return KeepOrWrite(InRange(value, kGammaRange), mode, ctx, row, (LONG)param);
 }
 
 static int WINAPI CheckCycleRange(WORD, DWORD value, OPTION_ITEM *row, DWORD param, DWORD mode, DRIVER_CONTEXT *ctx)
 {
-  return KeepOrWrite((LONG)value >= 1 && (LONG)value <= 99, mode, ctx, row, (LONG)param);
+  return KeepOrWrite(InRange(value, kCycleRange), mode, ctx, row, (LONG)param);
 }
 
 // A binding margin of at most 50.0 mm at the device's x resolution (item 38).
@@ -208,4 +217,26 @@ void WINAPI ItemRunCheckTable(DRIVER_CONTEXT *ctx, DWORD mode)
     if ((answer == KV_CHECK_UNBOUND || answer == KV_CHECK_NO_NODE) && r.handler != NULL && row != NULL)
       r.handler(id, value, row, r.param, mode, ctx);
   }
+}
+
+int WINAPI ItemGetCheckRange(WORD itemId, LONG *min, LONG *max, LONG *replacement)
+{
+  static const struct {
+    ITEM_CHECK_HANDLER handler;
+    const LONG *range;
+  } kinds[] = {{CheckScaleRange, kScaleRange},
+               {CheckFontPointRange, kFontPointRange},
+               {CheckAdjustRange, kAdjustRange},
+               {CheckGammaRange, kGammaRange},
+               {CheckCycleRange, kCycleRange}};
+  const ITEM_CHECK_ROW *row = ItemFindCheckRow(itemId);
+  if (row == NULL || row->handler == NULL || min == NULL || max == NULL || replacement == NULL) return 0;
+  for (const auto &k : kinds) {
+    if (row->handler != k.handler) continue;
+    *min = k.range[0];
+    *max = k.range[1];
+    *replacement = (LONG)row->param;
+    return 1;
+  }
+  return 0;
 }

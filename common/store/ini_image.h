@@ -91,4 +91,21 @@ int WINAPI IniImageWriteSection(DRIVER_CONTEXT *ctx, LPCWSTR path, LPCWSTR secti
 // starts with '[' or the end of the text.
 const char *WINAPI IniTextFindSection(const char *section, const char *text, DWORD textLength, DWORD *sectionLength);
 
+// One key of a batch written by IniImageWriteKeys; a NULL value removes the key.
+typedef struct INI_KEY_VALUE {
+  LPCWSTR key;
+  LPCWSTR value;
+} INI_KEY_VALUE;
+
+// Sets or removes count keys of one section with a single rewrite of the file, under the
+// settings mutex: the section (its name sanitized as IniWriteString does) is composed from
+// its old text, where each key it holds is set in place under its own spelling (or
+// removed) and the keys it lacks follow its last entry; IniImageWriteSection then puts it
+// in place of the old one, at the front of the file. Values are written without CR and LF.
+// A missing file or section is created. 1 when the file was rewritten; 0, changing
+// nothing, for a path that is not absolute, an empty or too long section name, no keys, an
+// empty key, a file that exists but cannot be read whole, or a failed rewrite.
+int WINAPI IniImageWriteKeys(DRIVER_CONTEXT *ctx, LPCWSTR path, LPCWSTR section, const INI_KEY_VALUE *keys,
+                             DWORD count);
+
 KV_END_DECLS

@@ -2,6 +2,7 @@
 // image and written to a file or a composed section.
 #include "files/ini.h"
 #include "hooks/build_hooks.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "tables/item_ids.h"
 #include "names/names_paths.h"
@@ -28,43 +29,39 @@ WORD ReadKey(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item, LPCWSTR path, const c
   return static_cast<WORD>(IniGetString(section, item->key, defaultValue, out, capacity, path));
 }
 
-// An unsigned 32-bit number of text: leading blanks, an optional sign, digits; larger
-// numbers saturate at 0xFFFFFFFF and a '-' negates modulo 2^32 (so "-1" and every value
-// the signed reading gives stay what they were).
-DWORD ParseUnsigned(const WCHAR *text)
+// The number a key's text stands for: blanks, an optional sign, decimal digits and
+// blanks again. Larger numbers saturate far beyond every field, so they stay out of range;
+// false for text that is no such number ("", "abc", "12abc", "0x10").
+bool ParseFileNumber(const WCHAR *text, LONGLONG *number)
 {
-  while (*text == u' ' || (*text >= 0x09 && *text <= 0x0D)) ++text;
+  const LONGLONG kSaturated = 1LL << 40;
+  while (*text == u' ' || *text == u'\t') ++text;
   bool negative = *text == u'-';
   if (*text == u'-' || *text == u'+') ++text;
-  unsigned long long v = 0;
+  if (*text < u'0' || *text > u'9') return false;
+  LONGLONG v = 0;
   for (; *text >= u'0' && *text <= u'9'; ++text) {
-    v = v * 10 + static_cast<unsigned>(*text - u'0');
-    if (v > 0xFFFFFFFFull) v = 0x100000000ull;  // saturated; stays above the range
+    v = v * 10 + (*text - u'0');
+    if (v > kSaturated) v = kSaturated;
   }
-  DWORD value = v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(v);
-  return negative ? 0u - value : value;
+  while (*text == u' ' || *text == u'\t') ++text;
+  if (*text != 0) return false;
+  *number = negative ? -v : v;
+  return true;
 }
 
-// The number a key's text stands for, as the item's value type reads it. An unsigned
-// 32-bit item reads values of 2^31 and more as written ("%lu" writes them).
-LONG ParseNumber(const OPTION_ITEM *item, const WCHAR *text)
+// Notes in the context's read report, if a caller asked for one, that the item's value
+// was corrected.
+void NoteCorrection(DRIVER_CONTEXT *ctx, const OPTION_ITEM *item, const WCHAR *text)
 {
-  DWORD vt = KvItemValueType(item);
-  switch (vt) {
-    case KV_VT_S8: return static_cast<signed char>(_wtoi(text));
-    case KV_VT_S16: return static_cast<SHORT>(_wtoi(text));
-    case KV_VT_U8: return _wtoi(text) & 0xFF;
-    case KV_VT_U16: return _wtoi(text) & 0xFFFF;
-    case KV_VT_S32: return _wtol(text);
-    case KV_VT_U32: return static_cast<LONG>(ParseUnsigned(text));
-    default: break;
+  KST_READ_REPORT *report = ctx->state != NULL ? ctx->state->readReport : NULL;
+  if (report == NULL) return;
+  if (report->rows != NULL && report->corrected < report->capacity) {
+    KST_CORRECTION *row = &report->rows[report->corrected];
+    row->itemId = item->id;
+    lstrcpynW(row->text, text, sizeof(row->text) / sizeof(row->text[0]));
   }
-  switch (KvItemSize(item)) {
-    case 1: return _wtoi(text) & 0xFF;
-    case 2: return _wtoi(text) & 0xFFFF;
-    case 4: return _wtol(text);
-    default: return 0;
-  }
+  ++report->corrected;
 }
 
 // Reads a text item; a build may let some items keep an empty value, which is told from
@@ -139,7 +136,9 @@ int WINAPI StoreReadItemFromIni(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, LPCWSTR 
   if (vt < KV_VT_S8 || (vt > KV_VT_U32 && !IsBitType(vt))) return 0;
   WCHAR text[kNumberChars];
   if (ReadKey(ctx, item, path, image, cursor, u"", text, kNumberChars) == 0) return 0;
-  ItemWriteRaw(ctx, item, ParseNumber(item, text));
+  LONGLONG number = 0;
+  BOOL isNumber = ParseFileNumber(text, &number) ? TRUE : FALSE;
+  if (ItemStoreFileNumber(ctx, item, number, isNumber) != KV_FILE_NUMBER_TAKEN) NoteCorrection(ctx, item, text);
   return 1;
 }
 

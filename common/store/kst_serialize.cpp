@@ -94,6 +94,34 @@ struct SerializeRun {
   }
 };
 
+// A file whose last line has no line end was cut short: the writer ends every line. That
+// line is left out of the image (its key or value may be cut), and its 1-based number is
+// answered; 0 for a file that ends with a line end (or is empty).
+DWORD DropCutLine(char *text)
+{
+  size_t length = strlen(text);
+  if (length == 0 || text[length - 1] == '\n') return 0;
+  DWORD line = 1;
+  char *lineStart = text;
+  for (char *p = text; *p != 0; ++p) {
+    if (*p != '\n') continue;
+    ++line;
+    lineStart = p + 1;
+  }
+  *lineStart = 0;
+  return line;
+}
+
+// True when the section whose body starts at body runs to the end of the text, where a
+// cut line was dropped: the read of that section stopped at the cut.
+bool SectionRunsToEnd(const char *body)
+{
+  for (const char *line = body; *line != 0; line = IniNextLine(line)) {
+    if (*line == '[') return false;
+  }
+  return true;
+}
+
 // Reads or writes one item under the section and its own name as key. false when a write
 // failed; *found tells whether a read found its key.
 bool SerializeOne(HANDLE printer, DRIVER_CONTEXT *ctx, OPTION_ITEM *item, LPCWSTR file, DWORD flags,
@@ -143,9 +171,15 @@ int WINAPI StoreSerializeItems(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER
       CtxSetSettingsFileStatus(ctx, KST_STATUS_UNREADABLE);
       return 0;
     }
+    DWORD cutLine = DropCutLine(run.in.text);
     // A file without the section reads as an empty one: every key is missing.
     run.in.sectionBody = IniImageFindSection(section, run.in.text);
-    if (run.in.sectionBody == NULL) run.in.sectionBody = run.in.text + strlen(run.in.text);
+    if (run.in.sectionBody == NULL) {
+      run.in.sectionBody = run.in.text + strlen(run.in.text);
+    } else if (cutLine != 0 && SectionRunsToEnd(run.in.sectionBody) && ctx->state != NULL &&
+               ctx->state->readReport != NULL) {
+      ctx->state->readReport->cutLine = cutLine;
+    }
   }
 
   LONG *position = write ? reinterpret_cast<LONG *>(&run.length) : &run.in.cursor;

@@ -4,6 +4,7 @@
 #include "files/ini.h"
 #include "names/names_paths.h"
 #include "os/os.h"
+#include "store/ini_image.h"
 #include "model/state_items.h"
 #include "store/stored_lists.h"
 
@@ -18,14 +19,16 @@ int WINAPI ListAppendPreset(DRIVER_CONTEXT *ctx, const WCHAR *path, const WCHAR 
   // The list holds 16 presets at most; a damaged count is taken as empty.
   if (n >= KV_PRESET_MAX) return 0;
   if (n < 0) n = 0;
-  WCHAR key[KV_PRESET_KEY_CHARS], number[16];
-  IniWriteString(section, ListFormatPresetKey(key, n, LIST_KEY_PATH), path != NULL ? path : u"", ini);
-  IniWriteString(section, ListFormatPresetKey(key, n, LIST_KEY_NAME), name != NULL ? name : u"", ini);
-  IniWriteString(section, ListFormatPresetKey(key, n, LIST_KEY_COMMENT), comment != NULL ? comment : u"", ini);
+  WCHAR pathKey[KV_PRESET_KEY_CHARS], nameKey[KV_PRESET_KEY_CHARS], commentKey[KV_PRESET_KEY_CHARS], number[16];
   wsprintfW(number, u"%d", n + 1);
-  IniWriteString(section, u"Count", number, ini);
+  // The entry and the count in one rewrite of the settings INI.
+  INI_KEY_VALUE keys[] = {{ListFormatPresetKey(pathKey, n, LIST_KEY_PATH), path != NULL ? path : u""},
+                          {ListFormatPresetKey(nameKey, n, LIST_KEY_NAME), name != NULL ? name : u""},
+                          {ListFormatPresetKey(commentKey, n, LIST_KEY_COMMENT), comment != NULL ? comment : u""},
+                          {u"Count", number}};
+  int written = IniImageWriteKeys(ctx, ini, section, keys, sizeof(keys) / sizeof(keys[0]));
   ListPresetCache(ctx, NULL, LIST_CACHE_FREE);
-  return 1;
+  return written;
 }
 
 int WINAPI ListClearPresets(DRIVER_CONTEXT *ctx)

@@ -9,7 +9,9 @@
 #include "items/item_store.h"
 #include "names/names_paths.h"
 #include "hooks/dm_events.h"
+#include "store/ini_image.h"
 #include "store/list_internal.h"
+#include "store/store_internal.h"
 #include "store/stored_lists.h"
 #include "tables/item_ids.h"
 
@@ -41,19 +43,65 @@ void ReadKeyText(DRIVER_CONTEXT *ctx, const WCHAR *key, const WCHAR *suffix, WOR
   MemFree(text);
 }
 
-// Writes the text of item id under the key followed by suffix.
-bool WriteKeyText(DRIVER_CONTEXT *ctx, const WCHAR *key, const WCHAR *suffix, WORD id)
+// The text of an item as UTF-16 (for a key of the settings INI); empty when it cannot be
+// read.
+class ItemTextCopy {
+ public:
+  ItemTextCopy(DRIVER_CONTEXT *ctx, WORD id)
+  {
+    OPTION_ITEM *item = ItemFindById(ctx, id);
+    if (item == NULL) return;
+    text_ = (WCHAR *)MemAllocZeroed((KvItemSize(item) + 6) * sizeof(WCHAR));
+    if (text_ != NULL) ItemReadText(ctx, item, text_);
+  }
+  ~ItemTextCopy() { MemFree(text_); }
+  ItemTextCopy(const ItemTextCopy &) = delete;
+  ItemTextCopy &operator=(const ItemTextCopy &) = delete;
+  bool ok() const { return text_ != NULL; }
+  const WCHAR *get() const { return text_; }
+
+ private:
+  WCHAR *text_ = NULL;
+};
+
+// The preset's name and comment keys (the key followed by "Name" and "Comment") from
+// items 828 and 829, and further keys of the same section, in one rewrite of the settings
+// INI. false when a text cannot be read or the file cannot be rewritten.
+bool WritePresetKeys(DRIVER_CONTEXT *ctx, const WCHAR *key, const INI_KEY_VALUE *more, DWORD moreCount)
 {
-  OPTION_ITEM *item = ItemFindById(ctx, id);
-  if (item == NULL || lstrlenW(key) >= KV_PRESET_KEY_CHARS) return false;
-  WCHAR *text = (WCHAR *)MemAllocZeroed((KvItemSize(item) + 6) * sizeof(WCHAR));
-  if (text == NULL) return false;
-  ItemReadText(ctx, item, text);
-  WCHAR full[KV_PRESET_KEY_CHARS + 16];
-  wsprintfW(full, u"%s%s", key, suffix);
-  bool ok = IniWriteString(CtxGetPrinterSection(ctx), full, text, CtxGetSettingsIniPath(ctx)) != FALSE;
-  MemFree(text);
-  return ok;
+  if (lstrlenW(key) >= KV_PRESET_KEY_CHARS) return false;
+  ItemTextCopy name(ctx, ITEM_wdmPresetName), comment(ctx, ITEM_wdmPresetComment);
+  if (!name.ok() || !comment.ok()) return false;
+  WCHAR nameKey[KV_PRESET_KEY_CHARS + 16], commentKey[KV_PRESET_KEY_CHARS + 16];
+  wsprintfW(nameKey, u"%sName", key);
+  wsprintfW(commentKey, u"%sComment", key);
+  INI_KEY_VALUE keys[8] = {{nameKey, name.get()}, {commentKey, comment.get()}};
+  DWORD count = 2;
+  for (DWORD i = 0; i < moreCount && count < sizeof(keys) / sizeof(keys[0]); ++i) keys[count++] = more[i];
+  return IniImageWriteKeys(ctx, CtxGetSettingsIniPath(ctx), CtxGetPrinterSection(ctx), keys, count) != 0;
+}
+
+// The file preset index is written to (path, kTextChars characters): its stored path when
+// the save may write it (ListClassifyKstFile: no file yet, or a settings file of this
+// printer), else a new user file (*fresh). A new user file is also taken when the entry has
+// no path or names a copied default (last character 'R' or 'r'), which is never
+// overwritten. *refused tells that the entry named a file the save leaves as it is. false
+// when no free name is left.
+bool ChoosePresetFile(DRIVER_CONTEXT *ctx, int index, WCHAR *path, bool *fresh, bool *refused)
+{
+  *fresh = false;
+  *refused = false;
+  PathOfIndex(ctx, index, path);
+  int length = lstrlenW(path);
+  bool copiedDefault = length >= 3 && (path[length - 1] == u'R' || path[length - 1] == u'r');
+  if (path[0] != 0 && !copiedDefault) {
+    int kind = ListClassifyKstFile(ctx, path);
+    if (kind == LIST_FILE_NEW || kind == LIST_FILE_OWN) return true;
+    *refused = true;
+  }
+  if (!ListMakeNewKstPath(ctx, path) || lstrlenW(path) >= kPathChars) return false;
+  *fresh = true;
+  return true;
 }
 
 }  // namespace
@@ -149,11 +197,10 @@ int WINAPI ListSavePresetByKey(DRIVER_CONTEXT *ctx, const WCHAR *key)
   WCHAR *path = (WCHAR *)MemAllocZeroed(kTextChars * sizeof(WCHAR));
   if (path != NULL) {
     int choice = kvlist::ChooseSaveFile(ctx, key, path);
-    if (choice != LIST_SAVE_FAILED && StoreWriteSettingsFile(ctx->printer, path, KST_PRESET_ITEMS, ctx) == 1 &&
-        kvlist::PutSaveFile(ctx, key, path, choice)) {
-      bool named = WriteKeyText(ctx, key, u"Name", ITEM_wdmPresetName);
-      bool commented = WriteKeyText(ctx, key, u"Comment", ITEM_wdmPresetComment);
-      answer = named && commented ? choice : LIST_SAVE_FAILED;
+    if (choice != LIST_SAVE_FAILED && StoreWriteSettingsFile(ctx->printer, path, KST_PRESET_ITEMS, ctx) == 1) {
+      // A fresh file's path goes under the key in the same rewrite as the name and comment.
+      INI_KEY_VALUE more[1] = {{key, path}};
+      if (WritePresetKeys(ctx, key, more, choice == LIST_SAVE_NEW_FILE ? 1 : 0)) answer = choice;
     }
     MemFree(path);
   }
@@ -180,17 +227,45 @@ int WINAPI ListIsKstWritable(DRIVER_CONTEXT *ctx, const WCHAR *file)
 int WINAPI ListEnsureUserPresetFile(DRIVER_CONTEXT *ctx, int index)
 {
   if (ctx == NULL || kvlist::WritesBarred(ctx) || index < 0 || index >= KV_PRESET_MAX) return 0;
-  WCHAR path[kPathChars];
-  PathOfIndex(ctx, index, path);
-  int length = lstrlenW(path);
-  // A copied default (its name ends in 'R' or 'r') is never overwritten.
-  bool copiedDefault = length >= 3 && (path[length - 1] == u'R' || path[length - 1] == u'r');
-  if (path[0] != 0 && !copiedDefault) return 1;
-  WCHAR fresh[kTextChars];
-  if (!ListMakeNewKstPath(ctx, fresh) || lstrlenW(fresh) >= kPathChars) return 0;
+  WCHAR path[kTextChars];
+  bool fresh = false, refused = false;
+  if (!ChoosePresetFile(ctx, index, path, &fresh, &refused)) return 0;
+  if (!fresh) return 1;
   WCHAR key[KV_PRESET_KEY_CHARS];
   ListFormatPresetKey(key, index, LIST_KEY_PATH);
-  return IniWriteString(CtxGetPrinterSection(ctx), key, fresh, CtxGetSettingsIniPath(ctx)) ? 1 : 0;
+  return IniWriteString(CtxGetPrinterSection(ctx), key, path, CtxGetSettingsIniPath(ctx)) ? 1 : 0;
+}
+
+int WINAPI ListSavePresetEntry(DRIVER_CONTEXT *ctx, int index)
+{
+  if (ctx == NULL || kvlist::WritesBarred(ctx) || index < 0 || index >= KV_PRESET_MAX) return 0;
+  // The free file name, the file and the list keys are one step among the settings writers.
+  StoreMutexScope lock(ctx);
+  int count = ListGetPresetCount(ctx);
+  if (count < 0) count = 0;  // a damaged count is taken as an empty list
+  if (index > count) return 0;
+  bool append = index == count;
+  WCHAR *path = (WCHAR *)MemAllocZeroed(kTextChars * sizeof(WCHAR));
+  if (path == NULL) return 0;
+  // A new entry always gets a new file: a path left under its key by an entry that was
+  // removed may be another preset's file by now.
+  bool fresh = append, refused = false;
+  bool chosen = append ? ListMakeNewKstPath(ctx, path) && lstrlenW(path) < kPathChars
+                       : ChoosePresetFile(ctx, index, path, &fresh, &refused);
+  int ok = LIST_SAVE_FAILED;
+  if (chosen && StoreWriteSettingsFile(ctx->printer, path, KST_PRESET_ITEMS, ctx) == 1) {
+    WCHAR key[KV_PRESET_KEY_CHARS], number[16];
+    ListFormatPresetKey(key, index, LIST_KEY_PATH);
+    wsprintfW(number, u"%d", index + 1);
+    INI_KEY_VALUE more[2];
+    DWORD n = 0;
+    if (fresh) more[n++] = {key, path};
+    if (append) more[n++] = {u"Count", number};
+    if (WritePresetKeys(ctx, key, more, n)) ok = refused ? LIST_SAVE_NEW_FILE : LIST_SAVE_DONE;
+  }
+  MemFree(path);
+  ListPresetCache(ctx, NULL, LIST_CACHE_FREE);
+  return ok;
 }
 
 int WINAPI ListResaveAllPresets(DRIVER_CONTEXT *ctx)

@@ -231,8 +231,12 @@ int ReadLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx, c
   // Only a preset that was taken is followed up: a file that could not be read or was
   // rejected leaves the context as it was.
   if (presetRead && status == KST_STATUS_OK && PathIsDriveAbsolute(file)) {
+    // The read report covers this file; the stored lists read now are files of their own.
+    KST_READ_REPORT *report = ctx->state != NULL ? ctx->state->readReport : NULL;
+    if (report != NULL) ctx->state->readReport = NULL;
     PrinterNameSwap own(ctx, ownName);
     AfterPresetRead(ctx, osKind);
+    if (report != NULL) ctx->state->readReport = report;
   }
   CtxSetSettingsFileStatus(ctx, status);
   return result;
@@ -278,6 +282,21 @@ int WINAPI StoreReadSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRIV
     if (swap.ok()) return ReadLocked(printer, file, flags, ctx, swap.saved());
   }
   return StoreReadSettingsFileLocked(printer, file, flags, ctx);
+}
+
+int WINAPI StoreReadSettingsFileReport(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx,
+                                       KST_READ_REPORT *report)
+{
+  if (report != NULL) {
+    report->corrected = 0;
+    report->cutLine = 0;
+  }
+  if (ctx == NULL || ctx->state == NULL || report == NULL) return StoreReadSettingsFile(printer, file, flags, ctx);
+  KST_READ_REPORT *outer = ctx->state->readReport;
+  ctx->state->readReport = report;
+  int answer = StoreReadSettingsFile(printer, file, flags, ctx);
+  ctx->state->readReport = outer;
+  return answer;
 }
 
 int WINAPI StoreReadSettingsFileLocked(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx)

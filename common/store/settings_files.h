@@ -45,15 +45,35 @@ enum KST_SERIALIZE_FLAGS : DWORD {
 // Message shown when a settings file's header is rejected; its argument is the file name.
 #define KST_MSG_REJECTED 10023
 
+// One value that a settings-file read did not take as the file gives it: the item and the
+// file's text of the value (cut to 15 characters).
+typedef struct KST_CORRECTION {
+  WORD itemId;
+  WCHAR text[16];
+} KST_CORRECTION;
+
+// What a settings-file read notes besides the values it takes (StoreReadSettingsFileReport):
+// the numbers it corrected into their items' ranges, and where a file that ends inside a
+// line stopped. rows (capacity entries, or NULL to count only) receives the first
+// corrections in the order read.
+typedef struct KST_READ_REPORT {
+  KST_CORRECTION *rows;
+  DWORD capacity;
+  DWORD corrected;  // corrections made; more than capacity when rows could not hold them all
+  DWORD cutLine;    // 1-based line at which the read stopped in a file cut short; 0 for a whole file
+} KST_READ_REPORT;
+
 KV_BEGIN_DECLS
 
 // ---------------------------------------------------------------- items in INI keys
 
 // Reads the item's key (item->key) from the section image with its cursor, or, without an
 // image, from the file's section (item->section, or the printer name for an item without
-// one). Numbers are read by value type, text into the field, bits by field size. 1 when a
-// non-empty value was found and set; 1 with nothing done for a path that is not absolute
-// ("X:...") or an item without key; else 0 (the item keeps its value).
+// one). Text goes into the field; a number is held to the item's range (ItemStoreFileNumber):
+// one outside it, or text that is no number, is corrected and noted in the context's read
+// report, if any. 1 when a non-empty value was found and set (or corrected); 1 with nothing
+// done for a path that is not absolute ("X:...") or an item without key; else 0 (the item
+// keeps its value).
 int WINAPI StoreReadItemFromIni(DRIVER_CONTEXT *ctx, OPTION_ITEM *item, LPCWSTR path, const char *image, LONG *cursor);
 // Writes the item's value as its key's text into the composed section at *offset, or,
 // without one, into the file's section. A text value is written without its CR and LF
@@ -107,7 +127,9 @@ void WINAPI StoreWarnRejectedKst(DRIVER_CONTEXT *ctx, LPCWSTR file);
 // KST_STATUS_OK first; 0 for a path that is not absolute, an unreadable file (status
 // KST_STATUS_UNREADABLE), a failed allocation or a failed write; 1 with status
 // KST_STATUS_REJECTED, no item touched, for a rejected header; 1 otherwise. Keys missing
-// from a good file leave their items as they were and do not fail the read.
+// from a good file leave their items as they were and do not fail the read. A read of a
+// file whose last line has no line end (cut short) leaves that line out and, when the line
+// ends the section read, notes its number in the context's read report.
 int WINAPI StoreSerializeItems(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
 // The loaded file and the composed section of one serializer run.
 typedef struct KST_SECTION_IO {
@@ -150,6 +172,13 @@ int WINAPI StoreSerializeKsdSection(HANDLE printer, LPCWSTR file, DWORD flags, D
 // Reads a settings file into the context; a plain preset read takes the driver-name section
 // when it has a header, else the printer-name section.
 int WINAPI StoreReadSettingsFile(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx);
+// StoreReadSettingsFile that also fills *report (cleared first) with what the read of this
+// file noted: the numbers corrected into their items' ranges and, for a file whose last line
+// has no line end (a file cut short: the writer ends every line), the number of that line,
+// which is not taken. The stored lists that a preset read goes on to load are not part of
+// the report. The answer is StoreReadSettingsFile's; report may be NULL.
+int WINAPI StoreReadSettingsFileReport(HANDLE printer, LPCWSTR file, DWORD flags, DRIVER_CONTEXT *ctx,
+                                       KST_READ_REPORT *report);
 // The read under the settings mutex. The settings-file status after it is the one the
 // serializer left; the answer is the serializer's (then the authentication modes'). A
 // quality file (KST_QUALITY_ITEMS) whose header was rejected is rebuilt from the driver

@@ -21,6 +21,7 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/user_code.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ini_image.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ini_items.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ini_keys.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kst_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kst_serialize.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kst_auth_modes.cpp

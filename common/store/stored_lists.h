@@ -77,6 +77,7 @@ int WINAPI ListSavePreset(DRIVER_CONTEXT *ctx, int index);
 // frees the preset cache. A stored file that a save may not write (ListClassifyKstFile:
 // another file, or a path outside the settings directory) is left as it is: the preset goes
 // into a fresh user file (ListMakeNewKstPath) whose path then replaces the key's value.
+// The keys are written in one rewrite of the settings INI.
 // LIST_SAVE_DONE or LIST_SAVE_NEW_FILE when the file and keys were written; LIST_SAVE_FAILED
 // for an empty key value (nothing is written), when no fresh name is left or a write failed.
 int WINAPI ListSavePresetByKey(DRIVER_CONTEXT *ctx, const WCHAR *key);
@@ -90,6 +91,17 @@ int WINAPI ListIsKstWritable(DRIVER_CONTEXT *ctx, const WCHAR *file);
 // path; 0 when writes are barred or no free name is left. A stored file that is not the
 // printer's to write is replaced by the save itself (ListSavePresetByKey).
 int WINAPI ListEnsureUserPresetFile(DRIVER_CONTEXT *ctx, int index);
+// Saves the context's settings as preset index, with its name and comment from items 828
+// and 829: index below "Count" replaces that preset (in its own file, or in a new user file
+// when it has none, names a copied default, or names a file the save may not write:
+// ListClassifyKstFile); index equal to "Count" appends a preset with
+// a new user file. The preset file is written first; then the preset's keys (its path when
+// new, name, comment, and "Count" for an appended one) go into the settings INI in one
+// rewrite. All of it runs under the settings mutex. Frees the preset cache. LIST_SAVE_DONE
+// when the file and the keys were written, LIST_SAVE_NEW_FILE when so but the entry's
+// stored file was left as it is for a new one; LIST_SAVE_FAILED (0) when writes are barred, index is outside 0-15 or past
+// "Count", no free file name is left, or a write failed (the list is then as it was).
+int WINAPI ListSavePresetEntry(DRIVER_CONTEXT *ctx, int index);
 // buffer (1025 characters) := the first settings directory path "userNNNN.kst" that no file
 // or folder holds and no entry of the preset or quality-set list names (ListNamesFile), so
 // that no file is ever shared by two entries or written over. 1 when found; 0 (buffer "")

@@ -259,6 +259,36 @@ check check-reset 0 "$host" check "KVML Sample" --from "$tmpw\bad.kst" --reset &
 check itemcheck-foreign 1 "$host" check "KVML Sample" --from "$tmpw\c.kst" && expect itemcheck-foreign 'does not match this printer'
 check itemcheck-missing 1 "$host" check "KVML Sample" --from "$tmpw\none.kst" && expect itemcheck-missing 'none\.kst: the file cannot be read'
 check itemcheck-printer 1 "$host" check "No Such" && expect itemcheck-printer 'ERROR_INVALID_PRINTER_NAME'
+# Numbers outside their items' ranges are corrected while a settings file is read (the
+# scale and copies to the model's default, the preset number to none, a custom size clamped
+# to the model's maximum): import lists each and writes the corrected values out again, and
+# the item check of the file counts them as changed.
+sed -e 's/^dmScale=.*/dmScale=65535\r/' -e 's/^kdmPresetNo=.*/kdmPresetNo=65535\r/' -e 's/^dmCopies=.*/dmCopies=5000\r/' \
+  -e 's/^wdmFreeSize1Width=.*/wdmFreeSize1Width=4294967295\r/' "$hosttmp/a.kst" >"$hosttmp/range.kst"
+check settings-range 0 "$host" settings import "KVML Sample" "$tmpw\range.kst" --to "$tmpw\range-out.kst" &&
+  expect settings-range $'^corrected 11\tdmScale\t"65535" is out of the item.s range; 100 taken$' &&
+  expect settings-range $'^corrected 12\tdmCopies\t"5000" is out of the item.s range; 1 taken$' &&
+  expect settings-range $'^corrected 37\tkdmPresetNo\t"65535" is out' &&
+  expect settings-range $'^corrected 1020\twdmFreeSize1Width\t"4294967295" is out of the item.s range; 10204 taken$'
+for want in dmScale=100 dmCopies=1 wdmFreeSize1Width=10204; do
+  grep -q "^$want"$'\r$' "$hosttmp/range-out.kst" || { echo "FAIL settings-range: $want not written out"; fails=$((fails+1)); }
+done
+check check-range 0 "$host" check "KVML Sample" --from "$tmpw\range.kst" &&
+  expect check-range $'^11\tdmScale\t65535 -> 100$' && expect check-range $'^12\tdmCopies\t5000 -> 1$' &&
+  expect check-range $'^37\tkdmPresetNo\t65535 -> -1( |$)' && expect check-range $'^1020\twdmFreeSize1Width\t4294967295 -> 10204$' &&
+  expect check-range '^[1-9][0-9]* items changed$'
+sed -e 's/^dmScale=.*/dmScale=0\r/' "$hosttmp/a.kst" >"$hosttmp/range0.kst"
+check check-range-zero 0 "$host" check "KVML Sample" --from "$tmpw\range0.kst" && expect check-range-zero $'^11\tdmScale\t0 -> 100$'
+# A file cut short (its last line without line end) is taken up to the line before the cut,
+# with a warning that names the line; the cut line's value is not taken.
+cutline=$(grep -n '^dmCopies=' "$hosttmp/a.kst" | cut -d: -f1)
+head -c $(($(head -n $((cutline - 1)) "$hosttmp/a.kst" | wc -c) + 10)) "$hosttmp/a.kst" >"$hosttmp/cut.kst"
+check settings-cut 0 "$host" settings import "KVML Sample" "$tmpw\cut.kst" &&
+  expect settings-cut "^kvmlhost: warning: .*cut\.kst is cut short: its line $cutline has no line end" &&
+  expect settings-cut '^imported [1-9][0-9]* settings from '
+check check-cut 0 "$host" check "KVML Sample" --from "$tmpw\cut.kst" && expect check-cut "its line $cutline has no line end"
+check settings-whole 0 "$host" settings import "KVML Sample" "$tmpw\a.kst"
+if grep -q 'cut short\|^corrected' <<<"$out"; then echo "FAIL settings-whole: a whole file was reported"; echo "$out"; fails=$((fails+1)); fi
 # bundle: the sample's default presets that machine init imported (the one that is off for
 # the driver left out), tested again against the device options, imported again; a bundle
 # with a missing file imports the rest and fails. The list is then emptied for the presets.

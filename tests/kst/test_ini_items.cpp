@@ -41,16 +41,18 @@ TEST_F(IniItemsTest, ValueTypesReadAndWriteTheirText)
     LONG raw;             // value after reading it (numbers)
     const char *written;  // text written back
   } cases[] = {
-      {ITEM_kdmPresetNo, "-5", -5, "-5"},                                               // signed byte
-      {ITEM_kdmPresetNo, "300", 44, "44"},                                              // truncated to a signed byte
-      {ITEM_dmOrientation, "70000", 4464, "4464"},                                      // truncated to a signed word
-      {ITEM_dmOrientation, "-2", -2, "-2"},        {ITEM_kdmMachineID, "257", 1, "1"},  // unsigned byte
-      {ITEM_dmSpecVersion, "65537", 1, "1"},                                            // unsigned word
-      {ITEM_dmFields, "123456", 123456, "123456"},                                      // unsigned 32-bit
-      {ITEM_dmFields, "-1", -1, "4294967295"},     {ITEM_kdmFuncSelectScale, "1", 1, "1"},  // bit of a 4-byte field
-      {ITEM_kdmFuncSelectScale, "2", 1, "1"},      {ITEM_kdmFuncSelectScale, "0", 0, "0"},
-      {ITEM_kdmScaleCentering, "256", 0, "0"},  // bit of a byte: & 0xFF
-      {ITEM_kdmScaleCentering, "3", 1, "1"},
+      {ITEM_kdmPresetNo, "-1", -1, "-1"},  // signed byte
+      {ITEM_kdmPresetNo, "15", 15, "15"},
+      {ITEM_dmOrientation, "-2", -2, "-2"},  // signed word
+      {ITEM_dmOrientation, "32767", 32767, "32767"},
+      {ITEM_wdmWmUnit, "255", 255, "255"},            // unsigned byte
+      {ITEM_dmSpecVersion, "65535", 65535, "65535"},  // unsigned word
+      {ITEM_dmFields, "123456", 123456, "123456"},    // unsigned 32-bit
+      {ITEM_dmFields, "-1", -1, "4294967295"},
+      {ITEM_dmFields, "4294967295", -1, "4294967295"},
+      {ITEM_kdmFuncSelectScale, "1", 1, "1"},  // bit of a 4-byte field
+      {ITEM_kdmFuncSelectScale, "0", 0, "0"},
+      {ITEM_kdmScaleCentering, "1", 1, "1"},  // bit of a byte
   };
   for (int mode = 0; mode < 2; ++mode) {
     for (const Case &c : cases) {
@@ -78,6 +80,50 @@ TEST_F(IniItemsTest, ValueTypesReadAndWriteTheirText)
       IniSectionBufferFree(&out);
     }
   }
+}
+
+// A number past what the item's field holds is never cut into it ("300" is no signed byte
+// 44): it is corrected by the item's own rule, or, for an item that only its field bounds,
+// clamped to the field. Text that is no number leaves the item as it was. Each is noted in
+// the context's read report.
+TEST_F(IniItemsTest, NumbersPastTheirFieldAreCorrectedNotCut)
+{
+  struct Case {
+    WORD id;
+    const char *stored;
+    LONG before, after;
+  } cases[] = {
+      {ITEM_kdmPresetNo, "300", 5, -1},         // the preset number's rule: none
+      {ITEM_dmOrientation, "70000", 2, 32767},  // signed word
+      {ITEM_dmOrientation, "-70000", 2, -32768},
+      {ITEM_wdmWmUnit, "256", 1, 255},  // unsigned byte
+      {ITEM_wdmWmUnit, "-1", 1, 0},
+      {ITEM_dmSpecVersion, "65537", 1024, 65535},  // unsigned word
+      {ITEM_dmFields, "99999999999", 7, -1},       // unsigned 32-bit: 4294967295
+      {ITEM_dmFields, "-2147483649", 7, 0},
+      {ITEM_kdmFuncSelect25, "2", 0, 1},  // a bit holds 0 or 1
+      {ITEM_kdmFuncSelect25, "-1", 1, 0},
+      {ITEM_dmOrientation, "abc", 2, 2},  // no number
+      {ITEM_dmOrientation, "1x", 2, 2},
+      {ITEM_dmOrientation, "0x1", 2, 2},
+  };
+  KST_READ_REPORT report = {nullptr, 0, 0, 0};
+  ctx_->state->readReport = &report;
+  for (int mode = 0; mode < 2; ++mode) {
+    for (const Case &c : cases) {
+      SCOPED_TRACE(std::string(mode ? "image " : "file ") + c.stored);
+      OPTION_ITEM *item = Keyed(c.id);
+      std::string text = "[S]\r\n" + Narrow(item->name) + "=" + c.stored + "\r\n";
+      Write(kFile, text);
+      ItemWriteRaw(ctx_, item, c.before);
+      report.corrected = 0;
+      LONG cursor = 0;
+      EXPECT_EQ(1, StoreReadItemFromIni(ctx_, item, kFile, mode ? text.c_str() + 5 : nullptr, &cursor));
+      EXPECT_EQ(c.after, ItemReadRaw(ctx_, item));
+      EXPECT_EQ(1u, report.corrected);
+    }
+  }
+  ctx_->state->readReport = nullptr;
 }
 
 TEST_F(IniItemsTest, TextItemsAndMissingValues)

@@ -3,8 +3,12 @@
 // user file names; the write bar; quality sets; and the deepest snapshot nesting.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <string.h>
+#include <strings.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <set>
 
 #include "files/ini.h"
@@ -190,6 +194,99 @@ TEST_F(PresetTest, NewFileNamesSkipTakenOnesAndSavingFailsWhenAllAreTaken)
   EXPECT_EQ(ListEnsureUserPresetFile(ctx_, 0), 0);
   EXPECT_EQ(ListSavePreset(ctx_, 0), 0);
   EXPECT_EQ(Read((dir + u"user9999.kst").c_str()), header);
+}
+
+// Counts the times one file of a folder is written whole: a replacement through a temporary
+// file and a rename (as the profile functions and the composed-section writer make them), or
+// a write in place.
+class FileWrites {
+ public:
+  explicit FileWrites(const std::string &hostPath)
+      : name_(hostPath.substr(hostPath.rfind('/') + 1)), fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+  {
+    std::string dir = hostPath.substr(0, hostPath.rfind('/'));
+    watch_ = fd_ >= 0 ? inotify_add_watch(fd_, dir.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE) : -1;
+  }
+  ~FileWrites()
+  {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool ok() const { return watch_ >= 0; }
+  // The writes since the last call.
+  int Take()
+  {
+    int n = 0;
+    alignas(struct inotify_event) char buf[8192];
+    for (;;) {
+      ssize_t got = read(fd_, buf, sizeof buf);
+      if (got <= 0) return n;
+      for (char *p = buf; p < buf + got;) {
+        const struct inotify_event *e = reinterpret_cast<const struct inotify_event *>(p);
+        if (e->len > 0 && strcasecmp(e->name, name_.c_str()) == 0) ++n;
+        p += sizeof(struct inotify_event) + e->len;
+      }
+    }
+  }
+
+ private:
+  std::string name_;
+  int fd_;
+  int watch_ = -1;
+};
+
+// A save writes the preset's file, then every key it changes in the settings INI (path,
+// name, comment, count) with one rewrite of the INI: a large INI is rewritten once a save,
+// not once a key.
+TEST_F(PresetTest, ASaveRewritesTheSettingsIniOnce)
+{
+  PutPrinterValue("Other", "1");  // the INI exists, so its folder can be watched
+  FileWrites writes(HostPath(Ini().c_str()));
+  ASSERT_TRUE(writes.ok());
+  writes.Take();
+  struct Step {
+    const char *what;
+    int index;
+    const char *name, *comment;
+    int count;  // "Count" after the save
+  } steps[] = {
+      {"a new preset", 0, "First", "one", 1},
+      {"a second one", 1, "Second", "", 2},
+      {"the first replaced", 0, "First again", "changed", 2},
+  };
+  for (const Step &s : steps) {
+    SCOPED_TRACE(s.what);
+    SetText(ITEM_wdmPresetName, s.name);
+    SetText(ITEM_wdmPresetComment, s.comment);
+    SetRaw(ITEM_dmCopies, 20 + s.index);
+    ASSERT_EQ(ListSavePresetEntry(ctx_, s.index), 1);
+    EXPECT_EQ(writes.Take(), 1);
+    EXPECT_EQ(ListGetPresetCount(ctx_), s.count);
+    std::string key = Narrow(Key(s.index).c_str());
+    EXPECT_EQ(PrinterValue((key + "Name").c_str()), s.name);
+    EXPECT_EQ(PrinterValue((key + "Comment").c_str()), s.comment);
+    EXPECT_TRUE(Exists(PathOf(s.index).c_str()));
+  }
+  EXPECT_EQ(PrinterValue("Other"), "1");
+  EXPECT_NE(PathOf(0), PathOf(1));
+  // Each preset loads back from its own file.
+  for (int n = 1; n >= 0; --n) {
+    SetRaw(ITEM_dmCopies, 1);
+    ListSelectPreset(ctx_, n);
+    EXPECT_EQ(Raw(ITEM_dmCopies), 20 + n);
+  }
+  // A save past the end of the list, or barred, writes nothing.
+  EXPECT_EQ(ListSavePresetEntry(ctx_, 3), 0);
+  SetBarred(true);
+  EXPECT_EQ(ListSavePresetEntry(ctx_, 2), 0);
+  SetBarred(false);
+  EXPECT_EQ(writes.Take(), 0);
+  EXPECT_EQ(ListGetPresetCount(ctx_), 2);
+  // Appending an entry writes its three keys and the count at once as well.
+  ASSERT_EQ(ListAppendPreset(ctx_, u"C:\\kst\\third.kst", u"Third", u"3"), 1);
+  EXPECT_EQ(writes.Take(), 1);
+  EXPECT_EQ(ListGetPresetCount(ctx_), 3);
+  EXPECT_EQ(PrinterValue("PresetList2Name"), "Third");
+  EXPECT_EQ(PrinterValue("PresetList2"), "C:\\kst\\third.kst");
 }
 
 TEST_F(PresetTest, TheWriteBarStopsEverySave)
