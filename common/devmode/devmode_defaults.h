@@ -24,6 +24,11 @@ void WINAPI DmResetToDefaults(DRIVER_CONTEXT *ctx);
 void WINAPI DmResetItemsToDescDefaults(DRIVER_CONTEXT *ctx);
 // Sets the work-block items to their description defaults, then the driver version item.
 void WINAPI DmResetWorkBlockDefaults(DRIVER_CONTEXT *ctx);
+// Sets the printer configuration items (but the font lists) to their description defaults
+// and builds the device-information text from them: the configuration a context starts
+// with when it takes the printer's stored DEVMODE, which does not carry it. The items kept in
+// printer data are read over it afterwards. Nothing without items.
+void WINAPI DmResetConfigBlockDefaults(DRIVER_CONTEXT *ctx);
 // Item 1060 := the model record's driver version text.
 void WINAPI DmSetDriverVersionItem(DRIVER_CONTEXT *ctx);
 // Fills the public fields of the context's DEVMODE (devmode is not read; the context's own
