@@ -29,11 +29,9 @@
 #include "items/item_check.h"
 #include "items/item_store.h"
 #include "names/resources.h"
-#include "os/os.h"
 #include "rules/rule_eval.h"
 #include "store/settings_store.h"
 #include "tables/item_ids.h"
-#include "tables/template_tables.h"
 
 namespace host {
 namespace {
