@@ -1,9 +1,10 @@
-// kvmlhost commit PRINTER [--printer] [--update] [--mode N] [--set ITEM=VALUE]: what happens
+// kvmlhost commit PRINTER [--printer] [--update] [--mode N] [--set ITEM=VALUE] [--out FILE]: what happens
 // when a property sheet's settings are accepted. The document commit delivers the driver's
 // DEVMODE to the caller (as an application's DocumentProperties call with DM_COPY and
 // DM_UPDATE, or DM_UPDATE alone) and saves the document's stored items; the printer commit
 // saves the printer's configuration. The command shows the DEVMODE the caller received and
-// every stored value (printer data or settings INI) that the commit changed.
+// every stored value (printer data or settings INI) that the commit changed. --out keeps the
+// delivered DEVMODE in a file, as an application keeps it (merge reads it back).
 #include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -27,7 +28,7 @@
 namespace host {
 namespace {
 
-const char kUsage[] = "commit PRINTER [--printer] [--update] [--mode N] [--set ITEM=VALUE]";
+const char kUsage[] = "commit PRINTER [--printer] [--update] [--mode N] [--set ITEM=VALUE] [--out FILE]";
 
 // Where the store keeps an item, and how its stored value reads now ("(none)" when absent).
 struct StoredValue {
@@ -162,6 +163,14 @@ int Commit(HANDLE printer, DRIVER_CONTEXT *ctx, const ParsedArgs &parsed, const 
     printf("committed the document settings of \"%s\" (mode %ld, %s)\n", printerName.c_str(), (long)mode,
            sheetMode == DM_UPDATE ? "DM_UPDATE" : "DM_COPY|DM_UPDATE");
     PrintDelivered(output.data());
+    if (parsed.Has("--out")) {
+      // The caller keeps what the driver delivered: the bytes its header claims.
+      DWORD size = DmClaimedExtent(output.data());
+      if (size > KV_DM_TOTAL_SIZE) size = KV_DM_TOTAL_SIZE;
+      std::string err;
+      if (!WriteWholeFile(parsed.options.at("--out"), output.data(), size, err)) return Fail(err);
+      printf("written    %u bytes to %s\n", (unsigned)size, parsed.options.at("--out").c_str());
+    }
   }
   std::map<WORD, StoredValue> after = Snapshot(printer, ctx);
   int changed = 0;
@@ -181,10 +190,13 @@ int Commit(HANDLE printer, DRIVER_CONTEXT *ctx, const ParsedArgs &parsed, const 
 int RunCommit(const Args &in)
 {
   ParsedArgs parsed;
-  if (!ParseArgs(in, {{"--printer", false}, {"--update", false}, {"--mode", true}, {"--set", true}}, kUsage, parsed))
+  if (!ParseArgs(in, {{"--printer", false}, {"--update", false}, {"--mode", true}, {"--set", true}, {"--out", true}},
+                 kUsage, parsed))
     return 2;
   if (parsed.rest.size() != 1) return UsageError(kUsage, "name one printer");
   if (parsed.Has("--printer") && parsed.Has("--update")) return UsageError(kUsage, "--update goes with the document");
+  if (parsed.Has("--printer") && parsed.Has("--out"))
+    return UsageError(kUsage, "--out keeps a delivered DEVMODE: it goes with the document");
   if (int rc = RequireMachineRoot()) return rc;
   const std::string &printerName = parsed.rest[0];
   HANDLE printer = NULL;
@@ -211,7 +223,9 @@ Registrar reg({"commit", kUsage,
                "and 4 also rebuild the device-information text). --set ITEM=VALUE changes one\n"
                "item first (an ID, field name or description name; a number, value name or\n"
                "text). Prints the delivered DEVMODE's size, dmFields, collation and paper, then\n"
-               "one line per stored value (printer data or settings INI) the commit changed.\n",
+               "one line per stored value (printer data or settings INI) the commit changed.\n"
+               "--out FILE writes the delivered DEVMODE (dmSize + dmDriverExtra bytes) to FILE, as\n"
+               "an application keeps it; \"kvmlhost merge PRINTER FILE\" reads it back.\n",
                RunCommit});
 
 }  // namespace

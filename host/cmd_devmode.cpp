@@ -1,12 +1,16 @@
-// kvmlhost devmode PRINTER [--hex]: the printer's DEVMODE as the driver sees it: the
-// printer's stored default when the spooler holds one of the driver's sizes, else the one a
-// fresh driver context holds. It prints the public fields by name, the private header with
-// the format checks, and every private item with its name and value:
+// kvmlhost devmode PRINTER [--hex] [--kind N]: the printer's DEVMODE as the driver sees it:
+// the printer's stored default when the spooler holds one of the driver's sizes (the user's
+// own before the one for all users), else the one a fresh driver context holds; with --kind
+// N the DEVMODE a driver context opened with that load kind builds. It prints the public
+// fields by name, the private header with the format checks, and every private item with
+// its name and value:
 //   OFFSET <tab> ID <tab> NAME <tab> VALUE
 // With --hex a hexadecimal dump of the 1236 bytes follows.
 #include <stdio.h>
+#include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "context.h"
 #include "context/context_create.h"
@@ -14,6 +18,7 @@
 #include "devmode/devmode_layout.h"
 #include "devmode/devmode_printer_default.h"
 #include "host.h"
+#include "os/os.h"
 #include "tables/template_tables.h"
 
 namespace host {
@@ -57,8 +62,9 @@ std::string Hex(const BYTE *p, DWORD size)
   return out;
 }
 
-// The value of an option row in a DEVMODE image, read at the row's offset and width.
-std::string FieldValue(const BYTE *dm, const OPTION_ITEM *item)
+}  // namespace
+
+std::string DevmodeItemValue(const BYTE *dm, const OPTION_ITEM *item)
 {
   const BYTE *p = dm + item->offset;
   DWORD size = KvItemSize(item);
@@ -85,6 +91,8 @@ std::string FieldValue(const BYTE *dm, const OPTION_ITEM *item)
   return std::to_string(size) + " bytes of 0";
 }
 
+namespace {
+
 void PrintItems(const BYTE *dm, bool privatePart)
 {
   for (int i = 0; i < g_kvOptionItemCount; ++i) {
@@ -93,7 +101,7 @@ void PrintItems(const BYTE *dm, bool privatePart)
     if ((item->offset >= KV_DM_PUBLIC_SIZE) != privatePart) continue;
     if (item->offset + KvItemSize(item) > KV_DM_TOTAL_SIZE) continue;
     printf("%u\t%u\t%s\t%s\n", static_cast<unsigned>(item->offset), static_cast<unsigned>(item->id),
-           ItemDisplayName(item).c_str(), FieldValue(dm, item).c_str());
+           ItemDisplayName(item).c_str(), DevmodeItemValue(dm, item).c_str());
   }
 }
 
@@ -128,25 +136,72 @@ void PrintHexDump(const BYTE *dm)
   }
 }
 
-const char kUsage[] = "devmode PRINTER [--hex]";
+const char kUsage[] = "devmode PRINTER [--hex] [--kind N]";
+
+// What each load kind builds (the low byte of the context's open mode).
+const char *const kKindWords[] = {
+    "a full open: the stored default, else the defaults, then the stored settings",
+    "printer initialization: the stored default with its derived items refreshed, else the defaults",
+    "an open without the driver name: the stored default, else the defaults",
+    "printer set-up: the defaults, then the stored default only when its header passes in full",
+};
+
+// Which stored default the driver takes for a context: the user's own, else the one for
+// all users, when of the driver's sizes.
+enum StoredDefault { kStoredNone, kStoredOther, kStoredUser, kStoredGlobal };
+
+// The stored default the driver takes, copied into the context's DEVMODE when copy is set.
+StoredDefault FindStoredDefault(HANDLE printer, DRIVER_CONTEXT *ctx, bool copy)
+{
+  if (!OsPrinterHasDefaultDevmode(printer)) return kStoredNone;
+  std::vector<BYTE> keep(CtxGetDevmode(ctx), CtxGetDevmode(ctx) + KV_DM_TOTAL_SIZE);
+  StoredDefault found = kStoredOther;
+  if (DmCopyPrinterDefaultOf(ctx, KV_STORED_DEVMODE_USER))
+    found = kStoredUser;
+  else if (DmCopyPrinterDefaultOf(ctx, KV_STORED_DEVMODE_GLOBAL))
+    found = kStoredGlobal;
+  if (!copy) memcpy(CtxGetDevmode(ctx), keep.data(), KV_DM_TOTAL_SIZE);
+  return found;
+}
+
+// The first line's words for the DEVMODE shown, and the stored default beside a load kind.
+const char *const kShownWords[] = {
+    "a fresh driver context's (the printer has no stored default)",
+    "a fresh driver context's (the stored default is not of the driver's sizes)",
+    "the user's own stored default",
+    "the printer's stored default for all users",
+};
+const char *const kStoredWords[] = {"none", "not of the driver's sizes", "the user's own", "the one for all users"};
 
 int RunDevmode(const Args &in)
 {
   ParsedArgs parsed;
-  if (!ParseArgs(in, {{"--hex", false}}, kUsage, parsed)) return 2;
+  if (!ParseArgs(in, {{"--hex", false}, {"--kind", true}}, kUsage, parsed)) return 2;
   if (parsed.rest.size() != 1) return UsageError(kUsage, parsed.rest.empty() ? "name a printer" : "one printer only");
+  int kind = -1;
+  if (parsed.Has("--kind")) {
+    const std::string &k = parsed.options["--kind"];
+    if (k.size() != 1 || k[0] < '0' || k[0] > '3') return UsageError(kUsage, "--kind takes a load kind from 0 to 3");
+    kind = k[0] - '0';
+  }
   if (int rc = RequireMachineRoot()) return rc;
   const std::string &name = parsed.rest[0];
   HANDLE printer = NULL;
   DRIVER_CONTEXT *ctx = nullptr;
-  if (int rc = OpenPrinterContext(name, CTX_CREATE_DOCPROPS, &printer, &ctx)) return rc;
-  const char *source = "a fresh driver context's (the printer has no stored default)";
-  if (OsPrinterHasDefaultDevmode(printer)) {
-    source = DmCopyPrinterDefault(ctx) ? "the printer's stored default"
-                                       : "a fresh driver context's (the stored default is not of the driver's sizes)";
+  if (kind < 0) {
+    if (int rc = OpenPrinterContext(name, CTX_CREATE_DOCPROPS, &printer, &ctx)) return rc;
+  } else if (int rc = OpenPrinterContextOfKind(name, static_cast<WORD>(kind), CTX_CREATE_DOCPROPS, &printer, &ctx)) {
+    return rc;
   }
   const BYTE *dm = CtxGetDevmode(ctx);
-  printf("DEVMODE of printer \"%s\": %s, %u bytes\n", name.c_str(), source, static_cast<unsigned>(KV_DM_TOTAL_SIZE));
+  if (kind < 0) {
+    printf("DEVMODE of printer \"%s\": %s, %u bytes\n", name.c_str(),
+           kShownWords[FindStoredDefault(printer, ctx, true)], static_cast<unsigned>(KV_DM_TOTAL_SIZE));
+  } else {
+    printf("DEVMODE of printer \"%s\": load kind %d, %s; stored default: %s; %u bytes\n", name.c_str(), kind,
+           kKindWords[kind], kStoredWords[FindStoredDefault(printer, ctx, false)],
+           static_cast<unsigned>(KV_DM_TOTAL_SIZE));
+  }
   printf("public part:\n");
   PrintItems(dm, false);
   PrintHeader(dm);
@@ -159,9 +214,15 @@ int RunDevmode(const Args &in)
 
 Registrar reg({"devmode", kUsage,
                "Shows the printer's DEVMODE: its stored default when the spooler holds one of the\n"
-               "driver's sizes, else the one a fresh driver context holds. Prints the public fields by\n"
-               "name, the private header with the three format checks, and every private item, one\n"
-               "line each: OFFSET, ID, NAME, VALUE. --hex adds a hexadecimal dump of the 1236 bytes.\n",
+               "driver's sizes (the user's own, set with \"defaults --user\", before the one for all\n"
+               "users), else the one a fresh driver context holds. --kind N (0-3) shows instead the\n"
+               "DEVMODE a driver context builds when opened with that load kind: 0 a full open (the\n"
+               "stored default, else the defaults, then the stored settings), 1 printer\n"
+               "initialization, 2 an open without the driver name, 3 printer set-up (the defaults,\n"
+               "then the stored default only when its header passes in full). Prints the public\n"
+               "fields by name, the private header with the three format checks, and every private\n"
+               "item, one line each: OFFSET, ID, NAME, VALUE. --hex adds a hexadecimal dump of the\n"
+               "1236 bytes.\n",
                RunDevmode});
 
 }  // namespace

@@ -3,6 +3,9 @@
 // option item:
 //   ID <tab> NAME <tab> OLD -> NEW
 // (text and block items show "changed" in place of the values), then a summary line. The
+// exchange blocks of the private part (the settings request and the capability summary,
+// items 606 and 607) are messages between an application and the driver, not settings: a
+// merge takes them in with the private part, and they are listed apart and not counted. The
 // merge flags default to those of the driver's DEVMODE conversion. The image must hold the
 // bytes its own dmSize + dmDriverExtra claim; a shorter file is refused.
 #include <stdio.h>
@@ -18,6 +21,7 @@
 #include "devmode/dm_merge.h"
 #include "host.h"
 #include "items/item_store.h"
+#include "tables/item_ids.h"
 #include "tables/template_tables.h"
 
 namespace host {
@@ -125,6 +129,10 @@ int Run(const Args &args)
     if (!before[r].present || !after[r].present) continue;
     bool number = IsNumber(item);
     if (number ? before[r].value == after[r].value : before[r].bytes == after[r].bytes) continue;
+    if (item->id == ITEM_kdmKcomMember || item->id == ITEM_kdmKcomCaps) {
+      printf("%u\t%s\ttaken in (an exchange block, not a setting)\n", item->id, ItemDisplayName(item).c_str());
+      continue;
+    }
     ++changed;
     if (number)
       printf("%u\t%s\t%ld -> %ld\n", item->id, ItemDisplayName(item).c_str(), static_cast<long>(before[r].value),
@@ -141,7 +149,8 @@ int Run(const Args &args)
 
 Registrar reg({"merge", kUsage,
                "Merges a DEVMODE image (as an application passes it to the driver) into a driver context of the\n"
-               "printer and prints each option item that changed: ID, name, old and new value. --flags gives the\n"
+               "printer and prints each option item that changed: ID, name, old and new value (the exchange\n"
+               "blocks, items 606 and 607, show as taken in and are not counted). --flags gives the\n"
                "merge flags (default 0x04000008, the DEVMODE conversion's). Nothing is saved.",
                Run});
 

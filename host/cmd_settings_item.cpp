@@ -110,12 +110,23 @@ int Get(DRIVER_CONTEXT *ctx, OPTION_ITEM *item)
   return 0;
 }
 
-int Set(HANDLE printer, DRIVER_CONTEXT *ctx, OPTION_ITEM *item, const std::string &value)
+// Why the store keeps an item nowhere, and where the user changes it instead.
+std::string NotStoredReason(const OPTION_ITEM *item, const std::string &name, const std::string &printerName,
+                            const std::string &value)
+{
+  if (KvItemBlock(item) == KV_BLOCK_DEVMODE)
+    return name + " is not kept by the settings store: it travels in the DEVMODE. Make it the printer's default " +
+           "with: kvmlhost defaults \"" + printerName + "\" --set " + name + "=" + value +
+           " (add --user for your own default only)";
+  return name + " is not kept by the settings store (it travels in settings files)";
+}
+
+int Set(HANDLE printer, DRIVER_CONTEXT *ctx, OPTION_ITEM *item, const std::string &value,
+        const std::string &printerName)
 {
   std::string where = Where(ctx, item);
-  std::string name = Narrow(item->name ? item->name : u"-");
-  if (where.empty())
-    return Fail(name + " is not kept by the settings store (it travels in the DEVMODE or in settings files)");
+  std::string name = ItemDisplayName(item);
+  if (where.empty()) return Fail(NotStoredReason(item, name, printerName, value));
   if (item->storageClass == 2 && StoreSharedWritesBarred(ctx))
     return Fail("cannot save " + name + ": this user may not change the shared settings");
   if (IsText(KvItemValueType(item))) {
@@ -175,7 +186,7 @@ int RunSettingsItem(const Args &args, const char *usage)
   if (int rc = OpenPrinterContext(args[1], CTX_CREATE_SHEETS, &printer, &ctx, setting)) return rc;
   std::string why;
   OPTION_ITEM *item = FindStoredItem(ctx, args[2], why);
-  int rc = item == nullptr ? Fail(why) : setting ? Set(printer, ctx, item, args[3]) : Get(ctx, item);
+  int rc = item == nullptr ? Fail(why) : setting ? Set(printer, ctx, item, args[3], args[1]) : Get(ctx, item);
   ClosePrinterContext(printer, ctx);
   return rc;
 }

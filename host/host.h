@@ -42,9 +42,18 @@ struct Option {
   bool takesValue;
 };
 struct ParsedArgs {
-  std::map<std::string, std::string> options;  // name -> value ("" for a flag)
+  std::map<std::string, std::string> options;              // name -> value ("" for a flag); the last one given
+  std::vector<std::pair<std::string, std::string>> given;  // every option in command-line order
   Args rest;
   bool Has(const char *name) const { return options.count(name) != 0; }
+  // Every value given for a repeatable option, in order.
+  std::vector<std::string> All(const char *name) const
+  {
+    std::vector<std::string> out;
+    for (const auto &[n, v] : given)
+      if (n == name) out.push_back(v);
+    return out;
+  }
 };
 // FALSE, after a usage error on standard error, for an option the command does not list
 // or one that lacks its value.
@@ -72,6 +81,10 @@ std::string ItemDisplayName(const OPTION_ITEM *item);
 // with nothing left open.
 int OpenPrinterContext(const std::string &printerName, DWORD createFlags, HANDLE *printer, DRIVER_CONTEXT **ctx,
                        bool administer = false);
+// OpenPrinterContext for a context opened with that load kind (0-3, the open mode's low
+// byte): the printer is opened to use it.
+int OpenPrinterContextOfKind(const std::string &printerName, WORD kind, DWORD createFlags, HANDLE *printer,
+                             DRIVER_CONTEXT **ctx);
 // Releases a context that OpenPrinterContext opened, empties the context cache and closes
 // the printer; either may be NULL.
 void ClosePrinterContext(HANDLE printer, DRIVER_CONTEXT *ctx);
@@ -118,6 +131,13 @@ class PrinterSession {
 int ImportModelDefaultBundle(const std::string &printer, std::string &message);
 // "settings get|set PRINTER ITEM [VALUE]" (args starting with get or set); usage for errors.
 int RunSettingsItem(const Args &args, const char *usage);
+// The text of an option item's value in a DEVMODE image, read at the item's offset and
+// width: a number, 0 or 1 for a bit, quoted text, or hexadecimal bytes (cmd_devmode.cpp).
+std::string DevmodeItemValue(const BYTE *dm, const OPTION_ITEM *item);
+// Writes bytes to a file (a command argument, FileArgument), replacing it; FALSE with the
+// reason in err.
+bool WriteWholeFile(const std::string &arg, const BYTE *bytes, DWORD size, std::string &err);
+
 // Writes the value text stands for into a non-text item: a number in the range of the
 // item's value type, or one of its value names (written as that value). FALSE, with the
 // reason in why and the item untouched, when the text is neither.

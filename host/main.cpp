@@ -124,6 +124,7 @@ bool ParseArgs(const Args &args, const std::vector<Option> &allowed, const char 
       value = args[++i];
     }
     out.options[name] = value;
+    out.given.emplace_back(name, value);
   }
   return true;
 }

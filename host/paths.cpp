@@ -116,6 +116,29 @@ bool FileArgument(const std::string &arg, std::u16string &winPath, std::string &
   return true;
 }
 
+bool WriteWholeFile(const std::string &arg, const BYTE *bytes, DWORD size, std::string &err)
+{
+  std::u16string path;
+  if (!FileArgument(arg, path, err)) return false;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (f == INVALID_HANDLE_VALUE) {
+    err = "cannot write " + arg + ": " + ErrorText(GetLastError());
+    return false;
+  }
+  DWORD written = 0;
+  BOOL ok = size == 0 || WriteFile(f, bytes, size, &written, NULL);
+  DWORD code = ok ? ERROR_SUCCESS : GetLastError();
+  if (!CloseHandle(f) && ok) {
+    ok = FALSE;
+    code = GetLastError();
+  }
+  if (!ok || written != size) {
+    err = "cannot write " + arg + ": " + ErrorText(code != ERROR_SUCCESS ? code : ERROR_WRITE_FAULT);
+    return false;
+  }
+  return true;
+}
+
 std::string ShowPath(const std::u16string &winPath)
 {
   WCHAR drive = PlatGetHostDrive();

@@ -5,8 +5,10 @@
 
 namespace host {
 
-int OpenPrinterContext(const std::string &printerName, DWORD createFlags, HANDLE *printer, DRIVER_CONTEXT **ctx,
-                       bool administer)
+namespace {
+
+int OpenWithMode(const std::string &printerName, WORD openMode, DWORD createFlags, HANDLE *printer,
+                 DRIVER_CONTEXT **ctx, bool administer)
 {
   *printer = NULL;
   *ctx = nullptr;
@@ -19,7 +21,7 @@ int OpenPrinterContext(const std::string &printerName, DWORD createFlags, HANDLE
     *printer = NULL;
     return Fail("cannot open printer \"" + printerName + "\": " + ErrorText(GetLastError()));
   }
-  *ctx = CtxCreate(*printer, *printer, NULL, createFlags);
+  *ctx = CtxConstruct(*printer, *printer, NULL, openMode, createFlags);
   if (*ctx == nullptr || (*ctx)->work == nullptr) {
     DWORD err = GetLastError();
     if (*ctx != nullptr) CtxRelease(*ctx);
@@ -30,6 +32,20 @@ int OpenPrinterContext(const std::string &printerName, DWORD createFlags, HANDLE
                 "\" (its description could not be loaded): " + ErrorText(err));
   }
   return 0;
+}
+
+}  // namespace
+
+int OpenPrinterContext(const std::string &printerName, DWORD createFlags, HANDLE *printer, DRIVER_CONTEXT **ctx,
+                       bool administer)
+{
+  return OpenWithMode(printerName, CTX_OPEN_FULL, createFlags, printer, ctx, administer);
+}
+
+int OpenPrinterContextOfKind(const std::string &printerName, WORD kind, DWORD createFlags, HANDLE *printer,
+                             DRIVER_CONTEXT **ctx)
+{
+  return OpenWithMode(printerName, kind, createFlags, printer, ctx, false);
 }
 
 void ClosePrinterContext(HANDLE printer, DRIVER_CONTEXT *ctx)

@@ -40,6 +40,10 @@ BYTE *WINAPI DmBuildDefault(DRIVER_CONTEXT *ctx, WORD kind)
   if (stored && kind != CTX_OPEN_RESET && (version == 0 || version == 1)) {
     DmStampBlockOffsets(work);
     DmResetWorkBlockDefaults(ctx);
+    // The stored DEVMODE ends where the printer configuration begins: without this, every
+    // configuration item that printer data does not hold would start at 0 (no duplex unit,
+    // no memory) rather than at its default, as it does when the defaults are built.
+    DmResetConfigBlockDefaults(ctx);
     if (version == 1) DmUpgradeIfOlder(work, ctx);
     if (kind == CTX_OPEN_INIT) DmRefreshDerivedItems((DEVMODEW *)work, ctx, 1);
     ItemRunCheckTable(ctx, KV_CHECK_MODE_KEEP_LEGAL);

@@ -1,5 +1,8 @@
 // The printer's default DEVMODE: whether the spooler holds one, and taking it into a
-// context's DEVMODE.
+// context's DEVMODE. The spooler keeps two: the user's own (the user's printing
+// preferences) and the one for all users (the printer's defaults). The user's own stands
+// first, as it does for the user on Windows; one that is not of this driver's sizes or
+// model gives way to the one for all users.
 #include "devmode/devmode_printer_default.h"
 
 #include <string.h>
@@ -11,19 +14,20 @@
 
 namespace {
 
-// Copies the printer's default DEVMODE into the context when it has the driver's sizes and,
-// with checkModel, passes DmCheckModelAndSize. The test is made on the spooler's copy before
-// anything is written, so a refused DEVMODE leaves the context's settings as they were.
-int TakePrinterDefault(DRIVER_CONTEXT *ctx, bool checkModel)
+// Copies the printer's stored default of that scope into the context when it has the
+// driver's sizes and, with checkModel, passes DmCheckModelAndSize. The test is made on the
+// spooler's copy before anything is written, so a refused DEVMODE leaves the context's
+// settings as they were.
+int TakePrinterDefault(DRIVER_CONTEXT *ctx, int scope, bool checkModel)
 {
   BYTE *dm = CtxGetDevmode(ctx);
   if (dm == NULL) return 0;
-  PRINTER_INFO_2W *info = (PRINTER_INFO_2W *)OsGetPrinterInfo(OsCtxPrinter(ctx), 2);
+  const BYTE *stored = NULL;
+  void *info = OsGetStoredDevmode(OsCtxPrinter(ctx), scope, &stored);
   if (info == NULL) return 0;
-  const BYTE *stored = (const BYTE *)info->pDevMode;
   // The spooler hands over dmSize + dmDriverExtra bytes: with the driver's two sizes that
   // is the whole 1236-byte DEVMODE, and nothing past it is read.
-  bool ok = stored != NULL && DmGetSpecVersion(stored) != 0 && DmReadSize(stored) == DmGetPublicSize() &&
+  bool ok = DmGetSpecVersion(stored) != 0 && DmReadSize(stored) == DmGetPublicSize() &&
             DmReadDriverExtra(stored) == DmGetPrivateSize() && (!checkModel || DmCheckModelAndSize(stored));
   if (ok) {
     memcpy(dm, stored, DmGetTotalSize());
@@ -33,17 +37,31 @@ int TakePrinterDefault(DRIVER_CONTEXT *ctx, bool checkModel)
   return ok ? 1 : 0;
 }
 
+int TakeFirstPrinterDefault(DRIVER_CONTEXT *ctx, bool checkModel)
+{
+  for (int scope : kDmStoredDefaultOrder)
+    if (TakePrinterDefault(ctx, scope, checkModel)) return 1;
+  return 0;
+}
+
 }  // namespace
 
-int WINAPI DmCopyPrinterDefault(DRIVER_CONTEXT *ctx) { return TakePrinterDefault(ctx, false); }
+const int kDmStoredDefaultOrder[2] = {KV_STORED_DEVMODE_USER, KV_STORED_DEVMODE_GLOBAL};
 
-int WINAPI DmLoadPrinterDefault(DRIVER_CONTEXT *ctx) { return TakePrinterDefault(ctx, true); }
+int WINAPI DmCopyPrinterDefault(DRIVER_CONTEXT *ctx) { return TakeFirstPrinterDefault(ctx, false); }
+
+int WINAPI DmCopyPrinterDefaultOf(DRIVER_CONTEXT *ctx, int scope) { return TakePrinterDefault(ctx, scope, false); }
+
+int WINAPI DmLoadPrinterDefault(DRIVER_CONTEXT *ctx) { return TakeFirstPrinterDefault(ctx, true); }
 
 int WINAPI OsPrinterHasDefaultDevmode(HANDLE printer)
 {
-  PRINTER_INFO_2W *info = (PRINTER_INFO_2W *)OsGetPrinterInfo(printer, 2);
-  if (info == NULL) return 0;
-  int has = info->pDevMode != NULL ? 1 : 0;
-  GlobalFree(info);
-  return has;
+  for (int scope : kDmStoredDefaultOrder) {
+    const BYTE *stored = NULL;
+    void *info = OsGetStoredDevmode(printer, scope, &stored);
+    if (info == NULL) continue;
+    GlobalFree(info);
+    return 1;
+  }
+  return 0;
 }

@@ -7,6 +7,7 @@
 #include "devmode/devmode_environment.h"
 #include "devmode/devmode_header.h"
 #include "devmode/devmode_layout.h"
+#include "devmode/devmode_printer_default.h"
 #include "devmode/dm_paper_items.h"
 #include "checks/item_check.h"
 #include "items/item_store.h"
@@ -74,6 +75,17 @@ void WINAPI DmResetWorkBlockDefaults(DRIVER_CONTEXT *ctx)
   DmSetDriverVersionItem(ctx);
 }
 
+void WINAPI DmResetConfigBlockDefaults(DRIVER_CONTEXT *ctx)
+{
+  if (ctx == NULL || ctx->items == NULL || ctx->items->rows == NULL) return;
+  OPTION_ITEM *rows = (OPTION_ITEM *)ctx->items->rows;
+  for (int i = 0; i < ctx->items->count; ++i) {
+    if (KvItemBlock(&rows[i]) == KV_BLOCK_CONFIG && !IsFontListItem(rows[i].id))
+      ItemSetDefault(ctx, rows[i].id, (LONG)DescGetItemDefault(rows[i].id, ctx));
+  }
+  DmSetDeviceInfoString(ctx);
+}
+
 void WINAPI ItemCheckAllByTable(BYTE *devmode, DRIVER_CONTEXT *ctx, DWORD mode)
 {
   (void)devmode;
@@ -110,18 +122,16 @@ void WINAPI DmResetToDefaults(DRIVER_CONTEXT *ctx)
   ItemSetRaw(ctx, ITEM_kdmDspLanguageID, language);
 }
 
-int WINAPI DmAdoptStoredDevmode(DRIVER_CONTEXT *ctx)
+// Takes the stored DEVMODE of that scope when it passes the full test; 1 when taken.
+static int AdoptStoredDevmodeOf(DRIVER_CONTEXT *ctx, BYTE *dm, int scope)
 {
-  BYTE *dm = CtxGetDevmode(ctx);
-  if (dm == NULL) return 0;
-  PRINTER_INFO_2W *info = (PRINTER_INFO_2W *)OsGetPrinterInfo(OsCtxPrinter(ctx), 2);
+  const BYTE *stored = NULL;
+  void *info = OsGetStoredDevmode(OsCtxPrinter(ctx), scope, &stored);
   if (info == NULL) return 0;
-  const BYTE *stored = (const BYTE *)info->pDevMode;
   // Equal sizes to the context's mean the spooler's copy holds the whole DEVMODE, so the
   // header test and the copy read nothing past it.
-  bool ok = stored != NULL && DmReadSize(stored) != 0 && DmReadDriverExtra(stored) != 0 &&
-            DmReadDriverVersion(stored) != 0 && DmReadSize(stored) == DmReadSize(dm) &&
-            DmReadDriverExtra(stored) == DmReadDriverExtra(dm) &&
+  bool ok = DmReadSize(stored) != 0 && DmReadDriverExtra(stored) != 0 && DmReadDriverVersion(stored) != 0 &&
+            DmReadSize(stored) == DmReadSize(dm) && DmReadDriverExtra(stored) == DmReadDriverExtra(dm) &&
             DmReadDriverVersion(stored) == DmReadDriverVersion(dm) && DmClaimedExtent(stored) == DmGetTotalSize() &&
             DmCheckPrivateHeader(stored);
   // The stored DEVMODE is taken whole, public fields included; only its illegal private
@@ -135,4 +145,15 @@ int WINAPI DmAdoptStoredDevmode(DRIVER_CONTEXT *ctx)
   }
   GlobalFree(info);
   return ok ? 1 : 0;
+}
+
+// The user's own stored default first, then the one for all users (DmLoadPrinterDefault's
+// order).
+int WINAPI DmAdoptStoredDevmode(DRIVER_CONTEXT *ctx)
+{
+  BYTE *dm = CtxGetDevmode(ctx);
+  if (dm == NULL) return 0;
+  for (int scope : kDmStoredDefaultOrder)
+    if (AdoptStoredDevmodeOf(ctx, dm, scope)) return 1;
+  return 0;
 }

@@ -102,6 +102,16 @@ BOOL WINAPI OsCheckAdminAccess(void);
 // The printer's information at that level (GetPrinterW); NULL when the printer cannot be
 // read, its size query answers 0 bytes, or memory runs out.
 void *WINAPI OsGetPrinterInfo(HANDLE hPrinter, DWORD level);
+// Which stored default DEVMODE of a printer OsGetStoredDevmode reads.
+enum : int {
+  KV_STORED_DEVMODE_USER = 9,    // the calling user's own (PRINTER_INFO_9)
+  KV_STORED_DEVMODE_GLOBAL = 2,  // the one for all users (PRINTER_INFO_2 pDevMode, as level 8)
+};
+// The printer's stored default DEVMODE of that scope: the GetPrinterW answer that holds it
+// (free with GlobalFree), with *devmode pointing into it; NULL, with *devmode NULL, when the
+// spooler holds none of that scope, the printer cannot be read or memory runs out. The
+// spooler hands over exactly the bytes the DEVMODE's dmSize + dmDriverExtra claim.
+void *WINAPI OsGetStoredDevmode(HANDLE hPrinter, int scope, const BYTE **devmode);
 // The printer's driver information at that level (GetPrinterDriverW); NULL on failure.
 void *WINAPI OsGetPrinterDriverInfo(HANDLE hPrinter, DWORD level);
 // The same read, with the choice whether a size query answering 0 bytes fails (TRUE, as

@@ -30,6 +30,24 @@ void *WINAPI OsGetPrinterInfo(HANDLE hPrinter, DWORD level)
       [&](BYTE *buf, DWORD size, DWORD *needed) { return GetPrinterW(hPrinter, level, buf, size, needed); }, true);
 }
 
+void *WINAPI OsGetStoredDevmode(HANDLE hPrinter, int scope, const BYTE **devmode)
+{
+  if (devmode == nullptr) return nullptr;
+  *devmode = nullptr;
+  if (scope != KV_STORED_DEVMODE_USER && scope != KV_STORED_DEVMODE_GLOBAL) return nullptr;
+  void *info = OsGetPrinterInfo(hPrinter, static_cast<DWORD>(scope));
+  if (info == nullptr) return nullptr;
+  const BYTE *dm = scope == KV_STORED_DEVMODE_USER
+                       ? reinterpret_cast<const BYTE *>(static_cast<PRINTER_INFO_9W *>(info)->pDevMode)
+                       : reinterpret_cast<const BYTE *>(static_cast<PRINTER_INFO_2W *>(info)->pDevMode);
+  if (dm == nullptr) {
+    GlobalFree(info);
+    return nullptr;
+  }
+  *devmode = dm;
+  return info;
+}
+
 void *WINAPI OsGetPrinterDriverInfoSized(HANDLE hPrinter, DWORD level, BOOL zeroSizeFails)
 {
   return QueryAllocated([&](BYTE *buf, DWORD size,

@@ -46,19 +46,47 @@ struct DataValue {
   std::string data;
 };
 
+// A user's own default DEVMODE of a printer (PRINTER_INFO_9W).
+struct UserDevMode {
+  std::u16string user;  // the logon name, as first written
+  std::string devMode;
+};
+
 struct Printer {
   std::u16string name, driver;
   OptString server, share, port, comment, location, sepFile, printProcessor, datatype, parameters;
   DWORD attributes = 0, priority = 1, defaultPriority = 0, startTime = 0, untilTime = 0, status = 0;
   bool published = false;
   std::u16string guid;
-  std::string devMode;  // empty: no default DEVMODE
+  std::string devMode;  // empty: no default DEVMODE for all users
+  std::vector<UserDevMode> userDevModes;
   std::vector<DataValue> data;
   // The index of the data: folded "key\0name" -> place in data, and the places of the
   // driver's values (key PrinterDriverData) in order, for enumeration by index.
   std::unordered_map<std::u16string, size_t> where;
   std::vector<size_t> driverData;
   size_t records = 0;  // data records in the file, replaced and deleted ones included
+
+  // The user's own default DEVMODE; NULL when the user has none.
+  const std::string *UserDevModeOf(const std::u16string &user) const
+  {
+    for (auto &u : userDevModes)
+      if (SameName(u.user, user)) return &u.devMode;
+    return nullptr;
+  }
+  // Stores the user's own default DEVMODE, or removes it when devMode is empty.
+  void SetUserDevMode(const std::u16string &user, const std::string &devMode)
+  {
+    for (size_t i = 0; i < userDevModes.size(); ++i) {
+      if (!SameName(userDevModes[i].user, user)) continue;
+      if (devMode.empty())
+        userDevModes.erase(userDevModes.begin() + static_cast<std::ptrdiff_t>(i));
+      else
+        userDevModes[i].devMode = devMode;
+      return;
+    }
+    if (!devMode.empty()) userDevModes.push_back({user, devMode});
+  }
 
   static std::u16string Id(const std::u16string &key, const std::u16string &value)
   {
@@ -154,6 +182,50 @@ struct ResetRegistrar {
   ResetRegistrar() { RegisterReset(ResetSpooler); }
 } g_registrar;
 
+// ---------------------------------------------------------------- DEVMODEs
+
+// The bytes a DEVMODE claims (dmSize + dmDriverExtra), or 0 when its dmSize does not cover
+// its header fields up to dmFields: such a DEVMODE is refused wherever it is given.
+size_t ClaimedDevModeBytes(const BYTE *p)
+{
+  WORD size, extra;
+  memcpy(&size, p + KV_DEVMODE_OFFSET_SIZE, sizeof size);
+  memcpy(&extra, p + KV_DEVMODE_OFFSET_DRIVER_EXTRA, sizeof extra);
+  if (size < KV_DEVMODE_OFFSET_DRIVER_EXTRA + 6) return 0;
+  return static_cast<size_t>(size) + extra;
+}
+
+// Copies a caller's DEVMODE (dmSize + dmDriverExtra bytes, as its header claims; the caller
+// answers for its buffer holding them); false when its header is implausible.
+bool TakeDevMode(const void *dm, std::string &out)
+{
+  const BYTE *p = static_cast<const BYTE *>(dm);
+  size_t bytes = ClaimedDevModeBytes(p);
+  if (bytes == 0) return false;
+  out.assign(reinterpret_cast<const char *>(p), bytes);
+  return true;
+}
+
+// Whether stored DEVMODE bytes are exactly what their header claims. GetPrinterW hands the
+// bytes out as a DEVMODE, and a reader takes dmSize + dmDriverExtra bytes from it; a stored
+// DEVMODE that claims more (or other) than it holds is damage, never handed out.
+bool WholeDevMode(const std::string &dm)
+{
+  if (dm.size() < KV_DEVMODE_OFFSET_DRIVER_EXTRA + 6) return false;
+  return ClaimedDevModeBytes(reinterpret_cast<const BYTE *>(dm.data())) == dm.size();
+}
+
+// The logon name of the calling user (GetUserNameW); false, with its last error, when
+// there is none.
+bool CurrentUser(std::u16string &user)
+{
+  WCHAR buf[UNLEN + 1];
+  DWORD n = UNLEN + 1;
+  if (!GetUserNameW(buf, &n) || n == 0) return false;
+  user.assign(buf, n - 1);
+  return !user.empty();
+}
+
 // ---------------------------------------------------------------- printer files
 
 void PutString(std::string &out, const char *field, const OptString &s)
@@ -200,6 +272,8 @@ std::string Serialize(const Printer &p)
   PutNumber(out, "status", p.status, true);
   if (p.published) PutString(out, "published", p.guid);
   if (!p.devMode.empty()) out += "devmode " + store::EncodeValue(REG_BINARY, p.devMode) + "\n";
+  for (auto &u : p.userDevModes)
+    out += "userdevmode " + store::Quote(u.user) + " " + store::EncodeValue(REG_BINARY, u.devMode) + "\n";
   for (auto &d : p.data) out += DataRecord(d);
   out += std::string(store::kEndMarker) + "\n";
   return out;
@@ -266,7 +340,15 @@ bool ParseLine(const std::string &field, const char *p, Printer &pr, bool &hasNa
   }
   if (field == "devmode") {
     DWORD type;
-    return store::DecodeValue(p, type, pr.devMode) && store::AtEnd(p);
+    return store::DecodeValue(p, type, pr.devMode) && store::AtEnd(p) && WholeDevMode(pr.devMode);
+  }
+  if (field == "userdevmode") {
+    DWORD type;
+    std::string dm;
+    if (!store::Unquote(p, s) || s.empty() || !store::DecodeValue(p, type, dm) || !store::AtEnd(p) || !WholeDevMode(dm))
+      return false;
+    pr.SetUserDevMode(s, dm);
+    return true;
   }
   if (field == "data") {
     DataValue d;
@@ -588,18 +670,6 @@ bool ValidDatatype(const std::u16string &t)
   return false;
 }
 
-// Copies a DEVMODE (dmSize + dmDriverExtra bytes); false when its header is implausible.
-bool TakeDevMode(const void *dm, std::string &out)
-{
-  const BYTE *p = static_cast<const BYTE *>(dm);
-  WORD size, extra;
-  memcpy(&size, p + KV_DEVMODE_OFFSET_SIZE, sizeof size);
-  memcpy(&extra, p + KV_DEVMODE_OFFSET_DRIVER_EXTRA, sizeof extra);
-  if (size < KV_DEVMODE_OFFSET_DRIVER_EXTRA + 6) return false;
-  out.assign(reinterpret_cast<const char *>(p), static_cast<size_t>(size) + extra);
-  return true;
-}
-
 std::u16string MakeGuid(const std::string &folder, const Printer &p)
 {
   std::hash<std::string> h;
@@ -774,6 +844,13 @@ void FillInfo7(Packer &pk, const Printer &p, PRINTER_INFO_7W *out)
   out->dwAction = p.published ? DSPRINT_PUBLISH : DSPRINT_UNPUBLISH;
 }
 
+// Levels 8 and 9: one DEVMODE, or NULL when none is stored (dm NULL or empty).
+void FillDevModeLevel(Packer &pk, const std::string *dm, LPDEVMODEW *out)
+{
+  void *placed = dm != nullptr ? pk.Bytes(*dm) : NULL;
+  if (out) *out = static_cast<LPDEVMODEW>(placed);
+}
+
 bool LevelSize(DWORD level, DWORD &size)
 {
   switch (level) {
@@ -781,17 +858,26 @@ bool LevelSize(DWORD level, DWORD &size)
     case 2: size = sizeof(PRINTER_INFO_2W); return true;
     case 4: size = sizeof(PRINTER_INFO_4W); return true;
     case 7: size = sizeof(PRINTER_INFO_7W); return true;
+    case 8: size = sizeof(PRINTER_INFO_8W); return true;
+    case 9: size = sizeof(PRINTER_INFO_9W); return true;
     default: return false;
   }
 }
 
-void FillLevel(DWORD level, Packer &pk, const Printer &p, void *out)
+// Fills one record of the level; user is the caller's logon name (level 9 only, empty
+// when the caller has none).
+void FillLevel(DWORD level, Packer &pk, const Printer &p, const std::u16string &user, void *out)
 {
   switch (level) {
     case 1: FillInfo1(pk, p, static_cast<PRINTER_INFO_1W *>(out)); break;
     case 2: FillInfo2(pk, p, static_cast<PRINTER_INFO_2W *>(out)); break;
     case 4: FillInfo4(pk, p, static_cast<PRINTER_INFO_4W *>(out)); break;
     case 7: FillInfo7(pk, p, static_cast<PRINTER_INFO_7W *>(out)); break;
+    case 8: FillDevModeLevel(pk, &p.devMode, out ? &static_cast<PRINTER_INFO_8W *>(out)->pDevMode : nullptr); break;
+    case 9:
+      FillDevModeLevel(pk, user.empty() ? nullptr : p.UserDevModeOf(user),
+                       out ? &static_cast<PRINTER_INFO_9W *>(out)->pDevMode : nullptr);
+      break;
   }
 }
 
@@ -849,6 +935,19 @@ DWORD ApplyInfo7(const std::string &folder, Printer &p, const PRINTER_INFO_7W &i
       return ERROR_SUCCESS;
     default: return ERROR_INVALID_PARAMETER;
   }
+}
+
+// Level 8 (the default for all users) or 9 (the user's own): a copy of the DEVMODE, or no
+// stored default for a NULL one.
+DWORD ApplyDefaultDevMode(DWORD level, Printer &p, const std::u16string &user, LPDEVMODEW in)
+{
+  std::string dm;
+  if (in && !TakeDevMode(in, dm)) return ERROR_INVALID_PARAMETER;
+  if (level == 8)
+    p.devMode = dm;
+  else
+    p.SetUserDevMode(user, dm);
+  return ERROR_SUCCESS;
 }
 
 DWORD ApplyCommand(Printer &p, DWORD command, const BYTE *data)
@@ -1104,6 +1203,13 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter)
 BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded)
 {
   if (!pcbNeeded) return Fail(ERROR_INVALID_PARAMETER);
+  // The caller's name is read before the spooler's lock is taken; a caller without one
+  // has no default of its own.
+  std::u16string user;
+  if (Level == 9) {
+    KeepLastError keep;
+    if (!CurrentUser(user)) user.clear();
+  }
   std::lock_guard<std::mutex> g(g_lock);
   std::shared_ptr<PrinterObject> obj;
   Spool *s;
@@ -1114,20 +1220,30 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
   if (!LevelSize(Level, size)) return Fail(ERROR_INVALID_LEVEL);
   const Printer &p = e->printer;
   return PackAnswer(1, size, pPrinter, cbBuf, pcbNeeded,
-                    [&](Packer &pk, DWORD, void *out) { FillLevel(Level, pk, p, out); });
+                    [&](Packer &pk, DWORD, void *out) { FillLevel(Level, pk, p, user, out); });
 }
 
 BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command)
 {
+  std::u16string user;
+  DWORD userError = ERROR_SUCCESS;
+  if (Level == 9 && !CurrentUser(user)) userError = GetLastError() ? GetLastError() : ERROR_NONE_MAPPED;
   std::lock_guard<std::mutex> g(g_lock);
   auto obj = GetObject(hPrinter);
   if (!obj || obj->server) return Fail(ERROR_INVALID_HANDLE);
-  if (!MayAdminister(*obj)) return Fail(ERROR_ACCESS_DENIED);
-  if (Level != 0 && Level != 2 && Level != 7) return Fail(ERROR_INVALID_LEVEL);
+  // A user's own default concerns only that user: any handle on the printer may set it.
+  // Every other change of the printer is administration.
+  if (Level != 9 && !MayAdminister(*obj)) return Fail(ERROR_ACCESS_DENIED);
+  if (Level != 0 && Level != 2 && Level != 7 && Level != 8 && Level != 9) return Fail(ERROR_INVALID_LEVEL);
   if (Level != 0 && (Command != 0 || !pPrinter)) return Fail(ERROR_INVALID_PARAMETER);
+  if (userError != ERROR_SUCCESS) return Fail(userError);
   DWORD rc = ChangePrinter(hPrinter, [&](Spool &s, const std::string &folder, Printer &p) -> DWORD {
     DWORD r;
-    if (Level == 2) {
+    if (Level == 8 || Level == 9) {
+      LPDEVMODEW dm;
+      memcpy(&dm, pPrinter, sizeof dm);  // PRINTER_INFO_8W and 9W are this one pointer
+      r = ApplyDefaultDevMode(Level, p, user, dm);
+    } else if (Level == 2) {
       PRINTER_INFO_2W in;
       memcpy(&in, pPrinter, sizeof in);
       r = ApplyInfo2(s, folder, p, in);
@@ -1150,7 +1266,7 @@ BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinter
   if (!pcbNeeded || !pcReturned) return Fail(ERROR_INVALID_PARAMETER);
   *pcReturned = 0;
   DWORD size;
-  if (!LevelSize(Level, size) || Level == 7) return Fail(ERROR_INVALID_LEVEL);
+  if (!LevelSize(Level, size) || Level >= 7) return Fail(ERROR_INVALID_LEVEL);
   if (Name && *Name && !SameName(Name, ComputerPrefix())) return Fail(ERROR_INVALID_NAME);
   std::lock_guard<std::mutex> g(g_lock);
   std::vector<const Printer *> list;
@@ -1168,7 +1284,7 @@ BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinter
     return FoldCompare(a->name.data(), a->name.size(), b->name.data(), b->name.size()) < 0;
   });
   BOOL ok = PackAnswer(static_cast<DWORD>(list.size()), size, pPrinterEnum, cbBuf, pcbNeeded,
-                       [&](Packer &pk, DWORD i, void *out) { FillLevel(Level, pk, *list[i], out); });
+                       [&](Packer &pk, DWORD i, void *out) { FillLevel(Level, pk, *list[i], u"", out); });
   if (ok) *pcReturned = static_cast<DWORD>(list.size());
   return ok;
 }

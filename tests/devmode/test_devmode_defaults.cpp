@@ -249,6 +249,49 @@ TEST_F(DefaultsTest, StoredDevmodeTakenOnlyWhenValid)
   StoreDefault({});
 }
 
+// A stored DEVMODE ends where the printer configuration begins. A context that starts from
+// it has the configuration a context built from the defaults has (the description's
+// defaults, then what printer data holds), for every load kind: not a zeroed one, which
+// would take away the duplex unit, the memory and the paper units.
+TEST_F(DefaultsTest, StoredDevmodeKeepsTheConfigurationDefaults)
+{
+  DWORD off = 0;
+  ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(u"Duplex"), REG_BINARY, (BYTE *)&off, 4),
+            (DWORD)ERROR_SUCCESS);
+  // The configuration of each kind without a stored DEVMODE, field by field (the font
+  // lists, which hold pointers, left out).
+  auto configuration = [&]() {
+    std::vector<std::vector<BYTE>> fields;
+    OPTION_ITEM *rows = (OPTION_ITEM *)ctx_->items->rows;
+    for (int i = 0; i < ctx_->items->count; ++i) {
+      if (KvItemBlock(&rows[i]) != KV_BLOCK_CONFIG) continue;
+      if (rows[i].id >= ITEM_kdmFontTableNum && rows[i].id <= ITEM_kdmOptionFont) continue;
+      const BYTE *p = ItemGetAddress(ctx_, &rows[i]);
+      fields.push_back(p != nullptr ? std::vector<BYTE>(p, p + KvItemSize(&rows[i])) : std::vector<BYTE>());
+    }
+    return fields;
+  };
+  std::vector<std::vector<BYTE>> expected[3];
+  for (WORD kind : {0, 1, 2}) {
+    ASSERT_NE(Open(kind), nullptr);
+    expected[kind] = configuration();
+  }
+  EXPECT_EQ(Raw(ITEM_kdmPrinterMemory), 160);
+  ASSERT_NE(Open(0), nullptr);
+  std::vector<BYTE> stored(CtxGetDevmode(ctx_), CtxGetDevmode(ctx_) + KV_DM_TOTAL_SIZE);
+  SetWord(stored, offsetof(DEVMODEW, dmOrientation), 2);
+  StoreDefault(stored);
+  for (WORD kind : {0, 1, 2}) {
+    SCOPED_TRACE(testing::Message() << "kind " << kind);
+    ASSERT_NE(Open(kind), nullptr);
+    EXPECT_EQ(Raw(ITEM_dmOrientation), 2) << "the stored DEVMODE was taken";
+    EXPECT_EQ(Raw(ITEM_kdmSourceOptionTypeDuplex), kind == 0 ? 0 : 1) << "printer data read over the defaults";
+    EXPECT_EQ(Raw(ITEM_kdmPrinterMemory), 160);
+    EXPECT_TRUE(configuration() == expected[kind]);
+  }
+  StoreDefault({});
+}
+
 // The public fields by their binding, on hand-built descriptions lent to the context.
 class PublicDefaultsTest : public ContextTest {
  protected:

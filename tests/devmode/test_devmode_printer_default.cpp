@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "context_fixture.h"
+#include "devmode/devmode_defaults.h"
 #include "devmode/devmode_printer_default.h"
 #include "devmode_images.h"
 #include "kvplat/spool_control.h"
@@ -92,6 +93,77 @@ TEST_F(PrinterDefaultTest, TableOfStoredDevmodes)
   EXPECT_EQ(OsPrinterHasDefaultDevmode(nullptr), 0);
   EXPECT_EQ(DmCopyPrinterDefault(nullptr), 0);
   EXPECT_EQ(DmLoadPrinterDefault(nullptr), 0);
+}
+
+// The user's own stored default (PRINTER_INFO_9) stands before the one for all users
+// (PRINTER_INFO_2/8); a user's own that the test refuses gives way to the one for all users.
+TEST_F(PrinterDefaultTest, UsersOwnDefaultComesFirst)
+{
+  // A stored image: the driver's own with a mark, changed as the case says.
+  enum Kind { kNone, kGood, kForeign, kOtherSize };
+  auto image = [](Kind kind, BYTE mark) {
+    std::vector<BYTE> d;
+    if (kind == kNone) return d;
+    d = GoodDevmode();
+    memset(d.data() + 1100, mark, 10);
+    if (kind == kForeign) memcpy(d.data() + 349, "xxxx", 4);
+    if (kind == kOtherSize) SetWord(d, 70, 1020), d.resize(220 + 1020);
+    return d;
+  };
+  const BYTE kGlobalMark = 0x5A, kUserMark = 0xA5;
+  const struct {
+    const char *what;
+    Kind global, own;
+    int has;
+    BYTE load, copy, adopt;  // the mark each one takes; 0: refused
+  } cases[] = {
+      {"neither", kNone, kNone, 0, 0, 0, 0},
+      {"all users' only", kGood, kNone, 1, kGlobalMark, kGlobalMark, kGlobalMark},
+      {"own only", kNone, kGood, 1, kUserMark, kUserMark, kUserMark},
+      {"both", kGood, kGood, 1, kUserMark, kUserMark, kUserMark},
+      {"own of another model", kGood, kForeign, 1, kGlobalMark, kUserMark, kGlobalMark},
+      {"own of another size", kGood, kOtherSize, 1, kGlobalMark, kGlobalMark, kGlobalMark},
+      {"own refused, none for all users", kNone, kOtherSize, 1, 0, 0, 0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    UsePrinterWith(image(c.global, kGlobalMark));
+    if (HasFatalFailure()) return;
+    std::vector<BYTE> own = image(c.own, kUserMark);
+    if (!own.empty()) {
+      PRINTER_INFO_9W in = {reinterpret_cast<LPDEVMODEW>(own.data())};
+      ASSERT_TRUE(SetPrinterW(second_, 9, reinterpret_cast<BYTE *>(&in), 0));
+    }
+    EXPECT_EQ(OsPrinterHasDefaultDevmode(second_), c.has);
+    BYTE *dm = CtxGetDevmode(ctx_);
+    std::vector<BYTE> fresh(dm, dm + 1236);
+    ctx_->printer = second_;
+    const struct {
+      const char *step;
+      int(WINAPI *run)(DRIVER_CONTEXT *);
+      BYTE mark;
+    } steps[] = {
+        {"load", DmLoadPrinterDefault, c.load},
+        {"copy", DmCopyPrinterDefault, c.copy},
+        {"adopt", DmAdoptStoredDevmode, c.adopt},
+    };
+    for (const auto &step : steps) {
+      memcpy(dm, fresh.data(), 1236);
+      EXPECT_EQ(step.run(ctx_), step.mark != 0 ? 1 : 0) << step.step;
+      BYTE expect[10];
+      memset(expect, step.mark, 10);
+      if (step.mark != 0)
+        EXPECT_EQ(0, memcmp(dm + 1100, expect, 10)) << step.step;
+      else
+        EXPECT_EQ(0, memcmp(dm, fresh.data(), 1236)) << step.step << ": nothing taken";
+    }
+    ctx_->printer = ctxPrinter_;
+    CtxRelease(ctx_);
+    ctx_ = nullptr;
+    ClosePrinter(second_);
+    second_ = nullptr;
+    ASSERT_TRUE(PlatSpoolDeletePrinter(u"KV Stored"));
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs kvmlhost's machine, printer, printerdata, compile, item, allowed, caps, paper, devmode,
-# merge, settings, commit, check, preset, bundle and freesize commands on a fresh machine root, and
+# merge, settings, commit, defaults, check, preset, bundle and freesize commands on a fresh machine root, and
 # compile on host files with no machine root, and checks their output and exit codes; then the global
 # options, help and usage errors.
 set -u
@@ -464,6 +464,101 @@ fi
 check merge-flags 2 "$host" merge "KVML Sample" "$dir/dm.bin" --flags 12x
 check merge-usage 2 "$host" merge "KVML Sample"
 check merge-printer 1 "$host" merge "No Such" "$dir/dm.bin" && expect merge-printer 'ERROR_INVALID_PRINTER_NAME'
+# defaults: the printer's default settings changed as its printing preferences change them;
+# the spooler keeps the delivered DEVMODE for all users (level 8) or for one user (level 9).
+printers="$dir/m/C/WINDOWS/system32/spool/kvprinters"
+dmhex() { "$host" devmode --hex "KVML Sample" | sed -n '/^hex:$/,$p'; }
+check defaults-none 0 "$host" defaults "KVML Sample" && expect defaults-none '^for all users +none$' &&
+  expect defaults-none '^of user kvuser +none$'
+check sset-devmode 1 "$host" settings set "KVML Sample" dmOrientation 2 &&
+  expect sset-devmode 'travels in the DEVMODE.*kvmlhost defaults "KVML Sample" --set dmOrientation=2'
+check defaults-landscape 0 "$host" defaults "KVML Sample" --set dmOrientation=2 &&
+  expect defaults-landscape '^defaults of printer "KVML Sample" for all users \(PRINTER_INFO_8\), starting from the driver.s defaults$' &&
+  expect defaults-landscape '^set        dmOrientation = 2 \(IDS_ORIENTATION_LANDSCAPE\)$' &&
+  expect defaults-landscape '^changed    7	dmOrientation	1 -> 2$' &&
+  expect defaults-landscape '^changed    9	dmPaperLength	2970 -> 2100$' &&
+  expect defaults-landscape '^stored     the delivered DEVMODE \(1236 bytes\) as the default for all users \(PRINTER_INFO_8\): [0-9]+ items changed$'
+# Each later process starts from it: the DEVMODE shown, an item, a context of any load kind,
+# and the capabilities, which still see the printer's configuration.
+check defaults-devmode 0 "$host" devmode "KVML Sample" &&
+  expect defaults-devmode '^DEVMODE of printer "KVML Sample": the printer.s stored default for all users, 1236 bytes$' &&
+  expect defaults-devmode '^76	7	dmOrientation	2$'
+check defaults-item 0 "$host" item "KVML Sample" dmOrientation kdmPrinterMemory && expect defaults-item '^7	dmOrientation	raw=2	' &&
+  expect defaults-item '^10012	kdmPrinterMemory	raw=160	'
+for kind in 0 1 2 3; do
+  check "defaults-kind$kind" 0 "$host" devmode "KVML Sample" --kind $kind &&
+    expect "defaults-kind$kind" "^DEVMODE of printer \"KVML Sample\": load kind $kind, .*; stored default: the one for all users; 1236 bytes\$" &&
+    expect "defaults-kind$kind" '^76	7	dmOrientation	2$'
+done
+check defaults-caps 0 "$host" caps "KVML Sample" papers && expect defaults-caps '^papers \(18\): ' &&
+  expect defaults-caps '^  256 +Custom paper size '
+check defaults-shown 0 "$host" defaults "KVML Sample" && expect defaults-shown '^for all users +stored, 1236 bytes \(dmSize 220, dmDriverExtra 1016\)$'
+# A user's own default starts from the one for all users and stands before it; the one for
+# all users changed later stays behind it until --reset removes the user's own.
+check defaults-user 0 "$host" defaults "KVML Sample" --user --set dmCopies=3 &&
+  expect defaults-user 'of user kvuser \(PRINTER_INFO_9\), starting from the stored default for all users$' &&
+  expect defaults-user '^changed    12	dmCopies	1 -> 3$'
+check defaults-global-copies 0 "$host" defaults "KVML Sample" --set dmCopies=5 --set dmScale=90 &&
+  expect defaults-global-copies '^changed    12	dmCopies	1 -> 5$' && expect defaults-global-copies '^changed    11	dmScale	100 -> 90$'
+check defaults-shadow 0 "$host" devmode "KVML Sample" && expect defaults-shadow 'the user.s own stored default' &&
+  expect defaults-shadow '^86	12	dmCopies	3$' && expect defaults-shadow '^76	7	dmOrientation	2$' &&
+  expect defaults-shadow '^84	11	dmScale	100$'
+check defaults-shadow-item 0 "$host" item "KVML Sample" dmCopies && expect defaults-shadow-item '^12	dmCopies	raw=3	'
+check defaults-user-reset 0 "$host" defaults "KVML Sample" --user --reset &&
+  expect defaults-user-reset '^removed the stored default of user kvuser \(PRINTER_INFO_9\)$'
+check defaults-after-reset 0 "$host" devmode "KVML Sample" && expect defaults-after-reset 'stored default for all users' &&
+  expect defaults-after-reset '^86	12	dmCopies	5$' && expect defaults-after-reset '^84	11	dmScale	90$'
+check defaults-user-reset-again 0 "$host" defaults "KVML Sample" --user --reset &&
+  expect defaults-user-reset-again '^no stored default of user kvuser \(PRINTER_INFO_9\) to remove$'
+# Refused changes: a value the rules hide (tray 3 while the paper unit is not installed), one
+# whose alert refuses it, one the description does not offer, and items the sheet does not
+# change. Each exits 1 with the reason and stores nothing.
+check defaults-no-unit 0 "$host" settings set "KVML Sample" 1Step 0
+before=$(dmhex); file=$(cat "$printers"/*/printer.txt)
+refusals=(
+  "hidden|dmDefaultSource=IDS_PAPERSOURCE_TRAY3|cannot set dmDefaultSource to 2 \(IDS_PAPERSOURCE_TRAY3\): the printer's rules hide this value"
+  "alert|dmCopies=1000|cannot set dmCopies to 1000: The number of copies must be from 1 to 999\.$"
+  "not-offered|dmOrientation=3|cannot set dmOrientation to 3: the printer's description does not offer this value$"
+  "after-good|dmCopies=2|dmCopies=0|cannot set dmCopies to 0: The number of copies"
+  "config|kdmSourceOptionTypeDuplex=0|not part of the DEVMODE \(a printer configuration item"
+  "header|dmSize=100|cannot set dmSize: the driver writes it$"
+  "unknown|NoSuchItem=1|not an item ID or name: NoSuchItem"
+  "range|dmCopies=70000|not a value of this item"
+)
+for row in "${refusals[@]}"; do
+  IFS='|' read -r -a f <<<"$row"
+  sets=()
+  for ((i = 1; i < ${#f[@]} - 1; i++)); do sets+=(--set "${f[i]}"); done
+  check "defaults-refused-${f[0]}" 1 "$host" defaults "KVML Sample" "${sets[@]}" &&
+    expect "defaults-refused-${f[0]}" "^kvmlhost: .*${f[${#f[@]} - 1]}"
+  [ "$(dmhex)" = "$before" ] && [ "$(cat "$printers"/*/printer.txt)" = "$file" ] ||
+    { echo "FAIL defaults-refused-${f[0]}: the stored default changed"; fails=$((fails+1)); }
+done
+check defaults-unit 0 "$host" settings set "KVML Sample" 1Step 1
+check defaults-tray3 0 "$host" defaults "KVML Sample" --set dmDefaultSource=IDS_PAPERSOURCE_TRAY3 &&
+  expect defaults-tray3 '^changed    13	dmDefaultSource	7 -> 2$'
+# The defaults for all users are the administrator's; a user may change only their own.
+check defaults-nonadmin 1 env KVML_ADMIN=0 "$host" defaults "KVML Sample" --set dmCopies=2 &&
+  expect defaults-nonadmin 'ERROR_ACCESS_DENIED.*the defaults for all users need administrative rights'
+check defaults-nonadmin-user 0 env KVML_ADMIN=0 "$host" defaults "KVML Sample" --user --set dmCopies=2 &&
+  expect defaults-nonadmin-user '^changed    12	dmCopies	5 -> 2$'
+check defaults-nonadmin-reset 0 env KVML_ADMIN=0 "$host" defaults "KVML Sample" --user --reset
+# What an application keeps: the DEVMODE a commit delivers, merged back, changes nothing.
+check commit-out 0 "$host" commit "KVML Sample" --out "$dir/kept.bin" && expect commit-out "^written    1236 bytes to $dir/kept\.bin\$"
+[ "$(stat -c %s "$dir/kept.bin" 2>/dev/null)" = 1236 ] || { echo "FAIL commit-out: not 1236 bytes"; fails=$((fails+1)); }
+check merge-kept 0 "$host" merge "KVML Sample" "$dir/kept.bin" && expect merge-kept '^merged with flags 0x04000008: 0 items changed$'
+check commit-out-printer 2 "$host" commit "KVML Sample" --printer --out "$dir/x.bin" && expect commit-out-printer '--out .* goes with the document'
+check commit-out-dir 1 "$host" commit "KVML Sample" --out "$dir/no dir/x.bin" && expect commit-out-dir 'cannot write .*ERROR_PATH_NOT_FOUND'
+# Back to the driver's defaults for the checks below.
+check defaults-reset 0 "$host" defaults "KVML Sample" --reset && expect defaults-reset '^removed the stored default for all users \(PRINTER_INFO_8\)$'
+check defaults-reset-set 0 "$host" defaults "KVML Sample" --reset --set dmCopies=1 &&
+  expect defaults-reset-set '^no stored default for all users \(PRINTER_INFO_8\) to remove$' &&
+  expect defaults-reset-set "starting from the driver's defaults$"
+check defaults-reset-last 0 "$host" defaults "KVML Sample" --reset
+check defaults-gone 0 "$host" devmode "KVML Sample" && expect defaults-gone 'the printer has no stored default' &&
+  expect defaults-gone '^76	7	dmOrientation	1$'
+check defaults-printer 1 "$host" defaults "No Such" && expect defaults-printer 'ERROR_INVALID_PRINTER_NAME'
+check devmode-kind-bad 2 "$host" devmode "KVML Sample" --kind 4 && expect devmode-kind-bad 'from 0 to 3'
 # A cache file damaged in place (and tied to the text by its time) is compiled over.
 head -c 9000 /dev/urandom >"$hostdrv/KVSAMPLE.BCS"
 touch -r "$hostdrv/KVSAMPLE.KVD" "$hostdrv/KVSAMPLE.BCS"
@@ -527,7 +622,7 @@ check host-root-missing 1 "$host" compile "$work/warns.kvd" --root "$dir/none" &
 # gives the command's usage line and status 2.
 check help 0 "$host" help && expect help '^usage: kvmlhost ' && expect help '^  compile ' && expect help '--root DIR'
 check help-flag 0 "$host" --help && expect help-flag '^  item PRINTER ID\|NAME\.\.\.'
-for c in machine printer printerdata compile item allowed caps settings check preset freesize bundle report help; do
+for c in machine printer printerdata compile item allowed caps settings check preset freesize bundle report defaults devmode commit merge help; do
   check "help-$c" 0 "$host" help "$c" && expect "help-$c" "^usage: kvmlhost $c"
   check "help-flag-$c" 0 "$host" "$c" --help && expect "help-flag-$c" "^usage: kvmlhost $c"
 done
@@ -566,6 +661,10 @@ usage_cases=(
   "preset-to-save|preset|save|KVML Sample|x|--to|y.kst"
   "freesize-action|freesize|frob|KVML Sample"
   "freesize-tray-list|freesize|list|KVML Sample|--tray|2"
+  "defaults-none|defaults"
+  "defaults-two|defaults|KVML Sample|other"
+  "defaults-set-form|defaults|KVML Sample|--set|dmCopies"
+  "defaults-option|defaults|KVML Sample|--all"
 )
 for row in "${usage_cases[@]}"; do
   IFS='|' read -r -a f <<<"$row"

@@ -262,7 +262,7 @@ TEST_F(SpoolerTest, GetPrinterOtherLevels)
   EXPECT_EQ(needed, sizeof i7);
   EXPECT_EQ(i7.pszObjectGUID, nullptr);
   EXPECT_EQ(i7.dwAction, DSPRINT_UNPUBLISH);
-  for (DWORD level : {0u, 3u, 5u, 8u, 9u}) {
+  for (DWORD level : {0u, 3u, 5u, 6u, 10u}) {
     SetLastError(0);
     EXPECT_FALSE(GetPrinterW(h, level, NULL, 0, &needed)) << level;
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_LEVEL) << level;
@@ -335,6 +335,187 @@ TEST_F(SpoolerTest, SetPrinterLevel2UpdatesAndValidates)
   SetLastError(0);
   EXPECT_FALSE(SetPrinterW(h, 4, reinterpret_cast<BYTE *>(&in), 0));
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_LEVEL);
+}
+
+// Levels 8 and 9: the default DEVMODE for all users (the one level 2 shows) and the calling
+// user's own. Each answer follows the size protocol and places exactly the bytes the
+// DEVMODE's header claims; storing one for all users is administration, storing one's own
+// is not; a NULL DEVMODE removes the stored one; a DEVMODE whose sizes lie is refused.
+TEST_F(SpoolerTest, DefaultDevModeLevels8And9)
+{
+  HANDLE admin = Open(kPrinter, PRINTER_ALL_ACCESS);
+  HANDLE user = Open(kPrinter, PRINTER_ACCESS_USE);
+  ASSERT_NE(admin, nullptr);
+  ASSERT_NE(user, nullptr);
+  // The DEVMODE a level answers (empty for a NULL pDevMode), read after the size query,
+  // which must ask for exactly the record and the DEVMODE's claimed bytes on a 4-byte end.
+  auto stored = [&](HANDLE h, DWORD level) -> std::vector<BYTE> {
+    DWORD needed = 0;
+    SetLastError(0);
+    EXPECT_FALSE(GetPrinterW(h, level, NULL, 0, &needed)) << level;
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER) << level;
+    std::vector<BYTE> buf(needed + 8, 0xCD);
+    SetLastError(0);
+    EXPECT_FALSE(GetPrinterW(h, level, buf.data(), needed - 1, &needed)) << "one byte short, level " << level;
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER) << level;
+    EXPECT_TRUE(GetPrinterW(h, level, buf.data(), needed, &needed)) << level;
+    LPDEVMODEW dm;
+    memcpy(&dm, buf.data(), sizeof dm);
+    if (dm == nullptr) {
+      EXPECT_EQ(needed, 4u) << level;
+      return {};
+    }
+    auto *b = reinterpret_cast<BYTE *>(dm);
+    size_t bytes = static_cast<size_t>(dm->dmSize) + dm->dmDriverExtra;
+    EXPECT_EQ(needed, (4 + bytes + 3) & ~size_t{3}) << level;
+    EXPECT_TRUE(b >= buf.data() + 4 && b + bytes <= buf.data() + needed) << level;
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 4, 0u) << level;
+    return std::vector<BYTE>(b, b + bytes);
+  };
+  auto set = [&](HANDLE h, DWORD level, void *dm) -> DWORD {
+    PRINTER_INFO_9W in{static_cast<LPDEVMODEW>(dm)};
+    SetLastError(0);
+    return SetPrinterW(h, level, reinterpret_cast<BYTE *>(&in), 0) ? ERROR_SUCCESS : GetLastError();
+  };
+  auto level2 = [&]() -> std::vector<BYTE> {
+    auto buf = Info(admin, 2);
+    auto *dm = reinterpret_cast<BYTE *>(Info2(buf)->pDevMode);
+    return dm ? std::vector<BYTE>(dm, dm + devMode_.size()) : std::vector<BYTE>();
+  };
+
+  // At first: the installed DEVMODE for all users, nothing of the user's own.
+  EXPECT_EQ(stored(user, 8), devMode_);
+  EXPECT_TRUE(stored(user, 9).empty());
+
+  // Who may store what.
+  auto letter = MakeDevMode(kPrinter, DMPAPER_LETTER);
+  auto legal = MakeDevMode(kPrinter, DMPAPER_LEGAL);
+  struct Right {
+    const char *what;
+    HANDLE h;
+    DWORD level;
+    BOOL nonAdministrator;
+    DWORD error;
+  } rights[] = {
+      {"all users, use handle", user, 8, FALSE, ERROR_ACCESS_DENIED},
+      {"all users, non-administrator", admin, 8, TRUE, ERROR_ACCESS_DENIED},
+      {"own, use handle", user, 9, FALSE, ERROR_SUCCESS},
+      {"own, non-administrator", admin, 9, TRUE, ERROR_SUCCESS},
+      {"all users, administrator", admin, 8, FALSE, ERROR_SUCCESS},
+  };
+  for (auto &r : rights) {
+    PlatSpoolSetAccess(FALSE, r.nonAdministrator);
+    auto &dm = r.level == 8 ? legal : letter;
+    std::vector<BYTE> before = stored(admin, r.level);
+    EXPECT_EQ(set(r.h, r.level, dm.data()), r.error) << r.what;
+    EXPECT_EQ(stored(admin, r.level), r.error == ERROR_SUCCESS ? dm : before) << r.what;
+    PlatSpoolSetAccess(FALSE, FALSE);
+  }
+  // Level 2 shows the one for all users; the user's own stays apart from it.
+  EXPECT_EQ(level2(), legal);
+  EXPECT_EQ(stored(user, 9), letter);
+
+  // The user's own belongs to the logon name (in any case), and follows a renamed printer.
+  ASSERT_TRUE(SetEnvironmentVariableW(u"USERNAME", u"other"));
+  EXPECT_TRUE(stored(user, 9).empty());
+  EXPECT_EQ(set(user, 9, devMode_.data()), (DWORD)ERROR_SUCCESS);
+  ASSERT_TRUE(SetEnvironmentVariableW(u"USERNAME", u"KVUSER"));
+  EXPECT_EQ(stored(user, 9), letter);
+  ASSERT_TRUE(PlatSpoolRenamePrinter(kPrinter, u"KV Renamed"));
+  EXPECT_EQ(stored(user, 9), letter);
+  ASSERT_TRUE(SetEnvironmentVariableW(u"USERNAME", u"other"));
+  EXPECT_EQ(stored(user, 9), devMode_);
+  ASSERT_TRUE(SetEnvironmentVariableW(u"USERNAME", u"kvuser"));
+
+  // DEVMODEs whose sizes lie about their header are refused at both levels and nothing
+  // changes; one that claims less than the caller's buffer holds is stored as claimed.
+  std::string file = PrinterFile();
+  for (WORD size : {0, 20, 75}) {
+    auto bad = MakeDevMode(kPrinter, DMPAPER_A3);
+    memcpy(bad.data() + offsetof(DEVMODEW, dmSize), &size, sizeof size);
+    for (DWORD level : {8u, 9u}) {
+      EXPECT_EQ(set(admin, level, bad.data()), (DWORD)ERROR_INVALID_PARAMETER) << size << " at level " << level;
+      EXPECT_EQ(PrinterFile(), file) << size << " at level " << level;
+    }
+  }
+  auto shortExtra = MakeDevMode(kPrinter, DMPAPER_A3);
+  WORD four = 4;
+  memcpy(shortExtra.data() + offsetof(DEVMODEW, dmDriverExtra), &four, sizeof four);
+  EXPECT_EQ(set(user, 9, shortExtra.data()), (DWORD)ERROR_SUCCESS);
+  EXPECT_EQ(stored(user, 9), std::vector<BYTE>(shortExtra.begin(), shortExtra.begin() + sizeof(DEVMODEW) + 4));
+
+  // A NULL DEVMODE removes the stored one of its level only.
+  EXPECT_EQ(set(user, 9, nullptr), (DWORD)ERROR_SUCCESS);
+  EXPECT_TRUE(stored(user, 9).empty());
+  EXPECT_EQ(stored(user, 8), legal);
+  EXPECT_EQ(set(admin, 8, nullptr), (DWORD)ERROR_SUCCESS);
+  EXPECT_TRUE(stored(user, 8).empty());
+  EXPECT_TRUE(level2().empty());
+  ASSERT_TRUE(SetEnvironmentVariableW(u"USERNAME", u"other"));
+  EXPECT_EQ(stored(user, 9), devMode_) << "another user's own default stays";
+  ASSERT_TRUE(SetEnvironmentVariableW(u"USERNAME", u"kvuser"));
+
+  // Bad calls: no structure, a command with a level, levels that EnumPrintersW does not list.
+  SetLastError(0);
+  EXPECT_FALSE(SetPrinterW(user, 9, NULL, 0));
+  EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+  PRINTER_INFO_9W none{NULL};
+  SetLastError(0);
+  EXPECT_FALSE(SetPrinterW(admin, 8, reinterpret_cast<BYTE *>(&none), PRINTER_CONTROL_PAUSE));
+  EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+  for (DWORD level : {8u, 9u}) {
+    DWORD needed = 0, count = 0;
+    SetLastError(0);
+    EXPECT_FALSE(EnumPrintersW(PRINTER_ENUM_LOCAL, NULL, level, NULL, 0, &needed, &count)) << level;
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_LEVEL) << level;
+  }
+}
+
+// A stored default DEVMODE whose header claims other bytes than the file holds is damage:
+// the printer is left out rather than a DEVMODE handed out that a reader would take past
+// its end.
+TEST_F(SpoolerTest, StoredDevModeWhoseSizesLieIsDamage)
+{
+  HANDLE h = Open(kPrinter);
+  ASSERT_NE(h, nullptr);
+  auto own = MakeDevMode(kPrinter, DMPAPER_LETTER);
+  PRINTER_INFO_9W in{reinterpret_cast<LPDEVMODEW>(own.data())};
+  ASSERT_TRUE(SetPrinterW(h, 9, reinterpret_cast<BYTE *>(&in), 0));
+  std::string whole = PrinterFile();
+  std::string path = HostPath(u"C:\\WINDOWS\\system32\\spool\\kvprinters") + "/p0001/printer.txt";
+  // dmDriverExtra is the word at offset 70: its low byte is the 141st and 142nd hex digits
+  // of the value.
+  auto lie = [&](const char *field, const char *digits) {
+    std::string text = whole;
+    size_t at = text.find(std::string("\n") + field + " ");
+    EXPECT_NE(at, std::string::npos) << field;
+    size_t hex = text.find("hex:", at) + 4;
+    text.replace(hex + 140, 2, digits);
+    // A comment line makes the size differ from the good file's, so that the change shows
+    // within the file clock's grain.
+    return text.insert(text.find('\n') + 1, "#\n");
+  };
+  const struct {
+    const char *what;
+    std::string text;
+  } cases[] = {
+      {"devmode claims more", lie("devmode", "11")},
+      {"devmode claims less", lie("devmode", "0F")},
+      {"userdevmode claims more", lie("userdevmode", "20")},
+  };
+  for (auto &c : cases) {
+    ASSERT_NE(c.text, whole) << c.what;
+    WriteHostFile(path, c.text);
+    SetLastError(0);
+    EXPECT_EQ(Open(kPrinter), nullptr) << c.what;
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PRINTER_NAME) << c.what;
+  }
+  WriteHostFile(path, whole);
+  HANDLE again = Open(kPrinter);
+  ASSERT_NE(again, nullptr);
+  auto b = Info(again, 9);
+  ASSERT_FALSE(b.empty());
+  EXPECT_EQ(memcmp(reinterpret_cast<PRINTER_INFO_9W *>(b.data())->pDevMode, own.data(), own.size()), 0);
 }
 
 TEST_F(SpoolerTest, SetPrinterLevel2RenamesAndHandlesFollow)

@@ -49,7 +49,8 @@ typedef struct PLAT_PRINTER_SETUP {
 KVAPI BOOL PlatSpoolAddPrinter(const PLAT_PRINTER_SETUP *printer);
 // Renames a printer; its data, settings and open handles follow it.
 KVAPI BOOL PlatSpoolRenamePrinter(const WCHAR *oldName, const WCHAR *newName);
-// Removes a printer with its data; handles still open on it fail with ERROR_INVALID_HANDLE.
+// Removes a printer with its data and stored default DEVMODEs (the users' own too); handles
+// still open on it fail with ERROR_INVALID_HANDLE.
 KVAPI BOOL PlatSpoolDeletePrinter(const WCHAR *name);
 
 // Access of the current user to the spooler (both FALSE after PlatResetForTest):

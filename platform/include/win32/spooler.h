@@ -136,6 +136,19 @@ typedef struct _PRINTER_INFO_7W {
   DWORD dwAction;
 } PRINTER_INFO_7W, *PPRINTER_INFO_7W, *LPPRINTER_INFO_7W;
 
+// The printer's default DEVMODE for all users (level 8, the one PRINTER_INFO_2W.pDevMode
+// shows) and the calling user's own (level 9). GetPrinterW answers a NULL pDevMode when no
+// such default is stored. SetPrinterW stores a copy of the DEVMODE's dmSize + dmDriverExtra
+// bytes, or removes the stored default when pDevMode is NULL; level 8 needs a handle with
+// administrative rights, level 9 any handle on the printer.
+typedef struct _PRINTER_INFO_8W {
+  LPDEVMODEW pDevMode;
+} PRINTER_INFO_8W, *PPRINTER_INFO_8W, *LPPRINTER_INFO_8W;
+
+typedef struct _PRINTER_INFO_9W {
+  LPDEVMODEW pDevMode;
+} PRINTER_INFO_9W, *PPRINTER_INFO_9W, *LPPRINTER_INFO_9W;
+
 typedef struct _DRIVER_INFO_1W {
   LPWSTR pName;
 } DRIVER_INFO_1W, *PDRIVER_INFO_1W, *LPDRIVER_INFO_1W;
@@ -175,6 +188,8 @@ static_assert(sizeof(PRINTER_INFO_1W) == 16, "PRINTER_INFO_1W is 16 bytes");
 static_assert(sizeof(PRINTER_INFO_2W) == 84, "PRINTER_INFO_2W is 84 bytes");
 static_assert(sizeof(PRINTER_INFO_4W) == 12, "PRINTER_INFO_4W is 12 bytes");
 static_assert(sizeof(PRINTER_INFO_7W) == 8, "PRINTER_INFO_7W is 8 bytes");
+static_assert(sizeof(PRINTER_INFO_8W) == 4, "PRINTER_INFO_8W is 4 bytes");
+static_assert(sizeof(PRINTER_INFO_9W) == 4, "PRINTER_INFO_9W is 4 bytes");
 static_assert(sizeof(DRIVER_INFO_2W) == 24, "DRIVER_INFO_2W is 24 bytes");
 static_assert(sizeof(DRIVER_INFO_3W) == 40, "DRIVER_INFO_3W is 40 bytes");
 static_assert(sizeof(FORM_INFO_1W) == 32, "FORM_INFO_1W is 32 bytes");
@@ -182,7 +197,11 @@ static_assert(sizeof(FORM_INFO_1W) == 32, "FORM_INFO_1W is 32 bytes");
 
 KV_BEGIN_DECLS
 
-// Printers. A NULL or empty name opens the local print server (forms only).
+// Printers. A NULL or empty name opens the local print server (forms only). GetPrinterW
+// answers levels 1, 2, 4, 7, 8 and 9 with the size-query protocol (*pcbNeeded, then
+// ERROR_INSUFFICIENT_BUFFER when cbBuf is short); SetPrinterW takes levels 2, 7, 8 and 9,
+// or level 0 with a PRINTER_CONTROL_* command. A DEVMODE given to SetPrinterW must have a
+// dmSize that covers its header fields up to dmFields (else ERROR_INVALID_PARAMETER).
 BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault);
 BOOL WINAPI ClosePrinter(HANDLE hPrinter);
 BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded);
