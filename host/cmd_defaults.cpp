@@ -26,7 +26,7 @@
 #include "devmode/dm_deliver.h"
 #include "devmode/dm_merge.h"
 #include "host.h"
-#include "items/item_check.h"
+#include "checks/item_check.h"
 #include "items/item_store.h"
 #include "names/resources.h"
 #include "rules/rule_eval.h"
