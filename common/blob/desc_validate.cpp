@@ -102,6 +102,7 @@ struct Validator {
   DESC_VALIDATE_RESULT *why = NULL;
   // One bit per value ID (2048 words, cleared): the values of the list being checked.
   DWORD *seenValues = NULL;
+  const DESC_NAME_SETS *names = NULL;  // the names table the compiler resolves names in
 
   // What one pass learns for the later ones.
   DWORD rulesEnd = 0;                          // end of the last rule block; 0 without any
@@ -429,26 +430,30 @@ struct Validator {
       case kValueRule: {
         WORD value = Ld16(off + offsetof(DESC_VALUE_RULE, valueId));
         if (Ld16(off + offsetof(DESC_VALUE_RULE, pad)) != 0) return Fail(off, "pad field not 0");
-        return value == 0 || DescIsValueId(value) || Fail(off, "value ID the names table does not have");
+        return value == 0 || DescInSet(names->valueIds, value) || Fail(off, "value ID the names table does not have");
       }
       case kAction: {
         WORD target = Ld16(off + offsetof(DESC_ACTION, target)), action = Ld16(off + offsetof(DESC_ACTION, kind));
         if (action > 1) return Fail(off + offsetof(DESC_ACTION, kind), "action of an unknown kind");
-        if (action == 1) return DescIsDialogId(target) || Fail(off, "action on a dialog the names table does not have");
-        return DescIsNamedItemId(target) || Fail(off, "action on an item the names table does not have");
+        if (action == 1)
+          return DescInSet(names->dialogs, target) || Fail(off, "action on a dialog the names table does not have");
+        return DescInSet(names->itemIds, target) || Fail(off, "action on an item the names table does not have");
       }
       case kAlertAction: {
         WORD button = Ld16(off + offsetof(DESC_ALERT_ACTION, button));
         WORD dialog = Ld16(off + offsetof(DESC_ALERT_ACTION, dialog));
         WORD control = Ld16(off + offsetof(DESC_ALERT_ACTION, control));
         if (Ld16(off + offsetof(DESC_ALERT_ACTION, pad)) != 0) return Fail(off, "pad field not 0");
-        if (button != 0 && DescKeyItemId(button) < 0) return Fail(off, "button key the names table does not have");
-        if (dialog != 0 && !DescIsDialogId(dialog)) return Fail(off, "dialog the names table does not have");
-        return control == 0 || DescIsControlId(control) || Fail(off, "control the names table does not have");
+        if (button != 0 && DescSetsKeyItemId(names, button) < 0)
+          return Fail(off, "button key the names table does not have");
+        if (dialog != 0 && !DescInSet(names->dialogs, dialog)) return Fail(off, "dialog the names table does not have");
+        return control == 0 || DescInSet(names->controls, control) ||
+               Fail(off, "control the names table does not have");
       }
       case kAlert: {
         WORD message = Ld16(off + offsetof(DESC_ALERT, message));
-        if (message != 0 && !DescIsMessageKey(message)) return Fail(off, "message the names table does not have");
+        if (message != 0 && !DescInSet(names->messages, message))
+          return Fail(off, "message the names table does not have");
         return (DescIsAlertWord(DESC_ALERT_ICON, Ld16(off + offsetof(DESC_ALERT, icon))) &&
                 DescIsAlertWord(DESC_ALERT_BUTTONS, Ld16(off + offsetof(DESC_ALERT, buttons))) &&
                 DescIsAlertWord(DESC_ALERT_TIMING, Ld16(off + offsetof(DESC_ALERT, timing)))) ||
@@ -468,7 +473,8 @@ struct Validator {
       if (!TakeOnce(off, sizeof(DESC_RULE_BLOCK), kRuleBlock, where)) return false;
       WORD key = Ld16(off + offsetof(DESC_RULE_BLOCK, key));
       if (Ld16(off + offsetof(DESC_RULE_BLOCK, pad)) != 0) return Fail(off, "pad field not 0");
-      if (key != 0 && DescKeyItemId(key) < 0) return Fail(off, "rule block of a key the names table does not have");
+      if (key != 0 && DescSetsKeyItemId(names, key) < 0)
+        return Fail(off, "rule block of a key the names table does not have");
       blocks.emplace_back(key, off);
       if (!Judge(off + offsetof(DESC_RULE_BLOCK, hideJudge)) || !Judge(off + offsetof(DESC_RULE_BLOCK, disableJudge)) ||
           !List(off + offsetof(DESC_RULE_BLOCK, valueRules), kValueRule) ||
@@ -520,7 +526,8 @@ struct Validator {
       memcpy(&g, b + off, sizeof g);
       if (!DescGeometryFitsPaper(width, length, &g)) return Fail(off, "printable area not on its paper");
       if (g.condKey == 0 ? g.condValue != 0
-                         : DescKeyItemId(g.condKey) < 0 || (g.condValue > 1 && !DescIsValueId(g.condValue)))
+                         : DescSetsKeyItemId(names, g.condKey) < 0 ||
+                               (g.condValue > 1 && !DescInSet(names->valueIds, g.condValue)))
         return Fail(off + offsetof(DESC_PAPER_GEOMETRY, condKey), "printable-area condition the compiler never writes");
       where = off;
     }
@@ -536,7 +543,7 @@ struct Validator {
       if (!TakeOnce(off, len, kind, where)) return false;
       WORD value = Ld16(off + offsetof(DESC_VALUE_NODE, valueId));
       if (Ld16(off + offsetof(DESC_VALUE_NODE, pad)) != 0) return Fail(off, "pad field not 0");
-      if (!DescIsValueId(value)) return Fail(off, "value ID the names table does not have");
+      if (!DescInSet(names->valueIds, value)) return Fail(off, "value ID the names table does not have");
       // A value is listed once (the compiler keeps the first definition).
       DWORD bit = 1u << (value & 31);
       if ((seenValues[value >> 5] & bit) != 0) return Fail(off, "value listed twice");
@@ -558,7 +565,7 @@ struct Validator {
         if (count == 0 && papers != 0) return Fail(off, "papers without a count");
         if (papers != 0 && !TakeOnce(papers, 2 * count, kPaperArray, field)) return false;
         for (DWORD i = 0; i < count; ++i) {
-          if (!DescIsValueId(Ld16(papers + 2 * i)))
+          if (!DescInSet(names->valueIds, Ld16(papers + 2 * i)))
             return Fail(papers + 2 * i, "value ID the names table does not have");
         }
       }
@@ -598,7 +605,8 @@ struct Validator {
       case DESC_TYPE_STRING: {
         if (!TakeOnce(off, sizeof(DESC_STRING_VALUE), kStringRecord, where)) return false;
         WORD value = Ld16(off + offsetof(DESC_STRING_VALUE, defaultValue));
-        if (value != 0 && !DescIsValueId(value)) return Fail(off, "value ID the names table does not have");
+        if (value != 0 && !DescInSet(names->valueIds, value))
+          return Fail(off, "value ID the names table does not have");
         return (DescIsCharSetWord(Ld16(off + offsetof(DESC_STRING_VALUE, charSet))) &&
                 DescIsDisplayWord(Ld16(off + offsetof(DESC_STRING_VALUE, display)))) ||
                Fail(off, "character set or display flags no StringValue line gives");
@@ -650,21 +658,14 @@ struct Validator {
     WORD variant = Ld16(off + offsetof(DESC_ITEM_NODE, variant));
     if (!DescIsItemTypeWord(type))
       return Fail(off + offsetof(DESC_ITEM_NODE, type), "item type word no OpenUI line gives");
-    LONG itemId = DescKeyItemId(key);
+    LONG itemId = DescSetsKeyItemId(names, key);
     if (itemId < 0) return Fail(off + offsetof(DESC_ITEM_NODE, key), "item key the names table does not have");
     if (Ld16(off + offsetof(DESC_ITEM_NODE, itemId)) != itemId)
       return Fail(off + offsetof(DESC_ITEM_NODE, itemId), "item ID other than the one its key names");
     if (Ld16(off + offsetof(DESC_ITEM_NODE, pad)) != 0) return Fail(off, "pad field not 0");
-    if ((type & DESC_TYPE_IDENTITY) != 0 && variant != 0 && DescKeyItemId(variant) < 0)
+    if ((type & DESC_TYPE_IDENTITY) != 0 && variant != 0 && DescSetsKeyItemId(names, variant) < 0)
       return Fail(off + offsetof(DESC_ITEM_NODE, variant), "Identity item naming a key the names table does not have");
     return true;
-  }
-
-  // The base node of a key (the first in list order), 0 when none; bases is sorted.
-  static DWORD BaseOf(const std::vector<std::pair<WORD, DWORD>> &bases, WORD key)
-  {
-    auto it = std::lower_bound(bases.begin(), bases.end(), std::make_pair(key, (DWORD)0));
-    return it != bases.end() && it->first == key ? it->second : 0;
   }
 
   // The first rule block of a key, 0 when none (the compiler links each item to it).
@@ -698,27 +699,18 @@ struct Validator {
     // the same shape that a base node of the item they share owns (their own key for a
     // variant, the key in the variant field for an Identity node): data of another item,
     // or a node inside a list, is refused.
-    std::vector<std::pair<DWORD, WORD>> owners;     // value data offset, key of its base node
-    std::vector<std::pair<WORD, DWORD>> baseNodes;  // key, first base node of the key
-    std::vector<std::pair<WORD, WORD>> types;       // key and type word of every node
+    std::vector<std::pair<DWORD, WORD>> owners;  // value data offset, key of its base node
     owners.reserve(bases);
-    baseNodes.reserve(bases);
+    // Every node's key, kind (base or not) and type word, packed and sorted for the type
+    // checks of variant and Identity nodes.
+    std::vector<DWORD> types;
     for (DWORD off = first; off != 0; off = Ld32(off))
-      types.emplace_back(Ld16(off + offsetof(DESC_ITEM_NODE, key)), Ld16(off + offsetof(DESC_ITEM_NODE, type)));
+      types.push_back(TypeKey(Ld16(off + offsetof(DESC_ITEM_NODE, key)),
+                              Ld16(off + offsetof(DESC_ITEM_NODE, variant)) == 0,
+                              Ld16(off + offsetof(DESC_ITEM_NODE, type))));
     std::sort(types.begin(), types.end());
     for (int pass = 0; pass < 2; ++pass) {
-      if (pass == 1) {
-        std::sort(owners.begin(), owners.end());
-        // The first base node of a key in list order (stable: the list order is kept).
-        std::stable_sort(
-            baseNodes.begin(), baseNodes.end(),
-            [](const std::pair<WORD, DWORD> &x, const std::pair<WORD, DWORD> &y) { return x.first < y.first; });
-        baseNodes.erase(std::unique(baseNodes.begin(), baseNodes.end(),
-                                    [](const std::pair<WORD, DWORD> &x, const std::pair<WORD, DWORD> &y) {
-                                      return x.first == y.first;
-                                    }),
-                        baseNodes.end());
-      }
+      if (pass == 1) std::sort(owners.begin(), owners.end());
       for (DWORD off = first; off != 0; off = Ld32(off)) {
         WORD variant = Ld16(off + offsetof(DESC_ITEM_NODE, variant));
         bool base = variant == 0;
@@ -727,8 +719,7 @@ struct Validator {
         DWORD data = Ld32(field);
         WORD type = Ld16(off + offsetof(DESC_ITEM_NODE, type));
         WORD key = Ld16(off + offsetof(DESC_ITEM_NODE, key));
-        if (base) baseNodes.emplace_back(key, off);
-        if (!base && !SharedType(off, type, key, variant, baseNodes, types)) return false;
+        if (!base && !SharedType(off, type, key, variant, types)) return false;
         if (data == 0) continue;
         DWORD dataClass = DescStoredDataClass(type);
         if (dataClass == 0) return Fail(field, "value data on a type that stores none");
@@ -763,25 +754,24 @@ struct Validator {
     return true;
   }
 
+  static DWORD TypeKey(WORD key, bool base, WORD type) { return (DWORD)key << 17 | (base ? 1u << 16 : 0) | type; }
+
   // A variant takes the type of its base item as it was when the variant was opened (a
   // type never changes afterwards); an Identity node takes the type of the first node of
   // the item it names, with the Identity bit, or the Identity bit alone while that item had
-  // no node. types holds every node's key and type word, sorted.
-  bool SharedType(DWORD off, WORD type, WORD key, WORD variant, const std::vector<std::pair<WORD, DWORD>> &bases,
-                  const std::vector<std::pair<WORD, WORD>> &types)
+  // no node. types holds TypeKey of every node, sorted.
+  bool SharedType(DWORD off, WORD type, WORD key, WORD variant, const std::vector<DWORD> &types)
   {
     DWORD where = off + offsetof(DESC_ITEM_NODE, type);
+    auto has = [&types](DWORD k) { return std::binary_search(types.begin(), types.end(), k); };
     if ((type & DESC_TYPE_IDENTITY) != 0) {
       if (type == DESC_TYPE_IDENTITY) return true;
-      bool named =
-          std::binary_search(types.begin(), types.end(), std::make_pair(variant, type)) ||
-          std::binary_search(types.begin(), types.end(), std::make_pair(variant, (WORD)(type & ~DESC_TYPE_IDENTITY)));
+      WORD plain = (WORD)(type & ~DESC_TYPE_IDENTITY);
+      bool named = has(TypeKey(variant, true, type)) || has(TypeKey(variant, true, plain)) ||
+                   has(TypeKey(variant, false, type)) || has(TypeKey(variant, false, plain));
       return named || Fail(where, "Identity item of another type than the item it names");
     }
-    DWORD base = BaseOf(bases, key);
-    if (base == 0) return Fail(off, "variant item without its base item");
-    return type == Ld16(base + offsetof(DESC_ITEM_NODE, type)) ||
-           Fail(where, "variant of another type than its base item");
+    return has(TypeKey(key, true, type)) || Fail(where, "variant item without a base item of its type");
   }
 
   // The direct slots, exactly as the serializer fills them: storing the list from its last
@@ -989,7 +979,7 @@ struct Validator {
       }
       return true;
     }
-    if (DescKeyItemId(key) < 0) return Fail(off, "GroupType of a key the names table does not have");
+    if (DescSetsKeyItemId(names, key) < 0) return Fail(off, "GroupType of a key the names table does not have");
     return Ld16(off + offsetof(DESC_STATEMENT_GROUP, pad)) == 0 || Fail(off, "pad field not 0");
   }
 
@@ -1094,9 +1084,9 @@ struct Validator {
     track = true;
     if (!Rules()) return false;
     DWORD ruleHi = hi > codeHi ? hi : codeHi;
-    // The first block of each key, for the items' rule links.
-    auto byKey = [](const std::pair<WORD, DWORD> &x, const std::pair<WORD, DWORD> &y) { return x.first < y.first; };
-    std::stable_sort(blocks.begin(), blocks.end(), byKey);
+    // The first block of each key, for the items' rule links: the blocks lie in list order,
+    // so the first of a key has the lowest offset of its key.
+    std::sort(blocks.begin(), blocks.end());
     blocks.erase(std::unique(blocks.begin(), blocks.end(),
                              [](const std::pair<WORD, DWORD> &x, const std::pair<WORD, DWORD> &y) {
                                return x.first == y.first;
@@ -1117,6 +1107,7 @@ BOOL WINAPI DescValidateStored(const BYTE *block, DWORD size, DESC_VALIDATE_RESU
   v.b = block;
   v.size = size;
   v.why = why;
+  v.names = DescNameSets();
   if (why != NULL) memset(why, 0, sizeof *why);
   if (block == NULL) return v.Fail(0, "no block");
   if (size < DESC_HEADER_SIZE) return v.Fail(0, "block smaller than its header");

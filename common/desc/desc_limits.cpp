@@ -10,21 +10,13 @@
 
 namespace {
 
-// One bit per 16-bit number.
-class WordSet {
- public:
-  void Add(WORD w) { bits_[w >> 5] |= 1u << (w & 31); }
-  bool Has(WORD w) const { return (bits_[w >> 5] >> (w & 31)) & 1u; }
-
- private:
-  DWORD bits_[65536 / 32] = {};
-};
+void Add(DWORD *set, WORD number) { set[number >> 5] |= 1u << (number & 31); }
 
 // The names table by key and ID, built once per process from the template context's
 // tables (the compiler resolves every name through the same tables).
 struct NamesIndex {
+  DESC_NAME_SETS sets = {};
   std::vector<LONG> keyItem;  // symbol key -> item ID, -1 for none
-  WordSet itemIds, valueIds, dialogs, controls, messages;
   WORD portrait = 0, landscape = 0;
 
   NamesIndex()
@@ -35,18 +27,20 @@ struct NamesIndex {
     // The first entry of a key answers for it, as the names table's own lookup does.
     for (SHORT i = 0; i < g_kvSymbolCount; ++i) {
       if (keyItem[g_kvSymbols[i].key] < 0) keyItem[g_kvSymbols[i].key] = g_kvSymbols[i].itemId;
-      itemIds.Add(g_kvSymbols[i].itemId);
+      Add(sets.itemIds, g_kvSymbols[i].itemId);
     }
+    sets.keyItem = keyItem.data();
+    sets.keyCount = (DWORD)keyItem.size();
     for (SHORT i = 0; i < g_kvValueSymbolCount; ++i) {
       const VALUE_SYMBOL &v = g_kvValueSymbols[i];
-      valueIds.Add(v.valueId);
+      Add(sets.valueIds, v.valueId);
       if (v.itemId == ITEM_dmOrientation && v.storedValue == DMORIENT_PORTRAIT && portrait == 0) portrait = v.valueId;
       if (v.itemId == ITEM_dmOrientation && v.storedValue == DMORIENT_LANDSCAPE && landscape == 0)
         landscape = v.valueId;
     }
-    for (SHORT i = 0; i < g_kvDialogCount; ++i) dialogs.Add(g_kvDialogs[i].templateId);
-    for (SHORT i = 0; i < g_kvControlCount; ++i) controls.Add(g_kvControls[i].controlId);
-    for (SHORT i = 0; i < g_kvMessageCount; ++i) messages.Add((WORD)g_kvMessages[i].key);
+    for (SHORT i = 0; i < g_kvDialogCount; ++i) Add(sets.dialogs, g_kvDialogs[i].templateId);
+    for (SHORT i = 0; i < g_kvControlCount; ++i) Add(sets.controls, g_kvControls[i].controlId);
+    for (SHORT i = 0; i < g_kvMessageCount; ++i) Add(sets.messages, (WORD)g_kvMessages[i].key);
   }
 };
 
@@ -84,14 +78,11 @@ BOOL WINAPI DescGeometryFitsPaper(LONG width, LONG length, const DESC_PAPER_GEOM
   return g->x + w <= maxX && g->a + w <= maxX && g->y + h <= maxY && g->b + h <= maxY;
 }
 
-LONG WINAPI DescKeyItemId(WORD key)
-{
-  const NamesIndex &n = Names();
-  return key < n.keyItem.size() ? n.keyItem[key] : -1;
-}
+const DESC_NAME_SETS *WINAPI DescNameSets(void) { return &Names().sets; }
 
-BOOL WINAPI DescIsNamedItemId(WORD itemId) { return Names().itemIds.Has(itemId); }
-BOOL WINAPI DescIsValueId(WORD valueId) { return Names().valueIds.Has(valueId); }
-BOOL WINAPI DescIsDialogId(WORD templateId) { return Names().dialogs.Has(templateId); }
-BOOL WINAPI DescIsControlId(WORD controlId) { return Names().controls.Has(controlId); }
-BOOL WINAPI DescIsMessageKey(WORD key) { return Names().messages.Has(key); }
+LONG WINAPI DescKeyItemId(WORD key) { return DescSetsKeyItemId(&Names().sets, key); }
+BOOL WINAPI DescIsNamedItemId(WORD itemId) { return DescInSet(Names().sets.itemIds, itemId); }
+BOOL WINAPI DescIsValueId(WORD valueId) { return DescInSet(Names().sets.valueIds, valueId); }
+BOOL WINAPI DescIsDialogId(WORD templateId) { return DescInSet(Names().sets.dialogs, templateId); }
+BOOL WINAPI DescIsControlId(WORD controlId) { return DescInSet(Names().sets.controls, controlId); }
+BOOL WINAPI DescIsMessageKey(WORD key) { return DescInSet(Names().sets.messages, key); }

@@ -45,7 +45,28 @@ BOOL WINAPI DescIsDisplayWord(WORD display);
 // unlisted word, or 0 for a field the entry does not give.
 BOOL WINAPI DescIsAlertWord(DWORD field, WORD value);
 
-// The names table as the compiler reads it (the template context's tables).
+// The names table as sets, for checks of many keys and IDs at once: one bit per 16-bit
+// number, and the item ID of each symbol key. Built once per process; never NULL.
+typedef struct DESC_NAME_SETS {
+  DWORD valueIds[2048];
+  DWORD itemIds[2048];
+  DWORD dialogs[2048];
+  DWORD controls[2048];
+  DWORD messages[2048];
+  const LONG *keyItem;  // item ID of each key below keyCount, -1 for a key without a name
+  DWORD keyCount;
+} DESC_NAME_SETS;
+const DESC_NAME_SETS *WINAPI DescNameSets(void);
+// 1 when the number is in a set of DESC_NAME_SETS, else 0.
+static inline BOOL DescInSet(const DWORD *set, WORD number) { return (set[number >> 5] >> (number & 31)) & 1u; }
+// DescKeyItemId on the sets.
+static inline LONG DescSetsKeyItemId(const DESC_NAME_SETS *sets, WORD key)
+{
+  return key < sets->keyCount ? sets->keyItem[key] : -1;
+}
+
+// The names table as the compiler reads it (the template context's tables), one question
+// at a time.
 // The item ID the names table gives a symbol key, -1 for a key it does not have.
 LONG WINAPI DescKeyItemId(WORD key);
 // 1 when some symbol of the names table names that item ID (0 included for symbols that
