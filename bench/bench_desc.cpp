@@ -36,6 +36,7 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -337,6 +338,33 @@ void BM_BcsLoadFloor(benchmark::State &state)
   state.counters["bytes"] = g.bcsBytes;
 }
 
+// The check a warm load makes of the .BCS bytes before it relocates them (trailer,
+// checksum, FileVersion and the block validator), on the file's image in memory: the cost
+// of making sure the block is one the compiler wrote.
+void BM_BcsCheck(benchmark::State &state)
+{
+  std::ifstream in(g.bcsHost, std::ios::binary);
+  std::vector<BYTE> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (auto _ : state) {
+    DWORD blockSize = 0;
+    if (!DescCheckCacheImage(image.data(), (DWORD)image.size(), &blockSize, nullptr)) Die("the .BCS is refused");
+    benchmark::DoNotOptimize(blockSize);
+  }
+  state.counters["bytes"] = g.bcsBytes;
+}
+
+// The block validator alone, on the same block.
+void BM_BcsValidate(benchmark::State &state)
+{
+  std::ifstream in(g.bcsHost, std::ios::binary);
+  std::vector<BYTE> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  DWORD size = (DWORD)image.size() - DESC_CACHE_TRAILER_SIZE;
+  for (auto _ : state) {
+    if (!DescValidateStored(image.data(), size, nullptr)) Die("the block is refused");
+  }
+  state.counters["bytes"] = g.bcsBytes;
+}
+
 // The reference of a warm load: read the file's bytes into one buffer and copy them
 // into another of the same size.
 void BM_ReadCopyReference(benchmark::State &state)
@@ -484,6 +512,8 @@ BENCHMARK(BM_DescCompile)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BcsLoadCold)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BcsLoadWarm)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BcsLoadFloor)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BcsCheck)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BcsValidate)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadCopyReference)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ProcessCacheHit)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CtxCreateCold)->Unit(benchmark::kMicrosecond);

@@ -296,6 +296,8 @@ def figures(ours, peer, model):
         (".BCS load, cold (read, validate, relocate)", t(ours, "BM_BcsLoadCold")),
         (".BCS load, warm", t(ours, "BM_BcsLoadWarm")),
         (".BCS load floor (file operations, relocation, no checks)", t(ours, "BM_BcsLoadFloor")),
+        (".BCS check in memory (trailer, checksum, validator)", t(ours, "BM_BcsCheck")),
+        ("  of it the block validator", t(ours, "BM_BcsValidate")),
         ("read + copy of as many bytes (reference)", t(ours, "BM_ReadCopyReference")),
         ("process-cache hit (DescLoadCompiled)", t(ours, "BM_ProcessCacheHit")),
         ("context, cold (CtxCreate + release)", t(ours, "BM_CtxCreateCold")),

@@ -612,6 +612,10 @@ DESC_PARSE_STATE *ParseWith(DESC_READER *reader, const DESC_DIAG_SINK *sink)
     Warn(state, "item '%.64s' is not closed at the end of the file; closed there", state->openName);
     OnCloseUI(state, line);
   }
+  if (status == DESC_READ_EOF) {
+    state->line = 0;
+    DropOffPaperAreas(state);
+  }
   DescFreeSectionNames(state);
   DescReaderClose(reader);
   DescLineFree(line);

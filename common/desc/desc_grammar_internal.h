@@ -255,6 +255,10 @@ BOOL OnCloseUI(DESC_PARSE_STATE *s, DESC_LINE *line);
 BOOL OnNumericValue(DESC_PARSE_STATE *s, DESC_LINE *line);
 BOOL OnStringValue(DESC_PARSE_STATE *s, DESC_LINE *line);
 BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line);
+// Unlinks, with a message each, the printable-area entries of every paper value of the
+// PickPage items that do not lie on their paper as the description ends (a PageValue line
+// may come before the PageMMValue line that sizes its paper, or a later one may change it).
+void DropOffPaperAreas(DESC_PARSE_STATE *s);
 BOOL OnPageMMValue(DESC_PARSE_STATE *s, DESC_LINE *line);
 BOOL OnSlotPaper(DESC_PARSE_STATE *s, DESC_LINE *line);
 BOOL OnOptionCommand(DESC_PARSE_STATE *s, DESC_LINE *line);

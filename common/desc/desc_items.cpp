@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "desc/desc_grammar_internal.h"
+#include "desc/desc_limits.h"
 
 namespace descgrammar {
 namespace {
@@ -243,6 +244,49 @@ WORD WINAPI DescParseItemType(const char *value, char *identityName)
     type = static_cast<WORD>(type | (tooLong ? 1 : Lookup(kItemTypes, word, 1)));
   }
   return type;
+}
+
+namespace {
+
+// The type words an OpenUI line can give, one bit each.
+struct TypeWords {
+  DWORD bits[65536 / 32] = {};
+  TypeWords()
+  {
+    // One name, or two joined by '|' (an unknown name reads as PickOne)...
+    for (const Word &a : kItemTypes)
+      for (const Word &b : kItemTypes) Add((WORD)(a.value | b.value));
+    // ...and an Identity item takes the type of the item it names, which may be anything
+    // above (or nothing, when that item is unknown or has no node yet).
+    for (DWORD t = 0; t < 65536; ++t)
+      if (Has((WORD)t)) Add((WORD)(t | DESC_TYPE_IDENTITY));
+  }
+  void Add(WORD w) { bits[w >> 5] |= 1u << (w & 31); }
+  bool Has(WORD w) const { return (bits[w >> 5] >> (w & 31)) & 1u; }
+};
+
+}  // namespace
+
+BOOL WINAPI DescIsItemTypeWord(WORD type)
+{
+  static const TypeWords words;
+  return words.Has(type) ? TRUE : FALSE;
+}
+
+BOOL WINAPI DescIsCharSetWord(WORD charSet)
+{
+  if (charSet == 0) return TRUE;
+  for (const Word &w : kCharSets)
+    if (w.value == charSet) return TRUE;
+  return FALSE;
+}
+
+BOOL WINAPI DescIsDisplayWord(WORD display)
+{
+  if (display == 0) return TRUE;
+  for (const Word &w : kDisplayFlags)
+    if (w.value == display) return TRUE;
+  return FALSE;
 }
 
 namespace descgrammar {
@@ -604,6 +648,10 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
     Warn(s, "PageValue: unknown orientation '%.64s'; entry dropped", word);
     return TRUE;
   }
+  if (DescOrientationOf(orientation->valueId) == 0) {
+    Warn(s, "PageValue: '%.64s' is not an orientation (portrait or landscape); entry dropped", word);
+    return TRUE;
+  }
   g.orientation = orientation->valueId;
   SkipSpace(b);
   if (Peek(b) != '"') {
@@ -622,7 +670,21 @@ BOOL OnPageValue(DESC_PARSE_STATE *s, DESC_LINE *line)
     LONG n[6] = {};
     DWORD read;
     if (!ReadQuotedNumbers(s, b, n, 6, &read, "PageValue")) return FALSE;
+    // A printable area lies on its paper: no number is negative, and once the paper's
+    // size is known the area ends inside it (a size given later is checked when the file
+    // ends).
+    for (DWORD i = 0; i < read; ++i) {
+      if (n[i] >= 0) continue;
+      Drop(s, "PageValue: number %lu (%ld) is negative; entry dropped", static_cast<unsigned long>(i + 1),
+           static_cast<long>(n[i]));
+      return TRUE;
+    }
     g.x = n[0], g.y = n[1], g.w = n[2], g.h = n[3], g.a = n[4], g.b = n[5];
+  }
+  if (page->width != 0 && page->length != 0 && !DescGeometryFitsPaper(page->width, page->length, &g)) {
+    Drop(s, "PageValue: the printable area at %u dpi ends outside the paper (%ld x %ld tenths of a mm); entry dropped",
+         g.resolution, static_cast<long>(page->width), static_cast<long>(page->length));
+    return TRUE;
   }
   auto *made = static_cast<DESC_PAPER_GEOMETRY *>(Alloc(s, sizeof g));
   if (!made) return Reject(s, "out of memory");
@@ -646,6 +708,12 @@ BOOL OnPageMMValue(DESC_PARSE_STATE *s, DESC_LINE *line)
   LONG n[2] = {};
   DWORD read;
   if (!ReadQuotedNumbers(s, b, n, 2, &read, "PageMMValue")) return FALSE;
+  for (DWORD i = 0; i < read; ++i) {
+    if (n[i] >= 0 && n[i] <= DESC_PAPER_MM_MAX) continue;
+    Drop(s, "PageMMValue: the %s (%ld) is outside 0 to %d tenths of a mm; the size is dropped",
+         i == 0 ? "width" : "length", static_cast<long>(n[i]), DESC_PAPER_MM_MAX);
+    return TRUE;
+  }
   if (read >= 1) page->width = n[0];
   if (read >= 2) page->length = n[1];
   return TRUE;
@@ -758,6 +826,34 @@ BOOL OnOptionCommand(DESC_PARSE_STATE *s, DESC_LINE *line)
   // The pair this node had stays in the parse's memory: a variant may still share it.
   node->command = pair;
   return TRUE;
+}
+
+void DropOffPaperAreas(DESC_PARSE_STATE *s)
+{
+  for (DESC_ITEM_NODE *n = s->header->items; n; n = n->next) {
+    if (n->variant != 0 || (n->type & ~DESC_TYPE_FLAGS) != DESC_TYPE_PICK_PAGE) continue;
+    if (!n->values || RecordShape(s, n->values) != kShapePageList) continue;
+    for (auto *v = static_cast<DESC_PAGE_VALUE_NODE *>(n->values); v;
+         v = reinterpret_cast<DESC_PAGE_VALUE_NODE *>(v->base.next)) {
+      for (DESC_PAPER_GEOMETRY **at = &v->geometry; *at;) {
+        DESC_PAPER_GEOMETRY *g = *at;
+        if (DescGeometryFitsPaper(v->width, v->length, g)) {
+          at = &g->next;
+          continue;
+        }
+        *at = g->next;  // the entry stays in the parse's memory, unlinked
+        if (v->width == 0 || v->length == 0)
+          Drop(s,
+               "PageValue: paper value %u has no size (no PageMMValue line); its printable area at %u dpi is dropped",
+               v->base.valueId, g->resolution);
+        else
+          Drop(s,
+               "PageValue: the printable area at %u dpi of paper value %u ends outside the paper (%ld x %ld tenths "
+               "of a mm); entry dropped",
+               g->resolution, v->base.valueId, static_cast<long>(v->width), static_cast<long>(v->length));
+      }
+    }
+  }
 }
 
 }  // namespace descgrammar

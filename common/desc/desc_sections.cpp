@@ -1,6 +1,7 @@
 // Numbered rule sections of the printer description (Judge, Item, Action, Transact,
 // AlertAction, Alert) and the Exclusive rule blocks; rule references.
 #include "desc/desc_grammar_internal.h"
+#include "desc/desc_limits.h"
 #include "desc/rule_token.h"
 #include "blob/desc_runtime.h"
 
@@ -515,3 +516,21 @@ BOOL OnExclusive(DESC_PARSE_STATE *s, DESC_LINE *line)
 }
 
 }  // namespace descgrammar
+
+BOOL WINAPI DescIsAlertWord(DWORD field, WORD value)
+{
+  using namespace descgrammar;
+  // 0xFFFF stands for an unlisted word, 0 for a field the entry leaves out.
+  if (value == 0xFFFF || value == 0) return TRUE;
+  auto listed = [value](const auto &table) {
+    for (const Word &w : table)
+      if (w.value == value) return TRUE;
+    return FALSE;
+  };
+  switch (field) {
+    case DESC_ALERT_ICON: return listed(kIcons);
+    case DESC_ALERT_BUTTONS: return listed(kButtons);
+    case DESC_ALERT_TIMING: return listed(kTimings);
+    default: return FALSE;
+  }
+}

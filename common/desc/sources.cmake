@@ -5,5 +5,6 @@ list(APPEND KV_COMMON_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/desc_grammar.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desc_groups.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desc_items.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desc_limits.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desc_sections.cpp
   ${CMAKE_CURRENT_LIST_DIR}/rule_compile.cpp)

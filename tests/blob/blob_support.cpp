@@ -651,7 +651,7 @@ void BuildRichState(StateBuilder &b)
   b.Section(DESC_SECTION_ALERT_ACTION, 1, {aa});
   DESC_ALERT *alert = Entry<DESC_ALERT>(b);
   alert->judge = DESC_REF_JUDGE | 2;
-  alert->message = 5;
+  alert->message = 166;
   alert->icon = 0x30;
   alert->buttons = 1;
   alert->answers = DESC_REF_ALERT_ACTION | 1;
@@ -683,12 +683,12 @@ void BuildRichState(StateBuilder &b)
   letter->length = 2794;
   DESC_PAPER_GEOMETRY *g1 = b.New<DESC_PAPER_GEOMETRY>(), *g2 = b.New<DESC_PAPER_GEOMETRY>();
   *g1 = DESC_PAPER_GEOMETRY{NULL, 600, 2042, 0, 0, 1, 2, 3, 4, 5, 6};
-  *g2 = DESC_PAPER_GEOMETRY{NULL, 1200, 2043, 238, 2019, -1, -2, -3, -4, -5, -6};
+  *g2 = DESC_PAPER_GEOMETRY{NULL, 1200, 2043, 238, 2019, 7, 8, 9, 10, 11, 12};
   g1->next = g2;
   letter->geometry = g1;
   b.Value(paper, 3003, NULL);
 
-  DESC_ITEM_NODE *tray = b.Item(900, 13, DESC_TYPE_PICK_SLOT);
+  DESC_ITEM_NODE *tray = b.Item(52, 13, DESC_TYPE_PICK_SLOT);
   DESC_SLOT_VALUE_NODE *t = reinterpret_cast<DESC_SLOT_VALUE_NODE *>(b.Value(tray, 4001, "t1"));
   t->count = 2;
   t->papers = static_cast<WORD *>(b.Raw(4));
@@ -712,8 +712,8 @@ void BuildRichState(StateBuilder &b)
   *string = DESC_STRING_VALUE{3001, 32, 2, 0x100};
   text->values = string;
 
-  DESC_ITEM_NODE *fonts = b.Item(901, 700, DESC_TYPE_FONT_TABLE);
-  DESC_FONT_VALUE_NODE *f = reinterpret_cast<DESC_FONT_VALUE_NODE *>(b.Value(fonts, 5000, "f"));
+  DESC_ITEM_NODE *fonts = b.Item(652, 180, DESC_TYPE_FONT_TABLE);
+  DESC_FONT_VALUE_NODE *f = reinterpret_cast<DESC_FONT_VALUE_NODE *>(b.Value(fonts, 2018, "f"));
   f->count = 2;
   f->names = static_cast<char **>(b.Raw(8));
   f->substitutes = static_cast<char **>(b.Raw(8));
@@ -722,9 +722,9 @@ void BuildRichState(StateBuilder &b)
   f->substitutes[0] = b.Text("Helv");
   f->substitutes[1] = b.Text("Roman");
 
-  DESC_ITEM_NODE *identity = b.Item(902, 0, DESC_TYPE_IDENTITY | DESC_TYPE_PICK_ONE, 238);
+  DESC_ITEM_NODE *identity = b.Item(70, 0, DESC_TYPE_IDENTITY | DESC_TYPE_PICK_ONE, 238);
   identity->values = color->values;
-  DESC_ITEM_NODE *both = b.Item(903, 9, DESC_TYPE_PICK_ONE | DESC_TYPE_PICK_MANY);
+  DESC_ITEM_NODE *both = b.Item(50, 54, DESC_TYPE_PICK_ONE | DESC_TYPE_PICK_MANY);
   b.Value(both, 2018, "unstored");
 
   b.CommandString(1, "@PJL ONE");

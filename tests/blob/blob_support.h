@@ -66,5 +66,7 @@ void ExpectMatchesState(const DESC_BLOB *blob, DESC_PARSE_STATE *state);
 // A parse state that uses every node kind of the block: all value types, a variant and an
 // Identity node sharing data, OptionCommand pairs, every rule section kind with lists
 // shared between rule blocks, command groups with nested and ElseIf blocks, a missing
-// CommandString, DLL names and a font list.
+// CommandString, DLL names and a font list. Its keys, item IDs, value IDs, dialogs,
+// controls and messages are the names table's, and its printable areas lie on their
+// paper, as a compiled description has them (the validator holds a block to that).
 void BuildRichState(StateBuilder &b);

@@ -56,17 +56,19 @@ void BuildJudgesCommandGroup(StateBuilder &b)
   b.header()->groups[DESC_GROUP_JOB_START] = jobStart;
 }
 
+// Keys, item IDs and the value ID are the names table's (136 names item 10175, 88 item 12,
+// 256 item 7), as in a compiled description.
 void BuildVariants(StateBuilder &b)
 {
-  DESC_ITEM_NODE *a = b.Item(10, 10001, DESC_TYPE_PICK_ONE);
-  b.Value(a, 500, "x");
-  DESC_ITEM_NODE *variant = b.Item(10, 10001, DESC_TYPE_PICK_ONE, 2);
+  DESC_ITEM_NODE *a = b.Item(136, 10175, DESC_TYPE_PICK_ONE);
+  b.Value(a, 2018, "x");
+  DESC_ITEM_NODE *variant = b.Item(136, 10175, DESC_TYPE_PICK_ONE, 2);
   variant->values = a->values;
-  DESC_ITEM_NODE *c = b.Item(20, 5, DESC_TYPE_NUMERIC);
+  DESC_ITEM_NODE *c = b.Item(88, 12, DESC_TYPE_NUMERIC);
   DESC_NUMERIC_VALUE *n = b.New<DESC_NUMERIC_VALUE>();
   *n = DESC_NUMERIC_VALUE{1, 2, 3, 4, 5, 6, 7, 0, 9};
   c->values = n;
-  DESC_ITEM_NODE *identity = b.Item(30, 6, DESC_TYPE_IDENTITY | DESC_TYPE_NUMERIC, 20);
+  DESC_ITEM_NODE *identity = b.Item(256, 7, DESC_TYPE_IDENTITY | DESC_TYPE_NUMERIC, 88);
   identity->values = n;
 }
 

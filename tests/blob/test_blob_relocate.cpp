@@ -138,7 +138,7 @@ TEST(BlobRelocate, SharedValueDataIsRelocatedThroughTheBaseOnly)
     WORD v = DESC_FIELD16(n, DESC_ITEM_NODE, variant);
     if (key == 238 && v == 0) base = n;
     if (key == 238 && v == 3) variant = n;
-    if (key == 902) identity = n;
+    if (key == 70) identity = n;
   }
   ASSERT_TRUE(base && variant && identity);
   const BYTE *values = DESC_FIELDPTR(base, DESC_ITEM_NODE, values);

@@ -200,8 +200,8 @@ const Mutation kMutations[] = {
      [](std::vector<BYTE> &v) { St(v, ItemNode(v, 88, 0) + offsetof(DESC_ITEM_NODE, rules), FirstBlock(v)); }},
     {"two base items owning one value list",
      [](std::vector<BYTE> &v) {
-       St16(v, ItemNode(v, 903, 0) + offsetof(DESC_ITEM_NODE, type), DESC_TYPE_PICK_ONE);
-       St(v, ItemNode(v, 903, 0) + offsetof(DESC_ITEM_NODE, values),
+       St16(v, ItemNode(v, 50, 0) + offsetof(DESC_ITEM_NODE, type), DESC_TYPE_PICK_ONE);
+       St(v, ItemNode(v, 50, 0) + offsetof(DESC_ITEM_NODE, values),
           Field(v, ItemNode(v, 238, 0), offsetof(DESC_ITEM_NODE, values)));
      }},
     {"value data on a type that stores none",
@@ -225,7 +225,7 @@ const Mutation kMutations[] = {
        St(v, n + offsetof(DESC_ITEM_NODE, values), Field(v, ItemNode(v, 71, 0), offsetof(DESC_ITEM_NODE, values)));
      }},
     {"Identity node sharing the data of an item it does not name",
-     [](std::vector<BYTE> &v) { St16(v, ItemNode(v, 902, 238) + offsetof(DESC_ITEM_NODE, variant), 71); }},
+     [](std::vector<BYTE> &v) { St16(v, ItemNode(v, 70, 238) + offsetof(DESC_ITEM_NODE, variant), 71); }},
     {"variant pointing into the middle of its base's list",
      [](std::vector<BYTE> &v) {
        DWORD values = Field(v, ItemNode(v, 238, 0), offsetof(DESC_ITEM_NODE, values));
@@ -244,17 +244,17 @@ const Mutation kMutations[] = {
      }},
     {"paper count larger than the block",
      [](std::vector<BYTE> &v) {
-       DWORD values = Field(v, ItemNode(v, 900, 0), offsetof(DESC_ITEM_NODE, values));
+       DWORD values = Field(v, ItemNode(v, 52, 0), offsetof(DESC_ITEM_NODE, values));
        St(v, values + offsetof(DESC_SLOT_VALUE_NODE, count), 0x7FFFFFFF);
      }},
     {"paper array running past the end",
      [](std::vector<BYTE> &v) {
-       DWORD values = Field(v, ItemNode(v, 900, 0), offsetof(DESC_ITEM_NODE, values));
+       DWORD values = Field(v, ItemNode(v, 52, 0), offsetof(DESC_ITEM_NODE, values));
        St(v, values + offsetof(DESC_SLOT_VALUE_NODE, count), (DWORD)v.size() / 2 - 10);
      }},
     {"font pair count without arrays",
      [](std::vector<BYTE> &v) {
-       DWORD values = Field(v, ItemNode(v, 901, 0), offsetof(DESC_ITEM_NODE, values));
+       DWORD values = Field(v, ItemNode(v, 652, 0), offsetof(DESC_ITEM_NODE, values));
        St(v, values + offsetof(DESC_FONT_VALUE_NODE, names), 0);
      }},
     {"font count times entry size outside the block",
@@ -267,6 +267,7 @@ const Mutation kMutations[] = {
        St(v, array + 4, Ld(v, array));
      }},
     {"font count without a list", [](std::vector<BYTE> &v) { St(v, offsetof(DESC_HEADER, deviceFonts), 0); }},
+    {"a byte of the unstored zeros at the end set", [](std::vector<BYTE> &v) { v[v.size() - kUnstoredTail / 2] = 'x'; }},
     // Stored defaults that are not one of their item's values.
     {"PickOne default position past its two values",
      [](std::vector<BYTE> &v) { St16(v, ItemNode(v, 238, 0) + offsetof(DESC_ITEM_NODE, defaultValue), 2); }},
@@ -585,24 +586,24 @@ TEST(BlobValidate, RandomLinkRewritesAreRefusedOrSafe)
 }
 
 // Command blocks nest at most DESC_MAX_COMMAND_DEPTH levels: a chain built by hand one level
-// deeper is refused, the deepest allowed chain is accepted.
+// deeper is refused, the deepest allowed chain is accepted. The chain is laid out as the
+// serializer lays it out: the innermost block's FontType statement and block first, then
+// outwards each conditional statement right before the block whose "then" list it is.
 std::vector<BYTE> NestedChain(DWORD levels)
 {
-  std::vector<BYTE> v(DESC_HEADER_SIZE + levels * 24);
+  std::vector<BYTE> v(DESC_HEADER_SIZE + 8 + 12 + 24 * (levels - 1));
   St(v, offsetof(DESC_HEADER, totalSize), (DWORD)v.size());
-  St(v, offsetof(DESC_HEADER, groups), DESC_HEADER_SIZE);
-  for (DWORD i = 0; i < levels; ++i) {
-    DWORD block = DESC_HEADER_SIZE + 24 * i;
-    DWORD statement = block + 12;
-    if (i + 1 < levels) {
-      St(v, block + offsetof(DESC_COMMAND_BLOCK, thenList), statement);
-      St16(v, statement + offsetof(DESC_STATEMENT, kind), DESC_STMT_COMMAND);
-      St(v, statement + offsetof(DESC_STATEMENT_COMMAND, block), statement + 12);
-    } else {
-      St(v, block + offsetof(DESC_COMMAND_BLOCK, thenList), statement);
-      St16(v, statement + offsetof(DESC_STATEMENT, kind), DESC_STMT_FONT);
-    }
+  DWORD font = DESC_HEADER_SIZE, inner = font + 8;
+  St16(v, font + offsetof(DESC_STATEMENT, kind), DESC_STMT_FONT);
+  St(v, inner + offsetof(DESC_COMMAND_BLOCK, thenList), font);
+  for (DWORD i = 1; i < levels; ++i) {
+    DWORD statement = inner + 12, block = statement + 12;
+    St16(v, statement + offsetof(DESC_STATEMENT, kind), DESC_STMT_COMMAND);
+    St(v, statement + offsetof(DESC_STATEMENT_COMMAND, block), inner);
+    St(v, block + offsetof(DESC_COMMAND_BLOCK, thenList), statement);
+    inner = block;
   }
+  St(v, offsetof(DESC_HEADER, groups), inner);
   return v;
 }
 

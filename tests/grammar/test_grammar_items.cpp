@@ -58,7 +58,7 @@ TEST_F(ItemsFixture, PickPageValuesDefaultsGeometryAndSizes)
   EXPECT_EQ(2043, g->orientation);
   EXPECT_EQ(Key("KPD_RADIOLIST_6"), g->condKey);
   EXPECT_EQ(2019, g->condValue);
-  EXPECT_EQ((std::vector<LONG>{-5, 7, 0, 0, 0, 0}), (std::vector<LONG>{g->x, g->y, g->w, g->h, g->a, g->b}));
+  EXPECT_EQ((std::vector<LONG>{5, 7, 0, 0, 0, 0}), (std::vector<LONG>{g->x, g->y, g->w, g->h, g->a, g->b}));
   EXPECT_EQ(nullptr, g->next);
 
   auto *letter = reinterpret_cast<const DESC_PAGE_VALUE_NODE *>(ValueNode(paper, 3001));
@@ -431,6 +431,68 @@ TEST(ItemValueLines, NumbersOutOfRangeAreRejectedNotWrapped)
       EXPECT_EQ(0, v->width);
       EXPECT_EQ(nullptr, v->geometry);
     }
+  }
+}
+
+// A paper's size and printable areas are kept only as they lie on the paper: a size
+// outside 0 to 3.2 m, a negative number, or an area that ends outside its paper (checked
+// on its line when the size is known, else when the file ends) drops that one line or
+// entry with an error naming it, an orientation that is not one with a warning, as an
+// unknown orientation word; the line is not rejected, and the paper's other entries stay.
+TEST(ItemValueLines, PaperLinesOffTheirPaperAreDroppedAlone)
+{
+  struct Case {
+    const char *lines;    // after the A4 value of a PickPage item
+    const char *message;  // the error (or, for a word that is no orientation, the warning) reported
+    DWORD line;           // its line (0: reported when the file ends)
+    LONG width, length;   // A4's size afterwards
+    size_t areas;         // A4's printable areas afterwards
+  } cases[] = {
+      {"*PageMMValue a IDS_PAPERSIZE_A4: \"2100 40000\"", "PageMMValue: the length (40000) is outside 0 to 32767", 3, 0,
+       0, 0},
+      {"*PageMMValue a IDS_PAPERSIZE_A4: \"-1 2970\"", "PageMMValue: the width (-1) is outside", 3, 0, 0, 0},
+      {"*PageMMValue a IDS_PAPERSIZE_A4: \"2100 2970\"\n"
+       "*PageMMValue a IDS_PAPERSIZE_A4: \"99999 2970\"",
+       "PageMMValue: the width (99999)", 4, 2100, 2970, 0},
+      {"*PageMMValue a IDS_PAPERSIZE_A4: \"2100 2970\"\n"
+       "*PageValue a IDS_PAPERSIZE_A4: 600 IDS_ORIENTATION_PORTRAIT \"94 -99 4773 6818 94 99\"",
+       "PageValue: number 2 (-99) is negative; entry dropped", 4, 2100, 2970, 0},
+      {"*PageMMValue a IDS_PAPERSIZE_A4: \"2100 2970\"\n"
+       "*PageValue a IDS_PAPERSIZE_A4: 600 IDS_COLOR_COLOR \"94 99 4773 6818 94 99\"",
+       "PageValue: 'IDS_COLOR_COLOR' is not an orientation", 4, 2100, 2970, 0},
+      {"*PageMMValue a IDS_PAPERSIZE_A4: \"2100 2970\"\n"
+       "*PageValue a IDS_PAPERSIZE_A4: 600 IDS_ORIENTATION_PORTRAIT \"94 99 4773 6818 94 99\"\n"
+       "*PageValue a IDS_PAPERSIZE_A4: 600 IDS_ORIENTATION_PORTRAIT \"94 99 4868 6818 0 0\"",
+       "PageValue: the printable area at 600 dpi ends outside the paper (2100 x 2970 tenths of a mm)", 5, 2100, 2970,
+       1},
+      // Portrait extents given for landscape, read before the paper's size.
+      {"*PageValue a IDS_PAPERSIZE_A4: 600 IDS_ORIENTATION_LANDSCAPE \"94 99 4773 6818 94 99\"\n"
+       "*PageValue a IDS_PAPERSIZE_A4: 600 IDS_ORIENTATION_PORTRAIT \"94 99 4773 6818 94 99\"\n"
+       "*PageMMValue a IDS_PAPERSIZE_A4: \"2100 2970\"",
+       "the printable area at 600 dpi of paper value 3009 ends outside the paper", 0, 2100, 2970, 1},
+      {"*PageValue a IDS_PAPERSIZE_A4: 600 IDS_ORIENTATION_PORTRAIT \"94 99 4773 6818 94 99\"",
+       "paper value 3009 has no size (no PageMMValue line)", 0, 0, 0, 0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.lines);
+    Parsed p;
+    ParseText(p, std::string("*OpenUI *KPD_IDC_PAPER_CHOICE_PAPERSIZE: PickPage\n"
+                             "*KPD_IDC_PAPER_CHOICE_PAPERSIZE: IDList { IDS_PAPERSIZE_A4 }\n") +
+                     c.lines + "\n*CloseUI\n");
+    EXPECT_EQ(0u, p.state->rejectedLines) << p.All();
+    bool found = false;
+    for (const Diagnostic &d : p.diags)
+      if (d.message.find(c.message) != std::string::npos) {
+        found = true;
+        EXPECT_EQ(c.line, d.line) << d.message;
+      }
+    EXPECT_TRUE(found) << p.All();
+    auto *a4 = static_cast<const DESC_PAGE_VALUE_NODE *>(NodesOf(p.state, "KPD_IDC_PAPER_CHOICE_PAPERSIZE")[0]->values);
+    EXPECT_EQ(c.width, a4->width);
+    EXPECT_EQ(c.length, a4->length);
+    size_t areas = 0;
+    for (const DESC_PAPER_GEOMETRY *g = a4->geometry; g != nullptr; g = g->next) ++areas;
+    EXPECT_EQ(c.areas, areas);
   }
 }
 
