@@ -1,6 +1,7 @@
 // The machine root: the host folder that stands for the Windows machine, the mapping
 // of Windows paths into it, system folders, the current folder and the environment.
 #include <dirent.h>
+#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -396,6 +397,84 @@ struct MappedResetRegistrar {
 }  // namespace
 
 void NoteFolderChange() { g_layerChanges.fetch_add(1, std::memory_order_acq_rel); }
+
+namespace {
+
+// The machine root with every link in it resolved, computed again when the root is set
+// anew; "" while the root folder cannot be resolved (it does not exist yet).
+std::mutex g_realRootLock;
+unsigned g_realRootVersion = 0;
+std::string g_realRoot;
+
+std::string RealRoot(const std::string &root)
+{
+  unsigned v = g_rootVersion.load(std::memory_order_acquire);
+  std::lock_guard<std::mutex> g(g_realRootLock);
+  if (v == g_realRootVersion && !g_realRoot.empty()) return g_realRoot;
+  char *real = realpath(root.c_str(), nullptr);
+  if (real == nullptr) return std::string();
+  g_realRoot = real;
+  free(real);
+  g_realRootVersion = v;
+  return g_realRoot;
+}
+
+// Whether path names something below folder (not folder itself).
+bool Below(const std::string &path, const std::string &folder)
+{
+  return !folder.empty() && path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         (path[folder.size()] == '/' || folder == "/");
+}
+
+// Whether a host path names something under the machine root (by its name as set, or
+// with the root's links resolved); real receives the resolved root ("" when it cannot be
+// resolved). Host paths that are not under it are the host drive's.
+bool UnderMachineRoot(const std::string &host, std::string &real)
+{
+  std::string root;
+  {
+    std::lock_guard<std::mutex> g(g_lock);
+    EnsureInit();
+    root = g_root;
+  }
+  real.clear();
+  if (root.empty()) return false;  // only the host drive maps
+  real = RealRoot(root);
+  return Below(host, root) || Below(host, real);
+}
+
+}  // namespace
+
+bool MayFollowLink(const std::string &link, const std::string &target)
+{
+  std::string real;
+  if (!UnderMachineRoot(link, real)) return true;
+  return !real.empty() && Below(target, real);
+}
+
+bool EntryInsideMachine(const std::string &host)
+{
+  std::string real;
+  if (!UnderMachineRoot(host, real)) return true;  // the host drive's
+  if (real.empty()) return true;                   // no root folder: the write fails on its own
+  std::string dir = host.substr(0, host.rfind('/'));
+  for (;;) {
+    char *r = realpath(dir.c_str(), nullptr);
+    if (r != nullptr) {
+      std::string resolved = r;
+      free(r);
+      if (resolved == real || Below(resolved, real)) return true;
+      SetLastError(ERROR_ACCESS_DENIED);
+      errno = EACCES;
+      return false;
+    }
+    // A folder still to be made: its nearest existing ancestor decides where it would be.
+    if (errno != ENOENT) return true;  // the write meets the same error on its own
+    size_t slash = dir.rfind('/');
+    if (slash == std::string::npos || slash == 0) return true;
+    dir.resize(slash);
+  }
+}
 
 BOOL MapPath(const WCHAR *winPath, std::string &out)
 {
