@@ -429,6 +429,18 @@ TEST_F(BoundaryTest, NewFilesAndMovesStayInsideTheMachine)
   EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
   EXPECT_TRUE(Entries(outside_).empty());
   EXPECT_EQ("source", ReadHostFile(HostPath(u"C:\\WINDOWS\\src.txt")));
+  // CREATE_NEW, which the whole-file writers make their temporary files with, never opens
+  // a link planted at the name, dangling or not.
+  WriteHostFile(Outside("planted.txt"), "planted");
+  Link(Outside("planted.txt"), HostPath(u"C:\\WINDOWS") + "/tmp1.txt");
+  Link(Outside("nothing.txt"), HostPath(u"C:\\WINDOWS") + "/tmp2.txt");
+  for (const char16_t *name : {u"C:\\WINDOWS\\tmp1.txt", u"C:\\WINDOWS\\tmp2.txt"}) {
+    HANDLE f = CreateFileW(name, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, f);
+    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+  }
+  EXPECT_EQ("planted", ReadHostFile(Outside("planted.txt")));
+  EXPECT_FALSE(HostExists(Outside("nothing.txt")));
   // A move over a link out of the machine replaces the link, even a read-only target's.
   WriteHostFile(Outside("precious.txt"), "precious");
   chmod(Outside("precious.txt").c_str(), 0444);
