@@ -81,8 +81,9 @@ BOOL WINAPI DescMakeCachePath(WCHAR *out, const WCHAR *descPath);
 // A new GlobalAlloc block holding a copy of a usable cache file (stored form, not yet
 // relocated), or NULL; *size (optional) receives the block's size.
 BYTE *WINAPI DescReadCacheFile(const WCHAR *descPath, DWORD *size);
-// Writes a block in stored form to the cache file: into a temporary file beside it, which
-// then replaces the cache file in one rename, so no reader meets half a file. TRUE when
+// Writes a block in stored form to the cache file whole (FileReplaceWhole): into a
+// temporary file beside it, which then replaces the cache file in one rename, so no reader
+// meets half a file and a link in the cache file's place is replaced, not written through. TRUE when
 // the cache file was replaced; callers may ignore failures. The cache file is stamped
 // with the text's last-write time as it is now; a compile stamps the time it read before
 // parsing instead (DescWriteCacheFileStamped).

@@ -21,11 +21,11 @@
 #include "blob/desc_blob.h"
 #include "blob/desc_cache.h"
 #include "blob/desc_store.h"
+#include "files/file_replace.h"
 
 namespace {
 
 std::atomic<DWORD> g_writes{0};
-std::atomic<DWORD> g_tempSerial{0};
 
 // The CRC-32 tables of the reflected IEEE polynomial, built at compile time: entry[0] is the
 // classic byte table, entry[k] advances a byte's contribution by k more zero bytes, so that
@@ -74,44 +74,6 @@ BOOL ReadAll(HANDLE h, BYTE *buf, DWORD size)
     if (!ReadFile(h, buf + done, size - done, &got, NULL) || got == 0) return FALSE;
     done += got;
   }
-  return TRUE;
-}
-
-BOOL WriteAll(HANDLE h, const BYTE *buf, DWORD size)
-{
-  DWORD done = 0;
-  while (done < size) {
-    DWORD put = 0;
-    if (!WriteFile(h, buf + done, size - done, &put, NULL) || put == 0) return FALSE;
-    done += put;
-  }
-  return TRUE;
-}
-
-// Appends "~PID.N" (hexadecimal) to the cache path: a name no other writer uses at the same
-// time. FALSE when it does not fit.
-BOOL MakeTempPath(WCHAR *out, const WCHAR *cachePath)
-{
-  int len = lstrlenW(cachePath);
-  WCHAR suffix[24];
-  int n = 0;
-  auto hex = [&](DWORD v) {
-    WCHAR digits[8];
-    int d = 0;
-    do {
-      digits[d++] = (WCHAR)u"0123456789ABCDEF"[v & 15u];
-      v >>= 4;
-    } while (v != 0 && d < 8);
-    while (d > 0) suffix[n++] = digits[--d];
-  };
-  suffix[n++] = u'~';
-  hex(GetCurrentProcessId());
-  suffix[n++] = u'.';
-  hex(++g_tempSerial);
-  if (len + n + 1 > DESC_CACHE_PATH_CHARS) return FALSE;
-  for (int i = 0; i < len; ++i) out[i] = cachePath[i];
-  for (int i = 0; i < n; ++i) out[len + i] = suffix[i];
-  out[len + n] = 0;
   return TRUE;
 }
 
@@ -326,21 +288,13 @@ BOOL WINAPI DescWriteCacheFileStamped(const WCHAR *descPath, const BYTE *stored,
   DWORD bytes = DescLd32(stored, offsetof(DESC_HEADER, totalSize));
   // A block of the header alone would never be read back.
   if (bytes <= DESC_HEADER_SIZE || bytes > DESC_CACHE_FILE_MAX) return FALSE;
-  WCHAR cachePath[DESC_CACHE_PATH_CHARS], tempPath[DESC_CACHE_PATH_CHARS];
-  if (!DescMakeCachePath(cachePath, descPath) || !MakeTempPath(tempPath, cachePath)) return FALSE;
+  WCHAR cachePath[DESC_CACHE_PATH_CHARS];
+  if (!DescMakeCachePath(cachePath, descPath)) return FALSE;
 
   BYTE trailer[DESC_CACHE_TRAILER_SIZE];
   DescMakeCacheTrailer(stored, trailer);
-  HANDLE h = CreateFileW(tempPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-  if (h == INVALID_HANDLE_VALUE) return FALSE;
-  BOOL ok = WriteAll(h, stored, bytes) && WriteAll(h, trailer, DESC_CACHE_TRAILER_SIZE) &&
-            SetFileTime(h, NULL, NULL, textTime);
-  CloseHandle(h);
-  if (ok) ok = MoveFileExW(tempPath, cachePath, MOVEFILE_REPLACE_EXISTING);
-  if (!ok) {
-    DeleteFileW(tempPath);
-    return FALSE;
-  }
+  const FILE_PIECE pieces[] = {{stored, bytes}, {trailer, DESC_CACHE_TRAILER_SIZE}};
+  if (!FileReplaceWhole(cachePath, pieces, 2, textTime)) return FALSE;
   ++g_writes;
   return TRUE;
 }

@@ -4,14 +4,13 @@
 
 #include <string.h>
 
+#include "files/file_replace.h"
 #include "items/item_store.h"
 
 namespace {
 
 // Bytes of an ANSI path with its terminator.
 constexpr int kPathBytes = 260;
-// Suffix of the temporary file a rewrite goes through.
-constexpr char kTempSuffix[] = ".~kv";
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -53,13 +52,6 @@ void Append(INI_SECTION_BUFFER *buffer, DWORD *length, const char *bytes, DWORD 
   for (DWORD i = 0; i < n; ++i) buffer->text[*length + i] = bytes[i];
   *length += n;
   buffer->text[*length] = 0;
-}
-
-// Writes n bytes; true when all were written.
-bool WriteAll(HFILE file, const char *bytes, DWORD n)
-{
-  if (n == 0) return true;
-  return _hwrite(file, bytes, static_cast<long>(n)) == static_cast<long>(n);
 }
 
 // The open file whole as a NUL-terminated text (GlobalAlloc) and its size in bytes (NUL
@@ -323,10 +315,7 @@ int WINAPI IniImageWriteSection(DRIVER_CONTEXT *ctx, LPCWSTR path, LPCWSTR secti
 {
   if (path == NULL || section == NULL || buffer == NULL) return 0;
   char ansiPath[kPathBytes], ansiSection[KV_INI_NAME_BYTES];
-  char tempPath[kPathBytes + sizeof(kTempSuffix)];
   if (!ToAnsi(ansiPath, kPathBytes, path) || !ToAnsi(ansiSection, KV_INI_NAME_BYTES, section)) return 0;
-  lstrcpyA(tempPath, ansiPath);
-  lstrcatA(tempPath, kTempSuffix);
 
   char *old = NULL;
   DWORD oldSize = 0;
@@ -334,12 +323,10 @@ int WINAPI IniImageWriteSection(DRIVER_CONTEXT *ctx, LPCWSTR path, LPCWSTR secti
   DWORD oldSectionLength = 0;
   const char *oldSection = old != NULL ? IniTextFindSection(ansiSection, old, oldSize, &oldSectionLength) : NULL;
 
-  HFILE file = _lcreat(tempPath, 0);
-  if (file == HFILE_ERROR) {
-    CtxSetSettingsFileStatus(ctx, GetLastError());
-    IniFreeImage(old);
-    return 0;
-  }
+  // The new text in pieces: it replaces the file whole (FileReplaceWhole), so a failed
+  // write leaves the old file as it was.
+  FILE_PIECE pieces[5];
+  DWORD count = 0;
   // Lines in front of the file's first section header belong to no section. They stay in
   // front: after the new section they would be read as its keys.
   DWORD lead = 0;
@@ -347,29 +334,21 @@ int WINAPI IniImageWriteSection(DRIVER_CONTEXT *ctx, LPCWSTR path, LPCWSTR secti
     while (lead < oldSize && old[lead] != '\n') ++lead;
     if (lead < oldSize) ++lead;
   }
-  bool ok = true;
   if (lead > 0) {
-    ok = WriteAll(file, old, lead);
-    if (ok && old[lead - 1] != '\n') ok = WriteAll(file, "\r\n", 2);
+    pieces[count++] = {old, lead};
+    if (old[lead - 1] != '\n') pieces[count++] = {"\r\n", 2};
   }
-  if (ok) ok = WriteAll(file, buffer, length);
+  pieces[count++] = {buffer, length};
   if (old != NULL) {
     DWORD before = oldSection != NULL ? static_cast<DWORD>(oldSection - old) : oldSize;
-    if (ok) ok = WriteAll(file, old + lead, before - lead);
-    if (ok && oldSection != NULL) {
+    pieces[count++] = {old + lead, before - lead};
+    if (oldSection != NULL) {
       DWORD after = before + oldSectionLength;
-      ok = WriteAll(file, old + after, oldSize - after);
+      pieces[count++] = {old + after, oldSize - after};
     }
   }
-  _lclose(file);
+  bool ok = FileReplaceWhole(path, pieces, count, NULL) != FALSE;
+  if (!ok) CtxSetSettingsFileStatus(ctx, GetLastError());
   IniFreeImage(old);
-
-  WCHAR tempWide[kPathBytes + sizeof(kTempSuffix)];
-  StrAnsiToWide(tempWide, tempPath, kPathBytes + sizeof(kTempSuffix));
-  if (ok && !MoveFileExW(tempWide, path, MOVEFILE_REPLACE_EXISTING)) {
-    CtxSetSettingsFileStatus(ctx, GetLastError());
-    ok = false;
-  }
-  if (!ok) DeleteFileW(tempWide);
   return ok ? 1 : 0;
 }

@@ -81,9 +81,9 @@ int WINAPI IniImagePutString(DWORD *length, LPCWSTR key, LPCWSTR value, INI_SECT
 // section of that name and the old text after it (a missing file counts as empty). Lines
 // in front of the old text's first section header belong to no section and stay in front
 // of the composed one (ended with CR LF when they were not). The new
-// text goes to a temporary file beside it that then replaces the file, so a failed write
-// leaves the old file whole. 1 when the file was rewritten; 0 otherwise, and when the
-// temporary file cannot be created the GetLastError code becomes the context's
+// text replaces the file whole (FileReplaceWhole), so a failed write leaves the old file
+// whole and a link in the file's place is replaced, not written through. 1 when the file
+// was rewritten; 0 otherwise, and then the GetLastError code becomes the context's
 // settings-file status.
 int WINAPI IniImageWriteSection(DRIVER_CONTEXT *ctx, LPCWSTR path, LPCWSTR section, const char *buffer, DWORD length);
 // The header line of the section in text (length bytes), or NULL. *sectionLength (when

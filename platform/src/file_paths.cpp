@@ -214,12 +214,16 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
   {
     auto lock = plat::FileTableLock();
     if (!StatPath(lpExistingFileName, srcHost, sst)) return FALSE;
-    if (!plat::ResolveFilePath(lpNewFileName, dstHost)) return FALSE;
+    // The new name never lies outside the machine: a rename over a link replaces the link,
+    // but a folder that leads out of the machine is refused.
+    if (!plat::ResolveFilePath(lpNewFileName, dstHost) || !plat::EntryInsideMachine(dstHost)) return FALSE;
     bool isDir = S_ISDIR(sst.st_mode);
     if (crossDrive && (isDir || !(dwFlags & MOVEFILE_COPY_ALLOWED))) return Fail(ERROR_NOT_SAME_DEVICE);
     DWORD err = plat::RemoveBlocked(sst);
     if (err != NO_ERROR) return Fail(err);
-    bool dstExists = stat(dstHost.c_str(), &dst) == 0;
+    // A link in the new name's place is what the move replaces: its own entry is judged,
+    // never the file it points at.
+    bool dstExists = lstat(dstHost.c_str(), &dst) == 0;
     if (dstExists && dst.st_dev == sst.st_dev && dst.st_ino == sst.st_ino) {
       // The same file under another spelling: a change of case of its name.
       size_t len = plat::WLen(lpNewFileName);

@@ -342,6 +342,9 @@ std::shared_ptr<FileCore> OpenHost(const std::string &host, const OpenRequest &r
       plat::FailMissing(host);
       return nullptr;
     }
+    // A new file is made only inside the machine (ERROR_ACCESS_DENIED for a folder that
+    // leads out of it); O_EXCL never follows a link in its place.
+    if (!plat::EntryInsideMachine(host)) return nullptr;
     fd = open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) plat::NoteFolderChange();
     if (fd < 0) {

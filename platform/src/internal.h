@@ -1,6 +1,8 @@
 // Internal services shared by the files of the platform layer: the handle table,
 // UTF-8/UTF-16 conversion for host names, and host error mapping.
 #pragma once
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
 
@@ -60,6 +62,36 @@ DWORD SetErrorFromErrno(int err);
 
 // Maps a Windows path to a host path (see PlatMapPath); std::string form.
 BOOL MapPath(const WCHAR *winPath, std::string &out);
+
+// Whether a new entry at a host path (a file about to be created, or put in place by a
+// rename) lies inside the machine: its folder, links followed, is the machine root or a
+// folder below it. A folder that does not exist yet is judged by its nearest existing
+// ancestor. Paths outside the machine root's name (the host drive's) are not bound by it.
+// False, with ERROR_ACCESS_DENIED and errno EACCES, when a link leads the folder out of
+// the machine.
+bool EntryInsideMachine(const std::string &host);
+
+// Whether a writer may follow the link at host path link to target, the path it resolves
+// to (every link in it followed): a link under the machine root only when target lies
+// inside the machine root too; a link reached through the host drive always.
+bool MayFollowLink(const std::string &link, const std::string &target);
+
+// How ReplaceHostFile writes.
+struct ReplaceOptions {
+  bool keepMode = false;  // the new file takes mode's permission bits (the old file's)
+  mode_t mode = 0;
+  bool durable = true;           // flushed to disk before the rename, and the folder after it
+  bool countWriteFault = false;  // a write that PLAT_FAULT_FILE_WRITE fails (ERROR_DISK_FULL)
+};
+
+// Replaces the host file whole with bytes: they go to a temporary file in the same folder,
+// named for this process and call and created only where no entry has that name, then
+// the temporary file is renamed over the file. Readers see the old file or the new one,
+// never a mix; concurrent writers never share a temporary file; a link in the file's place
+// is replaced itself, never written through; and a folder that leads out of the machine
+// is refused (EntryInsideMachine). False with the last error set (errno kept too) when
+// anything failed: the old file is then untouched and no temporary file stays.
+bool ReplaceHostFile(const std::string &host, const std::string &bytes, const ReplaceOptions &options);
 
 // Tells the path mapping that the layer added, removed or renamed a folder entry, so that
 // no remembered lookup outlives it (entries changed elsewhere show in the folder's times).

@@ -608,21 +608,13 @@ BOOL PlatModuleRegister(LPCWSTR dllName, const char *soPath)
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (!ControlPath(dllName, full) || !plat::MapPath(full.c_str(), host) || !MakeHostFolders(host)) return FALSE;
+  if (!ControlPath(dllName, full) || !plat::MapPath(full.c_str(), host) || !plat::EntryInsideMachine(host) ||
+      !MakeHostFolders(host))
+    return FALSE;
   std::string text = std::string(plat::kLinkMagic) + " " + soPath + "\n";
-  int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    plat::SetErrorFromErrno(errno);
-    return FALSE;
-  }
-  bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  int err = errno;
-  close(fd);
-  if (!ok) {
-    plat::SetErrorFromErrno(err);
-    return FALSE;
-  }
-  return TRUE;
+  plat::ReplaceOptions how;
+  how.durable = false;  // a registration is made again at every setup
+  return plat::ReplaceHostFile(host, text, how) ? TRUE : FALSE;
 }
 
 BOOL PlatModuleUnregister(LPCWSTR dllName)

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <deque>
 #include <map>
 #include <memory>
@@ -523,7 +522,6 @@ std::map<std::string, SnapshotPtr> *g_cache = new std::map<std::string, Snapshot
 // Serializes read-modify-write cycles of this process; other processes are kept out
 // by a lock on the folder of the file.
 std::mutex g_writeLock;
-std::atomic<unsigned> g_tempCounter{0};
 
 void DropCache()
 {
@@ -641,55 +639,6 @@ bool ResolveFile(const WCHAR *file, std::string &host)
   return plat::MapPath(name.c_str(), host) != FALSE;
 }
 
-// ---------------------------------------------------------------- atomic rewrite
-
-bool WriteFully(int fd, const std::string &bytes)
-{
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) errno = EIO;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Writes bytes to a temporary file beside host, flushes it and renames it over host.
-// On failure the old file is untouched, the temporary file is gone and the last error
-// is set.
-bool ReplaceFile(int dirFd, const std::string &dir, const std::string &host, const std::string &bytes, bool existed,
-                 mode_t oldMode)
-{
-  std::string base = host.substr(host.rfind('/') + 1);
-  std::string tmp = dir + "/." + base + ".~" + std::to_string(getpid()) + "-" + std::to_string(++g_tempCounter);
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    plat::SetErrorFromErrno(errno);
-    return false;
-  }
-  int err = 0;
-  bool faulted = false;
-  if (existed && fchmod(fd, oldMode & 07777) != 0) err = errno;
-  if (!err && !WriteFully(fd, bytes)) err = errno;
-  if (!err && PlatFaultHit(PLAT_FAULT_FILE_WRITE)) faulted = true;
-  if (!err && !faulted && fsync(fd) != 0) err = errno;
-  if (close(fd) != 0 && !err && !faulted) err = errno;
-  if (!err && !faulted && rename(tmp.c_str(), host.c_str()) != 0) err = errno;
-  plat::NoteFolderChange();  // the file may be new
-  if (err || faulted) {
-    unlink(tmp.c_str());
-    if (faulted)
-      SetLastError(ERROR_DISK_FULL);  // an injected failure looks like a full disk, as for WriteFile
-    else
-      plat::SetErrorFromErrno(err);
-    return false;
-  }
-  fsync(dirFd);  // makes the rename itself durable
-  return true;
-}
-
 // Holds an exclusive lock on the folder of a file for a read-modify-write cycle.
 struct FolderLock {
   int fd = -1;
@@ -712,12 +661,16 @@ BOOL ApplyEdit(const WCHAR *file, const Edit &edit)
 {
   std::string host;
   if (!ResolveFile(file, host)) return FALSE;
-  // A symbolic link is followed, so that the rewrite replaces its target, not the link.
+  // A symbolic link that stays inside the machine is followed, so that the rewrite
+  // replaces its target, as Windows writes through a link. One that leads out of the
+  // machine (or nowhere) is not: the rewrite replaces the link itself with a regular file,
+  // and whatever it pointed at stays as it was.
   struct stat lst;
   if (lstat(host.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
     if (char *real = realpath(host.c_str(), nullptr)) {
-      host = real;
+      std::string target = real;
       free(real);
+      if (plat::MayFollowLink(host, target)) host = target;
     }
   }
   std::string dir = host.substr(0, host.rfind('/'));
@@ -763,7 +716,11 @@ BOOL ApplyEdit(const WCHAR *file, const Edit &edit)
     SetLastError(ERROR_SUCCESS);
     return TRUE;
   }
-  if (!ReplaceFile(lock.fd, dir, host, bytes, snap->exists, snap->mode)) return FALSE;
+  plat::ReplaceOptions how;
+  how.keepMode = snap->exists;
+  how.mode = snap->mode;
+  how.countWriteFault = true;
+  if (!plat::ReplaceHostFile(host, bytes, how)) return FALSE;
   struct stat st;
   if (stat(host.c_str(), &st) == 0) {
     auto fresh = std::make_shared<Snapshot>();

@@ -438,7 +438,7 @@ LONG WriteHive(HiveId id, const std::function<LONG(Key &root, bool &changed)> &c
   Hive *h = HiveFor(id);
   if (!h) return ERROR_CANTOPEN;
   store::WriteLock lock(h->lockPath);
-  if (!lock.ok()) return ERROR_CANTWRITE;
+  if (!lock.ok()) return lock.refused() ? ERROR_ACCESS_DENIED : ERROR_CANTWRITE;
   Refresh(*h);
   if (!h->loaded) return ERROR_CANTREAD;
   if (h->corrupt) return ERROR_REGISTRY_CORRUPT;
@@ -448,7 +448,8 @@ LONG WriteHive(HiveId id, const std::function<LONG(Key &root, bool &changed)> &c
   if (!changed) return rc;
   if (!store::WriteFileAtomic(h->path, Serialize(h->root))) {
     h->loaded = false;  // drop the change: the next access re-reads the file
-    return ERROR_CANTWRITE;
+    // A hive whose folder leads out of the machine is never written there.
+    return GetLastError() == ERROR_ACCESS_DENIED ? ERROR_ACCESS_DENIED : ERROR_CANTWRITE;
   }
   lock.Bump();
   h->stamp.generation = lock.Generation();

@@ -1,6 +1,7 @@
 // The machine root: the host folder that stands for the Windows machine, the mapping
 // of Windows paths into it, system folders, the current folder and the environment.
 #include <dirent.h>
+#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -396,6 +397,154 @@ struct MappedResetRegistrar {
 }  // namespace
 
 void NoteFolderChange() { g_layerChanges.fetch_add(1, std::memory_order_acq_rel); }
+
+namespace {
+
+// The machine root with every link in it resolved, computed again when the root is set
+// anew; "" while the root folder cannot be resolved (it does not exist yet).
+std::mutex g_realRootLock;
+unsigned g_realRootVersion = 0;
+std::string g_realRoot;
+
+std::string RealRoot(const std::string &root)
+{
+  unsigned v = g_rootVersion.load(std::memory_order_acquire);
+  std::lock_guard<std::mutex> g(g_realRootLock);
+  if (v == g_realRootVersion && !g_realRoot.empty()) return g_realRoot;
+  char *real = realpath(root.c_str(), nullptr);
+  if (real == nullptr) return std::string();
+  g_realRoot = real;
+  free(real);
+  g_realRootVersion = v;
+  return g_realRoot;
+}
+
+// Whether path names something below folder (not folder itself).
+bool Below(const std::string &path, const std::string &folder)
+{
+  return !folder.empty() && path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         (path[folder.size()] == '/' || folder == "/");
+}
+
+// Whether a host path names something under the machine root (by its name as set, or
+// with the root's links resolved); real receives the resolved root ("" when it cannot be
+// resolved). Host paths that are not under it are the host drive's.
+bool UnderMachineRoot(const std::string &host, std::string &real)
+{
+  std::string root;
+  {
+    std::lock_guard<std::mutex> g(g_lock);
+    EnsureInit();
+    root = g_root;
+  }
+  real.clear();
+  if (root.empty()) return false;  // only the host drive maps
+  real = RealRoot(root);
+  return Below(host, root) || Below(host, real);
+}
+
+}  // namespace
+
+bool MayFollowLink(const std::string &link, const std::string &target)
+{
+  std::string real;
+  if (!UnderMachineRoot(link, real)) return true;
+  return !real.empty() && Below(target, real);
+}
+
+namespace {
+
+// Folders found inside the machine, with the identity and status-change time each had
+// then. While a stat of the folder's path still reaches that same folder unchanged, the
+// answer holds without a walk along the path: a link put in place of a folder on the way
+// leads the stat to another folder, and moving the folder itself (out of the machine, with
+// a link left behind) changes its status-change time. So an append to a file, which
+// leaves its folder as it is, costs one stat here.
+struct InsideFolder {
+  uint64_t dev = 0, ino = 0;
+  int64_t ctimeSec = 0, ctimeNsec = 0;
+  unsigned rootVersion = 0;
+};
+constexpr size_t kMaxInsideFolders = 256;
+std::mutex g_insideLock;
+std::unordered_map<std::string, InsideFolder> &InsideFolders()
+{
+  static auto *folders = new std::unordered_map<std::string, InsideFolder>();
+  return *folders;
+}
+
+InsideFolder Identity(const struct stat &st, unsigned rootVersion)
+{
+  InsideFolder f;
+  f.dev = static_cast<uint64_t>(st.st_dev);
+  f.ino = static_cast<uint64_t>(st.st_ino);
+  f.ctimeSec = st.st_ctim.tv_sec;
+  f.ctimeNsec = st.st_ctim.tv_nsec;
+  f.rootVersion = rootVersion;
+  return f;
+}
+
+bool SameFolder(const InsideFolder &a, const InsideFolder &b)
+{
+  return a.dev == b.dev && a.ino == b.ino && a.ctimeSec == b.ctimeSec && a.ctimeNsec == b.ctimeNsec &&
+         a.rootVersion == b.rootVersion;
+}
+
+void ResetInsideFolders()
+{
+  std::lock_guard<std::mutex> g(g_insideLock);
+  InsideFolders().clear();
+}
+
+struct InsideResetRegistrar {
+  InsideResetRegistrar() { RegisterReset(ResetInsideFolders); }
+} g_insideRegistrar;
+
+}  // namespace
+
+bool EntryInsideMachine(const std::string &host)
+{
+  std::string real;
+  if (!UnderMachineRoot(host, real)) return true;  // the host drive's
+  if (real.empty()) return true;                   // no root folder: the write fails on its own
+  std::string dir = host.substr(0, host.rfind('/'));
+  unsigned version = g_rootVersion.load(std::memory_order_acquire);
+  struct stat st;
+  bool exists = stat(dir.c_str(), &st) == 0;
+  if (exists) {
+    InsideFolder now = Identity(st, version);
+    std::lock_guard<std::mutex> g(g_insideLock);
+    auto it = InsideFolders().find(dir);
+    if (it != InsideFolders().end() && SameFolder(it->second, now)) return true;
+  }
+  const std::string asked = dir;
+  for (;;) {
+    char *r = realpath(dir.c_str(), nullptr);
+    if (r != nullptr) {
+      std::string resolved = r;
+      free(r);
+      if (resolved == real || Below(resolved, real)) {
+        // Remembered only when the folder the path led to is the one found inside.
+        struct stat found;
+        if (exists && dir == asked && stat(resolved.c_str(), &found) == 0 &&
+            SameFolder(Identity(found, version), Identity(st, version))) {
+          std::lock_guard<std::mutex> g(g_insideLock);
+          if (InsideFolders().size() >= kMaxInsideFolders) InsideFolders().clear();
+          InsideFolders()[asked] = Identity(st, version);
+        }
+        return true;
+      }
+      SetLastError(ERROR_ACCESS_DENIED);
+      errno = EACCES;
+      return false;
+    }
+    // A folder still to be made: its nearest existing ancestor decides where it would be.
+    if (errno != ENOENT) return true;  // the write meets the same error on its own
+    size_t slash = dir.rfind('/');
+    if (slash == std::string::npos || slash == 0) return true;
+    dir.resize(slash);
+  }
+}
 
 BOOL MapPath(const WCHAR *winPath, std::string &out)
 {

@@ -551,11 +551,17 @@ void Refresh(Spool &s)
 struct Writer {
   Spool &s;
   bool wrote = false;
+  bool refused = false;  // a write was refused: the printer's folder leads out of the machine
+  // The answer for a failed write.
+  DWORD Failure() const { return refused ? ERROR_ACCESS_DENIED : ERROR_CANTWRITE; }
   bool Save(const std::string &folder, const Printer &p)
   {
     std::string path = s.FileOf(folder);
     std::string text = Serialize(p);
-    if (!store::WriteFileAtomic(path, text)) return false;
+    if (!store::WriteFileAtomic(path, text)) {
+      refused = GetLastError() == ERROR_ACCESS_DENIED;
+      return false;
+    }
     if (std::find(s.folders.begin(), s.folders.end(), folder) == s.folders.end()) s.folders.push_back(folder);
     Entry &e = s.printers[folder];
     e.printer = p;
@@ -565,15 +571,40 @@ struct Writer {
     wrote = true;
     return true;
   }
+  // Commits one change of a printer's data: its record is appended to the printer's
+  // file and change is applied to the entry. A file that cannot take an append because
+  // a link stands in its place is rewritten whole with the change instead, which puts a
+  // regular file there: an append never writes through a link. False (nothing
+  // committed) when a write failed.
+  bool CommitData(const std::string &folder, Entry &e, const std::string &record,
+                  const std::function<void(Printer &)> &change)
+  {
+    bool linked = false;
+    if (AppendData(folder, e, record, linked)) {
+      change(e.printer);
+      return true;
+    }
+    if (!linked) return false;
+    Printer copy = e.printer;
+    change(copy);
+    return Save(folder, copy);
+  }
   // Appends one record to a printer's file: the record and a new end marker go after
   // the live marker, then the live marker is spent. A writer that dies between the two
   // leaves an unfinished append, which readers skip and the next append overwrites.
-  // False (nothing committed) when a write failed.
-  bool AppendData(const std::string &folder, Entry &e, const std::string &record)
+  // False (nothing committed) when a write failed; linked is set when the file is a link.
+  bool AppendData(const std::string &folder, Entry &e, const std::string &record, bool &linked)
   {
     std::string path = s.FileOf(folder);
-    int fd = store::OpenRegular(path, O_WRONLY);
-    if (fd < 0) return false;
+    if (!EntryInsideMachine(path)) {
+      refused = true;
+      return false;
+    }
+    int fd = store::OpenRegular(path, O_WRONLY | O_NOFOLLOW);
+    if (fd < 0) {
+      linked = errno == ELOOP;
+      return false;
+    }
     struct stat st;
     std::string bytes = record + store::kEndMarker + "\n";
     uint64_t at = e.endAt + 4;
@@ -616,7 +647,7 @@ DWORD Change(const std::function<DWORD(Spool &, Writer &)> &fn)
   Spool *s = SpoolForRoot();
   if (!s) return ERROR_PATH_NOT_FOUND;
   store::WriteLock lock(s->lockPath);
-  if (!lock.ok()) return ERROR_CANTWRITE;
+  if (!lock.ok()) return lock.refused() ? ERROR_ACCESS_DENIED : ERROR_CANTWRITE;
   Refresh(*s);
   Writer w{*s};
   DWORD rc = fn(*s, w);
@@ -761,7 +792,7 @@ DWORD ChangePrinter(HANDLE h, const std::function<DWORD(Spool &, const std::stri
     Printer copy = it->second.printer;
     DWORD rc = fn(s, obj->folder, copy);
     if (rc != ERROR_SUCCESS) return rc;
-    return w.Save(obj->folder, copy) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+    return w.Save(obj->folder, copy) ? ERROR_SUCCESS : w.Failure();
   });
 }
 
@@ -777,7 +808,7 @@ DWORD ChangeData(const std::string &folder, const std::function<DWORD(Writer &, 
     DWORD rc = fn(w, e);
     if (rc == ERROR_SUCCESS && e.printer.records > 2 * e.printer.data.size() + 64) {
       Printer copy = e.printer;
-      if (!w.Save(folder, copy)) return ERROR_CANTWRITE;
+      if (!w.Save(folder, copy)) return w.Failure();
     }
     return rc;
   });
@@ -996,8 +1027,8 @@ DWORD SetData(HANDLE h, LPCWSTR key, LPCWSTR value, DWORD type, const BYTE *pDat
   DataValue d{key, value, type, std::string(reinterpret_cast<const char *>(pData), pData ? cbData : 0)};
   return ChangeData(obj->folder, [&](Writer &w, Entry &e) -> DWORD {
     if (PlatFaultHit(PLAT_FAULT_PRINTER_DATA)) return ERROR_CANTWRITE;
-    if (!w.AppendData(obj->folder, e, DataRecord(d))) return ERROR_CANTWRITE;
-    e.printer.Put(std::move(d));
+    std::string record = DataRecord(d);
+    if (!w.CommitData(obj->folder, e, record, [&](Printer &p) { p.Put(std::move(d)); })) return w.Failure();
     return ERROR_SUCCESS;
   });
 }
@@ -1011,8 +1042,8 @@ DWORD DeleteData(HANDLE h, LPCWSTR key, LPCWSTR value)
   if (!MayAdminister(*obj)) return ERROR_ACCESS_DENIED;
   return ChangeData(obj->folder, [&](Writer &w, Entry &e) -> DWORD {
     if (!e.printer.Find(key, value)) return ERROR_FILE_NOT_FOUND;
-    if (!w.AppendData(obj->folder, e, DeleteRecord(key, value))) return ERROR_CANTWRITE;
-    e.printer.Remove(key, value);
+    if (!w.CommitData(obj->folder, e, DeleteRecord(key, value), [&](Printer &p) { p.Remove(key, value); }))
+      return w.Failure();
     return ERROR_SUCCESS;
   });
 }
@@ -1099,7 +1130,7 @@ BOOL PlatSpoolAddPrinter(const PLAT_PRINTER_SETUP *setup)
   std::lock_guard<std::mutex> g(g_lock);
   DWORD rc = Change([&](Spool &s, Writer &w) -> DWORD {
     if (s.FindByName(p.name)) return ERROR_PRINTER_ALREADY_EXISTS;
-    return w.Save(NewFolder(s), p) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+    return w.Save(NewFolder(s), p) ? ERROR_SUCCESS : w.Failure();
   });
   return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
 }
@@ -1119,7 +1150,7 @@ BOOL PlatSpoolRenamePrinter(const WCHAR *oldName, const WCHAR *newName)
       if (&entry == e) folder = f;
     Printer p = e->printer;
     p.name = newName;
-    return w.Save(folder, p) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+    return w.Save(folder, p) ? ERROR_SUCCESS : w.Failure();
   });
   return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
 }

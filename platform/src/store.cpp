@@ -12,8 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-
 namespace plat {
 namespace store {
 
@@ -133,56 +131,34 @@ bool MakeDirs(const std::string &dir)
   return mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST;
 }
 
-namespace {
-std::atomic<unsigned> g_tempCounter{0};
-
-bool WriteAll(int fd, const std::string &bytes)
-{
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-}  // namespace
-
 bool WriteFileAtomic(const std::string &path, const std::string &bytes)
 {
+  // The folders made for a new file must lie inside the machine as the file does.
+  if (!EntryInsideMachine(path)) return false;
   size_t slash = path.find_last_of('/');
   if (slash != std::string::npos && !MakeDirs(path.substr(0, slash))) return false;
-  char suffix[48];
-  snprintf(suffix, sizeof suffix, ".tmp%ld-%u", static_cast<long>(getpid()), g_tempCounter.fetch_add(1));
-  std::string temp = path + suffix;
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes);
-  int e = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    e = errno;
-  }
-  if (ok && rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    e = errno;
-  }
-  NoteFolderChange();  // the file may be new
-  if (!ok) {
-    unlink(temp.c_str());
-    errno = e;
-  }
-  return ok;
+  // The store was never flushed to disk at each change: a crash may lose the last
+  // change, but the rename keeps every version whole.
+  ReplaceOptions how;
+  how.durable = false;
+  return ReplaceHostFile(path, bytes, how);
 }
 
 WriteLock::WriteLock(const std::string &lockPath)
 {
   size_t slash = lockPath.find_last_of('/');
+  if (!EntryInsideMachine(lockPath)) {
+    refused_ = true;
+    return;
+  }
   if (slash != std::string::npos && !MakeDirs(lockPath.substr(0, slash))) return;
-  fd_ = OpenRegular(lockPath, O_RDWR | O_CREAT, 0666);
+  // The generation is written into the lock file, so a link in its place is never
+  // followed: it is removed, and a regular lock file takes its place.
+  fd_ = OpenRegular(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+  if (fd_ < 0 && errno == ELOOP && unlink(lockPath.c_str()) == 0) {
+    NoteFolderChange();
+    fd_ = OpenRegular(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+  }
   if (fd_ < 0) return;
   while (flock(fd_, LOCK_EX) != 0) {
     if (errno != EINTR) {

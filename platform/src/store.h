@@ -48,15 +48,19 @@ class GenerationView {
 void StatFile(const std::string &path, Stamp &stamp);
 // Reads a whole host file. A missing file answers true with exists = false and no bytes.
 bool ReadWholeFile(const std::string &path, std::string &bytes, bool &exists);
-// Replaces a host file atomically (temporary file in the same folder, then rename);
-// creates the folder when missing. False (errno kept) when anything failed; the old
-// file is then untouched.
+// Replaces a host file atomically through ReplaceHostFile (a temporary file in the same
+// folder, then a rename that replaces a link in the file's place rather than writing
+// through it); creates the folder when missing. False (errno kept, the last error set;
+// ERROR_ACCESS_DENIED for a folder that leads out of the machine) when anything failed;
+// the old file is then untouched.
 bool WriteFileAtomic(const std::string &path, const std::string &bytes);
 // Creates a host folder and its parents.
 bool MakeDirs(const std::string &dir);
 
 // An exclusive inter-process lock on a lock file (flock), held for one
-// read-modify-write. Bump() advances the generation that readers compare.
+// read-modify-write. Bump() advances the generation that readers compare. A link in the
+// lock file's place is replaced by a regular file; a lock file whose folder leads out of
+// the machine is not taken (ok() false).
 class WriteLock {
  public:
   explicit WriteLock(const std::string &lockPath);
@@ -64,11 +68,14 @@ class WriteLock {
   WriteLock(const WriteLock &) = delete;
   WriteLock &operator=(const WriteLock &) = delete;
   bool ok() const { return fd_ >= 0; }
+  // The lock was not taken because its folder leads out of the machine.
+  bool refused() const { return refused_; }
   uint64_t Generation() const;
   void Bump();
 
  private:
   int fd_ = -1;
+  bool refused_ = false;
 };
 
 // ---------------------------------------------------------------- text encoding

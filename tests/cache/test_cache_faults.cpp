@@ -3,7 +3,12 @@
 // the cache file rewritten. Damage is tried twice: as it lies on disk (the checksum
 // refuses it) and sealed again with a matching checksum (the validator must refuse it).
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -286,6 +291,36 @@ TEST_F(CacheFaults, WriterRefusesBlocksThatWouldNeverBeRead)
   std::u16string missing = std::u16string(DriverDir()) + u"\\KVNONE01.KVD";
   EXPECT_FALSE(DescWriteCacheFile(missing.c_str(), (const BYTE *)good_.data()));
   EXPECT_FALSE(HostExists(HostPath((std::u16string(DriverDir()) + u"\\KVNONE01.BCS").c_str())));
+}
+
+// The cache file is rewritten whole through a rename: a link in its place (planted by
+// anyone who may write the driver folder) is replaced, and the file it pointed at outside
+// the machine stays as it was; a folder that leads out of the machine gets nothing.
+TEST_F(CacheFaults, CacheFileLinkedOutOfTheMachineIsReplacedNotWrittenThrough)
+{
+  std::string outside = (std::filesystem::temp_directory_path() / "kvoutside-XXXXXX").string();
+  ASSERT_NE(mkdtemp(outside.data()), nullptr);
+  WriteHostFile(outside + "/precious.bcs", "precious");
+  ASSERT_TRUE(DeleteFileW(CachePath()));
+  ASSERT_EQ(0, symlink((outside + "/precious.bcs").c_str(), CacheHost().c_str()));
+  EXPECT_TRUE(DescWriteCacheFile(TextPath(), (const BYTE *)good_.data()));
+  EXPECT_EQ("precious", ReadHostFile(outside + "/precious.bcs"));
+  struct stat st;
+  ASSERT_EQ(0, lstat(CacheHost().c_str(), &st));
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_TRUE(ReadHostFile(CacheHost()) == good_);
+
+  // A description whose folder is a link out of the machine: its cache file is not made.
+  std::filesystem::copy_file(TextHost(), outside + "/away.kvd");
+  ASSERT_EQ(0, symlink(outside.c_str(), HostPath(u"C:\\away").c_str()));
+  EXPECT_FALSE(DescWriteCacheFile(u"C:\\away\\away.kvd", (const BYTE *)good_.data()));
+  EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+  EXPECT_EQ("precious", ReadHostFile(outside + "/precious.bcs"));
+  std::vector<std::string> names;
+  for (const auto &e : std::filesystem::directory_iterator(outside)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ((std::vector<std::string>{"away.kvd", "precious.bcs"}), names);
+  std::filesystem::remove_all(outside);
 }
 
 TEST_F(CacheFaults, DeleteCacheFile)

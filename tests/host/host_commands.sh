@@ -402,6 +402,31 @@ setkey PresetList13 "$(presetwin P13)"
 check preset-shared-delete 0 "$host" preset delete "KVML Sample" P13
 [ -f "$shared" ] || { echo "FAIL preset-shared-delete: the file P14 names was deleted"; fails=$((fails+1)); }
 check preset-shared-load 0 "$host" preset load "KVML Sample" P14 && expect preset-shared-load '^loaded preset 12 "P14": '
+# The store's own files linked out of the machine root: a printer file, the shared settings
+# INI and a user preset file that are links to files outside are replaced by regular files
+# when written; the files outside stay as they were.
+away="$dir/outside"
+mkdir -p "$away"
+check link-init 0 "$host" machine init "$dir/m3"
+pfile="$dir/m3/C/WINDOWS/system32/spool/kvprinters/p0001/printer.txt"
+cp "$pfile" "$away/printer.txt" && cp "$pfile" "$away/printer.orig" && ln -sf "$away/printer.txt" "$pfile"
+check link-printerdata 0 env KVML_ROOT="$dir/m3" "$host" printerdata "KVML Sample" Linked dword:5
+cmp -s "$away/printer.txt" "$away/printer.orig" || { echo "FAIL link-printerdata: the file outside was written"; fails=$((fails+1)); }
+[ -L "$pfile" ] && { echo "FAIL link-printerdata: the printer file is still a link"; fails=$((fails+1)); }
+check link-printerdata-get 0 env KVML_ROOT="$dir/m3" "$host" printerdata "KVML Sample" Linked && expect link-printerdata-get '^REG_DWORD 5 '
+ini="$dir/m3/C/_kvml/kvmlsets.ini"
+cp "$ini" "$away/kvmlsets.ini" && cp "$ini" "$away/kvmlsets.orig" && ln -sf "$away/kvmlsets.ini" "$ini"
+check link-preset-save 0 env KVML_ROOT="$dir/m3" "$host" preset save "KVML Sample" Linked &&
+  expect link-preset-save '^saved preset [0-9]+ "Linked" in C:\\_kvml\\user0000\.kst'
+cmp -s "$away/kvmlsets.ini" "$away/kvmlsets.orig" || { echo "FAIL link-preset-save: the settings INI outside was written"; fails=$((fails+1)); }
+[ -L "$ini" ] && { echo "FAIL link-preset-save: the settings INI is still a link"; fails=$((fails+1)); }
+kst="$dir/m3/C/_kvml/user0000.kst"
+cp "$kst" "$away/user0000.kst" && cp "$kst" "$away/user0000.orig" && ln -sf "$away/user0000.kst" "$kst"
+check link-preset-replace 0 env KVML_ROOT="$dir/m3" "$host" preset save "KVML Sample" Linked --comment "again" &&
+  expect link-preset-replace '^replaced preset [0-9]+ "Linked"'
+cmp -s "$away/user0000.kst" "$away/user0000.orig" || { echo "FAIL link-preset-replace: the preset file outside was written"; fails=$((fails+1)); }
+[ -L "$kst" ] && { echo "FAIL link-preset-replace: the preset file is still a link"; fails=$((fails+1)); }
+check link-preset-list 0 env KVML_ROOT="$dir/m3" "$host" preset list "KVML Sample" && expect link-preset-list '	Linked	C:\\_kvml\\user0000\.kst	writable	again$'
 # freesize: the package's defaults until a size is saved; save, list and delete a slot.
 check freesize-defaults 0 "$host" freesize list "KVML Sample" && expect freesize-defaults "driver package's defaults" &&
   expect freesize-defaults '^0	384	User size 1	4724 x 6992	100\.0 x 148\.0	4	1$' &&

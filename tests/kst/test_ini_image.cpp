@@ -1,9 +1,16 @@
 // The in-memory INI image: key search with the moving cursor, section search, composing a
 // section, and the rewrite that puts the composed section at the front of the file.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "context.h"
 #include "files/ini.h"
@@ -11,6 +18,15 @@
 #include "store/ini_image.h"
 
 namespace {
+
+// The names in a host folder, sorted.
+std::vector<std::string> Entries(const std::string &dir)
+{
+  std::vector<std::string> out;
+  for (const auto &e : std::filesystem::directory_iterator(dir)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
 
 class IniImageTest : public MachineTest {
  protected:
@@ -250,8 +266,8 @@ TEST_F(IniRewriteTest, WrittenSectionMovesToTheFront)
       DeleteFileW(kPath);
     EXPECT_EQ(c.after, Rewrite(c.section, c.lines)) << (c.before ? c.before : "(no file)");
   }
-  // The temporary file is gone.
-  EXPECT_FALSE(HostExists(HostPath(u"C:\\kst\\user0001.kst.~kv")));
+  // No temporary file stays.
+  EXPECT_EQ(std::vector<std::string>{"user0001.kst"}, Entries(HostPath(u"C:\\kst")));
 }
 
 TEST_F(IniRewriteTest, ProfileReadsSeeTheRewrittenSection)
@@ -282,7 +298,7 @@ TEST_F(IniRewriteTest, FailedWriteLeavesTheOldFileWhole)
     PlatFaultArm(PLAT_FAULT_FILE_WRITE, nth);
     EXPECT_EQ(old, Rewrite("Y", "k=new", 0)) << nth;
     PlatFaultDisarmAll();
-    EXPECT_FALSE(HostExists(HostPath(u"C:\\kst\\user0001.kst.~kv")));
+    EXPECT_EQ(std::vector<std::string>{"user0001.kst"}, Entries(HostPath(u"C:\\kst")));
   }
   // Old text with NUL bytes inside keeps them.
   std::string withNul("[X]\r\na=1\0b\r\n", 12);
@@ -300,6 +316,100 @@ TEST_F(IniRewriteTest, UncreatableFileRecordsTheError)
   EXPECT_EQ(0, IniImageWriteSection(&ctx_, u"C:\\no\\such\\dir\\f.kst", u"Y", buffer.text, length));
   EXPECT_NE(0u, state_->settingsFileStatus);
   IniSectionBufferFree(&buffer);
+}
+
+// A settings file is rewritten whole through a rename: a link in its place is replaced
+// and what it pointed at outside the machine stays as it was; so does a link planted
+// where a rewrite once put its temporary file; a folder that leads out is refused.
+TEST_F(IniRewriteTest, LinksOutOfTheMachineAreNeverWrittenThrough)
+{
+  std::string outside = (std::filesystem::temp_directory_path() / "kvoutside-XXXXXX").string();
+  ASSERT_NE(mkdtemp(outside.data()), nullptr);
+  const std::string precious = "[X]\r\na=1\r\n";
+  WriteHostFile(outside + "/linked.kst", precious);
+  WriteHostFile(outside + "/planted", precious);
+  std::string host = HostPath(kPath);
+  ASSERT_EQ(0, symlink((outside + "/linked.kst").c_str(), host.c_str()));
+  ASSERT_EQ(0, symlink((outside + "/planted").c_str(), (host + ".~kv").c_str()));
+  EXPECT_EQ("[Y]\r\nk=new\r\n" + precious, Rewrite("Y", "k=new"));
+  struct stat st;
+  ASSERT_EQ(0, lstat(host.c_str(), &st));
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(precious, ReadHostFile(outside + "/linked.kst"));
+  EXPECT_EQ(precious, ReadHostFile(outside + "/planted"));
+
+  ASSERT_EQ(0, symlink(outside.c_str(), HostPath(u"C:\\kst\\away").c_str()));
+  state_->settingsFileStatus = 0;
+  INI_SECTION_BUFFER buffer;
+  ASSERT_EQ(1, IniSectionBufferInit(&buffer));
+  DWORD length = 0;
+  IniImagePutSection(&length, u"Y", &buffer);
+  EXPECT_EQ(0, IniImageWriteSection(&ctx_, u"C:\\kst\\away\\linked.kst", u"Y", buffer.text, length));
+  EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, state_->settingsFileStatus);
+  EXPECT_EQ(0, IniImageWriteSection(&ctx_, u"C:\\kst\\away\\fresh.kst", u"Y", buffer.text, length));
+  IniSectionBufferFree(&buffer);
+  EXPECT_EQ(precious, ReadHostFile(outside + "/linked.kst"));
+  EXPECT_EQ((std::vector<std::string>{"linked.kst", "planted"}), Entries(outside));
+  std::filesystem::remove_all(outside);
+}
+
+// Rewrites by several processes at once (a caller whose wait for the settings mutex ran
+// out goes on without it) never meet in one temporary file: each succeeds and the file
+// is always one rewrite's whole text. Updates may be lost; text is never torn.
+TEST_F(IniRewriteTest, ConcurrentRewritesLeaveWholeFiles)
+{
+  constexpr int kProcesses = 4, kRounds = 25;
+  auto value = [](int p) { return std::string(20000 + p * 700, static_cast<char>('a' + p)); };
+  // A whole file: sections [P<n>] each once, each with its one key of its own value.
+  auto whole = [&](const std::string &text) {
+    std::vector<bool> seen(kProcesses, false);
+    size_t at = 0;
+    while (at < text.size()) {
+      size_t end = text.find("\r\n", at);
+      if (end == std::string::npos || text.compare(at, 2, "[P") != 0) return false;
+      int p = text[at + 2] - '0';
+      if (p < 0 || p >= kProcesses || seen[p] || text.compare(at + 3, end - at - 3, "]") != 0) return false;
+      seen[p] = true;
+      at = end + 2;
+      end = text.find("\r\n", at);
+      if (end == std::string::npos || text.compare(at, end - at, "k=" + value(p)) != 0) return false;
+      at = end + 2;
+    }
+    return true;
+  };
+  std::vector<pid_t> pids;
+  fflush(nullptr);
+  for (int p = 0; p < kProcesses; ++p) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      std::u16string section = U16(("P" + std::to_string(p)).c_str());
+      std::u16string v = U16(value(p).c_str());
+      bool ok = true;
+      for (int r = 0; r < kRounds && ok; ++r) {
+        INI_SECTION_BUFFER buffer;
+        DWORD length = 0;
+        ok = IniSectionBufferInit(&buffer) == 1 && IniImagePutSection(&length, section.c_str(), &buffer) == 1 &&
+             IniImagePutString(&length, u"k", v.c_str(), &buffer) == 1 &&
+             IniImageWriteSection(&ctx_, kPath, section.c_str(), buffer.text, length) == 1;
+        IniSectionBufferFree(&buffer);
+      }
+      _exit(ok ? 0 : 1);
+    }
+    pids.push_back(pid);
+  }
+  int torn = 0;
+  for (int i = 0; i < 200; ++i) {
+    std::string host = HostPath(kPath);
+    if (HostExists(host) && !whole(ReadHostFile(host))) ++torn;
+  }
+  for (pid_t pid : pids) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a rewrite failed";
+  }
+  EXPECT_EQ(0, torn);
+  EXPECT_TRUE(whole(ReadHostFile(HostPath(kPath))));
+  EXPECT_EQ(std::vector<std::string>{"user0001.kst"}, Entries(HostPath(u"C:\\kst")));
 }
 
 TEST_F(IniImageTest, LoadImageNeedsAnAbsoluteReadablePath)

@@ -236,6 +236,8 @@ KV_BEGIN_DECLS
 // are not supported, FILE_FLAG_BACKUP_SEMANTICS or not), for write or delete access to
 // a read-only file and for CREATE_ALWAYS over a hidden file without FILE_ATTRIBUTE_HIDDEN, ERROR_SHARING_VIOLATION against the share modes
 // of the process's other handles, ERROR_USER_MAPPED_FILE when truncating a mapped file.
+// A new file is made only inside the machine: ERROR_ACCESS_DENIED when its folder is
+// reached through a host link that leads out of the machine root (the host drive aside).
 // hTemplateFile and the security attributes are ignored.
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
@@ -275,7 +277,9 @@ BOOL WINAPI GetFileAttributesExW(LPCWSTR lpFileName, GET_FILEEX_INFO_LEVELS fInf
 // that share delete are open. CopyFileW keeps the source's attributes (plus ARCHIVE) and
 // last-write time and removes a half-written target; MoveFileW allows moves between
 // drives, MoveFileExW needs MOVEFILE_COPY_ALLOWED for them (ERROR_NOT_SAME_DEVICE) and
-// refuses MOVEFILE_DELAY_UNTIL_REBOOT (ERROR_INVALID_PARAMETER).
+// refuses MOVEFILE_DELAY_UNTIL_REBOOT (ERROR_INVALID_PARAMETER). A move over a host link
+// replaces the link itself, not what it points at; a new name whose folder leads out of
+// the machine root through a link is refused with ERROR_ACCESS_DENIED.
 BOOL WINAPI DeleteFileW(LPCWSTR lpFileName);
 BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists);
 BOOL WINAPI MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName);
