@@ -573,9 +573,10 @@ struct Writer {
   }
   // Commits one change of a printer's data: its record is appended to the printer's
   // file and change is applied to the entry. A file that cannot take an append because
-  // a link stands in its place is rewritten whole with the change instead, which puts a
-  // regular file there: an append never writes through a link. False (nothing
-  // committed) when a write failed.
+  // a link stands in its place (a symbolic link, or a hard link: a second name of a file
+  // that may lie anywhere) is rewritten whole with the change instead, which puts a
+  // regular file of its own there: an append never writes through a link. False
+  // (nothing committed) when a write failed.
   bool CommitData(const std::string &folder, Entry &e, const std::string &record,
                   const std::function<void(Printer &)> &change)
   {
@@ -592,7 +593,8 @@ struct Writer {
   // Appends one record to a printer's file: the record and a new end marker go after
   // the live marker, then the live marker is spent. A writer that dies between the two
   // leaves an unfinished append, which readers skip and the next append overwrites.
-  // False (nothing committed) when a write failed; linked is set when the file is a link.
+  // False (nothing committed) when a write failed; linked is set when the file is a link
+  // (symbolic or hard).
   bool AppendData(const std::string &folder, Entry &e, const std::string &record, bool &linked)
   {
     std::string path = s.FileOf(folder);
@@ -608,8 +610,14 @@ struct Writer {
     struct stat st;
     std::string bytes = record + store::kEndMarker + "\n";
     uint64_t at = e.endAt + 4;
-    bool ok = fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_ino) == e.stamp.ino &&
-              static_cast<uint64_t>(st.st_dev) == e.stamp.dev && static_cast<uint64_t>(st.st_size) >= at;
+    bool ok = fstat(fd, &st) == 0;
+    if (ok && st.st_nlink > 1) {  // a second name of a file that may lie anywhere
+      close(fd);
+      linked = true;
+      return false;
+    }
+    ok = ok && static_cast<uint64_t>(st.st_ino) == e.stamp.ino && static_cast<uint64_t>(st.st_dev) == e.stamp.dev &&
+         static_cast<uint64_t>(st.st_size) >= at;
     // An unfinished append of a writer that died goes first.
     if (ok && static_cast<uint64_t>(st.st_size) > at) ok = ftruncate(fd, static_cast<off_t>(at)) == 0;
     if (ok) ok = PwriteAll(fd, bytes, at) && PwriteAll(fd, "#", e.endAt);

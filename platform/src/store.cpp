@@ -17,7 +17,7 @@ namespace store {
 
 // ---------------------------------------------------------------- files
 
-int OpenRegular(const std::string &path, int flags, mode_t mode)
+int OpenRegular(const std::string &path, int flags, mode_t mode, struct stat *info)
 {
   // O_NONBLOCK keeps the open of a FIFO from waiting for its other end; it changes
   // nothing for a regular file.
@@ -29,6 +29,7 @@ int OpenRegular(const std::string &path, int flags, mode_t mode)
     errno = EINVAL;
     return -1;
   }
+  if (info) *info = st;
   return fd;
 }
 
@@ -152,12 +153,20 @@ WriteLock::WriteLock(const std::string &lockPath)
     return;
   }
   if (slash != std::string::npos && !MakeDirs(lockPath.substr(0, slash))) return;
-  // The generation is written into the lock file, so a link in its place is never
-  // followed: it is removed, and a regular lock file takes its place.
-  fd_ = OpenRegular(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
-  if (fd_ < 0 && errno == ELOOP && unlink(lockPath.c_str()) == 0) {
+  // The generation is written into the lock file, so a link in its place (a symbolic
+  // link, or a hard link: a second name of a file that may lie anywhere) is never written
+  // through: it is removed, and a lock file of its own takes its place.
+  struct stat info;
+  fd_ = OpenRegular(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666, &info);
+  bool linked = fd_ < 0 ? errno == ELOOP : info.st_nlink > 1;
+  if (linked) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    if (unlink(lockPath.c_str()) != 0) return;
     NoteFolderChange();
-    fd_ = OpenRegular(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+    fd_ = OpenRegular(lockPath, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+    // Another writer made the new lock file first: share it.
+    if (fd_ < 0 && errno == EEXIST) fd_ = OpenRegular(lockPath, O_RDWR | O_NOFOLLOW, 0666);
   }
   if (fd_ < 0) return;
   while (flock(fd_, LOCK_EX) != 0) {

@@ -3,6 +3,7 @@
 // changed them, and the readable encoding of names and typed values inside them.
 #pragma once
 #include <stdint.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <string>
@@ -24,8 +25,9 @@ struct Stamp {
 };
 
 // Opens a host file only when it is a regular file: a FIFO, device or folder in its
-// place fails at once with EINVAL instead of blocking or reading without end.
-int OpenRegular(const std::string &path, int flags, mode_t mode = 0);
+// place fails at once with EINVAL instead of blocking or reading without end. info
+// (optional) receives the open file's status.
+int OpenRegular(const std::string &path, int flags, mode_t mode = 0, struct stat *info = nullptr);
 // The generation of a lock file (0 when it does not exist yet).
 uint64_t ReadGeneration(const std::string &lockPath);
 // Reads the generation of one lock file as cheaply as the host allows: once the lock
@@ -59,8 +61,8 @@ bool MakeDirs(const std::string &dir);
 
 // An exclusive inter-process lock on a lock file (flock), held for one
 // read-modify-write. Bump() advances the generation that readers compare. A link in the
-// lock file's place is replaced by a regular file; a lock file whose folder leads out of
-// the machine is not taken (ok() false).
+// lock file's place (symbolic or hard) is replaced by a lock file of its own; a lock file
+// whose folder leads out of the machine is not taken (ok() false, refused() true).
 class WriteLock {
  public:
   explicit WriteLock(const std::string &lockPath);

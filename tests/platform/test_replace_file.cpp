@@ -85,6 +85,15 @@ class BoundaryTest : public MachineTest {
     Link(out, path);
     return out;
   }
+  // The same with a hard link: the file at path becomes a second name of the file outside.
+  std::string MoveOutAndHardLink(const std::string &path, const char *outsideName)
+  {
+    std::string out = Outside(outsideName);
+    std::filesystem::copy_file(path, out);
+    std::filesystem::remove(path);
+    EXPECT_EQ(0, link(out.c_str(), path.c_str())) << path;
+    return out;
+  }
 
   void AddPrinter()
   {
@@ -360,17 +369,19 @@ TEST_F(BoundaryTest, PrinterFileLinkedOutOfTheMachineIsReplacedNotAppendedTo)
   // Each change of the data on a printer file that is a link out of the machine.
   struct Case {
     const char *name;
+    bool hard;  // a hard link (the file's second name) rather than a symbolic one
     std::function<DWORD(HANDLE)> change;
     const char16_t *value;  // the value it leaves, or NULL when it removes "Before"
     DWORD expect;
   } cases[] = {
-      {"set", [](HANDLE p) { return SetDword(p, u"After", 7); }, u"After", 7},
-      {"delete", [](HANDLE p) { return DeletePrinterDataW(p, const_cast<LPWSTR>(u"Before")); }, NULL, 0},
+      {"set", false, [](HANDLE p) { return SetDword(p, u"After", 7); }, u"After", 7},
+      {"delete", false, [](HANDLE p) { return DeletePrinterDataW(p, const_cast<LPWSTR>(u"Before")); }, NULL, 0},
+      {"set-hard", true, [](HANDLE p) { return SetDword(p, u"Hard", 9); }, u"Hard", 9},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ((DWORD)ERROR_SUCCESS, SetDword(h, u"Before", 1));
-    std::string outside = MoveOutAndLink(file, c.name);
+    std::string outside = c.hard ? MoveOutAndHardLink(file, c.name) : MoveOutAndLink(file, c.name);
     std::string before = ReadHostFile(outside);
     ASSERT_EQ((DWORD)ERROR_SUCCESS, c.change(h));
     EXPECT_EQ(before, ReadHostFile(outside));
@@ -394,13 +405,19 @@ TEST_F(BoundaryTest, PrinterFileLinkedOutOfTheMachineIsReplacedNotAppendedTo)
     }));
   }
 
-  // The spooler's lock file, which holds the writers' generation, is not written through.
+  // The spooler's lock file, which holds the writers' generation, is not written through
+  // either kind of link.
   std::string lock = PrintersDir() + "/kvspool.lock";
-  std::string lockOutside = MoveOutAndLink(lock, "kvspool.lock");
-  std::string lockBefore = ReadHostFile(lockOutside);
-  ASSERT_EQ((DWORD)ERROR_SUCCESS, SetDword(h, u"Again", 3));
-  EXPECT_EQ(lockBefore, ReadHostFile(lockOutside));
-  EXPECT_TRUE(IsRegular(lock));
+  for (bool hard : {false, true}) {
+    SCOPED_TRACE(hard ? "hard lock link" : "lock link");
+    std::string lockOutside = hard ? MoveOutAndHardLink(lock, "lock-hard") : MoveOutAndLink(lock, "lock-soft");
+    std::string lockBefore = ReadHostFile(lockOutside);
+    ASSERT_EQ((DWORD)ERROR_SUCCESS, SetDword(h, u"Again", hard ? 4 : 3));
+    EXPECT_EQ(lockBefore, ReadHostFile(lockOutside));
+    struct stat st;
+    ASSERT_EQ(0, lstat(lock.c_str(), &st));
+    EXPECT_TRUE(S_ISREG(st.st_mode) && st.st_nlink == 1);
+  }
 
   // A printer folder that leads out of the machine is refused with a clear error.
   std::string folder = Folder(file);
