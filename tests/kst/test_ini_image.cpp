@@ -19,15 +19,6 @@
 
 namespace {
 
-// The names in a host folder, sorted.
-std::vector<std::string> Entries(const std::string &dir)
-{
-  std::vector<std::string> out;
-  for (const auto &e : std::filesystem::directory_iterator(dir)) out.push_back(e.path().filename().string());
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
 class IniImageTest : public MachineTest {
  protected:
   void SetUp() override
@@ -267,7 +258,7 @@ TEST_F(IniRewriteTest, WrittenSectionMovesToTheFront)
     EXPECT_EQ(c.after, Rewrite(c.section, c.lines)) << (c.before ? c.before : "(no file)");
   }
   // No temporary file stays.
-  EXPECT_EQ(std::vector<std::string>{"user0001.kst"}, Entries(HostPath(u"C:\\kst")));
+  EXPECT_EQ(std::vector<std::string>{"user0001.kst"}, HostFolderEntries(HostPath(u"C:\\kst")));
 }
 
 TEST_F(IniRewriteTest, ProfileReadsSeeTheRewrittenSection)
@@ -298,7 +289,7 @@ TEST_F(IniRewriteTest, FailedWriteLeavesTheOldFileWhole)
     PlatFaultArm(PLAT_FAULT_FILE_WRITE, nth);
     EXPECT_EQ(old, Rewrite("Y", "k=new", 0)) << nth;
     PlatFaultDisarmAll();
-    EXPECT_EQ(std::vector<std::string>{"user0001.kst"}, Entries(HostPath(u"C:\\kst")));
+    EXPECT_EQ(std::vector<std::string>{"user0001.kst"}, HostFolderEntries(HostPath(u"C:\\kst")));
   }
   // Old text with NUL bytes inside keeps them.
   std::string withNul("[X]\r\na=1\0b\r\n", 12);
@@ -349,7 +340,7 @@ TEST_F(IniRewriteTest, LinksOutOfTheMachineAreNeverWrittenThrough)
   EXPECT_EQ(0, IniImageWriteSection(&ctx_, u"C:\\kst\\away\\fresh.kst", u"Y", buffer.text, length));
   IniSectionBufferFree(&buffer);
   EXPECT_EQ(precious, ReadHostFile(outside + "/linked.kst"));
-  EXPECT_EQ((std::vector<std::string>{"linked.kst", "planted"}), Entries(outside));
+  EXPECT_EQ((std::vector<std::string>{"linked.kst", "planted"}), HostFolderEntries(outside));
   std::filesystem::remove_all(outside);
 }
 
@@ -409,7 +400,7 @@ TEST_F(IniRewriteTest, ConcurrentRewritesLeaveWholeFiles)
   }
   EXPECT_EQ(0, torn);
   EXPECT_TRUE(whole(ReadHostFile(HostPath(kPath))));
-  EXPECT_EQ(std::vector<std::string>{"user0001.kst"}, Entries(HostPath(u"C:\\kst")));
+  EXPECT_EQ(std::vector<std::string>{"user0001.kst"}, HostFolderEntries(HostPath(u"C:\\kst")));
 }
 
 TEST_F(IniImageTest, LoadImageNeedsAnAbsoluteReadablePath)

@@ -20,26 +20,6 @@
 
 namespace {
 
-std::vector<std::string> Entries(const std::string &dir)
-{
-  std::vector<std::string> out;
-  if (DIR *d = opendir(dir.c_str())) {
-    while (struct dirent *e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != "..") out.push_back(n);
-    }
-    closedir(d);
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-bool IsRegular(const std::string &path)
-{
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 BOOL Replace(const WCHAR *path, const std::string &text, const FILETIME *time = nullptr)
 {
   FILE_PIECE piece = {text.data(), static_cast<DWORD>(text.size())};
@@ -104,7 +84,7 @@ TEST_F(FileReplaceTest, PiecesReplaceWhateverStandsInTheFilesPlace)
         break;
     }
     ASSERT_TRUE(FileReplaceWhole(path.c_str(), pieces, 4, &stamp));
-    EXPECT_TRUE(IsRegular(host));
+    EXPECT_TRUE(HostIsRegularFile(host));
     EXPECT_EQ("head:" + block + ":tail", ReadHostFile(host));
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
@@ -127,7 +107,7 @@ TEST_F(FileReplaceTest, PiecesReplaceWhateverStandsInTheFilesPlace)
   EXPECT_EQ("", ReadHostFile(dir_ + "/regular.bin"));
   EXPECT_EQ(
       (std::vector<std::string>{"dangling.bin", "kept.txt", "linkin.bin", "linkout.bin", "missing.bin", "regular.bin"}),
-      Entries(dir_));
+      HostFolderEntries(dir_));
 }
 
 TEST_F(FileReplaceTest, FolderThatLeadsOutOfTheMachineIsRefused)
@@ -140,7 +120,7 @@ TEST_F(FileReplaceTest, FolderThatLeadsOutOfTheMachineIsRefused)
   EXPECT_FALSE(Replace(u"C:\\data\\away\\fresh.ini", "new"));
   EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
   EXPECT_EQ("[s]\r\n", ReadHostFile(Outside("settings.ini")));
-  EXPECT_EQ(std::vector<std::string>{"settings.ini"}, Entries(outside_));
+  EXPECT_EQ(std::vector<std::string>{"settings.ini"}, HostFolderEntries(outside_));
 }
 
 TEST_F(FileReplaceTest, FailureLeavesTheOldFileAndNoTemporaryFile)
@@ -155,14 +135,14 @@ TEST_F(FileReplaceTest, FailureLeavesTheOldFileAndNoTemporaryFile)
     EXPECT_EQ((DWORD)ERROR_DISK_FULL, GetLastError());
     PlatFaultDisarmAll();
     EXPECT_EQ(old, ReadHostFile(dir_ + "/f.txt"));
-    EXPECT_EQ(std::vector<std::string>{"f.txt"}, Entries(dir_));
+    EXPECT_EQ(std::vector<std::string>{"f.txt"}, HostFolderEntries(dir_));
   }
   // The rename is refused: a read-only file stays as it was.
   ASSERT_TRUE(SetFileAttributesW(u"C:\\data\\f.txt", FILE_ATTRIBUTE_READONLY));
   EXPECT_FALSE(FileReplaceWhole(u"C:\\data\\f.txt", pieces, 2, nullptr));
   EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
   EXPECT_EQ(old, ReadHostFile(dir_ + "/f.txt"));
-  EXPECT_EQ(std::vector<std::string>{"f.txt"}, Entries(dir_));
+  EXPECT_EQ(std::vector<std::string>{"f.txt"}, HostFolderEntries(dir_));
   // A missing folder, and bad arguments.
   EXPECT_FALSE(FileReplaceWhole(u"C:\\data\\none\\f.txt", pieces, 2, nullptr));
   EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
@@ -175,14 +155,14 @@ TEST_F(FileReplaceTest, FailureLeavesTheOldFileAndNoTemporaryFile)
   const FILE_PIECE hole = {nullptr, 4};
   EXPECT_FALSE(FileReplaceWhole(u"C:\\data\\g.txt", &hole, 1, nullptr));
   EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
-  EXPECT_EQ(std::vector<std::string>{"f.txt"}, Entries(dir_));
+  EXPECT_EQ(std::vector<std::string>{"f.txt"}, HostFolderEntries(dir_));
   // A folder so long that the temporary name in it would not fit.
   const std::string longName(240, 'd');
   ASSERT_TRUE(std::filesystem::create_directory(dir_ + "/" + longName));
   std::u16string longPath = u"C:\\data\\" + U16(longName.c_str()) + u"\\f";
   EXPECT_FALSE(Replace(longPath.c_str(), "x"));
   EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, GetLastError());
-  EXPECT_TRUE(Entries(dir_ + "/" + longName).empty());
+  EXPECT_TRUE(HostFolderEntries(dir_ + "/" + longName).empty());
 }
 
 // The versions the concurrent writers write: writer w's round r, told apart by length and
@@ -250,7 +230,7 @@ TEST_F(FileReplaceTest, ConcurrentWritersInThreadsAndProcessesNeverMeet)
   int w = WholeVersion(last, kWriters);
   ASSERT_GE(w, 0);
   EXPECT_EQ(Version(w, kRounds - 1), last);
-  EXPECT_EQ(std::vector<std::string>{"shared.bin"}, Entries(dir_));
+  EXPECT_EQ(std::vector<std::string>{"shared.bin"}, HostFolderEntries(dir_));
 }
 
 }  // namespace

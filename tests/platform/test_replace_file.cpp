@@ -27,27 +27,6 @@ namespace {
 const char16_t kDriver[] = u"KV Boundary Driver";
 const char16_t kPrinter[] = u"KV Boundary Printer";
 
-// The names in a host folder ("." and ".." left out), sorted.
-std::vector<std::string> Entries(const std::string &dir)
-{
-  std::vector<std::string> out;
-  if (DIR *d = opendir(dir.c_str())) {
-    while (struct dirent *e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != "..") out.push_back(n);
-    }
-    closedir(d);
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-bool IsRegular(const std::string &path)
-{
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 std::string Folder(const std::string &path) { return path.substr(0, path.rfind('/')); }
 
 class BoundaryTest : public MachineTest {
@@ -122,7 +101,7 @@ class BoundaryTest : public MachineTest {
   std::string PrintersDir() const { return HostPath(u"C:\\WINDOWS\\system32\\spool\\kvprinters"); }
   std::string PrinterFile() const
   {
-    for (const std::string &e : Entries(PrintersDir()))
+    for (const std::string &e : HostFolderEntries(PrintersDir()))
       if (HostExists(PrintersDir() + "/" + e + "/printer.txt")) return PrintersDir() + "/" + e + "/printer.txt";
     return std::string();
   }
@@ -174,7 +153,7 @@ TEST_F(BoundaryTest, ReplaceHostFileReplacesWhateverStandsInTheFilesPlace)
     }
     plat::ReplaceOptions how;
     ASSERT_TRUE(plat::ReplaceHostFile(target, "new bytes", how));
-    EXPECT_TRUE(IsRegular(target));
+    EXPECT_TRUE(HostIsRegularFile(target));
     EXPECT_EQ("new bytes", ReadHostFile(target));
     if (c.setup == LINK_OUT) {
       EXPECT_EQ("precious", ReadHostFile(outside));
@@ -187,7 +166,7 @@ TEST_F(BoundaryTest, ReplaceHostFileReplacesWhateverStandsInTheFilesPlace)
     }
   }
   // No temporary file stays beside the files.
-  for (const std::string &e : Entries(dir)) EXPECT_EQ(std::string::npos, e.find('~')) << e;
+  for (const std::string &e : HostFolderEntries(dir)) EXPECT_EQ(std::string::npos, e.find('~')) << e;
 }
 
 TEST_F(BoundaryTest, FolderThatLeadsOutOfTheMachineIsRefused)
@@ -201,7 +180,7 @@ TEST_F(BoundaryTest, FolderThatLeadsOutOfTheMachineIsRefused)
   SetLastError(0);
   EXPECT_FALSE(plat::store::WriteFileAtomic(Root() + "/C/away/sub/deeper/f.txt", "x"));
   EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
-  EXPECT_TRUE(Entries(outside_).empty());
+  EXPECT_TRUE(HostFolderEntries(outside_).empty());
   // A folder inside the machine reached through a link inside it is the machine's.
   std::filesystem::create_directories(Root() + "/C/real");
   Link(Root() + "/C/real", Root() + "/C/alias");
@@ -224,13 +203,13 @@ TEST_F(BoundaryTest, FailedReplaceLeavesTheOldFileAndNoTemporaryFile)
   EXPECT_EQ((DWORD)ERROR_DISK_FULL, GetLastError());
   PlatFaultDisarmAll();
   EXPECT_EQ("old text", ReadHostFile(target));
-  EXPECT_EQ(std::vector<std::string>{"f.txt"}, Entries(dir));
+  EXPECT_EQ(std::vector<std::string>{"f.txt"}, HostFolderEntries(dir));
   // The rename fails: a folder stands in the file's place.
   std::filesystem::create_directories(dir + "/sub/inner");
   EXPECT_FALSE(plat::ReplaceHostFile(dir + "/sub", "x", how));
   EXPECT_NE((DWORD)NO_ERROR, GetLastError());
-  EXPECT_EQ((std::vector<std::string>{"f.txt", "sub"}), Entries(dir));
-  EXPECT_EQ(std::vector<std::string>{"inner"}, Entries(dir + "/sub"));
+  EXPECT_EQ((std::vector<std::string>{"f.txt", "sub"}), HostFolderEntries(dir));
+  EXPECT_EQ(std::vector<std::string>{"inner"}, HostFolderEntries(dir + "/sub"));
   // The folder is missing: nothing is made.
   EXPECT_FALSE(plat::ReplaceHostFile(dir + "/none/f.txt", "x", how));
   EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
@@ -274,7 +253,7 @@ TEST_F(BoundaryTest, ConcurrentReplacesEachLeaveOneWholeVersion)
   std::string last = ReadHostFile(target);
   int w = last[0] - 'a';
   EXPECT_EQ(version(w, kRounds - 1), last);
-  EXPECT_EQ(std::vector<std::string>{"shared.txt"}, Entries(Root() + "/C/shared"));
+  EXPECT_EQ(std::vector<std::string>{"shared.txt"}, HostFolderEntries(Root() + "/C/shared"));
 }
 
 // ---------------------------------------------------------------- the layer's writers
@@ -289,7 +268,7 @@ TEST_F(BoundaryTest, ProfileWritesNeverReachThroughALinkOutOfTheMachine)
   ASSERT_TRUE(WritePrivateProfileStringW(u"s", u"k", u"2", u"out.ini"));
   // The link was replaced by a regular file with the edit; the file outside is as it was.
   EXPECT_EQ("[s]\r\nk=1\r\n", ReadHostFile(outside));
-  EXPECT_TRUE(IsRegular(link));
+  EXPECT_TRUE(HostIsRegularFile(link));
   EXPECT_EQ("[s]\r\nk=2\r\n", ReadHostFile(link));
   EXPECT_EQ(2u, GetPrivateProfileIntW(u"s", u"k", 0, u"out.ini"));
 
@@ -310,7 +289,7 @@ TEST_F(BoundaryTest, ProfileWritesNeverReachThroughALinkOutOfTheMachine)
     Link(out, HostPath(file.c_str()));
     ASSERT_TRUE(c.write(file.c_str()));
     EXPECT_EQ("[s]\r\nk=1\r\n", ReadHostFile(out));
-    EXPECT_TRUE(IsRegular(HostPath(file.c_str())));
+    EXPECT_TRUE(HostIsRegularFile(HostPath(file.c_str())));
   }
 
   // A file in a folder that leads out of the machine is not written at all.
@@ -343,8 +322,8 @@ TEST_F(BoundaryTest, RegistryHiveLinkedOutOfTheMachineIsReplaced)
   RegCloseKey(key);
   EXPECT_EQ(before, ReadHostFile(outside));
   EXPECT_EQ(lockBefore, ReadHostFile(lockOutside));
-  EXPECT_TRUE(IsRegular(hive));
-  EXPECT_TRUE(IsRegular(hive + ".lock"));
+  EXPECT_TRUE(HostIsRegularFile(hive));
+  EXPECT_TRUE(HostIsRegularFile(hive + ".lock"));
 
   // A hive whose folder leads out of the machine is never written there.
   std::string config = Folder(hive);
@@ -385,7 +364,7 @@ TEST_F(BoundaryTest, PrinterFileLinkedOutOfTheMachineIsReplacedNotAppendedTo)
     std::string before = ReadHostFile(outside);
     ASSERT_EQ((DWORD)ERROR_SUCCESS, c.change(h));
     EXPECT_EQ(before, ReadHostFile(outside));
-    EXPECT_TRUE(IsRegular(file));
+    EXPECT_TRUE(HostIsRegularFile(file));
     DWORD v = 0;
     if (c.value) {
       EXPECT_EQ((DWORD)ERROR_SUCCESS, GetDword(h, c.value, v));
@@ -439,12 +418,12 @@ TEST_F(BoundaryTest, NewFilesAndMovesStayInsideTheMachine)
     EXPECT_EQ(INVALID_HANDLE_VALUE, f) << disposition;
     EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError()) << disposition;
   }
-  EXPECT_TRUE(Entries(outside_).empty());
+  EXPECT_TRUE(HostFolderEntries(outside_).empty());
   // A move into that folder is refused; the source stays.
   WriteHostFile(HostPath(u"C:\\WINDOWS\\src.txt"), "source");
   EXPECT_FALSE(MoveFileExW(u"C:\\WINDOWS\\src.txt", u"C:\\WINDOWS\\away\\moved.txt", MOVEFILE_REPLACE_EXISTING));
   EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
-  EXPECT_TRUE(Entries(outside_).empty());
+  EXPECT_TRUE(HostFolderEntries(outside_).empty());
   EXPECT_EQ("source", ReadHostFile(HostPath(u"C:\\WINDOWS\\src.txt")));
   // CREATE_NEW, which the whole-file writers make their temporary files with, never opens
   // a link planted at the name, dangling or not.
@@ -464,7 +443,7 @@ TEST_F(BoundaryTest, NewFilesAndMovesStayInsideTheMachine)
   Link(Outside("precious.txt"), HostPath(u"C:\\WINDOWS\\dest.txt"));
   ASSERT_TRUE(MoveFileExW(u"C:\\WINDOWS\\src.txt", u"C:\\WINDOWS\\dest.txt", MOVEFILE_REPLACE_EXISTING));
   EXPECT_EQ("precious", ReadHostFile(Outside("precious.txt")));
-  EXPECT_TRUE(IsRegular(HostPath(u"C:\\WINDOWS\\dest.txt")));
+  EXPECT_TRUE(HostIsRegularFile(HostPath(u"C:\\WINDOWS\\dest.txt")));
   EXPECT_EQ("source", ReadHostFile(HostPath(u"C:\\WINDOWS\\dest.txt")));
   // The host drive names host files where they lie: it is not bound by the machine root.
   ASSERT_TRUE(PlatSetHostDrive(u'Z'));

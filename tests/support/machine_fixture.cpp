@@ -3,9 +3,11 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <dirent.h>
 #include <unistd.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -82,4 +84,24 @@ bool MachineTest::InChildProcess(const std::function<bool()> &body) const
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::vector<std::string> HostFolderEntries(const std::string &dir)
+{
+  std::vector<std::string> out;
+  if (DIR *d = opendir(dir.c_str())) {
+    while (struct dirent *e = readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") out.push_back(n);
+    }
+    closedir(d);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+bool HostIsRegularFile(const std::string &path)
+{
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "kvplat/control.h"
 #include "win32.h"
@@ -27,6 +28,11 @@ class MachineTest : public ::testing::Test {
  private:
   std::string root_;
 };
+
+// The names in a host folder ("." and ".." left out), sorted; empty when it cannot be read.
+std::vector<std::string> HostFolderEntries(const std::string &dir);
+// True when the host path is a regular file itself (a link is not followed).
+bool HostIsRegularFile(const std::string &path);
 
 // UTF-16 string helpers for assertions.
 std::u16string U16(const char *ascii);
